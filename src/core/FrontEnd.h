@@ -1,0 +1,51 @@
+// The one seam through which the core reaches the user. The core never owns
+// output: the window and the command line each supply a FrontEnd, and tests
+// supply a recording one.
+#pragma once
+
+#include <string>
+
+// A progress bar an operation is handed: the main window's or the progress
+// dialog's. Minimum is always 0 and the step is always 1.
+class ProgressBar {
+public:
+    virtual ~ProgressBar() = default;
+    virtual void SetRange(int minimum, int maximum) = 0;
+    virtual void StepIt() = 0;
+    virtual void SetPosition(int position) = 0;
+};
+
+class FrontEnd {
+public:
+    virtual ~FrontEnd() = default;
+
+    // Status line: one short text, each write replaces the last.
+    virtual void SetStatus(const std::string &text) = 0;
+    // Message log: append a routine line.
+    virtual void AddLog(const std::string &line) = 0;
+    // Message log: switch to the "Message" tab first, then append (problems
+    // found by a command).
+    virtual void AddLogShowingMessages(const std::string &line) = 0;
+    // The progress dialog's status text (Small Box commands report there too).
+    virtual void SetDialogStatus(const std::string &text) = 0;
+
+    // The main window's progress bar and the progress dialog's.
+    virtual ProgressBar &MainProgress() = 0;
+    virtual ProgressBar &DialogProgress() = 0;
+
+    // Modal information box with an OK button.
+    virtual void ShowMessage(const std::string &text) = 0;
+    // Lets the front end process pending events (repaint the bar and texts)
+    // while a command runs.
+    virtual void ProcessMessages() = 0;
+
+    // Option states the operations read.
+    virtual bool SmallBlock() const = 0;          // "[READ] Small Block"
+    virtual bool VerifyUserId() const = 0;        // "[VERIFY] User-ID"
+    virtual bool CalibChange() const = 0;         // "CALIBデータを変更する"
+    virtual void SetCalibChange(bool on) = 0;     // erase unticks it after use
+    virtual std::string Cal1Text() const = 0;     // CAL1 field, 4 hex digits
+    virtual std::string Cal2Text() const = 0;     // CAL2 field, 4 hex digits
+    virtual bool Pic18Family() const = 0;         // which table the device list shows
+    virtual int SelectedIndex() const = 0;        // device list index, -1 = none
+};

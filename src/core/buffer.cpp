@@ -1,0 +1,28 @@
+#include "buffer.h"
+
+#include <algorithm>
+
+MemoryBuffer::MemoryBuffer()
+{
+    FillStartup();
+    Id18.fill(0xFF);
+    Config18.fill(0xFF);
+}
+
+void MemoryBuffer::Clear(const TDeviceSpec &device)
+{
+    Words.fill(device.BlankWord);
+}
+
+void MemoryBuffer::Clear(const TDeviceSpec18 &device)
+{
+    Program18.assign(device.ProgramSize, 0xFF);
+    EEData18.assign(device.EEDataSize, 0xFF);
+    Id18.fill(0xFF);
+    Config18.fill(0xFF);
+}
+
+void MemoryBuffer::FillStartup()
+{
+    Words.fill(0x3FFF);
+}

@@ -1,0 +1,14 @@
+// Small text helpers shared by the core: case-insensitive comparison and
+// uppercase zero-padded hexadecimal, as every text the system shows uses.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+// ASCII letters compare without regard to case; other bytes (UTF-8 included) exactly.
+bool SameTextIgnoringCase(std::string_view a, std::string_view b);
+std::string UpperCase(std::string_view s);
+// Uppercase hexadecimal, zero-padded to width digits.
+std::string Hex(uint32_t value, int width);
+std::string TrimBlanks(std::string_view s);
