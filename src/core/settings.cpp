@@ -1,0 +1,184 @@
+#include "settings.h"
+
+#include <SimpleIni.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <system_error>
+#include <unistd.h>
+
+#include "textutil.h"
+
+namespace {
+
+enum class LoadResult { Loaded, Missing, Failed };
+
+LoadResult LoadProfile(const std::string &path, CSimpleIniA &ini)
+{
+    ini.SetUnicode(true);
+    ini.SetMultiKey(false);
+    ini.SetSpaces(false);
+    FILE *fp = std::fopen(path.c_str(), "rb");
+    if (!fp) return errno == ENOENT ? LoadResult::Missing : LoadResult::Failed;
+    SI_Error rc = ini.LoadFile(fp);
+    std::fclose(fp);
+    return rc == SI_OK ? LoadResult::Loaded : LoadResult::Failed;
+}
+
+// Writes the whole text in place; the file keeps its identity (links,
+// permissions) as a profile file rewritten by a single key would.
+bool StoreText(const std::string &path, const std::string &text)
+{
+    std::filesystem::path folder = std::filesystem::path(path).parent_path();
+    if (!folder.empty()) {
+        std::error_code ec;
+        std::filesystem::create_directories(folder, ec);
+        if (ec) return false;
+    }
+    FILE *fp = std::fopen(path.c_str(), "wb");
+    if (!fp) return false;
+    bool ok = std::fwrite(text.data(), 1, text.size(), fp) == text.size();
+    ok = (std::fflush(fp) == 0) && ok;
+    ok = (std::fclose(fp) == 0) && ok;
+    return ok;
+}
+
+bool WriteValue(const std::string &path, const std::string &section, const std::string &key,
+                const std::string &value)
+{
+    CSimpleIniA ini;
+    // An existing file we cannot read must not be replaced by one holding a
+    // single key: that would throw every other setting away.
+    if (LoadProfile(path, ini) == LoadResult::Failed) return false;
+    if (ini.SetValue(section.c_str(), key.c_str(), value.c_str()) < 0) return false;
+    std::string text;
+    if (ini.Save(text) != SI_OK) return false;
+    return StoreText(path, text);
+}
+
+} // namespace
+
+SettingsFile::SettingsFile(std::string path) : path_(std::move(path)) {}
+
+bool SettingsFile::Lookup(const std::string &section, const std::string &key, std::string &value) const
+{
+    CSimpleIniA ini;
+    if (LoadProfile(path_, ini) != LoadResult::Loaded) return false;
+    const char *found = ini.GetValue(section.c_str(), key.c_str(), nullptr);
+    if (!found) return false;
+    value = TrimBlanks(found);
+    return true;
+}
+
+bool ParseProfileInteger(const std::string &raw, int &value)
+{
+    std::string text = TrimBlanks(raw);
+    int base = 10;
+    size_t start = 0;
+    bool negative = false;
+    if (text.size() >= 3 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        base = 16;
+        start = 2;
+    } else if (!text.empty() && text[0] == '$') {
+        base = 16;
+        start = 1;
+    } else if (!text.empty() && (text[0] == '-' || text[0] == '+')) {
+        negative = text[0] == '-';
+        start = 1;
+    }
+    if (start >= text.size()) return false;
+    long long result = 0;
+    for (size_t i = start; i < text.size(); ++i) {
+        char c = text[i];
+        int digit;
+        if (c >= '0' && c <= '9')
+            digit = c - '0';
+        else if (base == 16 && c >= 'a' && c <= 'f')
+            digit = c - 'a' + 10;
+        else if (base == 16 && c >= 'A' && c <= 'F')
+            digit = c - 'A' + 10;
+        else
+            return false;
+        result = result * base + digit;
+        // Hexadecimal may spell a negative number through its top bit
+        // (0xFFFFFFFF is -1), as 32-bit profile readers take it.
+        if (result > (base == 16 ? 0xFFFFFFFFLL : (long long)INT_MAX + (negative ? 1 : 0))) return false;
+    }
+    if (negative) result = -result;
+    if (base == 16) result = static_cast<int32_t>(static_cast<uint32_t>(result));
+    value = static_cast<int>(result);
+    return true;
+}
+
+bool SettingsFile::ReadBool(const std::string &section, const std::string &key, bool def) const
+{
+    std::string text;
+    int value = 0;
+    if (!Lookup(section, key, text) || !ParseProfileInteger(text, value)) return def;
+    return value != 0;
+}
+
+int SettingsFile::ReadInteger(const std::string &section, const std::string &key, int def) const
+{
+    std::string text;
+    int value = 0;
+    if (!Lookup(section, key, text) || !ParseProfileInteger(text, value)) return def;
+    return value;
+}
+
+std::string SettingsFile::ReadString(const std::string &section, const std::string &key,
+                                     const std::string &def) const
+{
+    std::string text;
+    if (!Lookup(section, key, text)) return def;
+    if (text.size() > MaxTextLength) text.resize(MaxTextLength);
+    return text;
+}
+
+bool SettingsFile::WriteBool(const std::string &section, const std::string &key, bool value)
+{
+    return WriteValue(path_, section, key, value ? "1" : "0");
+}
+
+bool SettingsFile::WriteInteger(const std::string &section, const std::string &key, int value)
+{
+    return WriteValue(path_, section, key, std::to_string(value));
+}
+
+bool SettingsFile::WriteString(const std::string &section, const std::string &key, const std::string &value)
+{
+    // A line break would end the value early and let the rest read as keys
+    // of its own; a value is one line.
+    return WriteValue(path_, section, key, value.substr(0, value.find_first_of("\r\n")));
+}
+
+std::string SettingsPathFor(const std::string &executablePath)
+{
+    if (!executablePath.empty()) {
+        std::string beside = executablePath + ".ini";
+        std::string folder = std::filesystem::path(executablePath).parent_path().string();
+        if (folder.empty()) folder = ".";
+        if (access(beside.c_str(), F_OK) == 0 || access(folder.c_str(), W_OK) == 0) return beside;
+    }
+    std::string base;
+    const char *xdg = std::getenv("XDG_CONFIG_HOME");
+    // A relative XDG_CONFIG_HOME is invalid and to be ignored.
+    if (xdg && xdg[0] == '/') {
+        base = xdg;
+    } else {
+        const char *home = std::getenv("HOME");
+        base = std::string(home && home[0] ? home : ".") + "/.config";
+    }
+    return base + "/tarnvik/tarnvik.ini";
+}
+
+std::string DefaultSettingsPath()
+{
+    std::error_code ec;
+    std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    return SettingsPathFor(ec ? std::string() : exe.string());
+}
