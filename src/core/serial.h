@@ -40,3 +40,71 @@ public:
     // Pauses for ms milliseconds (a simulator advances its clock instead).
     virtual void Pause(int ms) = 0;
 };
+
+// The modem-line choices of the Option page at the moment a port opens.
+struct ModemOptions {
+    bool ctrlChecked = false;     // "CTRL" box
+    bool rtsGroupEnabled = false; // the RTS group follows the CTRL box
+    bool rtsOn = true;            // RTS group shows "ON"
+    bool dtrOn = false;           // DTR group shows "ON"
+    int waitMs = 200;             // settle wait after the lines are set
+};
+
+// Maps a port name ("COM3") to the device path the backend opens; an empty
+// result means the name stands for no device.
+using PortPathResolver = std::function<std::string(const std::string &name)>;
+
+// The one open port. Open exactly while the port name is not empty.
+class SerialPort {
+public:
+    // Without a resolver the name itself is handed to the backend, which
+    // suits a simulator that knows ports by name.
+    explicit SerialPort(std::unique_ptr<SerialBackend> backend, PortPathResolver resolver = {});
+    ~SerialPort();
+    SerialPort(const SerialPort &) = delete;
+    SerialPort &operator=(const SerialPort &) = delete;
+
+    // 0 on success, -1 when the device cannot be opened (or the name carries
+    // no port number). Any port open before is closed first.
+    int OpenPort(const std::string &name, const ModemOptions &modem = {});
+    // 0 closed; -1 nothing was open or the platform refused; -2 the name was
+    // set but the device was not valid (the name is cleared).
+    int ClosePort();
+    // Read total time-out; the write time-out stays 200 ms.
+    void SetReadTimeout(int ms);
+    // Sets or clears a line on an open port, then purges both directions and
+    // clears the error state. Does nothing while closed.
+    void ApplyModemLine(ModemLine line, bool on);
+
+    // Synchronous transfers; both do nothing (return 0) while closed.
+    size_t Write(const uint8_t *data, size_t n);
+    size_t Read(uint8_t *data, size_t n);
+    void Pause(int ms);
+
+    bool IsOpen() const { return !portName_.empty(); }
+    const std::string &PortName() const { return portName_; }
+    int PortNumber() const { return portNumber_; }
+    // Why the last open failed: device path and the system's reason.
+    const std::string &LastError() const { return lastError_; }
+
+    SerialBackend &Backend() { return *backend_; }
+
+    static constexpr int DefaultTimeoutMs = 200;
+
+private:
+    void PurgeBoth();
+
+    std::unique_ptr<SerialBackend> backend_;
+    PortPathResolver resolver_;
+    std::string portName_;
+    int portNumber_ = 0;
+    std::string lastError_;
+};
+
+class SettingsFile;
+// The device path of a port name: section "ports", keys "com1" ... "com10";
+// without a key COM1-COM4 are /dev/ttyS0-3, COM5-COM8 /dev/ttyUSB0-3 and
+// COM9-COM10 /dev/ttyACM0-1. Other names map to no device (empty).
+std::string PortDevicePath(const SettingsFile &settings, const std::string &name);
+// The platform backend of this system (termios on a tty device).
+std::unique_ptr<SerialBackend> MakePosixSerialBackend();
