@@ -1,7 +1,5 @@
 #include "buffer.h"
 
-#include <algorithm>
-
 MemoryBuffer::MemoryBuffer()
 {
     FillStartup();
@@ -16,8 +14,7 @@ void MemoryBuffer::Clear(const TDeviceSpec &device)
 
 void MemoryBuffer::Clear(const TDeviceSpec18 &device)
 {
-    Program18.assign(device.ProgramSize, 0xFF);
-    EEData18.assign(device.EEDataSize, 0xFF);
+    PrepareForLoad(device);
     Id18.fill(0xFF);
     Config18.fill(0xFF);
 }
@@ -25,4 +22,16 @@ void MemoryBuffer::Clear(const TDeviceSpec18 &device)
 void MemoryBuffer::FillStartup()
 {
     Words.fill(0x3FFF);
+}
+
+void MemoryBuffer::PrepareForLoad(const TDeviceSpec18 &device)
+{
+    Program18.assign(device.ProgramSize, 0xFF);
+    EEData18.assign(device.EEDataSize, 0xFF);
+}
+
+void MemoryBuffer::Fit(const TDeviceSpec18 &device)
+{
+    Program18.resize(device.ProgramSize, 0xFF);
+    EEData18.resize(device.EEDataSize, 0xFF);
 }

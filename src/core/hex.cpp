@@ -1,0 +1,617 @@
+#include "hex.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+#include "textutil.h"
+
+HexFileError::HexFileError(const std::string &path, int error)
+    : std::runtime_error(path + ": " + std::strerror(error)), path_(path), error_(error)
+{
+}
+
+std::string HexFileError::Reason() const
+{
+    return std::strerror(error_);
+}
+
+namespace {
+
+struct FileCloser {
+    void operator()(std::FILE *f) const { std::fclose(f); }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+int HexDigit(char c)
+{
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+}
+
+bool IsDeviceTagLine(std::string_view line)
+{
+    return line.starts_with(";PIC10") || line.starts_with(";PIC12") || line.starts_with(";PIC16") ||
+           line.starts_with(";PIC18");
+}
+
+// "PIC" followed by data bytes 1..8 of a device-information record.
+std::string DeviceInformationName(const TIntelHex &record)
+{
+    std::string name = "PIC";
+    for (int i = 1; i <= 8; ++i) name += static_cast<char>(record.Data[i]);
+    return name;
+}
+
+// Family switch rows are list entries, not devices.
+bool IsDeviceRow16(int index)
+{
+    return index > 0 && index < DeviceTableSize;
+}
+
+bool IsDeviceRow18(int index)
+{
+    return index > 0 && index < DeviceTable18Size;
+}
+
+bool IsDevice(DeviceSelection device)
+{
+    return device.Pic18 ? IsDeviceRow18(device.Index) : IsDeviceRow16(device.Index);
+}
+
+int FindInTable(std::string_view name, bool pic18)
+{
+    if (pic18) {
+        for (int i = 1; i < DeviceTable18Size; ++i)
+            if (SameTextIgnoringCase(name, DeviceTable18[i].Name)) return i;
+    } else {
+        for (int i = 1; i < DeviceTableSize; ++i)
+            if (SameTextIgnoringCase(name, DeviceTable[i].Name)) return i;
+    }
+    return -1;
+}
+
+} // namespace
+
+// ---- Parsing -------------------------------------------------------------
+
+TIntelHex ParseHexLine(std::string_view line)
+{
+    TIntelHex r;
+    if (line.empty()) {
+        r.LineStatus = HexEmptyLine;
+        return r;
+    }
+    if (line[0] == ';') {
+        if (IsDeviceTagLine(line)) {
+            r.Tag = std::string(line.substr(1, 16));
+            r.LineStatus = HexLineOk;
+        } else {
+            r.LineStatus = HexComment;
+        }
+        return r;
+    }
+    size_t colon = line.find(':');
+    if (colon == std::string_view::npos) {
+        r.LineStatus = HexNoColon;
+        return r;
+    }
+
+    std::array<uint8_t, HexDecodeAreaSize> area{};
+    int n = 0;
+    for (size_t p = colon + 1; n < HexDecodeAreaSize && p + 1 < line.size(); p += 2) {
+        int hi = HexDigit(line[p]), lo = HexDigit(line[p + 1]);
+        if (hi < 0 || lo < 0) break;
+        area[static_cast<size_t>(n++)] = static_cast<uint8_t>(hi << 4 | lo);
+    }
+    r.Decoded = n;
+    r.Count = area[0];
+    r.AddressHigh = area[1];
+    r.AddressLow = area[2];
+    r.RecordType = area[3];
+    std::copy(area.begin() + 4, area.end(), r.Data.begin());
+
+    if (n < r.Count + 5) {
+        r.LineStatus = HexTooShort;
+        return r;
+    }
+    if (r.RecordType > 5) {
+        r.LineStatus = HexBadType;
+        return r;
+    }
+    int32_t sum = r.Count + r.AddressHigh + r.AddressLow + r.RecordType;
+    for (int i = 0; i <= r.Count; ++i) sum += r.Data[static_cast<size_t>(i)];
+    r.Sum = sum;
+    r.LineStatus = (sum % 256 != 0) ? HexBadChecksum : HexLineOk;
+    return r;
+}
+
+void ForEachHexLine(std::string_view text, const std::function<void(std::string_view)> &onLine)
+{
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find_first_of("\r\n", start);
+        if (end == std::string_view::npos) {
+            onLine(text.substr(start));
+            return;
+        }
+        onLine(text.substr(start, end - start));
+        start = end + 1;
+        if (text[end] == '\r' && start < text.size() && text[start] == '\n') ++start;
+    }
+}
+
+void ForEachHexFileLine(const std::string &path, const std::function<void(std::string_view)> &onLine)
+{
+    FilePtr file(std::fopen(path.c_str(), "rb"));
+    if (!file) throw HexFileError(path, errno);
+
+    // A CR at the end of a chunk may be the first half of a CR LF split across
+    // reads; it is held back until the next chunk says.
+    std::string pending;
+    char chunk[4096];
+    for (;;) {
+        size_t got = std::fread(chunk, 1, sizeof chunk, file.get());
+        if (got == 0) {
+            if (std::ferror(file.get())) throw HexFileError(path, errno ? errno : EIO);
+            break;
+        }
+        pending.append(chunk, got);
+        size_t consumed = 0;
+        for (;;) {
+            size_t end = pending.find_first_of("\r\n", consumed);
+            if (end == std::string::npos) break;
+            if (pending[end] == '\r' && end + 1 == pending.size()) break;
+            onLine(std::string_view(pending).substr(consumed, end - consumed));
+            consumed = end + 1;
+            if (pending[end] == '\r' && pending[consumed] == '\n') ++consumed;
+        }
+        pending.erase(0, consumed);
+    }
+    if (!pending.empty()) {
+        if (pending.back() == '\r') pending.pop_back();
+        onLine(pending);
+    }
+}
+
+// ---- Device-tag scan -----------------------------------------------------
+
+namespace {
+
+// Returns true when the line settles the scan.
+bool ScanLine(std::string_view line, std::string &name)
+{
+    if (line.starts_with(";PIC1")) {
+        name = std::string(line.substr(1, 12));
+        return true;
+    }
+    TIntelHex record = ParseHexLine(line);
+    if (record.AddressHigh == 0xFF) {
+        std::string candidate = DeviceInformationName(record);
+        std::string prefix = UpperCase(std::string_view(candidate).substr(0, 6));
+        if (prefix == "PIC10F" || prefix == "PIC12F" || prefix == "PIC16F") {
+            name = candidate;
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string CutAtBlank(std::string name)
+{
+    size_t cut = name.find_first_of(std::string_view(" \t\0", 3));
+    if (cut != std::string::npos) name.erase(cut);
+    return name;
+}
+
+// Stops a line-by-line read early once the scan has its answer.
+struct ScanDone {};
+
+} // namespace
+
+std::string ScanDeviceTag(const std::string &path)
+{
+    std::string name;
+    try {
+        ForEachHexFileLine(path, [&](std::string_view line) {
+            if (ScanLine(line, name)) throw ScanDone{};
+        });
+    } catch (const ScanDone &) {
+    }
+    return CutAtBlank(name);
+}
+
+std::string ScanDeviceTagText(std::string_view text)
+{
+    std::string name;
+    try {
+        ForEachHexLine(text, [&](std::string_view line) {
+            if (ScanLine(line, name)) throw ScanDone{};
+        });
+    } catch (const ScanDone &) {
+    }
+    return CutAtBlank(name);
+}
+
+// ---- Loaders -------------------------------------------------------------
+
+Hex16Loader::Hex16Loader(WordImage &words, std::string &tag, DeviceInformation &info)
+    : words_(words), tag_(tag), info_(info)
+{
+    info_[DeviceInformationValid] = 0xFF;
+    tag_.clear();
+}
+
+void Hex16Loader::Line(std::string_view line)
+{
+    TIntelHex r = ParseHexLine(line);
+    if (!r.Tag.empty()) {
+        tag_ = r.Tag;
+        return;
+    }
+    if (r.AddressHigh == 0xFF) {
+        tag_ = DeviceInformationName(r);
+        // Bytes the line did not carry read as erased, so a cut-off record
+        // never passes for usable information.
+        for (size_t i = 0; i < info_.size(); ++i)
+            info_[i] = (static_cast<int>(i) + 4 < r.Decoded) ? r.Data[i] : 0xFF;
+        return;
+    }
+    if (r.LineStatus != HexLineOk || r.RecordType != HexDataRecord) return;
+
+    uint8_t high = r.AddressHigh;
+    if (high == 0x80) high = 0x42;
+    else if (high == 0x81) high = 0x43;
+    if (high > 0x43) return;
+    uint32_t first = (static_cast<uint32_t>(high) << 8 | r.AddressLow) / 2;
+    for (uint32_t i = 0; i < r.Count / 2u && first + i < WordImageSize; ++i)
+        words_[first + i] = static_cast<uint16_t>(r.Data[2 * i] | r.Data[2 * i + 1] << 8);
+}
+
+Hex18Loader::Hex18Loader(std::vector<uint8_t> &program, std::vector<uint8_t> &eedata, std::array<uint8_t, 16> &id,
+                         std::array<uint8_t, 14> &config, std::string &tag)
+    : program_(program), eedata_(eedata), id_(id), config_(config), tag_(tag)
+{
+    tag_.clear();
+}
+
+void Hex18Loader::Line(std::string_view line)
+{
+    TIntelHex r = ParseHexLine(line);
+    if (!r.Tag.empty()) {
+        tag_ = r.Tag;
+        return;
+    }
+    if (r.LineStatus != HexLineOk) return;
+    if (r.RecordType == HexExtendedLinearRecord) {
+        // Without its two data bytes the record has no address to give.
+        if (r.Count >= 2) extended_ = static_cast<uint16_t>(r.Data[0] << 8 | r.Data[1]);
+        return;
+    }
+    if (r.RecordType != HexDataRecord) return;
+    for (uint32_t i = 0; i < r.Count; ++i) {
+        uint32_t o = r.Address() + i;
+        uint8_t b = r.Data[i];
+        switch (extended_) {
+        case 0x0000:
+            if (o < program_.size()) program_[o] = b;
+            break;
+        case 0x0020:
+            if (o < id_.size()) id_[o] = b;
+            break;
+        case 0x0030:
+            if (o < config_.size()) config_[o] = b;
+            break;
+        case 0x00F0:
+            if (o < eedata_.size()) eedata_[o] = b;
+            break;
+        default:
+            break;
+        }
+    }
+}
+
+void LoadHex16(const std::string &path, WordImage &words, std::string &tag, DeviceInformation &info)
+{
+    Hex16Loader loader(words, tag, info);
+    ForEachHexFileLine(path, [&](std::string_view line) { loader.Line(line); });
+}
+
+void LoadHex18(const std::string &path, std::vector<uint8_t> &program, std::vector<uint8_t> &eedata,
+               std::array<uint8_t, 16> &id, std::array<uint8_t, 14> &config, std::string &tag)
+{
+    Hex18Loader loader(program, eedata, id, config, tag);
+    ForEachHexFileLine(path, [&](std::string_view line) { loader.Line(line); });
+}
+
+bool ApplyDeviceInformation(const DeviceInformation &info, const TDeviceSpec &device, WordImage &words)
+{
+    if (info[DeviceInformationValid] != 0) return false;
+    uint16_t config = static_cast<uint16_t>((info[9] & 0x03) | (info[10] & 0x01) << 2 |
+                                            (~info[11] & 0x01) << 3 | (info[12] & 0x01) << 4 |
+                                            (info[12] >> 4 & 0x01) << 6);
+    config = static_cast<uint16_t>((config | device.ConfigBaseBits) & device.ConfigMask1);
+    uint32_t at = device.ConfigAddress1 >= 0x2000 ? device.ConfigAddress1 : Config12BitWord;
+    if (at < WordImageSize) words[at] = config;
+
+    const uint8_t nibbles[4] = {static_cast<uint8_t>(info[14] >> 4), static_cast<uint8_t>(info[14] & 0x0F),
+                                static_cast<uint8_t>(info[15] >> 4), static_cast<uint8_t>(info[15] & 0x0F)};
+    for (uint32_t i = 0; i < 4; ++i)
+        if (device.UserIdAddress + i < WordImageSize)
+            words[device.UserIdAddress + i] = static_cast<uint16_t>(0xFFF0 | nibbles[i]);
+    return true;
+}
+
+// ---- Device selection ----------------------------------------------------
+
+DeviceSelection DeviceForScannedName(std::string_view name)
+{
+    DeviceSelection d;
+    d.Pic18 = UpperCase(name.substr(0, 5)) == "PIC18";
+    d.Index = FindInTable(name, d.Pic18);
+    return d;
+}
+
+int DeviceForLoaderTag(std::string_view tag, bool pic18Family)
+{
+    return FindInTable(tag.substr(0, tag.find('\0')), pic18Family);
+}
+
+namespace {
+
+void LoadLiveHalf(const std::string &path, MemoryBuffer &buffer, LoadOutcome &outcome, DeviceInformation &info)
+{
+    if (outcome.Device.Pic18)
+        LoadHex18(path, buffer.Program18, buffer.EEData18, buffer.Id18, buffer.Config18, outcome.Tag);
+    else
+        LoadHex16(path, buffer.Words, outcome.Tag, info);
+}
+
+void FinishLoad(MemoryBuffer &buffer, LoadOutcome &outcome, const DeviceInformation &info)
+{
+    if (!IsDevice(outcome.Device)) return;
+    if (outcome.Device.Pic18)
+        buffer.Fit(DeviceTable18[static_cast<size_t>(outcome.Device.Index)]);
+    else
+        outcome.DeviceInformationApplied =
+            ApplyDeviceInformation(info, DeviceTable[static_cast<size_t>(outcome.Device.Index)], buffer.Words);
+}
+
+} // namespace
+
+void LoadNewFile(const std::string &path, MemoryBuffer &buffer, bool autoSelect, LoadOutcome &outcome)
+{
+    const DeviceSelection before = outcome.Device;
+    outcome.DeviceChanged = false;
+    outcome.DeviceInformationApplied = false;
+    outcome.Tag.clear();
+
+    if (autoSelect) {
+        DeviceSelection found = DeviceForScannedName(ScanDeviceTag(path));
+        if (found.Index >= 0) outcome.Device = found;
+    }
+    if (!(outcome.Device == before)) {
+        outcome.DeviceChanged = true;
+        if (outcome.Device.Pic18)
+            buffer.PrepareForLoad(DeviceTable18[static_cast<size_t>(outcome.Device.Index)]);
+        else
+            buffer.Clear(DeviceTable[static_cast<size_t>(outcome.Device.Index)]);
+    } else if (outcome.Device.Pic18 && IsDevice(outcome.Device)) {
+        buffer.Fit(DeviceTable18[static_cast<size_t>(outcome.Device.Index)]);
+    }
+
+    DeviceInformation info{};
+    LoadLiveHalf(path, buffer, outcome, info);
+    FinishLoad(buffer, outcome, info);
+}
+
+void LoadCurrentFile(const std::string &path, MemoryBuffer &buffer, bool autoSelect, LoadOutcome &outcome)
+{
+    const DeviceSelection before = outcome.Device;
+    outcome.DeviceChanged = false;
+    outcome.DeviceInformationApplied = false;
+    outcome.Tag.clear();
+    if (outcome.Device.Pic18 && IsDevice(outcome.Device))
+        buffer.Fit(DeviceTable18[static_cast<size_t>(outcome.Device.Index)]);
+
+    DeviceInformation info{};
+    LoadLiveHalf(path, buffer, outcome, info);
+    if (autoSelect) {
+        int index = DeviceForLoaderTag(outcome.Tag, outcome.Device.Pic18);
+        if (index >= 0) outcome.Device.Index = index;
+    }
+    outcome.DeviceChanged = !(outcome.Device == before);
+    FinishLoad(buffer, outcome, info);
+}
+
+// ---- Writing -------------------------------------------------------------
+
+std::string FormatHexRecord(const TIntelHex &record)
+{
+    if (record.Count > record.Data.size()) throw std::length_error("HEX record longer than its data area");
+    unsigned sum = record.Count + record.AddressHigh + record.AddressLow + record.RecordType;
+    std::string line = ":" + Hex(record.Count, 2) + Hex(record.AddressHigh, 2) + Hex(record.AddressLow, 2) +
+                       Hex(record.RecordType, 2);
+    for (size_t i = 0; i < record.Count; ++i) {
+        line += Hex(record.Data[i], 2);
+        sum += record.Data[i];
+    }
+    line += Hex((256 - sum % 256) % 256, 2);
+    return line;
+}
+
+bool IsBlankRecord16(const TIntelHex &record, uint16_t key, bool saveAll)
+{
+    if (saveAll) return false;
+    for (size_t i = 0; i + 1 < record.Count; i += 2)
+        if ((record.Data[i] | record.Data[i + 1] << 8) != key) return false;
+    return true;
+}
+
+bool IsBlankRecord18(const TIntelHex &record, bool saveAll)
+{
+    if (saveAll) return false;
+    for (size_t i = 0; i < record.Count; ++i)
+        if (record.Data[i] != 0xFF) return false;
+    return true;
+}
+
+namespace {
+
+TIntelHex DataRecord(uint32_t address, size_t count)
+{
+    TIntelHex r;
+    r.Count = static_cast<uint8_t>(count);
+    r.SetAddress(address);
+    r.RecordType = HexDataRecord;
+    return r;
+}
+
+TIntelHex ExtendedLinearRecord(uint16_t upper)
+{
+    TIntelHex r;
+    r.Count = 2;
+    r.RecordType = HexExtendedLinearRecord;
+    r.Data[0] = static_cast<uint8_t>(upper >> 8);
+    r.Data[1] = static_cast<uint8_t>(upper);
+    return r;
+}
+
+void PutWord(TIntelHex &r, size_t i, uint16_t w)
+{
+    r.Data[2 * i] = static_cast<uint8_t>(w);
+    r.Data[2 * i + 1] = static_cast<uint8_t>(w >> 8);
+}
+
+uint8_t ByteAt(const std::vector<uint8_t> &bytes, size_t i)
+{
+    return i < bytes.size() ? bytes[i] : 0xFF;  // past the array: erased
+}
+
+const char *const EndLine = ":00000001FF";
+
+} // namespace
+
+std::vector<std::string> Hex16Lines(const WordImage &words, const TDeviceSpec &device, bool saveAll)
+{
+    std::vector<std::string> lines;
+    const uint16_t blank = device.BlankWord;
+    auto emit = [&](const TIntelHex &r, uint16_t key) {
+        if (!IsBlankRecord16(r, key, saveAll)) lines.push_back(FormatHexRecord(r));
+    };
+
+    const uint32_t blocks = std::min<uint32_t>(device.ProgramSize, ConfigAreaStart) / 16;
+    for (uint32_t b = 0; b < blocks; ++b) {
+        TIntelHex r = DataRecord(32 * b, 32);
+        for (uint32_t i = 0; i < 16; ++i) PutWord(r, i, words[16 * b + i]);
+        emit(r, blank);
+    }
+
+    if (device.ConfigAreaSize > 0 && 2 * device.ConfigAreaSize <= HexDataAreaSize &&
+        device.UserIdAddress + device.ConfigAreaSize <= WordImageSize) {
+        TIntelHex r = DataRecord(2u * device.UserIdAddress, 2 * device.ConfigAreaSize);
+        for (uint32_t i = 0; i < device.ConfigAreaSize; ++i) PutWord(r, i, words[device.UserIdAddress + i]);
+        emit(r, blank);
+    }
+
+    if (device.Is12Bit()) {
+        TIntelHex r = DataRecord(2 * Config12BitWord, 2);
+        PutWord(r, 0, words[Config12BitWord]);
+        emit(r, blank);
+    }
+
+    const uint32_t eeBlocks = std::min<uint32_t>(device.EEDataSize, WordImageSize - EEDataAreaStart) / 16;
+    for (uint32_t b = 0; b < eeBlocks; ++b) {
+        TIntelHex r = DataRecord(2 * EEDataAreaStart + 32 * b, 32);
+        for (uint32_t i = 0; i < 16; ++i) PutWord(r, i, words[EEDataAreaStart + 16 * b + i] & 0x00FF);
+        emit(r, 0x00FF);
+    }
+
+    lines.push_back(EndLine);
+    return lines;
+}
+
+std::vector<std::string> Hex18Lines(const std::vector<uint8_t> &program, const std::vector<uint8_t> &eedata,
+                                    const std::array<uint8_t, 16> &id, const std::array<uint8_t, 14> &config,
+                                    const TDeviceSpec18 &device, bool saveAll)
+{
+    std::vector<std::string> lines;
+    auto emit = [&](const TIntelHex &r) {
+        if (!IsBlankRecord18(r, saveAll)) lines.push_back(FormatHexRecord(r));
+    };
+
+    const uint32_t blocks = device.ProgramSize / 32;
+    for (uint32_t b = 0; b < blocks; ++b) {
+        const uint32_t a = 32 * b;
+        if (b == 0 || (a >> 16) != ((a - 32) >> 16))
+            lines.push_back(FormatHexRecord(ExtendedLinearRecord(static_cast<uint16_t>(a >> 16))));
+        TIntelHex r = DataRecord(a & 0xFFFF, 32);
+        for (uint32_t i = 0; i < 32; ++i) r.Data[i] = ByteAt(program, a + i);
+        emit(r);
+    }
+
+    lines.push_back(FormatHexRecord(ExtendedLinearRecord(0x0020)));
+    {
+        TIntelHex r = DataRecord(0, 8);
+        std::copy(id.begin(), id.begin() + 8, r.Data.begin());
+        emit(r);
+    }
+    lines.push_back(FormatHexRecord(ExtendedLinearRecord(0x0030)));
+    {
+        TIntelHex r = DataRecord(0, config.size());
+        std::copy(config.begin(), config.end(), r.Data.begin());
+        emit(r);
+    }
+    lines.push_back(FormatHexRecord(ExtendedLinearRecord(0x00F0)));
+    const uint32_t eeBlocks = device.EEDataSize / 32;
+    for (uint32_t b = 0; b < eeBlocks; ++b) {
+        TIntelHex r = DataRecord(32 * b, 32);
+        for (uint32_t i = 0; i < 32; ++i) r.Data[i] = ByteAt(eedata, 32 * b + i);
+        emit(r);
+    }
+
+    lines.push_back(EndLine);
+    return lines;
+}
+
+void WriteHexLines(const std::string &path, const std::vector<std::string> &lines)
+{
+    std::FILE *raw = std::fopen(path.c_str(), "wb");
+    if (!raw) throw HexFileError(path, errno);
+    FilePtr file(raw);
+    for (const std::string &line : lines) {
+        if (std::fwrite(line.data(), 1, line.size(), raw) != line.size() || std::fwrite("\r\n", 1, 2, raw) != 2)
+            throw HexFileError(path, errno ? errno : EIO);
+    }
+    if (std::fflush(raw) != 0) throw HexFileError(path, errno ? errno : EIO);
+    file.release();
+    if (std::fclose(raw) != 0) throw HexFileError(path, errno ? errno : EIO);
+}
+
+void SaveHex16(const std::string &path, const WordImage &words, const TDeviceSpec &device, bool saveAll)
+{
+    WriteHexLines(path, Hex16Lines(words, device, saveAll));
+}
+
+void SaveHex18(const std::string &path, const std::vector<uint8_t> &program, const std::vector<uint8_t> &eedata,
+               const std::array<uint8_t, 16> &id, const std::array<uint8_t, 14> &config,
+               const TDeviceSpec18 &device, bool saveAll)
+{
+    WriteHexLines(path, Hex18Lines(program, eedata, id, config, device, saveAll));
+}
+
+bool SaveBuffer(const std::string &path, const MemoryBuffer &buffer, DeviceSelection device, bool saveAll)
+{
+    if (!IsDevice(device)) return false;
+    if (device.Pic18)
+        SaveHex18(path, buffer.Program18, buffer.EEData18, buffer.Id18, buffer.Config18,
+                  DeviceTable18[static_cast<size_t>(device.Index)], saveAll);
+    else
+        SaveHex16(path, buffer.Words, DeviceTable[static_cast<size_t>(device.Index)], saveAll);
+    return true;
+}

@@ -1,0 +1,198 @@
+// Intel HEX files: reading them into the buffer and writing the buffer out.
+//
+// Reading is forgiving: every line is parsed on its own into a TIntelHex and
+// whatever is not a well-formed data or extended-address record is skipped
+// without a word. Two extras sit beside the standard records: device tags
+// (comment lines ";PIC10…", ";PIC12…", ";PIC16…", ";PIC18…") and
+// device-information records (any record whose address high byte is 0xFF).
+//
+// Files are read line by line whatever their line ends (LF, CR LF, or a lone
+// CR) and written with CR LF. A file that cannot be opened, read, created or
+// written raises HexFileError; whatever was loaded before the failure stays in
+// the buffer.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "DeviceSpec.h"
+#include "buffer.h"
+
+// Line status of a parsed line.
+enum HexLineStatus : int32_t {
+    HexEmptyLine = -1,
+    HexLineOk = 0,       // a well-formed record (type 0..5), or a device tag
+    HexNoColon = 1,      // no ':' anywhere, and not a comment
+    HexTooShort = 2,     // fewer bytes decoded than count + 5
+    HexBadType = 3,      // record type above 5
+    HexBadChecksum = 4,  // sum of the record mod 256 is not 0
+    HexComment = 5,      // ';' line that is not a device tag
+};
+
+constexpr int HexDecodeAreaSize = 128;  // count, address (2), type, then data and checksum
+constexpr int HexDataAreaSize = HexDecodeAreaSize - 4;
+
+constexpr uint8_t HexDataRecord = 0x00;
+constexpr uint8_t HexEndRecord = 0x01;
+constexpr uint8_t HexExtendedLinearRecord = 0x04;
+
+// One parsed (or to-be-written) Intel HEX line. Fields the line did not
+// supply are zero.
+struct TIntelHex {
+    uint8_t Count = 0;
+    uint8_t AddressHigh = 0;
+    uint8_t AddressLow = 0;
+    uint8_t RecordType = 0;
+    // The bytes after the type: Count data bytes, then the checksum byte, then
+    // whatever else the line held, up to the end of the decoding area.
+    std::array<uint8_t, HexDataAreaSize> Data{};
+    int32_t Sum = 0;           // count + address bytes + type + data + checksum
+    std::string Tag;           // device tag text, or empty
+    int32_t LineStatus = HexEmptyLine;
+    int Decoded = 0;           // bytes decoded from the line, count included
+
+    uint16_t Address() const { return static_cast<uint16_t>(AddressHigh << 8 | AddressLow); }
+    void SetAddress(uint32_t address)
+    {
+        AddressHigh = static_cast<uint8_t>(address >> 8);
+        AddressLow = static_cast<uint8_t>(address);
+    }
+};
+
+class HexFileError : public std::runtime_error {
+public:
+    // error is an errno value; what() reads "<path>: <system's error text>".
+    HexFileError(const std::string &path, int error);
+    const std::string &Path() const { return path_; }
+    int Error() const { return error_; }
+    std::string Reason() const;
+
+private:
+    std::string path_;
+    int error_;
+};
+
+// ---- Reading -------------------------------------------------------------
+
+TIntelHex ParseHexLine(std::string_view line);
+
+// Calls onLine for every line of text; LF, CR LF and a lone CR all end a line.
+// A final line without an end is passed too.
+void ForEachHexLine(std::string_view text, const std::function<void(std::string_view)> &onLine);
+// Reads a file line by line; throws HexFileError when it cannot be opened or read.
+void ForEachHexFileLine(const std::string &path, const std::function<void(std::string_view)> &onLine);
+
+// The device a file names: the first device tag (";PIC1…", up to 12
+// characters) or device-information record naming a PIC10F/12F/16F part, cut
+// before its first blank or NUL. Empty when the file names none.
+std::string ScanDeviceTag(const std::string &path);
+std::string ScanDeviceTagText(std::string_view text);
+
+// The first 16 data bytes of the last device-information record; byte 8 is
+// 0xFF while no usable information has been seen.
+using DeviceInformation = std::array<uint8_t, 16>;
+constexpr int DeviceInformationValid = 8;
+
+// PIC10/12/16 loader state: overlays records onto the word image. Byte
+// addresses 0x8000-0x81FF are read as the EEData area (0x4200-0x43FF); data
+// above 0x43FF is dropped. Extended address records are ignored.
+class Hex16Loader {
+public:
+    Hex16Loader(WordImage &words, std::string &tag, DeviceInformation &info);
+    void Line(std::string_view line);
+
+private:
+    WordImage &words_;
+    std::string &tag_;
+    DeviceInformation &info_;
+};
+
+// PIC18 loader state: places bytes by the extended linear address (0x0000
+// program, 0x0020 ID, 0x0030 configuration, 0x00F0 EEData); bytes beyond an
+// array or in any other window are dropped. Arrays keep their lengths.
+class Hex18Loader {
+public:
+    Hex18Loader(std::vector<uint8_t> &program, std::vector<uint8_t> &eedata, std::array<uint8_t, 16> &id,
+                std::array<uint8_t, 14> &config, std::string &tag);
+    void Line(std::string_view line);
+
+private:
+    std::vector<uint8_t> &program_;
+    std::vector<uint8_t> &eedata_;
+    std::array<uint8_t, 16> &id_;
+    std::array<uint8_t, 14> &config_;
+    std::string &tag_;
+    uint16_t extended_ = 0;
+};
+
+void LoadHex16(const std::string &path, WordImage &words, std::string &tag, DeviceInformation &info);
+void LoadHex18(const std::string &path, std::vector<uint8_t> &program, std::vector<uint8_t> &eedata,
+               std::array<uint8_t, 16> &id, std::array<uint8_t, 14> &config, std::string &tag);
+
+// Composes the configuration word and User-ID words from device information
+// when its byte 8 is 0. Returns whether it did.
+bool ApplyDeviceInformation(const DeviceInformation &info, const TDeviceSpec &device, WordImage &words);
+
+// ---- Device selection from a file ----------------------------------------
+
+struct DeviceSelection {
+    bool Pic18 = false;
+    int Index = -1;  // row of the family's table; -1 = none
+    bool operator==(const DeviceSelection &) const = default;
+};
+
+// The device a scanned name selects on LOAD: a name beginning "PIC18" is a
+// PIC18 name, any other a PIC10/12/16 name. Index -1 when the name is not in
+// that table (family switch rows are never chosen).
+DeviceSelection DeviceForScannedName(std::string_view name);
+// The row of the current family's table that a loader tag names, compared
+// whole (blanks count; anything from a NUL on is left out), or -1.
+int DeviceForLoaderTag(std::string_view tag, bool pic18Family);
+
+struct LoadOutcome {
+    DeviceSelection Device;           // the selected device after the load
+    bool DeviceChanged = false;       // family or row differs from before the load
+    std::string Tag;                  // the loader's tag out
+    bool DeviceInformationApplied = false;
+};
+
+// LOAD's core (the dialog, list refill, redraw and messages are the caller's).
+// outcome.Device holds the current selection on entry. With autoSelect the
+// file's device is chosen; when that changes the device the buffer is
+// prepared for it before reading, and outcome is updated first, so after a
+// HexFileError it still names the device the buffer now belongs to.
+void LoadNewFile(const std::string &path, MemoryBuffer &buffer, bool autoSelect, LoadOutcome &outcome);
+// Loads over the buffer without clearing; with autoSelect, a loader tag naming
+// a row of the current family selects it afterwards (the family never changes).
+void LoadCurrentFile(const std::string &path, MemoryBuffer &buffer, bool autoSelect, LoadOutcome &outcome);
+
+// ---- Writing -------------------------------------------------------------
+
+// One line of text for a record, without line end; the checksum is computed.
+std::string FormatHexRecord(const TIntelHex &record);
+
+// Word records: blank when every data word (low byte, high byte) equals key.
+bool IsBlankRecord16(const TIntelHex &record, uint16_t key, bool saveAll);
+// Byte records: blank when every data byte is 0xFF.
+bool IsBlankRecord18(const TIntelHex &record, bool saveAll);
+
+std::vector<std::string> Hex16Lines(const WordImage &words, const TDeviceSpec &device, bool saveAll);
+std::vector<std::string> Hex18Lines(const std::vector<uint8_t> &program, const std::vector<uint8_t> &eedata,
+                                    const std::array<uint8_t, 16> &id, const std::array<uint8_t, 14> &config,
+                                    const TDeviceSpec18 &device, bool saveAll);
+
+// Create or truncate path and write every line with CR LF.
+void WriteHexLines(const std::string &path, const std::vector<std::string> &lines);
+void SaveHex16(const std::string &path, const WordImage &words, const TDeviceSpec &device, bool saveAll);
+void SaveHex18(const std::string &path, const std::vector<uint8_t> &program, const std::vector<uint8_t> &eedata,
+               const std::array<uint8_t, 16> &id, const std::array<uint8_t, 14> &config,
+               const TDeviceSpec18 &device, bool saveAll);
+
+// SAVE's core: writes the live half for the selected device. Returns false,
+// writing nothing, when no device is selected.
+bool SaveBuffer(const std::string &path, const MemoryBuffer &buffer, DeviceSelection device, bool saveAll);
