@@ -65,10 +65,11 @@ struct Link {
     SerialPort &port;
     TCommand &cmd;
     FrontEnd &ui;
-    // Units (words or bytes) the receive loops waited for in vain, summed over
-    // every loop since the caller last set it to 0. The loops go on past a
-    // missing unit so the wire stays in step; this is how a caller learns
-    // that what landed in the image is not what the chip holds.
+    // Units (words or bytes) the receive loops and the word reads of the
+    // device, ID and calibration reads waited for in vain, summed since the
+    // caller last set it to 0. The loops go on past a missing unit so the
+    // wire stays in step; this is how a caller learns that what landed in the
+    // image is not what the chip holds.
     long missing = 0;
 };
 

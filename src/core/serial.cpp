@@ -1,0 +1,140 @@
+#include "serial.h"
+
+#include <algorithm>
+
+#include "settings.h"
+#include "textutil.h"
+
+namespace {
+
+// The port number is the decimal value of the name's 4th and 5th
+// characters: "COM1" gives 1, "COM10" gives 10.
+bool PortNumberOf(const std::string &name, int &number)
+{
+    if (name.size() < 4) return false;
+    std::string digits = name.substr(3, 2);
+    int value = 0;
+    for (char c : digits) {
+        if (c < '0' || c > '9') return false;
+        value = value * 10 + (c - '0');
+    }
+    number = value;
+    return true;
+}
+
+} // namespace
+
+SerialPort::SerialPort(std::unique_ptr<SerialBackend> backend, PortPathResolver resolver)
+    : backend_(std::move(backend)), resolver_(std::move(resolver))
+{
+}
+
+SerialPort::~SerialPort()
+{
+    if (IsOpen()) backend_->Close();
+}
+
+void SerialPort::PurgeBoth()
+{
+    backend_->PurgeOutput();
+    backend_->PurgeInput();
+    backend_->ClearErrors();
+}
+
+int SerialPort::OpenPort(const std::string &name, const ModemOptions &modem)
+{
+    if (IsOpen()) backend_->Close();
+    portName_.clear();
+    portNumber_ = 0;
+    lastError_.clear();
+
+    std::string path = resolver_ ? resolver_(name) : name;
+    if (path.empty()) {
+        lastError_ = name + ": no device is assigned to this port";
+        return -1;
+    }
+    std::string error;
+    if (!backend_->Open(path, error)) {
+        lastError_ = error.empty() ? path + ": cannot be opened" : error;
+        return -1;
+    }
+    int number = 0;
+    if (!PortNumberOf(name, number)) {
+        // Only a hand-edited settings file gets here; a port without a
+        // number cannot be shown or chosen, so it does not stay open.
+        backend_->Close();
+        lastError_ = name + ": not a port name";
+        return -1;
+    }
+    portName_ = name;
+    portNumber_ = number;
+
+    PurgeBoth();
+    backend_->ApplyLineSettings();
+    backend_->SetTimeouts(DefaultTimeoutMs, DefaultTimeoutMs);
+    if (modem.rtsGroupEnabled) {
+        backend_->SetModemLine(ModemLine::RTS, modem.rtsOn);
+        backend_->SetModemLine(ModemLine::DTR, modem.dtrOn);
+        backend_->Pause(modem.ctrlChecked ? std::max(modem.waitMs, 0) : 1);
+        PurgeBoth();
+    }
+    return 0;
+}
+
+int SerialPort::ClosePort()
+{
+    portNumber_ = 0;
+    if (!IsOpen()) return -1;
+    if (!backend_->IsValid()) {
+        portName_.clear();
+        return -2;
+    }
+    if (!backend_->Close()) return -1;
+    portName_.clear();
+    return 0;
+}
+
+void SerialPort::SetReadTimeout(int ms)
+{
+    backend_->SetTimeouts(ms, DefaultTimeoutMs);
+}
+
+void SerialPort::ApplyModemLine(ModemLine line, bool on)
+{
+    if (!IsOpen()) return;
+    backend_->SetModemLine(line, on);
+    PurgeBoth();
+}
+
+size_t SerialPort::Write(const uint8_t *data, size_t n)
+{
+    if (!IsOpen() || n == 0) return 0;
+    return backend_->Write(data, n);
+}
+
+size_t SerialPort::Read(uint8_t *data, size_t n)
+{
+    if (!IsOpen() || n == 0) return 0;
+    return backend_->Read(data, n);
+}
+
+void SerialPort::Pause(int ms)
+{
+    backend_->Pause(ms);
+}
+
+std::string PortDevicePath(const SettingsFile &settings, const std::string &name)
+{
+    static const char *const defaults[10] = {"/dev/ttyS0",   "/dev/ttyS1",   "/dev/ttyS2",   "/dev/ttyS3",
+                                             "/dev/ttyUSB0", "/dev/ttyUSB1", "/dev/ttyUSB2", "/dev/ttyUSB3",
+                                             "/dev/ttyACM0", "/dev/ttyACM1"};
+    if (name.size() < 4 || name.size() > 5 || !SameTextIgnoringCase(name.substr(0, 3), "COM")) return {};
+    int number = 0;
+    for (size_t i = 3; i < name.size(); ++i) {
+        if (name[i] < '0' || name[i] > '9') return {};
+        number = number * 10 + (name[i] - '0');
+    }
+    if (number < 1 || number > 10 || name[3] == '0') return {};
+    std::string key = "com" + std::to_string(number);
+    return settings.ReadString("ports", key, defaults[number - 1]);
+}
