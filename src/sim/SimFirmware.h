@@ -1,0 +1,88 @@
+// The Tarnbox firmware as seen from its serial line: it parses the host's
+// command bytes, echoes and checksums them as the board does, and clocks the
+// ICSP commands into the chip model. Time is a number the caller supplies
+// (virtual in-process, real on a pseudo-terminal), so the firmware never sleeps.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "SimChip.h"
+
+using SimTime = int64_t; // nanoseconds
+
+constexpr SimTime SimByteTime = 260417;          // one byte, 10 bits at 38400 baud
+constexpr SimTime SimWaitUnit = 100000;          // wait bytes count tenths of a millisecond
+constexpr const char *DefaultVersionText = "Vexa Ver.1.30 Tarnbox";
+
+// Which row-write codes the firmware accepts: a firmware generation either
+// knows both, only one of them or neither.
+enum class RowWriteForms { Both, Row08, Row15, None };
+
+enum class FaultKind { None, SilentAfter, Drop, BadEcho, BadSum, HangupAfter };
+
+// Faults count the bytes received from the host, from 1.
+//   silent-after=N: bytes after the N-th get no answer at all;
+//   drop=N: the N-th byte is lost on the way in;
+//   bad-echo=N: the first echo sent for byte N or later is corrupted;
+//   bad-sum=N: the first checksum sent for byte N or later is wrong;
+//   hangup-after=N: after the N-th byte the board disconnects.
+struct SimFault {
+    FaultKind kind = FaultKind::None;
+    uint64_t count = 0;
+};
+
+// Parses "kind=N" as written on the command line.
+bool ParseFault(const std::string &text, SimFault &fault, std::string &error);
+
+struct FirmwareOptions {
+    RowWriteForms rowWrite = RowWriteForms::Both;
+    bool pic18 = true;
+    std::string versionText = DefaultVersionText;
+    bool silent = false; // a board that answers nothing
+    std::vector<SimFault> faults;
+};
+
+struct SimByte {
+    SimTime time; // when the byte has fully arrived at the other end
+    uint8_t value;
+};
+
+class TarnboxFirmware {
+public:
+    TarnboxFirmware(SimChip &chip, FirmwareOptions options);
+
+    // One byte from the host that finished arriving at the given time. Replies
+    // are appended to Output() with the time each has fully left the board.
+    void Receive(uint8_t byte, SimTime arrival);
+    std::deque<SimByte> &Output() { return output_; }
+    bool HungUp() const { return hungUp_; }
+    uint64_t BytesReceived() const { return received_; }
+    SimChip &Chip() { return chip_; }
+    const FirmwareOptions &Options() const { return options_; }
+
+private:
+    bool Knows(uint8_t code) const;
+    void Process(uint8_t byte);
+    void Execute();
+    void Emit(uint8_t value);
+    void Echo(uint8_t value);
+    void Checksum();
+    void Wait(uint32_t tenthsOfMs);
+    bool FaultDue(FaultKind kind, bool &used) const;
+
+    SimChip &chip_;
+    FirmwareOptions options_;
+    std::deque<SimByte> output_;
+    int code_ = -1; // command being received, -1 between commands
+    std::vector<uint8_t> args_;
+    uint64_t received_ = 0;
+    SimTime now_ = 0;       // firmware's own time while it handles a byte
+    SimTime busyUntil_ = 0; // programming cycles keep the firmware busy
+    SimTime lineFree_ = 0;  // when the transmitter can start the next byte
+    bool hungUp_ = false;
+    bool badEchoUsed_ = false;
+    bool badSumUsed_ = false;
+};

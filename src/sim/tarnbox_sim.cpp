@@ -1,0 +1,267 @@
+// tarnbox-sim: a simulated Tarnbox on a pseudo-terminal, so Tarnvik can be
+// tried and tested without a board. Prints the terminal's path as its first
+// line on stdout and serves it until SIGTERM or SIGINT.
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "SimChip.h"
+#include "SimFirmware.h"
+#include "textutil.h"
+
+namespace {
+
+volatile sig_atomic_t stopRequested = 0;
+
+void OnSignal(int)
+{
+    stopRequested = 1;
+}
+
+const char *Usage =
+    "Usage: tarnbox-sim [OPTIONS]\n"
+    "Serves a simulated Tarnbox PIC programmer on a pseudo-terminal. The first line\n"
+    "on stdout is the terminal's path; it is served until SIGTERM or SIGINT.\n"
+    "\n"
+    "  --chip NAME          chip in the socket: a catalogue name, case ignored\n"
+    "                       (default PIC16F877A); none = an empty socket\n"
+    "  --link PATH          also place a symbolic link to the terminal at PATH\n"
+    "  --hex FILE           the chip's initial contents (Intel HEX)\n"
+    "  --calib XXXX[,XXXX]  factory calibration values, hexadecimal, for the\n"
+    "                       part's first and second calibration slot\n"
+    "  --firmware row08|row15|norow\n"
+    "                       firmware that knows only row-write code 0x08, only\n"
+    "                       0x15, or neither (default: both)\n"
+    "  --no-pic18           firmware without the PIC18 commands (0x09-0x10)\n"
+    "  --version-text TEXT  version reply (default \"\")\n"
+    "  --silent             a board that answers nothing\n"
+    "  --pace               real-time pacing: 38400 baud on the wire and the\n"
+    "                       programming waits (off: answers at once)\n"
+    "  --trace FILE         write every byte in both directions with a time stamp\n"
+    "                       (seconds since start; '>' host to board, '<' board to host)\n"
+    "  --fault KIND=N       counting bytes received from the host: silent-after=N,\n"
+    "                       drop=N, bad-echo=N, bad-sum=N or hangup-after=N\n"
+    "                       (may be repeated)\n"
+    "  --help               show this text\n";
+
+void PrintUsage(FILE *to)
+{
+    std::string text = Usage;
+    const std::string marker = "(default \"\")";
+    const auto at = text.find(marker);
+    if (at != std::string::npos)
+        text.replace(at, marker.size(), std::string("(default \"") + DefaultVersionText + "\")");
+    std::fputs(text.c_str(), to);
+}
+
+[[noreturn]] void Fail(const std::string &message)
+{
+    std::fprintf(stderr, "tarnbox-sim: %s\n", message.c_str());
+    std::exit(2);
+}
+
+bool ParseCalibration(const std::string &text, std::vector<uint16_t> &values)
+{
+    size_t start = 0;
+    while (start <= text.size()) {
+        const size_t comma = text.find(',', start);
+        const std::string part = text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+        if (part.empty() || part.size() > 4) return false;
+        for (char c : part)
+            if (!std::isxdigit(static_cast<unsigned char>(c))) return false;
+        values.push_back(static_cast<uint16_t>(std::stoul(part, nullptr, 16)));
+        if (comma == std::string::npos) break;
+        start = comma + 1;
+    }
+    return !values.empty() && values.size() <= 2;
+}
+
+struct Pending {
+    SimTime time;
+    uint8_t value;
+};
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    std::string chipName = "PIC16F877A", link, hexFile, traceFile;
+    std::vector<uint16_t> calibration;
+    FirmwareOptions fw;
+    bool pace = false;
+
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        auto value = [&]() -> std::string {
+            if (i + 1 >= argc) Fail(arg + " needs a value (see --help)");
+            return argv[++i];
+        };
+        if (arg == "--help" || arg == "-h") {
+            PrintUsage(stdout);
+            return 0;
+        } else if (arg == "--chip") {
+            chipName = value();
+        } else if (arg == "--link") {
+            link = value();
+        } else if (arg == "--hex") {
+            hexFile = value();
+        } else if (arg == "--calib") {
+            const std::string text = value();
+            if (!ParseCalibration(text, calibration)) Fail("bad --calib '" + text + "' (XXXX or XXXX,XXXX)");
+        } else if (arg == "--firmware") {
+            const std::string form = value();
+            if (form == "row08")
+                fw.rowWrite = RowWriteForms::Row08;
+            else if (form == "row15")
+                fw.rowWrite = RowWriteForms::Row15;
+            else if (form == "norow")
+                fw.rowWrite = RowWriteForms::None;
+            else
+                Fail("bad --firmware '" + form + "' (row08, row15 or norow)");
+        } else if (arg == "--no-pic18") {
+            fw.pic18 = false;
+        } else if (arg == "--version-text") {
+            fw.versionText = value();
+        } else if (arg == "--silent") {
+            fw.silent = true;
+        } else if (arg == "--pace") {
+            pace = true;
+        } else if (arg == "--trace") {
+            traceFile = value();
+        } else if (arg == "--fault") {
+            SimFault fault;
+            std::string error;
+            if (!ParseFault(value(), fault, error)) Fail(error);
+            fw.faults.push_back(fault);
+        } else {
+            Fail("unknown option '" + arg + "' (see --help)");
+        }
+    }
+
+    std::string error;
+    auto chip = MakeSimChip(chipName, error);
+    if (!chip) Fail(error);
+    if (!hexFile.empty() && !LoadHexIntoChip(*chip, hexFile, error)) Fail(error);
+    if (!calibration.empty()) chip->SetCalibration(calibration);
+
+    FILE *trace = nullptr;
+    if (!traceFile.empty() && !(trace = std::fopen(traceFile.c_str(), "w")))
+        Fail("cannot write " + traceFile + ": " + std::strerror(errno));
+
+    const int master = posix_openpt(O_RDWR | O_NOCTTY);
+    if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0)
+        Fail(std::string("cannot open a pseudo-terminal: ") + std::strerror(errno));
+    const char *slaveName = ptsname(master);
+    if (!slaveName) Fail("cannot name the pseudo-terminal");
+    const std::string slavePath = slaveName;
+    // Keep a descriptor on the terminal's own side: the host may open and
+    // close it many times, and the terminal stays up in between. Raw mode so
+    // that nothing translates bytes before the host applies its own settings.
+    const int slave = open(slavePath.c_str(), O_RDWR | O_NOCTTY);
+    if (slave < 0) Fail("cannot open " + slavePath + ": " + std::strerror(errno));
+    termios tio{};
+    tcgetattr(slave, &tio);
+    cfmakeraw(&tio);
+    cfsetispeed(&tio, B38400);
+    cfsetospeed(&tio, B38400);
+    tcsetattr(slave, TCSANOW, &tio);
+    fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
+
+    if (!link.empty()) {
+        unlink(link.c_str());
+        if (symlink(slavePath.c_str(), link.c_str()) != 0)
+            Fail("cannot link " + link + ": " + std::strerror(errno));
+    }
+
+    struct sigaction sa {};
+    sa.sa_handler = OnSignal;
+    sigemptyset(&sa.sa_mask);
+    sigaction(SIGTERM, &sa, nullptr);
+    sigaction(SIGINT, &sa, nullptr);
+    signal(SIGPIPE, SIG_IGN);
+
+    std::printf("%s\n", slavePath.c_str());
+    std::fflush(stdout);
+
+    TarnboxFirmware firmware(*chip, fw);
+    const auto origin = std::chrono::steady_clock::now();
+    auto now = [&]() -> SimTime {
+        return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - origin)
+            .count();
+    };
+    auto traceByte = [&](char direction, uint8_t value) {
+        if (trace) std::fprintf(trace, "%.6f %c %02X\n", static_cast<double>(now()) / 1e9, direction, value);
+    };
+
+    int fd = master;
+    SimTime lastArrival = 0;
+    std::vector<uint8_t> unsent;
+    while (!stopRequested) {
+        auto &out = firmware.Output();
+        // Without pacing every reply goes out at once; with pacing when the
+        // board's clock says it has left the wire.
+        const SimTime t = now();
+        while (!out.empty() && (!pace || out.front().time <= t)) {
+            unsent.push_back(out.front().value);
+            out.pop_front();
+        }
+        if (fd >= 0 && !unsent.empty()) {
+            const ssize_t n = write(fd, unsent.data(), unsent.size());
+            if (n > 0) {
+                for (ssize_t k = 0; k < n; ++k) traceByte('<', unsent[k]);
+                unsent.erase(unsent.begin(), unsent.begin() + n);
+            }
+        }
+        if (fd >= 0 && firmware.HungUp() && unsent.empty() && out.empty()) {
+            // The board is gone: the host's next read ends at once.
+            close(fd);
+            close(slave);
+            fd = -1;
+        }
+
+        int timeout = 50;
+        if (pace && !out.empty()) {
+            const SimTime due = out.front().time - now();
+            timeout = due <= 0 ? 0 : static_cast<int>(std::min<SimTime>(50, due / 1000000 + 1));
+        }
+        pollfd p{fd, static_cast<short>(POLLIN | (unsent.empty() ? 0 : POLLOUT)), 0};
+        if (fd < 0) {
+            poll(nullptr, 0, 50);
+            continue;
+        }
+        if (poll(&p, 1, timeout) <= 0) continue;
+        if (p.revents & POLLIN) {
+            uint8_t buffer[4096];
+            const ssize_t n = read(fd, buffer, sizeof buffer);
+            if (n > 0) {
+                const SimTime arrived = now();
+                for (ssize_t k = 0; k < n; ++k) {
+                    traceByte('>', buffer[k]);
+                    // A run written at once still arrives a byte time apart on
+                    // a real line.
+                    lastArrival = pace ? std::max(arrived, lastArrival + SimByteTime) : arrived;
+                    firmware.Receive(buffer[k], lastArrival);
+                }
+            }
+        }
+    }
+
+    if (fd >= 0) close(fd);
+    if (fd >= 0) close(slave);
+    if (!link.empty()) unlink(link.c_str());
+    if (trace) std::fclose(trace);
+    return 0;
+}
