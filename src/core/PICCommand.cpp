@@ -32,8 +32,14 @@ int32_t SendBlock(SerialPort &port, const uint8_t *payload, size_t n)
     return port.Read(&sum, 1) == 1 && sum == Checksum(payload, n) ? StatusOk : StatusBadReply;
 }
 
-uint8_t Lo(uint16_t w) { return static_cast<uint8_t>(w & 0xFF); }
-uint8_t Hi(uint16_t w) { return static_cast<uint8_t>(w >> 8); }
+uint8_t Lo(uint16_t w)
+{
+    return static_cast<uint8_t>(w & 0xFF);
+}
+uint8_t Hi(uint16_t w)
+{
+    return static_cast<uint8_t>(w >> 8);
+}
 
 void Run(Link &link, uint8_t code)
 {
@@ -81,7 +87,8 @@ void ExecuteCommand(SerialPort &port, TCommand &cmd)
                 return;
             }
             size_t len = 0;
-            while (len < got && reply[len] != 0) ++len;
+            while (len < got && reply[len] != 0)
+                ++len;
             cmd.Reply.assign(reinterpret_cast<const char *>(reply), len);
             cmd.Status = StatusOk;
             return;
@@ -110,7 +117,8 @@ void ExecuteCommand(SerialPort &port, TCommand &cmd)
         cmd.Status = EchoAll(port, {cmdIcspTimed, a[0], a[3]}) ? StatusOk : StatusNoEcho;
         return;
     case cmdIcspLoad:
-        cmd.Status = EchoAll(port, {cmdIcspLoad, a[0], Lo(cmd.Value), Hi(cmd.Value)}) ? StatusOk : StatusNoEcho;
+        cmd.Status =
+            EchoAll(port, {cmdIcspLoad, a[0], Lo(cmd.Value), Hi(cmd.Value)}) ? StatusOk : StatusNoEcho;
         return;
     case cmdIcspPair:
         cmd.Status = EchoAll(port, {cmdIcspPair, a[0], a[1], a[3]}) ? StatusOk : StatusNoEcho;
@@ -255,9 +263,18 @@ static void Load(Link &link, uint8_t icsp, uint16_t word)
     Run(link, cmdIcspLoad);
 }
 
-void LoadConfig(Link &link, uint16_t word) { Load(link, 0, word); }
-void LoadProgramWord(Link &link, uint16_t word) { Load(link, 2, word); }
-void LoadDataWord(Link &link, uint16_t word) { Load(link, 3, word); }
+void LoadConfig(Link &link, uint16_t word)
+{
+    Load(link, 0, word);
+}
+void LoadProgramWord(Link &link, uint16_t word)
+{
+    Load(link, 2, word);
+}
+void LoadDataWord(Link &link, uint16_t word)
+{
+    Load(link, 3, word);
+}
 
 uint16_t ReadProgramWord(Link &link)
 {
@@ -477,7 +494,8 @@ int ReadDeviceMemories(Link &link, const TDeviceSpec &device, std::span<uint16_t
     if (device.Is12Bit()) IncAddress(link);
     int n = static_cast<int>(device.ProgramSize) + 8;
     missing += ReadWords(link, 4, n, image, progress);
-    for (int i = 0; i < n && static_cast<size_t>(i) < image.size(); ++i) image[i] &= device.BlankWord;
+    for (int i = 0; i < n && static_cast<size_t>(i) < image.size(); ++i)
+        image[i] &= device.BlankWord;
     ExitProgramMode(link, device.EntryMode);
 
     if (device.EEDataSize != 0) {
@@ -485,7 +503,8 @@ int ReadDeviceMemories(Link &link, const TDeviceSpec &device, std::span<uint16_t
         int m = static_cast<int>(device.EEDataSize);
         std::span<uint16_t> ee = std::span<uint16_t>(image).subspan(EEDataAreaStart);
         missing += ReadWords(link, 5, m, ee, progress);
-        for (int i = 0; i < m && static_cast<size_t>(i) < ee.size(); ++i) ee[i] &= 0x00FF;
+        for (int i = 0; i < m && static_cast<size_t>(i) < ee.size(); ++i)
+            ee[i] &= 0x00FF;
         if (progress) progress->SetPosition(0);
         ExitProgramMode(link, device.EntryMode);
     }
@@ -595,24 +614,41 @@ void WriteConfigWords(Link &link, const TDeviceSpec &device, uint16_t word1, uin
 std::pair<uint8_t, uint8_t> RowWritePair(int selector)
 {
     switch (selector) {
-    case 0: return {8, 0};
-    case 1: return {24, 0};
-    case 2: return {8, 14};
-    case 3: return {24, 23};
-    case 4: return {24, 10};
-    default: return {0, 0};
+    case 0:
+        return {8, 0};
+    case 1:
+        return {24, 0};
+    case 2:
+        return {8, 14};
+    case 3:
+        return {24, 23};
+    case 4:
+        return {24, 10};
+    default:
+        return {0, 0};
     }
 }
 
 void ProgrammingCycle(Link &link, int selector, uint8_t wait)
 {
     switch (selector) {
-    case 0: SendIcspTimed(link, 8, wait); break;
-    case 1: SendIcspTimed(link, 24, wait); break;
-    case 2: SendIcspPair(link, 8, 14, wait); break;
-    case 3: SendIcspPair(link, 24, 23, wait); break;
-    case 4: SendIcspPair(link, 24, 10, wait); break;
-    default: break;
+    case 0:
+        SendIcspTimed(link, 8, wait);
+        break;
+    case 1:
+        SendIcspTimed(link, 24, wait);
+        break;
+    case 2:
+        SendIcspPair(link, 8, 14, wait);
+        break;
+    case 3:
+        SendIcspPair(link, 24, 23, wait);
+        break;
+    case 4:
+        SendIcspPair(link, 24, 10, wait);
+        break;
+    default:
+        break;
     }
 }
 
@@ -657,7 +693,8 @@ int32_t WritePic18Block(Link &link, std::span<const uint8_t> bytes, uint8_t time
     if (chunks == 0) return StatusOk;
     auto &a = link.cmd.Args;
     for (size_t k = 0; k < chunks; ++k) {
-        for (size_t i = 0; i < 8; ++i) a[5 + i] = bytes[8 * k + i];
+        for (size_t i = 0; i < 8; ++i)
+            a[5 + i] = bytes[8 * k + i];
         a[3] = k + 1 == chunks ? time : 0;
         Run(link, cmdPic18Block);
     }

@@ -122,8 +122,7 @@ int ReceiveBytes(Link &link, int n, std::span<uint8_t> destination, ProgressBar 
 // Streams n words with ICSP read command 4 (program memory) or 5 (data
 // EEPROM). Small-block mode (program memory only) reads 16-word blocks,
 // ⌊n/16⌋ + 1 of them, so up to 16 words past n are received.
-int ReadWords(Link &link, uint8_t readCommand, int n, std::span<uint16_t> destination,
-              ProgressBar *progress);
+int ReadWords(Link &link, uint8_t readCommand, int n, std::span<uint16_t> destination, ProgressBar *progress);
 // Streams n PIC18 table bytes from address. Small-block mode (program memory
 // at address 0) reads whole 256-byte blocks; a remainder would not be read
 // and counts as missing.

@@ -2,8 +2,8 @@
 // monotonic deadline for the read time-out, TIOCM* for the modem lines.
 #include "serial.h"
 
-#include <cerrno>
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <fcntl.h>

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
 
@@ -24,6 +25,12 @@ LoadResult LoadProfile(const std::string &path, CSimpleIniA &ini)
     ini.SetSpaces(false);
     FILE *fp = std::fopen(path.c_str(), "rb");
     if (!fp) return errno == ENOENT ? LoadResult::Missing : LoadResult::Failed;
+    // A directory opens for reading too; its size is no size at all.
+    struct stat st {};
+    if (fstat(fileno(fp), &st) != 0 || !S_ISREG(st.st_mode)) {
+        std::fclose(fp);
+        return LoadResult::Failed;
+    }
     SI_Error rc = ini.LoadFile(fp);
     std::fclose(fp);
     return rc == SI_OK ? LoadResult::Loaded : LoadResult::Failed;

@@ -31,7 +31,8 @@ TEST_P(Handshake, EchoesEveryByteAndStopsAtTheFirstBadOne)
     {
         LinkFixture f;
         Talk t;
-        for (uint8_t b : c.sequence) t.echo({b});
+        for (uint8_t b : c.sequence)
+            t.echo({b});
         f.play(t);
         Prepare(f.cmd, c);
         f.cmd.Status = 99;
@@ -43,7 +44,8 @@ TEST_P(Handshake, EchoesEveryByteAndStopsAtTheFirstBadOne)
         for (bool silent : {false, true}) {
             LinkFixture f;
             Talk t;
-            for (size_t i = 0; i < bad; ++i) t.echo({c.sequence[i]});
+            for (size_t i = 0; i < bad; ++i)
+                t.echo({c.sequence[i]});
             t.send({c.sequence[bad]});
             if (silent)
                 t.reply({});
@@ -58,16 +60,15 @@ TEST_P(Handshake, EchoesEveryByteAndStopsAtTheFirstBadOne)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Codes, Handshake,
-    ::testing::Values(HandshakeCase{"ProgramModeControl", 0x00, {0x00, 0x21}},
-                      HandshakeCase{"Icsp", 0x01, {0x01, 0x21}},
-                      HandshakeCase{"IcspTimed", 0x03, {0x03, 0x21, 0x23}},
-                      HandshakeCase{"IcspLoad", 0x04, {0x04, 0x21, 0x41, 0x42}},
-                      HandshakeCase{"IcspPair", 0x05, {0x05, 0x21, 0x22, 0x23}},
-                      HandshakeCase{"IcspRepeat", 0x06, {0x06, 0x21, 0x43, 0x44}},
-                      HandshakeCase{"IcspStream", 0x07, {0x07, 0x21, 0x43, 0x44}}),
-    [](const auto &info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Codes, Handshake,
+                         ::testing::Values(HandshakeCase{"ProgramModeControl", 0x00, {0x00, 0x21}},
+                                           HandshakeCase{"Icsp", 0x01, {0x01, 0x21}},
+                                           HandshakeCase{"IcspTimed", 0x03, {0x03, 0x21, 0x23}},
+                                           HandshakeCase{"IcspLoad", 0x04, {0x04, 0x21, 0x41, 0x42}},
+                                           HandshakeCase{"IcspPair", 0x05, {0x05, 0x21, 0x22, 0x23}},
+                                           HandshakeCase{"IcspRepeat", 0x06, {0x06, 0x21, 0x43, 0x44}},
+                                           HandshakeCase{"IcspStream", 0x07, {0x07, 0x21, 0x43, 0x44}}),
+                         [](const auto &info) { return std::string(info.param.name); });
 
 // Block commands: echo the code, write the payload at once, expect its sum.
 TEST(BlockCommands, ChecksumDecidesStatusAndMissingEchoSendsNothingMore)
@@ -76,15 +77,18 @@ TEST(BlockCommands, ChecksumDecidesStatusAndMissingEchoSendsNothingMore)
         uint8_t code;
         size_t first, length;
     };
-    for (Case c : {Case{0x09, 0, 5}, Case{0x0B, 0, 3}, Case{0x0E, 0, 2}, Case{0x0D, 4, 9}, Case{0x08, 0, 13}}) {
+    for (Case c :
+         {Case{0x09, 0, 5}, Case{0x0B, 0, 3}, Case{0x0E, 0, 2}, Case{0x0D, 4, 9}, Case{0x08, 0, 13}}) {
         auto prepare = [&](TCommand &cmd) {
             cmd.Code = c.code;
-            for (size_t i = 0; i < 13; ++i) cmd.Args[i] = uint8_t(0x30 + 7 * i);
+            for (size_t i = 0; i < 13; ++i)
+                cmd.Args[i] = uint8_t(0x30 + 7 * i);
             cmd.Count = 5; // row write, form 0x08
         };
         uint8_t wire = c.code == 0x08 ? 0x08 : c.code;
         Bytes payload;
-        for (size_t i = 0; i < c.length; ++i) payload.push_back(uint8_t(0x30 + 7 * (c.first + i)));
+        for (size_t i = 0; i < c.length; ++i)
+            payload.push_back(uint8_t(0x30 + 7 * (c.first + i)));
         if (c.code == 0x0D) payload[0] = 0x30 + 7 * 3; // the time byte travels in Args[4]
 
         LinkFixture ok;
@@ -140,15 +144,6 @@ TEST(BlockCommands, RowWriteFormSelectsWireCodeAndRefusesOthersSilently)
     ExecuteCommand(g.port, g.cmd);
     EXPECT_EQ(g.cmd.Status, 42);
     EXPECT_TRUE(g.line->writes.empty());
-}
-
-TEST(BlockCommands, Pic18InstructionChecksumExample)
-{
-    LinkFixture f;
-    f.play(Talk().echo({0x09}).reply({0x55}));
-    Pic18Instruction(f.link, 0x0F, 0x1234, 0, 0);
-    EXPECT_EQ(f.cmd.Status, 0);
-    EXPECT_EQ(f.line->writes[1], (Bytes{0x0F, 0x34, 0x12, 0x00, 0x00}));
 }
 
 TEST(ReadCommands, IcspReadNeedsThreeBytesStartingWithTheCommand)
@@ -269,20 +264,12 @@ TEST(Operations, IncAddressBySplitsIntoRunsOf2048)
                           Case{5000, {2048, 2048, 904}}}) {
         LinkFixture f;
         Talk t;
-        for (uint16_t r : c.runs) t.repeat(r);
+        for (uint16_t r : c.runs)
+            t.repeat(r);
         f.play(t);
         IncAddressBy(f.link, c.n);
         EXPECT_EQ(f.line->writes, t.out) << c.n;
     }
-}
-
-TEST(Operations, SendIcspPresetsStatusAndReportsFailure)
-{
-    LinkFixture f;
-    f.cmd.Status = 2;
-    f.play(Talk().timed(9, 60));
-    EXPECT_EQ(SendIcspTimed(f.link, 9, 60), 0);
-    EXPECT_EQ(SendIcsp(f.link, 1), 1);
 }
 
 TEST(Probes, RowWriteForm)
@@ -331,14 +318,6 @@ TEST(Probes, Pic18Support)
     LinkFixture noEcho;
     EXPECT_EQ(CheckPic18Support(noEcho.link), 0);
     EXPECT_EQ(noEcho.line->writes.size(), 1u);
-}
-
-TEST(Operations, ClosedPortFailsWithMissingEcho)
-{
-    LinkFixture f;
-    f.port.ClosePort();
-    EXPECT_EQ(SendIcsp(f.link, 6), 1);
-    EXPECT_TRUE(f.line->writes.empty());
 }
 
 } // namespace

@@ -133,7 +133,8 @@ struct Talk {
     Talk &block(Bytes payload)
     {
         uint8_t sum = 0;
-        for (uint8_t b : payload) sum = static_cast<uint8_t>(sum + b);
+        for (uint8_t b : payload)
+            sum = static_cast<uint8_t>(sum + b);
         out.push_back(std::move(payload));
         in.push_back({sum});
         return *this;
@@ -156,7 +157,10 @@ struct Talk {
     Talk &load(uint8_t c, uint16_t w) { return echo({0x04, c, uint8_t(w), uint8_t(w >> 8)}); }
     Talk &repeat(uint16_t n) { return echo({0x06, 0x06, uint8_t(n), uint8_t(n >> 8)}); }
     Talk &stream(uint8_t c, uint16_t n) { return echo({0x07, c, uint8_t(n), uint8_t(n >> 8)}); }
-    Talk &readWord(uint16_t w) { return echo({0x02}).send({0x04}).reply({0x04, uint8_t(w), uint8_t(w >> 8)}); }
+    Talk &readWord(uint16_t w)
+    {
+        return echo({0x02}).send({0x04}).reply({0x04, uint8_t(w), uint8_t(w >> 8)});
+    }
     Talk &tablePtr(uint32_t a) { return echo({0x0B}).block({uint8_t(a), uint8_t(a >> 8), uint8_t(a >> 16)}); }
     Talk &tableRead(uint16_t n) { return echo({0x0C}).send({uint8_t(n), uint8_t(n >> 8)}); }
     Talk &instr(uint8_t c, uint16_t op, uint8_t mode, uint8_t t)

@@ -21,15 +21,16 @@ TEST(SerialPort, OpenStepsWithCtrlOffAndOn)
     EXPECT_EQ(f.port.OpenPort("COM10"), 0);
     EXPECT_EQ(f.port.PortNumber(), 10);
     EXPECT_EQ(f.port.PortName(), "COM10");
-    EXPECT_EQ(f.line->events, (std::vector<std::string>{"open COM10", "purge out", "purge in", "clear", "line",
-                                                        "timeouts 200 200"}));
+    EXPECT_EQ(f.line->events, (std::vector<std::string>{"open COM10", "purge out", "purge in", "clear",
+                                                        "line", "timeouts 200 200"}));
 
     PortFixture g;
     ModemOptions ctrl{true, true, true, false, 200};
     EXPECT_EQ(g.port.OpenPort("COM3", ctrl), 0);
     EXPECT_EQ(g.port.PortNumber(), 3);
     std::vector<std::string> tail(g.line->events.begin() + 6, g.line->events.end());
-    EXPECT_EQ(tail, (std::vector<std::string>{"rts on", "dtr off", "pause 200", "purge out", "purge in", "clear"}));
+    EXPECT_EQ(tail,
+              (std::vector<std::string>{"rts on", "dtr off", "pause 200", "purge out", "purge in", "clear"}));
 
     PortFixture h;
     h.port.OpenPort("COM3", ModemOptions{true, true, false, true, 0});
@@ -92,8 +93,9 @@ TEST(SerialPort, ModemLineOnlyOnAnOpenPort)
 TEST(SerialPort, ResolverMapsNamesAndAnUnknownNameFails)
 {
     ScriptedBackend *line = new ScriptedBackend;
-    SerialPort port(std::unique_ptr<SerialBackend>(line),
-                    [](const std::string &name) { return name == "COM5" ? std::string("/dev/ttyUSB0") : ""; });
+    SerialPort port(std::unique_ptr<SerialBackend>(line), [](const std::string &name) {
+        return name == "COM5" ? std::string("/dev/ttyUSB0") : "";
+    });
     EXPECT_EQ(port.OpenPort("COM5"), 0);
     EXPECT_EQ(line->events.front(), "open /dev/ttyUSB0");
     EXPECT_EQ(port.OpenPort("COM6"), -1);
@@ -141,7 +143,8 @@ constexpr int Forever = 3600 * 1000;
 TEST_F(Pty, RawBytesPassUntranslatedAndUnechoed)
 {
     Bytes all(256);
-    for (int i = 0; i < 256; ++i) all[i] = uint8_t(i);
+    for (int i = 0; i < 256; ++i)
+        all[i] = uint8_t(i);
     ASSERT_EQ(write(master, all.data(), all.size()), 256);
     backend->SetTimeouts(Forever, 200);
     Bytes in(256);
@@ -169,20 +172,6 @@ TEST_F(Pty, ReadReturnsWhatArrivedWhenTheTimeoutPasses)
     EXPECT_EQ(backend->Read(in, 32), 5u);
     EXPECT_EQ(in[4], 5);
     EXPECT_EQ(backend->Read(in, 32), 0u);
-}
-
-TEST_F(Pty, PurgeDropsPendingInput)
-{
-    uint8_t b = 0x42;
-    ASSERT_EQ(write(master, &b, 1), 1);
-    backend->SetTimeouts(200, 200);
-    uint8_t in = 0;
-    ASSERT_EQ(backend->Read(&in, 1), 1u); // the byte has reached the line
-    ASSERT_EQ(write(master, &b, 1), 1);
-    tcdrain(master);
-    backend->PurgeInput();
-    backend->SetTimeouts(20, 200);
-    EXPECT_EQ(backend->Read(&in, 1), 0u);
 }
 
 TEST_F(Pty, SecondOpenOfTheSameDeviceIsRefused)
