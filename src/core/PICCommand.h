@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <utility>
 
 #include "DeviceSpec.h"
 #include "FrontEnd.h"

@@ -1,6 +1,7 @@
 // A scripted serial line and a recording front end for byte-level tests.
 #pragma once
 
+#include <algorithm>
 #include <deque>
 #include <string>
 #include <vector>
