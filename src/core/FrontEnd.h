@@ -38,6 +38,11 @@ public:
     // Lets the front end process pending events (repaint the bar and texts)
     // while a command runs.
     virtual void ProcessMessages() = 0;
+    // The buffer's contents were replaced by a device operation (read, or an
+    // erase that stored new calibration words): redraw the views of the live
+    // half with the current option states. A front end without views keeps
+    // the default.
+    virtual void BufferChanged() {}
 
     // Option states the operations read.
     virtual bool SmallBlock() const = 0;          // "[READ] Small Block"

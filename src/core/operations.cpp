@@ -1,0 +1,129 @@
+#include "operations.h"
+
+#include "operations_detail.h"
+#include "textutil.h"
+
+namespace {
+
+void RefuseNoDevice(OperationContext &ctx, bool dialogStatus)
+{
+    ctx.ui.AddLogShowingMessages("DEVICE が選択されていません。");
+    ReportStatus(ctx, " !! デバイスを選択してください。", dialogStatus);
+}
+
+int RefuseDeviceId(OperationContext &ctx, bool dialogStatus, int code)
+{
+    if (code == CheckNoDeviceId) {
+        ctx.ui.AddLogShowingMessages("DEVICEIDを確認できませんでした。");
+        ReportStatus(ctx, " !! DEVICE-IDを確認できませんでした。", dialogStatus);
+    } else {
+        ctx.ui.AddLogShowingMessages("DEVICEIDが異なります。");
+        ReportStatus(ctx, " !! DEVICE-IDが異なります。", dialogStatus);
+    }
+    return code;
+}
+
+bool SelectionValid(const FrontEnd &ui)
+{
+    const int index = ui.SelectedIndex();
+    return index >= 0 && index < (ui.Pic18Family() ? DeviceTable18Size : DeviceTableSize);
+}
+
+} // namespace
+
+// ---- shared pieces ----
+
+std::optional<TDeviceSpec> SelectedRow(OperationContext &ctx)
+{
+    if (!SelectionValid(ctx.ui)) {
+        RefuseNoDevice(ctx, false);
+        return std::nullopt;
+    }
+    return DeviceTable[static_cast<size_t>(ctx.ui.SelectedIndex())];
+}
+
+std::optional<TDeviceSpec18> SelectedRow18(OperationContext &ctx)
+{
+    if (!SelectionValid(ctx.ui)) {
+        RefuseNoDevice(ctx, false);
+        return std::nullopt;
+    }
+    return DeviceTable18[static_cast<size_t>(ctx.ui.SelectedIndex())];
+}
+
+bool IsDialogBar(OperationContext &ctx, const ProgressBar *progress)
+{
+    return progress && progress == &ctx.ui.DialogProgress();
+}
+
+void ReportStatus(OperationContext &ctx, const std::string &text, bool toDialog)
+{
+    ctx.ui.SetStatus(text);
+    if (toDialog) ctx.ui.SetDialogStatus(text);
+}
+
+void ReportLinkLost(OperationContext &ctx, const std::string &status, bool toDialog)
+{
+    ReportStatus(ctx, status, toDialog);
+    ctx.ui.AddLogShowingMessages(LinkLostLog);
+}
+
+std::string HexAtLeast(uint32_t value, int width)
+{
+    int digits = 1;
+    for (uint32_t v = value >> 4; v != 0; v >>= 4) ++digits;
+    return Hex(value, digits > width ? digits : width);
+}
+
+// ---- the check ----
+
+int CheckConnection(OperationContext &ctx, bool dialogStatus)
+{
+    FrontEnd &ui = ctx.ui;
+    if (!ctx.port.IsOpen()) {
+        ui.AddLogShowingMessages("COMポートがオープンされていません。");
+        ui.AddLog("他のアプリケーションがポートを使用していないかチェックしてOptionタブからポートをオープンしてください");
+        ui.SetStatus(" !! 接続を確認してポートをオープンしてください。");
+        if (dialogStatus) ui.SetDialogStatus(" !! ポートをオープンしてください。");
+        return CheckNoPort;
+    }
+
+    Link link{ctx.port, ctx.cmd, ctx.ui};
+    const std::string reply = GetVersion(link);
+    if (reply.compare(0, 4, ProgrammerModelTag) != 0) {
+        ui.AddLogShowingMessages(ctx.port.PortName() + "にプログラマーの接続を確認できませんでした。");
+        ui.SetStatus(" !! 接続を確認してください");
+        if (dialogStatus) ui.SetDialogStatus(" !! 接続を確認してください。");
+        return CheckNoProgrammer;
+    }
+
+    if (!SelectionValid(ui)) {
+        RefuseNoDevice(ctx, dialogStatus);
+        return CheckNoDevice;
+    }
+
+    // The five low bits of an ID are the silicon revision and never compared.
+    // The first read only proves that something answers; the second decides.
+    if (ui.Pic18Family()) {
+        const TDeviceSpec18 device = DeviceTable18[static_cast<size_t>(ui.SelectedIndex())];
+        if ((ReadDeviceId18(link) & 0xFFE0) == 0) return RefuseDeviceId(ctx, dialogStatus, CheckNoDeviceId);
+        if ((ReadDeviceId18(link) & 0xFFE0) != device.DeviceId)
+            return RefuseDeviceId(ctx, dialogStatus, CheckWrongDevice);
+        return CheckPassed;
+    }
+    const TDeviceSpec device = DeviceTable[static_cast<size_t>(ui.SelectedIndex())];
+    if (device.DeviceId == 0) return CheckPassed; // nothing to compare, nothing sent
+    if ((ReadDeviceId(link, device) & 0x3FE0) == 0) return RefuseDeviceId(ctx, dialogStatus, CheckNoDeviceId);
+    if ((ReadDeviceId(link, device) & 0x3FE0) != device.DeviceId)
+        return RefuseDeviceId(ctx, dialogStatus, CheckWrongDevice);
+    return CheckPassed;
+}
+
+bool Pic18Gate(OperationContext &ctx)
+{
+    Link link{ctx.port, ctx.cmd, ctx.ui};
+    if (CheckPic18Support(link) == 10) return true;
+    ctx.ui.AddLogShowingMessages("このファームウェアはPIC18をサポートしていません。！");
+    ctx.ui.SetStatus(" PIC18をサポートしていません！");
+    return false;
+}

@@ -1,0 +1,89 @@
+// Pieces the device operations share: the selected row, result reporting and
+// a checked path to the programmer. Not for use outside the operations.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+
+#include "operations.h"
+
+// The programmer stopped confirming commands or sending data.
+inline constexpr const char *LinkLostLog = "プログラマーからの応答が途切れました。";
+inline constexpr const char *ReadFailedStatus = " !! デバイスから読み込めませんでした。";
+inline constexpr const char *WriteFailedStatus = " !! デバイスに書き込めませんでした。";
+
+// Copies of the selected row of the live family's table. Without a usable
+// selection the refusal of the check is reported and nullopt returned.
+std::optional<TDeviceSpec> SelectedRow(OperationContext &ctx);
+std::optional<TDeviceSpec18> SelectedRow18(OperationContext &ctx);
+
+// Whether a progress target is the progress dialog's own bar.
+bool IsDialogBar(OperationContext &ctx, const ProgressBar *progress);
+// Status line, plus the dialog's status text when toDialog.
+void ReportStatus(OperationContext &ctx, const std::string &text, bool toDialog);
+// A link failure: the status text, the log line on the Message tab.
+void ReportLinkLost(OperationContext &ctx, const std::string &status, bool toDialog);
+
+// Hexadecimal with at least width digits.
+std::string HexAtLeast(uint32_t value, int width);
+
+// Commands through the shared record, each one checked. The first command
+// the programmer does not confirm marks the link failed; every later command
+// is then skipped, so a write ends where the failure happened. With a
+// programmer that confirms everything the wire is exactly that of the plain
+// transfers.
+class Wire {
+public:
+    explicit Wire(OperationContext &ctx) : link_{ctx.port, ctx.cmd, ctx.ui} {}
+
+    Link &link() { return link_; }
+    bool Failed() const { return failed_; }
+
+    void Enter(int entryMode);
+    void Exit(int entryMode);
+    // After a failure: leave programming mode if it was entered, without
+    // looking at the answer (the operation has already failed).
+    void Abandon();
+
+    void Inc();
+    void IncBy(int n);
+    // Moves the address on by n: nothing for 0, one increment for 1, the
+    // repeated increment otherwise.
+    void Advance(int n);
+    void LoadConf(uint16_t word);
+    void LoadWord(uint16_t word);
+    void LoadData(uint16_t word);
+    uint16_t ReadWord();
+    void Cycle(int selector, uint8_t wait);
+    void Icsp(uint8_t command);
+    void IcspTimed(uint8_t command, uint8_t time);
+    // Eight words as two row-write blocks; both blocks must be confirmed.
+    void Row(int form, int selector, uint8_t wait, int latchCount, const std::array<uint16_t, 8> &words);
+    void EraseSequence(const TDeviceSpec &device, bool calibChange);
+
+    void Instr18(uint8_t command, uint16_t operand, uint8_t mode, uint8_t time);
+    void TablePointer(uint32_t address);
+    void FlashAccess18();
+    // Whole 8-byte chunks, the time byte with the last one.
+    void Block18(std::span<const uint8_t> bytes, uint8_t time);
+    void Config18(const std::array<uint8_t, 14> &bytes, uint8_t time);
+    void EeAddress(uint16_t address);
+    void EeByte(uint8_t value);
+    void BulkErase18(uint16_t key, uint8_t wait);
+
+private:
+    template <typename F> void Send(F command)
+    {
+        if (failed_) return;
+        command();
+        if (link_.cmd.Status != StatusOk) failed_ = true;
+    }
+
+    Link link_;
+    bool failed_ = false;
+    bool inProgramMode_ = false;
+    int entryMode_ = 0;
+};

@@ -1,0 +1,170 @@
+// Erase: the device's bulk-erase sequence, keeping the chip's factory
+// calibration words (or replacing them with the CAL1/CAL2 values).
+#include "ConfigEdit.h"
+#include "operations_detail.h"
+#include "textutil.h"
+
+namespace {
+
+constexpr const char *EraseDoneText = "デバイスを消去しました。";
+constexpr const char *CalibUnreadableText = " !! キャリブレーションデータを読み出せませんでした。消去を中止しました。";
+
+struct CalibSlot {
+    uint16_t address;
+    uint16_t mask;
+    uint16_t value;
+};
+
+// Moves the chip's address to a calibration slot inside a fresh entry.
+void PositionAtSlot(Wire &wire, const TDeviceSpec &device, uint16_t address)
+{
+    if (address > ConfigAreaStart) {
+        wire.LoadConf(0);
+        wire.IncBy(address - ConfigAreaStart);
+    } else {
+        if (device.Is12Bit()) wire.Inc();
+        wire.IncBy(address);
+    }
+}
+
+// Each slot is read in a programming-mode entry of its own (also an empty
+// one). False when any command or word did not come back.
+bool ReadCalibration(Wire &wire, const TDeviceSpec &device, std::array<CalibSlot, 2> &slots)
+{
+    for (CalibSlot &slot : slots) {
+        wire.Enter(device.EntryMode);
+        if (slot.address != 0) {
+            PositionAtSlot(wire, device, slot.address);
+            slot.value = wire.ReadWord() & slot.mask;
+        }
+        wire.Exit(device.EntryMode);
+    }
+    return !wire.Failed();
+}
+
+void WriteCalibration(Wire &wire, const TDeviceSpec &device, const std::array<CalibSlot, 2> &slots)
+{
+    for (const CalibSlot &slot : slots) {
+        wire.Enter(device.EntryMode);
+        if (slot.address != 0) {
+            PositionAtSlot(wire, device, slot.address);
+            // In configuration space every bit outside the calibration bits
+            // is written as 1, so only the calibration bits are programmed.
+            const bool configSpace = slot.address > ConfigAreaStart;
+            wire.LoadWord(configSpace ? static_cast<uint16_t>(slot.value | ~slot.mask) : slot.value);
+            wire.Cycle(device.ProgramAlgorithm, device.ProgramWait);
+        }
+        wire.Exit(device.EntryMode);
+    }
+}
+
+std::string SlotLine(const CalibSlot &slot, const char *direction, const char *verb)
+{
+    return "アドレス " + Hex(slot.address, 4) + direction + "キャリブレーションデータ " + Hex(slot.value, 4) + verb;
+}
+
+// A CAL field's four digits: the first two the high byte, the last two the low.
+uint16_t FieldValue(const std::string &text, uint16_t fallback)
+{
+    const auto value = text.size() == 4 ? ParseConfigField(text) : std::nullopt;
+    return value ? *value : fallback;
+}
+
+int LinkLost(OperationContext &ctx, Wire &wire)
+{
+    wire.Abandon();
+    ReportLinkLost(ctx, WriteFailedStatus, false);
+    return 0;
+}
+
+int Erase16(OperationContext &ctx, const TDeviceSpec &device)
+{
+    FrontEnd &ui = ctx.ui;
+    const bool calibChange = ui.CalibChange();
+    std::array<CalibSlot, 2> slots = {CalibSlot{device.CalibAddress1, device.CalibMask1, 0},
+                                      CalibSlot{device.CalibAddress2, device.CalibMask2, 0}};
+    Wire wire(ctx);
+
+    if (device.CalibAddress1 != 0) {
+        // Erasing without the calibration in hand would lose it for good.
+        if (!ReadCalibration(wire, device, slots)) {
+            wire.Abandon();
+            ui.SetStatus(CalibUnreadableText);
+            ui.AddLogShowingMessages(CalibUnreadableText);
+            return 0;
+        }
+        for (const CalibSlot &slot : slots)
+            if (slot.address != 0) ui.AddLog(SlotLine(slot, " から", " を読み出しました。"));
+    }
+
+    wire.Enter(device.EntryMode);
+    wire.EraseSequence(device, calibChange);
+    wire.Exit(device.EntryMode);
+    const bool eraseFailed = wire.Failed();
+    if (!eraseFailed) {
+        ui.AddLog(EraseDoneText);
+        ui.SetStatus(EraseDoneText);
+    }
+
+    if (calibChange) {
+        slots[0].value = FieldValue(ui.Cal1Text(), slots[0].value);
+        slots[1].value = FieldValue(ui.Cal2Text(), slots[1].value);
+    }
+    // Rows with calibration at 0x2008 keep it through their erase sequence
+    // unless the user replaces it.
+    const bool writeBack = device.CalibAddress1 != 0 && (device.CalibAddress1 != 0x2008 || calibChange);
+    if (writeBack) {
+        // Even after a failed erase the chip may have lost its calibration;
+        // a fresh wire tries to put it back.
+        Wire restore(ctx);
+        WriteCalibration(restore, device, slots);
+        if (restore.Failed()) return LinkLost(ctx, restore);
+        if (eraseFailed) return LinkLost(ctx, wire);
+        for (const CalibSlot &slot : slots)
+            if (slot.address != 0) ui.AddLog(SlotLine(slot, " へ", " を書き込みました。"));
+    }
+    if (eraseFailed) return LinkLost(ctx, wire);
+
+    if (calibChange) {
+        ui.AddLog("!キャリブレーションデータは入力値に置き換わりました。");
+        // Only the calibration bits: where a slot shares its word with the
+        // configuration (band-gap bits of 0x2007) the configuration bits of
+        // the buffer stay as they are.
+        for (const CalibSlot &slot : slots) {
+            if (slot.address == 0) continue;
+            uint16_t &word = ctx.buffer.Words[slot.address];
+            word = static_cast<uint16_t>((word & ~slot.mask) | (slot.value & slot.mask));
+        }
+        ui.SetCalibChange(false);
+        ui.BufferChanged();
+    }
+    return 1;
+}
+
+int Erase18(OperationContext &ctx, const TDeviceSpec18 &device)
+{
+    Wire wire(ctx);
+    wire.Enter(0);
+    if (device.EraseKind == 0)
+        wire.BulkErase18(0x0080, device.EraseWait);
+    else if (device.EraseKind == 1)
+        wire.BulkErase18(0x3F8F, device.EraseWait);
+    wire.Exit(0);
+    if (wire.Failed()) return LinkLost(ctx, wire);
+    ctx.ui.AddLog(EraseDoneText);
+    ctx.ui.SetStatus(EraseDoneText);
+    return 1;
+}
+
+} // namespace
+
+int EraseDevice(OperationContext &ctx)
+{
+    if (!ctx.ui.Pic18Family()) {
+        const auto device = SelectedRow(ctx);
+        return device ? Erase16(ctx, *device) : 0;
+    }
+    if (!Pic18Gate(ctx)) return 0;
+    const auto device = SelectedRow18(ctx);
+    return device ? Erase18(ctx, *device) : 0;
+}

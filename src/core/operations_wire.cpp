@@ -1,0 +1,217 @@
+#include "operations_detail.h"
+
+void Wire::Enter(int entryMode)
+{
+    if (failed_) return;
+    Send([&] { EnterProgramMode(link_, entryMode); });
+    // Even an unconfirmed entry may have switched the chip on; Abandon then
+    // still switches it off.
+    inProgramMode_ = true;
+    entryMode_ = entryMode;
+}
+
+void Wire::Exit(int entryMode)
+{
+    Send([&] { ExitProgramMode(link_, entryMode); });
+    if (!failed_) inProgramMode_ = false;
+}
+
+void Wire::Abandon()
+{
+    if (!inProgramMode_) return;
+    ExitProgramMode(link_, entryMode_);
+    inProgramMode_ = false;
+}
+
+void Wire::Inc()
+{
+    Send([&] { IncAddress(link_); });
+}
+
+void Wire::IncBy(int n)
+{
+    // One command per 2048 steps, as IncAddressBy sends them, each checked.
+    while (n > 0 && !failed_) {
+        const int step = n >= 2048 ? 2048 : n;
+        Send([&] { IncAddressBy(link_, step); });
+        n -= step;
+    }
+}
+
+void Wire::Advance(int n)
+{
+    if (n == 1)
+        Inc();
+    else if (n > 1)
+        IncBy(n);
+}
+
+void Wire::LoadConf(uint16_t word)
+{
+    Send([&] { LoadConfig(link_, word); });
+}
+
+void Wire::LoadWord(uint16_t word)
+{
+    Send([&] { LoadProgramWord(link_, word); });
+}
+
+void Wire::LoadData(uint16_t word)
+{
+    Send([&] { LoadDataWord(link_, word); });
+}
+
+uint16_t Wire::ReadWord()
+{
+    uint16_t word = 0;
+    Send([&] { word = ReadProgramWord(link_); });
+    return word;
+}
+
+void Wire::Cycle(int selector, uint8_t wait)
+{
+    Send([&] { ProgrammingCycle(link_, selector, wait); });
+}
+
+void Wire::Icsp(uint8_t command)
+{
+    Send([&] { SendIcsp(link_, command); });
+}
+
+void Wire::IcspTimed(uint8_t command, uint8_t time)
+{
+    Send([&] { SendIcspTimed(link_, command, time); });
+}
+
+void Wire::Row(int form, int selector, uint8_t wait, int latchCount, const std::array<uint16_t, 8> &words)
+{
+    const auto [begin, end] = RowWritePair(selector);
+    for (int block = 0; block < 2; ++block) {
+        Send([&] {
+            auto &a = link_.cmd.Args;
+            a[0] = 2; // Load Data for Program Memory
+            a[1] = begin;
+            a[2] = end;
+            a[3] = wait;
+            a[4] = static_cast<uint8_t>(block == 1 && latchCount == 8 ? 3 : latchCount - 1);
+            for (int i = 0; i < 4; ++i) {
+                const uint16_t w = words[static_cast<size_t>(4 * block + i)];
+                a[static_cast<size_t>(5 + 2 * i)] = static_cast<uint8_t>(w & 0xFF);
+                a[static_cast<size_t>(6 + 2 * i)] = static_cast<uint8_t>(w >> 8);
+            }
+            link_.cmd.Count = form == RowWriteCode15 ? 4 : 5;
+            link_.cmd.Code = cmdRowWrite;
+            ExecuteCommand(link_.port, link_.cmd);
+        });
+    }
+}
+
+void Wire::EraseSequence(const TDeviceSpec &device, bool calibChange)
+{
+    const uint8_t t = device.EraseWait;
+    switch (device.EraseAlgorithm) {
+    case 0:
+        IncBy(static_cast<int>(device.ProgramSize) + 1);
+        IcspTimed(9, t);
+        break;
+    case 1:
+        LoadConf(0);
+        IcspTimed(9, t);
+        IcspTimed(11, t);
+        break;
+    case 2:
+        IcspTimed(9, t);
+        LoadConf(0);
+        // Standing on 0x2009 the bulk erase takes the calibration words too.
+        if (calibChange) IncBy(9);
+        IcspTimed(9, t);
+        IcspTimed(11, t);
+        break;
+    case 3:
+        LoadConf(0x3FFF);
+        IncBy(7);
+        Icsp(1);
+        Icsp(7);
+        IcspTimed(8, t);
+        Icsp(1);
+        Icsp(7);
+        Icsp(11);
+        IcspTimed(24, t);
+        break;
+    case 4:
+        LoadConf(0x3FFF);
+        IcspTimed(9, t);
+        IcspTimed(11, t);
+        break;
+    case 5:
+        LoadConf(0x3FFF);
+        IcspTimed(31, t);
+        break;
+    case 6:
+        LoadConf(0x3FFF);
+        IcspTimed(9, t);
+        break;
+    default:
+        break;
+    }
+}
+
+void Wire::Instr18(uint8_t command, uint16_t operand, uint8_t mode, uint8_t time)
+{
+    Send([&] { Pic18Instruction(link_, command, operand, mode, time); });
+}
+
+void Wire::TablePointer(uint32_t address)
+{
+    Send([&] { SetTablePointer(link_, address); });
+}
+
+void Wire::FlashAccess18()
+{
+    Instr18(Pic18CoreInstruction, Pic18BsfEepgd, 0, 0);
+    Instr18(Pic18CoreInstruction, Pic18BcfCfgs, 0, 0);
+}
+
+void Wire::Block18(std::span<const uint8_t> bytes, uint8_t time)
+{
+    const size_t chunks = bytes.size() / 8;
+    for (size_t k = 0; k < chunks && !failed_; ++k)
+        Send([&] { WritePic18Block(link_, bytes.subspan(8 * k, 8), k + 1 == chunks ? time : 0); });
+}
+
+void Wire::Config18(const std::array<uint8_t, 14> &bytes, uint8_t time)
+{
+    Instr18(Pic18CoreInstruction, Pic18BsfEepgd, 0, 0);
+    Instr18(Pic18CoreInstruction, Pic18BsfCfgs, 0, 0);
+    TablePointer(0x300000);
+    // Each byte address gets the pair its byte belongs to; the chip takes the
+    // byte the address selects.
+    for (size_t i = 0; i < 7 && !failed_; ++i) {
+        const uint16_t v = static_cast<uint16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
+        for (int twice = 0; twice < 2; ++twice) {
+            Instr18(Pic18TableWriteStart, v, 0, 0);
+            Instr18(Pic18CoreInstruction, Pic18Nop, 2, time);
+            Instr18(Pic18CoreInstruction, Pic18IncfTblptrl, 0, 0);
+        }
+    }
+}
+
+void Wire::EeAddress(uint16_t address)
+{
+    Send([&] { SetEepromAddress(link_, address); });
+}
+
+void Wire::EeByte(uint8_t value)
+{
+    // The programmer echoes the cell as read back after the write, so a byte
+    // that did not take fails here too.
+    Send([&] { WriteEepromByte(link_, value); });
+}
+
+void Wire::BulkErase18(uint16_t key, uint8_t wait)
+{
+    TablePointer(0x3C0004);
+    Instr18(Pic18TableWrite, key, 0, 0);
+    Instr18(Pic18CoreInstruction, Pic18Nop, 0, 0);
+    Instr18(Pic18CoreInstruction, Pic18Nop, 1, wait);
+}
