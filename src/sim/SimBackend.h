@@ -18,10 +18,10 @@ struct SimOptions {
     bool pic18 = true;
     std::string versionText = DefaultVersionText;
     bool silent = false;
-    std::vector<SimFault> faults;
-    std::vector<uint16_t> calibration; // slot 1, slot 2; empty keeps the part's factory values
+    std::vector<SimFault> faults{};
+    std::vector<uint16_t> calibration{}; // slot 1, slot 2; empty keeps the part's factory values
     uint8_t revision = 2;              // silicon revision in the DEVICE-ID
-    std::string hexFile;               // initial contents
+    std::string hexFile{};             // initial contents
     bool openFails = false;            // the device node cannot be opened
 };
 

@@ -42,7 +42,7 @@ struct FirmwareOptions {
     bool pic18 = true;
     std::string versionText = DefaultVersionText;
     bool silent = false; // a board that answers nothing
-    std::vector<SimFault> faults;
+    std::vector<SimFault> faults{};
 };
 
 struct SimByte {

@@ -1,0 +1,201 @@
+// tarnbox-sim as a separate program on a real pseudo-terminal, driven by
+// the Linux serial backend exactly as Tarnvik drives a board.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "sim_rig.h"
+
+namespace {
+
+class SimProcess {
+public:
+    explicit SimProcess(std::vector<std::string> args)
+    {
+        int out[2];
+        if (pipe(out) != 0) return;
+        pid_ = fork();
+        if (pid_ == 0) {
+            dup2(out[1], STDOUT_FILENO);
+            close(out[0]);
+            close(out[1]);
+            std::vector<char *> argv{const_cast<char *>(TARNBOX_SIM_PROGRAM)};
+            for (std::string &a : args) argv.push_back(a.data());
+            argv.push_back(nullptr);
+            execv(TARNBOX_SIM_PROGRAM, argv.data());
+            _exit(127);
+        }
+        close(out[1]);
+        stdout_ = fdopen(out[0], "r");
+        char line[512] = {};
+        if (stdout_ && std::fgets(line, sizeof line, stdout_)) {
+            path_ = line;
+            while (!path_.empty() && (path_.back() == '\n' || path_.back() == '\r')) path_.pop_back();
+        }
+    }
+    ~SimProcess()
+    {
+        if (pid_ > 0) Stop();
+        if (stdout_) std::fclose(stdout_);
+    }
+    const std::string &Path() const { return path_; }
+    // Ends the program with SIGTERM; returns its exit status (-1 if it died otherwise).
+    int Stop()
+    {
+        if (pid_ <= 0) return -1;
+        kill(pid_, SIGTERM);
+        int status = 0;
+        waitpid(pid_, &status, 0);
+        pid_ = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+private:
+    pid_t pid_ = -1;
+    FILE *stdout_ = nullptr;
+    std::string path_;
+};
+
+struct PtyRig {
+    SerialPort port;
+    TCommand cmd;
+    QuietFrontEnd ui;
+    Link link{port, cmd, ui};
+    explicit PtyRig(const std::string &path)
+        : port(MakePosixSerialBackend(), [path](const std::string &) { return path; })
+    {
+    }
+};
+
+std::string WriteHex(const std::string &name, const std::string &records)
+{
+    const std::string path = testing::TempDir() + name;
+    std::ofstream(path) << records;
+    return path;
+}
+
+} // namespace
+
+TEST(TarnboxSim, HelpListsEveryOption)
+{
+    const std::string command = std::string(TARNBOX_SIM_PROGRAM) + " --help";
+    FILE *p = popen(command.c_str(), "r");
+    ASSERT_NE(p, nullptr);
+    std::string text;
+    char buffer[256];
+    while (std::fgets(buffer, sizeof buffer, p)) text += buffer;
+    EXPECT_EQ(pclose(p), 0);
+    for (const char *option : {"--chip", "--link", "--hex", "--calib", "--firmware", "--no-pic18", "--version-text",
+                               "--silent", "--pace", "--trace", "--fault", "--help", "hangup-after"})
+        EXPECT_NE(text.find(option), std::string::npos) << option;
+}
+
+TEST(TarnboxSim, WholeDeviceReadOfPic16F877AOverThePty)
+{
+    // Words 0 and 1 = 0x1234, 0x000F; EEPROM byte 0 = 0xAB.
+    const std::string hex =
+        WriteHex("pty877a.hex", ":0400000034120F00A7\n:02420000AB0011\n:00000001FF\n");
+    const std::string link = testing::TempDir() + "tarnbox-link";
+    SimProcess sim({"--chip", "pic16f877a", "--hex", hex, "--link", link});
+    ASSERT_FALSE(sim.Path().empty());
+    struct stat st {};
+    EXPECT_EQ(lstat(link.c_str(), &st), 0);
+
+    PtyRig rig(link);
+    ASSERT_EQ(rig.port.OpenPort("COM1"), 0) << rig.port.LastError();
+    EXPECT_EQ(GetVersion(rig.link).rfind("Vexa Ver.", 0), 0u);
+    const TDeviceSpec &d = DeviceTable[FindDevice("PIC16F877A")];
+    EXPECT_EQ(ReadDeviceId(rig.link, d) & 0x3FE0, d.DeviceId);
+    std::vector<uint16_t> image(WordImageSize, 0);
+    EXPECT_EQ(ReadDeviceMemories(rig.link, d, std::span<uint16_t, WordImageSize>(image.data(), WordImageSize), nullptr),
+              0);
+    EXPECT_EQ(image[0], 0x1234);
+    EXPECT_EQ(image[1], 0x000F);
+    EXPECT_EQ(image[2], 0x3FFF);
+    EXPECT_EQ(image[0x2100], 0xAB);
+    EXPECT_EQ(image[0x2006] & 0x3FE0, d.DeviceId);
+    rig.port.ClosePort();
+
+    EXPECT_EQ(sim.Stop(), 0);
+    EXPECT_NE(lstat(link.c_str(), &st), 0) << "the link is removed on SIGTERM";
+}
+
+TEST(TarnboxSim, WholeDeviceReadOfPic18F4550OverThePty)
+{
+    // Program bytes 0..3, ID byte 0 and EEPROM byte 1.
+    const std::string hex = WriteHex("pty4550.hex", ":04000000DEADBEEFC4\n"
+                                                    ":020000040020DA\n:0100000011EE\n"
+                                                    ":0200000400F00A\n:0100010022DC\n:00000001FF\n");
+    SimProcess sim({"--chip", "PIC18F4550", "--hex", hex});
+    ASSERT_FALSE(sim.Path().empty());
+    PtyRig rig(sim.Path());
+    ASSERT_EQ(rig.port.OpenPort("COM1"), 0) << rig.port.LastError();
+    EXPECT_EQ(CheckPic18Support(rig.link), 10);
+    const TDeviceSpec18 &d = DeviceTable18[FindDevice("PIC18F4550")];
+    EXPECT_EQ(ReadDeviceId18(rig.link) & 0xFFE0, d.DeviceId);
+    MemoryBuffer image;
+    image.Clear(d);
+    EXPECT_EQ(ReadDeviceMemories18(rig.link, d, image, nullptr), 0);
+    EXPECT_EQ(image.Program18[0], 0xDE);
+    EXPECT_EQ(image.Program18[3], 0xEF);
+    EXPECT_EQ(image.Program18[4], 0xFF);
+    EXPECT_EQ(image.Id18[0], 0x11);
+    EXPECT_EQ(image.EEData18[1], 0x22);
+    EXPECT_EQ(image.Config18[1], d.ConfigDefault[1]);
+}
+
+TEST(TarnboxSim, HangupEndsTheHostsReadAsAFailure)
+{
+    SimProcess sim({"--fault", "hangup-after=3"});
+    ASSERT_FALSE(sim.Path().empty());
+    PtyRig rig(sim.Path());
+    ASSERT_EQ(rig.port.OpenPort("COM1"), 0);
+    const TDeviceSpec &d = DeviceTable[FindDevice("PIC16F877A")];
+    std::vector<uint16_t> image(WordImageSize, 0);
+    // 8200 words plus EEPROM and configuration: had each missing word waited
+    // out the 200 ms time-out this would not end within the test's limit.
+    const int missing =
+        ReadDeviceMemories(rig.link, d, std::span<uint16_t, WordImageSize>(image.data(), WordImageSize), nullptr);
+    EXPECT_GT(missing, 8000);
+    EXPECT_EQ(sim.Stop(), 0);
+}
+
+TEST(TarnboxSim, PacedStreamIsNotFasterThanTheWire)
+{
+    const std::string trace = testing::TempDir() + "pace.trace";
+    SimProcess sim({"--pace", "--trace", trace});
+    ASSERT_FALSE(sim.Path().empty());
+    {
+        PtyRig rig(sim.Path());
+        ASSERT_EQ(rig.port.OpenPort("COM1"), 0);
+        EnterProgramMode(rig.link, 0);
+        std::vector<uint16_t> words(1024);
+        EXPECT_EQ(ReadWords(rig.link, 4, 1024, words, nullptr), 0);
+        ExitProgramMode(rig.link, 0);
+    }
+    EXPECT_EQ(sim.Stop(), 0);
+
+    // The board's 2048 stream bytes, time-stamped as they left it.
+    std::ifstream in(trace);
+    std::vector<double> boardTimes;
+    double t;
+    char direction;
+    std::string byte;
+    while (in >> t >> direction >> byte)
+        if (direction == '<') boardTimes.push_back(t);
+    ASSERT_GE(boardTimes.size(), 2048u + 8u);
+    // Four echoes precede the stream; the last stream byte is followed by the
+    // two echoes of the exit.
+    const double first = boardTimes[boardTimes.size() - 2 - 2048];
+    const double last = boardTimes[boardTimes.size() - 3];
+    EXPECT_GE(last - first, 2047 * 10.0 / 38400 * 0.95);
+}
