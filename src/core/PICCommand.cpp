@@ -363,17 +363,23 @@ namespace {
 
 // Reads one unit of size bytes; stores it only when it arrived whole and
 // fits the destination. Returns false when it did not arrive.
-template <typename T> bool ReceiveOne(Link &link, std::span<T> destination, size_t index)
+// Result of receiving one unit: it arrived whole, part of it arrived, or the
+// programmer stayed silent for a whole read time-out.
+enum class Unit { Whole, Partial, Silent };
+
+template <typename T> Unit ReceiveOne(Link &link, std::span<T> destination, size_t index)
 {
     uint8_t raw[sizeof(T)] = {};
-    bool whole = link.port.Read(raw, sizeof(T)) == sizeof(T);
-    if (whole && index < destination.size()) {
+    size_t got = link.port.Read(raw, sizeof(T));
+    if (got == 0) return Unit::Silent;
+    if (got != sizeof(T)) return Unit::Partial;
+    if (index < destination.size()) {
         if constexpr (sizeof(T) == 2)
             destination[index] = static_cast<T>(raw[0] | (raw[1] << 8));
         else
             destination[index] = raw[0];
     }
-    return whole;
+    return Unit::Whole;
 }
 
 template <typename T> int ReceiveUnits(Link &link, int n, std::span<T> destination, ProgressBar *progress)
@@ -381,7 +387,15 @@ template <typename T> int ReceiveUnits(Link &link, int n, std::span<T> destinati
     int missing = 0;
     if (progress) progress->SetRange(0, n);
     for (int i = 0; i < n; ++i) {
-        if (!ReceiveOne(link, destination, static_cast<size_t>(i))) ++missing;
+        Unit got = ReceiveOne(link, destination, static_cast<size_t>(i));
+        if (got == Unit::Silent) {
+            // A programmer that stays silent for a whole time-out is gone
+            // (unplugged, powered off): waiting a time-out for each of the
+            // remaining units would freeze the window for minutes.
+            missing += n - i;
+            break;
+        }
+        if (got == Unit::Partial) ++missing;
         link.ui.ProcessMessages();
         if (progress) progress->StepIt();
     }
@@ -419,15 +433,28 @@ int ReadWords(Link &link, uint8_t readCommand, int n, std::span<uint16_t> destin
     }
     int missing = 0;
     if (progress) progress->SetRange(0, n);
-    for (int k = 0; k <= n / 16; ++k) {
+    const int blocks = n / 16 + 1;
+    for (int k = 0; k < blocks; ++k) {
         link.cmd.Args[0] = 4;
         link.cmd.Count = 16;
         Run(link, cmdIcspStream);
-        for (int i = 0; i < 16; ++i) {
-            if (!ReceiveOne(link, destination, static_cast<size_t>(16 * k + i))) ++missing;
-            link.ui.ProcessMessages();
-            if (progress) progress->StepIt();
+        bool silent = false;
+        for (int i = 0; i < 16 && !silent; ++i) {
+            Unit got = ReceiveOne(link, destination, static_cast<size_t>(16 * k + i));
+            if (got == Unit::Silent) {
+                // The programmer is gone: count the rest of the stream as
+                // missing instead of waiting a time-out for every word.
+                missing += 16 * (blocks - k) - i;
+                silent = true;
+            } else if (got == Unit::Partial) {
+                ++missing;
+            }
+            if (!silent) {
+                link.ui.ProcessMessages();
+                if (progress) progress->StepIt();
+            }
         }
+        if (silent) break;
     }
     if (progress) progress->SetPosition(0);
     link.missing += missing;
@@ -449,7 +476,16 @@ int ReadBytes(Link &link, uint32_t address, int n, std::span<uint8_t> destinatio
         SetTablePointer(link, 256u * static_cast<uint32_t>(k));
         link.cmd.Count = 256;
         Run(link, cmdTableRead);
-        missing += ReceiveBytes(link, 256, Tail(destination, 256u * static_cast<size_t>(k)), nullptr);
+        int lost = ReceiveBytes(link, 256, Tail(destination, 256u * static_cast<size_t>(k)), nullptr);
+        missing += lost;
+        if (lost == 256) {
+            // Nothing of the block arrived: the programmer is gone, so the
+            // remaining blocks are not asked for.
+            int rest = 256 * (blocks - k - 1);
+            missing += rest;
+            link.missing += rest;
+            break;
+        }
         if (progress) progress->StepIt();
     }
     if (progress) progress->SetPosition(0);
