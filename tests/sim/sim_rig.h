@@ -20,10 +20,14 @@ public:
 class QuietFrontEnd : public FrontEnd {
 public:
     bool smallBlock = false;
+    bool pic18 = false;
+    int selected = -1;
+    bool calibChange = false;
+    std::string status;
     std::vector<std::string> messages;
     QuietProgress bar;
 
-    void SetStatus(const std::string &) override {}
+    void SetStatus(const std::string &text) override { status = text; }
     void AddLog(const std::string &) override {}
     void AddLogShowingMessages(const std::string &) override {}
     void SetDialogStatus(const std::string &) override {}
@@ -33,12 +37,12 @@ public:
     void ProcessMessages() override {}
     bool SmallBlock() const override { return smallBlock; }
     bool VerifyUserId() const override { return false; }
-    bool CalibChange() const override { return false; }
-    void SetCalibChange(bool) override {}
+    bool CalibChange() const override { return calibChange; }
+    void SetCalibChange(bool on) override { calibChange = on; }
     std::string Cal1Text() const override { return "0000"; }
     std::string Cal2Text() const override { return "0000"; }
-    bool Pic18Family() const override { return false; }
-    int SelectedIndex() const override { return -1; }
+    bool Pic18Family() const override { return pic18; }
+    int SelectedIndex() const override { return selected; }
 };
 
 struct SimRig {

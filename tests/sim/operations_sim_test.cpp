@@ -1,0 +1,146 @@
+// The device operations end to end against the simulated board: erase,
+// blank check, program, verify and read of every catalogue row, through
+// each firmware generation.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "operations.h"
+#include "sim_rig.h"
+
+namespace {
+
+struct OpsRig : SimRig {
+    MemoryBuffer buffer;
+    OperationContext ctx{port, cmd, buffer, ui};
+    explicit OpsRig(SimOptions options) : SimRig(std::move(options)) {}
+};
+
+struct Case16 {
+    int index;
+    RowWriteForms firmware;
+};
+
+std::vector<Case16> AllCases16()
+{
+    std::vector<Case16> cases;
+    const RowWriteForms forms[] = {RowWriteForms::Both, RowWriteForms::Row15, RowWriteForms::None};
+    for (int i = 1; i < DeviceTableSize; ++i) cases.push_back({i, forms[i % 3]});
+    return cases;
+}
+
+class Operations16 : public testing::TestWithParam<Case16> {};
+
+// Scattered words and, except where the last group holds an oscillator
+// calibration that an erase-and-program row cycle would overwrite, the run
+// just below the top of program memory.
+void FillBuffer(MemoryBuffer &b, const TDeviceSpec &d)
+{
+    b.Clear(d);
+    const uint32_t top = d.ProgramSize - 1;
+    const bool calibrationOnTop = !d.Is12Bit() && d.CalibAddress1 && d.CalibAddress1 < 0x1000;
+    for (uint32_t k : {0u, 1u, 2u, 9u, 17u, 100u, top / 2, top - 7, top - 3, top - 1})
+        if (!calibrationOnTop || k < top - 8)
+            b.Words[k] = static_cast<uint16_t>((k * 0x155 + 0x21) & d.BlankWord);
+    for (uint32_t i = 0; i < d.EEDataSize; i += 5) b.Words[EEDataAreaStart + i] = static_cast<uint16_t>(i & 0x7F);
+    for (uint32_t i = 0; i < 4; ++i) b.Words[d.UserIdAddress + i] = static_cast<uint16_t>(i + 1);
+    const uint32_t config = d.Is12Bit() ? Config12BitWord : d.ConfigAddress1;
+    b.Words[config] = static_cast<uint16_t>(d.ConfigMask1 & 0x2AD5);
+    if (d.ConfigAddress2) b.Words[d.ConfigAddress2] = static_cast<uint16_t>(d.ConfigMask2 & 0x3EFF);
+}
+
+} // namespace
+
+TEST_P(Operations16, EraseBlankCheckProgramVerifyKeepCalibration)
+{
+    const TDeviceSpec &d = DeviceTable[GetParam().index];
+    OpsRig rig(SimOptions{.chip = d.Name, .firmware = GetParam().firmware});
+    rig.ui.selected = GetParam().index;
+    const std::vector<uint16_t> factory = rig.sim.Chip().Calibration();
+    for (uint32_t k = 0; k < 16; ++k) rig.sim.Chip().Poke(k, 0); // a used chip
+
+    ASSERT_EQ(CheckConnection(rig.ctx), CheckPassed);
+    EXPECT_EQ(EraseDevice(rig.ctx), 1);
+    EXPECT_EQ(BlankCheckDevice(rig.ctx, nullptr), 1) << rig.ui.status;
+    FillBuffer(rig.buffer, d);
+    EXPECT_EQ(ProgramDevice(rig.ctx, nullptr), 1) << rig.ui.status;
+    EXPECT_EQ(VerifyDevice(rig.ctx, nullptr), 1) << rig.ui.status;
+    EXPECT_EQ(rig.sim.Chip().Calibration(), factory);
+
+    // Reading the chip back into a fresh buffer gives the same program words.
+    const MemoryBuffer written = rig.buffer;
+    rig.buffer.Clear(d);
+    EXPECT_TRUE(ReadDevice(rig.ctx, nullptr));
+    const uint32_t n = d.ProgramSize - ((d.CalibAddress1 && d.CalibAddress1 < 0x1000) ? 1 : 0);
+    for (uint32_t k = 0; k < n; ++k) ASSERT_EQ(rig.buffer.Words[k], written.Words[k]) << k;
+}
+
+INSTANTIATE_TEST_SUITE_P(Catalogue, Operations16, testing::ValuesIn(AllCases16()),
+                         [](const testing::TestParamInfo<Case16> &info) {
+                             return std::string(DeviceTable[info.param.index].Name);
+                         });
+
+class Operations18 : public testing::TestWithParam<int> {};
+
+TEST_P(Operations18, EraseBlankCheckProgramVerify)
+{
+    const TDeviceSpec18 &d = DeviceTable18[GetParam()];
+    OpsRig rig(SimOptions{.chip = d.Name});
+    rig.ui.pic18 = true;
+    rig.ui.selected = GetParam();
+    rig.sim.Chip().Poke(0, 0);
+
+    ASSERT_EQ(CheckConnection(rig.ctx), CheckPassed);
+    EXPECT_EQ(EraseDevice(rig.ctx), 1);
+    EXPECT_EQ(BlankCheckDevice(rig.ctx, nullptr), 1) << rig.ui.status;
+    rig.buffer.Clear(d);
+    for (uint32_t i : {0u, 1u, 7u, 8u, 40u, d.ProgramSize - 1}) rig.buffer.Program18[i] = static_cast<uint8_t>(i * 3);
+    for (uint32_t i = 0; i < d.EEDataSize; i += 7) rig.buffer.EEData18[i] = static_cast<uint8_t>(i);
+    for (int i = 0; i < 8; ++i) rig.buffer.Id18[i] = static_cast<uint8_t>(0xF0 | i);
+    for (int i = 0; i < 14; ++i) rig.buffer.Config18[i] = d.ConfigDefault[i] ^ (d.ConfigMask[i] & 0x01);
+    EXPECT_EQ(ProgramDevice(rig.ctx, nullptr), 1) << rig.ui.status;
+    EXPECT_EQ(VerifyDevice(rig.ctx, nullptr), 1) << rig.ui.status;
+}
+
+INSTANTIATE_TEST_SUITE_P(Catalogue, Operations18, testing::Range(1, DeviceTable18Size),
+                         [](const testing::TestParamInfo<int> &info) {
+                             return std::string(DeviceTable18[info.param].Name);
+                         });
+
+TEST(OperationsSim, WordByWordProgramUpToTheCalibrationWordKeepsIt)
+{
+    const int index = FindDevice("PIC12F629");
+    const TDeviceSpec &d = DeviceTable[index];
+    OpsRig rig(SimOptions{.chip = d.Name, .firmware = RowWriteForms::None, .calibration = {0x3450, 0x2000}});
+    rig.ui.selected = index;
+    EXPECT_EQ(EraseDevice(rig.ctx), 1);
+    rig.buffer.Clear(d);
+    for (uint32_t k = 0x3F0; k < 0x3FF; ++k) rig.buffer.Words[k] = static_cast<uint16_t>(k);
+    EXPECT_EQ(ProgramDevice(rig.ctx, nullptr), 1);
+    EXPECT_EQ(rig.sim.Chip().Peek(0x3FE), 0x3FE);
+    EXPECT_EQ(rig.sim.Chip().Calibration(), (std::vector<uint16_t>{0x3450, 0x2000}));
+}
+
+TEST(OperationsSim, Pic18RefusedByAFirmwareWithoutPic18)
+{
+    OpsRig rig(SimOptions{.chip = "PIC18F4550", .pic18 = false});
+    rig.ui.pic18 = true;
+    rig.ui.selected = FindDevice("PIC18F4550");
+    EXPECT_FALSE(ReadDevice(rig.ctx, nullptr));
+}
+
+TEST(OperationsSim, WrongChipAndEmptySocketAreRefusedByTheCheck)
+{
+    OpsRig wrong(SimOptions{.chip = "PIC16F628A"});
+    wrong.ui.selected = FindDevice("PIC16F877A");
+    EXPECT_EQ(CheckConnection(wrong.ctx), CheckWrongDevice);
+
+    OpsRig empty(SimOptions{.chip = "none"});
+    empty.ui.selected = FindDevice("PIC16F877A");
+    EXPECT_EQ(CheckConnection(empty.ctx), CheckNoDeviceId);
+
+    OpsRig foreign(SimOptions{.versionText = "Other Ver.1"});
+    foreign.ui.selected = FindDevice("PIC16F877A");
+    EXPECT_EQ(CheckConnection(foreign.ctx), CheckNoProgrammer);
+}
