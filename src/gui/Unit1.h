@@ -1,0 +1,275 @@
+// The main window: device list and selection, the five tabs with the dump
+// views, configuration fields, options and message log, the command row,
+// status line and progress bar, and the command lock.
+#pragma once
+
+#include <QGroupBox>
+#include <QWidget>
+#include <array>
+#include <memory>
+#include <string>
+
+#include "FrontEnd.h"
+#include "PICCommand.h"
+#include "QtProgressBar.h"
+#include "buffer.h"
+#include "serial.h"
+#include "settings.h"
+
+class QButtonGroup;
+class QCheckBox;
+class QComboBox;
+class QKeyEvent;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+class QRadioButton;
+class QTabWidget;
+class QTimer;
+class QToolButton;
+class TForm3;
+
+// A titled group of radio buttons with one selected item, as the RTS and DTR
+// choices on the Option tab.
+class TRadioGroup : public QGroupBox {
+    Q_OBJECT
+public:
+    TRadioGroup(const QString &title, const QStringList &items, QWidget *parent);
+    int ItemIndex() const;
+    void SetItemIndex(int index);
+    QRadioButton *Item(int index) const;
+
+signals:
+    void Click();
+
+private:
+    QButtonGroup *group_;
+};
+
+// What the process owns exactly once besides the window: the buffer, the
+// port and the shared command record.
+struct Session {
+    explicit Session(std::unique_ptr<SerialBackend> backend, PortPathResolver resolver);
+    MemoryBuffer Buffer;
+    SerialPort Port;
+    TCommand Command;
+};
+
+class TForm1 : public QWidget, public FrontEnd {
+    Q_OBJECT
+public:
+    // A null backend means the platform's serial ports; an empty settings
+    // path means the program's own settings file.
+    explicit TForm1(std::unique_ptr<SerialBackend> backend = nullptr, const std::string &settingsPath = {},
+                    QWidget *parent = nullptr);
+    ~TForm1() override;
+
+    static inline const QString VersionCaption = QStringLiteral("Tarnvik Ver.2.53+a");
+    static constexpr int DesignedClientWidth = 472;
+    static constexpr int DesignedClientHeight = 303;
+    static constexpr int DesignedLeft = 190;
+    static constexpr int DesignedTop = 112;
+    enum Tab { ProgramTab = 0, DataTab, ConfigTab, OptionTab, MessageTab };
+
+    void SetProgressDialog(TForm3 *dialog) { Form3 = dialog; }
+
+    // ---- state ----
+    Session session;
+    std::unique_ptr<SettingsFile> Settings;
+    bool Pic18 = false;                 // which family table the device list holds
+    std::string CurrentFile;            // full path; empty when there is none
+    bool FirstShowPending = true;
+    bool SmallBlockFlag = false;        // mirror of "[READ] Small Block"
+    bool SaveAllFlag = false;           // mirror of "[SAVE] All Memory"
+
+    // ---- the selected device ----
+    int Selected() const;               // device list position, -1 = none
+    const TDeviceSpec *SelectedDevice() const;     // PIC10/12/16 family only
+    const TDeviceSpec18 *SelectedDevice18() const; // PIC18 family only
+
+    // ---- operations other parts of the window build on ----
+    // Disables (on) or enables (off) exactly the command controls.
+    void CommandLock(bool on);
+    QList<QWidget *> LockedControls() const;
+    // Fills the device list with the family's table and sets the flag.
+    void FillDeviceList(bool pic18);
+    // Selects the device of that name (either table, ignoring case) when the
+    // list holds it, and runs the device selection; false when not found.
+    bool SelectSavedDevice(const std::string &name);
+    void SelectDevice();
+    // Resets the live half of the buffer to the selected device's blank state
+    // and redraws; false (nothing done) when no device is selected.
+    bool BufferClear();
+    // Redraws every view of the live family from the buffer.
+    void RedrawBuffer();
+    void DumpProgram();
+    void DumpData();
+    void DumpConfig();
+    void FillConfigFields();
+    void SetConfigFamily(bool pic18);
+    void SetCurrentFile(const std::string &path);
+    void ForgetCurrentFile();
+    // Port buttons: n = 1..10 marks COM n, 0 clears all; MarkedPort gives
+    // the marked number or 0.
+    void MarkPort(int n);
+    int MarkedPort() const;
+    // Moves the focus to the control after the device list.
+    void FocusAfterDeviceList();
+
+    // ---- FrontEnd ----
+    void SetStatus(const std::string &text) override;
+    void AddLog(const std::string &line) override;
+    void AddLogShowingMessages(const std::string &line) override;
+    void SetDialogStatus(const std::string &text) override;
+    ProgressBar &MainProgress() override { return mainProgress_; }
+    ProgressBar &DialogProgress() override;
+    void ShowMessage(const std::string &text) override;
+    void ProcessMessages() override;
+    bool SmallBlock() const override { return SmallBlockFlag; }
+    bool VerifyUserId() const override;
+    bool CalibChange() const override;
+    void SetCalibChange(bool on) override;
+    std::string Cal1Text() const override;
+    std::string Cal2Text() const override;
+    bool Pic18Family() const override { return Pic18; }
+    int SelectedIndex() const override { return Selected(); }
+
+    // ---- controls (component names as objectName) ----
+    TForm3 *Form3 = nullptr;
+    QGroupBox *GroupBox1, *GroupBox2, *GroupBox3;
+    QComboBox *ComboBox1;
+    QLabel *StaticText1, *StaticText2;
+    QPushButton *Button1, *Button2, *Button3, *Button4, *Button5, *Button6, *Button7, *Button8, *Button9,
+        *Button10, *Button11, *Button12, *Button13, *Button14, *Button15, *Button16, *Button17, *Button18,
+        *Button19, *Button20;
+    QTabWidget *PageControl1;
+    QWidget *TabSheet1, *TabSheet2, *TabSheet3, *TabSheet4, *TabSheet5;
+    QLabel *Label1, *Label3, *Label5;   // dump headers
+    QPlainTextEdit *Memo1, *Memo2, *Memo3, *Memo4;
+    QCheckBox *CheckBox1, *CheckBox2, *CheckBox3, *CheckBox4, *CheckBox5, *CheckBox6, *CheckBox7, *CheckBox8,
+        *CheckBox9;
+    QLabel *Label9, *Label10;
+    QLabel *Label6, *Label8, *Label2, *Label4, *Label12, *Label13, *Label14, *Label15, *Label16;
+    QLineEdit *Edit1, *Edit2, *Edit4, *Edit5, *Edit7, *Edit8, *Edit9, *Edit10, *Edit11;
+    QLineEdit *MaskEdit1, *MaskEdit2, *MaskEdit3, *MaskEdit4, *MaskEdit5, *MaskEdit6, *MaskEdit7, *MaskEdit8,
+        *MaskEdit9;
+    std::array<QRadioButton *, 10> RadioButton{}; // RadioButton1 .. RadioButton10
+    QButtonGroup *PortButtons;
+    TRadioGroup *RadioGroup2, *RadioGroup3;
+    QLineEdit *Edit6;
+    QLabel *Label7;                     // "ms"
+    QLineEdit *Edit3;                   // status line
+    QProgressBar *ProgressBar1;
+    QToolButton *SpeedButton1;
+    QMenu *PopupMenu1, *PopupMenu2, *PopupMenu3, *PopupMenu4;
+    QTimer *Timer1;
+
+    // Config1, Config2, CAL1, CAL2 slot widgets in that order.
+    std::array<QLabel *, 4> SlotLabels() const { return {Label6, Label8, Label2, Label4}; }
+    std::array<QLineEdit *, 4> SlotAddresses() const { return {Edit4, Edit5, Edit1, Edit2}; }
+    std::array<QLineEdit *, 4> SlotValues() const { return {MaskEdit3, MaskEdit4, MaskEdit1, MaskEdit2}; }
+    // Config1 .. Config7 value fields of the PIC18 family.
+    std::array<QLineEdit *, 7> Config18Values() const
+    {
+        return {MaskEdit3, MaskEdit4, MaskEdit5, MaskEdit6, MaskEdit7, MaskEdit8, MaskEdit9};
+    }
+    std::array<QLineEdit *, 7> Config18Addresses() const { return {Edit4, Edit5, Edit7, Edit8, Edit9, Edit10, Edit11}; }
+
+    // Key filters of the nine value fields: true when the key is discarded.
+    bool MaskEdit3KeyDown(QKeyEvent *event);
+    bool MaskEdit3KeyPress(QKeyEvent *event);
+
+public slots:
+    void FormCreate();
+    void FormShow();
+    void FormClick();
+    void Timer1Timer();
+    void ComboBox1Change();
+    void PageControl1Change(int index);
+    void Button1Click();
+    void Button2Click();
+    void Button3Click();
+    void Button4Click();
+    void Button5Click();
+    void Button6Click();
+    void Button7Click();
+    void Button8Click();
+    void Button9Click();
+    void Button10Click();
+    void Button11Click();
+    void Button12Click();
+    void Button13Click();
+    void Button14Click();
+    void Button15Click();
+    void Button16Click();
+    void Button17Click();
+    void Button18Click();
+    void Button19Click();
+    void Button20Click();
+    void CheckBox1Click();
+    void CheckBox2Click();
+    void CheckBox3Click();
+    void CheckBox4Click();
+    void CheckBox5Click();
+    void CheckBox6Click();
+    void CheckBox7Click();
+    void CheckBox8Click();
+    void CheckBox9Click();
+    void RadioGroup2Click();
+    void RadioGroup3Click();
+    bool Edit6KeyDown(QKeyEvent *event);
+    bool Edit6KeyPress(QKeyEvent *event);
+    // menus
+    void Program1Click();
+    void EraseBlankCheckProgramVerify1Click();
+    void BufferClearLoadProgramVerify1Click();
+    void EraseBlankCheckBufferClearLoadProgramVerify1Click();
+    void EraseBlankCheck1Click();
+    void BufferClearLoadNewFile1Click();
+    void BufferClearLoadCurrentFile1Click();
+    void ResetCurrentFile1Click();
+    void LoadNewFile1Click();
+    void LoadCurrentFile1Click();
+    void Save1Click();
+    void Read1Click();
+    void Program3Click();
+    void LoadEraseprogramVerify1Click();
+    void Erase1Click();
+    void BlankCheck1Click();
+    void Verify1Click();
+    void ReturntoSettings1Click();
+    void SpeedButton1Click();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void CreateControls();
+    void CreateTopRow();
+    void CreateCommandRow();
+    void CreateDumpTabs();
+    void CreateConfigTab();
+    void CreateOptionTab();
+    void CreateMessageTab();
+    void CreateMenus();
+    void LayoutAnchored();
+    void ApplySlotState(int slot, int state);
+    void SetNoIdColour(bool red);
+    void PopupUnder(QPushButton *vButton, QPushButton *mainButton, QMenu *menu);
+    void ShowDump(QPlainTextEdit *memo, const std::string &text);
+
+    QtProgressBar mainProgress_;
+    QtProgressBar noDialogProgress_;
+    QProgressBar *spareBar_ = nullptr;  // stands in while no dialog is attached
+};
+
+// Fonts of the window: proportional for the controls, fixed-pitch for the
+// dumps and the hexadecimal fields.
+QFont UiFont();
+QFont FixedFont();

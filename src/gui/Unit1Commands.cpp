@@ -1,0 +1,299 @@
+// Command lock, the front end the core reports through, and the command
+// handlers of the main window.
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QButtonGroup>
+#include <QScrollBar>
+#include <QTabWidget>
+#include <QTimer>
+
+#include "MessageBox.h"
+#include "Unit1.h"
+#include "Unit3.h"
+
+namespace {
+QString Q(const std::string &s)
+{
+    return QString::fromStdString(s);
+}
+} // namespace
+
+// ---- window events ----
+
+void TForm1::FormCreate()
+{
+    // Hints stay up for 10 s (set on every control at creation); the
+    // settings file object was opened with the window.
+}
+
+void TForm1::FormShow()
+{
+    setWindowTitle(VersionCaption);
+    if (!FirstShowPending)
+        return;
+    FirstShowPending = false;
+    // The port buttons were built with the window; options, geometry and the
+    // Small Box settings are read here by the settings code.
+    for (int slot = 0; slot < 4; ++slot)
+        ApplySlotState(slot, slot == 0 ? 1 : 0);
+    session.Buffer.FillStartup();
+    FillDeviceList(Settings->ReadString("device", "group", "PIC16") != "PIC16");
+    SelectSavedDevice(Settings->ReadString("device", "name", ""));
+    Timer1->start();
+}
+
+void TForm1::FormClick()
+{
+    FocusAfterDeviceList();
+}
+
+void TForm1::Timer1Timer()
+{
+    Timer1->stop();
+    // Start-up port choice: filled in by the programmer discovery.
+}
+
+void TForm1::PageControl1Change(int index)
+{
+    LayoutAnchored();
+    if (index == MessageTab)
+        Memo4->verticalScrollBar()->setValue(Memo4->verticalScrollBar()->maximum());
+    else if (index == OptionTab)
+        MarkPort(session.Port.IsOpen() ? session.Port.PortNumber() : 0);
+}
+
+// ---- command lock ----
+
+QList<QWidget *> TForm1::LockedControls() const
+{
+    QList<QWidget *> list{ComboBox1, Button1, Button2,  Button3,  Button4,  Button5,  Button6,  Button7,
+                          Button8,   Button9, Button10, Button11, Button12, Button13, Button14, Button15,
+                          Button16,  Button17, Button20};
+    if (Form3)
+        list.append(Form3->Button1);
+    return list;
+}
+
+void TForm1::CommandLock(bool on)
+{
+    for (QWidget *w : LockedControls())
+        w->setEnabled(!on);
+}
+
+// ---- port buttons ----
+
+void TForm1::MarkPort(int n)
+{
+    if (n >= 1 && n <= 10) {
+        RadioButton[n - 1]->setChecked(true);
+        return;
+    }
+    PortButtons->setExclusive(false);
+    for (QRadioButton *r : RadioButton)
+        r->setChecked(false);
+    PortButtons->setExclusive(true);
+}
+
+int TForm1::MarkedPort() const
+{
+    for (int i = 0; i < 10; ++i)
+        if (RadioButton[i]->isChecked())
+            return i + 1;
+    return 0;
+}
+
+// ---- FrontEnd ----
+
+void TForm1::SetStatus(const std::string &text)
+{
+    Edit3->setText(Q(text));
+}
+
+void TForm1::AddLog(const std::string &line)
+{
+    Memo4->appendPlainText(Q(line));
+    Memo4->verticalScrollBar()->setValue(Memo4->verticalScrollBar()->maximum());
+}
+
+void TForm1::AddLogShowingMessages(const std::string &line)
+{
+    PageControl1->setCurrentIndex(MessageTab);
+    AddLog(line);
+}
+
+void TForm1::SetDialogStatus(const std::string &text)
+{
+    if (Form3)
+        Form3->SetStatusText(Q(text));
+}
+
+ProgressBar &TForm1::DialogProgress()
+{
+    return Form3 ? Form3->Progress() : noDialogProgress_;
+}
+
+void TForm1::ShowMessage(const std::string &text)
+{
+    MessageBox::Information(this, Q(text));
+}
+
+void TForm1::ProcessMessages()
+{
+    QCoreApplication::processEvents();
+}
+
+bool TForm1::VerifyUserId() const
+{
+    return CheckBox3->isChecked();
+}
+
+bool TForm1::CalibChange() const
+{
+    return CheckBox2->isChecked();
+}
+
+void TForm1::SetCalibChange(bool on)
+{
+    CheckBox2->setChecked(on);
+}
+
+std::string TForm1::Cal1Text() const
+{
+    return MaskEdit1->text().toStdString();
+}
+
+std::string TForm1::Cal2Text() const
+{
+    return MaskEdit2->text().toStdString();
+}
+
+// ---- commands of this window ----
+
+void TForm1::Button8Click()
+{
+    close();
+}
+
+void TForm1::Button9Click()
+{
+    Memo4->clear();
+}
+
+void TForm1::Button13Click()
+{
+    CommandLock(true);
+    if (BufferClear()) {
+        SetStatus("バッファをクリアしました。");
+        AddLog("バッファをクリアしました。");
+    } else {
+        // Without a device there is no blank state to clear to.
+        SetStatus(" !! デバイスを選択してください。");
+        AddLogShowingMessages("DEVICE が選択されていません。");
+    }
+    CommandLock(false);
+}
+
+void TForm1::Button19Click()
+{
+    ForgetCurrentFile();
+    FocusAfterDeviceList();
+}
+
+void TForm1::PopupUnder(QPushButton *vButton, QPushButton *mainButton, QMenu *menu)
+{
+    vButton->setEnabled(false);
+    vButton->setEnabled(true);
+    menu->popup(mainButton->mapToGlobal(QPoint(0, mainButton->height())));
+}
+
+void TForm1::Button14Click()
+{
+    PopupUnder(Button14, Button4, PopupMenu1);
+}
+
+void TForm1::Button15Click()
+{
+    PopupUnder(Button15, Button5, PopupMenu2);
+}
+
+void TForm1::Button16Click()
+{
+    PopupUnder(Button16, Button1, PopupMenu3);
+}
+
+void TForm1::CheckBox7Click()
+{
+    const bool on = CheckBox7->isChecked();
+    RadioGroup2->setEnabled(on);
+    RadioGroup3->setEnabled(on);
+    Edit6->setEnabled(on);
+}
+
+void TForm1::CheckBox8Click()
+{
+    SaveAllFlag = CheckBox8->isChecked();
+}
+
+void TForm1::CheckBox9Click()
+{
+    SmallBlockFlag = CheckBox9->isChecked();
+}
+
+// ---- handlers whose behaviour belongs to the command, file, port and
+// Small Box code; each stays a no-op until that code is in. ----
+
+void TForm1::Button1Click() {}
+void TForm1::Button2Click() {}
+void TForm1::Button3Click() {}
+void TForm1::Button4Click() {}
+void TForm1::Button5Click() {}
+void TForm1::Button6Click() {}
+void TForm1::Button7Click() {}
+void TForm1::Button10Click() {}
+void TForm1::Button11Click() {}
+void TForm1::Button12Click() {}
+void TForm1::Button17Click() {}
+void TForm1::Button20Click() {}
+void TForm1::CheckBox3Click() {}
+void TForm1::CheckBox4Click() {}
+void TForm1::CheckBox5Click() {}
+void TForm1::CheckBox6Click() {}
+void TForm1::RadioGroup2Click() {}
+void TForm1::RadioGroup3Click() {}
+bool TForm1::Edit6KeyDown(QKeyEvent *)
+{
+    return false;
+}
+bool TForm1::Edit6KeyPress(QKeyEvent *)
+{
+    return false;
+}
+void TForm1::Program1Click() {}
+void TForm1::EraseBlankCheckProgramVerify1Click() {}
+void TForm1::BufferClearLoadProgramVerify1Click() {}
+void TForm1::EraseBlankCheckBufferClearLoadProgramVerify1Click() {}
+void TForm1::EraseBlankCheck1Click() {}
+void TForm1::BufferClearLoadNewFile1Click() {}
+void TForm1::BufferClearLoadCurrentFile1Click() {}
+void TForm1::ResetCurrentFile1Click() {}
+void TForm1::LoadNewFile1Click() {}
+void TForm1::LoadCurrentFile1Click() {}
+void TForm1::Save1Click() {}
+void TForm1::Read1Click() {}
+void TForm1::Program3Click() {}
+void TForm1::LoadEraseprogramVerify1Click() {}
+void TForm1::Erase1Click() {}
+void TForm1::BlankCheck1Click() {}
+void TForm1::Verify1Click() {}
+void TForm1::ReturntoSettings1Click()
+{
+    close();
+}
+void TForm1::SpeedButton1Click() {}

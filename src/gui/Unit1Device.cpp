@@ -1,0 +1,328 @@
+// Device list, device selection, buffer clear, dump views and the
+// configuration fields of the main window.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QStyle>
+
+#include "ConfigEdit.h"
+#include "Unit1.h"
+#include "dump.h"
+#include "textutil.h"
+
+namespace {
+
+QString Q(const std::string &s)
+{
+    return QString::fromStdString(s);
+}
+
+constexpr const char *HexMask = ">HHHH;_";
+
+// A value field holds four hex digits under its mask, or the "----" of an
+// absent slot, which the mask would not accept.
+void SetValueText(QLineEdit *field, const std::string &text)
+{
+    const bool hex = ParseConfigField(text).has_value();
+    if (hex && field->inputMask().isEmpty())
+        field->setInputMask(HexMask);
+    else if (!hex)
+        field->setInputMask(QString());
+    field->setText(Q(text));
+}
+
+void SetWritable(QLineEdit *field, bool writable)
+{
+    field->setReadOnly(!writable);
+    QPalette p = field->palette();
+    p.setColor(QPalette::Base, writable ? field->style()->standardPalette().color(QPalette::Base)
+                                        : field->style()->standardPalette().color(QPalette::Button));
+    field->setPalette(p);
+}
+
+} // namespace
+
+int TForm1::Selected() const
+{
+    return ComboBox1->currentIndex();
+}
+
+const TDeviceSpec *TForm1::SelectedDevice() const
+{
+    const int i = Selected();
+    return !Pic18 && i >= 0 && i < DeviceTableSize ? &DeviceTable[i] : nullptr;
+}
+
+const TDeviceSpec18 *TForm1::SelectedDevice18() const
+{
+    const int i = Selected();
+    return Pic18 && i >= 0 && i < DeviceTable18Size ? &DeviceTable18[i] : nullptr;
+}
+
+void TForm1::FillDeviceList(bool pic18)
+{
+    Pic18 = pic18;
+    QStringList names;
+    if (pic18)
+        for (const TDeviceSpec18 &d : DeviceTable18)
+            names << d.Name;
+    else
+        for (const TDeviceSpec &d : DeviceTable)
+            names << d.Name;
+    const QSignalBlocker block(ComboBox1);
+    ComboBox1->clear();
+    ComboBox1->addItems(names);
+    ComboBox1->setCurrentIndex(-1);
+}
+
+bool TForm1::SelectSavedDevice(const std::string &name)
+{
+    // Only a name of the family the list holds can be selected: a position
+    // found in the other table would pick an unrelated device.
+    int position = -1;
+    if (Pic18) {
+        for (int i = 0; i < DeviceTable18Size && position < 0; ++i)
+            if (SameTextIgnoringCase(DeviceTable18[i].Name, name))
+                position = i;
+    } else {
+        for (int i = 0; i < DeviceTableSize && position < 0; ++i)
+            if (SameTextIgnoringCase(DeviceTable[i].Name, name))
+                position = i;
+    }
+    {
+        const QSignalBlocker block(ComboBox1);
+        ComboBox1->setCurrentIndex(position);
+    }
+    if (position < 0)
+        return false;
+    SelectDevice();
+    return true;
+}
+
+void TForm1::ComboBox1Change()
+{
+    SelectDevice();
+}
+
+void TForm1::SelectDevice()
+{
+    if (Selected() < 0)
+        return;
+    const std::string text = ComboBox1->currentText().toStdString();
+    if (text == Pic16SwitchName || text == Pic18SwitchName) {
+        FillDeviceList(text == Pic18SwitchName);
+        const QSignalBlocker block(ComboBox1);
+        ComboBox1->setCurrentIndex(1);
+    }
+    SetConfigFamily(Pic18);
+    SetNoIdColour(!Pic18 && SelectedDevice() && SelectedDevice()->DeviceId == 0);
+    BufferClear();
+    Edit3->clear();
+    CommandLock(false);
+    ForgetCurrentFile();
+    CheckBox1->setChecked(false);
+    CheckBox2->setChecked(false);
+    CheckBox1->setEnabled(true);
+}
+
+bool TForm1::BufferClear()
+{
+    if (Pic18) {
+        const TDeviceSpec18 *dev = SelectedDevice18();
+        if (!dev)
+            return false;
+        session.Buffer.Clear(*dev);
+        RedrawBuffer();
+        CheckBox1->setChecked(false);
+        CheckBox2->setChecked(false);
+    } else {
+        const TDeviceSpec *dev = SelectedDevice();
+        if (!dev)
+            return false;
+        session.Buffer.Clear(*dev);
+        RedrawBuffer();
+        CheckBox1->setChecked(false);
+        CheckBox2->setChecked(false);
+        CheckBox2->setEnabled(dev->CalibAddress1 != 0);
+    }
+    return true;
+}
+
+void TForm1::SetNoIdColour(bool red)
+{
+    QPalette p = StaticText1->palette();
+    const QColor colour = red ? QColor(Qt::red) : QColor(192, 192, 192);
+    p.setColor(QPalette::Active, QPalette::WindowText, colour);
+    p.setColor(QPalette::Inactive, QPalette::WindowText, colour);
+    StaticText1->setPalette(p);
+}
+
+void TForm1::RedrawBuffer()
+{
+    DumpProgram();
+    DumpData();
+    DumpConfig();
+    FillConfigFields();
+}
+
+void TForm1::ShowDump(QPlainTextEdit *memo, const std::string &text)
+{
+    // One assignment while hidden: the view lays out and repaints once.
+    memo->hide();
+    memo->setPlainText(Q(text));
+    memo->show();
+}
+
+void TForm1::DumpProgram()
+{
+    Label1->setText(Q(ProgramDumpHeader(Pic18)));
+    if (const TDeviceSpec18 *dev = SelectedDevice18())
+        ShowDump(Memo1, ProgramDumpText(session.Buffer, *dev));
+    else if (const TDeviceSpec *dev = SelectedDevice())
+        ShowDump(Memo1, ProgramDumpText(session.Buffer, *dev));
+}
+
+void TForm1::DumpData()
+{
+    uint32_t size = 0;
+    std::string text;
+    if (const TDeviceSpec18 *dev = SelectedDevice18()) {
+        size = dev->EEDataSize;
+        text = DataDumpText(session.Buffer, *dev);
+    } else if (const TDeviceSpec *dev = SelectedDevice()) {
+        size = dev->EEDataSize;
+        text = DataDumpText(session.Buffer, *dev);
+    } else {
+        return;
+    }
+    Memo2->hide();
+    if (size == 0)
+        return; // no data EEPROM: the view stays hidden
+    Memo2->setPlainText(Q(text));
+    Memo2->show();
+}
+
+void TForm1::DumpConfig()
+{
+    Label5->setText(Q(ConfigDumpHeader(Pic18)));
+    if (SelectedDevice18())
+        ShowDump(Memo3, ConfigDumpText18(session.Buffer));
+    else if (const TDeviceSpec *dev = SelectedDevice())
+        ShowDump(Memo3, ConfigDumpText(session.Buffer, *dev));
+}
+
+void TForm1::ApplySlotState(int slot, int state)
+{
+    SlotAddresses()[slot]->setEnabled(state > 0);
+    QLineEdit *value = SlotValues()[slot];
+    value->setEnabled(state > 0);
+    SetWritable(value, state == 2);
+}
+
+void TForm1::FillConfigFields()
+{
+    if (SelectedDevice18()) {
+        const auto addresses = ConfigAddresses18();
+        const auto values = ConfigValues18(session.Buffer);
+        for (int n = 0; n < 7; ++n) {
+            Config18Addresses()[n]->setText(Q(addresses[n]));
+            SetValueText(Config18Values()[n], values[n]);
+            SetWritable(Config18Values()[n], CheckBox1->isChecked());
+        }
+    } else if (const TDeviceSpec *dev = SelectedDevice()) {
+        const auto slotValues = ConfigSlots(session.Buffer, *dev, CheckBox1->isChecked(), CheckBox2->isChecked());
+        for (int i = 0; i < 4; ++i) {
+            SlotAddresses()[i]->setText(Q(slotValues[i].Address));
+            SetValueText(SlotValues()[i], slotValues[i].Value);
+            ApplySlotState(i, int(slotValues[i].State));
+        }
+    }
+}
+
+void TForm1::SetConfigFamily(bool pic18)
+{
+    for (QWidget *w : std::initializer_list<QWidget *>{Label12, Label13, Label14, Label15, Label16, Edit5, Edit7,
+                                                       Edit8, Edit9, Edit10, Edit11, MaskEdit4, MaskEdit5,
+                                                       MaskEdit6, MaskEdit7, MaskEdit8, MaskEdit9})
+        w->setEnabled(pic18);
+    for (QWidget *w :
+         std::initializer_list<QWidget *>{Label2, Label4, Edit1, Edit2, MaskEdit1, MaskEdit2, CheckBox2})
+        w->setEnabled(!pic18);
+}
+
+void TForm1::CheckBox1Click()
+{
+    Label9->setEnabled(CheckBox1->isChecked());
+    Button18->setEnabled(CheckBox1->isChecked());
+    FillConfigFields();
+}
+
+void TForm1::CheckBox2Click()
+{
+    Label10->setEnabled(CheckBox2->isChecked());
+    if (!Pic18)
+        FillConfigFields();
+}
+
+void TForm1::Button18Click()
+{
+    if (SelectedDevice18()) {
+        std::array<std::string, 7> values;
+        for (int k = 0; k < 7; ++k)
+            values[k] = Config18Values()[k]->text().toStdString();
+        StoreConfigBytes18(session.Buffer, values);
+    } else if (const TDeviceSpec *dev = SelectedDevice()) {
+        StoreConfigWords(session.Buffer, *dev, MaskEdit3->text().toStdString(), MaskEdit4->text().toStdString());
+    } else {
+        return;
+    }
+    DumpConfig();
+    FillConfigFields();
+}
+
+bool TForm1::MaskEdit3KeyDown(QKeyEvent *event)
+{
+    // Digits can only be typed over: nothing may leave a gap in the four.
+    return event->key() == Qt::Key_Backspace || event->key() == Qt::Key_Delete ||
+           event->matches(QKeySequence::Cut) || event->matches(QKeySequence::Paste) ||
+           event->matches(QKeySequence::DeleteEndOfWord) || event->matches(QKeySequence::DeleteStartOfWord) ||
+           event->matches(QKeySequence::DeleteEndOfLine) || event->matches(QKeySequence::DeleteCompleteLine);
+}
+
+bool TForm1::MaskEdit3KeyPress(QKeyEvent *event)
+{
+    const QString text = event->text();
+    if (text.isEmpty() || !text.at(0).isPrint() || (event->modifiers() & Qt::ControlModifier))
+        return false;
+    const QChar c = text.at(0);
+    const bool hex = text.size() == 1 && ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f'));
+    return !hex;
+}
+
+void TForm1::SetCurrentFile(const std::string &path)
+{
+    CurrentFile = path;
+    const auto slash = path.find_last_of('/');
+    StaticText2->setText(Q(slash == std::string::npos ? path : path.substr(slash + 1)));
+}
+
+void TForm1::ForgetCurrentFile()
+{
+    CurrentFile.clear();
+    StaticText2->clear();
+}
+
+void TForm1::FocusAfterDeviceList()
+{
+    for (QWidget *w = ComboBox1->nextInFocusChain(); w && w != ComboBox1; w = w->nextInFocusChain()) {
+        if (w->focusPolicy() != Qt::NoFocus && w->isEnabled() && w->isVisible()) {
+            w->setFocus(Qt::OtherFocusReason);
+            return;
+        }
+    }
+}

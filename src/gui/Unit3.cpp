@@ -1,0 +1,54 @@
+#include "Unit3.h"
+
+#include <QLabel>
+#include <QPushButton>
+
+TForm3::TForm3(QWidget *parent)
+    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint)
+{
+    setObjectName("Form3");
+    setWindowTitle("Vexa");
+    setFixedSize(329, 54);
+    setModal(false);
+
+    StaticText1 = new QLabel(this);
+    StaticText1->setObjectName("StaticText1");
+    StaticText1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    StaticText1->move(4, 4);
+    StaticText1->adjustSize();
+
+    ProgressBar1 = new QProgressBar(this);
+    ProgressBar1->setObjectName("ProgressBar1");
+    ProgressBar1->setGeometry(4, 28, 273, 18);
+    ProgressBar1->setRange(0, 100);
+    ProgressBar1->setValue(0);
+    ProgressBar1->setTextVisible(false);
+    progress_.Attach(ProgressBar1);
+
+    Button1 = new QPushButton("OK", this);
+    Button1->setObjectName("Button1");
+    Button1->setGeometry(282, 24, 42, 25);
+    Button1->setDefault(true);
+    Button1->setAutoDefault(true);
+    connect(Button1, &QPushButton::clicked, this, &TForm3::Button1Click);
+}
+
+void TForm3::ShowDialog()
+{
+    if (!isVisible())
+        move(DesignedLeft, DesignedTop);
+    show();
+    raise();
+    activateWindow();
+}
+
+void TForm3::SetStatusText(const QString &text)
+{
+    StaticText1->setText(text);
+    StaticText1->adjustSize();
+}
+
+void TForm3::Button1Click()
+{
+    hide();
+}

@@ -1,0 +1,46 @@
+// Shared set-up of the window tests: a main window on a settings file of the
+// test's own, with the progress dialog attached.
+#pragma once
+
+#include <QComboBox>
+#include <QTemporaryDir>
+#include <QTest>
+#include <memory>
+
+#include "MessageBox.h"
+#include "Unit1.h"
+#include "Unit3.h"
+#include "settings.h"
+
+struct WindowUnderTest {
+    QTemporaryDir dir;
+    std::unique_ptr<TForm1> form;
+    std::unique_ptr<TForm3> dialog;
+
+    std::string SettingsPath() const { return dir.filePath("tarnvik.ini").toStdString(); }
+
+    // Creates the window; write settings before with Settings().
+    TForm1 &Create(bool show = true)
+    {
+        MessageBox::Reset();
+        form = std::make_unique<TForm1>(nullptr, SettingsPath());
+        dialog = std::make_unique<TForm3>();
+        form->SetProgressDialog(dialog.get());
+        if (show) {
+            form->show();
+            QCoreApplication::processEvents();
+        }
+        return *form;
+    }
+
+    SettingsFile Settings() const { return SettingsFile(SettingsPath()); }
+
+    // Picks a device the way the user does: choose the entry in the list.
+    void Choose(const QString &name)
+    {
+        const int i = form->ComboBox1->findText(name);
+        QVERIFY2(i >= 0, qPrintable(name));
+        form->ComboBox1->setCurrentIndex(i);
+        emit form->ComboBox1->activated(i);
+    }
+};
