@@ -18,6 +18,7 @@
 #include <QToolButton>
 
 #include "Unit3.h"
+#include "dump.h"
 
 QFont UiFont()
 {
@@ -303,6 +304,9 @@ void TForm1::CreateDumpTabs()
 
     for (QLabel *l : {Label1, Label3})
         l->setFont(FixedFont());
+    // Blank views until the first device is selected.
+    Memo1->setPlainText(QString::fromStdString(InitialProgramDumpText()));
+    Memo2->setPlainText(QString::fromStdString(InitialDataDumpText()));
 }
 
 void TForm1::CreateConfigTab()
@@ -315,6 +319,7 @@ void TForm1::CreateConfigTab()
     Memo3 = MakeDump(TabSheet3, "Memo3");
     Memo3->setGeometry(2, 16, 452, 38);
     Memo3->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    Memo3->setPlainText(QString::fromStdString(InitialConfigDumpText()));
 
     const QString valueHint = "書き換える場合には、Data Sheetなどで確認してください。";
     struct Slot {

@@ -6,6 +6,9 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QMenu>
+#include <QScrollBar>
+#include <QStyle>
 #include <QTabWidget>
 
 #include "guitestutil.h"
@@ -15,7 +18,467 @@ class WindowTest : public QObject {
 private slots:
     void screenshot();
     void nothingClippedAtDesignedSize();
+    void controlsAtStart();
+    void startWithoutSettingsSelectsNothing();
+    void savedDeviceAndGroup_data();
+    void savedDeviceAndGroup();
+    void familySwitchBothWays();
+    void selectionClearsBufferAndForgetsFile();
+    void noIdColours();
+    void configFieldStatesFollowTheRow();
+    void familySwitchOfConfigFields();
+    void setStoresTypedValues();
+    void valueFieldsAcceptOnlyTypedOverHexDigits();
+    void commandLock();
+    void bufferClearButton();
+    void messageLogAndStatus();
+    void resetForgetsCurrentFile();
 };
+
+namespace {
+
+QColor TextColour(QWidget *w)
+{
+    return w->palette().color(QPalette::Active, QPalette::WindowText);
+}
+
+bool Writable(QLineEdit *field)
+{
+    return field->isEnabled() && !field->isReadOnly();
+}
+
+} // namespace
+
+void WindowTest::controlsAtStart()
+{
+    WindowUnderTest w;
+    TForm1 &f = w.Create(false);
+    QCOMPARE(f.windowTitle(), QString("Tarnvik Ver.2.53+a"));
+    QCOMPARE(f.pos(), QPoint(190, 112));
+    QVERIFY(!(f.windowFlags() & Qt::WindowMaximizeButtonHint));
+    const QStringList tabs{"Program Memory", "Data Memory", "Configuration Memory", "Option", "Message"};
+    QCOMPARE(f.PageControl1->count(), 5);
+    for (int i = 0; i < 5; ++i)
+        QCOMPARE(f.PageControl1->tabText(i), tabs[i]);
+    QCOMPARE(f.PageControl1->currentIndex(), int(TForm1::OptionTab));
+
+    // Captions, hints and initial enabled states as the user first sees them.
+    struct Expect {
+        const char *name;
+        const char *caption;
+        bool enabled;
+    };
+    const Expect expected[] = {
+        {"Button1", "LOAD", false},         {"Button2", "SAVE", false},      {"Button3", "READ", false},
+        {"Button4", "PROG.", false},        {"Button5", "ERASE", false},     {"Button6", "BLANK?", false},
+        {"Button7", "VERIFY", false},       {"Button13", "Buffer CLEAR", false}, {"Button14", "v", false},
+        {"Button15", "v", false},           {"Button16", "v", false},        {"Button8", "END", true},
+        {"Button19", "Reset", true},        {"Button9", "CLEAR", true},      {"Button10", "Open", true},
+        {"Button11", "Close", true},        {"Button20", "Search", true},    {"Button12", "Version", true},
+        {"Button17", "Small Box", true},    {"Button18", "Set", false},      {"CheckBox1", "Configデータを変更する", false},
+        {"CheckBox2", "CALIBデータを変更する", false}, {"CheckBox4", "COM Port is fixed", true},
+        {"CheckBox7", "CTRL", true},        {"CheckBox3", "[VERIFY] User-ID", true},
+        {"CheckBox9", "[READ] Small Block", true}, {"CheckBox8", "[SAVE] All Memory", true},
+        {"CheckBox6", "[DEVICE] Auto Select", true}, {"CheckBox5", "NoBorder", true},
+    };
+    for (const Expect &e : expected) {
+        auto *b = f.findChild<QAbstractButton *>(e.name);
+        QVERIFY2(b, e.name);
+        QCOMPARE(b->text(), QString(e.caption));
+        QCOMPARE(b->isEnabled(), e.enabled);
+        QCOMPARE(b->toolTipDuration(), 10000);
+    }
+    QCOMPARE(f.findChild<QAbstractButton *>("Button13")->toolTip(), QString("バッファをクリアします。"));
+    QCOMPARE(f.findChild<QWidget *>("StaticText2")->toolTip(),
+             QString("[LOAD] ボタンと \"LoadNewFile\" 以外の全ての \"Load\" でカレントファイルがロードされます。"));
+    QCOMPARE(f.findChild<QWidget *>("Button17")->toolTip(),
+             QString("MPLABのメニュー ”Programmer\" に重ねて使用します。"));
+    for (int i = 1; i <= 10; ++i)
+        QCOMPARE(f.findChild<QRadioButton *>(QString("RadioButton%1").arg(i))->text(), QString("COM%1").arg(i));
+    QCOMPARE(f.RadioGroup2->ItemIndex(), 1);
+    QCOMPARE(f.RadioGroup3->ItemIndex(), 0);
+    QVERIFY(!f.RadioGroup2->isEnabled() && !f.RadioGroup3->isEnabled());
+    auto *wait = f.findChild<QLineEdit *>("Edit6");
+    QCOMPARE(wait->text(), QString(" 200"));
+    QVERIFY(!wait->isEnabled());
+    auto *status = f.findChild<QLineEdit *>("Edit3");
+    QCOMPARE(status->text(), QString("Message"));
+    QVERIFY(status->isReadOnly());
+    QCOMPARE(f.findChild<QLabel *>("StaticText1")->text(), QString("No ID!"));
+    QCOMPARE(f.findChild<QLineEdit *>("MaskEdit1")->text(), QString("0000"));
+    QCOMPARE(f.findChild<QLineEdit *>("MaskEdit9")->text(), QString("3FFF"));
+    QCOMPARE(f.findChild<QLineEdit *>("Edit11")->text(), QString("0000:"));
+    QCOMPARE(f.findChild<QWidget *>("SpeedButton1")->isHidden(), true);
+    const QStringList programMenu{QString(53, ' ') + ">Program >Verify",
+                                  QString(25, ' ') + ">Erase >BlankCheck >Program >Verify",
+                                  ">BufferClear >Load" + QString(28, ' ') + ">Program >Verify",
+                                  ">BufferClear >Load >Erase >BlankCheck >Program >Verify"};
+    QCOMPARE(f.PopupMenu1->actions().size(), 4);
+    for (int i = 0; i < 4; ++i)
+        QCOMPARE(f.PopupMenu1->actions()[i]->text(), programMenu[i]);
+}
+
+void WindowTest::startWithoutSettingsSelectsNothing()
+{
+    WindowUnderTest w;
+    TForm1 &f = w.Create();
+    QVERIFY(!f.Pic18);
+    QCOMPARE(f.ComboBox1->count(), 71);
+    QCOMPARE(f.ComboBox1->itemText(0), QString("<PIC18F>"));
+    QCOMPARE(f.Selected(), -1);
+    QVERIFY(!f.findChild<QWidget *>("Button3")->isEnabled());
+    // The start-up fill stays until a device is chosen.
+    QCOMPARE(f.session.Buffer.Words[0], 0x3FFF);
+    QCOMPARE(f.session.Buffer.Words[0x23FF], 0x3FFF);
+    QVERIFY(f.Memo1->toPlainText().startsWith("000000: 3FFF"));
+}
+
+void WindowTest::savedDeviceAndGroup_data()
+{
+    QTest::addColumn<QString>("group");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("pic18");
+    QTest::addColumn<QString>("selected");
+    QTest::newRow("name in other case") << "PIC16" << "pic16f877a" << false << "PIC16F877A";
+    QTest::newRow("group in other case opens PIC18") << "pic16" << "PIC18F452" << true << "PIC18F452";
+    QTest::newRow("any other group opens PIC18") << "PIC18" << "PIC18F4550" << true << "PIC18F4550";
+    QTest::newRow("device of the other family") << "PIC16" << "PIC18F452" << false << "";
+    QTest::newRow("PIC16 device in PIC18 list") << "PIC18" << "PIC16F84A" << true << "";
+}
+
+void WindowTest::savedDeviceAndGroup()
+{
+    QFETCH(QString, group);
+    QFETCH(QString, name);
+    QFETCH(bool, pic18);
+    QFETCH(QString, selected);
+    WindowUnderTest w;
+    w.Settings().WriteString("device", "group", group.toStdString());
+    w.Settings().WriteString("device", "name", name.toStdString());
+    TForm1 &f = w.Create();
+    QCOMPARE(f.Pic18, pic18);
+    QCOMPARE(f.ComboBox1->count(), pic18 ? 21 : 71);
+    QCOMPARE(f.ComboBox1->currentText(), selected);
+    QCOMPARE(f.findChild<QWidget *>("Button4")->isEnabled(), !selected.isEmpty());
+}
+
+void WindowTest::familySwitchBothWays()
+{
+    WindowUnderTest w;
+    w.Settings().WriteString("device", "name", "PIC16F877A");
+    TForm1 &f = w.Create();
+    f.session.Buffer.Words[5] = 0x1234;
+
+    w.Choose("<PIC18F>");
+    QVERIFY(f.Pic18);
+    QCOMPARE(f.ComboBox1->count(), 21);
+    QCOMPARE(f.ComboBox1->itemText(0), QString("<PIC16/12/10F>"));
+    QCOMPARE(f.ComboBox1->currentText(), QString("PIC18F242"));
+    QCOMPARE(f.session.Buffer.Program18.size(), size_t(16384));
+    QCOMPARE(f.session.Buffer.Program18[0], uint8_t(0xFF));
+    QCOMPARE(f.Label1->text(), QString("ADDRESS 0000 0002 0004 0006 0008 000A 000C 000E ----- ASCII-----"));
+    QCOMPARE(f.session.Buffer.Words[5], 0x1234); // the other half is left alone
+
+    w.Choose("<PIC16/12/10F>");
+    QVERIFY(!f.Pic18);
+    QCOMPARE(f.ComboBox1->count(), 71);
+    QCOMPARE(f.ComboBox1->currentText(), QString("PIC10F200"));
+    QCOMPARE(f.session.Buffer.Words[5], 0x0FFF);
+    QCOMPARE(f.Label1->text(), QString("ADDRESS 0000 0001 0002 0003 0004 0005 0006 0007 ----- ASCII-----"));
+}
+
+void WindowTest::selectionClearsBufferAndForgetsFile()
+{
+    WindowUnderTest w;
+    TForm1 &f = w.Create();
+    w.Choose("PIC16F628A");
+    f.session.Buffer.Words[0x10] = 0x0123;
+    f.session.Buffer.Words[0x2100] = 0x0042;
+    f.SetCurrentFile("/tmp/some/dir/blink.hex");
+    QCOMPARE(f.findChild<QLabel *>("StaticText2")->text(), QString("blink.hex"));
+    f.SetStatus("something");
+    f.CheckBox1->setChecked(true);
+    f.CommandLock(true);
+
+    w.Choose("PIC16F628A"); // the same device again still resets
+    QCOMPARE(f.session.Buffer.Words[0x10], 0x3FFF);
+    QCOMPARE(f.session.Buffer.Words[0x2100], 0x3FFF);
+    QVERIFY(f.CurrentFile.empty());
+    QCOMPARE(f.findChild<QLabel *>("StaticText2")->text(), QString());
+    QCOMPARE(f.findChild<QLineEdit *>("Edit3")->text(), QString());
+    QVERIFY(!f.CheckBox1->isChecked());
+    QVERIFY(f.CheckBox1->isEnabled());
+    QVERIFY(f.findChild<QWidget *>("Button3")->isEnabled()); // the lock is released
+}
+
+void WindowTest::noIdColours()
+{
+    WindowUnderTest w;
+    TForm1 &f = w.Create();
+    QLabel *noId = f.findChild<QLabel *>("StaticText1");
+    QCOMPARE(TextColour(noId), QColor(192, 192, 192));
+    w.Choose("PIC10F200");
+    QCOMPARE(TextColour(noId), QColor(Qt::red));
+    w.Choose("PIC16F877A");
+    QCOMPARE(TextColour(noId), QColor(192, 192, 192));
+    w.Choose("PIC16F57");
+    QCOMPARE(TextColour(noId), QColor(Qt::red));
+    w.Choose("<PIC18F>");
+    QCOMPARE(TextColour(noId), QColor(192, 192, 192));
+}
+
+void WindowTest::configFieldStatesFollowTheRow()
+{
+    WindowUnderTest w;
+    TForm1 &f = w.Create();
+    const auto addresses = f.SlotAddresses();
+    const auto values = f.SlotValues();
+
+    // Config1 only.
+    w.Choose("PIC16F628A");
+    QCOMPARE(addresses[0]->text(), QString("2007:"));
+    QCOMPARE(values[0]->text(), QString("3FFF"));
+    QVERIFY(values[0]->isEnabled() && values[0]->isReadOnly());
+    for (int i = 1; i < 4; ++i) {
+        QCOMPARE(addresses[i]->text(), QString("----:"));
+        QCOMPARE(values[i]->displayText(), QString("----"));
+        QVERIFY(!addresses[i]->isEnabled() && !values[i]->isEnabled());
+    }
+    QVERIFY(!f.CheckBox2->isEnabled());
+    f.CheckBox1->setChecked(true);
+    QVERIFY(Writable(values[0]));
+    QVERIFY(f.Button18->isEnabled() && f.Label9->isEnabled());
+    QCOMPARE(values[0]->palette().color(QPalette::Base), values[0]->style()->standardPalette().color(QPalette::Base));
+    f.CheckBox1->setChecked(false);
+    QVERIFY(!f.Button18->isEnabled() && !f.Label9->isEnabled());
+    QCOMPARE(values[0]->palette().color(QPalette::Base),
+             values[0]->style()->standardPalette().color(QPalette::Button));
+
+    // Config2 and CAL1, no CAL2.
+    w.Choose("PIC16F883");
+    QCOMPARE(addresses[1]->text(), QString("2008:"));
+    QVERIFY(values[1]->isEnabled() && values[1]->isReadOnly());
+    QCOMPARE(addresses[2]->text(), QString("2009:"));
+    QVERIFY(f.CheckBox2->isEnabled());
+    QVERIFY(!addresses[3]->isEnabled());
+    f.CheckBox2->setChecked(true);
+    QVERIFY(f.Label10->isEnabled());
+    QVERIFY(Writable(values[2]));
+    QVERIFY(!Writable(values[1])); // Config2 follows the other box
+    QVERIFY(f.CalibChange());
+    f.CheckBox1->setChecked(true);
+    QVERIFY(Writable(values[1]));
+
+    // 12-bit with both calibration slots; selection unticks both boxes.
+    w.Choose("PIC10F200");
+    QVERIFY(!f.CheckBox1->isChecked() && !f.CheckBox2->isChecked());
+    QCOMPARE(addresses[0]->text(), QString("01FF:"));
+    QCOMPARE(values[0]->text(), QString("0FFF"));
+    QCOMPARE(addresses[2]->text(), QString("00FF:"));
+    QCOMPARE(addresses[3]->text(), QString("0104:"));
+    QVERIFY(values[3]->isEnabled() && values[3]->isReadOnly());
+    QVERIFY(!addresses[1]->isEnabled());
+}
+
+void WindowTest::familySwitchOfConfigFields()
+{
+    WindowUnderTest w;
+    w.Settings().WriteString("device", "group", "PIC18");
+    w.Settings().WriteString("device", "name", "PIC18F4550");
+    TForm1 &f = w.Create();
+    QList<QWidget *> pic18Only{f.Label12, f.Label16, f.Edit7, f.Edit11, f.MaskEdit5, f.MaskEdit9};
+    QList<QWidget *> pic16Only{f.Label2, f.Label4, f.Edit1, f.Edit2, f.MaskEdit1, f.MaskEdit2, f.CheckBox2};
+    for (QWidget *c : pic18Only)
+        QVERIFY2(c->isEnabled(), qPrintable(c->objectName()));
+    for (QWidget *c : pic16Only)
+        QVERIFY2(!c->isEnabled(), qPrintable(c->objectName()));
+    QCOMPARE(f.Edit11->text(), QString("000C:"));
+    QCOMPARE(f.MaskEdit4->text(), QString("FFFF"));
+    QVERIFY(!Writable(f.MaskEdit9));
+    f.CheckBox1->setChecked(true);
+    for (QLineEdit *v : f.Config18Values())
+        QVERIFY2(Writable(v), qPrintable(v->objectName()));
+
+    w.Choose("<PIC16/12/10F>");
+    w.Choose("PIC16F877A");
+    for (QWidget *c : pic18Only)
+        QVERIFY2(!c->isEnabled(), qPrintable(c->objectName()));
+    for (QWidget *c : {f.Label2, f.Label4})
+        QVERIFY(c->isEnabled());
+    QVERIFY(!f.CheckBox2->isEnabled()); // no calibration words on this device
+}
+
+void WindowTest::setStoresTypedValues()
+{
+    WindowUnderTest w;
+    TForm1 &f = w.Create();
+    w.Choose("PIC16F628A");
+    f.CheckBox1->setChecked(true);
+    f.MaskEdit3->setFocus();
+    f.MaskEdit3->setCursorPosition(0);
+    QTest::keyClicks(f.MaskEdit3, "3f10");
+    QCOMPARE(f.MaskEdit3->text(), QString("3F10"));
+    QTest::mouseClick(f.Button18, Qt::LeftButton);
+    QCOMPARE(f.session.Buffer.Words[0x2007], 0x3F10);
+    QVERIFY(f.Memo3->toPlainText().contains("3FFF 3F10 "));
+
+    w.Choose("PIC10F200");
+    f.CheckBox1->setChecked(true);
+    f.MaskEdit3->setText("0FEB");
+    QTest::mouseClick(f.Button18, Qt::LeftButton);
+    QCOMPARE(f.session.Buffer.Words[0x0FFF], 0x0FEB);
+    QVERIFY(f.Memo3->toPlainText().contains("0001FF: 0FEB"));
+
+    w.Choose("<PIC18F>");
+    w.Choose("PIC18F452");
+    f.CheckBox1->setChecked(true);
+    f.MaskEdit4->setText("0E0F");
+    QTest::mouseClick(f.Button18, Qt::LeftButton);
+    QCOMPARE(f.session.Buffer.Config18[2], uint8_t(0x0F));
+    QCOMPARE(f.session.Buffer.Config18[3], uint8_t(0x0E));
+    QCOMPARE(f.session.Buffer.Config18[0], uint8_t(0xFF));
+    QVERIFY(f.Memo3->toPlainText().contains("300000: FFFF 0E0F FFFF"));
+}
+
+void WindowTest::valueFieldsAcceptOnlyTypedOverHexDigits()
+{
+    WindowUnderTest w;
+    TForm1 &f = w.Create();
+    w.Choose("PIC16F628A");
+    f.CheckBox1->setChecked(true);
+    QLineEdit *field = f.MaskEdit3;
+    field->setFocus();
+    field->setCursorPosition(2);
+    QTest::keyClick(field, 'g');
+    QTest::keyClick(field, Qt::Key_Backspace);
+    QTest::keyClick(field, Qt::Key_Delete);
+    QTest::keyClick(field, Qt::Key_X, Qt::ControlModifier);
+    QCOMPARE(field->text(), QString("3FFF"));
+    // Typing over a selection overwrites from its start and leaves no gap.
+    field->selectAll();
+    QTest::keyClicks(field, "a");
+    QCOMPARE(field->text().size(), 4);
+    QCOMPARE(field->text(), QString("AFFF"));
+}
+
+void WindowTest::commandLock()
+{
+    WindowUnderTest w;
+    w.Settings().WriteString("device", "name", "PIC16F877A");
+    TForm1 &f = w.Create();
+    const QStringList listed{"ComboBox1", "Button1",  "Button2",  "Button3",  "Button4",  "Button5",  "Button6",
+                             "Button7",   "Button8",  "Button9",  "Button10", "Button11", "Button12", "Button13",
+                             "Button14",  "Button15", "Button16", "Button17", "Button20"};
+    const QStringList unlisted{"Button19",  "Button18",  "CheckBox1",    "CheckBox3",    "CheckBox4",  "CheckBox5",
+                               "CheckBox6", "CheckBox7", "CheckBox8",    "CheckBox9",    "RadioButton3",
+                               "RadioGroup2", "RadioGroup3", "Edit6",    "PageControl1", "MaskEdit3"};
+    f.findChild<QWidget *>("Button11")->setEnabled(false); // released to enabled whatever it was
+    QMap<QString, bool> before;
+    for (const QString &name : unlisted)
+        before[name] = f.findChild<QWidget *>(name)->isEnabled();
+
+    f.CommandLock(true);
+    for (const QString &name : listed)
+        QVERIFY2(!f.findChild<QWidget *>(name)->isEnabled(), qPrintable(name));
+    QVERIFY(!w.dialog->Button1->isEnabled());
+    for (const QString &name : unlisted)
+        QVERIFY2(f.findChild<QWidget *>(name)->isEnabled() == before[name], qPrintable(name));
+
+    f.CommandLock(false);
+    for (const QString &name : listed)
+        QVERIFY2(f.findChild<QWidget *>(name)->isEnabled(), qPrintable(name));
+    QVERIFY(w.dialog->Button1->isEnabled());
+    for (const QString &name : unlisted)
+        QVERIFY2(f.findChild<QWidget *>(name)->isEnabled() == before[name], qPrintable(name));
+}
+
+void WindowTest::bufferClearButton()
+{
+    WindowUnderTest w;
+    TForm1 &f = w.Create();
+    // Enabled by a released lock but nothing chosen: refused, buffer kept.
+    f.CommandLock(false);
+    f.session.Buffer.Words[0] = 0x0001;
+    QTest::mouseClick(f.Button13, Qt::LeftButton);
+    QCOMPARE(f.session.Buffer.Words[0], 0x0001);
+    QCOMPARE(f.findChild<QLineEdit *>("Edit3")->text(), QString(" !! デバイスを選択してください。"));
+    QCOMPARE(f.PageControl1->currentIndex(), int(TForm1::MessageTab));
+
+    w.Choose("PIC12F675");
+    f.SetCurrentFile("/x/y.hex");
+    f.session.Buffer.Words[0] = 0x0001;
+    f.session.Buffer.Words[0x2007] = 0x0002;
+    f.CheckBox2->setChecked(true);
+    QTest::mouseClick(f.Button13, Qt::LeftButton);
+    QCOMPARE(f.session.Buffer.Words[0], 0x3FFF);
+    QCOMPARE(f.session.Buffer.Words[0x2007], 0x3FFF);
+    QCOMPARE(f.findChild<QLineEdit *>("Edit3")->text(), QString("バッファをクリアしました。"));
+    QVERIFY(f.Memo4->toPlainText().endsWith("バッファをクリアしました。"));
+    QCOMPARE(f.CurrentFile, std::string("/x/y.hex")); // only selection forgets the file
+    QVERIFY(!f.CheckBox2->isChecked());
+    QVERIFY(f.CheckBox2->isEnabled());
+    QVERIFY(f.Button13->isEnabled());
+}
+
+void WindowTest::messageLogAndStatus()
+{
+    WindowUnderTest w;
+    TForm1 &f = w.Create();
+    f.PageControl1->setCurrentIndex(TForm1::ProgramTab);
+    f.AddLog("routine");
+    QCOMPARE(f.PageControl1->currentIndex(), int(TForm1::ProgramTab));
+    for (int i = 0; i < 200; ++i)
+        f.AddLog("line " + std::to_string(i));
+    f.AddLogShowingMessages("problem");
+    QCOMPARE(f.PageControl1->currentIndex(), int(TForm1::MessageTab));
+    QCoreApplication::processEvents();
+    QScrollBar *bar = f.Memo4->verticalScrollBar();
+    QVERIFY(bar->maximum() > 0);
+    QCOMPARE(bar->value(), bar->maximum());
+    bar->setValue(0);
+    f.PageControl1->setCurrentIndex(TForm1::ProgramTab);
+    f.PageControl1->setCurrentIndex(TForm1::MessageTab);
+    QCOMPARE(bar->value(), bar->maximum());
+
+    f.SetStatus("a");
+    f.SetStatus("b");
+    QCOMPARE(f.findChild<QLineEdit *>("Edit3")->text(), QString("b"));
+    f.SetStatus("keep");
+    f.CheckBox9->click();
+    QVERIFY(f.SmallBlock());
+    QTest::mouseClick(f.Button9, Qt::LeftButton);
+    QCOMPARE(f.Memo4->toPlainText(), QString());
+    QCOMPARE(f.findChild<QLineEdit *>("Edit3")->text(), QString("keep"));
+
+    f.SetDialogStatus("ベリファイOK。一致しました。");
+    QCOMPARE(w.dialog->StaticText1->text(), QString("ベリファイOK。一致しました。"));
+    ProgressBar &main = f.MainProgress();
+    main.SetRange(0, 3);
+    for (int i = 0; i < 3; ++i)
+        main.StepIt();
+    QCOMPARE(f.ProgressBar1->value(), 3);
+    main.SetPosition(0);
+    QCOMPARE(f.ProgressBar1->value(), 0);
+    f.DialogProgress().SetRange(0, 10);
+    f.DialogProgress().StepIt();
+    QCOMPARE(w.dialog->ProgressBar1->value(), 1);
+
+    MessageBox::PreAnswer(0);
+    f.ShowMessage("info");
+    QCOMPARE(MessageBox::Answered(), QStringList{"info"});
+}
+
+void WindowTest::resetForgetsCurrentFile()
+{
+    WindowUnderTest w;
+    w.Settings().WriteString("device", "name", "PIC16F877A");
+    TForm1 &f = w.Create();
+    f.SetCurrentFile("/a/b/c.hex");
+    QTest::mouseClick(f.Button19, Qt::LeftButton);
+    QVERIFY(f.CurrentFile.empty());
+    QCOMPARE(f.findChild<QLabel *>("StaticText2")->text(), QString());
+    QCOMPARE(f.session.Buffer.Words[0], 0x3FFF);
+}
 
 // Every caption fits its control at the designed size: a control narrower
 // than its own size hint cuts its text.
