@@ -25,9 +25,23 @@ struct Case16 {
 std::vector<Case16> AllCases16()
 {
     std::vector<Case16> cases;
-    const RowWriteForms forms[] = {RowWriteForms::Both, RowWriteForms::Row15, RowWriteForms::None};
-    for (int i = 1; i < DeviceTableSize; ++i) cases.push_back({i, forms[i % 3]});
+    for (int i = 1; i < DeviceTableSize; ++i) {
+        cases.push_back({i, i % 2 ? RowWriteForms::Row15 : RowWriteForms::Both});
+        cases.push_back({i, RowWriteForms::None});
+    }
     return cases;
+}
+
+// A used chip: everything the erase must clear is zero; calibration stays.
+void Dirty(SimChip &chip, const TDeviceSpec &d)
+{
+    for (uint32_t k = 0; k < d.ProgramSize; ++k)
+        if (k != d.CalibAddress1) chip.Poke(k, 0);
+    for (uint32_t i = 0; i < 4; ++i) chip.Poke(d.UserIdAddress + i, 0);
+    const uint32_t config = d.Is12Bit() ? Config12BitWord : 0x2007u;
+    chip.Poke(config, chip.Peek(config) & (d.CalibAddress2 == 0x2007 ? d.CalibMask2 : 0));
+    if (d.ConfigAddress2) chip.Poke(d.ConfigAddress2, 0);
+    for (uint32_t i = 0; i < d.EEDataSize; ++i) chip.SetEeprom(i, 0);
 }
 
 class Operations16 : public testing::TestWithParam<Case16> {};
@@ -58,7 +72,7 @@ TEST_P(Operations16, EraseBlankCheckProgramVerifyKeepCalibration)
     OpsRig rig(SimOptions{.chip = d.Name, .firmware = GetParam().firmware});
     rig.ui.selected = GetParam().index;
     const std::vector<uint16_t> factory = rig.sim.Chip().Calibration();
-    for (uint32_t k = 0; k < 16; ++k) rig.sim.Chip().Poke(k, 0); // a used chip
+    Dirty(rig.sim.Chip(), d);
 
     ASSERT_EQ(CheckConnection(rig.ctx), CheckPassed);
     EXPECT_EQ(EraseDevice(rig.ctx), 1);
@@ -78,7 +92,8 @@ TEST_P(Operations16, EraseBlankCheckProgramVerifyKeepCalibration)
 
 INSTANTIATE_TEST_SUITE_P(Catalogue, Operations16, testing::ValuesIn(AllCases16()),
                          [](const testing::TestParamInfo<Case16> &info) {
-                             return std::string(DeviceTable[info.param.index].Name);
+                             return std::string(DeviceTable[info.param.index].Name) +
+                                    (info.param.firmware == RowWriteForms::None ? "_word" : "_row");
                          });
 
 class Operations18 : public testing::TestWithParam<int> {};
@@ -89,7 +104,10 @@ TEST_P(Operations18, EraseBlankCheckProgramVerify)
     OpsRig rig(SimOptions{.chip = d.Name});
     rig.ui.pic18 = true;
     rig.ui.selected = GetParam();
-    rig.sim.Chip().Poke(0, 0);
+    for (uint32_t i = 0; i < d.ProgramSize; i += 5) rig.sim.Chip().Poke(i, 0);
+    rig.sim.Chip().Poke(0x200000, 0);
+    rig.sim.Chip().Poke(0x300001, 0);
+    for (uint32_t i = 0; i < d.EEDataSize; ++i) rig.sim.Chip().SetEeprom(i, 0);
 
     ASSERT_EQ(CheckConnection(rig.ctx), CheckPassed);
     EXPECT_EQ(EraseDevice(rig.ctx), 1);
@@ -101,6 +119,7 @@ TEST_P(Operations18, EraseBlankCheckProgramVerify)
     for (int i = 0; i < 14; ++i) rig.buffer.Config18[i] = d.ConfigDefault[i] ^ (d.ConfigMask[i] & 0x01);
     EXPECT_EQ(ProgramDevice(rig.ctx, nullptr), 1) << rig.ui.status;
     EXPECT_EQ(VerifyDevice(rig.ctx, nullptr), 1) << rig.ui.status;
+    EXPECT_EQ(rig.sim.Chip().Peek(0x200007), 0xF7);
 }
 
 INSTANTIATE_TEST_SUITE_P(Catalogue, Operations18, testing::Range(1, DeviceTable18Size),

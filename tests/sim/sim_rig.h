@@ -23,6 +23,7 @@ public:
     bool pic18 = false;
     int selected = -1;
     bool calibChange = false;
+    bool verifyUserId = true;
     std::string status;
     std::vector<std::string> messages;
     QuietProgress bar;
@@ -36,7 +37,7 @@ public:
     void ShowMessage(const std::string &text) override { messages.push_back(text); }
     void ProcessMessages() override {}
     bool SmallBlock() const override { return smallBlock; }
-    bool VerifyUserId() const override { return false; }
+    bool VerifyUserId() const override { return verifyUserId; }
     bool CalibChange() const override { return calibChange; }
     void SetCalibChange(bool on) override { calibChange = on; }
     std::string Cal1Text() const override { return "0000"; }
