@@ -6,13 +6,6 @@
 
 namespace {
 
-int Entries(const std::vector<HostCommand> &commands)
-{
-    return static_cast<int>(std::count_if(commands.begin(), commands.end(), [](const HostCommand &c) {
-        return c.code == 0x00 && !c.args.empty() && (c.args[0] == 1 || c.args[0] == 3);
-    }));
-}
-
 TEST(CheckConnection, NoPortSendsNothing)
 {
     Rig rig(Rig::Options("PIC16F628A"), {}, false);
@@ -84,7 +77,7 @@ TEST(CheckConnection, PassesIgnoringTheRevisionBits)
     o.revision = 6; // the chip answers 0x1066
     Rig rig(o);
     EXPECT_EQ(CheckConnection(rig.ctx), CheckPassed);
-    EXPECT_EQ(Entries(Decode(rig.sim.HostBytes())), 2) << "each ID read is an entry of its own";
+    EXPECT_EQ(Entries(Decode(rig.sim.HostBytes())).size(), 2u) << "each ID read is an entry of its own";
     EXPECT_TRUE(rig.ui.log.empty());
 
     SimOptions o18 = Rig::Options("PIC18F4550");

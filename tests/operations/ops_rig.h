@@ -15,7 +15,12 @@
 class CountingProgress : public ProgressBar {
 public:
     int maximum = -1, steps = 0, position = -1;
-    void SetRange(int, int max) override { maximum = max; }
+    std::vector<int> ranges; // every maximum set, in order
+    void SetRange(int, int max) override
+    {
+        maximum = max;
+        ranges.push_back(max);
+    }
     void StepIt() override { ++steps; }
     void SetPosition(int p) override { position = p; }
 };
@@ -124,9 +129,11 @@ struct HostCommand {
 };
 
 // Splits the host's byte stream into commands, the way the firmware counts
-// their bytes.
-inline std::vector<HostCommand> Decode(const std::vector<uint8_t> &bytes)
+// their bytes (a row-write code the firmware does not know is a lone byte).
+inline std::vector<HostCommand> Decode(const std::vector<uint8_t> &bytes, RowWriteForms forms = RowWriteForms::Both)
 {
+    const bool knows08 = forms == RowWriteForms::Both || forms == RowWriteForms::Row08;
+    const bool knows15 = forms == RowWriteForms::Both || forms == RowWriteForms::Row15;
     auto argc = [](uint8_t code) -> size_t {
         switch (code) {
         case 0x00: case 0x01: case 0x02: case 0x0A: case 0x0F: case 0x10: return 1;
@@ -134,19 +141,44 @@ inline std::vector<HostCommand> Decode(const std::vector<uint8_t> &bytes)
         case 0x04: case 0x05: case 0x06: case 0x07: case 0x0B: return 3;
         case 0x09: return 5;
         case 0x0D: return 9;
-        case 0x08: case 0x15: return 13;
         default: return 0;
         }
     };
     std::vector<HostCommand> out;
     for (size_t i = 0; i < bytes.size();) {
         HostCommand c{bytes[i], {}};
-        const size_t n = argc(c.code);
+        const size_t n = (c.code == 0x08 && knows08) || (c.code == 0x15 && knows15) ? 13 : argc(c.code);
         for (size_t k = 1; k <= n && i + k < bytes.size(); ++k) c.args.push_back(bytes[i + k]);
         i += 1 + n;
         out.push_back(std::move(c));
     }
     return out;
+}
+
+// The commands sent inside each programming-mode entry, in order.
+inline std::vector<std::vector<HostCommand>> Entries(const std::vector<HostCommand> &commands)
+{
+    std::vector<std::vector<HostCommand>> entries;
+    bool inside = false;
+    for (const HostCommand &c : commands) {
+        const bool control = c.code == 0x00 && !c.args.empty();
+        if (control && (c.args[0] == 1 || c.args[0] == 3)) {
+            entries.emplace_back();
+            inside = true;
+        } else if (control && (c.args[0] == 2 || c.args[0] == 4)) {
+            inside = false;
+        } else if (inside) {
+            entries.back().push_back(c);
+        }
+    }
+    return entries;
+}
+
+inline std::vector<uint8_t> Codes(const std::vector<HostCommand> &commands)
+{
+    std::vector<uint8_t> codes;
+    for (const HostCommand &c : commands) codes.push_back(c.code);
+    return codes;
 }
 
 // A random image inside the device's regions and writable bits. The word

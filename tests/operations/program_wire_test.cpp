@@ -1,0 +1,227 @@
+// What program sends: skipped blank groups, the row-write and word-by-word
+// paths, the configuration words, and the PIC18 blocks and EEPROM bytes.
+#include <gtest/gtest.h>
+
+#include "ops_rig.h"
+
+namespace {
+
+SimOptions WithFirmware(const std::string &chip, RowWriteForms forms)
+{
+    SimOptions o = Rig::Options(chip);
+    o.firmware = forms;
+    return o;
+}
+
+uint16_t Count(const HostCommand &c) { return c.Word(1); }
+
+bool IsRowWrite(const HostCommand &c) { return (c.code == 0x08 || c.code == 0x15) && c.args.size() == 13; }
+
+TEST(ProgramPaths, RowWriteAndWordByWordForEveryLatchCount)
+{
+    struct Case {
+        const char *chip;
+        int latch;
+        uint8_t first, second; // word-count bytes of the two row-write blocks
+    };
+    for (const Case &c : {Case{"PIC16F84A", 1, 0, 0}, Case{"PIC16F73", 2, 1, 1}, Case{"PIC16F88", 4, 3, 3},
+                          Case{"PIC16F877A", 8, 7, 3}}) {
+        for (RowWriteForms forms : {RowWriteForms::None, RowWriteForms::Row15, RowWriteForms::Row08}) {
+            Rig rig(WithFirmware(c.chip, forms));
+            ASSERT_EQ(rig.Row().LatchCount, c.latch);
+            std::mt19937 rng(11);
+            FillRandom(rig.buffer, rig.Row(), rng);
+            ASSERT_EQ(ProgramDevice(rig.ctx, nullptr), 1) << c.chip;
+            const auto program = Entries(Decode(rig.sim.HostBytes(), forms)).at(0);
+            int rows = 0, loads = 0;
+            for (size_t i = 0; i < program.size(); ++i) {
+                if (IsRowWrite(program[i])) {
+                    ++rows;
+                    EXPECT_EQ(program[i].args[4], rows % 2 ? c.first : c.second) << c.chip;
+                    EXPECT_EQ(program[i].code, forms == RowWriteForms::Row08 ? 0x08 : 0x15);
+                }
+                if (program[i].code == 0x04) ++loads;
+            }
+            if (forms == RowWriteForms::None) {
+                EXPECT_EQ(rows, 0) << c.chip;
+                EXPECT_GT(loads, 0) << c.chip;
+            } else {
+                EXPECT_EQ(loads, 0) << c.chip;
+                EXPECT_EQ(rows % 2, 0) << c.chip;
+            }
+            EXPECT_EQ(VerifyDevice(rig.ctx, nullptr), 1) << c.chip << " " << static_cast<int>(forms);
+        }
+    }
+}
+
+TEST(ProgramPaths, BlankGroupsAreSkippedWithOneRepeatedIncrement)
+{
+    Rig rig(WithFirmware("PIC16F877A", RowWriteForms::Row15));
+    for (uint32_t k : {0u, 7u, 16u, 23u, 0x1000u}) rig.buffer.Words[k] = static_cast<uint16_t>(k);
+    ASSERT_EQ(ProgramDevice(rig.ctx, nullptr), 1);
+    const auto program = Entries(Decode(rig.sim.HostBytes(), RowWriteForms::Row15)).at(0);
+    ASSERT_EQ(Codes(program), (std::vector<uint8_t>{0x15, 0x15, 0x06, 0x15, 0x15, 0x06, 0x06, 0x15, 0x15}));
+    EXPECT_EQ(Count(program[2]), 8);
+    // From word 24 to 0x1000: one command per 2048 increments.
+    EXPECT_EQ(Count(program[5]), 2048);
+    EXPECT_EQ(Count(program[6]), 0x1000 - 24 - 2048);
+    for (uint32_t k : {0u, 7u, 16u, 23u, 0x1000u}) EXPECT_EQ(rig.sim.Chip().Program(k), k);
+}
+
+TEST(ProgramPaths, WordByWordAdvancesOverSkippedWords)
+{
+    // PIC16F84A writes one word per cycle (begin programming 24).
+    Rig rig(WithFirmware("PIC16F84A", RowWriteForms::None));
+    for (uint32_t k : {5u, 6u, 9u}) rig.buffer.Words[k] = static_cast<uint16_t>(0x100 + k);
+    ASSERT_EQ(ProgramDevice(rig.ctx, nullptr), 1);
+    const auto program = Entries(Decode(rig.sim.HostBytes(), RowWriteForms::None)).at(0);
+    ASSERT_EQ(Codes(program), (std::vector<uint8_t>{0x06, 0x04, 0x03, 0x01, 0x04, 0x03, 0x06, 0x04, 0x03}));
+    EXPECT_EQ(Count(program[0]), 5);
+    EXPECT_EQ(Count(program[6]), 3);
+    EXPECT_EQ(program[2].args[0], 24);
+    for (uint32_t k : {5u, 6u, 9u}) EXPECT_EQ(rig.sim.Chip().Program(k), 0x100 + k);
+}
+
+TEST(ProgramPaths, FinalShortGroupStartsOnItsFirstWord)
+{
+    Rig rig(WithFirmware("PIC10F200", RowWriteForms::Row08));
+    const uint16_t calib = rig.sim.Chip().Program(0xFF);
+    for (uint32_t k = 0xF8; k <= 0xFE; ++k) rig.buffer.Words[k] = static_cast<uint16_t>(0xA00 + k);
+    rig.buffer.Words[0xFF] = 0x0000; // never written: the calibration instruction
+    ASSERT_EQ(ProgramDevice(rig.ctx, nullptr), 1);
+    const auto program = Entries(Decode(rig.sim.HostBytes(), RowWriteForms::Row08)).at(0);
+    // One increment onto word 0, the skip to 0xF8, then the group.
+    ASSERT_EQ(Codes(program), (std::vector<uint8_t>{0x01, 0x06, 0x08, 0x08}));
+    EXPECT_EQ(Count(program[1]), 0xF8);
+    EXPECT_EQ(program[3].Word(11), 0x0FFF) << "the eighth slot carries the blank word";
+    for (uint32_t k = 0xF8; k <= 0xFE; ++k) EXPECT_EQ(rig.sim.Chip().Program(k), 0xA00 + k);
+    EXPECT_EQ(rig.sim.Chip().Program(0xFF), calib);
+}
+
+TEST(ProgramConfiguration, ChipKeepsItsBitsOutsideTheMask)
+{
+    Rig rig(WithFirmware("PIC12F629", RowWriteForms::None));
+    const uint16_t chipBits = rig.sim.Chip().Program(0x2007) & ~0x01FF & 0x3FFF;
+    rig.buffer.Words[0x2007] = 0x0000;
+    rig.buffer.Words[0x0000] = 0x2805;
+    ASSERT_EQ(ProgramDevice(rig.ctx, &rig.ui.main), 1);
+    EXPECT_EQ(rig.sim.Chip().Program(0x2007), chipBits) << "buffer bits 8..0, chip bits 13..9";
+    EXPECT_EQ(rig.ui.main.ranges.at(0), 1022) << "the calibration word at 0x03FF is left out";
+    EXPECT_EQ(rig.ui.main.position, 0);
+}
+
+TEST(ProgramConfiguration, BlankBufferWritesOnlyIdsAndConfiguration)
+{
+    Rig rig("PIC16F877A");
+    ASSERT_EQ(ProgramDevice(rig.ctx, nullptr), 1);
+    const auto entries = Entries(Decode(rig.sim.HostBytes()));
+    ASSERT_EQ(entries.size(), 3u);
+    EXPECT_TRUE(entries[0].empty());
+    EXPECT_EQ(entries[1].size(), 256u);
+    for (const HostCommand &c : entries[1]) EXPECT_EQ(c.code, 0x01) << "EEPROM: increments only";
+    const auto &config = entries[2];
+    // User-IDs with the program cycle (pair 24, 23), the word with the configuration cycle.
+    ASSERT_EQ(Codes(config), (std::vector<uint8_t>{0x04, 0x04, 0x05, 0x01, 0x04, 0x05, 0x01, 0x04, 0x05, 0x01, 0x04,
+                                                   0x05, 0x01, 0x06, 0x02, 0x04, 0x03}));
+    for (int i : {1, 4, 7, 10}) EXPECT_EQ(config[static_cast<size_t>(i)].Word(1), 0x000F);
+    for (uint32_t i = 0; i < 4; ++i) EXPECT_EQ(rig.sim.Chip().Program(0x2000 + i), 0x000F);
+}
+
+TEST(ProgramConfiguration, SecondConfigurationWord)
+{
+    Rig rig("PIC16F88");
+    rig.buffer.Words[0x2007] = 0x3F10;
+    rig.buffer.Words[0x2008] = 0x3FFC;
+    ASSERT_EQ(ProgramDevice(rig.ctx, nullptr), 1);
+    const auto config = Entries(Decode(rig.sim.HostBytes())).back();
+    std::vector<const HostCommand *> cycles;
+    for (const HostCommand &c : config)
+        if (c.code == 0x05) cycles.push_back(&c);
+    ASSERT_EQ(cycles.size(), 6u);
+    for (size_t i = 4; i < 6; ++i) EXPECT_EQ(cycles[i]->args, (std::vector<uint8_t>{24, 23, 20}));
+    EXPECT_EQ(rig.sim.Chip().Program(0x2007), 0x3F10);
+    EXPECT_EQ(rig.sim.Chip().Program(0x2008), 0x3FFC);
+}
+
+TEST(ProgramPaths, ProtocolErrorOfTheProbeEndsQuietly)
+{
+    SimOptions o = WithFirmware("PIC16F877A", RowWriteForms::Row08);
+    o.faults = {{FaultKind::BadSum, 1}};
+    Rig rig(o);
+    rig.buffer.Words[0] = 0;
+    EXPECT_EQ(ProgramDevice(rig.ctx, nullptr), 0);
+    EXPECT_EQ(rig.ui.boxes, std::vector<std::string>{"プロトコルエラー！"});
+    EXPECT_EQ(rig.ui.status, "Message") << "no status text of its own";
+    EXPECT_TRUE(rig.ui.log.empty());
+    EXPECT_EQ(Decode(rig.sim.HostBytes(), RowWriteForms::Row08).size(), 1u);
+}
+
+TEST(ProgramPic18, BlankBlocksSkippedAndEepromUpToItsLastByte)
+{
+    Rig rig("PIC18F452");
+    for (size_t i = 0; i < 8; ++i) rig.buffer.Program18[i] = static_cast<uint8_t>(i);
+    rig.buffer.EEData18[0] = 0x11;
+    rig.buffer.EEData18[5] = 0x55;
+    ASSERT_EQ(ProgramDevice(rig.ctx, &rig.ui.dialog), 1);
+    EXPECT_EQ(rig.ui.dialogStatus, "デバイスに書き込みました");
+    const auto commands = Decode(rig.sim.HostBytes());
+    std::vector<uint32_t> pointers;
+    int blocks = 0, eeBytes = 0, eeAddresses = 0;
+    for (const HostCommand &c : commands) {
+        if (c.code == 0x0B) pointers.push_back(c.args[0] | c.args[1] << 8 | c.args[2] << 16);
+        if (c.code == 0x0D) ++blocks;
+        if (c.code == 0x10) ++eeBytes;
+        if (c.code == 0x0E) ++eeAddresses;
+    }
+    EXPECT_EQ(pointers, (std::vector<uint32_t>{0x000000, 0x200000, 0x200008, 0x300000}));
+    EXPECT_EQ(blocks, 3) << "one program block, two ID halves";
+    EXPECT_EQ(eeBytes, 6);
+    EXPECT_EQ(eeAddresses, 1);
+    EXPECT_EQ(rig.sim.Chip().Eeprom(5), 0x55);
+    EXPECT_EQ(rig.sim.Chip().Eeprom(3), 0xFF);
+    EXPECT_EQ(VerifyDevice(rig.ctx, nullptr), 1);
+}
+
+// ---- read ----
+
+TEST(Read, Pic12F675IntoTheBuffer)
+{
+    Rig rig("PIC12F675");
+    rig.sim.Chip().Poke(0x0010, 0x3FFF & 0x1234);
+    rig.sim.Chip().SetEeprom(0x7F, 0x42);
+    rig.buffer.Words[0x2300] = 0x0123; // outside every read area
+    ASSERT_TRUE(ReadDevice(rig.ctx, &rig.ui.main));
+    EXPECT_EQ(rig.buffer.Words[0x0010], 0x1234);
+    EXPECT_EQ(rig.buffer.Words[0x03FF], rig.sim.Chip().Program(0x03FF));
+    EXPECT_EQ(rig.buffer.Words[EEDataAreaStart + 0x7F], 0x42);
+    EXPECT_EQ(rig.buffer.Words[0x2006] & 0x3FE0, 0x0FC0);
+    EXPECT_EQ(rig.buffer.Words[0x2300], 0x0123);
+    EXPECT_EQ(rig.ui.redraws, 1);
+    EXPECT_EQ(rig.ui.status, "デバイスからバッファに読み込みました。");
+    ASSERT_EQ(rig.ui.log.size(), 1u);
+    EXPECT_FALSE(rig.ui.log[0].showingMessages);
+    EXPECT_EQ(rig.ui.dialogStatus, "デバイスからバッファに読み込みました。") << "any bar reaches the dialog";
+    EXPECT_EQ(rig.ui.main.position, 0);
+}
+
+TEST(Read, TwelveBitConfigurationWordAndNoEeprom)
+{
+    Rig rig("PIC10F200");
+    rig.sim.Chip().Poke(0x0100, 0x0005);
+    rig.sim.Chip().Poke(Config12BitWord, 0x0FEB);
+    ASSERT_TRUE(ReadDevice(rig.ctx, nullptr));
+    EXPECT_EQ(rig.buffer.Words[0x0100], 0x0005);
+    EXPECT_EQ(rig.buffer.Words[0x0104], rig.sim.Chip().Program(0x0104));
+    EXPECT_EQ(rig.buffer.Words[Config12BitWord], 0x0FEB);
+    EXPECT_EQ(rig.ui.dialogStatus, "");
+    const auto entries = Entries(Decode(rig.sim.HostBytes()));
+    ASSERT_EQ(entries.size(), 2u);
+    ASSERT_EQ(Codes(entries[0]), (std::vector<uint8_t>{0x01, 0x07}));
+    EXPECT_EQ(Count(entries[0][1]), 264);
+
+    Rig rig18("PIC18F2450");
+    ASSERT_TRUE(ReadDevice(rig18.ctx, nullptr));
+    for (const HostCommand &c : Decode(rig18.sim.HostBytes())) EXPECT_NE(c.code, 0x0F);
+}
+
+} // namespace
