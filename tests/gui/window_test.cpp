@@ -1,4 +1,5 @@
 #include <QAbstractButton>
+#include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -33,6 +34,8 @@ private slots:
     void bufferClearButton();
     void messageLogAndStatus();
     void resetForgetsCurrentFile();
+    void tallerWindowGrowsOnlyTheTabs();
+    void menuOpensUnderItsButton();
 };
 
 namespace {
@@ -478,6 +481,35 @@ void WindowTest::resetForgetsCurrentFile()
     QVERIFY(f.CurrentFile.empty());
     QCOMPARE(f.findChild<QLabel *>("StaticText2")->text(), QString());
     QCOMPARE(f.session.Buffer.Words[0], 0x3FFF);
+    // The focus moves on to the control after the device list.
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(f.Button19));
+}
+
+void WindowTest::tallerWindowGrowsOnlyTheTabs()
+{
+    WindowUnderTest w;
+    TForm1 &f = w.Create();
+    const int tabs = f.PageControl1->height();
+    const int fromBottom = f.height() - f.Button4->y();
+    const int statusFromBottom = f.height() - f.findChild<QWidget *>("Edit3")->y();
+    f.resize(f.width(), f.height() + 200);
+    QCOMPARE(f.PageControl1->height(), tabs + 200);
+    QCOMPARE(f.height() - f.Button4->y(), fromBottom);
+    QCOMPARE(f.height() - f.findChild<QWidget *>("Edit3")->y(), statusFromBottom);
+    QCOMPARE(f.PageControl1->y(), 45);
+    QCOMPARE(f.maximumWidth() - f.minimumWidth(), 10);
+}
+
+void WindowTest::menuOpensUnderItsButton()
+{
+    WindowUnderTest w;
+    w.Settings().WriteString("device", "name", "PIC16F877A");
+    TForm1 &f = w.Create();
+    QTest::mouseClick(f.Button14, Qt::LeftButton);
+    QTRY_VERIFY(f.PopupMenu1->isVisible());
+    QCOMPARE(f.PopupMenu1->pos(), f.Button4->mapToGlobal(QPoint(0, f.Button4->height())));
+    QVERIFY(f.Button14->isEnabled());
+    f.PopupMenu1->hide();
 }
 
 // Every caption fits its control at the designed size: a control narrower
