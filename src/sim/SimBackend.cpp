@@ -59,7 +59,8 @@ void SimBackend::PurgeInput()
     // Bytes that have already arrived are discarded; those still on the wire
     // arrive afterwards, as on a real port.
     auto &out = firmware_->Output();
-    while (!out.empty() && out.front().time <= now_) out.pop_front();
+    while (!out.empty() && out.front().time <= now_)
+        out.pop_front();
 }
 
 size_t SimBackend::Write(const uint8_t *data, size_t n)
@@ -72,7 +73,8 @@ size_t SimBackend::Write(const uint8_t *data, size_t n)
         const size_t before = firmware_->Output().size();
         firmware_->Receive(data[i], hostLineFree_);
         const auto &out = firmware_->Output();
-        for (size_t k = before; k < out.size(); ++k) trace_.push_back({out[k].time, false, out[k].value});
+        for (size_t k = before; k < out.size(); ++k)
+            trace_.push_back({out[k].time, false, out[k].value});
     }
     return n;
 }

@@ -20,13 +20,13 @@ struct SimOptions {
     bool silent = false;
     std::vector<SimFault> faults{};
     std::vector<uint16_t> calibration{}; // slot 1, slot 2; empty keeps the part's factory values
-    uint8_t revision = 2;              // silicon revision in the DEVICE-ID
-    std::string hexFile{};             // initial contents
-    bool openFails = false;            // the device node cannot be opened
+    uint8_t revision = 2;                // silicon revision in the DEVICE-ID
+    std::string hexFile{};               // initial contents
+    bool openFails = false;              // the device node cannot be opened
 };
 
 struct TraceEntry {
-    SimTime time;  // virtual nanoseconds: host bytes when sent, board bytes when arrived
+    SimTime time; // virtual nanoseconds: host bytes when sent, board bytes when arrived
     bool fromHost;
     uint8_t value;
 };

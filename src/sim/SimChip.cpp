@@ -22,7 +22,8 @@ namespace {
 uint32_t NameHash(const char *name)
 {
     uint32_t h = 2166136261u;
-    for (const char *p = name; *p; ++p) h = (h ^ static_cast<uint8_t>(*p)) * 16777619u;
+    for (const char *p = name; *p; ++p)
+        h = (h ^ static_cast<uint8_t>(*p)) * 16777619u;
     return h;
 }
 
@@ -69,7 +70,8 @@ Pic16Chip::Pic16Chip(const TDeviceSpec &spec, uint8_t revision)
         } else if (address == 0x2007) {
             value = (h & 1) ? 0x1000 : 0x2000;
         } else {
-            value = static_cast<uint16_t>((slot == 0 ? 0x1000 : 0x2000) | ((h >> (slot == 0 ? 4 : 16)) & 0x0FFF));
+            value =
+                static_cast<uint16_t>((slot == 0 ? 0x1000 : 0x2000) | ((h >> (slot == 0 ? 4 : 16)) & 0x0FFF));
         }
         factory.push_back(value);
     }
@@ -194,7 +196,8 @@ void Pic16Chip::BeginProgramming(bool eraseFirst)
 {
     if (lastLoad_ == LastLoad::Data) {
         // Data EEPROM cells are erased and written in one cycle.
-        if (!eeprom_.empty() && dataLatch_ >= 0) eeprom_[pc_ % eeprom_.size()] = static_cast<uint8_t>(dataLatch_);
+        if (!eeprom_.empty() && dataLatch_ >= 0)
+            eeprom_[pc_ % eeprom_.size()] = static_cast<uint8_t>(dataLatch_);
     } else if (InProgramSpace(pc_)) {
         // The latches form one row; the address counter at the start of the
         // cycle selects which row of program memory receives them.
@@ -329,7 +332,8 @@ void Pic16Chip::SetCalibration(const std::vector<uint16_t> &values)
         const uint16_t address = slot == 0 ? spec_.CalibAddress1 : spec_.CalibAddress2;
         const uint16_t mask = slot == 0 ? spec_.CalibMask1 : spec_.CalibMask2;
         if (address == 0) continue;
-        if (uint16_t *cell = Cell(address)) *cell = static_cast<uint16_t>((*cell & ~mask) | (values[slot] & mask));
+        if (uint16_t *cell = Cell(address))
+            *cell = static_cast<uint16_t>((*cell & ~mask) | (values[slot] & mask));
     }
 }
 
@@ -421,7 +425,8 @@ void Pic18Chip::CommitWrite()
         // Configuration cells are written a byte at a time; the address parity
         // picks the byte of the 16-bit operand. Unimplemented bits read 0.
         const uint32_t i = a - 0x300000;
-        const uint8_t byte = (a & 1) ? static_cast<uint8_t>(startOperand_ >> 8) : static_cast<uint8_t>(startOperand_);
+        const uint8_t byte =
+            (a & 1) ? static_cast<uint8_t>(startOperand_ >> 8) : static_cast<uint8_t>(startOperand_);
         config_[i] = byte & spec_.ConfigMask[i];
         ++cycles_;
     }
@@ -448,7 +453,9 @@ void Pic18Chip::Pic18Instruction(uint8_t command, uint16_t operand, uint8_t hold
         if (operand == 0x0000) {
             if (hold == 2 && pending) CommitWrite();
             if (hold == 1 && keyWritten_) {
-                const uint16_t expected = spec_.EraseKind == 0 ? 0x0080 : spec_.EraseKind == 1 ? 0x3F8F : 0xFFFF;
+                const uint16_t expected = spec_.EraseKind == 0   ? 0x0080
+                                          : spec_.EraseKind == 1 ? 0x3F8F
+                                                                 : 0xFFFF;
                 if (key_ == expected) BulkErase();
                 keyWritten_ = false;
             }
@@ -633,7 +640,8 @@ bool LoadHexIntoChip(SimChip &chip, const std::string &path, std::string &error)
             return false;
         }
         uint8_t sum = 0;
-        for (uint8_t b : bytes) sum = static_cast<uint8_t>(sum + b);
+        for (uint8_t b : bytes)
+            sum = static_cast<uint8_t>(sum + b);
         if (sum != 0) {
             error = path + ": checksum error on line " + std::to_string(lineNumber);
             return false;
@@ -641,7 +649,8 @@ bool LoadHexIntoChip(SimChip &chip, const std::string &path, std::string &error)
         const uint32_t offset = (bytes[1] << 8) | bytes[2];
         const uint8_t type = bytes[3];
         if (type == 0x00) {
-            for (uint32_t i = 0; i < bytes[0]; ++i) chip.PokeHexByte(base + offset + i, bytes[4 + i]);
+            for (uint32_t i = 0; i < bytes[0]; ++i)
+                chip.PokeHexByte(base + offset + i, bytes[4 + i]);
         } else if (type == 0x01) {
             break;
         } else if (type == 0x02 && bytes[0] == 2) {

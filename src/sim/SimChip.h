@@ -107,11 +107,11 @@ private:
     uint32_t upperBase_;
     std::vector<uint8_t> eeprom_;
     uint32_t pc_ = 0;
-    std::vector<int32_t> latches_;  // -1: slot not loaded
+    std::vector<int32_t> latches_; // -1: slot not loaded
     int32_t configLatch_ = -1;
     int32_t dataLatch_ = -1;
     enum class LastLoad { None, Program, Data } lastLoad_ = LastLoad::None;
-    uint8_t previous_[2] = {0xFF, 0xFF};  // the last two commands, for the 1-7 erase setup
+    uint8_t previous_[2] = {0xFF, 0xFF}; // the last two commands, for the 1-7 erase setup
 };
 
 class Pic18Chip : public SimChip {

@@ -14,17 +14,29 @@ constexpr uint32_t Pic18EepromWriteWait = 40;
 int ArgumentCount(uint8_t code)
 {
     switch (code) {
-    case 0x00: case 0x01: case 0x02: case 0x0A: case 0x0F: case 0x10:
+    case 0x00:
+    case 0x01:
+    case 0x02:
+    case 0x0A:
+    case 0x0F:
+    case 0x10:
         return 1;
-    case 0x03: case 0x0C: case 0x0E:
+    case 0x03:
+    case 0x0C:
+    case 0x0E:
         return 2;
-    case 0x04: case 0x05: case 0x06: case 0x07: case 0x0B:
+    case 0x04:
+    case 0x05:
+    case 0x06:
+    case 0x07:
+    case 0x0B:
         return 3;
     case 0x09:
         return 5;
     case 0x0D:
         return 9;
-    case 0x08: case 0x15:
+    case 0x08:
+    case 0x15:
         return 13;
     default:
         return 0;
@@ -66,15 +78,18 @@ bool ParseFault(const std::string &text, SimFault &fault, std::string &error)
     return true;
 }
 
-TarnboxFirmware::TarnboxFirmware(SimChip &chip, FirmwareOptions options) : chip_(chip), options_(std::move(options))
+TarnboxFirmware::TarnboxFirmware(SimChip &chip, FirmwareOptions options)
+    : chip_(chip), options_(std::move(options))
 {
 }
 
 bool TarnboxFirmware::Knows(uint8_t code) const
 {
     if (code <= 0x07) return true;
-    if (code == 0x08) return options_.rowWrite == RowWriteForms::Both || options_.rowWrite == RowWriteForms::Row08;
-    if (code == 0x15) return options_.rowWrite == RowWriteForms::Both || options_.rowWrite == RowWriteForms::Row15;
+    if (code == 0x08)
+        return options_.rowWrite == RowWriteForms::Both || options_.rowWrite == RowWriteForms::Row08;
+    if (code == 0x15)
+        return options_.rowWrite == RowWriteForms::Both || options_.rowWrite == RowWriteForms::Row15;
     if (code >= 0x09 && code <= 0x10) return options_.pic18;
     return false;
 }
@@ -126,7 +141,8 @@ void TarnboxFirmware::Echo(uint8_t value)
 void TarnboxFirmware::Checksum()
 {
     uint8_t sum = 0;
-    for (uint8_t b : args_) sum = static_cast<uint8_t>(sum + b);
+    for (uint8_t b : args_)
+        sum = static_cast<uint8_t>(sum + b);
     bool used = badSumUsed_;
     if (FaultDue(FaultKind::BadSum, used)) sum = static_cast<uint8_t>(sum + 1);
     badSumUsed_ = used;
@@ -164,7 +180,8 @@ void TarnboxFirmware::Execute()
     case 0x00:
         switch (a[0]) {
         case 0:
-            for (char c : options_.versionText) Emit(static_cast<uint8_t>(c));
+            for (char c : options_.versionText)
+                Emit(static_cast<uint8_t>(c));
             if (options_.versionText.size() < 32) Emit(0);
             break;
         case 1: // VDD then VPP
@@ -204,7 +221,8 @@ void TarnboxFirmware::Execute()
         chip_.IcspCommand(a[1]);
         break;
     case 0x06:
-        for (uint16_t n = word(1); n > 0; --n) chip_.IcspCommand(a[0]);
+        for (uint16_t n = word(1); n > 0; --n)
+            chip_.IcspCommand(a[0]);
         break;
     case 0x07:
         // Read, send the word low byte first, increment; count times.
@@ -255,7 +273,8 @@ void TarnboxFirmware::Execute()
         chip_.SetTablePointer(a[0] | (a[1] << 8) | (a[2] << 16));
         break;
     case 0x0C:
-        for (uint16_t n = word(0); n > 0; --n) Emit(chip_.TableReadPostIncrement());
+        for (uint16_t n = word(0); n > 0; --n)
+            Emit(chip_.TableReadPostIncrement());
         break;
     case 0x0D: {
         Checksum();
@@ -279,7 +298,8 @@ void TarnboxFirmware::Execute()
         chip_.SetEepromAddress(word(0));
         break;
     case 0x0F:
-        for (int n = a[0] ? a[0] : 256; n > 0; --n) Emit(chip_.EepromReadPostIncrement());
+        for (int n = a[0] ? a[0] : 256; n > 0; --n)
+            Emit(chip_.EepromReadPostIncrement());
         break;
     case 0x10: {
         // The echo is the cell read back after the write, so a write that

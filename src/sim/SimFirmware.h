@@ -13,8 +13,8 @@
 
 using SimTime = int64_t; // nanoseconds
 
-constexpr SimTime SimByteTime = 260417;          // one byte, 10 bits at 38400 baud
-constexpr SimTime SimWaitUnit = 100000;          // wait bytes count tenths of a millisecond
+constexpr SimTime SimByteTime = 260417; // one byte, 10 bits at 38400 baud
+constexpr SimTime SimWaitUnit = 100000; // wait bytes count tenths of a millisecond
 constexpr const char *DefaultVersionText = "Vexa Ver.1.30 Tarnbox";
 
 // Which row-write codes the firmware accepts: a firmware generation either

@@ -31,31 +31,30 @@ void OnSignal(int)
     stopRequested = 1;
 }
 
-const char *Usage =
-    "Usage: tarnbox-sim [OPTIONS]\n"
-    "Serves a simulated Tarnbox PIC programmer on a pseudo-terminal. The first line\n"
-    "on stdout is the terminal's path; it is served until SIGTERM or SIGINT.\n"
-    "\n"
-    "  --chip NAME          chip in the socket: a catalogue name, case ignored\n"
-    "                       (default PIC16F877A); none = an empty socket\n"
-    "  --link PATH          also place a symbolic link to the terminal at PATH\n"
-    "  --hex FILE           the chip's initial contents (Intel HEX)\n"
-    "  --calib XXXX[,XXXX]  factory calibration values, hexadecimal, for the\n"
-    "                       part's first and second calibration slot\n"
-    "  --firmware row08|row15|norow\n"
-    "                       firmware that knows only row-write code 0x08, only\n"
-    "                       0x15, or neither (default: both)\n"
-    "  --no-pic18           firmware without the PIC18 commands (0x09-0x10)\n"
-    "  --version-text TEXT  version reply (default \"\")\n"
-    "  --silent             a board that answers nothing\n"
-    "  --pace               real-time pacing: 38400 baud on the wire and the\n"
-    "                       programming waits (off: answers at once)\n"
-    "  --trace FILE         write every byte in both directions with a time stamp\n"
-    "                       (seconds since start; '>' host to board, '<' board to host)\n"
-    "  --fault KIND=N       counting bytes received from the host: silent-after=N,\n"
-    "                       drop=N, bad-echo=N, bad-sum=N or hangup-after=N\n"
-    "                       (may be repeated)\n"
-    "  --help               show this text\n";
+const char *Usage = "Usage: tarnbox-sim [OPTIONS]\n"
+                    "Serves a simulated Tarnbox PIC programmer on a pseudo-terminal. The first line\n"
+                    "on stdout is the terminal's path; it is served until SIGTERM or SIGINT.\n"
+                    "\n"
+                    "  --chip NAME          chip in the socket: a catalogue name, case ignored\n"
+                    "                       (default PIC16F877A); none = an empty socket\n"
+                    "  --link PATH          also place a symbolic link to the terminal at PATH\n"
+                    "  --hex FILE           the chip's initial contents (Intel HEX)\n"
+                    "  --calib XXXX[,XXXX]  factory calibration values, hexadecimal, for the\n"
+                    "                       part's first and second calibration slot\n"
+                    "  --firmware row08|row15|norow\n"
+                    "                       firmware that knows only row-write code 0x08, only\n"
+                    "                       0x15, or neither (default: both)\n"
+                    "  --no-pic18           firmware without the PIC18 commands (0x09-0x10)\n"
+                    "  --version-text TEXT  version reply (default \"\")\n"
+                    "  --silent             a board that answers nothing\n"
+                    "  --pace               real-time pacing: 38400 baud on the wire and the\n"
+                    "                       programming waits (off: answers at once)\n"
+                    "  --trace FILE         write every byte in both directions with a time stamp\n"
+                    "                       (seconds since start; '>' host to board, '<' board to host)\n"
+                    "  --fault KIND=N       counting bytes received from the host: silent-after=N,\n"
+                    "                       drop=N, bad-echo=N, bad-sum=N or hangup-after=N\n"
+                    "                       (may be repeated)\n"
+                    "  --help               show this text\n";
 
 void PrintUsage(FILE *to)
 {
@@ -78,7 +77,8 @@ bool ParseCalibration(const std::string &text, std::vector<uint16_t> &values)
     size_t start = 0;
     while (start <= text.size()) {
         const size_t comma = text.find(',', start);
-        const std::string part = text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+        const std::string part =
+            text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
         if (part.empty() || part.size() > 4) return false;
         for (char c : part)
             if (!std::isxdigit(static_cast<unsigned char>(c))) return false;
@@ -221,7 +221,8 @@ int main(int argc, char **argv)
         if (fd >= 0 && !unsent.empty()) {
             const ssize_t n = write(fd, unsent.data(), unsent.size());
             if (n > 0) {
-                for (ssize_t k = 0; k < n; ++k) traceByte('<', unsent[k]);
+                for (ssize_t k = 0; k < n; ++k)
+                    traceByte('<', unsent[k]);
                 unsent.erase(unsent.begin(), unsent.begin() + n);
             }
         }

@@ -194,8 +194,8 @@ TEST(Faults, HangupEndsAWholeDeviceReadWithMissingWordsAtOnce)
     // The board answers the entry and the stream command's code, then goes.
     SimRig rig(SimOptions{.faults = {{FaultKind::HangupAfter, 3}}});
     std::vector<uint16_t> image(WordImageSize, 0);
-    const int missing =
-        ReadDeviceMemories(rig.link, d, std::span<uint16_t, WordImageSize>(image.data(), WordImageSize), nullptr);
+    const int missing = ReadDeviceMemories(
+        rig.link, d, std::span<uint16_t, WordImageSize>(image.data(), WordImageSize), nullptr);
     EXPECT_GT(missing, 8000);
     EXPECT_LT(rig.sim.NowMs(), 1000.0);
 }
@@ -209,7 +209,8 @@ TEST(Trace, RecordsBothDirectionsInOrderOfTime)
     EXPECT_EQ(rig.sim.DeviceBytes(), (std::vector<uint8_t>{0x04, 0x02, 0x34, 0x12}));
     const auto &trace = rig.sim.Trace();
     ASSERT_EQ(trace.size(), 8u);
-    for (size_t i = 0; i < trace.size(); ++i) EXPECT_EQ(trace[i].fromHost, i % 2 == 0);
+    for (size_t i = 0; i < trace.size(); ++i)
+        EXPECT_EQ(trace[i].fromHost, i % 2 == 0);
 }
 
 TEST(Hex, InitialContentsComeFromAnIntelHexFile)

@@ -120,7 +120,8 @@ TEST(Firmware, QueryAndPic18CommandsDependOnPic18Support)
     EXPECT_EQ(with.Talk({0x02}, 1).size(), 1u);
 
     Board without(SimOptions{.pic18 = false});
-    for (uint8_t code = 0x09; code <= 0x10; ++code) EXPECT_EQ(without.Talk({code}, 1), Bytes{}) << int(code);
+    for (uint8_t code = 0x09; code <= 0x10; ++code)
+        EXPECT_EQ(without.Talk({code}, 1), Bytes{}) << int(code);
 }
 
 TEST(Firmware, EepromWriteEchoesTheCellReadBack)

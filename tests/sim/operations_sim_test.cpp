@@ -37,11 +37,13 @@ void Dirty(SimChip &chip, const TDeviceSpec &d)
 {
     for (uint32_t k = 0; k < d.ProgramSize; ++k)
         if (k != d.CalibAddress1) chip.Poke(k, 0);
-    for (uint32_t i = 0; i < 4; ++i) chip.Poke(d.UserIdAddress + i, 0);
+    for (uint32_t i = 0; i < 4; ++i)
+        chip.Poke(d.UserIdAddress + i, 0);
     const uint32_t config = d.Is12Bit() ? Config12BitWord : 0x2007u;
     chip.Poke(config, chip.Peek(config) & (d.CalibAddress2 == 0x2007 ? d.CalibMask2 : 0));
     if (d.ConfigAddress2) chip.Poke(d.ConfigAddress2, 0);
-    for (uint32_t i = 0; i < d.EEDataSize; ++i) chip.SetEeprom(i, 0);
+    for (uint32_t i = 0; i < d.EEDataSize; ++i)
+        chip.SetEeprom(i, 0);
 }
 
 class Operations16 : public testing::TestWithParam<Case16> {};
@@ -57,8 +59,10 @@ void FillBuffer(MemoryBuffer &b, const TDeviceSpec &d)
     for (uint32_t k : {0u, 1u, 2u, 9u, 17u, 100u, top / 2, top - 7, top - 3, top - 1})
         if (!calibrationOnTop || k < top - 8)
             b.Words[k] = static_cast<uint16_t>((k * 0x155 + 0x21) & d.BlankWord);
-    for (uint32_t i = 0; i < d.EEDataSize; i += 5) b.Words[EEDataAreaStart + i] = static_cast<uint16_t>(i & 0x7F);
-    for (uint32_t i = 0; i < 4; ++i) b.Words[d.UserIdAddress + i] = static_cast<uint16_t>(i + 1);
+    for (uint32_t i = 0; i < d.EEDataSize; i += 5)
+        b.Words[EEDataAreaStart + i] = static_cast<uint16_t>(i & 0x7F);
+    for (uint32_t i = 0; i < 4; ++i)
+        b.Words[d.UserIdAddress + i] = static_cast<uint16_t>(i + 1);
     const uint32_t config = d.Is12Bit() ? Config12BitWord : d.ConfigAddress1;
     b.Words[config] = static_cast<uint16_t>(d.ConfigMask1 & 0x2AD5);
     if (d.ConfigAddress2) b.Words[d.ConfigAddress2] = static_cast<uint16_t>(d.ConfigMask2 & 0x3EFF);
@@ -87,7 +91,8 @@ TEST_P(Operations16, EraseBlankCheckProgramVerifyKeepCalibration)
     rig.buffer.Clear(d);
     EXPECT_TRUE(ReadDevice(rig.ctx, nullptr));
     const uint32_t n = d.ProgramSize - ((d.CalibAddress1 && d.CalibAddress1 < 0x1000) ? 1 : 0);
-    for (uint32_t k = 0; k < n; ++k) ASSERT_EQ(rig.buffer.Words[k], written.Words[k]) << k;
+    for (uint32_t k = 0; k < n; ++k)
+        ASSERT_EQ(rig.buffer.Words[k], written.Words[k]) << k;
 }
 
 INSTANTIATE_TEST_SUITE_P(Catalogue, Operations16, testing::ValuesIn(AllCases16()),
@@ -104,19 +109,25 @@ TEST_P(Operations18, EraseBlankCheckProgramVerify)
     OpsRig rig(SimOptions{.chip = d.Name});
     rig.ui.pic18 = true;
     rig.ui.selected = GetParam();
-    for (uint32_t i = 0; i < d.ProgramSize; i += 5) rig.sim.Chip().Poke(i, 0);
+    for (uint32_t i = 0; i < d.ProgramSize; i += 5)
+        rig.sim.Chip().Poke(i, 0);
     rig.sim.Chip().Poke(0x200000, 0);
     rig.sim.Chip().Poke(0x300001, 0);
-    for (uint32_t i = 0; i < d.EEDataSize; ++i) rig.sim.Chip().SetEeprom(i, 0);
+    for (uint32_t i = 0; i < d.EEDataSize; ++i)
+        rig.sim.Chip().SetEeprom(i, 0);
 
     ASSERT_EQ(CheckConnection(rig.ctx), CheckPassed);
     EXPECT_EQ(EraseDevice(rig.ctx), 1);
     EXPECT_EQ(BlankCheckDevice(rig.ctx, nullptr), 1) << rig.ui.status;
     rig.buffer.Clear(d);
-    for (uint32_t i : {0u, 1u, 7u, 8u, 40u, d.ProgramSize - 1}) rig.buffer.Program18[i] = static_cast<uint8_t>(i * 3);
-    for (uint32_t i = 0; i < d.EEDataSize; i += 7) rig.buffer.EEData18[i] = static_cast<uint8_t>(i);
-    for (int i = 0; i < 8; ++i) rig.buffer.Id18[i] = static_cast<uint8_t>(0xF0 | i);
-    for (int i = 0; i < 14; ++i) rig.buffer.Config18[i] = d.ConfigDefault[i] ^ (d.ConfigMask[i] & 0x01);
+    for (uint32_t i : {0u, 1u, 7u, 8u, 40u, d.ProgramSize - 1})
+        rig.buffer.Program18[i] = static_cast<uint8_t>(i * 3);
+    for (uint32_t i = 0; i < d.EEDataSize; i += 7)
+        rig.buffer.EEData18[i] = static_cast<uint8_t>(i);
+    for (int i = 0; i < 8; ++i)
+        rig.buffer.Id18[i] = static_cast<uint8_t>(0xF0 | i);
+    for (int i = 0; i < 14; ++i)
+        rig.buffer.Config18[i] = d.ConfigDefault[i] ^ (d.ConfigMask[i] & 0x01);
     EXPECT_EQ(ProgramDevice(rig.ctx, nullptr), 1) << rig.ui.status;
     EXPECT_EQ(VerifyDevice(rig.ctx, nullptr), 1) << rig.ui.status;
     EXPECT_EQ(rig.sim.Chip().Peek(0x200007), 0xF7);
@@ -135,7 +146,8 @@ TEST(OperationsSim, WordByWordProgramUpToTheCalibrationWordKeepsIt)
     rig.ui.selected = index;
     EXPECT_EQ(EraseDevice(rig.ctx), 1);
     rig.buffer.Clear(d);
-    for (uint32_t k = 0x3F0; k < 0x3FF; ++k) rig.buffer.Words[k] = static_cast<uint16_t>(k);
+    for (uint32_t k = 0x3F0; k < 0x3FF; ++k)
+        rig.buffer.Words[k] = static_cast<uint16_t>(k);
     EXPECT_EQ(ProgramDevice(rig.ctx, nullptr), 1);
     EXPECT_EQ(rig.sim.Chip().Peek(0x3FE), 0x3FE);
     EXPECT_EQ(rig.sim.Chip().Calibration(), (std::vector<uint16_t>{0x3450, 0x2000}));

@@ -29,7 +29,8 @@ public:
             close(out[0]);
             close(out[1]);
             std::vector<char *> argv{const_cast<char *>(TARNBOX_SIM_PROGRAM)};
-            for (std::string &a : args) argv.push_back(a.data());
+            for (std::string &a : args)
+                argv.push_back(a.data());
             argv.push_back(nullptr);
             execv(TARNBOX_SIM_PROGRAM, argv.data());
             _exit(127);
@@ -39,7 +40,8 @@ public:
         char line[512] = {};
         if (stdout_ && std::fgets(line, sizeof line, stdout_)) {
             path_ = line;
-            while (!path_.empty() && (path_.back() == '\n' || path_.back() == '\r')) path_.pop_back();
+            while (!path_.empty() && (path_.back() == '\n' || path_.back() == '\r'))
+                path_.pop_back();
         }
     }
     ~SimProcess()
@@ -92,18 +94,19 @@ TEST(TarnboxSim, HelpListsEveryOption)
     ASSERT_NE(p, nullptr);
     std::string text;
     char buffer[256];
-    while (std::fgets(buffer, sizeof buffer, p)) text += buffer;
+    while (std::fgets(buffer, sizeof buffer, p))
+        text += buffer;
     EXPECT_EQ(pclose(p), 0);
-    for (const char *option : {"--chip", "--link", "--hex", "--calib", "--firmware", "--no-pic18", "--version-text",
-                               "--silent", "--pace", "--trace", "--fault", "--help", "hangup-after"})
+    for (const char *option :
+         {"--chip", "--link", "--hex", "--calib", "--firmware", "--no-pic18", "--version-text", "--silent",
+          "--pace", "--trace", "--fault", "--help", "hangup-after"})
         EXPECT_NE(text.find(option), std::string::npos) << option;
 }
 
 TEST(TarnboxSim, WholeDeviceReadOfPic16F877AOverThePty)
 {
     // Words 0 and 1 = 0x1234, 0x000F; EEPROM byte 0 = 0xAB.
-    const std::string hex =
-        WriteHex("pty877a.hex", ":0400000034120F00A7\n:02420000AB0011\n:00000001FF\n");
+    const std::string hex = WriteHex("pty877a.hex", ":0400000034120F00A7\n:02420000AB0011\n:00000001FF\n");
     const std::string link = testing::TempDir() + "tarnbox-link";
     SimProcess sim({"--chip", "pic16f877a", "--hex", hex, "--link", link});
     ASSERT_FALSE(sim.Path().empty());
@@ -116,7 +119,8 @@ TEST(TarnboxSim, WholeDeviceReadOfPic16F877AOverThePty)
     const TDeviceSpec &d = DeviceTable[FindDevice("PIC16F877A")];
     EXPECT_EQ(ReadDeviceId(rig.link, d) & 0x3FE0, d.DeviceId);
     std::vector<uint16_t> image(WordImageSize, 0);
-    EXPECT_EQ(ReadDeviceMemories(rig.link, d, std::span<uint16_t, WordImageSize>(image.data(), WordImageSize), nullptr),
+    EXPECT_EQ(ReadDeviceMemories(rig.link, d, std::span<uint16_t, WordImageSize>(image.data(), WordImageSize),
+                                 nullptr),
               0);
     EXPECT_EQ(image[0], 0x1234);
     EXPECT_EQ(image[1], 0x000F);
@@ -163,8 +167,8 @@ TEST(TarnboxSim, HangupEndsTheHostsReadAsAFailure)
     std::vector<uint16_t> image(WordImageSize, 0);
     // 8200 words plus EEPROM and configuration: had each missing word waited
     // out the 200 ms time-out this would not end within the test's limit.
-    const int missing =
-        ReadDeviceMemories(rig.link, d, std::span<uint16_t, WordImageSize>(image.data(), WordImageSize), nullptr);
+    const int missing = ReadDeviceMemories(
+        rig.link, d, std::span<uint16_t, WordImageSize>(image.data(), WordImageSize), nullptr);
     EXPECT_GT(missing, 8000);
     EXPECT_EQ(sim.Stop(), 0);
 }

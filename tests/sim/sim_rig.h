@@ -54,7 +54,8 @@ struct SimRig {
     Link link{port, cmd, ui};
 
     explicit SimRig(SimOptions options = {})
-        : port(std::make_unique<SimBackend>(std::move(options))), sim(static_cast<SimBackend &>(port.Backend()))
+        : port(std::make_unique<SimBackend>(std::move(options))),
+          sim(static_cast<SimBackend &>(port.Backend()))
     {
         port.OpenPort("COM1");
     }
