@@ -125,6 +125,7 @@ struct Rig {
 struct HostCommand {
     uint8_t code;
     std::vector<uint8_t> args;
+    size_t end = 0; // host bytes sent up to and including this command
     uint16_t Word(size_t i) const { return static_cast<uint16_t>(args[i] | (args[i + 1] << 8)); }
 };
 
@@ -150,6 +151,7 @@ inline std::vector<HostCommand> Decode(const std::vector<uint8_t> &bytes, RowWri
         const size_t n = (c.code == 0x08 && knows08) || (c.code == 0x15 && knows15) ? 13 : argc(c.code);
         for (size_t k = 1; k <= n && i + k < bytes.size(); ++k) c.args.push_back(bytes[i + k]);
         i += 1 + n;
+        c.end = std::min(i, bytes.size());
         out.push_back(std::move(c));
     }
     return out;
