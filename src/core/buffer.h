@@ -9,10 +9,10 @@
 
 #include "DeviceSpec.h"
 
-constexpr uint32_t WordImageSize = 0x2400;       // 9216 words
+constexpr uint32_t WordImageSize = 0x2400; // 9216 words
 constexpr uint32_t ConfigAreaStart = 0x2000;
 constexpr uint32_t EEDataAreaStart = 0x2100;
-constexpr uint32_t Config12BitWord = 0x0FFF;     // where a 12-bit configuration word lives
+constexpr uint32_t Config12BitWord = 0x0FFF; // where a 12-bit configuration word lives
 
 using WordImage = std::array<uint16_t, WordImageSize>;
 
@@ -25,8 +25,8 @@ struct MemoryBuffer {
     // PIC18 image; program and EEData are sized to the selected device.
     std::vector<uint8_t> Program18;
     std::vector<uint8_t> EEData18;
-    std::array<uint8_t, 16> Id18{};      // 0x200000..0x20000F
-    std::array<uint8_t, 14> Config18{};  // 0x300000..0x30000D
+    std::array<uint8_t, 16> Id18{};     // 0x200000..0x20000F
+    std::array<uint8_t, 14> Config18{}; // 0x300000..0x30000D
 
     MemoryBuffer();
 

@@ -44,7 +44,8 @@ bool IsDeviceTagLine(std::string_view line)
 std::string DeviceInformationName(const TIntelHex &record)
 {
     std::string name = "PIC";
-    for (int i = 1; i <= 8; ++i) name += static_cast<char>(record.Data[i]);
+    for (int i = 1; i <= 8; ++i)
+        name += static_cast<char>(record.Data[i]);
     return name;
 }
 
@@ -125,7 +126,8 @@ TIntelHex ParseHexLine(std::string_view line)
         return r;
     }
     int32_t sum = r.Count + r.AddressHigh + r.AddressLow + r.RecordType;
-    for (int i = 0; i <= r.Count; ++i) sum += r.Data[static_cast<size_t>(i)];
+    for (int i = 0; i <= r.Count; ++i)
+        sum += r.Data[static_cast<size_t>(i)];
     r.Sum = sum;
     r.LineStatus = (sum % 256 != 0) ? HexBadChecksum : HexLineOk;
     return r;
@@ -265,16 +267,18 @@ void Hex16Loader::Line(std::string_view line)
     if (r.LineStatus != HexLineOk || r.RecordType != HexDataRecord) return;
 
     uint8_t high = r.AddressHigh;
-    if (high == 0x80) high = 0x42;
-    else if (high == 0x81) high = 0x43;
+    if (high == 0x80)
+        high = 0x42;
+    else if (high == 0x81)
+        high = 0x43;
     if (high > 0x43) return;
     uint32_t first = (static_cast<uint32_t>(high) << 8 | r.AddressLow) / 2;
     for (uint32_t i = 0; i < r.Count / 2u && first + i < WordImageSize; ++i)
         words_[first + i] = static_cast<uint16_t>(r.Data[2 * i] | r.Data[2 * i + 1] << 8);
 }
 
-Hex18Loader::Hex18Loader(std::vector<uint8_t> &program, std::vector<uint8_t> &eedata, std::array<uint8_t, 16> &id,
-                         std::array<uint8_t, 14> &config, std::string &tag)
+Hex18Loader::Hex18Loader(std::vector<uint8_t> &program, std::vector<uint8_t> &eedata,
+                         std::array<uint8_t, 16> &id, std::array<uint8_t, 14> &config, std::string &tag)
     : program_(program), eedata_(eedata), id_(id), config_(config), tag_(tag)
 {
     tag_.clear();
@@ -332,9 +336,9 @@ void LoadHex18(const std::string &path, std::vector<uint8_t> &program, std::vect
 bool ApplyDeviceInformation(const DeviceInformation &info, const TDeviceSpec &device, WordImage &words)
 {
     if (info[DeviceInformationValid] != 0) return false;
-    uint16_t config = static_cast<uint16_t>((info[9] & 0x03) | (info[10] & 0x01) << 2 |
-                                            (~info[11] & 0x01) << 3 | (info[12] & 0x01) << 4 |
-                                            (info[12] >> 4 & 0x01) << 6);
+    uint16_t config =
+        static_cast<uint16_t>((info[9] & 0x03) | (info[10] & 0x01) << 2 | (~info[11] & 0x01) << 3 |
+                              (info[12] & 0x01) << 4 | (info[12] >> 4 & 0x01) << 6);
     config = static_cast<uint16_t>((config | device.ConfigBaseBits) & device.ConfigMask1);
     uint32_t at = device.ConfigAddress1 >= 0x2000 ? device.ConfigAddress1 : Config12BitWord;
     if (at < WordImageSize) words[at] = config;
@@ -364,7 +368,8 @@ int DeviceForLoaderTag(std::string_view tag, bool pic18Family)
 
 namespace {
 
-void LoadLiveHalf(const std::string &path, MemoryBuffer &buffer, LoadOutcome &outcome, DeviceInformation &info)
+void LoadLiveHalf(const std::string &path, MemoryBuffer &buffer, LoadOutcome &outcome,
+                  DeviceInformation &info)
 {
     if (outcome.Device.Pic18)
         LoadHex18(path, buffer.Program18, buffer.EEData18, buffer.Id18, buffer.Config18, outcome.Tag);
@@ -378,8 +383,8 @@ void FinishLoad(MemoryBuffer &buffer, LoadOutcome &outcome, const DeviceInformat
     if (outcome.Device.Pic18)
         buffer.Fit(DeviceTable18[static_cast<size_t>(outcome.Device.Index)]);
     else
-        outcome.DeviceInformationApplied =
-            ApplyDeviceInformation(info, DeviceTable[static_cast<size_t>(outcome.Device.Index)], buffer.Words);
+        outcome.DeviceInformationApplied = ApplyDeviceInformation(
+            info, DeviceTable[static_cast<size_t>(outcome.Device.Index)], buffer.Words);
 }
 
 } // namespace
@@ -490,7 +495,7 @@ void PutWord(TIntelHex &r, size_t i, uint16_t w)
 
 uint8_t ByteAt(const std::vector<uint8_t> &bytes, size_t i)
 {
-    return i < bytes.size() ? bytes[i] : 0xFF;  // past the array: erased
+    return i < bytes.size() ? bytes[i] : 0xFF; // past the array: erased
 }
 
 const char *const EndLine = ":00000001FF";
@@ -508,14 +513,16 @@ std::vector<std::string> Hex16Lines(const WordImage &words, const TDeviceSpec &d
     const uint32_t blocks = std::min<uint32_t>(device.ProgramSize, ConfigAreaStart) / 16;
     for (uint32_t b = 0; b < blocks; ++b) {
         TIntelHex r = DataRecord(32 * b, 32);
-        for (uint32_t i = 0; i < 16; ++i) PutWord(r, i, words[16 * b + i]);
+        for (uint32_t i = 0; i < 16; ++i)
+            PutWord(r, i, words[16 * b + i]);
         emit(r, blank);
     }
 
     if (device.ConfigAreaSize > 0 && 2 * device.ConfigAreaSize <= HexDataAreaSize &&
         device.UserIdAddress + device.ConfigAreaSize <= WordImageSize) {
         TIntelHex r = DataRecord(2u * device.UserIdAddress, 2 * device.ConfigAreaSize);
-        for (uint32_t i = 0; i < device.ConfigAreaSize; ++i) PutWord(r, i, words[device.UserIdAddress + i]);
+        for (uint32_t i = 0; i < device.ConfigAreaSize; ++i)
+            PutWord(r, i, words[device.UserIdAddress + i]);
         emit(r, blank);
     }
 
@@ -528,7 +535,8 @@ std::vector<std::string> Hex16Lines(const WordImage &words, const TDeviceSpec &d
     const uint32_t eeBlocks = std::min<uint32_t>(device.EEDataSize, WordImageSize - EEDataAreaStart) / 16;
     for (uint32_t b = 0; b < eeBlocks; ++b) {
         TIntelHex r = DataRecord(2 * EEDataAreaStart + 32 * b, 32);
-        for (uint32_t i = 0; i < 16; ++i) PutWord(r, i, words[EEDataAreaStart + 16 * b + i] & 0x00FF);
+        for (uint32_t i = 0; i < 16; ++i)
+            PutWord(r, i, words[EEDataAreaStart + 16 * b + i] & 0x00FF);
         emit(r, 0x00FF);
     }
 
@@ -551,7 +559,8 @@ std::vector<std::string> Hex18Lines(const std::vector<uint8_t> &program, const s
         if (b == 0 || (a >> 16) != ((a - 32) >> 16))
             lines.push_back(FormatHexRecord(ExtendedLinearRecord(static_cast<uint16_t>(a >> 16))));
         TIntelHex r = DataRecord(a & 0xFFFF, 32);
-        for (uint32_t i = 0; i < 32; ++i) r.Data[i] = ByteAt(program, a + i);
+        for (uint32_t i = 0; i < 32; ++i)
+            r.Data[i] = ByteAt(program, a + i);
         emit(r);
     }
 
@@ -571,7 +580,8 @@ std::vector<std::string> Hex18Lines(const std::vector<uint8_t> &program, const s
     const uint32_t eeBlocks = device.EEDataSize / 32;
     for (uint32_t b = 0; b < eeBlocks; ++b) {
         TIntelHex r = DataRecord(32 * b, 32);
-        for (uint32_t i = 0; i < 32; ++i) r.Data[i] = ByteAt(eedata, 32 * b + i);
+        for (uint32_t i = 0; i < 32; ++i)
+            r.Data[i] = ByteAt(eedata, 32 * b + i);
         emit(r);
     }
 
@@ -585,7 +595,8 @@ void WriteHexLines(const std::string &path, const std::vector<std::string> &line
     if (!raw) throw HexFileError(path, errno);
     FilePtr file(raw);
     for (const std::string &line : lines) {
-        if (std::fwrite(line.data(), 1, line.size(), raw) != line.size() || std::fwrite("\r\n", 1, 2, raw) != 2)
+        if (std::fwrite(line.data(), 1, line.size(), raw) != line.size() ||
+            std::fwrite("\r\n", 1, 2, raw) != 2)
             throw HexFileError(path, errno ? errno : EIO);
     }
     if (std::fflush(raw) != 0) throw HexFileError(path, errno ? errno : EIO);
@@ -598,9 +609,9 @@ void SaveHex16(const std::string &path, const WordImage &words, const TDeviceSpe
     WriteHexLines(path, Hex16Lines(words, device, saveAll));
 }
 
-void SaveHex18(const std::string &path, const std::vector<uint8_t> &program, const std::vector<uint8_t> &eedata,
-               const std::array<uint8_t, 16> &id, const std::array<uint8_t, 14> &config,
-               const TDeviceSpec18 &device, bool saveAll)
+void SaveHex18(const std::string &path, const std::vector<uint8_t> &program,
+               const std::vector<uint8_t> &eedata, const std::array<uint8_t, 16> &id,
+               const std::array<uint8_t, 14> &config, const TDeviceSpec18 &device, bool saveAll)
 {
     WriteHexLines(path, Hex18Lines(program, eedata, id, config, device, saveAll));
 }

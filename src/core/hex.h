@@ -26,15 +26,15 @@
 // Line status of a parsed line.
 enum HexLineStatus : int32_t {
     HexEmptyLine = -1,
-    HexLineOk = 0,       // a well-formed record (type 0..5), or a device tag
-    HexNoColon = 1,      // no ':' anywhere, and not a comment
-    HexTooShort = 2,     // fewer bytes decoded than count + 5
-    HexBadType = 3,      // record type above 5
-    HexBadChecksum = 4,  // sum of the record mod 256 is not 0
-    HexComment = 5,      // ';' line that is not a device tag
+    HexLineOk = 0,      // a well-formed record (type 0..5), or a device tag
+    HexNoColon = 1,     // no ':' anywhere, and not a comment
+    HexTooShort = 2,    // fewer bytes decoded than count + 5
+    HexBadType = 3,     // record type above 5
+    HexBadChecksum = 4, // sum of the record mod 256 is not 0
+    HexComment = 5,     // ';' line that is not a device tag
 };
 
-constexpr int HexDecodeAreaSize = 128;  // count, address (2), type, then data and checksum
+constexpr int HexDecodeAreaSize = 128; // count, address (2), type, then data and checksum
 constexpr int HexDataAreaSize = HexDecodeAreaSize - 4;
 
 constexpr uint8_t HexDataRecord = 0x00;
@@ -51,10 +51,10 @@ struct TIntelHex {
     // The bytes after the type: Count data bytes, then the checksum byte, then
     // whatever else the line held, up to the end of the decoding area.
     std::array<uint8_t, HexDataAreaSize> Data{};
-    int32_t Sum = 0;           // count + address bytes + type + data + checksum
-    std::string Tag;           // device tag text, or empty
+    int32_t Sum = 0; // count + address bytes + type + data + checksum
+    std::string Tag; // device tag text, or empty
     int32_t LineStatus = HexEmptyLine;
-    int Decoded = 0;           // bytes decoded from the line, count included
+    int Decoded = 0; // bytes decoded from the line, count included
 
     uint16_t Address() const { return static_cast<uint16_t>(AddressHigh << 8 | AddressLow); }
     void SetAddress(uint32_t address)
@@ -142,7 +142,7 @@ bool ApplyDeviceInformation(const DeviceInformation &info, const TDeviceSpec &de
 
 struct DeviceSelection {
     bool Pic18 = false;
-    int Index = -1;  // row of the family's table; -1 = none
+    int Index = -1; // row of the family's table; -1 = none
     bool operator==(const DeviceSelection &) const = default;
 };
 
@@ -155,9 +155,9 @@ DeviceSelection DeviceForScannedName(std::string_view name);
 int DeviceForLoaderTag(std::string_view tag, bool pic18Family);
 
 struct LoadOutcome {
-    DeviceSelection Device;           // the selected device after the load
-    bool DeviceChanged = false;       // family or row differs from before the load
-    std::string Tag;                  // the loader's tag out
+    DeviceSelection Device;     // the selected device after the load
+    bool DeviceChanged = false; // family or row differs from before the load
+    std::string Tag;            // the loader's tag out
     bool DeviceInformationApplied = false;
 };
 
@@ -189,9 +189,9 @@ std::vector<std::string> Hex18Lines(const std::vector<uint8_t> &program, const s
 // Create or truncate path and write every line with CR LF.
 void WriteHexLines(const std::string &path, const std::vector<std::string> &lines);
 void SaveHex16(const std::string &path, const WordImage &words, const TDeviceSpec &device, bool saveAll);
-void SaveHex18(const std::string &path, const std::vector<uint8_t> &program, const std::vector<uint8_t> &eedata,
-               const std::array<uint8_t, 16> &id, const std::array<uint8_t, 14> &config,
-               const TDeviceSpec18 &device, bool saveAll);
+void SaveHex18(const std::string &path, const std::vector<uint8_t> &program,
+               const std::vector<uint8_t> &eedata, const std::array<uint8_t, 16> &id,
+               const std::array<uint8_t, 14> &config, const TDeviceSpec18 &device, bool saveAll);
 
 // SAVE's core: writes the live half for the selected device. Returns false,
 // writing nothing, when no device is selected.

@@ -29,13 +29,15 @@ MemoryBuffer Load(const char *file, const char *device)
 
 void ExpectWords(const MemoryBuffer &b, uint32_t at, std::vector<uint16_t> words)
 {
-    for (size_t i = 0; i < words.size(); ++i) EXPECT_EQ(b.Words[at + i], words[i]) << std::hex << "word " << at + i;
+    for (size_t i = 0; i < words.size(); ++i)
+        EXPECT_EQ(b.Words[at + i], words[i]) << std::hex << "word " << at + i;
 }
 
 void ExpectBytes(const std::vector<uint8_t> &bytes, size_t at, std::vector<uint8_t> want)
 {
     ASSERT_LE(at + want.size(), bytes.size());
-    for (size_t i = 0; i < want.size(); ++i) EXPECT_EQ(bytes[at + i], want[i]) << std::hex << "byte " << at + i;
+    for (size_t i = 0; i < want.size(); ++i)
+        EXPECT_EQ(bytes[at + i], want[i]) << std::hex << "byte " << at + i;
 }
 
 } // namespace
@@ -44,7 +46,7 @@ TEST(AssembledFiles, Pic10F200)
 {
     MemoryBuffer b = Load("p10f200", "PIC10F200");
     ExpectWords(b, 0x000, {0x0025, 0x0CFE, 0x0006, 0x0C01, 0x01A6, 0x0A03, 0x0FFF});
-    ExpectWords(b, 0x100, {0x0001, 0x0002, 0x0003, 0x0004, 0x0FFF});  // __idlocs 0x1234
+    ExpectWords(b, 0x100, {0x0001, 0x0002, 0x0003, 0x0004, 0x0FFF}); // __idlocs 0x1234
     EXPECT_EQ(b.Words[Config12BitWord], 0x0FEB);
     EXPECT_EQ(b.Words[0x1FF], 0x0FFF);
 }
@@ -75,10 +77,10 @@ TEST(AssembledFiles, Pic18F4550)
     ExpectBytes(b.Program18, 0x0000, {0x05, 0xEF, 0x00, 0xF0, 0xFF});
     ExpectBytes(b.Program18, 0x0008, {0x11, 0x00, 0x93, 0x6A, 0x81, 0x2A, 0xFE, 0xD7, 0xFF});
     ExpectBytes(b.Program18, 0x7FF0, {0xEF, 0xBE, 0x34, 0x12, 0xFF});
-    EXPECT_EQ(b.Id18, (std::array<uint8_t, 16>{0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88, 0xFF, 0xFF, 0xFF,
-                                               0xFF, 0xFF, 0xFF, 0xFF, 0xFF}));
-    EXPECT_EQ(b.Config18, (std::array<uint8_t, 14>{0x24, 0x0E, 0x38, 0x1E, 0xFF, 0x81, 0x81, 0xFF, 0x0F, 0xC0, 0x0F,
-                                                   0xE0, 0x0F, 0x40}));
+    EXPECT_EQ(b.Id18, (std::array<uint8_t, 16>{0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88, 0xFF, 0xFF,
+                                               0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}));
+    EXPECT_EQ(b.Config18, (std::array<uint8_t, 14>{0x24, 0x0E, 0x38, 0x1E, 0xFF, 0x81, 0x81, 0xFF, 0x0F, 0xC0,
+                                                   0x0F, 0xE0, 0x0F, 0x40}));
     ExpectBytes(b.EEData18, 0x00, {0xDE, 0xAD, 0xBE, 0xEF, 0xFF});
     ExpectBytes(b.EEData18, 0xFD, {0xFF, 0x5A, 0xA5});
 }
