@@ -182,6 +182,13 @@ public:
     bool MaskEdit3KeyDown(QKeyEvent *event);
     bool MaskEdit3KeyPress(QKeyEvent *event);
 
+    // Close request: FormCloseQuery may refuse it (Small Box mode returns to
+    // the normal window instead); FormClose then writes the settings and
+    // releases the port.
+    void FormCloseQuery(bool &canClose);
+    void FormClose();
+    void FormDestroy();
+
 public slots:
     void FormCreate();
     void FormShow();
@@ -247,6 +254,7 @@ protected:
     void showEvent(QShowEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:

@@ -30,8 +30,23 @@ QString Q(const std::string &s)
 void TForm1::FormCreate()
 {
     // Hints stay up for 10 s (set on every control at creation); the
-    // settings file object was opened with the window.
+    // settings file object was opened with the window. File dialogs are Qt's
+    // own, so they look the same everywhere and tests can drive them.
+    QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
 }
+
+void TForm1::FormCloseQuery(bool &canClose)
+{
+    canClose = true;
+}
+
+void TForm1::FormClose()
+{
+    // Settings are written here by the settings code; the port is released.
+    session.Port.ClosePort();
+}
+
+void TForm1::FormDestroy() {}
 
 void TForm1::FormShow()
 {

@@ -1,0 +1,399 @@
+// Programmer discovery and the port controls of the Option page: the probe of
+// COM1 ... COM10, the start-up port choice, Open, Close, Search, Version, the
+// modem lines and the wait field.
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <cerrno>
+#include <grp.h>
+#include <map>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "Unit1.h"
+
+namespace {
+
+QString Q(const std::string &s)
+{
+    return QString::fromStdString(s);
+}
+
+std::string ComName(int n)
+{
+    return "COM" + std::to_string(n);
+}
+
+// The programmer names itself by its model tag; Open asks for the whole
+// version prefix.
+bool IsProgrammer(const std::string &reply)
+{
+    return reply.compare(0, 4, "Vexa") == 0;
+}
+
+bool IsProgrammerVersion(const std::string &reply)
+{
+    return reply.compare(0, 9, "Vexa Ver.") == 0;
+}
+
+// The group that owns a device node, empty when the node cannot be looked at.
+std::string DeviceGroup(const std::string &path)
+{
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        return {};
+    group entry{}, *found = nullptr;
+    std::vector<char> buffer(4096);
+    if (getgrgid_r(st.st_gid, &entry, buffer.data(), buffer.size(), &found) != 0 || !found)
+        return std::to_string(st.st_gid);
+    return found->gr_name;
+}
+
+} // namespace
+
+std::string PermissionAdvice(const std::string &devices, const std::string &group)
+{
+    const std::string whose = group.empty() ? "デバイスのグループ（例えば dialout）" : "グループ " + group + " ";
+    return devices + " を開く権限がありません。このユーザーを" + whose + "に加えてから、ログインし直してください。";
+}
+
+// ---- port state ----
+
+ModemOptions TForm1::CurrentModemOptions() const
+{
+    ModemOptions options;
+    options.ctrlChecked = CheckBox7->isChecked();
+    options.rtsGroupEnabled = RadioGroup2->isEnabledTo(TabSheet4);
+    options.rtsOn = RadioGroup2->ItemIndex() == 1;
+    options.dtrOn = RadioGroup3->ItemIndex() == 1;
+    bool ok = false;
+    const int wait = Edit6->text().trimmed().toInt(&ok);
+    options.waitMs = ok ? wait : 0;
+    return options;
+}
+
+int TForm1::OpenPortNamed(const std::string &name)
+{
+    deniedDevice_.clear();
+    const int result = session.Port.OpenPort(name, CurrentModemOptions());
+    if (result != 0) {
+        const int error = session.Port.Backend().LastOpenErrno();
+        const std::string path = PortDevicePath(*Settings, name);
+        if (!path.empty() && (error == EACCES || error == EPERM))
+            deniedDevice_ = path;
+    }
+    return result;
+}
+
+std::string TForm1::VersionReply()
+{
+    Link link{session.Port, session.Command, *this};
+    return GetVersion(link);
+}
+
+void TForm1::SetPortLook(int n, PortLook look)
+{
+    if (n < 1 || n > 10)
+        return;
+    QRadioButton *button = RadioButton[n - 1];
+    QFont font = button->font();
+    QColor colour(0, 0, 0);
+    switch (look) {
+    case PortLook::Probing:
+        font.setBold(true);
+        colour = QColor(0, 0, 255);
+        break;
+    case PortLook::Unusable:
+        font.setBold(false);
+        break;
+    case PortLook::Programmer:
+        font.setBold(true);
+        colour = QColor(255, 127, 0);
+        break;
+    case PortLook::NoProgrammer:
+        font.setBold(false);
+        break;
+    }
+    button->setFont(font);
+    QPalette palette = button->palette();
+    for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::ButtonText, QPalette::Text})
+        palette.setColor(role, colour);
+    button->setPalette(palette);
+    button->setEnabled(look != PortLook::Unusable);
+    portLooks_[n - 1] = look;
+}
+
+void TForm1::RefreshPortHints()
+{
+    for (int n = 1; n <= 10; ++n) {
+        const std::string path = PortDevicePath(*Settings, ComName(n));
+        RadioButton[n - 1]->setToolTip(Q(ComName(n) + " → " + (path.empty() ? "（割り当てなし）" : path)));
+    }
+}
+
+// ---- probe and start-up choice ----
+
+int TForm1::ProbePorts(int &foundPort)
+{
+    session.Port.ClosePort();
+    MarkPort(0);
+    RefreshPortHints();
+    for (int n = 1; n <= 10; ++n)
+        SetPortLook(n, PortLook::Probing);
+    foundPort = 0;
+    int opened = 0;
+    // Devices refused for lack of permission, by the group that owns them.
+    std::map<std::string, std::string> denied;
+    for (int n = 1; n <= 10; ++n) {
+        MarkPort(n);
+        SetPortLook(n, PortLook::Probing);
+        ProcessMessages();
+        if (OpenPortNamed(ComName(n)) != 0) {
+            SetPortLook(n, PortLook::Unusable);
+            if (!deniedDevice_.empty()) {
+                std::string &list = denied[DeviceGroup(deniedDevice_)];
+                list += (list.empty() ? "" : ", ") + deniedDevice_;
+            }
+            session.Port.Pause(200);
+            continue;
+        }
+        ++opened;
+        Link link{session.Port, session.Command, *this};
+        if (IsProgrammer(GetVersion(link))) {
+            SetPortLook(n, PortLook::Programmer);
+            if (foundPort == 0)
+                foundPort = n;
+            ExitProgramMode(link, 0);
+        } else {
+            SetPortLook(n, PortLook::NoProgrammer);
+        }
+        session.Port.ClosePort();
+    }
+    for (const auto &[group, devices] : denied)
+        AddLog(PermissionAdvice(devices, group));
+    if (opened == 0)
+        return -1;
+    return foundPort != 0 ? 0 : 1;
+}
+
+void TForm1::ReportProbe(int result, int foundPort, bool choosePage)
+{
+    if (result < 0) {
+        if (choosePage)
+            PageControl1->setCurrentIndex(MessageTab);
+        AddLog("使用できるポートがありません。");
+        SetStatus("使用できるポートがありません。");
+        return;
+    }
+    if (result > 0) {
+        AddLog("プログラマーの接続を確認してください。");
+        SetStatus("プログラマーの接続を確認してください。");
+        MarkPort(0);
+        return;
+    }
+    const std::string name = ComName(foundPort);
+    OpenPortNamed(name);
+    MarkPort(foundPort);
+    AddLog(name + "をオープンしました。");
+    AddLog("プログラマーの接続を確認しました。");
+    SetStatus(name + " をオープンし、プログラマーの接続を確認しました。");
+    if (Selected() < 0)
+        SetStatus(" デバイスを選択してください。");
+    if (choosePage)
+        PageControl1->setCurrentIndex(ProgramTab);
+}
+
+void TForm1::StartupPortChoice()
+{
+    RefreshPortHints();
+    if (Settings->ReadBool("port", "fixes", false)) {
+        MarkPort(0);
+        CheckBox4->setChecked(true);
+        const std::string name = Settings->ReadString("port", "name", "");
+        if (name.empty()) {
+            AddLog("使用するポートは固定ですが、ポート番号が指定されていません。");
+            AddLog("Tarnboxを接続したポートをオープンしてください。");
+            SetStatus("ポート番号が指定されていません。");
+            return;
+        }
+        if (OpenPortNamed(name) != 0) {
+            AddLog(name + " はオープンできません。");
+            if (!deniedDevice_.empty())
+                AddLog(PermissionAdvice(deniedDevice_, DeviceGroup(deniedDevice_)));
+            AddLog("Tarnboxを接続したポートをオープンしてください。");
+            SetStatus("ポートをオープンしてください。");
+            return;
+        }
+        MarkPort(session.Port.PortNumber());
+        if (IsProgrammer(VersionReply())) {
+            AddLog(name + " をオープンしました。");
+            AddLog("プログラマーの接続を確認しました。");
+            SetStatus(name + " をオープンし、プログラマーの接続を確認しました。");
+            PageControl1->setCurrentIndex(ProgramTab);
+            if (Selected() < 0)
+                SetStatus(" デバイスを選択してください。");
+        } else {
+            session.Port.ClosePort();
+            PageControl1->setCurrentIndex(OptionTab);
+            AddLog(name + " にプログラマーを確認できませんでした。");
+            SetStatus(name + " にプログラマーを確認できませんでした。");
+        }
+        return;
+    }
+    AddLog("ポートをチェックしています。");
+    SetStatus("ポートをチェックしています…");
+    int found = 0;
+    const int result = ProbePorts(found);
+    ReportProbe(result, found, true);
+}
+
+void TForm1::Timer1Timer()
+{
+    Timer1->stop();
+    // The probe lets the window process events once per port. Keep every
+    // command control still meanwhile, so that nothing else uses the port
+    // half way through, and give each back the state it had: the start-up
+    // choice is no command and must not enable what device selection left
+    // disabled.
+    QList<QPair<QWidget *, bool>> before;
+    for (QWidget *w : LockedControls())
+        before.append({w, w->isEnabled()});
+    startupProbe_ = true;
+    CommandLock(true);
+    StartupPortChoice();
+    for (const auto &[w, enabled] : before)
+        w->setEnabled(enabled);
+    startupProbe_ = false;
+}
+
+// ---- Option page handlers ----
+
+void TForm1::Button20Click()
+{
+    CommandLock(true);
+    AddLog("ポートをチェックしています。");
+    SetStatus("ポートをチェックしています…");
+    int found = 0;
+    const int result = ProbePorts(found);
+    ReportProbe(result, found, false);
+    CommandLock(false);
+}
+
+void TForm1::Button10Click()
+{
+    const int n = MarkedPort();
+    const std::string name = ComName(n);
+    if (n == 0) {
+        SetStatus("!!ポート番号を選択してください");
+        return;
+    }
+    RefreshPortHints();
+    if (OpenPortNamed(name) != 0) {
+        AddLogShowingMessages(name + " がオープンできません！");
+        SetStatus(name + " がオープンできません！");
+        if (!deniedDevice_.empty())
+            AddLog(PermissionAdvice(deniedDevice_, DeviceGroup(deniedDevice_)));
+        MarkPort(0);
+        return;
+    }
+    const std::string text = IsProgrammerVersion(VersionReply())
+                                 ? name + " をオープンし、プログラマーの接続を確認しました。"
+                                 : name + " をオープンしました。";
+    AddLog(text);
+    SetStatus(text);
+}
+
+void TForm1::Button11Click()
+{
+    session.Port.ClosePort();
+    MarkPort(0);
+    AddLog("ポートをクローズしました");
+    SetStatus("ポートをクローズしました");
+}
+
+void TForm1::Button12Click()
+{
+    PageControl1->setCurrentIndex(MessageTab);
+    AddLog("ソフトウェアバージョン " + VersionCaption.toStdString());
+    const std::string reply = VersionReply();
+    if (IsProgrammer(reply)) {
+        AddLog("コントローラバージョン " + reply);
+    } else {
+        AddLog("コントローラバージョンが取得できません。");
+        SetStatus("コントローラバージョンが取得できません。");
+    }
+}
+
+void TForm1::RadioGroup2Click()
+{
+    session.Port.ApplyModemLine(ModemLine::RTS, RadioGroup2->ItemIndex() == 1);
+}
+
+void TForm1::RadioGroup3Click()
+{
+    session.Port.ApplyModemLine(ModemLine::DTR, RadioGroup3->ItemIndex() == 1);
+}
+
+// ---- the wait field: always four characters, digits right-aligned ----
+
+namespace {
+
+const QString NoWait = QStringLiteral("   0");
+
+QString WaitAfterDelete(const QString &text)
+{
+    if (text.left(3).trimmed().isEmpty())
+        return NoWait;
+    return " " + text.left(text.size() - 1);
+}
+
+QString WaitAfterDigit(const QString &text, QChar digit)
+{
+    if (text == NoWait)
+        return QStringLiteral("   ") + digit;
+    if (!text.isEmpty() && text[0].isDigit())
+        return text;
+    return (text + digit).right(4);
+}
+
+} // namespace
+
+bool TForm1::Edit6KeyDown(QKeyEvent *event)
+{
+    switch (event->key()) {
+    case Qt::Key_Delete:
+        Edit6->setText(WaitAfterDelete(Edit6->text()));
+        break;
+    case Qt::Key_Left:
+    case Qt::Key_Up:
+    case Qt::Key_Right:
+    case Qt::Key_Down:
+        break;
+    default:
+        return false;
+    }
+    Edit6->setCursorPosition(Edit6->text().size());
+    return true;
+}
+
+bool TForm1::Edit6KeyPress(QKeyEvent *event)
+{
+    // Tab still moves the focus on.
+    if (event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab)
+        return false;
+    const QString typed = event->text();
+    if (event->key() == Qt::Key_Backspace)
+        Edit6->setText(WaitAfterDelete(Edit6->text()));
+    else if (event->key() == Qt::Key_Escape)
+        Edit6->setText(NoWait);
+    else if (typed.size() == 1 && typed[0] >= '0' && typed[0] <= '9')
+        Edit6->setText(WaitAfterDigit(Edit6->text(), typed[0]));
+    // Everything else is discarded.
+    Edit6->setCursorPosition(Edit6->text().size());
+    return true;
+}

@@ -1,0 +1,161 @@
+// The settings file as the main window uses it: the options read at the
+// first show, the keys written when the window closes, the warning when the
+// file refuses them, and a close that waits for a running command.
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QTimer>
+
+#include "MessageBox.h"
+#include "Unit1.h"
+
+namespace {
+
+// The settings hold the outer size of the window as it was designed with a
+// frame; the window itself works with its client area.
+constexpr int FrameWidth = 8;
+constexpr int FrameHeight = 34;
+
+// The wait field always holds four characters, the value right-aligned.
+QString WaitFieldText(const std::string &value)
+{
+    // A hand-edited value that is not a plain number would leave the field
+    // with text the key table cannot edit and the port cannot read.
+    const QString text = QString::fromStdString(value).trimmed();
+    bool digits = !text.isEmpty();
+    for (QChar c : text)
+        digits = digits && c >= '0' && c <= '9';
+    return (QStringLiteral("    ") + (digits ? text : QStringLiteral("200"))).right(4);
+}
+
+} // namespace
+
+const QString TForm1::WriteFailureText = QStringLiteral("INIファイルに書込みできません。\n"
+                                                        "\n"
+                                                        "このまま終了しますか？\n"
+                                                        "\n"
+                                                        "[ はい ] INIファイルに書込まないで終了します。\n"
+                                                        "[いいえ] 終了しないでもとに戻ります。\n"
+                                                        "[再試行] 再度INIファイルに書込みを試みます。");
+
+void TForm1::ReadStartupSettings()
+{
+    SettingsFile &s = *Settings;
+    SmallBlockFlag = s.ReadBool("read", "smallblock", false);
+    CheckBox9->setChecked(SmallBlockFlag);
+
+    if (s.ReadBool("rts-dtr", "enable", false)) {
+        CheckBox7->setChecked(true);
+        RadioGroup2->setEnabled(true);
+        RadioGroup3->setEnabled(true);
+        Edit6->setEnabled(true);
+        // Anything but 0 (including a hand-edited 2 or -1) means ON, so the
+        // group always shows one of its two items.
+        RadioGroup2->SetItemIndex(s.ReadInteger("rts-dtr", "rts", 0) != 0 ? 1 : 0);
+        RadioGroup3->SetItemIndex(s.ReadInteger("rts-dtr", "dtr", 0) != 0 ? 1 : 0);
+        Edit6->setText(WaitFieldText(s.ReadString("rts-dtr", "wait", " 200")));
+    }
+
+    const int top = s.ReadInteger("window", "top", y());
+    const int left = s.ReadInteger("window", "left", x());
+    const int height = s.ReadInteger("window", "height", this->height() + FrameHeight);
+    const int width = s.ReadInteger("window", "width", this->width() + FrameWidth);
+    // The size constraints clamp what the file asks for.
+    resize(width - FrameWidth, height - FrameHeight);
+    // A position from another screen layout would put the window where
+    // nobody can see it; then it stays where it was designed.
+    if (QGuiApplication::screenAt(QPoint(left + 40, top + 10)) || QGuiApplication::screens().isEmpty())
+        move(left, top);
+    if (s.ReadBool("window", "maxmize", false))
+        setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowMaximized);
+    else
+        setWindowState(windowState() & ~(Qt::WindowMaximized | Qt::WindowMinimized));
+
+    CheckBox5->setChecked(s.ReadBool("smallbox", "noborder", false));
+    CheckBox6->setChecked(s.ReadBool("device", "autoselect", false));
+    CheckBox3->setChecked(s.ReadBool("verify", "user-id", false));
+}
+
+bool TForm1::WriteExitSettings()
+{
+    SettingsFile &s = *Settings;
+    const int position = Selected();
+    std::string name;
+    if (Pic18 && position >= 0 && position < DeviceTable18Size)
+        name = DeviceTable18[position].Name;
+    else if (!Pic18 && position >= 0 && position < DeviceTableSize)
+        name = DeviceTable[position].Name;
+    // Each write goes to the file at once; the first refusal skips the rest.
+    return s.WriteInteger("window", "top", y()) && s.WriteInteger("window", "left", x()) &&
+           s.WriteInteger("window", "height", height() + FrameHeight) &&
+           s.WriteInteger("window", "width", width() + FrameWidth) &&
+           s.WriteString("device", "group", Pic18 ? "PIC18" : "PIC16") &&
+           (name.empty() || s.WriteString("device", "name", name)) &&
+           s.WriteBool("read", "smallblock", SmallBlockFlag) &&
+           s.WriteBool("smallbox", "noborder", CheckBox5->isChecked()) &&
+           s.WriteBool("device", "autoselect", CheckBox6->isChecked()) &&
+           s.WriteBool("rts-dtr", "enable", CheckBox7->isChecked()) &&
+           s.WriteBool("verify", "user-id", CheckBox3->isChecked()) &&
+           s.WriteString("rts-dtr", "wait", Edit6->text().toStdString()) &&
+           s.WriteInteger("rts-dtr", "rts", RadioGroup2->ItemIndex()) &&
+           s.WriteInteger("rts-dtr", "dtr", RadioGroup3->ItemIndex()) &&
+           s.WriteString("port", "name", session.Port.PortName()) &&
+           s.WriteBool("port", "fixes", CheckBox4->isChecked());
+}
+
+bool TForm1::FormClose()
+{
+    while (!WriteExitSettings()) {
+        const int answer =
+            MessageBox::Show(this, QMessageBox::Warning, QStringLiteral("警告"), WriteFailureText,
+                             {QStringLiteral("はい(&Y)"), QStringLiteral("いいえ(&N)"), QStringLiteral("再試行(&R)")},
+                             1);
+        if (answer == 0)
+            break; // end without writing more
+        if (answer != 2)
+            return false; // No, or the box was closed: keep running
+    }
+    session.Port.ClosePort();
+    ProcessMessages();
+    return true;
+}
+
+// A command runs inside its click handler and lets the window process events
+// while data flows; a close arriving then must not release the port and the
+// buffer under it. The END button belongs to the command lock and nothing
+// else disables it, so a disabled END means a command (or the start-up probe)
+// holds the lock. A modal box or file dialog open means a command waits for
+// the user.
+bool TForm1::CloseMustWait() const
+{
+    return startupProbe_ || !Button8->isEnabled() || QApplication::activeModalWidget() != nullptr;
+}
+
+void TForm1::DeferClose()
+{
+    if (ClosePending)
+        return;
+    ClosePending = true;
+    RetryPendingClose();
+}
+
+void TForm1::RetryPendingClose()
+{
+    // Checked again after a short while: a timer fires only when events are
+    // processed, which is either inside the command (still busy) or back in
+    // the main loop once it has ended.
+    QTimer::singleShot(20, this, [this] {
+        if (!ClosePending)
+            return;
+        if (CloseMustWait()) {
+            RetryPendingClose();
+            return;
+        }
+        ClosePending = false;
+        close();
+    });
+}
