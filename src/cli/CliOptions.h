@@ -1,0 +1,33 @@
+// The command line of tarnvik-cli: what the user asked for, parsed without
+// touching any device or file so that usage errors end the run before the
+// port is opened.
+#pragma once
+
+#include <string>
+#include <vector>
+
+enum class CliCommand { None, Help, Ports, Version, Devices, Identify, Read, Program, Verify, Erase, Blank, Dump };
+
+enum class Verbosity { Quiet, Normal, Verbose };
+
+struct CliOptions {
+    CliCommand command = CliCommand::None;
+    std::string file;        // the HEX file of read, program, verify and dump
+    std::string port;        // -p: "COM3" or a device path; empty = settings or probe
+    std::string device;      // -d: catalogue name; empty = the settings file's device
+    std::string settings;    // --settings: empty = the window's settings file
+    bool autoSelect = false;
+    bool erase = false;      // program: erase and blank-check first
+    bool verify = true;      // program: verify afterwards
+    bool smallBlock = false;
+    bool verifyUserId = false;
+    bool saveAll = false;
+    std::string cal1, cal2;  // erase: replacement calibration words, 4 hex digits each
+    Verbosity verbosity = Verbosity::Normal;
+};
+
+// Fills options from argv[1..]; false with a one-line reason on bad usage.
+bool ParseCommandLine(const std::vector<std::string> &args, CliOptions &options, std::string &error);
+
+// The text of --help.
+const char *UsageText();

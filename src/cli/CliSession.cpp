@@ -1,0 +1,474 @@
+#include "CliSession.h"
+
+#include <grp.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+
+#include "DeviceSpec.h"
+#include "discovery.h"
+#include "dump.h"
+#include "hex.h"
+#include "identify.h"
+#include "operations.h"
+#include "textutil.h"
+
+namespace {
+
+// The software version the window's Version button reports.
+constexpr const char *SoftwareVersion = "Tarnvik Ver.2.53+a";
+
+// A catalogue name of either family; row 0 of each table only switches the
+// window's list and is no device.
+DeviceSelection FindCatalogueDevice(const std::string &name)
+{
+    for (int i = 1; i < DeviceTableSize; ++i)
+        if (SameTextIgnoringCase(DeviceTable[i].Name, name)) return {false, i};
+    for (int i = 1; i < DeviceTable18Size; ++i)
+        if (SameTextIgnoringCase(DeviceTable18[i].Name, name)) return {true, i};
+    return {false, -1};
+}
+
+std::string DeviceName(bool pic18, int index)
+{
+    return pic18 ? DeviceTable18[static_cast<size_t>(index)].Name : DeviceTable[static_cast<size_t>(index)].Name;
+}
+
+// "COM1" ... "COM10" in any letter case; 0 for anything else.
+int ComNumber(const std::string &name)
+{
+    for (int n = 1; n <= 10; ++n)
+        if (SameTextIgnoringCase(name, "COM" + std::to_string(n))) return n;
+    return 0;
+}
+
+std::string FileName(const std::string &path)
+{
+    return std::filesystem::path(path).filename().string();
+}
+
+void ReportFileError(const HexFileError &e)
+{
+    std::fprintf(stderr, "tarnvik-cli: %s\n", e.what());
+}
+
+} // namespace
+
+std::string WindowSettingsPath()
+{
+    std::error_code ec;
+    const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    if (ec) return SettingsPathFor("");
+    // The window is installed beside this program under the name tarnvik.
+    return SettingsPathFor((exe.parent_path() / "tarnvik").string());
+}
+
+CliSession::CliSession(const CliOptions &options, TerminalFrontEnd &ui)
+    : options_(options), ui_(ui), settings_(options.settings.empty() ? WindowSettingsPath() : options.settings),
+      port_(MakePosixSerialBackend(),
+            [this](const std::string &name) {
+                if (!pathName_.empty() && name == pathName_) return pathOverride_;
+                return PortDevicePath(settings_, name);
+            }),
+      buffer_(std::make_unique<MemoryBuffer>())
+{
+}
+
+bool CliSession::SelectDevice(std::string &error)
+{
+    if (!options_.device.empty()) {
+        const DeviceSelection found = FindCatalogueDevice(options_.device);
+        if (found.Index < 0) {
+            error = "unknown device '" + options_.device + "' (see tarnvik-cli devices)";
+            return false;
+        }
+        ui_.Select(found.Pic18, found.Index);
+    } else {
+        // The device the window would start with.
+        const bool pic18 = settings_.ReadString("device", "group", "PIC16") != "PIC16";
+        const DeviceSelection found = FindCatalogueDevice(settings_.ReadString("device", "name", ""));
+        ui_.Select(pic18, found.Pic18 == pic18 ? found.Index : -1);
+    }
+    if (options_.command == CliCommand::Erase && ui_.CalibChange()) {
+        const int index = ui_.SelectedIndex();
+        if (index < 0) {
+            error = "--cal1/--cal2 need a device (-d)";
+            return false;
+        }
+        if (ui_.Pic18Family() || DeviceTable[static_cast<size_t>(index)].CalibAddress1 == 0) {
+            error = DeviceName(ui_.Pic18Family(), index) + " has no calibration words to replace";
+            return false;
+        }
+        if (!options_.cal2.empty() && DeviceTable[static_cast<size_t>(index)].CalibAddress2 == 0) {
+            error = DeviceName(false, index) + " has no second calibration word (--cal2)";
+            return false;
+        }
+    }
+    return true;
+}
+
+ModemOptions CliSession::Modem() const
+{
+    ModemOptions modem;
+    if (settings_.ReadBool("rts-dtr", "enable", false)) {
+        modem.ctrlChecked = true;
+        modem.rtsGroupEnabled = true;
+        modem.rtsOn = settings_.ReadInteger("rts-dtr", "rts", 0) == 1;
+        modem.dtrOn = settings_.ReadInteger("rts-dtr", "dtr", 0) == 1;
+        int wait = 200;
+        if (ParseProfileInteger(TrimBlanks(settings_.ReadString("rts-dtr", "wait", " 200")), wait) && wait >= 0)
+            modem.waitMs = wait;
+    }
+    return modem;
+}
+
+void CliSession::ExplainOpenFailure(const std::string &path)
+{
+    std::fprintf(stderr, "tarnvik-cli: %s\n", port_.LastError().c_str());
+    if (path.empty() || access(path.c_str(), R_OK | W_OK) == 0 || errno != EACCES) return;
+    struct stat st {};
+    std::string group = "dialout";
+    if (stat(path.c_str(), &st) == 0)
+        if (const struct group *g = getgrgid(st.st_gid)) group = g->gr_name;
+    std::fprintf(stderr,
+                 "tarnvik-cli: no permission to open %s: add your user to the group '%s' that owns it\n"
+                 "  (for example: sudo usermod -aG %s $USER), then log out and log in again.\n",
+                 path.c_str(), group.c_str(), group.c_str());
+}
+
+void CliSession::OpenNamedPort(const std::string &name, const std::string &path)
+{
+    if (port_.OpenPort(name, Modem()) == 0) {
+        ui_.Detail(name + " (" + path + ") をオープンしました。");
+        return;
+    }
+    ui_.AddLogShowingMessages(name + " がオープンできません！");
+    ExplainOpenFailure(path);
+}
+
+void CliSession::OpenPortForCommand()
+{
+    if (!options_.port.empty()) {
+        std::string name;
+        std::string path;
+        if (const int n = ComNumber(options_.port)) {
+            name = "COM" + std::to_string(n);
+            path = PortDevicePath(settings_, name);
+        } else {
+            path = options_.port;
+            // A path the settings assign to a COM port goes by that name;
+            // any other by COM0, the number of no port button.
+            name = "COM0";
+            for (int k = 1; k <= 10; ++k)
+                if (PortDevicePath(settings_, "COM" + std::to_string(k)) == path) {
+                    name = "COM" + std::to_string(k);
+                    break;
+                }
+            pathName_ = name;
+            pathOverride_ = path;
+        }
+        OpenNamedPort(name, path);
+        return;
+    }
+
+    if (settings_.ReadBool("port", "fixes", false)) {
+        const std::string name = settings_.ReadString("port", "name", "");
+        if (name.empty()) {
+            ui_.AddLog("使用するポートは固定ですが、ポート番号が指定されていません。");
+            ui_.AddLog("Tarnboxを接続したポートをオープンしてください。");
+            return;
+        }
+        if (port_.OpenPort(name, Modem()) != 0) {
+            ui_.AddLog(name + " はオープンできません。");
+            ui_.AddLog("Tarnboxを接続したポートをオープンしてください。");
+            ExplainOpenFailure(PortDevicePath(settings_, name));
+            return;
+        }
+        ui_.Detail(name + " をオープンしました。");
+        return;
+    }
+
+    ui_.Detail("ポートをチェックしています。");
+    Link link{port_, cmd_, ui_};
+    int found = 0;
+    const int result = ProbePorts(link, found, Modem());
+    if (result == -1) {
+        ui_.AddLogShowingMessages("使用できるポートがありません。");
+    } else if (result == 1) {
+        ui_.AddLogShowingMessages("プログラマーの接続を確認してください。");
+    } else {
+        const std::string name = "COM" + std::to_string(found);
+        port_.OpenPort(name, Modem());
+        ui_.Detail(name + "をオープンしました。");
+        ui_.Detail("プログラマーの接続を確認しました。");
+    }
+}
+
+int CliSession::Check()
+{
+    OperationContext ctx{port_, cmd_, *buffer_, ui_};
+    return CheckConnection(ctx) == CheckPassed ? ExitSuccess : ExitRefused;
+}
+
+std::string CliSession::QuotedName() const
+{
+    return "\"" + FileName(options_.file) + "\"";
+}
+
+void CliSession::LoadFile()
+{
+    DeviceSelection device{ui_.Pic18Family(), ui_.SelectedIndex()};
+    if (options_.autoSelect) {
+        const DeviceSelection named = DeviceForScannedName(ScanDeviceTag(options_.file));
+        if (named.Index >= 0) device = named;
+    }
+    // The buffer is cleared for the device the file ends up with, so that
+    // nothing from another device's image (PIC18 ID and configuration bytes
+    // included) is programmed with it.
+    if (device.Index >= 0) {
+        if (device.Pic18)
+            buffer_->Clear(DeviceTable18[static_cast<size_t>(device.Index)]);
+        else
+            buffer_->Clear(DeviceTable[static_cast<size_t>(device.Index)]);
+        ui_.SetStatus("バッファをクリアしました。");
+        ui_.AddLog("バッファをクリアしました。");
+    }
+    LoadOutcome outcome;
+    outcome.Device = device;
+    LoadNewFile(options_.file, *buffer_, options_.autoSelect, outcome);
+    if (outcome.Device.Pic18 != ui_.Pic18Family() || outcome.Device.Index != ui_.SelectedIndex())
+        ui_.Detail("DEVICE: " + DeviceName(outcome.Device.Pic18, outcome.Device.Index));
+    ui_.Select(outcome.Device.Pic18, outcome.Device.Index);
+    ui_.AddLog("ファイル " + QuotedName() + " をロードしました。");
+    ui_.SetStatus(" " + QuotedName() + " をロードしました。");
+}
+
+int CliSession::Run()
+{
+    std::string error;
+    if (!SelectDevice(error)) {
+        std::fprintf(stderr, "tarnvik-cli: %s\n", error.c_str());
+        return ExitRefused;
+    }
+    int status = ExitSuccess;
+    try {
+        switch (options_.command) {
+        case CliCommand::Ports: status = Ports(); break;
+        case CliCommand::Version: status = Version(); break;
+        case CliCommand::Devices: status = Devices(); break;
+        case CliCommand::Identify: status = Identify(); break;
+        case CliCommand::Read: status = Read(); break;
+        case CliCommand::Program: status = Program(); break;
+        case CliCommand::Verify: status = Verify(); break;
+        case CliCommand::Erase: status = Erase(); break;
+        case CliCommand::Blank: status = Blank(); break;
+        case CliCommand::Dump: status = Dump(); break;
+        case CliCommand::Help:
+        case CliCommand::None: break;
+        }
+    } catch (const HexFileError &e) {
+        // The file's failure ends the command: a status written before it
+        // (a cleared buffer) is no result.
+        ui_.DropStatus();
+        ReportFileError(e);
+        port_.ClosePort();
+        return ExitFileError;
+    }
+    ui_.FinishStatus();
+    port_.ClosePort();
+    return status;
+}
+
+int CliSession::Ports()
+{
+    ui_.Detail("ポートをチェックしています。");
+    Link link{port_, cmd_, ui_};
+    int found = 0;
+    const int result = ProbePorts(link, found, Modem(), [&](int n, PortState state) {
+        const std::string name = "COM" + std::to_string(n);
+        const char *text = state == PortState::Programmer     ? "Tarnbox"
+                           : state == PortState::NoProgrammer ? "未接続"
+                                                              : "使用不可";
+        std::string path = PortDevicePath(settings_, name);
+        ui_.Print(name + (n < 10 ? "  " : " ") + text + "  " + (path.empty() ? "-" : path));
+    });
+    if (result == -1) {
+        ui_.AddLogShowingMessages("使用できるポートがありません。");
+        ui_.SetStatus("使用できるポートがありません。");
+        return ExitNegative;
+    }
+    if (result == 1) {
+        ui_.AddLogShowingMessages("プログラマーの接続を確認してください。");
+        ui_.SetStatus("プログラマーの接続を確認してください。");
+        return ExitNegative;
+    }
+    return ExitSuccess;
+}
+
+int CliSession::Version()
+{
+    OpenPortForCommand();
+    ui_.AddLog(std::string("ソフトウェアバージョン ") + SoftwareVersion);
+    Link link{port_, cmd_, ui_};
+    const std::string reply = GetVersion(link);
+    if (IsProgrammerReply(reply)) {
+        ui_.Print("コントローラバージョン " + reply);
+        return ExitSuccess;
+    }
+    ui_.AddLogShowingMessages("コントローラバージョンが取得できません。");
+    ui_.SetStatus("コントローラバージョンが取得できません。");
+    return ExitRefused;
+}
+
+int CliSession::Devices()
+{
+    char line[160];
+    for (int i = 1; i < DeviceTableSize; ++i) {
+        const TDeviceSpec &d = DeviceTable[static_cast<size_t>(i)];
+        std::snprintf(line, sizeof line, "%-12s %-6s program %6u words  EEData %4u bytes  DEVICE-ID %s", d.Name,
+                      d.Is12Bit() ? "12-bit" : "14-bit", d.ProgramSize, d.EEDataSize,
+                      d.DeviceId ? Hex(d.DeviceId, 4).c_str() : "----");
+        ui_.Print(line);
+    }
+    for (int i = 1; i < DeviceTable18Size; ++i) {
+        const TDeviceSpec18 &d = DeviceTable18[static_cast<size_t>(i)];
+        std::snprintf(line, sizeof line, "%-12s %-6s program %6u bytes  EEData %4u bytes  DEVICE-ID %s", d.Name,
+                      "PIC18", d.ProgramSize, d.EEDataSize, Hex(d.DeviceId, 4).c_str());
+        ui_.Print(line);
+    }
+    return ExitSuccess;
+}
+
+int CliSession::Identify()
+{
+    OpenPortForCommand();
+    Link link{port_, cmd_, ui_};
+    // Port and programmer as the check sees them; its refusal texts are the
+    // ones to show. No device is needed to read an ID.
+    if (!port_.IsOpen() || !IsProgrammerReply(GetVersion(link))) return Check();
+    const auto found = IdentifyChip(link);
+    if (found.empty()) {
+        ui_.AddLogShowingMessages("DEVICEIDを確認できませんでした。");
+        ui_.SetStatus(" !! DEVICE-IDを確認できませんでした。");
+        return ExitNegative;
+    }
+    for (const ChipIdentity &chip : found) {
+        std::string names;
+        for (int row : chip.Rows) names += (names.empty() ? "" : ", ") + DeviceName(chip.Pic18, row);
+        ui_.Print("DEVICE-ID " + Hex(chip.Id, 4) + (chip.Pic18 ? " (PIC18)  " : " (PIC10/12/16)  ") +
+                  (names.empty() ? "-" : names));
+    }
+    return ExitSuccess;
+}
+
+int CliSession::Read()
+{
+    OpenPortForCommand();
+    if (const int refused = Check()) return refused;
+    OperationContext ctx{port_, cmd_, *buffer_, ui_};
+    ui_.SetStatus("デバイスから読込み中…");
+    if (!ReadDevice(ctx, &ui_.MainProgress())) return ExitNegative;
+    SaveBuffer(options_.file, *buffer_, {ui_.Pic18Family(), ui_.SelectedIndex()}, options_.saveAll);
+    ui_.AddLog("ファイル " + QuotedName() + " にセーブしました。");
+    ui_.SetStatus(" " + QuotedName() + " にセーブしました。");
+    return ExitSuccess;
+}
+
+int CliSession::Program()
+{
+    LoadFile();
+    OpenPortForCommand();
+    if (const int refused = Check()) return refused;
+    OperationContext ctx{port_, cmd_, *buffer_, ui_};
+    if (options_.erase) {
+        if (!EraseDevice(ctx)) return ExitNegative;
+        ui_.SetStatus(" " + QuotedName() + " をロードしました。　ブランクチェック中…");
+        if (!BlankCheckDevice(ctx, &ui_.MainProgress())) {
+            ui_.SetStatus("消去しましたが、デバイスはブランクではありません。");
+            return ExitNegative;
+        }
+        ui_.SetStatus("消去OK。　書き込み中…");
+    } else {
+        ui_.SetStatus(" " + QuotedName() + " をロードしました。　書込み中…");
+    }
+    // A chip the program could not finish is not verified: the program's
+    // failure is the result, and a lost link fails at once.
+    if (!ProgramDevice(ctx, &ui_.MainProgress())) return ExitNegative;
+    if (!options_.verify) return ExitSuccess;
+    ui_.SetStatus("書込みました。　ベリファイ中…");
+    return VerifyDevice(ctx, &ui_.MainProgress()) ? ExitSuccess : ExitNegative;
+}
+
+int CliSession::Verify()
+{
+    LoadFile();
+    OpenPortForCommand();
+    if (const int refused = Check()) return refused;
+    OperationContext ctx{port_, cmd_, *buffer_, ui_};
+    ui_.SetStatus("ベリファイ中…");
+    return VerifyDevice(ctx, &ui_.MainProgress()) ? ExitSuccess : ExitNegative;
+}
+
+int CliSession::Erase()
+{
+    OpenPortForCommand();
+    if (const int refused = Check()) return refused;
+    OperationContext ctx{port_, cmd_, *buffer_, ui_};
+    // A failed erase keeps its own texts; the blank check after it would
+    // only repeat the failure under a text that says the chip was erased.
+    if (!EraseDevice(ctx)) return ExitNegative;
+    ui_.SetStatus("消去しました。　ブランクチェック中…");
+    if (BlankCheckDevice(ctx, &ui_.MainProgress())) {
+        ui_.SetStatus("消去OK。　デバイスはブランクです。");
+        return ExitSuccess;
+    }
+    ui_.SetStatus("消去しましたが、デバイスはブランクではありません。");
+    return ExitNegative;
+}
+
+int CliSession::Blank()
+{
+    OpenPortForCommand();
+    if (const int refused = Check()) return refused;
+    OperationContext ctx{port_, cmd_, *buffer_, ui_};
+    ui_.SetStatus("ブランクチェック中…");
+    return BlankCheckDevice(ctx, &ui_.MainProgress()) ? ExitSuccess : ExitNegative;
+}
+
+int CliSession::Dump()
+{
+    LoadFile();
+    const int index = ui_.SelectedIndex();
+    if (index < 0) {
+        ui_.AddLogShowingMessages("DEVICE が選択されていません。");
+        ui_.SetStatus(" !! デバイスを選択してください。");
+        return ExitRefused;
+    }
+    const bool pic18 = ui_.Pic18Family();
+    std::string program, data, config;
+    if (pic18) {
+        const TDeviceSpec18 &d = DeviceTable18[static_cast<size_t>(index)];
+        program = ProgramDumpText(*buffer_, d);
+        data = DataDumpText(*buffer_, d);
+        config = ConfigDumpText18(*buffer_);
+    } else {
+        const TDeviceSpec &d = DeviceTable[static_cast<size_t>(index)];
+        program = ProgramDumpText(*buffer_, d);
+        data = DataDumpText(*buffer_, d);
+        config = ConfigDumpText(*buffer_, d);
+    }
+    ui_.Print(ProgramDumpHeader(pic18));
+    ui_.Print(program);
+    if (!data.empty()) {
+        ui_.Print("");
+        ui_.Print(DataDumpHeader());
+        ui_.Print(data);
+    }
+    ui_.Print("");
+    ui_.Print(ConfigDumpHeader(pic18));
+    ui_.Print(config);
+    return ExitSuccess;
+}

@@ -1,0 +1,117 @@
+#include "TerminalFrontEnd.h"
+
+namespace {
+constexpr int BarCells = 40;
+}
+
+void TerminalProgress::SetRange(int minimum, int maximum)
+{
+    minimum_ = minimum;
+    maximum_ = maximum;
+    position_ = minimum;
+    Draw();
+}
+
+void TerminalProgress::StepIt()
+{
+    if (position_ < maximum_) ++position_;
+    Draw();
+}
+
+void TerminalProgress::SetPosition(int position)
+{
+    position_ = position;
+    // An operation returns the bar to 0 after each region: the line is
+    // erased then rather than left showing an empty bar.
+    if (position_ <= minimum_)
+        Clear();
+    else
+        Draw();
+}
+
+void TerminalProgress::Draw()
+{
+    if (!enabled_) return;
+    const int span = maximum_ - minimum_;
+    int cells = span > 0 ? static_cast<int>(static_cast<long long>(position_ - minimum_) * BarCells / span) : 0;
+    cells = cells < 0 ? 0 : (cells > BarCells ? BarCells : cells);
+    // Redrawing for every unit would flood a slow terminal; only a change
+    // of the filled width is drawn.
+    if (cells == drawnWidth_) return;
+    drawnWidth_ = cells;
+    std::fprintf(out_, "\r[%s%s] %d/%d", std::string(static_cast<size_t>(cells), '#').c_str(),
+                 std::string(static_cast<size_t>(BarCells - cells), '.').c_str(), position_ - minimum_, span);
+    std::fflush(out_);
+}
+
+void TerminalProgress::Clear()
+{
+    if (!enabled_ || drawnWidth_ < 0) return;
+    std::fputs("\r\033[K", out_);
+    std::fflush(out_);
+    drawnWidth_ = -1;
+}
+
+TerminalFrontEnd::TerminalFrontEnd(const CliOptions &options, FILE *out, FILE *progressOut, bool progressIsTerminal)
+    : options_(options), out_(out), bar_(progressOut, progressIsTerminal && options.verbosity != Verbosity::Quiet),
+      calibChange_(!options.cal1.empty() || !options.cal2.empty())
+{
+}
+
+void TerminalFrontEnd::Line(const std::string &line)
+{
+    bar_.Clear();
+    std::fputs(line.c_str(), out_);
+    std::fputc('\n', out_);
+    std::fflush(out_);
+}
+
+void TerminalFrontEnd::SetStatus(const std::string &text)
+{
+    status_ = text;
+    statusShown_ = false;
+    if (options_.verbosity == Verbosity::Verbose && !text.empty()) {
+        Line(text);
+        statusShown_ = true;
+    }
+}
+
+void TerminalFrontEnd::AddLog(const std::string &line)
+{
+    if (options_.verbosity != Verbosity::Quiet) Line(line);
+}
+
+void TerminalFrontEnd::AddLogShowingMessages(const std::string &line)
+{
+    AddLog(line);
+}
+
+void TerminalFrontEnd::ShowMessage(const std::string &text)
+{
+    // The window's message box: shown even when quiet, since it stops the
+    // window's user too.
+    Line(text);
+}
+
+void TerminalFrontEnd::Print(const std::string &line)
+{
+    Line(line);
+}
+
+void TerminalFrontEnd::Detail(const std::string &line)
+{
+    if (options_.verbosity == Verbosity::Verbose) Line(line);
+}
+
+void TerminalFrontEnd::FinishStatus()
+{
+    bar_.Clear();
+    if (!status_.empty() && !statusShown_) Line(status_);
+    statusShown_ = true;
+}
+
+void TerminalFrontEnd::DropStatus()
+{
+    bar_.Clear();
+    statusShown_ = true;
+}

@@ -1,0 +1,26 @@
+// tarnvik-cli: the Tarnbox driven from scripts, Makefiles and production
+// benches, through the same core as the window.
+#include <unistd.h>
+
+#include <cstdio>
+
+#include "CliOptions.h"
+#include "CliSession.h"
+#include "TerminalFrontEnd.h"
+
+int main(int argc, char **argv)
+{
+    CliOptions options;
+    std::string error;
+    if (!ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc), options, error)) {
+        std::fprintf(stderr, "tarnvik-cli: %s\nTry 'tarnvik-cli --help'.\n", error.c_str());
+        return ExitRefused;
+    }
+    if (options.command == CliCommand::Help) {
+        std::fputs(UsageText(), stdout);
+        return ExitSuccess;
+    }
+    TerminalFrontEnd ui(options, stdout, stderr, isatty(STDERR_FILENO) == 1);
+    CliSession session(options, ui);
+    return session.Run();
+}

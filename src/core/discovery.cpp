@@ -1,0 +1,38 @@
+#include "discovery.h"
+
+#include "operations.h"
+
+bool IsProgrammerReply(const std::string &reply)
+{
+    return reply.compare(0, 4, ProgrammerModelTag) == 0;
+}
+
+PortState ProbePort(Link &link, const std::string &name, const ModemOptions &modem)
+{
+    if (link.port.OpenPort(name, modem) != 0) return PortState::CannotOpen;
+    PortState state = PortState::NoProgrammer;
+    if (IsProgrammerReply(GetVersion(link))) {
+        state = PortState::Programmer;
+        ExitProgramMode(link, 0);
+    }
+    link.port.ClosePort();
+    return state;
+}
+
+int ProbePorts(Link &link, int &found, const ModemOptions &modem, const std::function<void(int, PortState)> &onPort)
+{
+    link.port.ClosePort();
+    found = 0;
+    int opened = 0;
+    for (int n = 1; n <= 10; ++n) {
+        const PortState state = ProbePort(link, "COM" + std::to_string(n), modem);
+        if (state == PortState::CannotOpen)
+            link.port.Pause(200);
+        else
+            ++opened;
+        if (state == PortState::Programmer && found == 0) found = n;
+        if (onPort) onPort(n, state);
+    }
+    if (opened == 0) return -1;
+    return found != 0 ? 0 : 1;
+}
