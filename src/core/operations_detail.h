@@ -70,11 +70,25 @@ public:
     // Whole 8-byte chunks, the time byte with the last one.
     void Block18(std::span<const uint8_t> bytes, uint8_t time);
     void Config18(const std::array<uint8_t, 14> &bytes, uint8_t time);
+    // Whole-chip reads into an image, as the plain transfers read it, but
+    // every command checked and every unit counted: false unless the image
+    // now holds exactly what the chip sent.
+    bool ReadChip(const TDeviceSpec &device, std::span<uint16_t, WordImageSize> image, ProgressBar *progress);
+    bool ReadChip18(const TDeviceSpec18 &device, MemoryBuffer &image, ProgressBar *progress);
+
     void EeAddress(uint16_t address);
     void EeByte(uint8_t value);
     void BulkErase18(uint16_t key, uint8_t wait);
 
 private:
+    // Starts a stream of n words with ICSP read command c (0x07).
+    void Stream(uint8_t readCommand, int n);
+    // Receives words or bytes the programmer streams; counts what is missing.
+    void ReceiveStream(int n, std::span<uint16_t> destination, ProgressBar *progress);
+    void ReceiveStream(int n, std::span<uint8_t> destination, ProgressBar *progress);
+    // PIC18 table bytes from address (0x0C after the table pointer).
+    void TableRead(uint32_t address, int n, std::span<uint8_t> destination, ProgressBar *progress);
+
     template <typename F> void Send(F command)
     {
         if (failed_) return;
@@ -84,6 +98,7 @@ private:
 
     Link link_;
     bool failed_ = false;
+    long missing_ = 0;
     bool inProgramMode_ = false;
     int entryMode_ = 0;
 };

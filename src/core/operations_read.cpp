@@ -22,20 +22,22 @@ uint32_t ConfigWordAddress(const TDeviceSpec &device)
     return device.Is12Bit() ? Config12BitWord : device.ConfigAddress1;
 }
 
-// Reads the whole PIC10/12/16 chip into image; false when anything the
-// programmer should have sent did not arrive.
+// Reads the whole chip into image; false when anything the programmer
+// should have confirmed or sent did not come.
 bool ReadWordImage(OperationContext &ctx, const TDeviceSpec &device, WordImage &image, ProgressBar *progress)
 {
-    Link link{ctx.port, ctx.cmd, ctx.ui};
-    const int missing = ReadDeviceMemories(link, device, image, progress);
-    return missing == 0 && link.missing == 0 && ctx.cmd.Status == StatusOk;
+    Wire wire(ctx);
+    if (wire.ReadChip(device, image, progress)) return true;
+    wire.Abandon();
+    return false;
 }
 
 bool ReadImage18(OperationContext &ctx, const TDeviceSpec18 &device, MemoryBuffer &image, ProgressBar *progress)
 {
-    Link link{ctx.port, ctx.cmd, ctx.ui};
-    const int missing = ReadDeviceMemories18(link, device, image, progress);
-    return missing == 0 && link.missing == 0 && ctx.cmd.Status == StatusOk;
+    Wire wire(ctx);
+    if (wire.ReadChip18(device, image, progress)) return true;
+    wire.Abandon();
+    return false;
 }
 
 // A PIC18 image sized for the device and erased, for what the chip sends.

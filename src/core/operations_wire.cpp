@@ -215,3 +215,127 @@ void Wire::BulkErase18(uint16_t key, uint8_t wait)
     Instr18(Pic18CoreInstruction, Pic18Nop, 0, 0);
     Instr18(Pic18CoreInstruction, Pic18Nop, 1, wait);
 }
+
+// ---- whole-chip reads ----
+
+void Wire::Stream(uint8_t readCommand, int n)
+{
+    Send([&] {
+        link_.cmd.Args[0] = readCommand;
+        link_.cmd.Count = static_cast<uint16_t>(n);
+        link_.cmd.Code = cmdIcspStream;
+        ExecuteCommand(link_.port, link_.cmd);
+    });
+}
+
+void Wire::ReceiveStream(int n, std::span<uint16_t> destination, ProgressBar *progress)
+{
+    // Only a confirmed stream command makes the programmer send anything.
+    if (!failed_) missing_ += ReceiveWords(link_, n, destination, progress);
+}
+
+void Wire::ReceiveStream(int n, std::span<uint8_t> destination, ProgressBar *progress)
+{
+    if (!failed_) missing_ += ReceiveBytes(link_, n, destination, progress);
+}
+
+bool Wire::ReadChip(const TDeviceSpec &device, std::span<uint16_t, WordImageSize> image, ProgressBar *progress)
+{
+    const long missingBefore = missing_;
+    Enter(device.EntryMode);
+    if (device.Is12Bit()) Inc();
+    const int n = static_cast<int>(device.ProgramSize) + 8;
+    if (!link_.ui.SmallBlock()) {
+        Stream(4, n);
+        ReceiveStream(n, image, progress);
+    } else {
+        // 16-word blocks, one more than n needs; the words past n land in
+        // the image too, which has room for them.
+        if (progress) progress->SetRange(0, n);
+        for (int k = 0; k <= n / 16 && !failed_; ++k) {
+            Stream(4, 16);
+            const std::span<uint16_t> block(image.subspan(static_cast<size_t>(16 * k), 16));
+            for (size_t i = 0; i < block.size() && !failed_; ++i) {
+                ReceiveStream(1, block.subspan(i, 1), nullptr);
+                if (progress) progress->StepIt();
+            }
+        }
+        if (progress) progress->SetPosition(0);
+    }
+    for (int i = 0; i < n; ++i) image[static_cast<size_t>(i)] &= device.BlankWord;
+    Exit(device.EntryMode);
+
+    if (device.EEDataSize != 0) {
+        Enter(device.EntryMode);
+        const int m = static_cast<int>(device.EEDataSize);
+        const std::span<uint16_t> ee = image.subspan(EEDataAreaStart, device.EEDataSize);
+        Stream(5, m);
+        ReceiveStream(m, ee, progress);
+        for (uint16_t &w : ee) w &= 0x00FF;
+        if (progress) progress->SetPosition(0);
+        Exit(device.EntryMode);
+    }
+
+    Enter(device.EntryMode);
+    if (device.Is12Bit()) {
+        const uint16_t word = ReadWord();
+        if (!failed_) image[Config12BitWord] = word & 0x0FFF;
+    } else {
+        LoadConf(0);
+        for (uint32_t i = 0; i < 16 && !failed_; ++i) {
+            const uint16_t word = ReadWord();
+            if (!failed_) image[ConfigAreaStart + i] = word & 0x3FFF;
+            Inc();
+        }
+    }
+    Exit(device.EntryMode);
+    return !failed_ && missing_ == missingBefore;
+}
+
+void Wire::TableRead(uint32_t address, int n, std::span<uint8_t> destination, ProgressBar *progress)
+{
+    // The table pointer leaves Status 0 when confirmed; the table-read
+    // command writes it only when it fails.
+    TablePointer(address);
+    Send([&] {
+        link_.cmd.Count = static_cast<uint16_t>(n);
+        link_.cmd.Code = cmdTableRead;
+        ExecuteCommand(link_.port, link_.cmd);
+    });
+    ReceiveStream(n, destination, progress);
+}
+
+bool Wire::ReadChip18(const TDeviceSpec18 &device, MemoryBuffer &image, ProgressBar *progress)
+{
+    const long missingBefore = missing_;
+    image.Fit(device);
+    Enter(0);
+    const int size = static_cast<int>(device.ProgramSize);
+    const std::span<uint8_t> program(image.Program18);
+    if (!link_.ui.SmallBlock()) {
+        TableRead(0, size, program, progress);
+    } else {
+        const int blocks = size / 256;
+        if (progress) progress->SetRange(0, blocks);
+        for (int k = 0; k < blocks && !failed_; ++k) {
+            TableRead(256u * static_cast<uint32_t>(k), 256, program.subspan(256u * static_cast<size_t>(k), 256),
+                      nullptr);
+            if (progress) progress->StepIt();
+        }
+        if (progress) progress->SetPosition(0);
+        missing_ += size % 256; // never asked for
+    }
+    if (device.EEDataSize != 0) {
+        EeAddress(0);
+        Send([&] {
+            link_.cmd.Count = static_cast<uint16_t>(device.EEDataSize);
+            link_.cmd.Code = cmdEeRead;
+            ExecuteCommand(link_.port, link_.cmd);
+        });
+        ReceiveStream(static_cast<int>(device.EEDataSize), image.EEData18, progress);
+    }
+    TableRead(0x200000, 16, image.Id18, progress);
+    TableRead(0x300000, 14, image.Config18, progress);
+    Exit(0);
+    return !failed_ && missing_ == missingBefore;
+}
