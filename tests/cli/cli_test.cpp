@@ -1,0 +1,422 @@
+// tarnvik-cli as a user runs it: a separate process talking to tarnbox-sim
+// on a pseudo-terminal, judged by its exit status, its output and the files
+// it writes.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "DeviceSpec.h"
+#include "buffer.h"
+#include "dump.h"
+#include "hex.h"
+
+namespace {
+
+const std::string Fixtures = TARNVIK_HEX_FIXTURES;
+
+// Per process: CTest may run the cases of this file side by side.
+std::string Temp(const std::string &name)
+{
+    return testing::TempDir() + "cli_" + std::to_string(getpid()) + "_" + name;
+}
+
+std::string ReadText(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+class SimProcess {
+public:
+    explicit SimProcess(std::vector<std::string> args)
+    {
+        int out[2];
+        if (pipe(out) != 0) return;
+        pid_ = fork();
+        if (pid_ == 0) {
+            dup2(out[1], STDOUT_FILENO);
+            close(out[0]);
+            close(out[1]);
+            std::vector<char *> argv{const_cast<char *>(TARNBOX_SIM_PROGRAM)};
+            for (std::string &a : args) argv.push_back(a.data());
+            argv.push_back(nullptr);
+            execv(TARNBOX_SIM_PROGRAM, argv.data());
+            _exit(127);
+        }
+        close(out[1]);
+        stdout_ = fdopen(out[0], "r");
+        char line[512] = {};
+        if (stdout_ && std::fgets(line, sizeof line, stdout_)) {
+            path_ = line;
+            while (!path_.empty() && (path_.back() == '\n' || path_.back() == '\r')) path_.pop_back();
+        }
+    }
+    ~SimProcess()
+    {
+        if (pid_ > 0) {
+            kill(pid_, SIGTERM);
+            waitpid(pid_, nullptr, 0);
+        }
+        if (stdout_) std::fclose(stdout_);
+    }
+    const std::string &Path() const { return path_; }
+
+private:
+    pid_t pid_ = -1;
+    FILE *stdout_ = nullptr;
+    std::string path_;
+};
+
+struct CliResult {
+    int status = -1;
+    std::string out;
+    std::string err;
+
+    std::vector<std::string> Lines() const
+    {
+        std::vector<std::string> lines;
+        std::istringstream in(out);
+        for (std::string line; std::getline(in, line);) lines.push_back(line);
+        return lines;
+    }
+    std::string LastLine() const
+    {
+        const auto lines = Lines();
+        return lines.empty() ? std::string() : lines.back();
+    }
+    bool Says(const std::string &text) const { return out.find(text) != std::string::npos; }
+};
+
+// Runs tarnvik-cli with a settings file of the test's own, so that nothing
+// of the machine's settings (its ports, its saved device) leaks in.
+CliResult RunCli(std::vector<std::string> args, const std::string &settingsText = "")
+{
+    const std::string settings = Temp("settings.ini");
+    std::ofstream(settings, std::ios::trunc) << settingsText;
+    const std::string outPath = Temp("stdout"), errPath = Temp("stderr");
+    args.insert(args.begin(), {"--settings", settings});
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        dup2(out, STDOUT_FILENO);
+        dup2(err, STDERR_FILENO);
+        std::vector<char *> argv{const_cast<char *>(TARNVIK_CLI_PROGRAM)};
+        for (std::string &a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        execv(TARNVIK_CLI_PROGRAM, argv.data());
+        _exit(127);
+    }
+    CliResult result;
+    int status = 0;
+    waitpid(pid, &status, 0);
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    result.out = ReadText(outPath);
+    result.err = ReadText(errPath);
+    return result;
+}
+
+// The image a file gives a device, loaded by the core's own reader.
+MemoryBuffer Image(const std::string &path, bool pic18, int index)
+{
+    MemoryBuffer buffer;
+    LoadOutcome outcome;
+    outcome.Device = {pic18, index};
+    if (pic18)
+        buffer.Clear(DeviceTable18[static_cast<size_t>(index)]);
+    else
+        buffer.Clear(DeviceTable[static_cast<size_t>(index)]);
+    LoadNewFile(path, buffer, false, outcome);
+    return buffer;
+}
+
+struct DeviceCase {
+    const char *name;
+    const char *fixture;
+};
+
+void PrintTo(const DeviceCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
+class CliRoundTrip : public testing::TestWithParam<DeviceCase> {};
+
+} // namespace
+
+TEST_P(CliRoundTrip, ProgramVerifyReadEraseBlank)
+{
+    const DeviceCase c = GetParam();
+    const std::string source = Fixtures + "/" + c.fixture;
+    SimProcess sim({"--chip", c.name});
+    ASSERT_FALSE(sim.Path().empty());
+    const std::vector<std::string> base{"-p", sim.Path(), "-d", c.name};
+    auto run = [&](std::vector<std::string> more) {
+        std::vector<std::string> args = base;
+        args.insert(args.end(), more.begin(), more.end());
+        return RunCli(args);
+    };
+
+    CliResult r = run({"program", source});
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_TRUE(r.Says("ファイル \"" + std::string(c.fixture) + "\" をロードしました。")) << r.out;
+    EXPECT_EQ(r.LastLine(), "ベリファイOK。一致しました。") << r.out;
+
+    r = run({"verify", source});
+    EXPECT_EQ(r.status, 0) << r.out;
+
+    // Read back and compare with the source image: every word or byte the
+    // source sets must come back from the chip as it was written.
+    const std::string back = Temp(std::string("back_") + c.fixture);
+    r = run({"read", back});
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_EQ(r.LastLine(), " \"" + back.substr(back.find_last_of('/') + 1) + "\" にセーブしました。");
+    int index = -1;
+    bool pic18 = false;
+    for (int i = 1; i < DeviceTableSize; ++i)
+        if (std::string(DeviceTable[i].Name) == c.name) index = i;
+    for (int i = 1; i < DeviceTable18Size && index < 0; ++i)
+        if (std::string(DeviceTable18[i].Name) == c.name) index = i, pic18 = true;
+    ASSERT_GE(index, 0);
+    const MemoryBuffer want = Image(source, pic18, index);
+    const MemoryBuffer got = Image(back, pic18, index);
+    if (pic18) {
+        EXPECT_EQ(got.Program18, want.Program18);
+        EXPECT_EQ(got.EEData18, want.EEData18);
+        EXPECT_EQ(got.Id18[0], want.Id18[0]);
+        const TDeviceSpec18 &d = DeviceTable18[static_cast<size_t>(index)];
+        for (int k = 0; k < 14; ++k)
+            EXPECT_EQ(got.Config18[k] & d.ConfigMask[k], want.Config18[k] & d.ConfigMask[k]) << "CONFIG byte " << k;
+    } else {
+        const TDeviceSpec &d = DeviceTable[static_cast<size_t>(index)];
+        for (uint32_t a = 0; a < d.ProgramSize; ++a) {
+            // The last word of a part with its calibration there is the
+            // chip's own, not the file's.
+            if (a == d.CalibAddress1 || a == d.CalibAddress2) continue;
+            ASSERT_EQ(got.Words[a], want.Words[a]) << "program word " << a;
+        }
+        for (uint32_t a = 0; a < d.EEDataSize; ++a)
+            ASSERT_EQ(got.Words[EEDataAreaStart + a] & 0xFF, want.Words[EEDataAreaStart + a] & 0xFF) << "EEData " << a;
+        const uint32_t config = d.ConfigAddress1 >= ConfigAreaStart ? d.ConfigAddress1 : Config12BitWord;
+        EXPECT_EQ(got.Words[config] & d.ConfigMask1, want.Words[config] & d.ConfigMask1);
+    }
+
+    r = run({"erase"});
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(r.LastLine(), "消去OK。　デバイスはブランクです。");
+    r = run({"blank"});
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(r.LastLine(), "デバイスはブランクです。");
+
+    // The erased chip no longer holds the file: a negative result.
+    r = run({"verify", source});
+    EXPECT_EQ(r.status, 1) << r.out;
+    EXPECT_EQ(r.LastLine(), " !! 一致しません。");
+}
+
+INSTANTIATE_TEST_SUITE_P(BothFamilies, CliRoundTrip,
+                         testing::Values(DeviceCase{"PIC16F877A", "p16f877a.hex"},
+                                         DeviceCase{"PIC12F675", "p12f675.hex"},
+                                         DeviceCase{"PIC10F200", "p10f200.hex"},
+                                         DeviceCase{"PIC18F4550", "p18f4550.hex"}),
+                         [](const testing::TestParamInfo<DeviceCase> &info) { return std::string(info.param.name); });
+
+TEST(Cli, ProgramWithEraseFirstOverwritesAnOldImage)
+{
+    // The chip starts with another program; --erase clears it before the
+    // file is written, so the verify passes.
+    SimProcess sim({"--chip", "PIC16F877A", "--hex", Fixtures + "/p12f675.hex"});
+    ASSERT_FALSE(sim.Path().empty());
+    const CliResult r =
+        RunCli({"-p", sim.Path(), "-d", "pic16f877a", "program", "--erase", Fixtures + "/p16f877a.hex"});
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_TRUE(r.Says("デバイスはブランクです。")) << r.out;
+    EXPECT_EQ(r.LastLine(), "ベリファイOK。一致しました。");
+}
+
+TEST(Cli, EraseKeepsOrReplacesTheCalibrationWord)
+{
+    SimProcess sim({"--chip", "PIC12F675", "--calib", "3450"});
+    ASSERT_FALSE(sim.Path().empty());
+    const std::vector<std::string> base{"-p", sim.Path(), "-d", "PIC12F675"};
+    const int index = FindDevice("PIC12F675");
+    const uint16_t calib = DeviceTable[static_cast<size_t>(index)].CalibAddress1;
+    const std::string back = Temp("calib.hex");
+
+    auto args = [&](std::vector<std::string> more) {
+        std::vector<std::string> a = base;
+        a.insert(a.end(), more.begin(), more.end());
+        return a;
+    };
+    ASSERT_EQ(RunCli(args({"program", Fixtures + "/p12f675.hex"})).status, 0);
+    ASSERT_EQ(RunCli(args({"erase"})).status, 0);
+    ASSERT_EQ(RunCli(args({"read", back})).status, 0);
+    EXPECT_EQ(Image(back, false, index).Words[calib], 0x3450);
+
+    const CliResult r = RunCli(args({"erase", "--cal1", "3480"}));
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_TRUE(r.Says("!キャリブレーションデータは入力値に置き換わりました。")) << r.out;
+    ASSERT_EQ(RunCli(args({"read", back})).status, 0);
+    EXPECT_EQ(Image(back, false, index).Words[calib], 0x3480);
+}
+
+TEST(Cli, RefusedChecksExitWithTwoAndTheirTexts)
+{
+    {
+        // Another chip in the socket than the one chosen.
+        SimProcess sim({"--chip", "PIC16F628A"});
+        const CliResult r = RunCli({"-p", sim.Path(), "-d", "PIC16F877A", "program", Fixtures + "/p16f877a.hex"});
+        EXPECT_EQ(r.status, 2);
+        EXPECT_TRUE(r.Says("DEVICEIDが異なります。")) << r.out;
+        EXPECT_EQ(r.LastLine(), " !! DEVICE-IDが異なります。");
+    }
+    {
+        // A board that answers nothing.
+        SimProcess sim({"--silent"});
+        const CliResult r = RunCli({"-p", sim.Path(), "-d", "PIC16F877A", "blank"});
+        EXPECT_EQ(r.status, 2);
+        EXPECT_TRUE(r.Says("にプログラマーの接続を確認できませんでした。")) << r.out;
+        EXPECT_EQ(r.LastLine(), " !! 接続を確認してください");
+    }
+    {
+        // No programmer at all: the port does not exist.
+        const CliResult r = RunCli({"-p", "/nonexistent/tty", "-d", "PIC16F877A", "erase"});
+        EXPECT_EQ(r.status, 2);
+        EXPECT_TRUE(r.Says("COMポートがオープンされていません。")) << r.out;
+        EXPECT_EQ(r.LastLine(), " !! 接続を確認してポートをオープンしてください。");
+        EXPECT_NE(r.err.find("/nonexistent/tty"), std::string::npos) << r.err;
+    }
+    {
+        // No device chosen and none saved in the settings.
+        SimProcess sim({});
+        const CliResult r = RunCli({"-p", sim.Path(), "blank"});
+        EXPECT_EQ(r.status, 2);
+        EXPECT_EQ(r.LastLine(), " !! デバイスを選択してください。");
+    }
+}
+
+TEST(Cli, HangupMidProgramIsALinkFailure)
+{
+    // The board goes away a few hundred bytes into the program; a generous
+    // CTest time-out guards against a command that waits once per word.
+    SimProcess sim({"--chip", "PIC16F877A", "--fault", "hangup-after=400"});
+    const CliResult r = RunCli({"-p", sim.Path(), "-d", "PIC16F877A", "program", Fixtures + "/p16f877a.hex"});
+    EXPECT_EQ(r.status, 1) << r.out;
+    EXPECT_TRUE(r.Says("プログラマーからの応答が途切れました。")) << r.out;
+    EXPECT_FALSE(r.Says("ベリファイOK")) << r.out;
+}
+
+TEST(Cli, FileErrorsExitWithThree)
+{
+    const CliResult missing = RunCli({"-d", "PIC16F877A", "dump", Temp("no-such-file.hex")});
+    EXPECT_EQ(missing.status, 3);
+    EXPECT_NE(missing.err.find("no-such-file.hex"), std::string::npos) << missing.err;
+    EXPECT_FALSE(missing.Says("をロードしました")) << missing.out;
+
+    SimProcess sim({"--chip", "PIC16F877A"});
+    const CliResult unwritable = RunCli({"-p", sim.Path(), "-d", "PIC16F877A", "read", "/nonexistent/dir/x.hex"});
+    EXPECT_EQ(unwritable.status, 3);
+    EXPECT_FALSE(unwritable.Says("にセーブしました")) << unwritable.out;
+}
+
+TEST(Cli, AutoSelectTakesTheDeviceFromTheFile)
+{
+    const std::string file = Temp("tagged.hex");
+    std::ofstream(file) << ";PIC12F675\n:0400000001020304F2\n:00000001FF\n";
+    SimProcess sim({"--chip", "PIC12F675"});
+    CliResult r = RunCli({"-p", sim.Path(), "--auto-select", "program", file});
+    EXPECT_EQ(r.status, 0) << r.out;
+    // Without the flag, the settings file's device is the one checked.
+    r = RunCli({"-p", sim.Path(), "program", file}, "[device]\ngroup=PIC16\nname=PIC16F877A\n");
+    EXPECT_EQ(r.status, 2) << r.out;
+    EXPECT_EQ(r.LastLine(), " !! DEVICE-IDが異なります。");
+}
+
+TEST(Cli, PortsShowsEachPortsState)
+{
+    SimProcess board({"--chip", "PIC16F877A"});
+    SimProcess silent({"--silent"});
+    std::string settings = "[ports]\ncom2=" + silent.Path() + "\ncom3=" + board.Path() + "\n";
+    for (int n : {1, 4, 5, 6, 7, 8, 9, 10})
+        settings += "com" + std::to_string(n) + "=/nonexistent/tty" + std::to_string(n) + "\n";
+    const CliResult r = RunCli({"ports"}, settings);
+    EXPECT_EQ(r.status, 0) << r.out;
+    const auto lines = r.Lines();
+    ASSERT_EQ(lines.size(), 10u) << r.out;
+    EXPECT_EQ(lines[0].rfind("COM1  使用不可", 0), 0u) << lines[0];
+    EXPECT_EQ(lines[1].rfind("COM2  未接続", 0), 0u) << lines[1];
+    EXPECT_EQ(lines[2].rfind("COM3  Tarnbox", 0), 0u) << lines[2];
+    EXPECT_EQ(lines[9].rfind("COM10 使用不可", 0), 0u) << lines[9];
+
+    // Without -p the command finds the programmer the same way.
+    const CliResult blank = RunCli({"-d", "PIC16F877A", "-v", "blank"}, settings);
+    EXPECT_EQ(blank.status, 0) << blank.out;
+    EXPECT_TRUE(blank.Says("COM3をオープンしました。")) << blank.out;
+}
+
+TEST(Cli, VersionAndIdentify)
+{
+    SimProcess sim({"--chip", "PIC18F4550"});
+    CliResult r = RunCli({"-p", sim.Path(), "version"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(r.Says("コントローラバージョン Vexa")) << r.out;
+    r = RunCli({"-p", sim.Path(), "identify"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(r.Says("PIC18F4550")) << r.out;
+
+    SimProcess empty({"--chip", "none"});
+    r = RunCli({"-p", empty.Path(), "identify"});
+    EXPECT_EQ(r.status, 1) << r.out;
+}
+
+TEST(Cli, DumpPrintsTheWindowsViews)
+{
+    const std::string file = Fixtures + "/p16f877a.hex";
+    const CliResult r = RunCli({"-q", "-d", "PIC16F877A", "dump", file});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const int index = FindDevice("PIC16F877A");
+    const MemoryBuffer image = Image(file, false, index);
+    const TDeviceSpec &d = DeviceTable[static_cast<size_t>(index)];
+    EXPECT_TRUE(r.Says(ProgramDumpHeader(false) + "\n" + ProgramDumpText(image, d) + "\n"));
+    EXPECT_TRUE(r.Says(DataDumpText(image, d)));
+    EXPECT_TRUE(r.Says(ConfigDumpText(image, d)));
+}
+
+TEST(Cli, HelpAndBadUsage)
+{
+    const CliResult help = RunCli({"--help"});
+    EXPECT_EQ(help.status, 0);
+    for (const char *word : {"ports", "version", "devices", "identify", "read", "program", "verify", "erase", "blank",
+                             "dump", "--port", "--device", "--auto-select", "--erase", "--no-verify", "--small-block",
+                             "--verify-user-id", "--save-all", "--cal1", "--cal2", "--settings", "--quiet",
+                             "--verbose", "Exit status"})
+        EXPECT_TRUE(help.Says(word)) << word;
+
+    EXPECT_EQ(RunCli({}).status, 2);
+    EXPECT_EQ(RunCli({"frobnicate"}).status, 2);
+    EXPECT_EQ(RunCli({"read"}).status, 2);
+    EXPECT_EQ(RunCli({"--port"}).status, 2);
+    EXPECT_EQ(RunCli({"-d", "PIC99X"}, "").status, 2);
+    EXPECT_EQ(RunCli({"erase", "--cal1", "12G4", "-d", "PIC12F675"}).status, 2);
+    // Options that would be silently ignored are refused.
+    EXPECT_EQ(RunCli({"blank", "--cal1", "1234"}).status, 2);
+    EXPECT_EQ(RunCli({"verify", "--no-verify", "x.hex"}).status, 2);
+    // A part without calibration words cannot have them replaced.
+    EXPECT_EQ(RunCli({"-d", "PIC16F877A", "erase", "--cal1", "1234"}).status, 2);
+
+    const CliResult devices = RunCli({"devices"});
+    EXPECT_EQ(devices.status, 0);
+    EXPECT_EQ(devices.Lines().size(), static_cast<size_t>(DeviceTableSize - 1 + DeviceTable18Size - 1));
+    EXPECT_FALSE(devices.Says("<PIC")) << "the family switch rows are no devices";
+}
