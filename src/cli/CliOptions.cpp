@@ -126,7 +126,8 @@ bool ParseCommandLine(const std::vector<std::string> &args, CliOptions &options,
     }
     const size_t wanted = found->takesFile ? 2 : 1;
     if (operands.size() != wanted) {
-        error = std::string(found->name) + (found->takesFile ? " needs exactly one FILE.hex" : " takes no argument");
+        error = std::string(found->name) +
+                (found->takesFile ? " needs exactly one FILE.hex" : " takes no argument");
         return false;
     }
     options.command = found->command;

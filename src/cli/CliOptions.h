@@ -6,23 +6,36 @@
 #include <string>
 #include <vector>
 
-enum class CliCommand { None, Help, Ports, Version, Devices, Identify, Read, Program, Verify, Erase, Blank, Dump };
+enum class CliCommand {
+    None,
+    Help,
+    Ports,
+    Version,
+    Devices,
+    Identify,
+    Read,
+    Program,
+    Verify,
+    Erase,
+    Blank,
+    Dump
+};
 
 enum class Verbosity { Quiet, Normal, Verbose };
 
 struct CliOptions {
     CliCommand command = CliCommand::None;
-    std::string file;        // the HEX file of read, program, verify and dump
-    std::string port;        // -p: "COM3" or a device path; empty = settings or probe
-    std::string device;      // -d: catalogue name; empty = the settings file's device
-    std::string settings;    // --settings: empty = the window's settings file
+    std::string file;     // the HEX file of read, program, verify and dump
+    std::string port;     // -p: "COM3" or a device path; empty = settings or probe
+    std::string device;   // -d: catalogue name; empty = the settings file's device
+    std::string settings; // --settings: empty = the window's settings file
     bool autoSelect = false;
-    bool erase = false;      // program: erase and blank-check first
-    bool verify = true;      // program: verify afterwards
+    bool erase = false; // program: erase and blank-check first
+    bool verify = true; // program: verify afterwards
     bool smallBlock = false;
     bool verifyUserId = false;
     bool saveAll = false;
-    std::string cal1, cal2;  // erase: replacement calibration words, 4 hex digits each
+    std::string cal1, cal2; // erase: replacement calibration words, 4 hex digits each
     Verbosity verbosity = Verbosity::Normal;
 };
 

@@ -34,7 +34,8 @@ DeviceSelection FindCatalogueDevice(const std::string &name)
 
 std::string DeviceName(bool pic18, int index)
 {
-    return pic18 ? DeviceTable18[static_cast<size_t>(index)].Name : DeviceTable[static_cast<size_t>(index)].Name;
+    return pic18 ? DeviceTable18[static_cast<size_t>(index)].Name
+                 : DeviceTable[static_cast<size_t>(index)].Name;
 }
 
 // "COM1" ... "COM10" in any letter case; 0 for anything else.
@@ -67,7 +68,8 @@ std::string WindowSettingsPath()
 }
 
 CliSession::CliSession(const CliOptions &options, TerminalFrontEnd &ui)
-    : options_(options), ui_(ui), settings_(options.settings.empty() ? WindowSettingsPath() : options.settings),
+    : options_(options), ui_(ui),
+      settings_(options.settings.empty() ? WindowSettingsPath() : options.settings),
       port_(MakePosixSerialBackend(),
             [this](const std::string &name) {
                 if (!pathName_.empty() && name == pathName_) return pathOverride_;
@@ -119,7 +121,8 @@ ModemOptions CliSession::Modem() const
         modem.rtsOn = settings_.ReadInteger("rts-dtr", "rts", 0) == 1;
         modem.dtrOn = settings_.ReadInteger("rts-dtr", "dtr", 0) == 1;
         int wait = 200;
-        if (ParseProfileInteger(TrimBlanks(settings_.ReadString("rts-dtr", "wait", " 200")), wait) && wait >= 0)
+        if (ParseProfileInteger(TrimBlanks(settings_.ReadString("rts-dtr", "wait", " 200")), wait) &&
+            wait >= 0)
             modem.waitMs = wait;
     }
     return modem;
@@ -256,18 +259,39 @@ int CliSession::Run()
     int status = ExitSuccess;
     try {
         switch (options_.command) {
-        case CliCommand::Ports: status = Ports(); break;
-        case CliCommand::Version: status = Version(); break;
-        case CliCommand::Devices: status = Devices(); break;
-        case CliCommand::Identify: status = Identify(); break;
-        case CliCommand::Read: status = Read(); break;
-        case CliCommand::Program: status = Program(); break;
-        case CliCommand::Verify: status = Verify(); break;
-        case CliCommand::Erase: status = Erase(); break;
-        case CliCommand::Blank: status = Blank(); break;
-        case CliCommand::Dump: status = Dump(); break;
+        case CliCommand::Ports:
+            status = Ports();
+            break;
+        case CliCommand::Version:
+            status = Version();
+            break;
+        case CliCommand::Devices:
+            status = Devices();
+            break;
+        case CliCommand::Identify:
+            status = Identify();
+            break;
+        case CliCommand::Read:
+            status = Read();
+            break;
+        case CliCommand::Program:
+            status = Program();
+            break;
+        case CliCommand::Verify:
+            status = Verify();
+            break;
+        case CliCommand::Erase:
+            status = Erase();
+            break;
+        case CliCommand::Blank:
+            status = Blank();
+            break;
+        case CliCommand::Dump:
+            status = Dump();
+            break;
         case CliCommand::Help:
-        case CliCommand::None: break;
+        case CliCommand::None:
+            break;
         }
     } catch (const HexFileError &e) {
         // The file's failure ends the command: a status written before it
@@ -328,15 +352,15 @@ int CliSession::Devices()
     char line[160];
     for (int i = 1; i < DeviceTableSize; ++i) {
         const TDeviceSpec &d = DeviceTable[static_cast<size_t>(i)];
-        std::snprintf(line, sizeof line, "%-12s %-6s program %6u words  EEData %4u bytes  DEVICE-ID %s", d.Name,
-                      d.Is12Bit() ? "12-bit" : "14-bit", d.ProgramSize, d.EEDataSize,
+        std::snprintf(line, sizeof line, "%-12s %-6s program %6u words  EEData %4u bytes  DEVICE-ID %s",
+                      d.Name, d.Is12Bit() ? "12-bit" : "14-bit", d.ProgramSize, d.EEDataSize,
                       d.DeviceId ? Hex(d.DeviceId, 4).c_str() : "----");
         ui_.Print(line);
     }
     for (int i = 1; i < DeviceTable18Size; ++i) {
         const TDeviceSpec18 &d = DeviceTable18[static_cast<size_t>(i)];
-        std::snprintf(line, sizeof line, "%-12s %-6s program %6u bytes  EEData %4u bytes  DEVICE-ID %s", d.Name,
-                      "PIC18", d.ProgramSize, d.EEDataSize, Hex(d.DeviceId, 4).c_str());
+        std::snprintf(line, sizeof line, "%-12s %-6s program %6u bytes  EEData %4u bytes  DEVICE-ID %s",
+                      d.Name, "PIC18", d.ProgramSize, d.EEDataSize, Hex(d.DeviceId, 4).c_str());
         ui_.Print(line);
     }
     return ExitSuccess;
@@ -357,7 +381,8 @@ int CliSession::Identify()
     }
     for (const ChipIdentity &chip : found) {
         std::string names;
-        for (int row : chip.Rows) names += (names.empty() ? "" : ", ") + DeviceName(chip.Pic18, row);
+        for (int row : chip.Rows)
+            names += (names.empty() ? "" : ", ") + DeviceName(chip.Pic18, row);
         ui_.Print("DEVICE-ID " + Hex(chip.Id, 4) + (chip.Pic18 ? " (PIC18)  " : " (PIC10/12/16)  ") +
                   (names.empty() ? "-" : names));
     }

@@ -33,7 +33,8 @@ void TerminalProgress::Draw()
 {
     if (!enabled_) return;
     const int span = maximum_ - minimum_;
-    int cells = span > 0 ? static_cast<int>(static_cast<long long>(position_ - minimum_) * BarCells / span) : 0;
+    int cells =
+        span > 0 ? static_cast<int>(static_cast<long long>(position_ - minimum_) * BarCells / span) : 0;
     cells = cells < 0 ? 0 : (cells > BarCells ? BarCells : cells);
     // Redrawing for every unit would flood a slow terminal; only a change
     // of the filled width is drawn.
@@ -52,8 +53,10 @@ void TerminalProgress::Clear()
     drawnWidth_ = -1;
 }
 
-TerminalFrontEnd::TerminalFrontEnd(const CliOptions &options, FILE *out, FILE *progressOut, bool progressIsTerminal)
-    : options_(options), out_(out), bar_(progressOut, progressIsTerminal && options.verbosity != Verbosity::Quiet),
+TerminalFrontEnd::TerminalFrontEnd(const CliOptions &options, FILE *out, FILE *progressOut,
+                                   bool progressIsTerminal)
+    : options_(options), out_(out),
+      bar_(progressOut, progressIsTerminal && options.verbosity != Verbosity::Quiet),
       calibChange_(!options.cal1.empty() || !options.cal2.empty())
 {
 }

@@ -19,7 +19,8 @@ PortState ProbePort(Link &link, const std::string &name, const ModemOptions &mod
     return state;
 }
 
-int ProbePorts(Link &link, int &found, const ModemOptions &modem, const std::function<void(int, PortState)> &onPort)
+int ProbePorts(Link &link, int &found, const ModemOptions &modem,
+               const std::function<void(int, PortState)> &onPort)
 {
     link.port.ClosePort();
     found = 0;

@@ -26,12 +26,14 @@ std::vector<ChipIdentity> IdentifyChip(Link &link)
     for (int entryMode = 0; entryMode <= 1; ++entryMode) {
         const TDeviceSpec *reader = nullptr;
         for (int i = 1; i < DeviceTableSize && !reader; ++i)
-            if (DeviceTable[i].DeviceId != 0 && DeviceTable[i].EntryMode == entryMode) reader = &DeviceTable[i];
+            if (DeviceTable[i].DeviceId != 0 && DeviceTable[i].EntryMode == entryMode)
+                reader = &DeviceTable[i];
         if (!reader) continue;
         const uint16_t id = ReadDeviceId(link, *reader);
         if ((id & DeviceIdMask16) == 0) continue;
         bool seen = false;
-        for (const ChipIdentity &c : found) seen = seen || (!c.Pic18 && c.Id == id);
+        for (const ChipIdentity &c : found)
+            seen = seen || (!c.Pic18 && c.Id == id);
         if (!seen) found.push_back({false, id, DevicesWithId(false, id)});
     }
     if (CheckPic18Support(link) == 10) {

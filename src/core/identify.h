@@ -17,8 +17,8 @@ std::vector<int> DevicesWithId(bool pic18, uint16_t id);
 
 struct ChipIdentity {
     bool Pic18 = false;
-    uint16_t Id = 0;          // as read, revision bits included
-    std::vector<int> Rows;    // matching rows of that family's table
+    uint16_t Id = 0;       // as read, revision bits included
+    std::vector<int> Rows; // matching rows of that family's table
 };
 
 // Reads the DEVICE-ID at 0x2006 in both programming-mode entry forms of the

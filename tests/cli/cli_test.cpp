@@ -49,7 +49,8 @@ public:
             close(out[0]);
             close(out[1]);
             std::vector<char *> argv{const_cast<char *>(TARNBOX_SIM_PROGRAM)};
-            for (std::string &a : args) argv.push_back(a.data());
+            for (std::string &a : args)
+                argv.push_back(a.data());
             argv.push_back(nullptr);
             execv(TARNBOX_SIM_PROGRAM, argv.data());
             _exit(127);
@@ -59,7 +60,8 @@ public:
         char line[512] = {};
         if (stdout_ && std::fgets(line, sizeof line, stdout_)) {
             path_ = line;
-            while (!path_.empty() && (path_.back() == '\n' || path_.back() == '\r')) path_.pop_back();
+            while (!path_.empty() && (path_.back() == '\n' || path_.back() == '\r'))
+                path_.pop_back();
         }
     }
     ~SimProcess()
@@ -87,7 +89,8 @@ struct CliResult {
     {
         std::vector<std::string> lines;
         std::istringstream in(out);
-        for (std::string line; std::getline(in, line);) lines.push_back(line);
+        for (std::string line; std::getline(in, line);)
+            lines.push_back(line);
         return lines;
     }
     std::string LastLine() const
@@ -113,7 +116,8 @@ CliResult RunCli(std::vector<std::string> args, const std::string &settingsText 
         dup2(out, STDOUT_FILENO);
         dup2(err, STDERR_FILENO);
         std::vector<char *> argv{const_cast<char *>(TARNVIK_CLI_PROGRAM)};
-        for (std::string &a : args) argv.push_back(a.data());
+        for (std::string &a : args)
+            argv.push_back(a.data());
         argv.push_back(nullptr);
         execv(TARNVIK_CLI_PROGRAM, argv.data());
         _exit(127);
@@ -197,7 +201,8 @@ TEST_P(CliRoundTrip, ProgramVerifyReadEraseBlank)
         EXPECT_EQ(got.Id18[0], want.Id18[0]);
         const TDeviceSpec18 &d = DeviceTable18[static_cast<size_t>(index)];
         for (int k = 0; k < 14; ++k)
-            EXPECT_EQ(got.Config18[k] & d.ConfigMask[k], want.Config18[k] & d.ConfigMask[k]) << "CONFIG byte " << k;
+            EXPECT_EQ(got.Config18[k] & d.ConfigMask[k], want.Config18[k] & d.ConfigMask[k])
+                << "CONFIG byte " << k;
     } else {
         const TDeviceSpec &d = DeviceTable[static_cast<size_t>(index)];
         for (uint32_t a = 0; a < d.ProgramSize; ++a) {
@@ -207,7 +212,8 @@ TEST_P(CliRoundTrip, ProgramVerifyReadEraseBlank)
             ASSERT_EQ(got.Words[a], want.Words[a]) << "program word " << a;
         }
         for (uint32_t a = 0; a < d.EEDataSize; ++a)
-            ASSERT_EQ(got.Words[EEDataAreaStart + a] & 0xFF, want.Words[EEDataAreaStart + a] & 0xFF) << "EEData " << a;
+            ASSERT_EQ(got.Words[EEDataAreaStart + a] & 0xFF, want.Words[EEDataAreaStart + a] & 0xFF)
+                << "EEData " << a;
         const uint32_t config = d.ConfigAddress1 >= ConfigAreaStart ? d.ConfigAddress1 : Config12BitWord;
         EXPECT_EQ(got.Words[config] & d.ConfigMask1, want.Words[config] & d.ConfigMask1);
     }
@@ -225,12 +231,11 @@ TEST_P(CliRoundTrip, ProgramVerifyReadEraseBlank)
     EXPECT_EQ(r.LastLine(), " !! 一致しません。");
 }
 
-INSTANTIATE_TEST_SUITE_P(BothFamilies, CliRoundTrip,
-                         testing::Values(DeviceCase{"PIC16F877A", "p16f877a.hex"},
-                                         DeviceCase{"PIC12F675", "p12f675.hex"},
-                                         DeviceCase{"PIC10F200", "p10f200.hex"},
-                                         DeviceCase{"PIC18F4550", "p18f4550.hex"}),
-                         [](const testing::TestParamInfo<DeviceCase> &info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    BothFamilies, CliRoundTrip,
+    testing::Values(DeviceCase{"PIC16F877A", "p16f877a.hex"}, DeviceCase{"PIC12F675", "p12f675.hex"},
+                    DeviceCase{"PIC10F200", "p10f200.hex"}, DeviceCase{"PIC18F4550", "p18f4550.hex"}),
+    [](const testing::TestParamInfo<DeviceCase> &info) { return std::string(info.param.name); });
 
 TEST(Cli, ProgramWithEraseFirstOverwritesAnOldImage)
 {
@@ -276,7 +281,8 @@ TEST(Cli, RefusedChecksExitWithTwoAndTheirTexts)
     {
         // Another chip in the socket than the one chosen.
         SimProcess sim({"--chip", "PIC16F628A"});
-        const CliResult r = RunCli({"-p", sim.Path(), "-d", "PIC16F877A", "program", Fixtures + "/p16f877a.hex"});
+        const CliResult r =
+            RunCli({"-p", sim.Path(), "-d", "PIC16F877A", "program", Fixtures + "/p16f877a.hex"});
         EXPECT_EQ(r.status, 2);
         EXPECT_TRUE(r.Says("DEVICEIDが異なります。")) << r.out;
         EXPECT_EQ(r.LastLine(), " !! DEVICE-IDが異なります。");
@@ -325,7 +331,8 @@ TEST(Cli, FileErrorsExitWithThree)
     EXPECT_FALSE(missing.Says("をロードしました")) << missing.out;
 
     SimProcess sim({"--chip", "PIC16F877A"});
-    const CliResult unwritable = RunCli({"-p", sim.Path(), "-d", "PIC16F877A", "read", "/nonexistent/dir/x.hex"});
+    const CliResult unwritable =
+        RunCli({"-p", sim.Path(), "-d", "PIC16F877A", "read", "/nonexistent/dir/x.hex"});
     EXPECT_EQ(unwritable.status, 3);
     EXPECT_FALSE(unwritable.Says("にセーブしました")) << unwritable.out;
 }
@@ -397,10 +404,12 @@ TEST(Cli, HelpAndBadUsage)
 {
     const CliResult help = RunCli({"--help"});
     EXPECT_EQ(help.status, 0);
-    for (const char *word : {"ports", "version", "devices", "identify", "read", "program", "verify", "erase", "blank",
-                             "dump", "--port", "--device", "--auto-select", "--erase", "--no-verify", "--small-block",
-                             "--verify-user-id", "--save-all", "--cal1", "--cal2", "--settings", "--quiet",
-                             "--verbose", "Exit status"})
+    for (const char *word :
+         {"ports",         "version",          "devices",       "identify",   "read",
+          "program",       "verify",           "erase",         "blank",      "dump",
+          "--port",        "--device",         "--auto-select", "--erase",    "--no-verify",
+          "--small-block", "--verify-user-id", "--save-all",    "--cal1",     "--cal2",
+          "--settings",    "--quiet",          "--verbose",     "Exit status"})
         EXPECT_TRUE(help.Says(word)) << word;
 
     EXPECT_EQ(RunCli({}).status, 2);
