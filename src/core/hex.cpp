@@ -163,10 +163,12 @@ void ForEachHexFileLine(const std::string &path, const std::function<void(std::s
             if (std::ferror(file.get())) throw HexFileError(path, errno ? errno : EIO);
             break;
         }
+        // What is pending holds no line end, except perhaps a held-back CR.
+        size_t from = pending.empty() ? 0 : pending.size() - 1;
         pending.append(chunk, got);
         size_t consumed = 0;
         for (;;) {
-            size_t end = pending.find_first_of("\r\n", consumed);
+            size_t end = pending.find_first_of("\r\n", std::max(consumed, from));
             if (end == std::string::npos) break;
             if (pending[end] == '\r' && end + 1 == pending.size()) break;
             onLine(std::string_view(pending).substr(consumed, end - consumed));
