@@ -127,22 +127,6 @@ TEST(ProgramConfiguration, BlankBufferWritesOnlyIdsAndConfiguration)
     for (uint32_t i = 0; i < 4; ++i) EXPECT_EQ(rig.sim.Chip().Program(0x2000 + i), 0x000F);
 }
 
-TEST(ProgramConfiguration, SecondConfigurationWord)
-{
-    Rig rig("PIC16F88");
-    rig.buffer.Words[0x2007] = 0x3F10;
-    rig.buffer.Words[0x2008] = 0x3FFC;
-    ASSERT_EQ(ProgramDevice(rig.ctx, nullptr), 1);
-    const auto config = Entries(Decode(rig.sim.HostBytes())).back();
-    std::vector<const HostCommand *> cycles;
-    for (const HostCommand &c : config)
-        if (c.code == 0x05) cycles.push_back(&c);
-    ASSERT_EQ(cycles.size(), 6u);
-    for (size_t i = 4; i < 6; ++i) EXPECT_EQ(cycles[i]->args, (std::vector<uint8_t>{24, 23, 20}));
-    EXPECT_EQ(rig.sim.Chip().Program(0x2007), 0x3F10);
-    EXPECT_EQ(rig.sim.Chip().Program(0x2008), 0x3FFC);
-}
-
 TEST(ProgramPaths, ProtocolErrorOfTheProbeEndsQuietly)
 {
     SimOptions o = WithFirmware("PIC16F877A", RowWriteForms::Row08);
@@ -180,48 +164,6 @@ TEST(ProgramPic18, BlankBlocksSkippedAndEepromUpToItsLastByte)
     EXPECT_EQ(rig.sim.Chip().Eeprom(5), 0x55);
     EXPECT_EQ(rig.sim.Chip().Eeprom(3), 0xFF);
     EXPECT_EQ(VerifyDevice(rig.ctx, nullptr), 1);
-}
-
-// ---- read ----
-
-TEST(Read, Pic12F675IntoTheBuffer)
-{
-    Rig rig("PIC12F675");
-    rig.sim.Chip().Poke(0x0010, 0x3FFF & 0x1234);
-    rig.sim.Chip().SetEeprom(0x7F, 0x42);
-    rig.buffer.Words[0x2300] = 0x0123; // outside every read area
-    ASSERT_TRUE(ReadDevice(rig.ctx, &rig.ui.main));
-    EXPECT_EQ(rig.buffer.Words[0x0010], 0x1234);
-    EXPECT_EQ(rig.buffer.Words[0x03FF], rig.sim.Chip().Program(0x03FF));
-    EXPECT_EQ(rig.buffer.Words[EEDataAreaStart + 0x7F], 0x42);
-    EXPECT_EQ(rig.buffer.Words[0x2006] & 0x3FE0, 0x0FC0);
-    EXPECT_EQ(rig.buffer.Words[0x2300], 0x0123);
-    EXPECT_EQ(rig.ui.redraws, 1);
-    EXPECT_EQ(rig.ui.status, "デバイスからバッファに読み込みました。");
-    ASSERT_EQ(rig.ui.log.size(), 1u);
-    EXPECT_FALSE(rig.ui.log[0].showingMessages);
-    EXPECT_EQ(rig.ui.dialogStatus, "デバイスからバッファに読み込みました。") << "any bar reaches the dialog";
-    EXPECT_EQ(rig.ui.main.position, 0);
-}
-
-TEST(Read, TwelveBitConfigurationWordAndNoEeprom)
-{
-    Rig rig("PIC10F200");
-    rig.sim.Chip().Poke(0x0100, 0x0005);
-    rig.sim.Chip().Poke(Config12BitWord, 0x0FEB);
-    ASSERT_TRUE(ReadDevice(rig.ctx, nullptr));
-    EXPECT_EQ(rig.buffer.Words[0x0100], 0x0005);
-    EXPECT_EQ(rig.buffer.Words[0x0104], rig.sim.Chip().Program(0x0104));
-    EXPECT_EQ(rig.buffer.Words[Config12BitWord], 0x0FEB);
-    EXPECT_EQ(rig.ui.dialogStatus, "");
-    const auto entries = Entries(Decode(rig.sim.HostBytes()));
-    ASSERT_EQ(entries.size(), 2u);
-    ASSERT_EQ(Codes(entries[0]), (std::vector<uint8_t>{0x01, 0x07}));
-    EXPECT_EQ(Count(entries[0][1]), 264);
-
-    Rig rig18("PIC18F2450");
-    ASSERT_TRUE(ReadDevice(rig18.ctx, nullptr));
-    for (const HostCommand &c : Decode(rig18.sim.HostBytes())) EXPECT_NE(c.code, 0x0F);
 }
 
 } // namespace
