@@ -21,6 +21,10 @@ public:
     // Opens the device exclusively for reading and writing. On failure
     // returns false and fills error with the path and the system's reason.
     virtual bool Open(const std::string &path, std::string &error) = 0;
+    // The system's error number of the last failed Open (0 when the last
+    // Open succeeded or the backend has no such number). The window tells a
+    // refused permission apart from a missing device by it.
+    virtual int LastOpenErrno() const { return 0; }
     // Closes the device; false when the platform refused.
     virtual bool Close() = 0;
     virtual bool IsValid() const = 0;

@@ -29,12 +29,15 @@ public:
     bool Open(const std::string &path, std::string &error) override
     {
         if (fd_ >= 0) Close();
+        openErrno_ = 0;
         int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0) {
-            error = path + ": " + std::strerror(errno);
+            openErrno_ = errno;
+            error = path + ": " + std::strerror(openErrno_);
             return false;
         }
         if (!isatty(fd)) {
+            openErrno_ = ENOTTY;
             error = path + ": " + std::strerror(ENOTTY);
             ::close(fd);
             return false;
@@ -42,7 +45,8 @@ public:
         // TIOCEXCL keeps other users out, but root passes it; the advisory
         // lock stops a second copy of this program even then.
         if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-            error = path + ": " + std::strerror(errno == EWOULDBLOCK ? EBUSY : errno);
+            openErrno_ = errno == EWOULDBLOCK ? EBUSY : errno;
+            error = path + ": " + std::strerror(openErrno_);
             ::close(fd);
             return false;
         }
@@ -69,6 +73,7 @@ public:
     }
 
     bool IsValid() const override { return fd_ >= 0; }
+    int LastOpenErrno() const override { return openErrno_; }
 
     void ApplyLineSettings() override
     {
@@ -181,6 +186,7 @@ private:
     }
 
     int fd_ = -1;
+    int openErrno_ = 0;
     int readMs_ = SerialPort::DefaultTimeoutMs;
     int writeMs_ = SerialPort::DefaultTimeoutMs;
 };

@@ -146,13 +146,19 @@ TForm1::~TForm1()
 
 void TForm1::closeEvent(QCloseEvent *event)
 {
+    // A command still running would lose its port and buffer; the close
+    // follows once it has ended.
+    if (CloseMustWait()) {
+        event->ignore();
+        DeferClose();
+        return;
+    }
     bool canClose = true;
     FormCloseQuery(canClose);
-    if (!canClose) {
+    if (!canClose || !FormClose()) {
         event->ignore();
         return;
     }
-    FormClose();
     event->accept();
 }
 

@@ -184,10 +184,38 @@ public:
 
     // Close request: FormCloseQuery may refuse it (Small Box mode returns to
     // the normal window instead); FormClose then writes the settings and
-    // releases the port.
+    // releases the port, and returns false when the user chose to keep the
+    // program running after the settings could not be written.
     void FormCloseQuery(bool &canClose);
-    void FormClose();
+    bool FormClose();
     void FormDestroy();
+
+    // ---- settings file ----
+    // The options, modem lines, geometry and check boxes read at first show.
+    void ReadStartupSettings();
+    // Every key written at exit, in order; false at the first refused write
+    // (the rest are skipped).
+    bool WriteExitSettings();
+    static const QString WriteFailureText;
+    // A close that arrives while a command runs waits until it has ended.
+    bool CloseMustWait() const;
+    void DeferClose();
+    bool ClosePending = false;
+
+    // ---- programmer discovery ----
+    enum class PortLook { Probing, Unusable, Programmer, NoProgrammer };
+    // -1 no port opened, 0 a programmer answered (foundPort: the first such
+    // port), 1 ports opened but none answered. No port is open afterwards.
+    int ProbePorts(int &foundPort);
+    void StartupPortChoice();
+    // Opens a port with the Option page's modem-line choices.
+    int OpenPortNamed(const std::string &name);
+    ModemOptions CurrentModemOptions() const;
+    std::string VersionReply();
+    void SetPortLook(int n, PortLook look);
+    PortLook PortLookOf(int n) const { return portLooks_[n - 1]; }
+    // Each port button's tooltip names the device its COM name stands for.
+    void RefreshPortHints();
 
 public slots:
     void FormCreate();
@@ -275,7 +303,17 @@ private:
     QtProgressBar mainProgress_;
     QtProgressBar noDialogProgress_;
     QProgressBar *spareBar_ = nullptr;  // stands in while no dialog is attached
+
+    void ReportProbe(int result, int foundPort, bool choosePage);
+    void RetryPendingClose();
+    std::array<PortLook, 10> portLooks_{};
+    std::string deniedDevice_;          // the last open was refused this device
+    bool startupProbe_ = false;
 };
+
+// The log line for devices the user may not open: the user must join the
+// group (empty: not known) and log in again.
+std::string PermissionAdvice(const std::string &devices, const std::string &group);
 
 // Fonts of the window: proportional for the controls, fixed-pitch for the
 // dumps and the hexadecimal fields.

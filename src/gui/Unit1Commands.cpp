@@ -40,12 +40,6 @@ void TForm1::FormCloseQuery(bool &canClose)
     canClose = true;
 }
 
-void TForm1::FormClose()
-{
-    // Settings are written here by the settings code; the port is released.
-    session.Port.ClosePort();
-}
-
 void TForm1::FormDestroy() {}
 
 void TForm1::FormShow()
@@ -54,8 +48,8 @@ void TForm1::FormShow()
     if (!FirstShowPending)
         return;
     FirstShowPending = false;
-    // The port buttons were built with the window; options, geometry and the
-    // Small Box settings are read here by the settings code.
+    // The port buttons were built with the window.
+    ReadStartupSettings();
     for (int slot = 0; slot < 4; ++slot)
         ApplySlotState(slot, slot == 0 ? 1 : 0);
     session.Buffer.FillStartup();
@@ -67,12 +61,6 @@ void TForm1::FormShow()
 void TForm1::FormClick()
 {
     FocusAfterDeviceList();
-}
-
-void TForm1::Timer1Timer()
-{
-    Timer1->stop();
-    // Start-up port choice: filled in by the programmer discovery.
 }
 
 void TForm1::PageControl1Change(int index)
@@ -271,25 +259,11 @@ void TForm1::Button4Click() {}
 void TForm1::Button5Click() {}
 void TForm1::Button6Click() {}
 void TForm1::Button7Click() {}
-void TForm1::Button10Click() {}
-void TForm1::Button11Click() {}
-void TForm1::Button12Click() {}
 void TForm1::Button17Click() {}
-void TForm1::Button20Click() {}
 void TForm1::CheckBox3Click() {}
 void TForm1::CheckBox4Click() {}
 void TForm1::CheckBox5Click() {}
 void TForm1::CheckBox6Click() {}
-void TForm1::RadioGroup2Click() {}
-void TForm1::RadioGroup3Click() {}
-bool TForm1::Edit6KeyDown(QKeyEvent *)
-{
-    return false;
-}
-bool TForm1::Edit6KeyPress(QKeyEvent *)
-{
-    return false;
-}
 void TForm1::Program1Click() {}
 void TForm1::EraseBlankCheckProgramVerify1Click() {}
 void TForm1::BufferClearLoadProgramVerify1Click() {}

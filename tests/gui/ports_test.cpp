@@ -1,0 +1,391 @@
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+
+#include "portrig.h"
+
+namespace {
+
+enum class Look { Probing, Grey, Orange, Black };
+
+Look LookOf(const QRadioButton *b)
+{
+    const QColor c = b->palette().color(QPalette::WindowText);
+    if (!b->isEnabled())
+        return Look::Grey;
+    if (b->font().bold() && c == QColor(255, 127, 0))
+        return Look::Orange;
+    if (b->font().bold() && c == QColor(0, 0, 255))
+        return Look::Probing;
+    return c == QColor(0, 0, 0) && !b->font().bold() ? Look::Black : Look::Probing;
+}
+
+// COM1 and COM2 answer nothing, the programmer sits on COM3, the rest are
+// absent.
+void TypicalBank(PortBank &bank)
+{
+    bank.AddSilent(PortRig::DevicePath(1));
+    bank.AddSilent(PortRig::DevicePath(2));
+    bank.AddProgrammer(PortRig::DevicePath(3));
+}
+
+} // namespace
+
+class PortsTest : public QObject {
+    Q_OBJECT
+private slots:
+    void startupProbeFindsProgrammer();
+    void probeResults();
+    void startupWithoutUsablePorts();
+    void fixedPortAtStartup();
+    void openCloseVersion();
+    void permissionRefusalExplained();
+    void modemLines();
+    void waitFieldKeys();
+    void searchLocksAndReopens();
+};
+
+void PortsTest::startupProbeFindsProgrammer()
+{
+    PortRig rig;
+    TForm1 &f = rig.Start(TypicalBank);
+
+    QCOMPARE(LookOf(f.RadioButton[0]), Look::Black);
+    QCOMPARE(LookOf(f.RadioButton[1]), Look::Black);
+    QCOMPARE(LookOf(f.RadioButton[2]), Look::Orange);
+    for (int i = 3; i < 10; ++i)
+        QCOMPARE(LookOf(f.RadioButton[i]), Look::Grey);
+    QVERIFY(f.session.Port.IsOpen());
+    QCOMPARE(f.session.Port.PortName(), std::string("COM3"));
+    QCOMPARE(rig.bank->OpenPath(), PortRig::DevicePath(3));
+    QCOMPARE(f.MarkedPort(), 3);
+    const QStringList log = rig.Log();
+    QVERIFY(log.contains("ポートをチェックしています。"));
+    QVERIFY(log.contains("COM3をオープンしました。"));
+    QVERIFY(log.contains("プログラマーの接続を確認しました。"));
+    // No device was saved, so the status line asks for one.
+    QCOMPARE(f.Edit3->text(), QString(" デバイスを選択してください。"));
+    QCOMPARE(f.PageControl1->currentIndex(), int(TForm1::ProgramTab));
+    // Each absent port costs its pause.
+    QCOMPARE(rig.bank->PausedMs() >= 7 * 200, true);
+    // The tooltips name the device each COM name stands for.
+    QVERIFY(f.RadioButton[2]->toolTip().contains("/dev/ttyS2"));
+    QVERIFY(f.RadioButton[9]->toolTip().contains("/dev/ttyACM1"));
+    // The start-up choice is no command: with no device the buffer commands
+    // stay disabled, while the port controls are usable.
+    QVERIFY(!f.Button3->isEnabled());
+    QVERIFY(f.Button20->isEnabled());
+    QVERIFY(f.Button8->isEnabled());
+}
+
+void PortsTest::probeResults()
+{
+    {
+        PortRig rig;
+        rig.Settings().WriteBool("port", "fixes", true); // keep the start-up probe out of the way
+        TForm1 &f = rig.Start([](PortBank &bank) {
+            bank.AddProgrammer(PortRig::DevicePath(2));
+            bank.AddProgrammer(PortRig::DevicePath(5));
+            bank.AddSilent(PortRig::DevicePath(7));
+        });
+        int found = -1;
+        QCOMPARE(f.ProbePorts(found), 0);
+        QCOMPARE(found, 2);
+        QCOMPARE(LookOf(f.RadioButton[1]), Look::Orange);
+        QCOMPARE(LookOf(f.RadioButton[4]), Look::Orange);
+        QCOMPARE(LookOf(f.RadioButton[6]), Look::Black);
+        QCOMPARE(LookOf(f.RadioButton[0]), Look::Grey);
+        // Every programmer found was asked to leave programming mode, and no
+        // port stays open.
+        QVERIFY(!f.session.Port.IsOpen());
+        QCOMPARE(f.MarkedPort(), 10);
+        QCOMPARE(rig.bank->At(PortRig::DevicePath(5))->Opens(), 1);
+    }
+    {
+        PortRig rig;
+        rig.Settings().WriteBool("port", "fixes", true);
+        TForm1 &f = rig.Start([](PortBank &bank) { bank.AddSilent(PortRig::DevicePath(4)); });
+        int found = -1;
+        QCOMPARE(f.ProbePorts(found), 1);
+        QCOMPARE(found, 0);
+        QCOMPARE(LookOf(f.RadioButton[3]), Look::Black);
+    }
+}
+
+void PortsTest::startupWithoutUsablePorts()
+{
+    {
+        PortRig rig;
+        TForm1 &f = rig.Start();
+        for (QRadioButton *b : f.RadioButton)
+            QCOMPARE(LookOf(b), Look::Grey);
+        QCOMPARE(f.MarkedPort(), 10);
+        QCOMPARE(f.PageControl1->currentIndex(), int(TForm1::MessageTab));
+        QCOMPARE(f.Edit3->text(), QString("使用できるポートがありません。"));
+        QVERIFY(rig.Log().contains("使用できるポートがありません。"));
+    }
+    {
+        PortRig rig;
+        TForm1 &f = rig.Start([](PortBank &bank) { bank.AddSilent(PortRig::DevicePath(1)); });
+        QCOMPARE(f.Edit3->text(), QString("プログラマーの接続を確認してください。"));
+        QVERIFY(rig.Log().contains("プログラマーの接続を確認してください。"));
+        QCOMPARE(f.MarkedPort(), 0);
+        QVERIFY(!f.session.Port.IsOpen());
+    }
+}
+
+void PortsTest::fixedPortAtStartup()
+{
+    {
+        PortRig rig;
+        rig.Settings().WriteBool("port", "fixes", true);
+        rig.Settings().WriteString("port", "name", "COM3");
+        rig.Settings().WriteString("device", "name", "PIC16F877A");
+        TForm1 &f = rig.Start(TypicalBank);
+        QVERIFY(f.CheckBox4->isChecked());
+        QCOMPARE(f.session.Port.PortName(), std::string("COM3"));
+        QCOMPARE(f.MarkedPort(), 3);
+        QCOMPARE(f.Edit3->text(), QString("COM3 をオープンし、プログラマーの接続を確認しました。"));
+        QVERIFY(rig.Log().contains("COM3 をオープンしました。"));
+        QCOMPARE(f.PageControl1->currentIndex(), int(TForm1::ProgramTab));
+        // Nothing else was probed.
+        QCOMPARE(rig.bank->At(PortRig::DevicePath(1))->Opens(), 0);
+        QCOMPARE(LookOf(f.RadioButton[0]), Look::Black);
+    }
+    {
+        PortRig rig;
+        rig.Settings().WriteBool("port", "fixes", true);
+        rig.Settings().WriteString("port", "name", "COM7");
+        TForm1 &f = rig.Start([](PortBank &bank) { bank.AddSilent(PortRig::DevicePath(7)); });
+        QVERIFY(!f.session.Port.IsOpen());
+        QCOMPARE(f.PageControl1->currentIndex(), int(TForm1::OptionTab));
+        QCOMPARE(f.Edit3->text(), QString("COM7 にプログラマーを確認できませんでした。"));
+        QVERIFY(rig.Log().contains("COM7 にプログラマーを確認できませんでした。"));
+    }
+    {
+        PortRig rig;
+        rig.Settings().WriteBool("port", "fixes", true);
+        rig.Settings().WriteString("port", "name", "COM9");
+        TForm1 &f = rig.Start(TypicalBank);
+        QVERIFY(!f.session.Port.IsOpen());
+        QCOMPARE(f.Edit3->text(), QString("ポートをオープンしてください。"));
+        QCOMPARE(rig.Log().mid(0, 2), QStringList({"COM9 はオープンできません。",
+                                                   "Tarnboxを接続したポートをオープンしてください。"}));
+    }
+    {
+        PortRig rig;
+        rig.Settings().WriteBool("port", "fixes", true);
+        TForm1 &f = rig.Start(TypicalBank);
+        QVERIFY(!f.session.Port.IsOpen());
+        QCOMPARE(f.Edit3->text(), QString("ポート番号が指定されていません。"));
+        QVERIFY(rig.Log().contains("使用するポートは固定ですが、ポート番号が指定されていません。"));
+    }
+}
+
+void PortsTest::openCloseVersion()
+{
+    PortRig rig;
+    rig.Settings().WriteBool("port", "fixes", true);
+    TForm1 &f = rig.Start([](PortBank &bank) {
+        TypicalBank(bank);
+        SimOptions other;
+        other.versionText = "Vexa-2 Tarnbox";
+        bank.AddProgrammer(PortRig::DevicePath(5), other);
+    });
+
+    f.MarkPort(0);
+    f.Button10->click();
+    QCOMPARE(f.Edit3->text(), QString("!!ポート番号を選択してください"));
+    QVERIFY(!f.session.Port.IsOpen());
+
+    f.MarkPort(3);
+    f.Button10->click();
+    QCOMPARE(f.Edit3->text(), QString("COM3 をオープンし、プログラマーの接続を確認しました。"));
+    QCOMPARE(f.session.Port.PortName(), std::string("COM3"));
+
+    // A reply with the model tag but not the version prefix still opens.
+    f.MarkPort(5);
+    f.Button10->click();
+    QCOMPARE(f.Edit3->text(), QString("COM5 をオープンしました。"));
+    QCOMPARE(f.session.Port.PortName(), std::string("COM5"));
+
+    f.PageControl1->setCurrentIndex(TForm1::OptionTab);
+    f.MarkPort(4);
+    f.Button10->click();
+    QCOMPARE(f.Edit3->text(), QString("COM4 がオープンできません！"));
+    QCOMPARE(f.PageControl1->currentIndex(), int(TForm1::MessageTab));
+    QCOMPARE(f.MarkedPort(), 0);
+    QVERIFY(!f.session.Port.IsOpen());
+
+    f.MarkPort(3);
+    f.Button10->click();
+    f.Memo4->clear();
+    f.PageControl1->setCurrentIndex(TForm1::OptionTab);
+    f.Button12->click();
+    QCOMPARE(f.PageControl1->currentIndex(), int(TForm1::MessageTab));
+    QCOMPARE(rig.Log(), QStringList({"ソフトウェアバージョン Tarnvik Ver.2.53+a",
+                                     "コントローラバージョン Vexa Ver.1.30 Tarnbox"}));
+
+    f.Button11->click();
+    QCOMPARE(f.Edit3->text(), QString("ポートをクローズしました"));
+    QVERIFY(!f.session.Port.IsOpen());
+    QCOMPARE(f.MarkedPort(), 0);
+
+    f.Memo4->clear();
+    f.Button12->click();
+    QCOMPARE(rig.Log(), QStringList({"ソフトウェアバージョン Tarnvik Ver.2.53+a",
+                                     "コントローラバージョンが取得できません。"}));
+    QCOMPARE(f.Edit3->text(), QString("コントローラバージョンが取得できません。"));
+}
+
+void PortsTest::permissionRefusalExplained()
+{
+    PortRig rig;
+    // A device node that exists, so its group can be named.
+    const QString node = rig.dir.filePath("ttyTarnbox");
+    QFile(node).open(QIODevice::WriteOnly);
+    rig.Settings().WriteString("ports", "com2", node.toStdString());
+    rig.Settings().WriteString("ports", "com6", "/nonexistent/ttyGone");
+    rig.Settings().WriteBool("port", "fixes", true);
+    TForm1 &f = rig.Start([&](PortBank &bank) {
+        bank.Deny(node.toStdString());
+        bank.Deny("/nonexistent/ttyGone");
+    });
+    QVERIFY(f.RadioButton[1]->toolTip().contains(node));
+
+    f.MarkPort(2);
+    f.Button10->click();
+    QCOMPARE(f.Edit3->text(), QString("COM2 がオープンできません！"));
+    const QString advice = rig.Log().last();
+    QVERIFY2(advice.startsWith(node + " を開く権限がありません。"), qPrintable(advice));
+    QVERIFY(advice.contains("グループ "));
+    QVERIFY(advice.contains("ログインし直してください。"));
+
+    // The probe names every refused device once, by owning group; a node
+    // that cannot be looked at gets the usual group as an example.
+    f.Memo4->clear();
+    int found = 0;
+    f.ProbePorts(found);
+    const QStringList log = rig.Log();
+    QCOMPARE(log.filter("権限").size(), 2);
+    QVERIFY(log.filter("/nonexistent/ttyGone").first().contains("dialout"));
+
+    // An absent device is no permission problem.
+    f.Memo4->clear();
+    f.MarkPort(3);
+    f.Button10->click();
+    QCOMPARE(rig.Log(), QStringList({"COM3 がオープンできません！"}));
+}
+
+void PortsTest::modemLines()
+{
+    PortRig rig;
+    rig.Settings().WriteBool("port", "fixes", true);
+    TForm1 &f = rig.Start(TypicalBank);
+    SimBackend &programmer = *rig.bank->At(PortRig::DevicePath(3));
+
+    QVERIFY(!f.RadioGroup2->isEnabled());
+    // Without CTRL both lines stay inactive.
+    f.MarkPort(3);
+    f.Button10->click();
+    QVERIFY(!programmer.Rts() && !programmer.Dtr());
+
+    f.CheckBox7->click();
+    QVERIFY(f.RadioGroup2->isEnabled() && f.RadioGroup3->isEnabled() && f.Edit6->isEnabled());
+    // Nothing is sent until the next open.
+    QVERIFY(!programmer.Rts());
+    const int pausedBefore = rig.bank->PausedMs();
+    f.Button10->click();
+    QVERIFY(programmer.Rts() && !programmer.Dtr());
+    QCOMPARE(rig.bank->PausedMs() - pausedBefore, 200);
+
+    // The groups change the line of an open port at once.
+    f.RadioGroup3->Item(1)->click();
+    QVERIFY(programmer.Dtr());
+    f.RadioGroup2->Item(0)->click();
+    QVERIFY(!programmer.Rts());
+
+    f.CheckBox7->click();
+    QVERIFY(!f.RadioGroup2->isEnabled() && !f.Edit6->isEnabled());
+}
+
+void PortsTest::waitFieldKeys()
+{
+    PortRig rig;
+    rig.Settings().WriteBool("port", "fixes", true);
+    TForm1 &f = rig.Start();
+    QLineEdit *e = f.Edit6;
+    QVERIFY(e->alignment() & Qt::AlignRight);
+    f.CheckBox7->click();
+    e->setFocus();
+    QCOMPARE(e->text(), QString(" 200"));
+
+    struct Step {
+        int key;
+        QString text;   // typed text, empty for keys without one
+        QString result;
+    };
+    const Step steps[] = {
+        {Qt::Key_5, "5", "2005"},
+        {Qt::Key_6, "6", "2005"},      // four digits: no room
+        {Qt::Key_Delete, "", " 200"},
+        {Qt::Key_Backspace, "\b", "  20"},
+        {Qt::Key_0, "0", " 200"},
+        {Qt::Key_A, "a", " 200"},      // other characters are discarded
+        {Qt::Key_Left, "", " 200"},    // so are the cursor keys
+        {Qt::Key_Escape, "", "   0"},
+        {Qt::Key_9, "9", "   9"},
+        {Qt::Key_Backspace, "\b", "   0"},
+        {Qt::Key_Delete, "", "   0"},
+        {Qt::Key_0, "0", "   0"},
+        {Qt::Key_7, "7", "   7"},
+        {Qt::Key_4, "4", "  74"},
+    };
+    for (const Step &s : steps) {
+        e->setCursorPosition(1);
+        QKeyEvent press(QEvent::KeyPress, s.key, Qt::NoModifier, s.text);
+        QApplication::sendEvent(e, &press);
+        QCOMPARE(e->text(), s.result);
+        QCOMPARE(e->cursorPosition(), 4);
+    }
+    // Opening reads the field as milliseconds.
+    QCOMPARE(f.CurrentModemOptions().waitMs, 74);
+}
+
+void PortsTest::searchLocksAndReopens()
+{
+    PortRig rig;
+    rig.Settings().WriteString("device", "name", "PIC16F877A");
+    TForm1 &f = rig.Start(TypicalBank);
+    QCOMPARE(f.Edit3->text(), QString("COM3 をオープンし、プログラマーの接続を確認しました。"));
+
+    // While the probe runs, every command control is locked.
+    QStringList enabledDuringProbe;
+    auto *watch = new QTimer(&f);
+    connect(watch, &QTimer::timeout, [&] {
+        for (QWidget *w : f.LockedControls())
+            if (w->isEnabled() && !enabledDuringProbe.contains(w->objectName()))
+                enabledDuringProbe << w->objectName();
+    });
+    f.PageControl1->setCurrentIndex(TForm1::OptionTab);
+    f.Memo4->clear();
+    watch->start(0);
+    f.Button20->click();
+    watch->stop();
+    QVERIFY2(enabledDuringProbe.isEmpty(), qPrintable(enabledDuringProbe.join(' ')));
+    for (QWidget *w : f.LockedControls())
+        QVERIFY(w->isEnabled());
+    QCOMPARE(f.session.Port.PortName(), std::string("COM3"));
+    QCOMPARE(f.MarkedPort(), 3);
+    QVERIFY(rig.Log().contains("COM3をオープンしました。"));
+    QCOMPARE(f.Edit3->text(), QString("COM3 をオープンし、プログラマーの接続を確認しました。"));
+    // Search chooses no page.
+    QCOMPARE(f.PageControl1->currentIndex(), int(TForm1::OptionTab));
+}
+
+QTEST_MAIN(PortsTest)
+#include "ports_test.moc"

@@ -1,0 +1,285 @@
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+
+#include "portrig.h"
+
+namespace {
+
+// Every key the window writes at exit, as the file holds it afterwards.
+QMap<QString, QString> WrittenKeys(const SettingsFile &s)
+{
+    QMap<QString, QString> keys;
+    const char *const all[][2] = {
+        {"window", "top"},        {"window", "left"},     {"window", "height"},   {"window", "width"},
+        {"device", "group"},      {"device", "name"},     {"read", "smallblock"}, {"smallbox", "noborder"},
+        {"device", "autoselect"}, {"rts-dtr", "enable"},  {"verify", "user-id"},  {"rts-dtr", "wait"},
+        {"rts-dtr", "rts"},       {"rts-dtr", "dtr"},     {"port", "name"},       {"port", "fixes"},
+    };
+    for (const auto &k : all) {
+        const std::string v = s.ReadString(k[0], k[1], "<missing>");
+        if (v != "<missing>")
+            keys[QString("%1/%2").arg(k[0], k[1])] = QString::fromStdString(v);
+    }
+    return keys;
+}
+
+} // namespace
+
+class SettingsTest : public QObject {
+    Q_OBJECT
+private slots:
+    void noSettingsFile();
+    void fullSettingsFile();
+    void familyAndDeviceNames();
+    void modemKeysOnlyWithCtrl();
+    void unwritableAtExit();
+    void retryAfterRepairWritesEverything();
+    void closeWaitsForRunningCommand();
+};
+
+void SettingsTest::noSettingsFile()
+{
+    PortRig rig;
+    TForm1 &f = rig.Start();
+    QVERIFY(!f.Pic18);
+    QCOMPARE(f.ComboBox1->count(), DeviceTableSize);
+    QCOMPARE(f.Selected(), -1);
+    for (QCheckBox *c : {f.CheckBox3, f.CheckBox4, f.CheckBox5, f.CheckBox6, f.CheckBox7, f.CheckBox8, f.CheckBox9})
+        QVERIFY2(!c->isChecked(), qPrintable(c->objectName()));
+    QCOMPARE(f.RadioGroup2->ItemIndex(), 1);
+    QCOMPARE(f.RadioGroup3->ItemIndex(), 0);
+    QVERIFY(!f.RadioGroup2->isEnabled() && !f.RadioGroup3->isEnabled() && !f.Edit6->isEnabled());
+    QCOMPARE(f.Edit6->text(), QString(" 200"));
+    const QPoint at = f.pos();
+
+    QVERIFY(f.close());
+    QVERIFY(MessageBox::Answered().isEmpty());
+    const QMap<QString, QString> keys = WrittenKeys(rig.Settings());
+    const QMap<QString, QString> expected{
+        {"window/top", QString::number(at.y())}, {"window/left", QString::number(at.x())}, {"window/height", "337"},
+        {"window/width", "480"},  {"device/group", "PIC16"}, {"read/smallblock", "0"},
+        {"smallbox/noborder", "0"}, {"device/autoselect", "0"}, {"rts-dtr/enable", "0"},
+        {"verify/user-id", "0"},  {"rts-dtr/wait", "200"},   {"rts-dtr/rts", "1"},
+        {"rts-dtr/dtr", "0"},     {"port/name", ""},         {"port/fixes", "0"},
+    };
+    QCOMPARE(keys, expected);
+}
+
+void SettingsTest::fullSettingsFile()
+{
+    PortRig rig;
+    {
+        SettingsFile s = rig.Settings();
+        s.WriteInteger("window", "top", 40);
+        s.WriteInteger("window", "left", 60);
+        s.WriteInteger("window", "height", 500);
+        s.WriteInteger("window", "width", 900); // beyond the widest the window may be
+        s.WriteString("device", "group", "PIC16");
+        s.WriteString("device", "name", "pic16f84a");
+        s.WriteBool("device", "autoselect", true);
+        s.WriteBool("read", "smallblock", true);
+        s.WriteBool("smallbox", "noborder", true);
+        s.WriteBool("verify", "user-id", true);
+        s.WriteBool("rts-dtr", "enable", true);
+        s.WriteInteger("rts-dtr", "rts", 0);
+        s.WriteInteger("rts-dtr", "dtr", 1);
+        s.WriteString("rts-dtr", "wait", "5");
+        s.WriteBool("port", "fixes", true);
+        s.WriteString("port", "name", "COM3");
+    }
+    TForm1 &f = rig.Start([](PortBank &bank) { bank.AddProgrammer(PortRig::DevicePath(3)); });
+    QCOMPARE(f.ComboBox1->currentText(), QString("PIC16F84A"));
+    QVERIFY(f.CheckBox9->isChecked() && f.SmallBlock());
+    QVERIFY(f.CheckBox7->isChecked());
+    QVERIFY(f.RadioGroup2->isEnabled() && f.RadioGroup3->isEnabled() && f.Edit6->isEnabled());
+    QCOMPARE(f.RadioGroup2->ItemIndex(), 0);
+    QCOMPARE(f.RadioGroup3->ItemIndex(), 1);
+    QCOMPARE(f.Edit6->text(), QString("   5"));
+    QVERIFY(f.CheckBox5->isChecked() && f.CheckBox6->isChecked() && f.CheckBox3->isChecked());
+    QVERIFY(f.CheckBox4->isChecked());
+    QCOMPARE(f.session.Port.PortName(), std::string("COM3"));
+    QCOMPARE(f.pos(), QPoint(60, 40));
+    QCOMPARE(f.size(), QSize(490 - 8, 500 - 34));
+
+    QVERIFY(f.close());
+    const QMap<QString, QString> keys = WrittenKeys(rig.Settings());
+    QCOMPARE(keys["window/width"], QString("490"));
+    QCOMPARE(keys["window/height"], QString("500"));
+    QCOMPARE(keys["window/top"], QString("40"));
+    QCOMPARE(keys["device/name"], QString("PIC16F84A"));
+    QCOMPARE(keys["rts-dtr/wait"], QString("5")); // read back without its blanks
+    QCOMPARE(keys["rts-dtr/rts"], QString("0"));
+    QCOMPARE(keys["rts-dtr/dtr"], QString("1"));
+    QCOMPARE(keys["port/name"], QString("COM3"));
+    QCOMPARE(keys["port/fixes"], QString("1"));
+    QCOMPARE(keys["read/smallblock"], QString("1"));
+    QVERIFY(!f.session.Port.IsOpen());
+}
+
+void SettingsTest::familyAndDeviceNames()
+{
+    struct Case {
+        const char *group;
+        const char *name;
+        bool pic18;
+        const char *selected; // empty: nothing selected
+    };
+    const Case cases[] = {
+        {"PIC16", "PIC12F675", false, "PIC12F675"},
+        {"pic16", "", true, ""},               // letter case counts for the family
+        {"PIC18", "pic18f4550", true, "PIC18F4550"},
+        {"", "", true, ""},
+        {"PIC16", "PIC18F4550", false, ""},    // a name of the other family selects nothing
+        {"PIC18", "PIC16F877A", true, ""},
+        {"PIC16", "PIC99X", false, ""},
+    };
+    for (const Case &c : cases) {
+        PortRig rig;
+        rig.Settings().WriteString("device", "group", c.group);
+        rig.Settings().WriteString("device", "name", c.name);
+        rig.Settings().WriteBool("port", "fixes", true);
+        TForm1 &f = rig.Start();
+        const QString what = QString("%1/%2").arg(c.group, c.name);
+        QVERIFY2(f.Pic18 == c.pic18, qPrintable(what));
+        QCOMPARE(f.ComboBox1->count(), c.pic18 ? DeviceTable18Size : DeviceTableSize);
+        QCOMPARE(f.ComboBox1->currentText(), QString(c.selected));
+        QVERIFY(f.close());
+        // The family goes back as either exact word.
+        QCOMPARE(rig.Settings().ReadString("device", "group", ""), std::string(c.pic18 ? "PIC18" : "PIC16"));
+        // An unselected device leaves the saved name alone.
+        QCOMPARE(rig.Settings().ReadString("device", "name", ""),
+                 std::string(*c.selected ? c.selected : c.name));
+    }
+}
+
+void SettingsTest::modemKeysOnlyWithCtrl()
+{
+    {
+        PortRig rig;
+        rig.Settings().WriteBool("rts-dtr", "enable", false);
+        rig.Settings().WriteInteger("rts-dtr", "rts", 0);
+        rig.Settings().WriteString("rts-dtr", "wait", "77");
+        TForm1 &f = rig.Start();
+        QCOMPARE(f.RadioGroup2->ItemIndex(), 1);
+        QVERIFY(!f.RadioGroup2->isEnabled());
+        QCOMPARE(f.Edit6->text(), QString(" 200"));
+        QVERIFY(f.close());
+        QCOMPARE(rig.Settings().ReadInteger("rts-dtr", "rts", -1), 1);
+        QCOMPARE(rig.Settings().ReadBool("rts-dtr", "enable", true), false);
+    }
+    // Long and unreadable waits still give a four-character field.
+    const char *const waits[][2] = {{"12345", "2345"}, {"0", "   0"}, {"-5", " 200"}, {"abc", " 200"}};
+    for (const auto &w : waits) {
+        PortRig rig;
+        rig.Settings().WriteBool("rts-dtr", "enable", true);
+        rig.Settings().WriteString("rts-dtr", "wait", w[0]);
+        TForm1 &f = rig.Start();
+        QCOMPARE(f.Edit6->text(), QString(w[1]));
+    }
+}
+
+void SettingsTest::unwritableAtExit()
+{
+    PortRig rig;
+    rig.Settings().WriteBool("port", "fixes", true);
+    rig.Settings().WriteString("port", "name", "COM3");
+    TForm1 &f = rig.Start([](PortBank &bank) { bank.AddProgrammer(PortRig::DevicePath(3)); });
+    QVERIFY(f.session.Port.IsOpen());
+
+    // A folder where the file should be refuses every write, even to root.
+    const QString path = QString::fromStdString(rig.SettingsPath());
+    QVERIFY(QFile::remove(path));
+    QVERIFY(QDir().mkdir(path));
+
+    MessageBox::PreAnswer(1); // No: keep running
+    QVERIFY(!f.close());
+    QVERIFY(f.isVisible());
+    QVERIFY(f.session.Port.IsOpen());
+    QCOMPARE(MessageBox::Answered(), QStringList{TForm1::WriteFailureText});
+    QCOMPARE(TForm1::WriteFailureText.split('\n'),
+             QStringList({"INIファイルに書込みできません。", "", "このまま終了しますか？", "",
+                          "[ はい ] INIファイルに書込まないで終了します。",
+                          "[いいえ] 終了しないでもとに戻ります。",
+                          "[再試行] 再度INIファイルに書込みを試みます。"}));
+
+    MessageBox::PreAnswer(2); // Retry, still refused
+    MessageBox::PreAnswer(0); // Yes: end without the settings
+    QVERIFY(f.close());
+    QCOMPARE(MessageBox::Answered().size(), 3);
+    QVERIFY(!f.isVisible());
+    QVERIFY(!f.session.Port.IsOpen());
+    QVERIFY(QFileInfo(path).isDir());
+}
+
+void SettingsTest::retryAfterRepairWritesEverything()
+{
+    PortRig rig;
+    TForm1 &f = rig.Start();
+    rig.Choose("PIC16F628A");
+    const QString path = QString::fromStdString(rig.SettingsPath());
+    QFile::remove(path);
+    QVERIFY(QDir().mkdir(path));
+
+    // The real box: check its face, repair the file, press Retry.
+    QString title, text;
+    QStringList buttons;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QTimer::singleShot(0, [&] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        QVERIFY(box);
+        title = box->windowTitle();
+        text = box->text();
+        icon = box->icon();
+        for (QAbstractButton *b : box->buttons())
+            buttons << b->text();
+        QDir().rmdir(path);
+        for (QAbstractButton *b : box->buttons())
+            if (b->text() == "再試行(&R)")
+                b->click();
+    });
+    QVERIFY(f.close());
+    QCOMPARE(title, QString("警告"));
+    QCOMPARE(icon, QMessageBox::Warning);
+    QCOMPARE(text, TForm1::WriteFailureText);
+    QCOMPARE(buttons.size(), 3);
+    for (const char *caption : {"はい(&Y)", "いいえ(&N)", "再試行(&R)"})
+        QVERIFY(buttons.contains(caption));
+    const QMap<QString, QString> keys = WrittenKeys(rig.Settings());
+    QCOMPARE(keys.size(), 16);
+    QCOMPARE(keys["device/name"], QString("PIC16F628A"));
+}
+
+void SettingsTest::closeWaitsForRunningCommand()
+{
+    PortRig rig;
+    rig.Settings().WriteString("device", "name", "PIC16F877A");
+    TForm1 &f = rig.Start([](PortBank &bank) {
+        bank.AddSilent(PortRig::DevicePath(1));
+        bank.AddProgrammer(PortRig::DevicePath(3));
+    });
+    QCOMPARE(f.session.Port.PortName(), std::string("COM3"));
+
+    // The close arrives while Search probes the ports and lets events in.
+    bool closedDuringSearch = false;
+    QTimer::singleShot(0, &f, [&] { closedDuringSearch = !f.close(); });
+    f.Button20->click();
+    QVERIFY(closedDuringSearch);
+    QVERIFY(f.ClosePending);
+    // Search has ended with COM3 open again; the close then proceeds as usual.
+    QTRY_VERIFY(!f.isVisible());
+    QVERIFY(!f.session.Port.IsOpen());
+    QVERIFY(!rig.bank->At(PortRig::DevicePath(3))->IsValid());
+    QCOMPARE(rig.Settings().ReadString("port", "name", ""), std::string("COM3"));
+    QCOMPARE(rig.Settings().ReadString("device", "name", ""), std::string("PIC16F877A"));
+}
+
+QTEST_MAIN(SettingsTest)
+#include "settings_test.moc"
