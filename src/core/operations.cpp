@@ -71,7 +71,8 @@ void ReportLinkLost(OperationContext &ctx, const std::string &status, bool toDia
 std::string HexAtLeast(uint32_t value, int width)
 {
     int digits = 1;
-    for (uint32_t v = value >> 4; v != 0; v >>= 4) ++digits;
+    for (uint32_t v = value >> 4; v != 0; v >>= 4)
+        ++digits;
     return Hex(value, digits > width ? digits : width);
 }
 
@@ -82,7 +83,8 @@ int CheckConnection(OperationContext &ctx, bool dialogStatus)
     FrontEnd &ui = ctx.ui;
     if (!ctx.port.IsOpen()) {
         ui.AddLogShowingMessages("COMポートがオープンされていません。");
-        ui.AddLog("他のアプリケーションがポートを使用していないかチェックしてOptionタブからポートをオープンしてください");
+        ui.AddLog("他のアプリケーションがポートを使用していないかチェックしてOptionタブからポートをオープンし"
+                  "てください");
         ui.SetStatus(" !! 接続を確認してポートをオープンしてください。");
         if (dialogStatus) ui.SetDialogStatus(" !! ポートをオープンしてください。");
         return CheckNoPort;

@@ -23,10 +23,10 @@ struct OperationContext {
 enum : int {
     CheckPassed = 0,
     CheckNoPort = 1,
-    CheckNoProgrammer = 2,  // the reply does not begin with the model tag
-    CheckNoDevice = 3,      // nothing selected in the device list
-    CheckNoDeviceId = 4,    // the DEVICE-ID reads as zero after masking
-    CheckWrongDevice = 5,   // the chip carries another DEVICE-ID
+    CheckNoProgrammer = 2, // the reply does not begin with the model tag
+    CheckNoDevice = 3,     // nothing selected in the device list
+    CheckNoDeviceId = 4,   // the DEVICE-ID reads as zero after masking
+    CheckWrongDevice = 5,  // the chip carries another DEVICE-ID
 };
 
 // The model tag every Tarnbox version reply begins with.

@@ -7,7 +7,8 @@
 namespace {
 
 constexpr const char *EraseDoneText = "デバイスを消去しました。";
-constexpr const char *CalibUnreadableText = " !! キャリブレーションデータを読み出せませんでした。消去を中止しました。";
+constexpr const char *CalibUnreadableText =
+    " !! キャリブレーションデータを読み出せませんでした。消去を中止しました。";
 
 struct CalibSlot {
     uint16_t address;
@@ -60,7 +61,8 @@ void WriteCalibration(Wire &wire, const TDeviceSpec &device, const std::array<Ca
 
 std::string SlotLine(const CalibSlot &slot, const char *direction, const char *verb)
 {
-    return "アドレス " + Hex(slot.address, 4) + direction + "キャリブレーションデータ " + Hex(slot.value, 4) + verb;
+    return "アドレス " + Hex(slot.address, 4) + direction + "キャリブレーションデータ " + Hex(slot.value, 4) +
+           verb;
 }
 
 // A CAL field's four digits: the first two the high byte, the last two the low.

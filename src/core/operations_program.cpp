@@ -15,8 +15,7 @@ constexpr const char *ProgramDoneStatus = "デバイスに書き込みました"
 class GroupWriter {
 public:
     GroupWriter(Wire &wire, const TDeviceSpec &device, int rowForm)
-        : wire_(wire), device_(device), rowForm_(rowForm),
-          groupSize_(rowForm == 0 ? device.LatchCount : 8)
+        : wire_(wire), device_(device), rowForm_(rowForm), groupSize_(rowForm == 0 ? device.LatchCount : 8)
     {
         latch_.fill(device.BlankWord);
     }

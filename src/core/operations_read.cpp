@@ -32,7 +32,8 @@ bool ReadWordImage(OperationContext &ctx, const TDeviceSpec &device, WordImage &
     return false;
 }
 
-bool ReadImage18(OperationContext &ctx, const TDeviceSpec18 &device, MemoryBuffer &image, ProgressBar *progress)
+bool ReadImage18(OperationContext &ctx, const TDeviceSpec18 &device, MemoryBuffer &image,
+                 ProgressBar *progress)
 {
     Wire wire(ctx);
     if (wire.ReadChip18(device, image, progress)) return true;
@@ -134,7 +135,8 @@ bool VerifyWords(OperationContext &ctx, const TDeviceSpec &device, const WordIma
     if (ui.VerifyUserId()) {
         bool idDiffers = false;
         for (uint32_t i = 0; i < 4; ++i)
-            if ((chip[device.UserIdAddress + i] & 0xF) != (buffer[device.UserIdAddress + i] & 0xF)) idDiffers = true;
+            if ((chip[device.UserIdAddress + i] & 0xF) != (buffer[device.UserIdAddress + i] & 0xF))
+                idDiffers = true;
         if (idDiffers) {
             ui.AddLogShowingMessages("User-ID が一致しません。");
             differs = true;
@@ -186,7 +188,8 @@ bool VerifyBytes18(OperationContext &ctx, const TDeviceSpec18 &device, const Mem
     // so a chip byte with bits outside the mask is reported.
     for (size_t i = 0; i < 14; ++i) {
         if ((buffer->Config18[i] & device.ConfigMask[i]) != chip.Config18[i]) {
-            ui.AddLogShowingMessages("Configuration Word $" + HexAtLeast(0x300000 + static_cast<uint32_t>(i), 6) +
+            ui.AddLogShowingMessages("Configuration Word $" +
+                                     HexAtLeast(0x300000 + static_cast<uint32_t>(i), 6) +
                                      " が一致しません。");
             differs = true;
             break;
@@ -251,7 +254,8 @@ bool BlankWords(OperationContext &ctx, const TDeviceSpec &device, const WordImag
     }
     // Bits outside the masks are calibration bits and stay programmed.
     bool configBlank = (chip[ConfigWordAddress(device)] & device.ConfigMask1) == device.ConfigMask1;
-    if (device.ConfigAddress2 != 0 && (chip[device.ConfigAddress2] & device.ConfigMask2) != device.ConfigMask2)
+    if (device.ConfigAddress2 != 0 &&
+        (chip[device.ConfigAddress2] & device.ConfigMask2) != device.ConfigMask2)
         configBlank = false;
     if (!configBlank) {
         ui.AddLogShowingMessages("Configurationがブランクではありません。");

@@ -239,7 +239,8 @@ void Wire::ReceiveStream(int n, std::span<uint8_t> destination, ProgressBar *pro
     if (!failed_) missing_ += ReceiveBytes(link_, n, destination, progress);
 }
 
-bool Wire::ReadChip(const TDeviceSpec &device, std::span<uint16_t, WordImageSize> image, ProgressBar *progress)
+bool Wire::ReadChip(const TDeviceSpec &device, std::span<uint16_t, WordImageSize> image,
+                    ProgressBar *progress)
 {
     const long missingBefore = missing_;
     Enter(device.EntryMode);
@@ -262,7 +263,8 @@ bool Wire::ReadChip(const TDeviceSpec &device, std::span<uint16_t, WordImageSize
         }
         if (progress) progress->SetPosition(0);
     }
-    for (int i = 0; i < n; ++i) image[static_cast<size_t>(i)] &= device.BlankWord;
+    for (int i = 0; i < n; ++i)
+        image[static_cast<size_t>(i)] &= device.BlankWord;
     Exit(device.EntryMode);
 
     if (device.EEDataSize != 0) {
@@ -271,7 +273,8 @@ bool Wire::ReadChip(const TDeviceSpec &device, std::span<uint16_t, WordImageSize
         const std::span<uint16_t> ee = image.subspan(EEDataAreaStart, device.EEDataSize);
         Stream(5, m);
         ReceiveStream(m, ee, progress);
-        for (uint16_t &w : ee) w &= 0x00FF;
+        for (uint16_t &w : ee)
+            w &= 0x00FF;
         if (progress) progress->SetPosition(0);
         Exit(device.EntryMode);
     }
@@ -318,8 +321,8 @@ bool Wire::ReadChip18(const TDeviceSpec18 &device, MemoryBuffer &image, Progress
         const int blocks = size / 256;
         if (progress) progress->SetRange(0, blocks);
         for (int k = 0; k < blocks && !failed_; ++k) {
-            TableRead(256u * static_cast<uint32_t>(k), 256, program.subspan(256u * static_cast<size_t>(k), 256),
-                      nullptr);
+            TableRead(256u * static_cast<uint32_t>(k), 256,
+                      program.subspan(256u * static_cast<size_t>(k), 256), nullptr);
             if (progress) progress->StepIt();
         }
         if (progress) progress->SetPosition(0);

@@ -9,8 +9,14 @@ namespace {
 class Pic16Row : public testing::TestWithParam<int> {};
 class Pic18Row : public testing::TestWithParam<int> {};
 
-std::string RowName16(const testing::TestParamInfo<int> &info) { return DeviceTable[info.param].Name; }
-std::string RowName18(const testing::TestParamInfo<int> &info) { return DeviceTable18[info.param].Name; }
+std::string RowName16(const testing::TestParamInfo<int> &info)
+{
+    return DeviceTable[info.param].Name;
+}
+std::string RowName18(const testing::TestParamInfo<int> &info)
+{
+    return DeviceTable18[info.param].Name;
+}
 
 TEST_P(Pic16Row, ProgramVerifyReadEraseBlank)
 {
@@ -41,7 +47,8 @@ TEST_P(Pic16Row, ProgramVerifyReadEraseBlank)
         ASSERT_EQ(rig.buffer.Words[k], image[k]) << "word " << k;
     for (uint32_t i = 0; i < d.EEDataSize; ++i)
         ASSERT_EQ(rig.buffer.Words[EEDataAreaStart + i], image[EEDataAreaStart + i]) << "EEData " << i;
-    for (uint32_t i = 0; i < 4; ++i) EXPECT_EQ(rig.buffer.Words[d.UserIdAddress + i], image[d.UserIdAddress + i]);
+    for (uint32_t i = 0; i < 4; ++i)
+        EXPECT_EQ(rig.buffer.Words[d.UserIdAddress + i], image[d.UserIdAddress + i]);
     const uint32_t c1 = d.Is12Bit() ? Config12BitWord : d.ConfigAddress1;
     EXPECT_EQ(rig.buffer.Words[c1] & d.ConfigMask1, image[c1] & d.ConfigMask1);
     if (d.ConfigAddress2) {
@@ -78,7 +85,8 @@ TEST_P(Pic18Row, ProgramVerifyReadEraseBlank)
     ASSERT_TRUE(ReadDevice(rig.ctx, nullptr));
     EXPECT_EQ(rig.buffer.Program18, program);
     EXPECT_EQ(rig.buffer.EEData18, eedata);
-    for (size_t i = 0; i < 8; ++i) EXPECT_EQ(rig.buffer.Id18[i], id[i]);
+    for (size_t i = 0; i < 8; ++i)
+        EXPECT_EQ(rig.buffer.Id18[i], id[i]);
     EXPECT_EQ(rig.buffer.Config18, config);
 
     ASSERT_EQ(EraseDevice(rig.ctx), 1);

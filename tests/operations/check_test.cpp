@@ -11,7 +11,8 @@ TEST(CheckConnection, NoPortSendsNothing)
     Rig rig(Rig::Options("PIC16F628A"), {}, false);
     EXPECT_EQ(CheckConnection(rig.ctx, true), CheckNoPort);
     EXPECT_EQ(rig.ui.Texts(), (std::vector<std::string>{"COMポートがオープンされていません。",
-                                                         "他のアプリケーションがポートを使用していないかチェックしてOptionタブからポートをオープンしてください"}));
+                                                        "他のアプリケーションがポートを使用していないかチェッ"
+                                                        "クしてOptionタブからポートをオープンしてください"}));
     EXPECT_TRUE(rig.ui.log[0].showingMessages);
     EXPECT_EQ(rig.ui.status, " !! 接続を確認してポートをオープンしてください。");
     EXPECT_EQ(rig.ui.dialogStatus, " !! ポートをオープンしてください。");
@@ -27,7 +28,8 @@ TEST(CheckConnection, ProgrammerOfAnotherModelOrSilent)
         Rig rig(o, {}, false);
         rig.port.OpenPort("COM3");
         EXPECT_EQ(CheckConnection(rig.ctx), CheckNoProgrammer);
-        EXPECT_EQ(rig.ui.Texts(), std::vector<std::string>{"COM3にプログラマーの接続を確認できませんでした。"});
+        EXPECT_EQ(rig.ui.Texts(),
+                  std::vector<std::string>{"COM3にプログラマーの接続を確認できませんでした。"});
         EXPECT_TRUE(rig.ui.log[0].showingMessages);
         EXPECT_EQ(rig.ui.status, " !! 接続を確認してください");
         EXPECT_EQ(rig.ui.dialogStatus, "") << "no extra target was handed";
@@ -42,11 +44,16 @@ TEST(CheckConnection, RefusalsAfterTheProgrammerAnswered)
         int code;
         const char *log, *status;
     };
-    for (const Case &c : {Case{"PIC16F628A", "", CheckNoDevice, "DEVICE が選択されていません。", " !! デバイスを選択してください。"},
-                          Case{"none", "PIC16F628A", CheckNoDeviceId, "DEVICEIDを確認できませんでした。", " !! DEVICE-IDを確認できませんでした。"},
-                          Case{"none", "PIC18F4550", CheckNoDeviceId, "DEVICEIDを確認できませんでした。", " !! DEVICE-IDを確認できませんでした。"},
-                          Case{"PIC16F84A", "PIC16F628A", CheckWrongDevice, "DEVICEIDが異なります。", " !! DEVICE-IDが異なります。"},
-                          Case{"PIC18F452", "PIC18F4550", CheckWrongDevice, "DEVICEIDが異なります。", " !! DEVICE-IDが異なります。"}}) {
+    for (const Case &c : {Case{"PIC16F628A", "", CheckNoDevice, "DEVICE が選択されていません。",
+                               " !! デバイスを選択してください。"},
+                          Case{"none", "PIC16F628A", CheckNoDeviceId, "DEVICEIDを確認できませんでした。",
+                               " !! DEVICE-IDを確認できませんでした。"},
+                          Case{"none", "PIC18F4550", CheckNoDeviceId, "DEVICEIDを確認できませんでした。",
+                               " !! DEVICE-IDを確認できませんでした。"},
+                          Case{"PIC16F84A", "PIC16F628A", CheckWrongDevice, "DEVICEIDが異なります。",
+                               " !! DEVICE-IDが異なります。"},
+                          Case{"PIC18F452", "PIC18F4550", CheckWrongDevice, "DEVICEIDが異なります。",
+                               " !! DEVICE-IDが異なります。"}}) {
         Rig rig(Rig::Options(c.chip), *c.selected ? c.selected : c.chip);
         if (!*c.selected) rig.ui.selected = -1;
         EXPECT_EQ(CheckConnection(rig.ctx, true), c.code) << c.chip << " as " << c.selected;
@@ -60,7 +67,7 @@ TEST(CheckConnection, RefusalsAfterTheProgrammerAnswered)
 TEST(CheckConnection, PassesIgnoringRevisionBitsOrWithoutAnId)
 {
     SimOptions o = Rig::Options("PIC16F628A"), o18 = Rig::Options("PIC18F4550");
-    o.revision = 6;     // the chip answers 0x1066
+    o.revision = 6;      // the chip answers 0x1066
     o18.revision = 0x0A; // bytes 0x0A, 0x12
     Rig rig(o), rig18(o18), rig84("PIC16F84");
     EXPECT_EQ(CheckConnection(rig.ctx), CheckPassed);
@@ -83,8 +90,8 @@ TEST(Pic18Gate, FirmwareWithoutPic18RefusesEveryOperation)
 
     EXPECT_FALSE(ReadDevice(rig.ctx, &rig.ui.dialog));
     EXPECT_EQ(rig.ui.dialogStatus, " PIC18をサポートしていません！");
-    EXPECT_EQ(ProgramDevice(rig.ctx, nullptr) + VerifyDevice(rig.ctx, nullptr) + BlankCheckDevice(rig.ctx, nullptr) +
-                  EraseDevice(rig.ctx),
+    EXPECT_EQ(ProgramDevice(rig.ctx, nullptr) + VerifyDevice(rig.ctx, nullptr) +
+                  BlankCheckDevice(rig.ctx, nullptr) + EraseDevice(rig.ctx),
               0);
     EXPECT_EQ(rig.ui.status, " PIC18をサポートしていません！");
     ASSERT_EQ(rig.ui.log.size(), 5u);
@@ -92,7 +99,8 @@ TEST(Pic18Gate, FirmwareWithoutPic18RefusesEveryOperation)
         EXPECT_EQ(line.text, "このファームウェアはPIC18をサポートしていません。！");
         EXPECT_TRUE(line.showingMessages);
     }
-    for (const HostCommand &c : Decode(rig.sim.HostBytes())) EXPECT_EQ(c.code, 0x0A) << "only the query is sent";
+    for (const HostCommand &c : Decode(rig.sim.HostBytes()))
+        EXPECT_EQ(c.code, 0x0A) << "only the query is sent";
     EXPECT_EQ(rig.buffer.Program18, before.Program18);
     EXPECT_EQ(rig.ui.redraws, 0);
 }
@@ -116,12 +124,14 @@ struct Programmed : Rig {
 TEST(Verify, FirstDifferenceOfEachAreaWithItsAddressWidth)
 {
     Programmed rig("PIC16F877A");
-    for (uint32_t a : {0x1A2u, 0x1A5u, EEDataAreaStart + 5, 0x2007u}) rig.buffer.Words[a] ^= 0x0010;
+    for (uint32_t a : {0x1A2u, 0x1A5u, EEDataAreaStart + 5, 0x2007u})
+        rig.buffer.Words[a] ^= 0x0010;
     EXPECT_EQ(VerifyDevice(rig.ctx, &rig.ui.dialog), 0);
     EXPECT_EQ(rig.ui.Texts(), (std::vector<std::string>{"Program Memory $01A2 が一致しません。",
-                                                         "EEData Memory 0005が一致しません。",
-                                                         "Configurationが一致しません。"}));
-    for (const LogLine &line : rig.ui.log) EXPECT_TRUE(line.showingMessages);
+                                                        "EEData Memory 0005が一致しません。",
+                                                        "Configurationが一致しません。"}));
+    for (const LogLine &line : rig.ui.log)
+        EXPECT_TRUE(line.showingMessages);
     EXPECT_EQ(rig.ui.status, " !! 一致しません。");
     EXPECT_EQ(rig.ui.dialogStatus, " !! 一致しません。");
 
@@ -130,7 +140,7 @@ TEST(Verify, FirstDifferenceOfEachAreaWithItsAddressWidth)
     rig18.buffer.Config18[6] ^= 0x80;
     EXPECT_EQ(VerifyDevice(rig18.ctx, &rig18.ui.main), 0);
     EXPECT_EQ(rig18.ui.Texts(), (std::vector<std::string>{"Program Memory $0001A2 が一致しません。",
-                                                           "Configuration Word $300006 が一致しません。"}));
+                                                          "Configuration Word $300006 が一致しません。"}));
     EXPECT_EQ(rig18.ui.dialogStatus, "") << "the main bar does not reach the dialog";
 }
 
@@ -179,8 +189,8 @@ TEST(BlankCheck, ReportsTheFirstNonBlankPlaceOfEachArea)
     Programmed rig("PIC16F877A");
     EXPECT_EQ(BlankCheckDevice(rig.ctx, &rig.ui.dialog), 0);
     EXPECT_EQ(rig.ui.Texts(), (std::vector<std::string>{"Program Memory $0000 がブランクではありません。",
-                                                         "EEData Memory 0000がブランクではありません。",
-                                                         "Configurationがブランクではありません。"}));
+                                                        "EEData Memory 0000がブランクではありません。",
+                                                        "Configurationがブランクではありません。"}));
     EXPECT_EQ(rig.ui.dialogStatus, " !! ブランクではありません。");
 
     // A programmed configuration word alone is enough.

@@ -31,12 +31,14 @@ TEST(Erase, CalibrationChangeOnPic16F684)
     EXPECT_EQ(erase[2].Word(1), 9) << "the erase starts on 0x2009, which takes the calibration too";
     EXPECT_EQ(rig.sim.Chip().Program(0x2008), 0x2A51);
     EXPECT_EQ(rig.sim.Chip().Program(0x0000), 0x3FFF);
-    EXPECT_EQ(rig.ui.Texts(), (std::vector<std::string>{
-                                  "アドレス 2008 からキャリブレーションデータ " + Hex(factory, 4) + " を読み出しました。",
-                                  "デバイスを消去しました。",
-                                  "アドレス 2008 へキャリブレーションデータ 2A51 を書き込みました。",
-                                  "!キャリブレーションデータは入力値に置き換わりました。"}));
-    for (const LogLine &line : rig.ui.log) EXPECT_FALSE(line.showingMessages);
+    EXPECT_EQ(
+        rig.ui.Texts(),
+        (std::vector<std::string>{
+            "アドレス 2008 からキャリブレーションデータ " + Hex(factory, 4) + " を読み出しました。",
+            "デバイスを消去しました。", "アドレス 2008 へキャリブレーションデータ 2A51 を書き込みました。",
+            "!キャリブレーションデータは入力値に置き換わりました。"}));
+    for (const LogLine &line : rig.ui.log)
+        EXPECT_FALSE(line.showingMessages);
     EXPECT_EQ(rig.ui.status, "デバイスを消去しました。");
     EXPECT_EQ(rig.buffer.Words[0x2008], 0x2A51);
     EXPECT_EQ(rig.buffer.Words[0x0000], 0x0123);
@@ -50,9 +52,9 @@ TEST(Erase, CalibrationAt2008SurvivesWithoutWriteBack)
     const uint16_t factory = rig.sim.Chip().Program(0x2008);
     const MemoryBuffer before = rig.buffer;
     ASSERT_EQ(EraseDevice(rig.ctx), 1);
-    EXPECT_EQ(rig.ui.Texts(), (std::vector<std::string>{
-                                  "アドレス 2008 からキャリブレーションデータ " + Hex(factory, 4) + " を読み出しました。",
-                                  "デバイスを消去しました。"}));
+    EXPECT_EQ(rig.ui.Texts(), (std::vector<std::string>{"アドレス 2008 からキャリブレーションデータ " +
+                                                            Hex(factory, 4) + " を読み出しました。",
+                                                        "デバイスを消去しました。"}));
     EXPECT_EQ(Codes(EraseEntry(rig)), (std::vector<uint8_t>{0x03, 0x04, 0x03, 0x03}));
     EXPECT_EQ(Entries(Decode(rig.sim.HostBytes())).size(), 3u) << "two slot reads and the erase";
     EXPECT_EQ(rig.sim.Chip().Program(0x2008), factory);
@@ -67,12 +69,12 @@ TEST(Erase, TwelveBitCalibrationAndBackupWrittenBack)
     rig.sim.Chip().Poke(0x0010, 0x0123);
     const MemoryBuffer before = rig.buffer;
     ASSERT_EQ(EraseDevice(rig.ctx), 1);
-    EXPECT_EQ(rig.ui.Texts(), (std::vector<std::string>{
-                                  "アドレス 00FF からキャリブレーションデータ 0C1A を読み出しました。",
-                                  "アドレス 0104 からキャリブレーションデータ 0C1A を読み出しました。",
-                                  "デバイスを消去しました。",
-                                  "アドレス 00FF へキャリブレーションデータ 0C1A を書き込みました。",
-                                  "アドレス 0104 へキャリブレーションデータ 0C1A を書き込みました。"}));
+    EXPECT_EQ(rig.ui.Texts(),
+              (std::vector<std::string>{"アドレス 00FF からキャリブレーションデータ 0C1A を読み出しました。",
+                                        "アドレス 0104 からキャリブレーションデータ 0C1A を読み出しました。",
+                                        "デバイスを消去しました。",
+                                        "アドレス 00FF へキャリブレーションデータ 0C1A を書き込みました。",
+                                        "アドレス 0104 へキャリブレーションデータ 0C1A を書き込みました。"}));
     EXPECT_EQ(rig.sim.Chip().Program(0x00FF), 0x0C1A);
     EXPECT_EQ(rig.sim.Chip().Program(0x0104), 0x0C1A);
     EXPECT_EQ(rig.sim.Chip().Program(0x0010), 0x0FFF);

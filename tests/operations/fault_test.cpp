@@ -79,13 +79,17 @@ void PokeRandom(Rig &rig, uint32_t seed)
     SimChip &chip = rig.sim.Chip();
     if (rig.ui.pic18) {
         const TDeviceSpec18 &d = rig.Row18();
-        for (uint32_t i = 0; i < d.ProgramSize; ++i) chip.Poke(i, static_cast<uint8_t>(rng()));
-        for (uint32_t i = 0; i < d.EEDataSize; ++i) chip.SetEeprom(i, static_cast<uint8_t>(rng()));
+        for (uint32_t i = 0; i < d.ProgramSize; ++i)
+            chip.Poke(i, static_cast<uint8_t>(rng()));
+        for (uint32_t i = 0; i < d.EEDataSize; ++i)
+            chip.SetEeprom(i, static_cast<uint8_t>(rng()));
         return;
     }
     const TDeviceSpec &d = rig.Row();
-    for (uint32_t k = 0; k + 1 < d.ProgramSize; ++k) chip.Poke(k, static_cast<uint16_t>(rng()));
-    for (uint32_t i = 0; i < d.EEDataSize; ++i) chip.SetEeprom(i, static_cast<uint8_t>(rng()));
+    for (uint32_t k = 0; k + 1 < d.ProgramSize; ++k)
+        chip.Poke(k, static_cast<uint16_t>(rng()));
+    for (uint32_t i = 0; i < d.EEDataSize; ++i)
+        chip.SetEeprom(i, static_cast<uint8_t>(rng()));
 }
 
 void FillBuffer(Rig &rig, uint32_t seed)
@@ -124,7 +128,8 @@ bool ChipHoldsBuffer(Rig &rig)
     for (uint32_t i = 0; i < d.EEDataSize; ++i)
         if (chip.Eeprom(i) != (rig.buffer.Words[EEDataAreaStart + i] & 0xFF)) return false;
     for (uint32_t i = 0; i < 4; ++i)
-        if ((chip.Program(d.UserIdAddress + i) & 0xF) != (rig.buffer.Words[d.UserIdAddress + i] & 0xF)) return false;
+        if ((chip.Program(d.UserIdAddress + i) & 0xF) != (rig.buffer.Words[d.UserIdAddress + i] & 0xF))
+            return false;
     const uint32_t c1 = d.Is12Bit() ? Config12BitWord : d.ConfigAddress1;
     return (chip.Program(c1) & d.ConfigMask1) == (rig.buffer.Words[c1] & d.ConfigMask1);
 }
@@ -221,11 +226,13 @@ TEST(Faults, VerifyAndBlankCheckNeverConfirmWhatTheyDidNotRead)
         ASSERT_EQ(VerifyDevice(probe.ctx, nullptr), 0);
         const size_t n = probe.sim.HostBytes().size();
         std::vector<uint64_t> points;
-        for (uint64_t p : Spread(n)) points.push_back(setupBytes + p);
+        for (uint64_t p : Spread(n))
+            points.push_back(setupBytes + p);
 
         for (bool blankCheck : {false, true}) {
             s.run = [blankCheck](Rig &rig) {
-                const int r = blankCheck ? BlankCheckDevice(rig.ctx, &rig.ui.dialog) : VerifyDevice(rig.ctx, &rig.ui.dialog);
+                const int r = blankCheck ? BlankCheckDevice(rig.ctx, &rig.ui.dialog)
+                                         : VerifyDevice(rig.ctx, &rig.ui.dialog);
                 // A mismatch found is reported as 0 as well; tell the two apart.
                 return r;
             };
@@ -239,7 +246,9 @@ TEST(Faults, VerifyAndBlankCheckNeverConfirmWhatTheyDidNotRead)
                     EXPECT_TRUE(rig.ui.LoggedShowing(LinkLost)) << where;
                     EXPECT_EQ(rig.ui.dialogStatus, ReadFailed) << where;
                 } else {
-                    EXPECT_EQ(rig.ui.status, blankCheck ? " !! ブランクではありません。" : " !! 一致しません。") << where;
+                    EXPECT_EQ(rig.ui.status,
+                              blankCheck ? " !! ブランクではありません。" : " !! 一致しません。")
+                        << where;
                 }
             };
             RunFaulty(s, points, AllKinds, setupBytes + n / 2);
@@ -269,7 +278,8 @@ TEST(Faults, EraseStopsBeforeErasingWithoutTheCalibration)
 
         s.check = [&](Rig &rig, int result, const std::string &where) {
             EXPECT_EQ(result, 0) << name << " " << where;
-            const std::string text = " !! キャリブレーションデータを読み出せませんでした。消去を中止しました。";
+            const std::string text =
+                " !! キャリブレーションデータを読み出せませんでした。消去を中止しました。";
             EXPECT_EQ(rig.ui.status, text) << name << " " << where;
             EXPECT_TRUE(rig.ui.LoggedShowing(text)) << where;
             EXPECT_FALSE(rig.ui.Logged("デバイスを消去しました。")) << where;
@@ -278,7 +288,8 @@ TEST(Faults, EraseStopsBeforeErasingWithoutTheCalibration)
             EXPECT_EQ(rig.sim.Chip().Cycles(), 0) << where;
         };
         RunFaulty(s, {1, readEnd / 3, readEnd / 2, readEnd - 1},
-                  {FaultKind::SilentAfter, FaultKind::HangupAfter, FaultKind::Drop, FaultKind::BadEcho}, readEnd);
+                  {FaultKind::SilentAfter, FaultKind::HangupAfter, FaultKind::Drop, FaultKind::BadEcho},
+                  readEnd);
 
         // Later faults: success only for an erased chip with its calibration.
         s.check = [&](Rig &rig, int result, const std::string &where) {
@@ -291,16 +302,18 @@ TEST(Faults, EraseStopsBeforeErasingWithoutTheCalibration)
             EXPECT_EQ(rig.ui.status, WriteFailed) << name << " " << where;
             EXPECT_TRUE(rig.ui.LoggedShowing(LinkLost)) << where;
         };
-        const int failures = RunFaulty(s, {readEnd + 1, (readEnd + eraseEnd) / 2, eraseEnd - 1, (eraseEnd + n) / 2, n - 1},
-                                       AllKinds, (readEnd + eraseEnd) / 2);
+        const int failures =
+            RunFaulty(s, {readEnd + 1, (readEnd + eraseEnd) / 2, eraseEnd - 1, (eraseEnd + n) / 2, n - 1},
+                      AllKinds, (readEnd + eraseEnd) / 2);
         EXPECT_GT(failures, 0) << name;
 
         // A corrupted echo during the erase: reported as failed, with the
         // calibration values read before it in the log. When the programmer
         // took the whole command the link is still in step and the values
         // are put back.
-        const std::string firstRead = "アドレス " + Hex(clean.Row().CalibAddress1, 4) + " からキャリブレーションデータ " +
-                                      Hex(factory.at(0), 4) + " を読み出しました。";
+        const std::string firstRead = "アドレス " + Hex(clean.Row().CalibAddress1, 4) +
+                                      " からキャリブレーションデータ " + Hex(factory.at(0), 4) +
+                                      " を読み出しました。";
         s.check = [&](Rig &rig, int result, const std::string &where) {
             EXPECT_EQ(result, 0) << name << " " << where;
             EXPECT_EQ(rig.ui.status, WriteFailed) << where;

@@ -63,7 +63,8 @@ public:
     std::vector<std::string> Texts() const
     {
         std::vector<std::string> t;
-        for (const LogLine &l : log) t.push_back(l.text);
+        for (const LogLine &l : log)
+            t.push_back(l.text);
         return t;
     }
     bool Logged(const std::string &text) const
@@ -72,7 +73,8 @@ public:
     }
     bool LoggedShowing(const std::string &text) const
     {
-        return std::any_of(log.begin(), log.end(), [&](const LogLine &l) { return l.text == text && l.showingMessages; });
+        return std::any_of(log.begin(), log.end(),
+                           [&](const LogLine &l) { return l.text == text && l.showingMessages; });
     }
 };
 
@@ -131,25 +133,44 @@ struct HostCommand {
 
 // Splits the host's byte stream into commands, the way the firmware counts
 // their bytes (a row-write code the firmware does not know is a lone byte).
-inline std::vector<HostCommand> Decode(const std::vector<uint8_t> &bytes, RowWriteForms forms = RowWriteForms::Both)
+inline std::vector<HostCommand> Decode(const std::vector<uint8_t> &bytes,
+                                       RowWriteForms forms = RowWriteForms::Both)
 {
     const bool knows08 = forms == RowWriteForms::Both || forms == RowWriteForms::Row08;
     const bool knows15 = forms == RowWriteForms::Both || forms == RowWriteForms::Row15;
     auto argc = [](uint8_t code) -> size_t {
         switch (code) {
-        case 0x00: case 0x01: case 0x02: case 0x0A: case 0x0F: case 0x10: return 1;
-        case 0x03: case 0x0C: case 0x0E: return 2;
-        case 0x04: case 0x05: case 0x06: case 0x07: case 0x0B: return 3;
-        case 0x09: return 5;
-        case 0x0D: return 9;
-        default: return 0;
+        case 0x00:
+        case 0x01:
+        case 0x02:
+        case 0x0A:
+        case 0x0F:
+        case 0x10:
+            return 1;
+        case 0x03:
+        case 0x0C:
+        case 0x0E:
+            return 2;
+        case 0x04:
+        case 0x05:
+        case 0x06:
+        case 0x07:
+        case 0x0B:
+            return 3;
+        case 0x09:
+            return 5;
+        case 0x0D:
+            return 9;
+        default:
+            return 0;
         }
     };
     std::vector<HostCommand> out;
     for (size_t i = 0; i < bytes.size();) {
         HostCommand c{bytes[i], {}};
         const size_t n = (c.code == 0x08 && knows08) || (c.code == 0x15 && knows15) ? 13 : argc(c.code);
-        for (size_t k = 1; k <= n && i + k < bytes.size(); ++k) c.args.push_back(bytes[i + k]);
+        for (size_t k = 1; k <= n && i + k < bytes.size(); ++k)
+            c.args.push_back(bytes[i + k]);
         i += 1 + n;
         c.end = std::min(i, bytes.size());
         out.push_back(std::move(c));
@@ -179,7 +200,8 @@ inline std::vector<std::vector<HostCommand>> Entries(const std::vector<HostComma
 inline std::vector<uint8_t> Codes(const std::vector<HostCommand> &commands)
 {
     std::vector<uint8_t> codes;
-    for (const HostCommand &c : commands) codes.push_back(c.code);
+    for (const HostCommand &c : commands)
+        codes.push_back(c.code);
     return codes;
 }
 
@@ -193,8 +215,10 @@ inline void FillRandom(MemoryBuffer &buffer, const TDeviceSpec &d, std::mt19937 
     // Runs of blank words between used ones exercise the skipping.
     for (uint32_t k = 0; k < n; ++k)
         buffer.Words[k] = (k / 40) % 3 == 1 ? d.BlankWord : static_cast<uint16_t>(rng() & d.BlankWord);
-    for (uint32_t i = 0; i < d.EEDataSize; ++i) buffer.Words[EEDataAreaStart + i] = static_cast<uint16_t>(rng() & 0xFF);
-    for (uint32_t i = 0; i < 4; ++i) buffer.Words[d.UserIdAddress + i] = static_cast<uint16_t>(rng() & 0xF);
+    for (uint32_t i = 0; i < d.EEDataSize; ++i)
+        buffer.Words[EEDataAreaStart + i] = static_cast<uint16_t>(rng() & 0xFF);
+    for (uint32_t i = 0; i < 4; ++i)
+        buffer.Words[d.UserIdAddress + i] = static_cast<uint16_t>(rng() & 0xF);
     const uint32_t c1 = d.Is12Bit() ? Config12BitWord : d.ConfigAddress1;
     buffer.Words[c1] = static_cast<uint16_t>((rng() & d.ConfigMask1) | (d.BlankWord & ~d.ConfigMask1));
     if (d.ConfigAddress2) buffer.Words[d.ConfigAddress2] = static_cast<uint16_t>(rng() & d.ConfigMask2);
@@ -205,7 +229,10 @@ inline void FillRandom(MemoryBuffer &buffer, const TDeviceSpec18 &d, std::mt1993
     buffer.Clear(d);
     for (uint32_t i = 0; i < d.ProgramSize; ++i)
         buffer.Program18[i] = (i / 512) % 3 == 1 ? 0xFF : static_cast<uint8_t>(rng());
-    for (uint8_t &b : buffer.EEData18) b = static_cast<uint8_t>(rng());
-    for (size_t i = 0; i < 8; ++i) buffer.Id18[i] = static_cast<uint8_t>(rng());
-    for (size_t i = 0; i < 14; ++i) buffer.Config18[i] = static_cast<uint8_t>(rng() & d.ConfigMask[i]);
+    for (uint8_t &b : buffer.EEData18)
+        b = static_cast<uint8_t>(rng());
+    for (size_t i = 0; i < 8; ++i)
+        buffer.Id18[i] = static_cast<uint8_t>(rng());
+    for (size_t i = 0; i < 14; ++i)
+        buffer.Config18[i] = static_cast<uint8_t>(rng() & d.ConfigMask[i]);
 }

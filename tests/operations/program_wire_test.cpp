@@ -13,9 +13,15 @@ SimOptions WithFirmware(const std::string &chip, RowWriteForms forms)
     return o;
 }
 
-uint16_t Count(const HostCommand &c) { return c.Word(1); }
+uint16_t Count(const HostCommand &c)
+{
+    return c.Word(1);
+}
 
-bool IsRowWrite(const HostCommand &c) { return (c.code == 0x08 || c.code == 0x15) && c.args.size() == 13; }
+bool IsRowWrite(const HostCommand &c)
+{
+    return (c.code == 0x08 || c.code == 0x15) && c.args.size() == 13;
+}
 
 TEST(ProgramPaths, RowWriteAndWordByWordForEveryLatchCount)
 {
@@ -57,7 +63,8 @@ TEST(ProgramPaths, RowWriteAndWordByWordForEveryLatchCount)
 TEST(ProgramPaths, BlankGroupsAreSkippedWithOneRepeatedIncrement)
 {
     Rig rig(WithFirmware("PIC16F877A", RowWriteForms::Row15));
-    for (uint32_t k : {0u, 7u, 16u, 23u, 0x1000u}) rig.buffer.Words[k] = static_cast<uint16_t>(k);
+    for (uint32_t k : {0u, 7u, 16u, 23u, 0x1000u})
+        rig.buffer.Words[k] = static_cast<uint16_t>(k);
     ASSERT_EQ(ProgramDevice(rig.ctx, nullptr), 1);
     const auto program = Entries(Decode(rig.sim.HostBytes(), RowWriteForms::Row15)).at(0);
     ASSERT_EQ(Codes(program), (std::vector<uint8_t>{0x15, 0x15, 0x06, 0x15, 0x15, 0x06, 0x06, 0x15, 0x15}));
@@ -65,28 +72,32 @@ TEST(ProgramPaths, BlankGroupsAreSkippedWithOneRepeatedIncrement)
     // From word 24 to 0x1000: one command per 2048 increments.
     EXPECT_EQ(Count(program[5]), 2048);
     EXPECT_EQ(Count(program[6]), 0x1000 - 24 - 2048);
-    for (uint32_t k : {0u, 7u, 16u, 23u, 0x1000u}) EXPECT_EQ(rig.sim.Chip().Program(k), k);
+    for (uint32_t k : {0u, 7u, 16u, 23u, 0x1000u})
+        EXPECT_EQ(rig.sim.Chip().Program(k), k);
 }
 
 TEST(ProgramPaths, WordByWordAdvancesOverSkippedWords)
 {
     // PIC16F84A writes one word per cycle (begin programming 24).
     Rig rig(WithFirmware("PIC16F84A", RowWriteForms::None));
-    for (uint32_t k : {5u, 6u, 9u}) rig.buffer.Words[k] = static_cast<uint16_t>(0x100 + k);
+    for (uint32_t k : {5u, 6u, 9u})
+        rig.buffer.Words[k] = static_cast<uint16_t>(0x100 + k);
     ASSERT_EQ(ProgramDevice(rig.ctx, nullptr), 1);
     const auto program = Entries(Decode(rig.sim.HostBytes(), RowWriteForms::None)).at(0);
     ASSERT_EQ(Codes(program), (std::vector<uint8_t>{0x06, 0x04, 0x03, 0x01, 0x04, 0x03, 0x06, 0x04, 0x03}));
     EXPECT_EQ(Count(program[0]), 5);
     EXPECT_EQ(Count(program[6]), 3);
     EXPECT_EQ(program[2].args[0], 24);
-    for (uint32_t k : {5u, 6u, 9u}) EXPECT_EQ(rig.sim.Chip().Program(k), 0x100 + k);
+    for (uint32_t k : {5u, 6u, 9u})
+        EXPECT_EQ(rig.sim.Chip().Program(k), 0x100 + k);
 }
 
 TEST(ProgramPaths, FinalShortGroupStartsOnItsFirstWord)
 {
     Rig rig(WithFirmware("PIC10F200", RowWriteForms::Row08));
     const uint16_t calib = rig.sim.Chip().Program(0xFF);
-    for (uint32_t k = 0xF8; k <= 0xFE; ++k) rig.buffer.Words[k] = static_cast<uint16_t>(0xA00 + k);
+    for (uint32_t k = 0xF8; k <= 0xFE; ++k)
+        rig.buffer.Words[k] = static_cast<uint16_t>(0xA00 + k);
     rig.buffer.Words[0xFF] = 0x0000; // never written: the calibration instruction
     ASSERT_EQ(ProgramDevice(rig.ctx, nullptr), 1);
     const auto program = Entries(Decode(rig.sim.HostBytes(), RowWriteForms::Row08)).at(0);
@@ -94,7 +105,8 @@ TEST(ProgramPaths, FinalShortGroupStartsOnItsFirstWord)
     ASSERT_EQ(Codes(program), (std::vector<uint8_t>{0x01, 0x06, 0x08, 0x08}));
     EXPECT_EQ(Count(program[1]), 0xF8);
     EXPECT_EQ(program[3].Word(11), 0x0FFF) << "the eighth slot carries the blank word";
-    for (uint32_t k = 0xF8; k <= 0xFE; ++k) EXPECT_EQ(rig.sim.Chip().Program(k), 0xA00 + k);
+    for (uint32_t k = 0xF8; k <= 0xFE; ++k)
+        EXPECT_EQ(rig.sim.Chip().Program(k), 0xA00 + k);
     EXPECT_EQ(rig.sim.Chip().Program(0xFF), calib);
 }
 
@@ -118,13 +130,16 @@ TEST(ProgramConfiguration, BlankBufferWritesOnlyIdsAndConfiguration)
     ASSERT_EQ(entries.size(), 3u);
     EXPECT_TRUE(entries[0].empty());
     EXPECT_EQ(entries[1].size(), 256u);
-    for (const HostCommand &c : entries[1]) EXPECT_EQ(c.code, 0x01) << "EEPROM: increments only";
+    for (const HostCommand &c : entries[1])
+        EXPECT_EQ(c.code, 0x01) << "EEPROM: increments only";
     const auto &config = entries[2];
     // User-IDs with the program cycle (pair 24, 23), the word with the configuration cycle.
-    ASSERT_EQ(Codes(config), (std::vector<uint8_t>{0x04, 0x04, 0x05, 0x01, 0x04, 0x05, 0x01, 0x04, 0x05, 0x01, 0x04,
-                                                   0x05, 0x01, 0x06, 0x02, 0x04, 0x03}));
-    for (int i : {1, 4, 7, 10}) EXPECT_EQ(config[static_cast<size_t>(i)].Word(1), 0x000F);
-    for (uint32_t i = 0; i < 4; ++i) EXPECT_EQ(rig.sim.Chip().Program(0x2000 + i), 0x000F);
+    ASSERT_EQ(Codes(config), (std::vector<uint8_t>{0x04, 0x04, 0x05, 0x01, 0x04, 0x05, 0x01, 0x04, 0x05, 0x01,
+                                                   0x04, 0x05, 0x01, 0x06, 0x02, 0x04, 0x03}));
+    for (int i : {1, 4, 7, 10})
+        EXPECT_EQ(config[static_cast<size_t>(i)].Word(1), 0x000F);
+    for (uint32_t i = 0; i < 4; ++i)
+        EXPECT_EQ(rig.sim.Chip().Program(0x2000 + i), 0x000F);
 }
 
 TEST(ProgramPaths, ProtocolErrorOfTheProbeEndsQuietly)
@@ -143,7 +158,8 @@ TEST(ProgramPaths, ProtocolErrorOfTheProbeEndsQuietly)
 TEST(ProgramPic18, BlankBlocksSkippedAndEepromUpToItsLastByte)
 {
     Rig rig("PIC18F452");
-    for (size_t i = 0; i < 8; ++i) rig.buffer.Program18[i] = static_cast<uint8_t>(i);
+    for (size_t i = 0; i < 8; ++i)
+        rig.buffer.Program18[i] = static_cast<uint8_t>(i);
     rig.buffer.EEData18[0] = 0x11;
     rig.buffer.EEData18[5] = 0x55;
     ASSERT_EQ(ProgramDevice(rig.ctx, &rig.ui.dialog), 1);
