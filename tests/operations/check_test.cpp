@@ -166,6 +166,50 @@ TEST(Verify, ComparesThroughTheMasks)
     EXPECT_EQ(VerifyDevice(rig18.ctx, nullptr), 1);
 }
 
+// The simulated chip stores only implemented configuration bits; this line
+// sets bit 4 of CONFIG2H (0x300003) on its way to the host.
+class UnmaskedConfigLine : public SimBackend {
+public:
+    using SimBackend::SimBackend;
+    bool tamper = false;
+    size_t Write(const uint8_t *data, size_t n) override
+    {
+        if (tamper && n == 3 && data[0] == 0x00 && data[1] == 0x00 && data[2] == 0x30)
+            reads_ = 0; // table pointer 0x300000
+        return SimBackend::Write(data, n);
+    }
+    size_t Read(uint8_t *data, size_t n) override
+    {
+        const size_t got = SimBackend::Read(data, n);
+        // After the pointer's checksum and the table read's echo come the bytes.
+        if (reads_ >= 0 && ++reads_ == 2 + 4 && got == 1) data[0] |= 0x10;
+        return got;
+    }
+
+private:
+    int reads_ = -1;
+};
+
+TEST(Verify, ChipConfigurationByteIsNotMasked)
+{
+    auto line = std::make_unique<UnmaskedConfigLine>(Rig::Options("PIC18F452"));
+    UnmaskedConfigLine &tampering = *line;
+    SerialPort port(std::move(line));
+    port.OpenPort("COM1");
+    TCommand cmd;
+    MemoryBuffer buffer;
+    RecordingUi ui;
+    OperationContext ctx{port, cmd, buffer, ui};
+    ui.pic18 = true;
+    ui.selected = FindDevice("PIC18F452");
+    buffer.Clear(DeviceTable18[static_cast<size_t>(ui.selected)]);
+    buffer.Config18[3] = 0x0F;
+    ASSERT_EQ(ProgramDevice(ctx, nullptr), 1);
+    tampering.tamper = true;
+    EXPECT_EQ(VerifyDevice(ctx, nullptr), 0) << "buffer 0x0F, chip 0x1F";
+    EXPECT_TRUE(ui.Logged("Configuration Word $300003 が一致しません。"));
+}
+
 TEST(Verify, UserIdsOnlyWhenTicked)
 {
     for (const char *chip : {"PIC16F628A", "PIC10F200", "PIC18F2550"}) {
