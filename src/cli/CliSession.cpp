@@ -372,21 +372,28 @@ int CliSession::Identify()
     Link link{port_, cmd_, ui_};
     // Port and programmer as the check sees them; its refusal texts are the
     // ones to show. No device is needed to read an ID.
-    if (!port_.IsOpen() || !IsProgrammerReply(GetVersion(link))) return Check();
+    if (!port_.IsOpen() || !IsProgrammerReply(GetVersion(link))) {
+        const int refused = Check();
+        return refused ? refused : ExitNegative;
+    }
     const auto found = IdentifyChip(link);
     if (found.empty()) {
         ui_.AddLogShowingMessages("DEVICEIDを確認できませんでした。");
         ui_.SetStatus(" !! DEVICE-IDを確認できませんでした。");
         return ExitNegative;
     }
+    // An ID no catalogue row carries (an empty socket reading all ones, a
+    // part Tarnvik does not know) is shown but is no identification.
+    bool named = false;
     for (const ChipIdentity &chip : found) {
+        named = named || !chip.Rows.empty();
         std::string names;
         for (int row : chip.Rows)
             names += (names.empty() ? "" : ", ") + DeviceName(chip.Pic18, row);
         ui_.Print("DEVICE-ID " + Hex(chip.Id, 4) + (chip.Pic18 ? " (PIC18)  " : " (PIC10/12/16)  ") +
                   (names.empty() ? "-" : names));
     }
-    return ExitSuccess;
+    return named ? ExitSuccess : ExitNegative;
 }
 
 int CliSession::Read()
