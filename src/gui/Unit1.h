@@ -13,6 +13,8 @@
 #include "PICCommand.h"
 #include "QtProgressBar.h"
 #include "buffer.h"
+#include "hex.h"
+#include "operations.h"
 #include "serial.h"
 #include "settings.h"
 
@@ -202,6 +204,57 @@ public:
     void DeferClose();
     bool ClosePending = false;
 
+    // ---- commands and chains ----
+    // What the device operations work on.
+    OperationContext Context();
+    void BufferChanged() override;
+    // The check of a main-window command (dialog false) or of a Small Box
+    // command (its refusal also in the progress dialog); true when it passed.
+    bool DeviceCheck(bool dialog);
+    // The current file's name without its folder.
+    std::string CurrentFileName() const;
+    // Asks for a file to load; the chosen one becomes the current file.
+    // False when the user cancelled.
+    bool ChooseCurrentFile();
+    // Buffer clear before a load, with its status and log line (and the
+    // dialog's text for a Small Box command); false, with the refusal
+    // texts, when no device is selected.
+    bool ClearBeforeLoad(bool dialog);
+    // LOAD's core for the current file: auto-select, clearing when the
+    // device changed, loading and redrawing. Throws HexFileError after
+    // bringing the window in line with what was loaded before the failure.
+    void LoadNew();
+    // Loads the current file over the buffer; false when there is none.
+    // Throws HexFileError as LoadNew does.
+    bool LoadCurrent();
+    // Brings the device list, the family's controls and the views in line
+    // with the device a load ended on.
+    void AfterLoad(const LoadOutcome &outcome);
+    // Shows a file that cannot be read or written in an error box.
+    void ShowFileError(const HexFileError &error);
+    // Asks for a file and writes the live half of the buffer into it; the
+    // file name without folder when saved, empty when cancelled or failed.
+    std::string SaveBufferAs();
+
+    // ---- Small Box mode ----
+    struct SmallBoxState {
+        bool Active = false;
+        QPoint SavedPosition;
+        QSize SavedSize, SavedMinimum, SavedMaximum;
+        Qt::WindowFlags SavedFlags;
+        int DragCount = 0;
+    };
+    SmallBoxState SmallBox;
+    static constexpr int SmallBoxWidth = 74;        // outer width of the strip
+    static constexpr int SmallBoxClientHeight = 18;
+    void EnterSmallBox();
+    void LeaveSmallBox();
+    // The controls the strip hides.
+    QList<QWidget *> SmallBoxHidden() const;
+    void SpeedButton1MouseMove(bool leftHeld);
+    void SpeedButton1MouseUp();
+    void FormMouseMove();
+
     // ---- programmer discovery ----
     enum class PortLook { Probing, Unusable, Programmer, NoProgrammer };
     // -1 no port opened, 0 a programmer answered (foundPort: the first such
@@ -308,6 +361,7 @@ private:
     void RetryPendingClose();
     std::array<PortLook, 10> portLooks_{};
     std::string deniedDevice_;          // the last open was refused this device
+    QObject *smallBoxMouse_ = nullptr;  // watches the strip's mouse moves
     bool startupProbe_ = false;
 };
 

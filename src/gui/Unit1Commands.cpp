@@ -35,11 +35,6 @@ void TForm1::FormCreate()
     QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
 }
 
-void TForm1::FormCloseQuery(bool &canClose)
-{
-    canClose = true;
-}
-
 void TForm1::FormDestroy() {}
 
 void TForm1::FormShow()
@@ -249,40 +244,9 @@ void TForm1::CheckBox9Click()
     SmallBlockFlag = CheckBox9->isChecked();
 }
 
-// ---- handlers whose behaviour belongs to the command, file, port and
-// Small Box code; each stays a no-op until that code is in. ----
+// ---- option boxes read where they are used ----
 
-void TForm1::Button1Click() {}
-void TForm1::Button2Click() {}
-void TForm1::Button3Click() {}
-void TForm1::Button4Click() {}
-void TForm1::Button5Click() {}
-void TForm1::Button6Click() {}
-void TForm1::Button7Click() {}
-void TForm1::Button17Click() {}
 void TForm1::CheckBox3Click() {}
 void TForm1::CheckBox4Click() {}
 void TForm1::CheckBox5Click() {}
 void TForm1::CheckBox6Click() {}
-void TForm1::Program1Click() {}
-void TForm1::EraseBlankCheckProgramVerify1Click() {}
-void TForm1::BufferClearLoadProgramVerify1Click() {}
-void TForm1::EraseBlankCheckBufferClearLoadProgramVerify1Click() {}
-void TForm1::EraseBlankCheck1Click() {}
-void TForm1::BufferClearLoadNewFile1Click() {}
-void TForm1::BufferClearLoadCurrentFile1Click() {}
-void TForm1::ResetCurrentFile1Click() {}
-void TForm1::LoadNewFile1Click() {}
-void TForm1::LoadCurrentFile1Click() {}
-void TForm1::Save1Click() {}
-void TForm1::Read1Click() {}
-void TForm1::Program3Click() {}
-void TForm1::LoadEraseprogramVerify1Click() {}
-void TForm1::Erase1Click() {}
-void TForm1::BlankCheck1Click() {}
-void TForm1::Verify1Click() {}
-void TForm1::ReturntoSettings1Click()
-{
-    close();
-}
-void TForm1::SpeedButton1Click() {}

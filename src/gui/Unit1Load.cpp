@@ -1,0 +1,270 @@
+// The load and save commands of the main window and the Small Box menu: the
+// current file, device auto-selection from a file, and the error box of a
+// file that cannot be read or written.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QSignalBlocker>
+
+#include "CommandScope.h"
+#include "FileDialog.h"
+#include "MessageBox.h"
+#include "Unit1.h"
+#include "Unit3.h"
+
+namespace {
+
+const std::string Quote = "\"";
+const std::string Cleared = "バッファをクリアしました。";
+
+std::string Loaded(const std::string &name)
+{
+    return "ファイル " + Quote + name + Quote + " をロードしました。";
+}
+
+// The reload commands of the load menu and the Small Box write the blank
+// inside the quotes.
+std::string ReloadedLog(const std::string &name)
+{
+    return "ファイル " + Quote + name + " " + Quote + "をロードしました。";
+}
+
+} // namespace
+
+std::string TForm1::CurrentFileName() const
+{
+    const auto slash = CurrentFile.find_last_of('/');
+    return slash == std::string::npos ? CurrentFile : CurrentFile.substr(slash + 1);
+}
+
+bool TForm1::ChooseCurrentFile()
+{
+    const QString path = FileDialog::Open(this);
+    if (path.isEmpty())
+        return false;
+    SetCurrentFile(path.toStdString());
+    return true;
+}
+
+void TForm1::ShowFileError(const HexFileError &error)
+{
+    MessageBox::Show(this, QMessageBox::Critical, MessageBox::Title,
+                     QString::fromStdString(error.Path()) + "\n\n" + QString::fromStdString(error.Reason()),
+                     {QStringLiteral("OK")});
+}
+
+bool TForm1::ClearBeforeLoad(bool dialog)
+{
+    if (!BufferClear()) {
+        // Without a device there is no blank state to clear to, and a load
+        // would fill a buffer no view or command belongs to.
+        SetStatus(" !! デバイスを選択してください。");
+        if (dialog)
+            SetDialogStatus(" !! デバイスを選択してください。");
+        AddLogShowingMessages("DEVICE が選択されていません。");
+        return false;
+    }
+    SetStatus(Cleared);
+    if (dialog)
+        SetDialogStatus(Cleared);
+    AddLog(Cleared);
+    return true;
+}
+
+void TForm1::AfterLoad(const LoadOutcome &outcome)
+{
+    if (outcome.Device.Pic18 != Pic18) {
+        FillDeviceList(outcome.Device.Pic18);
+        SetConfigFamily(outcome.Device.Pic18);
+    }
+    if (outcome.Device.Index != Selected()) {
+        const QSignalBlocker block(ComboBox1);
+        ComboBox1->setCurrentIndex(outcome.Device.Index);
+    }
+    // The marker and the calibration box follow the device the buffer now
+    // belongs to.
+    CheckBox2->setChecked(false);
+    if (const TDeviceSpec *dev = SelectedDevice()) {
+        SetNoIdColour(dev->DeviceId == 0);
+        CheckBox2->setEnabled(dev->CalibAddress1 != 0);
+    } else if (SelectedDevice18()) {
+        SetNoIdColour(false);
+        CheckBox2->setEnabled(false);
+    }
+    RedrawBuffer();
+}
+
+void TForm1::LoadNew()
+{
+    LoadOutcome outcome;
+    outcome.Device = {Pic18, Selected()};
+    try {
+        ::LoadNewFile(CurrentFile, session.Buffer, CheckBox6->isChecked(), outcome);
+    } catch (const HexFileError &) {
+        AfterLoad(outcome);
+        throw;
+    }
+    AfterLoad(outcome);
+}
+
+bool TForm1::LoadCurrent()
+{
+    if (CurrentFile.empty())
+        return false;
+    SetCurrentFile(CurrentFile);
+    LoadOutcome outcome;
+    outcome.Device = {Pic18, Selected()};
+    const size_t programBefore = session.Buffer.Program18.size();
+    const size_t eedataBefore = session.Buffer.EEData18.size();
+    try {
+        ::LoadCurrentFile(CurrentFile, session.Buffer, CheckBox6->isChecked(), outcome);
+        // A tag naming a larger PIC18 part was read with the arrays of the
+        // part selected before, which dropped what lies beyond them. Now that
+        // the arrays have the new part's sizes the file is read once more,
+        // so the buffer holds what LOAD would have put there.
+        if (outcome.Device.Pic18 && outcome.DeviceChanged &&
+            (session.Buffer.Program18.size() > programBefore || session.Buffer.EEData18.size() > eedataBefore)) {
+            std::string tag;
+            LoadHex18(CurrentFile, session.Buffer.Program18, session.Buffer.EEData18, session.Buffer.Id18,
+                      session.Buffer.Config18, tag);
+        }
+    } catch (const HexFileError &) {
+        AfterLoad(outcome);
+        throw;
+    }
+    AfterLoad(outcome);
+    return true;
+}
+
+std::string TForm1::SaveBufferAs()
+{
+    if (Selected() < 0) {
+        SetStatus(" !! デバイスを選択してください。");
+        AddLogShowingMessages("DEVICE が選択されていません。");
+        return {};
+    }
+    const QString path = FileDialog::Save(this);
+    if (path.isEmpty())
+        return {};
+    try {
+        SaveBuffer(path.toStdString(), session.Buffer, {Pic18, Selected()}, SaveAllFlag);
+    } catch (const HexFileError &error) {
+        ShowFileError(error);
+        return {};
+    }
+    const std::string full = path.toStdString();
+    const auto slash = full.find_last_of('/');
+    return slash == std::string::npos ? full : full.substr(slash + 1);
+}
+
+// ---- LOAD, SAVE and the load menu ----
+
+void TForm1::Button1Click()
+{
+    CommandScope lock(*this);
+    if (!ChooseCurrentFile())
+        return;
+    try {
+        LoadNew();
+    } catch (const HexFileError &error) {
+        ShowFileError(error);
+        return;
+    }
+    const std::string name = CurrentFileName();
+    AddLog(Loaded(name));
+    SetStatus(" " + Quote + name + Quote + " をロードしました。");
+}
+
+void TForm1::Button2Click()
+{
+    CommandScope lock(*this);
+    const std::string name = SaveBufferAs();
+    if (name.empty())
+        return;
+    AddLog("ファイル " + Quote + name + Quote + " にセーブしました。");
+    SetStatus(" " + Quote + name + Quote + " にセーブしました。");
+}
+
+namespace {
+
+enum class Reload { NewFile, CurrentFile };
+
+// The clearing loads of the load menu and the Small Box menu; the file name
+// without folder when loaded, empty when nothing was loaded.
+std::string ClearAndLoad(TForm1 &form, Reload which)
+{
+    if (which == Reload::NewFile || form.CurrentFile.empty())
+        if (!form.ChooseCurrentFile())
+            return {};
+    if (form.CurrentFile.empty() || !form.ClearBeforeLoad(false))
+        return {};
+    try {
+        form.LoadCurrent();
+    } catch (const HexFileError &error) {
+        form.ShowFileError(error);
+        return {};
+    }
+    const std::string name = form.CurrentFileName();
+    form.AddLog(which == Reload::NewFile ? Loaded(name) : ReloadedLog(name));
+    return name;
+}
+
+} // namespace
+
+void TForm1::BufferClearLoadNewFile1Click()
+{
+    CommandScope lock(*this);
+    const std::string name = ClearAndLoad(*this, Reload::NewFile);
+    if (!name.empty())
+        SetStatus("バッファクリア後ファイル " + Quote + name + Quote + " をロードしました。");
+}
+
+void TForm1::BufferClearLoadCurrentFile1Click()
+{
+    CommandScope lock(*this);
+    const std::string name = ClearAndLoad(*this, Reload::CurrentFile);
+    if (!name.empty())
+        SetStatus("バッファクリア後ファイル " + Quote + name + Quote + " をロードしました。");
+}
+
+// ---- the file items of the Small Box menu ----
+
+void TForm1::ResetCurrentFile1Click()
+{
+    ForgetCurrentFile();
+    FocusAfterDeviceList();
+    ShowMessage("カレントファイルをリセットしました。");
+}
+
+void TForm1::LoadNewFile1Click()
+{
+    CommandScope lock(*this);
+    const std::string name = ClearAndLoad(*this, Reload::NewFile);
+    if (name.empty())
+        return;
+    const std::string text = "バッファクリア後、ファイル " + Quote + name + Quote + " をロードしました。";
+    SetStatus(text);
+    ShowMessage(text);
+}
+
+void TForm1::LoadCurrentFile1Click()
+{
+    CommandScope lock(*this);
+    const std::string name = ClearAndLoad(*this, Reload::CurrentFile);
+    if (name.empty())
+        return;
+    const std::string text = "バッファクリア後、ファイル " + Quote + name + Quote + " をロードしました。";
+    SetStatus(text);
+    ShowMessage(text);
+}
+
+void TForm1::Save1Click()
+{
+    CommandScope lock(*this);
+    const std::string name = SaveBufferAs();
+    if (name.empty())
+        return;
+    AddLog("ファイル " + Quote + name + " " + Quote + "にセーブしました。");
+    SetStatus(" " + Quote + name + " " + Quote + "にセーブしました。");
+    ShowMessage("ファイル " + Quote + name + Quote + " にセーブしました。");
+}

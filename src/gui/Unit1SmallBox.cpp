@@ -1,0 +1,305 @@
+// Small Box mode: the main window shrunk to an always-on-top strip with a
+// single "&Programmer" button whose menu runs the loads, the save and the
+// device commands, reporting in the progress dialog. A close request
+// returns to the normal window.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QToolButton>
+#include <QWindow>
+
+#include "CommandScope.h"
+#include "Unit1.h"
+#include "Unit3.h"
+
+namespace {
+
+const std::string Quote = "\"";
+
+// The window was designed with a frame 8 pixels wider than its client area;
+// the strip's outer width includes that frame when it has one.
+constexpr int FrameWidth = 8;
+
+// Counts the strip's mouse moves for the drag and resets the count where the
+// user lets go or leaves the button.
+class SmallBoxMouse : public QObject {
+public:
+    explicit SmallBoxMouse(TForm1 &form) : QObject(&form), form_(form) {}
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (!form_.SmallBox.Active)
+            return false;
+        if (watched == form_.SpeedButton1) {
+            // A disabled button hands its moves on to the window.
+            if (event->type() == QEvent::MouseMove && form_.SpeedButton1->isEnabled())
+                form_.SpeedButton1MouseMove(static_cast<QMouseEvent *>(event)->buttons() & Qt::LeftButton);
+            else if (event->type() == QEvent::MouseButtonRelease)
+                form_.SpeedButton1MouseUp();
+        } else if (watched == &form_ && event->type() == QEvent::MouseMove) {
+            form_.FormMouseMove();
+        }
+        return false;
+    }
+
+private:
+    TForm1 &form_;
+};
+
+} // namespace
+
+QList<QWidget *> TForm1::SmallBoxHidden() const
+{
+    return {ComboBox1, StaticText1, StaticText2, Button1,  Button2,  Button3,  Button4,     Button5,  Button6,
+            Button7,   Button8,     Button13,    Button14, Button15, Button16, Button19,    ProgressBar1,
+            GroupBox1, GroupBox2};
+}
+
+void TForm1::Button17Click()
+{
+    EnterSmallBox();
+}
+
+void TForm1::EnterSmallBox()
+{
+    if (SmallBox.Active)
+        return;
+    if (!smallBoxMouse_) {
+        smallBoxMouse_ = new SmallBoxMouse(*this);
+        SpeedButton1->installEventFilter(smallBoxMouse_);
+        installEventFilter(smallBoxMouse_);
+        connect(PopupMenu4, &QMenu::aboutToHide, this, [this] { SpeedButton1->setEnabled(true); });
+    }
+    SmallBox.SavedPosition = pos();
+    SmallBox.SavedSize = size();
+    SmallBox.SavedMinimum = minimumSize();
+    SmallBox.SavedMaximum = maximumSize();
+    SmallBox.SavedFlags = windowFlags();
+    Button17->setEnabled(false);
+
+    const bool noBorder = CheckBox5->isChecked();
+    Qt::WindowFlags flags = Qt::Window | Qt::WindowStaysOnTopHint;
+    if (noBorder)
+        flags |= Qt::FramelessWindowHint;
+    else
+        flags |= Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                 Qt::MSWindowsFixedSizeDialogHint;
+
+    for (QWidget *w : SmallBoxHidden())
+        w->hide();
+    SpeedButton1->show();
+    SpeedButton1->raise();
+    SpeedButton1->setEnabled(true);
+    SpeedButton1->setMouseTracking(true);
+    setMouseTracking(true);
+    PageControl1->setEnabled(false);
+
+    const QSize strip(noBorder ? SmallBoxWidth : SmallBoxWidth - FrameWidth, SmallBoxClientHeight);
+    setMinimumSize(0, 0);
+    if (noBorder)
+        resize(strip);
+    else
+        setFixedSize(strip); // a frame must not offer resizing
+    setWindowFlags(flags);   // hides the window until it is shown again
+    SmallBox.Active = true;
+    SmallBox.DragCount = 0;
+
+    const int top = Settings->ReadInteger("window", noBorder ? "minnbtop" : "mintop", y());
+    const int left = Settings->ReadInteger("window", noBorder ? "minnbleft" : "minleft", x());
+    move(left, top);
+    show();
+    // Showing sets the normal caption; the strip has its own.
+    setWindowTitle(QStringLiteral("Vexa"));
+}
+
+void TForm1::LeaveSmallBox()
+{
+    SmallBox.Active = false;
+    SmallBox.DragCount = 0;
+    // Where the strip was is remembered for its kind of frame; a refused
+    // write skips the other, silently.
+    const bool noBorder = CheckBox5->isChecked();
+    if (Settings->WriteInteger("window", noBorder ? "minnbtop" : "mintop", y()))
+        Settings->WriteInteger("window", noBorder ? "minnbleft" : "minleft", x());
+
+    setMinimumSize(SmallBox.SavedMinimum);
+    setMaximumSize(SmallBox.SavedMaximum);
+    Button17->setEnabled(true);
+    setWindowFlags(SmallBox.SavedFlags);
+    resize(SmallBox.SavedSize);
+    move(SmallBox.SavedPosition);
+    for (QWidget *w : SmallBoxHidden())
+        w->show();
+    SpeedButton1->hide();
+    SpeedButton1->setMouseTracking(false);
+    setMouseTracking(false);
+    PageControl1->setEnabled(true);
+    show();
+    setWindowTitle(VersionCaption);
+    PageControl1->setCurrentIndex(ProgramTab);
+}
+
+void TForm1::FormCloseQuery(bool &canClose)
+{
+    canClose = true;
+    if (SmallBox.Active) {
+        LeaveSmallBox();
+        canClose = false;
+    }
+}
+
+void TForm1::ReturntoSettings1Click()
+{
+    close();
+}
+
+// ---- the strip's button: menu and drag ----
+
+void TForm1::SpeedButton1Click()
+{
+    // A finished command's result stays up until OK; only then does the
+    // menu open again.
+    if (Form3 && Form3->isVisible())
+        return;
+    SpeedButton1->setEnabled(false);
+    PopupMenu4->popup(SpeedButton1->mapToGlobal(QPoint(0, SpeedButton1->height())));
+}
+
+void TForm1::SpeedButton1MouseMove(bool leftHeld)
+{
+    if (!leftHeld) {
+        SmallBox.DragCount = 0;
+        return;
+    }
+    // A click wobbles by a move or two; more than four is a drag. The
+    // frameless strip has no caption to grab, so the window system moves it.
+    if (++SmallBox.DragCount == 5) {
+        SpeedButton1->setEnabled(false);
+        if (QWindow *window = windowHandle())
+            window->startSystemMove();
+    }
+}
+
+void TForm1::SpeedButton1MouseUp()
+{
+    SmallBox.DragCount = 0;
+}
+
+void TForm1::FormMouseMove()
+{
+    SmallBox.DragCount = 0;
+    SpeedButton1->setEnabled(true);
+}
+
+// ---- device commands of the Small Box menu ----
+
+namespace {
+
+void ShowDialog(TForm1 &form)
+{
+    if (form.Form3)
+        form.Form3->ShowDialog();
+}
+
+} // namespace
+
+void TForm1::Read1Click()
+{
+    CommandScope lock(*this);
+    ShowDialog(*this);
+    if (!DeviceCheck(true))
+        return;
+    SetStatus("デバイスから読込み中…");
+    SetDialogStatus("デバイスから読込み中…");
+    OperationContext ctx = Context();
+    ReadDevice(ctx, &DialogProgress());
+    activateWindow();
+    if (Form3)
+        Form3->raise();
+}
+
+void TForm1::Program3Click()
+{
+    CommandScope lock(*this);
+    ShowDialog(*this);
+    if (!DeviceCheck(true))
+        return;
+    SetStatus("デバイスに書込み中…");
+    SetDialogStatus("デバイスに書込み中…");
+    OperationContext ctx = Context();
+    ProgramDevice(ctx, &DialogProgress());
+}
+
+void TForm1::BlankCheck1Click()
+{
+    CommandScope lock(*this);
+    ShowDialog(*this);
+    if (!DeviceCheck(true))
+        return;
+    SetDialogStatus("ブランクチェック中…");
+    OperationContext ctx = Context();
+    BlankCheckDevice(ctx, &DialogProgress());
+}
+
+void TForm1::Verify1Click()
+{
+    CommandScope lock(*this);
+    ShowDialog(*this);
+    if (!DeviceCheck(true))
+        return;
+    SetDialogStatus("ベリファイ中…");
+    OperationContext ctx = Context();
+    VerifyDevice(ctx, &DialogProgress());
+}
+
+void TForm1::Erase1Click()
+{
+    CommandScope lock(*this);
+    ShowDialog(*this);
+    if (!DeviceCheck(true))
+        return;
+    OperationContext ctx = Context();
+    EraseDevice(ctx);
+    SetDialogStatus("消去しました。　ブランクチェック中…");
+    SetDialogStatus(BlankCheckDevice(ctx, &DialogProgress()) ? "消去OK。　デバイスはブランクです。"
+                                                             : " !!消去しましたがブランクではありません。");
+}
+
+void TForm1::LoadEraseprogramVerify1Click()
+{
+    CommandScope lock(*this);
+    if (CurrentFile.empty() && !ChooseCurrentFile())
+        return;
+    ShowDialog(*this);
+    if (!ClearBeforeLoad(true))
+        return;
+    try {
+        if (LoadCurrent())
+            AddLog("ファイル " + Quote + CurrentFileName() + Quote + " をロードしました。");
+    } catch (const HexFileError &error) {
+        ShowFileError(error);
+        return;
+    }
+    if (!DeviceCheck(true))
+        return;
+    OperationContext ctx = Context();
+    EraseDevice(ctx);
+    const std::string name = " " + Quote + CurrentFileName() + Quote + " ";
+    SetStatus(name + "をロードしました。　ブランクチェック中…");
+    SetDialogStatus(name + "をロード。ブランクチェック中…");
+    if (!BlankCheckDevice(ctx, &DialogProgress())) {
+        SetDialogStatus(" !!消去しましたが、ブランクではありません。");
+        return;
+    }
+    SetDialogStatus("消去OK。　書き込み中…");
+    ProgramDevice(ctx, &DialogProgress());
+    SetDialogStatus("書込みました。　ベリファイ中…");
+    VerifyDevice(ctx, &DialogProgress());
+}
