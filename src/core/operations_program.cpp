@@ -14,8 +14,9 @@ constexpr const char *ProgramDoneStatus = "デバイスに書き込みました"
 // with one repeated increment.
 class GroupWriter {
 public:
-    GroupWriter(Wire &wire, const TDeviceSpec &device, int rowForm)
-        : wire_(wire), device_(device), rowForm_(rowForm), groupSize_(rowForm == 0 ? device.LatchCount : 8)
+    GroupWriter(Wire &wire, const TDeviceSpec &device, int rowForm, bool padReachesCalibration)
+        : wire_(wire), device_(device), rowForm_(rowForm), groupSize_(rowForm == 0 ? device.LatchCount : 8),
+          padReachesCalibration_(padReachesCalibration)
     {
         latch_.fill(device.BlankWord);
     }
@@ -34,7 +35,11 @@ public:
     // Sends what is left of a group that did not fill up.
     void Finish()
     {
-        if (index_ != 0) Flush();
+        if (index_ == 0) return;
+        if (rowForm_ != 0 && padReachesCalibration_)
+            FlushWordByWord();
+        else
+            Flush();
     }
 
 private:
@@ -62,10 +67,32 @@ private:
         dirty_ = false;
     }
 
+    // A short final row would carry blank padding onto the word after it,
+    // the oscillator calibration instruction; a 14-bit core erases a word
+    // before programming it, so the factory value would be lost for good.
+    // Such a group goes word by word instead, and the padding is never sent.
+    void FlushWordByWord()
+    {
+        const int count = index_;
+        index_ = 0;
+        if (!dirty_) return;
+        wire_.Advance(pending_ - count);
+        for (int j = 0; j < count && !wire_.Failed(); ++j) {
+            if (j > 0) wire_.Inc();
+            wire_.LoadWord(latch_[static_cast<size_t>(j)]);
+            wire_.Cycle(device_.ProgramAlgorithm, device_.ProgramWait);
+        }
+        wire_.link().ui.ProcessMessages();
+        pending_ = 1;
+        latch_.fill(device_.BlankWord);
+        dirty_ = false;
+    }
+
     Wire &wire_;
     const TDeviceSpec &device_;
     const int rowForm_;
     const int groupSize_;
+    const bool padReachesCalibration_;
     std::array<uint16_t, 8> latch_{};
     int index_ = 0;
     int pending_ = 0;
@@ -84,7 +111,9 @@ void WriteProgramMemory(Wire &wire, const TDeviceSpec &device, const WordImage &
     if (device.ConfigAddress1 < 0x2000) wire.Inc();
     if (progress) progress->SetRange(0, static_cast<int>(n) - 1);
 
-    GroupWriter groups(wire, device, rowForm);
+    // Only a 14-bit core erases before it programs; on a 12-bit core a blank
+    // pad programs no bit and leaves the calibration instruction as it is.
+    GroupWriter groups(wire, device, rowForm, calibInLastWord && !device.Is12Bit());
     for (uint32_t k = 0; k < n && !wire.Failed(); ++k) {
         groups.Add(words[k]);
         if (progress) progress->StepIt();

@@ -110,6 +110,24 @@ TEST(ProgramPaths, FinalShortGroupStartsOnItsFirstWord)
     EXPECT_EQ(rig.sim.Chip().Program(0xFF), calib);
 }
 
+TEST(ProgramPaths, FinalShortGroupNeverPadsOverTheCalibrationWordOfA14BitCore)
+{
+    // PIC12F629-like parts keep OSCCAL in their last program word and erase a
+    // word before programming it: a blank pad there would wipe the factory value.
+    for (const char *chip : {"PIC12F629", "PIC12F675", "PIC16F630", "PIC16F676"}) {
+        for (RowWriteForms forms : {RowWriteForms::Row15, RowWriteForms::Row08}) {
+            Rig rig(WithFirmware(chip, forms));
+            const uint16_t calib = rig.sim.Chip().Program(0x3FF);
+            for (uint32_t k = 0x3F8; k <= 0x3FE; ++k)
+                rig.buffer.Words[k] = static_cast<uint16_t>(0x3400 + (k & 0xFF));
+            ASSERT_EQ(ProgramDevice(rig.ctx, nullptr), 1) << chip;
+            for (uint32_t k = 0x3F8; k <= 0x3FE; ++k)
+                EXPECT_EQ(rig.sim.Chip().Program(k), 0x3400 + (k & 0xFF)) << chip;
+            EXPECT_EQ(rig.sim.Chip().Program(0x3FF), calib) << chip;
+        }
+    }
+}
+
 TEST(ProgramConfiguration, ChipKeepsItsBitsOutsideTheMask)
 {
     Rig rig(WithFirmware("PIC12F629", RowWriteForms::None));
