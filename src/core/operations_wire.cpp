@@ -85,7 +85,10 @@ void Wire::IcspTimed(uint8_t command, uint8_t time)
 
 void Wire::Row(int form, int selector, uint8_t wait, int latchCount, const std::array<uint16_t, 8> &words)
 {
-    const auto [begin, end] = RowWritePair(selector);
+    // Plain copies rather than structured bindings: clang 14, which builds the
+    // fuzzers, cannot capture structured bindings in a lambda.
+    const auto pair = RowWritePair(selector);
+    const auto begin = pair.first, end = pair.second;
     for (int block = 0; block < 2; ++block) {
         Send([&] {
             auto &a = link_.cmd.Args;
