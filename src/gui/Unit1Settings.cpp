@@ -44,6 +44,20 @@ const QString TForm1::WriteFailureText = QStringLiteral("INIファイルに書�
 
 void TForm1::ReadStartupSettings()
 {
+    // The wait field is edited through its key table only. Text that arrives
+    // another way (a paste, a drop, the X selection) is brought back to the
+    // same four-character form, so the port always reads a number.
+    Edit6->setContextMenuPolicy(Qt::NoContextMenu);
+    Edit6->setAcceptDrops(false);
+    connect(Edit6, &QLineEdit::textEdited, this, [this](const QString &text) {
+        QString digits;
+        for (QChar c : text)
+            if (c >= '0' && c <= '9')
+                digits += c;
+        Edit6->setText(digits.isEmpty() ? QStringLiteral("   0") : (QStringLiteral("    ") + digits.right(4)).right(4));
+        Edit6->setCursorPosition(4);
+    });
+
     SettingsFile &s = *Settings;
     SmallBlockFlag = s.ReadBool("read", "smallblock", false);
     CheckBox9->setChecked(SmallBlockFlag);
@@ -89,10 +103,14 @@ bool TForm1::WriteExitSettings()
         name = DeviceTable18[position].Name;
     else if (!Pic18 && position >= 0 && position < DeviceTableSize)
         name = DeviceTable[position].Name;
+    // A window manager may stretch a maximised window past its limits; the
+    // file keeps a size the window can take.
+    const QSize outer = (size() + QSize(FrameWidth, FrameHeight))
+                            .boundedTo(maximumSize() + QSize(FrameWidth, FrameHeight))
+                            .expandedTo(minimumSize() + QSize(FrameWidth, FrameHeight));
     // Each write goes to the file at once; the first refusal skips the rest.
     return s.WriteInteger("window", "top", y()) && s.WriteInteger("window", "left", x()) &&
-           s.WriteInteger("window", "height", height() + FrameHeight) &&
-           s.WriteInteger("window", "width", width() + FrameWidth) &&
+           s.WriteInteger("window", "height", outer.height()) && s.WriteInteger("window", "width", outer.width()) &&
            s.WriteString("device", "group", Pic18 ? "PIC18" : "PIC16") &&
            (name.empty() || s.WriteString("device", "name", name)) &&
            s.WriteBool("read", "smallblock", SmallBlockFlag) &&

@@ -7,6 +7,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QTabWidget>
 
 #include "portrig.h"
@@ -40,6 +41,7 @@ private slots:
     void fullSettingsFile();
     void familyAndDeviceNames();
     void modemKeysOnlyWithCtrl();
+    void maximisedStart();
     void unwritableAtExit();
     void retryAfterRepairWritesEverything();
     void closeWaitsForRunningCommand();
@@ -183,7 +185,25 @@ void SettingsTest::modemKeysOnlyWithCtrl()
         rig.Settings().WriteString("rts-dtr", "wait", w[0]);
         TForm1 &f = rig.Start();
         QCOMPARE(f.Edit6->text(), QString(w[1]));
+        // Text that bypasses the keys (a paste) is brought back to form.
+        f.Edit6->selectAll();
+        f.Edit6->insert(QString("x%1y").arg(w[0]));
+        QCOMPARE(f.Edit6->text().size(), 4);
+        QCOMPARE(f.CurrentModemOptions().waitMs, QString(w[0]).remove(QRegularExpression("[^0-9]")).right(4).toInt());
     }
+}
+
+void SettingsTest::maximisedStart()
+{
+    PortRig rig;
+    rig.Settings().WriteBool("window", "maxmize", true);
+    TForm1 &f = rig.Start();
+    QVERIFY(f.isMaximized());
+    QVERIFY(f.close());
+    QVERIFY(rig.Settings().ReadInteger("window", "width", 0) <= 490);
+    QVERIFY(rig.Settings().ReadInteger("window", "height", 0) <= 800);
+    // Never written: the key stays as the user left it.
+    QCOMPARE(rig.Settings().ReadBool("window", "maxmize", false), true);
 }
 
 void SettingsTest::unwritableAtExit()
