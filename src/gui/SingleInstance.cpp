@@ -19,18 +19,14 @@ QString SingleInstance::DefaultName()
 SingleInstance::SingleInstance(const QString &name, const QString &folder, QObject *parent)
     : QObject(parent), name_(name), folder_(folder)
 {
-    if (folder_.isEmpty())
-        folder_ = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (folder_.isEmpty())
-        folder_ = QDir::tempPath();
+    if (folder_.isEmpty()) folder_ = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (folder_.isEmpty()) folder_ = QDir::tempPath();
 }
 
 SingleInstance::~SingleInstance()
 {
-    if (server_)
-        server_->close();
-    if (lockFd_ >= 0)
-        ::close(lockFd_); // releases the lock
+    if (server_) server_->close();
+    if (lockFd_ >= 0) ::close(lockFd_); // releases the lock
 }
 
 QString SingleInstance::SocketPath() const
@@ -45,14 +41,12 @@ QString SingleInstance::LockPath() const
 
 bool SingleInstance::Acquire()
 {
-    if (server_)
-        return true;
+    if (server_) return true;
     // The kernel drops the lock when the process ends, however it ends, so a
     // crashed copy never blocks the next start.
     const QByteArray lockPath = QFile::encodeName(LockPath());
     const int fd = ::open(lockPath.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (fd < 0)
-        return true; // no place for a lock: run rather than refuse to start
+    if (fd < 0) return true; // no place for a lock: run rather than refuse to start
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         ::close(fd);
         return false;
@@ -87,8 +81,7 @@ bool SingleInstance::ActivateRunning(int timeoutMs)
             socket.disconnectFromServer();
             return true;
         }
-        if (deadline.hasExpired())
-            return false;
+        if (deadline.hasExpired()) return false;
         QThread::msleep(50);
     }
 }

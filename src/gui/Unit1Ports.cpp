@@ -46,8 +46,7 @@ bool IsProgrammerVersion(const std::string &reply)
 std::string DeviceGroup(const std::string &path)
 {
     struct stat st {};
-    if (::stat(path.c_str(), &st) != 0)
-        return {};
+    if (::stat(path.c_str(), &st) != 0) return {};
     group entry{}, *found = nullptr;
     std::vector<char> buffer(4096);
     if (getgrgid_r(st.st_gid, &entry, buffer.data(), buffer.size(), &found) != 0 || !found)
@@ -59,8 +58,10 @@ std::string DeviceGroup(const std::string &path)
 
 std::string PermissionAdvice(const std::string &devices, const std::string &group)
 {
-    const std::string whose = group.empty() ? "デバイスのグループ（例えば dialout）" : "グループ " + group + " ";
-    return devices + " を開く権限がありません。このユーザーを" + whose + "に加えてから、ログインし直してください。";
+    const std::string whose =
+        group.empty() ? "デバイスのグループ（例えば dialout）" : "グループ " + group + " ";
+    return devices + " を開く権限がありません。このユーザーを" + whose +
+           "に加えてから、ログインし直してください。";
 }
 
 // ---- port state ----
@@ -85,8 +86,7 @@ int TForm1::OpenPortNamed(const std::string &name)
     if (result != 0) {
         const int error = session.Port.Backend().LastOpenErrno();
         const std::string path = PortDevicePath(*Settings, name);
-        if (!path.empty() && (error == EACCES || error == EPERM))
-            deniedDevice_ = path;
+        if (!path.empty() && (error == EACCES || error == EPERM)) deniedDevice_ = path;
     }
     return result;
 }
@@ -99,8 +99,7 @@ std::string TForm1::VersionReply()
 
 void TForm1::SetPortLook(int n, PortLook look)
 {
-    if (n < 1 || n > 10)
-        return;
+    if (n < 1 || n > 10) return;
     QRadioButton *button = RadioButton[n - 1];
     QFont font = button->font();
     QColor colour(0, 0, 0);
@@ -167,8 +166,7 @@ int TForm1::ProbePorts(int &foundPort)
         Link link{session.Port, session.Command, *this};
         if (IsProgrammer(GetVersion(link))) {
             SetPortLook(n, PortLook::Programmer);
-            if (foundPort == 0)
-                foundPort = n;
+            if (foundPort == 0) foundPort = n;
             ExitProgramMode(link, 0);
         } else {
             SetPortLook(n, PortLook::NoProgrammer);
@@ -177,16 +175,14 @@ int TForm1::ProbePorts(int &foundPort)
     }
     for (const auto &[group, devices] : denied)
         AddLog(PermissionAdvice(devices, group));
-    if (opened == 0)
-        return -1;
+    if (opened == 0) return -1;
     return foundPort != 0 ? 0 : 1;
 }
 
 void TForm1::ReportProbe(int result, int foundPort, bool choosePage)
 {
     if (result < 0) {
-        if (choosePage)
-            PageControl1->setCurrentIndex(MessageTab);
+        if (choosePage) PageControl1->setCurrentIndex(MessageTab);
         AddLog("使用できるポートがありません。");
         SetStatus("使用できるポートがありません。");
         return;
@@ -203,10 +199,8 @@ void TForm1::ReportProbe(int result, int foundPort, bool choosePage)
     AddLog(name + "をオープンしました。");
     AddLog("プログラマーの接続を確認しました。");
     SetStatus(name + " をオープンし、プログラマーの接続を確認しました。");
-    if (Selected() < 0)
-        SetStatus(" デバイスを選択してください。");
-    if (choosePage)
-        PageControl1->setCurrentIndex(ProgramTab);
+    if (Selected() < 0) SetStatus(" デバイスを選択してください。");
+    if (choosePage) PageControl1->setCurrentIndex(ProgramTab);
 }
 
 void TForm1::StartupPortChoice()
@@ -224,8 +218,7 @@ void TForm1::StartupPortChoice()
         }
         if (OpenPortNamed(name) != 0) {
             AddLog(name + " はオープンできません。");
-            if (!deniedDevice_.empty())
-                AddLog(PermissionAdvice(deniedDevice_, DeviceGroup(deniedDevice_)));
+            if (!deniedDevice_.empty()) AddLog(PermissionAdvice(deniedDevice_, DeviceGroup(deniedDevice_)));
             AddLog("Tarnboxを接続したポートをオープンしてください。");
             SetStatus("ポートをオープンしてください。");
             return;
@@ -236,8 +229,7 @@ void TForm1::StartupPortChoice()
             AddLog("プログラマーの接続を確認しました。");
             SetStatus(name + " をオープンし、プログラマーの接続を確認しました。");
             PageControl1->setCurrentIndex(ProgramTab);
-            if (Selected() < 0)
-                SetStatus(" デバイスを選択してください。");
+            if (Selected() < 0) SetStatus(" デバイスを選択してください。");
         } else {
             session.Port.ClosePort();
             PageControl1->setCurrentIndex(OptionTab);
@@ -297,8 +289,7 @@ void TForm1::Button10Click()
     if (OpenPortNamed(name) != 0) {
         AddLogShowingMessages(name + " がオープンできません！");
         SetStatus(name + " がオープンできません！");
-        if (!deniedDevice_.empty())
-            AddLog(PermissionAdvice(deniedDevice_, DeviceGroup(deniedDevice_)));
+        if (!deniedDevice_.empty()) AddLog(PermissionAdvice(deniedDevice_, DeviceGroup(deniedDevice_)));
         MarkPort(0);
         return;
     }
@@ -348,17 +339,14 @@ const QString NoWait = QStringLiteral("   0");
 
 QString WaitAfterDelete(const QString &text)
 {
-    if (text.left(3).trimmed().isEmpty())
-        return NoWait;
+    if (text.left(3).trimmed().isEmpty()) return NoWait;
     return " " + text.left(text.size() - 1);
 }
 
 QString WaitAfterDigit(const QString &text, QChar digit)
 {
-    if (text == NoWait)
-        return QStringLiteral("   ") + digit;
-    if (!text.isEmpty() && text[0].isDigit())
-        return text;
+    if (text == NoWait) return QStringLiteral("   ") + digit;
+    if (!text.isEmpty() && text[0].isDigit()) return text;
     return (text + digit).right(4);
 }
 
@@ -385,8 +373,7 @@ bool TForm1::Edit6KeyDown(QKeyEvent *event)
 bool TForm1::Edit6KeyPress(QKeyEvent *event)
 {
     // Tab still moves the focus on.
-    if (event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab)
-        return false;
+    if (event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab) return false;
     const QString typed = event->text();
     if (event->key() == Qt::Key_Backspace)
         Edit6->setText(WaitAfterDelete(Edit6->text()));

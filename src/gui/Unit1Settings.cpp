@@ -52,9 +52,9 @@ void TForm1::ReadStartupSettings()
     connect(Edit6, &QLineEdit::textEdited, this, [this](const QString &text) {
         QString digits;
         for (QChar c : text)
-            if (c >= '0' && c <= '9')
-                digits += c;
-        Edit6->setText(digits.isEmpty() ? QStringLiteral("   0") : (QStringLiteral("    ") + digits.right(4)).right(4));
+            if (c >= '0' && c <= '9') digits += c;
+        Edit6->setText(digits.isEmpty() ? QStringLiteral("   0")
+                                        : (QStringLiteral("    ") + digits.right(4)).right(4));
         Edit6->setCursorPosition(4);
     });
 
@@ -110,7 +110,8 @@ bool TForm1::WriteExitSettings()
                             .expandedTo(minimumSize() + QSize(FrameWidth, FrameHeight));
     // Each write goes to the file at once; the first refusal skips the rest.
     return s.WriteInteger("window", "top", y()) && s.WriteInteger("window", "left", x()) &&
-           s.WriteInteger("window", "height", outer.height()) && s.WriteInteger("window", "width", outer.width()) &&
+           s.WriteInteger("window", "height", outer.height()) &&
+           s.WriteInteger("window", "width", outer.width()) &&
            s.WriteString("device", "group", Pic18 ? "PIC18" : "PIC16") &&
            (name.empty() || s.WriteString("device", "name", name)) &&
            s.WriteBool("read", "smallblock", SmallBlockFlag) &&
@@ -128,14 +129,11 @@ bool TForm1::WriteExitSettings()
 bool TForm1::FormClose()
 {
     while (!WriteExitSettings()) {
-        const int answer =
-            MessageBox::Show(this, QMessageBox::Warning, QStringLiteral("警告"), WriteFailureText,
-                             {QStringLiteral("はい(&Y)"), QStringLiteral("いいえ(&N)"), QStringLiteral("再試行(&R)")},
-                             1);
-        if (answer == 0)
-            break; // end without writing more
-        if (answer != 2)
-            return false; // No, or the box was closed: keep running
+        const int answer = MessageBox::Show(
+            this, QMessageBox::Warning, QStringLiteral("警告"), WriteFailureText,
+            {QStringLiteral("はい(&Y)"), QStringLiteral("いいえ(&N)"), QStringLiteral("再試行(&R)")}, 1);
+        if (answer == 0) break;        // end without writing more
+        if (answer != 2) return false; // No, or the box was closed: keep running
     }
     session.Port.ClosePort();
     ProcessMessages();
@@ -155,8 +153,7 @@ bool TForm1::CloseMustWait() const
 
 void TForm1::DeferClose()
 {
-    if (ClosePending)
-        return;
+    if (ClosePending) return;
     ClosePending = true;
     RetryPendingClose();
 }
@@ -167,8 +164,7 @@ void TForm1::RetryPendingClose()
     // processed, which is either inside the command (still busy) or back in
     // the main loop once it has ended.
     QTimer::singleShot(20, this, [this] {
-        if (!ClosePending)
-            return;
+        if (!ClosePending) return;
         if (CloseMustWait()) {
             RetryPendingClose();
             return;

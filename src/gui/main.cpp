@@ -22,7 +22,8 @@ int main(int argc, char *argv[])
     form1.SetProgressDialog(&form3);
     // The program ends with the main window, whatever else is still shown.
     form3.setAttribute(Qt::WA_QuitOnClose, false);
-    QObject::connect(&instance, &SingleInstance::ActivationRequested, &form1, [&form1] { BringToFront(&form1); });
+    QObject::connect(&instance, &SingleInstance::ActivationRequested, &form1,
+                     [&form1] { BringToFront(&form1); });
     form1.show();
     return app.exec();
 }

@@ -60,8 +60,7 @@ void InstanceTest::crashedCopyDoesNotBlock()
 void InstanceTest::secondProcessEndsAndRaisesTheFirst()
 {
     SingleInstance first;
-    if (!first.Acquire())
-        QSKIP("a copy of the program is running for this user");
+    if (!first.Acquire()) QSKIP("a copy of the program is running for this user");
     QTemporaryDir dir;
     TForm1 form(nullptr, dir.filePath("first.ini").toStdString());
     form.Timer1->setInterval(3600 * 1000); // this window needs no ports

@@ -55,8 +55,7 @@ public:
             error = path + ": No such file or directory";
             return false;
         }
-        if (!device->Open(path, error))
-            return false;
+        if (!device->Open(path, error)) return false;
         current_ = device;
         openPath_ = path;
         return true;
@@ -72,41 +71,34 @@ public:
     bool IsValid() const override { return current_ && current_->IsValid(); }
     void ApplyLineSettings() override
     {
-        if (current_)
-            current_->ApplyLineSettings();
+        if (current_) current_->ApplyLineSettings();
     }
     void SetTimeouts(int readMs, int writeMs) override
     {
-        if (current_)
-            current_->SetTimeouts(readMs, writeMs);
+        if (current_) current_->SetTimeouts(readMs, writeMs);
     }
     void SetModemLine(ModemLine line, bool on) override
     {
-        if (current_)
-            current_->SetModemLine(line, on);
+        if (current_) current_->SetModemLine(line, on);
     }
     void PurgeOutput() override
     {
-        if (current_)
-            current_->PurgeOutput();
+        if (current_) current_->PurgeOutput();
     }
     void PurgeInput() override
     {
-        if (current_)
-            current_->PurgeInput();
+        if (current_) current_->PurgeInput();
     }
     void ClearErrors() override
     {
-        if (current_)
-            current_->ClearErrors();
+        if (current_) current_->ClearErrors();
     }
     size_t Write(const uint8_t *data, size_t n) override { return current_ ? current_->Write(data, n) : 0; }
     size_t Read(uint8_t *data, size_t n) override { return current_ ? current_->Read(data, n) : 0; }
     void Pause(int ms) override
     {
         pausedMs_ += ms;
-        if (current_)
-            current_->Pause(ms);
+        if (current_) current_->Pause(ms);
     }
 
 private:

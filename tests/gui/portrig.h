@@ -41,8 +41,7 @@ struct PortRig {
         MessageBox::Reset();
         auto ports = std::make_unique<PortBank>();
         bank = ports.get();
-        if (setup)
-            setup(*bank);
+        if (setup) setup(*bank);
         form = std::make_unique<TForm1>(std::move(ports), SettingsPath());
         dialog = std::make_unique<TForm3>();
         form->SetProgressDialog(dialog.get());

@@ -15,12 +15,9 @@ enum class Look { Probing, Grey, Orange, Black };
 Look LookOf(const QRadioButton *b)
 {
     const QColor c = b->palette().color(QPalette::WindowText);
-    if (!b->isEnabled())
-        return Look::Grey;
-    if (b->font().bold() && c == QColor(255, 127, 0))
-        return Look::Orange;
-    if (b->font().bold() && c == QColor(0, 0, 255))
-        return Look::Probing;
+    if (!b->isEnabled()) return Look::Grey;
+    if (b->font().bold() && c == QColor(255, 127, 0)) return Look::Orange;
+    if (b->font().bold() && c == QColor(0, 0, 255)) return Look::Probing;
     return c == QColor(0, 0, 0) && !b->font().bold() ? Look::Black : Look::Probing;
 }
 
@@ -326,23 +323,16 @@ void PortsTest::waitFieldKeys()
 
     struct Step {
         int key;
-        QString text;   // typed text, empty for keys without one
+        QString text; // typed text, empty for keys without one
         QString result;
     };
     const Step steps[] = {
-        {Qt::Key_5, "5", "2005"},
-        {Qt::Key_6, "6", "2005"},      // four digits: no room
-        {Qt::Key_Delete, "", " 200"},
-        {Qt::Key_Backspace, "\b", "  20"},
-        {Qt::Key_0, "0", " 200"},
-        {Qt::Key_A, "a", " 200"},      // other characters are discarded
-        {Qt::Key_Left, "", " 200"},    // so are the cursor keys
-        {Qt::Key_Escape, "", "   0"},
-        {Qt::Key_9, "9", "   9"},
-        {Qt::Key_Backspace, "\b", "   0"},
-        {Qt::Key_Delete, "", "   0"},
-        {Qt::Key_0, "0", "   0"},
-        {Qt::Key_7, "7", "   7"},
+        {Qt::Key_5, "5", "2005"},     {Qt::Key_6, "6", "2005"}, // four digits: no room
+        {Qt::Key_Delete, "", " 200"}, {Qt::Key_Backspace, "\b", "  20"}, {Qt::Key_0, "0", " 200"},
+        {Qt::Key_A, "a", " 200"},   // other characters are discarded
+        {Qt::Key_Left, "", " 200"}, // so are the cursor keys
+        {Qt::Key_Escape, "", "   0"}, {Qt::Key_9, "9", "   9"},          {Qt::Key_Backspace, "\b", "   0"},
+        {Qt::Key_Delete, "", "   0"}, {Qt::Key_0, "0", "   0"},          {Qt::Key_7, "7", "   7"},
         {Qt::Key_4, "4", "  74"},
     };
     for (const Step &s : steps) {

@@ -19,15 +19,14 @@ QMap<QString, QString> WrittenKeys(const SettingsFile &s)
 {
     QMap<QString, QString> keys;
     const char *const all[][2] = {
-        {"window", "top"},        {"window", "left"},     {"window", "height"},   {"window", "width"},
-        {"device", "group"},      {"device", "name"},     {"read", "smallblock"}, {"smallbox", "noborder"},
-        {"device", "autoselect"}, {"rts-dtr", "enable"},  {"verify", "user-id"},  {"rts-dtr", "wait"},
-        {"rts-dtr", "rts"},       {"rts-dtr", "dtr"},     {"port", "name"},       {"port", "fixes"},
+        {"window", "top"},        {"window", "left"},    {"window", "height"},   {"window", "width"},
+        {"device", "group"},      {"device", "name"},    {"read", "smallblock"}, {"smallbox", "noborder"},
+        {"device", "autoselect"}, {"rts-dtr", "enable"}, {"verify", "user-id"},  {"rts-dtr", "wait"},
+        {"rts-dtr", "rts"},       {"rts-dtr", "dtr"},    {"port", "name"},       {"port", "fixes"},
     };
     for (const auto &k : all) {
         const std::string v = s.ReadString(k[0], k[1], "<missing>");
-        if (v != "<missing>")
-            keys[QString("%1/%2").arg(k[0], k[1])] = QString::fromStdString(v);
+        if (v != "<missing>") keys[QString("%1/%2").arg(k[0], k[1])] = QString::fromStdString(v);
     }
     return keys;
 }
@@ -54,7 +53,8 @@ void SettingsTest::noSettingsFile()
     QVERIFY(!f.Pic18);
     QCOMPARE(f.ComboBox1->count(), DeviceTableSize);
     QCOMPARE(f.Selected(), -1);
-    for (QCheckBox *c : {f.CheckBox3, f.CheckBox4, f.CheckBox5, f.CheckBox6, f.CheckBox7, f.CheckBox8, f.CheckBox9})
+    for (QCheckBox *c :
+         {f.CheckBox3, f.CheckBox4, f.CheckBox5, f.CheckBox6, f.CheckBox7, f.CheckBox8, f.CheckBox9})
         QVERIFY2(!c->isChecked(), qPrintable(c->objectName()));
     QCOMPARE(f.RadioGroup2->ItemIndex(), 1);
     QCOMPARE(f.RadioGroup3->ItemIndex(), 0);
@@ -66,11 +66,21 @@ void SettingsTest::noSettingsFile()
     QVERIFY(MessageBox::Answered().isEmpty());
     const QMap<QString, QString> keys = WrittenKeys(rig.Settings());
     const QMap<QString, QString> expected{
-        {"window/top", QString::number(at.y())}, {"window/left", QString::number(at.x())}, {"window/height", "337"},
-        {"window/width", "480"},  {"device/group", "PIC16"}, {"read/smallblock", "0"},
-        {"smallbox/noborder", "0"}, {"device/autoselect", "0"}, {"rts-dtr/enable", "0"},
-        {"verify/user-id", "0"},  {"rts-dtr/wait", "200"},   {"rts-dtr/rts", "1"},
-        {"rts-dtr/dtr", "0"},     {"port/name", ""},         {"port/fixes", "0"},
+        {"window/top", QString::number(at.y())},
+        {"window/left", QString::number(at.x())},
+        {"window/height", "337"},
+        {"window/width", "480"},
+        {"device/group", "PIC16"},
+        {"read/smallblock", "0"},
+        {"smallbox/noborder", "0"},
+        {"device/autoselect", "0"},
+        {"rts-dtr/enable", "0"},
+        {"verify/user-id", "0"},
+        {"rts-dtr/wait", "200"},
+        {"rts-dtr/rts", "1"},
+        {"rts-dtr/dtr", "0"},
+        {"port/name", ""},
+        {"port/fixes", "0"},
     };
     QCOMPARE(keys, expected);
 }
@@ -136,10 +146,10 @@ void SettingsTest::familyAndDeviceNames()
     };
     const Case cases[] = {
         {"PIC16", "PIC12F675", false, "PIC12F675"},
-        {"pic16", "", true, ""},               // letter case counts for the family
+        {"pic16", "", true, ""}, // letter case counts for the family
         {"PIC18", "pic18f4550", true, "PIC18F4550"},
         {"", "", true, ""},
-        {"PIC16", "PIC18F4550", false, ""},    // a name of the other family selects nothing
+        {"PIC16", "PIC18F4550", false, ""}, // a name of the other family selects nothing
         {"PIC18", "PIC16F877A", true, ""},
         {"PIC16", "PIC99X", false, ""},
     };
@@ -189,7 +199,8 @@ void SettingsTest::modemKeysOnlyWithCtrl()
         f.Edit6->selectAll();
         f.Edit6->insert(QString("x%1y").arg(w[0]));
         QCOMPARE(f.Edit6->text().size(), 4);
-        QCOMPARE(f.CurrentModemOptions().waitMs, QString(w[0]).remove(QRegularExpression("[^0-9]")).right(4).toInt());
+        QCOMPARE(f.CurrentModemOptions().waitMs,
+                 QString(w[0]).remove(QRegularExpression("[^0-9]")).right(4).toInt());
     }
 }
 
@@ -262,8 +273,7 @@ void SettingsTest::retryAfterRepairWritesEverything()
             buttons << b->text();
         QDir().rmdir(path);
         for (QAbstractButton *b : box->buttons())
-            if (b->text() == "再試行(&R)")
-                b->click();
+            if (b->text() == "再試行(&R)") b->click();
     });
     QVERIFY(f.close());
     QCOMPARE(title, QString("警告"));
