@@ -198,41 +198,7 @@ bool VerifyBytes18(OperationContext &ctx, const TDeviceSpec18 &device, const Mem
     return !differs;
 }
 
-int VerifyResult(OperationContext &ctx, ProgressBar *progress, bool equal)
-{
-    const bool toDialog = IsDialogBar(ctx, progress);
-    if (!equal) {
-        ReportStatus(ctx, " !! 一致しません。", toDialog);
-        return 0;
-    }
-    ctx.ui.AddLog("ベリファイOK。一致しました。");
-    ReportStatus(ctx, "ベリファイOK。一致しました。", toDialog);
-    return 1;
-}
-
-} // namespace
-
-int VerifyDevice(OperationContext &ctx, ProgressBar *progress)
-{
-    if (!ctx.ui.Pic18Family()) {
-        const auto device = SelectedRow(ctx);
-        if (!device) return 0;
-        auto chip = std::make_unique<WordImage>();
-        chip->fill(device->BlankWord);
-        if (!ReadWordImage(ctx, *device, *chip, progress)) return ReadIncomplete(ctx, progress);
-        return VerifyResult(ctx, progress, VerifyWords(ctx, *device, *chip));
-    }
-    if (!Pic18Gate(ctx)) return 0;
-    const auto device = SelectedRow18(ctx);
-    if (!device) return 0;
-    auto chip = ReadBack18(*device);
-    if (!ReadImage18(ctx, *device, *chip, progress)) return ReadIncomplete(ctx, progress);
-    return VerifyResult(ctx, progress, VerifyBytes18(ctx, *device, *chip));
-}
-
 // ---- blank check ----
-
-namespace {
 
 bool BlankWords(OperationContext &ctx, const TDeviceSpec &device, const WordImage &chip)
 {
@@ -292,34 +258,52 @@ bool BlankBytes18(OperationContext &ctx, const TDeviceSpec18 &device, const Memo
     return blank;
 }
 
-int BlankResult(OperationContext &ctx, ProgressBar *progress, bool blank)
-{
-    const bool toDialog = IsDialogBar(ctx, progress);
-    if (!blank) {
-        ReportStatus(ctx, " !! ブランクではありません。", toDialog);
-        return 0;
-    }
-    ctx.ui.AddLog("デバイスはブランクです。");
-    ReportStatus(ctx, "デバイスはブランクです。", toDialog);
-    return 1;
-}
+// Verify and blank check read the chip into a scratch image the same way and
+// differ only in how they judge it and in their texts.
+struct Judgement {
+    bool (*words)(OperationContext &, const TDeviceSpec &, const WordImage &);
+    bool (*bytes18)(OperationContext &, const TDeviceSpec18 &, const MemoryBuffer &);
+    const char *failStatus;
+    const char *okText;
+};
 
-} // namespace
-
-int BlankCheckDevice(OperationContext &ctx, ProgressBar *progress)
+int ReadAndJudge(OperationContext &ctx, ProgressBar *progress, const Judgement &judgement)
 {
+    bool good;
     if (!ctx.ui.Pic18Family()) {
         const auto device = SelectedRow(ctx);
         if (!device) return 0;
         auto chip = std::make_unique<WordImage>();
         chip->fill(device->BlankWord);
         if (!ReadWordImage(ctx, *device, *chip, progress)) return ReadIncomplete(ctx, progress);
-        return BlankResult(ctx, progress, BlankWords(ctx, *device, *chip));
+        good = judgement.words(ctx, *device, *chip);
+    } else {
+        if (!Pic18Gate(ctx)) return 0;
+        const auto device = SelectedRow18(ctx);
+        if (!device) return 0;
+        auto chip = ReadBack18(*device);
+        if (!ReadImage18(ctx, *device, *chip, progress)) return ReadIncomplete(ctx, progress);
+        good = judgement.bytes18(ctx, *device, *chip);
     }
-    if (!Pic18Gate(ctx)) return 0;
-    const auto device = SelectedRow18(ctx);
-    if (!device) return 0;
-    auto chip = ReadBack18(*device);
-    if (!ReadImage18(ctx, *device, *chip, progress)) return ReadIncomplete(ctx, progress);
-    return BlankResult(ctx, progress, BlankBytes18(ctx, *device, *chip));
+    const bool toDialog = IsDialogBar(ctx, progress);
+    if (!good) {
+        ReportStatus(ctx, judgement.failStatus, toDialog);
+        return 0;
+    }
+    ctx.ui.AddLog(judgement.okText);
+    ReportStatus(ctx, judgement.okText, toDialog);
+    return 1;
+}
+
+} // namespace
+
+int VerifyDevice(OperationContext &ctx, ProgressBar *progress)
+{
+    return ReadAndJudge(ctx, progress, {VerifyWords, VerifyBytes18, " !! 一致しません。", "ベリファイOK。一致しました。"});
+}
+
+int BlankCheckDevice(OperationContext &ctx, ProgressBar *progress)
+{
+    return ReadAndJudge(ctx, progress,
+                        {BlankWords, BlankBytes18, " !! ブランクではありません。", "デバイスはブランクです。"});
 }
