@@ -38,10 +38,14 @@ protected:
         if (!form_.SmallBox.Active)
             return false;
         if (watched == form_.SpeedButton1) {
-            // A disabled button hands its moves on to the window.
-            if (event->type() == QEvent::MouseMove && form_.SpeedButton1->isEnabled())
+            // A disabled button hands its moves on to the window. The move
+            // that starts the drag goes no further: it must not reach the
+            // window, whose moves enable the button again.
+            if (event->type() == QEvent::MouseMove && form_.SpeedButton1->isEnabled()) {
                 form_.SpeedButton1MouseMove(static_cast<QMouseEvent *>(event)->buttons() & Qt::LeftButton);
-            else if (event->type() == QEvent::MouseButtonRelease)
+                return !form_.SpeedButton1->isEnabled();
+            }
+            if (event->type() == QEvent::MouseButtonRelease)
                 form_.SpeedButton1MouseUp();
         } else if (watched == &form_ && event->type() == QEvent::MouseMove) {
             form_.FormMouseMove();

@@ -1,0 +1,730 @@
+// The window's commands against the simulated programmer: single device
+// commands and the chains on a 14-bit, a 12-bit and a PIC18 part, the load
+// and save commands with auto-select and file errors, and Small Box mode.
+#include <QCheckBox>
+#include <QLabel>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTabWidget>
+#include <QToolButton>
+
+#include "commandrig.h"
+
+namespace {
+
+// The texts the status line showed, in order, while a command ran.
+struct StatusTrail {
+    QStringList texts;
+    explicit StatusTrail(TForm1 &f)
+    {
+        QObject::connect(f.Edit3, &QLineEdit::textChanged, f.Edit3, [this](const QString &t) { texts << t; });
+    }
+};
+
+// Every word or byte the buffer holds for the part (leaving out erased
+// ones) is in the chip.
+bool ChipHoldsBuffer(TForm1 &f, SimBackend &sim)
+{
+    const MemoryBuffer &b = f.session.Buffer;
+    int compared = 0;
+    if (const TDeviceSpec18 *dev = f.SelectedDevice18()) {
+        for (uint32_t i = 0; i < dev->ProgramSize; ++i)
+            if (b.Program18[i] != 0xFF && ++compared && sim.Chip().Peek(i) != b.Program18[i])
+                return false;
+        for (uint32_t i = 0; i < dev->EEDataSize; ++i)
+            if (b.EEData18[i] != 0xFF && ++compared && sim.Chip().Eeprom(i) != b.EEData18[i])
+                return false;
+    } else if (const TDeviceSpec *dev = f.SelectedDevice()) {
+        for (uint32_t i = 0; i < dev->ProgramSize; ++i)
+            if (b.Words[i] != dev->BlankWord && ++compared && sim.Chip().Peek(i) != b.Words[i])
+                return false;
+        for (uint32_t i = 0; i < dev->EEDataSize; ++i)
+            if ((b.Words[EEDataAreaStart + i] & 0xFF) != 0xFF && ++compared &&
+                sim.Chip().Eeprom(i) != (b.Words[EEDataAreaStart + i] & 0xFF))
+                return false;
+    }
+    return compared > 0;
+}
+
+QString Record(uint16_t address, const QByteArray &data, uint8_t type = 0)
+{
+    QByteArray bytes;
+    bytes.append(char(data.size()));
+    bytes.append(char(address >> 8));
+    bytes.append(char(address & 0xFF));
+    bytes.append(char(type));
+    bytes.append(data);
+    uint8_t sum = 0;
+    for (char c : bytes)
+        sum = uint8_t(sum + uint8_t(c));
+    bytes.append(char(uint8_t(-sum)));
+    return ":" + bytes.toHex().toUpper();
+}
+
+QByteArray Lines(const QStringList &lines)
+{
+    return (lines.join("\r\n") + "\r\n").toLatin1();
+}
+
+// The erase leaves a programmed word behind: a chip that stays non-blank.
+void KeepNonBlankAfterErase(CommandRig &rig)
+{
+    QObject::connect(rig.form->Edit3, &QLineEdit::textChanged, rig.form->Edit3, [&rig](const QString &t) {
+        if (t == "デバイスを消去しました。")
+            rig.sim->Chip().Poke(0x10, 0x0000);
+    });
+}
+
+const QString VerifyOk = "ベリファイOK。一致しました。";
+
+void AddDevices()
+{
+    QTest::addColumn<QString>("device");
+    QTest::addColumn<QString>("file");
+    QTest::newRow("14-bit") << "PIC16F877A" << "p16f877a.hex";
+    QTest::newRow("12-bit") << "PIC10F200" << "p10f200.hex";
+    QTest::newRow("PIC18") << "PIC18F4550" << "p18f4550.hex";
+}
+
+} // namespace
+
+class CommandsTest : public QObject {
+    Q_OBJECT
+private slots:
+    void singleCommands_data() { AddDevices(); }
+    void singleCommands();
+    void chains_data() { AddDevices(); }
+    void chains();
+    void notBlankStopsTheEraseChains();
+    void cancelledDialogAndMissingFile();
+    void noDeviceRefusedWithBufferUntouched();
+    void loadMenuAndSaveTexts();
+    void autoSelectOnLoad();
+    void loadCurrentAutoSelect();
+    void loadCurrentResizesPic18Arrays();
+    void smallBoxEnterAndLeave_data();
+    void smallBoxEnterAndLeave();
+    void smallBoxDragAndMenu();
+    void smallBoxCommands();
+    void smallBoxRefusalAndFiles();
+};
+
+void CommandsTest::singleCommands()
+{
+    QFETCH(QString, device);
+    QFETCH(QString, file);
+    CommandRig rig;
+    TForm1 &f = rig.StartWith(device);
+    StatusTrail trail(f);
+
+    FileDialog::PreAnswer(Fixture(file.toLatin1()));
+    f.Button1Click();
+    QCOMPARE(rig.Status(), " \"" + file + "\" をロードしました。");
+    QVERIFY(rig.Log().contains("ファイル \"" + file + "\" をロードしました。"));
+    QCOMPARE(f.StaticText2->text(), file);
+    QVERIFY(rig.Released());
+    const MemoryBuffer loaded = f.session.Buffer;
+    const QString loadedDump = f.Memo1->toPlainText().section('\n', 0, 0);
+
+    f.PageControl1->setCurrentIndex(TForm1::ProgramTab);
+    f.Button4Click();
+    QVERIFY(trail.texts.contains("デバイスに書込み中…"));
+    QCOMPARE(rig.Status(), QString("デバイスに書き込みました"));
+    QVERIFY(ChipHoldsBuffer(f, *rig.sim));
+    QVERIFY(rig.Released());
+
+    f.Button7Click();
+    QVERIFY(trail.texts.contains("ベリファイ中…"));
+    QCOMPARE(rig.Status(), VerifyOk);
+    QCOMPARE(f.PageControl1->currentIndex(), int(TForm1::ProgramTab));
+
+    // A programmed chip is not blank; the report shows the Message tab.
+    f.Button6Click();
+    QVERIFY(trail.texts.contains("ブランクチェック中…"));
+    QCOMPARE(rig.Status(), QString(" !! ブランクではありません。"));
+    QCOMPARE(f.PageControl1->currentIndex(), int(TForm1::MessageTab));
+
+    // READ brings back what was programmed.
+    f.Button13Click();
+    f.Button3Click();
+    QVERIFY(trail.texts.contains("デバイスから読込み中…"));
+    QCOMPARE(rig.Status(), QString("デバイスからバッファに読み込みました。"));
+    QVERIFY(ChipHoldsBuffer(f, *rig.sim));
+    if (f.Pic18)
+        QCOMPARE(f.session.Buffer.Program18, loaded.Program18);
+    else
+        for (uint32_t i = 0; i < f.SelectedDevice()->ProgramSize; ++i)
+            if (loaded.Words[i] != f.SelectedDevice()->BlankWord)
+                QCOMPARE(f.session.Buffer.Words[i], loaded.Words[i]);
+    QCOMPARE(f.Memo1->toPlainText().section('\n', 0, 0), loadedDump); // the views were redrawn
+
+    f.Button5Click();
+    QCOMPARE(rig.Status(), QString("デバイスを消去しました。"));
+    f.Button6Click();
+    QCOMPARE(rig.Status(), QString("デバイスはブランクです。"));
+    f.Button7Click();
+    QCOMPARE(rig.Status(), QString(" !! 一致しません。"));
+    QVERIFY(rig.Released());
+
+    // CLEAR empties the log and nothing else.
+    f.Button9Click();
+    QVERIFY(f.Memo4->toPlainText().isEmpty());
+    QCOMPARE(rig.Status(), QString(" !! 一致しません。"));
+}
+
+void CommandsTest::chains()
+{
+    QFETCH(QString, device);
+    QFETCH(QString, file);
+    CommandRig rig;
+    TForm1 &f = rig.StartWith(device);
+    StatusTrail trail(f);
+    const QString quoted = " \"" + file + "\" ";
+
+    // The full chain asks once for the file when there is none.
+    FileDialog::PreAnswer(Fixture(file.toLatin1()));
+    f.EraseBlankCheckBufferClearLoadProgramVerify1Click();
+    QCOMPARE(FileDialog::Shown(), 1);
+    QCOMPARE(trail.texts.mid(trail.texts.indexOf("バッファをクリアしました。")),
+             QStringList({"バッファをクリアしました。", "デバイスを消去しました。",
+                          quoted + "をロードしました。　ブランクチェック中…", "デバイスはブランクです。",
+                          "消去OK。　書き込み中…", "デバイスに書き込みました", "書込みました。　ベリファイ中…",
+                          VerifyOk}));
+    QVERIFY(rig.Log().contains("ファイル \"" + file + "\" をロードしました。"));
+    QVERIFY(ChipHoldsBuffer(f, *rig.sim));
+    QVERIFY(rig.Released());
+
+    trail.texts.clear();
+    f.EraseBlankCheck1Click();
+    QCOMPARE(trail.texts, QStringList({"デバイスを消去しました。", "消去しました。　ブランクチェック中…",
+                                       "デバイスはブランクです。", "消去OK。　デバイスはブランクです。"}));
+
+    trail.texts.clear();
+    f.Program1Click();
+    QCOMPARE(trail.texts, QStringList({"書込み中…", "デバイスに書き込みました", "書込みました。　ベリファイ中…",
+                                       VerifyOk}));
+    QVERIFY(ChipHoldsBuffer(f, *rig.sim));
+
+    trail.texts.clear();
+    f.EraseBlankCheckProgramVerify1Click();
+    QCOMPARE(trail.texts, QStringList({"デバイスを消去しました。", "消去しました。　ブランクチェック中…",
+                                       "デバイスはブランクです。", "消去OK。　書込み中…", "デバイスに書き込みました",
+                                       "書込みました。　ベリファイ中…", VerifyOk}));
+
+    // With a current file the chain reloads it without asking.
+    f.Button5Click();
+    trail.texts.clear();
+    f.BufferClearLoadProgramVerify1Click();
+    QCOMPARE(FileDialog::Shown(), 1);
+    QCOMPARE(trail.texts, QStringList({"バッファをクリアしました。", quoted + "をロードしました。　書込み中…",
+                                       "デバイスに書き込みました", "書込みました。　ベリファイ中…", VerifyOk}));
+    QVERIFY(ChipHoldsBuffer(f, *rig.sim));
+    QVERIFY(rig.Released());
+}
+
+void CommandsTest::notBlankStopsTheEraseChains()
+{
+    CommandRig rig;
+    TForm1 &f = rig.StartWith("PIC16F877A");
+    KeepNonBlankAfterErase(rig);
+    FileDialog::PreAnswer(Fixture("p16f877a.hex"));
+    f.Button1Click();
+
+    f.EraseBlankCheckProgramVerify1Click();
+    QCOMPARE(rig.Status(), QString("消去できませんでした。デバイスはブランクではありません。"));
+    QCOMPARE(rig.sim->Chip().Peek(0), uint16_t(0x3FFF)); // never programmed
+    QVERIFY(rig.Released());
+
+    f.EraseBlankCheckBufferClearLoadProgramVerify1Click();
+    QCOMPARE(rig.Status(), QString("消去しましたが、デバイスはブランクではありません。"));
+    QCOMPARE(rig.sim->Chip().Peek(0), uint16_t(0x3FFF));
+
+    f.EraseBlankCheck1Click();
+    QCOMPARE(rig.Status(), QString("消去しましたが、デバイスはブランクではありません。"));
+
+    f.Erase1Click();
+    QCOMPARE(f.Form3->StaticText1->text(), QString(" !!消去しましたがブランクではありません。"));
+    f.Form3->Button1Click();
+    f.LoadEraseprogramVerify1Click();
+    QCOMPARE(f.Form3->StaticText1->text(), QString(" !!消去しましたが、ブランクではありません。"));
+    QCOMPARE(rig.sim->Chip().Peek(0), uint16_t(0x3FFF));
+    QVERIFY(rig.Released());
+}
+
+void CommandsTest::cancelledDialogAndMissingFile()
+{
+    CommandRig rig;
+    TForm1 &f = rig.StartWith("PIC16F877A");
+    FileDialog::PreAnswer(Fixture("p16f877a.hex"));
+    f.Button1Click();
+    f.Button19Click();
+    const WordImage before = f.session.Buffer.Words;
+    const QString status = rig.Status();
+    rig.sim->ClearTrace();
+
+    // Every command that needs a file, cancelled: nothing but lock and release.
+    using Handler = void (TForm1::*)();
+    for (Handler h : {&TForm1::BufferClearLoadProgramVerify1Click,
+                      &TForm1::EraseBlankCheckBufferClearLoadProgramVerify1Click,
+                      &TForm1::BufferClearLoadCurrentFile1Click, &TForm1::BufferClearLoadNewFile1Click,
+                      &TForm1::Button1Click, &TForm1::LoadEraseprogramVerify1Click,
+                      &TForm1::LoadCurrentFile1Click}) {
+        FileDialog::PreAnswer(QString());
+        (f.*h)();
+        QCOMPARE(FileDialog::Pending(), 0);
+        QVERIFY(f.session.Buffer.Words == before);
+        QCOMPARE(rig.Status(), status);
+        QVERIFY(rig.Released());
+    }
+    QVERIFY(!f.Form3->isVisible());
+    QVERIFY(rig.sim->HostBytes().empty());
+
+    // A current file that has gone: the error box names it and the reason,
+    // the buffer is cleared, the chip is never touched.
+    const QString gone = rig.Write("gone.hex", Lines({Record(0, QByteArray("\x34\x12", 2)), ":00000001FF"}));
+    FileDialog::PreAnswer(gone);
+    f.Button1Click();
+    QCOMPARE(f.session.Buffer.Words[0], uint16_t(0x1234));
+    QFile::remove(gone);
+    rig.sim->ClearTrace();
+    for (Handler h : {&TForm1::BufferClearLoadProgramVerify1Click,
+                      &TForm1::EraseBlankCheckBufferClearLoadProgramVerify1Click,
+                      &TForm1::BufferClearLoadCurrentFile1Click, &TForm1::LoadEraseprogramVerify1Click}) {
+        f.session.Buffer.Words[0] = 0x1234;
+        MessageBox::Reset();
+        MessageBox::PreAnswer(0);
+        (f.*h)();
+        QCOMPARE(MessageBox::Answered().size(), 1);
+        QVERIFY(MessageBox::Answered()[0].contains(gone));
+        QVERIFY(MessageBox::Answered()[0].contains("No such file or directory"));
+        QCOMPARE(f.session.Buffer.Words[0], uint16_t(0x3FFF));
+        QCOMPARE(rig.Status(), QString("バッファをクリアしました。"));
+        QVERIFY(rig.Released());
+    }
+    QVERIFY(rig.sim->HostBytes().empty());
+}
+
+void CommandsTest::noDeviceRefusedWithBufferUntouched()
+{
+    CommandRig rig;
+    TForm1 &f = rig.StartWith("PIC99X", "PIC16F877A"); // not in the catalogue: nothing selected
+    QCOMPARE(f.Selected(), -1);
+    QCOMPARE(f.session.Buffer.Words[0], uint16_t(0x3FFF));
+    using Handler = void (TForm1::*)();
+    for (Handler h : {&TForm1::Button3Click, &TForm1::Button4Click, &TForm1::Button5Click, &TForm1::Button6Click,
+                      &TForm1::Button7Click, &TForm1::Program1Click, &TForm1::EraseBlankCheckProgramVerify1Click,
+                      &TForm1::EraseBlankCheck1Click, &TForm1::BufferClearLoadCurrentFile1Click}) {
+        FileDialog::PreAnswer(Fixture("p16f877a.hex"));
+        f.PageControl1->setCurrentIndex(TForm1::ProgramTab);
+        (f.*h)();
+        FileDialog::Reset();
+        QCOMPARE(rig.Status(), QString(" !! デバイスを選択してください。"));
+        QCOMPARE(rig.Log().last(), QString("DEVICE が選択されていません。"));
+        QCOMPARE(f.PageControl1->currentIndex(), int(TForm1::MessageTab));
+        QVERIFY(rig.Released());
+    }
+    for (uint32_t i = 0; i < WordImageSize; ++i)
+        QCOMPARE(f.session.Buffer.Words[i], uint16_t(0x3FFF));
+}
+
+void CommandsTest::loadMenuAndSaveTexts()
+{
+    CommandRig rig;
+    TForm1 &f = rig.StartWith("PIC16F877A");
+
+    FileDialog::PreAnswer(Fixture("p16f877a.hex"));
+    f.BufferClearLoadNewFile1Click();
+    QCOMPARE(rig.Status(), QString("バッファクリア後ファイル \"p16f877a.hex\" をロードしました。"));
+    QCOMPARE(rig.Log().mid(rig.Log().size() - 2),
+             QStringList({"バッファをクリアしました。", "ファイル \"p16f877a.hex\" をロードしました。"}));
+
+    f.BufferClearLoadCurrentFile1Click();
+    QCOMPARE(FileDialog::Shown(), 1);
+    QCOMPARE(rig.Status(), QString("バッファクリア後ファイル \"p16f877a.hex\" をロードしました。"));
+    QCOMPARE(rig.Log().last(), QString("ファイル \"p16f877a.hex \"をロードしました。"));
+
+    const QString out = rig.dir.filePath("out.hex");
+    FileDialog::PreAnswer(out);
+    f.Button2Click();
+    QCOMPARE(rig.Status(), QString(" \"out.hex\" にセーブしました。"));
+    QCOMPARE(rig.Log().last(), QString("ファイル \"out.hex\" にセーブしました。"));
+    // The saved file loads back into a cleared buffer as it was.
+    const WordImage saved = f.session.Buffer.Words;
+    f.Button13Click();
+    FileDialog::PreAnswer(out);
+    f.Button1Click();
+    auto sameImage = [&f](const WordImage &a, const WordImage &b) {
+        for (uint32_t i = 0; i < 0x2008; ++i)
+            if ((i < 0x2000 || i >= ConfigAreaStart) && a[i] != b[i])
+                return false;
+        for (uint32_t i = EEDataAreaStart; i < EEDataAreaStart + 256; ++i)
+            if ((a[i] & 0xFF) != (b[i] & 0xFF))
+                return false;
+        return true;
+    };
+    QVERIFY(sameImage(f.session.Buffer.Words, saved));
+    QCOMPARE(f.StaticText2->text(), QString("out.hex"));
+
+    // A folder that does not exist: the box names the file, the buffer and
+    // the texts stay, the lock is released.
+    const QString bad = rig.dir.filePath("missing/out.hex");
+    MessageBox::Reset();
+    MessageBox::PreAnswer(0);
+    FileDialog::PreAnswer(bad);
+    f.Button2Click();
+    QCOMPARE(MessageBox::Answered().size(), 1);
+    QVERIFY(MessageBox::Answered()[0].contains(bad));
+    QVERIFY(MessageBox::Answered()[0].contains("No such file or directory"));
+    QCOMPARE(rig.Status(), QString(" \"out.hex\" をロードしました。"));
+    QVERIFY(sameImage(f.session.Buffer.Words, saved));
+    QVERIFY(rig.Released());
+
+    // A cancelled save writes nothing and says nothing.
+    FileDialog::PreAnswer(QString());
+    f.Button2Click();
+    QCOMPARE(rig.Status(), QString(" \"out.hex\" をロードしました。"));
+}
+
+void CommandsTest::autoSelectOnLoad()
+{
+    CommandRig rig;
+    TForm1 &f = rig.StartWith("PIC16F877A");
+    f.CheckBox6->setChecked(true);
+    const QString word0 = Record(0, QByteArray("\x34\x12", 2));
+    const QString word1 = Record(2, QByteArray("\x78\x06", 2));
+
+    // Without a tag two loads merge over the same device.
+    FileDialog::PreAnswer(rig.Write("a.hex", Lines({word0, ":00000001FF"})));
+    f.Button1Click();
+    FileDialog::PreAnswer(rig.Write("b.hex", Lines({word1, ":00000001FF"})));
+    f.Button1Click();
+    QCOMPARE(f.session.Buffer.Words[0], uint16_t(0x1234));
+    QCOMPARE(f.session.Buffer.Words[1], uint16_t(0x0678));
+
+    // A lower-case tag line is no tag: nothing switches, nothing is cleared.
+    FileDialog::PreAnswer(rig.Write("lower.hex", Lines({";pic16f628a", ":00000001FF"})));
+    f.Button1Click();
+    QCOMPARE(f.ComboBox1->currentText(), QString("PIC16F877A"));
+    QCOMPARE(f.session.Buffer.Words[0], uint16_t(0x1234));
+
+    // A device-information record naming a PIC12H part is passed over.
+    QByteArray info(16, '\0');
+    info.replace(1, 7, "12HV615");
+    FileDialog::PreAnswer(rig.Write("info.hex", Lines({Record(0xFF00, info), ":00000001FF"})));
+    f.Button1Click();
+    QCOMPARE(f.ComboBox1->currentText(), QString("PIC16F877A"));
+
+    // The tag scan cuts at the first blank; a changed device clears first.
+    FileDialog::PreAnswer(rig.Write("blanks.hex", Lines({";PIC16F628A   ", word1, ":00000001FF"})));
+    f.Button1Click();
+    QCOMPARE(f.ComboBox1->currentText(), QString("PIC16F628A"));
+    QCOMPARE(f.session.Buffer.Words[0], uint16_t(0x3FFF));
+    QCOMPARE(f.session.Buffer.Words[1], uint16_t(0x0678));
+    QCOMPARE(f.StaticText2->text(), QString("blanks.hex"));
+
+    // The tag line ;PIC12HV615 is taken.
+    FileDialog::PreAnswer(rig.Write("hv.hex", Lines({";PIC12HV615", ":00000001FF"})));
+    f.Button1Click();
+    QCOMPARE(f.ComboBox1->currentText(), QString("PIC12HV615"));
+
+    // A PIC18 tag switches the family and sizes the arrays before loading.
+    FileDialog::PreAnswer(rig.Write(
+        "p18.hex", Lines({";PIC18F4550", Record(0, QByteArray("\0\0", 2), 4), Record(0x7FF0, "\x01\x02\x03\x04"),
+                          ":00000001FF"})));
+    f.Button1Click();
+    QVERIFY(f.Pic18);
+    QCOMPARE(f.ComboBox1->count(), DeviceTable18Size);
+    QCOMPARE(f.ComboBox1->currentText(), QString("PIC18F4550"));
+    QCOMPARE(f.session.Buffer.Program18.size(), size_t(32768));
+    QCOMPARE(f.session.Buffer.Program18[0x7FF3], uint8_t(4));
+    QVERIFY(!f.CheckBox2->isEnabled());
+    QVERIFY(f.MaskEdit9->isEnabled()); // the PIC18 configuration fields
+    QCOMPARE(f.StaticText2->text(), QString("p18.hex"));
+    QVERIFY(rig.Released());
+}
+
+void CommandsTest::loadCurrentAutoSelect()
+{
+    CommandRig rig;
+    TForm1 &f = rig.StartWith("PIC16F877A");
+    f.CheckBox6->setChecked(true);
+
+    // Load-current compares the tag whole: trailing blanks select nothing.
+    FileDialog::PreAnswer(rig.Write("blanks.hex", Lines({";PIC16F628A   ", ":00000001FF"})));
+    f.BufferClearLoadCurrentFile1Click();
+    QCOMPARE(f.ComboBox1->currentText(), QString("PIC16F877A"));
+
+    // The information record's name (up to its NUL) is looked up whole, and
+    // the record's configuration and User-ID bytes are applied.
+    QByteArray info(16, '\0');
+    info.replace(1, 7, "12HV615");
+    info[9] = 0x02;
+    info[14] = char(0xAB);
+    f.Button19Click();
+    FileDialog::PreAnswer(rig.Write("info.hex", Lines({Record(0xFF00, info), ":00000001FF"})));
+    f.BufferClearLoadCurrentFile1Click();
+    QCOMPARE(f.ComboBox1->currentText(), QString("PIC12HV615"));
+    QCOMPARE(f.session.Buffer.Words[0x2000], uint16_t(0xFFFA));
+    QCOMPARE(f.session.Buffer.Words[0x2001], uint16_t(0xFFFB));
+
+    // Load-current never switches the family.
+    f.Button19Click();
+    FileDialog::PreAnswer(rig.Write("p18.hex", Lines({";PIC18F4550", ":00000001FF"})));
+    MessageBox::PreAnswer(0);
+    f.LoadCurrentFile1Click();
+    QVERIFY(!f.Pic18);
+    QCOMPARE(MessageBox::Answered().last(), QString("バッファクリア後、ファイル \"p18.hex\" をロードしました。"));
+}
+
+void CommandsTest::loadCurrentResizesPic18Arrays()
+{
+    CommandRig rig;
+    TForm1 &f = rig.StartWith("PIC18F242");
+    f.CheckBox6->setChecked(true);
+    QCOMPARE(f.session.Buffer.Program18.size(), size_t(16384));
+    const QString file = rig.Write(
+        "big.hex", Lines({";PIC18F4550", Record(0, QByteArray("\0\0", 2), 4), Record(0, "\x11\x22"),
+                          Record(0x6000, "\xAB\xCD"), ":00000001FF"}));
+    FileDialog::PreAnswer(file);
+    f.BufferClearLoadCurrentFile1Click();
+    QCOMPARE(f.ComboBox1->currentText(), QString("PIC18F4550"));
+    QCOMPARE(f.session.Buffer.Program18.size(), size_t(32768));
+    QCOMPARE(f.session.Buffer.EEData18.size(), size_t(256));
+    // The bytes past the old part's end are there, as after LOAD.
+    QCOMPARE(f.session.Buffer.Program18[0], uint8_t(0x11));
+    QCOMPARE(f.session.Buffer.Program18[0x6001], uint8_t(0xCD));
+    QCOMPARE(f.session.Buffer.Program18[0x6002], uint8_t(0xFF));
+    QVERIFY(f.Memo1->toPlainText().contains("006000: CDAB FFFF"));
+}
+
+void CommandsTest::smallBoxEnterAndLeave_data()
+{
+    QTest::addColumn<bool>("noBorder");
+    QTest::newRow("frameless") << true;
+    QTest::newRow("framed") << false;
+}
+
+void CommandsTest::smallBoxEnterAndLeave()
+{
+    QFETCH(bool, noBorder);
+    CommandRig rig;
+    {
+        SettingsFile s = rig.Settings();
+        s.WriteInteger("window", "minnbtop", 50);
+        s.WriteInteger("window", "minnbleft", 60);
+        s.WriteInteger("window", "mintop", 70);
+        s.WriteInteger("window", "minleft", 80);
+    }
+    TForm1 &f = rig.StartWith("PIC16F877A");
+    f.CheckBox5->setChecked(noBorder);
+    f.resize(472, 400);
+    f.move(300, 200);
+    const QSize minimum = f.minimumSize(), maximum = f.maximumSize();
+
+    f.Button17Click();
+    QVERIFY(f.SmallBox.Active);
+    QCOMPARE(f.windowTitle(), QString("Vexa"));
+    QVERIFY(f.windowFlags() & Qt::WindowStaysOnTopHint);
+    QCOMPARE(bool(f.windowFlags() & Qt::FramelessWindowHint), noBorder);
+    QCOMPARE(f.size(), QSize(noBorder ? 74 : 66, 18));
+    QCOMPARE(f.pos(), noBorder ? QPoint(60, 50) : QPoint(80, 70));
+    if (noBorder)
+        QCOMPARE(f.minimumSize(), QSize(0, 0));
+    for (QWidget *w : f.SmallBoxHidden())
+        QVERIFY2(!w->isVisible(), qPrintable(w->objectName()));
+    QVERIFY(f.SpeedButton1->isVisible());
+    QCOMPARE(f.SpeedButton1->text(), QString("&Programmer"));
+    QVERIFY(!f.PageControl1->isEnabled());
+    QVERIFY(!f.Button17->isEnabled());
+
+    // A close request returns to the window as it was.
+    f.move(111, 122);
+    QVERIFY(!f.close());
+    QVERIFY(f.isVisible());
+    QVERIFY(!f.SmallBox.Active);
+    QCOMPARE(f.size(), QSize(472, 400));
+    QCOMPARE(f.pos(), QPoint(300, 200));
+    QCOMPARE(f.minimumSize(), minimum);
+    QCOMPARE(f.maximumSize(), maximum);
+    QCOMPARE(f.windowTitle(), TForm1::VersionCaption);
+    QVERIFY(!(f.windowFlags() & (Qt::WindowStaysOnTopHint | Qt::FramelessWindowHint)));
+    QCOMPARE(f.PageControl1->currentIndex(), int(TForm1::ProgramTab));
+    for (QWidget *w : f.SmallBoxHidden())
+        QVERIFY2(w->isVisible(), qPrintable(w->objectName()));
+    QVERIFY(!f.SpeedButton1->isVisible());
+    QVERIFY(f.PageControl1->isEnabled() && f.Button17->isEnabled());
+    // Each kind of strip remembers its own place.
+    SettingsFile s = rig.Settings();
+    QCOMPARE(s.ReadInteger("window", noBorder ? "minnbtop" : "mintop", 0), 122);
+    QCOMPARE(s.ReadInteger("window", noBorder ? "minnbleft" : "minleft", 0), 111);
+    QCOMPARE(s.ReadInteger("window", noBorder ? "mintop" : "minnbtop", 0), noBorder ? 70 : 50);
+}
+
+void CommandsTest::smallBoxDragAndMenu()
+{
+    CommandRig rig;
+    TForm1 &f = rig.StartWith("PIC16F877A");
+    f.CheckBox5->setChecked(true);
+    f.Button17Click();
+    QToolButton *b = f.SpeedButton1;
+    auto press = [b] {
+        QMouseEvent e(QEvent::MouseButtonPress, QPointF(10, 8), b->mapToGlobal(QPointF(10, 8)), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(b, &e);
+    };
+    auto move = [b](Qt::MouseButtons held) {
+        QMouseEvent e(QEvent::MouseMove, QPointF(10, 8), b->mapToGlobal(QPointF(10, 8)), Qt::NoButton, held,
+                      Qt::NoModifier);
+        QCoreApplication::sendEvent(b, &e);
+    };
+    press();
+    for (int i = 0; i < 4; ++i)
+        move(Qt::LeftButton);
+    QVERIFY(b->isEnabled());
+    // Released away from the button: no click, and the count starts again.
+    QMouseEvent up(QEvent::MouseButtonRelease, QPointF(200, 80), b->mapToGlobal(QPointF(200, 80)), Qt::LeftButton,
+                   Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(b, &up);
+    QVERIFY(!f.PopupMenu4->isVisible());
+    press();
+    for (int i = 0; i < 4; ++i)
+        move(Qt::LeftButton);
+    move(Qt::NoButton); // a move without the button starts again too
+    for (int i = 0; i < 4; ++i)
+        move(Qt::LeftButton);
+    QVERIFY(b->isEnabled());
+    move(Qt::LeftButton); // the fifth in a row drags
+    QVERIFY(!b->isEnabled());
+    QMouseEvent over(QEvent::MouseMove, QPointF(70, 17), f.mapToGlobal(QPointF(70, 17)), Qt::NoButton,
+                     Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&f, &over);
+    QVERIFY(b->isEnabled());
+
+    // The menu: every item in order, opened under the button, not while the
+    // progress dialog shows.
+    QStringList captions;
+    for (QAction *a : f.PopupMenu4->actions())
+        captions << a->text();
+    QCOMPARE(captions, QStringList({"Reset Current &File", "&Load", "&Save", "&Read", "&Program", "&Erase",
+                                    "&Blank Check", "&Verify", "Re&turn to Settings..."}));
+    QCOMPARE(f.PopupMenu4->actions()[1]->menu()->actions()[1]->text(), QString("Load &Current File"));
+    QCOMPARE(f.PopupMenu4->actions()[4]->menu()->actions()[1]->text(), QString("Program &Current File"));
+
+    f.Form3->ShowDialog();
+    f.SpeedButton1Click();
+    QVERIFY(!f.PopupMenu4->isVisible());
+    f.Form3->Button1->click();
+    QVERIFY(!f.Form3->isVisible());
+    f.SpeedButton1Click();
+    QVERIFY(f.PopupMenu4->isVisible());
+    QVERIFY(!b->isEnabled());
+    QCOMPARE(f.PopupMenu4->pos(), b->mapToGlobal(QPoint(0, b->height())));
+    f.PopupMenu4->hide();
+    QVERIFY(b->isEnabled());
+
+    // "Re&turn to Settings..." is a close request.
+    f.PopupMenu4->actions().last()->trigger();
+    QVERIFY(!f.SmallBox.Active);
+    QVERIFY(f.isVisible());
+}
+
+void CommandsTest::smallBoxCommands()
+{
+    CommandRig rig;
+    TForm1 &f = rig.StartWith("PIC16F877A");
+    StatusTrail trail(f);
+    f.Button17Click();
+    TForm3 &d = *f.Form3;
+
+    MessageBox::PreAnswer(0);
+    FileDialog::PreAnswer(Fixture("p16f877a.hex"));
+    f.LoadNewFile1Click();
+    QCOMPARE(MessageBox::Answered().last(), QString("バッファクリア後、ファイル \"p16f877a.hex\" をロードしました。"));
+    QCOMPARE(rig.Status(), MessageBox::Answered().last());
+    QVERIFY(!d.isVisible()); // file items do without the dialog
+
+    f.Program3Click();
+    QVERIFY(d.isVisible());
+    QVERIFY(trail.texts.contains("デバイスに書込み中…"));
+    QCOMPARE(d.StaticText1->text(), QString("デバイスに書き込みました"));
+    QVERIFY(d.Button1->isEnabled());
+    QCOMPARE(d.ProgressBar1->value(), 0);
+    QVERIFY(ChipHoldsBuffer(f, *rig.sim));
+
+    f.Verify1Click();
+    QCOMPARE(d.StaticText1->text(), VerifyOk);
+    QCOMPARE(rig.Status(), VerifyOk);
+    QVERIFY(rig.Log().contains(VerifyOk));
+
+    f.BlankCheck1Click();
+    QCOMPARE(d.StaticText1->text(), QString(" !! ブランクではありません。"));
+
+    f.Button13Click();
+    f.Read1Click();
+    QVERIFY(trail.texts.contains("デバイスから読込み中…"));
+    QCOMPARE(d.StaticText1->text(), QString("デバイスからバッファに読み込みました。"));
+    QVERIFY(ChipHoldsBuffer(f, *rig.sim));
+
+    f.Erase1Click();
+    QCOMPARE(d.StaticText1->text(), QString("消去OK。　デバイスはブランクです。"));
+    QCOMPARE(rig.sim->Chip().Peek(0), uint16_t(0x3FFF));
+
+    // "&Program" alone never verifies.
+    trail.texts.clear();
+    f.Program3Click();
+    QVERIFY(!trail.texts.contains(VerifyOk));
+
+    trail.texts.clear();
+    f.LoadEraseprogramVerify1Click();
+    QCOMPARE(d.StaticText1->text(), VerifyOk);
+    QVERIFY(trail.texts.contains(" \"p16f877a.hex\" をロードしました。　ブランクチェック中…"));
+    QVERIFY(rig.Log().contains("ファイル \"p16f877a.hex\" をロードしました。"));
+    QVERIFY(ChipHoldsBuffer(f, *rig.sim));
+    QVERIFY(rig.Released());
+    QVERIFY(f.SmallBox.Active);
+}
+
+void CommandsTest::smallBoxRefusalAndFiles()
+{
+    CommandRig rig;
+    TForm1 &f = rig.StartWith("PIC16F877A");
+    f.Button17Click();
+    TForm3 &d = *f.Form3;
+
+    // A refused check shows in the dialog and the status line; OK stays usable.
+    f.Button11Click(); // close the port
+    f.Read1Click();
+    QVERIFY(d.isVisible());
+    QCOMPARE(d.StaticText1->text(), QString(" !! ポートをオープンしてください。"));
+    QCOMPARE(rig.Status(), QString(" !! 接続を確認してポートをオープンしてください。"));
+    QCOMPARE(f.PageControl1->currentIndex(), int(TForm1::MessageTab));
+    QVERIFY(d.Button1->isEnabled());
+    d.Button1->click();
+
+    MessageBox::PreAnswer(0);
+    f.StaticText2->setText("x");
+    f.CurrentFile = "/tmp/x.hex";
+    f.ResetCurrentFile1Click();
+    QCOMPARE(MessageBox::Answered().last(), QString("カレントファイルをリセットしました。"));
+    QVERIFY(f.CurrentFile.empty() && f.StaticText2->text().isEmpty());
+
+    MessageBox::PreAnswer(0);
+    FileDialog::PreAnswer(Fixture("p16f877a.hex"));
+    f.LoadCurrentFile1Click();
+    QCOMPARE(rig.Log().last(), QString("ファイル \"p16f877a.hex \"をロードしました。"));
+
+    MessageBox::PreAnswer(0);
+    FileDialog::PreAnswer(rig.dir.filePath("small.hex"));
+    f.Save1Click();
+    QCOMPARE(rig.Log().last(), QString("ファイル \"small.hex \"にセーブしました。"));
+    QCOMPARE(rig.Status(), QString(" \"small.hex \"にセーブしました。"));
+    QCOMPARE(MessageBox::Answered().last(), QString("ファイル \"small.hex\" にセーブしました。"));
+    QVERIFY(QFile::exists(rig.dir.filePath("small.hex")));
+    QVERIFY(rig.Released());
+}
+
+QTEST_MAIN(CommandsTest)
+#include "commands_test.moc"
