@@ -4,6 +4,7 @@
 // returns to the normal window.
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenu>
@@ -80,6 +81,13 @@ void TForm1::EnterSmallBox()
         SpeedButton1->installEventFilter(smallBoxMouse_);
         installEventFilter(smallBoxMouse_);
         connect(PopupMenu4, &QMenu::aboutToHide, this, [this] { SpeedButton1->setEnabled(true); });
+        // The caption must fit the 66-pixel button whatever font stands in
+        // for the designed one; a wider font is made smaller until it does.
+        QFont font = SpeedButton1->font();
+        while (font.pixelSize() > 8 && QFontMetrics(font).horizontalAdvance(QStringLiteral("Programmer")) >
+                                           SpeedButton1->width() - 6)
+            font.setPixelSize(font.pixelSize() - 1);
+        SpeedButton1->setFont(font);
     }
     SmallBox.SavedPosition = pos();
     SmallBox.SavedSize = size();

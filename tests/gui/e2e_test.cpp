@@ -1,0 +1,209 @@
+// End to end in a real window on an X display: the window over the real
+// serial code against tarnbox-sim on a pseudo-terminal behind COM3. Start-up
+// discovery, device selection, LOAD of a gpasm-built file, the full program
+// chain from its menu, Small Box "&Read" from the strip's menu, and back.
+// Screenshots of the main window, the Configuration Memory tab and the strip
+// with its menu open go to the build folder.
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QScreen>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+#include <cstdio>
+
+#include "FileDialog.h"
+#include "MessageBox.h"
+#include "Unit1.h"
+#include "Unit3.h"
+#include "hex.h"
+#include "settings.h"
+
+namespace {
+
+QAction *ActionNamed(QMenu *menu, const QString &text)
+{
+    for (QAction *a : menu->actions())
+        if (a->text() == text)
+            return a;
+    return nullptr;
+}
+
+void ClickItem(QMenu *menu, const QString &text)
+{
+    QAction *a = ActionNamed(menu, text);
+    QVERIFY2(a, qPrintable(text));
+    QTRY_VERIFY(menu->isVisible());
+    QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(a).center());
+}
+
+QString Save(const QPixmap &picture, const QString &name)
+{
+    QDir().mkpath(TARNVIK_SHOT_DIR);
+    const QString path = QString(TARNVIK_SHOT_DIR) + "/" + name;
+    if (!picture.save(path, "PNG"))
+        return {};
+    std::printf("screenshot: %s\n", qPrintable(path));
+    return path;
+}
+
+} // namespace
+
+class EndToEnd : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void programAndReadBack();
+
+private:
+    QProcess sim_;
+    QString pty_;
+    QTemporaryDir dir_;
+};
+
+void EndToEnd::initTestCase()
+{
+    if (QGuiApplication::platformName() != "xcb")
+        QSKIP("needs an X display (the CTest entry starts one)");
+    sim_.start(TARNBOX_SIM, {"--chip", "PIC16F877A"});
+    QVERIFY(sim_.waitForStarted(5000));
+    QVERIFY(sim_.waitForReadyRead(5000));
+    pty_ = QString::fromLocal8Bit(sim_.readLine()).trimmed();
+    QVERIFY(pty_.startsWith("/dev/"));
+}
+
+void EndToEnd::cleanupTestCase()
+{
+    if (sim_.state() != QProcess::NotRunning) {
+        sim_.terminate();
+        sim_.waitForFinished(3000);
+    }
+}
+
+void EndToEnd::programAndReadBack()
+{
+    // The settings beside the program: every COM name but COM3 leads nowhere.
+    const std::string ini = dir_.filePath("tarnvik.ini").toStdString();
+    {
+        SettingsFile s(ini);
+        for (int n = 1; n <= 10; ++n)
+            s.WriteString("ports", "com" + std::to_string(n), n == 3 ? pty_.toStdString() : "");
+        s.WriteString("device", "group", "PIC16");
+    }
+    FileDialog::Reset();
+    MessageBox::Reset();
+    TForm1 f(nullptr, ini);
+    TForm3 dialog;
+    f.SetProgressDialog(&dialog);
+    f.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&f));
+
+    // Start-up discovery finds the programmer on COM3.
+    QTRY_VERIFY_WITH_TIMEOUT(f.session.Port.IsOpen() && !f.Timer1->isActive(), 15000);
+    QTRY_VERIFY_WITH_TIMEOUT(f.Button8->isEnabled(), 15000);
+    QCOMPARE(f.session.Port.PortName(), std::string("COM3"));
+    QVERIFY(f.Memo4->toPlainText().contains("プログラマーの接続を確認しました。"));
+    QCOMPARE(f.Edit3->text(), QString(" デバイスを選択してください。"));
+
+    // Device selection from the list.
+    const int row = f.ComboBox1->findText("PIC16F877A");
+    QVERIFY(row > 0);
+    f.ComboBox1->setCurrentIndex(row);
+    emit f.ComboBox1->activated(row);
+    QVERIFY(f.Button1->isEnabled());
+
+    // LOAD a file gpasm made.
+    const QString file = QString(TARNVIK_HEX_FIXTURES) + "/p16f877a.hex";
+    FileDialog::PreAnswer(file);
+    QTest::mouseClick(f.Button1, Qt::LeftButton);
+    QCOMPARE(f.Edit3->text(), QString(" \"p16f877a.hex\" をロードしました。"));
+    QCOMPARE(f.StaticText2->text(), QString("p16f877a.hex"));
+    MemoryBuffer expected;
+    {
+        std::string tag;
+        DeviceInformation info{};
+        expected.Clear(DeviceTable[row]);
+        LoadHex16(file.toStdString(), expected.Words, tag, info);
+    }
+    QCOMPARE(f.session.Buffer.Words, expected.Words);
+    f.PageControl1->setCurrentIndex(TForm1::ProgramTab);
+    QTest::qWait(100);
+    Save(f.grab(), "e2e-main-window.png");
+
+    // The full chain from the programming menu.
+    QTest::mouseClick(f.Button14, Qt::LeftButton);
+    ClickItem(f.PopupMenu1, ">BufferClear >Load >Erase >BlankCheck >Program >Verify");
+    QTRY_COMPARE_WITH_TIMEOUT(f.Edit3->text(), QString("ベリファイOK。一致しました。"), 60000);
+    QTRY_VERIFY(f.Button4->isEnabled());
+    const QString log = f.Memo4->toPlainText();
+    QVERIFY(log.contains("バッファをクリアしました。"));
+    QVERIFY(log.contains("ファイル \"p16f877a.hex\" をロードしました。"));
+    QVERIFY(log.contains("デバイスはブランクです。"));
+    QVERIFY(log.contains("ベリファイOK。一致しました。"));
+
+    f.PageControl1->setCurrentIndex(TForm1::ConfigTab);
+    QTest::qWait(100);
+    Save(f.grab(), "e2e-configuration-tab.png");
+
+    // Small Box: the strip, its menu, "&Read" with the progress dialog.
+    f.PageControl1->setCurrentIndex(TForm1::OptionTab);
+    f.CheckBox5->setChecked(true);
+    QTest::mouseClick(f.Button17, Qt::LeftButton);
+    QVERIFY(f.SmallBox.Active);
+    QTRY_VERIFY(QTest::qWaitForWindowExposed(&f));
+    QCOMPARE(f.windowTitle(), QString("Vexa"));
+    QCOMPARE(f.size(), QSize(74, 18));
+    f.session.Buffer.Clear(DeviceTable[row]);
+    QTest::qWait(100);
+    Save(f.grab().scaled(f.size() * 4), "e2e-small-box-strip-x4.png");
+    QTest::mouseClick(f.SpeedButton1, Qt::LeftButton);
+    QTRY_VERIFY(f.PopupMenu4->isVisible());
+    QTest::qWait(200);
+    {
+        const QRect area = f.frameGeometry().united(f.PopupMenu4->geometry()).adjusted(-4, -4, 4, 4);
+        Save(f.screen()->grabWindow(0, area.x(), area.y(), area.width(), area.height()), "e2e-small-box-menu.png");
+    }
+    ClickItem(f.PopupMenu4, "&Read");
+    QTRY_COMPARE_WITH_TIMEOUT(dialog.StaticText1->text(), QString("デバイスからバッファに読み込みました。"), 60000);
+    QVERIFY(dialog.isVisible());
+    QTRY_VERIFY(dialog.Button1->isEnabled());
+    QCOMPARE(f.Edit3->text(), QString("デバイスからバッファに読み込みました。"));
+    // The chip holds the file.
+    for (uint32_t i = 0; i < DeviceTable[row].ProgramSize; ++i)
+        if (expected.Words[i] != 0x3FFF)
+            QCOMPARE(f.session.Buffer.Words[i], expected.Words[i]);
+    for (uint32_t i = 0; i < DeviceTable[row].EEDataSize; ++i)
+        QCOMPARE(f.session.Buffer.Words[EEDataAreaStart + i] & 0xFF, expected.Words[EEDataAreaStart + i] & 0xFF);
+    QTest::qWait(100);
+    {
+        const QRect area = f.frameGeometry().united(dialog.frameGeometry()).adjusted(-4, -4, 4, 4);
+        Save(f.screen()->grabWindow(0, area.x(), area.y(), area.width(), area.height()), "e2e-small-box-read.png");
+    }
+
+    // The menu stays shut until OK; then "Re&turn to Settings..." goes back.
+    QTest::mouseClick(f.SpeedButton1, Qt::LeftButton);
+    QVERIFY(!f.PopupMenu4->isVisible());
+    QTest::mouseClick(dialog.Button1, Qt::LeftButton);
+    QVERIFY(!dialog.isVisible());
+    QTest::mouseClick(f.SpeedButton1, Qt::LeftButton);
+    ClickItem(f.PopupMenu4, "Re&turn to Settings...");
+    QTRY_VERIFY(!f.SmallBox.Active);
+    QCOMPARE(f.windowTitle(), TForm1::VersionCaption);
+    QCOMPARE(f.PageControl1->currentIndex(), int(TForm1::ProgramTab));
+    QVERIFY(f.Button4->isVisible());
+    f.session.Port.ClosePort();
+}
+
+QTEST_MAIN(EndToEnd)
+#include "e2e_test.moc"
