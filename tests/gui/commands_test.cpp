@@ -98,6 +98,7 @@ private slots:
     void singleCommands();
     void chains_data() { AddDevices(); }
     void chains();
+    void menuCaptions();
     void notBlankStopsTheEraseChains();
     void cancelledDialogAndMissingFile();
     void noDeviceRefusedWithBufferUntouched();
@@ -223,6 +224,27 @@ void CommandsTest::chains()
                                        "デバイスに書き込みました", "書込みました。　ベリファイ中…", VerifyOk}));
     QVERIFY(ChipHoldsBuffer(f, *rig.sim));
     QVERIFY(rig.Released());
+}
+
+void CommandsTest::menuCaptions()
+{
+    CommandRig rig;
+    TForm1 &f = rig.StartWith("PIC16F877A");
+    auto captions = [](QMenu *menu) {
+        QStringList list;
+        for (QAction *a : menu->actions())
+            list << a->text();
+        return list;
+    };
+    // The blanks line the step names up in columns.
+    QCOMPARE(captions(f.PopupMenu1),
+             QStringList({QString(53, ' ') + ">Program >Verify",
+                          QString(25, ' ') + ">Erase >BlankCheck >Program >Verify",
+                          ">BufferClear >Load" + QString(28, ' ') + ">Program >Verify",
+                          ">BufferClear >Load >Erase >BlankCheck >Program >Verify"}));
+    QCOMPARE(captions(f.PopupMenu2), QStringList({">Erase >BlankCheck"}));
+    QCOMPARE(captions(f.PopupMenu3),
+             QStringList({">BufferClear >LoadNewFile", ">BufferClear >LoadCurrentFile"}));
 }
 
 void CommandsTest::notBlankStopsTheEraseChains()
