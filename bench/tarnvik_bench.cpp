@@ -55,8 +55,7 @@ void WriteSettings(const std::string &path, const Case &c, const std::string &co
     s.WriteString("device", "name", c.device);
     s.WriteBool("port", "fixes", true);
     s.WriteString("port", "name", "COM3");
-    if (!com3.empty())
-        s.WriteString("ports", "com3", com3);
+    if (!com3.empty()) s.WriteString("ports", "com3", com3);
 }
 
 void WaitForStartup(TForm1 &f)
@@ -74,8 +73,8 @@ struct Step {
     const char *name;
     Command run;
 };
-const Step Steps[] = {{"PROG.", &TForm1::Button4Click}, {"VERIFY", &TForm1::Button7Click},
-                      {"READ", &TForm1::Button3Click}};
+const Step Steps[] = {
+    {"PROG.", &TForm1::Button4Click}, {"VERIFY", &TForm1::Button7Click}, {"READ", &TForm1::Button3Click}};
 
 // Virtual time of each step on the in-process simulator, in ms.
 std::vector<double> WireTimes(const Case &c, const QTemporaryDir &dir)
@@ -154,8 +153,7 @@ Measured RealTimes(const Case &c, const QTemporaryDir &dir, const QString &simPa
 
 int main(int argc, char *argv[])
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QString simPath = TARNBOX_SIM;
     for (int i = 1; i < argc; ++i) {
@@ -175,8 +173,8 @@ int main(int argc, char *argv[])
         for (size_t i = 0; i < std::size(Steps); ++i) {
             const double ratio = real.ms[i] / wire[i];
             worst = std::max(worst, ratio);
-            std::printf("%-11s %-7s %9.0fms %9.0fms %6.3f  %s\n", c.device, Steps[i].name, real.ms[i], wire[i], ratio,
-                        real.status[i].toUtf8().constData());
+            std::printf("%-11s %-7s %9.0fms %9.0fms %6.3f  %s\n", c.device, Steps[i].name, real.ms[i],
+                        wire[i], ratio, real.status[i].toUtf8().constData());
         }
         std::printf("%-11s longest event-loop pause: %.0f ms\n", c.device, real.longestPauseMs);
         std::fflush(stdout);

@@ -36,8 +36,7 @@ bool TForm1::DeviceCheck(bool dialog)
 void TForm1::Button3Click()
 {
     CommandScope lock(*this);
-    if (!DeviceCheck(false))
-        return;
+    if (!DeviceCheck(false)) return;
     SetStatus("デバイスから読込み中…");
     OperationContext ctx = Context();
     ReadDevice(ctx, &MainProgress());
@@ -46,8 +45,7 @@ void TForm1::Button3Click()
 void TForm1::Button4Click()
 {
     CommandScope lock(*this);
-    if (!DeviceCheck(false))
-        return;
+    if (!DeviceCheck(false)) return;
     SetStatus("デバイスに書込み中…");
     OperationContext ctx = Context();
     ProgramDevice(ctx, &MainProgress());
@@ -56,8 +54,7 @@ void TForm1::Button4Click()
 void TForm1::Button5Click()
 {
     CommandScope lock(*this);
-    if (!DeviceCheck(false))
-        return;
+    if (!DeviceCheck(false)) return;
     OperationContext ctx = Context();
     EraseDevice(ctx);
 }
@@ -65,8 +62,7 @@ void TForm1::Button5Click()
 void TForm1::Button6Click()
 {
     CommandScope lock(*this);
-    if (!DeviceCheck(false))
-        return;
+    if (!DeviceCheck(false)) return;
     SetStatus("ブランクチェック中…");
     OperationContext ctx = Context();
     BlankCheckDevice(ctx, &MainProgress());
@@ -75,8 +71,7 @@ void TForm1::Button6Click()
 void TForm1::Button7Click()
 {
     CommandScope lock(*this);
-    if (!DeviceCheck(false))
-        return;
+    if (!DeviceCheck(false)) return;
     SetStatus("ベリファイ中…");
     OperationContext ctx = Context();
     VerifyDevice(ctx, &MainProgress());
@@ -91,10 +86,8 @@ namespace {
 // device to clear for, a file that cannot be read).
 bool ClearAndLoadCurrent(TForm1 &form)
 {
-    if (form.CurrentFile.empty() && !form.ChooseCurrentFile())
-        return false;
-    if (form.CurrentFile.empty() || !form.ClearBeforeLoad(false))
-        return false;
+    if (form.CurrentFile.empty() && !form.ChooseCurrentFile()) return false;
+    if (form.CurrentFile.empty() || !form.ClearBeforeLoad(false)) return false;
     try {
         if (form.LoadCurrent())
             form.AddLog("ファイル " + Quote + form.CurrentFileName() + Quote + " をロードしました。");
@@ -110,8 +103,7 @@ bool ClearAndLoadCurrent(TForm1 &form)
 void TForm1::Program1Click()
 {
     CommandScope lock(*this);
-    if (!DeviceCheck(false))
-        return;
+    if (!DeviceCheck(false)) return;
     OperationContext ctx = Context();
     SetStatus("書込み中…");
     ProgramDevice(ctx, &MainProgress());
@@ -123,8 +115,7 @@ void TForm1::Program1Click()
 void TForm1::EraseBlankCheckProgramVerify1Click()
 {
     CommandScope lock(*this);
-    if (!DeviceCheck(false))
-        return;
+    if (!DeviceCheck(false)) return;
     OperationContext ctx = Context();
     EraseDevice(ctx);
     SetStatus(ErasedChecking);
@@ -141,8 +132,7 @@ void TForm1::EraseBlankCheckProgramVerify1Click()
 void TForm1::BufferClearLoadProgramVerify1Click()
 {
     CommandScope lock(*this);
-    if (!ClearAndLoadCurrent(*this) || !DeviceCheck(false))
-        return;
+    if (!ClearAndLoadCurrent(*this) || !DeviceCheck(false)) return;
     OperationContext ctx = Context();
     SetStatus(" " + Quote + CurrentFileName() + Quote + " をロードしました。　書込み中…");
     ProgramDevice(ctx, &MainProgress());
@@ -153,8 +143,7 @@ void TForm1::BufferClearLoadProgramVerify1Click()
 void TForm1::EraseBlankCheckBufferClearLoadProgramVerify1Click()
 {
     CommandScope lock(*this);
-    if (!ClearAndLoadCurrent(*this) || !DeviceCheck(false))
-        return;
+    if (!ClearAndLoadCurrent(*this) || !DeviceCheck(false)) return;
     OperationContext ctx = Context();
     EraseDevice(ctx);
     SetStatus(" " + Quote + CurrentFileName() + Quote + " をロードしました。　ブランクチェック中…");
@@ -171,10 +160,10 @@ void TForm1::EraseBlankCheckBufferClearLoadProgramVerify1Click()
 void TForm1::EraseBlankCheck1Click()
 {
     CommandScope lock(*this);
-    if (!DeviceCheck(false))
-        return;
+    if (!DeviceCheck(false)) return;
     OperationContext ctx = Context();
     EraseDevice(ctx);
     SetStatus(ErasedChecking);
-    SetStatus(BlankCheckDevice(ctx, &MainProgress()) ? "消去OK。　デバイスはブランクです。" : ErasedButNotBlank);
+    SetStatus(BlankCheckDevice(ctx, &MainProgress()) ? "消去OK。　デバイスはブランクです。"
+                                                     : ErasedButNotBlank);
 }

@@ -40,8 +40,7 @@ std::string TForm1::CurrentFileName() const
 bool TForm1::ChooseCurrentFile()
 {
     const QString path = FileDialog::Open(this);
-    if (path.isEmpty())
-        return false;
+    if (path.isEmpty()) return false;
     SetCurrentFile(path.toStdString());
     return true;
 }
@@ -59,14 +58,12 @@ bool TForm1::ClearBeforeLoad(bool dialog)
         // Without a device there is no blank state to clear to, and a load
         // would fill a buffer no view or command belongs to.
         SetStatus(" !! デバイスを選択してください。");
-        if (dialog)
-            SetDialogStatus(" !! デバイスを選択してください。");
+        if (dialog) SetDialogStatus(" !! デバイスを選択してください。");
         AddLogShowingMessages("DEVICE が選択されていません。");
         return false;
     }
     SetStatus(Cleared);
-    if (dialog)
-        SetDialogStatus(Cleared);
+    if (dialog) SetDialogStatus(Cleared);
     AddLog(Cleared);
     return true;
 }
@@ -109,8 +106,7 @@ void TForm1::LoadNew()
 
 bool TForm1::LoadCurrent()
 {
-    if (CurrentFile.empty())
-        return false;
+    if (CurrentFile.empty()) return false;
     SetCurrentFile(CurrentFile);
     LoadOutcome outcome;
     outcome.Device = {Pic18, Selected()};
@@ -123,7 +119,8 @@ bool TForm1::LoadCurrent()
         // the arrays have the new part's sizes the file is read once more,
         // so the buffer holds what LOAD would have put there.
         if (outcome.Device.Pic18 && outcome.DeviceChanged &&
-            (session.Buffer.Program18.size() > programBefore || session.Buffer.EEData18.size() > eedataBefore)) {
+            (session.Buffer.Program18.size() > programBefore ||
+             session.Buffer.EEData18.size() > eedataBefore)) {
             std::string tag;
             LoadHex18(CurrentFile, session.Buffer.Program18, session.Buffer.EEData18, session.Buffer.Id18,
                       session.Buffer.Config18, tag);
@@ -144,8 +141,7 @@ std::string TForm1::SaveBufferAs()
         return {};
     }
     const QString path = FileDialog::Save(this);
-    if (path.isEmpty())
-        return {};
+    if (path.isEmpty()) return {};
     try {
         SaveBuffer(path.toStdString(), session.Buffer, {Pic18, Selected()}, SaveAllFlag);
     } catch (const HexFileError &error) {
@@ -162,8 +158,7 @@ std::string TForm1::SaveBufferAs()
 void TForm1::Button1Click()
 {
     CommandScope lock(*this);
-    if (!ChooseCurrentFile())
-        return;
+    if (!ChooseCurrentFile()) return;
     try {
         LoadNew();
     } catch (const HexFileError &error) {
@@ -179,8 +174,7 @@ void TForm1::Button2Click()
 {
     CommandScope lock(*this);
     const std::string name = SaveBufferAs();
-    if (name.empty())
-        return;
+    if (name.empty()) return;
     AddLog("ファイル " + Quote + name + Quote + " にセーブしました。");
     SetStatus(" " + Quote + name + Quote + " にセーブしました。");
 }
@@ -194,10 +188,8 @@ enum class Reload { NewFile, CurrentFile };
 std::string ClearAndLoad(TForm1 &form, Reload which)
 {
     if (which == Reload::NewFile || form.CurrentFile.empty())
-        if (!form.ChooseCurrentFile())
-            return {};
-    if (form.CurrentFile.empty() || !form.ClearBeforeLoad(false))
-        return {};
+        if (!form.ChooseCurrentFile()) return {};
+    if (form.CurrentFile.empty() || !form.ClearBeforeLoad(false)) return {};
     try {
         form.LoadCurrent();
     } catch (const HexFileError &error) {
@@ -215,16 +207,14 @@ void TForm1::BufferClearLoadNewFile1Click()
 {
     CommandScope lock(*this);
     const std::string name = ClearAndLoad(*this, Reload::NewFile);
-    if (!name.empty())
-        SetStatus("バッファクリア後ファイル " + Quote + name + Quote + " をロードしました。");
+    if (!name.empty()) SetStatus("バッファクリア後ファイル " + Quote + name + Quote + " をロードしました。");
 }
 
 void TForm1::BufferClearLoadCurrentFile1Click()
 {
     CommandScope lock(*this);
     const std::string name = ClearAndLoad(*this, Reload::CurrentFile);
-    if (!name.empty())
-        SetStatus("バッファクリア後ファイル " + Quote + name + Quote + " をロードしました。");
+    if (!name.empty()) SetStatus("バッファクリア後ファイル " + Quote + name + Quote + " をロードしました。");
 }
 
 // ---- the file items of the Small Box menu ----
@@ -240,8 +230,7 @@ void TForm1::LoadNewFile1Click()
 {
     CommandScope lock(*this);
     const std::string name = ClearAndLoad(*this, Reload::NewFile);
-    if (name.empty())
-        return;
+    if (name.empty()) return;
     const std::string text = "バッファクリア後、ファイル " + Quote + name + Quote + " をロードしました。";
     SetStatus(text);
     ShowMessage(text);
@@ -251,8 +240,7 @@ void TForm1::LoadCurrentFile1Click()
 {
     CommandScope lock(*this);
     const std::string name = ClearAndLoad(*this, Reload::CurrentFile);
-    if (name.empty())
-        return;
+    if (name.empty()) return;
     const std::string text = "バッファクリア後、ファイル " + Quote + name + Quote + " をロードしました。";
     SetStatus(text);
     ShowMessage(text);
@@ -262,8 +250,7 @@ void TForm1::Save1Click()
 {
     CommandScope lock(*this);
     const std::string name = SaveBufferAs();
-    if (name.empty())
-        return;
+    if (name.empty()) return;
     AddLog("ファイル " + Quote + name + " " + Quote + "にセーブしました。");
     SetStatus(" " + Quote + name + " " + Quote + "にセーブしました。");
     ShowMessage("ファイル " + Quote + name + Quote + " にセーブしました。");

@@ -36,8 +36,10 @@ public:
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override
     {
-        if (!form_.SmallBox.Active)
-            return false;
+        // Only mouse events look at the window: the others also arrive while
+        // it is being destroyed.
+        if (event->type() != QEvent::MouseMove && event->type() != QEvent::MouseButtonRelease) return false;
+        if (!form_.SmallBox.Active) return false;
         if (watched == form_.SpeedButton1) {
             // A disabled button hands its moves on to the window. The move
             // that starts the drag goes no further: it must not reach the
@@ -46,8 +48,7 @@ protected:
                 form_.SpeedButton1MouseMove(static_cast<QMouseEvent *>(event)->buttons() & Qt::LeftButton);
                 return !form_.SpeedButton1->isEnabled();
             }
-            if (event->type() == QEvent::MouseButtonRelease)
-                form_.SpeedButton1MouseUp();
+            if (event->type() == QEvent::MouseButtonRelease) form_.SpeedButton1MouseUp();
         } else if (watched == &form_ && event->type() == QEvent::MouseMove) {
             form_.FormMouseMove();
         }
@@ -62,9 +63,9 @@ private:
 
 QList<QWidget *> TForm1::SmallBoxHidden() const
 {
-    return {ComboBox1, StaticText1, StaticText2, Button1,  Button2,  Button3,  Button4,     Button5,  Button6,
-            Button7,   Button8,     Button13,    Button14, Button15, Button16, Button19,    ProgressBar1,
-            GroupBox1, GroupBox2};
+    return {ComboBox1, StaticText1, StaticText2,  Button1,   Button2,  Button3,  Button4,
+            Button5,   Button6,     Button7,      Button8,   Button13, Button14, Button15,
+            Button16,  Button19,    ProgressBar1, GroupBox1, GroupBox2};
 }
 
 void TForm1::Button17Click()
@@ -74,8 +75,7 @@ void TForm1::Button17Click()
 
 void TForm1::EnterSmallBox()
 {
-    if (SmallBox.Active)
-        return;
+    if (SmallBox.Active) return;
     if (!smallBoxMouse_) {
         smallBoxMouse_ = new SmallBoxMouse(*this);
         SpeedButton1->installEventFilter(smallBoxMouse_);
@@ -84,8 +84,8 @@ void TForm1::EnterSmallBox()
         // The caption must fit the 66-pixel button whatever font stands in
         // for the designed one; a wider font is made smaller until it does.
         QFont font = SpeedButton1->font();
-        while (font.pixelSize() > 8 && QFontMetrics(font).horizontalAdvance(QStringLiteral("Programmer")) >
-                                           SpeedButton1->width() - 6)
+        while (font.pixelSize() > 8 &&
+               QFontMetrics(font).horizontalAdvance(QStringLiteral("Programmer")) > SpeedButton1->width() - 6)
             font.setPixelSize(font.pixelSize() - 1);
         SpeedButton1->setFont(font);
     }
@@ -178,8 +178,7 @@ void TForm1::SpeedButton1Click()
 {
     // A finished command's result stays up until OK; only then does the
     // menu open again.
-    if (Form3 && Form3->isVisible())
-        return;
+    if (Form3 && Form3->isVisible()) return;
     SpeedButton1->setEnabled(false);
     PopupMenu4->popup(SpeedButton1->mapToGlobal(QPoint(0, SpeedButton1->height())));
 }
@@ -194,8 +193,7 @@ void TForm1::SpeedButton1MouseMove(bool leftHeld)
     // frameless strip has no caption to grab, so the window system moves it.
     if (++SmallBox.DragCount == 5) {
         SpeedButton1->setEnabled(false);
-        if (QWindow *window = windowHandle())
-            window->startSystemMove();
+        if (QWindow *window = windowHandle()) window->startSystemMove();
     }
 }
 
@@ -216,8 +214,7 @@ namespace {
 
 void ShowDialog(TForm1 &form)
 {
-    if (form.Form3)
-        form.Form3->ShowDialog();
+    if (form.Form3) form.Form3->ShowDialog();
 }
 
 } // namespace
@@ -226,23 +223,20 @@ void TForm1::Read1Click()
 {
     CommandScope lock(*this);
     ShowDialog(*this);
-    if (!DeviceCheck(true))
-        return;
+    if (!DeviceCheck(true)) return;
     SetStatus("デバイスから読込み中…");
     SetDialogStatus("デバイスから読込み中…");
     OperationContext ctx = Context();
     ReadDevice(ctx, &DialogProgress());
     activateWindow();
-    if (Form3)
-        Form3->raise();
+    if (Form3) Form3->raise();
 }
 
 void TForm1::Program3Click()
 {
     CommandScope lock(*this);
     ShowDialog(*this);
-    if (!DeviceCheck(true))
-        return;
+    if (!DeviceCheck(true)) return;
     SetStatus("デバイスに書込み中…");
     SetDialogStatus("デバイスに書込み中…");
     OperationContext ctx = Context();
@@ -253,8 +247,7 @@ void TForm1::BlankCheck1Click()
 {
     CommandScope lock(*this);
     ShowDialog(*this);
-    if (!DeviceCheck(true))
-        return;
+    if (!DeviceCheck(true)) return;
     SetDialogStatus("ブランクチェック中…");
     OperationContext ctx = Context();
     BlankCheckDevice(ctx, &DialogProgress());
@@ -264,8 +257,7 @@ void TForm1::Verify1Click()
 {
     CommandScope lock(*this);
     ShowDialog(*this);
-    if (!DeviceCheck(true))
-        return;
+    if (!DeviceCheck(true)) return;
     SetDialogStatus("ベリファイ中…");
     OperationContext ctx = Context();
     VerifyDevice(ctx, &DialogProgress());
@@ -275,8 +267,7 @@ void TForm1::Erase1Click()
 {
     CommandScope lock(*this);
     ShowDialog(*this);
-    if (!DeviceCheck(true))
-        return;
+    if (!DeviceCheck(true)) return;
     OperationContext ctx = Context();
     EraseDevice(ctx);
     SetDialogStatus("消去しました。　ブランクチェック中…");
@@ -287,20 +278,16 @@ void TForm1::Erase1Click()
 void TForm1::LoadEraseprogramVerify1Click()
 {
     CommandScope lock(*this);
-    if (CurrentFile.empty() && !ChooseCurrentFile())
-        return;
+    if (CurrentFile.empty() && !ChooseCurrentFile()) return;
     ShowDialog(*this);
-    if (!ClearBeforeLoad(true))
-        return;
+    if (!ClearBeforeLoad(true)) return;
     try {
-        if (LoadCurrent())
-            AddLog("ファイル " + Quote + CurrentFileName() + Quote + " をロードしました。");
+        if (LoadCurrent()) AddLog("ファイル " + Quote + CurrentFileName() + Quote + " をロードしました。");
     } catch (const HexFileError &error) {
         ShowFileError(error);
         return;
     }
-    if (!DeviceCheck(true))
-        return;
+    if (!DeviceCheck(true)) return;
     OperationContext ctx = Context();
     EraseDevice(ctx);
     const std::string name = " " + Quote + CurrentFileName() + Quote + " ";

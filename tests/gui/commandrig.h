@@ -41,8 +41,7 @@ struct CommandRig : PortRig {
     bool Released() const
     {
         for (QWidget *w : form->LockedControls())
-            if (w->testAttribute(Qt::WA_ForceDisabled))
-                return false;
+            if (w->testAttribute(Qt::WA_ForceDisabled)) return false;
         return true;
     }
 };

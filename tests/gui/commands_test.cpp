@@ -32,15 +32,12 @@ bool ChipHoldsBuffer(TForm1 &f, SimBackend &sim)
     int compared = 0;
     if (const TDeviceSpec18 *dev = f.SelectedDevice18()) {
         for (uint32_t i = 0; i < dev->ProgramSize; ++i)
-            if (b.Program18[i] != 0xFF && ++compared && sim.Chip().Peek(i) != b.Program18[i])
-                return false;
+            if (b.Program18[i] != 0xFF && ++compared && sim.Chip().Peek(i) != b.Program18[i]) return false;
         for (uint32_t i = 0; i < dev->EEDataSize; ++i)
-            if (b.EEData18[i] != 0xFF && ++compared && sim.Chip().Eeprom(i) != b.EEData18[i])
-                return false;
+            if (b.EEData18[i] != 0xFF && ++compared && sim.Chip().Eeprom(i) != b.EEData18[i]) return false;
     } else if (const TDeviceSpec *dev = f.SelectedDevice()) {
         for (uint32_t i = 0; i < dev->ProgramSize; ++i)
-            if (b.Words[i] != dev->BlankWord && ++compared && sim.Chip().Peek(i) != b.Words[i])
-                return false;
+            if (b.Words[i] != dev->BlankWord && ++compared && sim.Chip().Peek(i) != b.Words[i]) return false;
         for (uint32_t i = 0; i < dev->EEDataSize; ++i)
             if ((b.Words[EEDataAreaStart + i] & 0xFF) != 0xFF && ++compared &&
                 sim.Chip().Eeprom(i) != (b.Words[EEDataAreaStart + i] & 0xFF))
@@ -73,8 +70,7 @@ QByteArray Lines(const QStringList &lines)
 void KeepNonBlankAfterErase(CommandRig &rig)
 {
     QObject::connect(rig.form->Edit3, &QLineEdit::textChanged, rig.form->Edit3, [&rig](const QString &t) {
-        if (t == "デバイスを消去しました。")
-            rig.sim->Chip().Poke(0x10, 0x0000);
+        if (t == "デバイスを消去しました。") rig.sim->Chip().Poke(0x10, 0x0000);
     });
 }
 
@@ -84,9 +80,12 @@ void AddDevices()
 {
     QTest::addColumn<QString>("device");
     QTest::addColumn<QString>("file");
-    QTest::newRow("14-bit") << "PIC16F877A" << "p16f877a.hex";
-    QTest::newRow("12-bit") << "PIC10F200" << "p10f200.hex";
-    QTest::newRow("PIC18") << "PIC18F4550" << "p18f4550.hex";
+    QTest::newRow("14-bit") << "PIC16F877A"
+                            << "p16f877a.hex";
+    QTest::newRow("12-bit") << "PIC10F200"
+                            << "p10f200.hex";
+    QTest::newRow("PIC18") << "PIC18F4550"
+                           << "p18f4550.hex";
 }
 
 } // namespace
@@ -192,8 +191,8 @@ void CommandsTest::chains()
     QCOMPARE(trail.texts.mid(trail.texts.indexOf("バッファをクリアしました。")),
              QStringList({"バッファをクリアしました。", "デバイスを消去しました。",
                           quoted + "をロードしました。　ブランクチェック中…", "デバイスはブランクです。",
-                          "消去OK。　書き込み中…", "デバイスに書き込みました", "書込みました。　ベリファイ中…",
-                          VerifyOk}));
+                          "消去OK。　書き込み中…", "デバイスに書き込みました",
+                          "書込みました。　ベリファイ中…", VerifyOk}));
     QVERIFY(rig.Log().contains("ファイル \"" + file + "\" をロードしました。"));
     QVERIFY(ChipHoldsBuffer(f, *rig.sim));
     QVERIFY(rig.Released());
@@ -205,23 +204,25 @@ void CommandsTest::chains()
 
     trail.texts.clear();
     f.Program1Click();
-    QCOMPARE(trail.texts, QStringList({"書込み中…", "デバイスに書き込みました", "書込みました。　ベリファイ中…",
-                                       VerifyOk}));
+    QCOMPARE(trail.texts, QStringList({"書込み中…", "デバイスに書き込みました",
+                                       "書込みました。　ベリファイ中…", VerifyOk}));
     QVERIFY(ChipHoldsBuffer(f, *rig.sim));
 
     trail.texts.clear();
     f.EraseBlankCheckProgramVerify1Click();
-    QCOMPARE(trail.texts, QStringList({"デバイスを消去しました。", "消去しました。　ブランクチェック中…",
-                                       "デバイスはブランクです。", "消去OK。　書込み中…", "デバイスに書き込みました",
-                                       "書込みました。　ベリファイ中…", VerifyOk}));
+    QCOMPARE(trail.texts,
+             QStringList({"デバイスを消去しました。", "消去しました。　ブランクチェック中…",
+                          "デバイスはブランクです。", "消去OK。　書込み中…", "デバイスに書き込みました",
+                          "書込みました。　ベリファイ中…", VerifyOk}));
 
     // With a current file the chain reloads it without asking.
     f.Button5Click();
     trail.texts.clear();
     f.BufferClearLoadProgramVerify1Click();
     QCOMPARE(FileDialog::Shown(), 1);
-    QCOMPARE(trail.texts, QStringList({"バッファをクリアしました。", quoted + "をロードしました。　書込み中…",
-                                       "デバイスに書き込みました", "書込みました。　ベリファイ中…", VerifyOk}));
+    QCOMPARE(trail.texts,
+             QStringList({"バッファをクリアしました。", quoted + "をロードしました。　書込み中…",
+                          "デバイスに書き込みました", "書込みました。　ベリファイ中…", VerifyOk}));
     QVERIFY(ChipHoldsBuffer(f, *rig.sim));
     QVERIFY(rig.Released());
 }
@@ -289,11 +290,11 @@ void CommandsTest::cancelledDialogAndMissingFile()
 
     // Every command that needs a file, cancelled: nothing but lock and release.
     using Handler = void (TForm1::*)();
-    for (Handler h : {&TForm1::BufferClearLoadProgramVerify1Click,
-                      &TForm1::EraseBlankCheckBufferClearLoadProgramVerify1Click,
-                      &TForm1::BufferClearLoadCurrentFile1Click, &TForm1::BufferClearLoadNewFile1Click,
-                      &TForm1::Button1Click, &TForm1::LoadEraseprogramVerify1Click,
-                      &TForm1::LoadCurrentFile1Click}) {
+    for (Handler h :
+         {&TForm1::BufferClearLoadProgramVerify1Click,
+          &TForm1::EraseBlankCheckBufferClearLoadProgramVerify1Click,
+          &TForm1::BufferClearLoadCurrentFile1Click, &TForm1::BufferClearLoadNewFile1Click,
+          &TForm1::Button1Click, &TForm1::LoadEraseprogramVerify1Click, &TForm1::LoadCurrentFile1Click}) {
         FileDialog::PreAnswer(QString());
         (f.*h)();
         QCOMPARE(FileDialog::Pending(), 0);
@@ -336,9 +337,10 @@ void CommandsTest::noDeviceRefusedWithBufferUntouched()
     QCOMPARE(f.Selected(), -1);
     QCOMPARE(f.session.Buffer.Words[0], uint16_t(0x3FFF));
     using Handler = void (TForm1::*)();
-    for (Handler h : {&TForm1::Button3Click, &TForm1::Button4Click, &TForm1::Button5Click, &TForm1::Button6Click,
-                      &TForm1::Button7Click, &TForm1::Program1Click, &TForm1::EraseBlankCheckProgramVerify1Click,
-                      &TForm1::EraseBlankCheck1Click, &TForm1::BufferClearLoadCurrentFile1Click}) {
+    for (Handler h :
+         {&TForm1::Button3Click, &TForm1::Button4Click, &TForm1::Button5Click, &TForm1::Button6Click,
+          &TForm1::Button7Click, &TForm1::Program1Click, &TForm1::EraseBlankCheckProgramVerify1Click,
+          &TForm1::EraseBlankCheck1Click, &TForm1::BufferClearLoadCurrentFile1Click}) {
         FileDialog::PreAnswer(Fixture("p16f877a.hex"));
         f.PageControl1->setCurrentIndex(TForm1::ProgramTab);
         (f.*h)();
@@ -380,11 +382,9 @@ void CommandsTest::loadMenuAndSaveTexts()
     f.Button1Click();
     auto sameImage = [&f](const WordImage &a, const WordImage &b) {
         for (uint32_t i = 0; i < 0x2008; ++i)
-            if ((i < 0x2000 || i >= ConfigAreaStart) && a[i] != b[i])
-                return false;
+            if ((i < 0x2000 || i >= ConfigAreaStart) && a[i] != b[i]) return false;
         for (uint32_t i = EEDataAreaStart; i < EEDataAreaStart + 256; ++i)
-            if ((a[i] & 0xFF) != (b[i] & 0xFF))
-                return false;
+            if ((a[i] & 0xFF) != (b[i] & 0xFF)) return false;
         return true;
     };
     QVERIFY(sameImage(f.session.Buffer.Words, saved));
@@ -453,9 +453,8 @@ void CommandsTest::autoSelectOnLoad()
     QCOMPARE(f.ComboBox1->currentText(), QString("PIC12HV615"));
 
     // A PIC18 tag switches the family and sizes the arrays before loading.
-    FileDialog::PreAnswer(rig.Write(
-        "p18.hex", Lines({";PIC18F4550", Record(0, QByteArray("\0\0", 2), 4), Record(0x7FF0, "\x01\x02\x03\x04"),
-                          ":00000001FF"})));
+    FileDialog::PreAnswer(rig.Write("p18.hex", Lines({";PIC18F4550", Record(0, QByteArray("\0\0", 2), 4),
+                                                      Record(0x7FF0, "\x01\x02\x03\x04"), ":00000001FF"})));
     f.Button1Click();
     QVERIFY(f.Pic18);
     QCOMPARE(f.ComboBox1->count(), DeviceTable18Size);
@@ -498,7 +497,8 @@ void CommandsTest::loadCurrentAutoSelect()
     MessageBox::PreAnswer(0);
     f.LoadCurrentFile1Click();
     QVERIFY(!f.Pic18);
-    QCOMPARE(MessageBox::Answered().last(), QString("バッファクリア後、ファイル \"p18.hex\" をロードしました。"));
+    QCOMPARE(MessageBox::Answered().last(),
+             QString("バッファクリア後、ファイル \"p18.hex\" をロードしました。"));
 }
 
 void CommandsTest::loadCurrentResizesPic18Arrays()
@@ -507,9 +507,9 @@ void CommandsTest::loadCurrentResizesPic18Arrays()
     TForm1 &f = rig.StartWith("PIC18F242");
     f.CheckBox6->setChecked(true);
     QCOMPARE(f.session.Buffer.Program18.size(), size_t(16384));
-    const QString file = rig.Write(
-        "big.hex", Lines({";PIC18F4550", Record(0, QByteArray("\0\0", 2), 4), Record(0, "\x11\x22"),
-                          Record(0x6000, "\xAB\xCD"), ":00000001FF"}));
+    const QString file =
+        rig.Write("big.hex", Lines({";PIC18F4550", Record(0, QByteArray("\0\0", 2), 4), Record(0, "\x11\x22"),
+                                    Record(0x6000, "\xAB\xCD"), ":00000001FF"}));
     FileDialog::PreAnswer(file);
     f.BufferClearLoadCurrentFile1Click();
     QCOMPARE(f.ComboBox1->currentText(), QString("PIC18F4550"));
@@ -553,8 +553,7 @@ void CommandsTest::smallBoxEnterAndLeave()
     QCOMPARE(bool(f.windowFlags() & Qt::FramelessWindowHint), noBorder);
     QCOMPARE(f.size(), QSize(noBorder ? 74 : 66, 18));
     QCOMPARE(f.pos(), noBorder ? QPoint(60, 50) : QPoint(80, 70));
-    if (noBorder)
-        QCOMPARE(f.minimumSize(), QSize(0, 0));
+    if (noBorder) QCOMPARE(f.minimumSize(), QSize(0, 0));
     for (QWidget *w : f.SmallBoxHidden())
         QVERIFY2(!w->isVisible(), qPrintable(w->objectName()));
     QVERIFY(f.SpeedButton1->isVisible());
@@ -593,8 +592,8 @@ void CommandsTest::smallBoxDragAndMenu()
     f.Button17Click();
     QToolButton *b = f.SpeedButton1;
     auto press = [b] {
-        QMouseEvent e(QEvent::MouseButtonPress, QPointF(10, 8), b->mapToGlobal(QPointF(10, 8)), Qt::LeftButton,
-                      Qt::LeftButton, Qt::NoModifier);
+        QMouseEvent e(QEvent::MouseButtonPress, QPointF(10, 8), b->mapToGlobal(QPointF(10, 8)),
+                      Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
         QCoreApplication::sendEvent(b, &e);
     };
     auto move = [b](Qt::MouseButtons held) {
@@ -607,8 +606,8 @@ void CommandsTest::smallBoxDragAndMenu()
         move(Qt::LeftButton);
     QVERIFY(b->isEnabled());
     // Released away from the button: no click, and the count starts again.
-    QMouseEvent up(QEvent::MouseButtonRelease, QPointF(200, 80), b->mapToGlobal(QPointF(200, 80)), Qt::LeftButton,
-                   Qt::NoButton, Qt::NoModifier);
+    QMouseEvent up(QEvent::MouseButtonRelease, QPointF(200, 80), b->mapToGlobal(QPointF(200, 80)),
+                   Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
     QCoreApplication::sendEvent(b, &up);
     QVERIFY(!f.PopupMenu4->isVisible());
     press();
@@ -664,7 +663,8 @@ void CommandsTest::smallBoxCommands()
     MessageBox::PreAnswer(0);
     FileDialog::PreAnswer(Fixture("p16f877a.hex"));
     f.LoadNewFile1Click();
-    QCOMPARE(MessageBox::Answered().last(), QString("バッファクリア後、ファイル \"p16f877a.hex\" をロードしました。"));
+    QCOMPARE(MessageBox::Answered().last(),
+             QString("バッファクリア後、ファイル \"p16f877a.hex\" をロードしました。"));
     QCOMPARE(rig.Status(), MessageBox::Answered().last());
     QVERIFY(!d.isVisible()); // file items do without the dialog
 

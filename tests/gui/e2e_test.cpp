@@ -34,8 +34,7 @@ namespace {
 QAction *ActionNamed(QMenu *menu, const QString &text)
 {
     for (QAction *a : menu->actions())
-        if (a->text() == text)
-            return a;
+        if (a->text() == text) return a;
     return nullptr;
 }
 
@@ -51,8 +50,7 @@ QString Save(const QPixmap &picture, const QString &name)
 {
     QDir().mkpath(TARNVIK_SHOT_DIR);
     const QString path = QString(TARNVIK_SHOT_DIR) + "/" + name;
-    if (!picture.save(path, "PNG"))
-        return {};
+    if (!picture.save(path, "PNG")) return {};
     std::printf("screenshot: %s\n", qPrintable(path));
     return path;
 }
@@ -74,8 +72,7 @@ private:
 
 void EndToEnd::initTestCase()
 {
-    if (QGuiApplication::platformName() != "xcb")
-        QSKIP("needs an X display (the CTest entry starts one)");
+    if (QGuiApplication::platformName() != "xcb") QSKIP("needs an X display (the CTest entry starts one)");
     sim_.start(TARNBOX_SIM, {"--chip", "PIC16F877A"});
     QVERIFY(sim_.waitForStarted(5000));
     QVERIFY(sim_.waitForReadyRead(5000));
@@ -172,23 +169,26 @@ void EndToEnd::programAndReadBack()
     QTest::qWait(200);
     {
         const QRect area = f.frameGeometry().united(f.PopupMenu4->geometry()).adjusted(-4, -4, 4, 4);
-        Save(f.screen()->grabWindow(0, area.x(), area.y(), area.width(), area.height()), "e2e-small-box-menu.png");
+        Save(f.screen()->grabWindow(0, area.x(), area.y(), area.width(), area.height()),
+             "e2e-small-box-menu.png");
     }
     ClickItem(f.PopupMenu4, "&Read");
-    QTRY_COMPARE_WITH_TIMEOUT(dialog.StaticText1->text(), QString("デバイスからバッファに読み込みました。"), 60000);
+    QTRY_COMPARE_WITH_TIMEOUT(dialog.StaticText1->text(), QString("デバイスからバッファに読み込みました。"),
+                              60000);
     QVERIFY(dialog.isVisible());
     QTRY_VERIFY(dialog.Button1->isEnabled());
     QCOMPARE(f.Edit3->text(), QString("デバイスからバッファに読み込みました。"));
     // The chip holds the file.
     for (uint32_t i = 0; i < DeviceTable[row].ProgramSize; ++i)
-        if (expected.Words[i] != 0x3FFF)
-            QCOMPARE(f.session.Buffer.Words[i], expected.Words[i]);
+        if (expected.Words[i] != 0x3FFF) QCOMPARE(f.session.Buffer.Words[i], expected.Words[i]);
     for (uint32_t i = 0; i < DeviceTable[row].EEDataSize; ++i)
-        QCOMPARE(f.session.Buffer.Words[EEDataAreaStart + i] & 0xFF, expected.Words[EEDataAreaStart + i] & 0xFF);
+        QCOMPARE(f.session.Buffer.Words[EEDataAreaStart + i] & 0xFF,
+                 expected.Words[EEDataAreaStart + i] & 0xFF);
     QTest::qWait(100);
     {
         const QRect area = f.frameGeometry().united(dialog.frameGeometry()).adjusted(-4, -4, 4, 4);
-        Save(f.screen()->grabWindow(0, area.x(), area.y(), area.width(), area.height()), "e2e-small-box-read.png");
+        Save(f.screen()->grabWindow(0, area.x(), area.y(), area.width(), area.height()),
+             "e2e-small-box-read.png");
     }
 
     // The menu stays shut until OK; then "Re&turn to Settings..." goes back.
