@@ -206,9 +206,11 @@ bool ScanLine(std::string_view line, std::string &name)
     return false;
 }
 
+// Only a space or a NUL ends the name: a tab stays in it, and such a name
+// then matches no catalogue row.
 std::string CutAtBlank(std::string name)
 {
-    size_t cut = name.find_first_of(std::string_view(" \t\0", 3));
+    size_t cut = name.find_first_of(std::string_view(" \0", 2));
     if (cut != std::string::npos) name.erase(cut);
     return name;
 }
