@@ -221,6 +221,26 @@ void Wire::BulkErase18(uint16_t key, uint8_t wait)
 
 // ---- whole-chip reads ----
 
+namespace {
+
+// Hands a block's receive loop only the steps of the whole read's bar, so the
+// bar fills once over all blocks instead of once per block.
+class StepsOf : public ProgressBar {
+public:
+    explicit StepsOf(ProgressBar *outer) : outer_(outer) {}
+    void SetRange(int, int) override {}
+    void StepIt() override
+    {
+        if (outer_) outer_->StepIt();
+    }
+    void SetPosition(int) override {}
+
+private:
+    ProgressBar *outer_;
+};
+
+} // namespace
+
 void Wire::Stream(uint8_t readCommand, int n)
 {
     Send([&] {
@@ -254,15 +274,17 @@ bool Wire::ReadChip(const TDeviceSpec &device, std::span<uint16_t, WordImageSize
         ReceiveStream(n, image, progress);
     } else {
         // 16-word blocks, one more than n needs; the words past n land in
-        // the image too, which has room for them.
+        // the image too, which has room for them. Each block's receive ends
+        // at the first silent time-out, as a whole stream does; after a block
+        // with anything missing no further block is asked for: the read has
+        // failed, and a programmer that is gone would cost a time-out per
+        // stream command.
         if (progress) progress->SetRange(0, n);
-        for (int k = 0; k <= n / 16 && !failed_; ++k) {
+        StepsOf steps(progress);
+        const long missingAtStart = missing_;
+        for (int k = 0; k <= n / 16 && !failed_ && missing_ == missingAtStart; ++k) {
             Stream(4, 16);
-            const std::span<uint16_t> block(image.subspan(static_cast<size_t>(16 * k), 16));
-            for (size_t i = 0; i < block.size() && !failed_; ++i) {
-                ReceiveStream(1, block.subspan(i, 1), nullptr);
-                if (progress) progress->StepIt();
-            }
+            ReceiveStream(16, image.subspan(static_cast<size_t>(16 * k), 16), &steps);
         }
         if (progress) progress->SetPosition(0);
     }
@@ -321,9 +343,12 @@ bool Wire::ReadChip18(const TDeviceSpec18 &device, MemoryBuffer &image, Progress
     if (!link_.ui.SmallBlock()) {
         TableRead(0, size, program, progress);
     } else {
+        // As for the word blocks: nothing more is asked for after a block
+        // with bytes missing.
         const int blocks = size / 256;
         if (progress) progress->SetRange(0, blocks);
-        for (int k = 0; k < blocks && !failed_; ++k) {
+        const long missingAtStart = missing_;
+        for (int k = 0; k < blocks && !failed_ && missing_ == missingAtStart; ++k) {
             TableRead(256u * static_cast<uint32_t>(k), 256,
                       program.subspan(256u * static_cast<size_t>(k), 256), nullptr);
             if (progress) progress->StepIt();

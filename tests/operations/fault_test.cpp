@@ -329,6 +329,75 @@ TEST(Faults, EraseStopsBeforeErasingWithoutTheCalibration)
     }
 }
 
+// The simulated programmer falling silent for good after it has sent budget
+// bytes, in the middle of whatever it was sending. Counts the reads that
+// waited a whole time-out for nothing.
+class MutedProgrammer : public SerialBackend {
+public:
+    MutedProgrammer(SimOptions options, size_t budget) : sim_(std::move(options)), budget_(budget) {}
+    int silentReads = 0;
+
+    bool Open(const std::string &path, std::string &error) override { return sim_.Open(path, error); }
+    bool Close() override { return sim_.Close(); }
+    bool IsValid() const override { return sim_.IsValid(); }
+    void ApplyLineSettings() override { sim_.ApplyLineSettings(); }
+    void SetTimeouts(int readMs, int writeMs) override { sim_.SetTimeouts(readMs, writeMs); }
+    void SetModemLine(ModemLine line, bool on) override { sim_.SetModemLine(line, on); }
+    void PurgeOutput() override { sim_.PurgeOutput(); }
+    void PurgeInput() override { sim_.PurgeInput(); }
+    void ClearErrors() override { sim_.ClearErrors(); }
+    size_t Write(const uint8_t *data, size_t n) override { return sim_.Write(data, n); }
+    size_t Read(uint8_t *data, size_t n) override
+    {
+        const size_t got = budget_ ? sim_.Read(data, std::min(n, budget_)) : 0;
+        budget_ -= got;
+        if (got == 0) ++silentReads;
+        return got;
+    }
+    void Pause(int ms) override { sim_.Pause(ms); }
+
+private:
+    SimBackend sim_;
+    size_t budget_;
+};
+
+TEST(Faults, ReadStopsWaitingOnceTheProgrammerFallsSilentMidStream)
+{
+    // The budgets end inside the program-memory stream, once between words
+    // and once inside a word.
+    for (const char *name : {"PIC16F877A", "PIC10F200", "PIC18F452"}) {
+        for (bool smallBlock : {false, true}) {
+            for (size_t budget : {size_t{301}, size_t{300}}) {
+                auto backend = std::make_unique<MutedProgrammer>(Rig::Options(name), budget);
+                MutedProgrammer &muted = *backend;
+                SerialPort port(std::move(backend));
+                TCommand cmd;
+                MemoryBuffer buffer;
+                RecordingUi ui;
+                OperationContext ctx{port, cmd, buffer, ui};
+                ui.pic18 = IsPic18Name(name);
+                ui.selected = FindDevice(name);
+                ui.smallBlock = smallBlock;
+                if (ui.pic18)
+                    buffer.Clear(DeviceTable18[static_cast<size_t>(ui.selected)]);
+                else
+                    buffer.Clear(DeviceTable[static_cast<size_t>(ui.selected)]);
+                ASSERT_EQ(port.OpenPort("COM1"), 0);
+                const MemoryBuffer before = buffer;
+
+                const std::string where = std::string(name) + (smallBlock ? " small-block" : "") + " after " +
+                                          std::to_string(budget);
+                EXPECT_FALSE(ReadDevice(ctx, &ui.main)) << where;
+                EXPECT_TRUE(SameBuffer(buffer, before)) << where;
+                EXPECT_EQ(ui.status, ReadFailed) << where;
+                // The word or byte that did not come, the exit's echo, and
+                // the exit sent once more on abandoning the read.
+                EXPECT_LE(muted.silentReads, 3) << where;
+            }
+        }
+    }
+}
+
 TEST(Faults, CalibrationChangeIsNotRecordedWhenTheWriteBackFails)
 {
     Rig clean("PIC16F684");
