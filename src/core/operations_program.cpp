@@ -200,7 +200,9 @@ void WriteChip18(Wire &wire, const TDeviceSpec18 &device, const MemoryBuffer &im
             wire.TablePointer(i * size);
             wire.Block18(block, device.ProgramWait);
         }
-        if (i % 64 == 0) wire.link().ui.ProcessMessages();
+        // Every block, not every 64th: 64 blocks of a large part take about a
+        // second on the wire, long enough for the window to look frozen.
+        wire.link().ui.ProcessMessages();
         if (progress) progress->StepIt();
     }
     if (progress) progress->SetPosition(0);

@@ -7,12 +7,14 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <deque>
 #include <iostream>
 #include <string>
@@ -236,17 +238,17 @@ int main(int argc, char **argv)
             fd = -1;
         }
 
-        int timeout = 50;
-        if (pace && !out.empty()) {
-            const SimTime due = out.front().time - now();
-            timeout = due <= 0 ? 0 : static_cast<int>(std::min<SimTime>(50, due / 1000000 + 1));
-        }
+        // Paced replies are due at byte-time resolution (about 260 µs): a
+        // millisecond poll would add up to a millisecond to every echo.
+        SimTime wait = 50'000'000;
+        if (pace && !out.empty()) wait = std::clamp<SimTime>(out.front().time - now(), 0, wait);
+        const timespec timeout{static_cast<time_t>(wait / 1'000'000'000), static_cast<long>(wait % 1'000'000'000)};
         pollfd p{fd, static_cast<short>(POLLIN | (unsent.empty() ? 0 : POLLOUT)), 0};
         if (fd < 0) {
-            poll(nullptr, 0, 50);
+            ppoll(nullptr, 0, &timeout, nullptr);
             continue;
         }
-        if (poll(&p, 1, timeout) <= 0) continue;
+        if (ppoll(&p, 1, &timeout, nullptr) <= 0) continue;
         if (p.revents & POLLIN) {
             uint8_t buffer[4096];
             const ssize_t n = read(fd, buffer, sizeof buffer);
