@@ -92,6 +92,9 @@ int CheckConnection(OperationContext &ctx, bool dialogStatus)
 
     Link link{ctx.port, ctx.cmd, ctx.ui};
     const std::string reply = GetVersion(link);
+    // The version query waits out its short time-outs; let the window
+    // repaint before the DEVICE-ID reads add their own exchanges.
+    ui.ProcessMessages();
     if (reply.compare(0, 4, ProgrammerModelTag) != 0) {
         ui.AddLogShowingMessages(ctx.port.PortName() + "にプログラマーの接続を確認できませんでした。");
         ui.SetStatus(" !! 接続を確認してください");
@@ -109,6 +112,7 @@ int CheckConnection(OperationContext &ctx, bool dialogStatus)
     if (ui.Pic18Family()) {
         const TDeviceSpec18 device = DeviceTable18[static_cast<size_t>(ui.SelectedIndex())];
         if ((ReadDeviceId18(link) & 0xFFE0) == 0) return RefuseDeviceId(ctx, dialogStatus, CheckNoDeviceId);
+        ui.ProcessMessages();
         if ((ReadDeviceId18(link) & 0xFFE0) != device.DeviceId)
             return RefuseDeviceId(ctx, dialogStatus, CheckWrongDevice);
         return CheckPassed;
@@ -116,6 +120,7 @@ int CheckConnection(OperationContext &ctx, bool dialogStatus)
     const TDeviceSpec device = DeviceTable[static_cast<size_t>(ui.SelectedIndex())];
     if (device.DeviceId == 0) return CheckPassed; // nothing to compare, nothing sent
     if ((ReadDeviceId(link, device) & 0x3FE0) == 0) return RefuseDeviceId(ctx, dialogStatus, CheckNoDeviceId);
+    ui.ProcessMessages();
     if ((ReadDeviceId(link, device) & 0x3FE0) != device.DeviceId)
         return RefuseDeviceId(ctx, dialogStatus, CheckWrongDevice);
     return CheckPassed;
