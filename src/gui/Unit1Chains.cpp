@@ -59,6 +59,10 @@ void TForm1::Button5Click()
     EraseDevice(ctx);
 }
 
+// An erase that did not happen (calibration unreadable, link lost) keeps its
+// own failure text: going on would announce "消去しました" and, on a chip
+// that happened to be blank already, even program it.
+
 void TForm1::Button6Click()
 {
     CommandScope lock(*this);
@@ -117,7 +121,7 @@ void TForm1::EraseBlankCheckProgramVerify1Click()
     CommandScope lock(*this);
     if (!DeviceCheck(false)) return;
     OperationContext ctx = Context();
-    EraseDevice(ctx);
+    if (!EraseDevice(ctx)) return;
     SetStatus(ErasedChecking);
     if (!BlankCheckDevice(ctx, &MainProgress())) {
         SetStatus("消去できませんでした。デバイスはブランクではありません。");
@@ -145,7 +149,7 @@ void TForm1::EraseBlankCheckBufferClearLoadProgramVerify1Click()
     CommandScope lock(*this);
     if (!ClearAndLoadCurrent(*this) || !DeviceCheck(false)) return;
     OperationContext ctx = Context();
-    EraseDevice(ctx);
+    if (!EraseDevice(ctx)) return;
     SetStatus(" " + Quote + CurrentFileName() + Quote + " をロードしました。　ブランクチェック中…");
     if (!BlankCheckDevice(ctx, &MainProgress())) {
         SetStatus(ErasedButNotBlank);
@@ -162,7 +166,7 @@ void TForm1::EraseBlankCheck1Click()
     CommandScope lock(*this);
     if (!DeviceCheck(false)) return;
     OperationContext ctx = Context();
-    EraseDevice(ctx);
+    if (!EraseDevice(ctx)) return;
     SetStatus(ErasedChecking);
     SetStatus(BlankCheckDevice(ctx, &MainProgress()) ? "消去OK。　デバイスはブランクです。"
                                                      : ErasedButNotBlank);

@@ -7,6 +7,7 @@
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QProgressBar>
@@ -217,6 +218,13 @@ void ShowDialog(TForm1 &form)
     if (form.Form3) form.Form3->ShowDialog();
 }
 
+// An erase that did not happen ends the chain with its own failure text,
+// which the strip's user only sees in the progress dialog.
+void StopAfterFailedErase(TForm1 &form)
+{
+    form.SetDialogStatus(form.Edit3->text().toStdString());
+}
+
 } // namespace
 
 void TForm1::Read1Click()
@@ -269,7 +277,7 @@ void TForm1::Erase1Click()
     ShowDialog(*this);
     if (!DeviceCheck(true)) return;
     OperationContext ctx = Context();
-    EraseDevice(ctx);
+    if (!EraseDevice(ctx)) return StopAfterFailedErase(*this);
     SetDialogStatus("消去しました。　ブランクチェック中…");
     SetDialogStatus(BlankCheckDevice(ctx, &DialogProgress()) ? "消去OK。　デバイスはブランクです。"
                                                              : " !!消去しましたがブランクではありません。");
@@ -289,7 +297,7 @@ void TForm1::LoadEraseprogramVerify1Click()
     }
     if (!DeviceCheck(true)) return;
     OperationContext ctx = Context();
-    EraseDevice(ctx);
+    if (!EraseDevice(ctx)) return StopAfterFailedErase(*this);
     const std::string name = " " + Quote + CurrentFileName() + Quote + " ";
     SetStatus(name + "をロードしました。　ブランクチェック中…");
     SetDialogStatus(name + "をロード。ブランクチェック中…");

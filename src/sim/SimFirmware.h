@@ -62,6 +62,9 @@ public:
     uint64_t BytesReceived() const { return received_; }
     SimChip &Chip() { return chip_; }
     const FirmwareOptions &Options() const { return options_; }
+    // Arms another fault while the board runs (its count is still from the
+    // first byte ever received).
+    void AddFault(SimFault fault) { options_.faults.push_back(fault); }
 
 private:
     bool Knows(uint8_t code) const;

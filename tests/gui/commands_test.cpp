@@ -99,6 +99,7 @@ private slots:
     void chains();
     void menuCaptions();
     void notBlankStopsTheEraseChains();
+    void failedEraseEndsTheChains();
     void cancelledDialogAndMissingFile();
     void noDeviceRefusedWithBufferUntouched();
     void loadMenuAndSaveTexts();
@@ -275,6 +276,30 @@ void CommandsTest::notBlankStopsTheEraseChains()
     QCOMPARE(f.Form3->StaticText1->text(), QString(" !!消去しましたが、ブランクではありません。"));
     QCOMPARE(rig.sim->Chip().Peek(0), uint16_t(0x3FFF));
     QVERIFY(rig.Released());
+}
+
+void CommandsTest::failedEraseEndsTheChains()
+{
+    // The programmer falls silent right after the check, while the erase
+    // reads the calibration words: nothing is erased, and no chain may go on
+    // to announce an erase or to program.
+    using Chain = void (TForm1::*)();
+    for (Chain chain : {&TForm1::EraseBlankCheck1Click, &TForm1::EraseBlankCheckProgramVerify1Click,
+                        &TForm1::Erase1Click}) {
+        CommandRig rig;
+        TForm1 &f = rig.StartWith("PIC12F675");
+        const uint16_t first = rig.sim->Chip().Peek(0);
+        const uint64_t before = rig.sim->Firmware().BytesReceived();
+        QVERIFY(f.DeviceCheck(false));
+        const uint64_t check = rig.sim->Firmware().BytesReceived() - before;
+        rig.sim->Firmware().AddFault({FaultKind::SilentAfter, rig.sim->Firmware().BytesReceived() + check + 4});
+        (f.*chain)();
+        QVERIFY2(rig.Status().startsWith(" !! "), qPrintable(rig.Status()));
+        QVERIFY(!f.Form3->StaticText1->text().contains("消去OK"));
+        QVERIFY(!f.Form3->StaticText1->text().contains("消去しました"));
+        QCOMPARE(rig.sim->Chip().Peek(0), first);
+        QVERIFY(rig.Released());
+    }
 }
 
 void CommandsTest::cancelledDialogAndMissingFile()
