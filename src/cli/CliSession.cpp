@@ -15,11 +15,9 @@
 #include "identify.h"
 #include "operations.h"
 #include "textutil.h"
+#include "version.h"
 
 namespace {
-
-// The software version the window's Version button reports.
-constexpr const char *SoftwareVersion = "Tarnvik Ver.2.53+a";
 
 // A catalogue name of either family; row 0 of each table only switches the
 // window's list and is no device.

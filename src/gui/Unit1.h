@@ -12,6 +12,7 @@
 #include "FrontEnd.h"
 #include "PICCommand.h"
 #include "QtProgressBar.h"
+#include "version.h"
 #include "buffer.h"
 #include "hex.h"
 #include "operations.h"
@@ -69,7 +70,7 @@ public:
                     QWidget *parent = nullptr);
     ~TForm1() override;
 
-    static inline const QString VersionCaption = QStringLiteral("Tarnvik Ver.2.53+a");
+    static inline const QString VersionCaption = QString::fromUtf8(SoftwareVersion);
     static constexpr int DesignedClientWidth = 472;
     static constexpr int DesignedClientHeight = 303;
     static constexpr int DesignedLeft = 190;
