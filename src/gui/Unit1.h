@@ -217,10 +217,12 @@ public:
     // Asks for a file to load; the chosen one becomes the current file.
     // False when the user cancelled.
     bool ChooseCurrentFile();
-    // Buffer clear before a load, with its status and log line (and the
-    // dialog's text for a Small Box command); false, with the refusal
-    // texts, when no device is selected.
-    bool ClearBeforeLoad(bool dialog);
+    // Buffer clear before a load with its line in the log; the programming
+    // chains also show it in the status line, the Small Box chain in the
+    // progress dialog too. False, with the refusal texts, when no device is
+    // selected.
+    enum class ClearNote { Log, StatusAndLog, DialogStatusAndLog };
+    bool ClearBeforeLoad(ClearNote note);
     // LOAD's core for the current file: auto-select, clearing when the
     // device changed, loading and redrawing. Throws HexFileError after
     // bringing the window in line with what was loaded before the failure.

@@ -91,7 +91,7 @@ namespace {
 bool ClearAndLoadCurrent(TForm1 &form)
 {
     if (form.CurrentFile.empty() && !form.ChooseCurrentFile()) return false;
-    if (form.CurrentFile.empty() || !form.ClearBeforeLoad(false)) return false;
+    if (form.CurrentFile.empty() || !form.ClearBeforeLoad(TForm1::ClearNote::StatusAndLog)) return false;
     try {
         if (form.LoadCurrent())
             form.AddLog("ファイル " + Quote + form.CurrentFileName() + Quote + " をロードしました。");

@@ -52,8 +52,9 @@ void TForm1::ShowFileError(const HexFileError &error)
                      {QStringLiteral("OK")});
 }
 
-bool TForm1::ClearBeforeLoad(bool dialog)
+bool TForm1::ClearBeforeLoad(ClearNote note)
 {
+    const bool dialog = note == ClearNote::DialogStatusAndLog;
     if (!BufferClear()) {
         // Without a device there is no blank state to clear to, and a load
         // would fill a buffer no view or command belongs to.
@@ -62,7 +63,9 @@ bool TForm1::ClearBeforeLoad(bool dialog)
         AddLogShowingMessages("DEVICE が選択されていません。");
         return false;
     }
-    SetStatus(Cleared);
+    // The load menus only log the clear: their status line keeps the last
+    // command's text until the load has succeeded.
+    if (note != ClearNote::Log) SetStatus(Cleared);
     if (dialog) SetDialogStatus(Cleared);
     AddLog(Cleared);
     return true;
@@ -189,7 +192,7 @@ std::string ClearAndLoad(TForm1 &form, Reload which)
 {
     if (which == Reload::NewFile || form.CurrentFile.empty())
         if (!form.ChooseCurrentFile()) return {};
-    if (form.CurrentFile.empty() || !form.ClearBeforeLoad(false)) return {};
+    if (form.CurrentFile.empty() || !form.ClearBeforeLoad(TForm1::ClearNote::Log)) return {};
     try {
         form.LoadCurrent();
     } catch (const HexFileError &error) {

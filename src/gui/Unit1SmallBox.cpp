@@ -288,7 +288,7 @@ void TForm1::LoadEraseprogramVerify1Click()
     CommandScope lock(*this);
     if (CurrentFile.empty() && !ChooseCurrentFile()) return;
     ShowDialog(*this);
-    if (!ClearBeforeLoad(true)) return;
+    if (!ClearBeforeLoad(ClearNote::DialogStatusAndLog)) return;
     try {
         if (LoadCurrent()) AddLog("ファイル " + Quote + CurrentFileName() + Quote + " をロードしました。");
     } catch (const HexFileError &error) {

@@ -338,18 +338,30 @@ void CommandsTest::cancelledDialogAndMissingFile()
     QCOMPARE(f.session.Buffer.Words[0], uint16_t(0x1234));
     QFile::remove(gone);
     rig.sim->ClearTrace();
-    for (Handler h : {&TForm1::BufferClearLoadProgramVerify1Click,
-                      &TForm1::EraseBlankCheckBufferClearLoadProgramVerify1Click,
-                      &TForm1::BufferClearLoadCurrentFile1Click, &TForm1::LoadEraseprogramVerify1Click}) {
+    // The programming chains announce the clear in the status line; the load
+    // menus only log it, so their status line keeps the last command's text.
+    const QString loadedGone = rig.Status();
+    const struct {
+        Handler handler;
+        bool announcesClear;
+    } reloads[] = {{&TForm1::BufferClearLoadProgramVerify1Click, true},
+                   {&TForm1::EraseBlankCheckBufferClearLoadProgramVerify1Click, true},
+                   {&TForm1::LoadEraseprogramVerify1Click, true},
+                   {&TForm1::BufferClearLoadCurrentFile1Click, false},
+                   {&TForm1::LoadCurrentFile1Click, false}};
+    for (const auto &reload : reloads) {
+        f.Edit3->setText(loadedGone);
         f.session.Buffer.Words[0] = 0x1234;
         MessageBox::Reset();
         MessageBox::PreAnswer(0);
-        (f.*h)();
+        const int logLines = rig.Log().size();
+        (f.*reload.handler)();
         QCOMPARE(MessageBox::Answered().size(), 1);
         QVERIFY(MessageBox::Answered()[0].contains(gone));
         QVERIFY(MessageBox::Answered()[0].contains("No such file or directory"));
         QCOMPARE(f.session.Buffer.Words[0], uint16_t(0x3FFF));
-        QCOMPARE(rig.Status(), QString("バッファをクリアしました。"));
+        QCOMPARE(rig.Status(), reload.announcesClear ? QString("バッファをクリアしました。") : loadedGone);
+        QCOMPARE(rig.Log().mid(logLines), QStringList({"バッファをクリアしました。"}));
         QVERIFY(rig.Released());
     }
     QVERIFY(rig.sim->HostBytes().empty());
