@@ -10,6 +10,9 @@ TForm3::TForm3(QWidget *parent)
     setWindowTitle("Vexa");
     setFixedSize(329, 54);
     setModal(false);
+    // Placed once where it was designed; afterwards it stays wherever the
+    // user has put it.
+    move(DesignedLeft, DesignedTop);
 
     StaticText1 = new QLabel(this);
     StaticText1->setObjectName("StaticText1");
@@ -35,8 +38,6 @@ TForm3::TForm3(QWidget *parent)
 
 void TForm3::ShowDialog()
 {
-    if (!isVisible())
-        move(DesignedLeft, DesignedTop);
     show();
     raise();
     activateWindow();

@@ -18,7 +18,8 @@ public:
     static constexpr int DesignedLeft = 192;
     static constexpr int DesignedTop = 114;
 
-    // Shows the dialog where it was designed and brings it to the front.
+    // Shows the dialog where it was last (first: where it was designed) and
+    // brings it to the front.
     void ShowDialog();
     void SetStatusText(const QString &text);
     ProgressBar &Progress() { return progress_; }
