@@ -94,3 +94,10 @@ void BringToFront(QWidget *window)
     window->raise();
     window->activateWindow();
 }
+
+bool BringMainWindowToFront(QWidget *window, const QString &caption)
+{
+    if (window->windowTitle() != caption) return false;
+    BringToFront(window);
+    return true;
+}

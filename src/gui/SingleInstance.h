@@ -44,3 +44,7 @@ private:
 
 // Restores a minimised window and makes it the active one in front.
 void BringToFront(QWidget *window);
+// What a second start asks of the running copy: the main window comes to the
+// front when it carries this caption. The Small Box strip has a caption of
+// its own and is left where it is. False when nothing was done.
+bool BringMainWindowToFront(QWidget *window, const QString &caption);

@@ -23,7 +23,7 @@ int main(int argc, char *argv[])
     // The program ends with the main window, whatever else is still shown.
     form3.setAttribute(Qt::WA_QuitOnClose, false);
     QObject::connect(&instance, &SingleInstance::ActivationRequested, &form1,
-                     [&form1] { BringToFront(&form1); });
+                     [&form1] { BringMainWindowToFront(&form1, TForm1::VersionCaption); });
     form1.show();
     return app.exec();
 }

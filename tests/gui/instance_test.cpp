@@ -15,6 +15,7 @@ private slots:
     void secondCopyAsksTheFirst();
     void crashedCopyDoesNotBlock();
     void secondProcessEndsAndRaisesTheFirst();
+    void smallBoxStripIsLeftAlone();
 };
 
 void InstanceTest::secondCopyAsksTheFirst()
@@ -64,7 +65,8 @@ void InstanceTest::secondProcessEndsAndRaisesTheFirst()
     QTemporaryDir dir;
     TForm1 form(nullptr, dir.filePath("first.ini").toStdString());
     form.Timer1->setInterval(3600 * 1000); // this window needs no ports
-    connect(&first, &SingleInstance::ActivationRequested, &form, [&form] { BringToFront(&form); });
+    connect(&first, &SingleInstance::ActivationRequested, &form,
+            [&form] { BringMainWindowToFront(&form, TForm1::VersionCaption); });
     form.show();
     QTRY_VERIFY(!form.FirstShowPending);
     form.showMinimized();
@@ -90,6 +92,23 @@ void InstanceTest::secondProcessEndsAndRaisesTheFirst()
     QVERIFY(form.isVisible());
     QCOMPARE(QFileInfo::exists(ini), iniBefore);
     QCOMPARE(QFileInfo(ini).lastModified(), iniTime);
+}
+
+void InstanceTest::smallBoxStripIsLeftAlone()
+{
+    // A second start looks for the main window by its caption; the strip of
+    // Small Box mode carries another one and stays as it is.
+    QWidget window;
+    window.setWindowTitle("Vexa");
+    window.show();
+    window.showMinimized();
+    QTRY_VERIFY(window.isMinimized());
+    QVERIFY(!BringMainWindowToFront(&window, TForm1::VersionCaption));
+    QVERIFY(window.isMinimized());
+
+    window.setWindowTitle(TForm1::VersionCaption);
+    QVERIFY(BringMainWindowToFront(&window, TForm1::VersionCaption));
+    QTRY_VERIFY(!window.isMinimized());
 }
 
 QTEST_MAIN(InstanceTest)
