@@ -112,6 +112,9 @@ int TForm1::MarkedPort() const
 void TForm1::SetStatus(const std::string &text)
 {
     Edit3->setText(Q(text));
+    // A text wider than the line shows its beginning, where the " !! " of a
+    // failure stands.
+    Edit3->setCursorPosition(0);
 }
 
 void TForm1::AddLog(const std::string &line)

@@ -33,6 +33,7 @@ private slots:
     void commandLock();
     void bufferClearButton();
     void messageLogAndStatus();
+    void progressDialogStaysWhereTheUserPutIt();
     void resetForgetsCurrentFile();
     void tallerWindowGrowsOnlyTheTabs();
     void menuOpensUnderItsButton();
@@ -446,6 +447,11 @@ void WindowTest::messageLogAndStatus()
     f.SetStatus("a");
     f.SetStatus("b");
     QCOMPARE(f.findChild<QLineEdit *>("Edit3")->text(), QString("b"));
+    // A failure wider than the line still shows its marks.
+    const std::string longFailure = " !! " + std::string(120, 'x');
+    f.SetStatus(longFailure);
+    QCOMPARE(f.Edit3->cursorPosition(), 0);
+    QVERIFY(f.Edit3->inputMethodQuery(Qt::ImCursorRectangle).toRect().left() < 10);
     f.SetStatus("keep");
     f.CheckBox9->click();
     QVERIFY(f.SmallBlock());
@@ -469,6 +475,28 @@ void WindowTest::messageLogAndStatus()
     MessageBox::PreAnswer(0);
     f.ShowMessage("info");
     QCOMPARE(MessageBox::Answered(), QStringList{"info"});
+}
+
+void WindowTest::progressDialogStaysWhereTheUserPutIt()
+{
+    WindowUnderTest w;
+    w.Create();
+    TForm3 &d = *w.dialog;
+    QCOMPARE(d.windowTitle(), QString("Vexa"));
+    QCOMPARE(d.size(), QSize(329, 54));
+    QVERIFY(d.Button1->isDefault());
+    QVERIFY(!d.isVisible());
+    d.ShowDialog();
+    QVERIFY(d.isVisible());
+    QCOMPARE(d.pos(), QPoint(TForm3::DesignedLeft, TForm3::DesignedTop));
+    // The user drags it aside, closes it with OK, and the next command
+    // shows it again where it was left.
+    d.move(300, 250);
+    QTest::mouseClick(d.Button1, Qt::LeftButton);
+    QVERIFY(!d.isVisible());
+    d.ShowDialog();
+    QVERIFY(d.isVisible());
+    QCOMPARE(d.pos(), QPoint(300, 250));
 }
 
 void WindowTest::resetForgetsCurrentFile()
