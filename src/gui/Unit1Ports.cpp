@@ -130,9 +130,12 @@ void TForm1::SetPortLook(int n, PortLook look)
 
 void TForm1::RefreshPortHints()
 {
+    // A button's own hint would hide the frame's colour legend, so the
+    // legend comes first and the device follows it.
     for (int n = 1; n <= 10; ++n) {
         const std::string path = PortDevicePath(*Settings, ComName(n));
-        RadioButton[n - 1]->setToolTip(Q(ComName(n) + " → " + (path.empty() ? "（割り当てなし）" : path)));
+        RadioButton[n - 1]->setToolTip(GroupBox3->toolTip() + "\n" +
+                                       Q(ComName(n) + " → " + (path.empty() ? "（割り当てなし）" : path)));
     }
 }
 
