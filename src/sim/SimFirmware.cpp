@@ -11,7 +11,17 @@ constexpr uint32_t ModeSwitchWait = 5;
 // A data-EEPROM write of a PIC18 is self-timed; the firmware polls for its end.
 constexpr uint32_t Pic18EepromWriteWait = 40;
 
-int ArgumentCount(uint8_t code)
+
+// The handshake commands echo every argument byte; the block commands take
+// their payload in one run and answer with a checksum.
+bool EchoesArguments(uint8_t code)
+{
+    return code == 0x00 || code == 0x01 || (code >= 0x03 && code <= 0x07);
+}
+
+} // namespace
+
+int CommandArgumentCount(uint8_t code)
 {
     switch (code) {
     case 0x00:
@@ -42,15 +52,6 @@ int ArgumentCount(uint8_t code)
         return 0;
     }
 }
-
-// The handshake commands echo every argument byte; the block commands take
-// their payload in one run and answer with a checksum.
-bool EchoesArguments(uint8_t code)
-{
-    return code == 0x00 || code == 0x01 || (code >= 0x03 && code <= 0x07);
-}
-
-} // namespace
 
 bool ParseFault(const std::string &text, SimFault &fault, std::string &error)
 {
@@ -166,7 +167,7 @@ void TarnboxFirmware::Process(uint8_t byte)
     }
     args_.push_back(byte);
     if (EchoesArguments(static_cast<uint8_t>(code_))) Echo(byte);
-    if (static_cast<int>(args_.size()) == ArgumentCount(static_cast<uint8_t>(code_))) {
+    if (static_cast<int>(args_.size()) == CommandArgumentCount(static_cast<uint8_t>(code_))) {
         Execute();
         code_ = -1;
     }

@@ -37,6 +37,10 @@ struct SimFault {
 // Parses "kind=N" as written on the command line.
 bool ParseFault(const std::string &text, SimFault &fault, std::string &error);
 
+// Bytes that follow a command code on the wire (13 for both row-write codes;
+// 0 for a code the firmware does not know).
+int CommandArgumentCount(uint8_t code);
+
 struct FirmwareOptions {
     RowWriteForms rowWrite = RowWriteForms::Both;
     bool pic18 = true;

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "DeviceSpec.h"
+#include "SimProcess.h"
 #include "buffer.h"
 #include "dump.h"
 #include "hex.h"
@@ -36,49 +37,6 @@ std::string ReadText(const std::string &path)
     s << in.rdbuf();
     return s.str();
 }
-
-class SimProcess {
-public:
-    explicit SimProcess(std::vector<std::string> args)
-    {
-        int out[2];
-        if (pipe(out) != 0) return;
-        pid_ = fork();
-        if (pid_ == 0) {
-            dup2(out[1], STDOUT_FILENO);
-            close(out[0]);
-            close(out[1]);
-            std::vector<char *> argv{const_cast<char *>(TARNBOX_SIM_PROGRAM)};
-            for (std::string &a : args)
-                argv.push_back(a.data());
-            argv.push_back(nullptr);
-            execv(TARNBOX_SIM_PROGRAM, argv.data());
-            _exit(127);
-        }
-        close(out[1]);
-        stdout_ = fdopen(out[0], "r");
-        char line[512] = {};
-        if (stdout_ && std::fgets(line, sizeof line, stdout_)) {
-            path_ = line;
-            while (!path_.empty() && (path_.back() == '\n' || path_.back() == '\r'))
-                path_.pop_back();
-        }
-    }
-    ~SimProcess()
-    {
-        if (pid_ > 0) {
-            kill(pid_, SIGTERM);
-            waitpid(pid_, nullptr, 0);
-        }
-        if (stdout_) std::fclose(stdout_);
-    }
-    const std::string &Path() const { return path_; }
-
-private:
-    pid_t pid_ = -1;
-    FILE *stdout_ = nullptr;
-    std::string path_;
-};
 
 struct CliResult {
     int status = -1;

@@ -138,37 +138,10 @@ inline std::vector<HostCommand> Decode(const std::vector<uint8_t> &bytes,
 {
     const bool knows08 = forms == RowWriteForms::Both || forms == RowWriteForms::Row08;
     const bool knows15 = forms == RowWriteForms::Both || forms == RowWriteForms::Row15;
-    auto argc = [](uint8_t code) -> size_t {
-        switch (code) {
-        case 0x00:
-        case 0x01:
-        case 0x02:
-        case 0x0A:
-        case 0x0F:
-        case 0x10:
-            return 1;
-        case 0x03:
-        case 0x0C:
-        case 0x0E:
-            return 2;
-        case 0x04:
-        case 0x05:
-        case 0x06:
-        case 0x07:
-        case 0x0B:
-            return 3;
-        case 0x09:
-            return 5;
-        case 0x0D:
-            return 9;
-        default:
-            return 0;
-        }
-    };
     std::vector<HostCommand> out;
     for (size_t i = 0; i < bytes.size();) {
         HostCommand c{bytes[i], {}};
-        const size_t n = (c.code == 0x08 && knows08) || (c.code == 0x15 && knows15) ? 13 : argc(c.code);
+        const size_t n = (c.code == 0x08 && knows08) || (c.code == 0x15 && knows15) ? 13 : static_cast<size_t>(c.code == 0x08 || c.code == 0x15 ? 0 : CommandArgumentCount(c.code));
         for (size_t k = 1; k <= n && i + k < bytes.size(); ++k)
             c.args.push_back(bytes[i + k]);
         i += 1 + n;
