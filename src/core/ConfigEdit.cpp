@@ -2,8 +2,7 @@
 
 std::optional<uint16_t> ParseConfigField(std::string_view text)
 {
-    if (text.empty() || text.size() > 4)
-        return std::nullopt;
+    if (text.empty() || text.size() > 4) return std::nullopt;
     uint16_t value = 0;
     for (char c : text) {
         int digit;
@@ -26,11 +25,9 @@ void StoreConfigWords(MemoryBuffer &buffer, const TDeviceSpec &device, std::stri
     // Exactly four digits: the first two are the high byte, the last two the low.
     auto word = [](std::string_view t) { return t.size() == 4 ? ParseConfigField(t) : std::nullopt; };
     const uint32_t target1 = device.Is12Bit() ? Config12BitWord : device.ConfigAddress1;
-    if (auto v = word(config1); v && target1 < WordImageSize)
-        buffer.Words[target1] = *v;
+    if (auto v = word(config1); v && target1 < WordImageSize) buffer.Words[target1] = *v;
     if (device.ConfigAddress2 != 0 && device.ConfigAddress2 < WordImageSize)
-        if (auto v = word(config2))
-            buffer.Words[device.ConfigAddress2] = *v;
+        if (auto v = word(config2)) buffer.Words[device.ConfigAddress2] = *v;
 }
 
 void StoreConfigBytes18(MemoryBuffer &buffer, const std::array<std::string, 7> &values)

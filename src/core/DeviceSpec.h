@@ -22,8 +22,8 @@ struct TDeviceSpec {
     uint16_t ConfigAddress2; // 0 = none
     uint16_t ConfigMask1;
     uint16_t ConfigMask2;
-    uint16_t CalibAddress1;  // 0 = no calibration data
-    uint16_t CalibAddress2;  // 0 = none
+    uint16_t CalibAddress1; // 0 = no calibration data
+    uint16_t CalibAddress2; // 0 = none
     uint16_t CalibMask1;
     uint16_t CalibMask2;
     uint8_t ProgramAlgorithm; // programming-cycle selector 0..4
@@ -31,8 +31,8 @@ struct TDeviceSpec {
     uint8_t ProgramWait;
     uint8_t EEDataWait;
     uint8_t ConfigWait;
-    uint8_t LatchCount;       // 1, 2, 4 or 8
-    uint8_t EraseAlgorithm;   // erase-sequence selector 0..6
+    uint8_t LatchCount;     // 1, 2, 4 or 8
+    uint8_t EraseAlgorithm; // erase-sequence selector 0..6
     uint8_t EraseWait;
     uint16_t ConfigBaseBits;
 
@@ -42,18 +42,18 @@ struct TDeviceSpec {
 // One row of DeviceTable18: a PIC18F part. Addresses are byte addresses.
 struct TDeviceSpec18 {
     const char *Name;
-    uint16_t DeviceId;         // revision bits cleared
-    uint32_t ProgramSize;      // bytes
-    uint32_t EEDataSize;       // bytes; 0 = none
-    uint32_t WriteBufferSize;  // bytes per program block: 8, 16 or 32
-    std::array<uint8_t, 14> ConfigMask;     // CONFIG1L..CONFIG7H implemented bits
-    std::array<uint8_t, 14> ConfigDefault;  // erased values after masking
-    uint8_t EraseKind;         // 0: key 0x0080, 1: key 0x3F8F, other: no erase
-    uint8_t Options;           // catalogue data only
-    uint32_t PanelCount;       // catalogue data only
-    uint32_t PanelSize;        // catalogue data only
+    uint16_t DeviceId;                     // revision bits cleared
+    uint32_t ProgramSize;                  // bytes
+    uint32_t EEDataSize;                   // bytes; 0 = none
+    uint32_t WriteBufferSize;              // bytes per program block: 8, 16 or 32
+    std::array<uint8_t, 14> ConfigMask;    // CONFIG1L..CONFIG7H implemented bits
+    std::array<uint8_t, 14> ConfigDefault; // erased values after masking
+    uint8_t EraseKind;                     // 0: key 0x0080, 1: key 0x3F8F, other: no erase
+    uint8_t Options;                       // catalogue data only
+    uint32_t PanelCount;                   // catalogue data only
+    uint32_t PanelSize;                    // catalogue data only
     uint8_t ProgramWait;
-    uint8_t SpareWait;         // catalogue data only
+    uint8_t SpareWait; // catalogue data only
     uint8_t ConfigWait;
     uint8_t IdWait;
     uint8_t EraseWait;

@@ -45,12 +45,12 @@ public:
     virtual void BufferChanged() {}
 
     // Option states the operations read.
-    virtual bool SmallBlock() const = 0;          // "[READ] Small Block"
-    virtual bool VerifyUserId() const = 0;        // "[VERIFY] User-ID"
-    virtual bool CalibChange() const = 0;         // "CALIBデータを変更する"
-    virtual void SetCalibChange(bool on) = 0;     // erase unticks it after use
-    virtual std::string Cal1Text() const = 0;     // CAL1 field, 4 hex digits
-    virtual std::string Cal2Text() const = 0;     // CAL2 field, 4 hex digits
-    virtual bool Pic18Family() const = 0;         // which table the device list shows
-    virtual int SelectedIndex() const = 0;        // device list index, -1 = none
+    virtual bool SmallBlock() const = 0;      // "[READ] Small Block"
+    virtual bool VerifyUserId() const = 0;    // "[VERIFY] User-ID"
+    virtual bool CalibChange() const = 0;     // "CALIBデータを変更する"
+    virtual void SetCalibChange(bool on) = 0; // erase unticks it after use
+    virtual std::string Cal1Text() const = 0; // CAL1 field, 4 hex digits
+    virtual std::string Cal2Text() const = 0; // CAL2 field, 4 hex digits
+    virtual bool Pic18Family() const = 0;     // which table the device list shows
+    virtual int SelectedIndex() const = 0;    // device list index, -1 = none
 };

@@ -31,8 +31,7 @@ uint8_t ByteAt(const std::vector<uint8_t> &bytes, size_t offset)
 
 void NewLine(std::string &out)
 {
-    if (!out.empty())
-        out += '\n';
+    if (!out.empty()) out += '\n';
 }
 
 // One line of up to eight words from the word image, empty slots as blanks,
@@ -86,8 +85,10 @@ std::string ProgramDumpText(const MemoryBuffer &buffer, const TDeviceSpec18 &dev
         const size_t base = size_t(k) * 16;
         out += Hex(uint32_t(base), 6) + ": ";
         for (size_t j = 0; j < 8; ++j)
-            out += Hex(ByteAt(buffer.Program18, base + 2 * j) | ByteAt(buffer.Program18, base + 2 * j + 1) << 8,
-                       4) + " ";
+            out +=
+                Hex(ByteAt(buffer.Program18, base + 2 * j) | ByteAt(buffer.Program18, base + 2 * j + 1) << 8,
+                    4) +
+                " ";
         for (size_t j = 0; j < 16; ++j)
             AppendChar(out, ByteAt(buffer.Program18, base + j));
     }
@@ -96,8 +97,7 @@ std::string ProgramDumpText(const MemoryBuffer &buffer, const TDeviceSpec18 &dev
 
 namespace {
 
-template <typename ByteSource>
-std::string DataLines(uint32_t size, ByteSource byteAt)
+template <typename ByteSource> std::string DataLines(uint32_t size, ByteSource byteAt)
 {
     std::string out;
     for (uint32_t k = 0; k * 16 < size; ++k) {
@@ -207,8 +207,8 @@ std::string InitialConfigDumpText()
     return BlankWordLine(ConfigAreaStart);
 }
 
-std::array<ConfigSlot, 4> ConfigSlots(const MemoryBuffer &buffer, const TDeviceSpec &device, bool configChange,
-                                      bool calibChange)
+std::array<ConfigSlot, 4> ConfigSlots(const MemoryBuffer &buffer, const TDeviceSpec &device,
+                                      bool configChange, bool calibChange)
 {
     std::array<ConfigSlot, 4> slots;
     const uint16_t config1Word =

@@ -42,8 +42,8 @@ struct ConfigSlot {
     SlotState State = SlotState::Absent;
 };
 
-std::array<ConfigSlot, 4> ConfigSlots(const MemoryBuffer &buffer, const TDeviceSpec &device, bool configChange,
-                                      bool calibChange);
+std::array<ConfigSlot, 4> ConfigSlots(const MemoryBuffer &buffer, const TDeviceSpec &device,
+                                      bool configChange, bool calibChange);
 
 // The seven PIC18 fields: addresses "0000:" .. "000C:" and the values
 // CONFIGnH:CONFIGnL as four hex digits.

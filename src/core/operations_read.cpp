@@ -299,11 +299,13 @@ int ReadAndJudge(OperationContext &ctx, ProgressBar *progress, const Judgement &
 
 int VerifyDevice(OperationContext &ctx, ProgressBar *progress)
 {
-    return ReadAndJudge(ctx, progress, {VerifyWords, VerifyBytes18, " !! 一致しません。", "ベリファイOK。一致しました。"});
+    return ReadAndJudge(ctx, progress,
+                        {VerifyWords, VerifyBytes18, " !! 一致しません。", "ベリファイOK。一致しました。"});
 }
 
 int BlankCheckDevice(OperationContext &ctx, ProgressBar *progress)
 {
-    return ReadAndJudge(ctx, progress,
-                        {BlankWords, BlankBytes18, " !! ブランクではありません。", "デバイスはブランクです。"});
+    return ReadAndJudge(
+        ctx, progress,
+        {BlankWords, BlankBytes18, " !! ブランクではありません。", "デバイスはブランクです。"});
 }

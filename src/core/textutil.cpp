@@ -14,7 +14,8 @@ bool SameTextIgnoringCase(std::string_view a, std::string_view b)
 std::string UpperCase(std::string_view s)
 {
     std::string r(s);
-    for (char &c : r) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    for (char &c : r)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     return r;
 }
 
@@ -22,14 +23,17 @@ std::string Hex(uint32_t value, int width)
 {
     static const char digits[] = "0123456789ABCDEF";
     std::string r(static_cast<size_t>(width), '0');
-    for (int i = width - 1; i >= 0; --i, value >>= 4) r[static_cast<size_t>(i)] = digits[value & 0xF];
+    for (int i = width - 1; i >= 0; --i, value >>= 4)
+        r[static_cast<size_t>(i)] = digits[value & 0xF];
     return r;
 }
 
 std::string TrimBlanks(std::string_view s)
 {
     size_t b = 0, e = s.size();
-    while (b < e && (s[b] == ' ' || s[b] == '\t' || s[b] == '\r' || s[b] == '\n')) ++b;
-    while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t' || s[e - 1] == '\r' || s[e - 1] == '\n')) --e;
+    while (b < e && (s[b] == ' ' || s[b] == '\t' || s[b] == '\r' || s[b] == '\n'))
+        ++b;
+    while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t' || s[e - 1] == '\r' || s[e - 1] == '\n'))
+        --e;
     return std::string(s.substr(b, e - b));
 }

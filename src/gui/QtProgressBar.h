@@ -20,8 +20,7 @@ public:
         // Stepping past the maximum wraps to the minimum, as the step of a
         // classic progress bar does.
         int next = bar_->value() + 1;
-        if (next > bar_->maximum())
-            next = bar_->minimum() + (next - bar_->maximum() - 1);
+        if (next > bar_->maximum()) next = bar_->minimum() + (next - bar_->maximum() - 1);
         bar_->setValue(next);
     }
     void SetPosition(int position) override { bar_->setValue(position); }

@@ -3,8 +3,8 @@
 
 #include <QApplication>
 #include <QButtonGroup>
-#include <QCloseEvent>
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -59,8 +59,7 @@ int TRadioGroup::ItemIndex() const
 
 void TRadioGroup::SetItemIndex(int index)
 {
-    if (auto *button = group_->button(index))
-        button->setChecked(true);
+    if (auto *button = group_->button(index)) button->setChecked(true);
 }
 
 QRadioButton *TRadioGroup::Item(int index) const
@@ -234,8 +233,10 @@ void TForm1::CreateTopRow()
     QPalette maroon = StaticText2->palette();
     maroon.setColor(QPalette::WindowText, QColor(128, 0, 0));
     StaticText2->setPalette(maroon);
-    StaticText2->setToolTip("[LOAD] ボタンと \"LoadNewFile\" 以外の全ての \"Load\" でカレントファイルがロードされます。");
-    Button19 = MakeButton(GroupBox2, "Button19", "Reset", "カレントファイルをリセットします。", QRect(160, 15, 44, 24));
+    StaticText2->setToolTip(
+        "[LOAD] ボタンと \"LoadNewFile\" 以外の全ての \"Load\" でカレントファイルがロードされます。");
+    Button19 = MakeButton(GroupBox2, "Button19", "Reset", "カレントファイルをリセットします。",
+                          QRect(160, 15, 44, 24));
     connect(Button19, &QPushButton::clicked, this, &TForm1::Button19Click);
 
     Button8 = MakeButton(this, "Button8", "END", "Tarnvikを終了します。", QRect(416, 8, 52, 34));
@@ -255,7 +256,8 @@ void TForm1::CreateCommandRow()
     const Spec specs[] = {
         {&Button1, "Button1", "LOAD", "HEXファイルからバッファにプログラムやデータを読み込みます。", 44,
          &TForm1::Button1Click},
-        {&Button2, "Button2", "SAVE", "バッファの内容をHEXファイルに書き込みます。", 40, &TForm1::Button2Click},
+        {&Button2, "Button2", "SAVE", "バッファの内容をHEXファイルに書き込みます。", 40,
+         &TForm1::Button2Click},
         {&Button3, "Button3", "READ", "PICからバッファにプログラムやデータを読み出します。", 42,
          &TForm1::Button3Click},
         {&Button4, "Button4", "PROG.", "PICにプログラムやデータを書き込みます。", 48, &TForm1::Button4Click},
@@ -310,8 +312,9 @@ void TForm1::CreateDumpTabs()
 {
     TabSheet1 = new QWidget;
     TabSheet1->setObjectName("TabSheet1");
-    Label1 = MakeLabel(TabSheet1, "Label1", QString::fromStdString(std::string(
-                                                  "ADDRESS 0000 0001 0002 0003 0004 0005 0006 0007 ----- ASCII-----")),
+    Label1 = MakeLabel(TabSheet1, "Label1",
+                       QString::fromStdString(
+                           std::string("ADDRESS 0000 0001 0002 0003 0004 0005 0006 0007 ----- ASCII-----")),
                        QRect(4, 1, 450, 14));
     Memo1 = MakeDump(TabSheet1, "Memo1");
     PageControl1->addTab(TabSheet1, "Program Memory");
@@ -335,8 +338,9 @@ void TForm1::CreateConfigTab()
 {
     TabSheet3 = new QWidget;
     TabSheet3->setObjectName("TabSheet3");
-    Label5 = MakeLabel(TabSheet3, "Label5", "ADDRESS 0000 0001 0002 0003 0004 0005 0006 0007 ----- ASCII-----",
-                       QRect(4, 1, 450, 14));
+    Label5 =
+        MakeLabel(TabSheet3, "Label5", "ADDRESS 0000 0001 0002 0003 0004 0005 0006 0007 ----- ASCII-----",
+                  QRect(4, 1, 450, 14));
     Label5->setFont(FixedFont());
     Memo3 = MakeDump(TabSheet3, "Memo3");
     Memo3->setGeometry(2, 16, 452, 38);
@@ -388,8 +392,8 @@ void TForm1::CreateConfigTab()
         *s.value = value;
     }
 
-    CheckBox1 = MakeCheckBox(TabSheet3, "CheckBox1", "Configデータを変更する", "バッファのConfigワードを書き換えます",
-                             QRect(264, 55, 194, 20));
+    CheckBox1 = MakeCheckBox(TabSheet3, "CheckBox1", "Configデータを変更する",
+                             "バッファのConfigワードを書き換えます", QRect(264, 55, 194, 20));
     CheckBox1->setEnabled(false);
     // Under the Config1/Config2 values it stores.
     Button18 = MakeButton(TabSheet3, "Button18", "Set", "バッファ書き換え", QRect(52, 133, 78, 22));
@@ -432,19 +436,22 @@ void TForm1::CreateOptionTab()
         RadioButton[i] = r;
     }
 
-    Button10 = MakeButton(TabSheet4, "Button10", "Open", "開いているポートを一旦クローズした後、ポートをオープンします。",
-                          QRect(4, 86, 50, 23));
+    Button10 =
+        MakeButton(TabSheet4, "Button10", "Open",
+                   "開いているポートを一旦クローズした後、ポートをオープンします。", QRect(4, 86, 50, 23));
     Button11 = MakeButton(TabSheet4, "Button11", "Close", "ポートをクローズします。", QRect(56, 86, 50, 23));
     Button20 = MakeButton(TabSheet4, "Button20", "Search", "ポートの状態を調べます", QRect(108, 86, 56, 23));
-    Button12 = MakeButton(TabSheet4, "Button12", "Version", "バージョンを表示します。", QRect(166, 86, 60, 23));
-    CheckBox4 = MakeCheckBox(TabSheet4, "CheckBox4", "COM Port is fixed", "次回起動時のCOM Portを固定します。",
-                             QRect(274, 102, 150, 20));
+    Button12 =
+        MakeButton(TabSheet4, "Button12", "Version", "バージョンを表示します。", QRect(166, 86, 60, 23));
+    CheckBox4 = MakeCheckBox(TabSheet4, "CheckBox4", "COM Port is fixed",
+                             "次回起動時のCOM Portを固定します。", QRect(274, 102, 150, 20));
     connect(Button10, &QPushButton::clicked, this, &TForm1::Button10Click);
     connect(Button11, &QPushButton::clicked, this, &TForm1::Button11Click);
     connect(Button20, &QPushButton::clicked, this, &TForm1::Button20Click);
     connect(CheckBox4, &QCheckBox::clicked, this, &TForm1::CheckBox4Click);
 
-    CheckBox7 = MakeCheckBox(TabSheet4, "CheckBox7", "CTRL", "制御線RTS-DTRの設定を有効にします", QRect(4, 126, 58, 20));
+    CheckBox7 = MakeCheckBox(TabSheet4, "CheckBox7", "CTRL", "制御線RTS-DTRの設定を有効にします",
+                             QRect(4, 126, 58, 20));
     connect(CheckBox7, &QCheckBox::clicked, this, &TForm1::CheckBox7Click);
     RadioGroup2 = new TRadioGroup("RTS", {"OFF", "ON"}, TabSheet4);
     RadioGroup2->setObjectName("RadioGroup2");
@@ -471,12 +478,14 @@ void TForm1::CreateOptionTab()
 
     CheckBox3 = MakeCheckBox(TabSheet4, "CheckBox3", "[VERIFY] User-ID", "User-IDもVERIFY対象とします",
                              QRect(274, 2, 170, 18));
-    CheckBox9 = MakeCheckBox(TabSheet4, "CheckBox9", "[READ] Small Block", "データを小さいブロックサイズで受信します。",
-                             QRect(274, 20, 170, 18));
+    CheckBox9 = MakeCheckBox(TabSheet4, "CheckBox9", "[READ] Small Block",
+                             "データを小さいブロックサイズで受信します。", QRect(274, 20, 170, 18));
     CheckBox8 = MakeCheckBox(TabSheet4, "CheckBox8", "[SAVE] All Memory",
-                             "データが'3FFF'（'FF'）のアドレスもHEXファイルに書き出します。", QRect(274, 38, 170, 18));
-    CheckBox6 = MakeCheckBox(TabSheet4, "CheckBox6", "[DEVICE] Auto Select",
-                             "HEXファイル内の情報によって[DEVICE]を自動選択します。", QRect(274, 56, 170, 18));
+                             "データが'3FFF'（'FF'）のアドレスもHEXファイルに書き出します。",
+                             QRect(274, 38, 170, 18));
+    CheckBox6 =
+        MakeCheckBox(TabSheet4, "CheckBox6", "[DEVICE] Auto Select",
+                     "HEXファイル内の情報によって[DEVICE]を自動選択します。", QRect(274, 56, 170, 18));
     connect(CheckBox3, &QCheckBox::clicked, this, &TForm1::CheckBox3Click);
     connect(CheckBox9, &QCheckBox::clicked, this, &TForm1::CheckBox9Click);
     connect(CheckBox8, &QCheckBox::clicked, this, &TForm1::CheckBox8Click);
@@ -613,18 +622,15 @@ bool TForm1::eventFilter(QObject *watched, QEvent *event)
         auto *key = static_cast<QKeyEvent *>(event);
         for (QLineEdit *field : {MaskEdit1, MaskEdit2, MaskEdit3, MaskEdit4, MaskEdit5, MaskEdit6, MaskEdit7,
                                  MaskEdit8, MaskEdit9}) {
-            if (watched != field)
-                continue;
-            if (MaskEdit3KeyDown(key) || MaskEdit3KeyPress(key))
-                return true;
+            if (watched != field) continue;
+            if (MaskEdit3KeyDown(key) || MaskEdit3KeyPress(key)) return true;
             // Typing over a selection would blank the rest of it; overwrite
             // from its start instead.
             if (!key->text().isEmpty() && field->hasSelectedText())
                 field->setCursorPosition(field->selectionStart());
             return false;
         }
-        if (watched == Edit6)
-            return Edit6KeyDown(key) || Edit6KeyPress(key);
+        if (watched == Edit6) return Edit6KeyDown(key) || Edit6KeyPress(key);
     }
     return QWidget::eventFilter(watched, event);
 }

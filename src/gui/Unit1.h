@@ -12,12 +12,12 @@
 #include "FrontEnd.h"
 #include "PICCommand.h"
 #include "QtProgressBar.h"
-#include "version.h"
 #include "buffer.h"
 #include "hex.h"
 #include "operations.h"
 #include "serial.h"
 #include "settings.h"
+#include "version.h"
 
 class QButtonGroup;
 class QCheckBox;
@@ -82,14 +82,14 @@ public:
     // ---- state ----
     Session session;
     std::unique_ptr<SettingsFile> Settings;
-    bool Pic18 = false;                 // which family table the device list holds
-    std::string CurrentFile;            // full path; empty when there is none
+    bool Pic18 = false;      // which family table the device list holds
+    std::string CurrentFile; // full path; empty when there is none
     bool FirstShowPending = true;
-    bool SmallBlockFlag = false;        // mirror of "[READ] Small Block"
-    bool SaveAllFlag = false;           // mirror of "[SAVE] All Memory"
+    bool SmallBlockFlag = false; // mirror of "[READ] Small Block"
+    bool SaveAllFlag = false;    // mirror of "[SAVE] All Memory"
 
     // ---- the selected device ----
-    int Selected() const;               // device list position, -1 = none
+    int Selected() const;                          // device list position, -1 = none
     const TDeviceSpec *SelectedDevice() const;     // PIC10/12/16 family only
     const TDeviceSpec18 *SelectedDevice18() const; // PIC18 family only
 
@@ -150,7 +150,7 @@ public:
         *Button19, *Button20;
     QTabWidget *PageControl1;
     QWidget *TabSheet1, *TabSheet2, *TabSheet3, *TabSheet4, *TabSheet5;
-    QLabel *Label1, *Label3, *Label5;   // dump headers
+    QLabel *Label1, *Label3, *Label5; // dump headers
     QPlainTextEdit *Memo1, *Memo2, *Memo3, *Memo4;
     QCheckBox *CheckBox1, *CheckBox2, *CheckBox3, *CheckBox4, *CheckBox5, *CheckBox6, *CheckBox7, *CheckBox8,
         *CheckBox9;
@@ -163,8 +163,8 @@ public:
     QButtonGroup *PortButtons;
     TRadioGroup *RadioGroup2, *RadioGroup3;
     QLineEdit *Edit6;
-    QLabel *Label7;                     // "ms"
-    QLineEdit *Edit3;                   // status line
+    QLabel *Label7;   // "ms"
+    QLineEdit *Edit3; // status line
     QProgressBar *ProgressBar1;
     QToolButton *SpeedButton1;
     QMenu *PopupMenu1, *PopupMenu2, *PopupMenu3, *PopupMenu4;
@@ -179,7 +179,10 @@ public:
     {
         return {MaskEdit3, MaskEdit4, MaskEdit5, MaskEdit6, MaskEdit7, MaskEdit8, MaskEdit9};
     }
-    std::array<QLineEdit *, 7> Config18Addresses() const { return {Edit4, Edit5, Edit7, Edit8, Edit9, Edit10, Edit11}; }
+    std::array<QLineEdit *, 7> Config18Addresses() const
+    {
+        return {Edit4, Edit5, Edit7, Edit8, Edit9, Edit10, Edit11};
+    }
 
     // Key filters of the nine value fields: true when the key is discarded.
     bool MaskEdit3KeyDown(QKeyEvent *event);
@@ -248,7 +251,7 @@ public:
         int DragCount = 0;
     };
     SmallBoxState SmallBox;
-    static constexpr int SmallBoxWidth = 74;        // outer width of the strip
+    static constexpr int SmallBoxWidth = 74; // outer width of the strip
     static constexpr int SmallBoxClientHeight = 18;
     void EnterSmallBox();
     void LeaveSmallBox();
@@ -358,13 +361,13 @@ private:
 
     QtProgressBar mainProgress_;
     QtProgressBar noDialogProgress_;
-    QProgressBar *spareBar_ = nullptr;  // stands in while no dialog is attached
+    QProgressBar *spareBar_ = nullptr; // stands in while no dialog is attached
 
     void ReportProbe(int result, int foundPort, bool choosePage);
     void RetryPendingClose();
     std::array<PortLook, 10> portLooks_{};
-    std::string deniedDevice_;          // the last open was refused this device
-    QObject *smallBoxMouse_ = nullptr;  // watches the strip's mouse moves
+    std::string deniedDevice_;         // the last open was refused this device
+    QObject *smallBoxMouse_ = nullptr; // watches the strip's mouse moves
     bool startupProbe_ = false;
 };
 

@@ -1,6 +1,7 @@
 // Command lock, the front end the core reports through, and the command
 // handlers of the main window.
 #include <QApplication>
+#include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -9,7 +10,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QButtonGroup>
 #include <QScrollBar>
 #include <QTabWidget>
 #include <QTimer>
@@ -40,8 +40,7 @@ void TForm1::FormDestroy() {}
 void TForm1::FormShow()
 {
     setWindowTitle(VersionCaption);
-    if (!FirstShowPending)
-        return;
+    if (!FirstShowPending) return;
     FirstShowPending = false;
     // The port buttons were built with the window.
     ReadStartupSettings();
@@ -71,11 +70,10 @@ void TForm1::PageControl1Change(int index)
 
 QList<QWidget *> TForm1::LockedControls() const
 {
-    QList<QWidget *> list{ComboBox1, Button1, Button2,  Button3,  Button4,  Button5,  Button6,  Button7,
-                          Button8,   Button9, Button10, Button11, Button12, Button13, Button14, Button15,
-                          Button16,  Button17, Button20};
-    if (Form3)
-        list.append(Form3->Button1);
+    QList<QWidget *> list{ComboBox1, Button1,  Button2,  Button3,  Button4,  Button5,  Button6,
+                          Button7,   Button8,  Button9,  Button10, Button11, Button12, Button13,
+                          Button14,  Button15, Button16, Button17, Button20};
+    if (Form3) list.append(Form3->Button1);
     return list;
 }
 
@@ -102,8 +100,7 @@ void TForm1::MarkPort(int n)
 int TForm1::MarkedPort() const
 {
     for (int i = 0; i < 10; ++i)
-        if (RadioButton[i]->isChecked())
-            return i + 1;
+        if (RadioButton[i]->isChecked()) return i + 1;
     return 0;
 }
 
@@ -131,8 +128,7 @@ void TForm1::AddLogShowingMessages(const std::string &line)
 
 void TForm1::SetDialogStatus(const std::string &text)
 {
-    if (Form3)
-        Form3->SetStatusText(Q(text));
+    if (Form3) Form3->SetStatusText(Q(text));
 }
 
 ProgressBar &TForm1::DialogProgress()

@@ -87,19 +87,16 @@ bool TForm1::SelectSavedDevice(const std::string &name)
     int position = -1;
     if (Pic18) {
         for (int i = 0; i < DeviceTable18Size && position < 0; ++i)
-            if (SameTextIgnoringCase(DeviceTable18[i].Name, name))
-                position = i;
+            if (SameTextIgnoringCase(DeviceTable18[i].Name, name)) position = i;
     } else {
         for (int i = 0; i < DeviceTableSize && position < 0; ++i)
-            if (SameTextIgnoringCase(DeviceTable[i].Name, name))
-                position = i;
+            if (SameTextIgnoringCase(DeviceTable[i].Name, name)) position = i;
     }
     {
         const QSignalBlocker block(ComboBox1);
         ComboBox1->setCurrentIndex(position);
     }
-    if (position < 0)
-        return false;
+    if (position < 0) return false;
     SelectDevice();
     return true;
 }
@@ -111,8 +108,7 @@ void TForm1::ComboBox1Change()
 
 void TForm1::SelectDevice()
 {
-    if (Selected() < 0)
-        return;
+    if (Selected() < 0) return;
     const std::string text = ComboBox1->currentText().toStdString();
     if (text == Pic16SwitchName || text == Pic18SwitchName) {
         FillDeviceList(text == Pic18SwitchName);
@@ -134,16 +130,14 @@ bool TForm1::BufferClear()
 {
     if (Pic18) {
         const TDeviceSpec18 *dev = SelectedDevice18();
-        if (!dev)
-            return false;
+        if (!dev) return false;
         session.Buffer.Clear(*dev);
         RedrawBuffer();
         CheckBox1->setChecked(false);
         CheckBox2->setChecked(false);
     } else {
         const TDeviceSpec *dev = SelectedDevice();
-        if (!dev)
-            return false;
+        if (!dev) return false;
         session.Buffer.Clear(*dev);
         RedrawBuffer();
         CheckBox1->setChecked(false);
@@ -201,8 +195,7 @@ void TForm1::DumpData()
         return;
     }
     Memo2->hide();
-    if (size == 0)
-        return; // no data EEPROM: the view stays hidden
+    if (size == 0) return; // no data EEPROM: the view stays hidden
     Memo2->setPlainText(Q(text));
     Memo2->show();
 }
@@ -235,7 +228,8 @@ void TForm1::FillConfigFields()
             SetWritable(Config18Values()[n], CheckBox1->isChecked());
         }
     } else if (const TDeviceSpec *dev = SelectedDevice()) {
-        const auto slotValues = ConfigSlots(session.Buffer, *dev, CheckBox1->isChecked(), CheckBox2->isChecked());
+        const auto slotValues =
+            ConfigSlots(session.Buffer, *dev, CheckBox1->isChecked(), CheckBox2->isChecked());
         for (int i = 0; i < 4; ++i) {
             SlotAddresses()[i]->setText(Q(slotValues[i].Address));
             SetValueText(SlotValues()[i], slotValues[i].Value);
@@ -246,9 +240,9 @@ void TForm1::FillConfigFields()
 
 void TForm1::SetConfigFamily(bool pic18)
 {
-    for (QWidget *w : std::initializer_list<QWidget *>{Label12, Label13, Label14, Label15, Label16, Edit5, Edit7,
-                                                       Edit8, Edit9, Edit10, Edit11, MaskEdit4, MaskEdit5,
-                                                       MaskEdit6, MaskEdit7, MaskEdit8, MaskEdit9})
+    for (QWidget *w : std::initializer_list<QWidget *>{Label12, Label13, Label14, Label15, Label16, Edit5,
+                                                       Edit7, Edit8, Edit9, Edit10, Edit11, MaskEdit4,
+                                                       MaskEdit5, MaskEdit6, MaskEdit7, MaskEdit8, MaskEdit9})
         w->setEnabled(pic18);
     for (QWidget *w :
          std::initializer_list<QWidget *>{Label2, Label4, Edit1, Edit2, MaskEdit1, MaskEdit2, CheckBox2})
@@ -265,8 +259,7 @@ void TForm1::CheckBox1Click()
 void TForm1::CheckBox2Click()
 {
     Label10->setEnabled(CheckBox2->isChecked());
-    if (!Pic18)
-        FillConfigFields();
+    if (!Pic18) FillConfigFields();
 }
 
 void TForm1::Button18Click()
@@ -277,7 +270,8 @@ void TForm1::Button18Click()
             values[k] = Config18Values()[k]->text().toStdString();
         StoreConfigBytes18(session.Buffer, values);
     } else if (const TDeviceSpec *dev = SelectedDevice()) {
-        StoreConfigWords(session.Buffer, *dev, MaskEdit3->text().toStdString(), MaskEdit4->text().toStdString());
+        StoreConfigWords(session.Buffer, *dev, MaskEdit3->text().toStdString(),
+                         MaskEdit4->text().toStdString());
     } else {
         return;
     }
@@ -297,10 +291,10 @@ bool TForm1::MaskEdit3KeyDown(QKeyEvent *event)
 bool TForm1::MaskEdit3KeyPress(QKeyEvent *event)
 {
     const QString text = event->text();
-    if (text.isEmpty() || !text.at(0).isPrint() || (event->modifiers() & Qt::ControlModifier))
-        return false;
+    if (text.isEmpty() || !text.at(0).isPrint() || (event->modifiers() & Qt::ControlModifier)) return false;
     const QChar c = text.at(0);
-    const bool hex = text.size() == 1 && ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f'));
+    const bool hex =
+        text.size() == 1 && ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f'));
     return !hex;
 }
 

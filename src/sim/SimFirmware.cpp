@@ -11,7 +11,6 @@ constexpr uint32_t ModeSwitchWait = 5;
 // A data-EEPROM write of a PIC18 is self-timed; the firmware polls for its end.
 constexpr uint32_t Pic18EepromWriteWait = 40;
 
-
 // The handshake commands echo every argument byte; the block commands take
 // their payload in one run and answer with a checksum.
 bool EchoesArguments(uint8_t code)

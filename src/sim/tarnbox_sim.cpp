@@ -41,8 +41,8 @@ const char *Usage = "Usage: tarnbox-sim [OPTIONS]\n"
                     "                       (default PIC16F877A); none = an empty socket\n"
                     "  --link PATH          also place a symbolic link to the terminal at PATH\n"
                     "  --hex FILE           the chip's initial contents (Intel HEX: PIC10/12/16 words\n"
-    "                       at twice their address, EEPROM from 0x4200; PIC18 bytes,\n"
-    "                       EEPROM from 0xF00000)\n"
+                    "                       at twice their address, EEPROM from 0x4200; PIC18 bytes,\n"
+                    "                       EEPROM from 0xF00000)\n"
                     "  --calib XXXX[,XXXX]  factory calibration values, hexadecimal, for the\n"
                     "                       part's first and second calibration slot\n"
                     "  --firmware row08|row15|norow\n"
@@ -58,7 +58,7 @@ const char *Usage = "Usage: tarnbox-sim [OPTIONS]\n"
                     "  --fault KIND=N       counting bytes received from the host: silent-after=N,\n"
                     "                       drop=N, bad-echo=N, bad-sum=N or hangup-after=N\n"
                     "                       (may be repeated); after a hang-up the terminal is\n"
-    "                       closed and the program waits to be ended\n"
+                    "                       closed and the program waits to be ended\n"
                     "  --help               show this text\n";
 
 void PrintUsage(FILE *to)
@@ -242,7 +242,8 @@ int main(int argc, char **argv)
         // millisecond poll would add up to a millisecond to every echo.
         SimTime wait = 50'000'000;
         if (pace && !out.empty()) wait = std::clamp<SimTime>(out.front().time - now(), 0, wait);
-        const timespec timeout{static_cast<time_t>(wait / 1'000'000'000), static_cast<long>(wait % 1'000'000'000)};
+        const timespec timeout{static_cast<time_t>(wait / 1'000'000'000),
+                               static_cast<long>(wait % 1'000'000'000)};
         pollfd p{fd, static_cast<short>(POLLIN | (unsent.empty() ? 0 : POLLOUT)), 0};
         if (fd < 0) {
             ppoll(nullptr, 0, &timeout, nullptr);

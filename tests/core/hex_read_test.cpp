@@ -186,8 +186,8 @@ TEST(ScanDeviceTag, FirstTagOrDeviceInformationCutAtABlank)
               "PIC18F4550");
     EXPECT_EQ(ScanDeviceTagText(Lines({";pic16f877a", ";PIC12HV615"})), "PIC12HV615");
     EXPECT_EQ(ScanDeviceTagText(";PIC16F628A0123456789"), "PIC16F628A01"); // 12 characters
-    EXPECT_EQ(ScanDeviceTagText(";PIC16F84A\tboard"), "PIC16F84A\tbo"); // a tab does not cut
-    EXPECT_EQ(ScanDeviceTagText(InfoRecord("16F84A")), "PIC16F84A");     // NUL bytes do
+    EXPECT_EQ(ScanDeviceTagText(";PIC16F84A\tboard"), "PIC16F84A\tbo");    // a tab does not cut
+    EXPECT_EQ(ScanDeviceTagText(InfoRecord("16F84A")), "PIC16F84A");       // NUL bytes do
     EXPECT_EQ(ScanDeviceTagText(Lines({":00000001FF", "; nothing"})), "");
     EXPECT_EQ(ScanDeviceTagText(InfoRecord("12f629")), "PIC12f629");
     // Device information counts only for PIC10F/12F/16F names.

@@ -292,7 +292,8 @@ void CommandsTest::failedEraseEndsTheChains()
         const uint64_t before = rig.sim->Firmware().BytesReceived();
         QVERIFY(f.DeviceCheck(false));
         const uint64_t check = rig.sim->Firmware().BytesReceived() - before;
-        rig.sim->Firmware().AddFault({FaultKind::SilentAfter, rig.sim->Firmware().BytesReceived() + check + 4});
+        rig.sim->Firmware().AddFault(
+            {FaultKind::SilentAfter, rig.sim->Firmware().BytesReceived() + check + 4});
         (f.*chain)();
         QVERIFY2(rig.Status().startsWith(" !! "), qPrintable(rig.Status()));
         QVERIFY(!f.Form3->StaticText1->text().contains("消去OK"));

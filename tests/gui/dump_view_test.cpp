@@ -40,7 +40,8 @@ void DumpViewTest::initialContentsBeforeFirstRedraw()
     QCOMPARE(data.size(), 8);
     QCOMPARE(data[7], "0070: FF FF FF FF FF FF FF FF FF FF FF FF FF FF FF FF " + Dot.repeated(16));
     QCOMPARE(f.Memo3->toPlainText(), "002000: 3FFF 3FFF 3FFF 3FFF 3FFF 3FFF 3FFF 3FFF " + Dot.repeated(16));
-    QCOMPARE(f.Label3->text(), QString("ADDR  00 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F ----- ASCII-----"));
+    QCOMPARE(f.Label3->text(),
+             QString("ADDR  00 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F ----- ASCII-----"));
     QVERIFY(f.Memo1->font().fixedPitch());
     QCOMPARE(f.Memo1->font().families().value(0), QString("ＭＳ ゴシック"));
     QCOMPARE(f.Memo1->font().pixelSize(), 12);
@@ -53,7 +54,8 @@ void DumpViewTest::fourteenBitViews()
     w.Settings().WriteString("device", "name", "PIC16F883");
     TForm1 &f = w.Create();
     QCOMPARE(Lines(f.Memo1).size(), 512);
-    QCOMPARE(Lines(f.Memo1)[511], "000FF8: 3FFF 3FFF 3FFF 3FFF 3FFF 3FFF 3FFF 3FFF " + QString(Dot + "?").repeated(8));
+    QCOMPARE(Lines(f.Memo1)[511],
+             "000FF8: 3FFF 3FFF 3FFF 3FFF 3FFF 3FFF 3FFF 3FFF " + QString(Dot + "?").repeated(8));
     QCOMPARE(Lines(f.Memo2).size(), 16);
     const QStringList config = Lines(f.Memo3);
     QCOMPARE(config.size(), 2);
@@ -121,7 +123,8 @@ void DumpViewTest::redrawShowsBufferChanges()
     f.session.Buffer.Words[0x2100] = 0x7F;
     f.session.Buffer.Words[0x2007] = 0x3F10;
     f.RedrawBuffer();
-    QCOMPARE(Lines(f.Memo1)[0], "000000: 4142 3FFF 3FFF 3FFF 3FFF 3FFF 3FFF 3FFF BA" + QString(Dot + "?").repeated(7));
+    QCOMPARE(Lines(f.Memo1)[0],
+             "000000: 4142 3FFF 3FFF 3FFF 3FFF 3FFF 3FFF 3FFF BA" + QString(Dot + "?").repeated(7));
     QVERIFY(Lines(f.Memo2)[0].startsWith("0000: 7F FF"));
     QVERIFY(f.Memo3->toPlainText().contains(" 3F10 "));
     QCOMPARE(f.MaskEdit3->text(), QString("3F10"));

@@ -71,7 +71,8 @@ void PortsTest::startupProbeFindsProgrammer()
     QCOMPARE(rig.bank->PausedMs() >= 7 * 200, true);
     // The tooltips keep the frame's colour legend in view and name the
     // device each COM name stands for.
-    QCOMPARE(f.RadioButton[2]->toolTip(), QString("オレンジ：Tarnbox、黒：未接続、グレー：使用不可\nCOM3 → /dev/ttyS2"));
+    QCOMPARE(f.RadioButton[2]->toolTip(),
+             QString("オレンジ：Tarnbox、黒：未接続、グレー：使用不可\nCOM3 → /dev/ttyS2"));
     QVERIFY(f.RadioButton[9]->toolTip().contains("/dev/ttyACM1"));
     // The start-up choice is no command: with no device the buffer commands
     // stay disabled, while the port controls are usable.

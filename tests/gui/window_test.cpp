@@ -3,11 +3,11 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QMenu>
 #include <QScrollBar>
 #include <QStyle>
 #include <QTabWidget>
@@ -73,17 +73,35 @@ void WindowTest::controlsAtStart()
         bool enabled;
     };
     const Expect expected[] = {
-        {"Button1", "LOAD", false},         {"Button2", "SAVE", false},      {"Button3", "READ", false},
-        {"Button4", "PROG.", false},        {"Button5", "ERASE", false},     {"Button6", "BLANK?", false},
-        {"Button7", "VERIFY", false},       {"Button13", "Buffer CLEAR", false}, {"Button14", "v", false},
-        {"Button15", "v", false},           {"Button16", "v", false},        {"Button8", "END", true},
-        {"Button19", "Reset", true},        {"Button9", "CLEAR", true},      {"Button10", "Open", true},
-        {"Button11", "Close", true},        {"Button20", "Search", true},    {"Button12", "Version", true},
-        {"Button17", "Small Box", true},    {"Button18", "Set", false},      {"CheckBox1", "Configデータを変更する", false},
-        {"CheckBox2", "CALIBデータを変更する", false}, {"CheckBox4", "COM Port is fixed", true},
-        {"CheckBox7", "CTRL", true},        {"CheckBox3", "[VERIFY] User-ID", true},
-        {"CheckBox9", "[READ] Small Block", true}, {"CheckBox8", "[SAVE] All Memory", true},
-        {"CheckBox6", "[DEVICE] Auto Select", true}, {"CheckBox5", "NoBorder", true},
+        {"Button1", "LOAD", false},
+        {"Button2", "SAVE", false},
+        {"Button3", "READ", false},
+        {"Button4", "PROG.", false},
+        {"Button5", "ERASE", false},
+        {"Button6", "BLANK?", false},
+        {"Button7", "VERIFY", false},
+        {"Button13", "Buffer CLEAR", false},
+        {"Button14", "v", false},
+        {"Button15", "v", false},
+        {"Button16", "v", false},
+        {"Button8", "END", true},
+        {"Button19", "Reset", true},
+        {"Button9", "CLEAR", true},
+        {"Button10", "Open", true},
+        {"Button11", "Close", true},
+        {"Button20", "Search", true},
+        {"Button12", "Version", true},
+        {"Button17", "Small Box", true},
+        {"Button18", "Set", false},
+        {"CheckBox1", "Configデータを変更する", false},
+        {"CheckBox2", "CALIBデータを変更する", false},
+        {"CheckBox4", "COM Port is fixed", true},
+        {"CheckBox7", "CTRL", true},
+        {"CheckBox3", "[VERIFY] User-ID", true},
+        {"CheckBox9", "[READ] Small Block", true},
+        {"CheckBox8", "[SAVE] All Memory", true},
+        {"CheckBox6", "[DEVICE] Auto Select", true},
+        {"CheckBox5", "NoBorder", true},
     };
     for (const Expect &e : expected) {
         auto *b = f.findChild<QAbstractButton *>(e.name);
@@ -93,12 +111,15 @@ void WindowTest::controlsAtStart()
         QCOMPARE(b->toolTipDuration(), 10000);
     }
     QCOMPARE(f.findChild<QAbstractButton *>("Button13")->toolTip(), QString("バッファをクリアします。"));
-    QCOMPARE(f.findChild<QWidget *>("StaticText2")->toolTip(),
-             QString("[LOAD] ボタンと \"LoadNewFile\" 以外の全ての \"Load\" でカレントファイルがロードされます。"));
+    QCOMPARE(
+        f.findChild<QWidget *>("StaticText2")->toolTip(),
+        QString(
+            "[LOAD] ボタンと \"LoadNewFile\" 以外の全ての \"Load\" でカレントファイルがロードされます。"));
     QCOMPARE(f.findChild<QWidget *>("Button17")->toolTip(),
              QString("MPLABのメニュー ”Programmer\" に重ねて使用します。"));
     for (int i = 1; i <= 10; ++i)
-        QCOMPARE(f.findChild<QRadioButton *>(QString("RadioButton%1").arg(i))->text(), QString("COM%1").arg(i));
+        QCOMPARE(f.findChild<QRadioButton *>(QString("RadioButton%1").arg(i))->text(),
+                 QString("COM%1").arg(i));
     QCOMPARE(f.RadioGroup2->ItemIndex(), 1);
     QCOMPARE(f.RadioGroup3->ItemIndex(), 0);
     QVERIFY(!f.RadioGroup2->isEnabled() && !f.RadioGroup3->isEnabled());
@@ -143,11 +164,16 @@ void WindowTest::savedDeviceAndGroup_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<bool>("pic18");
     QTest::addColumn<QString>("selected");
-    QTest::newRow("name in other case") << "PIC16" << "pic16f877a" << false << "PIC16F877A";
-    QTest::newRow("group in other case opens PIC18") << "pic16" << "PIC18F452" << true << "PIC18F452";
-    QTest::newRow("any other group opens PIC18") << "PIC18" << "PIC18F4550" << true << "PIC18F4550";
-    QTest::newRow("device of the other family") << "PIC16" << "PIC18F452" << false << "";
-    QTest::newRow("PIC16 device in PIC18 list") << "PIC18" << "PIC16F84A" << true << "";
+    QTest::newRow("name in other case") << "PIC16"
+                                        << "pic16f877a" << false << "PIC16F877A";
+    QTest::newRow("group in other case opens PIC18") << "pic16"
+                                                     << "PIC18F452" << true << "PIC18F452";
+    QTest::newRow("any other group opens PIC18") << "PIC18"
+                                                 << "PIC18F4550" << true << "PIC18F4550";
+    QTest::newRow("device of the other family") << "PIC16"
+                                                << "PIC18F452" << false << "";
+    QTest::newRow("PIC16 device in PIC18 list") << "PIC18"
+                                                << "PIC16F84A" << true << "";
 }
 
 void WindowTest::savedDeviceAndGroup()
@@ -252,7 +278,8 @@ void WindowTest::configFieldStatesFollowTheRow()
     f.CheckBox1->setChecked(true);
     QVERIFY(Writable(values[0]));
     QVERIFY(f.Button18->isEnabled() && f.Label9->isEnabled());
-    QCOMPARE(values[0]->palette().color(QPalette::Base), values[0]->style()->standardPalette().color(QPalette::Base));
+    QCOMPARE(values[0]->palette().color(QPalette::Base),
+             values[0]->style()->standardPalette().color(QPalette::Base));
     f.CheckBox1->setChecked(false);
     QVERIFY(!f.Button18->isEnabled() && !f.Label9->isEnabled());
     QCOMPARE(values[0]->palette().color(QPalette::Base),
@@ -370,12 +397,14 @@ void WindowTest::commandLock()
     WindowUnderTest w;
     w.Settings().WriteString("device", "name", "PIC16F877A");
     TForm1 &f = w.Create();
-    const QStringList listed{"ComboBox1", "Button1",  "Button2",  "Button3",  "Button4",  "Button5",  "Button6",
-                             "Button7",   "Button8",  "Button9",  "Button10", "Button11", "Button12", "Button13",
-                             "Button14",  "Button15", "Button16", "Button17", "Button20"};
-    const QStringList unlisted{"Button19",  "Button18",  "CheckBox1",    "CheckBox3",    "CheckBox4",  "CheckBox5",
-                               "CheckBox6", "CheckBox7", "CheckBox8",    "CheckBox9",    "RadioButton3",
-                               "RadioGroup2", "RadioGroup3", "Edit6",    "PageControl1", "MaskEdit3"};
+    const QStringList listed{"ComboBox1", "Button1",  "Button2",  "Button3",  "Button4",
+                             "Button5",   "Button6",  "Button7",  "Button8",  "Button9",
+                             "Button10",  "Button11", "Button12", "Button13", "Button14",
+                             "Button15",  "Button16", "Button17", "Button20"};
+    const QStringList unlisted{"Button19",    "Button18",  "CheckBox1",    "CheckBox3",
+                               "CheckBox4",   "CheckBox5", "CheckBox6",    "CheckBox7",
+                               "CheckBox8",   "CheckBox9", "RadioButton3", "RadioGroup2",
+                               "RadioGroup3", "Edit6",     "PageControl1", "MaskEdit3"};
     f.findChild<QWidget *>("Button11")->setEnabled(false); // released to enabled whatever it was
     QMap<QString, bool> before;
     for (const QString &name : unlisted)
@@ -552,17 +581,14 @@ void WindowTest::nothingClippedAtDesignedSize()
         f.PageControl1->setCurrentIndex(tab);
         QCoreApplication::processEvents();
         for (QWidget *c : f.findChildren<QWidget *>()) {
-            if (!c->isVisible() || c->objectName().isEmpty())
-                continue;
+            if (!c->isVisible() || c->objectName().isEmpty()) continue;
             const bool texty = qobject_cast<QAbstractButton *>(c) || qobject_cast<QLabel *>(c);
-            if (!texty)
-                continue;
+            if (!texty) continue;
             // A push button's hint has a style minimum; its text is what matters.
             auto *push = qobject_cast<QPushButton *>(c);
-            const QSize need = push ? QSize(push->fontMetrics().horizontalAdvance(push->text()) + 8, 20)
-                                    : c->sizeHint();
-            if (push && push->width() == 12)
-                continue; // the "v" buttons are designed 12 pixels wide
+            const QSize need =
+                push ? QSize(push->fontMetrics().horizontalAdvance(push->text()) + 8, 20) : c->sizeHint();
+            if (push && push->width() == 12) continue; // the "v" buttons are designed 12 pixels wide
             if (need.width() > c->width() || need.height() > c->height() + 4)
                 clipped << QString("%1 %2x%3 < %4x%5")
                                .arg(c->objectName())
@@ -573,8 +599,7 @@ void WindowTest::nothingClippedAtDesignedSize()
             const QRect inWindow(c->mapTo(&f, QPoint(0, 0)), c->size());
             const QWidget *p = c->parentWidget();
             const QRect parentRect(p->mapTo(&f, QPoint(0, 0)), p->size());
-            if (!parentRect.contains(inWindow))
-                clipped << c->objectName() + " leaves its parent";
+            if (!parentRect.contains(inWindow)) clipped << c->objectName() + " leaves its parent";
         }
     }
     clipped.removeDuplicates();
@@ -587,8 +612,7 @@ void WindowTest::screenshot()
     w.Settings().WriteString("device", "name", "PIC16F877A");
     TForm1 &f = w.Create();
     const QByteArray dir = qgetenv("TARNVIK_SCREENSHOT_DIR");
-    if (dir.isEmpty())
-        QSKIP("set TARNVIK_SCREENSHOT_DIR to save screenshots");
+    if (dir.isEmpty()) QSKIP("set TARNVIK_SCREENSHOT_DIR to save screenshots");
     for (int tab = 0; tab < 5; ++tab) {
         f.PageControl1->setCurrentIndex(tab);
         QCoreApplication::processEvents();

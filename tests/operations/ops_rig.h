@@ -141,7 +141,10 @@ inline std::vector<HostCommand> Decode(const std::vector<uint8_t> &bytes,
     std::vector<HostCommand> out;
     for (size_t i = 0; i < bytes.size();) {
         HostCommand c{bytes[i], {}};
-        const size_t n = (c.code == 0x08 && knows08) || (c.code == 0x15 && knows15) ? 13 : static_cast<size_t>(c.code == 0x08 || c.code == 0x15 ? 0 : CommandArgumentCount(c.code));
+        const size_t n =
+            (c.code == 0x08 && knows08) || (c.code == 0x15 && knows15)
+                ? 13
+                : static_cast<size_t>(c.code == 0x08 || c.code == 0x15 ? 0 : CommandArgumentCount(c.code));
         for (size_t k = 1; k <= n && i + k < bytes.size(); ++k)
             c.args.push_back(bytes[i + k]);
         i += 1 + n;
