@@ -245,7 +245,7 @@ void TForm1::CreateTopRow()
 
 void TForm1::CreateCommandRow()
 {
-    struct Spec {
+    struct ButtonLook {
         QPushButton **button;
         const char *name;
         const char *caption;
@@ -253,7 +253,7 @@ void TForm1::CreateCommandRow()
         int width;
         void (TForm1::*handler)();
     };
-    const Spec specs[] = {
+    const ButtonLook buttons[] = {
         {&Button1, "Button1", "LOAD", "HEXファイルからバッファにプログラムやデータを読み込みます。", 44,
          &TForm1::Button1Click},
         {&Button2, "Button2", "SAVE", "バッファの内容をHEXファイルに書き込みます。", 40,
@@ -268,7 +268,7 @@ void TForm1::CreateCommandRow()
         {&Button13, "Button13", "Buffer CLEAR", "バッファをクリアします。", 86, &TForm1::Button13Click},
     };
     int x = 3;
-    for (const Spec &s : specs) {
+    for (const ButtonLook &s : buttons) {
         *s.button = MakeButton(this, s.name, s.caption, s.hint, QRect(x, 0, s.width, 25));
         (*s.button)->setEnabled(false);
         connect(*s.button, &QPushButton::clicked, this, s.handler);

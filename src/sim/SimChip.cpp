@@ -29,9 +29,9 @@ uint32_t NameHash(const char *name)
 
 // Configuration-space words that hold factory calibration (0x2008, 0x2009):
 // bulk erase keeps them unless the address counter stands past 0x2008.
-bool IsCalibrationWord(const TDeviceSpec &spec, uint32_t address)
+bool IsCalibrationWord(const TDeviceSpec &device, uint32_t address)
 {
-    return address >= 0x2008 && (address == spec.CalibAddress1 || address == spec.CalibAddress2);
+    return address >= 0x2008 && (address == device.CalibAddress1 || address == device.CalibAddress2);
 }
 
 } // namespace
@@ -39,27 +39,27 @@ bool IsCalibrationWord(const TDeviceSpec &spec, uint32_t address)
 // ---------------------------------------------------------------------------
 // PIC10/12/16
 
-Pic16Chip::Pic16Chip(const TDeviceSpec &spec, uint8_t revision)
-    : spec_(spec), program_(spec.ProgramSize, spec.BlankWord), eeprom_(spec.EEDataSize, 0xFF),
-      latches_(spec.LatchCount ? spec.LatchCount : 1, -1)
+Pic16Chip::Pic16Chip(const TDeviceSpec &device, uint8_t revision)
+    : device_(device), program_(device.ProgramSize, device.BlankWord), eeprom_(device.EEDataSize, 0xFF),
+      latches_(device.LatchCount ? device.LatchCount : 1, -1)
 {
     if (TwelveBit()) {
-        upperBase_ = spec.ProgramSize;
-        upper_.assign(spec.ConfigAddress1 + 1 - spec.ProgramSize, spec.BlankWord);
+        upperBase_ = device.ProgramSize;
+        upper_.assign(device.ConfigAddress1 + 1 - device.ProgramSize, device.BlankWord);
     } else {
         upperBase_ = 0x2000;
         upper_.assign(16, 0x3FFF);
-        upper_[6] = spec.DeviceId ? static_cast<uint16_t>(spec.DeviceId | (revision & 0x1F)) : 0x3FFF;
+        upper_[6] = device.DeviceId ? static_cast<uint16_t>(device.DeviceId | (revision & 0x1F)) : 0x3FFF;
     }
 
     // Factory calibration: an oscillator calibration instruction in the last
     // program word (MOVLW on 12-bit parts, RETLW on 14-bit ones) with its
     // backup after the User-IDs, band-gap bits in the configuration word, or
     // calibration words at 0x2008/0x2009. Values differ from part to part.
-    const uint32_t h = NameHash(spec.Name);
+    const uint32_t h = NameHash(device.Name);
     std::vector<uint16_t> factory;
     for (int slot = 0; slot < 2; ++slot) {
-        const uint16_t address = slot == 0 ? spec.CalibAddress1 : spec.CalibAddress2;
+        const uint16_t address = slot == 0 ? device.CalibAddress1 : device.CalibAddress2;
         uint16_t value = 0;
         if (address == 0) {
             value = 0;
@@ -80,13 +80,13 @@ Pic16Chip::Pic16Chip(const TDeviceSpec &spec, uint8_t revision)
 
 bool Pic16Chip::InProgramSpace(uint32_t pc) const
 {
-    return TwelveBit() ? pc < spec_.ProgramSize : pc < 0x2000;
+    return TwelveBit() ? pc < device_.ProgramSize : pc < 0x2000;
 }
 
 void Pic16Chip::Increment()
 {
     if (TwelveBit())
-        pc_ = pc_ >= spec_.ConfigAddress1 ? 0 : pc_ + 1;
+        pc_ = pc_ >= device_.ConfigAddress1 ? 0 : pc_ + 1;
     else if (pc_ < 0x2000)
         pc_ = (pc_ + 1) & 0x1FFF;
     else
@@ -96,9 +96,9 @@ void Pic16Chip::Increment()
 uint16_t *Pic16Chip::Cell(uint32_t address)
 {
     if (TwelveBit()) {
-        if (address == Config12BitWord) address = spec_.ConfigAddress1;
-        if (address < spec_.ProgramSize) return &program_[address];
-        if (address <= spec_.ConfigAddress1) return &upper_[address - upperBase_];
+        if (address == Config12BitWord) address = device_.ConfigAddress1;
+        if (address < device_.ProgramSize) return &program_[address];
+        if (address <= device_.ConfigAddress1) return &upper_[address - upperBase_];
         return nullptr;
     }
     // Program memory repeats through the whole 0x0000-0x1FFF range: the
@@ -110,18 +110,18 @@ uint16_t *Pic16Chip::Cell(uint32_t address)
 
 bool Pic16Chip::Writable(uint32_t address) const
 {
-    const uint32_t id = spec_.UserIdAddress;
+    const uint32_t id = device_.UserIdAddress;
     if (TwelveBit()) {
-        if (address < spec_.ProgramSize) return true;
+        if (address < device_.ProgramSize) return true;
         if (address >= id && address < id + 4) return true;
-        if (address == id + 4 && spec_.CalibAddress2 == id + 4) return true;
-        return address == spec_.ConfigAddress1;
+        if (address == id + 4 && device_.CalibAddress2 == id + 4) return true;
+        return address == device_.ConfigAddress1;
     }
     if (address < 0x2000) return true;
     if (address >= 0x2000 && address < 0x2004) return true;
     if (address == 0x2007) return true;
-    if (address == 0x2008 && spec_.ConfigAddress2 == 0x2008) return true;
-    return IsCalibrationWord(spec_, address);
+    if (address == 0x2008 && device_.ConfigAddress2 == 0x2008) return true;
+    return IsCalibrationWord(device_, address);
 }
 
 void Pic16Chip::Store(uint32_t address, uint16_t value, bool eraseFirst)
@@ -130,7 +130,7 @@ void Pic16Chip::Store(uint32_t address, uint16_t value, bool eraseFirst)
     uint16_t *cell = Cell(address);
     if (!cell) return;
     // A programming-only cycle can clear bits but never set them again.
-    *cell = eraseFirst ? (value & spec_.BlankWord) : (*cell & value & spec_.BlankWord);
+    *cell = eraseFirst ? (value & device_.BlankWord) : (*cell & value & device_.BlankWord);
 }
 
 void Pic16Chip::ClearLatches()
@@ -145,7 +145,7 @@ void Pic16Chip::EnterProgramMode(uint8_t subCode)
 {
     SimChip::EnterProgramMode(subCode);
     // 12-bit parts start on the configuration word, 14-bit parts on word 0.
-    pc_ = TwelveBit() ? spec_.ConfigAddress1 : 0;
+    pc_ = TwelveBit() ? device_.ConfigAddress1 : 0;
     ClearLatches();
     previous_[0] = previous_[1] = 0xFF;
 }
@@ -161,7 +161,7 @@ void Pic16Chip::EraseConfigSpace(bool withCalibration)
     if (TwelveBit()) return;
     for (uint32_t a = 0x2000; a < 0x2010; ++a) {
         if (a == 0x2006) continue;
-        if (IsCalibrationWord(spec_, a)) {
+        if (IsCalibrationWord(device_, a)) {
             if (withCalibration) upper_[a - 0x2000] = 0x3FFF;
         } else if (Writable(a)) {
             upper_[a - 0x2000] = 0x3FFF;
@@ -171,15 +171,15 @@ void Pic16Chip::EraseConfigSpace(bool withCalibration)
 
 void Pic16Chip::BulkEraseProgram()
 {
-    std::fill(program_.begin(), program_.end(), spec_.BlankWord);
+    std::fill(program_.begin(), program_.end(), device_.BlankWord);
     if (TwelveBit()) {
         // The configuration word always goes; with the address counter in the
         // User-ID region the IDs and the backup calibration word go too.
-        const uint32_t id = spec_.UserIdAddress;
-        if (pc_ >= id && pc_ < spec_.ConfigAddress1)
-            std::fill(upper_.begin(), upper_.end(), spec_.BlankWord);
+        const uint32_t id = device_.UserIdAddress;
+        if (pc_ >= id && pc_ < device_.ConfigAddress1)
+            std::fill(upper_.begin(), upper_.end(), device_.BlankWord);
         else
-            upper_.back() = spec_.BlankWord;
+            upper_.back() = device_.BlankWord;
     } else if (pc_ >= 0x2000) {
         EraseConfigSpace(pc_ >= 0x2009);
     }
@@ -227,7 +227,7 @@ void Pic16Chip::IcspCommand(uint8_t command)
         if (eraseSetup && !TwelveBit()) {
             // Bulk erase setup 1 and 2 followed by a programming cycle: the
             // whole chip, code protection included, is erased.
-            std::fill(program_.begin(), program_.end(), spec_.BlankWord);
+            std::fill(program_.begin(), program_.end(), device_.BlankWord);
             EraseConfigSpace(pc_ >= 0x2009);
             BulkEraseData();
             ClearLatches();
@@ -245,7 +245,7 @@ void Pic16Chip::IcspCommand(uint8_t command)
         break;
     case 31:
         if (!TwelveBit()) {
-            std::fill(program_.begin(), program_.end(), spec_.BlankWord);
+            std::fill(program_.begin(), program_.end(), device_.BlankWord);
             EraseConfigSpace(pc_ >= 0x2009);
             BulkEraseData();
         }
@@ -271,9 +271,9 @@ void Pic16Chip::IcspLoad(uint8_t command, uint16_t data)
         break;
     case 2:
         if (InProgramSpace(pc_))
-            latches_[pc_ & (latches_.size() - 1)] = data & spec_.BlankWord;
+            latches_[pc_ & (latches_.size() - 1)] = data & device_.BlankWord;
         else
-            configLatch_ = data & spec_.BlankWord;
+            configLatch_ = data & device_.BlankWord;
         lastLoad_ = LastLoad::Program;
         break;
     case 3:
@@ -293,7 +293,7 @@ uint16_t Pic16Chip::IcspRead(uint8_t command)
     previous_[1] = command;
     if (command == 4) {
         const uint16_t *cell = Cell(pc_);
-        return cell ? *cell : spec_.BlankWord;
+        return cell ? *cell : device_.BlankWord;
     }
     if (command == 5 && !eeprom_.empty()) return eeprom_[pc_ % eeprom_.size()];
     return 0;
@@ -304,7 +304,7 @@ uint16_t Pic16Chip::Peek(uint32_t address) const
     if (!TwelveBit() && address >= EEDataAreaStart && address < EEDataAreaStart + eeprom_.size())
         return eeprom_[address - EEDataAreaStart];
     const uint16_t *cell = const_cast<Pic16Chip *>(this)->Cell(address);
-    return cell ? *cell : spec_.BlankWord;
+    return cell ? *cell : device_.BlankWord;
 }
 
 void Pic16Chip::Poke(uint32_t address, uint16_t value)
@@ -313,7 +313,7 @@ void Pic16Chip::Poke(uint32_t address, uint16_t value)
         eeprom_[address - EEDataAreaStart] = static_cast<uint8_t>(value);
         return;
     }
-    if (uint16_t *cell = Cell(address)) *cell = value & spec_.BlankWord;
+    if (uint16_t *cell = Cell(address)) *cell = value & device_.BlankWord;
 }
 
 uint8_t Pic16Chip::Eeprom(uint32_t index) const
@@ -329,8 +329,8 @@ void Pic16Chip::SetEeprom(uint32_t index, uint8_t value)
 void Pic16Chip::SetCalibration(const std::vector<uint16_t> &values)
 {
     for (size_t slot = 0; slot < 2 && slot < values.size(); ++slot) {
-        const uint16_t address = slot == 0 ? spec_.CalibAddress1 : spec_.CalibAddress2;
-        const uint16_t mask = slot == 0 ? spec_.CalibMask1 : spec_.CalibMask2;
+        const uint16_t address = slot == 0 ? device_.CalibAddress1 : device_.CalibAddress2;
+        const uint16_t mask = slot == 0 ? device_.CalibMask1 : device_.CalibMask2;
         if (address == 0) continue;
         if (uint16_t *cell = Cell(address))
             *cell = static_cast<uint16_t>((*cell & ~mask) | (values[slot] & mask));
@@ -340,8 +340,8 @@ void Pic16Chip::SetCalibration(const std::vector<uint16_t> &values)
 std::vector<uint16_t> Pic16Chip::Calibration() const
 {
     std::vector<uint16_t> values;
-    if (spec_.CalibAddress1) values.push_back(Peek(spec_.CalibAddress1) & spec_.CalibMask1);
-    if (spec_.CalibAddress2) values.push_back(Peek(spec_.CalibAddress2) & spec_.CalibMask2);
+    if (device_.CalibAddress1) values.push_back(Peek(device_.CalibAddress1) & device_.CalibMask1);
+    if (device_.CalibAddress2) values.push_back(Peek(device_.CalibAddress2) & device_.CalibMask2);
     return values;
 }
 
@@ -362,12 +362,12 @@ void Pic16Chip::PokeHexByte(uint32_t address, uint8_t value)
 // ---------------------------------------------------------------------------
 // PIC18
 
-Pic18Chip::Pic18Chip(const TDeviceSpec18 &spec, uint8_t revision)
-    : spec_(spec), revision_(revision), program_(spec.ProgramSize, 0xFF), eeprom_(spec.EEDataSize, 0xFF),
-      holding_(spec.WriteBufferSize ? spec.WriteBufferSize : 8, -1)
+Pic18Chip::Pic18Chip(const TDeviceSpec18 &device, uint8_t revision)
+    : device_(device), revision_(revision), program_(device.ProgramSize, 0xFF),
+      eeprom_(device.EEDataSize, 0xFF), holding_(device.WriteBufferSize ? device.WriteBufferSize : 8, -1)
 {
     id_.fill(0xFF);
-    config_ = spec.ConfigDefault;
+    config_ = device.ConfigDefault;
     idHolding_.fill(-1);
 }
 
@@ -394,7 +394,7 @@ void Pic18Chip::Latch(uint32_t address, uint16_t operand)
 {
     const uint32_t even = address & ~1u;
     const int16_t lo = operand & 0xFF, hi = operand >> 8;
-    if (even < spec_.ProgramSize) {
+    if (even < device_.ProgramSize) {
         holding_[even % holding_.size()] = lo;
         holding_[(even + 1) % holding_.size()] = hi;
     } else if (even >= 0x200000 && even < 0x200008) {
@@ -406,7 +406,7 @@ void Pic18Chip::Latch(uint32_t address, uint16_t operand)
 void Pic18Chip::CommitWrite()
 {
     const uint32_t a = startAddress_;
-    if (a < spec_.ProgramSize) {
+    if (a < device_.ProgramSize) {
         if (!eepgd_ || cfgs_) return;
         // Flash programming only clears bits: the block must be erased first.
         const uint32_t row = a & ~(static_cast<uint32_t>(holding_.size()) - 1);
@@ -427,7 +427,7 @@ void Pic18Chip::CommitWrite()
         const uint32_t i = a - 0x300000;
         const uint8_t byte =
             (a & 1) ? static_cast<uint8_t>(startOperand_ >> 8) : static_cast<uint8_t>(startOperand_);
-        config_[i] = byte & spec_.ConfigMask[i];
+        config_[i] = byte & device_.ConfigMask[i];
         ++cycles_;
     }
 }
@@ -437,7 +437,7 @@ void Pic18Chip::BulkErase()
     std::fill(program_.begin(), program_.end(), 0xFF);
     std::fill(eeprom_.begin(), eeprom_.end(), 0xFF);
     id_.fill(0xFF);
-    config_ = spec_.ConfigDefault;
+    config_ = device_.ConfigDefault;
     ++cycles_;
 }
 
@@ -453,9 +453,9 @@ void Pic18Chip::Pic18Instruction(uint8_t command, uint16_t operand, uint8_t hold
         if (operand == 0x0000) {
             if (hold == 2 && pending) CommitWrite();
             if (hold == 1 && keyWritten_) {
-                const uint16_t expected = spec_.EraseKind == 0   ? 0x0080
-                                          : spec_.EraseKind == 1 ? 0x3F8F
-                                                                 : 0xFFFF;
+                const uint16_t expected = device_.EraseKind == 0   ? 0x0080
+                                          : device_.EraseKind == 1 ? 0x3F8F
+                                                                   : 0xFFFF;
                 if (key_ == expected) BulkErase();
                 keyWritten_ = false;
             }
@@ -505,11 +505,11 @@ void Pic18Chip::SetTablePointer(uint32_t address)
 
 uint8_t Pic18Chip::ReadByte(uint32_t a) const
 {
-    if (a < spec_.ProgramSize) return program_[a];
+    if (a < device_.ProgramSize) return program_[a];
     if (a >= 0x200000 && a < 0x200008) return id_[a - 0x200000];
     if (a >= 0x300000 && a < 0x30000E) return config_[a - 0x300000];
-    if (a == 0x3FFFFE) return static_cast<uint8_t>((spec_.DeviceId & 0xE0) | (revision_ & 0x1F));
-    if (a == 0x3FFFFF) return static_cast<uint8_t>(spec_.DeviceId >> 8);
+    if (a == 0x3FFFFE) return static_cast<uint8_t>((device_.DeviceId & 0xE0) | (revision_ & 0x1F));
+    if (a == 0x3FFFFF) return static_cast<uint8_t>(device_.DeviceId >> 8);
     return 0; // unimplemented locations read 0
 }
 
@@ -558,12 +558,12 @@ uint16_t Pic18Chip::Peek(uint32_t address) const
 void Pic18Chip::Poke(uint32_t a, uint16_t value)
 {
     const uint8_t b = static_cast<uint8_t>(value);
-    if (a < spec_.ProgramSize)
+    if (a < device_.ProgramSize)
         program_[a] = b;
     else if (a >= 0x200000 && a < 0x200008)
         id_[a - 0x200000] = b;
     else if (a >= 0x300000 && a < 0x30000E)
-        config_[a - 0x300000] = b & spec_.ConfigMask[a - 0x300000];
+        config_[a - 0x300000] = b & device_.ConfigMask[a - 0x300000];
 }
 
 uint8_t Pic18Chip::Eeprom(uint32_t index) const

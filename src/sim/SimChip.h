@@ -66,10 +66,10 @@ protected:
 
 class Pic16Chip : public SimChip {
 public:
-    Pic16Chip(const TDeviceSpec &spec, uint8_t revision);
+    Pic16Chip(const TDeviceSpec &device, uint8_t revision);
     ChipFamily Family() const override { return ChipFamily::Pic16; }
-    std::string Name() const override { return spec_.Name; }
-    const TDeviceSpec &Spec() const { return spec_; }
+    std::string Name() const override { return device_.Name; }
+    const TDeviceSpec &Device() const { return device_; }
 
     void EnterProgramMode(uint8_t subCode) override;
     void ExitProgramMode() override;
@@ -88,7 +88,7 @@ public:
     uint32_t AddressCounter() const { return pc_; }
 
 private:
-    bool TwelveBit() const { return spec_.Is12Bit(); }
+    bool TwelveBit() const { return device_.Is12Bit(); }
     bool InProgramSpace(uint32_t pc) const;
     void Increment();
     uint16_t *Cell(uint32_t address);
@@ -100,7 +100,7 @@ private:
     void EraseConfigSpace(bool withCalibration);
     void ClearLatches();
 
-    const TDeviceSpec &spec_;
+    const TDeviceSpec &device_;
     std::vector<uint16_t> program_;
     // 12-bit: words ProgramSize..ConfigAddress1; 14-bit: 0x2000..0x200F.
     std::vector<uint16_t> upper_;
@@ -116,10 +116,10 @@ private:
 
 class Pic18Chip : public SimChip {
 public:
-    Pic18Chip(const TDeviceSpec18 &spec, uint8_t revision);
+    Pic18Chip(const TDeviceSpec18 &device, uint8_t revision);
     ChipFamily Family() const override { return ChipFamily::Pic18; }
-    std::string Name() const override { return spec_.Name; }
-    const TDeviceSpec18 &Spec() const { return spec_; }
+    std::string Name() const override { return device_.Name; }
+    const TDeviceSpec18 &Device() const { return device_; }
 
     void EnterProgramMode(uint8_t subCode) override;
     void ExitProgramMode() override;
@@ -144,7 +144,7 @@ private:
     void CommitWrite();
     void BulkErase();
 
-    const TDeviceSpec18 &spec_;
+    const TDeviceSpec18 &device_;
     uint8_t revision_;
     std::vector<uint8_t> program_;
     std::vector<uint8_t> eeprom_;
