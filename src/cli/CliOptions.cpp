@@ -31,9 +31,11 @@ std::string FourHexDigits(const std::string &text)
 
 // Every option of the command line and the field it fills. The help text
 // in UsageText() lists the same options for the user.
-void AddOptions(CLI::App &app, CliOptions &options, bool &help, CLI::Option *&quiet, CLI::Option *&verbose)
+void AddOptions(CLI::App &app, CliOptions &options, bool &help, bool &version, CLI::Option *&quiet,
+                CLI::Option *&verbose)
 {
     app.add_flag("-h,--help", help);
+    app.add_flag("--version", version);
     app.add_option("-p,--port", options.port);
     app.add_option("-d,--device", options.device);
     app.add_option("--settings", options.settings)->check(CLI::ExistingFile);
@@ -60,28 +62,27 @@ bool ParseCommandLine(const std::vector<std::string> &args, CliOptions &options,
     // A repeated option counts with its last value, as a script that appends
     // to a command line from a Makefile expects.
     app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
-    bool help = false;
+    bool help = false, version = false;
     CLI::Option *quiet = nullptr, *verbose = nullptr;
-    AddOptions(app, options, help, quiet, verbose);
+    AddOptions(app, options, help, version, quiet, verbose);
     std::vector<std::string> operands;
     app.add_option("operands", operands);
 
     // CLI11 takes the arguments last first.
     std::vector<std::string> reversed(args.rbegin(), args.rend());
+    bool parsed = true;
     try {
         app.parse(reversed);
     } catch (const CLI::ParseError &e) {
-        if (help) {
-            options.command = CliCommand::Help;
-            return true;
-        }
         error = e.what();
-        return false;
+        parsed = false;
     }
-    if (help) {
-        options.command = CliCommand::Help;
+    // Help and version answer whatever else the line holds.
+    if (help || version) {
+        options.command = help ? CliCommand::Help : CliCommand::ProgramVersion;
         return true;
     }
+    if (!parsed) return false;
     for (const CLI::Option *o : app.parse_order()) {
         if (o == quiet) options.verbosity = Verbosity::Quiet;
         if (o == verbose) options.verbosity = Verbosity::Verbose;
@@ -154,6 +155,7 @@ const char *UsageText()
            "  -q, --quiet           print only the result and the final status line\n"
            "  -v, --verbose         also print every status text and the port being opened\n"
            "  -h, --help            show this text\n"
+           "  --version             show this program's version\n"
            "\n"
            "Output: the window's log lines, then its final status line, in UTF-8 on stdout;\n"
            "a progress bar on stderr when stderr is a terminal.\n"

@@ -289,6 +289,7 @@ int CliSession::Run()
             status = Dump();
             break;
         case CliCommand::Help:
+        case CliCommand::ProgramVersion:
         case CliCommand::None:
             break;
         }

@@ -7,6 +7,7 @@
 #include "CliOptions.h"
 #include "CliSession.h"
 #include "TerminalFrontEnd.h"
+#include "version.h"
 
 int main(int argc, char **argv)
 {
@@ -18,6 +19,10 @@ int main(int argc, char **argv)
     }
     if (options.command == CliCommand::Help) {
         std::fputs(UsageText(), stdout);
+        return ExitSuccess;
+    }
+    if (options.command == CliCommand::ProgramVersion) {
+        std::printf("%s\n", VersionLine("tarnvik-cli").c_str());
         return ExitSuccess;
     }
     TerminalFrontEnd ui(options, stdout, stderr, isatty(STDERR_FILENO) == 1);

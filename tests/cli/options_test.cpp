@@ -48,6 +48,8 @@ TEST(CliOptions, ParsesTheUsualForms)
         {{"-p", "COM1", "-p", "COM2", "version"}, true, C::Version, "", "COM2", "", N},
         {{"--help", "frobnicate"}, true, C::Help, "", "", "", N},
         {{"devices", "-h"}, true, C::Help, "", "", "", N},
+        {{"--version"}, true, C::ProgramVersion, "", "", "", N},
+        {{"--bogus", "--version"}, true, C::ProgramVersion, "", "", "", N},
         {{}, false, C::None, "", "", "", N},
         {{"frobnicate"}, false, C::None, "", "", "", N},
         {{"read"}, false, C::None, "", "", "", N},
