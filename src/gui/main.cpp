@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "SingleInstance.h"
+#include "Translations.h"
 #include "Unit1.h"
 #include "Unit3.h"
 #include "version.h"
@@ -41,6 +42,7 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     app.setApplicationName("Tarnvik");
     app.setFont(UiFont());
+    InstallTranslations(app);
     // One copy per user: a second start brings the running window to the
     // front and ends without creating a window or touching the settings.
     SingleInstance instance;
