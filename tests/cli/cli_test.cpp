@@ -24,10 +24,10 @@ namespace {
 
 const std::string Fixtures = TARNVIK_HEX_FIXTURES;
 
-// Per process: CTest may run the cases of this file side by side.
+// In the test program's own temporary folder.
 std::string Temp(const std::string &name)
 {
-    return testing::TempDir() + "cli_" + std::to_string(getpid()) + "_" + name;
+    return testing::TempDir() + name;
 }
 
 std::string ReadText(const std::string &path)

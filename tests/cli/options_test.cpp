@@ -1,9 +1,6 @@
 // The command line's accepted forms and its refusals, parsed alone.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
-#include <cstdio>
 #include <fstream>
 
 #include "CliOptions.h"
@@ -100,10 +97,9 @@ TEST(CliOptions, CommandOptionsAndTheirValues)
         EXPECT_FALSE(ParseCommandLine(bad, o, error)) << Show(bad);
     }
 
-    const std::string settings = testing::TempDir() + "options_test_" + std::to_string(getpid()) + ".ini";
+    const std::string settings = testing::TempDir() + "settings.ini";
     std::ofstream(settings) << "";
     o = {};
     EXPECT_TRUE(ParseCommandLine({"--settings", settings, "devices"}, o, error)) << error;
     EXPECT_EQ(o.settings, settings);
-    std::remove(settings.c_str());
 }
