@@ -26,6 +26,7 @@ class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QMoveEvent;
+class QResizeEvent;
 class QMenu;
 class QPlainTextEdit;
 class QProgressBar;
@@ -48,6 +49,9 @@ public:
 
 signals:
     void Click();
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
     QButtonGroup *group_;
