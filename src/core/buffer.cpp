@@ -16,7 +16,10 @@ void MemoryBuffer::Clear(const TDeviceSpec18 &device)
 {
     PrepareForLoad(device);
     Id18.fill(0xFF);
-    Config18.fill(0xFF);
+    // Configuration bytes a file does not give stay the part's erased
+    // configuration: all ones would switch on features (extended
+    // instruction set, low-voltage programming) that an erased part has off.
+    Config18 = device.ConfigDefault;
 }
 
 void MemoryBuffer::FillStartup()

@@ -49,7 +49,7 @@ TEST(MemoryBuffer, Pic18ClearResizesAndErasesEverything)
     EXPECT_EQ(b.EEData18.size(), 0u);
     EXPECT_TRUE(AllEqual(b.Program18, 0xFF));
     EXPECT_TRUE(AllEqual(b.Id18, 0xFF));
-    EXPECT_TRUE(AllEqual(b.Config18, 0xFF));
+    EXPECT_EQ(b.Config18, Device18("PIC18F2450").ConfigDefault) << "the erased configuration, not all ones";
     EXPECT_EQ(b.Words[5], 0x1234);
 }
 
