@@ -17,6 +17,7 @@
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolButton>
+#include <QWindow>
 
 #include "Unit3.h"
 #include "dump.h"
@@ -117,7 +118,9 @@ QPlainTextEdit *MakeDump(QWidget *parent, const char *name)
 } // namespace
 
 TForm1::TForm1(std::unique_ptr<SerialBackend> backend, const std::string &settingsPath, QWidget *parent)
-    : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+    // Only the buttons named here, no maximise box: window managers add the
+    // rest unless the hints are taken as given.
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       session(backend ? std::move(backend) : MakePosixSerialBackend(),
               [this](const std::string &name) {
@@ -211,6 +214,9 @@ void TForm1::CreateTopRow()
     ComboBox1 = new QComboBox(GroupBox1);
     ComboBox1->setObjectName("ComboBox1");
     ComboBox1->setEditable(false);
+    // A list of 23 rows under the field; some styles would otherwise open a
+    // popup over the whole screen and ignore the row count.
+    ComboBox1->setStyleSheet(QStringLiteral("QComboBox { combobox-popup: 0; }"));
     ComboBox1->setMaxVisibleItems(23);
     ComboBox1->setGeometry(6, 16, 116, 22);
     ComboBox1->setToolTip("デバイスを選択すると、バッファの内容がクリアされます。");
@@ -594,6 +600,30 @@ void TForm1::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
     LayoutAnchored();
+    FitStripToFrame();
+}
+
+void TForm1::moveEvent(QMoveEvent *event)
+{
+    QWidget::moveEvent(event);
+    // The window manager's frame arrives with the first move after mapping.
+    FitStripToFrame();
+}
+
+void TForm1::PlaceFrameAt(QPoint at)
+{
+    move(at);
+    // Until the window manager has framed a new window Qt would put the
+    // client area's corner there; the window system is told it is the
+    // frame's, so the window appears where it was left.
+    if (QWindow *w = windowHandle()) w->setFramePosition(at);
+}
+
+QSize TForm1::FrameSize() const
+{
+    const QSize frame = frameGeometry().size() - size();
+    if (frame.width() > 0 || frame.height() > 0) return frame;
+    return {DesignedFrameWidth, DesignedFrameHeight};
 }
 
 void TForm1::showEvent(QShowEvent *event)

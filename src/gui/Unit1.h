@@ -25,6 +25,7 @@ class QComboBox;
 class QKeyEvent;
 class QLabel;
 class QLineEdit;
+class QMoveEvent;
 class QMenu;
 class QPlainTextEdit;
 class QProgressBar;
@@ -121,6 +122,14 @@ public:
     int MarkedPort() const;
     // Moves the focus to the control after the device list.
     void FocusAfterDeviceList();
+    // The window's positions (the settings file's, the strip's) are those
+    // of its frame's top-left corner, as the user sees the window.
+    void PlaceFrameAt(QPoint at);
+    // Width and height the frame adds to the client area: the window
+    // manager's once it has framed the window, else the designed frame's.
+    QSize FrameSize() const;
+    static constexpr int DesignedFrameWidth = 8;
+    static constexpr int DesignedFrameHeight = 34;
 
     // ---- FrontEnd ----
     void SetStatus(const std::string &text) override;
@@ -248,6 +257,7 @@ public:
         QPoint SavedPosition;
         QSize SavedSize, SavedMinimum, SavedMaximum;
         Qt::WindowFlags SavedFlags;
+        bool Framed = false; // the strip has a frame ("NoBorder" not ticked)
         int DragCount = 0;
     };
     SmallBoxState SmallBox;
@@ -255,6 +265,9 @@ public:
     static constexpr int SmallBoxClientHeight = 18;
     void EnterSmallBox();
     void LeaveSmallBox();
+    // Keeps the framed strip's outer width as the window manager's frame
+    // turns out to be.
+    void FitStripToFrame();
     // The controls the strip hides.
     QList<QWidget *> SmallBoxHidden() const;
     void SpeedButton1MouseMove(bool leftHeld);
@@ -340,6 +353,7 @@ public slots:
 protected:
     void showEvent(QShowEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    void moveEvent(QMoveEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
