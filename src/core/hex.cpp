@@ -10,13 +10,13 @@
 #include "textutil.h"
 
 HexFileError::HexFileError(const std::string &path, int error)
-    : std::runtime_error(path + ": " + std::strerror(error)), path_(path), error_(error)
+    : std::runtime_error(path + ": " + ErrorText(error)), path_(path), error_(error)
 {
 }
 
 std::string HexFileError::Reason() const
 {
-    return std::strerror(error_);
+    return ErrorText(error_);
 }
 
 namespace {
