@@ -405,27 +405,24 @@ void WriteConfigValues(const TConfigLayout &layout, const TConfigValues &values,
     }
 }
 
-namespace {
-// Where a layout word sits among the window's Config fields: slot and shift.
-std::optional<std::pair<size_t, int>> SlotOf(const TConfigLayout &layout, const TConfigWord &w)
+int ConfigSlotOf(const TConfigLayout &layout, const TConfigWord &word, int *shift)
 {
-    if (layout.Pic18) {
-        uint32_t byte = w.Address - Config18Address;
-        if (byte >= 14) return std::nullopt;
-        return std::pair{size_t(byte / 2), int(byte % 2) * 8};
-    }
-    return std::pair{size_t(w.Address == 0x2008 ? 1 : 0), 0};
+    if (shift) *shift = 0;
+    if (!layout.Pic18) return word.Address == 0x2008 ? 1 : 0;
+    uint32_t byte = word.Address - Config18Address;
+    if (byte >= 14) return -1;
+    if (shift) *shift = int(byte % 2) * 8;
+    return int(byte / 2);
 }
-} // namespace
 
 TConfigValues ConfigValuesFromSlots(const TConfigLayout &layout, const TConfigSlots &slots)
 {
     TConfigValues values;
     for (const TConfigWord &w : layout.Words) {
-        auto slot = SlotOf(layout, w);
+        int shift;
+        int slot = ConfigSlotOf(layout, w, &shift);
         values.push_back(
-            slot ? uint16_t(layout.Pic18 ? (slots[slot->first] >> slot->second) & 0xFF : slots[slot->first])
-                 : w.Width);
+            slot < 0 ? w.Width : uint16_t((slots[size_t(slot)] >> shift) & (layout.Pic18 ? 0xFF : 0xFFFF)));
     }
     return values;
 }
@@ -433,11 +430,12 @@ TConfigValues ConfigValuesFromSlots(const TConfigLayout &layout, const TConfigSl
 void ConfigValuesToSlots(const TConfigLayout &layout, const TConfigValues &values, TConfigSlots &slots)
 {
     for (size_t i = 0; i < layout.Words.size() && i < values.size(); ++i) {
-        auto slot = SlotOf(layout, layout.Words[i]);
-        if (!slot) continue;
-        uint16_t &s = slots[slot->first];
+        int shift;
+        int slot = ConfigSlotOf(layout, layout.Words[i], &shift);
+        if (slot < 0) continue;
+        uint16_t &s = slots[size_t(slot)];
         if (layout.Pic18)
-            s = uint16_t((s & ~(0xFF << slot->second)) | (values[i] & 0xFF) << slot->second);
+            s = uint16_t((s & ~(0xFF << shift)) | (values[i] & 0xFF) << shift);
         else
             s = values[i];
     }

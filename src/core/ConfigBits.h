@@ -99,8 +99,10 @@ void WriteConfigValues(const TConfigLayout &layout, const TConfigValues &values,
 // the 12-bit word), slot 1 the word at 0x2008; PIC18 slot k holds CONFIG(k+1)L
 // in its low byte and CONFIG(k+1)H in its high byte.
 using TConfigSlots = std::array<uint16_t, 7>;
-TConfigValues ConfigValuesFromSlots(const TConfigLayout &layout, const TConfigSlots &slots);
-void ConfigValuesToSlots(const TConfigLayout &layout, const TConfigValues &values, TConfigSlots &slots);
+// The slot of a layout word (-1: none) and, for a PIC18 byte, its shift in the slot.
+int ConfigSlotOf(const TConfigLayout &layout, const TConfigWord &word, int *shift = nullptr);
+TConfigValues ConfigValuesFromSlots(const TConfigLayout &layout, const TConfigSlots &fields);
+void ConfigValuesToSlots(const TConfigLayout &layout, const TConfigValues &values, TConfigSlots &fields);
 
 // "FOSC = HS  (HS oscillator)", one per field of every word; a value without
 // a named setting shows its bits in hexadecimal.

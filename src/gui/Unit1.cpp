@@ -420,6 +420,7 @@ void TForm1::CreateConfigTab()
     connect(CheckBox1, &QCheckBox::toggled, this, &TForm1::CheckBox1Click);
     connect(CheckBox2, &QCheckBox::toggled, this, &TForm1::CheckBox2Click);
     connect(Button18, &QPushButton::clicked, this, &TForm1::Button18Click);
+    CreateConfigBitsButton();
 
     PageControl1->addTab(TabSheet3, "Configuration Memory");
 }

@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "ConfigBits.h"
 #include "FrontEnd.h"
 #include "PICCommand.h"
 #include "QtProgressBar.h"
@@ -193,6 +194,19 @@ public:
         return {Edit4, Edit5, Edit7, Edit8, Edit9, Edit10, Edit11};
     }
 
+    // ---- configuration bits by name ----
+    QPushButton *ConfigBitsButton = nullptr; // "ビット名…"
+    // The names of the selected part's configuration bits; null when unknown.
+    std::shared_ptr<const TConfigLayout> ConfigNames();
+    // After a selection: the log note when the part has no names, the
+    // button's state and the value fields' hints.
+    void NoteConfigNames();
+    void UpdateConfigBitsButton();
+    // What the Config1..Config7 value fields hold now.
+    TConfigSlots ConfigFieldSlots() const;
+    void RefreshConfigHints();
+    void ConfigBitsButtonClick();
+
     // Key filters of the nine value fields: true when the key is discarded.
     bool MaskEdit3KeyDown(QKeyEvent *event);
     bool MaskEdit3KeyPress(QKeyEvent *event);
@@ -364,6 +378,7 @@ private:
     void CreateCommandRow();
     void CreateDumpTabs();
     void CreateConfigTab();
+    void CreateConfigBitsButton();
     void CreateOptionTab();
     void CreateMessageTab();
     void CreateMenus();
@@ -383,6 +398,9 @@ private:
     std::string deniedDevice_;         // the last open was refused this device
     QObject *smallBoxMouse_ = nullptr; // watches the strip's mouse moves
     bool startupProbe_ = false;
+    std::shared_ptr<const TConfigLayout> configNames_;
+    std::string configNamesDevice_;
+    QString configHint_; // the value fields' own hint, before any decoded settings
 };
 
 // The log line for devices the user may not open: the user must join the

@@ -124,6 +124,7 @@ void TForm1::SelectDevice()
     CheckBox1->setChecked(false);
     CheckBox2->setChecked(false);
     CheckBox1->setEnabled(true);
+    NoteConfigNames();
 }
 
 bool TForm1::BufferClear()
@@ -254,6 +255,7 @@ void TForm1::CheckBox1Click()
     Label9->setEnabled(CheckBox1->isChecked());
     Button18->setEnabled(CheckBox1->isChecked());
     FillConfigFields();
+    UpdateConfigBitsButton();
 }
 
 void TForm1::CheckBox2Click()

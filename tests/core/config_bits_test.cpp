@@ -21,7 +21,8 @@ std::shared_ptr<const TConfigLayout> Layout(const char *name, bool pic18 = false
 std::map<std::string, std::string> Decode(const TConfigLayout &layout, const TConfigValues &values)
 {
     std::map<std::string, std::string> out;
-    for (size_t w = 0; w < layout.Words.size(); ++w)
+    // Only the words given are decoded: a check may name the first PIC18 byte alone.
+    for (size_t w = 0; w < layout.Words.size() && w < values.size(); ++w)
         for (const TConfigField &f : layout.Words[w].Fields) {
             const TConfigSetting *s = DecodeField(f, values[w]);
             out[f.Name] = s ? s->Name : "?";
