@@ -1,6 +1,7 @@
 // Main window construction, layout and the window events.
 #include "Unit1.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -18,7 +19,9 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QWindow>
+#include <algorithm>
 
+#include "StepColumns.h"
 #include "Unit3.h"
 #include "dump.h"
 
@@ -43,14 +46,31 @@ QFont FixedFont()
 TRadioGroup::TRadioGroup(const QString &title, const QStringList &items, QWidget *parent)
     : QGroupBox(title, parent), group_(new QButtonGroup(this))
 {
-    int x = 8;
-    for (int i = 0; i < items.size(); ++i) {
-        auto *button = new QRadioButton(items[i], this);
-        button->setGeometry(x, 16, 44, 16);
-        x += 44;
-        group_->addButton(button, i);
-    }
+    // Captions close to their circles, so that two items fit the designed
+    // width in fonts wider than the designed one.
+    setStyleSheet(QStringLiteral("QRadioButton { spacing: 2px; }"));
+    for (int i = 0; i < items.size(); ++i)
+        group_->addButton(new QRadioButton(items[i], this), i);
     connect(group_, &QButtonGroup::idClicked, this, [this](int) { emit Click(); });
+}
+
+// The items stand in one row, each as wide as its caption needs in the font
+// in use, the space left over shared out between them.
+void TRadioGroup::resizeEvent(QResizeEvent *event)
+{
+    QGroupBox::resizeEvent(event);
+    const QList<QAbstractButton *> items = group_->buttons();
+    const int margin = 5;
+    int needed = 0;
+    for (QAbstractButton *b : items)
+        needed += b->sizeHint().width();
+    const int gap =
+        items.size() > 1 ? std::max(2, int((width() - 2 * margin - needed) / (items.size() - 1))) : 0;
+    int x = margin;
+    for (QAbstractButton *b : items) {
+        b->setGeometry(x, 16, b->sizeHint().width(), 16);
+        x += b->width() + gap;
+    }
 }
 
 int TRadioGroup::ItemIndex() const
@@ -294,6 +314,9 @@ void TForm1::CreateCommandRow()
     vButton(Button16, "Button16", "ファイルロードメニュー", &TForm1::Button16Click);
     vButton(Button14, "Button14", "プログラミングメニュー", &TForm1::Button14Click);
     vButton(Button15, "Button15", "消去メニュー", &TForm1::Button15Click);
+    // Tab reaches each "v" right after the button it belongs to.
+    for (auto [main, v] : {std::pair{Button1, Button16}, {Button4, Button14}, {Button5, Button15}})
+        setTabOrder(main, v);
 
     Edit3 = new QLineEdit("Message", this);
     Edit3->setObjectName("Edit3");
@@ -567,6 +590,7 @@ void TForm1::CreateMenus()
     add(PopupMenu4, "Re&turn to Settings...", &TForm1::ReturntoSettings1Click);
     for (QMenu *m : {PopupMenu1, PopupMenu2, PopupMenu3})
         m->setFont(UiFont());
+    PopupMenu1->setStyle(new StepColumnStyle(PopupMenu1->actions().back()->text(), this));
 }
 
 // The command row, the status line and the progress bar keep their distance

@@ -27,6 +27,7 @@ class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QMoveEvent;
+class QResizeEvent;
 class QMenu;
 class QPlainTextEdit;
 class QProgressBar;
@@ -49,6 +50,9 @@ public:
 
 signals:
     void Click();
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
     QButtonGroup *group_;

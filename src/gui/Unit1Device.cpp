@@ -315,8 +315,11 @@ void TForm1::ForgetCurrentFile()
 
 void TForm1::FocusAfterDeviceList()
 {
+    // The status line is what a click moves the focus away from; it never
+    // receives it this way, also not in Small Box mode where it is the one
+    // visible field.
     for (QWidget *w = ComboBox1->nextInFocusChain(); w && w != ComboBox1; w = w->nextInFocusChain()) {
-        if (w->focusPolicy() != Qt::NoFocus && w->isEnabled() && w->isVisible()) {
+        if (w != Edit3 && w->focusPolicy() != Qt::NoFocus && w->isEnabled() && w->isVisible()) {
             w->setFocus(Qt::OtherFocusReason);
             return;
         }

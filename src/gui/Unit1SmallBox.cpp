@@ -160,6 +160,9 @@ void TForm1::LeaveSmallBox()
     show();
     setWindowTitle(VersionCaption);
     PageControl1->setCurrentIndex(ProgramTab);
+    // The strip's button is gone; the focus goes where a click on the
+    // window would put it.
+    if (!focusWidget() || focusWidget() == SpeedButton1 || focusWidget() == Edit3) FocusAfterDeviceList();
 }
 
 void TForm1::FitStripToFrame()

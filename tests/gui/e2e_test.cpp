@@ -151,6 +151,9 @@ void EndToEnd::programAndReadBack()
 
     // The full chain from the programming menu.
     QTest::mouseClick(f.Button14, Qt::LeftButton);
+    QTRY_VERIFY(f.PopupMenu1->isVisible());
+    QTest::qWait(100);
+    SaveScreenArea(f, f.PopupMenu1->geometry(), "e2e-programming-menu.png");
     ClickItem(f.PopupMenu1, ">BufferClear >Load >Erase >BlankCheck >Program >Verify");
     QTRY_COMPARE_WITH_TIMEOUT(f.Edit3->text(), QString("ベリファイOK。一致しました。"), 60000);
     QTRY_VERIFY(f.Button4->isEnabled());

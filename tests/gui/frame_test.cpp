@@ -131,6 +131,7 @@ void FrameTest::smallBoxRoundTrip()
     QCOMPARE(f->height(), TForm1::SmallBoxClientHeight);
     QTRY_COMPARE(f->frameGeometry().topLeft(), QPoint(400, 300));
 
+    f->FormClick(); // a click beside the strip's button
     QVERIFY(!f->close());
     QVERIFY(QTest::qWaitForWindowExposed(f.get()));
     QTRY_VERIFY(Framed(*f));
@@ -139,8 +140,8 @@ void FrameTest::smallBoxRoundTrip()
     QCOMPARE(f->frameGeometry(), before);
     // A strip that was not moved keeps its place in the file.
     QCOMPARE(Contents(ini_), saved);
-    // The status line is no Tab stop and does not keep the focus.
-    QVERIFY(!f->Edit3->hasFocus());
+    // The status line is no Tab stop and is not left with the focus.
+    QVERIFY(f->focusWidget() != f->Edit3);
     f->close();
 }
 
