@@ -21,14 +21,15 @@ enum class CliCommand {
     Verify,
     Erase,
     Blank,
-    Dump
+    Dump,
+    Config
 };
 
 enum class Verbosity { Quiet, Normal, Verbose };
 
 struct CliOptions {
     CliCommand command = CliCommand::None;
-    std::string file;     // the HEX file of read, program, verify and dump
+    std::string file;     // the HEX file of read, program, verify and dump; config's optional one
     std::string port;     // -p: "COM3" or a device path; empty = settings or probe
     std::string device;   // -d: catalogue name; empty = the settings file's device
     std::string settings; // --settings: empty = the window's settings file
@@ -40,6 +41,10 @@ struct CliOptions {
     bool saveAll = false;
     std::string cal1, cal2; // erase: replacement calibration words, 4 hex digits each
     Verbosity verbosity = Verbosity::Normal;
+    // program, verify: "NAME=SETTING[,NAME=SETTING...]", each --config in order.
+    std::vector<std::string> configSettings;
+    std::string configDevice; // devices --config DEV: the part whose names are listed
+    bool json = false;        // config, devices --config: the result as JSON on stdout
 
     // Production runs. Every -p in order; more than one is a gang, each
     // port running the whole command on its own thread.

@@ -260,7 +260,9 @@ int CliSession::Prepare()
         ReportFileError(e);
         return ExitFileError;
     }
-    return ExitSuccess;
+    // The chips' copies carry the settings already; applied again to a copy
+    // they change nothing and log nothing.
+    return ApplyConfigSettings();
 }
 
 std::string CliSession::QuotedName() const
@@ -342,6 +344,9 @@ int CliSession::Run()
         case CliCommand::Dump:
             status = Dump();
             break;
+        case CliCommand::Config:
+            status = Config();
+            break;
         case CliCommand::Help:
         case CliCommand::None:
             break;
@@ -402,6 +407,7 @@ int CliSession::Version()
 
 int CliSession::Devices()
 {
+    if (!options_.configDevice.empty()) return ConfigList();
     char line[160];
     for (int i = 1; i < DeviceTableSize; ++i) {
         const TDeviceSpec &d = DeviceTable[static_cast<size_t>(i)];
@@ -474,6 +480,7 @@ int CliSession::Read()
 int CliSession::Program()
 {
     LoadFile();
+    if (const int bad = ApplyConfigSettings()) return bad;
     OpenPortForCommand();
     if (const int refused = Check()) return refused;
     OperationContext ctx{port_, cmd_, *buffer_, ui_};
@@ -503,6 +510,7 @@ int CliSession::Program()
 int CliSession::Verify()
 {
     LoadFile();
+    if (const int bad = ApplyConfigSettings()) return bad;
     OpenPortForCommand();
     if (const int refused = Check()) return refused;
     OperationContext ctx{port_, cmd_, *buffer_, ui_};
