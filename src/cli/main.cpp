@@ -6,6 +6,7 @@
 
 #include "CliOptions.h"
 #include "CliSession.h"
+#include "Production.h"
 #include "TerminalFrontEnd.h"
 #include "version.h"
 
@@ -25,6 +26,7 @@ int main(int argc, char **argv)
         std::printf("%s\n", VersionLine("tarnvik-cli").c_str());
         return ExitSuccess;
     }
+    if (options.Production()) return RunProduction(options);
     TerminalFrontEnd ui(options, stdout, stderr, isatty(STDERR_FILENO) == 1);
     CliSession session(options, ui);
     return session.Run();
