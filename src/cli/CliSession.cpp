@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <iostream>
 
 #include "DeviceSpec.h"
 #include "discovery.h"
@@ -149,7 +151,8 @@ void CliSession::ExplainOpenFailure(const std::string &path)
 void CliSession::OpenNamedPort(const std::string &name, const std::string &path)
 {
     if (port_.OpenPort(name, Modem()) == 0) {
-        ui_.Detail(name + " (" + path + ") をオープンしました。");
+        ui_.Detail(name == path || !pathName_.empty() ? path + " をオープンしました。"
+                                                      : name + " (" + path + ") をオープンしました。");
         return;
     }
     ui_.AddLogShowingMessages(name + " がオープンできません！");
@@ -176,6 +179,8 @@ void CliSession::OpenPortForCommand()
                 }
             pathName_ = name;
             pathOverride_ = path;
+            // The user gave a path: every message names the port by it.
+            ui_.NamePortByPath(name, path);
         }
         OpenNamedPort(name, path);
         return;
@@ -270,8 +275,36 @@ std::string CliSession::QuotedName() const
     return "\"" + FileName(options_.file) + "\"";
 }
 
+CliSession::~CliSession()
+{
+    if (!scratch_.empty()) std::remove(scratch_.c_str());
+}
+
+std::string CliSession::ScratchFile()
+{
+    if (!scratch_.empty()) return scratch_;
+    const char *tmp = std::getenv("TMPDIR");
+    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/tarnvik-cli.XXXXXX";
+    const int fd = mkstemp(pattern.data());
+    if (fd < 0) throw HexFileError(pattern, errno);
+    close(fd);
+    scratch_ = pattern;
+    return scratch_;
+}
+
+std::string CliSession::InputPath()
+{
+    if (options_.file != "-") return options_.file;
+    // Read once: the file is scanned for its device and then loaded.
+    const std::string path = ScratchFile();
+    std::ofstream copy(path, std::ios::binary | std::ios::trunc);
+    copy << std::cin.rdbuf();
+    return path;
+}
+
 void CliSession::LoadFile()
 {
+    const std::string path = InputPath();
     if (image_) {
         *buffer_ = *image_;
         ui_.Select(imageDevice_.Pic18, imageDevice_.Index);
@@ -279,7 +312,7 @@ void CliSession::LoadFile()
     }
     DeviceSelection device{ui_.Pic18Family(), ui_.SelectedIndex()};
     if (options_.autoSelect) {
-        const DeviceSelection named = DeviceForScannedName(ScanDeviceTag(options_.file));
+        const DeviceSelection named = DeviceForScannedName(ScanDeviceTag(path));
         if (named.Index >= 0) device = named;
     }
     // The buffer is cleared for the device the file ends up with, so that
@@ -295,7 +328,7 @@ void CliSession::LoadFile()
     }
     LoadOutcome outcome;
     outcome.Device = device;
-    LoadNewFile(options_.file, *buffer_, options_.autoSelect, outcome);
+    LoadNewFile(path, *buffer_, options_.autoSelect, outcome);
     if (outcome.Device.Pic18 != ui_.Pic18Family() || outcome.Device.Index != ui_.SelectedIndex())
         ui_.Detail("DEVICE: " + DeviceName(outcome.Device.Pic18, outcome.Device.Index));
     ui_.Select(outcome.Device.Pic18, outcome.Device.Index);
@@ -376,7 +409,11 @@ int CliSession::Ports()
                            : state == PortState::NoProgrammer ? "未接続"
                                                               : "使用不可";
         std::string path = PortDevicePath(settings_, name);
-        ui_.Print(name + (n < 10 ? "  " : " ") + text + "  " + (path.empty() ? "-" : path));
+        // Columns by display width: the Japanese texts take two columns a
+        // character, so byte counts would not line the paths up.
+        std::string stateColumn = text;
+        stateColumn.append(static_cast<size_t>(8 - DisplayWidth(text)), ' ');
+        ui_.Print(name + (n < 10 ? "  " : " ") + stateColumn + "  " + (path.empty() ? "-" : path));
     });
     if (result == -1) {
         ui_.AddLogShowingMessages("使用できるポートがありません。");
@@ -409,6 +446,13 @@ int CliSession::Version()
 int CliSession::Devices()
 {
     if (!options_.configDevice.empty()) return ConfigList();
+    if (options_.names) {
+        for (int i = 1; i < DeviceTableSize; ++i)
+            ui_.Print(DeviceTable[static_cast<size_t>(i)].Name);
+        for (int i = 1; i < DeviceTable18Size; ++i)
+            ui_.Print(DeviceTable18[static_cast<size_t>(i)].Name);
+        return ExitSuccess;
+    }
     char line[160];
     for (int i = 1; i < DeviceTableSize; ++i) {
         const TDeviceSpec &d = DeviceTable[static_cast<size_t>(i)];
@@ -471,8 +515,14 @@ int CliSession::Read()
     if (const int refused = Check()) return refused;
     OperationContext ctx{port_, cmd_, *buffer_, ui_};
     ui_.SetStatus("デバイスから読込み中…");
-    if (!ReadDevice(ctx, &ui_.MainProgress())) return ExitNegative;
-    SaveBuffer(options_.file, *buffer_, {ui_.Pic18Family(), ui_.SelectedIndex()}, options_.saveAll);
+    if (!ReadDevice(ctx, ui_.Progress("読み込み"))) return ExitNegative;
+    const bool toStdout = options_.file == "-";
+    SaveBuffer(toStdout ? ScratchFile() : options_.file, *buffer_, {ui_.Pic18Family(), ui_.SelectedIndex()},
+               options_.saveAll);
+    if (toStdout) {
+        std::ifstream saved(scratch_, std::ios::binary);
+        std::cout << saved.rdbuf() << std::flush;
+    }
     ui_.AddLog("ファイル " + QuotedName() + " にセーブしました。");
     ui_.SetStatus(" " + QuotedName() + " にセーブしました。");
     return ExitSuccess;
@@ -490,7 +540,7 @@ int CliSession::Program()
         if (!EraseDevice(ctx)) return ExitNegative;
         ui_.SetStatus(" " + QuotedName() + " をロードしました。　ブランクチェック中…");
         result_ = "not blank";
-        if (!BlankCheckDevice(ctx, &ui_.MainProgress())) {
+        if (!BlankCheckDevice(ctx, ui_.Progress("ブランクチェック"))) {
             ui_.SetStatus("消去しましたが、デバイスはブランクではありません。");
             return ExitNegative;
         }
@@ -501,11 +551,11 @@ int CliSession::Program()
     // A chip the program could not finish is not verified: the program's
     // failure is the result, and a lost link fails at once.
     result_ = "program failed";
-    if (!ProgramDevice(ctx, &ui_.MainProgress())) return ExitNegative;
+    if (!ProgramDevice(ctx, ui_.Progress("書き込み"))) return ExitNegative;
     result_ = "ok";
     if (!options_.verify) return ExitSuccess;
     ui_.SetStatus("書込みました。　ベリファイ中…");
-    return Verified(VerifyDevice(ctx, &ui_.MainProgress()));
+    return Verified(VerifyDevice(ctx, ui_.Progress("ベリファイ")));
 }
 
 int CliSession::Verify()
@@ -516,7 +566,7 @@ int CliSession::Verify()
     if (const int refused = Check()) return refused;
     OperationContext ctx{port_, cmd_, *buffer_, ui_};
     ui_.SetStatus("ベリファイ中…");
-    return Verified(VerifyDevice(ctx, &ui_.MainProgress()));
+    return Verified(VerifyDevice(ctx, ui_.Progress("ベリファイ")));
 }
 
 int CliSession::Erase()
@@ -530,7 +580,7 @@ int CliSession::Erase()
     if (!EraseDevice(ctx)) return ExitNegative;
     ui_.SetStatus("消去しました。　ブランクチェック中…");
     result_ = "not blank";
-    if (BlankCheckDevice(ctx, &ui_.MainProgress())) {
+    if (BlankCheckDevice(ctx, ui_.Progress("ブランクチェック"))) {
         ui_.SetStatus("消去OK。　デバイスはブランクです。");
         result_ = "ok";
         return ExitSuccess;
@@ -545,7 +595,7 @@ int CliSession::Blank()
     if (const int refused = Check()) return refused;
     OperationContext ctx{port_, cmd_, *buffer_, ui_};
     ui_.SetStatus("ブランクチェック中…");
-    const bool blank = BlankCheckDevice(ctx, &ui_.MainProgress());
+    const bool blank = BlankCheckDevice(ctx, ui_.Progress("ブランクチェック"));
     result_ = blank ? "ok" : "not blank";
     return blank ? ExitSuccess : ExitNegative;
 }

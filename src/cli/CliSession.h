@@ -26,6 +26,7 @@ enum : int {
 class CliSession {
 public:
     CliSession(const CliOptions &options, TerminalFrontEnd &ui);
+    ~CliSession();
     // Runs the command; the exit status.
     int Run();
 
@@ -61,6 +62,10 @@ private:
     // The exit status of a verify's result, noted for the production table.
     int Verified(int verify);
     std::string QuotedName() const;
+    // FILE "-": a scratch file holding standard input, or to be copied to
+    // standard output, since the HEX reader and writer work on paths.
+    std::string ScratchFile();
+    std::string InputPath();
 
     int Ports();
     int Version();
@@ -86,6 +91,7 @@ private:
     std::unique_ptr<MemoryBuffer> buffer_;
     // -p with a device path: the port name it is opened under.
     std::string pathName_, pathOverride_;
+    std::string scratch_; // removed with the session
     bool forChip_ = false;
     const MemoryBuffer *image_ = nullptr;
     DeviceSelection imageDevice_{};
