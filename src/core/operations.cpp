@@ -62,10 +62,11 @@ void ReportStatus(OperationContext &ctx, const std::string &text, bool toDialog)
     if (toDialog) ctx.ui.SetDialogStatus(text);
 }
 
-void ReportLinkLost(OperationContext &ctx, const std::string &status, bool toDialog)
+void ReportLinkLost(OperationContext &ctx, const std::string &status, bool toDialog, bool wedged)
 {
     ReportStatus(ctx, status, toDialog);
     ctx.ui.AddLogShowingMessages(LinkLostLog);
+    if (wedged) ctx.ui.AddLogShowingMessages(PowerCycleLog);
 }
 
 std::string HexAtLeast(uint32_t value, int width)
