@@ -118,7 +118,8 @@ void FrameTest::smallBoxRoundTrip()
     }
     auto f = Start();
     QVERIFY(f);
-    const QRect before = f->frameGeometry();
+    const QPoint before = f->frameGeometry().topLeft();
+    const QSize client = f->size();
     const QByteArray saved = Contents(ini_);
     f->CheckBox5->setChecked(noBorder);
     QTest::mouseClick(f->Button17, Qt::LeftButton);
@@ -136,9 +137,12 @@ void FrameTest::smallBoxRoundTrip()
     QVERIFY(!f->close());
     QVERIFY(QTest::qWaitForWindowExposed(f.get()));
     QTRY_VERIFY(Framed(*f));
-    QTRY_COMPARE(f->frameGeometry(), before);
+    // Where it was and as large; how thick the window manager draws the
+    // frame is its own affair.
+    QTRY_COMPARE(f->frameGeometry().topLeft(), before);
     QTest::qWait(100);
-    QCOMPARE(f->frameGeometry(), before);
+    QCOMPARE(f->frameGeometry().topLeft(), before);
+    QCOMPARE(f->size(), client);
     // A strip that was not moved keeps its place in the file.
     QCOMPARE(Contents(ini_), saved);
     // The status line is no Tab stop and is not left with the focus.
