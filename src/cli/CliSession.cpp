@@ -348,6 +348,7 @@ int CliSession::Run()
             status = Config();
             break;
         case CliCommand::Help:
+        case CliCommand::ProgramVersion:
         case CliCommand::None:
             break;
         }
