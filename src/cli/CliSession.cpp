@@ -417,8 +417,9 @@ int CliSession::Program()
     if (options_.erase) {
         if (!EraseDevice(ctx)) return ExitNegative;
         ui_.SetStatus(" " + QuotedName() + " をロードしました。　ブランクチェック中…");
-        if (!BlankCheckDevice(ctx, &ui_.MainProgress())) {
-            ui_.SetStatus("消去しましたが、デバイスはブランクではありません。");
+        // A blank check that could not read the chip keeps its link-loss text.
+        if (const int blank = BlankCheckOutcome(ctx, &ui_.MainProgress()); blank != 1) {
+            if (blank == 0) ui_.SetStatus("消去しましたが、デバイスはブランクではありません。");
             return ExitNegative;
         }
         ui_.SetStatus("消去OK。　書き込み中…");
@@ -452,11 +453,12 @@ int CliSession::Erase()
     // only repeat the failure under a text that says the chip was erased.
     if (!EraseDevice(ctx)) return ExitNegative;
     ui_.SetStatus("消去しました。　ブランクチェック中…");
-    if (BlankCheckDevice(ctx, &ui_.MainProgress())) {
+    const int blank = BlankCheckOutcome(ctx, &ui_.MainProgress());
+    if (blank == 1) {
         ui_.SetStatus("消去OK。　デバイスはブランクです。");
         return ExitSuccess;
     }
-    ui_.SetStatus("消去しましたが、デバイスはブランクではありません。");
+    if (blank == 0) ui_.SetStatus("消去しましたが、デバイスはブランクではありません。");
     return ExitNegative;
 }
 
