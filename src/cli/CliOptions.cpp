@@ -6,18 +6,21 @@
 
 namespace {
 
+enum FileOperand { NoFile, OneFile, OptionalFile };
+
 struct CommandName {
     const char *name;
     CliCommand command;
-    bool takesFile;
+    FileOperand file;
 };
 
 constexpr CommandName Commands[] = {
-    {"ports", CliCommand::Ports, false},     {"version", CliCommand::Version, false},
-    {"devices", CliCommand::Devices, false}, {"identify", CliCommand::Identify, false},
-    {"read", CliCommand::Read, true},        {"program", CliCommand::Program, true},
-    {"verify", CliCommand::Verify, true},    {"erase", CliCommand::Erase, false},
-    {"blank", CliCommand::Blank, false},     {"dump", CliCommand::Dump, true},
+    {"ports", CliCommand::Ports, NoFile},         {"version", CliCommand::Version, NoFile},
+    {"devices", CliCommand::Devices, NoFile},     {"identify", CliCommand::Identify, NoFile},
+    {"read", CliCommand::Read, OneFile},          {"program", CliCommand::Program, OneFile},
+    {"verify", CliCommand::Verify, OneFile},      {"erase", CliCommand::Erase, NoFile},
+    {"blank", CliCommand::Blank, NoFile},         {"dump", CliCommand::Dump, OneFile},
+    {"config", CliCommand::Config, OptionalFile},
 };
 
 // A calibration word as the erase command writes it: four hex digits.
@@ -29,12 +32,26 @@ std::string FourHexDigits(const std::string &text)
     return ok ? std::string() : "needs four hexadecimal digits, not '" + text + "'";
 }
 
+// The serial-number options whose text is parsed after CLI11.
+struct SerialTexts {
+    std::string start, at, format;
+};
+
 // Every option of the command line and the field it fills. The help text
 // in UsageText() lists the same options for the user.
-void AddOptions(CLI::App &app, CliOptions &options, bool &help, CLI::Option *&quiet, CLI::Option *&verbose)
+
+void AddOptions(CLI::App &app, CliOptions &options, bool &help, bool &version, CLI::Option *&quiet,
+                CLI::Option *&verbose, SerialTexts &serial)
 {
+    app.add_option("--serial", serial.start);
+    app.add_option("--serial-at", serial.at);
+    app.add_option("--serial-format", serial.format);
     app.add_flag("-h,--help", help);
-    app.add_option("-p,--port", options.port);
+    app.add_flag("--version", version);
+    // -p collects every port given: several make a gang.
+    app.add_option("-p,--port", options.ports)
+        ->allow_extra_args(false)
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
     app.add_option("-d,--device", options.device);
     app.add_option("--settings", options.settings)->check(CLI::ExistingFile);
     app.add_flag("--auto-select", options.autoSelect);
@@ -45,10 +62,93 @@ void AddOptions(CLI::App &app, CliOptions &options, bool &help, CLI::Option *&qu
     app.add_flag("--save-all", options.saveAll);
     app.add_option("--cal1", options.cal1)->check(FourHexDigits);
     app.add_option("--cal2", options.cal2)->check(FourHexDigits);
+    // Every --config counts, in order: a later one overrides an earlier field.
+    app.add_option("--config", options.configSettings)
+        ->allow_extra_args(false)
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    app.add_flag("--json", options.json);
     // -q and -v both set the verbosity: the one given last counts, which
     // the parse order tells after parsing.
+    app.add_flag("--repeat", options.repeat);
+    app.add_option("--log", options.log);
+    app.add_option("--serial-state", options.serialState);
+    app.add_flag("--serial-overwrite", options.serialLayout.overwrite);
+    app.add_option("--serial-bytes", options.serialLayout.bytes)->check(CLI::Range(1, 8));
     quiet = app.add_flag("-q,--quiet");
     verbose = app.add_flag("-v,--verbose");
+}
+
+bool Given(const CLI::App &app, const char *name)
+{
+    return app.get_option(name)->count() > 0;
+}
+
+// The gang, --repeat, serial numbers and the log: which commands they go
+// with and what they need.
+bool ParseProductionOptions(const CLI::App &app, const SerialTexts &serial, CliOptions &options,
+                            std::string &error)
+{
+    const CliCommand c = options.command;
+    const bool chipCommand = c == CliCommand::Program || c == CliCommand::Verify || c == CliCommand::Erase ||
+                             c == CliCommand::Blank || c == CliCommand::Identify;
+    for (size_t i = 0; i < options.ports.size(); ++i)
+        for (size_t k = 0; k < i; ++k)
+            if (options.ports[i] == options.ports[k]) {
+                error = "port " + options.ports[i] + " is given twice";
+                return false;
+            }
+    if (options.ports.size() > 1 && !chipCommand) {
+        error = "several ports (-p) go with program, verify, erase, blank and identify";
+        return false;
+    }
+    if ((options.repeat || !options.log.empty()) && !chipCommand) {
+        error = "--repeat and --log go with program, verify, erase, blank and identify";
+        return false;
+    }
+    const bool anySerial = Given(app, "--serial") || Given(app, "--serial-at") ||
+                           Given(app, "--serial-format") || Given(app, "--serial-bytes") ||
+                           Given(app, "--serial-state") || options.serialLayout.overwrite;
+    if (!anySerial) return true;
+    if (c != CliCommand::Program) {
+        error = "serial numbers (--serial...) go with the program command";
+        return false;
+    }
+    if (!options.verify) {
+        error = "serial numbers are only used up by chips that verify: --no-verify cannot go with them";
+        return false;
+    }
+    if (serial.start.empty() && options.serialState.empty()) {
+        error = "serial numbers need --serial START[:STEP] or --serial-state FILE";
+        return false;
+    }
+    if (!serial.start.empty()) {
+        if (!ParseSerialStart(serial.start, options.serialStart, options.serialStep)) {
+            error = "--serial needs START or START:STEP (decimal or 0x-hexadecimal, STEP at least 1), not '" +
+                    serial.start + "'";
+            return false;
+        }
+        options.serialStartGiven = true;
+    }
+    uint64_t at = 0;
+    if (serial.at.empty()) {
+        error = "serial numbers need --serial-at ADDR";
+        return false;
+    }
+    if (!ParseNumber(serial.at, at) || at > 0xFFFFFFFF) {
+        error = "--serial-at needs an address (decimal or 0x-hexadecimal), not '" + serial.at + "'";
+        return false;
+    }
+    options.serialLayout.address = static_cast<uint32_t>(at);
+    if (!serial.format.empty()) {
+        const auto format = ParseSerialFormat(serial.format);
+        if (!format) {
+            error = "--serial-format is retlw, word or eeprom, not '" + serial.format + "'";
+            return false;
+        }
+        options.serialLayout.format = *format;
+    }
+    options.serial = true;
+    return true;
 }
 
 } // namespace
@@ -60,28 +160,28 @@ bool ParseCommandLine(const std::vector<std::string> &args, CliOptions &options,
     // A repeated option counts with its last value, as a script that appends
     // to a command line from a Makefile expects.
     app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
-    bool help = false;
+    bool help = false, version = false;
     CLI::Option *quiet = nullptr, *verbose = nullptr;
-    AddOptions(app, options, help, quiet, verbose);
+    SerialTexts serial;
+    AddOptions(app, options, help, version, quiet, verbose, serial);
     std::vector<std::string> operands;
     app.add_option("operands", operands);
 
     // CLI11 takes the arguments last first.
     std::vector<std::string> reversed(args.rbegin(), args.rend());
+    bool parsed = true;
     try {
         app.parse(reversed);
     } catch (const CLI::ParseError &e) {
-        if (help) {
-            options.command = CliCommand::Help;
-            return true;
-        }
         error = e.what();
-        return false;
+        parsed = false;
     }
-    if (help) {
-        options.command = CliCommand::Help;
+    // Help and version answer whatever else the line holds.
+    if (help || version) {
+        options.command = help ? CliCommand::Help : CliCommand::ProgramVersion;
         return true;
     }
+    if (!parsed) return false;
     for (const CLI::Option *o : app.parse_order()) {
         if (o == quiet) options.verbosity = Verbosity::Quiet;
         if (o == verbose) options.verbosity = Verbosity::Verbose;
@@ -98,14 +198,17 @@ bool ParseCommandLine(const std::vector<std::string> &args, CliOptions &options,
         error = "unknown command '" + operands[0] + "'";
         return false;
     }
-    const size_t wanted = found->takesFile ? 2 : 1;
-    if (operands.size() != wanted) {
-        error = std::string(found->name) +
-                (found->takesFile ? " needs exactly one FILE.hex" : " takes no argument");
+    const bool fileCountOk = found->file == NoFile    ? operands.size() == 1
+                             : found->file == OneFile ? operands.size() == 2
+                                                      : operands.size() <= 2;
+    if (!fileCountOk) {
+        error = std::string(found->name) + (found->file == NoFile    ? " takes no argument"
+                                            : found->file == OneFile ? " needs exactly one FILE.hex"
+                                                                     : " takes at most one FILE.hex");
         return false;
     }
     options.command = found->command;
-    if (found->takesFile) options.file = operands[1];
+    if (operands.size() == 2) options.file = operands[1];
 
     // Options that only mean something to one command are refused rather
     // than silently ignored: a script that believes it replaced the
@@ -118,7 +221,25 @@ bool ParseCommandLine(const std::vector<std::string> &args, CliOptions &options,
         error = "--erase and --no-verify belong to the program command";
         return false;
     }
-    return true;
+    if (options.command == CliCommand::Devices && !options.configSettings.empty()) {
+        // devices --config DEV names a part, not settings.
+        if (options.configSettings.size() != 1) {
+            error = "devices --config takes one device name";
+            return false;
+        }
+        options.configDevice = options.configSettings.front();
+        options.configSettings.clear();
+    } else if (!options.configSettings.empty() && options.command != CliCommand::Program &&
+               options.command != CliCommand::Verify) {
+        error = "--config belongs to the program and verify commands (and devices --config DEV)";
+        return false;
+    }
+    if (options.json && options.command != CliCommand::Config && options.configDevice.empty()) {
+        error = "--json belongs to the config command and devices --config";
+        return false;
+    }
+    if (!options.ports.empty()) options.port = options.ports.back();
+    return ParseProductionOptions(app, serial, options, error);
 }
 const char *UsageText()
 {
@@ -136,6 +257,8 @@ const char *UsageText()
            "  erase             check, erase, blank check\n"
            "  blank             check, blank check\n"
            "  dump FILE.hex     load FILE.hex and print the three dumps as the window shows them\n"
+           "  config [FILE.hex] the configuration by name, from FILE.hex or, without one, read from\n"
+           "                    the chip (check, configuration words only): one line per field\n"
            "\n"
            "Options:\n"
            "  -p, --port NAME|PATH  COM1 ... COM10 (mapped through the settings file's [ports])\n"
@@ -150,10 +273,28 @@ const char *UsageText()
            "  --save-all            read: write blank records too\n"
            "  --cal1 XXXX, --cal2 XXXX\n"
            "                        erase: replace the calibration words with these values\n"
+           "  --config NAME=SETTING[,NAME=SETTING...]\n"
+           "                        program, verify: set configuration fields in the loaded file's\n"
+           "                        image (repeatable); an unknown name is bad usage\n"
+           "  devices --config DEV  list DEV's configuration fields and their settings\n"
+           "  --json                config, devices --config: the result as JSON\n"
            "  --settings FILE       the settings file to use (default: the window's)\n"
            "  -q, --quiet           print only the result and the final status line\n"
            "  -v, --verbose         also print every status text and the port being opened\n"
            "  -h, --help            show this text\n"
+           "  --version             show this program's version\n"
+           "\n"
+           "Production (program, verify, erase, blank, identify):\n"
+           "  -p PORT -p PORT ...   a gang: every port at once, each on its own thread\n"
+           "  --repeat              again after each Enter; q + Enter, end of input or Ctrl-C stops\n"
+           "  --serial START[:STEP] program: a number per chip, used up only by a chip that verifies\n"
+           "  --serial-at ADDR      program word address, or EEPROM offset for eeprom\n"
+           "  --serial-format retlw|word|eeprom\n"
+           "                        RETLW per byte (default), raw words or EEPROM; low byte first\n"
+           "  --serial-bytes N      1 ... 8 bytes (default 4)\n"
+           "  --serial-overwrite    place the number even over the file's data\n"
+           "  --serial-state FILE   keep the next number across runs (locked, replaced whole)\n"
+           "  --log FILE.csv        append one row per chip\n"
            "\n"
            "Output: the window's log lines, then its final status line, in UTF-8 on stdout;\n"
            "a progress bar on stderr when stderr is a terminal.\n"
@@ -162,6 +303,11 @@ const char *UsageText()
            "-- ends the options.\n"
            "\n"
            "Exit status: 0 success; 1 the result is negative (mismatch, not blank, link failure);\n"
-           "2 refused by the connection and device check; 3 a file could not be read or written;\n"
-           "64 bad usage (unknown option, command or device, a missing --settings file).\n";
+           "2 refused by the connection and device check, or a serial number refused;\n"
+           "3 a file could not be read or written;\n"
+           "64 bad usage (unknown option, command or device, a missing --settings file,\n"
+           "an unknown configuration field or setting).\n"
+           "\n"
+           "Configuration names come from the gputils assembler headers (gputils-common), searched in\n"
+           "$TARNVIK_GPUTILS_HEADERS, /usr/share/gputils/header, /usr/local/share/gputils/header.\n";
 }

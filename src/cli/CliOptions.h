@@ -3,12 +3,16 @@
 // port is opened.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
+
+#include "SerialNumber.h"
 
 enum class CliCommand {
     None,
     Help,
+    ProgramVersion, // --version: this program's own, not the programmer's
     Ports,
     Version,
     Devices,
@@ -18,14 +22,15 @@ enum class CliCommand {
     Verify,
     Erase,
     Blank,
-    Dump
+    Dump,
+    Config
 };
 
 enum class Verbosity { Quiet, Normal, Verbose };
 
 struct CliOptions {
     CliCommand command = CliCommand::None;
-    std::string file;     // the HEX file of read, program, verify and dump
+    std::string file;     // the HEX file of read, program, verify and dump; config's optional one
     std::string port;     // -p: "COM3" or a device path; empty = settings or probe
     std::string device;   // -d: catalogue name; empty = the settings file's device
     std::string settings; // --settings: empty = the window's settings file
@@ -37,6 +42,25 @@ struct CliOptions {
     bool saveAll = false;
     std::string cal1, cal2; // erase: replacement calibration words, 4 hex digits each
     Verbosity verbosity = Verbosity::Normal;
+    // program, verify: "NAME=SETTING[,NAME=SETTING...]", each --config in order.
+    std::vector<std::string> configSettings;
+    std::string configDevice; // devices --config DEV: the part whose names are listed
+    bool json = false;        // config, devices --config: the result as JSON on stdout
+
+    // Production runs. Every -p in order; more than one is a gang, each
+    // port running the whole command on its own thread.
+    std::vector<std::string> ports;
+    bool repeat = false; // again after each Enter, until q, end of input or Ctrl-C
+    bool serial = false; // --serial or --serial-state: a number per chip
+    bool serialStartGiven = false;
+    uint64_t serialStart = 0, serialStep = 1;
+    SerialLayout serialLayout;
+    std::string serialState; // file keeping the next number across runs
+    std::string log;         // CSV file, one row per chip
+
+    // Whether the run goes through the production runner: several ports,
+    // or any production option.
+    bool Production() const { return ports.size() > 1 || repeat || serial || !log.empty(); }
 };
 
 // Fills options from argv[1..]; false with a one-line reason on bad usage.

@@ -6,7 +6,9 @@
 
 #include "CliOptions.h"
 #include "CliSession.h"
+#include "Production.h"
 #include "TerminalFrontEnd.h"
+#include "version.h"
 
 int main(int argc, char **argv)
 {
@@ -20,6 +22,11 @@ int main(int argc, char **argv)
         std::fputs(UsageText(), stdout);
         return ExitSuccess;
     }
+    if (options.command == CliCommand::ProgramVersion) {
+        std::printf("%s\n", VersionLine("tarnvik-cli").c_str());
+        return ExitSuccess;
+    }
+    if (options.Production()) return RunProduction(options);
     TerminalFrontEnd ui(options, stdout, stderr, isatty(STDERR_FILENO) == 1);
     CliSession session(options, ui);
     return session.Run();

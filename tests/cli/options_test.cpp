@@ -45,9 +45,13 @@ TEST(CliOptions, ParsesTheUsualForms)
         {{"read", "-"}, true, C::Read, "-", "", "", N},
         {{"program", "--", "-odd.hex"}, true, C::Program, "-odd.hex", "", "", N},
         {{"--", "dump", "-"}, true, C::Dump, "-", "", "", N},
-        {{"-p", "COM1", "-p", "COM2", "version"}, true, C::Version, "", "COM2", "", N},
+        {{"-p", "COM1", "-p", "COM2", "blank"}, true, C::Blank, "", "COM2", "", N},
+        {{"-p", "COM1", "-p", "COM2", "version"}, false, C::None, "", "", "", N}, // a gang needs a chip
+                                                                                  // command
         {{"--help", "frobnicate"}, true, C::Help, "", "", "", N},
         {{"devices", "-h"}, true, C::Help, "", "", "", N},
+        {{"--version"}, true, C::ProgramVersion, "", "", "", N},
+        {{"--bogus", "--version"}, true, C::ProgramVersion, "", "", "", N},
         {{}, false, C::None, "", "", "", N},
         {{"frobnicate"}, false, C::None, "", "", "", N},
         {{"read"}, false, C::None, "", "", "", N},
@@ -92,14 +96,68 @@ TEST(CliOptions, CommandOptionsAndTheirValues)
              {"verify", "--no-verify", "x.hex"},
              {"read", "--erase", "x.hex"},
              {"--settings", "/nonexistent/tarnvik.ini", "devices"},
+             {"config", "a.hex", "b.hex"},
+             {"blank", "--config", "WDTE=ON"},
+             {"devices", "--config", "PIC16F88", "--config", "PIC16F877A"},
+             {"--json", "blank"},
          }) {
         o = {};
         EXPECT_FALSE(ParseCommandLine(bad, o, error)) << Show(bad);
     }
+
+    // Each --config counts, in order, and takes one value only.
+    o = {};
+    ASSERT_TRUE(
+        ParseCommandLine({"program", "--config", "WDTE=ON", "--config=FOSC=HS,CP=OFF", "f.hex"}, o, error))
+        << error;
+    EXPECT_EQ(o.configSettings, (std::vector<std::string>{"WDTE=ON", "FOSC=HS,CP=OFF"}));
+    EXPECT_EQ(o.file, "f.hex");
+    o = {};
+    ASSERT_TRUE(ParseCommandLine({"devices", "--json", "--config", "pic16f88"}, o, error)) << error;
+    EXPECT_TRUE(o.configSettings.empty());
+    EXPECT_EQ(o.configDevice, "pic16f88");
+    o = {};
+    ASSERT_TRUE(ParseCommandLine({"config"}, o, error)) << error;
+    EXPECT_EQ(o.command, CliCommand::Config);
+    EXPECT_TRUE(o.file.empty());
 
     const std::string settings = testing::TempDir() + "settings.ini";
     std::ofstream(settings) << "";
     o = {};
     EXPECT_TRUE(ParseCommandLine({"--settings", settings, "devices"}, o, error)) << error;
     EXPECT_EQ(o.settings, settings);
+}
+
+TEST(CliOptions, ProductionOptions)
+{
+    CliOptions o;
+    std::string error;
+    ASSERT_TRUE(ParseCommandLine({"-p", "COM3", "-p", "/dev/ttyUSB2", "--repeat", "program", "f.hex",
+                                  "--serial", "0x100:4", "--serial-at", "0x21F0", "--serial-format", "EEPROM",
+                                  "--serial-bytes", "2", "--log", "l.csv"},
+                                 o, error))
+        << error;
+    EXPECT_EQ(o.ports, (std::vector<std::string>{"COM3", "/dev/ttyUSB2"}));
+    EXPECT_TRUE(o.Production() && o.repeat && o.serial && o.serialStartGiven);
+    EXPECT_EQ(o.serialStart, 0x100u);
+    EXPECT_EQ(o.serialStep, 4u);
+    EXPECT_EQ(o.serialLayout.address, 0x21F0u);
+    EXPECT_EQ(o.serialLayout.format, SerialFormat::Eeprom);
+    EXPECT_EQ(o.serialLayout.bytes, 2);
+    EXPECT_EQ(o.log, "l.csv");
+
+    for (const std::vector<std::string> &bad : std::vector<std::vector<std::string>>{
+             {"-p", "COM3", "-p", "COM3", "blank"},
+             {"--repeat", "read", "x.hex"},
+             {"verify", "x.hex", "--serial", "1", "--serial-at", "0"},
+             {"program", "x.hex", "--serial", "1"},
+             {"program", "x.hex", "--serial-at", "0"},
+             {"program", "x.hex", "--serial", "1:0", "--serial-at", "0"},
+             {"program", "x.hex", "--serial", "1", "--serial-at", "0", "--serial-format", "bcd"},
+             {"program", "x.hex", "--serial", "1", "--serial-at", "0", "--serial-bytes", "9"},
+             {"program", "x.hex", "--serial", "1", "--serial-at", "0", "--no-verify"},
+         }) {
+        o = {};
+        EXPECT_FALSE(ParseCommandLine(bad, o, error)) << Show(bad);
+    }
 }
