@@ -8,6 +8,7 @@
 #include <span>
 #include <string>
 
+#include "interrupt.h"
 #include "operations.h"
 
 // The programmer stopped confirming commands or sending data.
@@ -89,11 +90,20 @@ private:
     // PIC18 table bytes from address (0x0C after the table pointer).
     void TableRead(uint32_t address, int n, std::span<uint8_t> destination, ProgressBar *progress);
 
-    template <typename F> void Send(F command)
+    // False when the command was not sent: after a failure, or when an
+    // interrupt is pending (between two commands is where an operation may
+    // stop; the operation then ends as after a failure, leaving programming
+    // mode).
+    template <typename F> bool Send(F command)
     {
-        if (failed_) return;
+        if (failed_) return false;
+        if (InterruptPending()) {
+            failed_ = true;
+            return false;
+        }
         command();
         if (link_.cmd.Status != StatusOk) failed_ = true;
+        return true;
     }
 
     Link link_;
