@@ -97,6 +97,7 @@ void EndToEnd::programAndReadBack()
         for (int n = 1; n <= 10; ++n)
             s.WriteString("ports", "com" + std::to_string(n), n == 3 ? pty_.toStdString() : "");
         s.WriteString("device", "group", "PIC16");
+        s.Save();
     }
     FileDialog::Reset();
     MessageBox::Reset();
