@@ -545,13 +545,17 @@ void FinishLoad(MemoryBuffer &buffer, LoadOutcome &outcome, const DeviceInformat
 
 void LoadNewFile(const std::string &path, MemoryBuffer &buffer, bool autoSelect, LoadOutcome &outcome)
 {
+    // Read once: the scan and the load see the same bytes, from a pipe too,
+    // and a file that cannot be read changes nothing.
+    LoadNewText(ReadHexFile(path), buffer, autoSelect, outcome);
+}
+
+void LoadNewText(std::string_view text, MemoryBuffer &buffer, bool autoSelect, LoadOutcome &outcome)
+{
     const DeviceSelection before = outcome.Device;
     outcome.DeviceChanged = false;
     outcome.DeviceInformationApplied = false;
     outcome.Tag.clear();
-    // Read once: the scan and the load see the same bytes, from a pipe too,
-    // and a file that cannot be read changes nothing.
-    const std::string text = ReadHexFile(path);
 
     if (autoSelect) {
         DeviceSelection found = DeviceForScannedName(ScanDeviceTagText(text));

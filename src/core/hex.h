@@ -245,6 +245,8 @@ struct LoadOutcome {
 // that changes the device the buffer is cleared for it first, so nothing of
 // the previous part (PIC18 ID and configuration bytes included) stays.
 void LoadNewFile(const std::string &path, MemoryBuffer &buffer, bool autoSelect, LoadOutcome &outcome);
+// The same for a file's text already read with ReadHexFile.
+void LoadNewText(std::string_view text, MemoryBuffer &buffer, bool autoSelect, LoadOutcome &outcome);
 // Loads over the buffer without clearing; with autoSelect, a loader tag naming
 // a row of the current family selects it afterwards (the family never changes;
 // a PIC18 part of another size gets its arrays and the file read into them).
