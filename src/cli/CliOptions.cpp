@@ -1,5 +1,7 @@
 #include "CliOptions.h"
 
+#include <CLI/CLI.hpp>
+
 #include <cctype>
 
 namespace {
@@ -18,99 +20,71 @@ constexpr CommandName Commands[] = {
     {"blank", CliCommand::Blank, false},     {"dump", CliCommand::Dump, true},
 };
 
-bool IsFourHexDigits(const std::string &text)
+// A calibration word as the erase command writes it: four hex digits.
+std::string FourHexDigits(const std::string &text)
 {
-    if (text.size() != 4) return false;
+    bool ok = text.size() == 4;
     for (char c : text)
-        if (!std::isxdigit(static_cast<unsigned char>(c))) return false;
-    return true;
+        ok = ok && std::isxdigit(static_cast<unsigned char>(c));
+    return ok ? std::string() : "needs four hexadecimal digits, not '" + text + "'";
+}
+
+// Every option of the command line and the field it fills. The help text
+// in UsageText() lists the same options for the user.
+void AddOptions(CLI::App &app, CliOptions &options, bool &help, CLI::Option *&quiet, CLI::Option *&verbose)
+{
+    app.add_flag("-h,--help", help);
+    app.add_option("-p,--port", options.port);
+    app.add_option("-d,--device", options.device);
+    app.add_option("--settings", options.settings)->check(CLI::ExistingFile);
+    app.add_flag("--auto-select", options.autoSelect);
+    app.add_flag("--erase", options.erase);
+    app.add_flag_callback("--no-verify", [&options] { options.verify = false; });
+    app.add_flag("--small-block", options.smallBlock);
+    app.add_flag("--verify-user-id", options.verifyUserId);
+    app.add_flag("--save-all", options.saveAll);
+    app.add_option("--cal1", options.cal1)->check(FourHexDigits);
+    app.add_option("--cal2", options.cal2)->check(FourHexDigits);
+    // -q and -v both set the verbosity: the one given last counts, which
+    // the parse order tells after parsing.
+    quiet = app.add_flag("-q,--quiet");
+    verbose = app.add_flag("-v,--verbose");
 }
 
 } // namespace
 
 bool ParseCommandLine(const std::vector<std::string> &args, CliOptions &options, std::string &error)
 {
+    CLI::App app{"tarnvik-cli", "tarnvik-cli"};
+    app.set_help_flag();
+    // A repeated option counts with its last value, as a script that appends
+    // to a command line from a Makefile expects.
+    app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    bool help = false;
+    CLI::Option *quiet = nullptr, *verbose = nullptr;
+    AddOptions(app, options, help, quiet, verbose);
     std::vector<std::string> operands;
-    bool optionsEnded = false;
-    for (size_t i = 0; i < args.size(); ++i) {
-        std::string arg = args[i];
-        if (optionsEnded || arg.empty() || arg[0] != '-' || arg == "-") {
-            operands.push_back(arg);
-            continue;
-        }
-        if (arg == "--") {
-            optionsEnded = true;
-            continue;
-        }
-        // "--name=value" is the same as "--name value".
-        std::string inlineValue;
-        bool hasInline = false;
-        if (arg.rfind("--", 0) == 0) {
-            const auto eq = arg.find('=');
-            if (eq != std::string::npos) {
-                inlineValue = arg.substr(eq + 1);
-                arg.resize(eq);
-                hasInline = true;
-            }
-        }
-        auto value = [&](std::string &into) {
-            if (hasInline) {
-                into = inlineValue;
-                return true;
-            }
-            if (i + 1 >= args.size()) {
-                error = arg + " needs a value";
-                return false;
-            }
-            into = args[++i];
-            return true;
-        };
-        auto flag = [&](bool &into, bool on) {
-            if (hasInline) {
-                error = arg + " takes no value";
-                return false;
-            }
-            into = on;
-            return true;
-        };
-        bool ok = true;
-        if (arg == "-h" || arg == "--help") {
+    app.add_option("operands", operands);
+
+    // CLI11 takes the arguments last first.
+    std::vector<std::string> reversed(args.rbegin(), args.rend());
+    try {
+        app.parse(reversed);
+    } catch (const CLI::ParseError &e) {
+        if (help) {
             options.command = CliCommand::Help;
             return true;
-        } else if (arg == "-p" || arg == "--port") {
-            ok = value(options.port);
-        } else if (arg == "-d" || arg == "--device") {
-            ok = value(options.device);
-        } else if (arg == "--settings") {
-            ok = value(options.settings);
-        } else if (arg == "--auto-select") {
-            ok = flag(options.autoSelect, true);
-        } else if (arg == "--erase") {
-            ok = flag(options.erase, true);
-        } else if (arg == "--no-verify") {
-            ok = flag(options.verify, false);
-        } else if (arg == "--small-block") {
-            ok = flag(options.smallBlock, true);
-        } else if (arg == "--verify-user-id") {
-            ok = flag(options.verifyUserId, true);
-        } else if (arg == "--save-all") {
-            ok = flag(options.saveAll, true);
-        } else if (arg == "--cal1" || arg == "--cal2") {
-            std::string &into = arg == "--cal1" ? options.cal1 : options.cal2;
-            ok = value(into);
-            if (ok && !IsFourHexDigits(into)) {
-                error = arg + " needs four hexadecimal digits, not '" + into + "'";
-                return false;
-            }
-        } else if (arg == "-q" || arg == "--quiet") {
-            options.verbosity = Verbosity::Quiet;
-        } else if (arg == "-v" || arg == "--verbose") {
-            options.verbosity = Verbosity::Verbose;
-        } else {
-            error = "unknown option '" + arg + "'";
-            return false;
         }
-        if (!ok) return false;
+        error = e.what();
+        return false;
+    }
+    if (help) {
+        options.command = CliCommand::Help;
+        return true;
+    }
+    for (const CLI::Option *o : app.parse_order()) {
+        if (o == quiet) options.verbosity = Verbosity::Quiet;
+        if (o == verbose) options.verbosity = Verbosity::Verbose;
     }
 
     if (operands.empty()) {
@@ -133,8 +107,8 @@ bool ParseCommandLine(const std::vector<std::string> &args, CliOptions &options,
     options.command = found->command;
     if (found->takesFile) options.file = operands[1];
 
-    // Options that only mean something to one command are refused elsewhere
-    // rather than silently ignored: a script that believes it replaced the
+    // Options that only mean something to one command are refused rather
+    // than silently ignored: a script that believes it replaced the
     // calibration words must not pass.
     if ((!options.cal1.empty() || !options.cal2.empty()) && options.command != CliCommand::Erase) {
         error = "--cal1 and --cal2 belong to the erase command";
@@ -146,7 +120,6 @@ bool ParseCommandLine(const std::vector<std::string> &args, CliOptions &options,
     }
     return true;
 }
-
 const char *UsageText()
 {
     return "Usage: tarnvik-cli [OPTIONS] COMMAND [FILE.hex]\n"
@@ -185,7 +158,10 @@ const char *UsageText()
            "Output: the window's log lines, then its final status line, in UTF-8 on stdout;\n"
            "a progress bar on stderr when stderr is a terminal.\n"
            "\n"
+           "Options and their values may be joined (-dPIC16F877A, -qv, --device=NAME);\n"
+           "-- ends the options.\n"
+           "\n"
            "Exit status: 0 success; 1 the result is negative (mismatch, not blank, link failure);\n"
-           "2 refused by the connection and device check, or bad usage; 3 a file could not be\n"
-           "read or written.\n";
+           "2 refused by the connection and device check; 3 a file could not be read or written;\n"
+           "64 bad usage (unknown option, command or device, a missing --settings file).\n";
 }

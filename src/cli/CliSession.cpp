@@ -270,8 +270,9 @@ int CliSession::Run()
 {
     std::string error;
     if (!SelectDevice(error)) {
+        // A device name or calibration option the command line got wrong.
         std::fprintf(stderr, "tarnvik-cli: %s\n", error.c_str());
-        return ExitRefused;
+        return ExitUsage;
     }
     int status = ExitSuccess;
     try {

@@ -17,8 +17,9 @@
 enum : int {
     ExitSuccess = 0,
     ExitNegative = 1, // mismatch, not blank, link failure
-    ExitRefused = 2,  // the connection and device check refused, or bad usage
+    ExitRefused = 2,  // the connection and device check refused
     ExitFileError = 3,
+    ExitUsage = 64, // the command line asks for something that cannot be done
 };
 
 class CliSession {

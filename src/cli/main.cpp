@@ -14,7 +14,7 @@ int main(int argc, char **argv)
     std::string error;
     if (!ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc), options, error)) {
         std::fprintf(stderr, "tarnvik-cli: %s\nTry 'tarnvik-cli --help'.\n", error.c_str());
-        return ExitRefused;
+        return ExitUsage;
     }
     if (options.command == CliCommand::Help) {
         std::fputs(UsageText(), stdout);

@@ -16,14 +16,14 @@
 #include "textutil.h"
 
 HexFileError::HexFileError(const std::string &path, int error, const std::string &reason)
-    : std::runtime_error(path + ": " + (reason.empty() ? std::strerror(error) : reason)), path_(path),
+    : std::runtime_error(path + ": " + (reason.empty() ? ErrorText(error) : reason)), path_(path),
       error_(error), reason_(reason)
 {
 }
 
 std::string HexFileError::Reason() const
 {
-    return reason_.empty() ? std::strerror(error_) : reason_;
+    return reason_.empty() ? ErrorText(error_) : reason_;
 }
 
 namespace {

@@ -15,6 +15,8 @@
 #include <thread>
 #include <unistd.h>
 
+#include "textutil.h"
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -33,12 +35,12 @@ public:
         int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0) {
             openErrno_ = errno;
-            error = path + ": " + std::strerror(openErrno_);
+            error = path + ": " + ErrorText(openErrno_);
             return false;
         }
         if (!isatty(fd)) {
             openErrno_ = ENOTTY;
-            error = path + ": " + std::strerror(ENOTTY);
+            error = path + ": " + ErrorText(ENOTTY);
             ::close(fd);
             return false;
         }
@@ -46,7 +48,7 @@ public:
         // lock stops a second copy of this program even then.
         if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
             openErrno_ = errno == EWOULDBLOCK ? EBUSY : errno;
-            error = path + ": " + std::strerror(openErrno_);
+            error = path + ": " + ErrorText(openErrno_);
             ::close(fd);
             return false;
         }

@@ -1,6 +1,7 @@
 #include "textutil.h"
 
 #include <cctype>
+#include <cstring>
 
 bool SameTextIgnoringCase(std::string_view a, std::string_view b)
 {
@@ -36,4 +37,11 @@ std::string TrimBlanks(std::string_view s)
     while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t' || s[e - 1] == '\r' || s[e - 1] == '\n'))
         --e;
     return std::string(s.substr(b, e - b));
+}
+
+std::string ErrorText(int error)
+{
+    char text[256] = {};
+    // The GNU form returns either text or its own static string.
+    return strerror_r(error, text, sizeof text);
 }

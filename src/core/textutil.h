@@ -12,3 +12,6 @@ std::string UpperCase(std::string_view s);
 // Uppercase hexadecimal, zero-padded to width digits.
 std::string Hex(uint32_t value, int width);
 std::string TrimBlanks(std::string_view s);
+// The system's text for an errno value. Unlike strerror it shares no buffer
+// between threads, so every port of a gang can report its own failure.
+std::string ErrorText(int error);

@@ -1,6 +1,7 @@
 // Main window construction, layout and the window events.
 #include "Unit1.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -17,7 +18,10 @@
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolButton>
+#include <QWindow>
+#include <algorithm>
 
+#include "StepColumns.h"
 #include "Unit3.h"
 #include "dump.h"
 
@@ -42,14 +46,31 @@ QFont FixedFont()
 TRadioGroup::TRadioGroup(const QString &title, const QStringList &items, QWidget *parent)
     : QGroupBox(title, parent), group_(new QButtonGroup(this))
 {
-    int x = 8;
-    for (int i = 0; i < items.size(); ++i) {
-        auto *button = new QRadioButton(items[i], this);
-        button->setGeometry(x, 16, 44, 16);
-        x += 44;
-        group_->addButton(button, i);
-    }
+    // Captions close to their circles, so that two items fit the designed
+    // width in fonts wider than the designed one.
+    setStyleSheet(QStringLiteral("QRadioButton { spacing: 2px; }"));
+    for (int i = 0; i < items.size(); ++i)
+        group_->addButton(new QRadioButton(items[i], this), i);
     connect(group_, &QButtonGroup::idClicked, this, [this](int) { emit Click(); });
+}
+
+// The items stand in one row, each as wide as its caption needs in the font
+// in use, the space left over shared out between them.
+void TRadioGroup::resizeEvent(QResizeEvent *event)
+{
+    QGroupBox::resizeEvent(event);
+    const QList<QAbstractButton *> items = group_->buttons();
+    const int margin = 5;
+    int needed = 0;
+    for (QAbstractButton *b : items)
+        needed += b->sizeHint().width();
+    const int gap =
+        items.size() > 1 ? std::max(2, int((width() - 2 * margin - needed) / (items.size() - 1))) : 0;
+    int x = margin;
+    for (QAbstractButton *b : items) {
+        b->setGeometry(x, 16, b->sizeHint().width(), 16);
+        x += b->width() + gap;
+    }
 }
 
 int TRadioGroup::ItemIndex() const
@@ -117,7 +138,9 @@ QPlainTextEdit *MakeDump(QWidget *parent, const char *name)
 } // namespace
 
 TForm1::TForm1(std::unique_ptr<SerialBackend> backend, const std::string &settingsPath, QWidget *parent)
-    : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+    // Only the buttons named here, no maximise box: window managers add the
+    // rest unless the hints are taken as given.
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       session(backend ? std::move(backend) : MakePosixSerialBackend(),
               [this](const std::string &name) {
@@ -211,6 +234,9 @@ void TForm1::CreateTopRow()
     ComboBox1 = new QComboBox(GroupBox1);
     ComboBox1->setObjectName("ComboBox1");
     ComboBox1->setEditable(false);
+    // A list of 23 rows under the field; some styles would otherwise open a
+    // popup over the whole screen and ignore the row count.
+    ComboBox1->setStyleSheet(QStringLiteral("QComboBox { combobox-popup: 0; }"));
     ComboBox1->setMaxVisibleItems(23);
     ComboBox1->setGeometry(6, 16, 116, 22);
     ComboBox1->setToolTip("デバイスを選択すると、バッファの内容がクリアされます。");
@@ -288,6 +314,9 @@ void TForm1::CreateCommandRow()
     vButton(Button16, "Button16", "ファイルロードメニュー", &TForm1::Button16Click);
     vButton(Button14, "Button14", "プログラミングメニュー", &TForm1::Button14Click);
     vButton(Button15, "Button15", "消去メニュー", &TForm1::Button15Click);
+    // Tab reaches each "v" right after the button it belongs to.
+    for (auto [main, v] : {std::pair{Button1, Button16}, {Button4, Button14}, {Button5, Button15}})
+        setTabOrder(main, v);
 
     Edit3 = new QLineEdit("Message", this);
     Edit3->setObjectName("Edit3");
@@ -414,6 +443,7 @@ void TForm1::CreateConfigTab()
     connect(CheckBox1, &QCheckBox::toggled, this, &TForm1::CheckBox1Click);
     connect(CheckBox2, &QCheckBox::toggled, this, &TForm1::CheckBox2Click);
     connect(Button18, &QPushButton::clicked, this, &TForm1::Button18Click);
+    CreateConfigBitsButton();
 
     PageControl1->addTab(TabSheet3, "Configuration Memory");
 }
@@ -560,6 +590,7 @@ void TForm1::CreateMenus()
     add(PopupMenu4, "Re&turn to Settings...", &TForm1::ReturntoSettings1Click);
     for (QMenu *m : {PopupMenu1, PopupMenu2, PopupMenu3})
         m->setFont(UiFont());
+    PopupMenu1->setStyle(new StepColumnStyle(PopupMenu1->actions().back()->text(), this));
 }
 
 // The command row, the status line and the progress bar keep their distance
@@ -594,6 +625,30 @@ void TForm1::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
     LayoutAnchored();
+    FitStripToFrame();
+}
+
+void TForm1::moveEvent(QMoveEvent *event)
+{
+    QWidget::moveEvent(event);
+    // The window manager's frame arrives with the first move after mapping.
+    FitStripToFrame();
+}
+
+void TForm1::PlaceFrameAt(QPoint at)
+{
+    move(at);
+    // Until the window manager has framed a new window Qt would put the
+    // client area's corner there; the window system is told it is the
+    // frame's, so the window appears where it was left.
+    if (QWindow *w = windowHandle()) w->setFramePosition(at);
+}
+
+QSize TForm1::FrameSize() const
+{
+    const QSize frame = frameGeometry().size() - size();
+    if (frame.width() > 0 || frame.height() > 0) return frame;
+    return {DesignedFrameWidth, DesignedFrameHeight};
 }
 
 void TForm1::showEvent(QShowEvent *event)

@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "ConfigBits.h"
 #include "FrontEnd.h"
 #include "PICCommand.h"
 #include "QtProgressBar.h"
@@ -25,6 +26,8 @@ class QComboBox;
 class QKeyEvent;
 class QLabel;
 class QLineEdit;
+class QMoveEvent;
+class QResizeEvent;
 class QMenu;
 class QPlainTextEdit;
 class QProgressBar;
@@ -47,6 +50,9 @@ public:
 
 signals:
     void Click();
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
     QButtonGroup *group_;
@@ -121,6 +127,14 @@ public:
     int MarkedPort() const;
     // Moves the focus to the control after the device list.
     void FocusAfterDeviceList();
+    // The window's positions (the settings file's, the strip's) are those
+    // of its frame's top-left corner, as the user sees the window.
+    void PlaceFrameAt(QPoint at);
+    // Width and height the frame adds to the client area: the window
+    // manager's once it has framed the window, else the designed frame's.
+    QSize FrameSize() const;
+    static constexpr int DesignedFrameWidth = 8;
+    static constexpr int DesignedFrameHeight = 34;
 
     // ---- FrontEnd ----
     void SetStatus(const std::string &text) override;
@@ -183,6 +197,19 @@ public:
     {
         return {Edit4, Edit5, Edit7, Edit8, Edit9, Edit10, Edit11};
     }
+
+    // ---- configuration bits by name ----
+    QPushButton *ConfigBitsButton = nullptr; // "ビット名…"
+    // The names of the selected part's configuration bits; null when unknown.
+    std::shared_ptr<const TConfigLayout> ConfigNames();
+    // After a selection: the log note when the part has no names, the
+    // button's state and the value fields' hints.
+    void NoteConfigNames();
+    void UpdateConfigBitsButton();
+    // What the Config1..Config7 value fields hold now.
+    TConfigSlots ConfigFieldSlots() const;
+    void RefreshConfigHints();
+    void ConfigBitsButtonClick();
 
     // Key filters of the nine value fields: true when the key is discarded.
     bool MaskEdit3KeyDown(QKeyEvent *event);
@@ -255,6 +282,7 @@ public:
         QPoint SavedPosition;
         QSize SavedSize, SavedMinimum, SavedMaximum;
         Qt::WindowFlags SavedFlags;
+        bool Framed = false; // the strip has a frame ("NoBorder" not ticked)
         int DragCount = 0;
     };
     SmallBoxState SmallBox;
@@ -262,6 +290,9 @@ public:
     static constexpr int SmallBoxClientHeight = 18;
     void EnterSmallBox();
     void LeaveSmallBox();
+    // Keeps the framed strip's outer width as the window manager's frame
+    // turns out to be.
+    void FitStripToFrame();
     // The controls the strip hides.
     QList<QWidget *> SmallBoxHidden() const;
     void SpeedButton1MouseMove(bool leftHeld);
@@ -347,6 +378,7 @@ public slots:
 protected:
     void showEvent(QShowEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    void moveEvent(QMoveEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -357,6 +389,7 @@ private:
     void CreateCommandRow();
     void CreateDumpTabs();
     void CreateConfigTab();
+    void CreateConfigBitsButton();
     void CreateOptionTab();
     void CreateMessageTab();
     void CreateMenus();
@@ -376,6 +409,9 @@ private:
     std::string deniedDevice_;         // the last open was refused this device
     QObject *smallBoxMouse_ = nullptr; // watches the strip's mouse moves
     bool startupProbe_ = false;
+    std::shared_ptr<const TConfigLayout> configNames_;
+    std::string configNamesDevice_;
+    QString configHint_; // the value fields' own hint, before any decoded settings
 };
 
 // The log line for devices the user may not open: the user must join the

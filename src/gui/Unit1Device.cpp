@@ -124,6 +124,7 @@ void TForm1::SelectDevice()
     CheckBox1->setChecked(false);
     CheckBox2->setChecked(false);
     CheckBox1->setEnabled(true);
+    NoteConfigNames();
 }
 
 bool TForm1::BufferClear()
@@ -254,6 +255,7 @@ void TForm1::CheckBox1Click()
     Label9->setEnabled(CheckBox1->isChecked());
     Button18->setEnabled(CheckBox1->isChecked());
     FillConfigFields();
+    UpdateConfigBitsButton();
 }
 
 void TForm1::CheckBox2Click()
@@ -313,8 +315,11 @@ void TForm1::ForgetCurrentFile()
 
 void TForm1::FocusAfterDeviceList()
 {
+    // The status line is what a click moves the focus away from; it never
+    // receives it this way, also not in Small Box mode where it is the one
+    // visible field.
     for (QWidget *w = ComboBox1->nextInFocusChain(); w && w != ComboBox1; w = w->nextInFocusChain()) {
-        if (w->focusPolicy() != Qt::NoFocus && w->isEnabled() && w->isVisible()) {
+        if (w != Edit3 && w->focusPolicy() != Qt::NoFocus && w->isEnabled() && w->isVisible()) {
             w->setFocus(Qt::OtherFocusReason);
             return;
         }

@@ -73,6 +73,7 @@ bool TForm1::ClearBeforeLoad(ClearNote note)
 
 void TForm1::AfterLoad(const LoadOutcome &outcome)
 {
+    const bool otherDevice = outcome.Device.Pic18 != Pic18 || outcome.Device.Index != Selected();
     if (outcome.Device.Pic18 != Pic18) {
         FillDeviceList(outcome.Device.Pic18);
         SetConfigFamily(outcome.Device.Pic18);
@@ -92,6 +93,7 @@ void TForm1::AfterLoad(const LoadOutcome &outcome)
         CheckBox2->setEnabled(false);
     }
     RedrawBuffer();
+    if (otherDevice) NoteConfigNames();
 }
 
 void TForm1::LoadNew()

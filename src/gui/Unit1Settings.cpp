@@ -16,9 +16,10 @@
 namespace {
 
 // The settings hold the outer size of the window as it was designed with a
-// frame; the window itself works with its client area.
-constexpr int FrameWidth = 8;
-constexpr int FrameHeight = 34;
+// frame, whatever frame the window manager draws, so that a size read back
+// is the size written; the window itself works with its client area.
+constexpr int FrameWidth = TForm1::DesignedFrameWidth;
+constexpr int FrameHeight = TForm1::DesignedFrameHeight;
 
 // The wait field always holds four characters, the value right-aligned.
 QString WaitFieldText(const std::string &value)
@@ -84,8 +85,9 @@ void TForm1::ReadStartupSettings()
     resize(width - FrameWidth, height - FrameHeight);
     // A position from another screen layout would put the window where
     // nobody can see it; then it stays where it was designed.
-    if (QGuiApplication::screenAt(QPoint(left + 40, top + 10)) || QGuiApplication::screens().isEmpty())
-        move(left, top);
+    const bool onScreen =
+        QGuiApplication::screenAt(QPoint(left + 40, top + 10)) || QGuiApplication::screens().isEmpty();
+    PlaceFrameAt(onScreen ? QPoint(left, top) : pos());
     if (s.ReadBool("window", "maxmize", false))
         setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowMaximized);
     else

@@ -24,10 +24,6 @@ namespace {
 
 const std::string Quote = "\"";
 
-// The window was designed with a frame 8 pixels wider than its client area;
-// the strip's outer width includes that frame when it has one.
-constexpr int FrameWidth = 8;
-
 // Counts the strip's mouse moves for the drag and resets the count where the
 // user lets go or leaves the button.
 class SmallBoxMouse : public QObject {
@@ -102,8 +98,8 @@ void TForm1::EnterSmallBox()
     if (noBorder)
         flags |= Qt::FramelessWindowHint;
     else
-        flags |= Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
-                 Qt::MSWindowsFixedSizeDialogHint;
+        flags |= Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                 Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint;
 
     for (QWidget *w : SmallBoxHidden())
         w->hide();
@@ -114,7 +110,11 @@ void TForm1::EnterSmallBox()
     setMouseTracking(true);
     PageControl1->setEnabled(false);
 
-    const QSize strip(noBorder ? SmallBoxWidth : SmallBoxWidth - FrameWidth, SmallBoxClientHeight);
+    // The strip's outer width includes its frame. The window manager gives
+    // the strip the frame it gave the window; once the strip's own frame is
+    // known it is fitted again (FitStripToFrame).
+    const int frameWidth = FrameSize().width();
+    const QSize strip(noBorder ? SmallBoxWidth : SmallBoxWidth - frameWidth, SmallBoxClientHeight);
     setMinimumSize(0, 0);
     if (noBorder)
         resize(strip);
@@ -122,11 +122,14 @@ void TForm1::EnterSmallBox()
         setFixedSize(strip); // a frame must not offer resizing
     setWindowFlags(flags);   // hides the window until it is shown again
     SmallBox.Active = true;
+    SmallBox.Framed = !noBorder;
     SmallBox.DragCount = 0;
 
-    const int top = Settings->ReadInteger("window", noBorder ? "minnbtop" : "mintop", y());
-    const int left = Settings->ReadInteger("window", noBorder ? "minnbleft" : "minleft", x());
-    move(left, top);
+    const int top =
+        Settings->ReadInteger("window", noBorder ? "minnbtop" : "mintop", SmallBox.SavedPosition.y());
+    const int left =
+        Settings->ReadInteger("window", noBorder ? "minnbleft" : "minleft", SmallBox.SavedPosition.x());
+    PlaceFrameAt(QPoint(left, top));
     show();
     // Showing sets the normal caption; the strip has its own.
     setWindowTitle(QStringLiteral("Vexa"));
@@ -147,7 +150,7 @@ void TForm1::LeaveSmallBox()
     Button17->setEnabled(true);
     setWindowFlags(SmallBox.SavedFlags);
     resize(SmallBox.SavedSize);
-    move(SmallBox.SavedPosition);
+    PlaceFrameAt(SmallBox.SavedPosition);
     for (QWidget *w : SmallBoxHidden())
         w->show();
     SpeedButton1->hide();
@@ -157,6 +160,18 @@ void TForm1::LeaveSmallBox()
     show();
     setWindowTitle(VersionCaption);
     PageControl1->setCurrentIndex(ProgramTab);
+    // The strip's button is gone; the focus goes where a click on the
+    // window would put it.
+    if (!focusWidget() || focusWidget() == SpeedButton1 || focusWidget() == Edit3) FocusAfterDeviceList();
+}
+
+void TForm1::FitStripToFrame()
+{
+    if (!SmallBox.Active || !SmallBox.Framed) return;
+    const int frameWidth = frameGeometry().width() - width();
+    if (frameWidth <= 0) return; // not framed yet
+    const int client = SmallBoxWidth - frameWidth;
+    if (client > 0 && client != width()) setFixedWidth(client);
 }
 
 void TForm1::FormCloseQuery(bool &canClose)

@@ -5,7 +5,9 @@
 
 TForm3::TForm3(QWidget *parent)
     : QDialog(parent,
-              Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint)
+              // A dialog frame: caption and close box only.
+              Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+                  Qt::MSWindowsFixedSizeDialogHint)
 {
     setObjectName("Form3");
     setWindowTitle("Vexa");

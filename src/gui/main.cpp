@@ -1,6 +1,7 @@
 #include <QApplication>
 
 #include "SingleInstance.h"
+#include "Translations.h"
 #include "Unit1.h"
 #include "Unit3.h"
 
@@ -9,6 +10,7 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     app.setApplicationName("Tarnvik");
     app.setFont(UiFont());
+    InstallTranslations(app);
     // One copy per user: a second start brings the running window to the
     // front and ends without creating a window or touching the settings.
     SingleInstance instance;

@@ -71,7 +71,7 @@ size_t SimBackend::Write(const uint8_t *data, size_t n)
         hostLineFree_ = start + SimByteTime;
         trace_.push_back({start, true, data[i]});
         const size_t before = firmware_->Output().size();
-        firmware_->Receive(data[i], hostLineFree_);
+        firmware_->Receive(data[i], options_.echoOverlap ? start : hostLineFree_);
         const auto &out = firmware_->Output();
         for (size_t k = before; k < out.size(); ++k)
             trace_.push_back({out[k].time, false, out[k].value});

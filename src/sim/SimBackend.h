@@ -23,6 +23,10 @@ struct SimOptions {
     uint8_t revision = 2;                // silicon revision in the DEVICE-ID
     std::string hexFile{};               // initial contents
     bool openFails = false;              // the device node cannot be opened
+    // Host bytes reach the board when they start on the wire, not a byte
+    // time later, so that a byte and its echo overlap as they do under
+    // tarnbox-sim --pace: the fastest a full-duplex exchange can go.
+    bool echoOverlap = false;
 };
 
 struct TraceEntry {

@@ -24,10 +24,10 @@ namespace {
 
 const std::string Fixtures = TARNVIK_HEX_FIXTURES;
 
-// Per process: CTest may run the cases of this file side by side.
+// In the test program's own temporary folder.
 std::string Temp(const std::string &name)
 {
-    return testing::TempDir() + "cli_" + std::to_string(getpid()) + "_" + name;
+    return testing::TempDir() + name;
 }
 
 std::string ReadText(const std::string &path)
@@ -370,17 +370,18 @@ TEST(Cli, HelpAndBadUsage)
           "--settings",    "--quiet",          "--verbose",     "Exit status"})
         EXPECT_TRUE(help.Says(word)) << word;
 
-    EXPECT_EQ(RunCli({}).status, 2);
-    EXPECT_EQ(RunCli({"frobnicate"}).status, 2);
-    EXPECT_EQ(RunCli({"read"}).status, 2);
-    EXPECT_EQ(RunCli({"--port"}).status, 2);
-    EXPECT_EQ(RunCli({"-d", "PIC99X"}, "").status, 2);
-    EXPECT_EQ(RunCli({"erase", "--cal1", "12G4", "-d", "PIC12F675"}).status, 2);
+    // Bad usage has its own status, apart from a refused check's 2.
+    EXPECT_EQ(RunCli({}).status, 64);
+    EXPECT_EQ(RunCli({"frobnicate"}).status, 64);
+    EXPECT_EQ(RunCli({"read"}).status, 64);
+    EXPECT_EQ(RunCli({"--port"}).status, 64);
+    EXPECT_EQ(RunCli({"-d", "PIC99X", "blank"}, "").status, 64);
+    EXPECT_EQ(RunCli({"erase", "--cal1", "12G4", "-d", "PIC12F675"}).status, 64);
     // Options that would be silently ignored are refused.
-    EXPECT_EQ(RunCli({"blank", "--cal1", "1234"}).status, 2);
-    EXPECT_EQ(RunCli({"verify", "--no-verify", "x.hex"}).status, 2);
+    EXPECT_EQ(RunCli({"blank", "--cal1", "1234"}).status, 64);
+    EXPECT_EQ(RunCli({"verify", "--no-verify", "x.hex"}).status, 64);
     // A part without calibration words cannot have them replaced.
-    EXPECT_EQ(RunCli({"-d", "PIC16F877A", "erase", "--cal1", "1234"}).status, 2);
+    EXPECT_EQ(RunCli({"-d", "PIC16F877A", "erase", "--cal1", "1234"}).status, 64);
 
     const CliResult devices = RunCli({"devices"});
     EXPECT_EQ(devices.status, 0);

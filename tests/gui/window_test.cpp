@@ -12,6 +12,7 @@
 #include <QStyle>
 #include <QTabWidget>
 
+#include "StepColumns.h"
 #include "guitestutil.h"
 
 class WindowTest : public QObject {
@@ -37,6 +38,9 @@ private slots:
     void resetForgetsCurrentFile();
     void tallerWindowGrowsOnlyTheTabs();
     void menuOpensUnderItsButton();
+    void programmingMenuStepColumns();
+    void modemLineItemsApart();
+    void tabReachesMenuButtonsBesideTheirButtons();
 };
 
 namespace {
@@ -567,6 +571,64 @@ void WindowTest::menuOpensUnderItsButton()
     QCOMPARE(f.PopupMenu1->pos(), f.Button4->mapToGlobal(QPoint(0, f.Button4->height())));
     QVERIFY(f.Button14->isEnabled());
     f.PopupMenu1->hide();
+}
+
+// Each step name starts where the other items show it, in the font the menu
+// is drawn with.
+void WindowTest::programmingMenuStepColumns()
+{
+    WindowUnderTest w;
+    TForm1 &f = w.Create();
+    auto *style = qobject_cast<StepColumnStyle *>(f.PopupMenu1->style());
+    QVERIFY(style);
+    const QFontMetrics metrics(f.PopupMenu1->font());
+    QMap<QString, QList<int>> columns;
+    for (QAction *a : f.PopupMenu1->actions()) {
+        const QString drawn = style->Drawn(a->text(), metrics);
+        QCOMPARE(drawn.simplified(), a->text().simplified());
+        for (const QString step : {">Erase", ">BlankCheck", ">Program", ">Verify"}) {
+            const qsizetype at = drawn.indexOf(step + (step == ">Verify" ? "" : " "));
+            if (at >= 0) columns[step] << metrics.horizontalAdvance(drawn.left(at));
+        }
+    }
+    QCOMPARE(columns[">Program"].size(), 4);
+    for (auto c = columns.cbegin(); c != columns.cend(); ++c) {
+        const auto [low, high] = std::minmax_element(c->begin(), c->end());
+        QVERIFY2(*high - *low <= 2, qPrintable(c.key()));
+    }
+}
+
+// "OFF" keeps clear of the "ON" button beside it in the RTS and DTR groups.
+void WindowTest::modemLineItemsApart()
+{
+    WindowUnderTest w;
+    TForm1 &f = w.Create();
+    f.PageControl1->setCurrentIndex(TForm1::OptionTab);
+    QCoreApplication::processEvents();
+    for (TRadioGroup *g : {f.RadioGroup2, f.RadioGroup3}) {
+        QRadioButton *off = g->Item(0), *on = g->Item(1);
+        QCOMPARE(off->text(), QString("OFF"));
+        QVERIFY(off->width() >= off->sizeHint().width() && on->width() >= on->sizeHint().width());
+        QVERIFY2(off->geometry().right() + 2 < on->x(), qPrintable(g->objectName()));
+        QVERIFY(on->geometry().right() < g->width() - 2); // inside the group's frame
+    }
+}
+
+void WindowTest::tabReachesMenuButtonsBesideTheirButtons()
+{
+    WindowUnderTest w;
+    TForm1 &f = w.Create();
+    auto next = [](QWidget *w) {
+        do
+            w = w->nextInFocusChain();
+        while (!(w->focusPolicy() & Qt::TabFocus));
+        return w;
+    };
+    const std::pair<QWidget *, QWidget *> order[] = {{f.Button1, f.Button16}, {f.Button16, f.Button2},
+                                                     {f.Button4, f.Button14}, {f.Button14, f.Button5},
+                                                     {f.Button5, f.Button15}, {f.Button15, f.Button6}};
+    for (auto [before, after] : order)
+        QCOMPARE(next(before)->objectName(), after->objectName());
 }
 
 // Every caption fits its control at the designed size: a control narrower

@@ -19,8 +19,8 @@ class Settings : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char tmpl[] = "/tmp/tarnvik-settings-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
+        std::string tmpl = testing::TempDir() + "settings-XXXXXX";
+        ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
         dir = tmpl;
         path = (dir / "tarnvik.ini").string();
     }

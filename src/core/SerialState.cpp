@@ -1,0 +1,277 @@
+#include "SerialState.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <sstream>
+
+#include "SerialNumber.h"
+#include "textutil.h"
+
+namespace {
+
+// An exclusive lock on the lock file for as long as it lives.
+class FileLock {
+public:
+    explicit FileLock(const std::string &path)
+    {
+        fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+        if (fd_ < 0) {
+            error_ = path + ": " + ErrorText(errno);
+            return;
+        }
+        while (flock(fd_, LOCK_EX) != 0)
+            if (errno != EINTR) {
+                error_ = path + ": " + ErrorText(errno);
+                ::close(fd_);
+                fd_ = -1;
+                return;
+            }
+    }
+    ~FileLock()
+    {
+        if (fd_ >= 0) ::close(fd_); // closing drops the lock
+    }
+    FileLock(const FileLock &) = delete;
+    FileLock &operator=(const FileLock &) = delete;
+    const std::string &Error() const { return error_; }
+
+private:
+    int fd_ = -1;
+    std::string error_;
+};
+
+// The file's text; false when it cannot be read. A missing file is no error:
+// exists tells.
+bool ReadWhole(const std::string &path, std::string &text, bool &exists, std::string &error)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    exists = fd >= 0;
+    if (fd < 0) {
+        if (errno == ENOENT) return true;
+        error = path + ": " + ErrorText(errno);
+        return false;
+    }
+    text.clear();
+    char chunk[4096];
+    for (;;) {
+        const ssize_t n = ::read(fd, chunk, sizeof chunk);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            error = path + ": " + ErrorText(errno);
+            ::close(fd);
+            return false;
+        }
+        if (n == 0) break;
+        text.append(chunk, static_cast<size_t>(n));
+        // A state file is a few lines; anything this long is something else.
+        if (text.size() > (1u << 20)) {
+            ::close(fd);
+            error = path + ": not a serial-number state file";
+            return false;
+        }
+    }
+    ::close(fd);
+    return true;
+}
+
+bool WriteAll(int fd, const std::string &text)
+{
+    size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+} // namespace
+
+bool ReplaceFileContents(const std::string &path, const std::string &text, std::string &error)
+{
+    const std::string temp = path + ".tmp" + std::to_string(getpid());
+    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        error = temp + ": " + ErrorText(errno);
+        return false;
+    }
+    const bool written = WriteAll(fd, text) && fsync(fd) == 0;
+    const int writeErrno = errno;
+    if (::close(fd) != 0 || !written) {
+        error = temp + ": " + ErrorText(written ? errno : writeErrno);
+        unlink(temp.c_str());
+        return false;
+    }
+    if (std::rename(temp.c_str(), path.c_str()) != 0) {
+        error = path + ": " + ErrorText(errno);
+        unlink(temp.c_str());
+        return false;
+    }
+    // The rename itself reaches the disk with the folder.
+    std::string folder = std::filesystem::path(path).parent_path().string();
+    if (folder.empty()) folder = ".";
+    if (const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); dir >= 0) {
+        fsync(dir);
+        ::close(dir);
+    }
+    return true;
+}
+
+std::string SerialStockText(const SerialStock &stock)
+{
+    std::string text = "# Tarnvik serial numbers: the next new number, numbers given back by chips\n"
+                       "# that failed (taken first), and how many chips kept theirs.\n";
+    text += "next=" + (stock.spent ? std::string("none") : std::to_string(stock.next)) + "\n";
+    text += "given-back=";
+    for (uint64_t n : stock.givenBack)
+        text += std::to_string(n) + (n == *stock.givenBack.rbegin() ? "" : " ");
+    text += "\nused=" + std::to_string(stock.used) + "\n";
+    return text;
+}
+
+bool ParseSerialStock(const std::string &text, SerialStock &stock)
+{
+    SerialStock s;
+    bool haveNext = false;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        line = TrimBlanks(line);
+        if (line.empty() || line[0] == '#') continue;
+        const size_t eq = line.find('=');
+        if (eq == std::string::npos) return false;
+        const std::string key = TrimBlanks(line.substr(0, eq));
+        const std::string value = TrimBlanks(line.substr(eq + 1));
+        if (key == "next") {
+            haveNext = true;
+            if (value == "none")
+                s.spent = true;
+            else if (!ParseNumber(value, s.next))
+                return false;
+        } else if (key == "given-back") {
+            std::istringstream numbers(value);
+            for (std::string n; numbers >> n;) {
+                uint64_t v = 0;
+                if (!ParseNumber(n, v)) return false;
+                s.givenBack.insert(v);
+            }
+        } else if (key == "used") {
+            if (!ParseNumber(value, s.used)) return false;
+        } else {
+            return false;
+        }
+    }
+    if (!haveNext) return false;
+    stock = s;
+    return true;
+}
+
+bool SerialAllocator::UseStateFile(const std::string &path, bool haveStart, std::string &error)
+{
+    std::lock_guard guard(mutex_);
+    path_ = path;
+    FileLock lock(path + ".lock");
+    if (!lock.Error().empty()) {
+        error = lock.Error();
+        return false;
+    }
+    std::string text;
+    bool exists = false;
+    if (!ReadWhole(path, text, exists, error)) return false;
+    if (exists) {
+        if (!ParseSerialStock(text, stock_)) {
+            error = path + ": not a serial-number state file";
+            return false;
+        }
+        fromFile_ = true;
+        return true;
+    }
+    if (!haveStart) {
+        error = path + " does not exist yet: give the first number with --serial START";
+        return false;
+    }
+    return ReplaceFileContents(path, SerialStockText(stock_), error);
+}
+
+bool SerialAllocator::Change(const std::function<bool(SerialStock &, std::string &)> &change,
+                             std::string &error)
+{
+    if (path_.empty()) return change(stock_, error);
+    FileLock lock(path_ + ".lock");
+    if (!lock.Error().empty()) {
+        error = lock.Error();
+        return false;
+    }
+    // Another run may have drawn numbers since: start from the file.
+    std::string text;
+    bool exists = false;
+    if (!ReadWhole(path_, text, exists, error)) return false;
+    SerialStock stock = stock_;
+    if (exists && !ParseSerialStock(text, stock)) {
+        error = path_ + ": not a serial-number state file";
+        return false;
+    }
+    if (!change(stock, error)) return false;
+    if (!ReplaceFileContents(path_, SerialStockText(stock), error)) return false;
+    stock_ = stock;
+    return true;
+}
+
+std::optional<uint64_t> SerialAllocator::Take(std::string &error)
+{
+    std::lock_guard guard(mutex_);
+    uint64_t taken = 0;
+    const bool ok = Change(
+        [&](SerialStock &s, std::string &why) {
+            if (!s.givenBack.empty()) {
+                taken = *s.givenBack.begin();
+                s.givenBack.erase(s.givenBack.begin());
+                return true;
+            }
+            if (s.spent) {
+                why = "no serial numbers are left";
+                return false;
+            }
+            taken = s.next;
+            if (s.next > UINT64_MAX - step_)
+                s.spent = true;
+            else
+                s.next += step_;
+            return true;
+        },
+        error);
+    if (!ok) return std::nullopt;
+    return taken;
+}
+
+bool SerialAllocator::Consume(uint64_t, std::string &error)
+{
+    std::lock_guard guard(mutex_);
+    return Change(
+        [](SerialStock &s, std::string &) {
+            ++s.used;
+            return true;
+        },
+        error);
+}
+
+bool SerialAllocator::GiveBack(uint64_t number, std::string &error)
+{
+    std::lock_guard guard(mutex_);
+    return Change(
+        [number](SerialStock &s, std::string &) {
+            s.givenBack.insert(number);
+            return true;
+        },
+        error);
+}
+
+SerialStock SerialAllocator::Stock() const
+{
+    std::lock_guard guard(mutex_);
+    return stock_;
+}

@@ -1,0 +1,105 @@
+// The command line's accepted forms and its refusals, parsed alone.
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "CliOptions.h"
+
+namespace {
+
+struct ParseCase {
+    std::vector<std::string> args;
+    bool ok;
+    CliCommand command;
+    std::string file, port, device;
+    Verbosity verbosity;
+};
+
+std::string Show(const std::vector<std::string> &args)
+{
+    std::string s;
+    for (const std::string &a : args)
+        s += (s.empty() ? "" : " ") + a;
+    return s;
+}
+
+} // namespace
+
+TEST(CliOptions, ParsesTheUsualForms)
+{
+    using C = CliCommand;
+    const Verbosity N = Verbosity::Normal, Q = Verbosity::Quiet, V = Verbosity::Verbose;
+    const ParseCase cases[] = {
+        {{"-dPIC16F877A", "blank"}, true, C::Blank, "", "", "PIC16F877A", N},
+        {{"-d", "PIC16F877A", "-pCOM3", "blank"}, true, C::Blank, "", "COM3", "PIC16F877A", N},
+        {{"--device=PIC12F675", "--port=/dev/ttyUSB0", "erase"},
+         true,
+         C::Erase,
+         "",
+         "/dev/ttyUSB0",
+         "PIC12F675",
+         N},
+        {{"-qv", "ports"}, true, C::Ports, "", "", "", V},
+        {{"-vq", "ports"}, true, C::Ports, "", "", "", Q},
+        {{"-v", "ports", "--quiet"}, true, C::Ports, "", "", "", Q},
+        {{"read", "-"}, true, C::Read, "-", "", "", N},
+        {{"program", "--", "-odd.hex"}, true, C::Program, "-odd.hex", "", "", N},
+        {{"--", "dump", "-"}, true, C::Dump, "-", "", "", N},
+        {{"-p", "COM1", "-p", "COM2", "version"}, true, C::Version, "", "COM2", "", N},
+        {{"--help", "frobnicate"}, true, C::Help, "", "", "", N},
+        {{"devices", "-h"}, true, C::Help, "", "", "", N},
+        {{}, false, C::None, "", "", "", N},
+        {{"frobnicate"}, false, C::None, "", "", "", N},
+        {{"read"}, false, C::None, "", "", "", N},
+        {{"blank", "extra"}, false, C::None, "", "", "", N},
+        {{"-x", "blank"}, false, C::None, "", "", "", N},
+        {{"--port"}, false, C::None, "", "", "", N},
+        {{"blank", "--", "-v"}, false, C::None, "", "", "", N},
+    };
+    for (const ParseCase &c : cases) {
+        CliOptions o;
+        std::string error;
+        const bool ok = ParseCommandLine(c.args, o, error);
+        ASSERT_EQ(ok, c.ok) << Show(c.args) << ": " << error;
+        if (!ok) {
+            EXPECT_FALSE(error.empty()) << Show(c.args);
+            continue;
+        }
+        EXPECT_EQ(o.command, c.command) << Show(c.args);
+        EXPECT_EQ(o.file, c.file) << Show(c.args);
+        EXPECT_EQ(o.port, c.port) << Show(c.args);
+        EXPECT_EQ(o.device, c.device) << Show(c.args);
+        EXPECT_EQ(o.verbosity, c.verbosity) << Show(c.args);
+    }
+}
+
+TEST(CliOptions, CommandOptionsAndTheirValues)
+{
+    CliOptions o;
+    std::string error;
+    ASSERT_TRUE(ParseCommandLine({"program", "--erase", "--no-verify", "--auto-select", "f.hex"}, o, error))
+        << error;
+    EXPECT_TRUE(o.erase && !o.verify && o.autoSelect);
+    o = {};
+    ASSERT_TRUE(ParseCommandLine({"--cal1=3fA0", "erase", "--cal2", "0000"}, o, error)) << error;
+    EXPECT_EQ(o.cal1, "3fA0");
+    EXPECT_EQ(o.cal2, "0000");
+
+    for (const std::vector<std::string> &bad : std::vector<std::vector<std::string>>{
+             {"erase", "--cal1", "12G4"},
+             {"erase", "--cal1", "123"},
+             {"blank", "--cal1", "1234"},
+             {"verify", "--no-verify", "x.hex"},
+             {"read", "--erase", "x.hex"},
+             {"--settings", "/nonexistent/tarnvik.ini", "devices"},
+         }) {
+        o = {};
+        EXPECT_FALSE(ParseCommandLine(bad, o, error)) << Show(bad);
+    }
+
+    const std::string settings = testing::TempDir() + "settings.ini";
+    std::ofstream(settings) << "";
+    o = {};
+    EXPECT_TRUE(ParseCommandLine({"--settings", settings, "devices"}, o, error)) << error;
+    EXPECT_EQ(o.settings, settings);
+}

@@ -1,0 +1,86 @@
+// The Configuration Memory tab's configuration bits by name: the dialog
+// writes the Config fields as typing would, "Set" stores them, and parts
+// without names fall back to the hex fields with a note in the log.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include "ConfigBitsDialog.h"
+#include "guitestutil.h"
+
+class ConfigBitsTest : public QObject {
+    Q_OBJECT
+private:
+    // Ticks the option, opens the dialog, picks the setting and confirms.
+    static void ChooseByName(TForm1 &f, const char *field, const char *setting)
+    {
+        f.PageControl1->setCurrentIndex(TForm1::ConfigTab);
+        f.CheckBox1->setChecked(true);
+        QVERIFY(f.ConfigBitsButton->isVisible() && f.ConfigBitsButton->isEnabled());
+        QTest::mouseClick(f.ConfigBitsButton, Qt::LeftButton);
+        auto *dialog = f.findChild<TConfigBitsDialog *>();
+        QVERIFY(dialog);
+        QComboBox *box = dialog->FieldBox(field);
+        QVERIFY2(box, field);
+        const int i = box->findText(setting, Qt::MatchStartsWith);
+        QVERIFY2(i >= 0, setting);
+        box->setCurrentIndex(i);
+        dialog->accept();
+    }
+
+private slots:
+    void changingOneFieldKeepsTheRestAndSetStoresIt()
+    {
+        WindowUnderTest w;
+        w.Settings().WriteString("device", "name", "PIC16F877A");
+        TForm1 &f = w.Create();
+        f.session.Buffer.Words[0x2007] = 0x3F72;
+        f.FillConfigFields();
+        QVERIFY(f.MaskEdit3->toolTip().contains("FOSC = HS  (HS oscillator)"));
+        QVERIFY(f.MaskEdit3->toolTip().startsWith("書き換える場合には"));
+
+        ChooseByName(f, "WDTE", "ON");
+        QCOMPARE(f.MaskEdit3->text(), QString("3F76"));
+        QVERIFY(f.MaskEdit3->toolTip().contains("WDTE = ON"));
+        QCOMPARE(f.session.Buffer.Words[0x2007], 0x3F72); // only Set stores
+        QTest::mouseClick(f.Button18, Qt::LeftButton);
+        QCOMPARE(f.session.Buffer.Words[0x2007], 0x3F76);
+    }
+
+    void pic18BytesLandInTheirHalfOfTheField()
+    {
+        WindowUnderTest w;
+        w.Settings().WriteString("device", "group", "PIC18");
+        w.Settings().WriteString("device", "name", "PIC18F4550");
+        TForm1 &f = w.Create();
+        QCOMPARE(f.ComboBox1->currentText(), QString("PIC18F4550"));
+        const QString config3 = f.MaskEdit5->text();
+        ChooseByName(f, "LVP", "OFF");
+        // CONFIG4L is the low byte of Config4; CONFIG4H and the other fields stay.
+        const uint16_t config4 = f.MaskEdit6->text().toUShort(nullptr, 16);
+        QCOMPARE(config4 & 0x04, 0);
+        QCOMPARE(f.MaskEdit5->text(), config3);
+        QTest::mouseClick(f.Button18, Qt::LeftButton);
+        QCOMPARE(f.session.Buffer.Config18[6] & 0x04, 0);
+        QCOMPARE(f.session.Buffer.Config18[7], uint8_t(config4 >> 8));
+    }
+
+    void aPartWithoutNamesKeepsTheHexFields()
+    {
+        WindowUnderTest w;
+        w.Settings().WriteString("device", "name", "PIC16F877A");
+        TForm1 &f = w.Create();
+        w.Choose("PIC12F610");
+        QVERIFY(f.Memo4->toPlainText().endsWith(NoConfigNamesText));
+        f.CheckBox1->setChecked(true);
+        QVERIFY(!f.ConfigBitsButton->isEnabled());
+        QCOMPARE(f.MaskEdit3->toolTip(), QString("書き換える場合には、Data Sheetなどで確認してください。"));
+    }
+};
+
+QTEST_MAIN(ConfigBitsTest)
+#include "config_bits_test.moc"

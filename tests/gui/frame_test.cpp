@@ -1,0 +1,187 @@
+// The window under a real window manager (openbox on a virtual display, so
+// frames exist as on a desktop): where it comes back after start and END,
+// the Small Box strip with its frame and the round trip, the device list's
+// popup and the file dialog's language.
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFile>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+
+#include "FileDialog.h"
+#include "MessageBox.h"
+#include "Translations.h"
+#include "Unit1.h"
+#include "Unit3.h"
+#include "settings.h"
+
+namespace {
+
+QByteArray Contents(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// The window manager has put its frame around the window.
+bool Framed(const QWidget &w)
+{
+    return w.frameGeometry().size() != w.size();
+}
+
+} // namespace
+
+class FrameTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void positionStaysOverStarts();
+    void smallBoxRoundTrip_data();
+    void smallBoxRoundTrip();
+    void deviceListShows23Rows();
+    void fileDialogSpeaksJapanese();
+
+private:
+    // A window on the test's settings file, shown, framed and past its
+    // start-up port probe (no port leads anywhere).
+    std::unique_ptr<TForm1> Start();
+    QTemporaryDir dir_;
+    QString ini_;
+};
+
+void FrameTest::initTestCase()
+{
+    if (QGuiApplication::platformName() != "xcb") QSKIP("needs an X display (the CTest entry starts one)");
+    QVERIFY(dir_.isValid());
+    ini_ = dir_.filePath("tarnvik.ini");
+    SettingsFile s(ini_.toStdString());
+    for (int n = 1; n <= 10; ++n)
+        s.WriteString("ports", "com" + std::to_string(n), "");
+    s.Save();
+    MessageBox::Reset();
+}
+
+std::unique_ptr<TForm1> FrameTest::Start()
+{
+    auto f = std::make_unique<TForm1>(nullptr, ini_.toStdString());
+    f->show();
+    if (!QTest::qWaitForWindowExposed(f.get())) return nullptr;
+    if (!QTest::qWaitFor([&] { return Framed(*f) && f->Button8->isEnabled(); }, 10000)) return nullptr;
+    QTest::qWait(50);
+    return f;
+}
+
+void FrameTest::positionStaysOverStarts()
+{
+    {
+        SettingsFile s(ini_.toStdString());
+        s.WriteInteger("window", "top", 92);
+        s.WriteInteger("window", "left", 200);
+        s.Save();
+    }
+    QByteArray written;
+    for (int start = 1; start <= 3; ++start) {
+        auto f = Start();
+        QVERIFY(f);
+        QCOMPARE(f->frameGeometry().topLeft(), QPoint(200, 92));
+        QTest::mouseClick(f->Button8, Qt::LeftButton); // END
+        QTRY_VERIFY(!f->isVisible());
+        if (start > 1) QCOMPARE(Contents(ini_), written);
+        written = Contents(ini_);
+    }
+}
+
+void FrameTest::smallBoxRoundTrip_data()
+{
+    QTest::addColumn<bool>("noBorder");
+    QTest::newRow("framed strip") << false;
+    QTest::newRow("frameless strip") << true;
+}
+
+void FrameTest::smallBoxRoundTrip()
+{
+    QFETCH(bool, noBorder);
+    {
+        SettingsFile s(ini_.toStdString());
+        s.WriteInteger("window", "top", 150);
+        s.WriteInteger("window", "left", 250);
+        s.WriteInteger("window", noBorder ? "minnbtop" : "mintop", 300);
+        s.WriteInteger("window", noBorder ? "minnbleft" : "minleft", 400);
+        s.Save();
+    }
+    auto f = Start();
+    QVERIFY(f);
+    const QRect before = f->frameGeometry();
+    const QByteArray saved = Contents(ini_);
+    f->CheckBox5->setChecked(noBorder);
+    QTest::mouseClick(f->Button17, Qt::LeftButton);
+    QVERIFY(f->SmallBox.Active);
+    QVERIFY(QTest::qWaitForWindowExposed(f.get()));
+    if (!noBorder) QTRY_VERIFY(Framed(*f));
+    // The framed strip is 74 pixels wide outside, the frameless one inside
+    // (a window manager may still draw a border round it); both are 18 high
+    // inside.
+    QTRY_COMPARE(noBorder ? f->width() : f->frameGeometry().width(), TForm1::SmallBoxWidth);
+    QCOMPARE(f->height(), TForm1::SmallBoxClientHeight);
+    QTRY_COMPARE(f->frameGeometry().topLeft(), QPoint(400, 300));
+
+    f->FormClick(); // a click beside the strip's button
+    QVERIFY(!f->close());
+    QVERIFY(QTest::qWaitForWindowExposed(f.get()));
+    QTRY_VERIFY(Framed(*f));
+    QTRY_COMPARE(f->frameGeometry(), before);
+    QTest::qWait(100);
+    QCOMPARE(f->frameGeometry(), before);
+    // A strip that was not moved keeps its place in the file.
+    QCOMPARE(Contents(ini_), saved);
+    // The status line is no Tab stop and is not left with the focus.
+    QVERIFY(f->focusWidget() != f->Edit3);
+    f->close();
+}
+
+void FrameTest::deviceListShows23Rows()
+{
+    auto f = Start();
+    QVERIFY(f);
+    f->ComboBox1->showPopup();
+    QAbstractItemView *list = f->ComboBox1->view();
+    QTRY_VERIFY(list->isVisible());
+    const int row = list->sizeHintForRow(0);
+    QVERIFY(row > 0);
+    const int rows = (list->viewport()->height() + row / 2) / row;
+    f->ComboBox1->hidePopup();
+    QCOMPARE(rows, 23);
+    f->close();
+}
+
+void FrameTest::fileDialogSpeaksJapanese()
+{
+    InstallTranslations(*qApp);
+    FileDialog::Reset();
+    QString cancel, open;
+    // The dialog runs modally; it is read and dismissed from inside.
+    QTimer::singleShot(300, [&] {
+        auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        if (!dialog) return;
+        if (auto *box = dialog->findChild<QDialogButtonBox *>()) {
+            if (auto *b = box->button(QDialogButtonBox::Open)) open = b->text();
+            if (auto *b = box->button(QDialogButtonBox::Cancel)) cancel = b->text();
+        }
+        dialog->reject();
+    });
+    QCOMPARE(FileDialog::Open(nullptr), QString());
+    QVERIFY2(open.contains(QStringLiteral("開く")), qPrintable(open));
+    QVERIFY2(cancel.contains(QStringLiteral("キャンセル")), qPrintable(cancel));
+}
+
+QTEST_MAIN(FrameTest)
+#include "frame_test.moc"
