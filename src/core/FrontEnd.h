@@ -43,6 +43,13 @@ public:
     // half with the current option states. A front end without views keeps
     // the default.
     virtual void BufferChanged() {}
+    // How the user puts calibration words back that an erase could not
+    // restore: cal2 is empty for a part with one calibration word.
+    virtual std::string CalibrationRestoreHint(const std::string &cal1, const std::string &cal2) const
+    {
+        return "「CALIBデータを変更する」をチェックし、CAL1に " + cal1 +
+               (cal2.empty() ? "" : "、CAL2に " + cal2) + " を入力して消去してください。";
+    }
 
     // Option states the operations read.
     virtual bool SmallBlock() const = 0;      // "[READ] Small Block"

@@ -213,6 +213,71 @@ void ExecuteCommand(SerialPort &port, TCommand &cmd)
     }
 }
 
+int CommandArgumentBytes(uint8_t code)
+{
+    switch (code) {
+    case cmdControl:
+    case cmdIcsp:
+    case cmdIcspRead:
+    case cmdQuery:
+    case cmdEeRead:
+    case cmdEeWrite:
+        return 1;
+    case cmdIcspTimed:
+    case cmdTableRead:
+    case cmdSetEeAddr:
+        return 2;
+    case cmdIcspLoad:
+    case cmdIcspPair:
+    case cmdIcspRepeat:
+    case cmdIcspStream:
+    case cmdSetTablePtr:
+        return 3;
+    case cmdPic18Instr:
+        return 5;
+    case cmdPic18Block:
+        return 9;
+    case RowWriteCode08:
+    case RowWriteCode15:
+        return 13;
+    default:
+        return 0;
+    }
+}
+
+std::optional<std::vector<uint8_t>> HarmlessCompletion(const std::vector<uint8_t> &received)
+{
+    if (received.empty()) return std::vector<uint8_t>{};
+    const uint8_t code = received[0];
+    const size_t need = static_cast<size_t>(CommandArgumentBytes(code));
+    const size_t taken = received.size() - 1;
+    if (taken >= need) return std::vector<uint8_t>{};
+    const std::vector<uint8_t> fill(need - taken, HarmlessFiller);
+    switch (code) {
+    case cmdIcspTimed:
+    case cmdIcspLoad:
+    case cmdIcspPair:
+    case RowWriteCode08:
+    case RowWriteCode15:
+        // Once the host's ICSP command is in (a load, a programming or an
+        // erase cycle), whatever follows carries it out.
+        if (taken == 0) return fill;
+        return std::nullopt;
+    case cmdPic18Instr:
+        // All zeros make the instruction a NOP; the host's own instruction
+        // bytes may be anything.
+        if (taken == 0) return std::vector<uint8_t>(need, 0x00);
+        return std::nullopt;
+    case cmdPic18Block: // table writes of the payload
+    case cmdEeWrite:    // the data byte itself
+        return std::nullopt;
+    default:
+        // Mode control, single ICSP commands and reads, the address
+        // increment, streams, the query, pointers and counts.
+        return fill;
+    }
+}
+
 // ---- single-command operations ----
 
 std::string GetVersion(Link &link)

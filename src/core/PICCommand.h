@@ -5,9 +5,11 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "DeviceSpec.h"
 #include "FrontEnd.h"
@@ -76,6 +78,19 @@ struct Link {
 
 // Runs the command in cmd over the port and sets cmd.Status. Never retries.
 void ExecuteCommand(SerialPort &port, TCommand &cmd);
+
+// Bytes that follow a wire command code (13 for both row-write codes); 0 for
+// a code the firmware does not know.
+int CommandArgumentBytes(uint8_t code);
+// A byte the firmware does not know as a command code and that is harmless
+// in every argument it can finish: as an ICSP command it is "end
+// programming", as a count, time or address it asks for nothing that writes.
+constexpr uint8_t HarmlessFiller = 0x17;
+// The bytes that finish a command the programmer holds unfinished (its code
+// and the arguments it has taken) without loading data into the chip or
+// starting a programming or erase cycle: empty when it is not unfinished,
+// nullopt when every way of finishing it would write.
+std::optional<std::vector<uint8_t>> HarmlessCompletion(const std::vector<uint8_t> &received);
 
 // ---- single-command operations (m = EntryMode; PIC18 always 0) ----
 std::string GetVersion(Link &link);

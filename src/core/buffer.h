@@ -34,8 +34,10 @@ struct MemoryBuffer {
     // the EEData area included). The caller redraws the views and resets the
     // configuration-editing options afterwards.
     void Clear(const TDeviceSpec &device);
-    // Resize the PIC18 arrays to the device and set every byte, ID and
-    // configuration bytes included, to 0xFF.
+    // Resize the PIC18 arrays to the device and set every byte, ID bytes
+    // included, to 0xFF; the configuration bytes take the device's
+    // ConfigDefault, the configuration an erased part holds, with the bits
+    // it does not implement set.
     void Clear(const TDeviceSpec18 &device);
     // Start-up fill: the whole word image 0x3FFF.
     void FillStartup();

@@ -62,13 +62,14 @@ void ReportStatus(OperationContext &ctx, const std::string &text, bool toDialog)
     if (toDialog) ctx.ui.SetDialogStatus(text);
 }
 
-void ReportLinkLost(OperationContext &ctx, const std::string &status, bool toDialog)
+void ReportLinkLost(OperationContext &ctx, const std::string &status, bool toDialog, bool wedged)
 {
     // An operation stopped on request has lost nothing; the front end that
     // asked says so itself.
     if (InterruptRequested()) return;
     ReportStatus(ctx, status, toDialog);
     ctx.ui.AddLogShowingMessages(LinkLostLog);
+    if (wedged) ctx.ui.AddLogShowingMessages(PowerCycleLog);
 }
 
 std::string HexAtLeast(uint32_t value, int width)

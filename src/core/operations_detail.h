@@ -7,6 +7,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "interrupt.h"
 #include "operations.h"
@@ -15,6 +16,9 @@
 inline constexpr const char *LinkLostLog = "プログラマーからの応答が途切れました。";
 inline constexpr const char *ReadFailedStatus = " !! デバイスから読み込めませんでした。";
 inline constexpr const char *WriteFailedStatus = " !! デバイスに書き込めませんでした。";
+// The programmer may still hold part of a command, or the chip may still be
+// in programming mode, and nothing may be sent that could finish it.
+inline constexpr const char *PowerCycleLog = "プログラマーの電源を入れ直してください。";
 
 // Copies of the selected row of the live family's table. Without a usable
 // selection the refusal of the check is reported and nullopt returned.
@@ -25,8 +29,10 @@ std::optional<TDeviceSpec18> SelectedRow18(OperationContext &ctx);
 bool IsDialogBar(OperationContext &ctx, const ProgressBar *progress);
 // Status line, plus the dialog's status text when toDialog.
 void ReportStatus(OperationContext &ctx, const std::string &text, bool toDialog);
-// A link failure: the status text, the log line on the Message tab.
-void ReportLinkLost(OperationContext &ctx, const std::string &status, bool toDialog);
+// A link failure: the status text, the log line on the Message tab, and
+// when the programmer could not be brought back to a known state, the
+// request to power-cycle it.
+void ReportLinkLost(OperationContext &ctx, const std::string &status, bool toDialog, bool wedged = false);
 
 // Hexadecimal with at least width digits.
 std::string HexAtLeast(uint32_t value, int width);
@@ -45,9 +51,15 @@ public:
 
     void Enter(int entryMode);
     void Exit(int entryMode);
-    // After a failure: leave programming mode if it was entered, without
-    // looking at the answer (the operation has already failed).
-    void Abandon();
+    // After a failure: finish whatever command the programmer may still hold
+    // with bytes that write nothing, drop what it still sends, and leave
+    // programming mode if it was entered. Where no byte could finish the
+    // command harmlessly nothing more is sent. False when the programmer is
+    // not known to be back between commands with the chip switched off; it
+    // must then be power-cycled.
+    bool Abandon();
+    // Abandon has given up on the programmer.
+    bool Wedged() const { return wedged_; }
 
     void Inc();
     void IncBy(int n);
@@ -98,16 +110,29 @@ private:
     {
         if (failed_) return false;
         if (InterruptPending()) {
-            failed_ = true;
+            // The last command went through whole: nothing to finish.
+            lastCommand_.clear();
+            Fail(false);
             return false;
         }
+        const uint64_t before = link_.port.BytesWritten();
         command();
-        if (link_.cmd.Status != StatusOk) failed_ = true;
+        lastCommand_ = link_.port.LastWritten(static_cast<size_t>(link_.port.BytesWritten() - before));
+        if (link_.cmd.Status != StatusOk) Fail(link_.port.LastReadSilent());
         return true;
     }
+    // silent: the programmer sent nothing where it should have answered, so
+    // the last byte written may not have reached it.
+    void Fail(bool silent);
+    // Sends the bytes that finish the failed command harmlessly; false when
+    // there are none.
+    bool FinishFailedCommand();
 
     Link link_;
     bool failed_ = false;
+    bool wedged_ = false;
+    std::vector<uint8_t> lastCommand_; // bytes of the last command sent
+    bool failedSilent_ = false;
     long missing_ = 0;
     bool inProgramMode_ = false;
     int entryMode_ = 0;

@@ -9,6 +9,8 @@ namespace {
 constexpr const char *EraseDoneText = "デバイスを消去しました。";
 constexpr const char *CalibUnreadableText =
     " !! キャリブレーションデータを読み出せませんでした。消去を中止しました。";
+constexpr const char *CalibNotRestoredStatus = " !! キャリブレーションデータを書き戻せませんでした。";
+constexpr const char *CalibKeptText = "このデバイスではCALIBデータを変更できません。消去を中止しました。";
 
 struct CalibSlot {
     uint16_t address;
@@ -72,10 +74,46 @@ uint16_t FieldValue(const std::string &text, uint16_t fallback)
     return value ? *value : fallback;
 }
 
+// Whether the device's erase sequence clears the word at a calibration slot.
+// Program memory (with a 12-bit core's backup word) and the configuration
+// word go with every sequence; the words from 0x2008 on only with the
+// sequence that starts its bulk erase past them, which only the
+// calibration change selects.
+bool EraseClears(const TDeviceSpec &device, uint16_t address, bool calibChange)
+{
+    return address < 0x2008 || (device.EraseAlgorithm == 2 && calibChange);
+}
+
+// A typed value over a word the erase keeps would be programmed onto the
+// factory value with a program-only cycle, leaving neither.
+bool CalibChangeHonoured(const TDeviceSpec &device)
+{
+    for (uint16_t address : {device.CalibAddress1, device.CalibAddress2})
+        if (address != 0 && !EraseClears(device, address, true)) return false;
+    return true;
+}
+
 int LinkLost(OperationContext &ctx, Wire &wire)
 {
-    wire.Abandon();
-    ReportLinkLost(ctx, WriteFailedStatus, false);
+    const bool wedged = !wire.Abandon();
+    ReportLinkLost(ctx, WriteFailedStatus, false, wedged);
+    return 0;
+}
+
+// The calibration words may be gone from the chip: say so in the status
+// line, and log each value with the way to put it back.
+int CalibrationNotRestored(OperationContext &ctx, const std::array<CalibSlot, 2> &slots, bool wedged)
+{
+    FrontEnd &ui = ctx.ui;
+    ui.SetStatus(CalibNotRestoredStatus);
+    ui.AddLogShowingMessages(LinkLostLog);
+    if (wedged) ui.AddLogShowingMessages(PowerCycleLog);
+    for (const CalibSlot &slot : slots)
+        if (slot.address != 0)
+            ui.AddLogShowingMessages("アドレス " + Hex(slot.address, 4) + " のキャリブレーションデータ " +
+                                     Hex(slot.value, 4) + " を書き戻してください。");
+    ui.AddLogShowingMessages(
+        ui.CalibrationRestoreHint(Hex(slots[0].value, 4), slots[1].address ? Hex(slots[1].value, 4) : ""));
     return 0;
 }
 
@@ -85,14 +123,20 @@ int Erase16(OperationContext &ctx, const TDeviceSpec &device)
     const bool calibChange = ui.CalibChange();
     std::array<CalibSlot, 2> slots = {CalibSlot{device.CalibAddress1, device.CalibMask1, 0},
                                       CalibSlot{device.CalibAddress2, device.CalibMask2, 0}};
+    if (calibChange && device.CalibAddress1 != 0 && !CalibChangeHonoured(device)) {
+        ui.SetStatus(std::string(" !! ") + CalibKeptText);
+        ui.AddLogShowingMessages(CalibKeptText);
+        return 0;
+    }
     Wire wire(ctx);
 
     if (device.CalibAddress1 != 0) {
         // Erasing without the calibration in hand would lose it for good.
         if (!ReadCalibration(wire, device, slots)) {
-            wire.Abandon();
+            const bool wedged = !wire.Abandon();
             ui.SetStatus(CalibUnreadableText);
             ui.AddLogShowingMessages(CalibUnreadableText);
+            if (wedged) ui.AddLogShowingMessages(PowerCycleLog);
             return 0;
         }
         for (const CalibSlot &slot : slots)
@@ -108,24 +152,37 @@ int Erase16(OperationContext &ctx, const TDeviceSpec &device)
         ui.SetStatus(EraseDoneText);
     }
 
-    if (calibChange) {
+    // After a failed erase only the values read before it go back: harmless
+    // whether or not the erase happened, where a typed value would be
+    // programmed over an unerased word.
+    if (calibChange && !eraseFailed) {
         slots[0].value = FieldValue(ui.Cal1Text(), slots[0].value);
         slots[1].value = FieldValue(ui.Cal2Text(), slots[1].value);
     }
+    // A failed erase leaves the programmer wherever the failure caught it;
+    // nothing more is sent unless it is back between commands.
+    bool wedged = eraseFailed && !wire.Abandon();
     // Rows with calibration at 0x2008 keep it through their erase sequence
     // unless the user replaces it.
     const bool writeBack = device.CalibAddress1 != 0 && (device.CalibAddress1 != 0x2008 || calibChange);
     if (writeBack) {
         // Even after a failed erase the chip may have lost its calibration;
         // a fresh wire tries to put it back.
-        Wire restore(ctx);
-        WriteCalibration(restore, device, slots);
-        if (restore.Failed()) return LinkLost(ctx, restore);
-        if (eraseFailed) return LinkLost(ctx, wire);
+        bool restored = false;
+        if (!wedged) {
+            Wire restore(ctx);
+            WriteCalibration(restore, device, slots);
+            restored = !restore.Failed();
+            if (!restored) wedged = !restore.Abandon();
+        }
+        if (!restored) return CalibrationNotRestored(ctx, slots, wedged);
         for (const CalibSlot &slot : slots)
             if (slot.address != 0) ui.AddLog(SlotLine(slot, " へ", " を書き込みました。"));
     }
-    if (eraseFailed) return LinkLost(ctx, wire);
+    if (eraseFailed) {
+        ReportLinkLost(ctx, WriteFailedStatus, false, wedged);
+        return 0;
+    }
 
     if (calibChange) {
         ui.AddLog("!キャリブレーションデータは入力値に置き換わりました。");

@@ -235,9 +235,9 @@ int Finish(OperationContext &ctx, Wire &wire, ProgressBar *progress)
 {
     const bool toDialog = IsDialogBar(ctx, progress);
     if (wire.Failed()) {
-        wire.Abandon();
+        const bool wedged = !wire.Abandon();
         if (progress) progress->SetPosition(0);
-        ReportLinkLost(ctx, WriteFailedStatus, toDialog);
+        ReportLinkLost(ctx, WriteFailedStatus, toDialog, wedged);
         return 0;
     }
     ctx.ui.AddLog(ProgramDoneLog);

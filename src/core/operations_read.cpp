@@ -22,23 +22,26 @@ uint32_t ConfigWordAddress(const TDeviceSpec &device)
     return device.Is12Bit() ? Config12BitWord : device.ConfigAddress1;
 }
 
-// Reads the whole chip into image; false when anything the programmer
-// should have confirmed or sent did not come.
-bool ReadWordImage(OperationContext &ctx, const TDeviceSpec &device, WordImage &image, ProgressBar *progress)
+// How a whole-chip read ended.
+enum class ReadEnd { Complete, Incomplete, Wedged };
+
+// Reads the whole chip into image; Incomplete when anything the programmer
+// should have confirmed or sent did not come, Wedged when it could not be
+// brought back to a known state afterwards.
+ReadEnd ReadWordImage(OperationContext &ctx, const TDeviceSpec &device, WordImage &image,
+                      ProgressBar *progress)
 {
     Wire wire(ctx);
-    if (wire.ReadChip(device, image, progress)) return true;
-    wire.Abandon();
-    return false;
+    if (wire.ReadChip(device, image, progress)) return ReadEnd::Complete;
+    return wire.Abandon() ? ReadEnd::Incomplete : ReadEnd::Wedged;
 }
 
-bool ReadImage18(OperationContext &ctx, const TDeviceSpec18 &device, MemoryBuffer &image,
-                 ProgressBar *progress)
+ReadEnd ReadImage18(OperationContext &ctx, const TDeviceSpec18 &device, MemoryBuffer &image,
+                    ProgressBar *progress)
 {
     Wire wire(ctx);
-    if (wire.ReadChip18(device, image, progress)) return true;
-    wire.Abandon();
-    return false;
+    if (wire.ReadChip18(device, image, progress)) return ReadEnd::Complete;
+    return wire.Abandon() ? ReadEnd::Incomplete : ReadEnd::Wedged;
 }
 
 // A PIC18 image sized for the device and erased, for what the chip sends.
@@ -60,9 +63,9 @@ std::unique_ptr<MemoryBuffer> Fitted18(const MemoryBuffer &buffer, const TDevice
 
 // Ends a verify or blank check whose read came back incomplete: nothing was
 // compared, so nothing may be reported as equal or blank.
-int ReadIncomplete(OperationContext &ctx, ProgressBar *progress)
+int ReadIncomplete(OperationContext &ctx, ProgressBar *progress, ReadEnd end)
 {
-    ReportLinkLost(ctx, ReadFailedStatus, IsDialogBar(ctx, progress));
+    ReportLinkLost(ctx, ReadFailedStatus, IsDialogBar(ctx, progress), end == ReadEnd::Wedged);
     return 0;
 }
 
@@ -78,8 +81,8 @@ bool ReadDevice(OperationContext &ctx, ProgressBar *progress)
         const auto device = SelectedRow(ctx);
         if (!device) return false;
         auto image = std::make_unique<WordImage>(ctx.buffer.Words);
-        if (!ReadWordImage(ctx, *device, *image, progress)) {
-            ReportLinkLost(ctx, ReadFailedStatus, progress != nullptr);
+        if (const ReadEnd end = ReadWordImage(ctx, *device, *image, progress); end != ReadEnd::Complete) {
+            ReportLinkLost(ctx, ReadFailedStatus, progress != nullptr, end == ReadEnd::Wedged);
             return false;
         }
         ctx.buffer.Words = *image;
@@ -91,8 +94,8 @@ bool ReadDevice(OperationContext &ctx, ProgressBar *progress)
         const auto device = SelectedRow18(ctx);
         if (!device) return false;
         auto image = Fitted18(ctx.buffer, *device);
-        if (!ReadImage18(ctx, *device, *image, progress)) {
-            ReportLinkLost(ctx, ReadFailedStatus, progress != nullptr);
+        if (const ReadEnd end = ReadImage18(ctx, *device, *image, progress); end != ReadEnd::Complete) {
+            ReportLinkLost(ctx, ReadFailedStatus, progress != nullptr, end == ReadEnd::Wedged);
             return false;
         }
         ctx.buffer.Program18 = std::move(image->Program18);
@@ -275,14 +278,16 @@ int ReadAndJudge(OperationContext &ctx, ProgressBar *progress, const Judgement &
         if (!device) return 0;
         auto chip = std::make_unique<WordImage>();
         chip->fill(device->BlankWord);
-        if (!ReadWordImage(ctx, *device, *chip, progress)) return ReadIncomplete(ctx, progress);
+        if (const ReadEnd end = ReadWordImage(ctx, *device, *chip, progress); end != ReadEnd::Complete)
+            return ReadIncomplete(ctx, progress, end);
         good = judgement.words(ctx, *device, *chip);
     } else {
         if (!Pic18Gate(ctx)) return 0;
         const auto device = SelectedRow18(ctx);
         if (!device) return 0;
         auto chip = ReadBack18(*device);
-        if (!ReadImage18(ctx, *device, *chip, progress)) return ReadIncomplete(ctx, progress);
+        if (const ReadEnd end = ReadImage18(ctx, *device, *chip, progress); end != ReadEnd::Complete)
+            return ReadIncomplete(ctx, progress, end);
         good = judgement.bytes18(ctx, *device, *chip);
     }
     const bool toDialog = IsDialogBar(ctx, progress);

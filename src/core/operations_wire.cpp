@@ -1,3 +1,5 @@
+#include <algorithm>
+
 #include "operations_detail.h"
 
 void Wire::Enter(int entryMode)
@@ -15,11 +17,54 @@ void Wire::Exit(int entryMode)
     if (!failed_) inProgramMode_ = false;
 }
 
-void Wire::Abandon()
+void Wire::Fail(bool silent)
 {
-    if (!inProgramMode_) return;
-    ExitProgramMode(link_, entryMode_);
-    inProgramMode_ = false;
+    failed_ = true;
+    failedSilent_ = silent;
+}
+
+bool Wire::FinishFailedCommand()
+{
+    // The programmer took every byte of the failed command that was written,
+    // or, when it fell silent, perhaps all but the last. Whichever it was,
+    // the same filler finishes the command: a surplus filler byte is an
+    // unknown code the firmware ignores.
+    const std::vector<uint8_t> &all = lastCommand_;
+    auto fill = HarmlessCompletion(all);
+    if (failedSilent_ && !all.empty()) {
+        const auto shorter = HarmlessCompletion(std::vector<uint8_t>(all.begin(), all.end() - 1));
+        const auto uniform = [](const std::vector<uint8_t> &bytes) {
+            return std::all_of(bytes.begin(), bytes.end(), [](uint8_t b) { return b == HarmlessFiller; });
+        };
+        if (!fill || !shorter || !uniform(*fill) || !uniform(*shorter)) return false;
+        if (shorter->size() > fill->size()) fill = shorter;
+    }
+    if (!fill) return false;
+    if (!fill->empty()) link_.port.Write(fill->data(), fill->size());
+    // Drop what the programmer still sends: late echoes, a finished read's
+    // data, the rest of a stream. Bounded, so a babbling line cannot hold the
+    // command for ever.
+    uint8_t sink[64];
+    for (int reads = 0; reads < 2048 && link_.port.Read(sink, sizeof sink) > 0; ++reads) {
+    }
+    return true;
+}
+
+bool Wire::Abandon()
+{
+    if (!failed_) {
+        if (inProgramMode_) Exit(entryMode_);
+        return !failed_ || Abandon();
+    }
+    if (wedged_) return false;
+    bool known = FinishFailedCommand();
+    if (known && inProgramMode_) {
+        ExitProgramMode(link_, entryMode_);
+        known = link_.cmd.Status == StatusOk;
+    }
+    if (known) inProgramMode_ = false;
+    wedged_ = !known;
+    return known;
 }
 
 void Wire::Inc()
@@ -253,12 +298,20 @@ void Wire::Stream(uint8_t readCommand, int n)
 void Wire::ReceiveStream(int n, std::span<uint16_t> destination, ProgressBar *progress)
 {
     // Only a confirmed stream command makes the programmer send anything.
-    if (!failed_) missing_ += ReceiveWords(link_, n, destination, progress);
+    if (failed_) return;
+    const int lost = ReceiveWords(link_, n, destination, progress);
+    missing_ += lost;
+    // Nothing at all: the programmer may still be waiting for a count byte
+    // that never reached it, and the next command would finish that one.
+    if (n > 0 && lost == n) Fail(true);
 }
 
 void Wire::ReceiveStream(int n, std::span<uint8_t> destination, ProgressBar *progress)
 {
-    if (!failed_) missing_ += ReceiveBytes(link_, n, destination, progress);
+    if (failed_) return;
+    const int lost = ReceiveBytes(link_, n, destination, progress);
+    missing_ += lost;
+    if (n > 0 && lost == n) Fail(true);
 }
 
 bool Wire::ReadChip(const TDeviceSpec &device, std::span<uint16_t, WordImageSize> image,

@@ -111,13 +111,28 @@ void SerialPort::ApplyModemLine(ModemLine line, bool on)
 size_t SerialPort::Write(const uint8_t *data, size_t n)
 {
     if (!IsOpen() || n == 0) return 0;
-    return backend_->Write(data, n);
+    const size_t done = backend_->Write(data, n);
+    for (size_t i = 0; i < done; ++i)
+        recent_[(written_ + i) % RecentSize] = data[i];
+    written_ += done;
+    return done;
 }
 
 size_t SerialPort::Read(uint8_t *data, size_t n)
 {
     if (!IsOpen() || n == 0) return 0;
-    return backend_->Read(data, n);
+    const size_t got = backend_->Read(data, n);
+    lastReadSilent_ = got == 0;
+    return got;
+}
+
+std::vector<uint8_t> SerialPort::LastWritten(size_t n) const
+{
+    n = std::min<size_t>({n, RecentSize, static_cast<size_t>(written_)});
+    std::vector<uint8_t> bytes;
+    for (uint64_t i = written_ - n; i < written_; ++i)
+        bytes.push_back(recent_[i % RecentSize]);
+    return bytes;
 }
 
 size_t SerialPort::DrainInput()

@@ -4,11 +4,13 @@
 // steps, modem lines) that is the same whatever is behind it.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 enum class ModemLine { RTS, DTR };
 
@@ -98,6 +100,15 @@ public:
 
     SerialBackend &Backend() { return *backend_; }
 
+    // What went over the line last, for finding where a failed command left
+    // the programmer: the bytes written so far, the last few of them, and
+    // whether the last read got nothing at all.
+    uint64_t BytesWritten() const { return written_; }
+    // The last n bytes written (n at most RecentSize), oldest first.
+    std::vector<uint8_t> LastWritten(size_t n) const;
+    bool LastReadSilent() const { return lastReadSilent_; }
+    static constexpr size_t RecentSize = 16;
+
     static constexpr int DefaultTimeoutMs = 200;
     static constexpr int DrainQuietMs = 50;
     // More than the longest stream any part sends in one command.
@@ -114,6 +125,9 @@ private:
     std::string portName_;
     int portNumber_ = 0;
     std::string lastError_;
+    uint64_t written_ = 0;
+    std::array<uint8_t, RecentSize> recent_{};
+    bool lastReadSilent_ = false;
 };
 
 class SettingsFile;

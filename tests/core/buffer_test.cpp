@@ -49,7 +49,10 @@ TEST(MemoryBuffer, Pic18ClearResizesAndErasesEverything)
     EXPECT_EQ(b.EEData18.size(), 0u);
     EXPECT_TRUE(AllEqual(b.Program18, 0xFF));
     EXPECT_TRUE(AllEqual(b.Id18, 0xFF));
-    EXPECT_TRUE(AllEqual(b.Config18, 0xFF));
+    const TDeviceSpec18 &d = Device18("PIC18F2450");
+    for (size_t i = 0; i < 14; ++i)
+        EXPECT_EQ(b.Config18[i], d.ConfigDefault[i] | (~d.ConfigMask[i] & 0xFF))
+            << "the erased configuration " << i;
     EXPECT_EQ(b.Words[5], 0x1234);
 }
 

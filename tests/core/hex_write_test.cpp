@@ -104,7 +104,9 @@ TEST(Hex18Writer, FixedLinesAndRecordsInOrder)
     b.Clear(Device18("PIC18F2450"));
     EXPECT_EQ(Lines18(b, Device18("PIC18F2450"), false),
               (std::vector<std::string>{":020000040000FA", ":020000040020DA", ":020000040030CA",
-                                        ":0200000400F00A", ":00000001FF"}));
+                                        // a cleared buffer holds the erased configuration
+                                        ":0E000000C035DFFFFFFB97FFFFFFFFFFFFFF95", ":0200000400F00A",
+                                        ":00000001FF"}));
     EXPECT_EQ(Lines18(b, Device18("PIC18F2450"), true).size(), 5 + 16384u / 32 + 2);
 
     const TDeviceSpec18 &d = Device18("PIC18F4550");
@@ -118,7 +120,7 @@ TEST(Hex18Writer, FixedLinesAndRecordsInOrder)
     ASSERT_EQ(lines.size(), 9u);
     EXPECT_EQ(lines[1].substr(0, 11), ":207FE000FF");
     EXPECT_EQ(lines[3], Record(0, 0, {0x11, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}));
-    EXPECT_EQ(lines[5].substr(0, 13), ":0E00000024FF");
+    EXPECT_EQ(lines[5].substr(0, 13), ":0E0000002435");
     EXPECT_EQ(lines[7].substr(0, 13), ":2000E00000FF");
 
     // Arrays still sized for a smaller device read as erased, never past their end.

@@ -40,16 +40,17 @@ TEST(ConfigEdit, IncompleteFieldLeavesTheBufferAlone)
     EXPECT_EQ(buf.Words[0x2007], 0x3FFF);
     EXPECT_EQ(buf.Words[0x2008], 0x3FFF);
 
-    buf.Clear(DeviceTable18.at(FindDevice("PIC18F452")));
+    const TDeviceSpec18 &f452 = DeviceTable18.at(FindDevice("PIC18F452"));
+    buf.Clear(f452);
     std::array<std::string, 7> values{"3FFF", "0E0F", "", "zz", "12345", "7", "ffff"};
     StoreConfigBytes18(buf, values);
     EXPECT_EQ(buf.Config18[0], 0xFF);
     EXPECT_EQ(buf.Config18[1], 0x3F);
     EXPECT_EQ(buf.Config18[2], 0x0F);
     EXPECT_EQ(buf.Config18[3], 0x0E);
-    for (int i = 4; i < 10; i += 2)
-        EXPECT_EQ(buf.Config18[i], 0xFF) << i;
-    EXPECT_EQ(buf.Config18[5], 0xFF) << "invalid text must not become 0x00FF";
+    for (int i = 4; i < 10; ++i)
+        EXPECT_EQ(buf.Config18[i], f452.ConfigDefault[i] | (~f452.ConfigMask[i] & 0xFF))
+            << "invalid text changes nothing " << i;
     EXPECT_EQ(buf.Config18[10], 0x07);
     EXPECT_EQ(buf.Config18[11], 0x00);
     EXPECT_EQ(buf.Config18[13], 0xFF);

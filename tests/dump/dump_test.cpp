@@ -125,6 +125,7 @@ TEST(DumpText, Pic18DumpsAreLittleEndianWordsAndBytesInMemoryOrder)
     buf.Program18[32767] = 0x20;
     buf.EEData18[255] = 0x5A;
     buf.Id18[0] = 0x31;
+    buf.Config18.fill(0xFF);
     buf.Config18[2] = 0x0F;
     buf.Config18[3] = 0x0E;
 
