@@ -6,18 +6,21 @@
 
 namespace {
 
+enum FileOperand { NoFile, OneFile, OptionalFile };
+
 struct CommandName {
     const char *name;
     CliCommand command;
-    bool takesFile;
+    FileOperand file;
 };
 
 constexpr CommandName Commands[] = {
-    {"ports", CliCommand::Ports, false},     {"version", CliCommand::Version, false},
-    {"devices", CliCommand::Devices, false}, {"identify", CliCommand::Identify, false},
-    {"read", CliCommand::Read, true},        {"program", CliCommand::Program, true},
-    {"verify", CliCommand::Verify, true},    {"erase", CliCommand::Erase, false},
-    {"blank", CliCommand::Blank, false},     {"dump", CliCommand::Dump, true},
+    {"ports", CliCommand::Ports, NoFile},         {"version", CliCommand::Version, NoFile},
+    {"devices", CliCommand::Devices, NoFile},     {"identify", CliCommand::Identify, NoFile},
+    {"read", CliCommand::Read, OneFile},          {"program", CliCommand::Program, OneFile},
+    {"verify", CliCommand::Verify, OneFile},      {"erase", CliCommand::Erase, NoFile},
+    {"blank", CliCommand::Blank, NoFile},         {"dump", CliCommand::Dump, OneFile},
+    {"config", CliCommand::Config, OptionalFile},
 };
 
 // A calibration word as the erase command writes it: four hex digits.
@@ -45,6 +48,11 @@ void AddOptions(CLI::App &app, CliOptions &options, bool &help, CLI::Option *&qu
     app.add_flag("--save-all", options.saveAll);
     app.add_option("--cal1", options.cal1)->check(FourHexDigits);
     app.add_option("--cal2", options.cal2)->check(FourHexDigits);
+    // Every --config counts, in order: a later one overrides an earlier field.
+    app.add_option("--config", options.configSettings)
+        ->allow_extra_args(false)
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    app.add_flag("--json", options.json);
     // -q and -v both set the verbosity: the one given last counts, which
     // the parse order tells after parsing.
     quiet = app.add_flag("-q,--quiet");
@@ -98,14 +106,17 @@ bool ParseCommandLine(const std::vector<std::string> &args, CliOptions &options,
         error = "unknown command '" + operands[0] + "'";
         return false;
     }
-    const size_t wanted = found->takesFile ? 2 : 1;
-    if (operands.size() != wanted) {
-        error = std::string(found->name) +
-                (found->takesFile ? " needs exactly one FILE.hex" : " takes no argument");
+    const bool fileCountOk = found->file == NoFile    ? operands.size() == 1
+                             : found->file == OneFile ? operands.size() == 2
+                                                      : operands.size() <= 2;
+    if (!fileCountOk) {
+        error = std::string(found->name) + (found->file == NoFile    ? " takes no argument"
+                                            : found->file == OneFile ? " needs exactly one FILE.hex"
+                                                                     : " takes at most one FILE.hex");
         return false;
     }
     options.command = found->command;
-    if (found->takesFile) options.file = operands[1];
+    if (operands.size() == 2) options.file = operands[1];
 
     // Options that only mean something to one command are refused rather
     // than silently ignored: a script that believes it replaced the
@@ -116,6 +127,23 @@ bool ParseCommandLine(const std::vector<std::string> &args, CliOptions &options,
     }
     if ((options.erase || !options.verify) && options.command != CliCommand::Program) {
         error = "--erase and --no-verify belong to the program command";
+        return false;
+    }
+    if (options.command == CliCommand::Devices && !options.configSettings.empty()) {
+        // devices --config DEV names a part, not settings.
+        if (options.configSettings.size() != 1) {
+            error = "devices --config takes one device name";
+            return false;
+        }
+        options.configDevice = options.configSettings.front();
+        options.configSettings.clear();
+    } else if (!options.configSettings.empty() && options.command != CliCommand::Program &&
+               options.command != CliCommand::Verify) {
+        error = "--config belongs to the program and verify commands (and devices --config DEV)";
+        return false;
+    }
+    if (options.json && options.command != CliCommand::Config && options.configDevice.empty()) {
+        error = "--json belongs to the config command and devices --config";
         return false;
     }
     return true;
@@ -136,6 +164,8 @@ const char *UsageText()
            "  erase             check, erase, blank check\n"
            "  blank             check, blank check\n"
            "  dump FILE.hex     load FILE.hex and print the three dumps as the window shows them\n"
+           "  config [FILE.hex] the configuration by name, from FILE.hex or, without one, read from\n"
+           "                    the chip (check, configuration words only): one line per field\n"
            "\n"
            "Options:\n"
            "  -p, --port NAME|PATH  COM1 ... COM10 (mapped through the settings file's [ports])\n"
@@ -150,6 +180,11 @@ const char *UsageText()
            "  --save-all            read: write blank records too\n"
            "  --cal1 XXXX, --cal2 XXXX\n"
            "                        erase: replace the calibration words with these values\n"
+           "  --config NAME=SETTING[,NAME=SETTING...]\n"
+           "                        program, verify: set configuration fields in the loaded file's\n"
+           "                        image (repeatable); an unknown name is bad usage\n"
+           "  devices --config DEV  list DEV's configuration fields and their settings\n"
+           "  --json                config, devices --config: the result as JSON\n"
            "  --settings FILE       the settings file to use (default: the window's)\n"
            "  -q, --quiet           print only the result and the final status line\n"
            "  -v, --verbose         also print every status text and the port being opened\n"
@@ -163,5 +198,9 @@ const char *UsageText()
            "\n"
            "Exit status: 0 success; 1 the result is negative (mismatch, not blank, link failure);\n"
            "2 refused by the connection and device check; 3 a file could not be read or written;\n"
-           "64 bad usage (unknown option, command or device, a missing --settings file).\n";
+           "64 bad usage (unknown option, command or device, a missing --settings file,\n"
+           "an unknown configuration field or setting).\n"
+           "\n"
+           "Configuration names come from the gputils assembler headers (gputils-common), searched in\n"
+           "$TARNVIK_GPUTILS_HEADERS, /usr/share/gputils/header, /usr/local/share/gputils/header.\n";
 }

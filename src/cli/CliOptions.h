@@ -18,14 +18,15 @@ enum class CliCommand {
     Verify,
     Erase,
     Blank,
-    Dump
+    Dump,
+    Config
 };
 
 enum class Verbosity { Quiet, Normal, Verbose };
 
 struct CliOptions {
     CliCommand command = CliCommand::None;
-    std::string file;     // the HEX file of read, program, verify and dump
+    std::string file;     // the HEX file of read, program, verify and dump; config's optional one
     std::string port;     // -p: "COM3" or a device path; empty = settings or probe
     std::string device;   // -d: catalogue name; empty = the settings file's device
     std::string settings; // --settings: empty = the window's settings file
@@ -37,6 +38,10 @@ struct CliOptions {
     bool saveAll = false;
     std::string cal1, cal2; // erase: replacement calibration words, 4 hex digits each
     Verbosity verbosity = Verbosity::Normal;
+    // program, verify: "NAME=SETTING[,NAME=SETTING...]", each --config in order.
+    std::vector<std::string> configSettings;
+    std::string configDevice; // devices --config DEV: the part whose names are listed
+    bool json = false;        // config, devices --config: the result as JSON on stdout
 };
 
 // Fills options from argv[1..]; false with a one-line reason on bad usage.

@@ -307,6 +307,9 @@ int CliSession::Run()
         case CliCommand::Dump:
             status = Dump();
             break;
+        case CliCommand::Config:
+            status = Config();
+            break;
         case CliCommand::Help:
         case CliCommand::None:
             break;
@@ -367,6 +370,7 @@ int CliSession::Version()
 
 int CliSession::Devices()
 {
+    if (!options_.configDevice.empty()) return ConfigList();
     char line[160];
     for (int i = 1; i < DeviceTableSize; ++i) {
         const TDeviceSpec &d = DeviceTable[static_cast<size_t>(i)];
@@ -430,6 +434,7 @@ int CliSession::Read()
 int CliSession::Program()
 {
     if (const int refused = LoadFile(true)) return refused;
+    if (const int bad = ApplyConfigSettings()) return bad;
     OpenPortForCommand();
     if (const int refused = Check()) return refused;
     OperationContext ctx{port_, cmd_, *buffer_, ui_};
@@ -455,6 +460,7 @@ int CliSession::Program()
 int CliSession::Verify()
 {
     if (const int refused = LoadFile(true)) return refused;
+    if (const int bad = ApplyConfigSettings()) return bad;
     OpenPortForCommand();
     if (const int refused = Check()) return refused;
     OperationContext ctx{port_, cmd_, *buffer_, ui_};

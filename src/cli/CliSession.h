@@ -53,6 +53,11 @@ private:
     int Erase();
     int Blank();
     int Dump();
+    // Configuration bits by name: the config command, devices --config, and
+    // --config of program and verify (ExitUsage on a name the part lacks).
+    int Config();
+    int ConfigList();
+    int ApplyConfigSettings();
 
     const CliOptions &options_;
     TerminalFrontEnd &ui_;

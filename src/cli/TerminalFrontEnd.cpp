@@ -55,18 +55,18 @@ void TerminalProgress::Clear()
 
 TerminalFrontEnd::TerminalFrontEnd(const CliOptions &options, FILE *out, FILE *progressOut,
                                    bool progressIsTerminal)
-    : options_(options), out_(out),
+    : options_(options), out_(out), logOut_(options.json ? progressOut : out),
       bar_(progressOut, progressIsTerminal && options.verbosity != Verbosity::Quiet),
       calibChange_(!options.cal1.empty() || !options.cal2.empty())
 {
 }
 
-void TerminalFrontEnd::Line(const std::string &line)
+void TerminalFrontEnd::Line(const std::string &line, FILE *to)
 {
     bar_.Clear();
-    std::fputs(line.c_str(), out_);
-    std::fputc('\n', out_);
-    std::fflush(out_);
+    std::fputs(line.c_str(), to);
+    std::fputc('\n', to);
+    std::fflush(to);
 }
 
 void TerminalFrontEnd::SetStatus(const std::string &text)
@@ -98,7 +98,7 @@ void TerminalFrontEnd::ShowMessage(const std::string &text)
 
 void TerminalFrontEnd::Print(const std::string &line)
 {
-    Line(line);
+    Line(line, out_);
 }
 
 void TerminalFrontEnd::Detail(const std::string &line)

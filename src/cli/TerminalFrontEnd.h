@@ -78,10 +78,12 @@ public:
     void DropStatus();
 
 private:
-    void Line(const std::string &line);
+    void Line(const std::string &line, FILE *to);
+    void Line(const std::string &line) { Line(line, logOut_); }
 
     const CliOptions &options_;
     FILE *out_;
+    FILE *logOut_; // stdout, or with --json stderr so that stdout holds the data alone
     TerminalProgress bar_;
     NullProgress noBar_;
     bool calibChange_;

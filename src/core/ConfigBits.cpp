@@ -222,7 +222,7 @@ std::optional<TConfigLayout> ParseConfigHeader(std::string_view text)
             if (TakeWord(rest) != "Options") continue;
             auto at = addresses.find(reg);
             if (at == addresses.end()) continue;
-            layout.Words.push_back({reg, at->second, WidthOf(at->second), {}});
+            layout.Words.push_back({reg, at->second, at->second, WidthOf(at->second), {}});
             word = &layout.Words.back();
             suffix = at->second >= Config18Address && reg.size() > 6 ? "_" + reg.substr(6) : "";
             continue;
@@ -283,6 +283,12 @@ std::shared_ptr<const TConfigLayout> ConfigLayoutFor(std::string_view deviceName
         std::ifstream in(path, std::ios::binary);
         std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
         auto parsed = ParseConfigHeader(text);
+        if (parsed && !parsed->Pic18) {
+            const int row = FindDevice(deviceName);
+            for (TConfigWord &w : parsed->Words)
+                if (w.Address == Config12BitWord && row > 0 && DeviceTable[size_t(row)].Is12Bit())
+                    w.DeviceAddress = DeviceTable[size_t(row)].ConfigAddress1;
+        }
         // An unreadable header is not kept, so that a fixed one is picked up later.
         if (!in.good() && !in.eof()) return nullptr;
         it = cache.emplace(path, parsed ? std::make_shared<const TConfigLayout>(std::move(*parsed)) : nullptr)

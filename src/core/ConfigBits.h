@@ -41,6 +41,9 @@ struct TConfigWord {
     // As the header gives it. PIC10/12/16: the buffer word (0x0FFF for the
     // 12-bit core, 0x2007, 0x2008); PIC18: 0x300000 + configuration byte.
     uint32_t Address;
+    // As the device sees it: the 12-bit word sits at the end of the part's
+    // own address space (0x01FF on a PIC10F200); otherwise Address.
+    uint32_t DeviceAddress;
     uint16_t Width; // 0x0FFF, 0x3FFF or 0x00FF
     std::vector<TConfigField> Fields;
 };

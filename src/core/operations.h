@@ -48,6 +48,10 @@ bool Pic18Gate(OperationContext &ctx);
 // Reads the whole chip into the buffer. The buffer changes only when every
 // word and byte arrived; false on a refused gate or an incomplete read.
 bool ReadDevice(OperationContext &ctx, ProgressBar *progress);
+// Reads only the chip's configuration words (PIC18: the 14 configuration
+// bytes) into the buffer, for showing them by name without a full read. The
+// buffer changes only when they all arrived; false otherwise.
+bool ReadConfigWords(OperationContext &ctx);
 // Writes the buffer's non-blank contents into the chip: 1 done, 0 refused or
 // the programmer failed to confirm a command (the write stops there).
 int ProgramDevice(OperationContext &ctx, ProgressBar *progress);

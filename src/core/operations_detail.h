@@ -88,6 +88,10 @@ public:
     // now holds exactly what the chip sent.
     bool ReadChip(const TDeviceSpec &device, std::span<uint16_t, WordImageSize> image, ProgressBar *progress);
     bool ReadChip18(const TDeviceSpec18 &device, MemoryBuffer &image, ProgressBar *progress);
+    // Only the configuration words (PIC10/12/16: from 0x2000 up to the last
+    // one, or the 12-bit word) or the 14 PIC18 configuration bytes.
+    bool ReadConfig(const TDeviceSpec &device, std::span<uint16_t, WordImageSize> image);
+    bool ReadConfig18(MemoryBuffer &image);
 
     void EeAddress(uint16_t address);
     void EeByte(uint8_t value);

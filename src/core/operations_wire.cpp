@@ -372,6 +372,36 @@ bool Wire::ReadChip(const TDeviceSpec &device, std::span<uint16_t, WordImageSize
     return !failed_ && missing_ == missingBefore;
 }
 
+bool Wire::ReadConfig(const TDeviceSpec &device, std::span<uint16_t, WordImageSize> image)
+{
+    const long missingBefore = missing_;
+    Enter(device.EntryMode);
+    if (device.Is12Bit()) {
+        // Programming mode starts at the configuration word.
+        const uint16_t word = ReadWord();
+        if (!failed_) image[Config12BitWord] = word & 0x0FFF;
+    } else {
+        const uint32_t last = std::max<uint32_t>(device.ConfigAddress1, device.ConfigAddress2);
+        LoadConf(0);
+        for (uint32_t a = ConfigAreaStart; a <= last && !failed_; ++a) {
+            const uint16_t word = ReadWord();
+            if (!failed_) image[a] = word & 0x3FFF;
+            if (a < last) Inc();
+        }
+    }
+    Exit(device.EntryMode);
+    return !failed_ && missing_ == missingBefore;
+}
+
+bool Wire::ReadConfig18(MemoryBuffer &image)
+{
+    const long missingBefore = missing_;
+    Enter(0);
+    TableRead(0x300000, 14, image.Config18, nullptr);
+    Exit(0);
+    return !failed_ && missing_ == missingBefore;
+}
+
 void Wire::TableRead(uint32_t address, int n, std::span<uint8_t> destination, ProgressBar *progress)
 {
     // The table pointer leaves Status 0 when confirmed; the table-read

@@ -19,7 +19,7 @@ QString Q(const std::string &s)
 QString TConfigBitsDialog::WordText(const TConfigWord &word, uint16_t value)
 {
     const int digits = word.Width > 0xFF ? 4 : 2;
-    return Q(word.Name + " (" + Hex(word.Address, word.Address > 0xFFFF ? 6 : 4) +
+    return Q(word.Name + " (" + Hex(word.DeviceAddress, word.DeviceAddress > 0xFFFF ? 6 : 4) +
              ") = " + Hex(value, digits));
 }
 

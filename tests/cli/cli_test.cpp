@@ -388,3 +388,46 @@ TEST(Cli, HelpAndBadUsage)
     EXPECT_EQ(devices.Lines().size(), static_cast<size_t>(DeviceTableSize - 1 + DeviceTable18Size - 1));
     EXPECT_FALSE(devices.Says("<PIC")) << "the family switch rows are no devices";
 }
+
+TEST(Cli, ConfigurationBitsByName)
+{
+    const std::string source = Fixtures + "/p16f877a.hex";
+    CliResult r = RunCli({"-d", "PIC16F877A", "config", source});
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_TRUE(r.Says("CONFIG (2007) = 3F72\nFOSC = HS  (HS oscillator)\nWDTE = OFF  (WDT disabled)\n"))
+        << r.out;
+
+    r = RunCli({"-d", "PIC18F4550", "--json", "config", Fixtures + "/p18f4550.hex"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out.front(), '{') << "stdout holds the data alone: " << r.out;
+    EXPECT_TRUE(r.Says(R"({"name": "PLLDIV", "mask": "07", "bits": "04", "setting": "5", )")) << r.out;
+
+    r = RunCli({"devices", "--config", "pic16f88"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(r.Says("CONFIG2 (2008)")) << r.out;
+    EXPECT_TRUE(r.Says("    IESO=OFF")) << r.out;
+
+    // Parts without names keep the words in hexadecimal, with a note.
+    r = RunCli({"-d", "PIC12F610", "config", Fixtures + "/p12f675.hex"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(r.Says("このデバイスのコンフィグビット名がありません。\nCONFIG (2007) = ")) << r.out;
+
+    SimProcess sim({"--chip", "PIC16F877A"});
+    ASSERT_FALSE(sim.Path().empty());
+    r = RunCli({"-p", sim.Path(), "-d", "PIC16F877A", "program", "--config", "wdte=on", source});
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    r = RunCli({"-p", sim.Path(), "-d", "PIC16F877A", "config"});
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_TRUE(r.Says("CONFIG (2007) = 3F76\n")) << r.out;
+    EXPECT_TRUE(r.Says("WDTE = ON  (WDT enabled)")) << r.out;
+    EXPECT_FALSE(r.Says("Program Memory")) << "only the configuration words are read";
+
+    for (const char *bad : {"WDTX=ON", "FOSC=QQ"}) {
+        r = RunCli({"-p", sim.Path(), "-d", "PIC16F877A", "program", "--config", bad, source});
+        EXPECT_EQ(r.status, 64) << bad;
+        EXPECT_NE(r.err.find(bad[0] == 'W' ? "有効な名前: FOSC WDTE" : "有効な設定: LP XT HS EXTRC"),
+                  std::string::npos)
+            << r.err;
+        EXPECT_FALSE(r.Says("書き込みました")) << r.out;
+    }
+}

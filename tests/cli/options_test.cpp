@@ -92,10 +92,30 @@ TEST(CliOptions, CommandOptionsAndTheirValues)
              {"verify", "--no-verify", "x.hex"},
              {"read", "--erase", "x.hex"},
              {"--settings", "/nonexistent/tarnvik.ini", "devices"},
+             {"config", "a.hex", "b.hex"},
+             {"blank", "--config", "WDTE=ON"},
+             {"devices", "--config", "PIC16F88", "--config", "PIC16F877A"},
+             {"--json", "blank"},
          }) {
         o = {};
         EXPECT_FALSE(ParseCommandLine(bad, o, error)) << Show(bad);
     }
+
+    // Each --config counts, in order, and takes one value only.
+    o = {};
+    ASSERT_TRUE(
+        ParseCommandLine({"program", "--config", "WDTE=ON", "--config=FOSC=HS,CP=OFF", "f.hex"}, o, error))
+        << error;
+    EXPECT_EQ(o.configSettings, (std::vector<std::string>{"WDTE=ON", "FOSC=HS,CP=OFF"}));
+    EXPECT_EQ(o.file, "f.hex");
+    o = {};
+    ASSERT_TRUE(ParseCommandLine({"devices", "--json", "--config", "pic16f88"}, o, error)) << error;
+    EXPECT_TRUE(o.configSettings.empty());
+    EXPECT_EQ(o.configDevice, "pic16f88");
+    o = {};
+    ASSERT_TRUE(ParseCommandLine({"config"}, o, error)) << error;
+    EXPECT_EQ(o.command, CliCommand::Config);
+    EXPECT_TRUE(o.file.empty());
 
     const std::string settings = testing::TempDir() + "settings.ini";
     std::ofstream(settings) << "";

@@ -41,7 +41,8 @@ struct TempFolder {
 TEST(ConfigBits, EveryCatalogueHeaderParsesAndEverySettingRoundTrips)
 {
     std::vector<std::string> withoutNames;
-    auto check = [&](const char *name, bool pic18) {
+    // implemented(word): the bits programming takes from the buffer.
+    auto check = [&](const char *name, bool pic18, auto implemented) {
         auto layout = Layout(name, pic18);
         if (!layout) {
             withoutNames.push_back(name);
@@ -62,12 +63,21 @@ TEST(ConfigBits, EveryCatalogueHeaderParsesAndEverySettingRoundTrips)
                     }
                 }
             }
+            EXPECT_EQ(used & ~implemented(w), 0)
+                << name << " " << w.Name << ": a choice programming would drop";
         }
     };
-    for (int i = 1; i < DeviceTableSize; ++i)
-        check(DeviceTable[i].Name, false);
-    for (int i = 1; i < DeviceTable18Size; ++i)
-        check(DeviceTable18[i].Name, true);
+    for (int i = 1; i < DeviceTableSize; ++i) {
+        const TDeviceSpec &d = DeviceTable[i];
+        check(d.Name, false, [&](const TConfigWord &w) {
+            return w.Address == d.ConfigAddress2 ? d.ConfigMask2 : d.ConfigMask1;
+        });
+    }
+    for (int i = 1; i < DeviceTable18Size; ++i) {
+        const TDeviceSpec18 &d = DeviceTable18[i];
+        check(d.Name, true,
+              [&](const TConfigWord &w) { return d.ConfigMask.at(w.Address - Config18Address); });
+    }
     EXPECT_EQ(withoutNames, (std::vector<std::string>{"PIC12F610", "PIC12F616", "PIC12HV610", "PIC12HV616"}));
 }
 

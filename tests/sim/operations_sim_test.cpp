@@ -175,3 +175,44 @@ TEST(OperationsSim, WrongChipAndEmptySocketAreRefusedByTheCheck)
     foreign.ui.selected = FindDevice("PIC16F877A");
     EXPECT_EQ(CheckConnection(foreign.ctx), CheckNoProgrammer);
 }
+
+TEST(OperationsSim, ConfigurationWordsAloneComeIntoTheBuffer)
+{
+    for (const char *name : {"PIC10F200", "PIC16F88"}) {
+        const int index = FindDevice(name);
+        const TDeviceSpec &d = DeviceTable[index];
+        const uint32_t config = d.Is12Bit() ? Config12BitWord : d.ConfigAddress1;
+        OpsRig rig(SimOptions{.chip = name});
+        rig.ui.selected = index;
+        rig.sim.Chip().Poke(config, 0x0F6B);
+        if (d.ConfigAddress2) rig.sim.Chip().Poke(d.ConfigAddress2, 0x3FFC);
+        rig.sim.Chip().Poke(d.UserIdAddress, 0x0001);
+        rig.buffer.Clear(d);
+        rig.buffer.Words[0] = 0x0123;
+        ASSERT_TRUE(ReadConfigWords(rig.ctx)) << name;
+        EXPECT_EQ(rig.buffer.Words[config], 0x0F6B) << name;
+        if (d.ConfigAddress2) {
+            EXPECT_EQ(rig.buffer.Words[d.ConfigAddress2], 0x3FFC);
+        }
+        EXPECT_EQ(rig.buffer.Words[0], 0x0123) << name << ": program memory is not read";
+        EXPECT_EQ(rig.buffer.Words[d.UserIdAddress], d.BlankWord) << name << ": nor the User-ID";
+    }
+
+    OpsRig rig18(SimOptions{.chip = "PIC18F4550"});
+    rig18.ui.pic18 = true;
+    rig18.ui.selected = FindDevice("PIC18F4550");
+    rig18.sim.Chip().PokeHexByte(0x300000, 0x24);
+    rig18.sim.Chip().PokeHexByte(0x300006, 0x81);
+    rig18.buffer.Clear(DeviceTable18[rig18.ui.selected]);
+    ASSERT_TRUE(ReadConfigWords(rig18.ctx));
+    EXPECT_EQ(rig18.buffer.Config18[0], 0x24);
+    EXPECT_EQ(rig18.buffer.Config18[6], 0x81);
+
+    // A board that stops answering leaves the buffer as it was.
+    OpsRig silent(SimOptions{.chip = "PIC16F877A", .faults = {{FaultKind::SilentAfter, 12}}});
+    silent.ui.selected = FindDevice("PIC16F877A");
+    silent.sim.Chip().Poke(0x2007, 0x3F72);
+    silent.buffer.Clear(DeviceTable[silent.ui.selected]);
+    EXPECT_FALSE(ReadConfigWords(silent.ctx));
+    EXPECT_EQ(silent.buffer.Words[0x2007], 0x3FFF);
+}

@@ -1,0 +1,214 @@
+// Configuration bits by name on the command line: decoding a file's or the
+// chip's configuration, listing a part's fields, and setting fields in the
+// image before it is programmed or verified.
+#include <cstdio>
+
+#include "CliSession.h"
+#include "ConfigBits.h"
+#include "hex.h"
+#include "operations.h"
+#include "textutil.h"
+
+namespace {
+
+std::string Json(const std::string &text)
+{
+    std::string out = "\"";
+    for (unsigned char c : text) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += char(c);
+        } else if (c < 0x20) {
+            char esc[8];
+            std::snprintf(esc, sizeof esc, "\\u%04x", c);
+            out += esc;
+        } else {
+            out += char(c);
+        }
+    }
+    return out + "\"";
+}
+
+int Digits(const TConfigWord &w)
+{
+    return w.Width > 0xFF ? 4 : 2;
+}
+
+std::string AddressText(uint32_t address)
+{
+    return Hex(address, address > 0xFFFF ? 6 : 4);
+}
+
+std::string WordLine(const TConfigWord &w, uint16_t value)
+{
+    return w.Name + " (" + AddressText(w.DeviceAddress) + ") = " + Hex(value, Digits(w));
+}
+
+// The configuration words of a part without names, as the Config fields
+// show them: PIC10/12/16 words, PIC18 bytes.
+TConfigLayout PlainWords(bool pic18, int index)
+{
+    TConfigLayout plain;
+    plain.Pic18 = pic18;
+    if (pic18) {
+        for (uint32_t i = 0; i < 14; ++i)
+            plain.Words.push_back({"CONFIG" + std::to_string(i / 2 + 1) + (i % 2 ? "H" : "L"),
+                                   Config18Address + i,
+                                   Config18Address + i,
+                                   0xFF,
+                                   {}});
+        return plain;
+    }
+    const TDeviceSpec &d = DeviceTable[size_t(index)];
+    if (d.Is12Bit()) {
+        plain.Words.push_back({"CONFIG", Config12BitWord, d.ConfigAddress1, 0x0FFF, {}});
+    } else {
+        plain.Words.push_back(
+            {d.ConfigAddress2 ? "CONFIG1" : "CONFIG", d.ConfigAddress1, d.ConfigAddress1, 0x3FFF, {}});
+        if (d.ConfigAddress2)
+            plain.Words.push_back({"CONFIG2", d.ConfigAddress2, d.ConfigAddress2, 0x3FFF, {}});
+    }
+    return plain;
+}
+
+} // namespace
+
+int CliSession::ApplyConfigSettings()
+{
+    if (options_.configSettings.empty()) return ExitSuccess;
+    const int index = ui_.SelectedIndex();
+    auto usage = [&](const std::string &text) {
+        ui_.DropStatus();
+        std::fprintf(stderr, "tarnvik-cli: %s\n", text.c_str());
+        return int(ExitUsage);
+    };
+    if (index < 0) return usage("--config needs a device (-d)");
+    const bool pic18 = ui_.Pic18Family();
+    const std::string name = pic18 ? DeviceTable18[size_t(index)].Name : DeviceTable[size_t(index)].Name;
+    const auto layout = ConfigLayoutFor(name, pic18);
+    if (!layout) return usage(name + ": " + NoConfigNamesText);
+    TConfigValues values = ReadConfigValues(*layout, *buffer_);
+    const TConfigValues before = values;
+    for (const std::string &settings : options_.configSettings) {
+        std::string error;
+        if (!ApplyConfigAssignments(*layout, values, settings, error)) return usage(error);
+    }
+    WriteConfigValues(*layout, values, *buffer_);
+    for (size_t w = 0; w < values.size(); ++w)
+        if (values[w] != before[w]) ui_.AddLog("Config: " + WordLine(layout->Words[w], values[w]));
+    return ExitSuccess;
+}
+
+int CliSession::Config()
+{
+    std::string source;
+    if (!options_.file.empty()) {
+        LoadFile(false);
+        source = options_.file;
+    } else {
+        OpenPortForCommand();
+        if (const int refused = Check()) return refused;
+        OperationContext ctx{port_, cmd_, *buffer_, ui_};
+        if (!ReadConfigWords(ctx)) return ExitNegative;
+        source = "chip";
+    }
+    const int index = ui_.SelectedIndex();
+    if (index < 0) {
+        ui_.AddLogShowingMessages("DEVICE が選択されていません。");
+        ui_.SetStatus(" !! デバイスを選択してください。");
+        return ExitRefused;
+    }
+    const bool pic18 = ui_.Pic18Family();
+    const std::string name = pic18 ? DeviceTable18[size_t(index)].Name : DeviceTable[size_t(index)].Name;
+    const auto names = ConfigLayoutFor(name, pic18);
+    if (!names) ui_.AddLog(NoConfigNamesText);
+    const TConfigLayout &layout = names ? *names : PlainWords(pic18, index);
+    const TConfigValues values = ReadConfigValues(layout, *buffer_);
+
+    if (!options_.json) {
+        for (size_t w = 0; w < layout.Words.size(); ++w) {
+            ui_.Print(WordLine(layout.Words[w], values[w]));
+            for (const TConfigField &f : layout.Words[w].Fields)
+                ui_.Print(DescribeField(f, values[w]));
+        }
+        return ExitSuccess;
+    }
+    std::string out = "{\"device\": " + Json(name) + ", \"source\": " + Json(source) +
+                      ", \"names\": " + (names ? "true" : "false") + ", \"words\": [";
+    for (size_t w = 0; w < layout.Words.size(); ++w) {
+        const TConfigWord &word = layout.Words[w];
+        out += std::string(w ? ", " : "") + "{\"name\": " + Json(word.Name) +
+               ", \"address\": " + Json(AddressText(word.DeviceAddress)) +
+               ", \"value\": " + Json(Hex(values[w], Digits(word))) + ", \"fields\": [";
+        for (size_t i = 0; i < word.Fields.size(); ++i) {
+            const TConfigField &f = word.Fields[i];
+            const TConfigSetting *s = DecodeField(f, values[w]);
+            out += std::string(i ? ", " : "") + "{\"name\": " + Json(f.Name) +
+                   ", \"mask\": " + Json(Hex(f.Mask, Digits(word))) +
+                   ", \"bits\": " + Json(Hex(values[w] & f.Mask, Digits(word))) +
+                   ", \"setting\": " + (s ? Json(s->Name) : "null") +
+                   ", \"description\": " + (s ? Json(s->Description) : "null") + "}";
+        }
+        out += "]}";
+    }
+    ui_.Print(out + "]}");
+    return ExitSuccess;
+}
+
+int CliSession::ConfigList()
+{
+    const std::string &wanted = options_.configDevice;
+    bool pic18 = false;
+    int index = -1;
+    for (int i = 1; i < DeviceTableSize && index < 0; ++i)
+        if (SameTextIgnoringCase(DeviceTable[size_t(i)].Name, wanted)) index = i;
+    for (int i = 1; i < DeviceTable18Size && index < 0; ++i)
+        if (SameTextIgnoringCase(DeviceTable18[size_t(i)].Name, wanted)) pic18 = true, index = i;
+    if (index < 0) {
+        std::fprintf(stderr, "tarnvik-cli: unknown device '%s' (see tarnvik-cli devices)\n", wanted.c_str());
+        return ExitUsage;
+    }
+    const std::string name = pic18 ? DeviceTable18[size_t(index)].Name : DeviceTable[size_t(index)].Name;
+    const auto layout = ConfigLayoutFor(name, pic18);
+    if (!layout) {
+        ui_.AddLog(NoConfigNamesText);
+        if (options_.json) ui_.Print("{\"device\": " + Json(name) + ", \"names\": false, \"words\": []}");
+        return ExitSuccess;
+    }
+    if (!options_.json) {
+        for (const TConfigWord &w : layout->Words) {
+            ui_.Print(w.Name + " (" + AddressText(w.DeviceAddress) + ")");
+            for (const TConfigField &f : w.Fields) {
+                std::string aliases;
+                for (const std::string &a : f.Aliases)
+                    aliases += (aliases.empty() ? "  別名: " : ", ") + a;
+                ui_.Print("  " + f.Name + "  [" + Hex(f.Mask, Digits(w)) + "]" + aliases);
+                for (const TConfigSetting &s : f.Settings) {
+                    std::string line = "    " + f.Name + "=" + s.Name;
+                    line.resize(std::max<size_t>(line.size() + 2, 28), ' ');
+                    ui_.Print(line + s.Description);
+                }
+            }
+        }
+        return ExitSuccess;
+    }
+    std::string out = "{\"device\": " + Json(name) + ", \"names\": true, \"words\": [";
+    for (size_t w = 0; w < layout->Words.size(); ++w) {
+        const TConfigWord &word = layout->Words[w];
+        out += std::string(w ? ", " : "") + "{\"name\": " + Json(word.Name) +
+               ", \"address\": " + Json(AddressText(word.DeviceAddress)) + ", \"fields\": [";
+        for (size_t i = 0; i < word.Fields.size(); ++i) {
+            const TConfigField &f = word.Fields[i];
+            out += std::string(i ? ", " : "") + "{\"name\": " + Json(f.Name) +
+                   ", \"mask\": " + Json(Hex(f.Mask, Digits(word))) + ", \"settings\": [";
+            for (size_t k = 0; k < f.Settings.size(); ++k)
+                out += std::string(k ? ", " : "") + "{\"name\": " + Json(f.Settings[k].Name) +
+                       ", \"bits\": " + Json(Hex(f.Settings[k].Value, Digits(word))) +
+                       ", \"description\": " + Json(f.Settings[k].Description) + "}";
+            out += "]}";
+        }
+        out += "]}";
+    }
+    ui_.Print(out + "]}");
+    return ExitSuccess;
+}
