@@ -34,10 +34,22 @@ std::string FourHexDigits(const std::string &text)
 
 // Every option of the command line and the field it fills. The help text
 // in UsageText() lists the same options for the user.
-void AddOptions(CLI::App &app, CliOptions &options, bool &help, CLI::Option *&quiet, CLI::Option *&verbose)
+// The serial-number options whose text is parsed after CLI11.
+struct SerialTexts {
+    std::string start, at, format;
+};
+
+void AddOptions(CLI::App &app, CliOptions &options, bool &help, CLI::Option *&quiet, CLI::Option *&verbose,
+                SerialTexts &serial)
 {
+    app.add_option("--serial", serial.start);
+    app.add_option("--serial-at", serial.at);
+    app.add_option("--serial-format", serial.format);
     app.add_flag("-h,--help", help);
-    app.add_option("-p,--port", options.port);
+    // -p collects every port given: several make a gang.
+    app.add_option("-p,--port", options.ports)
+        ->allow_extra_args(false)
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
     app.add_option("-d,--device", options.device);
     app.add_option("--settings", options.settings)->check(CLI::ExistingFile);
     app.add_flag("--auto-select", options.autoSelect);
@@ -55,8 +67,86 @@ void AddOptions(CLI::App &app, CliOptions &options, bool &help, CLI::Option *&qu
     app.add_flag("--json", options.json);
     // -q and -v both set the verbosity: the one given last counts, which
     // the parse order tells after parsing.
+    app.add_flag("--repeat", options.repeat);
+    app.add_option("--log", options.log);
+    app.add_option("--serial-state", options.serialState);
+    app.add_flag("--serial-overwrite", options.serialLayout.overwrite);
+    app.add_option("--serial-bytes", options.serialLayout.bytes)->check(CLI::Range(1, 8));
     quiet = app.add_flag("-q,--quiet");
     verbose = app.add_flag("-v,--verbose");
+}
+
+bool Given(const CLI::App &app, const char *name)
+{
+    return app.get_option(name)->count() > 0;
+}
+
+// The gang, --repeat, serial numbers and the log: which commands they go
+// with and what they need.
+bool ParseProductionOptions(const CLI::App &app, const SerialTexts &serial, CliOptions &options,
+                            std::string &error)
+{
+    const CliCommand c = options.command;
+    const bool chipCommand = c == CliCommand::Program || c == CliCommand::Verify || c == CliCommand::Erase ||
+                             c == CliCommand::Blank || c == CliCommand::Identify;
+    for (size_t i = 0; i < options.ports.size(); ++i)
+        for (size_t k = 0; k < i; ++k)
+            if (options.ports[i] == options.ports[k]) {
+                error = "port " + options.ports[i] + " is given twice";
+                return false;
+            }
+    if (options.ports.size() > 1 && !chipCommand) {
+        error = "several ports (-p) go with program, verify, erase, blank and identify";
+        return false;
+    }
+    if ((options.repeat || !options.log.empty()) && !chipCommand) {
+        error = "--repeat and --log go with program, verify, erase, blank and identify";
+        return false;
+    }
+    const bool anySerial = Given(app, "--serial") || Given(app, "--serial-at") ||
+                           Given(app, "--serial-format") || Given(app, "--serial-bytes") ||
+                           Given(app, "--serial-state") || options.serialLayout.overwrite;
+    if (!anySerial) return true;
+    if (c != CliCommand::Program) {
+        error = "serial numbers (--serial...) go with the program command";
+        return false;
+    }
+    if (!options.verify) {
+        error = "serial numbers are only used up by chips that verify: --no-verify cannot go with them";
+        return false;
+    }
+    if (serial.start.empty() && options.serialState.empty()) {
+        error = "serial numbers need --serial START[:STEP] or --serial-state FILE";
+        return false;
+    }
+    if (!serial.start.empty()) {
+        if (!ParseSerialStart(serial.start, options.serialStart, options.serialStep)) {
+            error = "--serial needs START or START:STEP (decimal or 0x-hexadecimal, STEP at least 1), not '" +
+                    serial.start + "'";
+            return false;
+        }
+        options.serialStartGiven = true;
+    }
+    uint64_t at = 0;
+    if (serial.at.empty()) {
+        error = "serial numbers need --serial-at ADDR";
+        return false;
+    }
+    if (!ParseNumber(serial.at, at) || at > 0xFFFFFFFF) {
+        error = "--serial-at needs an address (decimal or 0x-hexadecimal), not '" + serial.at + "'";
+        return false;
+    }
+    options.serialLayout.address = static_cast<uint32_t>(at);
+    if (!serial.format.empty()) {
+        const auto format = ParseSerialFormat(serial.format);
+        if (!format) {
+            error = "--serial-format is retlw, word or eeprom, not '" + serial.format + "'";
+            return false;
+        }
+        options.serialLayout.format = *format;
+    }
+    options.serial = true;
+    return true;
 }
 
 } // namespace
@@ -70,7 +160,8 @@ bool ParseCommandLine(const std::vector<std::string> &args, CliOptions &options,
     app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
     bool help = false;
     CLI::Option *quiet = nullptr, *verbose = nullptr;
-    AddOptions(app, options, help, quiet, verbose);
+    SerialTexts serial;
+    AddOptions(app, options, help, quiet, verbose, serial);
     std::vector<std::string> operands;
     app.add_option("operands", operands);
 
@@ -146,7 +237,8 @@ bool ParseCommandLine(const std::vector<std::string> &args, CliOptions &options,
         error = "--json belongs to the config command and devices --config";
         return false;
     }
-    return true;
+    if (!options.ports.empty()) options.port = options.ports.back();
+    return ParseProductionOptions(app, serial, options, error);
 }
 const char *UsageText()
 {
@@ -190,6 +282,18 @@ const char *UsageText()
            "  -v, --verbose         also print every status text and the port being opened\n"
            "  -h, --help            show this text\n"
            "\n"
+           "Production (program, verify, erase, blank, identify):\n"
+           "  -p PORT -p PORT ...   a gang: every port at once, each on its own thread\n"
+           "  --repeat              again after each Enter; q + Enter, end of input or Ctrl-C stops\n"
+           "  --serial START[:STEP] program: a number per chip, used up only by a chip that verifies\n"
+           "  --serial-at ADDR      program word address, or EEPROM offset for eeprom\n"
+           "  --serial-format retlw|word|eeprom\n"
+           "                        RETLW per byte (default), raw words or EEPROM; low byte first\n"
+           "  --serial-bytes N      1 ... 8 bytes (default 4)\n"
+           "  --serial-overwrite    place the number even over the file's data\n"
+           "  --serial-state FILE   keep the next number across runs (locked, replaced whole)\n"
+           "  --log FILE.csv        append one row per chip\n"
+           "\n"
            "Output: the window's log lines, then its final status line, in UTF-8 on stdout;\n"
            "a progress bar on stderr when stderr is a terminal.\n"
            "\n"
@@ -197,7 +301,8 @@ const char *UsageText()
            "-- ends the options.\n"
            "\n"
            "Exit status: 0 success; 1 the result is negative (mismatch, not blank, link failure);\n"
-           "2 refused by the connection and device check; 3 a file could not be read or written;\n"
+           "2 refused by the connection and device check, or a serial number refused;\n"
+           "3 a file could not be read or written;\n"
            "64 bad usage (unknown option, command or device, a missing --settings file,\n"
            "an unknown configuration field or setting).\n"
            "\n"

@@ -3,8 +3,11 @@
 // port is opened.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
+
+#include "SerialNumber.h"
 
 enum class CliCommand {
     None,
@@ -42,6 +45,21 @@ struct CliOptions {
     std::vector<std::string> configSettings;
     std::string configDevice; // devices --config DEV: the part whose names are listed
     bool json = false;        // config, devices --config: the result as JSON on stdout
+
+    // Production runs. Every -p in order; more than one is a gang, each
+    // port running the whole command on its own thread.
+    std::vector<std::string> ports;
+    bool repeat = false; // again after each Enter, until q, end of input or Ctrl-C
+    bool serial = false; // --serial or --serial-state: a number per chip
+    bool serialStartGiven = false;
+    uint64_t serialStart = 0, serialStep = 1;
+    SerialLayout serialLayout;
+    std::string serialState; // file keeping the next number across runs
+    std::string log;         // CSV file, one row per chip
+
+    // Whether the run goes through the production runner: several ports,
+    // or any production option.
+    bool Production() const { return ports.size() > 1 || repeat || serial || !log.empty(); }
 };
 
 // Fills options from argv[1..]; false with a one-line reason on bad usage.

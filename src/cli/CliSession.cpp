@@ -49,6 +49,12 @@ std::string FileName(const std::string &path)
     return std::filesystem::path(path).filename().string();
 }
 
+// A DEVICE-ID as read: the ID with its five revision bits apart.
+std::string DeviceIdText(uint16_t id)
+{
+    return Hex(id & ~0x1Fu, 4) + " rev " + std::to_string(id & 0x1F);
+}
+
 void ReportFileError(const HexFileError &e)
 {
     std::fprintf(stderr, "tarnvik-cli: %s\n", e.what());
@@ -211,7 +217,53 @@ void CliSession::OpenPortForCommand()
 int CliSession::Check()
 {
     OperationContext ctx{port_, cmd_, *buffer_, ui_};
-    return CheckConnection(ctx) == CheckPassed ? ExitSuccess : ExitRefused;
+    const int code = CheckConnection(ctx);
+    if (forChip_ && code != CheckNoPort && code != CheckNoProgrammer && code != CheckNoDevice) NoteDeviceId();
+    if (code == CheckPassed) return ExitSuccess;
+    result_ = code == CheckNoPort ? "port not open" : code == CheckNoProgrammer ? "no programmer" : "refused";
+    return ExitRefused;
+}
+
+void CliSession::NoteDeviceId()
+{
+    Link link{port_, cmd_, ui_};
+    uint16_t id = 0;
+    if (ui_.Pic18Family()) {
+        id = ReadDeviceId18(link);
+    } else {
+        const TDeviceSpec &row = DeviceTable[static_cast<size_t>(ui_.SelectedIndex())];
+        if (row.DeviceId == 0) return; // the part has none
+        id = ReadDeviceId(link, row) & 0x3FFF;
+    }
+    deviceIdRead_ = DeviceIdText(id);
+}
+
+void CliSession::ForChip(const MemoryBuffer *image, DeviceSelection device)
+{
+    forChip_ = true;
+    image_ = image;
+    imageDevice_ = device;
+}
+
+int CliSession::Prepare()
+{
+    std::string error;
+    if (!SelectDevice(error)) {
+        std::fprintf(stderr, "tarnvik-cli: %s\n", error.c_str());
+        return ExitUsage;
+    }
+    if (options_.file.empty()) return ExitSuccess;
+    try {
+        // Many chips are to get this image: a damaged file stops them all.
+        if (const int refused = LoadFile(true)) return refused;
+    } catch (const HexFileError &e) {
+        ui_.DropStatus();
+        ReportFileError(e);
+        return ExitFileError;
+    }
+    // The chips' copies carry the settings already; applied again to a copy
+    // they change nothing and log nothing.
+    return ApplyConfigSettings();
 }
 
 std::string CliSession::QuotedName() const
@@ -221,6 +273,12 @@ std::string CliSession::QuotedName() const
 
 int CliSession::LoadFile(bool refuseDamaged)
 {
+    if (image_) {
+        // The image was read and judged once, before the chips were started.
+        *buffer_ = *image_;
+        ui_.Select(imageDevice_.Pic18, imageDevice_.Index);
+        return ExitSuccess;
+    }
     // Read once: the tag scan and the load see the same bytes, from a pipe too.
     const std::string text = ReadHexFile(options_.file);
     DeviceSelection device{ui_.Pic18Family(), ui_.SelectedIndex()};
@@ -399,6 +457,8 @@ int CliSession::Identify()
         return refused ? refused : ExitNegative;
     }
     const auto found = IdentifyChip(link);
+    result_ = found.empty() ? "no DEVICE-ID" : "ok";
+    if (!found.empty()) deviceIdRead_ = DeviceIdText(found.front().Id);
     if (found.empty()) {
         ui_.AddLogShowingMessages("DEVICEIDを確認できませんでした。");
         ui_.SetStatus(" !! DEVICE-IDを確認できませんでした。");
@@ -415,7 +475,14 @@ int CliSession::Identify()
         ui_.Print("DEVICE-ID " + Hex(chip.Id, 4) + (chip.Pic18 ? " (PIC18)  " : " (PIC10/12/16)  ") +
                   (names.empty() ? "-" : names));
     }
+    if (!named) result_ = "unknown chip";
     return named ? ExitSuccess : ExitNegative;
+}
+
+int CliSession::Verified(int verify)
+{
+    result_ = verify ? "ok" : "verify failed";
+    return verify ? ExitSuccess : ExitNegative;
 }
 
 int CliSession::Read()
@@ -439,8 +506,10 @@ int CliSession::Program()
     if (const int refused = Check()) return refused;
     OperationContext ctx{port_, cmd_, *buffer_, ui_};
     if (options_.erase) {
+        result_ = "erase failed";
         if (!EraseDevice(ctx)) return ExitNegative;
         ui_.SetStatus(" " + QuotedName() + " をロードしました。　ブランクチェック中…");
+        result_ = "not blank";
         if (!BlankCheckDevice(ctx, &ui_.MainProgress())) {
             ui_.SetStatus("消去しましたが、デバイスはブランクではありません。");
             return ExitNegative;
@@ -451,10 +520,12 @@ int CliSession::Program()
     }
     // A chip the program could not finish is not verified: the program's
     // failure is the result, and a lost link fails at once.
+    result_ = "program failed";
     if (!ProgramDevice(ctx, &ui_.MainProgress())) return ExitNegative;
+    result_ = "ok";
     if (!options_.verify) return ExitSuccess;
     ui_.SetStatus("書込みました。　ベリファイ中…");
-    return VerifyDevice(ctx, &ui_.MainProgress()) ? ExitSuccess : ExitNegative;
+    return Verified(VerifyDevice(ctx, &ui_.MainProgress()));
 }
 
 int CliSession::Verify()
@@ -465,7 +536,7 @@ int CliSession::Verify()
     if (const int refused = Check()) return refused;
     OperationContext ctx{port_, cmd_, *buffer_, ui_};
     ui_.SetStatus("ベリファイ中…");
-    return VerifyDevice(ctx, &ui_.MainProgress()) ? ExitSuccess : ExitNegative;
+    return Verified(VerifyDevice(ctx, &ui_.MainProgress()));
 }
 
 int CliSession::Erase()
@@ -475,10 +546,13 @@ int CliSession::Erase()
     OperationContext ctx{port_, cmd_, *buffer_, ui_};
     // A failed erase keeps its own texts; the blank check after it would
     // only repeat the failure under a text that says the chip was erased.
+    result_ = "erase failed";
     if (!EraseDevice(ctx)) return ExitNegative;
     ui_.SetStatus("消去しました。　ブランクチェック中…");
+    result_ = "not blank";
     if (BlankCheckDevice(ctx, &ui_.MainProgress())) {
         ui_.SetStatus("消去OK。　デバイスはブランクです。");
+        result_ = "ok";
         return ExitSuccess;
     }
     ui_.SetStatus("消去しましたが、デバイスはブランクではありません。");
@@ -491,7 +565,9 @@ int CliSession::Blank()
     if (const int refused = Check()) return refused;
     OperationContext ctx{port_, cmd_, *buffer_, ui_};
     ui_.SetStatus("ブランクチェック中…");
-    return BlankCheckDevice(ctx, &ui_.MainProgress()) ? ExitSuccess : ExitNegative;
+    const bool blank = BlankCheckDevice(ctx, &ui_.MainProgress());
+    result_ = blank ? "ok" : "not blank";
+    return blank ? ExitSuccess : ExitNegative;
 }
 
 int CliSession::Dump()

@@ -10,6 +10,7 @@
 #include "PICCommand.h"
 #include "TerminalFrontEnd.h"
 #include "buffer.h"
+#include "hex.h"
 #include "serial.h"
 #include "settings.h"
 
@@ -28,6 +29,22 @@ public:
     // Runs the command; the exit status.
     int Run();
 
+    // Production runs load the file once and hand each chip its own copy.
+    // Selects the device and loads the command's file: the exit status of a
+    // refusal or a file error, 0 when the buffer is ready.
+    int Prepare();
+    const MemoryBuffer &Buffer() const { return *buffer_; }
+    DeviceSelection Selection() const { return {ui_.Pic18Family(), ui_.SelectedIndex()}; }
+    // One chip of a production run: Run takes image (when the command has a
+    // file) and device instead of loading the file, and notes the chip's
+    // DEVICE-ID and result.
+    void ForChip(const MemoryBuffer *image, DeviceSelection device);
+    // For the production table and log, after Run: the DEVICE-ID the chip
+    // gave (revision included; empty when none was read) and the result in
+    // a word or two.
+    const std::string &DeviceIdRead() const { return deviceIdRead_; }
+    const std::string &Result() const { return result_; }
+
 private:
     bool SelectDevice(std::string &error);
     void OpenPortForCommand();
@@ -41,6 +58,11 @@ private:
     int LoadFile(bool refuseDamaged);
     // Check, with the exit status of a refusal; 0 when it passed.
     int Check();
+    // The chip's DEVICE-ID as read, revision included, for the production
+    // table; after the check, which has reached the chip.
+    void NoteDeviceId();
+    // The exit status of a verify's result, noted for the production table.
+    int Verified(int verify);
     std::string QuotedName() const;
 
     int Ports();
@@ -67,6 +89,11 @@ private:
     std::unique_ptr<MemoryBuffer> buffer_;
     // -p with a device path: the port name it is opened under.
     std::string pathName_, pathOverride_;
+    bool forChip_ = false;
+    const MemoryBuffer *image_ = nullptr;
+    DeviceSelection imageDevice_{};
+    std::string deviceIdRead_;
+    std::string result_;
 };
 
 // The window's settings file for a program in the same folder as this one.

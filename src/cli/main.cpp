@@ -6,6 +6,7 @@
 
 #include "CliOptions.h"
 #include "CliSession.h"
+#include "Production.h"
 #include "TerminalFrontEnd.h"
 
 int main(int argc, char **argv)
@@ -20,6 +21,7 @@ int main(int argc, char **argv)
         std::fputs(UsageText(), stdout);
         return ExitSuccess;
     }
+    if (options.Production()) return RunProduction(options);
     TerminalFrontEnd ui(options, stdout, stderr, isatty(STDERR_FILENO) == 1);
     CliSession session(options, ui);
     return session.Run();

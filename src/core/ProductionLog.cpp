@@ -73,8 +73,8 @@ std::string IsoLocalTime(std::time_t time)
 std::string ChipRecordRow(const ChipRecord &r)
 {
     return CsvField(IsoLocalTime(r.time)) + "," + CsvField(r.port) + "," + CsvField(r.device) + "," +
-           CsvField(r.deviceId) + "," + CsvField(r.serial) + "," + CsvField(r.result) + "," + Hex(r.crc, 8) +
-           "," + std::to_string(r.elapsedMs);
+           CsvField(r.deviceId) + "," + CsvField(r.serial) + "," + CsvField(r.result) + "," +
+           (r.crc ? Hex(*r.crc, 8) : std::string()) + "," + std::to_string(r.elapsedMs);
 }
 
 ProductionLog::~ProductionLog()

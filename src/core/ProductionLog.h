@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <ctime>
+#include <optional>
 #include <string>
 
 #include "DeviceSpec.h"
@@ -14,12 +15,12 @@
 
 struct ChipRecord {
     std::time_t time = 0;
-    std::string port;     // as the user named it
-    std::string device;   // catalogue name
-    std::string deviceId; // as read, revision included; empty when not read
-    std::string serial;   // empty when the run gives none
-    std::string result;   // ok, verify failed, refused, link lost, ...
-    uint32_t crc = 0;     // of the image programmed
+    std::string port;            // as the user named it
+    std::string device;          // catalogue name
+    std::string deviceId;        // as read, revision included; empty when not read
+    std::string serial;          // empty when the run gives none
+    std::string result;          // ok, verify failed, refused, link lost, ...
+    std::optional<uint32_t> crc; // of the image programmed; none without a file
     long elapsedMs = 0;
 };
 

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <numeric>
 #include <thread>
 
@@ -35,21 +36,28 @@ int WorstStatus(const std::vector<int> &statuses)
 
 std::vector<std::string> ResultTable(const std::vector<PortResult> &results)
 {
-    size_t portWidth = 4, idWidth = 9, resultWidth = 6;
+    size_t portWidth = 4, idWidth = 9, serialWidth = 0, resultWidth = 6;
     for (const PortResult &r : results) {
         portWidth = std::max(portWidth, r.port.size());
         idWidth = std::max(idWidth, r.deviceId.size());
+        if (!r.serial.empty()) serialWidth = std::max<size_t>({serialWidth, 6, r.serial.size()});
         resultWidth = std::max(resultWidth, r.result.size());
     }
-    auto pad = [](const std::string &s, size_t width) { return s + std::string(width - s.size(), ' '); };
+    auto pad = [](const std::string &s, size_t width) {
+        return s + std::string(width > s.size() ? width - s.size() : 0, ' ');
+    };
+    auto serial = [&](const std::string &s) {
+        return serialWidth ? pad(s, serialWidth) + "  " : std::string();
+    };
     std::vector<std::string> lines;
-    lines.push_back(pad("port", portWidth) + "  " + pad("DEVICE-ID", idWidth) + "  " +
+    lines.push_back(pad("port", portWidth) + "  " + pad("DEVICE-ID", idWidth) + "  " + serial("serial") +
                     pad("result", resultWidth) + "  time");
     for (const PortResult &r : results) {
         char time[32];
         std::snprintf(time, sizeof time, "%ld.%01ld s", r.elapsedMs / 1000, r.elapsedMs % 1000 / 100);
         lines.push_back(pad(r.port, portWidth) + "  " + pad(r.deviceId.empty() ? "-" : r.deviceId, idWidth) +
-                        "  " + pad(r.result, resultWidth) + "  " + time);
+                        "  " + serial(r.serial.empty() ? "-" : r.serial) + pad(r.result, resultWidth) + "  " +
+                        time);
     }
     return lines;
 }

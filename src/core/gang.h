@@ -22,11 +22,13 @@ int WorstStatus(const std::vector<int> &statuses);
 struct PortResult {
     std::string port;
     std::string deviceId; // as read, revision included; empty when not read
+    std::string serial;   // the chip's serial number; empty when none
     std::string result;   // ok, verify failed, refused, link lost, ...
     long elapsedMs = 0;
     int status = 0;
 };
-// The table: a header line, then one line per port, columns aligned.
+// The table: a header line, then one line per port, columns aligned; a
+// serial column when any port has a number.
 std::vector<std::string> ResultTable(const std::vector<PortResult> &results);
 
 enum class NextRound { Again, Stop };

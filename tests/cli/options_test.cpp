@@ -45,7 +45,9 @@ TEST(CliOptions, ParsesTheUsualForms)
         {{"read", "-"}, true, C::Read, "-", "", "", N},
         {{"program", "--", "-odd.hex"}, true, C::Program, "-odd.hex", "", "", N},
         {{"--", "dump", "-"}, true, C::Dump, "-", "", "", N},
-        {{"-p", "COM1", "-p", "COM2", "version"}, true, C::Version, "", "COM2", "", N},
+        {{"-p", "COM1", "-p", "COM2", "blank"}, true, C::Blank, "", "COM2", "", N},
+        {{"-p", "COM1", "-p", "COM2", "version"}, false, C::None, "", "", "", N}, // a gang needs a chip
+                                                                                  // command
         {{"--help", "frobnicate"}, true, C::Help, "", "", "", N},
         {{"devices", "-h"}, true, C::Help, "", "", "", N},
         {{}, false, C::None, "", "", "", N},
@@ -122,4 +124,38 @@ TEST(CliOptions, CommandOptionsAndTheirValues)
     o = {};
     EXPECT_TRUE(ParseCommandLine({"--settings", settings, "devices"}, o, error)) << error;
     EXPECT_EQ(o.settings, settings);
+}
+
+TEST(CliOptions, ProductionOptions)
+{
+    CliOptions o;
+    std::string error;
+    ASSERT_TRUE(ParseCommandLine({"-p", "COM3", "-p", "/dev/ttyUSB2", "--repeat", "program", "f.hex",
+                                  "--serial", "0x100:4", "--serial-at", "0x21F0", "--serial-format", "EEPROM",
+                                  "--serial-bytes", "2", "--log", "l.csv"},
+                                 o, error))
+        << error;
+    EXPECT_EQ(o.ports, (std::vector<std::string>{"COM3", "/dev/ttyUSB2"}));
+    EXPECT_TRUE(o.Production() && o.repeat && o.serial && o.serialStartGiven);
+    EXPECT_EQ(o.serialStart, 0x100u);
+    EXPECT_EQ(o.serialStep, 4u);
+    EXPECT_EQ(o.serialLayout.address, 0x21F0u);
+    EXPECT_EQ(o.serialLayout.format, SerialFormat::Eeprom);
+    EXPECT_EQ(o.serialLayout.bytes, 2);
+    EXPECT_EQ(o.log, "l.csv");
+
+    for (const std::vector<std::string> &bad : std::vector<std::vector<std::string>>{
+             {"-p", "COM3", "-p", "COM3", "blank"},
+             {"--repeat", "read", "x.hex"},
+             {"verify", "x.hex", "--serial", "1", "--serial-at", "0"},
+             {"program", "x.hex", "--serial", "1"},
+             {"program", "x.hex", "--serial-at", "0"},
+             {"program", "x.hex", "--serial", "1:0", "--serial-at", "0"},
+             {"program", "x.hex", "--serial", "1", "--serial-at", "0", "--serial-format", "bcd"},
+             {"program", "x.hex", "--serial", "1", "--serial-at", "0", "--serial-bytes", "9"},
+             {"program", "x.hex", "--serial", "1", "--serial-at", "0", "--no-verify"},
+         }) {
+        o = {};
+        EXPECT_FALSE(ParseCommandLine(bad, o, error)) << Show(bad);
+    }
 }

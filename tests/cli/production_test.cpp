@@ -1,0 +1,261 @@
+// Production runs as a workshop uses them: tarnvik-cli with several
+// tarnbox-sim boards, chip after chip fed from a pipe, serial numbers read
+// back from the chips, the CSV log and the state file.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <memory>
+#include <set>
+#include <sstream>
+#include <thread>
+
+#include "DeviceSpec.h"
+#include "SerialNumber.h"
+#include "SimProcess.h"
+#include "buffer.h"
+#include "hex.h"
+
+namespace {
+
+const std::string Fixture = std::string(TARNVIK_HEX_FIXTURES) + "/p16f877a.hex";
+const std::string Device = "PIC16F877A";
+
+std::string Temp(const std::string &name)
+{
+    return testing::TempDir() + name;
+}
+
+std::string ReadText(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// CSV rows after the header, split into fields (the tests' fields hold no
+// commas).
+std::vector<std::vector<std::string>> LogRows(const std::string &path)
+{
+    std::vector<std::vector<std::string>> rows;
+    std::istringstream in(ReadText(path));
+    std::string line;
+    std::getline(in, line);
+    while (std::getline(in, line)) {
+        std::vector<std::string> fields;
+        std::istringstream f(line);
+        for (std::string field; std::getline(f, field, ',');)
+            fields.push_back(field);
+        rows.push_back(fields);
+    }
+    return rows;
+}
+
+// tarnvik-cli started in the background with its stdin on a pipe the test
+// writes to, stdout and stderr in files.
+class Cli {
+public:
+    explicit Cli(std::vector<std::string> args)
+    {
+        static int count = 0;
+        const std::string settings = Temp("empty.ini");
+        std::ofstream(settings, std::ios::app);
+        out_ = Temp("out" + std::to_string(++count));
+        err_ = out_ + ".err";
+        args.insert(args.begin(), {"--settings", settings, "-d", Device});
+        int in[2];
+        if (pipe(in) != 0) return;
+        pid_ = fork();
+        if (pid_ == 0) {
+            dup2(in[0], STDIN_FILENO);
+            close(in[0]);
+            close(in[1]);
+            const int out = open(out_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            const int err = open(err_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            dup2(out, STDOUT_FILENO);
+            dup2(err, STDERR_FILENO);
+            std::vector<char *> argv{const_cast<char *>(TARNVIK_CLI_PROGRAM)};
+            for (std::string &a : args)
+                argv.push_back(a.data());
+            argv.push_back(nullptr);
+            execv(TARNVIK_CLI_PROGRAM, argv.data());
+            _exit(127);
+        }
+        close(in[0]);
+        input_ = in[1];
+    }
+    ~Cli()
+    {
+        if (input_ >= 0) close(input_);
+        if (pid_ > 0) Wait();
+    }
+    void Send(const std::string &text)
+    {
+        if (input_ >= 0 && write(input_, text.data(), text.size()) < 0) ADD_FAILURE() << "stdin closed";
+    }
+    int Wait()
+    {
+        if (input_ >= 0) close(input_);
+        input_ = -1;
+        int status = 0;
+        waitpid(pid_, &status, 0);
+        pid_ = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    std::string Out() const { return ReadText(out_); }
+    std::string Err() const { return ReadText(err_); }
+
+private:
+    pid_t pid_ = -1;
+    int input_ = -1;
+    std::string out_, err_;
+};
+
+int RunCli(const std::vector<std::string> &args)
+{
+    Cli cli(args);
+    return cli.Wait();
+}
+
+// The serial number the chip behind port holds, read back over the link.
+std::optional<uint64_t> ChipSerial(const std::string &port, const SerialLayout &layout)
+{
+    const std::string file = Temp("readback.hex");
+    if (RunCli({"-p", port, "read", file}) != 0) return std::nullopt;
+    const int row = FindDevice(Device);
+    MemoryBuffer image;
+    image.Clear(DeviceTable[static_cast<size_t>(row)]);
+    LoadOutcome outcome;
+    outcome.Device = {false, row};
+    LoadNewFile(file, image, false, outcome);
+    return ReadSerial(layout, {&DeviceTable[static_cast<size_t>(row)], nullptr}, image);
+}
+
+// Waits (bounded) until the log holds rows rows.
+bool WaitForRows(const std::string &log, size_t rows)
+{
+    for (int i = 0; i < 600; ++i) {
+        if (LogRows(log).size() >= rows) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return false;
+}
+
+} // namespace
+
+TEST(Production, AGangGoesOnWhenOneBoardIsLost)
+{
+    SimProcess a({"--chip", Device}), lost({"--chip", Device, "--fault", "hangup-after=400"}),
+        c({"--chip", Device});
+    Cli run({"-p", a.Path(), "-p", lost.Path(), "-p", c.Path(), "program", Fixture});
+    EXPECT_EQ(run.Wait(), 1) << run.Out() << run.Err();
+    const std::string out = run.Out();
+    EXPECT_NE(out.find("[" + a.Path() + "] ベリファイOK。一致しました。"), std::string::npos) << out;
+    EXPECT_NE(out.find("[" + lost.Path() + "] プログラマーからの応答が途切れました。"), std::string::npos);
+    // The table: the lost board's line says so, the others passed.
+    for (const auto &[port, result] :
+         {std::pair{a.Path(), " ok "}, {lost.Path(), " link lost "}, {c.Path(), " ok "}}) {
+        const size_t line = out.find("\n" + port + " ");
+        ASSERT_NE(line, std::string::npos) << out;
+        EXPECT_NE(out.substr(line, out.find('\n', line + 1) - line).find(result), std::string::npos) << out;
+    }
+    // The two other chips hold the image.
+    EXPECT_EQ(RunCli({"-p", a.Path(), "verify", Fixture}), 0);
+    EXPECT_EQ(RunCli({"-p", c.Path(), "verify", Fixture}), 0);
+}
+
+TEST(Production, ChipAfterChipEachWithItsOwnNumber)
+{
+    const std::string link = Temp("board"), state = Temp("serial.state"), log = Temp("chips.csv");
+    const SerialLayout retlw{SerialFormat::Retlw, 0x1F00, 3, false};
+    auto board = std::make_unique<SimProcess>(std::vector<std::string>{"--chip", Device, "--link", link});
+    Cli run({"-p", link, "--repeat", "program", Fixture, "--serial", "500:2", "--serial-at", "0x1F00",
+             "--serial-format", "retlw", "--serial-bytes", "3", "--serial-state", state, "--log", log});
+    // The second chip loses its link; its number goes to the third.
+    const std::vector<std::string> faults[] = {{}, {"--fault", "hangup-after=300"}, {}, {}};
+    const std::optional<uint64_t> held[] = {500, std::nullopt, 502, 504};
+    for (size_t chip = 0; chip < 4; ++chip) {
+        if (chip > 0) {
+            board.reset();
+            std::vector<std::string> args{"--chip", Device, "--link", link};
+            args.insert(args.end(), faults[chip].begin(), faults[chip].end());
+            board = std::make_unique<SimProcess>(args);
+            run.Send("\n");
+        }
+        ASSERT_TRUE(WaitForRows(log, chip + 1)) << run.Out() << run.Err();
+        if (held[chip]) {
+            EXPECT_EQ(ChipSerial(link, retlw), held[chip]) << "chip " << chip;
+        }
+    }
+    run.Send("q\n");
+    EXPECT_EQ(run.Wait(), 1) << run.Out() << run.Err();
+    EXPECT_NE(run.Out().find("passed 3, failed 1"), std::string::npos) << run.Out();
+    const auto rows = LogRows(log);
+    ASSERT_EQ(rows.size(), 4u);
+    const char *results[] = {"ok", "link lost", "ok", "ok"};
+    const char *serials[] = {"500", "502", "502", "504"};
+    for (size_t i = 0; i < 4; ++i) {
+        ASSERT_EQ(rows[i].size(), 8u);
+        EXPECT_EQ(rows[i][1], link);
+        EXPECT_EQ(rows[i][2], Device);
+        EXPECT_EQ(rows[i][3], "0E20 rev 2");
+        EXPECT_EQ(rows[i][4], serials[i]);
+        EXPECT_EQ(rows[i][5], results[i]);
+        EXPECT_EQ(rows[i][6], rows[0][6]); // one image, one CRC
+    }
+
+    // A restart continues from the state file, here into the EEPROM.
+    board.reset();
+    board = std::make_unique<SimProcess>(std::vector<std::string>{"--chip", Device, "--link", link});
+    Cli again({"-p", link, "program", Fixture, "--serial-state", state, "--serial-at", "0x21F0",
+               "--serial-format", "eeprom", "--serial-bytes", "2", "--log", log});
+    EXPECT_EQ(again.Wait(), 0) << again.Out() << again.Err();
+    EXPECT_EQ(ChipSerial(link, {SerialFormat::Eeprom, 0x21F0, 2, false}), 506u);
+    EXPECT_EQ(LogRows(log).size(), 5u);
+}
+
+TEST(Production, RefusedNumbersProgramNothing)
+{
+    SimProcess board({"--chip", Device});
+    const std::string log = Temp("refused.csv");
+    const std::vector<std::string> cases[] = {
+        {"--serial", "70000", "--serial-bytes", "2", "--serial-at", "0x1F00"}, // too large
+        {"--serial", "1", "--serial-at", "0x1FFE"},                            // past program memory
+        {"--serial", "1", "--serial-at", "0x0000"},                            // the file's code is there
+    };
+    for (const auto &serial : cases) {
+        std::vector<std::string> args{"-p", board.Path(), "program", Fixture, "--log", log};
+        args.insert(args.end(), serial.begin(), serial.end());
+        Cli run(args);
+        EXPECT_EQ(run.Wait(), 2) << serial[1] << " " << serial.back() << "\n" << run.Out() << run.Err();
+        EXPECT_EQ(run.Out().find("serial number "), std::string::npos) << run.Out();
+    }
+    EXPECT_TRUE(LogRows(log).empty());
+    EXPECT_EQ(RunCli({"-p", board.Path(), "blank"}), 0);
+}
+
+TEST(Production, TwoRunsSharingStateAndLogNeverRepeatANumber)
+{
+    const std::string state = Temp("shared.state"), log = Temp("shared.csv");
+    SimProcess a({"--chip", Device}), b({"--chip", Device});
+    auto start = [&](const SimProcess &board) {
+        return std::make_unique<Cli>(std::vector<std::string>{
+            "-p", board.Path(), "--repeat", "-q", "program", Fixture, "--serial", "1", "--serial-at",
+            "0x21F0", "--serial-format", "eeprom", "--serial-state", state, "--log", log});
+    };
+    auto first = start(a);
+    auto second = start(b);
+    first->Send("\n\nq\n");
+    second->Send("\n\nq\n");
+    EXPECT_EQ(first->Wait(), 0) << first->Err();
+    EXPECT_EQ(second->Wait(), 0) << second->Err();
+    std::set<std::string> serials;
+    for (const auto &row : LogRows(log))
+        if (row.size() == 8) serials.insert(row[4]);
+    EXPECT_EQ(serials.size(), 6u) << ReadText(log);
+}
