@@ -32,20 +32,22 @@ std::string FourHexDigits(const std::string &text)
     return ok ? std::string() : "needs four hexadecimal digits, not '" + text + "'";
 }
 
-// Every option of the command line and the field it fills. The help text
-// in UsageText() lists the same options for the user.
 // The serial-number options whose text is parsed after CLI11.
 struct SerialTexts {
     std::string start, at, format;
 };
 
-void AddOptions(CLI::App &app, CliOptions &options, bool &help, CLI::Option *&quiet, CLI::Option *&verbose,
-                SerialTexts &serial)
+// Every option of the command line and the field it fills. The help text
+// in UsageText() lists the same options for the user.
+
+void AddOptions(CLI::App &app, CliOptions &options, bool &help, bool &version, CLI::Option *&quiet,
+                CLI::Option *&verbose, SerialTexts &serial)
 {
     app.add_option("--serial", serial.start);
     app.add_option("--serial-at", serial.at);
     app.add_option("--serial-format", serial.format);
     app.add_flag("-h,--help", help);
+    app.add_flag("--version", version);
     // -p collects every port given: several make a gang.
     app.add_option("-p,--port", options.ports)
         ->allow_extra_args(false)
@@ -158,29 +160,28 @@ bool ParseCommandLine(const std::vector<std::string> &args, CliOptions &options,
     // A repeated option counts with its last value, as a script that appends
     // to a command line from a Makefile expects.
     app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
-    bool help = false;
+    bool help = false, version = false;
     CLI::Option *quiet = nullptr, *verbose = nullptr;
     SerialTexts serial;
-    AddOptions(app, options, help, quiet, verbose, serial);
+    AddOptions(app, options, help, version, quiet, verbose, serial);
     std::vector<std::string> operands;
     app.add_option("operands", operands);
 
     // CLI11 takes the arguments last first.
     std::vector<std::string> reversed(args.rbegin(), args.rend());
+    bool parsed = true;
     try {
         app.parse(reversed);
     } catch (const CLI::ParseError &e) {
-        if (help) {
-            options.command = CliCommand::Help;
-            return true;
-        }
         error = e.what();
-        return false;
+        parsed = false;
     }
-    if (help) {
-        options.command = CliCommand::Help;
+    // Help and version answer whatever else the line holds.
+    if (help || version) {
+        options.command = help ? CliCommand::Help : CliCommand::ProgramVersion;
         return true;
     }
+    if (!parsed) return false;
     for (const CLI::Option *o : app.parse_order()) {
         if (o == quiet) options.verbosity = Verbosity::Quiet;
         if (o == verbose) options.verbosity = Verbosity::Verbose;
@@ -281,6 +282,7 @@ const char *UsageText()
            "  -q, --quiet           print only the result and the final status line\n"
            "  -v, --verbose         also print every status text and the port being opened\n"
            "  -h, --help            show this text\n"
+           "  --version             show this program's version\n"
            "\n"
            "Production (program, verify, erase, blank, identify):\n"
            "  -p PORT -p PORT ...   a gang: every port at once, each on its own thread\n"

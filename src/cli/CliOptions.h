@@ -12,6 +12,7 @@
 enum class CliCommand {
     None,
     Help,
+    ProgramVersion, // --version: this program's own, not the programmer's
     Ports,
     Version,
     Devices,

@@ -369,6 +369,7 @@ int CliSession::Run()
             status = Config();
             break;
         case CliCommand::Help:
+        case CliCommand::ProgramVersion:
         case CliCommand::None:
             break;
         }

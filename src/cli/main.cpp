@@ -8,6 +8,7 @@
 #include "CliSession.h"
 #include "Production.h"
 #include "TerminalFrontEnd.h"
+#include "version.h"
 
 int main(int argc, char **argv)
 {
@@ -19,6 +20,10 @@ int main(int argc, char **argv)
     }
     if (options.command == CliCommand::Help) {
         std::fputs(UsageText(), stdout);
+        return ExitSuccess;
+    }
+    if (options.command == CliCommand::ProgramVersion) {
+        std::printf("%s\n", VersionLine("tarnvik-cli").c_str());
         return ExitSuccess;
     }
     if (options.Production()) return RunProduction(options);

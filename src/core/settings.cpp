@@ -213,11 +213,13 @@ bool SettingsFile::WriteString(const std::string &section, const std::string &ke
 
 std::string SettingsPathFor(const std::string &executablePath)
 {
+    // A file beside the program makes a portable copy that keeps its
+    // settings with it. Otherwise the user's configuration folder: an
+    // installed program never writes into its bin folder, even where it may
+    // (root with /usr/local/bin, an install under ~/.local).
     if (!executablePath.empty()) {
         std::string beside = executablePath + ".ini";
-        std::string folder = std::filesystem::path(executablePath).parent_path().string();
-        if (folder.empty()) folder = ".";
-        if (access(beside.c_str(), F_OK) == 0 || access(folder.c_str(), W_OK) == 0) return beside;
+        if (access(beside.c_str(), F_OK) == 0) return beside;
     }
     std::string base;
     const char *xdg = std::getenv("XDG_CONFIG_HOME");

@@ -2,4 +2,10 @@
 // report show it.
 #pragma once
 
+#include <string>
+
 constexpr const char *SoftwareVersion = "Tarnvik Ver.2.53+a";
+
+// The --version line of a program: its name, the version above and the git
+// revision it was built from when that is known.
+std::string VersionLine(const std::string &program);

@@ -1,12 +1,44 @@
 #include <QApplication>
+#include <cstdio>
+#include <cstring>
 
 #include "SingleInstance.h"
 #include "Translations.h"
 #include "Unit1.h"
 #include "Unit3.h"
+#include "version.h"
+
+namespace {
+
+const char *Usage = "Usage: tarnvik [Qt options]\n"
+                    "The window of the Tarnbox PIC programmer. See tarnvik(1); tarnvik-cli drives the\n"
+                    "programmer from the command line.\n"
+                    "\n"
+                    "  -h, --help   show this text\n"
+                    "  --version    show the program's version\n";
+
+// --help and --version answer before Qt starts, so they work without a
+// display and never touch the running copy or the settings.
+bool AnswerInformationOption(int argc, char *argv[])
+{
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::fputs(Usage, stdout);
+            return true;
+        }
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("%s\n", VersionLine("tarnvik").c_str());
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
+    if (AnswerInformationOption(argc, argv)) return 0;
     QApplication app(argc, argv);
     app.setApplicationName("Tarnvik");
     app.setFont(UiFont());

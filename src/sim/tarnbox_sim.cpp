@@ -23,6 +23,7 @@
 #include "SimChip.h"
 #include "SimFirmware.h"
 #include "textutil.h"
+#include "version.h"
 
 namespace {
 
@@ -59,7 +60,8 @@ const char *Usage = "Usage: tarnbox-sim [OPTIONS]\n"
                     "                       drop=N, bad-echo=N, bad-sum=N or hangup-after=N\n"
                     "                       (may be repeated); after a hang-up the terminal is\n"
                     "                       closed and the program waits to be ended\n"
-                    "  --help               show this text\n";
+                    "  --help               show this text\n"
+                    "  --version            show the program's version\n";
 
 void PrintUsage(FILE *to)
 {
@@ -116,6 +118,9 @@ int main(int argc, char **argv)
         };
         if (arg == "--help" || arg == "-h") {
             PrintUsage(stdout);
+            return 0;
+        } else if (arg == "--version") {
+            std::printf("%s\n", VersionLine("tarnbox-sim").c_str());
             return 0;
         } else if (arg == "--chip") {
             chipName = value();

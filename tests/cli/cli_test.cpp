@@ -383,6 +383,10 @@ TEST(Cli, HelpAndBadUsage)
     // A part without calibration words cannot have them replaced.
     EXPECT_EQ(RunCli({"-d", "PIC16F877A", "erase", "--cal1", "1234"}).status, 64);
 
+    const CliResult version = RunCli({"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out.rfind("tarnvik-cli (Tarnvik Ver.2.53+a", 0), 0u) << version.out;
+
     const CliResult devices = RunCli({"devices"});
     EXPECT_EQ(devices.status, 0);
     EXPECT_EQ(devices.Lines().size(), static_cast<size_t>(DeviceTableSize - 1 + DeviceTable18Size - 1));

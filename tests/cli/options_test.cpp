@@ -50,6 +50,8 @@ TEST(CliOptions, ParsesTheUsualForms)
                                                                                   // command
         {{"--help", "frobnicate"}, true, C::Help, "", "", "", N},
         {{"devices", "-h"}, true, C::Help, "", "", "", N},
+        {{"--version"}, true, C::ProgramVersion, "", "", "", N},
+        {{"--bogus", "--version"}, true, C::ProgramVersion, "", "", "", N},
         {{}, false, C::None, "", "", "", N},
         {{"frobnicate"}, false, C::None, "", "", "", N},
         {{"read"}, false, C::None, "", "", "", N},

@@ -162,11 +162,16 @@ TEST_F(Settings, FilesThatAreNoProfile)
 TEST_F(Settings, PathRule)
 {
     std::string exe = (dir / "tarnvik").string();
-    EXPECT_EQ(SettingsPathFor(exe), exe + ".ini");
-
     const char *oldXdg = std::getenv("XDG_CONFIG_HOME");
     std::string saved = oldXdg ? oldXdg : "";
     setenv("XDG_CONFIG_HOME", dir.c_str(), 1);
+    // A writable folder alone is no reason to write beside the program; a
+    // file already there (a portable copy) is.
+    EXPECT_EQ(SettingsPathFor(exe), dir.string() + "/tarnvik/tarnvik.ini");
+    Put("");
+    std::filesystem::rename(path, exe + ".ini");
+    EXPECT_EQ(SettingsPathFor(exe), exe + ".ini");
+
     EXPECT_EQ(SettingsPathFor("/nonexistent-folder/tarnvik"), dir.string() + "/tarnvik/tarnvik.ini");
     EXPECT_EQ(SettingsPathFor(""), dir.string() + "/tarnvik/tarnvik.ini");
     unsetenv("XDG_CONFIG_HOME");
