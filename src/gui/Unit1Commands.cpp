@@ -108,7 +108,11 @@ int TForm1::MarkedPort() const
 
 void TForm1::SetStatus(const std::string &text)
 {
-    Edit3->setText(Q(text));
+    statusText_ = text;
+    // A close waiting for the command says so after whatever the command
+    // reports, until the window closes.
+    Edit3->setText(ClosePending && !SmallBox.Active ? Q(text) + QStringLiteral("　") + CloseWaitNote
+                                                    : Q(text));
     // A text wider than the line shows its beginning, where the " !! " of a
     // failure stands.
     Edit3->setCursorPosition(0);

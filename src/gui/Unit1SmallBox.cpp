@@ -174,6 +174,13 @@ void TForm1::FitStripToFrame()
     if (client > 0 && client != width()) setFixedWidth(client);
 }
 
+void TForm1::ShowSmallBoxRefusal(const std::string &text)
+{
+    if (!SmallBox.Active || !Form3) return;
+    Form3->ShowDialog();
+    SetDialogStatus(text);
+}
+
 void TForm1::FormCloseQuery(bool &canClose)
 {
     canClose = true;

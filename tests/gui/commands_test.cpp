@@ -112,6 +112,7 @@ private slots:
     void smallBoxDragAndMenu();
     void smallBoxCommands();
     void smallBoxRefusalAndFiles();
+    void smallBoxFileItemsRefusedVisibly();
 };
 
 void CommandsTest::singleCommands()
@@ -360,7 +361,7 @@ void CommandsTest::cancelledDialogAndMissingFile()
         (f.*reload.handler)();
         QCOMPARE(MessageBox::Answered().size(), 1);
         QVERIFY(MessageBox::Answered()[0].contains(gone));
-        QVERIFY(MessageBox::Answered()[0].contains("No such file or directory"));
+        QVERIFY(MessageBox::Answered()[0].contains("ファイルまたはフォルダーが見つかりません。"));
         QCOMPARE(f.session.Buffer.Words[0], uint16_t(0x3FFF));
         QCOMPARE(rig.Status(), reload.announcesClear ? QString("バッファをクリアしました。") : loadedGone);
         QCOMPARE(rig.Log().mid(logLines), QStringList({"バッファをクリアしました。"}));
@@ -438,7 +439,7 @@ void CommandsTest::loadMenuAndSaveTexts()
     f.Button2Click();
     QCOMPARE(MessageBox::Answered().size(), 1);
     QVERIFY(MessageBox::Answered()[0].contains(bad));
-    QVERIFY(MessageBox::Answered()[0].contains("No such file or directory"));
+    QVERIFY(MessageBox::Answered()[0].contains("ファイルまたはフォルダーが見つかりません。"));
     QCOMPARE(rig.Status(), QString(" \"out.hex\" をロードしました。"));
     QVERIFY(sameImage(f.session.Buffer.Words, saved));
     QVERIFY(rig.Released());
@@ -837,6 +838,26 @@ void CommandsTest::smallBoxRefusalAndFiles()
     QCOMPARE(MessageBox::Answered().last(), QString("ファイル \"small.hex\" にセーブしました。"));
     QVERIFY(QFile::exists(rig.dir.filePath("small.hex")));
     QVERIFY(rig.Released());
+}
+
+// Without a device the strip's loads and save are refused where its user
+// sees it, not only in the hidden status line.
+void CommandsTest::smallBoxFileItemsRefusedVisibly()
+{
+    CommandRig rig;
+    TForm1 &f = rig.Start();
+    QCOMPARE(f.Selected(), -1);
+    f.Button17Click();
+    const std::function<void()> items[] = {[&] { f.LoadNewFile1Click(); }, [&] { f.Save1Click(); }};
+    for (const auto &item : items) {
+        FileDialog::PreAnswer(Fixture("p16f877a.hex"));
+        item();
+        QVERIFY(f.Form3->isVisible());
+        QCOMPARE(f.Form3->StaticText1->text(), QString(" !! デバイスを選択してください。"));
+        QVERIFY(f.Form3->Button1->isEnabled());
+        f.Form3->Button1->click();
+    }
+    QVERIFY(MessageBox::Answered().isEmpty());
 }
 
 QTEST_MAIN(CommandsTest)
