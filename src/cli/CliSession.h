@@ -52,8 +52,11 @@ private:
     void OpenNamedPort(const std::string &name, const std::string &path);
     void ExplainOpenFailure(const std::string &path);
     ModemOptions Modem() const;
-    // Buffer clear, then the file (the file's device first with auto-select).
-    void LoadFile();
+    // Buffer clear, then the file (the file's device first with auto-select),
+    // read once. Skipped lines and a file without HEX data are reported on
+    // stderr; with refuseDamaged they end the command (ExitFileError),
+    // otherwise they are a warning. ExitSuccess when the command may go on.
+    int LoadFile(bool refuseDamaged);
     // Check, with the exit status of a refusal; 0 when it passed.
     int Check();
     // The chip's DEVICE-ID as read, revision included, for the production
@@ -62,10 +65,9 @@ private:
     // The exit status of a verify's result, noted for the production table.
     int Verified(int verify);
     std::string QuotedName() const;
-    // FILE "-": a scratch file holding standard input, or to be copied to
-    // standard output, since the HEX reader and writer work on paths.
+    // read's FILE "-": a scratch file to be copied to standard output, since
+    // the HEX writer works on paths.
     std::string ScratchFile();
-    std::string InputPath();
 
     int Ports();
     int Version();
