@@ -144,6 +144,7 @@ public:
     ProgressBar &MainProgress() override { return mainProgress_; }
     ProgressBar &DialogProgress() override;
     void ShowMessage(const std::string &text) override;
+    bool ConfirmErasedCalibration(const std::string &text) override;
     void ProcessMessages() override;
     bool SmallBlock() const override { return SmallBlockFlag; }
     bool VerifyUserId() const override;
@@ -234,6 +235,7 @@ public:
     bool CloseMustWait() const;
     void DeferClose();
     bool ClosePending = false;
+    static inline const QString CloseWaitNote = QStringLiteral("実行中のコマンドが終わると終了します…");
 
     // ---- commands and chains ----
     // What the device operations work on.
@@ -283,6 +285,9 @@ public:
     static constexpr int SmallBoxClientHeight = 18;
     void EnterSmallBox();
     void LeaveSmallBox();
+    // A file item of the strip's menu that is refused reports in the
+    // progress dialog: the status line lies outside the strip.
+    void ShowSmallBoxRefusal(const std::string &text);
     // Keeps the framed strip's outer width as the window manager's frame
     // turns out to be.
     void FitStripToFrame();
@@ -397,6 +402,7 @@ private:
     QProgressBar *spareBar_ = nullptr; // stands in while no dialog is attached
 
     void ReportProbe(int result, int foundPort, bool choosePage);
+    std::string statusText_; // the status line's text without the close note
     void RetryPendingClose();
     std::array<PortLook, 10> portLooks_{};
     std::string deniedDevice_;         // the last open was refused this device

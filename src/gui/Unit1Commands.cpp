@@ -108,7 +108,11 @@ int TForm1::MarkedPort() const
 
 void TForm1::SetStatus(const std::string &text)
 {
-    Edit3->setText(Q(text));
+    statusText_ = text;
+    // A close waiting for the command says so after whatever the command
+    // reports, until the window closes.
+    Edit3->setText(ClosePending && !SmallBox.Active ? Q(text) + QStringLiteral("　") + CloseWaitNote
+                                                    : Q(text));
     // A text wider than the line shows its beginning, where the " !! " of a
     // failure stands.
     Edit3->setCursorPosition(0);
@@ -139,6 +143,14 @@ ProgressBar &TForm1::DialogProgress()
 void TForm1::ShowMessage(const std::string &text)
 {
     MessageBox::Information(this, Q(text));
+}
+
+bool TForm1::ConfirmErasedCalibration(const std::string &text)
+{
+    // "いいえ" first and the default: keeping the chip as it is must be the
+    // answer an accidental Enter gives.
+    return MessageBox::Show(this, QMessageBox::Warning, MessageBox::Title, Q(text + "このまま消去しますか？"),
+                            {QStringLiteral("いいえ(&N)"), QStringLiteral("はい(&Y)")}, 0) == 1;
 }
 
 void TForm1::ProcessMessages()

@@ -8,6 +8,7 @@
 
 #include "CommandScope.h"
 #include "FileDialog.h"
+#include "FileErrorText.h"
 #include "MessageBox.h"
 #include "Unit1.h"
 #include "Unit3.h"
@@ -48,7 +49,8 @@ bool TForm1::ChooseCurrentFile()
 void TForm1::ShowFileError(const HexFileError &error)
 {
     MessageBox::Show(this, QMessageBox::Critical, MessageBox::Title,
-                     QString::fromStdString(error.Path()) + "\n\n" + QString::fromStdString(error.Reason()),
+                     QString::fromStdString(error.Path()) + "\n\n" +
+                         QString::fromStdString(FileErrorReason(error.Error())),
                      {QStringLiteral("OK")});
 }
 
@@ -59,7 +61,10 @@ bool TForm1::ClearBeforeLoad(ClearNote note)
         // Without a device there is no blank state to clear to, and a load
         // would fill a buffer no view or command belongs to.
         SetStatus(" !! デバイスを選択してください。");
-        if (dialog) SetDialogStatus(" !! デバイスを選択してください。");
+        if (dialog)
+            SetDialogStatus(" !! デバイスを選択してください。");
+        else
+            ShowSmallBoxRefusal(" !! デバイスを選択してください。");
         AddLogShowingMessages("DEVICE が選択されていません。");
         return false;
     }
@@ -142,6 +147,7 @@ std::string TForm1::SaveBufferAs()
 {
     if (Selected() < 0) {
         SetStatus(" !! デバイスを選択してください。");
+        ShowSmallBoxRefusal(" !! デバイスを選択してください。");
         AddLogShowingMessages("DEVICE が選択されていません。");
         return {};
     }

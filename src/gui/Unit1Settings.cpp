@@ -157,6 +157,7 @@ void TForm1::DeferClose()
 {
     if (ClosePending) return;
     ClosePending = true;
+    SetStatus(Edit3->text().toStdString());
     RetryPendingClose();
 }
 
@@ -172,6 +173,8 @@ void TForm1::RetryPendingClose()
             return;
         }
         ClosePending = false;
-        close();
+        // Kept open after all (the settings could not be written): the
+        // note goes.
+        if (!close()) SetStatus(statusText_);
     });
 }

@@ -11,6 +11,7 @@
 #include <QTabWidget>
 #include <QToolButton>
 
+#include "MessageBox.h"
 #include "commandrig.h"
 
 namespace {
@@ -100,6 +101,7 @@ private slots:
     void menuCaptions();
     void notBlankStopsTheEraseChains();
     void failedEraseEndsTheChains();
+    void eraseRefusalAndErasedCalibration();
     void cancelledDialogAndMissingFile();
     void noDeviceRefusedWithBufferUntouched();
     void loadMenuAndSaveTexts();
@@ -111,6 +113,7 @@ private slots:
     void smallBoxDragAndMenu();
     void smallBoxCommands();
     void smallBoxRefusalAndFiles();
+    void smallBoxFileItemsRefusedVisibly();
 };
 
 void CommandsTest::singleCommands()
@@ -303,6 +306,53 @@ void CommandsTest::failedEraseEndsTheChains()
     }
 }
 
+void CommandsTest::eraseRefusalAndErasedCalibration()
+{
+    {
+        // A calibration change the part's erase cannot honour: refused
+        // before anything is sent, with the option and the chip untouched.
+        CommandRig rig;
+        TForm1 &f = rig.StartWith("PIC12F615");
+        rig.sim->SetCalibration({0x2A51});
+        f.CheckBox2->setChecked(true);
+        f.MaskEdit1->setText("1234");
+        f.EraseBlankCheck1Click();
+        QCOMPARE(rig.Status(),
+                 QString(" !! このデバイスではCALIBデータを変更できません。消去を中止しました。"));
+        QCOMPARE(f.PageControl1->currentIndex(), int(TForm1::MessageTab));
+        QVERIFY(f.Memo4->toPlainText().contains("このデバイスではCALIBデータを変更できません。"));
+        QVERIFY(f.CheckBox2->isChecked());
+        QCOMPARE(rig.sim->Chip().Calibration(), std::vector<uint16_t>{0x2A51});
+        QVERIFY(rig.Released());
+    }
+    // Calibration words found erased: the window asks, "いいえ" stops.
+    CommandRig rig;
+    TForm1 &f = rig.StartWith("PIC12F675");
+    rig.sim->SetCalibration({0x3FFF, 0x3000});
+    rig.sim->Chip().Poke(0, 0x0123);
+    MessageBox::Reset();
+    MessageBox::PreAnswer(0);
+    f.Button5Click();
+    QCOMPARE(MessageBox::Answered().size(), 1);
+    QVERIFY(MessageBox::Answered()[0].contains("消去された値"));
+    QCOMPARE(rig.Status(), QString(" !! キャリブレーションデータが消去されています。消去を中止しました。"));
+    QCOMPARE(rig.sim->Chip().Peek(0), uint16_t(0x0123));
+    QVERIFY(rig.Released());
+
+    // The link lost in the blank check after an erase: the chain ends with
+    // the link-loss text, not with a judgement nothing was judged on.
+    CommandRig lost;
+    TForm1 &g = lost.StartWith("PIC16F877A");
+    TarnboxFirmware &board = lost.sim->Firmware();
+    uint64_t mark = board.BytesReceived();
+    g.Button5Click();
+    const uint64_t checkAndErase = board.BytesReceived() - mark;
+    board.AddFault({FaultKind::SilentAfter, board.BytesReceived() + checkAndErase + 20});
+    g.EraseBlankCheck1Click();
+    QCOMPARE(lost.Status(), QString(" !! デバイスから読み込めませんでした。"));
+    QVERIFY(lost.Released());
+}
+
 void CommandsTest::cancelledDialogAndMissingFile()
 {
     CommandRig rig;
@@ -359,7 +409,7 @@ void CommandsTest::cancelledDialogAndMissingFile()
         (f.*reload.handler)();
         QCOMPARE(MessageBox::Answered().size(), 1);
         QVERIFY(MessageBox::Answered()[0].contains(gone));
-        QVERIFY(MessageBox::Answered()[0].contains("No such file or directory"));
+        QVERIFY(MessageBox::Answered()[0].contains("ファイルまたはフォルダーが見つかりません。"));
         QCOMPARE(f.session.Buffer.Words[0], uint16_t(0x3FFF));
         QCOMPARE(rig.Status(), reload.announcesClear ? QString("バッファをクリアしました。") : loadedGone);
         QCOMPARE(rig.Log().mid(logLines), QStringList({"バッファをクリアしました。"}));
@@ -437,7 +487,7 @@ void CommandsTest::loadMenuAndSaveTexts()
     f.Button2Click();
     QCOMPARE(MessageBox::Answered().size(), 1);
     QVERIFY(MessageBox::Answered()[0].contains(bad));
-    QVERIFY(MessageBox::Answered()[0].contains("No such file or directory"));
+    QVERIFY(MessageBox::Answered()[0].contains("ファイルまたはフォルダーが見つかりません。"));
     QCOMPARE(rig.Status(), QString(" \"out.hex\" をロードしました。"));
     QVERIFY(sameImage(f.session.Buffer.Words, saved));
     QVERIFY(rig.Released());
@@ -786,6 +836,26 @@ void CommandsTest::smallBoxRefusalAndFiles()
     QCOMPARE(MessageBox::Answered().last(), QString("ファイル \"small.hex\" にセーブしました。"));
     QVERIFY(QFile::exists(rig.dir.filePath("small.hex")));
     QVERIFY(rig.Released());
+}
+
+// Without a device the strip's loads and save are refused where its user
+// sees it, not only in the hidden status line.
+void CommandsTest::smallBoxFileItemsRefusedVisibly()
+{
+    CommandRig rig;
+    TForm1 &f = rig.Start();
+    QCOMPARE(f.Selected(), -1);
+    f.Button17Click();
+    const std::function<void()> items[] = {[&] { f.LoadNewFile1Click(); }, [&] { f.Save1Click(); }};
+    for (const auto &item : items) {
+        FileDialog::PreAnswer(Fixture("p16f877a.hex"));
+        item();
+        QVERIFY(f.Form3->isVisible());
+        QCOMPARE(f.Form3->StaticText1->text(), QString(" !! デバイスを選択してください。"));
+        QVERIFY(f.Form3->Button1->isEnabled());
+        f.Form3->Button1->click();
+    }
+    QVERIFY(MessageBox::Answered().isEmpty());
 }
 
 QTEST_MAIN(CommandsTest)

@@ -299,9 +299,15 @@ void SettingsTest::closeWaitsForRunningCommand()
 
     // The close arrives while Search probes the ports and lets events in.
     bool closedDuringSearch = false;
-    QTimer::singleShot(0, &f, [&] { closedDuringSearch = !f.close(); });
+    QString said;
+    QTimer::singleShot(0, &f, [&] {
+        closedDuringSearch = !f.close();
+        said = f.Edit3->text();
+    });
     f.Button20->click();
     QVERIFY(closedDuringSearch);
+    // The status line tells that the window will close.
+    QVERIFY2(said.endsWith(TForm1::CloseWaitNote), qPrintable(said));
     QVERIFY(f.ClosePending);
     // Search has ended with COM3 open again; the close then proceeds as usual.
     QTRY_VERIFY(!f.isVisible());

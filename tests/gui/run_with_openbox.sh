@@ -1,9 +1,9 @@
 #!/bin/sh
-# Runs a window test on a virtual X display of its own with the openbox
-# window manager on it, so windows get real frames as on a desktop. Xvfb
-# picks a free display number; openbox reports that it has started by running
-# the command it is given. Both end with the test. Without Xvfb or openbox
-# the test is skipped (77).
+# Runs a window program (a test, the demo's driver) on a virtual X display of
+# its own with the openbox window manager on it, so windows get real frames as
+# on a desktop. Xvfb picks a free display number; openbox reports that it has
+# started by running the command it is given. Both end with the program.
+# Without Xvfb or openbox the program is not run (status 77, a skipped test).
 test_binary=$1
 if ! command -v Xvfb >/dev/null 2>&1 || ! command -v openbox >/dev/null 2>&1; then
   echo "SKIP: the window test needs Xvfb and openbox (scripts/setup installs them)"
@@ -28,7 +28,7 @@ tries=0
 while [ ! -s "$work/display" ]; do
   tries=$((tries + 1))
   if [ $tries -gt 100 ] || ! kill -0 "$server" 2>/dev/null; then
-    echo "run_e2e: Xvfb did not start" >&2
+    echo "run_with_openbox: Xvfb did not start" >&2
     cat "$work/xvfb.log" >&2
     exit 1
   fi
@@ -43,7 +43,7 @@ tries=0
 while [ ! -e "$work/wm-ready" ]; do
   tries=$((tries + 1))
   if [ $tries -gt 100 ] || ! kill -0 "$manager" 2>/dev/null; then
-    echo "run_e2e: openbox did not start" >&2
+    echo "run_with_openbox: openbox did not start" >&2
     cat "$work/openbox.log" >&2
     exit 1
   fi
