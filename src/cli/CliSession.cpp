@@ -5,14 +5,17 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 
 #include "DeviceSpec.h"
+#include "atomic_file.h"
 #include "discovery.h"
 #include "dump.h"
 #include "hex.h"
 #include "identify.h"
+#include "interrupt.h"
 #include "operations.h"
 #include "textutil.h"
 #include "version.h"
@@ -158,6 +161,14 @@ void CliSession::OpenNamedPort(const std::string &name, const std::string &path)
 
 void CliSession::OpenPortForCommand()
 {
+    OpenPort();
+    // What the programmer still sends from a command nobody waited for (a
+    // run killed in the middle of a read) would spoil the first exchange.
+    port_.DrainInput();
+}
+
+void CliSession::OpenPort()
+{
     if (!options_.port.empty()) {
         std::string name;
         std::string path;
@@ -254,7 +265,8 @@ int CliSession::Prepare()
     }
     if (options_.file.empty()) return ExitSuccess;
     try {
-        LoadFile();
+        // Many chips are to get this image: a damaged file stops them all.
+        if (const int refused = LoadFile(true)) return refused;
     } catch (const HexFileError &e) {
         ui_.DropStatus();
         ReportFileError(e);
@@ -270,16 +282,19 @@ std::string CliSession::QuotedName() const
     return "\"" + FileName(options_.file) + "\"";
 }
 
-void CliSession::LoadFile()
+int CliSession::LoadFile(bool refuseDamaged)
 {
     if (image_) {
+        // The image was read and judged once, before the chips were started.
         *buffer_ = *image_;
         ui_.Select(imageDevice_.Pic18, imageDevice_.Index);
-        return;
+        return ExitSuccess;
     }
+    // Read once: the tag scan and the load see the same bytes, from a pipe too.
+    const std::string text = ReadHexFile(options_.file);
     DeviceSelection device{ui_.Pic18Family(), ui_.SelectedIndex()};
     if (options_.autoSelect) {
-        const DeviceSelection named = DeviceForScannedName(ScanDeviceTag(options_.file));
+        const DeviceSelection named = DeviceForScannedName(ScanDeviceTagText(text));
         if (named.Index >= 0) device = named;
     }
     // The buffer is cleared for the device the file ends up with, so that
@@ -295,12 +310,29 @@ void CliSession::LoadFile()
     }
     LoadOutcome outcome;
     outcome.Device = device;
-    LoadNewFile(options_.file, *buffer_, options_.autoSelect, outcome);
+    LoadNewText(text, *buffer_, options_.autoSelect, outcome);
     if (outcome.Device.Pic18 != ui_.Pic18Family() || outcome.Device.Index != ui_.SelectedIndex())
         ui_.Detail("DEVICE: " + DeviceName(outcome.Device.Pic18, outcome.Device.Index));
     ui_.Select(outcome.Device.Pic18, outcome.Device.Index);
+
+    const HexReadReport &read = outcome.Read;
+    const std::string name = FileName(options_.file);
+    if (read.Skipped > 0) {
+        std::fprintf(stderr, "tarnvik-cli: %s\n", SkippedLinesText(name, read).c_str());
+        for (size_t i = 0; i < read.Lines.size() && i < SkippedLinesListed; ++i)
+            std::fprintf(stderr, "  %s\n", SkippedLineText(read.Lines[i]).c_str());
+        if (read.Skipped > static_cast<long>(SkippedLinesListed)) std::fprintf(stderr, "  …\n");
+    }
+    if (read.NoData()) std::fprintf(stderr, "tarnvik-cli: %s\n", NoHexDataText(name).c_str());
+    // A damaged file, or one that is no HEX file at all, must never reach a
+    // chip and end as "ベリファイOK".
+    if (refuseDamaged && (read.NoData() || read.Skipped > 0)) {
+        ui_.DropStatus();
+        return ExitFileError;
+    }
     ui_.AddLog("ファイル " + QuotedName() + " をロードしました。");
     ui_.SetStatus(" " + QuotedName() + " をロードしました。");
+    return ExitSuccess;
 }
 
 int CliSession::Run()
@@ -359,6 +391,16 @@ int CliSession::Run()
         ReportFileError(e);
         port_.ClosePort();
         return ExitFileError;
+    }
+    if (InterruptRequested()) {
+        // The operation has left programming mode like after any failure;
+        // what it was doing is the last status it set.
+        ui_.DropStatus();
+        port_.ClosePort();
+        const std::string what = ui_.Status();
+        std::fprintf(stderr, "中断しました。%s\n", what.empty() ? "" : ("（" + what + "）").c_str());
+        const int sig = InterruptSignal();
+        return 128 + (sig ? sig : SIGINT);
     }
     ui_.FinishStatus();
     port_.ClosePort();
@@ -467,6 +509,9 @@ int CliSession::Verified(int verify)
 
 int CliSession::Read()
 {
+    // An output that cannot be written is found out before the chip is
+    // read, not after.
+    if (const int error = CheckFileReplaceable(options_.file)) throw HexFileError(options_.file, error);
     OpenPortForCommand();
     if (const int refused = Check()) return refused;
     OperationContext ctx{port_, cmd_, *buffer_, ui_};
@@ -480,14 +525,15 @@ int CliSession::Read()
 
 int CliSession::Program()
 {
-    LoadFile();
+    if (const int refused = LoadFile(true)) return refused;
     if (const int bad = ApplyConfigSettings()) return bad;
     OpenPortForCommand();
     if (const int refused = Check()) return refused;
     OperationContext ctx{port_, cmd_, *buffer_, ui_};
     if (options_.erase) {
         result_ = "erase failed";
-        if (!EraseDevice(ctx)) return ExitNegative;
+        // An erase once begun runs to its end; one not yet begun is not started.
+        if (InterruptRequested() || !EraseDevice(ctx)) return ExitNegative;
         ui_.SetStatus(" " + QuotedName() + " をロードしました。　ブランクチェック中…");
         result_ = "not blank";
         // A blank check that could not read the chip keeps its link-loss text.
@@ -512,7 +558,7 @@ int CliSession::Program()
 
 int CliSession::Verify()
 {
-    LoadFile();
+    if (const int refused = LoadFile(true)) return refused;
     if (const int bad = ApplyConfigSettings()) return bad;
     OpenPortForCommand();
     if (const int refused = Check()) return refused;
@@ -529,7 +575,7 @@ int CliSession::Erase()
     // A failed erase keeps its own texts; the blank check after it would
     // only repeat the failure under a text that says the chip was erased.
     result_ = "erase failed";
-    if (!EraseDevice(ctx)) return ExitNegative;
+    if (InterruptRequested() || !EraseDevice(ctx)) return ExitNegative;
     ui_.SetStatus("消去しました。　ブランクチェック中…");
     result_ = "not blank";
     const int blank = BlankCheckOutcome(ctx, &ui_.MainProgress());
@@ -556,7 +602,7 @@ int CliSession::Blank()
 
 int CliSession::Dump()
 {
-    LoadFile();
+    LoadFile(false);
     const int index = ui_.SelectedIndex();
     if (index < 0) {
         ui_.AddLogShowingMessages("DEVICE が選択されていません。");
