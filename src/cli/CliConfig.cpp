@@ -5,29 +5,12 @@
 
 #include "CliSession.h"
 #include "ConfigBits.h"
+#include "Json.h"
 #include "hex.h"
 #include "operations.h"
 #include "textutil.h"
 
 namespace {
-
-std::string Json(const std::string &text)
-{
-    std::string out = "\"";
-    for (unsigned char c : text) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += char(c);
-        } else if (c < 0x20) {
-            char esc[8];
-            std::snprintf(esc, sizeof esc, "\\u%04x", c);
-            out += esc;
-        } else {
-            out += char(c);
-        }
-    }
-    return out + "\"";
-}
 
 int Digits(const TConfigWord &w)
 {
@@ -79,7 +62,7 @@ int CliSession::ApplyConfigSettings()
     const int index = ui_.SelectedIndex();
     auto usage = [&](const std::string &text) {
         ui_.DropStatus();
-        std::fprintf(stderr, "tarnvik-cli: %s\n", text.c_str());
+        ui_.Error(text);
         return int(ExitUsage);
     };
     if (index < 0) return usage("--config needs a device (-d)");
@@ -151,7 +134,7 @@ int CliSession::Config()
         }
         out += "]}";
     }
-    ui_.Print(out + "]}");
+    ui_.Emit(out + "]}");
     return ExitSuccess;
 }
 
@@ -165,14 +148,14 @@ int CliSession::ConfigList()
     for (int i = 1; i < DeviceTable18Size && index < 0; ++i)
         if (SameTextIgnoringCase(DeviceTable18[size_t(i)].Name, wanted)) pic18 = true, index = i;
     if (index < 0) {
-        std::fprintf(stderr, "tarnvik-cli: unknown device '%s' (see tarnvik-cli devices)\n", wanted.c_str());
+        ui_.Error("unknown device '" + wanted + "' (see tarnvik-cli devices)");
         return ExitUsage;
     }
     const std::string name = pic18 ? DeviceTable18[size_t(index)].Name : DeviceTable[size_t(index)].Name;
     const auto layout = ConfigLayoutFor(name, pic18);
     if (!layout) {
         ui_.AddLog(NoConfigNamesText);
-        if (options_.json) ui_.Print("{\"device\": " + Json(name) + ", \"names\": false, \"words\": []}");
+        if (options_.json) ui_.Emit("{\"device\": " + Json(name) + ", \"names\": false, \"words\": []}");
         return ExitSuccess;
     }
     if (!options_.json) {
@@ -209,6 +192,6 @@ int CliSession::ConfigList()
         }
         out += "]}";
     }
-    ui_.Print(out + "]}");
+    ui_.Emit(out + "]}");
     return ExitSuccess;
 }

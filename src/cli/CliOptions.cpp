@@ -245,12 +245,18 @@ bool ParseCommandLine(const std::vector<std::string> &args, CliOptions &options,
         error = "--names belongs to the devices command";
         return false;
     }
-    if (options.json && options.command != CliCommand::Config && options.configDevice.empty()) {
-        error = "--json belongs to the config command and devices --config";
+    if (options.json && options.command == CliCommand::Read && options.file == "-") {
+        error = "--json and read - both want standard output";
         return false;
     }
     if (!options.ports.empty()) options.port = options.ports.back();
-    return ParseProductionOptions(app, serial, options, error);
+    if (!ParseProductionOptions(app, serial, options, error)) return false;
+    // A production run reports chip by chip in its table and log.
+    if (options.json && options.Production()) {
+        error = "--json goes with single runs, not with production runs";
+        return false;
+    }
+    return true;
 }
 const char *UsageText()
 {
@@ -290,7 +296,8 @@ const char *UsageText()
            "  devices --config DEV  list DEV's configuration fields and their settings\n"
            "  --names               devices: the catalogue names alone, one a line (for shell\n"
            "                        completion and scripts)\n"
-           "  --json                config, devices --config: the result as JSON\n"
+           "  --json                one JSON object on stdout: the result (command, device,\n"
+           "                        port, result, messages, exit_status); texts go to stderr\n"
            "  --settings FILE       the settings file to use (default: the window's)\n"
            "  -q, --quiet           print only the result and the final status line\n"
            "  -v, --verbose         also print every status text and the port being opened\n"

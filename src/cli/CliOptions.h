@@ -46,7 +46,7 @@ struct CliOptions {
     // program, verify: "NAME=SETTING[,NAME=SETTING...]", each --config in order.
     std::vector<std::string> configSettings;
     std::string configDevice; // devices --config DEV: the part whose names are listed
-    bool json = false;        // config, devices --config: the result as JSON on stdout
+    bool json = false;        // the result as one JSON object on stdout
 
     // Production runs. Every -p in order; more than one is a gang, each
     // port running the whole command on its own thread.

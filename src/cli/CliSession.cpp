@@ -12,6 +12,7 @@
 #include <iostream>
 
 #include "DeviceSpec.h"
+#include "Json.h"
 #include "atomic_file.h"
 #include "discovery.h"
 #include "dump.h"
@@ -60,9 +61,53 @@ std::string DeviceIdText(uint16_t id)
     return Hex(id & ~0x1Fu, 4) + " rev " + std::to_string(id & 0x1F);
 }
 
-void ReportFileError(const HexFileError &e)
+// The word or two a script matches on, for a command that noted none.
+const char *ResultFor(int status)
 {
-    std::fprintf(stderr, "tarnvik-cli: %s\n", e.what());
+    switch (status) {
+    case ExitSuccess:
+        return "ok";
+    case ExitNegative:
+        return "failed";
+    case ExitRefused:
+        return "refused";
+    case ExitFileError:
+        return "file error";
+    case ExitUsage:
+        return "usage";
+    default:
+        return status > 128 ? "interrupted" : "failed";
+    }
+}
+
+const char *CommandName(CliCommand command)
+{
+    switch (command) {
+    case CliCommand::Ports:
+        return "ports";
+    case CliCommand::Version:
+        return "version";
+    case CliCommand::Devices:
+        return "devices";
+    case CliCommand::Identify:
+        return "identify";
+    case CliCommand::Read:
+        return "read";
+    case CliCommand::Program:
+        return "program";
+    case CliCommand::Verify:
+        return "verify";
+    case CliCommand::Erase:
+        return "erase";
+    case CliCommand::Blank:
+        return "blank";
+    case CliCommand::Dump:
+        return "dump";
+    case CliCommand::Config:
+        return "config";
+    default:
+        return "";
+    }
 }
 
 } // namespace
@@ -139,7 +184,7 @@ ModemOptions CliSession::Modem() const
 
 void CliSession::ExplainOpenFailure(const std::string &path)
 {
-    std::fprintf(stderr, "tarnvik-cli: %s\n", port_.LastError().c_str());
+    ui_.Error(port_.LastError());
     if (path.empty() || access(path.c_str(), R_OK | W_OK) == 0 || errno != EACCES) return;
     struct stat st {};
     std::string group = "dialout";
@@ -265,7 +310,7 @@ int CliSession::Prepare()
 {
     std::string error;
     if (!SelectDevice(error)) {
-        std::fprintf(stderr, "tarnvik-cli: %s\n", error.c_str());
+        ui_.Error(error);
         return ExitUsage;
     }
     if (options_.file.empty()) return ExitSuccess;
@@ -274,7 +319,7 @@ int CliSession::Prepare()
         if (const int refused = LoadFile(true)) return refused;
     } catch (const HexFileError &e) {
         ui_.DropStatus();
-        ReportFileError(e);
+        ui_.Error(e.what());
         return ExitFileError;
     }
     // The chips' copies carry the settings already; applied again to a copy
@@ -340,12 +385,12 @@ int CliSession::LoadFile(bool refuseDamaged)
     const HexReadReport &read = outcome.Read;
     const std::string name = FileName(options_.file);
     if (read.Skipped > 0) {
-        std::fprintf(stderr, "tarnvik-cli: %s\n", SkippedLinesText(name, read).c_str());
+        ui_.Error(SkippedLinesText(name, read));
         for (size_t i = 0; i < read.Lines.size() && i < SkippedLinesListed; ++i)
             std::fprintf(stderr, "  %s\n", SkippedLineText(read.Lines[i]).c_str());
         if (read.Skipped > static_cast<long>(SkippedLinesListed)) std::fprintf(stderr, "  …\n");
     }
-    if (read.NoData()) std::fprintf(stderr, "tarnvik-cli: %s\n", NoHexDataText(name).c_str());
+    if (read.NoData()) ui_.Error(NoHexDataText(name));
     // A damaged file, or one that is no HEX file at all, must never reach a
     // chip and end as "ベリファイOK".
     if (refuseDamaged && (read.NoData() || read.Skipped > 0)) {
@@ -359,10 +404,36 @@ int CliSession::LoadFile(bool refuseDamaged)
 
 int CliSession::Run()
 {
+    const int status = RunCommand();
+    // config and devices --config write their own object.
+    if (!options_.json || options_.command == CliCommand::Config || !options_.configDevice.empty())
+        return status;
+    const int index = ui_.SelectedIndex();
+    std::string port = port_.PortName();
+    if (!pathOverride_.empty())
+        port = pathOverride_;
+    else if (port.empty())
+        port = options_.port;
+    std::string out = "{\"command\": " + Json(CommandName(options_.command)) +
+                      ", \"device\": " + (index >= 0 ? Json(DeviceName(ui_.Pic18Family(), index)) : "null") +
+                      ", \"port\": " + (port.empty() ? "null" : Json(port)) +
+                      ", \"result\": " + Json(result_.empty() || status > 128 ? ResultFor(status) : result_);
+    if (!deviceIdRead_.empty()) out += ", \"device_id\": " + Json(deviceIdRead_);
+    out += ", \"messages\": [";
+    const auto &messages = ui_.Messages();
+    for (size_t i = 0; i < messages.size(); ++i)
+        out += (i ? ", " : "") + Json(messages[i]);
+    out += "], \"exit_status\": " + std::to_string(status) + "}";
+    ui_.Emit(out);
+    return status;
+}
+
+int CliSession::RunCommand()
+{
     std::string error;
     if (!SelectDevice(error)) {
         // A device name or calibration option the command line got wrong.
-        std::fprintf(stderr, "tarnvik-cli: %s\n", error.c_str());
+        ui_.Error(error);
         return ExitUsage;
     }
     int status = ExitSuccess;
@@ -410,7 +481,7 @@ int CliSession::Run()
         // The file's failure ends the command: a status written before it
         // (a cleared buffer) is no result.
         ui_.DropStatus();
-        ReportFileError(e);
+        ui_.Error(e.what());
         port_.ClosePort();
         return ExitFileError;
     }
@@ -420,7 +491,7 @@ int CliSession::Run()
         ui_.DropStatus();
         port_.ClosePort();
         const std::string what = ui_.Status();
-        std::fprintf(stderr, "中断しました。%s\n", what.empty() ? "" : ("（" + what + "）").c_str());
+        ui_.Interrupted("中断しました。" + (what.empty() ? std::string() : "（" + what + "）"));
         const int sig = InterruptSignal();
         return 128 + (sig ? sig : SIGINT);
     }

@@ -47,6 +47,8 @@ public:
     const std::string &Result() const { return result_; }
 
 private:
+    // Run without the --json result object.
+    int RunCommand();
     bool SelectDevice(std::string &error);
     void OpenPortForCommand();
     void OpenPort();

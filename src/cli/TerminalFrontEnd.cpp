@@ -125,6 +125,7 @@ void TerminalFrontEnd::Line(const std::string &text, FILE *to)
         line.replace(at, portName_.size(), portPath_);
         at += portPath_.size();
     }
+    if (options_.json) messages_.push_back(line);
     bar_.Clear();
     std::fputs(line.c_str(), to);
     std::fputc('\n', to);
@@ -160,7 +161,31 @@ void TerminalFrontEnd::ShowMessage(const std::string &text)
 
 void TerminalFrontEnd::Print(const std::string &line)
 {
-    Line(line, out_);
+    // With --json stdout holds the result object alone.
+    Line(line, options_.json ? logOut_ : out_);
+}
+
+void TerminalFrontEnd::Error(const std::string &text)
+{
+    if (options_.json) messages_.push_back(text);
+    bar_.Clear();
+    std::fprintf(stderr, "tarnvik-cli: %s\n", text.c_str());
+    std::fflush(stderr);
+}
+
+void TerminalFrontEnd::Interrupted(const std::string &text)
+{
+    if (options_.json) messages_.push_back(text);
+    bar_.Clear();
+    std::fprintf(stderr, "%s\n", text.c_str());
+    std::fflush(stderr);
+}
+
+void TerminalFrontEnd::Emit(const std::string &json)
+{
+    std::fputs(json.c_str(), out_);
+    std::fputc('\n', out_);
+    std::fflush(out_);
 }
 
 void TerminalFrontEnd::Detail(const std::string &line)

@@ -1,11 +1,13 @@
 // The front end of the command line: log lines and the status line go to
-// stdout as UTF-8 text, the progress bar to stderr when that is a terminal,
+// stdout as UTF-8 text (stderr with --json, which keeps them for the result
+// object), the progress bar to stderr when that is a terminal,
 // and the option states come from the command-line flags.
 #pragma once
 
 #include <chrono>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "CliOptions.h"
 #include "FrontEnd.h"
@@ -88,6 +90,15 @@ public:
     // A line of the command's own result (catalogue, dumps, port states,
     // versions, IDs): printed even when quiet.
     void Print(const std::string &line);
+    // A failure of the command line's own (a file, a device name, a port
+    // that cannot be opened): "tarnvik-cli: " and the text on stderr.
+    void Error(const std::string &text);
+    // The interrupt notice: on stderr without the program's name.
+    void Interrupted(const std::string &text);
+    // --json: the result object itself, the one thing written to stdout.
+    void Emit(const std::string &json);
+    // --json: every line shown so far, in order, for the result object.
+    const std::vector<std::string> &Messages() const { return messages_; }
     // The port being opened and the like: verbose mode only.
     void Detail(const std::string &line);
     // From now on every line names the port `name` by `path` instead.
@@ -119,4 +130,5 @@ private:
     std::string status_;
     std::string portName_, portPath_;
     bool statusShown_ = false; // verbose mode shows each status as it comes
+    std::vector<std::string> messages_;
 };

@@ -516,3 +516,49 @@ TEST(Cli, ConfigurationBitsByName)
         EXPECT_FALSE(r.Says("書き込みました")) << r.out;
     }
 }
+
+TEST(Cli, JsonIsOneResultObjectOnStdout)
+{
+    SimProcess sim({"--chip", "PIC16F628A"});
+    ASSERT_FALSE(sim.Path().empty());
+    const std::string hex = Fixtures + "/p16f877a.hex";
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        std::vector<std::string> fields; // each found in the object
+    };
+    const std::vector<Case> cases{
+        {{"devices"}, 0, {R"("command": "devices")", R"("result": "ok")", R"(", "PIC16F628A   14-bit )"}},
+        {{"-p", sim.Path(), "version"},
+         0,
+         {R"("port": ")" + sim.Path() + "\"", R"("コントローラバージョン Vexa Ver.1.30 Tarnbox")"}},
+        {{"-p", sim.Path(), "identify"}, 0, {R"("device_id": "1060 rev 2")", "PIC16F628A\"]"}},
+        {{"-p", sim.Path(), "-d", "PIC16F628A", "blank"},
+         0,
+         {R"("command": "blank", "device": "PIC16F628A")", R"("result": "ok")"}},
+        {{"-p", sim.Path(), "-d", "PIC16F877A", "program", hex},
+         2,
+         {R"("result": "refused")", R"("ファイル \"p16f877a.hex\" をロードしました。")",
+          R"(" !! DEVICE-IDが異なります。"], "exit_status": 2})"}},
+        {{"-d", "PIC16F628A", "dump", "/nonexistent/x.hex"},
+         3,
+         {R"("result": "file error")", R"("port": null)", "No such file"}},
+        {{"--config", "PIC16F88", "devices"}, 0, {R"({"device": "PIC16F88", "names": true)"}},
+    };
+    for (const Case &c : cases) {
+        std::vector<std::string> args{"--json"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const CliResult r = RunCli(args);
+        const std::string name = c.args.back();
+        EXPECT_EQ(r.status, c.status) << name << r.err;
+        // One object on one line: nothing else on stdout.
+        ASSERT_EQ(r.Lines().size(), 1u) << name << r.out;
+        EXPECT_EQ(r.out.front(), '{') << name << r.out;
+        EXPECT_EQ(r.out.substr(r.out.size() - 2), "}\n") << name << r.out;
+        for (const std::string &field : c.fields)
+            EXPECT_TRUE(r.Says(field)) << name << ": " << field << "\n" << r.out;
+        if (c.status != 0) {
+            EXPECT_FALSE(r.err.empty()) << name << ": the texts go to stderr";
+        }
+    }
+}

@@ -101,7 +101,8 @@ TEST(CliOptions, CommandOptionsAndTheirValues)
              {"config", "a.hex", "b.hex"},
              {"blank", "--config", "WDTE=ON"},
              {"devices", "--config", "PIC16F88", "--config", "PIC16F877A"},
-             {"--json", "blank"},
+             {"--json", "read", "-"},
+             {"--json", "-p", "COM1", "-p", "COM2", "blank"},
          }) {
         o = {};
         EXPECT_FALSE(ParseCommandLine(bad, o, error)) << Show(bad);
