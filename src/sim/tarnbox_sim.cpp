@@ -105,7 +105,7 @@ struct Pending {
 
 int main(int argc, char **argv)
 {
-    std::string chipName = "PIC16F877A", link, hexFile, traceFile;
+    std::string chipName = "PIC16F877A", link, hexFile, traceFile, dumpFile;
     std::vector<uint16_t> calibration;
     FirmwareOptions fw;
     bool pace = false;
@@ -151,6 +151,8 @@ int main(int argc, char **argv)
             pace = true;
         } else if (arg == "--trace") {
             traceFile = value();
+        } else if (arg == "--dump") {
+            dumpFile = value();
         } else if (arg == "--fault") {
             SimFault fault;
             std::string error;
@@ -275,5 +277,9 @@ int main(int argc, char **argv)
     if (fd >= 0) close(slave);
     if (!link.empty()) unlink(link.c_str());
     if (trace) std::fclose(trace);
+    if (!dumpFile.empty() && !SaveChipAsHex(*chip, dumpFile, error)) {
+        std::fprintf(stderr, "tarnbox-sim: %s\n", error.c_str());
+        return 1;
+    }
     return 0;
 }
