@@ -61,6 +61,10 @@ const char *Usage = "Usage: tarnbox-sim [OPTIONS]\n"
                     "                       drop=N, bad-echo=N, bad-sum=N or hangup-after=N\n"
                     "                       (may be repeated); after a hang-up the terminal is\n"
                     "                       closed and the program waits to be ended\n"
+                    "  --dump FILE          on exit, write the chip's whole memory (program,\n"
+                    "                       configuration and calibration words, EEPROM, PIC18\n"
+                    "                       ID and configuration bytes) to FILE as Intel HEX,\n"
+                    "                       in the layout --hex reads\n"
                     "  --help               show this text\n"
                     "  --version            show the program's version\n";
 
