@@ -45,6 +45,7 @@ struct CliOptions {
     // as erased, keeping them erased.
     bool keepErasedCalibration = false;
     Verbosity verbosity = Verbosity::Normal;
+    bool names = false; // devices: the catalogue names alone
     // program, verify: "NAME=SETTING[,NAME=SETTING...]", each --config in order.
     std::vector<std::string> configSettings;
     std::string configDevice; // devices --config DEV: the part whose names are listed
