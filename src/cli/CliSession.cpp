@@ -490,8 +490,10 @@ int CliSession::Program()
         if (!EraseDevice(ctx)) return ExitNegative;
         ui_.SetStatus(" " + QuotedName() + " をロードしました。　ブランクチェック中…");
         result_ = "not blank";
-        if (!BlankCheckDevice(ctx, &ui_.MainProgress())) {
-            ui_.SetStatus("消去しましたが、デバイスはブランクではありません。");
+        // A blank check that could not read the chip keeps its link-loss text.
+        if (const int blank = BlankCheckOutcome(ctx, &ui_.MainProgress()); blank != 1) {
+            if (blank == 0) ui_.SetStatus("消去しましたが、デバイスはブランクではありません。");
+            if (blank == NotJudged) result_ = "blank check failed";
             return ExitNegative;
         }
         ui_.SetStatus("消去OK。　書き込み中…");
@@ -530,12 +532,14 @@ int CliSession::Erase()
     if (!EraseDevice(ctx)) return ExitNegative;
     ui_.SetStatus("消去しました。　ブランクチェック中…");
     result_ = "not blank";
-    if (BlankCheckDevice(ctx, &ui_.MainProgress())) {
+    const int blank = BlankCheckOutcome(ctx, &ui_.MainProgress());
+    if (blank == 1) {
         ui_.SetStatus("消去OK。　デバイスはブランクです。");
         result_ = "ok";
         return ExitSuccess;
     }
-    ui_.SetStatus("消去しましたが、デバイスはブランクではありません。");
+    if (blank == 0) ui_.SetStatus("消去しましたが、デバイスはブランクではありません。");
+    if (blank == NotJudged) result_ = "blank check failed";
     return ExitNegative;
 }
 

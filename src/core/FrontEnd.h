@@ -43,6 +43,11 @@ public:
     // half with the current option states. A front end without views keeps
     // the default.
     virtual void BufferChanged() {}
+    // An erase found the chip's calibration words erased (the text says which
+    // and what the calibration log last recorded for this kind of chip):
+    // true to erase anyway, keeping the erased values. The text is in the
+    // message log already.
+    virtual bool ConfirmErasedCalibration(const std::string & /*text*/) { return true; }
     // How the user puts calibration words back that an erase could not
     // restore: cal2 is empty for a part with one calibration word.
     virtual std::string CalibrationRestoreHint(const std::string &cal1, const std::string &cal2) const

@@ -1,5 +1,6 @@
 #include "operations.h"
 
+#include "CalibrationLog.h"
 #include "operations_detail.h"
 #include "textutil.h"
 
@@ -122,8 +123,9 @@ int CheckConnection(OperationContext &ctx, bool dialogStatus)
     if (device.DeviceId == 0) return CheckPassed; // nothing to compare, nothing sent
     if ((ReadDeviceId(link, device) & 0x3FE0) == 0) return RefuseDeviceId(ctx, dialogStatus, CheckNoDeviceId);
     ui.ProcessMessages();
-    if ((ReadDeviceId(link, device) & 0x3FE0) != device.DeviceId)
-        return RefuseDeviceId(ctx, dialogStatus, CheckWrongDevice);
+    const uint16_t id = ReadDeviceId(link, device);
+    if ((id & 0x3FE0) != device.DeviceId) return RefuseDeviceId(ctx, dialogStatus, CheckWrongDevice);
+    NoteDeviceId(device.Name, id);
     return CheckPassed;
 }
 

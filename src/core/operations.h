@@ -59,6 +59,11 @@ int ProgramDevice(OperationContext &ctx, ProgressBar *progress);
 int VerifyDevice(OperationContext &ctx, ProgressBar *progress);
 // 1 when the chip is erased, else 0.
 int BlankCheckDevice(OperationContext &ctx, ProgressBar *progress);
+// The blank check for a chain that must tell a chip found not blank (0) from
+// one that could not be judged (NotJudged: no device, a PIC18 gate refusal
+// or a link failure, whose texts are written already).
+constexpr int NotJudged = -1;
+int BlankCheckOutcome(OperationContext &ctx, ProgressBar *progress);
 // Bulk erase keeping the chip's calibration words (or replacing them with the
 // CAL1/CAL2 values when the calibration-change option is ticked): 1 done, 0
 // refused, calibration unreadable (nothing erased) or a link failure.

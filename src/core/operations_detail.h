@@ -60,6 +60,10 @@ public:
     // Abandon has given up on the programmer.
     bool Wedged() const { return wedged_; }
 
+    // The row-write form the firmware accepts (DetectRowWriteForm); a
+    // failed test block marks the link failed.
+    int RowWriteForm();
+
     void Inc();
     void IncBy(int n);
     // Moves the address on by n: nothing for 0, one increment for 1, the

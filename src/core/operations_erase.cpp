@@ -1,5 +1,6 @@
 // Erase: the device's bulk-erase sequence, keeping the chip's factory
 // calibration words (or replacing them with the CAL1/CAL2 values).
+#include "CalibrationLog.h"
 #include "ConfigEdit.h"
 #include "operations_detail.h"
 #include "textutil.h"
@@ -10,6 +11,8 @@ constexpr const char *EraseDoneText = "デバイスを消去しました。";
 constexpr const char *CalibUnreadableText =
     " !! キャリブレーションデータを読み出せませんでした。消去を中止しました。";
 constexpr const char *CalibNotRestoredStatus = " !! キャリブレーションデータを書き戻せませんでした。";
+constexpr const char *CalibErasedStopText =
+    "キャリブレーションデータが消去されています。消去を中止しました。";
 constexpr const char *CalibKeptText = "このデバイスではCALIBデータを変更できません。消去を中止しました。";
 
 struct CalibSlot {
@@ -93,6 +96,48 @@ bool CalibChangeHonoured(const TDeviceSpec &device)
     return true;
 }
 
+// Puts the values read into the calibration log before anything is erased.
+void LogCalibration(OperationContext &ctx, const TDeviceSpec &device, const std::array<CalibSlot, 2> &slots)
+{
+    std::vector<CalibrationEntry> entries;
+    const std::string time = CalibrationTimeNow(), id = NotedDeviceId(device.Name);
+    for (const CalibSlot &slot : slots)
+        if (slot.address != 0) entries.push_back({time, device.Name, id, slot.address, slot.value});
+    if (!AppendCalibration(entries))
+        ctx.ui.AddLogShowingMessages("!キャリブレーションログに書き込めませんでした: " +
+                                     CalibrationLogPath());
+}
+
+// Calibration words with every calibration bit set were erased before this
+// erase; writing them back keeps them erased. The user is told, with what the
+// log last recorded for this kind of chip, and decides. False when the
+// erase is not to go on.
+bool ErasedCalibrationAccepted(OperationContext &ctx, const TDeviceSpec &device,
+                               const std::array<CalibSlot, 2> &slots)
+{
+    std::vector<std::string> lines;
+    for (const CalibSlot &slot : slots) {
+        if (slot.address == 0 || slot.value != slot.mask) continue;
+        lines.push_back("!アドレス " + Hex(slot.address, 4) + " のキャリブレーションデータ " +
+                        Hex(slot.value, 4) + " は消去された値です。");
+        if (const auto last = LastCalibration(device.Name, slot.address, slot.mask))
+            lines.push_back("  記録されている値: " + Hex(last->value, 4) + "（" + last->time +
+                            "、DEVICE-ID " + last->deviceId + "）");
+        else
+            lines.push_back("  記録されている値はありません。");
+    }
+    if (lines.empty()) return true;
+    std::string text;
+    for (const std::string &line : lines) {
+        ctx.ui.AddLogShowingMessages(line);
+        text += line + "\n";
+    }
+    if (ctx.ui.ConfirmErasedCalibration(text)) return true;
+    ctx.ui.SetStatus(std::string(" !! ") + CalibErasedStopText);
+    ctx.ui.AddLogShowingMessages(CalibErasedStopText);
+    return false;
+}
+
 int LinkLost(OperationContext &ctx, Wire &wire)
 {
     const bool wedged = !wire.Abandon();
@@ -141,6 +186,8 @@ int Erase16(OperationContext &ctx, const TDeviceSpec &device)
         }
         for (const CalibSlot &slot : slots)
             if (slot.address != 0) ui.AddLog(SlotLine(slot, " から", " を読み出しました。"));
+        LogCalibration(ctx, device, slots);
+        if (!calibChange && !ErasedCalibrationAccepted(ctx, device, slots)) return 0;
     }
 
     wire.Enter(device.EntryMode);

@@ -253,8 +253,10 @@ int ProgramDevice(OperationContext &ctx, ProgressBar *progress)
         const auto device = SelectedRow(ctx);
         if (!device) return 0;
         Wire wire(ctx);
-        const int rowForm = DetectRowWriteForm(wire.link());
-        if (rowForm < 0) return 0; // the probe has shown its own message
+        const int rowForm = wire.RowWriteForm();
+        // The probe has shown its own message; the status line must not be
+        // left announcing a write that never started.
+        if (rowForm < 0) return Finish(ctx, wire, progress);
         const WordImage &words = ctx.buffer.Words;
         // Each area in a programming-mode entry of its own.
         WriteProgramMemory(wire, *device, words, rowForm, progress);

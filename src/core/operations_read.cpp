@@ -1,6 +1,7 @@
 // Read, verify and blank check: the three operations that read the whole chip.
 #include <memory>
 
+#include "CalibrationLog.h"
 #include "operations_detail.h"
 #include "textutil.h"
 
@@ -66,7 +67,23 @@ std::unique_ptr<MemoryBuffer> Fitted18(const MemoryBuffer &buffer, const TDevice
 int ReadIncomplete(OperationContext &ctx, ProgressBar *progress, ReadEnd end)
 {
     ReportLinkLost(ctx, ReadFailedStatus, IsDialogBar(ctx, progress), end == ReadEnd::Wedged);
-    return 0;
+    return NotJudged;
+}
+
+// Every calibration value read from a chip goes into the calibration log.
+void LogReadCalibration(OperationContext &ctx, const TDeviceSpec &device)
+{
+    std::vector<CalibrationEntry> entries;
+    const std::string time = CalibrationTimeNow(), id = NotedDeviceId(device.Name);
+    const std::pair<uint16_t, uint16_t> slots[2] = {{device.CalibAddress1, device.CalibMask1},
+                                                    {device.CalibAddress2, device.CalibMask2}};
+    for (const auto &[address, mask] : slots)
+        if (address != 0)
+            entries.push_back(
+                {time, device.Name, id, address, static_cast<uint16_t>(ctx.buffer.Words[address] & mask)});
+    if (!entries.empty() && !AppendCalibration(entries))
+        ctx.ui.AddLogShowingMessages("!キャリブレーションログに書き込めませんでした: " +
+                                     CalibrationLogPath());
 }
 
 } // namespace
@@ -86,6 +103,7 @@ bool ReadDevice(OperationContext &ctx, ProgressBar *progress)
             return false;
         }
         ctx.buffer.Words = *image;
+        LogReadCalibration(ctx, *device);
     } else {
         if (!Pic18Gate(ctx)) {
             if (progress) ctx.ui.SetDialogStatus(Pic18RefusedText);
@@ -270,21 +288,22 @@ struct Judgement {
     const char *okText;
 };
 
+// 1 good, 0 judged otherwise, NotJudged when nothing could be compared.
 int ReadAndJudge(OperationContext &ctx, ProgressBar *progress, const Judgement &judgement)
 {
     bool good;
     if (!ctx.ui.Pic18Family()) {
         const auto device = SelectedRow(ctx);
-        if (!device) return 0;
+        if (!device) return NotJudged;
         auto chip = std::make_unique<WordImage>();
         chip->fill(device->BlankWord);
         if (const ReadEnd end = ReadWordImage(ctx, *device, *chip, progress); end != ReadEnd::Complete)
             return ReadIncomplete(ctx, progress, end);
         good = judgement.words(ctx, *device, *chip);
     } else {
-        if (!Pic18Gate(ctx)) return 0;
+        if (!Pic18Gate(ctx)) return NotJudged;
         const auto device = SelectedRow18(ctx);
-        if (!device) return 0;
+        if (!device) return NotJudged;
         auto chip = ReadBack18(*device);
         if (const ReadEnd end = ReadImage18(ctx, *device, *chip, progress); end != ReadEnd::Complete)
             return ReadIncomplete(ctx, progress, end);
@@ -305,12 +324,18 @@ int ReadAndJudge(OperationContext &ctx, ProgressBar *progress, const Judgement &
 int VerifyDevice(OperationContext &ctx, ProgressBar *progress)
 {
     return ReadAndJudge(ctx, progress,
-                        {VerifyWords, VerifyBytes18, " !! 一致しません。", "ベリファイOK。一致しました。"});
+                        {VerifyWords, VerifyBytes18, " !! 一致しません。", "ベリファイOK。一致しました。"}) ==
+           1;
 }
 
-int BlankCheckDevice(OperationContext &ctx, ProgressBar *progress)
+int BlankCheckOutcome(OperationContext &ctx, ProgressBar *progress)
 {
     return ReadAndJudge(
         ctx, progress,
         {BlankWords, BlankBytes18, " !! ブランクではありません。", "デバイスはブランクです。"});
+}
+
+int BlankCheckDevice(OperationContext &ctx, ProgressBar *progress)
+{
+    return BlankCheckOutcome(ctx, progress) == 1;
 }

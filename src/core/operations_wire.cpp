@@ -68,6 +68,20 @@ bool Wire::Abandon()
     return known;
 }
 
+int Wire::RowWriteForm()
+{
+    if (failed_) return -1;
+    const uint64_t before = link_.port.BytesWritten();
+    const int form = DetectRowWriteForm(link_);
+    const size_t written = static_cast<size_t>(link_.port.BytesWritten() - before);
+    if (form < 0) {
+        // The test block and its code are the command the firmware may hold.
+        lastCommand_ = link_.port.LastWritten(std::min<size_t>(written, 14));
+        Fail(link_.port.LastReadSilent());
+    }
+    return form;
+}
+
 void Wire::Inc()
 {
     Send([&] { IncAddress(link_); });

@@ -144,6 +144,7 @@ public:
     ProgressBar &MainProgress() override { return mainProgress_; }
     ProgressBar &DialogProgress() override;
     void ShowMessage(const std::string &text) override;
+    bool ConfirmErasedCalibration(const std::string &text) override;
     void ProcessMessages() override;
     bool SmallBlock() const override { return SmallBlockFlag; }
     bool VerifyUserId() const override;

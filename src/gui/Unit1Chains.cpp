@@ -123,8 +123,9 @@ void TForm1::EraseBlankCheckProgramVerify1Click()
     OperationContext ctx = Context();
     if (!EraseDevice(ctx)) return;
     SetStatus(ErasedChecking);
-    if (!BlankCheckDevice(ctx, &MainProgress())) {
-        SetStatus("消去できませんでした。デバイスはブランクではありません。");
+    // A blank check that could not read the chip keeps its link-loss text.
+    if (const int blank = BlankCheckOutcome(ctx, &MainProgress()); blank != 1) {
+        if (blank == 0) SetStatus("消去できませんでした。デバイスはブランクではありません。");
         return;
     }
     SetStatus("消去OK。　書込み中…");
@@ -151,8 +152,8 @@ void TForm1::EraseBlankCheckBufferClearLoadProgramVerify1Click()
     OperationContext ctx = Context();
     if (!EraseDevice(ctx)) return;
     SetStatus(" " + Quote + CurrentFileName() + Quote + " をロードしました。　ブランクチェック中…");
-    if (!BlankCheckDevice(ctx, &MainProgress())) {
-        SetStatus(ErasedButNotBlank);
+    if (const int blank = BlankCheckOutcome(ctx, &MainProgress()); blank != 1) {
+        if (blank == 0) SetStatus(ErasedButNotBlank);
         return;
     }
     SetStatus("消去OK。　書き込み中…");
@@ -168,6 +169,9 @@ void TForm1::EraseBlankCheck1Click()
     OperationContext ctx = Context();
     if (!EraseDevice(ctx)) return;
     SetStatus(ErasedChecking);
-    SetStatus(BlankCheckDevice(ctx, &MainProgress()) ? "消去OK。　デバイスはブランクです。"
-                                                     : ErasedButNotBlank);
+    const int blank = BlankCheckOutcome(ctx, &MainProgress());
+    if (blank == 1)
+        SetStatus("消去OK。　デバイスはブランクです。");
+    else if (blank == 0)
+        SetStatus(ErasedButNotBlank);
 }

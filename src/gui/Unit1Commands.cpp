@@ -145,6 +145,14 @@ void TForm1::ShowMessage(const std::string &text)
     MessageBox::Information(this, Q(text));
 }
 
+bool TForm1::ConfirmErasedCalibration(const std::string &text)
+{
+    // "いいえ" first and the default: keeping the chip as it is must be the
+    // answer an accidental Enter gives.
+    return MessageBox::Show(this, QMessageBox::Warning, MessageBox::Title, Q(text + "このまま消去しますか？"),
+                            {QStringLiteral("いいえ(&N)"), QStringLiteral("はい(&Y)")}, 0) == 1;
+}
+
 void TForm1::ProcessMessages()
 {
     QCoreApplication::processEvents();

@@ -310,8 +310,12 @@ void TForm1::Erase1Click()
     OperationContext ctx = Context();
     if (!EraseDevice(ctx)) return StopAfterFailedErase(*this);
     SetDialogStatus("消去しました。　ブランクチェック中…");
-    SetDialogStatus(BlankCheckDevice(ctx, &DialogProgress()) ? "消去OK。　デバイスはブランクです。"
-                                                             : " !!消去しましたがブランクではありません。");
+    // A blank check that could not read the chip keeps its link-loss text.
+    const int blank = BlankCheckOutcome(ctx, &DialogProgress());
+    if (blank == 1)
+        SetDialogStatus("消去OK。　デバイスはブランクです。");
+    else if (blank == 0)
+        SetDialogStatus(" !!消去しましたがブランクではありません。");
 }
 
 void TForm1::LoadEraseprogramVerify1Click()
@@ -332,8 +336,8 @@ void TForm1::LoadEraseprogramVerify1Click()
     const std::string name = " " + Quote + CurrentFileName() + Quote + " ";
     SetStatus(name + "をロードしました。　ブランクチェック中…");
     SetDialogStatus(name + "をロード。ブランクチェック中…");
-    if (!BlankCheckDevice(ctx, &DialogProgress())) {
-        SetDialogStatus(" !!消去しましたが、ブランクではありません。");
+    if (const int blank = BlankCheckOutcome(ctx, &DialogProgress()); blank != 1) {
+        if (blank == 0) SetDialogStatus(" !!消去しましたが、ブランクではありません。");
         return;
     }
     SetDialogStatus("消去OK。　書き込み中…");

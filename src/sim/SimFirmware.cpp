@@ -115,7 +115,10 @@ void TarnboxFirmware::Receive(uint8_t byte, SimTime arrival)
             return;
         }
         if (f.kind == FaultKind::SilentAfter && received_ > f.count) return;
-        if (f.kind == FaultKind::Drop && received_ == f.count) return;
+        if (f.kind == FaultKind::Drop && received_ == f.count) {
+            if (faultByte_ == 0) faultByte_ = received_;
+            return;
+        }
     }
     if (options_.silent) return;
     now_ = std::max(arrival, busyUntil_) + HandlingTime;
@@ -133,7 +136,10 @@ void TarnboxFirmware::Emit(uint8_t value)
 void TarnboxFirmware::Echo(uint8_t value)
 {
     bool used = badEchoUsed_;
-    if (FaultDue(FaultKind::BadEcho, used)) value = static_cast<uint8_t>(value ^ 0xFF);
+    if (FaultDue(FaultKind::BadEcho, used)) {
+        value = static_cast<uint8_t>(value ^ 0xFF);
+        if (faultByte_ == 0) faultByte_ = received_;
+    }
     badEchoUsed_ = used;
     Emit(value);
 }
@@ -144,7 +150,10 @@ void TarnboxFirmware::Checksum()
     for (uint8_t b : args_)
         sum = static_cast<uint8_t>(sum + b);
     bool used = badSumUsed_;
-    if (FaultDue(FaultKind::BadSum, used)) sum = static_cast<uint8_t>(sum + 1);
+    if (FaultDue(FaultKind::BadSum, used)) {
+        sum = static_cast<uint8_t>(sum + 1);
+        if (faultByte_ == 0) faultByte_ = received_;
+    }
     badSumUsed_ = used;
     Emit(sum);
 }
@@ -160,6 +169,7 @@ void TarnboxFirmware::Process(uint8_t byte)
         // Unknown codes are not answered: the host sees a missing echo.
         if (!Knows(byte)) return;
         code_ = byte;
+        codeAt_ = received_;
         args_.clear();
         Echo(byte);
         return;
@@ -167,6 +177,7 @@ void TarnboxFirmware::Process(uint8_t byte)
     args_.push_back(byte);
     if (EchoesArguments(static_cast<uint8_t>(code_))) Echo(byte);
     if (static_cast<int>(args_.size()) == CommandArgumentCount(static_cast<uint8_t>(code_))) {
+        if (journal_) journal_->push_back({codeAt_, received_, static_cast<uint8_t>(code_), args_});
         Execute();
         code_ = -1;
     }

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -49,6 +50,16 @@ struct FirmwareOptions {
     std::vector<SimFault> faults{};
 };
 
+// A command the firmware carried out, for tests that look at what a host
+// made the board do: the counts of host bytes received when its code came
+// and when it completed.
+struct ExecutedCommand {
+    uint64_t startedAt;
+    uint64_t completedAt;
+    uint8_t code;
+    std::vector<uint8_t> args;
+};
+
 struct SimByte {
     SimTime time; // when the byte has fully arrived at the other end
     uint8_t value;
@@ -69,6 +80,13 @@ public:
     // Arms another fault while the board runs (its count is still from the
     // first byte ever received).
     void AddFault(SimFault fault) { options_.faults.push_back(fault); }
+    // Records every command carried out from now on.
+    void KeepJournal() { journal_.emplace(); }
+    const std::vector<ExecutedCommand> &Journal() const { return *journal_; }
+    // The host byte (counted from 1) at which a fault first acted: the byte
+    // dropped, or the one whose echo or checksum was corrupted; 0 while none
+    // has.
+    uint64_t FaultByte() const { return faultByte_; }
 
 private:
     bool Knows(uint8_t code) const;
@@ -84,6 +102,7 @@ private:
     FirmwareOptions options_;
     std::deque<SimByte> output_;
     int code_ = -1; // command being received, -1 between commands
+    uint64_t codeAt_ = 0;
     std::vector<uint8_t> args_;
     uint64_t received_ = 0;
     SimTime now_ = 0;       // firmware's own time while it handles a byte
@@ -92,4 +111,6 @@ private:
     bool hungUp_ = false;
     bool badEchoUsed_ = false;
     bool badSumUsed_ = false;
+    uint64_t faultByte_ = 0;
+    std::optional<std::vector<ExecutedCommand>> journal_;
 };

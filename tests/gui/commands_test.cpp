@@ -11,6 +11,7 @@
 #include <QTabWidget>
 #include <QToolButton>
 
+#include "MessageBox.h"
 #include "commandrig.h"
 
 namespace {
@@ -100,6 +101,7 @@ private slots:
     void menuCaptions();
     void notBlankStopsTheEraseChains();
     void failedEraseEndsTheChains();
+    void eraseRefusalAndErasedCalibration();
     void cancelledDialogAndMissingFile();
     void noDeviceRefusedWithBufferUntouched();
     void loadMenuAndSaveTexts();
@@ -302,6 +304,53 @@ void CommandsTest::failedEraseEndsTheChains()
         QCOMPARE(rig.sim->Chip().Peek(0), first);
         QVERIFY(rig.Released());
     }
+}
+
+void CommandsTest::eraseRefusalAndErasedCalibration()
+{
+    {
+        // A calibration change the part's erase cannot honour: refused
+        // before anything is sent, with the option and the chip untouched.
+        CommandRig rig;
+        TForm1 &f = rig.StartWith("PIC12F615");
+        rig.sim->SetCalibration({0x2A51});
+        f.CheckBox2->setChecked(true);
+        f.MaskEdit1->setText("1234");
+        f.EraseBlankCheck1Click();
+        QCOMPARE(rig.Status(),
+                 QString(" !! このデバイスではCALIBデータを変更できません。消去を中止しました。"));
+        QCOMPARE(f.PageControl1->currentIndex(), int(TForm1::MessageTab));
+        QVERIFY(f.Memo4->toPlainText().contains("このデバイスではCALIBデータを変更できません。"));
+        QVERIFY(f.CheckBox2->isChecked());
+        QCOMPARE(rig.sim->Chip().Calibration(), std::vector<uint16_t>{0x2A51});
+        QVERIFY(rig.Released());
+    }
+    // Calibration words found erased: the window asks, "いいえ" stops.
+    CommandRig rig;
+    TForm1 &f = rig.StartWith("PIC12F675");
+    rig.sim->SetCalibration({0x3FFF, 0x3000});
+    rig.sim->Chip().Poke(0, 0x0123);
+    MessageBox::Reset();
+    MessageBox::PreAnswer(0);
+    f.Button5Click();
+    QCOMPARE(MessageBox::Answered().size(), 1);
+    QVERIFY(MessageBox::Answered()[0].contains("消去された値"));
+    QCOMPARE(rig.Status(), QString(" !! キャリブレーションデータが消去されています。消去を中止しました。"));
+    QCOMPARE(rig.sim->Chip().Peek(0), uint16_t(0x0123));
+    QVERIFY(rig.Released());
+
+    // The link lost in the blank check after an erase: the chain ends with
+    // the link-loss text, not with a judgement nothing was judged on.
+    CommandRig lost;
+    TForm1 &g = lost.StartWith("PIC16F877A");
+    TarnboxFirmware &board = lost.sim->Firmware();
+    uint64_t mark = board.BytesReceived();
+    g.Button5Click();
+    const uint64_t checkAndErase = board.BytesReceived() - mark;
+    board.AddFault({FaultKind::SilentAfter, board.BytesReceived() + checkAndErase + 20});
+    g.EraseBlankCheck1Click();
+    QCOMPARE(lost.Status(), QString(" !! デバイスから読み込めませんでした。"));
+    QVERIFY(lost.Released());
 }
 
 void CommandsTest::cancelledDialogAndMissingFile()

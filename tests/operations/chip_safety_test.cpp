@@ -3,6 +3,12 @@
 // simulated chip, not only from the messages.
 #include <gtest/gtest.h>
 
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "CalibrationLog.h"
 #include "ops_rig.h"
 #include "textutil.h"
 
@@ -83,6 +89,81 @@ TEST(ChipSafety, Pic18FileWithoutConfigurationProgramsTheErasedConfiguration)
     for (uint32_t i = 0; i < 14; ++i)
         EXPECT_EQ(rig.sim.Chip().Program(0x300000 + i), d.ConfigDefault[i]) << i;
     EXPECT_EQ(VerifyDevice(rig.ctx, nullptr), 1);
+}
+
+// The calibration log in a folder of its own for one test.
+class OwnCalibrationLog {
+public:
+    OwnCalibrationLog()
+    {
+        std::string pattern = testing::TempDir() + "calibration-XXXXXX";
+        folder_ = mkdtemp(pattern.data()) ? pattern : std::string();
+        if (const char *old = getenv("XDG_DATA_HOME")) old_ = old;
+        setenv("XDG_DATA_HOME", folder_.c_str(), 1);
+    }
+    ~OwnCalibrationLog()
+    {
+        setenv("XDG_DATA_HOME", old_.c_str(), 1);
+        std::error_code ec;
+        std::filesystem::remove_all(folder_, ec);
+    }
+    std::string Text() const
+    {
+        std::ifstream in(CalibrationLogPath());
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+
+private:
+    std::string folder_, old_;
+};
+
+TEST(ChipSafety, CalibrationIsLoggedBeforeTheEraseAndOfferedWhenFoundErased)
+{
+    OwnCalibrationLog calibrationLog;
+    SimOptions o = Rig::Options("PIC12F675");
+    o.calibration = {0x3468, 0x1000};
+    // Bytes up to the end of the two calibration reads.
+    size_t readEnd = 0;
+    {
+        Rig clean(o);
+        ASSERT_EQ(CheckConnection(clean.ctx), CheckPassed);
+        const std::vector<uint8_t> checked = clean.sim.HostBytes();
+        clean.sim.ClearTrace();
+        ASSERT_EQ(EraseDevice(clean.ctx), 1);
+        int controls = 0;
+        for (const HostCommand &c : Decode(clean.sim.HostBytes()))
+            if (c.code == 0x00 && ++controls == 4) readEnd = checked.size() + c.end;
+        std::filesystem::remove(CalibrationLogPath());
+    }
+    // The programmer falls silent once the erase has begun: the factory values
+    // are in the log already, with the chip's DEVICE-ID and revision.
+    o.faults = {{FaultKind::SilentAfter, readEnd + 3}};
+    {
+        Rig rig(o);
+        ASSERT_EQ(CheckConnection(rig.ctx), CheckPassed);
+        EXPECT_EQ(EraseDevice(rig.ctx), 0);
+        const std::string text = calibrationLog.Text();
+        EXPECT_NE(text.find("\tPIC12F675\t0FC2\t03FF\t3468\n"), std::string::npos) << text;
+        EXPECT_NE(text.find("\tPIC12F675\t0FC2\t2007\t1000\n"), std::string::npos) << text;
+    }
+    // The same kind of chip with its calibration erased: the erase asks
+    // first, showing the values logged, and stops when told to.
+    o.faults.clear();
+    o.calibration = {0x3FFF, 0x3000};
+    Rig rig(o);
+    rig.sim.Chip().Poke(0x0000, 0x0123);
+    rig.ui.eraseErasedCalibration = false;
+    EXPECT_EQ(EraseDevice(rig.ctx), 0);
+    ASSERT_EQ(rig.ui.erasedCalibrationAsked.size(), 1u);
+    const std::string &asked = rig.ui.erasedCalibrationAsked[0];
+    EXPECT_NE(asked.find("3468"), std::string::npos) << asked;
+    EXPECT_NE(asked.find("1000"), std::string::npos) << asked;
+    EXPECT_EQ(rig.ui.status, " !! キャリブレーションデータが消去されています。消去を中止しました。");
+    EXPECT_EQ(rig.sim.Chip().Program(0x0000), 0x0123) << "not erased";
+    // Told to go on, it erases and keeps the erased values.
+    rig.ui.eraseErasedCalibration = true;
+    EXPECT_EQ(EraseDevice(rig.ctx), 1);
+    EXPECT_EQ(rig.sim.Chip().Program(0x0000), 0x3FFF);
 }
 
 } // namespace

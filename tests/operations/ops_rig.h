@@ -3,6 +3,7 @@
 #pragma once
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 #include <random>
 #include <string>
@@ -35,6 +36,8 @@ public:
     std::string status = "Message", dialogStatus;
     std::vector<LogLine> log;
     std::vector<std::string> boxes;
+    std::vector<std::string> erasedCalibrationAsked; // texts of ConfirmErasedCalibration
+    bool eraseErasedCalibration = true;              // its answer
     int redraws = 0;
     CountingProgress main, dialog;
 
@@ -51,6 +54,11 @@ public:
     void ShowMessage(const std::string &text) override { boxes.push_back(text); }
     void ProcessMessages() override {}
     void BufferChanged() override { ++redraws; }
+    bool ConfirmErasedCalibration(const std::string &text) override
+    {
+        erasedCalibrationAsked.push_back(text);
+        return eraseErasedCalibration;
+    }
     bool SmallBlock() const override { return smallBlock; }
     bool VerifyUserId() const override { return verifyUserId; }
     bool CalibChange() const override { return calibChange; }

@@ -160,7 +160,7 @@ TEST(ProgramConfiguration, BlankBufferWritesOnlyIdsAndConfiguration)
         EXPECT_EQ(rig.sim.Chip().Program(0x2000 + i), 0x000F);
 }
 
-TEST(ProgramPaths, ProtocolErrorOfTheProbeEndsQuietly)
+TEST(ProgramPaths, ProtocolErrorOfTheProbeEndsWithTheWriteFailure)
 {
     SimOptions o = WithFirmware("PIC16F877A", RowWriteForms::Row08);
     o.faults = {{FaultKind::BadSum, 1}};
@@ -168,9 +168,10 @@ TEST(ProgramPaths, ProtocolErrorOfTheProbeEndsQuietly)
     rig.buffer.Words[0] = 0;
     EXPECT_EQ(ProgramDevice(rig.ctx, nullptr), 0);
     EXPECT_EQ(rig.ui.boxes, std::vector<std::string>{"プロトコルエラー！"});
-    EXPECT_EQ(rig.ui.status, "Message") << "no status text of its own";
-    EXPECT_TRUE(rig.ui.log.empty());
-    EXPECT_EQ(Decode(rig.sim.HostBytes(), RowWriteForms::Row08).size(), 1u);
+    // Not a progress text a chain wrote before it.
+    EXPECT_EQ(rig.ui.status, " !! デバイスに書き込めませんでした。");
+    EXPECT_EQ(rig.ui.Texts(), std::vector<std::string>{"プログラマーからの応答が途切れました。"});
+    EXPECT_EQ(Decode(rig.sim.HostBytes(), RowWriteForms::Row08).size(), 1u) << "nothing sent after it";
 }
 
 TEST(ProgramPic18, BlankBlocksSkippedAndEepromUpToItsLastByte)

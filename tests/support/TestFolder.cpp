@@ -3,7 +3,7 @@
 // that the test, tarnbox-sim, tarnvik-cli and tarnvik started from it all
 // write there, and removed when the program ends. The runtime folder (where
 // the window's single-running-copy socket lives) and the configuration
-// folder point into it as well, so that two test runs side by side, or a
+// folder and the data folder point into it as well, so that two test runs side by side, or a
 // developer's own running window, never meet the tests' copies.
 #include <unistd.h>
 
@@ -32,6 +32,8 @@ public:
         // mkdtemp makes it private (0700), as the runtime folder must be.
         setenv("XDG_RUNTIME_DIR", path_.c_str(), 1);
         setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+        // The calibration log, which erase and read append to.
+        setenv("XDG_DATA_HOME", (path_ + "/data").c_str(), 1);
     }
     ~TestFolder()
     {
