@@ -74,6 +74,7 @@ void WriteSettings(const std::string &path, const Case &c, const std::string &co
     s.WriteBool("port", "fixes", true);
     s.WriteString("port", "name", "COM3");
     if (!com3.empty()) s.WriteString("ports", "com3", com3);
+    s.Save();
 }
 
 void WaitForStartup(TForm1 &f)

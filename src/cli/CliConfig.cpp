@@ -103,7 +103,7 @@ int CliSession::Config()
 {
     std::string source;
     if (!options_.file.empty()) {
-        LoadFile();
+        LoadFile(false);
         source = options_.file;
     } else {
         OpenPortForCommand();

@@ -254,7 +254,8 @@ int CliSession::Prepare()
     }
     if (options_.file.empty()) return ExitSuccess;
     try {
-        LoadFile();
+        // Many chips are to get this image: a damaged file stops them all.
+        if (const int refused = LoadFile(true)) return refused;
     } catch (const HexFileError &e) {
         ui_.DropStatus();
         ReportFileError(e);
@@ -270,16 +271,19 @@ std::string CliSession::QuotedName() const
     return "\"" + FileName(options_.file) + "\"";
 }
 
-void CliSession::LoadFile()
+int CliSession::LoadFile(bool refuseDamaged)
 {
     if (image_) {
+        // The image was read and judged once, before the chips were started.
         *buffer_ = *image_;
         ui_.Select(imageDevice_.Pic18, imageDevice_.Index);
-        return;
+        return ExitSuccess;
     }
+    // Read once: the tag scan and the load see the same bytes, from a pipe too.
+    const std::string text = ReadHexFile(options_.file);
     DeviceSelection device{ui_.Pic18Family(), ui_.SelectedIndex()};
     if (options_.autoSelect) {
-        const DeviceSelection named = DeviceForScannedName(ScanDeviceTag(options_.file));
+        const DeviceSelection named = DeviceForScannedName(ScanDeviceTagText(text));
         if (named.Index >= 0) device = named;
     }
     // The buffer is cleared for the device the file ends up with, so that
@@ -295,12 +299,29 @@ void CliSession::LoadFile()
     }
     LoadOutcome outcome;
     outcome.Device = device;
-    LoadNewFile(options_.file, *buffer_, options_.autoSelect, outcome);
+    LoadNewText(text, *buffer_, options_.autoSelect, outcome);
     if (outcome.Device.Pic18 != ui_.Pic18Family() || outcome.Device.Index != ui_.SelectedIndex())
         ui_.Detail("DEVICE: " + DeviceName(outcome.Device.Pic18, outcome.Device.Index));
     ui_.Select(outcome.Device.Pic18, outcome.Device.Index);
+
+    const HexReadReport &read = outcome.Read;
+    const std::string name = FileName(options_.file);
+    if (read.Skipped > 0) {
+        std::fprintf(stderr, "tarnvik-cli: %s\n", SkippedLinesText(name, read).c_str());
+        for (size_t i = 0; i < read.Lines.size() && i < SkippedLinesListed; ++i)
+            std::fprintf(stderr, "  %s\n", SkippedLineText(read.Lines[i]).c_str());
+        if (read.Skipped > static_cast<long>(SkippedLinesListed)) std::fprintf(stderr, "  …\n");
+    }
+    if (read.NoData()) std::fprintf(stderr, "tarnvik-cli: %s\n", NoHexDataText(name).c_str());
+    // A damaged file, or one that is no HEX file at all, must never reach a
+    // chip and end as "ベリファイOK".
+    if (refuseDamaged && (read.NoData() || read.Skipped > 0)) {
+        ui_.DropStatus();
+        return ExitFileError;
+    }
     ui_.AddLog("ファイル " + QuotedName() + " をロードしました。");
     ui_.SetStatus(" " + QuotedName() + " をロードしました。");
+    return ExitSuccess;
 }
 
 int CliSession::Run()
@@ -480,7 +501,7 @@ int CliSession::Read()
 
 int CliSession::Program()
 {
-    LoadFile();
+    if (const int refused = LoadFile(true)) return refused;
     if (const int bad = ApplyConfigSettings()) return bad;
     OpenPortForCommand();
     if (const int refused = Check()) return refused;
@@ -512,7 +533,7 @@ int CliSession::Program()
 
 int CliSession::Verify()
 {
-    LoadFile();
+    if (const int refused = LoadFile(true)) return refused;
     if (const int bad = ApplyConfigSettings()) return bad;
     OpenPortForCommand();
     if (const int refused = Check()) return refused;
@@ -556,7 +577,7 @@ int CliSession::Blank()
 
 int CliSession::Dump()
 {
-    LoadFile();
+    LoadFile(false);
     const int index = ui_.SelectedIndex();
     if (index < 0) {
         ui_.AddLogShowingMessages("DEVICE が選択されていません。");

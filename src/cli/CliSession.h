@@ -51,8 +51,11 @@ private:
     void OpenNamedPort(const std::string &name, const std::string &path);
     void ExplainOpenFailure(const std::string &path);
     ModemOptions Modem() const;
-    // Buffer clear, then the file (the file's device first with auto-select).
-    void LoadFile();
+    // Buffer clear, then the file (the file's device first with auto-select),
+    // read once. Skipped lines and a file without HEX data are reported on
+    // stderr; with refuseDamaged they end the command (ExitFileError),
+    // otherwise they are a warning. ExitSuccess when the command may go on.
+    int LoadFile(bool refuseDamaged);
     // Check, with the exit status of a refusal; 0 when it passed.
     int Check();
     // The chip's DEVICE-ID as read, revision included, for the production

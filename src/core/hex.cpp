@@ -1,5 +1,10 @@
 #include "hex.h"
 
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -7,24 +12,21 @@
 #include <cstring>
 #include <memory>
 
+#include "atomic_file.h"
 #include "textutil.h"
 
-HexFileError::HexFileError(const std::string &path, int error)
-    : std::runtime_error(path + ": " + ErrorText(error)), path_(path), error_(error)
+HexFileError::HexFileError(const std::string &path, int error, const std::string &reason)
+    : std::runtime_error(path + ": " + (reason.empty() ? ErrorText(error) : reason)), path_(path),
+      error_(error), reason_(reason)
 {
 }
 
 std::string HexFileError::Reason() const
 {
-    return ErrorText(error_);
+    return reason_.empty() ? ErrorText(error_) : reason_;
 }
 
 namespace {
-
-struct FileCloser {
-    void operator()(std::FILE *f) const { std::fclose(f); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 int HexDigit(char c)
 {
@@ -88,6 +90,10 @@ TIntelHex ParseHexLine(std::string_view line)
         r.LineStatus = HexEmptyLine;
         return r;
     }
+    if (line.size() > HexMaxLineLength) {
+        r.LineStatus = HexTooLong;
+        return r;
+    }
     if (line[0] == ';') {
         if (IsDeviceTagLine(line)) {
             r.Tag = std::string(line.substr(1, 16));
@@ -105,11 +111,16 @@ TIntelHex ParseHexLine(std::string_view line)
 
     std::array<uint8_t, HexDecodeAreaSize> area{};
     int n = 0;
-    for (size_t p = colon + 1; n < HexDecodeAreaSize && p + 1 < line.size(); p += 2) {
+    size_t p = colon + 1;
+    for (; n < HexDecodeAreaSize && p + 1 < line.size(); p += 2) {
         int hi = HexDigit(line[p]), lo = HexDigit(line[p + 1]);
         if (hi < 0 || lo < 0) break;
         area[static_cast<size_t>(n++)] = static_cast<uint8_t>(hi << 4 | lo);
     }
+    // Decoding that stopped at a stray character, rather than at the end of
+    // the line or at blanks after it, points at a damaged line.
+    r.BadDigit = n < HexDecodeAreaSize && p < line.size() && line[p] != ' ' && line[p] != '\t' &&
+                 !(HexDigit(line[p]) >= 0 && p + 1 == line.size());
     r.Decoded = n;
     r.Count = area[0];
     r.AddressHigh = area[1];
@@ -148,39 +159,176 @@ void ForEachHexLine(std::string_view text, const std::function<void(std::string_
     }
 }
 
+namespace {
+
+[[noreturn]] void ThrowNotRegular(const std::string &path)
+{
+    throw HexFileError(path, EINVAL, NotRegularFileReason);
+}
+
+bool SameFile(const struct stat &a, const struct stat &b)
+{
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// Reads fd to its end, at most HexMaxFileSize bytes. Standard input may have
+// been left non-blocking by whoever started us; then it is waited for.
+std::string ReadAllBounded(int fd, const std::string &path)
+{
+    std::string text;
+    char chunk[65536];
+    for (;;) {
+        const ssize_t got = ::read(fd, chunk, sizeof chunk);
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            if (errno == EAGAIN || errno == EWOULDBLOCK) {
+                pollfd p{fd, POLLIN, 0};
+                ::poll(&p, 1, -1);
+                continue;
+            }
+            throw HexFileError(path, errno);
+        }
+        if (got == 0) return text;
+        if (text.size() + static_cast<size_t>(got) > HexMaxFileSize) throw HexFileError(path, EFBIG);
+        text.append(chunk, static_cast<size_t>(got));
+    }
+}
+
+} // namespace
+
+std::string ReadHexFile(const std::string &path)
+{
+    struct stat input {};
+    const bool haveInput = ::fstat(STDIN_FILENO, &input) == 0;
+    if (path == "-") {
+        if (!haveInput) throw HexFileError(path, errno);
+        return ReadAllBounded(STDIN_FILENO, path);
+    }
+    // Looked at before opening: opening a FIFO waits for a writer, and
+    // opening a serial device can reset the board behind it.
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) throw HexFileError(path, errno);
+    if (S_ISDIR(st.st_mode)) throw HexFileError(path, EISDIR);
+    if (!S_ISREG(st.st_mode)) {
+        if (haveInput && SameFile(st, input)) return ReadAllBounded(STDIN_FILENO, path);
+        ThrowNotRegular(path);
+    }
+    if (static_cast<unsigned long long>(st.st_size) > HexMaxFileSize) throw HexFileError(path, EFBIG);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) throw HexFileError(path, errno);
+    struct stat opened {};
+    // The path may have been replaced between the look and the open.
+    if (::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode)) {
+        ::close(fd);
+        ThrowNotRegular(path);
+    }
+    try {
+        std::string text = ReadAllBounded(fd, path);
+        ::close(fd);
+        return text;
+    } catch (...) {
+        ::close(fd);
+        throw;
+    }
+}
+
 void ForEachHexFileLine(const std::string &path, const std::function<void(std::string_view)> &onLine)
 {
-    FilePtr file(std::fopen(path.c_str(), "rb"));
-    if (!file) throw HexFileError(path, errno);
+    ForEachHexLine(ReadHexFile(path), onLine);
+}
 
-    // A CR at the end of a chunk may be the first half of a CR LF split across
-    // reads; it is held back until the next chunk says.
-    std::string pending;
-    char chunk[4096];
-    for (;;) {
-        size_t got = std::fread(chunk, 1, sizeof chunk, file.get());
-        if (got == 0) {
-            if (std::ferror(file.get())) throw HexFileError(path, errno ? errno : EIO);
-            break;
+// ---- What a read skipped --------------------------------------------------
+
+void HexReadReport::Note(long line, const TIntelHex &r)
+{
+    HexSkip why;
+    switch (r.LineStatus) {
+    case HexLineOk:
+        if (r.Tag.empty()) {
+            HasRecords = true;
+            if (r.RecordType == HexEndRecord) HasEndRecord = true;
         }
-        // What is pending holds no line end, except perhaps a held-back CR.
-        size_t from = pending.empty() ? 0 : pending.size() - 1;
-        pending.append(chunk, got);
-        size_t consumed = 0;
-        for (;;) {
-            size_t end = pending.find_first_of("\r\n", std::max(consumed, from));
-            if (end == std::string::npos) break;
-            if (pending[end] == '\r' && end + 1 == pending.size()) break;
-            onLine(std::string_view(pending).substr(consumed, end - consumed));
-            consumed = end + 1;
-            if (pending[end] == '\r' && pending[consumed] == '\n') ++consumed;
-        }
-        pending.erase(0, consumed);
+        return;
+    case HexEmptyLine:
+    case HexComment:
+        return;
+    case HexNoColon:
+        why = HexSkip::NoColon;
+        break;
+    case HexTooShort:
+        why = r.BadDigit ? HexSkip::BadDigit : HexSkip::CutShort;
+        break;
+    case HexBadType:
+        why = HexSkip::BadType;
+        break;
+    case HexBadChecksum:
+        why = HexSkip::BadChecksum;
+        break;
+    default:
+        why = HexSkip::TooLong;
+        break;
     }
-    if (!pending.empty()) {
-        if (pending.back() == '\r') pending.pop_back();
-        onLine(pending);
+    ++Skipped;
+    if (Lines.size() < MaxRemembered) Lines.push_back({line, why});
+}
+
+void HexReadReport::Finish(long lines)
+{
+    // A file with no record at all is no HEX file; saying that it lacks its
+    // end record as well would only repeat it.
+    if (!HasRecords || HasEndRecord) return;
+    ++Skipped;
+    if (Lines.size() < MaxRemembered) Lines.push_back({lines + 1, HexSkip::NoEndRecord});
+}
+
+std::string HexSkipReason(HexSkip why)
+{
+    switch (why) {
+    case HexSkip::NoColon:
+        return "レコードの始まり「:」がありません。";
+    case HexSkip::BadDigit:
+        return "16進数でない文字があります。";
+    case HexSkip::CutShort:
+        return "レコードが途中で切れています。";
+    case HexSkip::BadType:
+        return "レコードタイプが正しくありません。";
+    case HexSkip::BadChecksum:
+        return "チェックサムが一致しません。";
+    case HexSkip::TooLong:
+        return "行が長すぎます。";
+    case HexSkip::NoEndRecord:
+        return "終了レコードがありません（ファイルが途中で切れています）。";
     }
+    return {};
+}
+
+std::string SkippedLineText(const HexSkippedLine &line)
+{
+    return std::to_string(line.Line) + " 行目: " + HexSkipReason(line.Why);
+}
+
+std::string SkippedLinesText(const std::string &name, const HexReadReport &report)
+{
+    const long first = report.Lines.empty() ? 0 : report.Lines.front().Line;
+    return "ファイル \"" + name + "\" の " + std::to_string(report.Skipped) +
+           " 行を読み込めませんでした（最初は " + std::to_string(first) + " 行目）。";
+}
+
+std::string NoHexDataText(const std::string &name)
+{
+    return "ファイル \"" + name + "\" にHEXデータがありません。";
+}
+
+void ReadHexText(std::string_view text, HexReadReport &report,
+                 const std::function<void(const TIntelHex &)> &onRecord)
+{
+    long number = 0;
+    ForEachHexLine(text, [&](std::string_view line) {
+        const TIntelHex record = ParseHexLine(line);
+        report.Note(++number, record);
+        onRecord(record);
+    });
+    report.Finish(number);
 }
 
 // ---- Device-tag scan -----------------------------------------------------
@@ -190,12 +338,14 @@ namespace {
 // Returns true when the line settles the scan.
 bool ScanLine(std::string_view line, std::string &name)
 {
+    if (line.size() > HexMaxLineLength) return false;
     if (line.starts_with(";PIC1")) {
         name = std::string(line.substr(1, 12));
         return true;
     }
+    // A damaged device-information record names nothing.
     TIntelHex record = ParseHexLine(line);
-    if (record.AddressHigh == 0xFF) {
+    if (record.LineStatus == HexLineOk && record.AddressHigh == 0xFF) {
         std::string candidate = DeviceInformationName(record);
         std::string prefix = UpperCase(std::string_view(candidate).substr(0, 6));
         if (prefix == "PIC10F" || prefix == "PIC12F" || prefix == "PIC16F") {
@@ -222,14 +372,7 @@ struct ScanDone {};
 
 std::string ScanDeviceTag(const std::string &path)
 {
-    std::string name;
-    try {
-        ForEachHexFileLine(path, [&](std::string_view line) {
-            if (ScanLine(line, name)) throw ScanDone{};
-        });
-    } catch (const ScanDone &) {
-    }
-    return CutAtBlank(name);
+    return ScanDeviceTagText(ReadHexFile(path));
 }
 
 std::string ScanDeviceTagText(std::string_view text)
@@ -253,14 +396,15 @@ Hex16Loader::Hex16Loader(WordImage &words, std::string &tag, DeviceInformation &
     tag_.clear();
 }
 
-void Hex16Loader::Line(std::string_view line)
+void Hex16Loader::Record(const TIntelHex &r)
 {
-    TIntelHex r = ParseHexLine(line);
     if (!r.Tag.empty()) {
         tag_ = r.Tag;
         return;
     }
-    if (r.AddressHigh == 0xFF) {
+    // A damaged device-information record is skipped like any damaged line:
+    // it must not select a device or make up a configuration word.
+    if (r.AddressHigh == 0xFF && r.LineStatus == HexLineOk) {
         tag_ = DeviceInformationName(r);
         // Bytes the line did not carry read as erased, so a cut-off record
         // never passes for usable information.
@@ -288,9 +432,8 @@ Hex18Loader::Hex18Loader(std::vector<uint8_t> &program, std::vector<uint8_t> &ee
     tag_.clear();
 }
 
-void Hex18Loader::Line(std::string_view line)
+void Hex18Loader::Record(const TIntelHex &r)
 {
-    TIntelHex r = ParseHexLine(line);
     if (!r.Tag.empty()) {
         tag_ = r.Tag;
         return;
@@ -326,15 +469,19 @@ void Hex18Loader::Line(std::string_view line)
 
 void LoadHex16(const std::string &path, WordImage &words, std::string &tag, DeviceInformation &info)
 {
+    const std::string text = ReadHexFile(path);
     Hex16Loader loader(words, tag, info);
-    ForEachHexFileLine(path, [&](std::string_view line) { loader.Line(line); });
+    HexReadReport report;
+    ReadHexText(text, report, [&](const TIntelHex &r) { loader.Record(r); });
 }
 
 void LoadHex18(const std::string &path, std::vector<uint8_t> &program, std::vector<uint8_t> &eedata,
                std::array<uint8_t, 16> &id, std::array<uint8_t, 14> &config, std::string &tag)
 {
+    const std::string text = ReadHexFile(path);
     Hex18Loader loader(program, eedata, id, config, tag);
-    ForEachHexFileLine(path, [&](std::string_view line) { loader.Line(line); });
+    HexReadReport report;
+    ReadHexText(text, report, [&](const TIntelHex &r) { loader.Record(r); });
 }
 
 bool ApplyDeviceInformation(const DeviceInformation &info, const TDeviceSpec &device, WordImage &words)
@@ -372,13 +519,16 @@ int DeviceForLoaderTag(std::string_view tag, bool pic18Family)
 
 namespace {
 
-void LoadLiveHalf(const std::string &path, MemoryBuffer &buffer, LoadOutcome &outcome,
-                  DeviceInformation &info)
+void LoadLiveHalf(std::string_view text, MemoryBuffer &buffer, LoadOutcome &outcome, DeviceInformation &info)
 {
-    if (outcome.Device.Pic18)
-        LoadHex18(path, buffer.Program18, buffer.EEData18, buffer.Id18, buffer.Config18, outcome.Tag);
-    else
-        LoadHex16(path, buffer.Words, outcome.Tag, info);
+    outcome.Read = HexReadReport{};
+    if (outcome.Device.Pic18) {
+        Hex18Loader loader(buffer.Program18, buffer.EEData18, buffer.Id18, buffer.Config18, outcome.Tag);
+        ReadHexText(text, outcome.Read, [&](const TIntelHex &r) { loader.Record(r); });
+    } else {
+        Hex16Loader loader(buffer.Words, outcome.Tag, info);
+        ReadHexText(text, outcome.Read, [&](const TIntelHex &r) { loader.Record(r); });
+    }
 }
 
 void FinishLoad(MemoryBuffer &buffer, LoadOutcome &outcome, const DeviceInformation &info)
@@ -395,19 +545,28 @@ void FinishLoad(MemoryBuffer &buffer, LoadOutcome &outcome, const DeviceInformat
 
 void LoadNewFile(const std::string &path, MemoryBuffer &buffer, bool autoSelect, LoadOutcome &outcome)
 {
+    // Read once: the scan and the load see the same bytes, from a pipe too,
+    // and a file that cannot be read changes nothing.
+    LoadNewText(ReadHexFile(path), buffer, autoSelect, outcome);
+}
+
+void LoadNewText(std::string_view text, MemoryBuffer &buffer, bool autoSelect, LoadOutcome &outcome)
+{
     const DeviceSelection before = outcome.Device;
     outcome.DeviceChanged = false;
     outcome.DeviceInformationApplied = false;
     outcome.Tag.clear();
 
     if (autoSelect) {
-        DeviceSelection found = DeviceForScannedName(ScanDeviceTag(path));
+        DeviceSelection found = DeviceForScannedName(ScanDeviceTagText(text));
         if (found.Index >= 0) outcome.Device = found;
     }
     if (!(outcome.Device == before)) {
         outcome.DeviceChanged = true;
+        // Another part starts from its own blank image: ID and configuration
+        // bytes the file does not carry must not come from the previous part.
         if (outcome.Device.Pic18)
-            buffer.PrepareForLoad(DeviceTable18[static_cast<size_t>(outcome.Device.Index)]);
+            buffer.Clear(DeviceTable18[static_cast<size_t>(outcome.Device.Index)]);
         else
             buffer.Clear(DeviceTable[static_cast<size_t>(outcome.Device.Index)]);
     } else if (outcome.Device.Pic18 && IsDevice(outcome.Device)) {
@@ -415,7 +574,7 @@ void LoadNewFile(const std::string &path, MemoryBuffer &buffer, bool autoSelect,
     }
 
     DeviceInformation info{};
-    LoadLiveHalf(path, buffer, outcome, info);
+    LoadLiveHalf(text, buffer, outcome, info);
     FinishLoad(buffer, outcome, info);
 }
 
@@ -425,17 +584,30 @@ void LoadCurrentFile(const std::string &path, MemoryBuffer &buffer, bool autoSel
     outcome.DeviceChanged = false;
     outcome.DeviceInformationApplied = false;
     outcome.Tag.clear();
+    const std::string text = ReadHexFile(path);
     if (outcome.Device.Pic18 && IsDevice(outcome.Device))
         buffer.Fit(DeviceTable18[static_cast<size_t>(outcome.Device.Index)]);
+    const size_t programBefore = buffer.Program18.size();
+    const size_t eedataBefore = buffer.EEData18.size();
 
     DeviceInformation info{};
-    LoadLiveHalf(path, buffer, outcome, info);
+    LoadLiveHalf(text, buffer, outcome, info);
     if (autoSelect) {
         int index = DeviceForLoaderTag(outcome.Tag, outcome.Device.Pic18);
         if (index >= 0) outcome.Device.Index = index;
     }
     outcome.DeviceChanged = !(outcome.Device == before);
     FinishLoad(buffer, outcome, info);
+    // A tag naming a larger PIC18 part was read with the arrays of the part
+    // selected before, which dropped what lies beyond them. Now that the
+    // arrays have the new part's sizes the same bytes are read once more, so
+    // the buffer holds what LOAD would have put there.
+    if (outcome.Device.Pic18 && outcome.DeviceChanged &&
+        (buffer.Program18.size() > programBefore || buffer.EEData18.size() > eedataBefore)) {
+        std::string tag;
+        Hex18Loader loader(buffer.Program18, buffer.EEData18, buffer.Id18, buffer.Config18, tag);
+        ForEachHexLine(text, [&](std::string_view line) { loader.Line(line); });
+    }
 }
 
 // ---- Writing -------------------------------------------------------------
@@ -593,19 +765,47 @@ std::vector<std::string> Hex18Lines(const std::vector<uint8_t> &program, const s
     return lines;
 }
 
+namespace {
+
+// A pipe, a terminal or another device (standard output among them) keeps
+// no old contents that a failure could spoil: it is written directly.
+bool IsStreamTarget(const std::string &path)
+{
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 &&
+           (S_ISFIFO(st.st_mode) || S_ISCHR(st.st_mode) || S_ISSOCK(st.st_mode));
+}
+
+void WriteStream(const std::string &path, const std::string &text)
+{
+    // Non-blocking open: a FIFO nobody reads fails at once instead of hanging.
+    const int fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) throw HexFileError(path, errno);
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t rc = ::write(fd, text.data() + done, text.size() - done);
+        if (rc < 0 && errno == EINTR) continue;
+        if (rc <= 0) {
+            const int error = rc < 0 ? errno : EIO;
+            ::close(fd);
+            throw HexFileError(path, error);
+        }
+        done += static_cast<size_t>(rc);
+    }
+    if (::close(fd) != 0) throw HexFileError(path, errno);
+}
+
+} // namespace
+
 void WriteHexLines(const std::string &path, const std::vector<std::string> &lines)
 {
-    std::FILE *raw = std::fopen(path.c_str(), "wb");
-    if (!raw) throw HexFileError(path, errno);
-    FilePtr file(raw);
-    for (const std::string &line : lines) {
-        if (std::fwrite(line.data(), 1, line.size(), raw) != line.size() ||
-            std::fwrite("\r\n", 1, 2, raw) != 2)
-            throw HexFileError(path, errno ? errno : EIO);
-    }
-    if (std::fflush(raw) != 0) throw HexFileError(path, errno ? errno : EIO);
-    file.release();
-    if (std::fclose(raw) != 0) throw HexFileError(path, errno ? errno : EIO);
+    std::string text;
+    for (const std::string &line : lines)
+        text += line + "\r\n";
+    if (IsStreamTarget(path)) return WriteStream(path, text);
+    if (const int error = WriteFileAtomically(path, text))
+        throw HexFileError(path, error, error == EINVAL ? NotRegularFileReason : "");
 }
 
 void SaveHex16(const std::string &path, const WordImage &words, const TDeviceSpec &device, bool saveAll)

@@ -65,6 +65,9 @@ void ReportStatus(OperationContext &ctx, const std::string &text, bool toDialog)
 
 void ReportLinkLost(OperationContext &ctx, const std::string &status, bool toDialog, bool wedged)
 {
+    // An operation stopped on request has lost nothing; the front end that
+    // asked says so itself.
+    if (InterruptRequested()) return;
     ReportStatus(ctx, status, toDialog);
     ctx.ui.AddLogShowingMessages(LinkLostLog);
     if (wedged) ctx.ui.AddLogShowingMessages(PowerCycleLog);
@@ -92,6 +95,9 @@ int CheckConnection(OperationContext &ctx, bool dialogStatus)
         return CheckNoPort;
     }
 
+    // What the programmer still sends from a command nobody waited for (an
+    // interrupted read) would spoil the first exchange.
+    ctx.port.DrainInput();
     Link link{ctx.port, ctx.cmd, ctx.ui};
     const std::string reply = GetVersion(link);
     // The version query waits out its short time-outs; let the window

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "interrupt.h"
 #include "operations.h"
 
 // The programmer stopped confirming commands or sending data.
@@ -109,13 +110,24 @@ private:
     // PIC18 table bytes from address (0x0C after the table pointer).
     void TableRead(uint32_t address, int n, std::span<uint8_t> destination, ProgressBar *progress);
 
-    template <typename F> void Send(F command)
+    // False when the command was not sent: after a failure, or when an
+    // interrupt is pending (between two commands is where an operation may
+    // stop; the operation then ends as after a failure, leaving programming
+    // mode).
+    template <typename F> bool Send(F command)
     {
-        if (failed_) return;
+        if (failed_) return false;
+        if (InterruptPending()) {
+            // The last command went through whole: nothing to finish.
+            lastCommand_.clear();
+            Fail(false);
+            return false;
+        }
         const uint64_t before = link_.port.BytesWritten();
         command();
         lastCommand_ = link_.port.LastWritten(static_cast<size_t>(link_.port.BytesWritten() - before));
         if (link_.cmd.Status != StatusOk) Fail(link_.port.LastReadSilent());
+        return true;
     }
     // silent: the programmer sent nothing where it should have answered, so
     // the last byte written may not have reached it.

@@ -266,6 +266,9 @@ int Erase18(OperationContext &ctx, const TDeviceSpec18 &device)
 
 int EraseDevice(OperationContext &ctx)
 {
+    // An erase is never cut between the erase and the calibration write-back:
+    // an interrupt waits until the erase has ended and been reported.
+    const InterruptHold hold;
     if (!ctx.ui.Pic18Family()) {
         const auto device = SelectedRow(ctx);
         return device ? Erase16(ctx, *device) : 0;

@@ -4,8 +4,7 @@
 
 void Wire::Enter(int entryMode)
 {
-    if (failed_) return;
-    Send([&] { EnterProgramMode(link_, entryMode); });
+    if (!Send([&] { EnterProgramMode(link_, entryMode); })) return;
     // Even an unconfirmed entry may have switched the chip on; Abandon then
     // still switches it off.
     inProgramMode_ = true;

@@ -75,7 +75,9 @@ int SerialPort::OpenPort(const std::string &name, const ModemOptions &modem)
     if (modem.rtsGroupEnabled) {
         backend_->SetModemLine(ModemLine::RTS, modem.rtsOn);
         backend_->SetModemLine(ModemLine::DTR, modem.dtrOn);
-        backend_->Pause(modem.ctrlChecked ? std::max(modem.waitMs, 0) : 1);
+        // The window's field holds at most four digits; a hand-edited
+        // settings file must not stall every command for minutes.
+        backend_->Pause(modem.ctrlChecked ? std::clamp(modem.waitMs, 0, MaxModemWaitMs) : 1);
         PurgeBoth();
     }
     return 0;
@@ -131,6 +133,24 @@ std::vector<uint8_t> SerialPort::LastWritten(size_t n) const
     for (uint64_t i = written_ - n; i < written_; ++i)
         bytes.push_back(recent_[i % RecentSize]);
     return bytes;
+}
+
+size_t SerialPort::DrainInput()
+{
+    if (!IsOpen()) return 0;
+    // Short reads until one comes back empty: the line has been quiet for a
+    // whole read time-out. Bounded, so a programmer that never stops talking
+    // cannot hold the command for ever.
+    backend_->SetTimeouts(DrainQuietMs, DefaultTimeoutMs);
+    uint8_t chunk[256];
+    size_t total = 0;
+    while (total < MaxDrainBytes) {
+        const size_t got = backend_->Read(chunk, sizeof chunk);
+        if (got == 0) break;
+        total += got;
+    }
+    backend_->SetTimeouts(DefaultTimeoutMs, DefaultTimeoutMs);
+    return total;
 }
 
 void SerialPort::Pause(int ms)

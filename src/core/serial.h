@@ -86,6 +86,11 @@ public:
     size_t Write(const uint8_t *data, size_t n);
     size_t Read(uint8_t *data, size_t n);
     void Pause(int ms);
+    // Discards whatever the programmer sent that nobody read (the rest of a
+    // stream an interrupted command left behind), until the line has been
+    // quiet for DrainQuietMs, at most MaxDrainBytes. Sends nothing; leaves
+    // the default read time-out. Returns the bytes discarded.
+    size_t DrainInput();
 
     bool IsOpen() const { return !portName_.empty(); }
     const std::string &PortName() const { return portName_; }
@@ -105,6 +110,12 @@ public:
     static constexpr size_t RecentSize = 16;
 
     static constexpr int DefaultTimeoutMs = 200;
+    static constexpr int DrainQuietMs = 50;
+    // More than the longest stream any part sends in one command.
+    static constexpr size_t MaxDrainBytes = 256 * 1024;
+    // The CTRL wait after setting the modem lines: at most what the window's
+    // four-digit field can hold.
+    static constexpr int MaxModemWaitMs = 9999;
 
 private:
     void PurgeBoth();

@@ -2,6 +2,9 @@
 
 #include <SimpleIni.h>
 
+#include <fcntl.h>
+
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdint>
@@ -12,72 +15,117 @@
 #include <system_error>
 #include <unistd.h>
 
+#include "atomic_file.h"
 #include "textutil.h"
 
 namespace {
 
-enum class LoadResult { Loaded, Missing, Failed };
-
-LoadResult LoadProfile(const std::string &path, CSimpleIniA &ini)
+void Prepare(CSimpleIniA &ini)
 {
     ini.SetUnicode(true);
     ini.SetMultiKey(false);
     ini.SetSpaces(false);
-    FILE *fp = std::fopen(path.c_str(), "rb");
-    if (!fp) return errno == ENOENT ? LoadResult::Missing : LoadResult::Failed;
-    // A directory opens for reading too; its size is no size at all.
-    struct stat st {};
-    if (fstat(fileno(fp), &st) != 0 || !S_ISREG(st.st_mode)) {
-        std::fclose(fp);
-        return LoadResult::Failed;
-    }
-    SI_Error rc = ini.LoadFile(fp);
-    std::fclose(fp);
-    return rc == SI_OK ? LoadResult::Loaded : LoadResult::Failed;
 }
 
-// Writes the whole text in place; the file keeps its identity (links,
-// permissions) as a profile file rewritten by a single key would.
-bool StoreText(const std::string &path, const std::string &text)
+bool Parsable(const std::string &text)
 {
-    std::filesystem::path folder = std::filesystem::path(path).parent_path();
+    // A NUL byte or text that is no UTF-8 marks a binary file, not a profile.
+    if (text.find('\0') != std::string::npos) return false;
+    CSimpleIniA probe;
+    Prepare(probe);
+    return probe.LoadData(text) == SI_OK;
+}
+
+} // namespace
+
+struct SettingsFile::Profile {
+    CSimpleIniA ini;
+};
+
+SettingsFile::SettingsFile(std::string path) : path_(std::move(path)), profile_(std::make_unique<Profile>())
+{
+    Prepare(profile_->ini);
+    struct stat st {};
+    if (::stat(path_.c_str(), &st) != 0) {
+        state_ = errno == ENOENT ? State::Missing : State::Unreadable;
+        return;
+    }
+    // A FIFO, a device or a folder is not opened at all: opening a FIFO for
+    // reading waits for a writer that never comes.
+    if (!S_ISREG(st.st_mode)) {
+        state_ = State::Unreadable;
+        return;
+    }
+    if (st.st_size > MaxFileSize) {
+        state_ = State::Unparsable;
+        return;
+    }
+    const int fd = ::open(path_.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    struct stat opened {};
+    if (fd < 0 || ::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode)) {
+        if (fd >= 0) ::close(fd);
+        state_ = State::Unreadable;
+        return;
+    }
+    std::string text;
+    char chunk[8192];
+    for (;;) {
+        const ssize_t got = ::read(fd, chunk, sizeof chunk);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) {
+            ::close(fd);
+            state_ = State::Unreadable;
+            return;
+        }
+        if (got == 0) break;
+        text.append(chunk, static_cast<size_t>(got));
+        if (text.size() > static_cast<size_t>(MaxFileSize)) break;
+    }
+    ::close(fd);
+    if (text.size() > static_cast<size_t>(MaxFileSize) || !Parsable(text)) {
+        state_ = State::Unparsable;
+        return;
+    }
+    profile_->ini.LoadData(text);
+    state_ = State::Loaded;
+}
+
+SettingsFile::~SettingsFile() = default;
+
+bool SettingsFile::Lookup(const std::string &section, const std::string &key, std::string &value) const
+{
+    const char *found = profile_->ini.GetValue(section.c_str(), key.c_str(), nullptr);
+    if (!found) return false;
+    value = TrimBlanks(found);
+    return true;
+}
+
+bool SettingsFile::Set(const std::string &section, const std::string &key, const std::string &value)
+{
+    return profile_->ini.SetValue(section.c_str(), key.c_str(), value.c_str()) >= 0;
+}
+
+bool SettingsFile::Save()
+{
+    // A file that exists but could not be read (no permission, a FIFO, a
+    // folder) must not be replaced by one holding only what this run knows:
+    // that would throw the user's other settings away.
+    if (state_ == State::Unreadable) return false;
+    std::string text;
+    if (profile_->ini.Save(text) != SI_OK) return false;
+    std::filesystem::path folder = std::filesystem::path(path_).parent_path();
     if (!folder.empty()) {
         std::error_code ec;
         std::filesystem::create_directories(folder, ec);
         if (ec) return false;
     }
-    FILE *fp = std::fopen(path.c_str(), "wb");
-    if (!fp) return false;
-    bool ok = std::fwrite(text.data(), 1, text.size(), fp) == text.size();
-    ok = (std::fflush(fp) == 0) && ok;
-    ok = (std::fclose(fp) == 0) && ok;
-    return ok;
-}
-
-bool WriteValue(const std::string &path, const std::string &section, const std::string &key,
-                const std::string &value)
-{
-    CSimpleIniA ini;
-    // An existing file we cannot read must not be replaced by one holding a
-    // single key: that would throw every other setting away.
-    if (LoadProfile(path, ini) == LoadResult::Failed) return false;
-    if (ini.SetValue(section.c_str(), key.c_str(), value.c_str()) < 0) return false;
-    std::string text;
-    if (ini.Save(text) != SI_OK) return false;
-    return StoreText(path, text);
-}
-
-} // namespace
-
-SettingsFile::SettingsFile(std::string path) : path_(std::move(path)) {}
-
-bool SettingsFile::Lookup(const std::string &section, const std::string &key, std::string &value) const
-{
-    CSimpleIniA ini;
-    if (LoadProfile(path_, ini) != LoadResult::Loaded) return false;
-    const char *found = ini.GetValue(section.c_str(), key.c_str(), nullptr);
-    if (!found) return false;
-    value = TrimBlanks(found);
+    if (state_ == State::Unparsable) {
+        // Kept for the user to look at; the fresh file replaces it.
+        const std::string bad = path_ + ".bad";
+        if (::rename(path_.c_str(), bad.c_str()) != 0 && errno != ENOENT) return false;
+    }
+    if (WriteFileAtomically(path_, text) != 0) return false;
+    state_ = State::Loaded;
     return true;
 }
 
@@ -148,19 +196,19 @@ std::string SettingsFile::ReadString(const std::string &section, const std::stri
 
 bool SettingsFile::WriteBool(const std::string &section, const std::string &key, bool value)
 {
-    return WriteValue(path_, section, key, value ? "1" : "0");
+    return Set(section, key, value ? "1" : "0");
 }
 
 bool SettingsFile::WriteInteger(const std::string &section, const std::string &key, int value)
 {
-    return WriteValue(path_, section, key, std::to_string(value));
+    return Set(section, key, std::to_string(value));
 }
 
 bool SettingsFile::WriteString(const std::string &section, const std::string &key, const std::string &value)
 {
     // A line break would end the value early and let the rest read as keys
     // of its own; a value is one line.
-    return WriteValue(path_, section, key, value.substr(0, value.find_first_of("\r\n")));
+    return Set(section, key, value.substr(0, value.find_first_of("\r\n")));
 }
 
 std::string SettingsPathFor(const std::string &executablePath)

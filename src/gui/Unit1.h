@@ -267,6 +267,13 @@ public:
     void AfterLoad(const LoadOutcome &outcome);
     // Shows a file that cannot be read or written in an error box.
     void ShowFileError(const HexFileError &error);
+    // What the last load skipped, and whether the file held any HEX at all.
+    HexReadReport LastRead;
+    // Tells the user what the last load skipped (a warning box and one log
+    // line per skipped line) or that the file held no HEX data (status line,
+    // the progress dialog's too with dialog, and log). True when the file
+    // loaded whole, so a chain may go on to the device.
+    bool ReportLoadFindings(bool dialog = false);
     // Asks for a file and writes the live half of the buffer into it; the
     // file name without folder when saved, empty when cancelled or failed.
     std::string SaveBufferAs();

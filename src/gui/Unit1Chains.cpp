@@ -87,19 +87,22 @@ namespace {
 
 // Asks for a file when there is none, clears the buffer and loads the
 // current file; false when the chain must end here (cancelled dialog, no
-// device to clear for, a file that cannot be read).
+// device to clear for, a file that cannot be read, or one that did not load
+// whole: a damaged file must not reach the chip).
 bool ClearAndLoadCurrent(TForm1 &form)
 {
     if (form.CurrentFile.empty() && !form.ChooseCurrentFile()) return false;
     if (form.CurrentFile.empty() || !form.ClearBeforeLoad(TForm1::ClearNote::StatusAndLog)) return false;
     try {
-        if (form.LoadCurrent())
-            form.AddLog("ファイル " + Quote + form.CurrentFileName() + Quote + " をロードしました。");
+        if (!form.LoadCurrent()) return true;
     } catch (const HexFileError &error) {
         form.ShowFileError(error);
         return false;
     }
-    return true;
+    const bool whole = form.ReportLoadFindings();
+    if (!form.LastRead.NoData())
+        form.AddLog("ファイル " + Quote + form.CurrentFileName() + Quote + " をロードしました。");
+    return whole;
 }
 
 } // namespace

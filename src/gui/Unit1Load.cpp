@@ -105,12 +105,14 @@ void TForm1::LoadNew()
 {
     LoadOutcome outcome;
     outcome.Device = {Pic18, Selected()};
+    LastRead = {};
     try {
         ::LoadNewFile(CurrentFile, session.Buffer, CheckBox6->isChecked(), outcome);
     } catch (const HexFileError &) {
         AfterLoad(outcome);
         throw;
     }
+    LastRead = outcome.Read;
     AfterLoad(outcome);
 }
 
@@ -120,27 +122,37 @@ bool TForm1::LoadCurrent()
     SetCurrentFile(CurrentFile);
     LoadOutcome outcome;
     outcome.Device = {Pic18, Selected()};
-    const size_t programBefore = session.Buffer.Program18.size();
-    const size_t eedataBefore = session.Buffer.EEData18.size();
+    LastRead = {};
     try {
         ::LoadCurrentFile(CurrentFile, session.Buffer, CheckBox6->isChecked(), outcome);
-        // A tag naming a larger PIC18 part was read with the arrays of the
-        // part selected before, which dropped what lies beyond them. Now that
-        // the arrays have the new part's sizes the file is read once more,
-        // so the buffer holds what LOAD would have put there.
-        if (outcome.Device.Pic18 && outcome.DeviceChanged &&
-            (session.Buffer.Program18.size() > programBefore ||
-             session.Buffer.EEData18.size() > eedataBefore)) {
-            std::string tag;
-            LoadHex18(CurrentFile, session.Buffer.Program18, session.Buffer.EEData18, session.Buffer.Id18,
-                      session.Buffer.Config18, tag);
-        }
     } catch (const HexFileError &) {
         AfterLoad(outcome);
         throw;
     }
+    LastRead = outcome.Read;
     AfterLoad(outcome);
     return true;
+}
+
+bool TForm1::ReportLoadFindings(bool dialog)
+{
+    const std::string name = CurrentFileName();
+    if (LastRead.NoData()) {
+        const std::string text = NoHexDataText(name);
+        SetStatus(" !! " + text);
+        if (dialog) SetDialogStatus(" !! " + text);
+        AddLogShowingMessages(text);
+    }
+    if (LastRead.Skipped > 0) {
+        // The buffer keeps what did load; the user learns what did not, line
+        // by line in the log and at once in a box.
+        for (size_t i = 0; i < LastRead.Lines.size() && i < SkippedLinesListed; ++i)
+            AddLogShowingMessages(SkippedLineText(LastRead.Lines[i]));
+        if (LastRead.Skipped > static_cast<long>(SkippedLinesListed)) AddLog("…");
+        MessageBox::Show(this, QMessageBox::Warning, MessageBox::Title,
+                         QString::fromStdString(SkippedLinesText(name, LastRead)), {QStringLiteral("OK")});
+    }
+    return !LastRead.NoData() && LastRead.Skipped == 0;
 }
 
 std::string TForm1::SaveBufferAs()
@@ -176,6 +188,7 @@ void TForm1::Button1Click()
         ShowFileError(error);
         return;
     }
+    if (!ReportLoadFindings() && LastRead.NoData()) return;
     const std::string name = CurrentFileName();
     AddLog(Loaded(name));
     SetStatus(" " + Quote + name + Quote + " をロードしました。");
@@ -207,6 +220,7 @@ std::string ClearAndLoad(TForm1 &form, Reload which)
         form.ShowFileError(error);
         return {};
     }
+    if (!form.ReportLoadFindings() && form.LastRead.NoData()) return {};
     const std::string name = form.CurrentFileName();
     form.AddLog(which == Reload::NewFile ? Loaded(name) : ReloadedLog(name));
     return name;

@@ -30,7 +30,9 @@ QString WaitFieldText(const std::string &value)
     bool digits = !text.isEmpty();
     for (QChar c : text)
         digits = digits && c >= '0' && c <= '9';
-    return (QStringLiteral("    ") + (digits ? text : QStringLiteral("200"))).right(4);
+    if (!digits) return QStringLiteral(" 200");
+    // More than the field can hold waits as long as the field allows.
+    return text.size() > 4 ? QStringLiteral("9999") : (QStringLiteral("    ") + text).right(4);
 }
 
 } // namespace
@@ -110,7 +112,8 @@ bool TForm1::WriteExitSettings()
     const QSize outer = (size() + QSize(FrameWidth, FrameHeight))
                             .boundedTo(maximumSize() + QSize(FrameWidth, FrameHeight))
                             .expandedTo(minimumSize() + QSize(FrameWidth, FrameHeight));
-    // Each write goes to the file at once; the first refusal skips the rest.
+    // The keys go into the parsed settings; the file is then written once,
+    // whole.
     return s.WriteInteger("window", "top", y()) && s.WriteInteger("window", "left", x()) &&
            s.WriteInteger("window", "height", outer.height()) &&
            s.WriteInteger("window", "width", outer.width()) &&
@@ -125,7 +128,7 @@ bool TForm1::WriteExitSettings()
            s.WriteInteger("rts-dtr", "rts", RadioGroup2->ItemIndex()) &&
            s.WriteInteger("rts-dtr", "dtr", RadioGroup3->ItemIndex()) &&
            s.WriteString("port", "name", session.Port.PortName()) &&
-           s.WriteBool("port", "fixes", CheckBox4->isChecked());
+           s.WriteBool("port", "fixes", CheckBox4->isChecked()) && s.Save();
 }
 
 bool TForm1::FormClose()

@@ -325,12 +325,15 @@ void TForm1::LoadEraseprogramVerify1Click()
     ShowDialog(*this);
     if (!ClearBeforeLoad(ClearNote::DialogStatusAndLog)) return;
     try {
-        if (LoadCurrent()) AddLog("ファイル " + Quote + CurrentFileName() + Quote + " をロードしました。");
+        LoadCurrent();
     } catch (const HexFileError &error) {
         ShowFileError(error);
         return;
     }
-    if (!DeviceCheck(true)) return;
+    // A damaged file, or one without HEX data, never reaches the chip.
+    const bool whole = ReportLoadFindings(true);
+    if (!LastRead.NoData()) AddLog("ファイル " + Quote + CurrentFileName() + Quote + " をロードしました。");
+    if (!whole || !DeviceCheck(true)) return;
     OperationContext ctx = Context();
     if (!EraseDevice(ctx)) return StopAfterFailedErase(*this);
     const std::string name = " " + Quote + CurrentFileName() + Quote + " ";

@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include <sys/stat.h>
+
 #include "hex.h"
 #include "test_files.h"
 
@@ -77,14 +79,77 @@ TEST(ParseHexLine, StatusOfEachKindOfLine)
     EXPECT_EQ(tag.Tag, "PIC18F4550 made "); // 16 characters, untrimmed
 }
 
-TEST(ParseHexLine, RecordsLongerThanTheDecodingAreaAreTooShort)
+// Every kind of damaged or foreign input, read as LOAD reads it: what was
+// skipped, where first and why, whether any HEX was there, and that what
+// is not a file (a device, a FIFO) is refused before anything is read.
+TEST(HexRead, SkippedLinesAreCountedWithTheirReason)
 {
-    std::vector<uint8_t> data(123, 0x5A);
-    EXPECT_EQ(ParseHexLine(Record(0, 0, data)).LineStatus, HexLineOk); // 4 + 123 + 1 = 128 bytes
-    data.push_back(0x5A);
-    EXPECT_EQ(ParseHexLine(Record(0, 0, data)).LineStatus, HexTooShort);
-    data.assign(255, 0);
-    EXPECT_EQ(ParseHexLine(Record(0, 0, data)).LineStatus, HexTooShort);
+    const std::string end = ":00000001FF";
+    const std::string good = Record(0, 0, {0x34, 0x12});
+    const std::string max = Record(0x100, 0, std::vector<uint8_t>(255, 0xA5));
+    std::string binary;
+    for (int i = 0; i < 3000; ++i) {
+        const char c = static_cast<char>(i * 7 % 256);
+        binary += c == '\n' || c == '\r' ? '\0' : c;
+    }
+    struct Case {
+        const char *name;
+        std::string text;
+        long skipped;
+        long firstLine;
+        HexSkip why;
+        bool noData;
+        uint16_t word0; // word 0 afterwards (0x3FFF: untouched)
+    };
+    const Case cases[] = {
+        {"clean", Lines({good, end}), 0, 0, HexSkip::NoColon, false, 0x1234},
+        {"bad checksum", Lines({":020000003412B9", end}), 1, 1, HexSkip::BadChecksum, false, 0x3FFF},
+        {"bad digit", Lines({good, ":0200020034G2B6", end}), 1, 2, HexSkip::BadDigit, false, 0x1234},
+        {"cut short", Lines({":0200000034", good, end}), 1, 1, HexSkip::CutShort, false, 0x1234},
+        {"255 bytes", Lines({max, end}), 0, 0, HexSkip::NoColon, false, 0x3FFF},
+        {"over-long", Lines({good, ":" + std::string(5000, '0'), end}), 1, 2, HexSkip::TooLong, false,
+         0x1234},
+        {"no end record", Lines({good, good}), 1, 3, HexSkip::NoEndRecord, false, 0x1234},
+        {"bad info checksum", Lines({":10FF000000313646", good, end}), 1, 1, HexSkip::CutShort, false,
+         0x1234},
+        {"binary", binary, 1, 1, HexSkip::TooLong, true, 0x3FFF},
+        {"empty", "", 0, 0, HexSkip::NoColon, true, 0x3FFF},
+        {"assembly", "; blink\n\tlist p=16f84a\nstart:\n\tgoto start\n\tend\n", 4, 2, HexSkip::NoColon, true,
+         0x3FFF},
+    };
+    TempDir dir;
+    for (const Case &c : cases) {
+        MemoryBuffer b;
+        b.Clear(DeviceTable[Row("PIC16F84A")]);
+        LoadOutcome out;
+        out.Device = {false, Row("PIC16F84A")};
+        LoadNewFile(dir.Write("f.hex", c.text), b, true, out);
+        EXPECT_EQ(out.Read.Skipped, c.skipped) << c.name;
+        EXPECT_EQ(out.Read.NoData(), c.noData) << c.name;
+        EXPECT_EQ(b.Words[0], c.word0) << c.name;
+        EXPECT_EQ(out.Device.Index, Row("PIC16F84A")) << c.name; // nothing damaged selects a device
+        if (c.skipped == 0) continue;
+        ASSERT_FALSE(out.Read.Lines.empty()) << c.name;
+        EXPECT_EQ(out.Read.Lines[0].Line, c.firstLine) << c.name;
+        EXPECT_EQ(out.Read.Lines[0].Why, c.why) << c.name;
+    }
+    EXPECT_EQ(ParseHexLine(max).Data[254], 0xA5);
+    EXPECT_EQ(SkippedLinesText("a.hex", LoadOutcome{}.Read),
+              "ファイル \"a.hex\" の 0 行を読み込めませんでした（最初は 0 行目）。");
+
+    // Not files: refused at once, the FIFO without waiting for a writer.
+    const std::string fifo = dir.File("fifo.hex");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::string &path : {std::string("/dev/zero"), fifo}) {
+        MemoryBuffer b;
+        LoadOutcome out;
+        try {
+            LoadNewFile(path, b, true, out);
+            ADD_FAILURE() << path << " read";
+        } catch (const HexFileError &e) {
+            EXPECT_EQ(e.Reason(), NotRegularFileReason) << path;
+        }
+    }
 }
 
 TEST(Hex16Loader, StoresWordsAtHalfTheByteAddressWithinTheImage)
@@ -121,10 +186,10 @@ TEST(Hex16Loader, TagsAndDeviceInformation)
     EXPECT_EQ(l.info[DeviceInformationValid], 0);
     EXPECT_EQ(l.info[15], 0xC3);
 
-    // Checksum does not matter, but bytes the line lacks never make the information usable.
+    // A damaged record, cut short or with a wrong checksum, names nothing.
     Load16 cut(":10FF000000313646");
     EXPECT_EQ(cut.info[DeviceInformationValid], 0xFF);
-    EXPECT_EQ(cut.tag.substr(0, 6), "PIC16F");
+    EXPECT_EQ(cut.tag, "");
 }
 
 TEST(DeviceInformation, ComposesConfigurationAndUserIds)
@@ -278,7 +343,7 @@ TEST(LoadNewFile, AutoSelectSwitchesFamilyAndPreparesTheArraysFirst)
     ASSERT_EQ(b.Program18.size(), 32768u);
     EXPECT_EQ(b.Program18[0x7FFF], 0x34);
     EXPECT_EQ(b.EEData18[0xFF], 0x56);
-    EXPECT_EQ(b.Id18[0], 0x77); // a load does not erase ID bytes
+    EXPECT_EQ(b.Id18[0], 0xFF); // another part starts from its own blank image
 }
 
 TEST(LoadNewFile, SameDeviceOverlaysAndAnotherDeviceClearsFirst)

@@ -4,6 +4,10 @@
 #include <cstring>
 #include <random>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "atomic_file.h"
 #include "hex.h"
 #include "test_files.h"
 
@@ -151,6 +155,32 @@ TEST(HexFiles, WrittenWithCrLfAndFailuresRaiseWithPathAndReason)
 
 // Save, clear, load: every device of both families, random contents in every
 // region, a third of the blocks left blank so that skipping them is exercised.
+TEST(HexFiles, SaveReplacesTheFileOnlyWhenComplete)
+{
+    TempDir dir;
+    const std::string path = dir.Write("keep.hex", ":00000001FF\r\n");
+    ASSERT_EQ(chmod(path.c_str(), 0640), 0);
+    ASSERT_EQ(symlink("keep.hex", dir.File("link.hex").c_str()), 0);
+    MemoryBuffer b;
+    const int row = FindDevice("PIC16F877A");
+    b.Clear(DeviceTable[row]);
+
+    // The disk fills up part-way: the old file stays whole, no temporary remains.
+    SetAtomicWriteFaultAfter(1000);
+    EXPECT_THROW(SaveBuffer(dir.File("link.hex"), b, {false, row}, true), HexFileError);
+    SetAtomicWriteFaultAfter(-1);
+    EXPECT_EQ(ReadAll(path), ":00000001FF\r\n");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.File("")), {}), 2);
+
+    // A complete save goes through the link and keeps the file's permissions.
+    ASSERT_TRUE(SaveBuffer(dir.File("link.hex"), b, {false, row}, true));
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.File("link.hex")));
+    EXPECT_GT(ReadAll(path).size(), 30000u);
+    struct stat st {};
+    ASSERT_EQ(stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+}
+
 TEST(RoundTrip, EveryPic16Device)
 {
     TempDir dir;

@@ -17,9 +17,10 @@ struct CommandRig : PortRig {
     TForm1 &StartWith(const QString &device, const QString &chip = {})
     {
         FileDialog::Reset();
-        SettingsFile s = Settings();
+        auto s = Settings();
         s.WriteString("device", "group", device.startsWith("PIC18") ? "PIC18" : "PIC16");
         s.WriteString("device", "name", device.toStdString());
+        s.Save();
         SimOptions options;
         options.chip = (chip.isEmpty() ? device : chip).toStdString();
         TForm1 &f = Start([&](PortBank &bank) { sim = &bank.AddProgrammer(DevicePath(3), options); });

@@ -108,6 +108,7 @@ private slots:
     void autoSelectOnLoad();
     void loadCurrentAutoSelect();
     void loadCurrentResizesPic18Arrays();
+    void damagedFilesNeverReachTheChip();
     void smallBoxEnterAndLeave_data();
     void smallBoxEnterAndLeave();
     void smallBoxDragAndMenu();
@@ -555,6 +556,55 @@ void CommandsTest::autoSelectOnLoad()
     QVERIFY(rig.Released());
 }
 
+void CommandsTest::damagedFilesNeverReachTheChip()
+{
+    CommandRig rig;
+    TForm1 &f = rig.StartWith("PIC16F877A");
+    const QString word0 = Record(0, QByteArray("\x34\x12", 2));
+
+    // LOAD keeps what loaded and says, in a box and line by line, what did not.
+    MessageBox::PreAnswer(0);
+    FileDialog::PreAnswer(rig.Write("d.hex", Lines({word0, ":020002007806FF", ":00000001FF"})));
+    f.Button1Click();
+    QCOMPARE(f.session.Buffer.Words[0], uint16_t(0x1234));
+    QCOMPARE(MessageBox::Answered(),
+             QStringList{"ファイル \"d.hex\" の 1 行を読み込めませんでした（最初は 2 行目）。"});
+    QVERIFY(f.Memo4->toPlainText().contains("2 行目: チェックサムが一致しません。"));
+
+    // A file without any HEX says so and is not announced as loaded.
+    MessageBox::PreAnswer(0);
+    FileDialog::PreAnswer(rig.Write("blink.asm", "\tlist p=16f877a\n\tgoto $\n"));
+    f.Button1Click();
+    QCOMPARE(rig.Status(), QString(" !! ファイル \"blink.asm\" にHEXデータがありません。"));
+
+    // The loading chains stop before the device: nothing is sent to it.
+    const uint64_t before = rig.sim->Firmware().BytesReceived();
+    for (int box = 0; box < 5; ++box)
+        MessageBox::PreAnswer(0);
+    f.EraseBlankCheckBufferClearLoadProgramVerify1Click();
+    f.BufferClearLoadProgramVerify1Click();
+    QCOMPARE(rig.sim->Firmware().BytesReceived(), before);
+    QCOMPARE(rig.Status(), QString(" !! ファイル \"blink.asm\" にHEXデータがありません。"));
+    FileDialog::PreAnswer(rig.Write("cut.hex", Lines({word0})));
+    f.BufferClearLoadNewFile1Click();
+    f.BufferClearLoadProgramVerify1Click();
+    QCOMPARE(rig.sim->Firmware().BytesReceived(), before);
+    QVERIFY(MessageBox::Answered().last().contains("（最初は 2 行目）"));
+    QVERIFY(rig.Released());
+
+    // A PIC18 LOAD that selects another part starts from that part's blank image.
+    f.CheckBox6->setChecked(true);
+    FileDialog::PreAnswer(rig.Write("p452.hex", Lines({";PIC18F452", ":00000001FF"})));
+    f.Button1Click();
+    f.session.Buffer.Id18[0] = 0x77;
+    f.session.Buffer.Config18[0] = 0x12;
+    FileDialog::PreAnswer(rig.Write("p4550.hex", Lines({";PIC18F4550", word0, ":00000001FF"})));
+    f.Button1Click();
+    QCOMPARE(f.ComboBox1->currentText(), QString("PIC18F4550"));
+    QCOMPARE(f.session.Buffer.Id18[0], uint8_t(0xFF));
+    QVERIFY(f.session.Buffer.Config18[0] != 0x12);
+}
+
 void CommandsTest::loadCurrentAutoSelect()
 {
     CommandRig rig;
@@ -622,7 +672,7 @@ void CommandsTest::smallBoxEnterAndLeave()
     QFETCH(bool, noBorder);
     CommandRig rig;
     {
-        SettingsFile s = rig.Settings();
+        auto s = rig.Settings();
         s.WriteInteger("window", "minnbtop", 50);
         s.WriteInteger("window", "minnbleft", 60);
         s.WriteInteger("window", "mintop", 70);
@@ -667,8 +717,9 @@ void CommandsTest::smallBoxEnterAndLeave()
         QVERIFY2(w->isVisible(), qPrintable(w->objectName()));
     QVERIFY(!f.SpeedButton1->isVisible());
     QVERIFY(f.PageControl1->isEnabled() && f.Button17->isEnabled());
-    // Each kind of strip remembers its own place.
-    SettingsFile s = rig.Settings();
+    // Each kind of strip remembers its own place (in the settings the window
+    // writes at exit).
+    const SettingsFile &s = *f.Settings;
     QCOMPARE(s.ReadInteger("window", noBorder ? "minnbtop" : "mintop", 0), 122);
     QCOMPARE(s.ReadInteger("window", noBorder ? "minnbleft" : "minleft", 0), 111);
     QCOMPARE(s.ReadInteger("window", noBorder ? "mintop" : "minnbtop", 0), noBorder ? 70 : 50);

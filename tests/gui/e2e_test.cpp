@@ -108,6 +108,7 @@ void EndToEnd::programAndReadBack()
         // the development environment's menu bar.
         s.WriteInteger("window", "minnbtop", 80);
         s.WriteInteger("window", "minnbleft", 300);
+        s.Save();
     }
     FileDialog::Reset();
     MessageBox::Reset();

@@ -67,6 +67,7 @@ void FrameTest::initTestCase()
     SettingsFile s(ini_.toStdString());
     for (int n = 1; n <= 10; ++n)
         s.WriteString("ports", "com" + std::to_string(n), "");
+    s.Save();
     MessageBox::Reset();
 }
 
@@ -86,6 +87,7 @@ void FrameTest::positionStaysOverStarts()
         SettingsFile s(ini_.toStdString());
         s.WriteInteger("window", "top", 92);
         s.WriteInteger("window", "left", 200);
+        s.Save();
     }
     QByteArray written;
     for (int start = 1; start <= 3; ++start) {
@@ -115,6 +117,7 @@ void FrameTest::smallBoxRoundTrip()
         s.WriteInteger("window", "left", 250);
         s.WriteInteger("window", noBorder ? "minnbtop" : "mintop", 300);
         s.WriteInteger("window", noBorder ? "minnbleft" : "minleft", 400);
+        s.Save();
     }
     auto f = Start();
     QVERIFY(f);

@@ -10,7 +10,7 @@
 #include "MessageBox.h"
 #include "Unit1.h"
 #include "Unit3.h"
-#include "settings.h"
+#include "savedsettings.h"
 
 struct WindowUnderTest {
     QTemporaryDir dir;
@@ -33,7 +33,7 @@ struct WindowUnderTest {
         return *form;
     }
 
-    SettingsFile Settings() const { return SettingsFile(SettingsPath()); }
+    SavedSettings Settings() const { return SavedSettings(SettingsPath()); }
 
     // Picks a device the way the user does: choose the entry in the list.
     void Choose(const QString &name)

@@ -15,7 +15,7 @@
 #include "Unit1.h"
 #include "Unit3.h"
 #include "portbank.h"
-#include "settings.h"
+#include "savedsettings.h"
 
 struct PortRig {
     QTemporaryDir dir;
@@ -24,7 +24,7 @@ struct PortRig {
     PortBank *bank = nullptr; // owned by the window
 
     std::string SettingsPath() const { return dir.filePath("tarnvik.ini").toStdString(); }
-    SettingsFile Settings() const { return SettingsFile(SettingsPath()); }
+    SavedSettings Settings() const { return SavedSettings(SettingsPath()); }
 
     static std::string DevicePath(int n)
     {

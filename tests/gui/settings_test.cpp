@@ -89,7 +89,7 @@ void SettingsTest::fullSettingsFile()
 {
     PortRig rig;
     {
-        SettingsFile s = rig.Settings();
+        auto s = rig.Settings();
         s.WriteInteger("window", "top", 40);
         s.WriteInteger("window", "left", 60);
         s.WriteInteger("window", "height", 500);
@@ -188,7 +188,7 @@ void SettingsTest::modemKeysOnlyWithCtrl()
         QCOMPARE(rig.Settings().ReadBool("rts-dtr", "enable", true), false);
     }
     // Long and unreadable waits still give a four-character field.
-    const char *const waits[][2] = {{"12345", "2345"}, {"0", "   0"}, {"-5", " 200"}, {"abc", " 200"}};
+    const char *const waits[][2] = {{"12345", "9999"}, {"0", "   0"}, {"-5", " 200"}, {"abc", " 200"}};
     for (const auto &w : waits) {
         PortRig rig;
         rig.Settings().WriteBool("rts-dtr", "enable", true);

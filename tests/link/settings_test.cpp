@@ -3,7 +3,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
+
+#include <sys/stat.h>
 
 #include "serial.h"
 #include "settings.h"
@@ -71,7 +74,7 @@ TEST_F(Settings, IntegerAndBooleanFormats)
     EXPECT_FALSE(s.ReadBool("v", "word", false));
 }
 
-TEST_F(Settings, WritesGoToTheFileAtOnceAndKeepOtherKeys)
+TEST_F(Settings, WritesGoToTheFileOnSaveAndKeepOtherKeys)
 {
     Put("; kept\n[port]\nname=COM3\n");
     SettingsFile s(path);
@@ -80,40 +83,80 @@ TEST_F(Settings, WritesGoToTheFileAtOnceAndKeepOtherKeys)
     EXPECT_TRUE(s.WriteInteger("window", "left", -15));
     EXPECT_TRUE(s.WriteString("rts-dtr", "wait", " 200"));
     EXPECT_TRUE(s.WriteString("PORT", "Name", "COM4\nfixes=0"));
+    EXPECT_EQ(Contents(), "; kept\n[port]\nname=COM3\n"); // nothing written before the save
+    EXPECT_EQ(s.ReadString("port", "name", ""), "COM4");
+    ASSERT_TRUE(s.Save());
     std::string text = Contents();
     EXPECT_NE(text.find("fixes=1"), std::string::npos);
     EXPECT_NE(text.find("smallblock=0"), std::string::npos);
     EXPECT_NE(text.find("left=-15"), std::string::npos);
     EXPECT_NE(text.find("; kept"), std::string::npos);
-    EXPECT_EQ(s.ReadString("port", "name", ""), "COM4");
-    EXPECT_TRUE(s.ReadBool("port", "fixes", false));
-    EXPECT_EQ(s.ReadString("rts-dtr", "wait", ""), "200");
+    SettingsFile again(path);
+    EXPECT_EQ(again.ReadString("port", "name", ""), "COM4");
+    EXPECT_TRUE(again.ReadBool("port", "fixes", false));
+    EXPECT_EQ(again.ReadString("rts-dtr", "wait", ""), "200");
     ASSERT_TRUE(s.WriteString("t", "long", std::string(3000, 'a')));
     EXPECT_EQ(s.ReadString("t", "long", "").size(), SettingsFile::MaxTextLength);
-    // Another writer's change is seen by the next read.
-    SettingsFile other(path);
-    other.WriteInteger("window", "left", 3);
-    EXPECT_EQ(s.ReadInteger("window", "left", 0), 3);
+    // Parsed once: a change made by hand after the start is not seen, and is
+    // replaced by what the program writes at exit.
+    Put("[window]\nleft=3\n");
+    EXPECT_EQ(s.ReadInteger("window", "left", 0), -15);
 }
 
-TEST_F(Settings, RefusedWritesAreReported)
+TEST_F(Settings, RefusedSavesAreReported)
 {
     // A plain file where the settings folder should be: no user, root
     // included, can create a file inside it.
     std::ofstream(dir / "blocker") << "x";
     SettingsFile blocked((dir / "blocker" / "tarnvik.ini").string());
-    EXPECT_FALSE(blocked.WriteBool("port", "fixes", true));
-    EXPECT_FALSE(blocked.ReadBool("port", "fixes", false));
+    blocked.WriteBool("port", "fixes", true);
+    EXPECT_FALSE(blocked.Save());
 
     // A directory where the file should be.
     fs::create_directory(path);
     SettingsFile s(path);
-    EXPECT_FALSE(s.WriteInteger("window", "top", 1));
-    EXPECT_EQ(s.ReadInteger("window", "top", 9), 9);
+    s.WriteInteger("window", "top", 1);
+    EXPECT_FALSE(s.Save());
+    EXPECT_TRUE(fs::is_directory(path));
 
     // A missing folder is created.
     SettingsFile nested((dir / "a" / "b" / "x.ini").string());
-    EXPECT_TRUE(nested.WriteInteger("window", "top", 1));
+    nested.WriteInteger("window", "top", 1);
+    EXPECT_TRUE(nested.Save());
+}
+
+TEST_F(Settings, FilesThatAreNoProfile)
+{
+    // A FIFO is neither waited on at the start nor replaced at exit.
+    ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+    {
+        SettingsFile s(path);
+        EXPECT_EQ(s.LoadState(), SettingsFile::State::Unreadable);
+        EXPECT_EQ(s.ReadInteger("window", "top", 7), 7);
+        EXPECT_FALSE(s.Save());
+        EXPECT_TRUE(fs::is_fifo(path));
+    }
+    fs::remove(path);
+
+    // Binary text cannot be parsed: defaults now, kept as .bad at the save.
+    const std::string junk("[window]\ntop=5\n\0\xff\xfe", 17);
+    Put(junk);
+    {
+        SettingsFile s(path);
+        EXPECT_EQ(s.LoadState(), SettingsFile::State::Unparsable);
+        EXPECT_EQ(s.ReadInteger("window", "top", 9), 9);
+        s.WriteInteger("window", "top", 1);
+        ASSERT_TRUE(s.Save());
+    }
+    std::ifstream bad(path + ".bad", std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(bad), {}), junk);
+    EXPECT_EQ(SettingsFile(path).ReadInteger("window", "top", 9), 1);
+
+    // A huge file is looked at once, not once per key, and is no profile.
+    Put("[window]\ntop=4\n" + std::string(2 << 20, ';'));
+    SettingsFile huge(path);
+    EXPECT_EQ(huge.LoadState(), SettingsFile::State::Unparsable);
+    EXPECT_EQ(huge.ReadInteger("window", "top", 9), 9);
 }
 
 TEST_F(Settings, PathRule)

@@ -1,0 +1,35 @@
+// A request from outside (the command line's SIGINT or SIGTERM) to stop the
+// running operation. It is only a flag: the operations look at it between
+// two commands to the programmer, so an interrupted operation still leaves
+// programming mode and closes the port as after any other failure, and
+// reports the interruption instead of a lost link.
+//
+// Everything here may be called from a signal handler.
+#pragma once
+
+// Records the request; sig is the signal number behind it (0 for none).
+void RequestInterrupt(int sig);
+// Whether a request is pending, held back or not.
+bool InterruptRequested();
+// The signal of the pending request (0 when there is none, or it came
+// without one).
+int InterruptSignal();
+// Whether operations must stop now: a request is pending and no InterruptHold
+// is in force.
+bool InterruptPending();
+// Whether some part of an operation holds requests back right now.
+bool InterruptHeld();
+// Forgets a request (tests, and a front end starting afresh).
+void ClearInterrupt();
+
+// Holds requests back while it lives: an erase holds them from its first
+// command until its calibration write-back is done, so a chip is never left
+// erased with its calibration words lost. A request arriving meanwhile stays
+// pending and takes effect at the next command after the hold.
+class InterruptHold {
+public:
+    InterruptHold();
+    ~InterruptHold();
+    InterruptHold(const InterruptHold &) = delete;
+    InterruptHold &operator=(const InterruptHold &) = delete;
+};
