@@ -91,6 +91,12 @@ bool ParseProductionOptions(const CLI::App &app, const SerialTexts &serial, CliO
     const CliCommand c = options.command;
     const bool chipCommand = c == CliCommand::Program || c == CliCommand::Verify || c == CliCommand::Erase ||
                              c == CliCommand::Blank || c == CliCommand::Identify;
+    for (const std::string &port : options.ports)
+        if (port.empty()) {
+            // An empty name would quietly probe every port instead.
+            error = "-p needs a port name or a device path";
+            return false;
+        }
     for (size_t i = 0; i < options.ports.size(); ++i)
         for (size_t k = 0; k < i; ++k)
             if (options.ports[i] == options.ports[k]) {

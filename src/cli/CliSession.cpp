@@ -5,14 +5,17 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 
 #include "DeviceSpec.h"
+#include "atomic_file.h"
 #include "discovery.h"
 #include "dump.h"
 #include "hex.h"
 #include "identify.h"
+#include "interrupt.h"
 #include "operations.h"
 #include "textutil.h"
 #include "version.h"
@@ -157,6 +160,14 @@ void CliSession::OpenNamedPort(const std::string &name, const std::string &path)
 }
 
 void CliSession::OpenPortForCommand()
+{
+    OpenPort();
+    // What the programmer still sends from a command nobody waited for (a
+    // run killed in the middle of a read) would spoil the first exchange.
+    port_.DrainInput();
+}
+
+void CliSession::OpenPort()
 {
     if (!options_.port.empty()) {
         std::string name;
@@ -381,6 +392,16 @@ int CliSession::Run()
         port_.ClosePort();
         return ExitFileError;
     }
+    if (InterruptRequested()) {
+        // The operation has left programming mode like after any failure;
+        // what it was doing is the last status it set.
+        ui_.DropStatus();
+        port_.ClosePort();
+        const std::string what = ui_.Status();
+        std::fprintf(stderr, "中断しました。%s\n", what.empty() ? "" : ("（" + what + "）").c_str());
+        const int sig = InterruptSignal();
+        return 128 + (sig ? sig : SIGINT);
+    }
     ui_.FinishStatus();
     port_.ClosePort();
     return status;
@@ -488,6 +509,9 @@ int CliSession::Verified(int verify)
 
 int CliSession::Read()
 {
+    // An output that cannot be written is found out before the chip is
+    // read, not after.
+    if (const int error = CheckFileReplaceable(options_.file)) throw HexFileError(options_.file, error);
     OpenPortForCommand();
     if (const int refused = Check()) return refused;
     OperationContext ctx{port_, cmd_, *buffer_, ui_};
@@ -508,7 +532,8 @@ int CliSession::Program()
     OperationContext ctx{port_, cmd_, *buffer_, ui_};
     if (options_.erase) {
         result_ = "erase failed";
-        if (!EraseDevice(ctx)) return ExitNegative;
+        // An erase once begun runs to its end; one not yet begun is not started.
+        if (InterruptRequested() || !EraseDevice(ctx)) return ExitNegative;
         ui_.SetStatus(" " + QuotedName() + " をロードしました。　ブランクチェック中…");
         result_ = "not blank";
         // A blank check that could not read the chip keeps its link-loss text.
@@ -550,7 +575,7 @@ int CliSession::Erase()
     // A failed erase keeps its own texts; the blank check after it would
     // only repeat the failure under a text that says the chip was erased.
     result_ = "erase failed";
-    if (!EraseDevice(ctx)) return ExitNegative;
+    if (InterruptRequested() || !EraseDevice(ctx)) return ExitNegative;
     ui_.SetStatus("消去しました。　ブランクチェック中…");
     result_ = "not blank";
     const int blank = BlankCheckOutcome(ctx, &ui_.MainProgress());

@@ -48,6 +48,7 @@ public:
 private:
     bool SelectDevice(std::string &error);
     void OpenPortForCommand();
+    void OpenPort();
     void OpenNamedPort(const std::string &name, const std::string &path);
     void ExplainOpenFailure(const std::string &path);
     ModemOptions Modem() const;

@@ -1,5 +1,6 @@
 #include "Production.h"
 
+#include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -240,6 +241,60 @@ bool DrawNumbers(const CliOptions &options, Serials &s, std::vector<std::optiona
     return true;
 }
 
+volatile sig_atomic_t stopRequested = 0;
+
+// Ctrl-C (or SIGTERM) in a --repeat run ends it as q does, with the totals:
+// the chips in hand are finished first, never left half programmed. A second
+// one ends the program at once.
+void OnStop(int sig)
+{
+    if (stopRequested) {
+        signal(sig, SIG_DFL);
+        raise(sig);
+    }
+    stopRequested = 1;
+}
+
+// The stop handlers for as long as it lives; the ones in force before come
+// back after.
+class StopOnSignal {
+public:
+    StopOnSignal()
+    {
+        struct sigaction stop {};
+        stop.sa_handler = OnStop;
+        sigemptyset(&stop.sa_mask);
+        stopRequested = 0;
+        sigaction(SIGINT, &stop, &oldInt_);
+        sigaction(SIGTERM, &stop, &oldTerm_);
+    }
+    ~StopOnSignal()
+    {
+        sigaction(SIGINT, &oldInt_, nullptr);
+        sigaction(SIGTERM, &oldTerm_, nullptr);
+    }
+    StopOnSignal(const StopOnSignal &) = delete;
+    StopOnSignal &operator=(const StopOnSignal &) = delete;
+
+private:
+    struct sigaction oldInt_ {
+    }, oldTerm_{};
+};
+
+// The answer after a round: on a terminal after a prompt, else a line.
+NextRound WaitForNextChips(size_t ports)
+{
+    if (stopRequested) return NextRound::Stop;
+    if (isatty(STDIN_FILENO)) {
+        std::fprintf(stderr,
+                     "Change the chip%s and press Enter (q and Enter to stop): ", ports > 1 ? "s" : "");
+        std::fflush(stderr);
+    }
+    const NextRound next = WaitForNextRound(STDIN_FILENO, [] { return stopRequested != 0; });
+    if (stopRequested && isatty(STDIN_FILENO)) std::fputc('\n', stderr);
+    return next;
+}
+
 } // namespace
 
 int RunProduction(const CliOptions &options)
@@ -279,6 +334,8 @@ int RunProduction(const CliOptions &options)
     Console console(labels, isatty(STDERR_FILENO) == 1 && options.verbosity != Verbosity::Quiet);
     RunTotals totals(labels);
     int worst = ExitSuccess;
+    std::optional<StopOnSignal> stopOnSignal;
+    if (options.repeat) stopOnSignal.emplace();
 
     for (bool more = true; more;) {
         std::vector<std::optional<uint64_t>> numbers(n);
@@ -345,12 +402,7 @@ int RunProduction(const CliOptions &options)
         worst = std::max(worst, WorstStatus(statuses));
 
         if (!options.repeat || !more) break;
-        if (isatty(STDIN_FILENO)) {
-            std::fprintf(stderr,
-                         "Change the chip%s and press Enter (q and Enter to stop): ", n > 1 ? "s" : "");
-            std::fflush(stderr);
-        }
-        more = WaitForNextRound(STDIN_FILENO, {}) == NextRound::Again;
+        more = WaitForNextChips(n) == NextRound::Again;
     }
     if (options.repeat)
         for (const std::string &line : totals.Lines())

@@ -76,6 +76,8 @@ public:
     void FinishStatus();
     // Ends the command without its status text (a file error replaces it).
     void DropStatus();
+    // The last status text set.
+    const std::string &Status() const { return status_; }
 
 private:
     void Line(const std::string &line, FILE *to);

@@ -104,3 +104,26 @@ int WriteFileAtomically(const std::string &path, std::string_view contents)
     }
     return 0;
 }
+
+int CheckFileReplaceable(const std::string &path)
+{
+    const std::string target = Resolve(path);
+    struct stat existing {};
+    if (::stat(target.c_str(), &existing) == 0) {
+        if (S_ISFIFO(existing.st_mode) || S_ISCHR(existing.st_mode) || S_ISSOCK(existing.st_mode)) return 0;
+        if (S_ISDIR(existing.st_mode)) return EISDIR;
+        if (!S_ISREG(existing.st_mode)) return EINVAL;
+        if (::access(target.c_str(), W_OK) != 0) return errno;
+    } else if (errno != ENOENT) {
+        return errno;
+    }
+    std::filesystem::path folder = std::filesystem::path(target).parent_path();
+    if (folder.empty()) folder = ".";
+    std::string temp =
+        (folder / ("." + std::filesystem::path(target).filename().string() + ".XXXXXX")).string();
+    const int fd = ::mkstemp(temp.data());
+    if (fd < 0) return errno;
+    ::close(fd);
+    ::unlink(temp.c_str());
+    return 0;
+}

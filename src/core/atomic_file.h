@@ -20,6 +20,11 @@
 // target is unchanged and no temporary file remains.
 int WriteFileAtomically(const std::string &path, std::string_view contents);
 
+// Whether WriteFileAtomically could replace path now: the same refusals,
+// and a temporary file created in its folder and removed again. 0 or the
+// errno value. A pipe or a device (standard output) counts as writable.
+int CheckFileReplaceable(const std::string &path);
+
 // Tests: makes the next atomic writes fail with ENOSPC once this many bytes of
 // the temporary file are written, as a full disk would. Negative switches the
 // fault off.

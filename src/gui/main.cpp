@@ -1,6 +1,7 @@
 #include <QApplication>
 #include <cstdio>
 #include <cstring>
+#include <exception>
 
 #include "SingleInstance.h"
 #include "Translations.h"
@@ -36,7 +37,9 @@ bool AnswerInformationOption(int argc, char *argv[])
 
 } // namespace
 
-int main(int argc, char *argv[])
+namespace {
+
+int RunWindow(int argc, char *argv[])
 {
     if (AnswerInformationOption(argc, argv)) return 0;
     QApplication app(argc, argv);
@@ -60,4 +63,20 @@ int main(int argc, char *argv[])
                      [&form1] { BringMainWindowToFront(&form1, TForm1::VersionCaption); });
     form1.show();
     return app.exec();
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    // What escapes is reported, with the status of a failure inside the
+    // program itself (sysexits' EX_SOFTWARE), instead of an abort.
+    try {
+        return RunWindow(argc, argv);
+    } catch (const std::exception &e) {
+        std::fprintf(stderr, "tarnvik: internal error: %s\n", e.what());
+    } catch (...) {
+        std::fprintf(stderr, "tarnvik: internal error\n");
+    }
+    return 70;
 }

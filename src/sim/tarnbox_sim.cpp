@@ -16,6 +16,7 @@
 #include <cstring>
 #include <ctime>
 #include <deque>
+#include <exception>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -103,7 +104,9 @@ struct Pending {
 
 } // namespace
 
-int main(int argc, char **argv)
+namespace {
+
+int RunSimulator(int argc, char **argv)
 {
     std::string chipName = "PIC16F877A", link, hexFile, traceFile;
     std::vector<uint16_t> calibration;
@@ -276,4 +279,20 @@ int main(int argc, char **argv)
     if (!link.empty()) unlink(link.c_str());
     if (trace) std::fclose(trace);
     return 0;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    // What escapes is reported, with the status of a failure inside the
+    // program itself (sysexits' EX_SOFTWARE), instead of an abort.
+    try {
+        return RunSimulator(argc, argv);
+    } catch (const std::exception &e) {
+        std::fprintf(stderr, "tarnbox-sim: internal error: %s\n", e.what());
+    } catch (...) {
+        std::fprintf(stderr, "tarnbox-sim: internal error\n");
+    }
+    return 70;
 }

@@ -10,6 +10,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -61,7 +62,9 @@ struct CliResult {
 
 // Runs tarnvik-cli with a settings file of the test's own, so that nothing
 // of the machine's settings (its ports, its saved device) leaks in.
-CliResult RunCli(std::vector<std::string> args, const std::string &settingsText = "")
+// whileRunning, when given, is called with the program's process id while it runs.
+CliResult RunCli(std::vector<std::string> args, const std::string &settingsText = "",
+                 const std::function<void(pid_t)> &whileRunning = {})
 {
     const std::string settings = Temp("settings.ini");
     std::ofstream(settings, std::ios::trunc) << settingsText;
@@ -82,6 +85,7 @@ CliResult RunCli(std::vector<std::string> args, const std::string &settingsText 
     }
     CliResult result;
     int status = 0;
+    if (whileRunning) whileRunning(pid);
     waitpid(pid, &status, 0);
     result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     result.out = ReadText(outPath);
@@ -279,6 +283,60 @@ TEST(Cli, HangupMidProgramIsALinkFailure)
     EXPECT_EQ(r.status, 1) << r.out;
     EXPECT_TRUE(r.Says("プログラマーからの応答が途切れました。")) << r.out;
     EXPECT_FALSE(r.Says("ベリファイOK")) << r.out;
+}
+
+// Stops asked for by signal on a board that talks at the real speed: the
+// command ends at its next command boundary, out of programming mode, says
+// so and exits 128 + the signal; a read leaves the old file as it was; the
+// next command works at once, even after a kill that left the board talking.
+TEST(Cli, InterruptedCommandsLeaveTheBoardReady)
+{
+    SimProcess sim({"--chip", "PIC12F675", "--calib", "3450", "--pace"});
+    ASSERT_FALSE(sim.Path().empty());
+    const std::vector<std::string> base{"-p", sim.Path(), "-d", "PIC12F675"};
+    auto args = [&](std::vector<std::string> more) {
+        std::vector<std::string> a = base;
+        a.insert(a.end(), more.begin(), more.end());
+        return a;
+    };
+    auto after = [](int ms, int sig) {
+        return [=](pid_t pid) {
+            usleep(static_cast<useconds_t>(ms) * 1000);
+            kill(pid, sig);
+        };
+    };
+    const std::string back = Temp("kept.hex");
+    std::ofstream(back, std::ios::binary) << ":00000001FF\r\n";
+
+    CliResult r = RunCli(args({"read", back}), "", after(700, SIGINT));
+    EXPECT_EQ(r.status, 130) << r.out << r.err;
+    EXPECT_NE(r.err.find("中断しました。"), std::string::npos) << r.err;
+    EXPECT_FALSE(r.Says("プログラマーからの応答が途切れました。")) << r.out;
+    EXPECT_EQ(ReadText(back), ":00000001FF\r\n");
+    r = RunCli(args({"identify"}));
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+
+    // Killed outright, the reader leaves the board streaming; the next
+    // command drains it first.
+    r = RunCli(args({"read", back}), "", after(700, SIGKILL));
+    EXPECT_EQ(ReadText(back), ":00000001FF\r\n");
+    r = RunCli(args({"identify"}));
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+
+    // SIGTERM at any moment of an erase: calibration is never lost.
+    const int index = FindDevice("PIC12F675");
+    const uint16_t calib = DeviceTable[static_cast<size_t>(index)].CalibAddress1;
+    bool stopped = false;
+    for (int ms : {150, 300, 450, 600}) {
+        ASSERT_EQ(RunCli(args({"program", Fixtures + "/p12f675.hex"})).status, 0);
+        r = RunCli(args({"erase"}), "", after(ms, SIGTERM));
+        EXPECT_TRUE(r.status == 143 || r.status == 0) << ms << " ms: " << r.status << r.out << r.err;
+        stopped = stopped || r.status == 143;
+        const CliResult again = RunCli(args({"read", back}));
+        ASSERT_EQ(again.status, 0) << ms << " ms" << r.out << r.err << again.out << again.err;
+        EXPECT_EQ(Image(back, false, index).Words[calib], 0x3450) << ms << " ms";
+    }
+    EXPECT_TRUE(stopped);
 }
 
 TEST(Cli, FileErrorsExitWithThree)

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -107,6 +108,7 @@ public:
         pid_ = -1;
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
+    void Signal(int sig) { kill(pid_, sig); }
     std::string Out() const { return ReadText(out_); }
     std::string Err() const { return ReadText(err_); }
 
@@ -217,6 +219,17 @@ TEST(Production, ChipAfterChipEachWithItsOwnNumber)
     EXPECT_EQ(again.Wait(), 0) << again.Out() << again.Err();
     EXPECT_EQ(ChipSerial(link, {SerialFormat::Eeprom, 0x21F0, 2, false}), 506u);
     EXPECT_EQ(LogRows(log).size(), 5u);
+}
+
+TEST(Production, CtrlCBetweenChipsEndsTheRunWithItsTotals)
+{
+    SimProcess a({"--chip", Device}), b({"--chip", Device});
+    const std::string log = Temp("ctrlc.csv");
+    Cli run({"-p", a.Path(), "-p", b.Path(), "--repeat", "program", Fixture, "--log", log});
+    ASSERT_TRUE(WaitForRows(log, 2)) << run.Out() << run.Err();
+    run.Signal(SIGINT);
+    EXPECT_EQ(run.Wait(), 0) << run.Out() << run.Err();
+    EXPECT_NE(run.Out().find("passed 2, failed 0"), std::string::npos) << run.Out();
 }
 
 TEST(Production, RefusedNumbersProgramNothing)
