@@ -67,6 +67,7 @@ void AddOptions(CLI::App &app, CliOptions &options, bool &help, bool &version, C
         ->allow_extra_args(false)
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
     app.add_flag("--json", options.json);
+    app.add_flag("--names", options.names);
     // -q and -v both set the verbosity: the one given last counts, which
     // the parse order tells after parsing.
     app.add_flag("--repeat", options.repeat);
@@ -240,6 +241,10 @@ bool ParseCommandLine(const std::vector<std::string> &args, CliOptions &options,
         error = "--config belongs to the program and verify commands (and devices --config DEV)";
         return false;
     }
+    if (options.names && options.command != CliCommand::Devices) {
+        error = "--names belongs to the devices command";
+        return false;
+    }
     if (options.json && options.command != CliCommand::Config && options.configDevice.empty()) {
         error = "--json belongs to the config command and devices --config";
         return false;
@@ -283,6 +288,8 @@ const char *UsageText()
            "                        program, verify: set configuration fields in the loaded file's\n"
            "                        image (repeatable); an unknown name is bad usage\n"
            "  devices --config DEV  list DEV's configuration fields and their settings\n"
+           "  --names               devices: the catalogue names alone, one a line (for shell\n"
+           "                        completion and scripts)\n"
            "  --json                config, devices --config: the result as JSON\n"
            "  --settings FILE       the settings file to use (default: the window's)\n"
            "  -q, --quiet           print only the result and the final status line\n"
@@ -303,7 +310,8 @@ const char *UsageText()
            "  --log FILE.csv        append one row per chip\n"
            "\n"
            "Output: the window's log lines, then its final status line, in UTF-8 on stdout;\n"
-           "a progress bar on stderr when stderr is a terminal.\n"
+           "a one-line progress display on stderr when stderr is a terminal. FILE \"-\" is stdout for\n"
+           "read (the texts then go to stderr) and stdin for program, verify and dump.\n"
            "\n"
            "Options and their values may be joined (-dPIC16F877A, -qv, --device=NAME);\n"
            "-- ends the options.\n"

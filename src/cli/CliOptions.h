@@ -42,6 +42,7 @@ struct CliOptions {
     bool saveAll = false;
     std::string cal1, cal2; // erase: replacement calibration words, 4 hex digits each
     Verbosity verbosity = Verbosity::Normal;
+    bool names = false; // devices: the catalogue names alone
     // program, verify: "NAME=SETTING[,NAME=SETTING...]", each --config in order.
     std::vector<std::string> configSettings;
     std::string configDevice; // devices --config DEV: the part whose names are listed

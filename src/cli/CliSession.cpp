@@ -8,6 +8,8 @@
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <iostream>
 
 #include "DeviceSpec.h"
 #include "atomic_file.h"
@@ -152,7 +154,8 @@ void CliSession::ExplainOpenFailure(const std::string &path)
 void CliSession::OpenNamedPort(const std::string &name, const std::string &path)
 {
     if (port_.OpenPort(name, Modem()) == 0) {
-        ui_.Detail(name + " (" + path + ") をオープンしました。");
+        ui_.Detail(name == path || !pathName_.empty() ? path + " をオープンしました。"
+                                                      : name + " (" + path + ") をオープンしました。");
         return;
     }
     ui_.AddLogShowingMessages(name + " がオープンできません！");
@@ -187,6 +190,8 @@ void CliSession::OpenPort()
                 }
             pathName_ = name;
             pathOverride_ = path;
+            // The user gave a path: every message names the port by it.
+            ui_.NamePortByPath(name, path);
         }
         OpenNamedPort(name, path);
         return;
@@ -280,6 +285,23 @@ int CliSession::Prepare()
 std::string CliSession::QuotedName() const
 {
     return "\"" + FileName(options_.file) + "\"";
+}
+
+CliSession::~CliSession()
+{
+    if (!scratch_.empty()) std::remove(scratch_.c_str());
+}
+
+std::string CliSession::ScratchFile()
+{
+    if (!scratch_.empty()) return scratch_;
+    const char *tmp = std::getenv("TMPDIR");
+    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/tarnvik-cli.XXXXXX";
+    const int fd = mkstemp(pattern.data());
+    if (fd < 0) throw HexFileError(pattern, errno);
+    close(fd);
+    scratch_ = pattern;
+    return scratch_;
 }
 
 int CliSession::LoadFile(bool refuseDamaged)
@@ -418,7 +440,11 @@ int CliSession::Ports()
                            : state == PortState::NoProgrammer ? "未接続"
                                                               : "使用不可";
         std::string path = PortDevicePath(settings_, name);
-        ui_.Print(name + (n < 10 ? "  " : " ") + text + "  " + (path.empty() ? "-" : path));
+        // Columns by display width: the Japanese texts take two columns a
+        // character, so byte counts would not line the paths up.
+        std::string stateColumn = text;
+        stateColumn.append(static_cast<size_t>(8 - DisplayWidth(text)), ' ');
+        ui_.Print(name + (n < 10 ? "  " : " ") + stateColumn + "  " + (path.empty() ? "-" : path));
     });
     if (result == -1) {
         ui_.AddLogShowingMessages("使用できるポートがありません。");
@@ -451,6 +477,13 @@ int CliSession::Version()
 int CliSession::Devices()
 {
     if (!options_.configDevice.empty()) return ConfigList();
+    if (options_.names) {
+        for (int i = 1; i < DeviceTableSize; ++i)
+            ui_.Print(DeviceTable[static_cast<size_t>(i)].Name);
+        for (int i = 1; i < DeviceTable18Size; ++i)
+            ui_.Print(DeviceTable18[static_cast<size_t>(i)].Name);
+        return ExitSuccess;
+    }
     char line[160];
     for (int i = 1; i < DeviceTableSize; ++i) {
         const TDeviceSpec &d = DeviceTable[static_cast<size_t>(i)];
@@ -516,8 +549,14 @@ int CliSession::Read()
     if (const int refused = Check()) return refused;
     OperationContext ctx{port_, cmd_, *buffer_, ui_};
     ui_.SetStatus("デバイスから読込み中…");
-    if (!ReadDevice(ctx, &ui_.MainProgress())) return ExitNegative;
-    SaveBuffer(options_.file, *buffer_, {ui_.Pic18Family(), ui_.SelectedIndex()}, options_.saveAll);
+    if (!ReadDevice(ctx, ui_.Progress("読み込み"))) return ExitNegative;
+    const bool toStdout = options_.file == "-";
+    SaveBuffer(toStdout ? ScratchFile() : options_.file, *buffer_, {ui_.Pic18Family(), ui_.SelectedIndex()},
+               options_.saveAll);
+    if (toStdout) {
+        std::ifstream saved(scratch_, std::ios::binary);
+        std::cout << saved.rdbuf() << std::flush;
+    }
     ui_.AddLog("ファイル " + QuotedName() + " にセーブしました。");
     ui_.SetStatus(" " + QuotedName() + " にセーブしました。");
     return ExitSuccess;
@@ -537,7 +576,7 @@ int CliSession::Program()
         ui_.SetStatus(" " + QuotedName() + " をロードしました。　ブランクチェック中…");
         result_ = "not blank";
         // A blank check that could not read the chip keeps its link-loss text.
-        if (const int blank = BlankCheckOutcome(ctx, &ui_.MainProgress()); blank != 1) {
+        if (const int blank = BlankCheckOutcome(ctx, ui_.Progress("ブランクチェック")); blank != 1) {
             if (blank == 0) ui_.SetStatus("消去しましたが、デバイスはブランクではありません。");
             if (blank == NotJudged) result_ = "blank check failed";
             return ExitNegative;
@@ -549,11 +588,11 @@ int CliSession::Program()
     // A chip the program could not finish is not verified: the program's
     // failure is the result, and a lost link fails at once.
     result_ = "program failed";
-    if (!ProgramDevice(ctx, &ui_.MainProgress())) return ExitNegative;
+    if (!ProgramDevice(ctx, ui_.Progress("書き込み"))) return ExitNegative;
     result_ = "ok";
     if (!options_.verify) return ExitSuccess;
     ui_.SetStatus("書込みました。　ベリファイ中…");
-    return Verified(VerifyDevice(ctx, &ui_.MainProgress()));
+    return Verified(VerifyDevice(ctx, ui_.Progress("ベリファイ")));
 }
 
 int CliSession::Verify()
@@ -564,7 +603,7 @@ int CliSession::Verify()
     if (const int refused = Check()) return refused;
     OperationContext ctx{port_, cmd_, *buffer_, ui_};
     ui_.SetStatus("ベリファイ中…");
-    return Verified(VerifyDevice(ctx, &ui_.MainProgress()));
+    return Verified(VerifyDevice(ctx, ui_.Progress("ベリファイ")));
 }
 
 int CliSession::Erase()
@@ -578,7 +617,7 @@ int CliSession::Erase()
     if (InterruptRequested() || !EraseDevice(ctx)) return ExitNegative;
     ui_.SetStatus("消去しました。　ブランクチェック中…");
     result_ = "not blank";
-    const int blank = BlankCheckOutcome(ctx, &ui_.MainProgress());
+    const int blank = BlankCheckOutcome(ctx, ui_.Progress("ブランクチェック"));
     if (blank == 1) {
         ui_.SetStatus("消去OK。　デバイスはブランクです。");
         result_ = "ok";
@@ -595,7 +634,7 @@ int CliSession::Blank()
     if (const int refused = Check()) return refused;
     OperationContext ctx{port_, cmd_, *buffer_, ui_};
     ui_.SetStatus("ブランクチェック中…");
-    const bool blank = BlankCheckDevice(ctx, &ui_.MainProgress());
+    const bool blank = BlankCheckDevice(ctx, ui_.Progress("ブランクチェック"));
     result_ = blank ? "ok" : "not blank";
     return blank ? ExitSuccess : ExitNegative;
 }

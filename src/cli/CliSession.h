@@ -26,6 +26,7 @@ enum : int {
 class CliSession {
 public:
     CliSession(const CliOptions &options, TerminalFrontEnd &ui);
+    ~CliSession();
     // Runs the command; the exit status.
     int Run();
 
@@ -65,6 +66,9 @@ private:
     // The exit status of a verify's result, noted for the production table.
     int Verified(int verify);
     std::string QuotedName() const;
+    // read's FILE "-": a scratch file to be copied to standard output, since
+    // the HEX writer works on paths.
+    std::string ScratchFile();
 
     int Ports();
     int Version();
@@ -90,6 +94,7 @@ private:
     std::unique_ptr<MemoryBuffer> buffer_;
     // -p with a device path: the port name it is opened under.
     std::string pathName_, pathOverride_;
+    std::string scratch_; // removed with the session
     bool forChip_ = false;
     const MemoryBuffer *image_ = nullptr;
     DeviceSelection imageDevice_{};

@@ -1,14 +1,16 @@
 #include "TerminalFrontEnd.h"
 
-namespace {
-constexpr int BarCells = 40;
-}
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include "textutil.h"
 
 void TerminalProgress::SetRange(int minimum, int maximum)
 {
     minimum_ = minimum;
     maximum_ = maximum;
     position_ = minimum;
+    start_ = std::chrono::steady_clock::now();
     Draw();
 }
 
@@ -29,40 +31,100 @@ void TerminalProgress::SetPosition(int position)
         Draw();
 }
 
+int TerminalProgress::Columns() const
+{
+    if (columns_ > 0) return columns_;
+    struct winsize size {};
+    if (ioctl(fileno(out_), TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
+    return 80;
+}
+
+std::string TerminalProgress::Text(const std::string &phase, int percent, int secondsLeft, int columns)
+{
+    // The last column stays free: a line that fills it wraps on some terminals.
+    const int room = columns - 1;
+    char number[32];
+    std::snprintf(number, sizeof number, "%3d%%", percent);
+    const std::string percentText = number;
+    std::string left = phase.empty() ? percentText : phase + " " + percentText;
+    std::string right;
+    if (secondsLeft >= 0) {
+        std::snprintf(number, sizeof number, "残り %d:%02d", secondsLeft / 60, secondsLeft % 60);
+        right = number;
+    }
+    // What does not fit goes first: the bar shrinks, then the time left,
+    // then the phase; the percent stays.
+    int barCells = room - DisplayWidth(left) - 3 - (right.empty() ? 0 : DisplayWidth(right) + 1);
+    if (barCells < 5 && !right.empty()) {
+        right.clear();
+        barCells = room - DisplayWidth(left) - 3;
+    }
+    if (barCells < 5) {
+        barCells = 0;
+        if (DisplayWidth(left) > room) left = percentText;
+    }
+    barCells = barCells > 50 ? 50 : barCells;
+    std::string line = left;
+    if (barCells > 0) {
+        const int filled = percent * barCells / 100;
+        line += " [" + std::string(static_cast<size_t>(filled), '#') +
+                std::string(static_cast<size_t>(barCells - filled), '.') + "]";
+    }
+    if (!right.empty()) line += " " + right;
+    return FitToWidth(line, room);
+}
+
 void TerminalProgress::Draw()
 {
     if (!enabled_) return;
     const int span = maximum_ - minimum_;
-    int cells =
-        span > 0 ? static_cast<int>(static_cast<long long>(position_ - minimum_) * BarCells / span) : 0;
-    cells = cells < 0 ? 0 : (cells > BarCells ? BarCells : cells);
-    // Redrawing for every unit would flood a slow terminal; only a change
-    // of the filled width is drawn.
-    if (cells == drawnWidth_) return;
-    drawnWidth_ = cells;
-    std::fprintf(out_, "\r[%s%s] %d/%d", std::string(static_cast<size_t>(cells), '#').c_str(),
-                 std::string(static_cast<size_t>(BarCells - cells), '.').c_str(), position_ - minimum_, span);
+    const int done = position_ - minimum_;
+    int percent = span > 0 ? static_cast<int>(static_cast<long long>(done) * 100 / span) : 0;
+    percent = percent < 0 ? 0 : (percent > 100 ? 100 : percent);
+    // The time left from the pace so far, once there is a pace to go by.
+    int secondsLeft = -1;
+    const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+    if (done > 0 && elapsed >= 1.0) secondsLeft = static_cast<int>(elapsed * (span - done) / done + 0.5);
+    // Only a changed line is drawn: redrawing for every unit would flood a
+    // slow terminal.
+    const std::string line = Text(phase_, percent, secondsLeft, Columns());
+    if (line == drawn_) return;
+    std::fprintf(out_, "\r%s\033[K", line.c_str());
     std::fflush(out_);
+    drawn_ = line;
 }
 
 void TerminalProgress::Clear()
 {
-    if (!enabled_ || drawnWidth_ < 0) return;
+    if (!enabled_ || drawn_.empty()) return;
     std::fputs("\r\033[K", out_);
     std::fflush(out_);
-    drawnWidth_ = -1;
+    drawn_.clear();
 }
 
 TerminalFrontEnd::TerminalFrontEnd(const CliOptions &options, FILE *out, FILE *progressOut,
                                    bool progressIsTerminal)
-    : options_(options), out_(out), logOut_(options.json ? progressOut : out),
+    : options_(options), out_(out),
+      logOut_(options.json || (options.command == CliCommand::Read && options.file == "-") ? progressOut
+                                                                                           : out),
       bar_(progressOut, progressIsTerminal && options.verbosity != Verbosity::Quiet),
       calibChange_(!options.cal1.empty() || !options.cal2.empty())
 {
 }
 
-void TerminalFrontEnd::Line(const std::string &line, FILE *to)
+void TerminalFrontEnd::Line(const std::string &text, FILE *to)
 {
+    std::string line = text;
+    // "COM1" is replaced, but not the start of "COM10".
+    for (size_t at = 0; !portName_.empty() && (at = line.find(portName_, at)) != std::string::npos;) {
+        const size_t end = at + portName_.size();
+        if (end < line.size() && line[end] >= '0' && line[end] <= '9') {
+            at = end;
+            continue;
+        }
+        line.replace(at, portName_.size(), portPath_);
+        at += portPath_.size();
+    }
     bar_.Clear();
     std::fputs(line.c_str(), to);
     std::fputc('\n', to);

@@ -3,32 +3,45 @@
 // and the option states come from the command-line flags.
 #pragma once
 
+#include <chrono>
 #include <cstdio>
 #include <string>
 
 #include "CliOptions.h"
 #include "FrontEnd.h"
 
-// A bar drawn on one terminal line with carriage returns; silent when the
-// stream is not a terminal.
+// One line on the terminal, redrawn in place: the phase, the percent, a bar
+// and the time left, fitted to the terminal's width so that a narrow
+// terminal never wraps it into stacked lines. Silent when the stream is not
+// a terminal.
 class TerminalProgress : public ProgressBar {
 public:
     explicit TerminalProgress(FILE *out, bool enabled) : out_(out), enabled_(enabled) {}
     void SetRange(int minimum, int maximum) override;
     void StepIt() override;
     void SetPosition(int position) override;
+    // The phase named at the line's start ("書き込み", "ベリファイ", ...).
+    void SetPhase(const std::string &phase) { phase_ = phase; }
+    // Columns to fit into; 0 asks the terminal each time.
+    void SetColumns(int columns) { columns_ = columns; }
     // Erases a drawn bar so that the next text starts on a clean line.
     void Clear();
+    // The line for a position, fitted to columns; secondsLeft < 0 = unknown.
+    static std::string Text(const std::string &phase, int percent, int secondsLeft, int columns);
 
 private:
     void Draw();
+    int Columns() const;
 
     FILE *out_;
     bool enabled_;
+    std::string phase_;
+    int columns_ = 0;
     int minimum_ = 0;
     int maximum_ = 100;
     int position_ = 0;
-    int drawnWidth_ = -1; // filled cells last drawn; -1 = nothing on the line
+    std::chrono::steady_clock::time_point start_{};
+    std::string drawn_; // the line on the terminal; empty = nothing drawn
 };
 
 class NullProgress : public ProgressBar {
@@ -47,6 +60,12 @@ public:
     void AddLogShowingMessages(const std::string &line) override;
     void SetDialogStatus(const std::string &) override {}
     ProgressBar &MainProgress() override { return bar_; }
+    // The main bar, naming the phase it is about to show.
+    ProgressBar *Progress(const char *phase)
+    {
+        bar_.SetPhase(phase);
+        return &bar_;
+    }
     ProgressBar &DialogProgress() override { return noBar_; }
     void ShowMessage(const std::string &text) override;
     void ProcessMessages() override {}
@@ -71,6 +90,12 @@ public:
     void Print(const std::string &line);
     // The port being opened and the like: verbose mode only.
     void Detail(const std::string &line);
+    // From now on every line names the port `name` by `path` instead.
+    void NamePortByPath(const std::string &name, const std::string &path)
+    {
+        portName_ = name;
+        portPath_ = path;
+    }
     // Writes the last status text once, at the end of the command; nothing
     // when the command never set one.
     void FinishStatus();
@@ -85,12 +110,13 @@ private:
 
     const CliOptions &options_;
     FILE *out_;
-    FILE *logOut_; // stdout, or with --json stderr so that stdout holds the data alone
+    FILE *logOut_; // stdout, or stderr so that stdout holds the data alone (--json, read -)
     TerminalProgress bar_;
     NullProgress noBar_;
     bool calibChange_;
     bool pic18_ = false;
     int selected_ = -1;
     std::string status_;
+    std::string portName_, portPath_;
     bool statusShown_ = false; // verbose mode shows each status as it comes
 };

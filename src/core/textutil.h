@@ -15,3 +15,8 @@ std::string TrimBlanks(std::string_view s);
 // The system's text for an errno value. Unlike strerror it shares no buffer
 // between threads, so every port of a gang can report its own failure.
 std::string ErrorText(int error);
+// Columns a UTF-8 text takes in a terminal: East Asian wide and full-width
+// characters (the Japanese texts) take two, control characters none.
+int DisplayWidth(std::string_view utf8);
+// The longest start of a UTF-8 text that fits in the given columns.
+std::string FitToWidth(std::string_view utf8, int columns);

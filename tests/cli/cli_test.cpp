@@ -20,6 +20,7 @@
 #include "buffer.h"
 #include "dump.h"
 #include "hex.h"
+#include "textutil.h"
 
 namespace {
 
@@ -64,7 +65,7 @@ struct CliResult {
 // of the machine's settings (its ports, its saved device) leaks in.
 // whileRunning, when given, is called with the program's process id while it runs.
 CliResult RunCli(std::vector<std::string> args, const std::string &settingsText = "",
-                 const std::function<void(pid_t)> &whileRunning = {})
+                 const std::function<void(pid_t)> &whileRunning = {}, const std::string &input = "/dev/null")
 {
     const std::string settings = Temp("settings.ini");
     std::ofstream(settings, std::ios::trunc) << settingsText;
@@ -74,6 +75,8 @@ CliResult RunCli(std::vector<std::string> args, const std::string &settingsText 
     if (pid == 0) {
         const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        const int in = open(input.c_str(), O_RDONLY);
+        dup2(in, STDIN_FILENO);
         dup2(out, STDOUT_FILENO);
         dup2(err, STDERR_FILENO);
         std::vector<char *> argv{const_cast<char *>(TARNVIK_CLI_PROGRAM)};
@@ -254,7 +257,9 @@ TEST(Cli, RefusedChecksExitWithTwoAndTheirTexts)
         SimProcess sim({"--silent"});
         const CliResult r = RunCli({"-p", sim.Path(), "-d", "PIC16F877A", "blank"});
         EXPECT_EQ(r.status, 2);
-        EXPECT_TRUE(r.Says("にプログラマーの接続を確認できませんでした。")) << r.out;
+        // The port is named by the path given, never by a made-up COM name.
+        EXPECT_TRUE(r.Says(sim.Path() + "にプログラマーの接続を確認できませんでした。")) << r.out;
+        EXPECT_FALSE(r.Says("COM0")) << r.out;
         EXPECT_EQ(r.LastLine(), " !! 接続を確認してください");
     }
     {
@@ -353,6 +358,21 @@ TEST(Cli, FileErrorsExitWithThree)
     EXPECT_FALSE(unwritable.Says("にセーブしました")) << unwritable.out;
 }
 
+TEST(Cli, DashIsStandardInputAndOutput)
+{
+    SimProcess sim({"--chip", "PIC12F675", "--hex", Fixtures + "/p12f675.hex"});
+    const CliResult read = RunCli({"-p", sim.Path(), "-d", "PIC12F675", "read", "-"});
+    ASSERT_EQ(read.status, 0) << read.err;
+    // stdout holds the HEX file alone; the texts went to stderr.
+    EXPECT_EQ(read.out.rfind(":", 0), 0u) << read.out;
+    EXPECT_NE(read.err.find("にセーブしました。"), std::string::npos) << read.err;
+
+    const std::string copy = Temp("copy.hex");
+    std::ofstream(copy, std::ios::binary) << read.out;
+    const CliResult verify = RunCli({"-p", sim.Path(), "-d", "PIC12F675", "verify", "-"}, "", {}, copy);
+    EXPECT_EQ(verify.status, 0) << verify.out;
+}
+
 TEST(Cli, AutoSelectTakesTheDeviceFromTheFile)
 {
     const std::string file = Temp("tagged.hex");
@@ -381,6 +401,9 @@ TEST(Cli, PortsShowsEachPortsState)
     EXPECT_EQ(lines[1].rfind("COM2  未接続", 0), 0u) << lines[1];
     EXPECT_EQ(lines[2].rfind("COM3  Tarnbox", 0), 0u) << lines[2];
     EXPECT_EQ(lines[9].rfind("COM10 使用不可", 0), 0u) << lines[9];
+    // The paths start in one column on the terminal.
+    for (const std::string &line : lines)
+        EXPECT_EQ(DisplayWidth(line.substr(0, line.find('/'))), 16) << line;
 
     // Without -p the command finds the programmer the same way.
     const CliResult blank = RunCli({"-d", "PIC16F877A", "-v", "blank"}, settings);

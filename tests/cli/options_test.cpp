@@ -4,6 +4,8 @@
 #include <fstream>
 
 #include "CliOptions.h"
+#include "TerminalFrontEnd.h"
+#include "textutil.h"
 
 namespace {
 
@@ -159,5 +161,27 @@ TEST(CliOptions, ProductionOptions)
          }) {
         o = {};
         EXPECT_FALSE(ParseCommandLine(bad, o, error)) << Show(bad);
+    }
+}
+
+TEST(CliProgress, OneLineFittedToTheTerminal)
+{
+    struct Case {
+        int columns;
+        const char *phase;
+        int percent, secondsLeft;
+        const char *want;
+    };
+    const Case cases[] = {
+        {40, "書き込み", 50, 75, "書き込み  50% [######.......] 残り 1:15"},
+        {30, "ベリファイ", 100, 0, "ベリファイ 100% [###########]"},
+        {20, "ブランクチェック", 7, -1, "  7%"},
+        {24, "読み込み", 0, -1, "読み込み   0% [.......]"},
+        {4, "読み込み", 100, 3, "100"},
+    };
+    for (const Case &c : cases) {
+        const std::string line = TerminalProgress::Text(c.phase, c.percent, c.secondsLeft, c.columns);
+        EXPECT_EQ(line, c.want) << c.columns;
+        EXPECT_LT(DisplayWidth(line), c.columns) << line;
     }
 }
