@@ -5,10 +5,10 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <filesystem>
 #include <sstream>
 
 #include "SerialNumber.h"
+#include "atomic_file.h"
 #include "textutil.h"
 
 namespace {
@@ -78,49 +78,16 @@ bool ReadWhole(const std::string &path, std::string &text, bool &exists, std::st
     return true;
 }
 
-bool WriteAll(int fd, const std::string &text)
+// The state file is replaced whole: a crash or a full disk leaves the old
+// numbers or the new ones, never a part.
+bool Replace(const std::string &path, const std::string &text, std::string &error)
 {
-    size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += static_cast<size_t>(n);
-    }
-    return true;
+    const int failed = WriteFileAtomically(path, text);
+    if (failed) error = path + ": " + ErrorText(failed);
+    return failed == 0;
 }
 
 } // namespace
-
-bool ReplaceFileContents(const std::string &path, const std::string &text, std::string &error)
-{
-    const std::string temp = path + ".tmp" + std::to_string(getpid());
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        error = temp + ": " + ErrorText(errno);
-        return false;
-    }
-    const bool written = WriteAll(fd, text) && fsync(fd) == 0;
-    const int writeErrno = errno;
-    if (::close(fd) != 0 || !written) {
-        error = temp + ": " + ErrorText(written ? errno : writeErrno);
-        unlink(temp.c_str());
-        return false;
-    }
-    if (std::rename(temp.c_str(), path.c_str()) != 0) {
-        error = path + ": " + ErrorText(errno);
-        unlink(temp.c_str());
-        return false;
-    }
-    // The rename itself reaches the disk with the folder.
-    std::string folder = std::filesystem::path(path).parent_path().string();
-    if (folder.empty()) folder = ".";
-    if (const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); dir >= 0) {
-        fsync(dir);
-        ::close(dir);
-    }
-    return true;
-}
 
 std::string SerialStockText(const SerialStock &stock)
 {
@@ -194,7 +161,7 @@ bool SerialAllocator::UseStateFile(const std::string &path, bool haveStart, std:
         error = path + " does not exist yet: give the first number with --serial START";
         return false;
     }
-    return ReplaceFileContents(path, SerialStockText(stock_), error);
+    return Replace(path, SerialStockText(stock_), error);
 }
 
 bool SerialAllocator::Change(const std::function<bool(SerialStock &, std::string &)> &change,
@@ -216,7 +183,7 @@ bool SerialAllocator::Change(const std::function<bool(SerialStock &, std::string
         return false;
     }
     if (!change(stock, error)) return false;
-    if (!ReplaceFileContents(path_, SerialStockText(stock), error)) return false;
+    if (!Replace(path_, SerialStockText(stock), error)) return false;
     stock_ = stock;
     return true;
 }

@@ -57,7 +57,3 @@ private:
 // The state file's text and back; false when the text is not a state file.
 std::string SerialStockText(const SerialStock &stock);
 bool ParseSerialStock(const std::string &text, SerialStock &stock);
-
-// Replaces path with text as one step: a temporary file in the same folder,
-// flushed to disk, renamed over path. A failure leaves path as it was.
-bool ReplaceFileContents(const std::string &path, const std::string &text, std::string &error);
