@@ -62,6 +62,7 @@ void AddOptions(CLI::App &app, CliOptions &options, bool &help, bool &version, C
     app.add_flag("--save-all", options.saveAll);
     app.add_option("--cal1", options.cal1)->check(FourHexDigits);
     app.add_option("--cal2", options.cal2)->check(FourHexDigits);
+    app.add_flag("--keep-erased-calibration", options.keepErasedCalibration);
     // Every --config counts, in order: a later one overrides an earlier field.
     app.add_option("--config", options.configSettings)
         ->allow_extra_args(false)
@@ -224,6 +225,11 @@ bool ParseCommandLine(const std::vector<std::string> &args, CliOptions &options,
         error = "--cal1 and --cal2 belong to the erase command";
         return false;
     }
+    if (options.keepErasedCalibration && !(options.command == CliCommand::Erase ||
+                                           (options.command == CliCommand::Program && options.erase))) {
+        error = "--keep-erased-calibration belongs to erase and program --erase";
+        return false;
+    }
     if ((options.erase || !options.verify) && options.command != CliCommand::Program) {
         error = "--erase and --no-verify belong to the program command";
         return false;
@@ -284,6 +290,9 @@ const char *UsageText()
            "  --save-all            read: write blank records too\n"
            "  --cal1 XXXX, --cal2 XXXX\n"
            "                        erase: replace the calibration words with these values\n"
+           "  --keep-erased-calibration\n"
+           "                        erase, program --erase: go on when the chip's calibration\n"
+           "                        words read as erased (refused otherwise)\n"
            "  --config NAME=SETTING[,NAME=SETTING...]\n"
            "                        program, verify: set configuration fields in the loaded file's\n"
            "                        image (repeatable); an unknown name is bad usage\n"

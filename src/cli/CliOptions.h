@@ -41,6 +41,9 @@ struct CliOptions {
     bool verifyUserId = false;
     bool saveAll = false;
     std::string cal1, cal2; // erase: replacement calibration words, 4 hex digits each
+    // erase, program --erase: go on when the chip's calibration words read
+    // as erased, keeping them erased.
+    bool keepErasedCalibration = false;
     Verbosity verbosity = Verbosity::Normal;
     bool names = false; // devices: the catalogue names alone
     // program, verify: "NAME=SETTING[,NAME=SETTING...]", each --config in order.

@@ -608,6 +608,16 @@ int CliSession::Verify()
 
 int CliSession::Erase()
 {
+    // A calibration change the part's erase cannot honour is refused before
+    // the port is even opened.
+    const int index = ui_.SelectedIndex();
+    if (ui_.CalibChange() && !ui_.Pic18Family() && index >= 0 &&
+        !CalibChangeHonoured(DeviceTable[static_cast<size_t>(index)])) {
+        ui_.AddLogShowingMessages(CalibChangeRefusedText);
+        ui_.SetStatus(std::string(" !! ") + CalibChangeRefusedText);
+        result_ = "refused";
+        return ExitRefused;
+    }
     OpenPortForCommand();
     if (const int refused = Check()) return refused;
     OperationContext ctx{port_, cmd_, *buffer_, ui_};

@@ -3,6 +3,7 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include "DeviceSpec.h"
 #include "textutil.h"
 
 void TerminalProgress::SetRange(int minimum, int maximum)
@@ -179,4 +180,42 @@ void TerminalFrontEnd::DropStatus()
 {
     bar_.Clear();
     statusShown_ = true;
+}
+
+namespace {
+
+// A word as a shell takes it back: as it is when it holds nothing the shell
+// would read otherwise, else in single quotes.
+std::string ShellQuoted(const std::string &text)
+{
+    const bool plain =
+        !text.empty() && text.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"
+                                                "0123456789_./:=+-,@%") == std::string::npos;
+    if (plain) return text;
+    std::string quoted = "'";
+    for (char c : text)
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+} // namespace
+
+bool TerminalFrontEnd::ConfirmErasedCalibration(const std::string &)
+{
+    if (options_.keepErasedCalibration) return true;
+    AddLogShowingMessages(
+        "消去するには --cal1/--cal2 で値を与えるか、--keep-erased-calibration を付けてください。");
+    return false;
+}
+
+std::string TerminalFrontEnd::CalibrationRestoreHint(const std::string &cal1, const std::string &cal2) const
+{
+    std::string line = "tarnvik-cli";
+    if (!options_.settings.empty()) line += " --settings " + ShellQuoted(options_.settings);
+    if (!options_.port.empty()) line += " -p " + ShellQuoted(options_.port);
+    if (!pic18_ && selected_ >= 0)
+        line += std::string(" -d ") + DeviceTable[static_cast<size_t>(selected_)].Name;
+    line += " erase --cal1 " + cal1;
+    if (!cal2.empty()) line += " --cal2 " + cal2;
+    return "書き戻すには: " + line;
 }

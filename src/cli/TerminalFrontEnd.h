@@ -68,6 +68,10 @@ public:
     }
     ProgressBar &DialogProgress() override { return noBar_; }
     void ShowMessage(const std::string &text) override;
+    // Without a typed value or --keep-erased-calibration an erase stops.
+    bool ConfirmErasedCalibration(const std::string &text) override;
+    // The exact command line that puts the values back.
+    std::string CalibrationRestoreHint(const std::string &cal1, const std::string &cal2) const override;
     void ProcessMessages() override {}
 
     bool SmallBlock() const override { return options_.smallBlock; }

@@ -64,6 +64,13 @@ int BlankCheckDevice(OperationContext &ctx, ProgressBar *progress);
 // or a link failure, whose texts are written already).
 constexpr int NotJudged = -1;
 int BlankCheckOutcome(OperationContext &ctx, ProgressBar *progress);
+// Whether an erase can replace the device's calibration words with typed
+// values: false where its erase sequence keeps a word, which a typed value
+// could only be ANDed onto. Erase refuses such a change before sending
+// anything, with this text (after " !! " in the status line).
+bool CalibChangeHonoured(const TDeviceSpec &device);
+inline constexpr const char *CalibChangeRefusedText =
+    "このデバイスではCALIBデータを変更できません。消去を中止しました。";
 // Bulk erase keeping the chip's calibration words (or replacing them with the
 // CAL1/CAL2 values when the calibration-change option is ticked): 1 done, 0
 // refused, calibration unreadable (nothing erased) or a link failure.

@@ -13,7 +13,6 @@ constexpr const char *CalibUnreadableText =
 constexpr const char *CalibNotRestoredStatus = " !! キャリブレーションデータを書き戻せませんでした。";
 constexpr const char *CalibErasedStopText =
     "キャリブレーションデータが消去されています。消去を中止しました。";
-constexpr const char *CalibKeptText = "このデバイスではCALIBデータを変更できません。消去を中止しました。";
 
 struct CalibSlot {
     uint16_t address;
@@ -85,15 +84,6 @@ uint16_t FieldValue(const std::string &text, uint16_t fallback)
 bool EraseClears(const TDeviceSpec &device, uint16_t address, bool calibChange)
 {
     return address < 0x2008 || (device.EraseAlgorithm == 2 && calibChange);
-}
-
-// A typed value over a word the erase keeps would be programmed onto the
-// factory value with a program-only cycle, leaving neither.
-bool CalibChangeHonoured(const TDeviceSpec &device)
-{
-    for (uint16_t address : {device.CalibAddress1, device.CalibAddress2})
-        if (address != 0 && !EraseClears(device, address, true)) return false;
-    return true;
 }
 
 // Puts the values read into the calibration log before anything is erased.
@@ -169,8 +159,8 @@ int Erase16(OperationContext &ctx, const TDeviceSpec &device)
     std::array<CalibSlot, 2> slots = {CalibSlot{device.CalibAddress1, device.CalibMask1, 0},
                                       CalibSlot{device.CalibAddress2, device.CalibMask2, 0}};
     if (calibChange && device.CalibAddress1 != 0 && !CalibChangeHonoured(device)) {
-        ui.SetStatus(std::string(" !! ") + CalibKeptText);
-        ui.AddLogShowingMessages(CalibKeptText);
+        ui.SetStatus(std::string(" !! ") + CalibChangeRefusedText);
+        ui.AddLogShowingMessages(CalibChangeRefusedText);
         return 0;
     }
     Wire wire(ctx);
@@ -263,6 +253,15 @@ int Erase18(OperationContext &ctx, const TDeviceSpec18 &device)
 }
 
 } // namespace
+
+// A typed value over a word the erase keeps would be programmed onto the
+// factory value with a program-only cycle, leaving neither.
+bool CalibChangeHonoured(const TDeviceSpec &device)
+{
+    for (uint16_t address : {device.CalibAddress1, device.CalibAddress2})
+        if (address != 0 && !EraseClears(device, address, true)) return false;
+    return true;
+}
 
 int EraseDevice(OperationContext &ctx)
 {

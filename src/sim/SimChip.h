@@ -167,6 +167,14 @@ private:
 // Returns nullptr and fills error for an unknown name or a family switch row.
 std::unique_ptr<SimChip> MakeSimChip(const std::string &name, std::string &error, uint8_t revision = 2);
 
+// Writes the chip's whole memory as an Intel HEX file in the layout --hex
+// reads: PIC10/12/16 words at twice their address (program memory, the
+// configuration area with its calibration words, a 12-bit part's IDs and
+// backup word above program memory and its configuration word at 0x0FFF),
+// EEPROM from 0x4200; PIC18 program, ID and configuration bytes at their
+// addresses, EEPROM from 0xF00000. False with error when it cannot be written.
+bool SaveChipAsHex(const SimChip &chip, const std::string &path, std::string &error);
+
 // Loads an Intel HEX file into the chip (data, extended linear and extended
 // segment address records). False with error on an unreadable file or a bad record.
 bool LoadHexIntoChip(SimChip &chip, const std::string &path, std::string &error);

@@ -61,6 +61,10 @@ const char *Usage = "Usage: tarnbox-sim [OPTIONS]\n"
                     "                       drop=N, bad-echo=N, bad-sum=N or hangup-after=N\n"
                     "                       (may be repeated); after a hang-up the terminal is\n"
                     "                       closed and the program waits to be ended\n"
+                    "  --dump FILE          on exit, write the chip's whole memory (program,\n"
+                    "                       configuration and calibration words, EEPROM, PIC18\n"
+                    "                       ID and configuration bytes) to FILE as Intel HEX,\n"
+                    "                       in the layout --hex reads\n"
                     "  --help               show this text\n"
                     "  --version            show the program's version\n";
 
@@ -108,7 +112,7 @@ namespace {
 
 int RunSimulator(int argc, char **argv)
 {
-    std::string chipName = "PIC16F877A", link, hexFile, traceFile;
+    std::string chipName = "PIC16F877A", link, hexFile, traceFile, dumpFile;
     std::vector<uint16_t> calibration;
     FirmwareOptions fw;
     bool pace = false;
@@ -154,6 +158,8 @@ int RunSimulator(int argc, char **argv)
             pace = true;
         } else if (arg == "--trace") {
             traceFile = value();
+        } else if (arg == "--dump") {
+            dumpFile = value();
         } else if (arg == "--fault") {
             SimFault fault;
             std::string error;
@@ -278,6 +284,10 @@ int RunSimulator(int argc, char **argv)
     if (fd >= 0) close(slave);
     if (!link.empty()) unlink(link.c_str());
     if (trace) std::fclose(trace);
+    if (!dumpFile.empty() && !SaveChipAsHex(*chip, dumpFile, error)) {
+        std::fprintf(stderr, "tarnbox-sim: %s\n", error.c_str());
+        return 1;
+    }
     return 0;
 }
 

@@ -241,6 +241,29 @@ TEST(Cli, EraseKeepsOrReplacesTheCalibrationWord)
     EXPECT_EQ(Image(back, false, index).Words[calib], 0x3480);
 }
 
+TEST(Cli, CalibrationChangeRefusedAndErasedCalibrationKeptOnlyWhenAsked)
+{
+    {
+        // The part's erase keeps its calibration word: exit 2, chip untouched.
+        const std::string dump = Temp("615.dump.hex");
+        SimProcess sim({"--chip", "PIC12F615", "--calib", "2A51", "--dump", dump});
+        const CliResult r = RunCli({"-p", sim.Path(), "-d", "PIC12F615", "--cal1", "1234", "erase"});
+        EXPECT_EQ(r.status, 2) << r.out;
+        EXPECT_TRUE(r.Says(" !! このデバイスではCALIBデータを変更できません。消去を中止しました。")) << r.out;
+        ASSERT_EQ(sim.Stop(), 0);
+        EXPECT_EQ(Image(dump, false, FindDevice("PIC12F615")).Words[0x2008], 0x2A51);
+    }
+    // Calibration words that read as erased: refused unless kept on purpose.
+    SimProcess sim({"--chip", "PIC10F200", "--calib", "0FFF,0FFF"});
+    const std::vector<std::string> base{"-p", sim.Path(), "-d", "PIC10F200", "erase"};
+    const CliResult refused = RunCli(base);
+    EXPECT_EQ(refused.status, 1) << refused.out;
+    EXPECT_TRUE(refused.Says("--keep-erased-calibration")) << refused.out;
+    std::vector<std::string> keep = base;
+    keep.push_back("--keep-erased-calibration");
+    EXPECT_EQ(RunCli(keep).status, 0);
+}
+
 TEST(Cli, RefusedChecksExitWithTwoAndTheirTexts)
 {
     {

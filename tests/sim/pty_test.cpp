@@ -50,7 +50,7 @@ TEST(TarnboxSim, HelpListsEveryOption)
     EXPECT_EQ(pclose(p), 0);
     for (const char *option :
          {"--chip", "--link", "--hex", "--calib", "--firmware", "--no-pic18", "--version-text", "--silent",
-          "--pace", "--trace", "--fault", "--help", "hangup-after"})
+          "--pace", "--trace", "--fault", "--dump", "--help", "hangup-after"})
         EXPECT_NE(text.find(option), std::string::npos) << option;
 }
 
@@ -153,4 +153,60 @@ TEST(TarnboxSim, PacedStreamIsNotFasterThanTheWire)
     const double first = boardTimes[boardTimes.size() - 2 - 2048];
     const double last = boardTimes[boardTimes.size() - 3];
     EXPECT_GE(last - first, 2047 * 10.0 / 38400 * 0.95);
+}
+
+TEST(TarnboxSim, DumpWritesTheWholeChipOnExit)
+{
+    struct Case {
+        const char *chip;
+        std::vector<std::string> extra;
+    };
+    // Program word 0 (or byte 0), EEPROM byte 1, and for the 12-bit part
+    // the configuration word at 0x0FFF, as --hex takes them.
+    for (const Case &c :
+         {Case{"PIC12F675",
+               {"--calib", "3468,1000", "--hex",
+                WriteHex("d675.hex", ":020000003412B8\n:0242020055006"
+                                     "5\n:00000001FF\n")}},
+          Case{"PIC10F200",
+               {"--calib", "0C1A,0C1B", "--hex", WriteHex("d200.hex", ":021FFE00EA0FE8\n:00000001FF\n")}},
+          Case{"PIC18F4550",
+               {"--hex", WriteHex("d4550.hex", ":0100000012ED\n:020000040030CA\n:01000300"
+                                               "0AF2\n:00000001FF\n")}}}) {
+        const std::string dump = testing::TempDir() + std::string(c.chip) + ".dump.hex";
+        std::vector<std::string> args = {"--chip", c.chip, "--dump", dump};
+        args.insert(args.end(), c.extra.begin(), c.extra.end());
+        std::string error;
+        auto expected = MakeSimChip(c.chip, error);
+        ASSERT_TRUE(expected) << error;
+        for (size_t i = 0; i + 1 < c.extra.size(); i += 2) {
+            if (c.extra[i] == "--hex") {
+                ASSERT_TRUE(LoadHexIntoChip(*expected, c.extra[i + 1], error)) << error;
+            }
+        }
+        {
+            SimProcess sim(args);
+            ASSERT_FALSE(sim.Path().empty()) << c.chip;
+            EXPECT_EQ(sim.Stop(), 0);
+        }
+        auto dumped = MakeSimChip(c.chip, error);
+        dumped->SetCalibration({0, 0}); // nothing of the factory values left but what the file gives
+        ASSERT_TRUE(LoadHexIntoChip(*dumped, dump, error)) << error;
+        if (std::string(c.chip) == "PIC12F675") {
+            expected->SetCalibration({0x3468, 0x1000});
+            EXPECT_EQ(dumped->Peek(0), 0x1234);
+            EXPECT_EQ(dumped->Eeprom(1), 0x55);
+        } else if (std::string(c.chip) == "PIC10F200") {
+            expected->SetCalibration({0x0C1A, 0x0C1B});
+            EXPECT_EQ(dumped->Peek(Config12BitWord), 0x0FEA);
+        } else {
+            EXPECT_EQ(dumped->Peek(0), 0x12);
+            EXPECT_EQ(dumped->Peek(0x300003), 0x0A);
+            EXPECT_EQ(dumped->Peek(0x300000),
+                      DeviceTable18[static_cast<size_t>(FindDevice("PIC18F4550"))].ConfigDefault[0]);
+        }
+        EXPECT_EQ(dumped->Calibration(), expected->Calibration()) << c.chip;
+        for (uint32_t a : {0u, 1u, 0x00FFu, 0x0104u, 0x03FFu, 0x2007u, 0x300001u, 0x300005u})
+            EXPECT_EQ(dumped->Peek(a), expected->Peek(a)) << c.chip << " " << a;
+    }
 }
