@@ -120,7 +120,11 @@ void TForm1::EnterSmallBox()
         resize(strip);
     else
         setFixedSize(strip); // a frame must not offer resizing
-    setWindowFlags(flags);   // hides the window until it is shown again
+    // A new native window with the strip's frame from the start (see
+    // LeaveSmallBox).
+    hide();
+    destroy();
+    setWindowFlags(flags);
     SmallBox.Active = true;
     SmallBox.Framed = !noBorder;
     SmallBox.DragCount = 0;
@@ -148,6 +152,11 @@ void TForm1::LeaveSmallBox()
     setMinimumSize(SmallBox.SavedMinimum);
     setMaximumSize(SmallBox.SavedMaximum);
     Button17->setEnabled(true);
+    // A new native window, framed from the start: a window manager that
+    // re-decorates the strip in place may grow its title bar upwards and
+    // leave the window higher than it was.
+    hide();
+    destroy();
     setWindowFlags(SmallBox.SavedFlags);
     resize(SmallBox.SavedSize);
     PlaceFrameAt(SmallBox.SavedPosition);

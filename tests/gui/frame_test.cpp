@@ -135,6 +135,14 @@ void FrameTest::smallBoxRoundTrip()
     QTRY_COMPARE(noBorder ? f->width() : f->frameGeometry().width(), TForm1::SmallBoxWidth);
     QCOMPARE(f->height(), TForm1::SmallBoxClientHeight);
     QTRY_COMPARE(f->frameGeometry().topLeft(), QPoint(400, 300));
+    QTest::qWait(100);
+    QDir().mkpath(TARNVIK_SHOT_DIR);
+    const QRect strip = f->frameGeometry().adjusted(-4, -4, 4, 4);
+    f->screen()
+        ->grabWindow(0, strip.x(), strip.y(), strip.width(), strip.height())
+        .scaled(strip.size() * 3)
+        .save(QString(TARNVIK_SHOT_DIR) +
+              (noBorder ? "/frame-strip-frameless-x3.png" : "/frame-strip-framed-x3.png"));
 
     f->FormClick(); // a click beside the strip's button
     QVERIFY(!f->close());
