@@ -280,23 +280,43 @@ int CliSession::Check()
     OperationContext ctx{port_, cmd_, *buffer_, ui_};
     const int code = CheckConnection(ctx);
     if (forChip_ && code != CheckNoPort && code != CheckNoProgrammer && code != CheckNoDevice) NoteDeviceId();
+    if (code == CheckWrongDevice) ExplainWrongChip();
     if (code == CheckPassed) return ExitSuccess;
     result_ = code == CheckNoPort ? "port not open" : code == CheckNoProgrammer ? "no programmer" : "refused";
     return ExitRefused;
 }
 
-void CliSession::NoteDeviceId()
+std::optional<uint16_t> CliSession::ReadChipId()
 {
     Link link{port_, cmd_, ui_};
-    uint16_t id = 0;
-    if (ui_.Pic18Family()) {
-        id = ReadDeviceId18(link);
-    } else {
-        const TDeviceSpec &row = DeviceTable[static_cast<size_t>(ui_.SelectedIndex())];
-        if (row.DeviceId == 0) return; // the part has none
-        id = ReadDeviceId(link, row) & 0x3FFF;
-    }
-    deviceIdRead_ = DeviceIdText(id);
+    if (ui_.Pic18Family()) return ReadDeviceId18(link);
+    const TDeviceSpec &row = DeviceTable[static_cast<size_t>(ui_.SelectedIndex())];
+    if (row.DeviceId == 0) return std::nullopt; // the part has none
+    return static_cast<uint16_t>(ReadDeviceId(link, row) & 0x3FFF);
+}
+
+void CliSession::NoteDeviceId()
+{
+    if (const auto id = ReadChipId()) deviceIdRead_ = DeviceIdText(*id);
+}
+
+void CliSession::ExplainWrongChip()
+{
+    const auto id = ReadChipId();
+    if (!id) return;
+    const bool pic18 = ui_.Pic18Family();
+    const int index = ui_.SelectedIndex();
+    const uint16_t expected = pic18 ? DeviceTable18[static_cast<size_t>(index)].DeviceId
+                                    : DeviceTable[static_cast<size_t>(index)].DeviceId;
+    const uint16_t masked = *id & (pic18 ? DeviceIdMask18 : DeviceIdMask16);
+    std::string names;
+    for (int row : DevicesWithId(pic18, *id))
+        names += (names.empty() ? "" : ", ") + DeviceName(pic18, row);
+    ui_.Error("DEVICE-ID read " + Hex(masked, 4) + " (rev " + std::to_string(*id & 0x1F) + "), expected " +
+              Hex(expected, 4) + " for " + DeviceName(pic18, index) + "; " +
+              (names.empty() ? "no catalogue device has DEVICE-ID " + Hex(masked, 4)
+                             : "the chip in the socket looks like " + names + " (try -d " +
+                                   names.substr(0, names.find(',')) + ")"));
 }
 
 void CliSession::ForChip(const MemoryBuffer *image, DeviceSelection device)

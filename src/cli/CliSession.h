@@ -4,6 +4,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "CliOptions.h"
@@ -65,6 +66,12 @@ private:
     // The chip's DEVICE-ID as read, revision included, for the production
     // table; after the check, which has reached the chip.
     void NoteDeviceId();
+    // The DEVICE-ID as the check reads it for the selected part, revision
+    // included; none for a part without one.
+    std::optional<uint16_t> ReadChipId();
+    // A chip refused for carrying another DEVICE-ID: the ID read, the one
+    // expected, and the catalogue's parts that carry the one read.
+    void ExplainWrongChip();
     // The exit status of a verify's result, noted for the production table.
     int Verified(int verify);
     std::string QuotedName() const;

@@ -274,6 +274,11 @@ TEST(Cli, RefusedChecksExitWithTwoAndTheirTexts)
         EXPECT_EQ(r.status, 2);
         EXPECT_TRUE(r.Says("DEVICEIDが異なります。")) << r.out;
         EXPECT_EQ(r.LastLine(), " !! DEVICE-IDが異なります。");
+        // What was read, what was expected, and which part the chip is.
+        EXPECT_NE(r.err.find("DEVICE-ID read 1060 (rev 2), expected 0E20 for PIC16F877A; the chip in the "
+                             "socket looks like PIC16F628A (try -d PIC16F628A)"),
+                  std::string::npos)
+            << r.err;
     }
     {
         // A board that answers nothing.
