@@ -392,8 +392,8 @@ int CliSession::LoadFile(bool refuseDamaged)
             buffer_->Clear(DeviceTable18[static_cast<size_t>(device.Index)]);
         else
             buffer_->Clear(DeviceTable[static_cast<size_t>(device.Index)]);
-        ui_.SetStatus("バッファをクリアしました。");
         ui_.AddLog("バッファをクリアしました。");
+        ui_.SetStatus("バッファをクリアしました。");
     }
     LoadOutcome outcome;
     outcome.Device = device;

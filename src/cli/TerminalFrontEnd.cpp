@@ -127,25 +127,59 @@ void TerminalFrontEnd::Line(const std::string &text, FILE *to)
         at += portPath_.size();
     }
     if (options_.json) messages_.push_back(line);
+    shown_.push_back(TrimBlanks(line));
     bar_.Clear();
     std::fputs(line.c_str(), to);
     std::fputc('\n', to);
     std::fflush(to);
 }
 
+namespace {
+
+// The window's status bar joins a step done and the next one with a
+// full-width blank ("書込みました。　ベリファイ中…").
+const std::string StatusJoint = "\u3000";
+
+bool Shown(const std::vector<std::string> &shown, const std::string &text)
+{
+    for (const std::string &s : shown)
+        if (s == text) return true;
+    return false;
+}
+
+// The window's advice names its Option tab; a command-line user picks the
+// port with -p instead.
+const std::string WindowPortAdvice = "Optionタブからポートをオープン";
+const std::string CommandLinePortAdvice = "他のアプリケーションがポートを使用していないかチェックして、-p "
+                                          "でポートを指定してください（例: -p /dev/ttyUSB0、-p COM3）。"
+                                          "Tarnboxのあるポートは tarnvik-cli ports で確認できます。";
+
+} // namespace
+
 void TerminalFrontEnd::SetStatus(const std::string &text)
 {
     status_ = text;
     statusShown_ = false;
-    if (options_.verbosity == Verbosity::Verbose && !text.empty()) {
-        Line(text);
-        statusShown_ = true;
+    if (options_.verbosity != Verbosity::Verbose || text.empty()) return;
+    statusShown_ = true;
+    // Only the parts not shown yet: a joined status repeats the step before.
+    std::string fresh;
+    size_t from = 0;
+    while (from <= text.size()) {
+        size_t end = text.find(StatusJoint, from);
+        if (end == std::string::npos) end = text.size();
+        const std::string part = text.substr(from, end - from);
+        if (!TrimBlanks(part).empty() && !Shown(shown_, TrimBlanks(part)))
+            fresh += (fresh.empty() ? "" : StatusJoint) + part;
+        from = end + StatusJoint.size();
     }
+    if (!fresh.empty()) Line(fresh == TrimBlanks(text) ? text : fresh);
 }
 
 void TerminalFrontEnd::AddLog(const std::string &line)
 {
-    if (options_.verbosity != Verbosity::Quiet) Line(line);
+    if (options_.verbosity == Verbosity::Quiet) return;
+    Line(line.find(WindowPortAdvice) != std::string::npos ? CommandLinePortAdvice : line);
 }
 
 void TerminalFrontEnd::AddLogShowingMessages(const std::string &line)
@@ -197,7 +231,9 @@ void TerminalFrontEnd::Detail(const std::string &line)
 void TerminalFrontEnd::FinishStatus()
 {
     bar_.Clear();
-    if (!status_.empty() && !statusShown_) Line(status_);
+    // A status that only repeats the line before it is not shown twice.
+    if (!status_.empty() && !statusShown_ && (shown_.empty() || shown_.back() != TrimBlanks(status_)))
+        Line(status_);
     statusShown_ = true;
 }
 

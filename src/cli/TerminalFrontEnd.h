@@ -135,4 +135,7 @@ private:
     std::string portName_, portPath_;
     bool statusShown_ = false; // verbose mode shows each status as it comes
     std::vector<std::string> messages_;
+    // -v: the texts shown so far (blanks trimmed), so that a status joining
+    // texts already shown adds only its new part.
+    std::vector<std::string> shown_;
 };

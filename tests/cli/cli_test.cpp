@@ -590,3 +590,22 @@ TEST(Cli, JsonIsOneResultObjectOnStdout)
         }
     }
 }
+
+TEST(Cli, VerboseShowsEachLineOnceAndCommandLineAdvice)
+{
+    SimProcess sim({"--chip", "PIC16F877A"});
+    ASSERT_FALSE(sim.Path().empty());
+    CliResult r = RunCli({"-v", "-p", sim.Path(), "-d", "PIC16F877A", "program", Fixtures + "/p16f877a.hex"});
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    const auto lines = r.Lines();
+    for (size_t i = 0; i < lines.size(); ++i)
+        for (size_t k = i + 1; k < lines.size(); ++k)
+            EXPECT_NE(lines[i], lines[k]) << r.out;
+
+    // No window here to pick a port in: the advice names -p and the ports command.
+    r = RunCli({"-p", "/nonexistent/tty", "-d", "PIC16F877A", "blank"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_FALSE(r.Says("Optionタブ")) << r.out;
+    EXPECT_TRUE(r.Says("-p でポートを指定してください")) << r.out;
+    EXPECT_TRUE(r.Says("tarnvik-cli ports")) << r.out;
+}
