@@ -439,6 +439,7 @@ int CliSession::Run()
                       ", \"port\": " + (port.empty() ? "null" : Json(port)) +
                       ", \"result\": " + Json(result_.empty() || status > 128 ? ResultFor(status) : result_);
     if (!deviceIdRead_.empty()) out += ", \"device_id\": " + Json(deviceIdRead_);
+    out += jsonFields_;
     out += ", \"messages\": [";
     const auto &messages = ui_.Messages();
     for (size_t i = 0; i < messages.size(); ++i)
@@ -524,6 +525,7 @@ int CliSession::Ports()
 {
     ui_.Detail("ポートをチェックしています。");
     Link link{port_, cmd_, ui_};
+    std::string ports;
     int found = 0;
     const int result = ProbePorts(link, found, Modem(), [&](int n, PortState state) {
         const std::string name = "COM" + std::to_string(n);
@@ -536,7 +538,14 @@ int CliSession::Ports()
         std::string stateColumn = text;
         stateColumn.append(static_cast<size_t>(8 - DisplayWidth(text)), ' ');
         ui_.Print(name + (n < 10 ? "  " : " ") + stateColumn + "  " + (path.empty() ? "-" : path));
+        const char *state_word = state == PortState::Programmer     ? "programmer"
+                                 : state == PortState::NoProgrammer ? "no programmer"
+                                                                    : "unavailable";
+        ports += std::string(ports.empty() ? "" : ", ") + "{\"port\": " + Json(name) +
+                 ", \"state\": " + Json(state_word) + ", \"path\": " + (path.empty() ? "null" : Json(path)) +
+                 "}";
     });
+    jsonFields_ = ", \"ports\": [" + ports + "]";
     if (result == -1) {
         ui_.AddLogShowingMessages("使用できるポートがありません。");
         ui_.SetStatus("使用できるポートがありません。");
@@ -556,6 +565,8 @@ int CliSession::Version()
     ui_.AddLog(std::string("ソフトウェアバージョン ") + SoftwareVersion);
     Link link{port_, cmd_, ui_};
     const std::string reply = GetVersion(link);
+    jsonFields_ = std::string(", \"software\": ") + Json(SoftwareVersion) +
+                  ", \"controller\": " + (IsProgrammerReply(reply) ? Json(reply) : "null");
     if (IsProgrammerReply(reply)) {
         ui_.Print("コントローラバージョン " + reply);
         return ExitSuccess;
@@ -575,20 +586,27 @@ int CliSession::Devices()
             ui_.Print(DeviceTable18[static_cast<size_t>(i)].Name);
         return ExitSuccess;
     }
-    char line[160];
+    std::string rows;
+    auto row = [&](const char *name, const char *family, unsigned size, const char *unit, unsigned eeData,
+                   unsigned id) {
+        char line[160];
+        std::snprintf(line, sizeof line, "%-12s %-6s program %6u %-5s  EEData %4u bytes  DEVICE-ID %s", name,
+                      family, size, unit, eeData, id ? Hex(id, 4).c_str() : "----");
+        ui_.Print(line);
+        rows += std::string(rows.empty() ? "" : ", ") + "{\"name\": " + Json(name) +
+                ", \"family\": " + Json(family) + ", \"program_size\": " + std::to_string(size) +
+                ", \"program_unit\": " + Json(unit) + ", \"eedata_bytes\": " + std::to_string(eeData) +
+                ", \"device_id\": " + (id ? Json(Hex(id, 4)) : "null") + "}";
+    };
     for (int i = 1; i < DeviceTableSize; ++i) {
         const TDeviceSpec &d = DeviceTable[static_cast<size_t>(i)];
-        std::snprintf(line, sizeof line, "%-12s %-6s program %6u words  EEData %4u bytes  DEVICE-ID %s",
-                      d.Name, d.Is12Bit() ? "12-bit" : "14-bit", d.ProgramSize, d.EEDataSize,
-                      d.DeviceId ? Hex(d.DeviceId, 4).c_str() : "----");
-        ui_.Print(line);
+        row(d.Name, d.Is12Bit() ? "12-bit" : "14-bit", d.ProgramSize, "words", d.EEDataSize, d.DeviceId);
     }
     for (int i = 1; i < DeviceTable18Size; ++i) {
         const TDeviceSpec18 &d = DeviceTable18[static_cast<size_t>(i)];
-        std::snprintf(line, sizeof line, "%-12s %-6s program %6u bytes  EEData %4u bytes  DEVICE-ID %s",
-                      d.Name, "PIC18", d.ProgramSize, d.EEDataSize, Hex(d.DeviceId, 4).c_str());
-        ui_.Print(line);
+        row(d.Name, "PIC18", d.ProgramSize, "bytes", d.EEDataSize, d.DeviceId);
     }
+    jsonFields_ = ", \"devices\": [" + rows + "]";
     return ExitSuccess;
 }
 
@@ -613,6 +631,7 @@ int CliSession::Identify()
     // An ID no catalogue row carries (an empty socket reading all ones, a
     // part Tarnvik does not know) is shown but is no identification.
     bool named = false;
+    std::string chips;
     for (const ChipIdentity &chip : found) {
         named = named || !chip.Rows.empty();
         std::string names;
@@ -620,7 +639,14 @@ int CliSession::Identify()
             names += (names.empty() ? "" : ", ") + DeviceName(chip.Pic18, row);
         ui_.Print("DEVICE-ID " + Hex(chip.Id, 4) + (chip.Pic18 ? " (PIC18)  " : " (PIC10/12/16)  ") +
                   (names.empty() ? "-" : names));
+        std::string nameList;
+        for (int row : chip.Rows)
+            nameList += (nameList.empty() ? "" : ", ") + Json(DeviceName(chip.Pic18, row));
+        chips += std::string(chips.empty() ? "" : ", ") + "{\"device_id\": " + Json(DeviceIdText(chip.Id)) +
+                 ", \"family\": " + Json(chip.Pic18 ? "PIC18" : "PIC10/12/16") + ", \"names\": [" + nameList +
+                 "]}";
     }
+    jsonFields_ = ", \"chips\": [" + chips + "]";
     if (!named) result_ = "unknown chip";
     return named ? ExitSuccess : ExitNegative;
 }

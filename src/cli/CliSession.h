@@ -109,6 +109,9 @@ private:
     DeviceSelection imageDevice_{};
     std::string deviceIdRead_;
     std::string result_;
+    // Fields the command adds to its --json object, each written as
+    // `, "name": value`, so scripts get data rather than text lines.
+    std::string jsonFields_;
 };
 
 // The window's settings file for a program in the same folder as this one.

@@ -421,6 +421,11 @@ TEST(Cli, PortsShowsEachPortsState)
     std::string settings = "[ports]\ncom2=" + silent.Path() + "\ncom3=" + board.Path() + "\n";
     for (int n : {1, 4, 5, 6, 7, 8, 9, 10})
         settings += "com" + std::to_string(n) + "=/nonexistent/tty" + std::to_string(n) + "\n";
+    const CliResult json = RunCli({"--json", "ports"}, settings);
+    EXPECT_EQ(json.status, 0) << json.out;
+    EXPECT_TRUE(json.Says(R"({"port": "COM3", "state": "programmer", "path": ")" + board.Path() + "\"}"))
+        << json.out;
+    EXPECT_TRUE(json.Says(R"({"port": "COM2", "state": "no programmer")")) << json.out;
     const CliResult r = RunCli({"ports"}, settings);
     EXPECT_EQ(r.status, 0) << r.out;
     const auto lines = r.Lines();
@@ -556,11 +561,18 @@ TEST(Cli, JsonIsOneResultObjectOnStdout)
         std::vector<std::string> fields; // each found in the object
     };
     const std::vector<Case> cases{
-        {{"devices"}, 0, {R"("command": "devices")", R"("result": "ok")", R"(", "PIC16F628A   14-bit )"}},
+        {{"devices"},
+         0,
+         {R"("command": "devices")", R"("result": "ok")", R"(", "PIC16F628A   14-bit )",
+          R"({"name": "PIC16F877A", "family": "14-bit", "program_size": 8192, "program_unit": "words", "eedata_bytes": 256, "device_id": "0E20"})"}},
         {{"-p", sim.Path(), "version"},
          0,
-         {R"("port": ")" + sim.Path() + "\"", R"("コントローラバージョン Vexa Ver.1.30 Tarnbox")"}},
-        {{"-p", sim.Path(), "identify"}, 0, {R"("device_id": "1060 rev 2")", "PIC16F628A\"]"}},
+         {R"("port": ")" + sim.Path() + "\"", R"("コントローラバージョン Vexa Ver.1.30 Tarnbox")",
+          R"("controller": "Vexa Ver.1.30 Tarnbox")"}},
+        {{"-p", sim.Path(), "identify"},
+         0,
+         {R"("device_id": "1060 rev 2")",
+          R"("chips": [{"device_id": "1060 rev 2", "family": "PIC10/12/16", "names": ["PIC16F628A"]}])"}},
         {{"-p", sim.Path(), "-d", "PIC16F628A", "blank"},
          0,
          {R"("command": "blank", "device": "PIC16F628A")", R"("result": "ok")"}},
