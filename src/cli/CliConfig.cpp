@@ -96,11 +96,7 @@ int CliSession::Config()
         source = "chip";
     }
     const int index = ui_.SelectedIndex();
-    if (index < 0) {
-        ui_.AddLogShowingMessages("DEVICE が選択されていません。");
-        ui_.SetStatus(" !! デバイスを選択してください。");
-        return ExitRefused;
-    }
+    if (index < 0) return RefuseNoDevice();
     const bool pic18 = ui_.Pic18Family();
     const std::string name = pic18 ? DeviceTable18[size_t(index)].Name : DeviceTable[size_t(index)].Name;
     const auto names = ConfigLayoutFor(name, pic18);

@@ -766,15 +766,18 @@ int CliSession::Blank()
     return blank ? ExitSuccess : ExitNegative;
 }
 
+int CliSession::RefuseNoDevice()
+{
+    ui_.AddLogShowingMessages("DEVICE が選択されていません。");
+    ui_.SetStatus(" !! デバイスを選択してください。");
+    return ExitRefused;
+}
+
 int CliSession::Dump()
 {
     LoadFile(false);
     const int index = ui_.SelectedIndex();
-    if (index < 0) {
-        ui_.AddLogShowingMessages("DEVICE が選択されていません。");
-        ui_.SetStatus(" !! デバイスを選択してください。");
-        return ExitRefused;
-    }
+    if (index < 0) return RefuseNoDevice();
     const bool pic18 = ui_.Pic18Family();
     std::string program, data, config;
     if (pic18) {

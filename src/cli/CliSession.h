@@ -88,6 +88,8 @@ private:
     int Verify();
     int Erase();
     int Blank();
+    // Refusal of a command that needs a device when none is selected.
+    int RefuseNoDevice();
     int Dump();
     // Configuration bits by name: the config command, devices --config, and
     // --config of program and verify (ExitUsage on a name the part lacks).

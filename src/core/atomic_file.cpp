@@ -46,6 +46,30 @@ int WriteAll(int fd, std::string_view contents)
     return 0;
 }
 
+// 0 when an existing target may be replaced by a new regular file. A file
+// the user made read-only stays as it is, as it would for a write in place.
+int ReplaceableFile(const std::string &target, const struct stat &existing)
+{
+    if (S_ISDIR(existing.st_mode)) return EISDIR;
+    if (!S_ISREG(existing.st_mode)) return EINVAL;
+    if (::access(target.c_str(), W_OK) != 0) return errno;
+    return 0;
+}
+
+std::filesystem::path FolderOf(const std::string &target)
+{
+    const std::filesystem::path folder = std::filesystem::path(target).parent_path();
+    return folder.empty() ? "." : folder;
+}
+
+// mkstemp's pattern for a hidden temporary file beside the target, so the
+// rename stays within one file system.
+std::string TempPattern(const std::string &target)
+{
+    return (FolderOf(target) / ("." + std::filesystem::path(target).filename().string() + ".XXXXXX"))
+        .string();
+}
+
 mode_t NewFileMode()
 {
     const mode_t mask = ::umask(0);
@@ -66,18 +90,11 @@ int WriteFileAtomically(const std::string &path, std::string_view contents)
     struct stat existing {};
     const bool exists = ::stat(target.c_str(), &existing) == 0;
     if (!exists && errno != ENOENT) return errno;
-    if (exists) {
-        if (S_ISDIR(existing.st_mode)) return EISDIR;
-        if (!S_ISREG(existing.st_mode)) return EINVAL;
-        // A file the user made read-only stays as it is, as it would for a
-        // write in place.
-        if (::access(target.c_str(), W_OK) != 0) return errno;
-    }
+    if (exists)
+        if (const int error = ReplaceableFile(target, existing)) return error;
 
-    std::filesystem::path folder = std::filesystem::path(target).parent_path();
-    if (folder.empty()) folder = ".";
-    std::string temp =
-        (folder / ("." + std::filesystem::path(target).filename().string() + ".XXXXXX")).string();
+    const std::filesystem::path folder = FolderOf(target);
+    std::string temp = TempPattern(target);
     const int fd = ::mkstemp(temp.data());
     if (fd < 0) return errno;
 
@@ -111,16 +128,11 @@ int CheckFileReplaceable(const std::string &path)
     struct stat existing {};
     if (::stat(target.c_str(), &existing) == 0) {
         if (S_ISFIFO(existing.st_mode) || S_ISCHR(existing.st_mode) || S_ISSOCK(existing.st_mode)) return 0;
-        if (S_ISDIR(existing.st_mode)) return EISDIR;
-        if (!S_ISREG(existing.st_mode)) return EINVAL;
-        if (::access(target.c_str(), W_OK) != 0) return errno;
+        if (const int error = ReplaceableFile(target, existing)) return error;
     } else if (errno != ENOENT) {
         return errno;
     }
-    std::filesystem::path folder = std::filesystem::path(target).parent_path();
-    if (folder.empty()) folder = ".";
-    std::string temp =
-        (folder / ("." + std::filesystem::path(target).filename().string() + ".XXXXXX")).string();
+    std::string temp = TempPattern(target);
     const int fd = ::mkstemp(temp.data());
     if (fd < 0) return errno;
     ::close(fd);
