@@ -18,6 +18,7 @@
 #include "DeviceSpec.h"
 #include "SimProcess.h"
 #include "buffer.h"
+#include "cli_files.h"
 #include "dump.h"
 #include "hex.h"
 #include "textutil.h"
@@ -25,20 +26,6 @@
 namespace {
 
 const std::string Fixtures = TARNVIK_HEX_FIXTURES;
-
-// In the test program's own temporary folder.
-std::string Temp(const std::string &name)
-{
-    return testing::TempDir() + name;
-}
-
-std::string ReadText(const std::string &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 struct CliResult {
     int status = -1;

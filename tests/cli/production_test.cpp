@@ -19,25 +19,13 @@
 #include "SerialNumber.h"
 #include "SimProcess.h"
 #include "buffer.h"
+#include "cli_files.h"
 #include "hex.h"
 
 namespace {
 
 const std::string Fixture = std::string(TARNVIK_HEX_FIXTURES) + "/p16f877a.hex";
 const std::string Device = "PIC16F877A";
-
-std::string Temp(const std::string &name)
-{
-    return testing::TempDir() + name;
-}
-
-std::string ReadText(const std::string &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 // CSV rows after the header, split into fields (the tests' fields hold no
 // commas).
