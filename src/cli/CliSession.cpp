@@ -1,7 +1,5 @@
 #include "CliSession.h"
 
-#include <grp.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -13,6 +11,7 @@
 
 #include "DeviceSpec.h"
 #include "Json.h"
+#include "PortPermission.h"
 #include "atomic_file.h"
 #include "discovery.h"
 #include "dump.h"
@@ -185,15 +184,14 @@ ModemOptions CliSession::Modem() const
 void CliSession::ExplainOpenFailure(const std::string &path)
 {
     ui_.Error(port_.LastError());
-    if (path.empty() || access(path.c_str(), R_OK | W_OK) == 0 || errno != EACCES) return;
-    struct stat st {};
-    std::string group = "dialout";
-    if (stat(path.c_str(), &st) == 0)
-        if (const struct group *g = getgrgid(st.st_gid)) group = g->gr_name;
-    std::fprintf(stderr,
-                 "tarnvik-cli: no permission to open %s: add your user to the group '%s' that owns it\n"
-                 "  (for example: sudo usermod -aG %s $USER), then log out and log in again.\n",
-                 path.c_str(), group.c_str(), group.c_str());
+    const int error = port_.LastOpenErrno();
+    if (!path.empty() && (error == EACCES || error == EPERM)) AdvisePermission({path});
+}
+
+void CliSession::AdvisePermission(const std::vector<std::string> &paths)
+{
+    for (const std::string &text : PermissionAdviceFor(paths))
+        ui_.Error(text);
 }
 
 void CliSession::OpenNamedPort(const std::string &name, const std::string &path)
@@ -262,7 +260,12 @@ void CliSession::OpenPort()
     ui_.Detail("ポートをチェックしています。");
     Link link{port_, cmd_, ui_};
     int found = 0;
-    const int result = ProbePorts(link, found, Modem());
+    std::vector<std::string> denied;
+    const int result = ProbePorts(link, found, Modem(), [&](int n, PortState state) {
+        if (state == PortState::Denied) denied.push_back(PortDevicePath(settings_, "COM" + std::to_string(n)));
+    });
+    // Nothing found: a port the user may not open may be the board's.
+    if (result != 0) AdvisePermission(denied);
     if (result == -1) {
         ui_.AddLogShowingMessages("使用できるポートがありません。");
     } else if (result == 1) {
@@ -526,13 +529,16 @@ int CliSession::Ports()
     ui_.Detail("ポートをチェックしています。");
     Link link{port_, cmd_, ui_};
     std::string ports;
+    std::vector<std::string> denied;
     int found = 0;
     const int result = ProbePorts(link, found, Modem(), [&](int n, PortState state) {
         const std::string name = "COM" + std::to_string(n);
         const char *text = state == PortState::Programmer     ? "Tarnbox"
                            : state == PortState::NoProgrammer ? "未接続"
+                           : state == PortState::Denied       ? "権限なし"
                                                               : "使用不可";
         std::string path = PortDevicePath(settings_, name);
+        if (state == PortState::Denied) denied.push_back(path);
         // Columns by display width: the Japanese texts take two columns a
         // character, so byte counts would not line the paths up.
         std::string stateColumn = text;
@@ -546,6 +552,7 @@ int CliSession::Ports()
                  "}";
     });
     jsonFields_ = ", \"ports\": [" + ports + "]";
+    AdvisePermission(denied);
     if (result == -1) {
         ui_.AddLogShowingMessages("使用できるポートがありません。");
         ui_.SetStatus("使用できるポートがありません。");

@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "CliOptions.h"
 #include "PICCommand.h"
@@ -55,6 +56,8 @@ private:
     void OpenPort();
     void OpenNamedPort(const std::string &name, const std::string &path);
     void ExplainOpenFailure(const std::string &path);
+    // What to do about device nodes the user may not open, on stderr.
+    void AdvisePermission(const std::vector<std::string> &paths);
     ModemOptions Modem() const;
     // Buffer clear, then the file (the file's device first with auto-select),
     // read once. Skipped lines and a file without HEX data are reported on

@@ -286,8 +286,8 @@ NextRound WaitForNextChips(size_t ports)
 {
     if (stopRequested) return NextRound::Stop;
     if (isatty(STDIN_FILENO)) {
-        std::fprintf(stderr,
-                     "Change the chip%s and press Enter (q and Enter to stop): ", ports > 1 ? "s" : "");
+        std::fprintf(stderr, "%sチップを交換して Enter を押してください（終了は q と Enter）: ",
+                     ports > 1 ? "各ボードの" : "");
         std::fflush(stderr);
     }
     const NextRound next = WaitForNextRound(STDIN_FILENO, [] { return stopRequested != 0; });
@@ -363,7 +363,7 @@ int RunProduction(const CliOptions &options)
                 PortFrontEnd ui(own, out.File(), console, i);
                 CliSession session(own, ui);
                 session.ForChip(images[i].get(), device);
-                if (numbers[i]) ui.Print("serial number " + std::to_string(*numbers[i]));
+                if (numbers[i]) ui.Print("シリアル番号 " + std::to_string(*numbers[i]));
                 const int status = session.Run();
                 results[i].deviceId = session.DeviceIdRead();
                 results[i].result = ui.LinkLost() ? "link lost" : session.Result();

@@ -62,11 +62,12 @@ public:
     void AddLogShowingMessages(const std::string &line) override;
     void SetDialogStatus(const std::string &) override {}
     ProgressBar &MainProgress() override { return bar_; }
-    // The main bar, naming the phase it is about to show.
+    // The main bar, naming the phase it is about to show: the front end's
+    // own, so that a production run's port draws into its shared line.
     ProgressBar *Progress(const char *phase)
     {
         bar_.SetPhase(phase);
-        return &bar_;
+        return &MainProgress();
     }
     ProgressBar &DialogProgress() override { return noBar_; }
     void ShowMessage(const std::string &text) override;

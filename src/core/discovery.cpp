@@ -1,5 +1,7 @@
 #include "discovery.h"
 
+#include <cerrno>
+
 #include "operations.h"
 
 bool IsProgrammerReply(const std::string &reply)
@@ -9,7 +11,10 @@ bool IsProgrammerReply(const std::string &reply)
 
 PortState ProbePort(Link &link, const std::string &name, const ModemOptions &modem)
 {
-    if (link.port.OpenPort(name, modem) != 0) return PortState::CannotOpen;
+    if (link.port.OpenPort(name, modem) != 0) {
+        const int error = link.port.LastOpenErrno();
+        return error == EACCES || error == EPERM ? PortState::Denied : PortState::CannotOpen;
+    }
     PortState state = PortState::NoProgrammer;
     if (IsProgrammerReply(GetVersion(link))) {
         state = PortState::Programmer;
@@ -27,7 +32,7 @@ int ProbePorts(Link &link, int &found, const ModemOptions &modem,
     int opened = 0;
     for (int n = 1; n <= 10; ++n) {
         const PortState state = ProbePort(link, "COM" + std::to_string(n), modem);
-        if (state == PortState::CannotOpen)
+        if (state == PortState::CannotOpen || state == PortState::Denied)
             link.port.Pause(200);
         else
             ++opened;

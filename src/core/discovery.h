@@ -10,7 +10,8 @@
 #include "serial.h"
 
 enum class PortState {
-    CannotOpen,   // the device could not be opened
+    CannotOpen,   // the device could not be opened (missing, busy, not a terminal)
+    Denied,       // the device exists but the user may not open it
     NoProgrammer, // it opened, but nothing answered as a Tarnbox
     Programmer,   // the version reply carries the model tag
 };
@@ -24,7 +25,7 @@ bool IsProgrammerReply(const std::string &reply);
 PortState ProbePort(Link &link, const std::string &name, const ModemOptions &modem = {});
 
 // Probes COM1 to COM10 in order, every one even after a programmer was
-// found; a port that cannot be opened costs a 200 ms pause. onPort (may be
+// found; a port that cannot be opened (or is denied) costs a 200 ms pause. onPort (may be
 // empty) hears each port's number and state as soon as it is known.
 // Returns -1 when no port opened at all, 0 when a programmer answered (found
 // is then the first such port), 1 when ports opened but none answered.

@@ -47,6 +47,7 @@ int SerialPort::OpenPort(const std::string &name, const ModemOptions &modem)
     portName_.clear();
     portNumber_ = 0;
     lastError_.clear();
+    lastOpenErrno_ = 0;
 
     std::string path = resolver_ ? resolver_(name) : name;
     if (path.empty()) {
@@ -56,6 +57,7 @@ int SerialPort::OpenPort(const std::string &name, const ModemOptions &modem)
     std::string error;
     if (!backend_->Open(path, error)) {
         lastError_ = error.empty() ? path + ": cannot be opened" : error;
+        lastOpenErrno_ = backend_->LastOpenErrno();
         return -1;
     }
     int number = 0;

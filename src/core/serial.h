@@ -97,6 +97,9 @@ public:
     int PortNumber() const { return portNumber_; }
     // Why the last open failed: device path and the system's reason.
     const std::string &LastError() const { return lastError_; }
+    // The system's error number of the last failed open of a device (EACCES
+    // for a node the user may not open); 0 when no device was tried.
+    int LastOpenErrno() const { return lastOpenErrno_; }
 
     SerialBackend &Backend() { return *backend_; }
 
@@ -125,6 +128,7 @@ private:
     std::string portName_;
     int portNumber_ = 0;
     std::string lastError_;
+    int lastOpenErrno_ = 0;
     uint64_t written_ = 0;
     std::array<uint8_t, RecentSize> recent_{};
     bool lastReadSilent_ = false;

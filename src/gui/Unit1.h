@@ -8,6 +8,7 @@
 #include <array>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "ConfigBits.h"
 #include "FrontEnd.h"
@@ -312,6 +313,8 @@ public:
     void StartupPortChoice();
     // Opens a port with the Option page's modem-line choices.
     int OpenPortNamed(const std::string &name);
+    // Logs what to do about device nodes the user may not open.
+    void AdvisePermission(const std::vector<std::string> &devices);
     ModemOptions CurrentModemOptions() const;
     std::string VersionReply();
     void SetPortLook(int n, PortLook look);
@@ -419,10 +422,6 @@ private:
     std::string configNamesDevice_;
     QString configHint_; // the value fields' own hint, before any decoded settings
 };
-
-// The log line for devices the user may not open: the user must join the
-// group (empty: not known) and log in again.
-std::string PermissionAdvice(const std::string &devices, const std::string &group);
 
 // Fonts of the window: proportional for the controls, fixed-pitch for the
 // dumps and the hexadecimal fields.

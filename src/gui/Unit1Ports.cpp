@@ -11,11 +11,8 @@
 #include <QTabWidget>
 #include <QTimer>
 #include <cerrno>
-#include <grp.h>
-#include <map>
-#include <sys/stat.h>
-#include <unistd.h>
 
+#include "PortPermission.h"
 #include "Unit1.h"
 
 namespace {
@@ -42,26 +39,12 @@ bool IsProgrammerVersion(const std::string &reply)
     return reply.compare(0, 9, "Vexa Ver.") == 0;
 }
 
-// The group that owns a device node, empty when the node cannot be looked at.
-std::string DeviceGroup(const std::string &path)
-{
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) return {};
-    group entry{}, *found = nullptr;
-    std::vector<char> buffer(4096);
-    if (getgrgid_r(st.st_gid, &entry, buffer.data(), buffer.size(), &found) != 0 || !found)
-        return std::to_string(st.st_gid);
-    return found->gr_name;
-}
-
 } // namespace
 
-std::string PermissionAdvice(const std::string &devices, const std::string &group)
+void TForm1::AdvisePermission(const std::vector<std::string> &devices)
 {
-    const std::string whose =
-        group.empty() ? "デバイスのグループ（例えば dialout）" : "グループ " + group + " ";
-    return devices + " を開く権限がありません。このユーザーを" + whose +
-           "に加えてから、ログインし直してください。";
+    for (const std::string &text : PermissionAdviceFor(devices))
+        AddLog(text);
 }
 
 // ---- port state ----
@@ -84,7 +67,7 @@ int TForm1::OpenPortNamed(const std::string &name)
     deniedDevice_.clear();
     const int result = session.Port.OpenPort(name, CurrentModemOptions());
     if (result != 0) {
-        const int error = session.Port.Backend().LastOpenErrno();
+        const int error = session.Port.LastOpenErrno();
         const std::string path = PortDevicePath(*Settings, name);
         if (!path.empty() && (error == EACCES || error == EPERM)) deniedDevice_ = path;
     }
@@ -150,18 +133,15 @@ int TForm1::ProbePorts(int &foundPort)
         SetPortLook(n, PortLook::Probing);
     foundPort = 0;
     int opened = 0;
-    // Devices refused for lack of permission, by the group that owns them.
-    std::map<std::string, std::string> denied;
+    // Devices refused for lack of permission.
+    std::vector<std::string> denied;
     for (int n = 1; n <= 10; ++n) {
         MarkPort(n);
         SetPortLook(n, PortLook::Probing);
         ProcessMessages();
         if (OpenPortNamed(ComName(n)) != 0) {
             SetPortLook(n, PortLook::Unusable);
-            if (!deniedDevice_.empty()) {
-                std::string &list = denied[DeviceGroup(deniedDevice_)];
-                list += (list.empty() ? "" : ", ") + deniedDevice_;
-            }
+            if (!deniedDevice_.empty()) denied.push_back(deniedDevice_);
             session.Port.Pause(200);
             continue;
         }
@@ -176,8 +156,7 @@ int TForm1::ProbePorts(int &foundPort)
         }
         session.Port.ClosePort();
     }
-    for (const auto &[group, devices] : denied)
-        AddLog(PermissionAdvice(devices, group));
+    AdvisePermission(denied);
     if (opened == 0) return -1;
     return foundPort != 0 ? 0 : 1;
 }
@@ -221,7 +200,7 @@ void TForm1::StartupPortChoice()
         }
         if (OpenPortNamed(name) != 0) {
             AddLog(name + " はオープンできません。");
-            if (!deniedDevice_.empty()) AddLog(PermissionAdvice(deniedDevice_, DeviceGroup(deniedDevice_)));
+            if (!deniedDevice_.empty()) AdvisePermission({deniedDevice_});
             AddLog("Tarnboxを接続したポートをオープンしてください。");
             SetStatus("ポートをオープンしてください。");
             return;
@@ -292,7 +271,7 @@ void TForm1::Button10Click()
     if (OpenPortNamed(name) != 0) {
         AddLogShowingMessages(name + " がオープンできません！");
         SetStatus(name + " がオープンできません！");
-        if (!deniedDevice_.empty()) AddLog(PermissionAdvice(deniedDevice_, DeviceGroup(deniedDevice_)));
+        if (!deniedDevice_.empty()) AdvisePermission({deniedDevice_});
         MarkPort(0);
         return;
     }

@@ -1,6 +1,8 @@
 // tarnbox-sim: a simulated Tarnbox on a pseudo-terminal, so Tarnvik can be
 // tried and tested without a board. Prints the terminal's path as its first
-// line on stdout and serves it until SIGTERM or SIGINT.
+// line on stdout and serves it until SIGTERM or SIGINT; with --detach it
+// returns once the terminal and its link exist and serves it in the
+// background, so a script's next command finds the link in place.
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -42,6 +44,10 @@ const char *Usage = "Usage: tarnbox-sim [OPTIONS]\n"
                     "  --chip NAME          chip in the socket: a catalogue name, case ignored\n"
                     "                       (default PIC16F877A); none = an empty socket\n"
                     "  --link PATH          also place a symbolic link to the terminal at PATH\n"
+                    "  --detach             serve in the background: return once the terminal\n"
+                    "                       (and the link) exist, after printing its path\n"
+                    "  --pid-file FILE      write the serving process's id to FILE (removed on\n"
+                    "                       exit), for example to end a detached board with kill\n"
                     "  --hex FILE           the chip's initial contents (Intel HEX: PIC10/12/16 words\n"
                     "                       at twice their address, EEPROM from 0x4200; PIC18 bytes,\n"
                     "                       EEPROM from 0xF00000)\n"
@@ -101,6 +107,29 @@ bool ParseCalibration(const std::string &text, std::vector<uint16_t> &values)
     return !values.empty() && values.size() <= 2;
 }
 
+// The serving process's id as one line; false when it cannot be written.
+bool WritePidFile(const std::string &path, pid_t pid)
+{
+    FILE *f = std::fopen(path.c_str(), "w");
+    if (!f) return false;
+    const bool written = std::fprintf(f, "%ld\n", static_cast<long>(pid)) > 0;
+    return std::fclose(f) == 0 && written;
+}
+
+// The background process leaves the caller's terminal and pipes: a caller
+// that reads the path from a pipe sees its end when the foreground part
+// returns. Error texts still reach a terminal.
+void LeaveCallersStreams()
+{
+    setsid();
+    const int null = open("/dev/null", O_RDWR);
+    if (null < 0) return;
+    dup2(null, STDIN_FILENO);
+    dup2(null, STDOUT_FILENO);
+    if (!isatty(STDERR_FILENO)) dup2(null, STDERR_FILENO);
+    if (null > STDERR_FILENO) close(null);
+}
+
 struct Pending {
     SimTime time;
     uint8_t value;
@@ -112,7 +141,8 @@ namespace {
 
 int RunSimulator(int argc, char **argv)
 {
-    std::string chipName = "PIC16F877A", link, hexFile, traceFile, dumpFile;
+    std::string chipName = "PIC16F877A", link, hexFile, traceFile, dumpFile, pidFile;
+    bool detach = false;
     std::vector<uint16_t> calibration;
     FirmwareOptions fw;
     bool pace = false;
@@ -133,6 +163,10 @@ int RunSimulator(int argc, char **argv)
             chipName = value();
         } else if (arg == "--link") {
             link = value();
+        } else if (arg == "--detach") {
+            detach = true;
+        } else if (arg == "--pid-file") {
+            pidFile = value();
         } else if (arg == "--hex") {
             hexFile = value();
         } else if (arg == "--calib") {
@@ -212,8 +246,29 @@ int RunSimulator(int argc, char **argv)
     sigaction(SIGINT, &sa, nullptr);
     signal(SIGPIPE, SIG_IGN);
 
-    std::printf("%s\n", slavePath.c_str());
-    std::fflush(stdout);
+    std::fflush(nullptr);
+    if (detach) {
+        const pid_t child = fork();
+        if (child < 0) Fail(std::string("cannot start the background process: ") + std::strerror(errno));
+        if (child > 0) {
+            // The terminal and the link are in place; the board is served by
+            // the child from here on.
+            if (!pidFile.empty() && !WritePidFile(pidFile, child)) {
+                const int error = errno;
+                kill(child, SIGTERM);
+                Fail("cannot write " + pidFile + ": " + std::strerror(error));
+            }
+            std::printf("%s\n", slavePath.c_str());
+            std::fflush(stdout);
+            _exit(0);
+        }
+        LeaveCallersStreams();
+    } else {
+        if (!pidFile.empty() && !WritePidFile(pidFile, getpid()))
+            Fail("cannot write " + pidFile + ": " + std::strerror(errno));
+        std::printf("%s\n", slavePath.c_str());
+        std::fflush(stdout);
+    }
 
     TarnboxFirmware firmware(*chip, fw);
     const auto origin = std::chrono::steady_clock::now();
@@ -283,6 +338,7 @@ int RunSimulator(int argc, char **argv)
     if (fd >= 0) close(fd);
     if (fd >= 0) close(slave);
     if (!link.empty()) unlink(link.c_str());
+    if (!pidFile.empty()) unlink(pidFile.c_str());
     if (trace) std::fclose(trace);
     if (!dumpFile.empty() && !SaveChipAsHex(*chip, dumpFile, error)) {
         std::fprintf(stderr, "tarnbox-sim: %s\n", error.c_str());

@@ -186,3 +186,17 @@ TEST(CliProgress, OneLineFittedToTheTerminal)
         EXPECT_LT(DisplayWidth(line), c.columns) << line;
     }
 }
+
+// A production run's port draws its progress into the shared line through
+// its front end's own bar; the operations get that bar from Progress().
+TEST(TerminalFrontEnd, ProgressIsTheFrontEndsOwnBar)
+{
+    struct PortLike : TerminalFrontEnd {
+        using TerminalFrontEnd::TerminalFrontEnd;
+        ProgressBar &MainProgress() override { return own; }
+        NullProgress own;
+    };
+    CliOptions options;
+    PortLike ui(options, stdout, stderr, false);
+    EXPECT_EQ(ui.Progress("書き込み"), &ui.own);
+}

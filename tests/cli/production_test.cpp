@@ -234,7 +234,7 @@ TEST(Production, RefusedNumbersProgramNothing)
         args.insert(args.end(), serial.begin(), serial.end());
         Cli run(args);
         EXPECT_EQ(run.Wait(), 2) << serial[1] << " " << serial.back() << "\n" << run.Out() << run.Err();
-        EXPECT_EQ(run.Out().find("serial number "), std::string::npos) << run.Out();
+        EXPECT_EQ(run.Out().find("シリアル番号 "), std::string::npos) << run.Out();
     }
     EXPECT_TRUE(LogRows(log).empty());
     EXPECT_EQ(RunCli({"-p", board.Path(), "blank"}), 0);

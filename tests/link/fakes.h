@@ -21,6 +21,7 @@ public:
     std::deque<Bytes> replies;
     std::vector<std::string> events;
     bool openOk = true, closeOk = true, valid = false;
+    int openErrno = 0; // the system's reason a refused open gives
 
     bool Open(const std::string &path, std::string &error) override
     {
@@ -71,6 +72,7 @@ public:
         return got;
     }
     void Pause(int ms) override { events.push_back("pause " + std::to_string(ms)); }
+    int LastOpenErrno() const override { return openOk ? 0 : openErrno; }
 };
 
 class RecordingProgress : public ProgressBar {

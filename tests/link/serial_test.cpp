@@ -6,6 +6,9 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <cerrno>
+
+#include "discovery.h"
 #include "fakes.h"
 
 namespace {
@@ -49,6 +52,40 @@ TEST(SerialPort, ReopenClosesFirstAndAFailedOpenLeavesNothingOpen)
     EXPECT_FALSE(f.port.IsOpen());
     EXPECT_EQ(f.port.PortNumber(), 0);
     EXPECT_EQ(f.port.LastError(), "COM4: refused");
+}
+
+// A port that exists but may not be opened is told apart from one that is
+// missing, in the probe too; a later open that fails for another reason, or
+// that reaches no device at all, does not keep the old reason.
+TEST(SerialPort, PermissionDeniedIsNotMissing)
+{
+    struct Case {
+        int error;
+        PortState state;
+    } cases[] = {{EACCES, PortState::Denied}, {EPERM, PortState::Denied}, {ENOENT, PortState::CannotOpen},
+                 {EBUSY, PortState::CannotOpen}};
+    for (const Case &c : cases) {
+        PortFixture f;
+        TCommand cmd;
+        RecordingFrontEnd ui;
+        Link link{f.port, cmd, ui};
+        f.line->openOk = false;
+        f.line->openErrno = c.error;
+        EXPECT_EQ(ProbePort(link, "COM2"), c.state) << c.error;
+        EXPECT_EQ(f.port.LastOpenErrno(), c.error);
+    }
+    auto *line = new ScriptedBackend;
+    SerialPort port(std::unique_ptr<SerialBackend>(line),
+                    [](const std::string &name) { return name == "COM2" ? std::string("dev2") : std::string(); });
+    line->openOk = false;
+    line->openErrno = EACCES;
+    EXPECT_EQ(port.OpenPort("COM2"), -1);
+    EXPECT_EQ(port.LastOpenErrno(), EACCES);
+    EXPECT_EQ(port.OpenPort("COM3"), -1); // no device assigned
+    EXPECT_EQ(port.LastOpenErrno(), 0);
+    line->openOk = true;
+    EXPECT_EQ(port.OpenPort("COM2"), 0);
+    EXPECT_EQ(port.LastOpenErrno(), 0);
 }
 
 TEST(SerialPort, NameWithoutNumberDoesNotStayOpen)

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Checks a built tarnvik .deb as a user would get it: unpacked into a scratch
 # root, every program answers --version from there, the expected files are
-# in it, its desktop entry and AppStream metainfo validate, and the control
-# data names the dependencies and the licence.
+# in it, its desktop entry and AppStream metainfo validate, the control
+# data names the dependencies and the licence, and lintian finds no error
+# and no warning.
 set -euo pipefail
 deb=$1
 root=$(mktemp -d)
@@ -24,9 +25,11 @@ done
 for file in usr/bin/tarnvik usr/bin/tarnvik-cli usr/bin/tarnbox-sim \
   usr/share/applications/tarnvik.desktop usr/share/icons/hicolor/scalable/apps/tarnvik.svg \
   usr/share/metainfo/org.tarnvik.Tarnvik.metainfo.xml \
-  usr/share/man/man1/tarnvik.1 usr/share/man/man1/tarnvik-cli.1 usr/share/man/man1/tarnbox-sim.1 \
+  usr/share/man/man1/tarnvik.1.gz usr/share/man/man1/tarnvik-cli.1.gz usr/share/man/man1/tarnbox-sim.1.gz \
   usr/share/bash-completion/completions/tarnvik-cli \
-  usr/share/doc/tarnvik/copyright usr/share/doc/tarnvik/examples/70-tarnbox.rules; do
+  usr/share/doc/tarnvik/copyright usr/share/doc/tarnvik/changelog.Debian.gz \
+  usr/share/doc/tarnvik/examples/70-tarnbox.rules \
+  usr/share/doc/tarnvik/examples/firmware.asm usr/share/doc/tarnvik/examples/firmware.hex; do
   [ -f "$root/$file" ] || fail "missing /$file"
 done
 # Nothing of the developer's build: no tests, benchmarks or static libraries.
@@ -40,7 +43,20 @@ grep -q "GPL-3.0-or-later" "$root/usr/share/doc/tarnvik/copyright" || fail "copy
 
 depends=$(dpkg-deb -f "$deb" Depends)
 case $depends in *libqt6widgets6*) ;; *) fail "Depends lacks Qt: '$depends'" ;; esac
-case $(dpkg-deb -f "$deb" Recommends) in *gputils-common*) ;; *) fail "Recommends lacks gputils-common" ;; esac
+recommends=$(dpkg-deb -f "$deb" Recommends)
+for p in gputils-common bash-completion; do
+  case $recommends in *"$p"*) ;; *) fail "Recommends lacks $p: '$recommends'" ;; esac
+done
+
+# Lintian's errors and warnings fail the check; its notes (I:) are shown in
+# full with lintian -i, not here.
+status=0
+report=$(lintian --tag-display-limit 0 "$deb" 2>&1) || status=$?
+# Status 1 only says tags were found; 2 and more: lintian itself failed.
+[ $status -le 1 ] || fail "lintian could not check the package (status $status): $report"
+tags=$(grep -E '^[EW]: ' <<<"$report" || true)
+[ -z "$tags" ] || fail "lintian:
+$tags"
 
 [ $failed -eq 0 ] && echo "package OK: $(basename "$deb")"
 exit $failed
