@@ -39,7 +39,7 @@ tarnvik_install_gzipped(${PROJECT_SOURCE_DIR}/src/sim/tarnbox-sim.1 ${man1_dir} 
 if(TARNVIK_GUI)
   tarnvik_install_gzipped(${PROJECT_SOURCE_DIR}/data/tarnvik.1 ${man1_dir} tarnvik.1)
 endif()
-tarnvik_install_gzipped(${PROJECT_SOURCE_DIR}/data/changelog ${doc_dir} changelog.Debian)
+tarnvik_install_gzipped(${PROJECT_SOURCE_DIR}/data/changelog ${doc_dir} changelog)
 add_custom_target(compressed_docs ALL DEPENDS ${compressed_files})
 
 set(CPACK_GENERATOR DEB)
