@@ -24,6 +24,7 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
+trap 'exit 143' TERM INT HUP
 
 mkdir -p "$work/bin" "$work/run/scripts" "$work/home" "$work/config/tarnvik" "$work/boards"
 export HOME=$work/home XDG_CONFIG_HOME=$work/config USER=${USER:-$(id -un)}
