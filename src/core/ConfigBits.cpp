@@ -307,7 +307,8 @@ std::shared_ptr<const TConfigLayout> ConfigLayoutFor(std::string_view deviceName
     return it->second;
 }
 
-std::shared_ptr<const TConfigLayout> ConfigLayoutFor(std::string_view deviceName, bool pic18, std::string *problem)
+std::shared_ptr<const TConfigLayout> ConfigLayoutFor(std::string_view deviceName, bool pic18,
+                                                     std::string *problem)
 {
     return ConfigLayoutFor(deviceName, pic18, ConfigHeaderFolders(), problem);
 }

@@ -55,7 +55,8 @@ bool ReadWhole(const std::string &path, std::string &text, bool &exists, std::st
     const int failed = ReadRegularFile(path, 1u << 20, text);
     exists = failed != ENOENT;
     if (failed == 0 || failed == ENOENT) return true;
-    error = path + ": " + (failed == EFBIG ? std::string("not a serial-number state file") : FileErrorReason(failed));
+    error = path + ": " +
+            (failed == EFBIG ? std::string("not a serial-number state file") : FileErrorReason(failed));
     return false;
 }
 

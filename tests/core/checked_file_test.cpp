@@ -40,7 +40,8 @@ const Reader Readers[] = {
     {"settings",
      [](const std::string &path) {
          SettingsFile settings(path);
-         return Refusal{settings.LoadState() == SettingsFile::State::Unreadable ? settings.LoadError() : 0, ""};
+         return Refusal{settings.LoadState() == SettingsFile::State::Unreadable ? settings.LoadError() : 0,
+                        ""};
      }},
     {"HEX file",
      [](const std::string &path) {
@@ -144,7 +145,8 @@ TEST(ProductionLogFile, ARowIsWrittenWholeOrNotAtAll)
     rlimit limit{};
     ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &limit), 0);
     const rlimit full{static_cast<rlim_t>(before.size() + 10), limit.rlim_max};
-    struct sigaction ignore {}, old{};
+    struct sigaction ignore {
+    }, old{};
     ignore.sa_handler = SIG_IGN;
     sigaction(SIGXFSZ, &ignore, &old);
     bool appended = true;
