@@ -5,7 +5,6 @@
 
 #include "CliSession.h"
 #include "ConfigBits.h"
-#include "Json.h"
 #include "hex.h"
 #include "operations.h"
 #include "textutil.h"
@@ -68,8 +67,9 @@ int CliSession::ApplyConfigSettings()
     if (index < 0) return usage("--config needs a device (-d)");
     const bool pic18 = ui_.Pic18Family();
     const std::string name = pic18 ? DeviceTable18[size_t(index)].Name : DeviceTable[size_t(index)].Name;
-    const auto layout = ConfigLayoutFor(name, pic18);
-    if (!layout) return usage(name + ": " + NoConfigNamesText);
+    std::string problem;
+    const auto layout = ConfigLayoutFor(name, pic18, &problem);
+    if (!layout) return usage((problem.empty() ? "" : problem + "\n") + name + ": " + NoConfigNamesText);
     TConfigValues values = ReadConfigValues(*layout, *buffer_);
     const TConfigValues before = values;
     for (const std::string &settings : options_.configSettings) {
@@ -99,7 +99,9 @@ int CliSession::Config()
     if (index < 0) return RefuseNoDevice();
     const bool pic18 = ui_.Pic18Family();
     const std::string name = pic18 ? DeviceTable18[size_t(index)].Name : DeviceTable[size_t(index)].Name;
-    const auto names = ConfigLayoutFor(name, pic18);
+    std::string problem;
+    const auto names = ConfigLayoutFor(name, pic18, &problem);
+    if (!problem.empty()) ui_.Error(problem);
     if (!names) ui_.AddLog(NoConfigNamesText);
     const TConfigLayout &layout = names ? *names : PlainWords(pic18, index);
     const TConfigValues values = ReadConfigValues(layout, *buffer_);
@@ -112,25 +114,26 @@ int CliSession::Config()
         }
         return ExitSuccess;
     }
-    std::string out = "{\"device\": " + Json(name) + ", \"source\": " + Json(source) +
-                      ", \"names\": " + (names ? "true" : "false") + ", \"words\": [";
+    JsonObject words = JsonObject::array();
     for (size_t w = 0; w < layout.Words.size(); ++w) {
         const TConfigWord &word = layout.Words[w];
-        out += std::string(w ? ", " : "") + "{\"name\": " + Json(word.Name) +
-               ", \"address\": " + Json(AddressText(word.DeviceAddress)) +
-               ", \"value\": " + Json(Hex(values[w], Digits(word))) + ", \"fields\": [";
-        for (size_t i = 0; i < word.Fields.size(); ++i) {
-            const TConfigField &f = word.Fields[i];
+        JsonObject fields = JsonObject::array();
+        for (const TConfigField &f : word.Fields) {
             const TConfigSetting *s = DecodeField(f, values[w]);
-            out += std::string(i ? ", " : "") + "{\"name\": " + Json(f.Name) +
-                   ", \"mask\": " + Json(Hex(f.Mask, Digits(word))) +
-                   ", \"bits\": " + Json(Hex(values[w] & f.Mask, Digits(word))) +
-                   ", \"setting\": " + (s ? Json(s->Name) : "null") +
-                   ", \"description\": " + (s ? Json(s->Description) : "null") + "}";
+            fields.push_back({{"name", f.Name},
+                              {"mask", Hex(f.Mask, Digits(word))},
+                              {"bits", Hex(values[w] & f.Mask, Digits(word))},
+                              {"setting", s ? JsonObject(s->Name) : JsonObject(nullptr)},
+                              {"description", s ? JsonObject(s->Description) : JsonObject(nullptr)}});
         }
-        out += "]}";
+        words.push_back({{"name", word.Name},
+                         {"address", AddressText(word.DeviceAddress)},
+                         {"value", Hex(values[w], Digits(word))},
+                         {"fields", fields}});
     }
-    ui_.Emit(out + "]}");
+    fields_["source"] = source;
+    fields_["names"] = names != nullptr;
+    fields_["words"] = words;
     return ExitSuccess;
 }
 
@@ -148,10 +151,15 @@ int CliSession::ConfigList()
         return ExitUsage;
     }
     const std::string name = pic18 ? DeviceTable18[size_t(index)].Name : DeviceTable[size_t(index)].Name;
-    const auto layout = ConfigLayoutFor(name, pic18);
+    std::string problem;
+    const auto layout = ConfigLayoutFor(name, pic18, &problem);
+    // The part listed is the object's device.
+    fields_["device"] = name;
+    fields_["names"] = layout != nullptr;
+    fields_["words"] = JsonObject::array();
     if (!layout) {
+        if (!problem.empty()) ui_.Error(problem);
         ui_.AddLog(NoConfigNamesText);
-        if (options_.json) ui_.Emit("{\"device\": " + Json(name) + ", \"names\": false, \"words\": []}");
         return ExitSuccess;
     }
     if (!options_.json) {
@@ -171,23 +179,18 @@ int CliSession::ConfigList()
         }
         return ExitSuccess;
     }
-    std::string out = "{\"device\": " + Json(name) + ", \"names\": true, \"words\": [";
-    for (size_t w = 0; w < layout->Words.size(); ++w) {
-        const TConfigWord &word = layout->Words[w];
-        out += std::string(w ? ", " : "") + "{\"name\": " + Json(word.Name) +
-               ", \"address\": " + Json(AddressText(word.DeviceAddress)) + ", \"fields\": [";
-        for (size_t i = 0; i < word.Fields.size(); ++i) {
-            const TConfigField &f = word.Fields[i];
-            out += std::string(i ? ", " : "") + "{\"name\": " + Json(f.Name) +
-                   ", \"mask\": " + Json(Hex(f.Mask, Digits(word))) + ", \"settings\": [";
-            for (size_t k = 0; k < f.Settings.size(); ++k)
-                out += std::string(k ? ", " : "") + "{\"name\": " + Json(f.Settings[k].Name) +
-                       ", \"bits\": " + Json(Hex(f.Settings[k].Value, Digits(word))) +
-                       ", \"description\": " + Json(f.Settings[k].Description) + "}";
-            out += "]}";
+    for (const TConfigWord &word : layout->Words) {
+        JsonObject fields = JsonObject::array();
+        for (const TConfigField &f : word.Fields) {
+            JsonObject settings = JsonObject::array();
+            for (const TConfigSetting &setting : f.Settings)
+                settings.push_back({{"name", setting.Name},
+                                    {"bits", Hex(setting.Value, Digits(word))},
+                                    {"description", setting.Description}});
+            fields.push_back({{"name", f.Name}, {"mask", Hex(f.Mask, Digits(word))}, {"settings", settings}});
         }
-        out += "]}";
+        fields_["words"].push_back(
+            {{"name", word.Name}, {"address", AddressText(word.DeviceAddress)}, {"fields", fields}});
     }
-    ui_.Emit(out + "]}");
     return ExitSuccess;
 }

@@ -4,6 +4,9 @@
 
 #include <cctype>
 
+#include "FileErrorText.h"
+#include "checked_file.h"
+
 namespace {
 
 enum FileOperand { NoFile, OneFile, OptionalFile };
@@ -53,7 +56,12 @@ void AddOptions(CLI::App &app, CliOptions &options, bool &help, bool &version, C
         ->allow_extra_args(false)
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
     app.add_option("-d,--device", options.device);
-    app.add_option("--settings", options.settings)->check(CLI::ExistingFile);
+    // Looked at without opening: a FIFO or a folder named here is bad usage
+    // rather than a run on the defaults.
+    app.add_option("--settings", options.settings)->check([](const std::string &path) {
+        const int error = CheckRegularFile(path);
+        return error == 0 ? std::string() : path + ": " + FileErrorReason(error);
+    });
     app.add_flag("--auto-select", options.autoSelect);
     app.add_flag("--erase", options.erase);
     app.add_flag_callback("--no-verify", [&options] { options.verify = false; });
@@ -206,6 +214,8 @@ bool ParseCommandLine(const std::vector<std::string> &args, CliOptions &options,
         error = "unknown command '" + operands[0] + "'";
         return false;
     }
+    // Known from here on, for the --json object of a refusal.
+    options.command = found->command;
     const bool fileCountOk = found->file == NoFile    ? operands.size() == 1
                              : found->file == OneFile ? operands.size() == 2
                                                       : operands.size() <= 2;
@@ -215,7 +225,6 @@ bool ParseCommandLine(const std::vector<std::string> &args, CliOptions &options,
                                                                      : " takes at most one FILE.hex");
         return false;
     }
-    options.command = found->command;
     if (operands.size() == 2) options.file = operands[1];
 
     // Options that only mean something to one command are refused rather
@@ -264,6 +273,15 @@ bool ParseCommandLine(const std::vector<std::string> &args, CliOptions &options,
     }
     return true;
 }
+bool AsksForJson(const std::vector<std::string> &args)
+{
+    for (const std::string &arg : args) {
+        if (arg == "--") return false;
+        if (arg == "--json") return true;
+    }
+    return false;
+}
+
 const char *UsageText()
 {
     return "Usage: tarnvik-cli [OPTIONS] COMMAND [FILE.hex]\n"
@@ -305,8 +323,9 @@ const char *UsageText()
            "  devices --config DEV  list DEV's configuration fields and their settings\n"
            "  --names               devices: the catalogue names alone, one a line (for shell\n"
            "                        completion and scripts)\n"
-           "  --json                one JSON object on stdout: the result (command, device,\n"
-           "                        port, result, messages, exit_status); texts go to stderr\n"
+           "  --json                one JSON object on stdout whatever ends the run (command,\n"
+           "                        device, port, result, messages, exit_status); texts go\n"
+           "                        to stderr\n"
            "  --settings FILE       the settings file to use (default: the window's)\n"
            "  -q, --quiet           print only the result and the final status line\n"
            "  -v, --verbose         also print every status text and the port being opened\n"
@@ -336,7 +355,8 @@ const char *UsageText()
            "2 refused by the connection and device check, or a serial number refused;\n"
            "3 a file could not be read or written;\n"
            "64 bad usage (unknown option, command or device, a missing --settings file,\n"
-           "an unknown configuration field or setting).\n"
+           "an unknown configuration field or setting);\n"
+           "70 an internal error.\n"
            "\n"
            "Configuration names come from the gputils assembler headers (gputils-common), searched in\n"
            "$TARNVIK_GPUTILS_HEADERS, /usr/share/gputils/header, /usr/local/share/gputils/header.\n";

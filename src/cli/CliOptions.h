@@ -70,5 +70,9 @@ struct CliOptions {
 // Fills options from argv[1..]; false with a one-line reason on bad usage.
 bool ParseCommandLine(const std::vector<std::string> &args, CliOptions &options, std::string &error);
 
+// Whether the command line asks for --json, looked for where parsing
+// failed: any argument "--json" before "--".
+bool AsksForJson(const std::vector<std::string> &args);
+
 // The text of --help.
 const char *UsageText();

@@ -10,6 +10,7 @@
 #include <iostream>
 
 #include "DeviceSpec.h"
+#include "FileErrorText.h"
 #include "Json.h"
 #include "PortPermission.h"
 #include "atomic_file.h"
@@ -54,10 +55,19 @@ std::string FileName(const std::string &path)
     return std::filesystem::path(path).filename().string();
 }
 
-// A DEVICE-ID as read: the ID with its five revision bits apart.
+// A DEVICE-ID as read: the ID with its five revision bits apart, the ID as
+// the catalogue carries it.
 std::string DeviceIdText(uint16_t id)
 {
     return Hex(id & ~0x1Fu, 4) + " rev " + std::to_string(id & 0x1F);
+}
+
+// The same for --json: the text, and the ID and the revision apart.
+void AddDeviceIdFields(JsonObject &object, uint16_t id)
+{
+    object["device_id"] = DeviceIdText(id);
+    object["id"] = Hex(id & ~0x1Fu, 4);
+    object["revision"] = id & 0x1F;
 }
 
 // The word or two a script matches on, for a command that noted none.
@@ -74,12 +84,16 @@ const char *ResultFor(int status)
         return "file error";
     case ExitUsage:
         return "usage";
+    case ExitInternal:
+        return "internal error";
     default:
         return status > 128 ? "interrupted" : "failed";
     }
 }
 
-const char *CommandName(CliCommand command)
+} // namespace
+
+const char *CommandWord(CliCommand command)
 {
     switch (command) {
     case CliCommand::Ports:
@@ -109,8 +123,6 @@ const char *CommandName(CliCommand command)
     }
 }
 
-} // namespace
-
 std::string WindowSettingsPath()
 {
     std::error_code ec;
@@ -134,6 +146,11 @@ CliSession::CliSession(const CliOptions &options, TerminalFrontEnd &ui)
 
 bool CliSession::SelectDevice(std::string &error)
 {
+    // A settings file the user named must be the one used.
+    if (!options_.settings.empty() && settings_.LoadState() == SettingsFile::State::Unreadable) {
+        error = options_.settings + ": " + FileErrorReason(settings_.LoadError());
+        return false;
+    }
     if (!options_.device.empty()) {
         const DeviceSelection found = FindCatalogueDevice(options_.device);
         if (found.Index < 0) {
@@ -300,7 +317,8 @@ std::optional<uint16_t> CliSession::ReadChipId()
 
 void CliSession::NoteDeviceId()
 {
-    if (const auto id = ReadChipId()) deviceIdRead_ = DeviceIdText(*id);
+    idRead_ = ReadChipId();
+    if (idRead_) deviceIdRead_ = DeviceIdText(*idRead_);
 }
 
 void CliSession::ExplainWrongChip()
@@ -427,29 +445,41 @@ int CliSession::LoadFile(bool refuseDamaged)
 
 int CliSession::Run()
 {
-    const int status = RunCommand();
-    // config and devices --config write their own object.
-    if (!options_.json || options_.command == CliCommand::Config || !options_.configDevice.empty())
-        return status;
+    // Without --json an internal error is main's to report.
+    if (!options_.json) return RunCommand();
+    int status = ExitInternal;
+    try {
+        status = RunCommand();
+    } catch (const std::exception &e) {
+        ui_.Error(std::string("internal error: ") + e.what());
+        result_ = "internal error";
+    } catch (...) {
+        ui_.Error("internal error");
+        result_ = "internal error";
+    }
+    ui_.Emit(ResultObject(status));
+    return status;
+}
+
+JsonObject CliSession::ResultObject(int status) const
+{
     const int index = ui_.SelectedIndex();
     std::string port = port_.PortName();
     if (!pathOverride_.empty())
         port = pathOverride_;
     else if (port.empty())
         port = options_.port;
-    std::string out = "{\"command\": " + Json(CommandName(options_.command)) +
-                      ", \"device\": " + (index >= 0 ? Json(DeviceName(ui_.Pic18Family(), index)) : "null") +
-                      ", \"port\": " + (port.empty() ? "null" : Json(port)) +
-                      ", \"result\": " + Json(result_.empty() || status > 128 ? ResultFor(status) : result_);
-    if (!deviceIdRead_.empty()) out += ", \"device_id\": " + Json(deviceIdRead_);
-    out += jsonFields_;
-    out += ", \"messages\": [";
-    const auto &messages = ui_.Messages();
-    for (size_t i = 0; i < messages.size(); ++i)
-        out += (i ? ", " : "") + Json(messages[i]);
-    out += "], \"exit_status\": " + std::to_string(status) + "}";
-    ui_.Emit(out);
-    return status;
+    JsonObject out;
+    out["command"] = CommandWord(options_.command);
+    out["device"] = index >= 0 ? JsonObject(DeviceName(ui_.Pic18Family(), index)) : JsonObject(nullptr);
+    out["port"] = port.empty() ? JsonObject(nullptr) : JsonObject(port);
+    out["result"] = result_.empty() || status > 128 ? ResultFor(status) : result_;
+    if (idRead_) AddDeviceIdFields(out, *idRead_);
+    for (const auto &field : fields_.items())
+        out[field.key()] = field.value();
+    out["messages"] = ui_.Messages();
+    out["exit_status"] = status;
+    return out;
 }
 
 int CliSession::RunCommand()
@@ -528,7 +558,7 @@ int CliSession::Ports()
 {
     ui_.Detail("ポートをチェックしています。");
     Link link{port_, cmd_, ui_};
-    std::string ports;
+    JsonObject ports = JsonObject::array();
     std::vector<std::string> denied;
     int found = 0;
     const int result = ProbePorts(link, found, Modem(), [&](int n, PortState state) {
@@ -546,12 +576,13 @@ int CliSession::Ports()
         ui_.Print(name + (n < 10 ? "  " : " ") + stateColumn + "  " + (path.empty() ? "-" : path));
         const char *state_word = state == PortState::Programmer     ? "programmer"
                                  : state == PortState::NoProgrammer ? "no programmer"
+                                 : state == PortState::Denied       ? "permission denied"
                                                                     : "unavailable";
-        ports += std::string(ports.empty() ? "" : ", ") + "{\"port\": " + Json(name) +
-                 ", \"state\": " + Json(state_word) + ", \"path\": " + (path.empty() ? "null" : Json(path)) +
-                 "}";
+        ports.push_back({{"port", name},
+                         {"state", state_word},
+                         {"path", path.empty() ? JsonObject(nullptr) : JsonObject(path)}});
     });
-    jsonFields_ = ", \"ports\": [" + ports + "]";
+    fields_["ports"] = ports;
     AdvisePermission(denied);
     if (result == -1) {
         ui_.AddLogShowingMessages("使用できるポートがありません。");
@@ -572,8 +603,8 @@ int CliSession::Version()
     ui_.AddLog(std::string("ソフトウェアバージョン ") + SoftwareVersion);
     Link link{port_, cmd_, ui_};
     const std::string reply = GetVersion(link);
-    jsonFields_ = std::string(", \"software\": ") + Json(SoftwareVersion) +
-                  ", \"controller\": " + (IsProgrammerReply(reply) ? Json(reply) : "null");
+    fields_["software"] = SoftwareVersion;
+    fields_["controller"] = IsProgrammerReply(reply) ? JsonObject(reply) : JsonObject(nullptr);
     if (IsProgrammerReply(reply)) {
         ui_.Print("コントローラバージョン " + reply);
         return ExitSuccess;
@@ -593,17 +624,19 @@ int CliSession::Devices()
             ui_.Print(DeviceTable18[static_cast<size_t>(i)].Name);
         return ExitSuccess;
     }
-    std::string rows;
+    JsonObject rows = JsonObject::array();
     auto row = [&](const char *name, const char *family, unsigned size, const char *unit, unsigned eeData,
                    unsigned id) {
         char line[160];
         std::snprintf(line, sizeof line, "%-12s %-6s program %6u %-5s  EEData %4u bytes  DEVICE-ID %s", name,
                       family, size, unit, eeData, id ? Hex(id, 4).c_str() : "----");
         ui_.Print(line);
-        rows += std::string(rows.empty() ? "" : ", ") + "{\"name\": " + Json(name) +
-                ", \"family\": " + Json(family) + ", \"program_size\": " + std::to_string(size) +
-                ", \"program_unit\": " + Json(unit) + ", \"eedata_bytes\": " + std::to_string(eeData) +
-                ", \"device_id\": " + (id ? Json(Hex(id, 4)) : "null") + "}";
+        rows.push_back({{"name", name},
+                        {"family", family},
+                        {"program_size", size},
+                        {"program_unit", unit},
+                        {"eedata_bytes", eeData},
+                        {"device_id", id ? JsonObject(Hex(id, 4)) : JsonObject(nullptr)}});
     };
     for (int i = 1; i < DeviceTableSize; ++i) {
         const TDeviceSpec &d = DeviceTable[static_cast<size_t>(i)];
@@ -613,7 +646,7 @@ int CliSession::Devices()
         const TDeviceSpec18 &d = DeviceTable18[static_cast<size_t>(i)];
         row(d.Name, "PIC18", d.ProgramSize, "bytes", d.EEDataSize, d.DeviceId);
     }
-    jsonFields_ = ", \"devices\": [" + rows + "]";
+    fields_["devices"] = rows;
     return ExitSuccess;
 }
 
@@ -629,7 +662,10 @@ int CliSession::Identify()
     }
     const auto found = IdentifyChip(link);
     result_ = found.empty() ? "no DEVICE-ID" : "ok";
-    if (!found.empty()) deviceIdRead_ = DeviceIdText(found.front().Id);
+    if (!found.empty()) {
+        idRead_ = found.front().Id;
+        deviceIdRead_ = DeviceIdText(*idRead_);
+    }
     if (found.empty()) {
         ui_.AddLogShowingMessages("DEVICEIDを確認できませんでした。");
         ui_.SetStatus(" !! DEVICE-IDを確認できませんでした。");
@@ -638,22 +674,26 @@ int CliSession::Identify()
     // An ID no catalogue row carries (an empty socket reading all ones, a
     // part Tarnvik does not know) is shown but is no identification.
     bool named = false;
-    std::string chips;
+    JsonObject chips = JsonObject::array();
     for (const ChipIdentity &chip : found) {
         named = named || !chip.Rows.empty();
         std::string names;
-        for (int row : chip.Rows)
+        JsonObject nameList = JsonObject::array();
+        for (int row : chip.Rows) {
             names += (names.empty() ? "" : ", ") + DeviceName(chip.Pic18, row);
-        ui_.Print("DEVICE-ID " + Hex(chip.Id, 4) + (chip.Pic18 ? " (PIC18)  " : " (PIC10/12/16)  ") +
+            nameList.push_back(DeviceName(chip.Pic18, row));
+        }
+        // The ID as the catalogue (devices) and the check know it, with the
+        // silicon revision apart.
+        ui_.Print("DEVICE-ID " + DeviceIdText(chip.Id) + (chip.Pic18 ? " (PIC18)  " : " (PIC10/12/16)  ") +
                   (names.empty() ? "-" : names));
-        std::string nameList;
-        for (int row : chip.Rows)
-            nameList += (nameList.empty() ? "" : ", ") + Json(DeviceName(chip.Pic18, row));
-        chips += std::string(chips.empty() ? "" : ", ") + "{\"device_id\": " + Json(DeviceIdText(chip.Id)) +
-                 ", \"family\": " + Json(chip.Pic18 ? "PIC18" : "PIC10/12/16") + ", \"names\": [" + nameList +
-                 "]}";
+        JsonObject entry;
+        AddDeviceIdFields(entry, chip.Id);
+        entry["family"] = chip.Pic18 ? "PIC18" : "PIC10/12/16";
+        entry["names"] = nameList;
+        chips.push_back(entry);
     }
-    jsonFields_ = ", \"chips\": [" + chips + "]";
+    fields_["chips"] = chips;
     if (!named) result_ = "unknown chip";
     return named ? ExitSuccess : ExitNegative;
 }

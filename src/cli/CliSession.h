@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "CliOptions.h"
+#include "Json.h"
 #include "PICCommand.h"
 #include "TerminalFrontEnd.h"
 #include "buffer.h"
@@ -22,8 +23,12 @@ enum : int {
     ExitNegative = 1, // mismatch, not blank, link failure
     ExitRefused = 2,  // the connection and device check refused
     ExitFileError = 3,
-    ExitUsage = 64, // the command line asks for something that cannot be done
+    ExitUsage = 64,    // the command line asks for something that cannot be done
+    ExitInternal = 70, // a failure inside the program itself (sysexits' EX_SOFTWARE)
 };
+
+// The command's word as the command line names it; empty for none.
+const char *CommandWord(CliCommand command);
 
 class CliSession {
 public:
@@ -51,6 +56,8 @@ public:
 private:
     // Run without the --json result object.
     int RunCommand();
+    // The --json result object of a run that ended with status.
+    JsonObject ResultObject(int status) const;
     bool SelectDevice(std::string &error);
     void OpenPortForCommand();
     void OpenPort();
@@ -113,10 +120,11 @@ private:
     const MemoryBuffer *image_ = nullptr;
     DeviceSelection imageDevice_{};
     std::string deviceIdRead_;
+    std::optional<uint16_t> idRead_; // the same, as the word read
     std::string result_;
-    // Fields the command adds to its --json object, each written as
-    // `, "name": value`, so scripts get data rather than text lines.
-    std::string jsonFields_;
+    // Fields the command adds to its --json object (or replaces in it), so
+    // scripts get data rather than text lines.
+    JsonObject fields_ = JsonObject::object();
 };
 
 // The window's settings file for a program in the same folder as this one.

@@ -1,23 +1,26 @@
 #include "Json.h"
 
-#include <cstdio>
-
-std::string Json(const std::string &text)
+std::string JsonText(const JsonObject &object)
 {
-    std::string out = "\"";
-    for (unsigned char c : text) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += char(c);
-        } else if (c == '\n') {
-            out += "\\n";
-        } else if (c < 0x20 || c == 0x7F) {
-            char esc[8];
-            std::snprintf(esc, sizeof esc, "\\u%04x", c);
-            out += esc;
-        } else {
-            out += char(c);
-        }
-    }
-    return out + "\"";
+    return object.dump(-1, ' ', false, JsonObject::error_handler_t::replace);
+}
+
+void WriteJsonLine(FILE *out, const JsonObject &object)
+{
+    const std::string line = JsonText(object) + "\n";
+    std::fwrite(line.data(), 1, line.size(), out);
+    std::fflush(out);
+}
+
+JsonObject RunEndObject(const std::string &command, const std::string &result,
+                        const std::vector<std::string> &messages, int exitStatus)
+{
+    JsonObject object;
+    object["command"] = command.empty() ? JsonObject(nullptr) : JsonObject(command);
+    object["device"] = nullptr;
+    object["port"] = nullptr;
+    object["result"] = result;
+    object["messages"] = messages;
+    object["exit_status"] = exitStatus;
+    return object;
 }

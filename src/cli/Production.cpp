@@ -281,18 +281,28 @@ private:
     }, oldTerm_{};
 };
 
-// The answer after a round: on a terminal after a prompt, else a line.
+// What a line other than Enter or q is answered with, before the question
+// comes again.
+constexpr const char *UnclearAnswerText = "Enter で続行、q で終了します。";
+
+// The answer after a round: on a terminal after a prompt, else a line. Only
+// an empty line programs the next chips; a line that is neither (quit, exit,
+// stop) is asked again.
 NextRound WaitForNextChips(size_t ports)
 {
-    if (stopRequested) return NextRound::Stop;
-    if (isatty(STDIN_FILENO)) {
-        std::fprintf(stderr, "%sチップを交換して Enter を押してください（終了は q と Enter）: ",
-                     ports > 1 ? "各ボードの" : "");
+    for (;;) {
+        if (stopRequested) return NextRound::Stop;
+        if (isatty(STDIN_FILENO)) {
+            std::fprintf(stderr, "%sチップを交換して Enter を押してください（終了は q と Enter）: ",
+                         ports > 1 ? "各ボードの" : "");
+            std::fflush(stderr);
+        }
+        const NextRound next = WaitForNextRound(STDIN_FILENO, [] { return stopRequested != 0; });
+        if (stopRequested && isatty(STDIN_FILENO)) std::fputc('\n', stderr);
+        if (next != NextRound::Unclear) return next;
+        std::fprintf(stderr, "%s\n", UnclearAnswerText);
         std::fflush(stderr);
     }
-    const NextRound next = WaitForNextRound(STDIN_FILENO, [] { return stopRequested != 0; });
-    if (stopRequested && isatty(STDIN_FILENO)) std::fputc('\n', stderr);
-    return next;
 }
 
 } // namespace

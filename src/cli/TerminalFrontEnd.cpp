@@ -216,11 +216,9 @@ void TerminalFrontEnd::Interrupted(const std::string &text)
     std::fflush(stderr);
 }
 
-void TerminalFrontEnd::Emit(const std::string &json)
+void TerminalFrontEnd::Emit(const JsonObject &result)
 {
-    std::fputs(json.c_str(), out_);
-    std::fputc('\n', out_);
-    std::fflush(out_);
+    WriteJsonLine(out_, result);
 }
 
 void TerminalFrontEnd::Detail(const std::string &line)

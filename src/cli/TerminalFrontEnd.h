@@ -11,6 +11,7 @@
 
 #include "CliOptions.h"
 #include "FrontEnd.h"
+#include "Json.h"
 
 // One line on the terminal, redrawn in place: the phase, the percent, a bar
 // and the time left, fitted to the terminal's width so that a narrow
@@ -101,7 +102,7 @@ public:
     // The interrupt notice: on stderr without the program's name.
     void Interrupted(const std::string &text);
     // --json: the result object itself, the one thing written to stdout.
-    void Emit(const std::string &json);
+    void Emit(const JsonObject &result);
     // --json: every line shown so far, in order, for the result object.
     const std::vector<std::string> &Messages() const { return messages_; }
     // The port being opened and the like: verbose mode only.

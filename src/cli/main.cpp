@@ -8,15 +8,13 @@
 
 #include "CliOptions.h"
 #include "CliSession.h"
+#include "Json.h"
 #include "Production.h"
 #include "TerminalFrontEnd.h"
 #include "interrupt.h"
 #include "version.h"
 
 namespace {
-
-// Exit status for a failure inside the program itself (sysexits' EX_SOFTWARE).
-constexpr int ExitInternal = 70;
 
 // The first SIGINT or SIGTERM asks the running operation to stop at its next
 // command boundary, so the programmer is left out of programming mode. A
@@ -42,12 +40,16 @@ void CatchStopSignals()
     sigaction(SIGTERM, &action, nullptr);
 }
 
-int Run(int argc, char **argv)
+// answered: the session has taken over the --json result object, which it
+// writes whatever ends the command.
+int Run(const std::vector<std::string> &args, bool &answered)
 {
     CliOptions options;
     std::string error;
-    if (!ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc), options, error)) {
+    if (!ParseCommandLine(args, options, error)) {
         std::fprintf(stderr, "tarnvik-cli: %s\nTry 'tarnvik-cli --help'.\n", error.c_str());
+        if (options.json || AsksForJson(args))
+            WriteJsonLine(stdout, RunEndObject(CommandWord(options.command), "usage", {error}, ExitUsage));
         return ExitUsage;
     }
     if (options.command == CliCommand::Help) {
@@ -62,6 +64,7 @@ int Run(int argc, char **argv)
     CatchStopSignals();
     TerminalFrontEnd ui(options, stdout, stderr, isatty(STDERR_FILENO) == 1);
     CliSession session(options, ui);
+    answered = options.json;
     return session.Run();
 }
 
@@ -69,12 +72,17 @@ int Run(int argc, char **argv)
 
 int main(int argc, char **argv)
 {
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    bool answered = false;
+    std::string what = "internal error";
     try {
-        return Run(argc, argv);
+        return Run(args, answered);
     } catch (const std::exception &e) {
-        std::fprintf(stderr, "tarnvik-cli: internal error: %s\n", e.what());
+        what += std::string(": ") + e.what();
     } catch (...) {
-        std::fprintf(stderr, "tarnvik-cli: internal error\n");
     }
+    std::fprintf(stderr, "tarnvik-cli: %s\n", what.c_str());
+    if (!answered && AsksForJson(args))
+        WriteJsonLine(stdout, RunEndObject("", "internal error", {what}, ExitInternal));
     return ExitInternal;
 }

@@ -1,12 +1,15 @@
 #include "ConfigBits.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstdlib>
-#include <fstream>
 #include <map>
 #include <mutex>
 #include <sstream>
 
+#include "FileErrorText.h"
+#include "checked_file.h"
 #include "textutil.h"
 
 namespace {
@@ -265,13 +268,17 @@ std::string FindConfigHeader(std::string_view deviceName, const std::vector<std:
         c = char(std::tolower(static_cast<unsigned char>(c)));
     for (const std::string &folder : folders) {
         std::string path = folder + "/p" + part + ".inc";
-        if (std::ifstream(path).good()) return path;
+        // Whatever is there counts, so that a header that cannot be read
+        // is reported rather than passed over for another folder's.
+        struct stat st {};
+        if (::stat(path.c_str(), &st) == 0) return path;
     }
     return {};
 }
 
 std::shared_ptr<const TConfigLayout> ConfigLayoutFor(std::string_view deviceName, bool pic18,
-                                                     const std::vector<std::string> &folders)
+                                                     const std::vector<std::string> &folders,
+                                                     std::string *problem)
 {
     static std::mutex guard;
     static std::map<std::string, std::shared_ptr<const TConfigLayout>> cache; // by header path
@@ -280,8 +287,12 @@ std::shared_ptr<const TConfigLayout> ConfigLayoutFor(std::string_view deviceName
     std::lock_guard lock(guard);
     auto it = cache.find(path);
     if (it == cache.end()) {
-        std::ifstream in(path, std::ios::binary);
-        std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        std::string text;
+        if (const int error = ReadRegularFile(path, ConfigHeaderMaxSize, text)) {
+            // Not kept, so that a header put right is picked up later.
+            if (problem) *problem = path + ": " + FileErrorReason(error);
+            return nullptr;
+        }
         auto parsed = ParseConfigHeader(text);
         if (parsed && !parsed->Pic18) {
             const int row = FindDevice(deviceName);
@@ -289,8 +300,6 @@ std::shared_ptr<const TConfigLayout> ConfigLayoutFor(std::string_view deviceName
                 if (w.Address == Config12BitWord && row > 0 && DeviceTable[size_t(row)].Is12Bit())
                     w.DeviceAddress = DeviceTable[size_t(row)].ConfigAddress1;
         }
-        // An unreadable header is not kept, so that a fixed one is picked up later.
-        if (!in.good() && !in.eof()) return nullptr;
         it = cache.emplace(path, parsed ? std::make_shared<const TConfigLayout>(std::move(*parsed)) : nullptr)
                  .first;
     }
@@ -298,9 +307,10 @@ std::shared_ptr<const TConfigLayout> ConfigLayoutFor(std::string_view deviceName
     return it->second;
 }
 
-std::shared_ptr<const TConfigLayout> ConfigLayoutFor(std::string_view deviceName, bool pic18)
+std::shared_ptr<const TConfigLayout> ConfigLayoutFor(std::string_view deviceName, bool pic18,
+                                                     std::string *problem)
 {
-    return ConfigLayoutFor(deviceName, pic18, ConfigHeaderFolders());
+    return ConfigLayoutFor(deviceName, pic18, ConfigHeaderFolders(), problem);
 }
 
 const TConfigSetting *DecodeField(const TConfigField &field, uint16_t word)

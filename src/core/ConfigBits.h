@@ -68,11 +68,18 @@ std::vector<std::string> ConfigHeaderFolders();
 // p16f877a.inc), or an empty string.
 std::string FindConfigHeader(std::string_view deviceName, const std::vector<std::string> &folders);
 // The layout of a device, read from its header once and kept for the rest of
-// the run. Null when there is no readable header, it has no options or it
-// belongs to the other family.
+// the run. Null when there is no header, it has no options or it belongs to
+// the other family, and when the header cannot be read (a folder, a FIFO, a
+// device, no permission, more than ConfigHeaderMaxSize bytes): then problem,
+// when given, gets the header's path and the reason.
 std::shared_ptr<const TConfigLayout> ConfigLayoutFor(std::string_view deviceName, bool pic18,
-                                                     const std::vector<std::string> &folders);
-std::shared_ptr<const TConfigLayout> ConfigLayoutFor(std::string_view deviceName, bool pic18);
+                                                     const std::vector<std::string> &folders,
+                                                     std::string *problem = nullptr);
+std::shared_ptr<const TConfigLayout> ConfigLayoutFor(std::string_view deviceName, bool pic18,
+                                                     std::string *problem = nullptr);
+
+// The largest gputils header is some 160 KB.
+constexpr size_t ConfigHeaderMaxSize = 4u << 20;
 
 // The log line shown where a part has no names.
 inline constexpr const char *NoConfigNamesText = "このデバイスのコンフィグビット名がありません。";

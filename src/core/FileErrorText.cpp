@@ -2,6 +2,7 @@
 
 #include <cerrno>
 
+#include "checked_file.h"
 #include "textutil.h"
 
 std::string FileErrorReason(int error)
@@ -14,6 +15,8 @@ std::string FileErrorReason(int error)
         return "アクセス権がありません。";
     case EISDIR:
         return "ファイルではなくフォルダーです。";
+    case NotRegularFileError:
+        return "通常のファイルではありません（FIFO やデバイスなど）。";
     case ENOTDIR:
         return "パスの途中にフォルダーではないものがあります。";
     case ENOSPC:

@@ -8,6 +8,8 @@
 #include <array>
 #include <cerrno>
 
+#include "FileErrorText.h"
+#include "checked_file.h"
 #include "textutil.h"
 
 namespace {
@@ -84,19 +86,14 @@ ProductionLog::~ProductionLog()
 
 bool ProductionLog::Open(const std::string &path, std::string &error)
 {
-    fd_ = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    // A FIFO in the log's place would hang the run before the first chip.
+    int failed = 0;
+    fd_ = OpenRegularFile(path, O_WRONLY | O_APPEND | O_CREAT, failed);
     if (fd_ < 0) {
-        error = path + ": " + ErrorText(errno);
+        error = path + ": " + FileErrorReason(failed);
         return false;
     }
     path_ = path;
-    struct stat st {};
-    if (fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
-        error = path + ": not a regular file";
-        ::close(fd_);
-        fd_ = -1;
-        return false;
-    }
     // Two runs starting at once both see an empty file; under the lock only
     // the first writes the header.
     return WriteLocked(std::string(ProductionLogHeader) + "\n", true, error);
@@ -112,24 +109,35 @@ bool ProductionLog::WriteLocked(const std::string &text, bool onlyWhenEmpty, std
     if (fd_ < 0) return false;
     while (flock(fd_, LOCK_EX) != 0)
         if (errno != EINTR) {
-            error = path_ + ": " + ErrorText(errno);
+            error = path_ + ": " + FileErrorReason(errno);
             return false;
         }
     bool ok = true;
     struct stat st {};
-    if (!onlyWhenEmpty || (fstat(fd_, &st) == 0 && st.st_size == 0)) {
-        // One write: with O_APPEND the row lands whole at the end. A short
-        // write (a full disk) is reported, not continued, so that no later
-        // row is glued to a partial one by another run.
-        ssize_t n;
-        do
-            n = ::write(fd_, text.data(), text.size());
-        while (n < 0 && errno == EINTR);
-        if (n != static_cast<ssize_t>(text.size())) {
-            error = path_ + ": " + (n < 0 ? ErrorText(errno) : std::string("the disk is full"));
-            ok = false;
-        } else if (fdatasync(fd_) != 0) {
-            error = path_ + ": " + ErrorText(errno);
+    if (fstat(fd_, &st) != 0) {
+        error = path_ + ": " + FileErrorReason(errno);
+        ok = false;
+    } else if (!onlyWhenEmpty || st.st_size == 0) {
+        // With O_APPEND every piece lands at the end, and under the lock no
+        // other run appends meanwhile. A row that cannot be written whole (a
+        // full disk) is cut off again, so that the file ends with a whole
+        // row and the next one is not glued to a part.
+        size_t done = 0;
+        int failed = 0;
+        while (done < text.size() && failed == 0) {
+            const ssize_t n = ::write(fd_, text.data() + done, text.size() - done);
+            if (n > 0)
+                done += static_cast<size_t>(n);
+            else if (n < 0 && errno != EINTR)
+                failed = errno;
+            else if (n == 0)
+                failed = ENOSPC;
+        }
+        if (failed == 0 && fdatasync(fd_) != 0) failed = errno;
+        if (failed != 0) {
+            error = path_ + ": " + FileErrorReason(failed);
+            if (ftruncate(fd_, st.st_size) != 0)
+                error += "（書きかけの行を取り除けませんでした: " + FileErrorReason(errno) + "）";
             ok = false;
         }
     }

@@ -1,8 +1,8 @@
 // The production log: a CSV file with one row per chip, appended to by every
-// run that names it. Each row reaches the file in one write on a descriptor
-// opened for appending, under an exclusive lock, and is on disk before the
-// next chip starts, so runs appending at the same time never interleave and
-// a power cut loses at most the chip in hand.
+// run that names it. Each row is appended under an exclusive lock, whole or
+// not at all (a row cut short by a full disk is removed again), and is on
+// disk before the next chip starts, so runs appending at the same time never
+// interleave and a power cut loses at most the chip in hand.
 #pragma once
 
 #include <cstdint>
@@ -33,7 +33,8 @@ public:
     ProductionLog(const ProductionLog &) = delete;
     ProductionLog &operator=(const ProductionLog &) = delete;
 
-    // Opens (or creates) the file and writes the header when it is empty.
+    // Opens (or creates) the file and writes the header when it is empty;
+    // anything but a regular file is refused.
     bool Open(const std::string &path, std::string &error);
     bool IsOpen() const { return fd_ >= 0; }
     bool Append(const ChipRecord &record, std::string &error);

@@ -7,8 +7,10 @@
 #include <cerrno>
 #include <sstream>
 
+#include "FileErrorText.h"
 #include "SerialNumber.h"
 #include "atomic_file.h"
+#include "checked_file.h"
 #include "textutil.h"
 
 namespace {
@@ -18,14 +20,15 @@ class FileLock {
 public:
     explicit FileLock(const std::string &path)
     {
-        fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+        int failed = 0;
+        fd_ = OpenRegularFile(path, O_RDWR | O_CREAT, failed);
         if (fd_ < 0) {
-            error_ = path + ": " + ErrorText(errno);
+            error_ = path + ": " + FileErrorReason(failed);
             return;
         }
         while (flock(fd_, LOCK_EX) != 0)
             if (errno != EINTR) {
-                error_ = path + ": " + ErrorText(errno);
+                error_ = path + ": " + FileErrorReason(errno);
                 ::close(fd_);
                 fd_ = -1;
                 return;
@@ -48,34 +51,13 @@ private:
 // exists tells.
 bool ReadWhole(const std::string &path, std::string &text, bool &exists, std::string &error)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    exists = fd >= 0;
-    if (fd < 0) {
-        if (errno == ENOENT) return true;
-        error = path + ": " + ErrorText(errno);
-        return false;
-    }
-    text.clear();
-    char chunk[4096];
-    for (;;) {
-        const ssize_t n = ::read(fd, chunk, sizeof chunk);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            error = path + ": " + ErrorText(errno);
-            ::close(fd);
-            return false;
-        }
-        if (n == 0) break;
-        text.append(chunk, static_cast<size_t>(n));
-        // A state file is a few lines; anything this long is something else.
-        if (text.size() > (1u << 20)) {
-            ::close(fd);
-            error = path + ": not a serial-number state file";
-            return false;
-        }
-    }
-    ::close(fd);
-    return true;
+    // A state file is a few lines; anything this long is something else.
+    const int failed = ReadRegularFile(path, 1u << 20, text);
+    exists = failed != ENOENT;
+    if (failed == 0 || failed == ENOENT) return true;
+    error = path + ": " +
+            (failed == EFBIG ? std::string("not a serial-number state file") : FileErrorReason(failed));
+    return false;
 }
 
 // The state file is replaced whole: a crash or a full disk leaves the old
@@ -83,7 +65,7 @@ bool ReadWhole(const std::string &path, std::string &text, bool &exists, std::st
 bool Replace(const std::string &path, const std::string &text, std::string &error)
 {
     const int failed = WriteFileAtomically(path, text);
-    if (failed) error = path + ": " + ErrorText(failed);
+    if (failed) error = path + ": " + FileErrorReason(failed);
     return failed == 0;
 }
 

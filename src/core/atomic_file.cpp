@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "checked_file.h"
+
 namespace {
 
 long faultAfter = -1;
@@ -46,12 +48,15 @@ int WriteAll(int fd, std::string_view contents)
     return 0;
 }
 
-// 0 when an existing target may be replaced by a new regular file. A file
-// the user made read-only stays as it is, as it would for a write in place.
-int ReplaceableFile(const std::string &target, const struct stat &existing)
+// 0 when the target may be replaced by a new regular file, or created:
+// exists tells which, existing holds what is there. A file the user made
+// read-only stays as it is, as it would for a write in place.
+int ReplaceableFile(const std::string &target, struct stat &existing, bool &exists)
 {
-    if (S_ISDIR(existing.st_mode)) return EISDIR;
-    if (!S_ISREG(existing.st_mode)) return EINVAL;
+    const int kind = CheckRegularFile(target, &existing);
+    exists = kind != ENOENT;
+    if (!exists) return 0;
+    if (kind != 0) return kind;
     if (::access(target.c_str(), W_OK) != 0) return errno;
     return 0;
 }
@@ -88,10 +93,8 @@ int WriteFileAtomically(const std::string &path, std::string_view contents)
 {
     const std::string target = Resolve(path);
     struct stat existing {};
-    const bool exists = ::stat(target.c_str(), &existing) == 0;
-    if (!exists && errno != ENOENT) return errno;
-    if (exists)
-        if (const int error = ReplaceableFile(target, existing)) return error;
+    bool exists = false;
+    if (const int error = ReplaceableFile(target, existing, exists)) return error;
 
     const std::filesystem::path folder = FolderOf(target);
     std::string temp = TempPattern(target);
@@ -126,12 +129,11 @@ int CheckFileReplaceable(const std::string &path)
 {
     const std::string target = Resolve(path);
     struct stat existing {};
-    if (::stat(target.c_str(), &existing) == 0) {
-        if (S_ISFIFO(existing.st_mode) || S_ISCHR(existing.st_mode) || S_ISSOCK(existing.st_mode)) return 0;
-        if (const int error = ReplaceableFile(target, existing)) return error;
-    } else if (errno != ENOENT) {
-        return errno;
-    }
+    bool exists = false;
+    const int error = ReplaceableFile(target, existing, exists);
+    if (exists && (S_ISFIFO(existing.st_mode) || S_ISCHR(existing.st_mode) || S_ISSOCK(existing.st_mode)))
+        return 0;
+    if (error) return error;
     std::string temp = TempPattern(target);
     const int fd = ::mkstemp(temp.data());
     if (fd < 0) return errno;

@@ -65,6 +65,7 @@ std::vector<std::string> ResultTable(const std::vector<PortResult> &results)
 NextRound WaitForNextRound(int fd, const std::function<bool()> &stop)
 {
     std::string line;
+    size_t length = 0; // the line's bytes so far, kept or not
     for (;;) {
         if (stop && stop()) return NextRound::Stop;
         pollfd p{fd, POLLIN, 0};
@@ -76,10 +77,14 @@ NextRound WaitForNextRound(int fd, const std::function<bool()> &stop)
         if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
         if (n <= 0) return NextRound::Stop;
         if (c != '\n') {
-            line += c;
+            if (++length > NextRoundInputMax) return NextRound::Stop;
+            if (length <= NextRoundLineMax) line += c;
             continue;
         }
-        return SameTextIgnoringCase(TrimBlanks(line), "q") ? NextRound::Stop : NextRound::Again;
+        if (length > NextRoundLineMax) return NextRound::Unclear;
+        const std::string answer = TrimBlanks(line);
+        if (answer.empty()) return NextRound::Again;
+        return SameTextIgnoringCase(answer, "q") ? NextRound::Stop : NextRound::Unclear;
     }
 }
 

@@ -31,13 +31,19 @@ struct PortResult {
 // serial column when any port has a number.
 std::vector<std::string> ResultTable(const std::vector<PortResult> &results);
 
-enum class NextRound { Again, Stop };
-// The answer after a round: one line read from fd. "q" (blanks and letter
-// case ignored) or the end of input stops, anything else goes on. stop is
-// asked about ten times a second while waiting; true ends the wait with
-// Stop (an interrupt). Reads byte by byte so that nothing after the line is
-// taken from a pipe.
+enum class NextRound { Again, Stop, Unclear };
+// The answer after a round: one line read from fd. An empty line (blanks
+// ignored) goes on; "q" (blanks and letter case ignored) or the end of input
+// stops; any other line is Unclear, for the caller to ask again, and so is a
+// line longer than NextRoundLineMax, which is read to its end without being
+// kept. Input that brings no line end within NextRoundInputMax bytes (a
+// device such as /dev/zero) is no answer at all and stops. stop is asked
+// about ten times a second while waiting; true ends the wait with Stop (an
+// interrupt). Reads byte by byte so that nothing after the line is taken
+// from a pipe.
 NextRound WaitForNextRound(int fd, const std::function<bool()> &stop);
+constexpr size_t NextRoundLineMax = 256;
+constexpr size_t NextRoundInputMax = 64 * 1024;
 
 // Chips passed and failed over all rounds, per port.
 class RunTotals {

@@ -13,6 +13,7 @@
 #include <memory>
 
 #include "atomic_file.h"
+#include "checked_file.h"
 #include "textutil.h"
 
 HexFileError::HexFileError(const std::string &path, int error, const std::string &reason)
@@ -204,32 +205,16 @@ std::string ReadHexFile(const std::string &path)
         if (!haveInput) throw HexFileError(path, errno);
         return ReadAllBounded(STDIN_FILENO, path);
     }
-    // Looked at before opening: opening a FIFO waits for a writer, and
-    // opening a serial device can reset the board behind it.
     struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) throw HexFileError(path, errno);
-    if (S_ISDIR(st.st_mode)) throw HexFileError(path, EISDIR);
-    if (!S_ISREG(st.st_mode)) {
-        if (haveInput && SameFile(st, input)) return ReadAllBounded(STDIN_FILENO, path);
-        ThrowNotRegular(path);
-    }
-    if (static_cast<unsigned long long>(st.st_size) > HexMaxFileSize) throw HexFileError(path, EFBIG);
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) throw HexFileError(path, errno);
-    struct stat opened {};
-    // The path may have been replaced between the look and the open.
-    if (::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode)) {
-        ::close(fd);
-        ThrowNotRegular(path);
-    }
-    try {
-        std::string text = ReadAllBounded(fd, path);
-        ::close(fd);
-        return text;
-    } catch (...) {
-        ::close(fd);
-        throw;
-    }
+    int error = CheckRegularFile(path, &st);
+    // /dev/stdin and its like name the input the program was given.
+    if (error == NotRegularFileError && haveInput && SameFile(st, input))
+        return ReadAllBounded(STDIN_FILENO, path);
+    std::string text;
+    if (error == 0) error = ReadRegularFile(path, HexMaxFileSize, text);
+    if (error == NotRegularFileError) ThrowNotRegular(path);
+    if (error != 0) throw HexFileError(path, error);
+    return text;
 }
 
 void ForEachHexFileLine(const std::string &path, const std::function<void(std::string_view)> &onLine)

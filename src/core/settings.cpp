@@ -16,6 +16,7 @@
 #include <unistd.h>
 
 #include "atomic_file.h"
+#include "checked_file.h"
 #include "textutil.h"
 
 namespace {
@@ -45,44 +46,25 @@ struct SettingsFile::Profile {
 SettingsFile::SettingsFile(std::string path) : path_(std::move(path)), profile_(std::make_unique<Profile>())
 {
     Prepare(profile_->ini);
-    struct stat st {};
-    if (::stat(path_.c_str(), &st) != 0) {
-        state_ = errno == ENOENT ? State::Missing : State::Unreadable;
-        return;
-    }
     // A FIFO, a device or a folder is not opened at all: opening a FIFO for
     // reading waits for a writer that never comes.
-    if (!S_ISREG(st.st_mode)) {
-        state_ = State::Unreadable;
-        return;
-    }
-    if (st.st_size > MaxFileSize) {
-        state_ = State::Unparsable;
-        return;
-    }
-    const int fd = ::open(path_.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    struct stat opened {};
-    if (fd < 0 || ::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode)) {
-        if (fd >= 0) ::close(fd);
-        state_ = State::Unreadable;
-        return;
-    }
     std::string text;
-    char chunk[8192];
-    for (;;) {
-        const ssize_t got = ::read(fd, chunk, sizeof chunk);
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) {
-            ::close(fd);
-            state_ = State::Unreadable;
-            return;
-        }
-        if (got == 0) break;
-        text.append(chunk, static_cast<size_t>(got));
-        if (text.size() > static_cast<size_t>(MaxFileSize)) break;
+    loadError_ = ReadRegularFile(path_, static_cast<size_t>(MaxFileSize), text);
+    if (loadError_ == ENOENT) {
+        state_ = State::Missing;
+        loadError_ = 0;
+        return;
     }
-    ::close(fd);
-    if (text.size() > static_cast<size_t>(MaxFileSize) || !Parsable(text)) {
+    if (loadError_ == EFBIG) {
+        state_ = State::Unparsable;
+        loadError_ = 0;
+        return;
+    }
+    if (loadError_ != 0) {
+        state_ = State::Unreadable;
+        return;
+    }
+    if (!Parsable(text)) {
         state_ = State::Unparsable;
         return;
     }

@@ -47,6 +47,9 @@ public:
 
     enum class State { Missing, Loaded, Unparsable, Unreadable };
     State LoadState() const { return state_; }
+    // Why an unreadable file could not be read (an errno value, see
+    // FileErrorReason); 0 otherwise.
+    int LoadError() const { return loadError_; }
 
 private:
     bool Lookup(const std::string &section, const std::string &key, std::string &value) const;
@@ -56,6 +59,7 @@ private:
     std::string path_;
     std::unique_ptr<Profile> profile_;
     State state_ = State::Missing;
+    int loadError_ = 0;
 };
 
 // Parses a profile integer; false when the text is not one.

@@ -420,6 +420,7 @@ private:
     bool startupProbe_ = false;
     std::shared_ptr<const TConfigLayout> configNames_;
     std::string configNamesDevice_;
+    std::string configNamesProblem_; // the header's path and why it could not be read
     QString configHint_; // the value fields' own hint, before any decoded settings
 };
 

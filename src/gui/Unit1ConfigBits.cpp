@@ -64,14 +64,19 @@ std::shared_ptr<const TConfigLayout> TForm1::ConfigNames()
         name = dev->Name;
     if (name != configNamesDevice_) {
         configNamesDevice_ = name;
-        configNames_ = name.empty() ? nullptr : ConfigLayoutFor(name, Pic18);
+        configNamesProblem_.clear();
+        configNames_ = name.empty() ? nullptr : ConfigLayoutFor(name, Pic18, &configNamesProblem_);
     }
     return configNames_;
 }
 
 void TForm1::NoteConfigNames()
 {
-    if (!ConfigNames() && !configNamesDevice_.empty()) AddLog(NoConfigNamesText);
+    if (!ConfigNames() && !configNamesDevice_.empty()) {
+        // A header that is there but cannot be read is named, with why.
+        if (!configNamesProblem_.empty()) AddLog(configNamesProblem_);
+        AddLog(NoConfigNamesText);
+    }
     UpdateConfigBitsButton();
     RefreshConfigHints();
 }

@@ -2,9 +2,11 @@
 // on a pseudo-terminal, judged by its exit status, its output and the files
 // it writes.
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -81,6 +83,20 @@ CliResult RunCli(std::vector<std::string> args, const std::string &settingsText 
     result.out = ReadText(outPath);
     result.err = ReadText(errPath);
     return result;
+}
+
+// stdout of a --json run as one JSON value: null (and a failure) when it is
+// not exactly one valid object.
+nlohmann::json Parsed(const CliResult &r)
+{
+    try {
+        nlohmann::json value = nlohmann::json::parse(r.out);
+        if (value.is_object()) return value;
+    } catch (const nlohmann::json::exception &e) {
+        ADD_FAILURE() << e.what();
+    }
+    ADD_FAILURE() << "no JSON object: " << r.out;
+    return nullptr;
 }
 
 // The image a file gives a device, loaded by the core's own reader.
@@ -410,9 +426,10 @@ TEST(Cli, PortsShowsEachPortsState)
         settings += "com" + std::to_string(n) + "=/nonexistent/tty" + std::to_string(n) + "\n";
     const CliResult json = RunCli({"--json", "ports"}, settings);
     EXPECT_EQ(json.status, 0) << json.out;
-    EXPECT_TRUE(json.Says(R"({"port": "COM3", "state": "programmer", "path": ")" + board.Path() + "\"}"))
-        << json.out;
-    EXPECT_TRUE(json.Says(R"({"port": "COM2", "state": "no programmer")")) << json.out;
+    const nlohmann::json ports = Parsed(json)["ports"];
+    ASSERT_EQ(ports.size(), 10u) << json.out;
+    EXPECT_EQ(ports[2], (nlohmann::json{{"port", "COM3"}, {"state", "programmer"}, {"path", board.Path()}}));
+    EXPECT_EQ(ports[1]["state"], "no programmer");
     const CliResult r = RunCli({"ports"}, settings);
     EXPECT_EQ(r.status, 0) << r.out;
     const auto lines = r.Lines();
@@ -504,8 +521,11 @@ TEST(Cli, ConfigurationBitsByName)
 
     r = RunCli({"-d", "PIC18F4550", "--json", "config", Fixtures + "/p18f4550.hex"});
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out.front(), '{') << "stdout holds the data alone: " << r.out;
-    EXPECT_TRUE(r.Says(R"({"name": "PLLDIV", "mask": "07", "bits": "04", "setting": "5", )")) << r.out;
+    const nlohmann::json plldiv = Parsed(r)["words"][0]["fields"][0];
+    EXPECT_EQ(plldiv["name"], "PLLDIV") << r.out;
+    EXPECT_EQ(plldiv["mask"], "07");
+    EXPECT_EQ(plldiv["bits"], "04");
+    EXPECT_EQ(plldiv["setting"], "5");
 
     r = RunCli({"devices", "--config", "pic16f88"});
     EXPECT_EQ(r.status, 0);
@@ -537,57 +557,119 @@ TEST(Cli, ConfigurationBitsByName)
     }
 }
 
+// Whatever ends the run, stdout holds one valid JSON object with the
+// command, its result and the exit status; names that are no UTF-8 (a file,
+// a port, a device, a header's text) come out as U+FFFD.
 TEST(Cli, JsonIsOneResultObjectOnStdout)
 {
     SimProcess sim({"--chip", "PIC16F628A"});
+    SimProcess paced({"--chip", "PIC12F675", "--pace"});
     ASSERT_FALSE(sim.Path().empty());
     const std::string hex = Fixtures + "/p16f877a.hex";
+    const std::string headers = Temp("hostile-headers");
+    mkdir(headers.c_str(), 0700);
+    std::ofstream(headers + "/p16f877a.inc") << "_CONFIG EQU H'2007'\n;----- CONFIG Options ---\n"
+                                                "_FOO_A EQU H'3FFE' ; caf\xe9\n_FOO_B EQU H'3FFF' ; second\n";
+    using J = nlohmann::json;
     struct Case {
         std::vector<std::string> args;
         int status;
-        std::vector<std::string> fields; // each found in the object
+        const char *result;
+        std::vector<std::pair<std::string, J>> fields; // JSON pointer, value
+        int signalAfterMs = 0;
     };
     const std::vector<Case> cases{
         {{"devices"},
          0,
-         {R"("command": "devices")", R"("result": "ok")", R"(", "PIC16F628A   14-bit )",
-          R"({"name": "PIC16F877A", "family": "14-bit", "program_size": 8192, "program_unit": "words", "eedata_bytes": 256, "device_id": "0E20"})"}},
+         "ok",
+         {{"/devices/" + std::to_string(FindDevice("PIC16F877A") - 1),
+           {{"name", "PIC16F877A"},
+            {"family", "14-bit"},
+            {"program_size", 8192},
+            {"program_unit", "words"},
+            {"eedata_bytes", 256},
+            {"device_id", "0E20"}}}}},
         {{"-p", sim.Path(), "version"},
          0,
-         {R"("port": ")" + sim.Path() + "\"", R"("コントローラバージョン Vexa Ver.1.30 Tarnbox")",
-          R"("controller": "Vexa Ver.1.30 Tarnbox")"}},
+         "ok",
+         {{"/port", sim.Path()}, {"/controller", "Vexa Ver.1.30 Tarnbox"}}},
         {{"-p", sim.Path(), "identify"},
          0,
-         {R"("device_id": "1060 rev 2")",
-          R"("chips": [{"device_id": "1060 rev 2", "family": "PIC10/12/16", "names": ["PIC16F628A"]}])"}},
-        {{"-p", sim.Path(), "-d", "PIC16F628A", "blank"},
-         0,
-         {R"("command": "blank", "device": "PIC16F628A")", R"("result": "ok")"}},
+         "ok",
+         {{"/device_id", "1060 rev 2"},
+          {"/id", "1060"},
+          {"/revision", 2},
+          {"/chips/0",
+           {{"device_id", "1060 rev 2"},
+            {"id", "1060"},
+            {"revision", 2},
+            {"family", "PIC10/12/16"},
+            {"names", {"PIC16F628A"}}}},
+          {"/messages/0", "DEVICE-ID 1060 rev 2 (PIC10/12/16)  PIC16F628A"}}},
+        {{"-p", sim.Path(), "-d", "PIC16F628A", "blank"}, 0, "ok", {{"/device", "PIC16F628A"}}},
         {{"-p", sim.Path(), "-d", "PIC16F877A", "program", hex},
          2,
-         {R"("result": "refused")", R"("ファイル \"p16f877a.hex\" をロードしました。")",
-          R"(" !! DEVICE-IDが異なります。"], "exit_status": 2})"}},
-        {{"-d", "PIC16F628A", "dump", "/nonexistent/x.hex"},
-         3,
-         {R"("result": "file error")", R"("port": null)", "No such file"}},
-        {{"--config", "PIC16F88", "devices"}, 0, {R"({"device": "PIC16F88", "names": true)"}},
+         "refused",
+         {{"/messages/1", "ファイル \"p16f877a.hex\" をロードしました。"}}},
+        {{"-d", "PIC16F628A", "dump", "/nonexistent/x.hex"}, 3, "file error", {{"/port", nullptr}}},
+        {{"--config", "PIC16F88", "devices"}, 0, "ok", {{"/device", "PIC16F88"}, {"/names", true}}},
+        {{"-d", "PIC16F877A", "config", hex}, 0, "ok", {{"/command", "config"}, {"/words/0/value", "3F72"}}},
+        // Every way a run can end.
+        {{"--bogus", "devices"}, 64, "usage", {{"/command", nullptr}}},
+        {{"--settings", "/nonexistent/tarnvik.ini", "devices"}, 64, "usage", {}},
+        {{"program"}, 64, "usage", {{"/command", "program"}}},
+        {{"--repeat", "-p", sim.Path(), "blank"}, 64, "usage", {}},
+        {{"-p", paced.Path(), "-d", "PIC12F675", "read", Temp("interrupted.hex")},
+         130,
+         "interrupted",
+         {},
+         700},
+        // Names that are no UTF-8.
+        {{"dump", "/nonexistent/\xff\xfe.hex"}, 3, "file error", {}},
+        {{"-d", "PIC16F\xff", "devices"},
+         64,
+         "usage",
+         {{"/messages/0", "unknown device 'PIC16F\uFFFD' (see tarnvik-cli devices)"}}},
+        {{"-p", "/nonexistent/tty\xc3", "-d", "PIC16F628A", "blank"},
+         2,
+         "port not open",
+         {{"/port", "/nonexistent/tty\uFFFD"}}},
+        {{"--config", "PIC16F877A", "devices"},
+         0,
+         "ok",
+         {{"/words/0/fields/0/settings/0/description", "caf\uFFFD"}}},
     };
+    setenv("TARNVIK_GPUTILS_HEADERS", headers.c_str(), 1);
     for (const Case &c : cases) {
         std::vector<std::string> args{"--json"};
         args.insert(args.end(), c.args.begin(), c.args.end());
-        const CliResult r = RunCli(args);
-        const std::string name = c.args.back();
+        const CliResult r = RunCli(args, "",
+                                   c.signalAfterMs ? std::function<void(pid_t)>([&](pid_t pid) {
+                                       usleep(static_cast<useconds_t>(c.signalAfterMs) * 1000);
+                                       kill(pid, SIGINT);
+                                   })
+                                                   : std::function<void(pid_t)>());
+        std::string name;
+        for (const std::string &a : c.args)
+            name += a + " ";
         EXPECT_EQ(r.status, c.status) << name << r.err;
         // One object on one line: nothing else on stdout.
         ASSERT_EQ(r.Lines().size(), 1u) << name << r.out;
-        EXPECT_EQ(r.out.front(), '{') << name << r.out;
-        EXPECT_EQ(r.out.substr(r.out.size() - 2), "}\n") << name << r.out;
-        for (const std::string &field : c.fields)
-            EXPECT_TRUE(r.Says(field)) << name << ": " << field << "\n" << r.out;
+        const J result = Parsed(r);
+        if (!result.is_object()) continue;
+        EXPECT_EQ(result["result"], std::string(c.result)) << name << r.out;
+        EXPECT_EQ(result["exit_status"], c.status) << name;
+        EXPECT_TRUE(result.contains("command") && result["messages"].is_array()) << name << r.out;
+        for (const auto &[pointer, value] : c.fields) {
+            const J::json_pointer at(pointer);
+            ASSERT_TRUE(result.contains(at)) << name << pointer << "\n" << r.out;
+            EXPECT_EQ(result[at], value) << name << pointer << "\n" << r.out;
+        }
         if (c.status != 0) {
             EXPECT_FALSE(r.err.empty()) << name << ": the texts go to stderr";
         }
     }
+    unsetenv("TARNVIK_GPUTILS_HEADERS");
 }
 
 TEST(Cli, VerboseShowsEachLineOnceAndCommandLineAdvice)

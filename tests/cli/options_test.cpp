@@ -1,9 +1,12 @@
 // The command line's accepted forms and its refusals, parsed alone.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <fstream>
+#include <stdexcept>
 
 #include "CliOptions.h"
+#include "CliSession.h"
 #include "TerminalFrontEnd.h"
 #include "textutil.h"
 
@@ -199,4 +202,39 @@ TEST(TerminalFrontEnd, ProgressIsTheFrontEndsOwnBar)
     CliOptions options;
     PortLike ui(options, stdout, stderr, false);
     EXPECT_EQ(ui.Progress("書き込み"), &ui.own);
+}
+
+// A failure inside the program with --json still ends in one result object,
+// exit status 70, the failure among its messages.
+TEST(CliJson, AnInternalErrorStillWritesTheResultObject)
+{
+    class FailingFrontEnd : public TerminalFrontEnd {
+    public:
+        using TerminalFrontEnd::TerminalFrontEnd;
+        void AddLog(const std::string &) override { throw std::runtime_error("boom"); }
+    };
+    const std::string hex = testing::TempDir() + "internal.hex";
+    const std::string settings = testing::TempDir() + "internal.ini";
+    std::ofstream(hex) << ":00000001FF\n";
+    std::ofstream(settings) << "";
+    CliOptions options;
+    std::string error;
+    ASSERT_TRUE(
+        ParseCommandLine({"--json", "--settings", settings, "-d", "PIC16F877A", "dump", hex}, options, error))
+        << error;
+    FILE *out = std::tmpfile();
+    ASSERT_NE(out, nullptr);
+    FailingFrontEnd ui(options, out, stderr, false);
+    CliSession session(options, ui);
+    EXPECT_EQ(session.Run(), 70);
+    std::rewind(out);
+    std::string text;
+    for (int c; (c = std::fgetc(out)) != EOF;)
+        text += static_cast<char>(c);
+    std::fclose(out);
+    const JsonObject result = JsonObject::parse(text);
+    EXPECT_EQ(result["command"], "dump");
+    EXPECT_EQ(result["result"], "internal error");
+    EXPECT_EQ(result["exit_status"], 70);
+    EXPECT_EQ(result["messages"].back(), "internal error: boom") << text;
 }

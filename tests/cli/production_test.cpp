@@ -209,6 +209,26 @@ TEST(Production, ChipAfterChipEachWithItsOwnNumber)
     EXPECT_EQ(LogRows(log).size(), 5u);
 }
 
+// Between rounds only an empty line runs the next chips and q stops; any
+// other answer (quit, exit) is explained and asked again.
+TEST(Production, OnlyEnterRunsTheNextChips)
+{
+    SimProcess board({"--chip", Device});
+    const std::string log = Temp("answers.csv");
+    Cli run({"-p", board.Path(), "--repeat", "blank", "--log", log});
+    ASSERT_TRUE(WaitForRows(log, 1)) << run.Out() << run.Err();
+    run.Send("quit\nexit\n\n");
+    ASSERT_TRUE(WaitForRows(log, 2)) << run.Out() << run.Err();
+    run.Send("q\n");
+    EXPECT_EQ(run.Wait(), 0) << run.Out() << run.Err();
+    EXPECT_EQ(LogRows(log).size(), 2u);
+    const std::string err = run.Err();
+    const std::string text = "Enter で続行、q で終了します。\n";
+    const size_t first = err.find(text);
+    ASSERT_NE(first, std::string::npos) << err;
+    EXPECT_NE(err.find(text, first + 1), std::string::npos) << "once per answer: " << err;
+}
+
 TEST(Production, CtrlCBetweenChipsEndsTheRunWithItsTotals)
 {
     SimProcess a({"--chip", Device}), b({"--chip", Device});

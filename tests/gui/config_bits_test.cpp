@@ -1,12 +1,16 @@
 // The Configuration Memory tab's configuration bits by name: the dialog
 // writes the Config fields as typing would, "Set" stores them, and parts
 // without names fall back to the hex fields with a note in the log.
+#include <sys/stat.h>
+
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include "ConfigBitsDialog.h"
@@ -79,6 +83,27 @@ private slots:
         f.CheckBox1->setChecked(true);
         QVERIFY(!f.ConfigBitsButton->isEnabled());
         QCOMPARE(f.MaskEdit3->toolTip(), QString("書き換える場合には、Data Sheetなどで確認してください。"));
+    }
+
+    // A header that is a folder or a FIFO: the window names it and goes on
+    // without names, neither hanging nor ending.
+    void aHeaderThatIsNoFileIsNamedInTheLog()
+    {
+        QTemporaryDir headers;
+        QVERIFY(QDir(headers.path()).mkdir("p12f675.inc"));
+        const QByteArray fifo = (headers.path() + "/p16f88.inc").toUtf8();
+        QCOMPARE(mkfifo(fifo.constData(), 0600), 0);
+        qputenv("TARNVIK_GPUTILS_HEADERS", headers.path().toUtf8());
+        WindowUnderTest w;
+        w.Settings().WriteString("device", "name", "PIC16F877A");
+        TForm1 &f = w.Create();
+        w.Choose("PIC12F675");
+        QVERIFY(f.Memo4->toPlainText().contains(headers.path() +
+                                                "/p12f675.inc: ファイルではなくフォルダーです。"));
+        QVERIFY(f.Memo4->toPlainText().endsWith(NoConfigNamesText));
+        w.Choose("PIC16F88");
+        QVERIFY(f.Memo4->toPlainText().contains(QString::fromUtf8(fifo) + ": 通常のファイルではありません"));
+        qunsetenv("TARNVIK_GPUTILS_HEADERS");
     }
 };
 
