@@ -1,6 +1,5 @@
 // tarnvik-cli: the Tarnbox driven from scripts, Makefiles and production
 // benches, through the same core as the window.
-#include <signal.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -9,38 +8,15 @@
 #include "CliOptions.h"
 #include "CliSession.h"
 #include "Production.h"
+#include "StandardStreams.h"
+#include "StopSignals.h"
 #include "TerminalFrontEnd.h"
-#include "interrupt.h"
 #include "version.h"
 
 namespace {
 
 // Exit status for a failure inside the program itself (sysexits' EX_SOFTWARE).
 constexpr int ExitInternal = 70;
-
-// The first SIGINT or SIGTERM asks the running operation to stop at its next
-// command boundary, so the programmer is left out of programming mode. A
-// second one ends the program at once, unless an erase holds requests back
-// until its calibration write-back is done.
-extern "C" void OnStopSignal(int sig)
-{
-    if (InterruptRequested() && !InterruptHeld()) {
-        ::signal(sig, SIG_DFL);
-        ::raise(sig);
-        return;
-    }
-    RequestInterrupt(sig);
-}
-
-void CatchStopSignals()
-{
-    struct sigaction action {};
-    action.sa_handler = OnStopSignal;
-    action.sa_flags = SA_RESTART;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
-}
 
 int Run(int argc, char **argv)
 {
@@ -58,8 +34,10 @@ int Run(int argc, char **argv)
         std::printf("%s\n", VersionLine("tarnvik-cli").c_str());
         return ExitSuccess;
     }
+    // Before any port is opened, in every mode: from here on no signal can
+    // end the program between an erase and its calibration write-back.
+    CatchStopSignals(options.repeat);
     if (options.Production()) return RunProduction(options);
-    CatchStopSignals();
     TerminalFrontEnd ui(options, stdout, stderr, isatty(STDERR_FILENO) == 1);
     CliSession session(options, ui);
     return session.Run();
@@ -69,6 +47,8 @@ int Run(int argc, char **argv)
 
 int main(int argc, char **argv)
 {
+    // First of all: a closed stdout must not become the serial port.
+    OpenClosedStandardStreams();
     try {
         return Run(argc, argv);
     } catch (const std::exception &e) {
