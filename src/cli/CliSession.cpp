@@ -12,8 +12,8 @@
 #include <iostream>
 
 #include "DeviceSpec.h"
-#include "StandardStreams.h"
 #include "Json.h"
+#include "StandardStreams.h"
 #include "atomic_file.h"
 #include "discovery.h"
 #include "dump.h"

@@ -70,7 +70,8 @@ InterruptHold::InterruptHold()
 
 InterruptHold::~InterruptHold()
 {
-    if (holds.fetch_sub(1) == 1 && endAfterHolds.load() && requested.load()) EndBySignal(pendingSignal.load());
+    if (holds.fetch_sub(1) == 1 && endAfterHolds.load() && requested.load())
+        EndBySignal(pendingSignal.load());
 }
 
 void EndOnSignalsAfterHolds()

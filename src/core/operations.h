@@ -75,7 +75,8 @@ inline constexpr const char *CalibChangeRefusedText =
 // The status line of an erase refused because the calibration log could not
 // take the calibration words read; the front end is told why
 // (CalibrationLogRefused).
-inline constexpr const char *CalibLogRefusedStatus = " !! キャリブレーションログに書き込めないため消去を中止しました。";
+inline constexpr const char *CalibLogRefusedStatus =
+    " !! キャリブレーションログに書き込めないため消去を中止しました。";
 // Bulk erase keeping the chip's calibration words (or replacing them with the
 // CAL1/CAL2 values when the calibration-change option is ticked): 1 done, 0
 // refused, calibration unreadable (nothing erased) or a link failure.

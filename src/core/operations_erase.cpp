@@ -99,13 +99,13 @@ bool LogCalibration(OperationContext &ctx, const TDeviceSpec &device, const std:
     const std::string reason = AppendCalibration(entries);
     if (reason.empty()) return true;
     if (ctx.ui.CalibrationLogOptional()) {
-        ctx.ui.AddLogShowingMessages("!キャリブレーションログに書き込めませんでした: " + CalibrationLogPath() +
-                                     "（" + reason + "）");
+        ctx.ui.AddLogShowingMessages(
+            "!キャリブレーションログに書き込めませんでした: " + CalibrationLogPath() + "（" + reason + "）");
         return true;
     }
     ctx.ui.SetStatus(CalibLogRefusedStatus);
-    ctx.ui.CalibrationLogRefused("キャリブレーションログ " + CalibrationLogPath() + " に書き込めないため消去を中止しました: " +
-                                 reason);
+    ctx.ui.CalibrationLogRefused("キャリブレーションログ " + CalibrationLogPath() +
+                                 " に書き込めないため消去を中止しました: " + reason);
     return false;
 }
 

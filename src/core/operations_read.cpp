@@ -83,8 +83,8 @@ void LogReadCalibration(OperationContext &ctx, const TDeviceSpec &device)
                 {time, device.Name, id, address, static_cast<uint16_t>(ctx.buffer.Words[address] & mask)});
     if (entries.empty()) return;
     if (const std::string reason = AppendCalibration(entries); !reason.empty())
-        ctx.ui.AddLogShowingMessages("!キャリブレーションログに書き込めませんでした: " +
-                                     CalibrationLogPath() + "（" + reason + "）");
+        ctx.ui.AddLogShowingMessages(
+            "!キャリブレーションログに書き込めませんでした: " + CalibrationLogPath() + "（" + reason + "）");
 }
 
 } // namespace

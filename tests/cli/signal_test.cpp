@@ -100,7 +100,8 @@ std::function<void(pid_t)> OnceSaid(const std::string &folder, const std::string
                                     std::vector<std::pair<int, int>> msAndSignal)
 {
     return [=](pid_t pid) {
-        for (int polls = 0; polls < 5000 && ReadText(folder + "/stdout").find(text) == std::string::npos; ++polls)
+        for (int polls = 0; polls < 5000 && ReadText(folder + "/stdout").find(text) == std::string::npos;
+             ++polls)
             usleep(1000);
         After(msAndSignal)(pid);
     };
@@ -175,10 +176,12 @@ Killed EraseUnder(const std::string &folder, Mode mode, const std::function<void
 // and without the text that says how to put it back.
 void ExpectNothingLost(const Killed &k, const std::string &where)
 {
-    EXPECT_TRUE(k.kept || k.outcome.Says("を書き戻してください。")) << where << k.outcome.out << k.outcome.err;
+    EXPECT_TRUE(k.kept || k.outcome.Says("を書き戻してください。"))
+        << where << k.outcome.out << k.outcome.err;
     // An erase that happened was followed by its write-back.
     if (k.outcome.Says("デバイスを消去しました。")) {
-        EXPECT_TRUE(k.outcome.Says("へキャリブレーションデータ 3450 を書き込みました。")) << where << k.outcome.out;
+        EXPECT_TRUE(k.outcome.Says("へキャリブレーションデータ 3450 を書き込みました。"))
+            << where << k.outcome.out;
     }
 }
 
@@ -231,7 +234,7 @@ TEST(SignalSweep, NoCalibrationLostAtAnyKillPoint)
     std::mt19937 random(20);
     std::uniform_int_distribution<int> when(0, 1300);
     struct Figures {
-        int runs = 0, losses = 0, restoreTexts = 0, stopped = 0;
+        int runs = 0, losses = 0, restoreTexts = 0, stopped = 0, heldErases = 0;
     };
     std::vector<Figures> figures(signals.size());
     // Two boards at a time.
@@ -243,26 +246,30 @@ TEST(SignalSweep, NoCalibrationLostAtAnyKillPoint)
             for (int lane = 0; lane < 2 && run + lane < perSignal; ++lane)
                 pair.emplace_back([&, lane] {
                     const Mode mode = lane == 0 ? Mode::Plain : Mode::Log;
-                    results[static_cast<size_t>(lane)] =
-                        EraseUnder(Folder("sweep" + std::to_string(lane)), mode, After({{delays[lane], signals[s]}}));
+                    results[static_cast<size_t>(lane)] = EraseUnder(
+                        Folder("sweep" + std::to_string(lane)), mode, After({{delays[lane], signals[s]}}));
                 });
             for (size_t lane = 0; lane < pair.size(); ++lane) {
                 pair[lane].join();
                 const Killed &k = results[lane];
                 const std::string where = std::string(strsignal(signals[s])) + " at " +
-                                          std::to_string(delays[lane]) + " ms, " + ModeName(lane ? Mode::Log : Mode::Plain);
+                                          std::to_string(delays[lane]) + " ms, " +
+                                          ModeName(lane ? Mode::Log : Mode::Plain);
                 ExpectNothingLost(k, where);
                 Figures &f = figures[s];
                 ++f.runs;
                 f.losses += !k.kept && !k.outcome.Says("を書き戻してください。");
                 f.restoreTexts += k.outcome.Says("を書き戻してください。");
                 f.stopped += k.outcome.status != 0;
+                // Stopped by the signal after an erase it had to wait for.
+                f.heldErases += k.outcome.status != 0 && k.outcome.Says("デバイスを消去しました。");
             }
         }
     }
     for (size_t s = 0; s < signals.size(); ++s)
-        std::printf("%-10s runs %3d  stopped %3d  losses %d  restore texts %d\n", strsignal(signals[s]),
-                    figures[s].runs, figures[s].stopped, figures[s].losses, figures[s].restoreTexts);
+        std::printf("%-12s runs %3d  stopped %3d  after a held erase %3d  losses %d  restore texts %d\n",
+                    strsignal(signals[s]), figures[s].runs, figures[s].stopped, figures[s].heldErases,
+                    figures[s].losses, figures[s].restoreTexts);
 }
 
 // A caller's closed stdout is /dev/null from the start: no text reaches the
@@ -275,7 +282,8 @@ TEST(ClosedStreams, NoTextDownTheWireAndNoFalseSave)
     for (Output output : {Output::File, Output::Closed}) {
         const std::string trace = folder + "/trace" + std::to_string(hostBytes.size());
         SimProcess sim({"--chip", "PIC12F675", "--trace", trace});
-        EXPECT_EQ(RunCli(folder, {"-v", "-p", sim.Path(), "-d", "PIC12F675", "identify"}, {}, output).status, 0);
+        EXPECT_EQ(RunCli(folder, {"-v", "-p", sim.Path(), "-d", "PIC12F675", "identify"}, {}, output).status,
+                  0);
         sim.Stop();
         std::ifstream in(trace);
         size_t n = 0;
@@ -287,7 +295,8 @@ TEST(ClosedStreams, NoTextDownTheWireAndNoFalseSave)
     EXPECT_EQ(hostBytes[0], hostBytes[1]);
 
     SimProcess sim({"--chip", "PIC12F675"});
-    const Outcome read = RunCli(folder, {"-p", sim.Path(), "-d", "PIC12F675", "read", "-"}, {}, Output::Closed);
+    const Outcome read =
+        RunCli(folder, {"-p", sim.Path(), "-d", "PIC12F675", "read", "-"}, {}, Output::Closed);
     EXPECT_EQ(read.status, 3);
     EXPECT_TRUE(read.Says("standard output is closed")) << read.err;
     EXPECT_FALSE(read.Says("にセーブしました")) << read.err;
@@ -302,7 +311,8 @@ TEST(CalibrationLog, UnwritableRefusesTheErase)
         std::function<void(const std::string &data)> spoil;
     };
     const std::vector<Case> cases{
-        {"a folder in its place", [](const std::string &d) { std::filesystem::create_directories(d + "/tarnvik/calibration.log"); }},
+        {"a folder in its place",
+         [](const std::string &d) { std::filesystem::create_directories(d + "/tarnvik/calibration.log"); }},
         {"a FIFO in its place",
          [](const std::string &d) {
              std::filesystem::create_directories(d + "/tarnvik");
@@ -329,7 +339,8 @@ TEST(CalibrationLog, UnwritableRefusesTheErase)
         const std::vector<std::string> args{"-p", board.sim.Path(), "-d", "PIC12F675", "erase"};
         const Outcome refused = RunCli(folder, args);
         EXPECT_EQ(refused.status, 3) << c.name << refused.out << refused.err;
-        EXPECT_NE(refused.err.find(folder + "/data/tarnvik/calibration.log"), std::string::npos) << c.name << refused.err;
+        EXPECT_NE(refused.err.find(folder + "/data/tarnvik/calibration.log"), std::string::npos)
+            << c.name << refused.err;
         EXPECT_NE(refused.err.find("消去を中止しました"), std::string::npos) << c.name << refused.err;
         EXPECT_FALSE(refused.Says("デバイスを消去しました。")) << c.name;
 
@@ -359,4 +370,18 @@ TEST(KilledRun, NextCheckWorksTheFirstTime)
         const Outcome r = RunCli(folder, identify);
         EXPECT_EQ(r.status, 0) << "killed at " << ms << " ms: " << r.out << r.err;
     }
+}
+
+// The link lost in the middle of a DEVICE-ID read is a lost link in the
+// production log, not a refused chip.
+TEST(KilledRun, LinkLostInTheIdReadIsLoggedAsSuch)
+{
+    const std::string folder = Folder("idlink");
+    SimProcess sim({"--chip", "PIC12F675", "--fault", "silent-after=5"});
+    const std::string log = folder + "/production.csv";
+    const Outcome r = RunCli(folder, {"-p", sim.Path(), "-d", "PIC12F675", "--log", log, "erase"});
+    EXPECT_EQ(r.status, 1) << r.out << r.err;
+    EXPECT_TRUE(r.Says("プログラマーからの応答が途切れました。")) << r.out;
+    EXPECT_FALSE(r.Says("DEVICEIDが異なります。")) << r.out;
+    EXPECT_NE(ReadText(log).find("link lost"), std::string::npos) << ReadText(log);
 }

@@ -416,6 +416,28 @@ TEST(Faults, ReadStopsWaitingOnceTheProgrammerFallsSilentMidStream)
     }
 }
 
+// One byte lost in the calibration write-back: the programmer is brought
+// back and the write-back done again from a new entry, so the chip keeps
+// its calibration and the erase succeeds.
+TEST(Faults, WriteBackIsTriedAgainAfterALostByte)
+{
+    const std::vector<uint16_t> factory{0x3468, 0x1000};
+    SimOptions o = Rig::Options("PIC12F675");
+    o.calibration = factory;
+    Rig clean(o);
+    ASSERT_EQ(EraseDevice(clean.ctx), 1);
+    const size_t n = clean.sim.HostBytes().size();
+    for (size_t back : {3u, 6u, 12u, 20u}) {
+        SimOptions faulty = o;
+        faulty.faults = {{FaultKind::Drop, n - back}};
+        Rig rig(faulty);
+        EXPECT_EQ(EraseDevice(rig.ctx), 1) << "byte " << n - back << " dropped";
+        EXPECT_EQ(rig.sim.Chip().Calibration(), factory) << "byte " << n - back << " dropped";
+        EXPECT_FALSE(rig.ui.Logged(LinkLost)) << "byte " << n - back << " dropped";
+        EXPECT_GT(rig.sim.HostBytes().size(), n) << "written back a second time";
+    }
+}
+
 TEST(Faults, CalibrationChangeIsNotRecordedWhenTheWriteBackFails)
 {
     Rig clean("PIC16F684");
