@@ -250,7 +250,8 @@ NextRound WaitForNextChips(size_t ports)
                      "Change the chip%s and press Enter (q and Enter to stop): ", ports > 1 ? "s" : "");
         FlushOutput(stderr);
     }
-    const NextRound next = WaitForNextRound(STDIN_FILENO, [] { return StopAfterRound(); });
+    const NextRound next =
+        WaitForNextRound(STDIN_FILENO, [] { return StopAfterRound() || InterruptRequested(); });
     if (StopAfterRound() && isatty(STDIN_FILENO)) std::fputc('\n', stderr);
     return next;
 }

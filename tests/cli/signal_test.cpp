@@ -261,13 +261,13 @@ TEST(SignalSweep, NoCalibrationLostAtAnyKillPoint)
                 f.losses += !k.kept && !k.outcome.Says("を書き戻してください。");
                 f.restoreTexts += k.outcome.Says("を書き戻してください。");
                 f.stopped += k.outcome.status != 0;
-                // Stopped by the signal after an erase it had to wait for.
+                // Stopped by the signal once the erase had begun: it waited for the write-back.
                 f.heldErases += k.outcome.status != 0 && k.outcome.Says("デバイスを消去しました。");
             }
         }
     }
     for (size_t s = 0; s < signals.size(); ++s)
-        std::printf("%-12s runs %3d  stopped %3d  after a held erase %3d  losses %d  restore texts %d\n",
+        std::printf("%-12s runs %3d  stopped %3d  stopped after erasing %3d  losses %d  restore texts %d\n",
                     strsignal(signals[s]), figures[s].runs, figures[s].stopped, figures[s].heldErases,
                     figures[s].losses, figures[s].restoreTexts);
 }
