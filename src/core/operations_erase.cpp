@@ -2,7 +2,6 @@
 // calibration words (or replacing them with the CAL1/CAL2 values).
 #include "CalibrationLog.h"
 #include "ConfigEdit.h"
-#include "discovery.h"
 #include "operations_detail.h"
 #include "textutil.h"
 
@@ -216,16 +215,11 @@ int Erase16(OperationContext &ctx, const TDeviceSpec &device)
     if (writeBack) {
         // Even after a failed erase the chip may have lost its calibration;
         // a fresh wire tries to put it back. A write-back that failed is
-        // tried once more from a new programming-mode entry, after the
-        // programmer has been brought back between commands.
+        // tried once more from a new programming-mode entry, once the
+        // programmer is known to be back between commands; one that is not
+        // gets nothing more that could finish a command with a write.
         bool restored = false;
-        for (int attempt = 0; attempt < 2 && !restored; ++attempt) {
-            if (wedged) {
-                Link link{ctx.port, ctx.cmd, ctx.ui};
-                FinishAnyCommand(link);
-                if (!IsProgrammerReply(GetVersion(link))) break;
-                wedged = false;
-            }
+        for (int attempt = 0; attempt < 2 && !restored && !wedged; ++attempt) {
             Wire restore(ctx);
             WriteCalibration(restore, device, slots);
             restored = !restore.Failed();

@@ -416,9 +416,10 @@ TEST(Faults, ReadStopsWaitingOnceTheProgrammerFallsSilentMidStream)
     }
 }
 
-// One byte lost in the calibration write-back: the programmer is brought
-// back and the write-back done again from a new entry, so the chip keeps
-// its calibration and the erase succeeds.
+// One byte lost in the calibration write-back: where the programmer can be
+// brought back between commands, the write-back is done again from a new
+// entry and the erase succeeds with the calibration kept; elsewhere the
+// values to put back are told.
 TEST(Faults, WriteBackIsTriedAgainAfterALostByte)
 {
     const std::vector<uint16_t> factory{0x3468, 0x1000};
@@ -427,15 +428,20 @@ TEST(Faults, WriteBackIsTriedAgainAfterALostByte)
     Rig clean(o);
     ASSERT_EQ(EraseDevice(clean.ctx), 1);
     const size_t n = clean.sim.HostBytes().size();
-    for (size_t back : {3u, 6u, 12u, 20u}) {
+    int retried = 0;
+    for (size_t at = n - 24; at <= n; ++at) {
         SimOptions faulty = o;
-        faulty.faults = {{FaultKind::Drop, n - back}};
+        faulty.faults = {{FaultKind::Drop, at}};
         Rig rig(faulty);
-        EXPECT_EQ(EraseDevice(rig.ctx), 1) << "byte " << n - back << " dropped";
-        EXPECT_EQ(rig.sim.Chip().Calibration(), factory) << "byte " << n - back << " dropped";
-        EXPECT_FALSE(rig.ui.Logged(LinkLost)) << "byte " << n - back << " dropped";
-        EXPECT_GT(rig.sim.HostBytes().size(), n) << "written back a second time";
+        if (EraseDevice(rig.ctx) == 1) {
+            EXPECT_EQ(rig.sim.Chip().Calibration(), factory) << "byte " << at << " dropped";
+            EXPECT_FALSE(rig.ui.Logged(LinkLost)) << "byte " << at << " dropped";
+            retried += rig.sim.HostBytes().size() > n;
+        } else {
+            ExpectEraseFailureTold(rig.ui, rig.Row(), factory, "byte " + std::to_string(at) + " dropped");
+        }
     }
+    EXPECT_GT(retried, 0);
 }
 
 TEST(Faults, CalibrationChangeIsNotRecordedWhenTheWriteBackFails)
