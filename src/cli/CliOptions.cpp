@@ -71,6 +71,7 @@ void AddOptions(CLI::App &app, CliOptions &options, bool &help, bool &version, C
     app.add_option("--cal1", options.cal1)->check(FourHexDigits);
     app.add_option("--cal2", options.cal2)->check(FourHexDigits);
     app.add_flag("--keep-erased-calibration", options.keepErasedCalibration);
+    app.add_flag("--no-calibration-log", options.noCalibrationLog);
     // Every --config counts, in order: a later one overrides an earlier field.
     app.add_option("--config", options.configSettings)
         ->allow_extra_args(false)
@@ -239,6 +240,11 @@ bool ParseCommandLine(const std::vector<std::string> &args, CliOptions &options,
         error = "--keep-erased-calibration belongs to erase and program --erase";
         return false;
     }
+    if (options.noCalibrationLog && !(options.command == CliCommand::Erase ||
+                                      (options.command == CliCommand::Program && options.erase))) {
+        error = "--no-calibration-log belongs to erase and program --erase";
+        return false;
+    }
     if ((options.erase || !options.verify) && options.command != CliCommand::Program) {
         error = "--erase and --no-verify belong to the program command";
         return false;
@@ -317,6 +323,8 @@ const char *UsageText()
            "  --keep-erased-calibration\n"
            "                        erase, program --erase: go on when the chip's calibration\n"
            "                        words read as erased (refused otherwise)\n"
+           "  --no-calibration-log  erase, program --erase: go on when the calibration log\n"
+           "                        cannot be written (refused otherwise, exit status 3)\n"
            "  --config NAME=SETTING[,NAME=SETTING...]\n"
            "                        program, verify: set configuration fields in the loaded file's\n"
            "                        image (repeatable); an unknown name is bad usage\n"
@@ -353,7 +361,8 @@ const char *UsageText()
            "\n"
            "Exit status: 0 success; 1 the result is negative (mismatch, not blank, link failure);\n"
            "2 refused by the connection and device check, or a serial number refused;\n"
-           "3 a file could not be read or written;\n"
+           "3 a file could not be read or written (the calibration log included);\n"
+           "128+N ended by signal N, an erase first writing the calibration back;\n"
            "64 bad usage (unknown option, command or device, a missing --settings file,\n"
            "an unknown configuration field or setting);\n"
            "70 an internal error.\n"

@@ -44,6 +44,8 @@ struct CliOptions {
     // erase, program --erase: go on when the chip's calibration words read
     // as erased, keeping them erased.
     bool keepErasedCalibration = false;
+    // erase, program --erase: go on when the calibration log cannot be written.
+    bool noCalibrationLog = false;
     Verbosity verbosity = Verbosity::Normal;
     bool names = false; // devices: the catalogue names alone
     // program, verify: "NAME=SETTING[,NAME=SETTING...]", each --config in order.

@@ -13,6 +13,7 @@
 #include "FileErrorText.h"
 #include "Json.h"
 #include "PortPermission.h"
+#include "StandardStreams.h"
 #include "atomic_file.h"
 #include "discovery.h"
 #include "dump.h"
@@ -299,9 +300,15 @@ int CliSession::Check()
 {
     OperationContext ctx{port_, cmd_, *buffer_, ui_};
     const int code = CheckConnection(ctx);
-    if (forChip_ && code != CheckNoPort && code != CheckNoProgrammer && code != CheckNoDevice) NoteDeviceId();
+    if (forChip_ && code != CheckNoPort && code != CheckNoProgrammer && code != CheckNoDevice &&
+        code != CheckLinkLost)
+        NoteDeviceId();
     if (code == CheckWrongDevice) ExplainWrongChip();
     if (code == CheckPassed) return ExitSuccess;
+    if (code == CheckLinkLost) {
+        result_ = "link lost";
+        return ExitNegative;
+    }
     result_ = code == CheckNoPort ? "port not open" : code == CheckNoProgrammer ? "no programmer" : "refused";
     return ExitRefused;
 }
@@ -398,6 +405,9 @@ int CliSession::LoadFile(bool refuseDamaged)
         ui_.Select(imageDevice_.Pic18, imageDevice_.Index);
         return ExitSuccess;
     }
+    // Standard input the caller closed is /dev/null now: no file at all.
+    if (options_.file == "-" && StandardStreamWasClosed(STDIN_FILENO))
+        throw HexFileError(options_.file, EBADF, "standard input is closed");
     // Read once: the tag scan and the load see the same bytes, from a pipe too.
     const std::string text = ReadHexFile(options_.file);
     DeviceSelection device{ui_.Pic18Family(), ui_.SelectedIndex()};
@@ -602,7 +612,7 @@ int CliSession::Version()
     OpenPortForCommand();
     ui_.AddLog(std::string("ソフトウェアバージョン ") + SoftwareVersion);
     Link link{port_, cmd_, ui_};
-    const std::string reply = GetVersion(link);
+    const std::string reply = AskProgrammerVersion(link);
     fields_["software"] = SoftwareVersion;
     fields_["controller"] = IsProgrammerReply(reply) ? JsonObject(reply) : JsonObject(nullptr);
     if (IsProgrammerReply(reply)) {
@@ -656,7 +666,7 @@ int CliSession::Identify()
     Link link{port_, cmd_, ui_};
     // Port and programmer as the check sees them; its refusal texts are the
     // ones to show. No device is needed to read an ID.
-    if (!port_.IsOpen() || !IsProgrammerReply(GetVersion(link))) {
+    if (!port_.IsOpen() || !IsProgrammerReply(AskProgrammerVersion(link))) {
         const int refused = Check();
         return refused ? refused : ExitNegative;
     }
@@ -709,17 +719,22 @@ int CliSession::Read()
     // An output that cannot be written is found out before the chip is
     // read, not after.
     if (const int error = CheckFileReplaceable(options_.file)) throw HexFileError(options_.file, error);
+    const bool toStdout = options_.file == "-";
+    if (toStdout && StandardStreamWasClosed(STDOUT_FILENO))
+        throw HexFileError(options_.file, EBADF, "standard output is closed");
     OpenPortForCommand();
     if (const int refused = Check()) return refused;
     OperationContext ctx{port_, cmd_, *buffer_, ui_};
     ui_.SetStatus("デバイスから読込み中…");
     if (!ReadDevice(ctx, ui_.Progress("読み込み"))) return ExitNegative;
-    const bool toStdout = options_.file == "-";
     SaveBuffer(toStdout ? ScratchFile() : options_.file, *buffer_, {ui_.Pic18Family(), ui_.SelectedIndex()},
                options_.saveAll);
     if (toStdout) {
         std::ifstream saved(scratch_, std::ios::binary);
         std::cout << saved.rdbuf() << std::flush;
+        // A reader that went away, a full disk behind a redirection: the
+        // file was not saved.
+        if (!std::cout) throw HexFileError(options_.file, errno ? errno : EIO);
     }
     ui_.AddLog("ファイル " + QuotedName() + " にセーブしました。");
     ui_.SetStatus(" " + QuotedName() + " にセーブしました。");
@@ -736,7 +751,8 @@ int CliSession::Program()
     if (options_.erase) {
         result_ = "erase failed";
         // An erase once begun runs to its end; one not yet begun is not started.
-        if (InterruptRequested() || !EraseDevice(ctx)) return ExitNegative;
+        if (InterruptRequested()) return ExitNegative;
+        if (!EraseDevice(ctx)) return ui_.CalibrationLogWasRefused() ? ExitFileError : ExitNegative;
         ui_.SetStatus(" " + QuotedName() + " をロードしました。　ブランクチェック中…");
         result_ = "not blank";
         // A blank check that could not read the chip keeps its link-loss text.
@@ -788,7 +804,8 @@ int CliSession::Erase()
     // A failed erase keeps its own texts; the blank check after it would
     // only repeat the failure under a text that says the chip was erased.
     result_ = "erase failed";
-    if (InterruptRequested() || !EraseDevice(ctx)) return ExitNegative;
+    if (InterruptRequested()) return ExitNegative;
+    if (!EraseDevice(ctx)) return ui_.CalibrationLogWasRefused() ? ExitFileError : ExitNegative;
     ui_.SetStatus("消去しました。　ブランクチェック中…");
     result_ = "not blank";
     const int blank = BlankCheckOutcome(ctx, ui_.Progress("ブランクチェック"));

@@ -1,6 +1,5 @@
 #include "Production.h"
 
-#include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -13,6 +12,7 @@
 #include "CliSession.h"
 #include "ProductionLog.h"
 #include "SerialState.h"
+#include "StopSignals.h"
 #include "TerminalFrontEnd.h"
 #include "gang.h"
 #include "operations_detail.h"
@@ -38,7 +38,7 @@ public:
         ClearBars();
         std::fputs(text.c_str(), stdout);
         std::fputc('\n', stdout);
-        std::fflush(stdout);
+        FlushOutput(stdout);
         DrawBars();
     }
 
@@ -73,14 +73,14 @@ private:
                     std::string(static_cast<size_t>(BarCells - cells), '.') + "] " + percent;
         }
         std::fputs(line.c_str(), stderr);
-        std::fflush(stderr);
+        FlushOutput(stderr);
         drawn_ = true;
     }
     void ClearBars()
     {
         if (!drawn_) return;
         std::fputs("\r\033[K", stderr);
-        std::fflush(stderr);
+        FlushOutput(stderr);
         drawn_ = false;
     }
 
@@ -241,46 +241,6 @@ bool DrawNumbers(const CliOptions &options, Serials &s, std::vector<std::optiona
     return true;
 }
 
-volatile sig_atomic_t stopRequested = 0;
-
-// Ctrl-C (or SIGTERM) in a --repeat run ends it as q does, with the totals:
-// the chips in hand are finished first, never left half programmed. A second
-// one ends the program at once.
-void OnStop(int sig)
-{
-    if (stopRequested) {
-        signal(sig, SIG_DFL);
-        raise(sig);
-    }
-    stopRequested = 1;
-}
-
-// The stop handlers for as long as it lives; the ones in force before come
-// back after.
-class StopOnSignal {
-public:
-    StopOnSignal()
-    {
-        struct sigaction stop {};
-        stop.sa_handler = OnStop;
-        sigemptyset(&stop.sa_mask);
-        stopRequested = 0;
-        sigaction(SIGINT, &stop, &oldInt_);
-        sigaction(SIGTERM, &stop, &oldTerm_);
-    }
-    ~StopOnSignal()
-    {
-        sigaction(SIGINT, &oldInt_, nullptr);
-        sigaction(SIGTERM, &oldTerm_, nullptr);
-    }
-    StopOnSignal(const StopOnSignal &) = delete;
-    StopOnSignal &operator=(const StopOnSignal &) = delete;
-
-private:
-    struct sigaction oldInt_ {
-    }, oldTerm_{};
-};
-
 // What a line other than Enter or q is answered with, before the question
 // comes again.
 constexpr const char *UnclearAnswerText = "Enter で続行、q で終了します。";
@@ -291,17 +251,18 @@ constexpr const char *UnclearAnswerText = "Enter で続行、q で終了しま�
 NextRound WaitForNextChips(size_t ports)
 {
     for (;;) {
-        if (stopRequested) return NextRound::Stop;
+        if (StopAfterRound()) return NextRound::Stop;
         if (isatty(STDIN_FILENO)) {
             std::fprintf(stderr, "%sチップを交換して Enter を押してください（終了は q と Enter）: ",
                          ports > 1 ? "各ボードの" : "");
-            std::fflush(stderr);
+            FlushOutput(stderr);
         }
-        const NextRound next = WaitForNextRound(STDIN_FILENO, [] { return stopRequested != 0; });
-        if (stopRequested && isatty(STDIN_FILENO)) std::fputc('\n', stderr);
+        const NextRound next =
+            WaitForNextRound(STDIN_FILENO, [] { return StopAfterRound() || InterruptRequested(); });
+        if (StopAfterRound() && isatty(STDIN_FILENO)) std::fputc('\n', stderr);
         if (next != NextRound::Unclear) return next;
         std::fprintf(stderr, "%s\n", UnclearAnswerText);
-        std::fflush(stderr);
+        FlushOutput(stderr);
     }
 }
 
@@ -344,8 +305,6 @@ int RunProduction(const CliOptions &options)
     Console console(labels, isatty(STDERR_FILENO) == 1 && options.verbosity != Verbosity::Quiet);
     RunTotals totals(labels);
     int worst = ExitSuccess;
-    std::optional<StopOnSignal> stopOnSignal;
-    if (options.repeat) stopOnSignal.emplace();
 
     for (bool more = true; more;) {
         std::vector<std::optional<uint64_t>> numbers(n);
@@ -411,7 +370,9 @@ int RunProduction(const CliOptions &options)
             console.Line(line);
         worst = std::max(worst, WorstStatus(statuses));
 
-        if (!options.repeat || !more) break;
+        // A signal that stopped the operations ends the run; one that came in
+        // a --repeat round only after the round.
+        if (!options.repeat || !more || InterruptRequested()) break;
         more = WaitForNextChips(n) == NextRound::Again;
     }
     if (options.repeat)

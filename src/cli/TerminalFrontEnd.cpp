@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include "DeviceSpec.h"
+#include "StopSignals.h"
 #include "textutil.h"
 
 void TerminalProgress::SetRange(int minimum, int maximum)
@@ -91,7 +92,7 @@ void TerminalProgress::Draw()
     const std::string line = Text(phase_, percent, secondsLeft, Columns());
     if (line == drawn_) return;
     std::fprintf(out_, "\r%s\033[K", line.c_str());
-    std::fflush(out_);
+    FlushOutput(out_);
     drawn_ = line;
 }
 
@@ -99,7 +100,7 @@ void TerminalProgress::Clear()
 {
     if (!enabled_ || drawn_.empty()) return;
     std::fputs("\r\033[K", out_);
-    std::fflush(out_);
+    FlushOutput(out_);
     drawn_.clear();
 }
 
@@ -131,7 +132,7 @@ void TerminalFrontEnd::Line(const std::string &text, FILE *to)
     bar_.Clear();
     std::fputs(line.c_str(), to);
     std::fputc('\n', to);
-    std::fflush(to);
+    FlushOutput(to);
 }
 
 namespace {
@@ -205,7 +206,7 @@ void TerminalFrontEnd::Error(const std::string &text)
     if (options_.json) messages_.push_back(text);
     bar_.Clear();
     std::fprintf(stderr, "tarnvik-cli: %s\n", text.c_str());
-    std::fflush(stderr);
+    FlushOutput(stderr);
 }
 
 void TerminalFrontEnd::Interrupted(const std::string &text)
@@ -213,12 +214,14 @@ void TerminalFrontEnd::Interrupted(const std::string &text)
     if (options_.json) messages_.push_back(text);
     bar_.Clear();
     std::fprintf(stderr, "%s\n", text.c_str());
-    std::fflush(stderr);
+    FlushOutput(stderr);
 }
 
 void TerminalFrontEnd::Emit(const JsonObject &result)
 {
-    WriteJsonLine(out_, result);
+    const std::string line = JsonText(result) + "\n";
+    std::fwrite(line.data(), 1, line.size(), out_);
+    FlushOutput(out_);
 }
 
 void TerminalFrontEnd::Detail(const std::string &line)
@@ -277,4 +280,10 @@ std::string TerminalFrontEnd::CalibrationRestoreHint(const std::string &cal1, co
     line += " erase --cal1 " + cal1;
     if (!cal2.empty()) line += " --cal2 " + cal2;
     return "書き戻すには: " + line;
+}
+
+void TerminalFrontEnd::CalibrationLogRefused(const std::string &text)
+{
+    calibrationLogRefused_ = true;
+    Error(text);
 }

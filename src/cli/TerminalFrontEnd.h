@@ -77,6 +77,10 @@ public:
     // The exact command line that puts the values back.
     std::string CalibrationRestoreHint(const std::string &cal1, const std::string &cal2) const override;
     void ProcessMessages() override {}
+    bool CalibrationLogOptional() const override { return options_.noCalibrationLog; }
+    // On stderr, and the command ends with the status of a file error.
+    void CalibrationLogRefused(const std::string &text) override;
+    bool CalibrationLogWasRefused() const { return calibrationLogRefused_; }
 
     bool SmallBlock() const override { return options_.smallBlock; }
     bool VerifyUserId() const override { return options_.verifyUserId; }
@@ -140,4 +144,5 @@ private:
     // -v: the texts shown so far (blanks trimmed), so that a status joining
     // texts already shown adds only its new part.
     std::vector<std::string> shown_;
+    bool calibrationLogRefused_ = false;
 };

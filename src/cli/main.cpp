@@ -1,6 +1,5 @@
 // tarnvik-cli: the Tarnbox driven from scripts, Makefiles and production
 // benches, through the same core as the window.
-#include <signal.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -10,35 +9,12 @@
 #include "CliSession.h"
 #include "Json.h"
 #include "Production.h"
+#include "StandardStreams.h"
+#include "StopSignals.h"
 #include "TerminalFrontEnd.h"
-#include "interrupt.h"
 #include "version.h"
 
 namespace {
-
-// The first SIGINT or SIGTERM asks the running operation to stop at its next
-// command boundary, so the programmer is left out of programming mode. A
-// second one ends the program at once, unless an erase holds requests back
-// until its calibration write-back is done.
-extern "C" void OnStopSignal(int sig)
-{
-    if (InterruptRequested() && !InterruptHeld()) {
-        ::signal(sig, SIG_DFL);
-        ::raise(sig);
-        return;
-    }
-    RequestInterrupt(sig);
-}
-
-void CatchStopSignals()
-{
-    struct sigaction action {};
-    action.sa_handler = OnStopSignal;
-    action.sa_flags = SA_RESTART;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
-}
 
 // answered: the session has taken over the --json result object, which it
 // writes whatever ends the command.
@@ -60,8 +36,10 @@ int Run(const std::vector<std::string> &args, bool &answered)
         std::printf("%s\n", VersionLine("tarnvik-cli").c_str());
         return ExitSuccess;
     }
+    // Before any port is opened, in every mode: from here on no signal can
+    // end the program between an erase and its calibration write-back.
+    CatchStopSignals(options.repeat);
     if (options.Production()) return RunProduction(options);
-    CatchStopSignals();
     TerminalFrontEnd ui(options, stdout, stderr, isatty(STDERR_FILENO) == 1);
     CliSession session(options, ui);
     answered = options.json;
@@ -75,6 +53,8 @@ int main(int argc, char **argv)
     const std::vector<std::string> args(argv + 1, argv + argc);
     bool answered = false;
     std::string what = "internal error";
+    // First of all: a closed stdout must not become the serial port.
+    OpenClosedStandardStreams();
     try {
         return Run(args, answered);
     } catch (const std::exception &e) {

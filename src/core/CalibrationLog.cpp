@@ -1,11 +1,16 @@
 #include "CalibrationLog.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 
+#include "FileErrorText.h"
 #include "textutil.h"
 
 namespace {
@@ -57,22 +62,76 @@ std::string CalibrationLogPath()
     return base + "/tarnvik/calibration.log";
 }
 
-bool AppendCalibration(const std::vector<CalibrationEntry> &entries)
+namespace {
+
+constexpr const char *NotPlainFileText = "通常のファイルではありません。";
+
+// A descriptor on the log when it is a plain file; -1 and why not
+// otherwise. Non-blocking, so a FIFO in its place cannot hold the open.
+int OpenLog(const std::string &path, int flags, std::string &reason)
+{
+    const int fd = open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0644);
+    if (fd < 0) {
+        // A FIFO without a reader refuses a non-blocking writer with ENXIO.
+        reason = errno == ENXIO ? NotPlainFileText : FileErrorReason(errno);
+        return -1;
+    }
+    struct stat st {};
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        reason = S_ISDIR(st.st_mode) ? FileErrorReason(EISDIR) : NotPlainFileText;
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// The most of the log a look-up reads: far more lines than a bench's
+// lifetime of chips, and a bound where the path leads to something endless.
+constexpr off_t LogReadLimit = 16 << 20;
+
+} // namespace
+
+std::string AppendCalibration(const std::vector<CalibrationEntry> &entries)
 {
     const std::filesystem::path path = CalibrationLogPath();
     std::error_code ec;
     std::filesystem::create_directories(path.parent_path(), ec);
-    std::ofstream out(path, std::ios::app | std::ios::binary);
+    std::string text;
     for (const CalibrationEntry &e : entries)
-        out << e.time << '\t' << e.device << '\t' << e.deviceId << '\t' << Hex(e.address, 4) << '\t'
-            << Hex(e.value, 4) << '\n';
-    out.flush();
-    return static_cast<bool>(out);
+        text += e.time + '\t' + e.device + '\t' + e.deviceId + '\t' + Hex(e.address, 4) + '\t' +
+                Hex(e.value, 4) + '\n';
+    // A directory opened for writing fails with EISDIR already.
+    std::string reason;
+    const int fd = OpenLog(path, O_WRONLY | O_APPEND | O_CREAT, reason);
+    if (fd < 0) return reason;
+    int error = 0;
+    for (size_t done = 0; done < text.size() && error == 0;) {
+        const ssize_t n = write(fd, text.data() + done, text.size() - done);
+        if (n > 0)
+            done += static_cast<size_t>(n);
+        else if (n < 0 && errno != EINTR)
+            error = errno;
+        else if (n == 0)
+            error = ENOSPC;
+    }
+    if (error == 0 && fsync(fd) != 0) error = errno;
+    if (close(fd) != 0 && error == 0 && errno != EINTR) error = errno;
+    return error ? FileErrorReason(error) : std::string();
 }
 
 std::optional<CalibrationEntry> LastCalibration(const std::string &device, uint16_t address, uint16_t mask)
 {
-    std::ifstream in(CalibrationLogPath(), std::ios::binary);
+    std::string text;
+    std::string reason;
+    if (const int fd = OpenLog(CalibrationLogPath(), O_RDONLY, reason); fd >= 0) {
+        char chunk[65536];
+        ssize_t n = 0;
+        while (static_cast<off_t>(text.size()) < LogReadLimit &&
+               ((n = read(fd, chunk, sizeof chunk)) > 0 || (n < 0 && errno == EINTR)))
+            if (n > 0) text.append(chunk, static_cast<size_t>(n));
+        close(fd);
+    }
+    std::istringstream in(text);
     std::optional<CalibrationEntry> last;
     for (std::string line; std::getline(in, line);) {
         const auto e = ParseLine(line);

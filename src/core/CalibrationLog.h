@@ -20,9 +20,10 @@ struct CalibrationEntry {
 // when XDG_DATA_HOME is unset or not absolute.
 std::string CalibrationLogPath();
 
-// Appends the entries, creating the folder when needed; false when the file
-// system refuses.
-bool AppendCalibration(const std::vector<CalibrationEntry> &entries);
+// Appends the entries, creating the folder when needed, and waits until they
+// are on the disk: empty when they are, else why not, in the user's words
+// (only a plain file is a log: a FIFO or a device in its place is refused).
+std::string AppendCalibration(const std::vector<CalibrationEntry> &entries);
 
 // The last value logged for a chip kind at an address whose calibration bits
 // (mask) are not all set: the last factory value, not an erased one.

@@ -48,6 +48,13 @@ public:
     // true to erase anyway, keeping the erased values. The text is in the
     // message log already.
     virtual bool ConfirmErasedCalibration(const std::string & /*text*/) { return true; }
+    // Whether an erase may go on when the calibration log cannot take the
+    // values it read: only when the user said so beforehand.
+    virtual bool CalibrationLogOptional() const { return false; }
+    // An erase was refused before it began because the calibration log could
+    // not be written; text names the log and why. The status line says so
+    // already.
+    virtual void CalibrationLogRefused(const std::string &text) { AddLogShowingMessages(text); }
     // How the user puts calibration words back that an erase could not
     // restore: cal2 is empty for a part with one calibration word.
     virtual std::string CalibrationRestoreHint(const std::string &cal1, const std::string &cal2) const

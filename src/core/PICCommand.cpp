@@ -278,6 +278,15 @@ std::optional<std::vector<uint8_t>> HarmlessCompletion(const std::vector<uint8_t
     }
 }
 
+void FinishAnyCommand(Link &link)
+{
+    // Thirteen argument bytes at most (a row-write block), one more for good
+    // measure.
+    const std::vector<uint8_t> fill(14, HarmlessFiller);
+    link.port.Write(fill.data(), fill.size());
+    link.port.DrainInput();
+}
+
 // ---- single-command operations ----
 
 std::string GetVersion(Link &link)

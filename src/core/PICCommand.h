@@ -91,6 +91,12 @@ constexpr uint8_t HarmlessFiller = 0x17;
 // starting a programming or erase cycle: empty when it is not unfinished,
 // nullopt when every way of finishing it would write.
 std::optional<std::vector<uint8_t>> HarmlessCompletion(const std::vector<uint8_t> &received);
+// For a programmer whose last host may have stopped between two bytes of a
+// command (it was killed): as many filler bytes as the longest command takes
+// finish whatever it holds, those left over are unknown codes it ignores,
+// and what it sends back is dropped. Sent only where the programmer did not
+// answer as expected, since a programmer between commands needs none of it.
+void FinishAnyCommand(Link &link);
 
 // ---- single-command operations (m = EntryMode; PIC18 always 0) ----
 std::string GetVersion(Link &link);

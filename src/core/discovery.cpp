@@ -9,6 +9,14 @@ bool IsProgrammerReply(const std::string &reply)
     return reply.compare(0, 4, ProgrammerModelTag) == 0;
 }
 
+std::string AskProgrammerVersion(Link &link)
+{
+    std::string reply = GetVersion(link);
+    if (IsProgrammerReply(reply)) return reply;
+    FinishAnyCommand(link);
+    return GetVersion(link);
+}
+
 PortState ProbePort(Link &link, const std::string &name, const ModemOptions &modem)
 {
     if (link.port.OpenPort(name, modem) != 0) {

@@ -20,6 +20,13 @@ enum class PortState {
 // reply, the model tag.
 bool IsProgrammerReply(const std::string &reply);
 
+// The programmer's version reply on a port that is known to lead to one:
+// when the first answer is not a Tarnbox's, the programmer may be waiting
+// for the rest of a command its last host never finished (it was killed);
+// it is brought back between commands (FinishAnyCommand) and asked once
+// more. Not for probing ports that may lead to something else.
+std::string AskProgrammerVersion(Link &link);
+
 // Opens name, asks for the version and closes the port again. A programmer
 // that answered is taken out of programming mode before the port closes.
 PortState ProbePort(Link &link, const std::string &name, const ModemOptions &modem = {});

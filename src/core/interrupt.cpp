@@ -1,6 +1,9 @@
 #include "interrupt.h"
 
+#include <signal.h>
+
 #include <atomic>
+#include <initializer_list>
 
 namespace {
 
@@ -8,6 +11,23 @@ static_assert(std::atomic<int>::is_always_lock_free, "the flag is set from signa
 std::atomic<int> pendingSignal{0};
 std::atomic<int> requested{0};
 std::atomic<int> holds{0};
+std::atomic<int> endAfterHolds{0};
+
+void EndBySignal(int sig)
+{
+    ::signal(sig, SIG_DFL);
+    ::raise(sig);
+}
+
+extern "C" void OnEndingSignal(int sig)
+{
+    if (holds.load() != 0) {
+        RequestInterrupt(sig);
+        // The last hold may have gone between the look and the request.
+        if (holds.load() != 0) return;
+    }
+    EndBySignal(sig);
+}
 
 } // namespace
 
@@ -50,5 +70,17 @@ InterruptHold::InterruptHold()
 
 InterruptHold::~InterruptHold()
 {
-    holds.fetch_sub(1);
+    if (holds.fetch_sub(1) == 1 && endAfterHolds.load() && requested.load())
+        EndBySignal(pendingSignal.load());
+}
+
+void EndOnSignalsAfterHolds()
+{
+    endAfterHolds.store(1);
+    struct sigaction action {};
+    action.sa_handler = OnEndingSignal;
+    action.sa_flags = SA_RESTART;
+    sigemptyset(&action.sa_mask);
+    for (int sig : {SIGHUP, SIGINT, SIGQUIT, SIGTERM})
+        sigaction(sig, &action, nullptr);
 }

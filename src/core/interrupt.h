@@ -1,4 +1,4 @@
-// A request from outside (the command line's SIGINT or SIGTERM) to stop the
+// A request from outside (a signal to the command line) to stop the
 // running operation. It is only a flag: the operations look at it between
 // two commands to the programmer, so an interrupted operation still leaves
 // programming mode and closes the port as after any other failure, and
@@ -33,3 +33,10 @@ public:
     InterruptHold(const InterruptHold &) = delete;
     InterruptHold &operator=(const InterruptHold &) = delete;
 };
+
+// For a front end without command boundaries to stop at (the window): the
+// signals that end a process by default (SIGHUP, SIGINT, SIGQUIT, SIGTERM)
+// still end it at once, except while an InterruptHold is in force; then they
+// end it as soon as the last hold is released, so an erase always gets its
+// calibration written back first.
+void EndOnSignalsAfterHolds();

@@ -1,6 +1,7 @@
 #include "operations.h"
 
 #include "CalibrationLog.h"
+#include "discovery.h"
 #include "operations_detail.h"
 #include "textutil.h"
 
@@ -22,6 +23,19 @@ int RefuseDeviceId(OperationContext &ctx, bool dialogStatus, int code)
         ReportStatus(ctx, " !! DEVICE-IDが異なります。", dialogStatus);
     }
     return code;
+}
+
+// An ID read whose word did not arrive, or whose closing exit from
+// programming mode was not confirmed.
+bool IdReadFailed(const Link &link)
+{
+    return link.missing != 0 || link.cmd.Status != StatusOk;
+}
+
+int RefuseLinkLost(OperationContext &ctx, bool dialogStatus)
+{
+    ReportLinkLost(ctx, ReadFailedStatus, dialogStatus);
+    return CheckLinkLost;
 }
 
 bool SelectionValid(const FrontEnd &ui)
@@ -99,7 +113,9 @@ int CheckConnection(OperationContext &ctx, bool dialogStatus)
     // interrupted read) would spoil the first exchange.
     ctx.port.DrainInput();
     Link link{ctx.port, ctx.cmd, ctx.ui};
-    const std::string reply = GetVersion(link);
+    // A programmer left in the middle of a command (its last host was
+    // killed) is brought back before the check decides.
+    const std::string reply = AskProgrammerVersion(link);
     // The version query waits out its short time-outs; let the window
     // repaint before the DEVICE-ID reads add their own exchanges.
     ui.ProcessMessages();
@@ -117,19 +133,29 @@ int CheckConnection(OperationContext &ctx, bool dialogStatus)
 
     // The five low bits of an ID are the silicon revision and never compared.
     // The first read only proves that something answers; the second decides.
+    // A read the programmer did not see through is a lost link, whatever
+    // bits it brought.
     if (ui.Pic18Family()) {
         const TDeviceSpec18 device = DeviceTable18[static_cast<size_t>(ui.SelectedIndex())];
-        if ((ReadDeviceId18(link) & 0xFFE0) == 0) return RefuseDeviceId(ctx, dialogStatus, CheckNoDeviceId);
+        link.missing = 0;
+        const uint16_t first = ReadDeviceId18(link);
+        if (IdReadFailed(link)) return RefuseLinkLost(ctx, dialogStatus);
+        if ((first & 0xFFE0) == 0) return RefuseDeviceId(ctx, dialogStatus, CheckNoDeviceId);
         ui.ProcessMessages();
-        if ((ReadDeviceId18(link) & 0xFFE0) != device.DeviceId)
-            return RefuseDeviceId(ctx, dialogStatus, CheckWrongDevice);
+        const uint16_t second = ReadDeviceId18(link);
+        if (IdReadFailed(link)) return RefuseLinkLost(ctx, dialogStatus);
+        if ((second & 0xFFE0) != device.DeviceId) return RefuseDeviceId(ctx, dialogStatus, CheckWrongDevice);
         return CheckPassed;
     }
     const TDeviceSpec device = DeviceTable[static_cast<size_t>(ui.SelectedIndex())];
     if (device.DeviceId == 0) return CheckPassed; // nothing to compare, nothing sent
-    if ((ReadDeviceId(link, device) & 0x3FE0) == 0) return RefuseDeviceId(ctx, dialogStatus, CheckNoDeviceId);
+    link.missing = 0;
+    const uint16_t first = ReadDeviceId(link, device);
+    if (IdReadFailed(link)) return RefuseLinkLost(ctx, dialogStatus);
+    if ((first & 0x3FE0) == 0) return RefuseDeviceId(ctx, dialogStatus, CheckNoDeviceId);
     ui.ProcessMessages();
     const uint16_t id = ReadDeviceId(link, device);
+    if (IdReadFailed(link)) return RefuseLinkLost(ctx, dialogStatus);
     if ((id & 0x3FE0) != device.DeviceId) return RefuseDeviceId(ctx, dialogStatus, CheckWrongDevice);
     NoteDeviceId(device.Name, id);
     return CheckPassed;

@@ -27,6 +27,7 @@ enum : int {
     CheckNoDevice = 3,     // nothing selected in the device list
     CheckNoDeviceId = 4,   // the DEVICE-ID reads as zero after masking
     CheckWrongDevice = 5,  // the chip carries another DEVICE-ID
+    CheckLinkLost = 6,     // the programmer stopped answering during a DEVICE-ID read
 };
 
 // The model tag every Tarnbox version reply begins with.
@@ -71,6 +72,11 @@ int BlankCheckOutcome(OperationContext &ctx, ProgressBar *progress);
 bool CalibChangeHonoured(const TDeviceSpec &device);
 inline constexpr const char *CalibChangeRefusedText =
     "このデバイスではCALIBデータを変更できません。消去を中止しました。";
+// The status line of an erase refused because the calibration log could not
+// take the calibration words read; the front end is told why
+// (CalibrationLogRefused).
+inline constexpr const char *CalibLogRefusedStatus =
+    " !! キャリブレーションログに書き込めないため消去を中止しました。";
 // Bulk erase keeping the chip's calibration words (or replacing them with the
 // CAL1/CAL2 values when the calibration-change option is ticked): 1 done, 0
 // refused, calibration unreadable (nothing erased) or a link failure.

@@ -86,16 +86,26 @@ bool EraseClears(const TDeviceSpec &device, uint16_t address, bool calibChange)
     return address < 0x2008 || (device.EraseAlgorithm == 2 && calibChange);
 }
 
-// Puts the values read into the calibration log before anything is erased.
-void LogCalibration(OperationContext &ctx, const TDeviceSpec &device, const std::array<CalibSlot, 2> &slots)
+// Puts the values read into the calibration log, on the disk, before
+// anything is erased: the log is what keeps them when the write-back fails.
+// False when it could not and the erase is not to start.
+bool LogCalibration(OperationContext &ctx, const TDeviceSpec &device, const std::array<CalibSlot, 2> &slots)
 {
     std::vector<CalibrationEntry> entries;
     const std::string time = CalibrationTimeNow(), id = NotedDeviceId(device.Name);
     for (const CalibSlot &slot : slots)
         if (slot.address != 0) entries.push_back({time, device.Name, id, slot.address, slot.value});
-    if (!AppendCalibration(entries))
-        ctx.ui.AddLogShowingMessages("!キャリブレーションログに書き込めませんでした: " +
-                                     CalibrationLogPath());
+    const std::string reason = AppendCalibration(entries);
+    if (reason.empty()) return true;
+    if (ctx.ui.CalibrationLogOptional()) {
+        ctx.ui.AddLogShowingMessages(
+            "!キャリブレーションログに書き込めませんでした: " + CalibrationLogPath() + "（" + reason + "）");
+        return true;
+    }
+    ctx.ui.SetStatus(CalibLogRefusedStatus);
+    ctx.ui.CalibrationLogRefused("キャリブレーションログ " + CalibrationLogPath() +
+                                 " に書き込めないため消去を中止しました: " + reason);
+    return false;
 }
 
 // Calibration words with every calibration bit set were erased before this
@@ -176,7 +186,7 @@ int Erase16(OperationContext &ctx, const TDeviceSpec &device)
         }
         for (const CalibSlot &slot : slots)
             if (slot.address != 0) ui.AddLog(SlotLine(slot, " から", " を読み出しました。"));
-        LogCalibration(ctx, device, slots);
+        if (!LogCalibration(ctx, device, slots)) return 0;
         if (!calibChange && !ErasedCalibrationAccepted(ctx, device, slots)) return 0;
     }
 
@@ -204,9 +214,12 @@ int Erase16(OperationContext &ctx, const TDeviceSpec &device)
     const bool writeBack = device.CalibAddress1 != 0 && (device.CalibAddress1 != 0x2008 || calibChange);
     if (writeBack) {
         // Even after a failed erase the chip may have lost its calibration;
-        // a fresh wire tries to put it back.
+        // a fresh wire tries to put it back. A write-back that failed is
+        // tried once more from a new programming-mode entry, once the
+        // programmer is known to be back between commands; one that is not
+        // gets nothing more that could finish a command with a write.
         bool restored = false;
-        if (!wedged) {
+        for (int attempt = 0; attempt < 2 && !restored && !wedged; ++attempt) {
             Wire restore(ctx);
             WriteCalibration(restore, device, slots);
             restored = !restore.Failed();

@@ -81,9 +81,10 @@ void LogReadCalibration(OperationContext &ctx, const TDeviceSpec &device)
         if (address != 0)
             entries.push_back(
                 {time, device.Name, id, address, static_cast<uint16_t>(ctx.buffer.Words[address] & mask)});
-    if (!entries.empty() && !AppendCalibration(entries))
-        ctx.ui.AddLogShowingMessages("!キャリブレーションログに書き込めませんでした: " +
-                                     CalibrationLogPath());
+    if (entries.empty()) return;
+    if (const std::string reason = AppendCalibration(entries); !reason.empty())
+        ctx.ui.AddLogShowingMessages(
+            "!キャリブレーションログに書き込めませんでした: " + CalibrationLogPath() + "（" + reason + "）");
 }
 
 } // namespace

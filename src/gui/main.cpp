@@ -4,9 +4,11 @@
 #include <exception>
 
 #include "SingleInstance.h"
+#include "StandardStreams.h"
 #include "Translations.h"
 #include "Unit1.h"
 #include "Unit3.h"
+#include "interrupt.h"
 #include "version.h"
 
 namespace {
@@ -69,6 +71,10 @@ int RunWindow(int argc, char *argv[])
 
 int main(int argc, char *argv[])
 {
+    OpenClosedStandardStreams();
+    // Closing the terminal the window was started from, or a SIGTERM at
+    // log-out, waits for a running erase to write the calibration back.
+    EndOnSignalsAfterHolds();
     // What escapes is reported, with the status of a failure inside the
     // program itself (sysexits' EX_SOFTWARE), instead of an abort.
     try {

@@ -25,6 +25,7 @@
 
 #include "SimChip.h"
 #include "SimFirmware.h"
+#include "StandardStreams.h"
 #include "textutil.h"
 #include "version.h"
 
@@ -351,6 +352,8 @@ int RunSimulator(int argc, char **argv)
 
 int main(int argc, char **argv)
 {
+    // The pseudo-terminal must never become the program's stdout.
+    OpenClosedStandardStreams();
     // What escapes is reported, with the status of a failure inside the
     // program itself (sysexits' EX_SOFTWARE), instead of an abort.
     try {

@@ -79,6 +79,39 @@ TEST(CheckConnection, PassesIgnoringRevisionBitsOrWithoutAnId)
     EXPECT_EQ(Decode(rig84.sim.HostBytes()).size(), 1u);
 }
 
+// A programmer that falls silent during either ID read has lost the link:
+// never a wrong or missing chip, whatever the bits that did arrive.
+TEST(CheckConnection, LinkLostDuringAnIdReadIsALostLink)
+{
+    for (const char *chip : {"PIC16F628A", "PIC18F4550"}) {
+        Rig clean(chip);
+        ASSERT_EQ(CheckConnection(clean.ctx), CheckPassed);
+        const uint64_t n = clean.sim.HostBytes().size(), version = 2;
+        for (uint64_t at : {version + 3, (version + n) / 2 + 2, n - 1}) {
+            SimOptions o = Rig::Options(chip);
+            o.faults = {{FaultKind::SilentAfter, at}};
+            Rig rig(o);
+            EXPECT_EQ(CheckConnection(rig.ctx), CheckLinkLost) << chip << " silent after " << at;
+            EXPECT_TRUE(rig.ui.LoggedShowing("プログラマーからの応答が途切れました。")) << chip << " " << at;
+            EXPECT_FALSE(rig.ui.Logged("DEVICEIDが異なります。")) << chip << " " << at;
+            EXPECT_EQ(rig.ui.status, " !! デバイスから読み込めませんでした。") << chip << " " << at;
+        }
+    }
+}
+
+// A programmer left holding part of a command by a host that was killed
+// answers the check once it has been brought back.
+TEST(CheckConnection, BringsBackAProgrammerLeftInACommand)
+{
+    for (const std::vector<uint8_t> &half : {std::vector<uint8_t>{0x04}, std::vector<uint8_t>{0x04, 0x00},
+                                             std::vector<uint8_t>{0x08, 0x17, 0x00, 0x00}}) {
+        Rig rig("PIC16F628A");
+        rig.port.Write(half.data(), half.size());
+        rig.port.DrainInput();
+        EXPECT_EQ(CheckConnection(rig.ctx), CheckPassed) << half.size() << " bytes of a command";
+    }
+}
+
 TEST(Pic18Gate, FirmwareWithoutPic18RefusesEveryOperation)
 {
     SimOptions o = Rig::Options("PIC18F4550");

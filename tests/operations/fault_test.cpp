@@ -416,6 +416,34 @@ TEST(Faults, ReadStopsWaitingOnceTheProgrammerFallsSilentMidStream)
     }
 }
 
+// One byte lost in the calibration write-back: where the programmer can be
+// brought back between commands, the write-back is done again from a new
+// entry and the erase succeeds with the calibration kept; elsewhere the
+// values to put back are told.
+TEST(Faults, WriteBackIsTriedAgainAfterALostByte)
+{
+    const std::vector<uint16_t> factory{0x3468, 0x1000};
+    SimOptions o = Rig::Options("PIC12F675");
+    o.calibration = factory;
+    Rig clean(o);
+    ASSERT_EQ(EraseDevice(clean.ctx), 1);
+    const size_t n = clean.sim.HostBytes().size();
+    int retried = 0;
+    for (size_t at = n - 24; at <= n; ++at) {
+        SimOptions faulty = o;
+        faulty.faults = {{FaultKind::Drop, at}};
+        Rig rig(faulty);
+        if (EraseDevice(rig.ctx) == 1) {
+            EXPECT_EQ(rig.sim.Chip().Calibration(), factory) << "byte " << at << " dropped";
+            EXPECT_FALSE(rig.ui.Logged(LinkLost)) << "byte " << at << " dropped";
+            retried += rig.sim.HostBytes().size() > n;
+        } else {
+            ExpectEraseFailureTold(rig.ui, rig.Row(), factory, "byte " + std::to_string(at) + " dropped");
+        }
+    }
+    EXPECT_GT(retried, 0);
+}
+
 TEST(Faults, CalibrationChangeIsNotRecordedWhenTheWriteBackFails)
 {
     Rig clean("PIC16F684");
