@@ -60,6 +60,7 @@ struct DesktopRig : CommandRig {
     {
         const QString folder = qEnvironmentVariable("TARNVIK_SHOT_DIR", dir.path());
         QDir().mkpath(folder);
+        QTest::qWait(100); // the window has drawn what the test just changed
         const QRect r = w.frameGeometry().adjusted(-2, -2, 2, 2);
         w.screen()
             ->grabWindow(0, r.x(), r.y(), r.width(), r.height())
@@ -125,6 +126,7 @@ void DesktopTest::colouredTextsReadable()
     f.CheckBox1->setChecked(true);
     f.CheckBox2->setEnabled(true);
     f.CheckBox2->setChecked(true);
+    f.PageControl1->setCurrentIndex(TForm1::ConfigTab);
     const QColor window = f.palette().color(QPalette::Window);
     auto text = [](QWidget *w) { return w->palette().color(QPalette::Active, w->foregroundRole()); };
     const struct {
@@ -150,8 +152,6 @@ void DesktopTest::colouredTextsReadable()
         if (!writable) rig.Shot(f, "config-read-only");
     }
     f.CheckBox1->setChecked(true);
-    f.PageControl1->setCurrentIndex(TForm1::ConfigTab);
-    QTest::qWait(50);
     rig.Shot(f, "config-writable");
     QVERIFY(!f.MaskEdit5->isEnabled()); // Config3 belongs to the PIC18 family
     auto look = [](QWidget *w, QPalette::ColorGroup g) {
