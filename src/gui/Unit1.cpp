@@ -648,6 +648,7 @@ void TForm1::resizeEvent(QResizeEvent *event)
     QWidget::resizeEvent(event);
     LayoutAnchored();
     FitStripToFrame();
+    if (fitFramePending_ && frameGeometry().size() != size()) FitFrameOntoScreen();
 }
 
 void TForm1::moveEvent(QMoveEvent *event)
@@ -657,6 +658,17 @@ void TForm1::moveEvent(QMoveEvent *event)
     // The window manager's frame arrives with the first move after mapping.
     FitStripToFrame();
     if (fitFramePending_ && frameGeometry().size() != size()) FitFrameOntoScreen();
+}
+
+void TForm1::FitOnceFramed()
+{
+    // The window manager's frame may arrive without a move or resize of its
+    // own; the fit looks for it a while.
+    if (!fitFramePending_) return;
+    if (isVisible() && frameGeometry().size() != size())
+        FitFrameOntoScreen();
+    else if (fitTries_-- > 0)
+        QTimer::singleShot(50, this, &TForm1::FitOnceFramed);
 }
 
 QRect TForm1::FitOntoScreen(const QRect &outer) const

@@ -143,6 +143,8 @@ public:
     // Fits the window's frame onto its screen now, and once more when the
     // window manager's frame turns out other than the designed one.
     void FitFrameOntoScreen();
+    // Fits the frame again as soon as the window manager has drawn it.
+    void FitOnceFramed();
     // The window's positions (the settings file's, the strip's) are those
     // of its frame's top-left corner, as the user sees the window.
     void PlaceFrameAt(QPoint at);
@@ -444,6 +446,7 @@ private:
     std::array<PortLook, 10> portLooks_{};
     bool noIdRed_ = false;
     bool fitFramePending_ = false;
+    int fitTries_ = 0;
     bool refreshingColours_ = false;
     QPointer<QWidget> lockFocus_; // had the focus when the lock was taken
     std::string deniedDevice_;         // the last open was refused this device

@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <cstdlib>
 
 #include "Colours.h"
 #include "ConfigEdit.h"
@@ -50,8 +51,14 @@ void SetWritable(QLineEdit *field, bool writable)
     if (!writable) {
         const QPalette &in = field->window()->palette();
         for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
-            own.setColor(group, QPalette::Base, in.color(group, QPalette::Button));
-            own.setColor(group, QPalette::Text, in.color(group, QPalette::ButtonText));
+            // Where a scheme's button colour is close to its field colour
+            // the window colour shows the difference instead.
+            const bool likeField =
+                std::abs(in.color(group, QPalette::Button).lightness() - in.color(group, QPalette::Base).lightness()) <
+                24;
+            own.setColor(group, QPalette::Base, in.color(group, likeField ? QPalette::Window : QPalette::Button));
+            own.setColor(group, QPalette::Text,
+                         in.color(group, likeField ? QPalette::WindowText : QPalette::ButtonText));
         }
     }
     field->setPalette(own);

@@ -91,6 +91,8 @@ void TForm1::ReadStartupSettings()
         QGuiApplication::screenAt(QPoint(left + 40, top + 10)) || QGuiApplication::screens().isEmpty();
     PlaceFrameAt(onScreen ? QPoint(left, top) : pos());
     fitFramePending_ = true;
+    fitTries_ = 40;
+    QTimer::singleShot(50, this, &TForm1::FitOnceFramed);
     FitFrameOntoScreen();
     if (s.ReadBool("window", "maxmize", false))
         setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowMaximized);

@@ -15,6 +15,7 @@
 #include <QTabWidget>
 #include <QToolButton>
 #include <QScreen>
+#include <QTimer>
 #include <QWindow>
 
 #include "CommandScope.h"
@@ -151,6 +152,8 @@ void TForm1::EnterSmallBox()
     const QSize outer = noBorder ? size() : size() + FrameSize();
     PlaceFrameAt(FitOntoScreen(QRect(QPoint(left, top), outer)).topLeft());
     fitFramePending_ = true;
+    fitTries_ = 40;
+    QTimer::singleShot(50, this, &TForm1::FitOnceFramed);
     show();
     // Showing sets the normal caption; the strip has its own.
     setWindowTitle(QStringLiteral("Vexa"));

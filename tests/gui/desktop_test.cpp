@@ -141,10 +141,14 @@ void DesktopTest::colouredTextsReadable()
         QVERIFY2(ratio >= MinimumContrast, qPrintable(QString("%1: %2").arg(c.what).arg(ratio)));
         QVERIFY2(text(c.widget) != f.palette().color(QPalette::WindowText), c.what); // still coloured
     }
-    // Config1 writable, then read-only, and a disabled field.
+    // Config1 writable, then read-only (and looking so), and a disabled field.
+    QColor writableBase;
     for (bool writable : {true, false}) {
         f.CheckBox1->setChecked(writable);
         const QPalette p = f.MaskEdit3->palette();
+        if (writable) writableBase = p.color(QPalette::Active, QPalette::Base);
+        if (!writable)
+            QVERIFY(std::abs(p.color(QPalette::Active, QPalette::Base).lightness() - writableBase.lightness()) >= 10);
         QCOMPARE(f.MaskEdit3->isReadOnly(), !writable);
         const double ratio = ContrastRatio(p.color(QPalette::Active, QPalette::Text),
                                            p.color(QPalette::Active, QPalette::Base));
