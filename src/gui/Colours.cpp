@@ -56,3 +56,18 @@ void SetTextColour(QWidget *widget, const QColor &designed)
     }
     widget->setPalette(own);
 }
+
+QColor DisabledGrey(const QPalette &palette)
+{
+    constexpr double Visible = 2.0; // seen, and seen to be out of use
+    const QColor back = palette.color(QPalette::Window);
+    const QColor text = palette.color(QPalette::Active, QPalette::WindowText);
+    QColor grey = palette.color(QPalette::Disabled, QPalette::WindowText);
+    for (int step = 1; step <= 10 && ContrastRatio(grey, back) < Visible; ++step) {
+        const double t = 0.3 + 0.05 * step; // share of the text colour
+        grey = QColor::fromRgbF(float(back.redF() + t * (text.redF() - back.redF())),
+                                float(back.greenF() + t * (text.greenF() - back.greenF())),
+                                float(back.blueF() + t * (text.blueF() - back.blueF())));
+    }
+    return grey;
+}

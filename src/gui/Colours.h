@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QColor>
+#include <QPalette>
 
 class QWidget;
 
@@ -23,3 +24,8 @@ QColor ReadableOn(const QColor &designed, const QColor &background);
 // states are coloured: a disabled widget keeps the palette's grey. An
 // invalid colour gives the text back the palette's own colour.
 void SetTextColour(QWidget *widget, const QColor &designed);
+
+// The palette's disabled text colour where it can still be made out on the
+// background; otherwise a grey between the background and the text that
+// can (some schemes draw disabled text almost in the background colour).
+QColor DisabledGrey(const QPalette &palette);

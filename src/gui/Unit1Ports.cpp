@@ -121,6 +121,12 @@ void TForm1::SetPortLook(int n, PortLook look)
     }
     button->setFont(font);
     SetTextColour(button, colour);
+    // "グレー：使用不可": a grey the user can read on any scheme.
+    QPalette own = button->palette();
+    const QColor grey = DisabledGrey(GroupBox3->palette());
+    for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::ButtonText, QPalette::Text})
+        own.setColor(QPalette::Disabled, role, grey);
+    button->setPalette(own);
     button->setEnabled(look != PortLook::Unusable);
     portLooks_[n - 1] = look;
 }
