@@ -696,15 +696,21 @@ QRect TForm1::FitOntoScreen(const QRect &outer) const
 
 void TForm1::FitFrameOntoScreen()
 {
-    if (frameGeometry().size() != size()) fitFramePending_ = false; // the real frame is known now
+    // Measured from where the window was placed: until the window manager
+    // has settled the frame, the reported corner may be anywhere.
+    const bool framed = frameGeometry().size() != size();
+    if (framed) fitFramePending_ = false; // the real frame is known now
     if (isMaximized() || isFullScreen()) return;
-    const QSize frame = frameGeometry().size() != size() ? frameGeometry().size() - size()
+    const QSize frame = framed ? frameGeometry().size() - size()
                         : SmallBox.Active && !SmallBox.Framed ? QSize(0, 0)
                                                                : FrameSize();
-    const QRect outer(frameGeometry().topLeft(), size() + frame);
+    const QRect outer(fitAt_, size() + frame);
     const QRect fitted = FitOntoScreen(outer);
     if (fitted.size() != outer.size()) resize(fitted.size() - frame);
-    if (fitted.topLeft() != outer.topLeft()) PlaceFrameAt(fitted.topLeft());
+    if (fitted.topLeft() != outer.topLeft()) {
+        fitAt_ = fitted.topLeft();
+        PlaceFrameAt(fitAt_);
+    }
 }
 
 void TForm1::PlaceFrameAt(QPoint at)

@@ -447,6 +447,7 @@ private:
     bool noIdRed_ = false;
     bool fitFramePending_ = false;
     int fitTries_ = 0;
+    QPoint fitAt_; // where the frame was placed from the settings
     bool refreshingColours_ = false;
     QPointer<QWidget> lockFocus_; // had the focus when the lock was taken
     std::string deniedDevice_;         // the last open was refused this device

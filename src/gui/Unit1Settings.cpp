@@ -89,7 +89,8 @@ void TForm1::ReadStartupSettings()
     // screen.
     const bool onScreen =
         QGuiApplication::screenAt(QPoint(left + 40, top + 10)) || QGuiApplication::screens().isEmpty();
-    PlaceFrameAt(onScreen ? QPoint(left, top) : pos());
+    fitAt_ = onScreen ? QPoint(left, top) : pos();
+    PlaceFrameAt(fitAt_);
     fitFramePending_ = true;
     fitTries_ = 40;
     QTimer::singleShot(50, this, &TForm1::FitOnceFramed);

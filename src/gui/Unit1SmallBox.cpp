@@ -150,7 +150,8 @@ void TForm1::EnterSmallBox()
     const int left =
         Settings->ReadInteger("window", noBorder ? "minnbleft" : "minleft", SmallBox.SavedPosition.x());
     const QSize outer = noBorder ? size() : size() + FrameSize();
-    PlaceFrameAt(FitOntoScreen(QRect(QPoint(left, top), outer)).topLeft());
+    fitAt_ = FitOntoScreen(QRect(QPoint(left, top), outer)).topLeft();
+    PlaceFrameAt(fitAt_);
     fitFramePending_ = true;
     fitTries_ = 40;
     QTimer::singleShot(50, this, &TForm1::FitOnceFramed);
