@@ -3,6 +3,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QGuiApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -14,13 +15,16 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QRadioButton>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolButton>
 #include <QWindow>
 #include <algorithm>
 
+#include "Colours.h"
 #include "StepColumns.h"
 #include "Unit3.h"
 #include "dump.h"
@@ -41,6 +45,14 @@ QFont FixedFont()
     font.setFixedPitch(true);
     font.setPixelSize(12);
     return font;
+}
+
+void HoldFonts(QWidget *root)
+{
+    // Parents come before their children, so each takes its parent's font
+    // as already held.
+    for (QWidget *w : root->findChildren<QWidget *>())
+        if (!w->isWindow() && !w->testAttribute(Qt::WA_SetFont)) w->setFont(w->parentWidget()->font());
 }
 
 TRadioGroup::TRadioGroup(const QString &title, const QStringList &items, QWidget *parent)
@@ -132,6 +144,9 @@ QPlainTextEdit *MakeDump(QWidget *parent, const char *name)
     m->setFont(FixedFont());
     m->setUndoRedoEnabled(false);
     m->document()->setDocumentMargin(2);
+    // A read-only view shows no cursor; its frame says when it has the
+    // focus (and the arrow keys scroll it).
+    m->setStyleSheet(QStringLiteral("QPlainTextEdit:focus { border: 2px solid palette(highlight); }"));
     return m;
 }
 
@@ -184,6 +199,14 @@ void TForm1::closeEvent(QCloseEvent *event)
     event->accept();
 }
 
+void TForm1::changeEvent(QEvent *event)
+{
+    QWidget::changeEvent(event);
+    // A desktop that changes its palette (a dark theme) gets the coloured
+    // texts made readable on it.
+    if (event->type() == QEvent::PaletteChange) RefreshColours();
+}
+
 void TForm1::CreateControls()
 {
     CreateTopRow();
@@ -191,7 +214,7 @@ void TForm1::CreateControls()
     PageControl1->setObjectName("PageControl1");
     // Five captions must fit the designed width without scroll arrows.
     PageControl1->setUsesScrollButtons(false);
-    PageControl1->setStyleSheet("QTabBar::tab { padding: 3px 5px; }");
+    PageControl1->tabBar()->setStyleSheet("QTabBar::tab { padding: 3px 5px; }");
     CreateDumpTabs();
     CreateConfigTab();
     CreateOptionTab();
@@ -218,11 +241,15 @@ void TForm1::CreateControls()
 
     for (QWidget *w : findChildren<QWidget *>())
         w->setToolTipDuration(10000);
+    // Enter on a focused button presses it, as Space does.
+    for (QPushButton *b : findChildren<QPushButton *>())
+        b->installEventFilter(this);
     setToolTipDuration(10000);
     for (QWidget *w : {static_cast<QWidget *>(GroupBox1), static_cast<QWidget *>(GroupBox2),
                        static_cast<QWidget *>(StaticText1), static_cast<QWidget *>(StaticText2),
                        static_cast<QWidget *>(Edit3)})
         w->installEventFilter(this);
+    HoldFonts(this);
     LayoutAnchored();
 }
 
@@ -256,9 +283,7 @@ void TForm1::CreateTopRow()
     GroupBox2->setGeometry(204, 0, 208, 44);
     StaticText2 = MakeLabel(GroupBox2, "StaticText2", "", QRect(6, 18, 150, 18));
     StaticText2->setFont(bold);
-    QPalette maroon = StaticText2->palette();
-    maroon.setColor(QPalette::WindowText, QColor(128, 0, 0));
-    StaticText2->setPalette(maroon);
+    SetTextColour(StaticText2, CurrentFileColour);
     StaticText2->setToolTip(
         "[LOAD] ボタンと \"LoadNewFile\" 以外の全ての \"Load\" でカレントファイルがロードされます。");
     Button19 = MakeButton(GroupBox2, "Button19", "Reset", "カレントファイルをリセットします。",
@@ -434,10 +459,7 @@ void TForm1::CreateConfigTab()
     Label10 = MakeLabel(TabSheet3, "Label10", "[ERASE]時にCALIBデータを変更。", QRect(264, 117, 194, 18));
     for (QLabel *warning : {Label9, Label10}) {
         // Red while enabled; a disabled label keeps the usual grey.
-        QPalette p = warning->palette();
-        p.setColor(QPalette::Active, QPalette::WindowText, Qt::red);
-        p.setColor(QPalette::Inactive, QPalette::WindowText, Qt::red);
-        warning->setPalette(p);
+        SetTextColour(warning, Qt::red);
         warning->setEnabled(false);
     }
     connect(CheckBox1, &QCheckBox::toggled, this, &TForm1::CheckBox1Click);
@@ -626,13 +648,69 @@ void TForm1::resizeEvent(QResizeEvent *event)
     QWidget::resizeEvent(event);
     LayoutAnchored();
     FitStripToFrame();
+    if (fitFramePending_ && frameGeometry().size() != size()) FitFrameOntoScreen();
 }
 
 void TForm1::moveEvent(QMoveEvent *event)
 {
     QWidget::moveEvent(event);
+    if (SmallBox.Dragging) SmallBox.MovedWhileDragging = true;
     // The window manager's frame arrives with the first move after mapping.
     FitStripToFrame();
+    if (fitFramePending_ && frameGeometry().size() != size()) FitFrameOntoScreen();
+}
+
+void TForm1::FitOnceFramed()
+{
+    // The window manager's frame may arrive without a move or resize of its
+    // own; the fit looks for it a while.
+    if (!fitFramePending_) return;
+    if (isVisible() && frameGeometry().size() != size())
+        FitFrameOntoScreen();
+    else if (fitTries_-- > 0)
+        QTimer::singleShot(50, this, &TForm1::FitOnceFramed);
+}
+
+QRect TForm1::FitOntoScreen(const QRect &outer) const
+{
+    // The screen that shows most of the frame; none shows any of it: the
+    // one the window is on.
+    const QScreen *best = nullptr;
+    qint64 bestArea = 0;
+    for (const QScreen *s : QGuiApplication::screens()) {
+        const QRect common = s->availableGeometry().intersected(outer);
+        const qint64 area = qint64(common.width()) * common.height();
+        if (area > bestArea) {
+            best = s;
+            bestArea = area;
+        }
+    }
+    if (!best) best = screen() ? screen() : QGuiApplication::primaryScreen();
+    if (!best) return outer;
+    const QRect room = best->availableGeometry();
+    QRect fitted(outer.topLeft(), outer.size().boundedTo(room.size()));
+    fitted.moveLeft(std::clamp(fitted.left(), room.left(), room.right() + 1 - fitted.width()));
+    fitted.moveTop(std::clamp(fitted.top(), room.top(), room.bottom() + 1 - fitted.height()));
+    return fitted;
+}
+
+void TForm1::FitFrameOntoScreen()
+{
+    // Measured from where the window was placed: until the window manager
+    // has settled the frame, the reported corner may be anywhere.
+    const bool framed = frameGeometry().size() != size();
+    if (framed) fitFramePending_ = false; // the real frame is known now
+    if (isMaximized() || isFullScreen()) return;
+    const QSize frame = framed ? frameGeometry().size() - size()
+                        : SmallBox.Active && !SmallBox.Framed ? QSize(0, 0)
+                                                               : FrameSize();
+    const QRect outer(fitAt_, size() + frame);
+    const QRect fitted = FitOntoScreen(outer);
+    if (fitted.size() != outer.size()) resize(fitted.size() - frame);
+    if (fitted.topLeft() != outer.topLeft()) {
+        fitAt_ = fitted.topLeft();
+        PlaceFrameAt(fitAt_);
+    }
 }
 
 void TForm1::PlaceFrameAt(QPoint at)
@@ -675,6 +753,12 @@ bool TForm1::eventFilter(QObject *watched, QEvent *event)
     }
     if (event->type() == QEvent::KeyPress) {
         auto *key = static_cast<QKeyEvent *>(event);
+        if (auto *button = qobject_cast<QPushButton *>(watched);
+            button && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
+            key->modifiers() == Qt::NoModifier) {
+            if (button->isEnabled()) button->click();
+            return true;
+        }
         for (QLineEdit *field : {MaskEdit1, MaskEdit2, MaskEdit3, MaskEdit4, MaskEdit5, MaskEdit6, MaskEdit7,
                                  MaskEdit8, MaskEdit9}) {
             if (watched != field) continue;

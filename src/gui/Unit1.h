@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QGroupBox>
+#include <QPointer>
 #include <QWidget>
 #include <array>
 #include <memory>
@@ -128,6 +129,23 @@ public:
     int MarkedPort() const;
     // Moves the focus to the control after the device list.
     void FocusAfterDeviceList();
+    // Gives the focus back to the control a command was started from once
+    // the command lock is released (the device list when that control is
+    // gone), unless the user has put it elsewhere meanwhile.
+    void RestoreFocusAfterLock();
+    // The coloured texts (port buttons, No-ID indicator, current file, the
+    // configuration warnings, read-only value fields) drawn again for the
+    // palette in use.
+    void RefreshColours();
+    // Where a frame of that outer rectangle may stand: moved (and made no
+    // larger than the screen) so that it lies wholly on the screen that
+    // shows most of it, or the window's own screen when none does.
+    QRect FitOntoScreen(const QRect &outer) const;
+    // Fits the window's frame onto its screen now, and once more when the
+    // window manager's frame turns out other than the designed one.
+    void FitFrameOntoScreen();
+    // Fits the frame again as soon as the window manager has drawn it.
+    void FitOnceFramed();
     // The window's positions (the settings file's, the strip's) are those
     // of its frame's top-left corner, as the user sees the window.
     void PlaceFrameAt(QPoint at);
@@ -136,6 +154,7 @@ public:
     QSize FrameSize() const;
     static constexpr int DesignedFrameWidth = 8;
     static constexpr int DesignedFrameHeight = 34;
+    static inline const QColor CurrentFileColour = QColor(128, 0, 0); // maroon
 
     // ---- FrontEnd ----
     void SetStatus(const std::string &text) override;
@@ -268,6 +287,11 @@ public:
     void AfterLoad(const LoadOutcome &outcome);
     // Shows a file that cannot be read or written in an error box.
     void ShowFileError(const HexFileError &error);
+    // A load that failed: the failure in the status line (and the progress
+    // dialog in Small Box mode) and the log, the error box, and the Current
+    // File set to held, the file the buffer still holds (empty when it was
+    // cleared before the load).
+    void LoadFailed(const HexFileError &error, const std::string &held);
     // What the last load skipped, and whether the file held any HEX at all.
     HexReadReport LastRead;
     // Tells the user what the last load skipped (a warning box and one log
@@ -287,6 +311,8 @@ public:
         Qt::WindowFlags SavedFlags;
         bool Framed = false; // the strip has a frame ("NoBorder" not ticked)
         int DragCount = 0;
+        bool Dragging = false; // the window system is moving the strip
+        bool MovedWhileDragging = false;
     };
     SmallBoxState SmallBox;
     static constexpr int SmallBoxWidth = 74; // outer width of the strip
@@ -304,6 +330,11 @@ public:
     void SpeedButton1MouseMove(bool leftHeld);
     void SpeedButton1MouseUp();
     void FormMouseMove();
+    // The window system has let go of the strip: its button works again.
+    void EndStripDrag();
+    // The progress dialog never lies over the strip (nor the strip over the
+    // dialog's text).
+    void ShowProgressDialog();
 
     // ---- programmer discovery ----
     enum class PortLook { Probing, Unusable, Programmer, NoProgrammer };
@@ -389,6 +420,7 @@ protected:
     void moveEvent(QMoveEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    void changeEvent(QEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
@@ -415,6 +447,12 @@ private:
     std::string statusText_; // the status line's text without the close note
     void RetryPendingClose();
     std::array<PortLook, 10> portLooks_{};
+    bool noIdRed_ = false;
+    bool fitFramePending_ = false;
+    int fitTries_ = 0;
+    QPoint fitAt_; // where the frame was placed from the settings
+    bool refreshingColours_ = false;
+    QPointer<QWidget> lockFocus_; // had the focus when the lock was taken
     std::string deniedDevice_;         // the last open was refused this device
     QObject *smallBoxMouse_ = nullptr; // watches the strip's mouse moves
     bool startupProbe_ = false;
@@ -424,7 +462,16 @@ private:
     QString configHint_; // the value fields' own hint, before any decoded settings
 };
 
+// The read-only look of a value field (writable false) or the usual one.
+class QLineEdit;
+void SetWritable(QLineEdit *field, bool writable);
+
 // Fonts of the window: proportional for the controls, fixed-pitch for the
 // dumps and the hexadecimal fields.
 QFont UiFont();
 QFont FixedFont();
+// A platform theme may give each kind of control a font of its own, which
+// then wins over the window's font inside a style sheet's reach: every
+// control below root without a font of its own gets its parent's, set on
+// it, so the program's fonts hold under any theme.
+void HoldFonts(QWidget *root);

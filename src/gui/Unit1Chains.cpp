@@ -96,7 +96,7 @@ bool ClearAndLoadCurrent(TForm1 &form)
     try {
         if (!form.LoadCurrent()) return true;
     } catch (const HexFileError &error) {
-        form.ShowFileError(error);
+        form.LoadFailed(error, {}); // the buffer was cleared before
         return false;
     }
     const bool whole = form.ReportLoadFindings();

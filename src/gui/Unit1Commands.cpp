@@ -79,8 +79,35 @@ QList<QWidget *> TForm1::LockedControls() const
 
 void TForm1::CommandLock(bool on)
 {
-    for (QWidget *w : LockedControls())
+    const QList<QWidget *> locked = LockedControls();
+    if (on && !lockFocus_) {
+        // A focused control that is disabled hands the focus on to the next
+        // one still enabled: Reset, which a Space meant to repeat the
+        // command would press. While the command runs no control has it.
+        QWidget *focused = focusWidget();
+        for (QWidget *w = focused; w; w = w->parentWidget())
+            if (locked.contains(w)) {
+                lockFocus_ = focused;
+                focused->clearFocus();
+                break;
+            }
+    }
+    for (QWidget *w : locked)
         w->setEnabled(!on);
+    if (!on) RestoreFocusAfterLock();
+}
+
+void TForm1::RestoreFocusAfterLock()
+{
+    QPointer<QWidget> starter = lockFocus_;
+    lockFocus_ = nullptr;
+    if (!starter) return;
+    if (focusWidget() && focusWidget() != starter) return; // the user chose another control meanwhile
+    auto usable = [](QWidget *w) { return w && w->isVisible() && w->isEnabled(); };
+    if (usable(starter))
+        starter->setFocus(Qt::OtherFocusReason);
+    else if (usable(ComboBox1))
+        ComboBox1->setFocus(Qt::OtherFocusReason);
 }
 
 // ---- port buttons ----

@@ -7,9 +7,11 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QScrollBar>
-#include <QStyle>
+#include <cstdlib>
 
+#include "Colours.h"
 #include "ConfigEdit.h"
 #include "Unit1.h"
 #include "dump.h"
@@ -36,14 +38,33 @@ void SetValueText(QLineEdit *field, const std::string &text)
     field->setText(Q(text));
 }
 
+} // namespace
+
+// A field the user may not type into has the button colour of the palette
+// in use behind the matching text colour; a disabled one keeps the palette's
+// disabled look.
 void SetWritable(QLineEdit *field, bool writable)
 {
     field->setReadOnly(!writable);
-    QPalette p = field->palette();
-    p.setColor(QPalette::Base, writable ? field->style()->standardPalette().color(QPalette::Base)
-                                        : field->style()->standardPalette().color(QPalette::Button));
-    field->setPalette(p);
+    QPalette own;
+    own.setResolveMask(0);
+    if (!writable) {
+        const QPalette &in = field->window()->palette();
+        for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+            // Where a scheme's button colour is close to its field colour
+            // the window colour shows the difference instead.
+            const bool likeField =
+                std::abs(in.color(group, QPalette::Button).lightness() - in.color(group, QPalette::Base).lightness()) <
+                24;
+            own.setColor(group, QPalette::Base, in.color(group, likeField ? QPalette::Window : QPalette::Button));
+            own.setColor(group, QPalette::Text,
+                         in.color(group, likeField ? QPalette::WindowText : QPalette::ButtonText));
+        }
+    }
+    field->setPalette(own);
 }
+
+namespace {
 
 } // namespace
 
@@ -150,11 +171,35 @@ bool TForm1::BufferClear()
 
 void TForm1::SetNoIdColour(bool red)
 {
-    QPalette p = StaticText1->palette();
-    const QColor colour = red ? QColor(Qt::red) : QColor(192, 192, 192);
-    p.setColor(QPalette::Active, QPalette::WindowText, colour);
-    p.setColor(QPalette::Inactive, QPalette::WindowText, colour);
-    StaticText1->setPalette(p);
+    noIdRed_ = red;
+    if (red) {
+        SetTextColour(StaticText1, Qt::red);
+        return;
+    }
+    // Silver as designed on a light palette: the palette's own grey for
+    // what does not apply, on any palette.
+    QPalette own;
+    own.setResolveMask(0);
+    const QColor grey = palette().color(QPalette::Disabled, QPalette::WindowText);
+    for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive})
+        own.setColor(group, QPalette::WindowText, grey);
+    StaticText1->setPalette(own);
+}
+
+void TForm1::RefreshColours()
+{
+    if (refreshingColours_) return;
+    refreshingColours_ = true;
+    SetNoIdColour(noIdRed_);
+    SetTextColour(StaticText2, CurrentFileColour);
+    for (QLabel *warning : {Label9, Label10})
+        SetTextColour(warning, Qt::red);
+    for (int n = 1; n <= 10; ++n)
+        if (RadioButton[n - 1]->testAttribute(Qt::WA_SetPalette)) SetPortLook(n, portLooks_[n - 1]);
+    for (QLineEdit *field : {MaskEdit1, MaskEdit2, MaskEdit3, MaskEdit4, MaskEdit5, MaskEdit6, MaskEdit7,
+                             MaskEdit8, MaskEdit9})
+        SetWritable(field, !field->isReadOnly());
+    refreshingColours_ = false;
 }
 
 void TForm1::RedrawBuffer()

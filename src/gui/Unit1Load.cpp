@@ -54,6 +54,25 @@ void TForm1::ShowFileError(const HexFileError &error)
                      {QStringLiteral("OK")});
 }
 
+void TForm1::LoadFailed(const HexFileError &error, const std::string &held)
+{
+    const std::string path = error.Path();
+    const auto slash = path.find_last_of('/');
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    const std::string reason = FileErrorReason(error.Error());
+    // The Current File names what the buffer holds, not the file that
+    // failed.
+    if (held.empty())
+        ForgetCurrentFile();
+    else
+        SetCurrentFile(held);
+    const std::string status = " !! " + Quote + name + Quote + " をロードできません。";
+    SetStatus(status + "　" + reason);
+    if (SmallBox.Active) SetDialogStatus(status);
+    AddLogShowingMessages("ファイル " + Quote + name + Quote + " をロードできません。" + reason);
+    ShowFileError(error);
+}
+
 bool TForm1::ClearBeforeLoad(ClearNote note)
 {
     const bool dialog = note == ClearNote::DialogStatusAndLog;
@@ -181,11 +200,13 @@ std::string TForm1::SaveBufferAs()
 void TForm1::Button1Click()
 {
     CommandScope lock(*this);
+    const std::string before = CurrentFile;
     if (!ChooseCurrentFile()) return;
     try {
         LoadNew();
     } catch (const HexFileError &error) {
-        ShowFileError(error);
+        // LOAD reads over the buffer: it still holds what it held.
+        LoadFailed(error, before);
         return;
     }
     if (!ReportLoadFindings() && LastRead.NoData()) return;
@@ -217,7 +238,7 @@ std::string ClearAndLoad(TForm1 &form, Reload which)
     try {
         form.LoadCurrent();
     } catch (const HexFileError &error) {
-        form.ShowFileError(error);
+        form.LoadFailed(error, {}); // the buffer was cleared before
         return {};
     }
     if (!form.ReportLoadFindings() && form.LastRead.NoData()) return {};

@@ -12,6 +12,7 @@
 #include <QTimer>
 #include <cerrno>
 
+#include "Colours.h"
 #include "PortPermission.h"
 #include "Unit1.h"
 
@@ -84,29 +85,31 @@ void TForm1::SetPortLook(int n, PortLook look)
 {
     if (n < 1 || n > 10) return;
     QRadioButton *button = RadioButton[n - 1];
-    QFont font = button->font();
-    QColor colour(0, 0, 0);
+    // The whole font is the program's: a platform theme's font for radio
+    // buttons must not take over the parts not named here.
+    QFont font = UiFont();
+    QColor colour; // none: the palette's text colour ("黒"), grey when disabled
     switch (look) {
     case PortLook::Probing:
         font.setBold(true);
         colour = QColor(0, 0, 255);
         break;
-    case PortLook::Unusable:
-        font.setBold(false);
-        break;
     case PortLook::Programmer:
         font.setBold(true);
         colour = QColor(255, 127, 0);
         break;
+    case PortLook::Unusable:
     case PortLook::NoProgrammer:
-        font.setBold(false);
         break;
     }
     button->setFont(font);
-    QPalette palette = button->palette();
+    SetTextColour(button, colour);
+    // "グレー：使用不可": a grey the user can read on any scheme.
+    QPalette own = button->palette();
+    const QColor grey = DisabledGrey(GroupBox3->palette());
     for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::ButtonText, QPalette::Text})
-        palette.setColor(role, colour);
-    button->setPalette(palette);
+        own.setColor(QPalette::Disabled, role, grey);
+    button->setPalette(own);
     button->setEnabled(look != PortLook::Unusable);
     portLooks_[n - 1] = look;
 }
@@ -244,6 +247,7 @@ void TForm1::Timer1Timer()
     for (const auto &[w, enabled] : before)
         w->setEnabled(enabled);
     startupProbe_ = false;
+    RestoreFocusAfterLock();
 }
 
 // ---- Option page handlers ----

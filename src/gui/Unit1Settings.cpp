@@ -84,10 +84,17 @@ void TForm1::ReadStartupSettings()
     // The size constraints clamp what the file asks for.
     resize(width - FrameWidth, height - FrameHeight);
     // A position from another screen layout would put the window where
-    // nobody can see it; then it stays where it was designed.
+    // nobody can see it; then it stays where it was designed. Either way the
+    // whole frame, command row and status line included, goes onto the
+    // screen.
     const bool onScreen =
         QGuiApplication::screenAt(QPoint(left + 40, top + 10)) || QGuiApplication::screens().isEmpty();
-    PlaceFrameAt(onScreen ? QPoint(left, top) : pos());
+    fitAt_ = onScreen ? QPoint(left, top) : pos();
+    PlaceFrameAt(fitAt_);
+    fitFramePending_ = true;
+    fitTries_ = 40;
+    QTimer::singleShot(50, this, &TForm1::FitOnceFramed);
+    FitFrameOntoScreen();
     if (s.ReadBool("window", "maxmize", false))
         setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowMaximized);
     else

@@ -14,6 +14,8 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QToolButton>
+#include <QScreen>
+#include <QTimer>
 #include <QWindow>
 
 #include "CommandScope.h"
@@ -35,18 +37,32 @@ protected:
     {
         // Only mouse events look at the window: the others also arrive while
         // it is being destroyed.
-        if (event->type() != QEvent::MouseMove && event->type() != QEvent::MouseButtonRelease) return false;
+        const QEvent::Type type = event->type();
+        if (type != QEvent::MouseMove && type != QEvent::MouseButtonRelease && type != QEvent::Enter)
+            return false;
         if (!form_.SmallBox.Active) return false;
+        // The window system moves the strip with the pointer grabbed; the
+        // first pointer event that reaches the strip afterwards (the pointer
+        // coming back, a move without the button held, the release, any
+        // move once the strip has moved) means it has let go.
+        if (form_.SmallBox.Dragging) {
+            const bool held = type == QEvent::MouseMove &&
+                              (static_cast<QMouseEvent *>(event)->buttons() & Qt::LeftButton);
+            if (!held || form_.SmallBox.MovedWhileDragging) form_.EndStripDrag();
+            if (type == QEvent::MouseButtonRelease && watched == form_.SpeedButton1) form_.SpeedButton1MouseUp();
+            return type != QEvent::Enter; // the move that ends the drag clicks nothing
+        }
+        if (type == QEvent::Enter) return false;
         if (watched == form_.SpeedButton1) {
             // A disabled button hands its moves on to the window. The move
             // that starts the drag goes no further: it must not reach the
             // window, whose moves enable the button again.
-            if (event->type() == QEvent::MouseMove && form_.SpeedButton1->isEnabled()) {
+            if (type == QEvent::MouseMove && form_.SpeedButton1->isEnabled()) {
                 form_.SpeedButton1MouseMove(static_cast<QMouseEvent *>(event)->buttons() & Qt::LeftButton);
                 return !form_.SpeedButton1->isEnabled();
             }
-            if (event->type() == QEvent::MouseButtonRelease) form_.SpeedButton1MouseUp();
-        } else if (watched == &form_ && event->type() == QEvent::MouseMove) {
+            if (type == QEvent::MouseButtonRelease) form_.SpeedButton1MouseUp();
+        } else if (watched == &form_ && type == QEvent::MouseMove) {
             form_.FormMouseMove();
         }
         return false;
@@ -133,7 +149,12 @@ void TForm1::EnterSmallBox()
         Settings->ReadInteger("window", noBorder ? "minnbtop" : "mintop", SmallBox.SavedPosition.y());
     const int left =
         Settings->ReadInteger("window", noBorder ? "minnbleft" : "minleft", SmallBox.SavedPosition.x());
-    PlaceFrameAt(QPoint(left, top));
+    const QSize outer = noBorder ? size() : size() + FrameSize();
+    fitAt_ = FitOntoScreen(QRect(QPoint(left, top), outer)).topLeft();
+    PlaceFrameAt(fitAt_);
+    fitFramePending_ = true;
+    fitTries_ = 40;
+    QTimer::singleShot(50, this, &TForm1::FitOnceFramed);
     show();
     // Showing sets the normal caption; the strip has its own.
     setWindowTitle(QStringLiteral("Vexa"));
@@ -143,6 +164,8 @@ void TForm1::LeaveSmallBox()
 {
     SmallBox.Active = false;
     SmallBox.DragCount = 0;
+    SmallBox.Dragging = false;
+    fitFramePending_ = false;
     // Where the strip was is remembered for its kind of frame; a refused
     // write skips the other, silently.
     const bool noBorder = CheckBox5->isChecked();
@@ -183,10 +206,22 @@ void TForm1::FitStripToFrame()
     if (client > 0 && client != width()) setFixedWidth(client);
 }
 
+void TForm1::ShowProgressDialog()
+{
+    if (!Form3) return;
+    if (SmallBox.Active) {
+        QRect strip = frameGeometry();
+        if (SmallBox.Framed && strip.size() == size()) strip.setSize(size() + FrameSize());
+        const QScreen *on = screen();
+        Form3->KeepClearOf(strip, on ? on->availableGeometry() : QRect());
+    }
+    Form3->ShowDialog();
+}
+
 void TForm1::ShowSmallBoxRefusal(const std::string &text)
 {
     if (!SmallBox.Active || !Form3) return;
-    Form3->ShowDialog();
+    ShowProgressDialog();
     SetDialogStatus(text);
 }
 
@@ -225,8 +260,18 @@ void TForm1::SpeedButton1MouseMove(bool leftHeld)
     // frameless strip has no caption to grab, so the window system moves it.
     if (++SmallBox.DragCount == 5) {
         SpeedButton1->setEnabled(false);
+        SmallBox.Dragging = true;
+        SmallBox.MovedWhileDragging = false;
         if (QWindow *window = windowHandle()) window->startSystemMove();
     }
+}
+
+void TForm1::EndStripDrag()
+{
+    SmallBox.Dragging = false;
+    SmallBox.MovedWhileDragging = false;
+    SmallBox.DragCount = 0;
+    SpeedButton1->setEnabled(true);
 }
 
 void TForm1::SpeedButton1MouseUp()
@@ -246,7 +291,7 @@ namespace {
 
 void ShowDialog(TForm1 &form)
 {
-    if (form.Form3) form.Form3->ShowDialog();
+    form.ShowProgressDialog();
 }
 
 // An erase that did not happen ends the chain with its own failure text,
@@ -327,7 +372,7 @@ void TForm1::LoadEraseprogramVerify1Click()
     try {
         LoadCurrent();
     } catch (const HexFileError &error) {
-        ShowFileError(error);
+        LoadFailed(error, {}); // the buffer was cleared before
         return;
     }
     // A damaged file, or one without HEX data, never reaches the chip.

@@ -1,7 +1,10 @@
 #include "Unit3.h"
 
+#include "Unit1.h"
+
 #include <QLabel>
 #include <QPushButton>
+#include <algorithm>
 
 TForm3::TForm3(QWidget *parent)
     : QDialog(parent,
@@ -37,6 +40,10 @@ TForm3::TForm3(QWidget *parent)
     Button1->setDefault(true);
     Button1->setAutoDefault(true);
     connect(Button1, &QPushButton::clicked, this, &TForm3::Button1Click);
+    // The designed 54-pixel height holds the window's font, whatever a
+    // platform theme prefers.
+    setFont(UiFont());
+    HoldFonts(this);
 }
 
 void TForm3::ShowDialog()
@@ -44,6 +51,20 @@ void TForm3::ShowDialog()
     show();
     raise();
     activateWindow();
+}
+
+void TForm3::KeepClearOf(const QRect &area, const QRect &screen)
+{
+    // Before the window manager has framed the dialog its frame is taken
+    // to be as high as a caption bar.
+    QRect outer = frameGeometry();
+    if (outer.size() == size()) outer.setSize(size() + QSize(8, 34));
+    if (!outer.intersects(area)) return;
+    QPoint at(outer.x(), area.bottom() + 1);
+    if (screen.isValid() && at.y() + outer.height() > screen.bottom() + 1) at.setY(area.top() - outer.height());
+    if (screen.isValid())
+        at.setX(std::clamp(at.x(), screen.left(), std::max(screen.left(), screen.right() + 1 - outer.width())));
+    move(at);
 }
 
 void TForm3::SetStatusText(const QString &text)

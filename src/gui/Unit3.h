@@ -22,6 +22,9 @@ public:
     // brings it to the front.
     void ShowDialog();
     void SetStatusText(const QString &text);
+    // Moves the dialog off area (the Small Box strip's frame) when it would
+    // lie under it: below it, or above it where the screen ends.
+    void KeepClearOf(const QRect &area, const QRect &screen);
     ProgressBar &Progress() { return progress_; }
 
     QLabel *StaticText1;

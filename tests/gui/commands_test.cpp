@@ -383,39 +383,48 @@ void CommandsTest::cancelledDialogAndMissingFile()
     QVERIFY(rig.sim->HostBytes().empty());
 
     // A current file that has gone: the error box names it and the reason,
-    // the buffer is cleared, the chip is never touched.
+    // the buffer is cleared, the chip is never touched, the status line
+    // reports the failure and the Current File is blank like the buffer.
     const QString gone = rig.Write("gone.hex", Lines({Record(0, QByteArray("\x34\x12", 2)), ":00000001FF"}));
     FileDialog::PreAnswer(gone);
     f.Button1Click();
     QCOMPARE(f.session.Buffer.Words[0], uint16_t(0x1234));
     QFile::remove(gone);
     rig.sim->ClearTrace();
-    // The programming chains announce the clear in the status line; the load
-    // menus only log it, so their status line keeps the last command's text.
-    const QString loadedGone = rig.Status();
-    const struct {
-        Handler handler;
-        bool announcesClear;
-    } reloads[] = {{&TForm1::BufferClearLoadProgramVerify1Click, true},
-                   {&TForm1::EraseBlankCheckBufferClearLoadProgramVerify1Click, true},
-                   {&TForm1::LoadEraseprogramVerify1Click, true},
-                   {&TForm1::BufferClearLoadCurrentFile1Click, false},
-                   {&TForm1::LoadCurrentFile1Click, false}};
-    for (const auto &reload : reloads) {
-        f.Edit3->setText(loadedGone);
+    const Handler reloads[] = {&TForm1::BufferClearLoadProgramVerify1Click,
+                               &TForm1::EraseBlankCheckBufferClearLoadProgramVerify1Click,
+                               &TForm1::LoadEraseprogramVerify1Click, &TForm1::BufferClearLoadCurrentFile1Click,
+                               &TForm1::LoadCurrentFile1Click};
+    for (Handler reload : reloads) {
+        f.SetCurrentFile(gone.toStdString());
         f.session.Buffer.Words[0] = 0x1234;
         MessageBox::Reset();
         MessageBox::PreAnswer(0);
         const int logLines = rig.Log().size();
-        (f.*reload.handler)();
+        (f.*reload)();
         QCOMPARE(MessageBox::Answered().size(), 1);
         QVERIFY(MessageBox::Answered()[0].contains(gone));
         QVERIFY(MessageBox::Answered()[0].contains("ファイルまたはフォルダーが見つかりません。"));
         QCOMPARE(f.session.Buffer.Words[0], uint16_t(0x3FFF));
-        QCOMPARE(rig.Status(), reload.announcesClear ? QString("バッファをクリアしました。") : loadedGone);
-        QCOMPARE(rig.Log().mid(logLines), QStringList({"バッファをクリアしました。"}));
+        QCOMPARE(rig.Status(), QString(" !! \"gone.hex\" をロードできません。　ファイルまたはフォルダーが見つかりません。"));
+        QCOMPARE(rig.Log().mid(logLines),
+                 QStringList({"バッファをクリアしました。",
+                              "ファイル \"gone.hex\" をロードできません。ファイルまたはフォルダーが見つかりません。"}));
+        QVERIFY(f.CurrentFile.empty() && f.StaticText2->text().isEmpty());
         QVERIFY(rig.Released());
     }
+    // LOAD reads over the buffer: after a failure it still holds the file
+    // loaded before, and the Current File says so.
+    const QString kept = rig.Write("kept.hex", Lines({Record(0, QByteArray("\x34\x12", 2)), ":00000001FF"}));
+    FileDialog::PreAnswer(kept);
+    f.Button1Click();
+    FileDialog::PreAnswer(gone);
+    MessageBox::Reset();
+    MessageBox::PreAnswer(0);
+    f.Button1Click();
+    QVERIFY(rig.Status().startsWith(" !! \"gone.hex\" をロードできません。"));
+    QCOMPARE(f.StaticText2->text(), QString("kept.hex"));
+    QCOMPARE(f.session.Buffer.Words[0], uint16_t(0x1234));
     QVERIFY(rig.sim->HostBytes().empty());
 }
 

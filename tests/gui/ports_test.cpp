@@ -13,13 +13,17 @@ namespace {
 
 enum class Look { Probing, Grey, Orange, Black };
 
+// The designed hues, made darker or lighter as the palette needs; "black"
+// is the palette's own text colour.
 Look LookOf(const QRadioButton *b)
 {
     const QColor c = b->palette().color(QPalette::WindowText);
     if (!b->isEnabled()) return Look::Grey;
-    if (b->font().bold() && c == QColor(255, 127, 0)) return Look::Orange;
-    if (b->font().bold() && c == QColor(0, 0, 255)) return Look::Probing;
-    return c == QColor(0, 0, 0) && !b->font().bold() ? Look::Black : Look::Probing;
+    const int hue = c.toHsl().hslHue();
+    if (b->font().bold() && hue >= 25 && hue <= 35) return Look::Orange;
+    if (b->font().bold() && hue == 240) return Look::Probing;
+    return c == b->parentWidget()->palette().color(QPalette::WindowText) && !b->font().bold() ? Look::Black
+                                                                                               : Look::Probing;
 }
 
 // COM1 and COM2 answer nothing, the programmer sits on COM3, the rest are

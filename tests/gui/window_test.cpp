@@ -250,15 +250,21 @@ void WindowTest::noIdColours()
     WindowUnderTest w;
     TForm1 &f = w.Create();
     QLabel *noId = f.findChild<QLabel *>("StaticText1");
-    QCOMPARE(TextColour(noId), QColor(192, 192, 192));
+    // Silver is the palette's grey; the red is as dark as the palette needs.
+    const QColor silver = f.palette().color(QPalette::Disabled, QPalette::WindowText);
+    auto red = [&] {
+        const QColor c = TextColour(noId);
+        return c.red() > 0 && c.green() == 0 && c.blue() == 0;
+    };
+    QCOMPARE(TextColour(noId), silver);
     w.Choose("PIC10F200");
-    QCOMPARE(TextColour(noId), QColor(Qt::red));
+    QVERIFY(red());
     w.Choose("PIC16F877A");
-    QCOMPARE(TextColour(noId), QColor(192, 192, 192));
+    QCOMPARE(TextColour(noId), silver);
     w.Choose("PIC16F57");
-    QCOMPARE(TextColour(noId), QColor(Qt::red));
+    QVERIFY(red());
     w.Choose("<PIC18F>");
-    QCOMPARE(TextColour(noId), QColor(192, 192, 192));
+    QCOMPARE(TextColour(noId), silver);
 }
 
 void WindowTest::configFieldStatesFollowTheRow()
@@ -282,12 +288,10 @@ void WindowTest::configFieldStatesFollowTheRow()
     f.CheckBox1->setChecked(true);
     QVERIFY(Writable(values[0]));
     QVERIFY(f.Button18->isEnabled() && f.Label9->isEnabled());
-    QCOMPARE(values[0]->palette().color(QPalette::Base),
-             values[0]->style()->standardPalette().color(QPalette::Base));
+    QCOMPARE(values[0]->palette().color(QPalette::Base), f.palette().color(QPalette::Base));
     f.CheckBox1->setChecked(false);
     QVERIFY(!f.Button18->isEnabled() && !f.Label9->isEnabled());
-    QCOMPARE(values[0]->palette().color(QPalette::Base),
-             values[0]->style()->standardPalette().color(QPalette::Button));
+    QCOMPARE(values[0]->palette().color(QPalette::Base), f.palette().color(QPalette::Button));
 
     // Config2 and CAL1, no CAL2.
     w.Choose("PIC16F883");

@@ -1,0 +1,403 @@
+// The window on a desktop as users have it (openbox on a virtual display),
+// once each with Qt's own light palette, with a platform theme's dark colour
+// scheme and larger font, and with a platform theme's light scheme and larger
+// font (TARNVIK_DESKTOP = light, dark or large): readable colours, captions
+// that fit, the focus around commands, the Small Box strip and the progress
+// dialog, failed reloads, and saved positions fitted onto the screen.
+// Pictures go to TARNVIK_SHOT_DIR when it is set, else to the test's folder.
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QTabWidget>
+#include <QToolButton>
+
+#include "Colours.h"
+#include "commandrig.h"
+
+namespace {
+
+QString Desktop()
+{
+    const QString d = qEnvironmentVariable("TARNVIK_DESKTOP");
+    return d.isEmpty() ? QStringLiteral("light") : d;
+}
+
+// A frame the user sees whole.
+bool OnScreen(const QWidget &w)
+{
+    return w.screen()->availableGeometry().contains(w.frameGeometry());
+}
+
+bool Framed(const QWidget &w)
+{
+    return w.frameGeometry().size() != w.size();
+}
+
+// A window with the programmer on COM3, the rest of the ports absent, shown
+// framed and active.
+struct DesktopRig : CommandRig {
+    TForm1 &Open(const QString &device = QStringLiteral("PIC16F877A"))
+    {
+        TForm1 &f = StartWith(device);
+        if (!QTest::qWaitForWindowExposed(&f) || !QTest::qWaitFor([&] { return Framed(f); }, 5000))
+            qWarning("the window manager did not frame the window");
+        f.activateWindow();
+        if (!QTest::qWaitForWindowActive(&f)) qWarning("the window did not become active");
+        return f;
+    }
+
+    void Shot(const QWidget &w, const QString &what) const
+    {
+        const QString folder = qEnvironmentVariable("TARNVIK_SHOT_DIR", dir.path());
+        QDir().mkpath(folder);
+        QTest::qWait(100); // the window has drawn what the test just changed
+        const QRect r = w.frameGeometry().adjusted(-2, -2, 2, 2);
+        w.screen()
+            ->grabWindow(0, r.x(), r.y(), r.width(), r.height())
+            .save(folder + "/desktop-" + Desktop() + "-" + what + ".png");
+    }
+};
+
+void SendMove(QWidget *w, Qt::MouseButtons buttons)
+{
+    const QPointF at(w->width() / 2.0, w->height() / 2.0);
+    QMouseEvent move(QEvent::MouseMove, at, w->mapToGlobal(at), Qt::NoButton, buttons, Qt::NoModifier);
+    QApplication::sendEvent(w, &move);
+}
+
+// What a caption needs to show whole inside its control.
+int CaptionRoom(QWidget *w)
+{
+    if (auto *b = qobject_cast<QAbstractButton *>(w)) {
+        if (qobject_cast<QCheckBox *>(w) || qobject_cast<QRadioButton *>(w)) return b->sizeHint().width();
+        QString text = b->text();
+        text.remove('&');
+        return b->fontMetrics().horizontalAdvance(text) + 4;
+    }
+    if (auto *l = qobject_cast<QLabel *>(w))
+        return l->wordWrap() ? 0 : l->fontMetrics().horizontalAdvance(l->text()) + 2 * l->frameWidth();
+    if (auto *g = qobject_cast<QGroupBox *>(w)) return g->fontMetrics().horizontalAdvance(g->title()) + 8;
+    return 0;
+}
+
+} // namespace
+
+class DesktopTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void colouredTextsReadable();
+    void captionsFitTheirControls();
+    void focusStaysWithTheCommand();
+    void stripButtonWorksAfterDrag();
+    void stripAndDialogApart();
+    void failedReloadReported();
+    void savedPlacesFittedOntoScreen_data();
+    void savedPlacesFittedOntoScreen();
+};
+
+void DesktopTest::initTestCase()
+{
+    if (QGuiApplication::platformName() != "xcb") QSKIP("needs an X display (the CTest entry starts one)");
+    // The theme in force is the one asked for.
+    const QColor window = QApplication::palette().color(QPalette::Window);
+    QCOMPARE(window.lightness() < 128, Desktop() == "dark");
+}
+
+// Every text the window colours reaches the contrast ratio on its
+// background; unusable ports and disabled fields look disabled.
+void DesktopTest::colouredTextsReadable()
+{
+    DesktopRig rig;
+    TForm1 &f = rig.Open("PIC10F200"); // no DEVICE-ID: "No ID!" is red
+    f.PageControl1->setCurrentIndex(TForm1::OptionTab);
+    f.SetPortLook(1, TForm1::PortLook::Probing);
+    f.SetCurrentFile("/nowhere/blink.hex");
+    f.CheckBox1->setChecked(true);
+    f.CheckBox2->setEnabled(true);
+    f.CheckBox2->setChecked(true);
+    f.PageControl1->setCurrentIndex(TForm1::ConfigTab);
+    const QColor window = f.palette().color(QPalette::Window);
+    auto text = [](QWidget *w) { return w->palette().color(QPalette::Active, w->foregroundRole()); };
+    const struct {
+        const char *what;
+        QWidget *widget;
+    } coloured[] = {{"probing port", f.RadioButton[0]}, {"programmer port", f.RadioButton[2]},
+                    {"No ID!", f.StaticText1},          {"current file", f.StaticText2},
+                    {"config warning", f.Label9},       {"calibration warning", f.Label10}};
+    QCOMPARE(f.PortLookOf(3), TForm1::PortLook::Programmer);
+    for (const auto &c : coloured) {
+        const double ratio = ContrastRatio(text(c.widget), window);
+        QVERIFY2(ratio >= MinimumContrast, qPrintable(QString("%1: %2").arg(c.what).arg(ratio)));
+        QVERIFY2(text(c.widget) != f.palette().color(QPalette::WindowText), c.what); // still coloured
+    }
+    // Config1 writable, then read-only (and looking so), and a disabled field.
+    QColor writableBase;
+    for (bool writable : {true, false}) {
+        f.CheckBox1->setChecked(writable);
+        const QPalette p = f.MaskEdit3->palette();
+        if (writable) writableBase = p.color(QPalette::Active, QPalette::Base);
+        if (!writable)
+            QVERIFY(std::abs(p.color(QPalette::Active, QPalette::Base).lightness() - writableBase.lightness()) >= 10);
+        QCOMPARE(f.MaskEdit3->isReadOnly(), !writable);
+        const double ratio = ContrastRatio(p.color(QPalette::Active, QPalette::Text),
+                                           p.color(QPalette::Active, QPalette::Base));
+        QVERIFY2(ratio >= MinimumContrast, qPrintable(QString::number(ratio)));
+        if (!writable) rig.Shot(f, "config-read-only");
+    }
+    f.CheckBox1->setChecked(true);
+    rig.Shot(f, "config-writable");
+    QVERIFY(!f.MaskEdit5->isEnabled()); // Config3 belongs to the PIC18 family
+    auto look = [](QWidget *w, QPalette::ColorGroup g) {
+        return std::pair{w->palette().color(g, QPalette::Base), w->palette().color(g, QPalette::Text)};
+    };
+    QVERIFY(look(f.MaskEdit5, QPalette::Disabled) != look(f.MaskEdit3, QPalette::Active));
+    // An absent port is greyed as the frame's hint promises.
+    QRadioButton *absent = f.RadioButton[4];
+    QVERIFY(!absent->isEnabled());
+    const QColor grey = absent->palette().color(QPalette::Disabled, QPalette::WindowText);
+    const double greyRatio = ContrastRatio(grey, window);
+    QVERIFY2(greyRatio >= 2.0, qPrintable(QString::number(greyRatio)));
+    QVERIFY(greyRatio < ContrastRatio(f.palette().color(QPalette::WindowText), window));
+    f.PageControl1->setCurrentIndex(TForm1::OptionTab);
+    QTest::qWait(50);
+    rig.Shot(f, "option-ports");
+}
+
+// The program's fonts hold under the platform theme: no caption is wider
+// than its control, on any tab.
+void DesktopTest::captionsFitTheirControls()
+{
+    DesktopRig rig;
+    TForm1 &f = rig.Open();
+    for (QRadioButton *port : f.RadioButton)
+        QCOMPARE(port->font().pixelSize(), UiFont().pixelSize());
+    for (int tab = 0; tab < f.PageControl1->count(); ++tab) {
+        f.PageControl1->setCurrentIndex(tab);
+        QTest::qWait(20);
+        for (QWidget *w : f.findChildren<QWidget *>()) {
+            if (!w->isVisible() || w == f.SpeedButton1) continue;
+            const int room = CaptionRoom(w);
+            QVERIFY2(room <= w->width(),
+                     qPrintable(QString("%1 (%2): needs %3, has %4")
+                                    .arg(w->objectName(), w->metaObject()->className())
+                                    .arg(room)
+                                    .arg(w->width())));
+        }
+    }
+    f.PageControl1->setCurrentIndex(TForm1::OptionTab);
+}
+
+// A command started from a button gives the focus back to it, so Space or
+// Enter repeats it; while it runs no control that clears anything has it. A
+// dump view shows that it has the focus.
+void DesktopTest::focusStaysWithTheCommand()
+{
+    DesktopRig rig;
+    TForm1 &f = rig.Open();
+    f.SetCurrentFile(rig.dir.filePath("kept.hex").toStdString());
+    const struct {
+        QPushButton *button;
+        Qt::Key key;
+        const char *status; // what the command leaves in the status line
+    } commands[] = {{f.Button3, Qt::Key_Space, "読み込みました"},
+                    {f.Button7, Qt::Key_Return, ""},
+                    {f.Button13, Qt::Key_Enter, "バッファをクリアしました。"}};
+    for (const auto &c : commands) {
+        for (int run = 0; run < 2; ++run) {
+            c.button->setFocus();
+            QVERIFY(c.button->hasFocus());
+            f.Edit3->clear();
+            QWidget *during = c.button;
+            QTimer::singleShot(0, &f, [&] { during = QApplication::focusWidget(); });
+            QTest::keyClick(c.button, c.key);
+            QTRY_VERIFY(!f.Edit3->text().isEmpty());
+            QTRY_VERIFY(rig.Released());
+            QVERIFY2(f.Edit3->text().contains(QString::fromUtf8(c.status)), qPrintable(f.Edit3->text()));
+            QCOMPARE(QApplication::focusWidget(), c.button);
+            QVERIFY(during != f.Button19 && (during != f.Button13 || c.button == f.Button13));
+            QCOMPARE(f.StaticText2->text(), QString("kept.hex"));
+        }
+    }
+    f.PageControl1->setCurrentIndex(TForm1::ProgramTab);
+    f.Button3->setFocus();
+    QTest::qWait(50);
+    const QImage unfocused = f.Memo1->grab().toImage();
+    f.Memo1->setFocus();
+    QTRY_VERIFY(f.Memo1->hasFocus());
+    QTest::qWait(50);
+    QVERIFY(f.Memo1->grab().toImage() != unfocused);
+    rig.Shot(f, "dump-focused");
+}
+
+// After a drag the frameless strip's button opens the menu again as soon as
+// the pointer is back over it, not only after it has crossed the margin.
+void DesktopTest::stripButtonWorksAfterDrag()
+{
+    DesktopRig rig;
+    TForm1 &f = rig.Open();
+    f.CheckBox5->setChecked(true);
+    f.Button17Click();
+    QVERIFY(QTest::qWaitForWindowExposed(&f));
+    for (QEvent::Type back : {QEvent::MouseMove, QEvent::Enter}) {
+        const QPointF at(5, 5);
+        QMouseEvent press(QEvent::MouseButtonPress, at, f.SpeedButton1->mapToGlobal(at), Qt::LeftButton,
+                          Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(f.SpeedButton1, &press);
+        for (int i = 0; i < 5; ++i)
+            SendMove(f.SpeedButton1, Qt::LeftButton);
+        QVERIFY(!f.SpeedButton1->isEnabled());
+        QTest::qWait(100);
+        if (back == QEvent::Enter) {
+            QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), f.SpeedButton1->mapToGlobal(QPointF(5, 5)));
+            QApplication::sendEvent(f.SpeedButton1, &enter);
+        } else {
+            SendMove(f.SpeedButton1, Qt::NoButton);
+        }
+        QVERIFY(f.SpeedButton1->isEnabled());
+        QVERIFY(!f.SmallBox.Dragging);
+    }
+    QVERIFY(!f.close());
+}
+
+// At the strip's default place (where the window was) the progress dialog
+// opens beside it: neither covers the other's text.
+void DesktopTest::stripAndDialogApart()
+{
+    DesktopRig rig;
+    TForm1 &f = rig.Open();
+    f.Button17Click();
+    QVERIFY(QTest::qWaitForWindowExposed(&f));
+    QTRY_VERIFY(Framed(f));
+    f.session.Buffer.Words[0] = 0x1234; // the blank chip differs
+    f.Verify1Click();
+    QVERIFY(QTest::qWaitForWindowExposed(f.Form3));
+    QTRY_VERIFY(Framed(*f.Form3));
+    QTest::qWait(100);
+    QVERIFY(f.Form3->StaticText1->text().startsWith(" !! "));
+    QVERIFY2(!f.frameGeometry().intersects(f.Form3->frameGeometry()),
+             qPrintable(QString("strip %1,%2 dialog %3,%4")
+                            .arg(f.frameGeometry().x())
+                            .arg(f.frameGeometry().y())
+                            .arg(f.Form3->frameGeometry().x())
+                            .arg(f.Form3->frameGeometry().y())));
+    QVERIFY(OnScreen(*f.Form3));
+    const QRect both = f.frameGeometry().united(f.Form3->frameGeometry());
+    const QString folder = qEnvironmentVariable("TARNVIK_SHOT_DIR", rig.dir.path());
+    f.screen()
+        ->grabWindow(0, both.x() - 2, both.y() - 2, both.width() + 4, both.height() + 4)
+        .save(folder + "/desktop-" + Desktop() + "-strip-dialog.png");
+    f.Form3->Button1Click();
+    QVERIFY(!f.close());
+}
+
+// A reload of a file that has gone ends with the failure in the status line
+// and a blank Current File, like the buffer.
+void DesktopTest::failedReloadReported()
+{
+    DesktopRig rig;
+    TForm1 &f = rig.Open();
+    const QString gone = rig.Write("gone.hex", ":020000003412B8\n:00000001FF\n");
+    FileDialog::PreAnswer(gone);
+    f.Button1Click();
+    QCOMPARE(f.StaticText2->text(), QString("gone.hex"));
+    QFile::remove(gone);
+    MessageBox::PreAnswer(0);
+    f.BufferClearLoadCurrentFile1Click();
+    QVERIFY2(f.Edit3->text().startsWith(" !! \"gone.hex\" "), qPrintable(f.Edit3->text()));
+    QCOMPARE(f.StaticText2->text(), QString());
+    QCOMPARE(f.session.Buffer.Words[0], uint16_t(0x3FFF));
+    rig.Shot(f, "failed-reload");
+}
+
+void DesktopTest::savedPlacesFittedOntoScreen_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<int>("top");
+    QTest::addColumn<int>("left");
+    QTest::newRow("window taller than the screen") << "" << 100 << 100;
+    QTest::newRow("window below the screen's foot") << "" << 700 << 900;
+    QTest::newRow("frameless strip off screen") << "minnb" << 5000 << 5000;
+    QTest::newRow("framed strip above the screen") << "min" << -300 << 500;
+}
+
+void DesktopTest::savedPlacesFittedOntoScreen()
+{
+    QFETCH(QString, key);
+    QFETCH(int, top);
+    QFETCH(int, left);
+    DesktopRig rig;
+    {
+        auto s = rig.Settings();
+        s.WriteInteger("window", (key + "top").toStdString(), top);
+        s.WriteInteger("window", (key + "left").toStdString(), left);
+        s.WriteInteger("window", "height", 800);
+    }
+    TForm1 &f = rig.Open();
+    if (!key.isEmpty()) {
+        f.CheckBox5->setChecked(key == "minnb");
+        f.Button17Click();
+        QVERIFY(QTest::qWaitForWindowExposed(&f));
+        if (key == "min") QTRY_VERIFY(Framed(f));
+    }
+    QTRY_VERIFY2(OnScreen(f), qPrintable(QString("%1,%2 %3x%4")
+                                             .arg(f.frameGeometry().x())
+                                             .arg(f.frameGeometry().y())
+                                             .arg(f.frameGeometry().width())
+                                             .arg(f.frameGeometry().height())));
+    if (key.isEmpty()) {
+        // The command row and the status line stay inside the window.
+        QVERIFY(f.Edit3->geometry().bottom() < f.height());
+        QVERIFY(f.Button3->geometry().bottom() < f.Edit3->y());
+    } else {
+        QVERIFY(!f.close());
+    }
+}
+
+namespace {
+
+// The platform theme's settings for the dark and the large desktop, in a
+// configuration folder of the test's own.
+void UseThemeSettings(const QString &folder, const QString &desktop)
+{
+    if (desktop == "light") return;
+    QDir().mkpath(folder + "/qt6ct");
+    QFile conf(folder + "/qt6ct/qt6ct.conf");
+    if (!conf.open(QIODevice::WriteOnly)) return;
+    const QString scheme = desktop == "dark" ? "darker" : "airy";
+    conf.write(QString("[Appearance]\n"
+                       "color_scheme_path=/usr/share/qt6ct/colors/%1.conf\n"
+                       "custom_palette=true\n"
+                       "style=Fusion\n"
+                       "standard_dialogs=default\n"
+                       "[Fonts]\n"
+                       "fixed=\"IPAGothic,16,-1,5,50,0,0,0,0,0\"\n"
+                       "general=\"IPAPGothic,16,-1,5,50,0,0,0,0,0\"\n")
+                   .arg(scheme)
+                   .toUtf8());
+    qputenv("XDG_CONFIG_HOME", folder.toLocal8Bit());
+    qputenv("QT_QPA_PLATFORMTHEME", "qt6ct");
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QTemporaryDir config;
+    UseThemeSettings(config.path(), Desktop());
+    QApplication app(argc, argv);
+    DesktopTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "desktop_test.moc"
