@@ -70,6 +70,9 @@ int SerialPort::OpenPort(const std::string &name, const ModemOptions &modem)
     }
     portName_ = name;
     portNumber_ = number;
+    // Kept until read: a probe of every port must not lose what the first
+    // open said to the next one.
+    if (std::string notice = backend_->TakeNotice(); !notice.empty()) notice_ = std::move(notice);
 
     PurgeBoth();
     backend_->ApplyLineSettings();

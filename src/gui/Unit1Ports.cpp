@@ -71,6 +71,8 @@ int TForm1::OpenPortNamed(const std::string &name)
         const std::string path = PortDevicePath(*Settings, name);
         if (!path.empty() && (error == EACCES || error == EPERM)) deniedDevice_ = path;
     }
+    // A USB adapter whose latency could not be lowered: said once.
+    if (const std::string notice = session.Port.TakeNotice(); !notice.empty()) AddLog(notice);
     return result;
 }
 
