@@ -99,7 +99,9 @@ TEST_F(FakeSysfs, LowersTheTimerOrAdvisesOnce)
         ASSERT_TRUE(adapter);
         const int before = adapter->latencyMs;
         EXPECT_EQ(LowerLatency(*adapter), c.outcome);
-        if (c.outcome == LatencyOutcome::Lowered) EXPECT_EQ(ReadLatencyMs(*adapter), 1);
+        if (c.outcome == LatencyOutcome::Lowered) {
+            EXPECT_EQ(ReadLatencyMs(*adapter), 1);
+        }
         const std::string notice = LatencyNoticeOnOpen(device);
         EXPECT_EQ(!notice.empty(), c.advice) << notice;
         if (c.advice) {
