@@ -93,7 +93,9 @@ public:
     // Discards whatever the programmer sent that nobody read (the rest of a
     // stream an interrupted command left behind), until the line has been
     // quiet for DrainQuietMs, at most MaxDrainBytes. Sends nothing; leaves
-    // the default read time-out. Returns the bytes discarded.
+    // the default read time-out. Returns the bytes discarded. A drain with
+    // nothing written since the last one on this open finds the line as
+    // quiet as that one left it, and returns at once.
     size_t DrainInput();
 
     bool IsOpen() const { return !portName_.empty(); }
@@ -140,6 +142,7 @@ private:
     uint64_t written_ = 0;
     std::array<uint8_t, RecentSize> recent_{};
     bool lastReadSilent_ = false;
+    bool drained_ = false; // drained, and nothing written since
 };
 
 class SettingsFile;

@@ -144,7 +144,7 @@ int TForm1::ProbePorts(int &foundPort)
         if (OpenPortNamed(ComName(n)) != 0) {
             SetPortLook(n, PortLook::Unusable);
             if (!deniedDevice_.empty()) denied.push_back(deniedDevice_);
-            session.Port.Pause(200);
+            // Never opened, so nothing to let settle: on to the next port.
             continue;
         }
         ++opened;

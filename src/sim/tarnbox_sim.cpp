@@ -326,11 +326,6 @@ int RunSimulator(int argc, char **argv)
         // millisecond poll would add up to a millisecond to every echo.
         SimTime wait = 50'000'000;
         if (pace && !out.empty()) wait = std::clamp<SimTime>(line.ToHost(out.front().time) - now(), 0, wait);
-        // On a modelled line the board must be punctual: a timed wake-up is
-        // late by the scheduler's latency, which every echo would pay. The
-        // last stretch before a reply is due is spent polling without sleep.
-        constexpr SimTime SpinNs = 600'000;
-        if (line.kind != LineKind::Pty && !out.empty()) wait = wait <= SpinNs ? 0 : wait - SpinNs;
         const timespec timeout{static_cast<time_t>(wait / 1'000'000'000),
                                static_cast<long>(wait % 1'000'000'000)};
         pollfd p{fd, static_cast<short>(POLLIN | (unsent.empty() ? 0 : POLLOUT)), 0};
