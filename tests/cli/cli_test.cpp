@@ -410,7 +410,8 @@ TEST(Cli, PortsShowsEachPortsState)
         settings += "com" + std::to_string(n) + "=/nonexistent/tty" + std::to_string(n) + "\n";
     const CliResult json = RunCli({"--json", "ports"}, settings);
     EXPECT_EQ(json.status, 0) << json.out;
-    EXPECT_TRUE(json.Says(R"({"port": "COM3", "state": "programmer", "path": ")" + board.Path() + "\"}"))
+    EXPECT_TRUE(json.Says(R"({"port": "COM3", "state": "programmer", "path": ")" + board.Path() +
+                          "\", \"latency_ms\": null}"))
         << json.out;
     EXPECT_TRUE(json.Says(R"({"port": "COM2", "state": "no programmer")")) << json.out;
     const CliResult r = RunCli({"ports"}, settings);
