@@ -1,19 +1,28 @@
-// How close the window's READ, PROG. and VERIFY come to the speed of the
-// wire. Each runs on a full PIC16F877A and a full PIC18F4550 image, through
-// the window's own handlers, against tarnbox-sim with real-time pacing on a
-// pseudo-terminal.
+// How close the window's READ, PROG. and VERIFY come to the protocol's own
+// time. Each runs on a full PIC16F877A and a full PIC18F4550 image, through
+// the window's own handlers, against tarnbox-sim --line L (real-time pacing
+// on a pseudo-terminal) for the lines uart, usb=1 and usb=16.
 //
-// The wire time is the least the same exchange can take on a full-duplex
-// line: the window's handlers run against the in-process simulator, whose
-// virtual clock charges every byte its 10 bits at 38400 baud, every
-// programming wait and the firmware's handling time, and nothing for the
-// host. A host byte counts as reaching the board when it starts on the wire,
-// so a byte and its echo overlap (board to host follows one byte time behind
-// host to board) and a run of bytes still goes one byte time apart. That is
-// also how tarnbox-sim --pace times the board, so the measured run can only
-// add the host's own costs (system calls, pseudo-terminal hand-over, the
-// event loop): every ratio is at least 1, and 1.00 is a host that costs
-// nothing.
+// The floor is the least the same exchange can take on the same line: the
+// window's handlers run against the in-process simulator with the same line
+// model on a virtual clock, which charges only the bytes and the waits and
+// nothing for the host:
+//   - a host byte starts on the wire when the host sends it or when the
+//     byte before it has left, and is whole at the board 10 bit times
+//     (260.4 µs at 38400 baud) later; on usb=MS it first waits for the end
+//     of the MS-millisecond frame it was sent in;
+//   - the firmware handles it (echo, checksum, reply) in its modelled time,
+//     and programming waits keep it busy for the time the command asks;
+//   - each board byte goes out when the transmitter is free and is whole at
+//     the host 10 bit times later; on usb=MS it is handed to the host at the
+//     end of the frame it became whole in;
+//   - the host reads a byte the instant it is handed over and sends its
+//     next byte at the same instant; time-outs it waits out count in full.
+// tarnbox-sim --line times the board by the same rules on its real clock,
+// so the measured run adds only the host's own costs (system calls,
+// pseudo-terminal hand-over, the event loop) and the simulator's wake-up
+// lateness: 1.00 is a host that costs nothing. The round trips are the
+// exchanges in which the host had to wait for the board after writing.
 //
 // Then the gang: the command line's program command (check, then a full
 // PIC16F877A image) on one paced tarnbox-sim and on four at once, one thread
@@ -21,7 +30,11 @@
 // time over the one-board wall time; 1.00 means the boards cost each other
 // nothing.
 //
-//   tarnvik-bench [--sim PATH]
+//   tarnvik-bench [--sim PATH] [--line L,...] [--device D,...] [--runs N] [--no-gang]
+//     --line    lines to measure (default uart,usb=1,usb=16; usb=16 alone
+//               takes about five minutes)
+//     --device  PIC16F877A, PIC18F4550 or both (default)
+//     --runs    measure each case N times and keep the best (default 1)
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLineEdit>
@@ -32,9 +45,11 @@
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <sstream>
 #include <string>
 
 #include "SimBackend.h"
+#include "SimLine.h"
 #include "Unit1.h"
 #include "Unit3.h"
 #include "gang.h"
@@ -95,26 +110,33 @@ struct Step {
 const Step Steps[] = {
     {"PROG.", &TForm1::Button4Click}, {"VERIFY", &TForm1::Button7Click}, {"READ", &TForm1::Button3Click}};
 
+struct Floor {
+    std::vector<double> ms;
+    std::vector<uint64_t> roundTrips;
+};
+
 // Virtual time of each step on the in-process simulator, in ms.
-std::vector<double> WireTimes(const Case &c, const QTemporaryDir &dir)
+Floor FloorTimes(const Case &c, const SimLine &line, const QTemporaryDir &dir)
 {
-    const std::string ini = dir.filePath(QString("wire-%1.ini").arg(c.device)).toStdString();
+    const std::string ini = dir.filePath(QString("floor-%1.ini").arg(c.device)).toStdString();
     WriteSettings(ini, c, {});
     SimOptions options;
     options.chip = c.device;
-    options.echoOverlap = true;
+    options.line = line;
     auto backend = std::make_unique<SimBackend>(options);
     SimBackend &sim = *backend;
     TForm1 f(std::move(backend), ini);
     WaitForStartup(f);
     FillFullImage(f);
-    std::vector<double> times;
+    Floor floor;
     for (const Step &s : Steps) {
         const double start = sim.NowMs();
+        sim.ResetRoundTrips();
         (f.*s.run)();
-        times.push_back(sim.NowMs() - start);
+        floor.ms.push_back(sim.NowMs() - start);
+        floor.roundTrips.push_back(sim.RoundTrips());
     }
-    return times;
+    return floor;
 }
 
 struct Measured {
@@ -123,11 +145,11 @@ struct Measured {
     double longestPauseMs = 0;
 };
 
-Measured RealTimes(const Case &c, const QTemporaryDir &dir, const QString &simPath)
+Measured RealTimes(const Case &c, const SimLine &line, const QTemporaryDir &dir, const QString &simPath)
 {
     Measured m;
     QProcess sim;
-    sim.start(simPath, {"--pace", "--chip", c.device});
+    sim.start(simPath, {"--line", QString::fromStdString(line.Name()), "--chip", c.device});
     if (!sim.waitForStarted(5000) || !sim.waitForReadyRead(5000)) {
         std::fprintf(stderr, "tarnvik-bench: cannot start %s\n", qPrintable(simPath));
         std::exit(2);
@@ -248,6 +270,22 @@ double GangTime(int n, const QString &simPath)
     return WorstStatus(statuses) == 0 ? ms : 0;
 }
 
+std::vector<std::string> SplitList(const std::string &text)
+{
+    std::vector<std::string> items;
+    std::stringstream in(text);
+    for (std::string item; std::getline(in, item, ',');)
+        if (!item.empty()) items.push_back(item);
+    return items;
+}
+
+int Usage()
+{
+    std::fprintf(stderr,
+                 "usage: tarnvik-bench [--sim PATH] [--line L,...] [--device D,...] [--runs N] [--no-gang]\n");
+    return 2;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -255,30 +293,78 @@ int main(int argc, char *argv[])
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QString simPath = TARNBOX_SIM;
+    std::vector<SimLine> lines;
+    std::vector<Case> cases;
+    int runs = 1;
+    bool gang = true;
     for (int i = 1; i < argc; ++i) {
-        if (QString(argv[i]) == "--sim" && i + 1 < argc) {
+        const QString arg = argv[i];
+        const bool hasValue = i + 1 < argc;
+        if (arg == "--sim" && hasValue) {
             simPath = argv[++i];
+        } else if (arg == "--line" && hasValue) {
+            for (const std::string &name : SplitList(argv[++i])) {
+                SimLine line;
+                if (!ParseSimLine(name, line)) return Usage();
+                lines.push_back(line);
+            }
+        } else if (arg == "--device" && hasValue) {
+            for (const std::string &name : SplitList(argv[++i])) {
+                if (name != "PIC16F877A" && name != "PIC18F4550") return Usage();
+                cases.push_back(Case{name == "PIC16F877A" ? "PIC16F877A" : "PIC18F4550", name == "PIC18F4550"});
+            }
+        } else if (arg == "--runs" && hasValue) {
+            runs = std::max(1, QString(argv[++i]).toInt());
+        } else if (arg == "--no-gang") {
+            gang = false;
         } else {
-            std::fprintf(stderr, "usage: tarnvik-bench [--sim PATH]\n");
-            return 2;
+            return Usage();
         }
     }
+    if (lines.empty())
+        for (const char *name : {"uart", "usb=1", "usb=16"}) {
+            lines.emplace_back();
+            ParseSimLine(name, lines.back());
+        }
+    if (cases.empty()) cases = {Case{"PIC16F877A", false}, Case{"PIC18F4550", true}};
+
     QTemporaryDir dir;
-    double worst = 0;
-    std::printf("%-11s %-7s %11s %11s %6s  %s\n", "device", "command", "measured", "wire", "ratio", "result");
-    for (const Case &c : {Case{"PIC16F877A", false}, Case{"PIC18F4550", true}}) {
-        const std::vector<double> wire = WireTimes(c, dir);
-        const Measured real = RealTimes(c, dir, simPath);
-        for (size_t i = 0; i < std::size(Steps); ++i) {
-            const double ratio = real.ms[i] / wire[i];
-            worst = std::max(worst, ratio);
-            std::printf("%-11s %-7s %9.0fms %9.0fms %6.3f  %s\n", c.device, Steps[i].name, real.ms[i],
-                        wire[i], ratio, real.status[i].toUtf8().constData());
+    double worstUart = 0, worstUsb = 0;
+    std::printf("%-11s %-7s %-7s %10s %10s %6s %7s  %s\n", "device", "line", "command", "measured", "floor",
+                "ratio", "trips", "result");
+    for (const Case &c : cases) {
+        for (const SimLine &line : lines) {
+            const Floor floor = FloorTimes(c, line, dir);
+            Measured best;
+            for (int r = 0; r < runs; ++r) {
+                Measured m = RealTimes(c, line, dir, simPath);
+                if (best.ms.empty()) {
+                    best = m;
+                    continue;
+                }
+                for (size_t i = 0; i < m.ms.size(); ++i)
+                    if (m.ms[i] < best.ms[i]) {
+                        best.ms[i] = m.ms[i];
+                        best.status[i] = m.status[i];
+                    }
+                best.longestPauseMs = std::max(best.longestPauseMs, m.longestPauseMs);
+            }
+            for (size_t i = 0; i < std::size(Steps); ++i) {
+                const double ratio = best.ms[i] / floor.ms[i];
+                double &worst = line.kind == LineKind::Usb ? worstUsb : worstUart;
+                worst = std::max(worst, ratio);
+                std::printf("%-11s %-7s %-7s %8.0fms %8.0fms %6.3f %7llu  %s\n", c.device, line.Name().c_str(),
+                            Steps[i].name, best.ms[i], floor.ms[i], ratio,
+                            static_cast<unsigned long long>(floor.roundTrips[i]),
+                            best.status[i].toUtf8().constData());
+            }
+            std::printf("%-11s %-7s longest event-loop pause: %.0f ms\n", c.device, line.Name().c_str(),
+                        best.longestPauseMs);
+            std::fflush(stdout);
         }
-        std::printf("%-11s longest event-loop pause: %.0f ms\n", c.device, real.longestPauseMs);
-        std::fflush(stdout);
     }
-    std::printf("worst ratio: %.2f\n", worst);
+    std::printf("worst ratio: uart %.3f, usb %.3f\n", worstUart, worstUsb);
+    if (!gang) return 0;
 
     const double one = GangTime(1, simPath);
     const double four = GangTime(4, simPath);

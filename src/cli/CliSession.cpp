@@ -8,12 +8,14 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <optional>
 
 #include "DeviceSpec.h"
 #include "FileErrorText.h"
 #include "Json.h"
 #include "PortPermission.h"
 #include "StandardStreams.h"
+#include "UsbAdapter.h"
 #include "atomic_file.h"
 #include "discovery.h"
 #include "dump.h"
@@ -226,9 +228,15 @@ void CliSession::OpenNamedPort(const std::string &name, const std::string &path)
 void CliSession::OpenPortForCommand()
 {
     OpenPort();
+    TellPortNotice();
     // What the programmer still sends from a command nobody waited for (a
     // run killed in the middle of a read) would spoil the first exchange.
     port_.DrainInput();
+}
+
+void CliSession::TellPortNotice()
+{
+    if (const std::string notice = port_.TakeNotice(); !notice.empty()) ui_.Error(notice);
 }
 
 void CliSession::OpenPort()
@@ -583,16 +591,23 @@ int CliSession::Ports()
         // character, so byte counts would not line the paths up.
         std::string stateColumn = text;
         stateColumn.append(static_cast<size_t>(8 - DisplayWidth(text)), ' ');
-        ui_.Print(name + (n < 10 ? "  " : " ") + stateColumn + "  " + (path.empty() ? "-" : path));
+        // The adapter's latency timer as the open left it: what each echo
+        // may wait on this port.
+        const std::optional<UsbAdapter> adapter = path.empty() ? std::nullopt : FindUsbAdapter(path);
+        const int latency = adapter ? adapter->latencyMs : -1;
+        ui_.Print(name + (n < 10 ? "  " : " ") + stateColumn + "  " + (path.empty() ? "-" : path) +
+                  (latency >= 0 ? "  latency " + std::to_string(latency) + " ms" : ""));
         const char *state_word = state == PortState::Programmer     ? "programmer"
                                  : state == PortState::NoProgrammer ? "no programmer"
                                  : state == PortState::Denied       ? "permission denied"
                                                                     : "unavailable";
         ports.push_back({{"port", name},
                          {"state", state_word},
-                         {"path", path.empty() ? JsonObject(nullptr) : JsonObject(path)}});
+                         {"path", path.empty() ? JsonObject(nullptr) : JsonObject(path)},
+                         {"latency_ms", latency >= 0 ? JsonObject(latency) : JsonObject(nullptr)}});
     });
     fields_["ports"] = ports;
+    TellPortNotice();
     AdvisePermission(denied);
     if (result == -1) {
         ui_.AddLogShowingMessages("使用できるポートがありません。");

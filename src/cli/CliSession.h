@@ -61,6 +61,8 @@ private:
     bool SelectDevice(std::string &error);
     void OpenPortForCommand();
     void OpenPort();
+    // Passes on what the port said at its open (an adapter's latency).
+    void TellPortNotice();
     void OpenNamedPort(const std::string &name, const std::string &path);
     void ExplainOpenFailure(const std::string &path);
     // What to do about device nodes the user may not open, on stderr.

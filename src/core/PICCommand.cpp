@@ -80,8 +80,13 @@ void ExecuteCommand(SerialPort &port, TCommand &cmd)
                 cmd.Status = StatusNoEcho;
                 return;
             }
+            // The reply ends with a zero byte (none after 32 characters);
+            // reading up to it spares waiting out the time-out, which still
+            // bounds each byte.
             uint8_t reply[32];
-            size_t got = port.Read(reply, sizeof reply);
+            size_t got = 0;
+            while (got < sizeof reply && port.Read(reply + got, 1) == 1 && reply[got++] != 0) {
+            }
             if (got == 0) {
                 cmd.Status = StatusNoEcho;
                 return;
@@ -623,11 +628,14 @@ int ReadDeviceMemories(Link &link, const TDeviceSpec &device, std::span<uint16_t
     if (device.Is12Bit()) {
         image[Config12BitWord] = ReadWordCounted(link, missing) & 0x0FFF;
     } else {
+        // The sixteen configuration words as one stream.
         LoadConfig(link, 0);
-        for (uint32_t i = 0; i < 16; ++i) {
-            image[ConfigAreaStart + i] = ReadWordCounted(link, missing) & 0x3FFF;
-            IncAddress(link);
-        }
+        link.cmd.Args[0] = 4;
+        link.cmd.Count = 16;
+        Run(link, cmdIcspStream);
+        missing += ReceiveWords(link, 16, std::span<uint16_t>(image).subspan(ConfigAreaStart, 16), nullptr);
+        for (uint32_t i = 0; i < 16; ++i)
+            image[ConfigAreaStart + i] &= 0x3FFF;
     }
     ExitProgramMode(link, device.EntryMode);
     return missing;

@@ -40,10 +40,9 @@ int ProbePorts(Link &link, int &found, const ModemOptions &modem,
     int opened = 0;
     for (int n = 1; n <= 10; ++n) {
         const PortState state = ProbePort(link, "COM" + std::to_string(n), modem);
-        if (state == PortState::CannotOpen || state == PortState::Denied)
-            link.port.Pause(200);
-        else
-            ++opened;
+        // A port that cannot be opened was never touched: nothing on it
+        // needs time to settle before the next one is tried.
+        if (state != PortState::CannotOpen && state != PortState::Denied) ++opened;
         if (state == PortState::Programmer && found == 0) found = n;
         if (onPort) onPort(n, state);
     }

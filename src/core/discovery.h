@@ -32,7 +32,7 @@ std::string AskProgrammerVersion(Link &link);
 PortState ProbePort(Link &link, const std::string &name, const ModemOptions &modem = {});
 
 // Probes COM1 to COM10 in order, every one even after a programmer was
-// found; a port that cannot be opened (or is denied) costs a 200 ms pause. onPort (may be
+// found; a port that cannot be opened (or is denied) is passed at once. onPort (may be
 // empty) hears each port's number and state as soon as it is known.
 // Returns -1 when no port opened at all, 0 when a programmer answered (found
 // is then the first such port), 1 when ports opened but none answered.

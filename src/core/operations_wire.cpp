@@ -375,12 +375,13 @@ bool Wire::ReadChip(const TDeviceSpec &device, std::span<uint16_t, WordImageSize
         const uint16_t word = ReadWord();
         if (!failed_) image[Config12BitWord] = word & 0x0FFF;
     } else {
+        // One stream for the sixteen words: half the round trips of a read
+        // and an increment for each.
         LoadConf(0);
-        for (uint32_t i = 0; i < 16 && !failed_; ++i) {
-            const uint16_t word = ReadWord();
-            if (!failed_) image[ConfigAreaStart + i] = word & 0x3FFF;
-            Inc();
-        }
+        Stream(4, 16);
+        ReceiveStream(16, image.subspan(ConfigAreaStart, 16), nullptr);
+        for (uint32_t i = 0; i < 16; ++i)
+            image[ConfigAreaStart + i] &= 0x3FFF;
     }
     Exit(device.EntryMode);
     return !failed_ && missing_ == missingBefore;
@@ -396,12 +397,12 @@ bool Wire::ReadConfig(const TDeviceSpec &device, std::span<uint16_t, WordImageSi
         if (!failed_) image[Config12BitWord] = word & 0x0FFF;
     } else {
         const uint32_t last = std::max<uint32_t>(device.ConfigAddress1, device.ConfigAddress2);
+        const int n = static_cast<int>(last - ConfigAreaStart + 1);
         LoadConf(0);
-        for (uint32_t a = ConfigAreaStart; a <= last && !failed_; ++a) {
-            const uint16_t word = ReadWord();
-            if (!failed_) image[a] = word & 0x3FFF;
-            if (a < last) Inc();
-        }
+        Stream(4, n);
+        ReceiveStream(n, image.subspan(ConfigAreaStart, static_cast<size_t>(n)), nullptr);
+        for (uint32_t a = ConfigAreaStart; a <= last; ++a)
+            image[a] &= 0x3FFF;
     }
     Exit(device.EntryMode);
     return !failed_ && missing_ == missingBefore;

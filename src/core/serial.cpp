@@ -70,6 +70,10 @@ int SerialPort::OpenPort(const std::string &name, const ModemOptions &modem)
     }
     portName_ = name;
     portNumber_ = number;
+    drained_ = false;
+    // Kept until read: a probe of every port must not lose what the first
+    // open said to the next one.
+    if (std::string notice = backend_->TakeNotice(); !notice.empty()) notice_ = std::move(notice);
 
     PurgeBoth();
     backend_->ApplyLineSettings();
@@ -117,6 +121,7 @@ size_t SerialPort::Write(const uint8_t *data, size_t n)
     for (size_t i = 0; i < done; ++i)
         recent_[(written_ + i) % RecentSize] = data[i];
     written_ += done;
+    if (done > 0) drained_ = false;
     return done;
 }
 
@@ -139,7 +144,8 @@ std::vector<uint8_t> SerialPort::LastWritten(size_t n) const
 
 size_t SerialPort::DrainInput()
 {
-    if (!IsOpen()) return 0;
+    if (!IsOpen() || drained_) return 0;
+    drained_ = true;
     // Short reads until one comes back empty: the line has been quiet for a
     // whole read time-out. Bounded, so a programmer that never stops talking
     // cannot hold the command for ever.

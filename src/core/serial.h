@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 enum class ModemLine { RTS, DTR };
@@ -45,6 +46,9 @@ public:
     virtual size_t Read(uint8_t *data, size_t n) = 0;
     // Pauses for ms milliseconds (a simulator advances its clock instead).
     virtual void Pause(int ms) = 0;
+    // Something the user should hear about the port just opened (a USB
+    // adapter that holds bytes back), once; empty when there is nothing.
+    virtual std::string TakeNotice() { return {}; }
 };
 
 // The modem-line choices of the Option page at the moment a port opens.
@@ -89,7 +93,9 @@ public:
     // Discards whatever the programmer sent that nobody read (the rest of a
     // stream an interrupted command left behind), until the line has been
     // quiet for DrainQuietMs, at most MaxDrainBytes. Sends nothing; leaves
-    // the default read time-out. Returns the bytes discarded.
+    // the default read time-out. Returns the bytes discarded. A drain with
+    // nothing written since the last one on this open finds the line as
+    // quiet as that one left it, and returns at once.
     size_t DrainInput();
 
     bool IsOpen() const { return !portName_.empty(); }
@@ -97,6 +103,9 @@ public:
     int PortNumber() const { return portNumber_; }
     // Why the last open failed: device path and the system's reason.
     const std::string &LastError() const { return lastError_; }
+    // What the backend had to say about the port at its last open (empty
+    // when nothing); cleared by reading it.
+    std::string TakeNotice() { return std::exchange(notice_, {}); }
     // The system's error number of the last failed open of a device (EACCES
     // for a node the user may not open); 0 when no device was tried.
     int LastOpenErrno() const { return lastOpenErrno_; }
@@ -128,10 +137,12 @@ private:
     std::string portName_;
     int portNumber_ = 0;
     std::string lastError_;
+    std::string notice_;
     int lastOpenErrno_ = 0;
     uint64_t written_ = 0;
     std::array<uint8_t, RecentSize> recent_{};
     bool lastReadSilent_ = false;
+    bool drained_ = false; // drained, and nothing written since
 };
 
 class SettingsFile;

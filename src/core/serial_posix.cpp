@@ -14,7 +14,9 @@
 #include <termios.h>
 #include <thread>
 #include <unistd.h>
+#include <utility>
 
+#include "UsbAdapter.h"
 #include "textutil.h"
 
 namespace {
@@ -54,12 +56,18 @@ public:
         }
         ioctl(fd, TIOCEXCL);
         // USB adapters hold short packets back (16 ms on an FTDI); every
-        // echo exchange would pay that. Refused on ports without the flag.
+        // echo exchange would pay that. Ports without the flag refuse it;
+        // the flag is read back, since a driver may take the call and drop it.
         serial_struct ss{};
+        lowLatency_ = false;
         if (ioctl(fd, TIOCGSERIAL, &ss) == 0) {
             ss.flags |= ASYNC_LOW_LATENCY;
-            ioctl(fd, TIOCSSERIAL, &ss);
+            lowLatency_ = ioctl(fd, TIOCSSERIAL, &ss) == 0 && ioctl(fd, TIOCGSERIAL, &ss) == 0 &&
+                          (ss.flags & ASYNC_LOW_LATENCY) != 0;
         }
+        // The flag does not reach an FTDI adapter's own timer: that is set
+        // through sysfs, or the user is told how.
+        notice_ = LatencyNoticeOnOpen(path);
         fd_ = fd;
         return true;
     }
@@ -76,6 +84,9 @@ public:
 
     bool IsValid() const override { return fd_ >= 0; }
     int LastOpenErrno() const override { return openErrno_; }
+    std::string TakeNotice() override { return std::exchange(notice_, {}); }
+    // Whether the kernel kept the low-latency flag at the last open.
+    bool LowLatency() const { return lowLatency_; }
 
     void ApplyLineSettings() override
     {
@@ -189,6 +200,8 @@ private:
 
     int fd_ = -1;
     int openErrno_ = 0;
+    bool lowLatency_ = false; // the kernel kept ASYNC_LOW_LATENCY
+    std::string notice_;
     int readMs_ = SerialPort::DefaultTimeoutMs;
     int writeMs_ = SerialPort::DefaultTimeoutMs;
 };

@@ -72,6 +72,8 @@ int TForm1::OpenPortNamed(const std::string &name)
         const std::string path = PortDevicePath(*Settings, name);
         if (!path.empty() && (error == EACCES || error == EPERM)) deniedDevice_ = path;
     }
+    // A USB adapter whose latency could not be lowered: said once.
+    if (const std::string notice = session.Port.TakeNotice(); !notice.empty()) AddLog(notice);
     return result;
 }
 
@@ -145,7 +147,7 @@ int TForm1::ProbePorts(int &foundPort)
         if (OpenPortNamed(ComName(n)) != 0) {
             SetPortLook(n, PortLook::Unusable);
             if (!deniedDevice_.empty()) denied.push_back(deniedDevice_);
-            session.Port.Pause(200);
+            // Never opened, so nothing to let settle: on to the next port.
             continue;
         }
         ++opened;

@@ -59,7 +59,7 @@ void SimBackend::PurgeInput()
     // Bytes that have already arrived are discarded; those still on the wire
     // arrive afterwards, as on a real port.
     auto &out = firmware_->Output();
-    while (!out.empty() && out.front().time <= now_)
+    while (!out.empty() && options_.line.ToHost(out.front().time) <= now_)
         out.pop_front();
 }
 
@@ -67,15 +67,23 @@ size_t SimBackend::Write(const uint8_t *data, size_t n)
 {
     if (!open_ || firmware_->HungUp()) return 0;
     for (size_t i = 0; i < n; ++i) {
-        const SimTime start = std::max(now_, hostLineFree_);
-        hostLineFree_ = start + SimByteTime;
+        SimTime start = std::max(now_, hostLineFree_);
+        SimTime arrival = 0;
+        if (options_.line.kind == LineKind::Pty) {
+            hostLineFree_ = start + SimByteTime;
+            arrival = options_.echoOverlap ? start : hostLineFree_;
+        } else {
+            arrival = options_.line.ToBoard(now_, hostLineFree_);
+            start = arrival - SimByteTime;
+        }
         trace_.push_back({start, true, data[i]});
         const size_t before = firmware_->Output().size();
-        firmware_->Receive(data[i], options_.echoOverlap ? start : hostLineFree_);
+        firmware_->Receive(data[i], arrival);
         const auto &out = firmware_->Output();
         for (size_t k = before; k < out.size(); ++k)
             trace_.push_back({out[k].time, false, out[k].value});
     }
+    if (n > 0) wroteSinceRead_ = true;
     return n;
 }
 
@@ -85,9 +93,11 @@ size_t SimBackend::Read(uint8_t *data, size_t n)
     auto &out = firmware_->Output();
     const SimTime deadline = now_ + static_cast<SimTime>(readTimeoutMs_) * 1000000;
     size_t got = 0;
-    while (got < n && !out.empty() && out.front().time <= deadline) {
+    if (wroteSinceRead_ && n > 0 && (out.empty() || options_.line.ToHost(out.front().time) > now_)) ++roundTrips_;
+    wroteSinceRead_ = false;
+    while (got < n && !out.empty() && options_.line.ToHost(out.front().time) <= deadline) {
         data[got++] = out.front().value;
-        now_ = std::max(now_, out.front().time);
+        now_ = std::max(now_, options_.line.ToHost(out.front().time));
         out.pop_front();
     }
     // A board that has hung up ends the read at once with what was there.

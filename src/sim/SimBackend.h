@@ -10,6 +10,7 @@
 
 #include "SimChip.h"
 #include "SimFirmware.h"
+#include "SimLine.h"
 #include "serial.h"
 
 struct SimOptions {
@@ -27,6 +28,8 @@ struct SimOptions {
     // time later, so that a byte and its echo overlap as they do under
     // tarnbox-sim --pace: the fastest a full-duplex exchange can go.
     bool echoOverlap = false;
+    // The line between host and board; pty keeps the timing above.
+    SimLine line{};
 };
 
 struct TraceEntry {
@@ -73,6 +76,9 @@ public:
     bool Rts() const { return rts_; }
     bool Dtr() const { return dtr_; }
     int Opens() const { return opens_; }
+    // Exchanges: reads that had to wait for the board after the host wrote.
+    uint64_t RoundTrips() const { return roundTrips_; }
+    void ResetRoundTrips() { roundTrips_ = 0; }
 
 private:
     SimOptions options_;
@@ -85,5 +91,7 @@ private:
     bool rts_ = false, dtr_ = false;
     SimTime now_ = 0;
     SimTime hostLineFree_ = 0;
+    bool wroteSinceRead_ = false;
+    uint64_t roundTrips_ = 0;
     std::vector<TraceEntry> trace_;
 };

@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -25,6 +26,7 @@
 
 #include "SimChip.h"
 #include "SimFirmware.h"
+#include "SimLine.h"
 #include "StandardStreams.h"
 #include "textutil.h"
 #include "version.h"
@@ -62,6 +64,10 @@ const char *Usage = "Usage: tarnbox-sim [OPTIONS]\n"
                     "  --silent             a board that answers nothing\n"
                     "  --pace               real-time pacing: 38400 baud on the wire and the\n"
                     "                       programming waits (off: answers at once)\n"
+                    "  --line pty|uart|usb=MS\n"
+                    "                       the line's timing, paced: pty as --pace; uart receives\n"
+                    "                       each byte whole before echoing it; usb=MS as uart with\n"
+                    "                       bytes crossing in MS millisecond frames each way\n"
                     "  --trace FILE         write every byte in both directions with a time stamp\n"
                     "                       (seconds since start; '>' host to board, '<' board to host)\n"
                     "  --fault KIND=N       counting bytes received from the host: silent-after=N,\n"
@@ -147,6 +153,7 @@ int RunSimulator(int argc, char **argv)
     std::vector<uint16_t> calibration;
     FirmwareOptions fw;
     bool pace = false;
+    SimLine line;
 
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -190,6 +197,10 @@ int RunSimulator(int argc, char **argv)
         } else if (arg == "--silent") {
             fw.silent = true;
         } else if (arg == "--pace") {
+            pace = true;
+        } else if (arg == "--line") {
+            const std::string text = value();
+            if (!ParseSimLine(text, line)) Fail("bad --line '" + text + "' (pty, uart or usb=MS, MS 1 to 255)");
             pace = true;
         } else if (arg == "--trace") {
             traceFile = value();
@@ -283,13 +294,17 @@ int RunSimulator(int argc, char **argv)
 
     int fd = master;
     SimTime lastArrival = 0;
+    SimTime lineFree = 0;
+    // The kernel's default timer slack (50 µs) would be added to every paced
+    // reply, a fifth of a byte time.
+    if (pace) prctl(PR_SET_TIMERSLACK, 1UL, 0, 0, 0);
     std::vector<uint8_t> unsent;
     while (!stopRequested) {
         auto &out = firmware.Output();
         // Without pacing every reply goes out at once; with pacing when the
         // board's clock says it has left the wire.
         const SimTime t = now();
-        while (!out.empty() && (!pace || out.front().time <= t)) {
+        while (!out.empty() && (!pace || line.ToHost(out.front().time) <= t)) {
             unsent.push_back(out.front().value);
             out.pop_front();
         }
@@ -311,7 +326,7 @@ int RunSimulator(int argc, char **argv)
         // Paced replies are due at byte-time resolution (about 260 µs): a
         // millisecond poll would add up to a millisecond to every echo.
         SimTime wait = 50'000'000;
-        if (pace && !out.empty()) wait = std::clamp<SimTime>(out.front().time - now(), 0, wait);
+        if (pace && !out.empty()) wait = std::clamp<SimTime>(line.ToHost(out.front().time) - now(), 0, wait);
         const timespec timeout{static_cast<time_t>(wait / 1'000'000'000),
                                static_cast<long>(wait % 1'000'000'000)};
         pollfd p{fd, static_cast<short>(POLLIN | (unsent.empty() ? 0 : POLLOUT)), 0};
@@ -329,7 +344,10 @@ int RunSimulator(int argc, char **argv)
                     traceByte('>', buffer[k]);
                     // A run written at once still arrives a byte time apart on
                     // a real line.
-                    lastArrival = pace ? std::max(arrived, lastArrival + SimByteTime) : arrived;
+                    if (line.kind != LineKind::Pty)
+                        lastArrival = line.ToBoard(arrived, lineFree);
+                    else
+                        lastArrival = pace ? std::max(arrived, lastArrival + SimByteTime) : arrived;
                     firmware.Receive(buffer[k], lastArrival);
                 }
             }

@@ -428,7 +428,7 @@ TEST(Cli, PortsShowsEachPortsState)
     EXPECT_EQ(json.status, 0) << json.out;
     const nlohmann::json ports = Parsed(json)["ports"];
     ASSERT_EQ(ports.size(), 10u) << json.out;
-    EXPECT_EQ(ports[2], (nlohmann::json{{"port", "COM3"}, {"state", "programmer"}, {"path", board.Path()}}));
+    EXPECT_EQ(ports[2], (nlohmann::json{{"port", "COM3"}, {"state", "programmer"}, {"path", board.Path()}, {"latency_ms", nullptr}}));
     EXPECT_EQ(ports[1]["state"], "no programmer");
     const CliResult r = RunCli({"ports"}, settings);
     EXPECT_EQ(r.status, 0) << r.out;

@@ -72,8 +72,8 @@ void PortsTest::startupProbeFindsProgrammer()
     // No device was saved, so the status line asks for one.
     QCOMPARE(f.Edit3->text(), QString(" デバイスを選択してください。"));
     QCOMPARE(f.PageControl1->currentIndex(), int(TForm1::ProgramTab));
-    // Each absent port costs its pause.
-    QCOMPARE(rig.bank->PausedMs() >= 7 * 200, true);
+    // Absent ports are passed without a pause.
+    QVERIFY2(rig.bank->PausedMs() < 200, qPrintable(QString::number(rig.bank->PausedMs())));
     // The tooltips keep the frame's colour legend in view and name the
     // device each COM name stands for.
     QCOMPARE(f.RadioButton[2]->toolTip(),

@@ -158,10 +158,8 @@ TEST(DeviceReads, FourteenBitCoreWithEeprom)
     f.ui.smallBlock = false;
     Talk t = Talk().enter(1).stream(4, 1032).words(1032, Pattern).exit(1);
     t.enter(1).stream(5, 128).words(128, Pattern).exit(1);
-    t.enter(1).load(0, 0);
-    for (int i = 0; i < 16; ++i)
-        t.readWord(uint16_t(0xC000 + i)).icsp(6);
-    t.exit(1);
+    // The sixteen configuration words come as one stream.
+    t.enter(1).load(0, 0).stream(4, 16).words(16, [](int i) { return uint16_t(0xC000 + i); }).exit(1);
     f.play(t);
     auto image = std::make_unique<MemoryBuffer>();
     EXPECT_EQ(ReadDeviceMemories(f.link, d, image->Words, nullptr), 0);

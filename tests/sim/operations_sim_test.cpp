@@ -209,7 +209,7 @@ TEST(OperationsSim, ConfigurationWordsAloneComeIntoTheBuffer)
     EXPECT_EQ(rig18.buffer.Config18[6], 0x81);
 
     // A board that stops answering leaves the buffer as it was.
-    OpsRig silent(SimOptions{.chip = "PIC16F877A", .faults = {{FaultKind::SilentAfter, 12}}});
+    OpsRig silent(SimOptions{.chip = "PIC16F877A", .faults = {{FaultKind::SilentAfter, 8}}});
     silent.ui.selected = FindDevice("PIC16F877A");
     silent.sim.Chip().Poke(0x2007, 0x3F72);
     silent.buffer.Clear(DeviceTable[silent.ui.selected]);

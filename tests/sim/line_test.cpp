@@ -1,0 +1,64 @@
+// The line models' timing on the virtual clock, and the host's waits that
+// depend on it: the version reply read to its end, one drain while nothing
+// was written.
+#include <gtest/gtest.h>
+
+#include "SimLine.h"
+#include "operations.h"
+#include "sim_rig.h"
+
+namespace {
+
+SimOptions On(const char *line)
+{
+    SimOptions options;
+    EXPECT_TRUE(ParseSimLine(line, options.line)) << line;
+    return options;
+}
+
+} // namespace
+
+TEST(SimLine, EchoTimeOfEachLine)
+{
+    // One command byte and its echo, sent 3 ms in: uart receives the byte
+    // whole before echoing it (two byte times at least); usb hands each
+    // direction on at the end of its frame (at 16 ms and at 32 ms).
+    struct Case {
+        const char *line;
+        double atLeastMs, atMostMs;
+    } cases[] = {{"uart", 0.52, 0.7}, {"usb=1", 2.0, 2.0}, {"usb=16", 29.0, 29.0}};
+    for (const Case &c : cases) {
+        SimRig rig(On(c.line));
+        rig.sim.Pause(3); // off the frame boundary
+        const double start = rig.sim.NowMs();
+        const uint8_t code = 0x03;
+        uint8_t echo = 0;
+        rig.port.Write(&code, 1);
+        ASSERT_EQ(rig.port.Read(&echo, 1), 1u) << c.line;
+        const double took = rig.sim.NowMs() - start;
+        EXPECT_GE(took, c.atLeastMs - 1e-6) << c.line;
+        EXPECT_LE(took, c.atMostMs + 1e-6) << c.line;
+        EXPECT_EQ(rig.sim.RoundTrips(), 1u);
+    }
+    SimLine line;
+    for (const char *bad : {"usb=0", "usb=", "usb=1x", "serial", "usb=256"})
+        EXPECT_FALSE(ParseSimLine(bad, line)) << bad;
+}
+
+TEST(SimLine, VersionReplyEndsAtItsNulAndOneDrainWhileQuiet)
+{
+    SimRig rig(On("uart"));
+    const double start = rig.sim.NowMs();
+    EXPECT_EQ(GetVersion(rig.link).substr(0, 4), ProgrammerModelTag);
+    // Well inside the 20 ms time-out: the reply's own bytes only.
+    EXPECT_LT(rig.sim.NowMs() - start, 12.0);
+
+    const double before = rig.sim.NowMs();
+    rig.port.DrainInput();
+    rig.port.DrainInput();
+    EXPECT_DOUBLE_EQ(rig.sim.NowMs() - before, SerialPort::DrainQuietMs);
+    GetVersion(rig.link);
+    const double after = rig.sim.NowMs();
+    rig.port.DrainInput();
+    EXPECT_DOUBLE_EQ(rig.sim.NowMs() - after, SerialPort::DrainQuietMs);
+}
