@@ -4,9 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 inline std::string Temp(const std::string &name)
 {
@@ -19,4 +22,16 @@ inline std::string ReadText(const std::string &path)
     std::stringstream s;
     s << in.rdbuf();
     return s.str();
+}
+
+// In a forked child whose standard streams are in place: becomes tarnvik-cli
+// with these arguments (exit 127 when it cannot be started).
+[[noreturn]] inline void ExecCli(std::vector<std::string> args)
+{
+    std::vector<char *> argv{const_cast<char *>(TARNVIK_CLI_PROGRAM)};
+    for (std::string &a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    execv(TARNVIK_CLI_PROGRAM, argv.data());
+    _exit(127);
 }

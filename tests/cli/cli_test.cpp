@@ -68,12 +68,7 @@ CliResult RunCli(std::vector<std::string> args, const std::string &settingsText 
         dup2(in, STDIN_FILENO);
         dup2(out, STDOUT_FILENO);
         dup2(err, STDERR_FILENO);
-        std::vector<char *> argv{const_cast<char *>(TARNVIK_CLI_PROGRAM)};
-        for (std::string &a : args)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        execv(TARNVIK_CLI_PROGRAM, argv.data());
-        _exit(127);
+        ExecCli(std::move(args));
     }
     CliResult result;
     int status = 0;

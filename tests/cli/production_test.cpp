@@ -68,12 +68,7 @@ public:
             const int err = open(err_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
             dup2(out, STDOUT_FILENO);
             dup2(err, STDERR_FILENO);
-            std::vector<char *> argv{const_cast<char *>(TARNVIK_CLI_PROGRAM)};
-            for (std::string &a : args)
-                argv.push_back(a.data());
-            argv.push_back(nullptr);
-            execv(TARNVIK_CLI_PROGRAM, argv.data());
-            _exit(127);
+            ExecCli(std::move(args));
         }
         close(in[0]);
         input_ = in[1];

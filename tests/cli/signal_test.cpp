@@ -67,12 +67,7 @@ Outcome RunCli(const std::string &folder, std::vector<std::string> args,
         for (int fd : {in, out, err, pipeEnds[0], pipeEnds[1]})
             if (fd > STDERR_FILENO) close(fd);
         if (output == Output::Closed) close(STDOUT_FILENO);
-        std::vector<char *> argv{const_cast<char *>(TARNVIK_CLI_PROGRAM)};
-        for (std::string &a : args)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        execv(TARNVIK_CLI_PROGRAM, argv.data());
-        _exit(127);
+        ExecCli(std::move(args));
     }
     // The reader is gone before the first line is written.
     for (int fd : pipeEnds)
