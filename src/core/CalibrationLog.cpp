@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "FileErrorText.h"
+#include "checked_file.h"
 #include "textutil.h"
 
 namespace {
@@ -64,24 +65,13 @@ std::string CalibrationLogPath()
 
 namespace {
 
-constexpr const char *NotPlainFileText = "通常のファイルではありません。";
-
 // A descriptor on the log when it is a plain file; -1 and why not
-// otherwise. Non-blocking, so a FIFO in its place cannot hold the open.
+// otherwise. Opened without blocking, so a FIFO in its place cannot hold it.
 int OpenLog(const std::string &path, int flags, std::string &reason)
 {
-    const int fd = open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0644);
-    if (fd < 0) {
-        // A FIFO without a reader refuses a non-blocking writer with ENXIO.
-        reason = errno == ENXIO ? NotPlainFileText : FileErrorReason(errno);
-        return -1;
-    }
-    struct stat st {};
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        reason = S_ISDIR(st.st_mode) ? FileErrorReason(EISDIR) : NotPlainFileText;
-        close(fd);
-        return -1;
-    }
+    int error = 0;
+    const int fd = OpenRegularFile(path, flags, error, 0644);
+    if (fd < 0) reason = FileErrorReason(error);
     return fd;
 }
 
