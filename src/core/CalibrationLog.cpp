@@ -94,16 +94,7 @@ std::string AppendCalibration(const std::vector<CalibrationEntry> &entries)
     std::string reason;
     const int fd = OpenLog(path, O_WRONLY | O_APPEND | O_CREAT, reason);
     if (fd < 0) return reason;
-    int error = 0;
-    for (size_t done = 0; done < text.size() && error == 0;) {
-        const ssize_t n = write(fd, text.data() + done, text.size() - done);
-        if (n > 0)
-            done += static_cast<size_t>(n);
-        else if (n < 0 && errno != EINTR)
-            error = errno;
-        else if (n == 0)
-            error = ENOSPC;
-    }
+    int error = WriteWhole(fd, text);
     if (error == 0 && fsync(fd) != 0) error = errno;
     if (close(fd) != 0 && error == 0 && errno != EINTR) error = errno;
     return error ? FileErrorReason(error) : std::string();

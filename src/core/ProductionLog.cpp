@@ -122,17 +122,7 @@ bool ProductionLog::WriteLocked(const std::string &text, bool onlyWhenEmpty, std
         // other run appends meanwhile. A row that cannot be written whole (a
         // full disk) is cut off again, so that the file ends with a whole
         // row and the next one is not glued to a part.
-        size_t done = 0;
-        int failed = 0;
-        while (done < text.size() && failed == 0) {
-            const ssize_t n = ::write(fd_, text.data() + done, text.size() - done);
-            if (n > 0)
-                done += static_cast<size_t>(n);
-            else if (n < 0 && errno != EINTR)
-                failed = errno;
-            else if (n == 0)
-                failed = ENOSPC;
-        }
+        int failed = WriteWhole(fd_, text);
         if (failed == 0 && fdatasync(fd_) != 0) failed = errno;
         if (failed != 0) {
             error = path_ + ": " + FileErrorReason(failed);

@@ -3,6 +3,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
+
 namespace {
 
 int KindError(const struct stat &st)
@@ -43,6 +45,18 @@ int OpenRegularFile(const std::string &path, int flags, int &error, mode_t mode)
         return -1;
     }
     return fd;
+}
+
+int WriteWhole(int fd, std::string_view text)
+{
+    for (size_t done = 0; done < text.size();) {
+        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return errno;
+        if (n == 0) return ENOSPC;
+        done += static_cast<size_t>(n);
+    }
+    return 0;
 }
 
 int ReadRegularFile(const std::string &path, size_t maxBytes, std::string &text)

@@ -14,6 +14,7 @@
 #include <cerrno>
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 // The refusal of a name that leads to no regular file (a FIFO, a device, a
 // socket): the value the atomic writer gives for such a target too. A
@@ -33,6 +34,11 @@ int CheckRegularFile(const std::string &path, struct stat *st = nullptr);
 // descriptor. The descriptor is close-on-exec, never the controlling
 // terminal, and blocking again. -1 with error set on a refusal.
 int OpenRegularFile(const std::string &path, int flags, int &error, mode_t mode = 0644);
+
+// Writes all of text to fd, again after an interruption or a short write:
+// 0, or the errno value of the failed write (ENOSPC where nothing more is
+// taken).
+int WriteWhole(int fd, std::string_view text);
 
 // Reads a whole regular file of at most maxBytes into text: 0, EFBIG when it
 // is longer (also when it grows while being read), or the refusal of

@@ -767,16 +767,9 @@ void WriteStream(const std::string &path, const std::string &text)
     const int fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) throw HexFileError(path, errno);
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t rc = ::write(fd, text.data() + done, text.size() - done);
-        if (rc < 0 && errno == EINTR) continue;
-        if (rc <= 0) {
-            const int error = rc < 0 ? errno : EIO;
-            ::close(fd);
-            throw HexFileError(path, error);
-        }
-        done += static_cast<size_t>(rc);
+    if (const int error = WriteWhole(fd, text)) {
+        ::close(fd);
+        throw HexFileError(path, error);
     }
     if (::close(fd) != 0) throw HexFileError(path, errno);
 }
