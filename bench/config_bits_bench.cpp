@@ -10,7 +10,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "ConfigBits.h"
+#include "configbits/ConfigBits.h"
 
 namespace {
 using Clock = std::chrono::steady_clock;

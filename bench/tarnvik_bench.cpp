@@ -52,9 +52,9 @@
 #include "SimLine.h"
 #include "Unit1.h"
 #include "Unit3.h"
-#include "gang.h"
-#include "operations.h"
-#include "settings.h"
+#include "production/gang.h"
+#include "operations/operations.h"
+#include "settings/settings.h"
 
 namespace {
 

@@ -4,10 +4,10 @@
 #include <cstdio>
 
 #include "CliSession.h"
-#include "ConfigBits.h"
-#include "hex.h"
-#include "operations.h"
-#include "textutil.h"
+#include "configbits/ConfigBits.h"
+#include "image/hex.h"
+#include "operations/operations.h"
+#include "support/textutil.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 
 #include <cctype>
 
-#include "FileErrorText.h"
-#include "checked_file.h"
+#include "support/FileErrorText.h"
+#include "support/checked_file.h"
 
 namespace {
 

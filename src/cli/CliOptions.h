@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "SerialNumber.h"
+#include "production/SerialNumber.h"
 
 enum class CliCommand {
     None,

@@ -10,12 +10,13 @@
 
 #include "CliOptions.h"
 #include "Json.h"
-#include "PICCommand.h"
+#include "link/PICCommand.h"
 #include "TerminalFrontEnd.h"
-#include "buffer.h"
-#include "hex.h"
-#include "serial.h"
-#include "settings.h"
+#include "image/buffer.h"
+#include "image/hex.h"
+#include "catalogue/DeviceSelection.h"
+#include "link/serial.h"
+#include "settings/settings.h"
 
 // Exit statuses.
 enum : int {

@@ -10,12 +10,13 @@
 #include <optional>
 
 #include "CliSession.h"
-#include "ProductionLog.h"
-#include "SerialState.h"
+#include "production/ProductionLog.h"
+#include "production/SerialState.h"
 #include "StopSignals.h"
 #include "TerminalFrontEnd.h"
-#include "gang.h"
-#include "operations_detail.h"
+#include "production/gang.h"
+#include "operations/detail.h"
+#include "catalogue/DeviceSelection.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <cerrno>
 #include <initializer_list>
 
-#include "interrupt.h"
+#include "support/interrupt.h"
 
 namespace {
 

@@ -3,9 +3,9 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
-#include "DeviceSpec.h"
+#include "catalogue/DeviceSpec.h"
 #include "StopSignals.h"
-#include "textutil.h"
+#include "support/textutil.h"
 
 void TerminalProgress::SetRange(int minimum, int maximum)
 {

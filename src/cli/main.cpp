@@ -9,10 +9,10 @@
 #include "CliSession.h"
 #include "Json.h"
 #include "Production.h"
-#include "StandardStreams.h"
+#include "support/StandardStreams.h"
 #include "StopSignals.h"
 #include "TerminalFrontEnd.h"
-#include "version.h"
+#include "support/version.h"
 
 namespace {
 

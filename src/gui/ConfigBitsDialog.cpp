@@ -7,7 +7,7 @@
 #include <QScrollArea>
 #include <QVBoxLayout>
 
-#include "textutil.h"
+#include "support/textutil.h"
 
 namespace {
 QString Q(const std::string &s)

@@ -7,7 +7,7 @@
 #include <memory>
 #include <vector>
 
-#include "ConfigBits.h"
+#include "configbits/ConfigBits.h"
 
 class QComboBox;
 class QLabel;

@@ -25,9 +25,11 @@
 #include <algorithm>
 
 #include "Colours.h"
+#include "settings/PortDevicePath.h"
 #include "StepColumns.h"
 #include "Unit3.h"
-#include "dump.h"
+#include "image/dump.h"
+#include "image/hex_load.h"
 
 QFont UiFont()
 {

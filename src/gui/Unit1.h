@@ -11,16 +11,17 @@
 #include <string>
 #include <vector>
 
-#include "ConfigBits.h"
+#include "configbits/ConfigBits.h"
 #include "FrontEnd.h"
-#include "PICCommand.h"
+#include "link/PICCommand.h"
 #include "QtProgressBar.h"
-#include "buffer.h"
-#include "hex.h"
-#include "operations.h"
-#include "serial.h"
-#include "settings.h"
-#include "version.h"
+#include "image/buffer.h"
+#include "image/hex.h"
+#include "image/hex_load.h"
+#include "operations/operations.h"
+#include "link/serial.h"
+#include "settings/settings.h"
+#include "support/version.h"
 
 class QButtonGroup;
 class QCheckBox;

@@ -7,9 +7,9 @@
 #include <QPushButton>
 
 #include "ConfigBitsDialog.h"
-#include "ConfigEdit.h"
+#include "configbits/ConfigEdit.h"
 #include "Unit1.h"
-#include "textutil.h"
+#include "support/textutil.h"
 
 namespace {
 // Keeps a control added to a designed page hidden wherever it would leave the

@@ -12,10 +12,10 @@
 #include <cstdlib>
 
 #include "Colours.h"
-#include "ConfigEdit.h"
+#include "configbits/ConfigEdit.h"
 #include "Unit1.h"
-#include "dump.h"
-#include "textutil.h"
+#include "image/dump.h"
+#include "support/textutil.h"
 
 namespace {
 

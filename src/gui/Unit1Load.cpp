@@ -8,10 +8,12 @@
 
 #include "CommandScope.h"
 #include "FileDialog.h"
-#include "FileErrorText.h"
+#include "support/FileErrorText.h"
 #include "MessageBox.h"
 #include "Unit1.h"
 #include "Unit3.h"
+#include "image/hex_load.h"
+#include "image/hex_write.h"
 
 namespace {
 

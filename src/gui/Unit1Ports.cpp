@@ -13,7 +13,8 @@
 #include <cerrno>
 
 #include "Colours.h"
-#include "PortPermission.h"
+#include "settings/PortDevicePath.h"
+#include "link/PortPermission.h"
 #include "Unit1.h"
 
 namespace {

@@ -4,12 +4,12 @@
 #include <exception>
 
 #include "SingleInstance.h"
-#include "StandardStreams.h"
+#include "support/StandardStreams.h"
 #include "Translations.h"
 #include "Unit1.h"
 #include "Unit3.h"
-#include "interrupt.h"
-#include "version.h"
+#include "support/interrupt.h"
+#include "support/version.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include "SimChip.h"
 #include "SimFirmware.h"
 #include "SimLine.h"
-#include "serial.h"
+#include "link/serial.h"
 
 struct SimOptions {
     std::string chip = "PIC16F877A"; // catalogue name, case ignored; "none" = empty socket

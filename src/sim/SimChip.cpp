@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <fstream>
 
-#include "buffer.h"
+#include "image/buffer.h"
 
-#include "textutil.h"
+#include "support/textutil.h"
 
 void SimChip::EnterProgramMode(uint8_t)
 {

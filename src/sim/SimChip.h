@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "DeviceSpec.h"
+#include "catalogue/DeviceSpec.h"
 
 enum class ChipFamily { None, Pic16, Pic18 };
 

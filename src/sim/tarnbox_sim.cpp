@@ -27,9 +27,9 @@
 #include "SimChip.h"
 #include "SimFirmware.h"
 #include "SimLine.h"
-#include "StandardStreams.h"
-#include "textutil.h"
-#include "version.h"
+#include "support/StandardStreams.h"
+#include "support/textutil.h"
+#include "support/version.h"
 
 namespace {
 

@@ -17,13 +17,14 @@
 #include <string>
 #include <vector>
 
-#include "DeviceSpec.h"
+#include "catalogue/DeviceSpec.h"
 #include "SimProcess.h"
-#include "buffer.h"
+#include "image/buffer.h"
 #include "cli_files.h"
-#include "dump.h"
-#include "hex.h"
-#include "textutil.h"
+#include "image/dump.h"
+#include "image/hex.h"
+#include "image/hex_load.h"
+#include "support/textutil.h"
 
 namespace {
 

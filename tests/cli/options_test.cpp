@@ -8,7 +8,7 @@
 #include "CliOptions.h"
 #include "CliSession.h"
 #include "TerminalFrontEnd.h"
-#include "textutil.h"
+#include "support/textutil.h"
 
 namespace {
 

@@ -15,12 +15,13 @@
 #include <sstream>
 #include <thread>
 
-#include "DeviceSpec.h"
-#include "SerialNumber.h"
+#include "catalogue/DeviceSpec.h"
+#include "production/SerialNumber.h"
 #include "SimProcess.h"
-#include "buffer.h"
+#include "image/buffer.h"
 #include "cli_files.h"
-#include "hex.h"
+#include "image/hex.h"
+#include "image/hex_load.h"
 
 namespace {
 

@@ -22,11 +22,12 @@
 #include <thread>
 #include <vector>
 
-#include "DeviceSpec.h"
+#include "catalogue/DeviceSpec.h"
 #include "SimProcess.h"
-#include "buffer.h"
+#include "image/buffer.h"
 #include "cli_files.h"
-#include "hex.h"
+#include "image/hex.h"
+#include "image/hex_load.h"
 
 namespace {
 

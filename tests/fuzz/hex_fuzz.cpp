@@ -13,7 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "hex.h"
+#include "image/hex.h"
+#include "image/hex_write.h"
+#include "catalogue/DeviceSelection.h"
 
 namespace {
 

@@ -920,3 +920,4 @@ void CommandsTest::smallBoxFileItemsRefusedVisibly()
 
 QTEST_MAIN(CommandsTest)
 #include "commands_test.moc"
+#include "image/hex_load.h"

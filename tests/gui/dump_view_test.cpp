@@ -3,7 +3,7 @@
 #include <QPlainTextEdit>
 #include <QTabWidget>
 
-#include "dump.h"
+#include "image/dump.h"
 #include "guitestutil.h"
 
 class DumpViewTest : public QObject {

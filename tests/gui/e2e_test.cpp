@@ -26,8 +26,8 @@
 #include "MessageBox.h"
 #include "Unit1.h"
 #include "Unit3.h"
-#include "hex.h"
-#include "settings.h"
+#include "image/hex.h"
+#include "settings/settings.h"
 
 namespace {
 

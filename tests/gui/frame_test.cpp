@@ -23,7 +23,7 @@
 #include "Translations.h"
 #include "Unit1.h"
 #include "Unit3.h"
-#include "settings.h"
+#include "settings/settings.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "SimBackend.h"
-#include "serial.h"
+#include "link/serial.h"
 
 class PortBank : public SerialBackend {
 public:

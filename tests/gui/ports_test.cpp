@@ -6,7 +6,7 @@
 #include <QRadioButton>
 #include <QTabWidget>
 
-#include "PortPermission.h"
+#include "link/PortPermission.h"
 #include "portrig.h"
 
 namespace {

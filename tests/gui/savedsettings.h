@@ -3,7 +3,7 @@
 // object goes away (at the end of the statement for a temporary).
 #pragma once
 
-#include "settings.h"
+#include "settings/settings.h"
 
 struct SavedSettings : SettingsFile {
     using SettingsFile::SettingsFile;

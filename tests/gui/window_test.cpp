@@ -689,3 +689,4 @@ void WindowTest::screenshot()
 
 QTEST_MAIN(WindowTest)
 #include "window_test.moc"
+#include "image/hex_load.h"

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "sim_rig.h"
-#include "textutil.h"
+#include "support/textutil.h"
 
 TEST(Calibration, ConfigSpaceWordsSurviveUnlessTheVariantMovesPastThem)
 {

@@ -4,7 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "SimLine.h"
-#include "operations.h"
+#include "operations/operations.h"
+#include "link/discovery.h"
 #include "sim_rig.h"
 
 namespace {

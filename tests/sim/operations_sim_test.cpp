@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "operations.h"
+#include "operations/operations.h"
 #include "sim_rig.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "SimProcess.h"
-#include "operations.h"
+#include "operations/operations.h"
 #include "sim_rig.h"
 
 namespace {

@@ -6,9 +6,9 @@
 #include <string>
 
 #include "FrontEnd.h"
-#include "PICCommand.h"
+#include "link/PICCommand.h"
 #include "SimBackend.h"
-#include "serial.h"
+#include "link/serial.h"
 
 class QuietProgress : public ProgressBar {
 public:

@@ -1,0 +1,894 @@
+#include "link/PICCommand.h"
+
+#include <numeric>
+
+namespace {
+
+// Writes b and expects exactly b back.
+bool Echo(SerialPort &port, uint8_t b)
+{
+    uint8_t in = 0;
+    port.Write(&b, 1);
+    return port.Read(&in, 1) == 1 && in == b;
+}
+
+bool EchoAll(SerialPort &port, std::initializer_list<uint8_t> bytes)
+{
+    for (uint8_t b : bytes)
+        if (!Echo(port, b)) return false;
+    return true;
+}
+
+uint8_t Checksum(const uint8_t *data, size_t n)
+{
+    return static_cast<uint8_t>(std::accumulate(data, data + n, 0u));
+}
+
+// Writes a payload in one go and checks the checksum the programmer returns.
+int32_t SendBlock(SerialPort &port, const uint8_t *payload, size_t n)
+{
+    uint8_t sum = 0;
+    port.Write(payload, n);
+    return port.Read(&sum, 1) == 1 && sum == Checksum(payload, n) ? StatusOk : StatusBadReply;
+}
+
+uint8_t Lo(uint16_t w)
+{
+    return static_cast<uint8_t>(w & 0xFF);
+}
+uint8_t Hi(uint16_t w)
+{
+    return static_cast<uint8_t>(w >> 8);
+}
+
+void Run(Link &link, uint8_t code)
+{
+    link.cmd.Code = code;
+    ExecuteCommand(link.port, link.cmd);
+}
+
+// The row-write test block; its checksum is 0x49.
+constexpr std::array<uint8_t, 13> RowWriteProbe = {0x00, 0x01, 0x02, 0x03, 0xFF, 0x05, 0x06,
+                                                   0x07, 0x08, 0x09, 0x0A, 0x0B, 0x0C};
+
+int ProbeRowWrite(Link &link, uint8_t code)
+{
+    uint8_t sum = 0;
+    link.port.Write(RowWriteProbe.data(), RowWriteProbe.size());
+    if (link.port.Read(&sum, 1) == 1 && sum == 0x49) return code;
+    link.ui.ShowMessage("プロトコルエラー！");
+    return -1;
+}
+
+} // namespace
+
+void ExecuteCommand(SerialPort &port, TCommand &cmd)
+{
+    auto &a = cmd.Args;
+    switch (cmd.Code) {
+    case cmdControl:
+        if (a[0] == 0) {
+            // The version query tolerates silence on the command code, so a
+            // firmware that does not echo it still identifies itself.
+            uint8_t code = cmdControl, in = 0;
+            port.Write(&code, 1);
+            if (port.Read(&in, 1) == 1 && in != cmdControl) {
+                cmd.Status = StatusNoEcho;
+                return;
+            }
+            if (!Echo(port, 0x00)) {
+                cmd.Status = StatusNoEcho;
+                return;
+            }
+            // The reply ends with a zero byte (none after 32 characters);
+            // reading up to it spares waiting out the time-out, which still
+            // bounds each byte.
+            uint8_t reply[32];
+            size_t got = 0;
+            while (got < sizeof reply && port.Read(reply + got, 1) == 1 && reply[got++] != 0) {
+            }
+            if (got == 0) {
+                cmd.Status = StatusNoEcho;
+                return;
+            }
+            size_t len = 0;
+            while (len < got && reply[len] != 0)
+                ++len;
+            cmd.Reply.assign(reinterpret_cast<const char *>(reply), len);
+            cmd.Status = StatusOk;
+            return;
+        }
+        cmd.Status = EchoAll(port, {cmdControl, a[0]}) ? StatusOk : StatusNoEcho;
+        return;
+    case cmdIcsp:
+        cmd.Status = EchoAll(port, {cmdIcsp, a[0]}) ? StatusOk : StatusNoEcho;
+        return;
+    case cmdIcspRead: {
+        if (!Echo(port, cmdIcspRead)) {
+            cmd.Status = StatusNoEcho;
+            return;
+        }
+        uint8_t r[3] = {};
+        port.Write(&a[0], 1);
+        if (port.Read(r, 3) == 3 && r[0] == a[0]) {
+            cmd.Value = static_cast<uint16_t>(r[1] | (r[2] << 8));
+            cmd.Status = StatusOk;
+        } else {
+            cmd.Status = StatusNoEcho;
+        }
+        return;
+    }
+    case cmdIcspTimed:
+        cmd.Status = EchoAll(port, {cmdIcspTimed, a[0], a[3]}) ? StatusOk : StatusNoEcho;
+        return;
+    case cmdIcspLoad:
+        cmd.Status =
+            EchoAll(port, {cmdIcspLoad, a[0], Lo(cmd.Value), Hi(cmd.Value)}) ? StatusOk : StatusNoEcho;
+        return;
+    case cmdIcspPair:
+        cmd.Status = EchoAll(port, {cmdIcspPair, a[0], a[1], a[3]}) ? StatusOk : StatusNoEcho;
+        return;
+    case cmdIcspRepeat:
+    case cmdIcspStream:
+        cmd.Status = EchoAll(port, {cmd.Code, a[0], Lo(cmd.Count), Hi(cmd.Count)}) ? StatusOk : StatusNoEcho;
+        return;
+    case cmdRowWrite: {
+        uint8_t wire;
+        if (cmd.Count == 4)
+            wire = RowWriteCode15;
+        else if (cmd.Count == 5)
+            wire = RowWriteCode08;
+        else {
+            cmd.Status = StatusBadSelector;
+            return;
+        }
+        if (!Echo(port, wire)) {
+            cmd.Status = StatusNoEcho;
+            return;
+        }
+        cmd.Status = SendBlock(port, a.data(), 13);
+        return;
+    }
+    case cmdPic18Instr:
+        cmd.Status = Echo(port, cmdPic18Instr) ? SendBlock(port, a.data(), 5) : StatusNoEcho;
+        return;
+    case cmdQuery: {
+        if (!Echo(port, cmdQuery)) {
+            cmd.Status = StatusNoEcho;
+            return;
+        }
+        uint8_t in = 0;
+        port.Write(&a[0], 1);
+        if (port.Read(&in, 1) == 1) {
+            cmd.Value = in;
+            cmd.Status = StatusOk;
+        } else {
+            cmd.Status = StatusBadReply;
+        }
+        return;
+    }
+    case cmdSetTablePtr:
+        cmd.Status = Echo(port, cmdSetTablePtr) ? SendBlock(port, a.data(), 3) : StatusNoEcho;
+        return;
+    case cmdTableRead: {
+        if (!Echo(port, cmdTableRead)) {
+            cmd.Status = StatusNoEcho;
+            return;
+        }
+        uint8_t count[2] = {Lo(cmd.Count), Hi(cmd.Count)};
+        port.Write(count, 2);
+        return;
+    }
+    case cmdPic18Block:
+        if (!Echo(port, cmdPic18Block)) {
+            cmd.Status = StatusNoEcho;
+            return;
+        }
+        a[4] = a[3];
+        cmd.Status = SendBlock(port, a.data() + 4, 9);
+        return;
+    case cmdSetEeAddr:
+        cmd.Status = Echo(port, cmdSetEeAddr) ? SendBlock(port, a.data(), 2) : StatusNoEcho;
+        return;
+    case cmdEeRead: {
+        if (!Echo(port, cmdEeRead)) {
+            cmd.Status = StatusNoEcho;
+            return;
+        }
+        uint8_t count = Lo(cmd.Count);
+        port.Write(&count, 1);
+        return;
+    }
+    case cmdEeWrite: {
+        if (!Echo(port, cmdEeWrite)) {
+            cmd.Status = StatusNoEcho;
+            return;
+        }
+        uint8_t data = Lo(cmd.Value);
+        if (Echo(port, data)) {
+            cmd.Value = data;
+            cmd.Status = StatusOk;
+        } else {
+            cmd.Status = StatusBadReply;
+        }
+        return;
+    }
+    default:
+        return; // unknown code: nothing is sent, Status stays
+    }
+}
+
+int CommandArgumentBytes(uint8_t code)
+{
+    switch (code) {
+    case cmdControl:
+    case cmdIcsp:
+    case cmdIcspRead:
+    case cmdQuery:
+    case cmdEeRead:
+    case cmdEeWrite:
+        return 1;
+    case cmdIcspTimed:
+    case cmdTableRead:
+    case cmdSetEeAddr:
+        return 2;
+    case cmdIcspLoad:
+    case cmdIcspPair:
+    case cmdIcspRepeat:
+    case cmdIcspStream:
+    case cmdSetTablePtr:
+        return 3;
+    case cmdPic18Instr:
+        return 5;
+    case cmdPic18Block:
+        return 9;
+    case RowWriteCode08:
+    case RowWriteCode15:
+        return 13;
+    default:
+        return 0;
+    }
+}
+
+std::optional<std::vector<uint8_t>> HarmlessCompletion(const std::vector<uint8_t> &received)
+{
+    if (received.empty()) return std::vector<uint8_t>{};
+    const uint8_t code = received[0];
+    const size_t need = static_cast<size_t>(CommandArgumentBytes(code));
+    const size_t taken = received.size() - 1;
+    if (taken >= need) return std::vector<uint8_t>{};
+    const std::vector<uint8_t> fill(need - taken, HarmlessFiller);
+    switch (code) {
+    case cmdIcspTimed:
+    case cmdIcspLoad:
+    case cmdIcspPair:
+    case RowWriteCode08:
+    case RowWriteCode15:
+        // Once the host's ICSP command is in (a load, a programming or an
+        // erase cycle), whatever follows carries it out.
+        if (taken == 0) return fill;
+        return std::nullopt;
+    case cmdPic18Instr:
+        // All zeros make the instruction a NOP; the host's own instruction
+        // bytes may be anything.
+        if (taken == 0) return std::vector<uint8_t>(need, 0x00);
+        return std::nullopt;
+    case cmdPic18Block: // table writes of the payload
+    case cmdEeWrite:    // the data byte itself
+        return std::nullopt;
+    default:
+        // Mode control, single ICSP commands and reads, the address
+        // increment, streams, the query, pointers and counts.
+        return fill;
+    }
+}
+
+void FinishAnyCommand(Link &link)
+{
+    // Thirteen argument bytes at most (a row-write block), one more for good
+    // measure.
+    const std::vector<uint8_t> fill(14, HarmlessFiller);
+    link.port.Write(fill.data(), fill.size());
+    link.port.DrainInput();
+}
+
+// ---- single-command operations ----
+
+std::string GetVersion(Link &link)
+{
+    link.cmd.Reply.clear();
+    link.port.SetReadTimeout(20);
+    link.cmd.Args[0] = 0;
+    Run(link, cmdControl);
+    link.port.SetReadTimeout(SerialPort::DefaultTimeoutMs);
+    return link.cmd.Reply;
+}
+
+void EnterProgramMode(Link &link, int entryMode)
+{
+    link.cmd.Args[0] = entryMode == 0 ? 1 : 3;
+    Run(link, cmdControl);
+    link.port.Pause(20);
+}
+
+void ExitProgramMode(Link &link, int entryMode)
+{
+    link.cmd.Args[0] = entryMode == 0 ? 2 : 4;
+    Run(link, cmdControl);
+    link.port.Pause(20);
+}
+
+void IncAddress(Link &link)
+{
+    link.cmd.Args[0] = 6;
+    Run(link, cmdIcsp);
+}
+
+void IncAddressBy(Link &link, int n)
+{
+    while (n > 0) {
+        int step = n >= 2048 ? 2048 : n;
+        link.cmd.Args[0] = 6;
+        link.cmd.Count = static_cast<uint16_t>(step);
+        Run(link, cmdIcspRepeat);
+        n -= step;
+    }
+}
+
+static void Load(Link &link, uint8_t icsp, uint16_t word)
+{
+    link.cmd.Args[0] = icsp;
+    link.cmd.Value = word;
+    Run(link, cmdIcspLoad);
+}
+
+void LoadConfig(Link &link, uint16_t word)
+{
+    Load(link, 0, word);
+}
+void LoadProgramWord(Link &link, uint16_t word)
+{
+    Load(link, 2, word);
+}
+void LoadDataWord(Link &link, uint16_t word)
+{
+    Load(link, 3, word);
+}
+
+uint16_t ReadProgramWord(Link &link)
+{
+    link.cmd.Args[0] = 4;
+    Run(link, cmdIcspRead);
+    return link.cmd.Value;
+}
+
+int32_t SendIcsp(Link &link, uint8_t command)
+{
+    link.cmd.Args[0] = command;
+    link.cmd.Status = StatusOk;
+    Run(link, cmdIcsp);
+    return link.cmd.Status;
+}
+
+int32_t SendIcspTimed(Link &link, uint8_t command, uint8_t time)
+{
+    link.cmd.Args[0] = command;
+    link.cmd.Args[3] = time;
+    link.cmd.Status = StatusOk;
+    Run(link, cmdIcspTimed);
+    return link.cmd.Status;
+}
+
+int32_t SendIcspPair(Link &link, uint8_t command1, uint8_t command2, uint8_t time)
+{
+    link.cmd.Args[0] = command1;
+    link.cmd.Args[1] = command2;
+    link.cmd.Args[3] = time;
+    link.cmd.Status = StatusOk;
+    Run(link, cmdIcspPair);
+    return link.cmd.Status;
+}
+
+void SetTablePointer(Link &link, uint32_t address)
+{
+    link.cmd.Args[0] = static_cast<uint8_t>(address);
+    link.cmd.Args[1] = static_cast<uint8_t>(address >> 8);
+    link.cmd.Args[2] = static_cast<uint8_t>(address >> 16);
+    Run(link, cmdSetTablePtr);
+}
+
+void Pic18Instruction(Link &link, uint8_t command, uint16_t operand, uint8_t mode, uint8_t time)
+{
+    link.cmd.Args[0] = command;
+    link.cmd.Args[1] = Lo(operand);
+    link.cmd.Args[2] = Hi(operand);
+    link.cmd.Args[3] = time;
+    link.cmd.Args[4] = mode;
+    Run(link, cmdPic18Instr);
+}
+
+void SetEepromAddress(Link &link, uint16_t address)
+{
+    link.cmd.Args[0] = Lo(address);
+    link.cmd.Args[1] = Hi(address);
+    Run(link, cmdSetEeAddr);
+}
+
+int32_t WriteEepromByte(Link &link, uint8_t value)
+{
+    link.cmd.Value = value;
+    Run(link, cmdEeWrite);
+    return link.cmd.Status;
+}
+
+int DetectRowWriteForm(Link &link)
+{
+    if (Echo(link.port, RowWriteCode08)) return ProbeRowWrite(link, RowWriteCode08);
+    if (!Echo(link.port, RowWriteCode15)) return 0;
+    return ProbeRowWrite(link, RowWriteCode15);
+}
+
+int CheckPic18Support(Link &link)
+{
+    if (!Echo(link.port, cmdQuery)) return 0;
+    uint8_t arg = 0x02, in = 0;
+    link.port.Write(&arg, 1);
+    return link.port.Read(&in, 1) == 1 ? 10 : -1;
+}
+
+// ---- receive loops ----
+
+namespace {
+
+// Reads one unit of size bytes; stores it only when it arrived whole and
+// fits the destination. Returns false when it did not arrive.
+// Result of receiving one unit: it arrived whole, part of it arrived, or the
+// programmer stayed silent for a whole read time-out.
+enum class Unit { Whole, Partial, Silent };
+
+template <typename T> Unit ReceiveOne(Link &link, std::span<T> destination, size_t index)
+{
+    uint8_t raw[sizeof(T)] = {};
+    size_t got = link.port.Read(raw, sizeof(T));
+    if (got == 0) return Unit::Silent;
+    if (got != sizeof(T)) return Unit::Partial;
+    if (index < destination.size()) {
+        if constexpr (sizeof(T) == 2)
+            destination[index] = static_cast<T>(raw[0] | (raw[1] << 8));
+        else
+            destination[index] = raw[0];
+    }
+    return Unit::Whole;
+}
+
+template <typename T> int ReceiveUnits(Link &link, int n, std::span<T> destination, ProgressBar *progress)
+{
+    int missing = 0;
+    if (progress) progress->SetRange(0, n);
+    for (int i = 0; i < n; ++i) {
+        Unit got = ReceiveOne(link, destination, static_cast<size_t>(i));
+        if (got == Unit::Silent) {
+            // A programmer that stays silent for a whole time-out is gone
+            // (unplugged, powered off): waiting a time-out for each of the
+            // remaining units would freeze the window for minutes.
+            missing += n - i;
+            break;
+        }
+        if (got == Unit::Partial) ++missing;
+        link.ui.ProcessMessages();
+        if (progress) progress->StepIt();
+    }
+    if (progress) progress->SetPosition(0);
+    link.missing += missing;
+    return missing;
+}
+
+template <typename T> std::span<T> Tail(std::span<T> s, size_t from)
+{
+    return from < s.size() ? s.subspan(from) : std::span<T>();
+}
+
+} // namespace
+
+int ReceiveWords(Link &link, int n, std::span<uint16_t> destination, ProgressBar *progress)
+{
+    return ReceiveUnits(link, n, destination, progress);
+}
+
+int ReceiveBytes(Link &link, int n, std::span<uint8_t> destination, ProgressBar *progress)
+{
+    return ReceiveUnits(link, n, destination, progress);
+}
+
+// ---- streaming reads ----
+
+int ReadWords(Link &link, uint8_t readCommand, int n, std::span<uint16_t> destination, ProgressBar *progress)
+{
+    if (!(link.ui.SmallBlock() && readCommand == 4)) {
+        link.cmd.Args[0] = readCommand;
+        link.cmd.Count = static_cast<uint16_t>(n);
+        Run(link, cmdIcspStream);
+        return ReceiveWords(link, n, destination, progress);
+    }
+    int missing = 0;
+    if (progress) progress->SetRange(0, n);
+    const int blocks = n / 16 + 1;
+    for (int k = 0; k < blocks; ++k) {
+        link.cmd.Args[0] = 4;
+        link.cmd.Count = 16;
+        Run(link, cmdIcspStream);
+        bool silent = false;
+        for (int i = 0; i < 16 && !silent; ++i) {
+            Unit got = ReceiveOne(link, destination, static_cast<size_t>(16 * k + i));
+            if (got == Unit::Silent) {
+                // The programmer is gone: count the rest of the stream as
+                // missing instead of waiting a time-out for every word.
+                missing += 16 * (blocks - k) - i;
+                silent = true;
+            } else if (got == Unit::Partial) {
+                ++missing;
+            }
+            if (!silent) {
+                link.ui.ProcessMessages();
+                if (progress) progress->StepIt();
+            }
+        }
+        if (silent) break;
+    }
+    if (progress) progress->SetPosition(0);
+    link.missing += missing;
+    return missing;
+}
+
+int ReadBytes(Link &link, uint32_t address, int n, std::span<uint8_t> destination, ProgressBar *progress)
+{
+    if (!(link.ui.SmallBlock() && address == 0)) {
+        SetTablePointer(link, address);
+        link.cmd.Count = static_cast<uint16_t>(n);
+        Run(link, cmdTableRead);
+        return ReceiveBytes(link, n, destination, progress);
+    }
+    int blocks = n / 256;
+    int missing = 0;
+    if (progress) progress->SetRange(0, blocks);
+    for (int k = 0; k < blocks; ++k) {
+        SetTablePointer(link, 256u * static_cast<uint32_t>(k));
+        link.cmd.Count = 256;
+        Run(link, cmdTableRead);
+        int lost = ReceiveBytes(link, 256, Tail(destination, 256u * static_cast<size_t>(k)), nullptr);
+        missing += lost;
+        if (lost == 256) {
+            // Nothing of the block arrived: the programmer is gone, so the
+            // remaining blocks are not asked for.
+            int rest = 256 * (blocks - k - 1);
+            missing += rest;
+            link.missing += rest;
+            break;
+        }
+        if (progress) progress->StepIt();
+    }
+    if (progress) progress->SetPosition(0);
+    // Block reads cover whole 256-byte blocks only; bytes past the last one
+    // are never asked for, so they count as not arrived.
+    int unread = n > 0 ? n % 256 : 0;
+    link.missing += unread;
+    return missing + unread;
+}
+
+int ReadPic18Eeprom(Link &link, int n, std::span<uint8_t> destination, ProgressBar *progress)
+{
+    SetEepromAddress(link, 0);
+    link.cmd.Count = static_cast<uint16_t>(n);
+    Run(link, cmdEeRead);
+    return ReceiveBytes(link, n, destination, progress);
+}
+
+// ---- whole-device reads ----
+
+namespace {
+
+// ReadProgramWord hands back the record's old Value when the read fails;
+// count it so the caller knows that word is not the chip's.
+uint16_t ReadWordCounted(Link &link, int &missing)
+{
+    uint16_t word = ReadProgramWord(link);
+    if (link.cmd.Status != StatusOk) {
+        ++missing;
+        ++link.missing;
+    }
+    return word;
+}
+
+} // namespace
+
+int ReadDeviceMemories(Link &link, const TDeviceSpec &device, std::span<uint16_t, WordImageSize> image,
+                       ProgressBar *progress)
+{
+    int missing = 0;
+    EnterProgramMode(link, device.EntryMode);
+    if (device.Is12Bit()) IncAddress(link);
+    int n = static_cast<int>(device.ProgramSize) + 8;
+    missing += ReadWords(link, 4, n, image, progress);
+    for (int i = 0; i < n && static_cast<size_t>(i) < image.size(); ++i)
+        image[i] &= device.BlankWord;
+    ExitProgramMode(link, device.EntryMode);
+
+    if (device.EEDataSize != 0) {
+        EnterProgramMode(link, device.EntryMode);
+        int m = static_cast<int>(device.EEDataSize);
+        std::span<uint16_t> ee = std::span<uint16_t>(image).subspan(EEDataAreaStart);
+        missing += ReadWords(link, 5, m, ee, progress);
+        for (int i = 0; i < m && static_cast<size_t>(i) < ee.size(); ++i)
+            ee[i] &= 0x00FF;
+        if (progress) progress->SetPosition(0);
+        ExitProgramMode(link, device.EntryMode);
+    }
+
+    EnterProgramMode(link, device.EntryMode);
+    if (device.Is12Bit()) {
+        image[Config12BitWord] = ReadWordCounted(link, missing) & 0x0FFF;
+    } else {
+        // The sixteen configuration words as one stream.
+        LoadConfig(link, 0);
+        link.cmd.Args[0] = 4;
+        link.cmd.Count = 16;
+        Run(link, cmdIcspStream);
+        missing += ReceiveWords(link, 16, std::span<uint16_t>(image).subspan(ConfigAreaStart, 16), nullptr);
+        for (uint32_t i = 0; i < 16; ++i)
+            image[ConfigAreaStart + i] &= 0x3FFF;
+    }
+    ExitProgramMode(link, device.EntryMode);
+    return missing;
+}
+
+int ReadDeviceMemories18(Link &link, const TDeviceSpec18 &device, MemoryBuffer &buffer, ProgressBar *progress)
+{
+    int missing = 0;
+    EnterProgramMode(link, 0);
+    missing += ReadBytes(link, 0, static_cast<int>(device.ProgramSize), buffer.Program18, progress);
+    if (device.EEDataSize != 0)
+        missing += ReadPic18Eeprom(link, static_cast<int>(device.EEDataSize), buffer.EEData18, progress);
+    missing += ReadBytes(link, 0x200000, 16, buffer.Id18, progress);
+    missing += ReadBytes(link, 0x300000, 14, buffer.Config18, progress);
+    ExitProgramMode(link, 0);
+    return missing;
+}
+
+uint16_t ReadDeviceId(Link &link, const TDeviceSpec &device)
+{
+    if (device.DeviceId == 0) return 0;
+    EnterProgramMode(link, device.EntryMode);
+    LoadConfig(link, 0);
+    IncAddressBy(link, 6);
+    int unused = 0;
+    uint16_t word = ReadWordCounted(link, unused);
+    ExitProgramMode(link, device.EntryMode);
+    return word;
+}
+
+uint16_t ReadDeviceId18(Link &link)
+{
+    std::array<uint8_t, 2> id{};
+    EnterProgramMode(link, 0);
+    ReadBytes(link, 0x3FFFFE, 2, id, nullptr);
+    ExitProgramMode(link, 0);
+    return static_cast<uint16_t>(id[0] | (id[1] << 8));
+}
+
+// ---- calibration slots ----
+
+namespace {
+
+// Moves the device's address to slot address a; false for an empty slot.
+bool PositionAtSlot(Link &link, const TDeviceSpec &device, uint16_t a)
+{
+    if (a == 0) return false;
+    if (a > ConfigAreaStart) {
+        LoadConfig(link, 0);
+        IncAddressBy(link, a - ConfigAreaStart);
+    } else {
+        if (device.Is12Bit()) IncAddress(link);
+        IncAddressBy(link, a);
+    }
+    return true;
+}
+
+void ReadSlot(Link &link, const TDeviceSpec &device, uint16_t address, uint16_t mask, uint16_t &word)
+{
+    EnterProgramMode(link, device.EntryMode);
+    int unused = 0;
+    if (PositionAtSlot(link, device, address)) word = ReadWordCounted(link, unused) & mask;
+    ExitProgramMode(link, device.EntryMode);
+}
+
+void WriteSlot(Link &link, const TDeviceSpec &device, uint16_t address, uint16_t mask, uint16_t word)
+{
+    EnterProgramMode(link, device.EntryMode);
+    if (PositionAtSlot(link, device, address)) {
+        // In the configuration area every bit outside the calibration bits
+        // is written as 1, so only the calibration bits get programmed.
+        LoadProgramWord(link, address > ConfigAreaStart ? static_cast<uint16_t>(word | ~mask) : word);
+        ProgrammingCycle(link, device.ProgramAlgorithm, device.ProgramWait);
+    }
+    ExitProgramMode(link, device.EntryMode);
+}
+
+} // namespace
+
+void ReadConfigWords(Link &link, const TDeviceSpec &device, uint16_t &word1, uint16_t &word2)
+{
+    ReadSlot(link, device, device.CalibAddress1, device.CalibMask1, word1);
+    ReadSlot(link, device, device.CalibAddress2, device.CalibMask2, word2);
+}
+
+void WriteConfigWords(Link &link, const TDeviceSpec &device, uint16_t word1, uint16_t word2)
+{
+    WriteSlot(link, device, device.CalibAddress1, device.CalibMask1, word1);
+    WriteSlot(link, device, device.CalibAddress2, device.CalibMask2, word2);
+}
+
+// ---- writes ----
+
+std::pair<uint8_t, uint8_t> RowWritePair(int selector)
+{
+    switch (selector) {
+    case 0:
+        return {8, 0};
+    case 1:
+        return {24, 0};
+    case 2:
+        return {8, 14};
+    case 3:
+        return {24, 23};
+    case 4:
+        return {24, 10};
+    default:
+        return {0, 0};
+    }
+}
+
+void ProgrammingCycle(Link &link, int selector, uint8_t wait)
+{
+    switch (selector) {
+    case 0:
+        SendIcspTimed(link, 8, wait);
+        break;
+    case 1:
+        SendIcspTimed(link, 24, wait);
+        break;
+    case 2:
+        SendIcspPair(link, 8, 14, wait);
+        break;
+    case 3:
+        SendIcspPair(link, 24, 23, wait);
+        break;
+    case 4:
+        SendIcspPair(link, 24, 10, wait);
+        break;
+    default:
+        break;
+    }
+}
+
+int32_t WriteRow(Link &link, int form, int selector, uint8_t wait, int latchCount,
+                 const std::array<uint16_t, 8> &words)
+{
+    auto [begin, end] = RowWritePair(selector);
+    // An unknown form leaves a selector the executor refuses before sending.
+    uint16_t count = form == RowWriteCode15 ? 4 : form == RowWriteCode08 ? 5 : 0;
+    auto &a = link.cmd.Args;
+    for (int block = 0; block < 2; ++block) {
+        a[0] = 2;
+        a[1] = begin;
+        a[2] = end;
+        a[3] = wait;
+        a[4] = static_cast<uint8_t>(block == 1 && latchCount == 8 ? 3 : latchCount - 1);
+        for (int i = 0; i < 4; ++i) {
+            a[5 + 2 * i] = Lo(words[4 * block + i]);
+            a[6 + 2 * i] = Hi(words[4 * block + i]);
+        }
+        link.cmd.Count = count;
+        Run(link, cmdRowWrite);
+    }
+    return link.cmd.Status;
+}
+
+void SelectFlashAccess(Link &link)
+{
+    Pic18Instruction(link, Pic18CoreInstruction, Pic18BsfEepgd, 0, 0);
+    Pic18Instruction(link, Pic18CoreInstruction, Pic18BcfCfgs, 0, 0);
+}
+
+void SelectConfigAccess(Link &link)
+{
+    Pic18Instruction(link, Pic18CoreInstruction, Pic18BsfEepgd, 0, 0);
+    Pic18Instruction(link, Pic18CoreInstruction, Pic18BsfCfgs, 0, 0);
+}
+
+int32_t WritePic18Block(Link &link, std::span<const uint8_t> bytes, uint8_t time)
+{
+    size_t chunks = bytes.size() / 8;
+    if (chunks == 0) return StatusOk;
+    auto &a = link.cmd.Args;
+    for (size_t k = 0; k < chunks; ++k) {
+        for (size_t i = 0; i < 8; ++i)
+            a[5 + i] = bytes[8 * k + i];
+        a[3] = k + 1 == chunks ? time : 0;
+        Run(link, cmdPic18Block);
+    }
+    return link.cmd.Status;
+}
+
+int32_t WritePic18Config(Link &link, const std::array<uint8_t, 14> &bytes, uint8_t time)
+{
+    SelectConfigAccess(link);
+    SetTablePointer(link, 0x300000);
+    for (int i = 0; i < 7; ++i) {
+        uint16_t v = static_cast<uint16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
+        for (int twice = 0; twice < 2; ++twice) {
+            Pic18Instruction(link, Pic18TableWriteStart, v, 0, 0);
+            Pic18Instruction(link, Pic18CoreInstruction, Pic18Nop, 2, time);
+            Pic18Instruction(link, Pic18CoreInstruction, Pic18IncfTblptrl, 0, 0);
+        }
+    }
+    return StatusOk;
+}
+
+// ---- erase ----
+
+void EraseSequence(Link &link, const TDeviceSpec &device, bool calibChange)
+{
+    uint8_t t = device.EraseWait;
+    switch (device.EraseAlgorithm) {
+    case 0:
+        IncAddressBy(link, static_cast<int>(device.ProgramSize) + 1);
+        SendIcspTimed(link, 9, t);
+        break;
+    case 1:
+        LoadConfig(link, 0);
+        SendIcspTimed(link, 9, t);
+        SendIcspTimed(link, 11, t);
+        break;
+    case 2:
+        SendIcspTimed(link, 9, t);
+        LoadConfig(link, 0);
+        if (calibChange) IncAddressBy(link, 9);
+        SendIcspTimed(link, 9, t);
+        SendIcspTimed(link, 11, t);
+        break;
+    case 3:
+        LoadConfig(link, 0x3FFF);
+        IncAddressBy(link, 7);
+        SendIcsp(link, 1);
+        SendIcsp(link, 7);
+        SendIcspTimed(link, 8, t);
+        SendIcsp(link, 1);
+        SendIcsp(link, 7);
+        SendIcsp(link, 11);
+        SendIcspTimed(link, 24, t);
+        break;
+    case 4:
+        LoadConfig(link, 0x3FFF);
+        SendIcspTimed(link, 9, t);
+        SendIcspTimed(link, 11, t);
+        break;
+    case 5:
+        LoadConfig(link, 0x3FFF);
+        SendIcspTimed(link, 31, t);
+        break;
+    case 6:
+        LoadConfig(link, 0x3FFF);
+        SendIcspTimed(link, 9, t);
+        break;
+    default:
+        break;
+    }
+}
+
+void BulkErase18(Link &link, uint16_t key, uint8_t wait)
+{
+    SetTablePointer(link, 0x3C0004);
+    Pic18Instruction(link, Pic18TableWrite, key, 0, 0);
+    Pic18Instruction(link, Pic18CoreInstruction, Pic18Nop, 0, 0);
+    Pic18Instruction(link, Pic18CoreInstruction, Pic18Nop, 1, wait);
+}

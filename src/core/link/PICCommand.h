@@ -1,0 +1,191 @@
+// The host side of the Tarnbox protocol: the shared command record, the
+// command executor with its echo handshake and checksums, the single-command
+// operations, and the block transfers built on them.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "catalogue/DeviceSpec.h"
+#include "FrontEnd.h"
+#include "image/buffer.h"
+#include "link/serial.h"
+
+// Wire command codes.
+enum : uint8_t {
+    cmdControl = 0x00,
+    cmdIcsp = 0x01,
+    cmdIcspRead = 0x02,
+    cmdIcspTimed = 0x03,
+    cmdIcspLoad = 0x04,
+    cmdIcspPair = 0x05,
+    cmdIcspRepeat = 0x06,
+    cmdIcspStream = 0x07,
+    cmdRowWrite = 0x08,
+    cmdPic18Instr = 0x09,
+    cmdQuery = 0x0A,
+    cmdSetTablePtr = 0x0B,
+    cmdTableRead = 0x0C,
+    cmdPic18Block = 0x0D,
+    cmdSetEeAddr = 0x0E,
+    cmdEeRead = 0x0F,
+    cmdEeWrite = 0x10,
+};
+
+// The wire code of the row-write block for the two firmware variants.
+constexpr uint8_t RowWriteCode15 = 0x15; // selected by Count = 4
+constexpr uint8_t RowWriteCode08 = 0x08; // selected by Count = 5
+
+// Status of the last execution.
+enum : int32_t {
+    StatusOk = 0,
+    StatusNoEcho = 1,      // command code or a handshake byte did not come back
+    StatusBadReply = 2,    // checksum, data byte or data echo missing or wrong
+    StatusBadSelector = 3, // row write with a form selector other than 4 or 5
+};
+
+// The one shared command record. A command writes only the fields its code
+// uses; everything else keeps what earlier commands left there, which some
+// operations rely on (ReadProgramWord after LoadConfig returns the loaded word
+// when the read fails).
+struct TCommand {
+    uint8_t Code = 0;
+    std::string Reply;
+    std::array<uint8_t, 13> Args{};
+    uint16_t Value = 0;
+    uint16_t Count = 0;
+    int32_t Status = 0;
+};
+
+// What every operation works through: the open port, the shared record and
+// the front end (event pump, message box, small-block option).
+struct Link {
+    SerialPort &port;
+    TCommand &cmd;
+    FrontEnd &ui;
+    // Units (words or bytes) the receive loops and the word reads of the
+    // device, ID and calibration reads waited for in vain, summed since the
+    // caller last set it to 0. The loops go on past a missing unit so the
+    // wire stays in step; this is how a caller learns that what landed in the
+    // image is not what the chip holds.
+    long missing = 0;
+};
+
+// Runs the command in cmd over the port and sets cmd.Status. Never retries.
+void ExecuteCommand(SerialPort &port, TCommand &cmd);
+
+// Bytes that follow a wire command code (13 for both row-write codes); 0 for
+// a code the firmware does not know.
+int CommandArgumentBytes(uint8_t code);
+// A byte the firmware does not know as a command code and that is harmless
+// in every argument it can finish: as an ICSP command it is "end
+// programming", as a count, time or address it asks for nothing that writes.
+constexpr uint8_t HarmlessFiller = 0x17;
+// The bytes that finish a command the programmer holds unfinished (its code
+// and the arguments it has taken) without loading data into the chip or
+// starting a programming or erase cycle: empty when it is not unfinished,
+// nullopt when every way of finishing it would write.
+std::optional<std::vector<uint8_t>> HarmlessCompletion(const std::vector<uint8_t> &received);
+// For a programmer whose last host may have stopped between two bytes of a
+// command (it was killed): as many filler bytes as the longest command takes
+// finish whatever it holds, those left over are unknown codes it ignores,
+// and what it sends back is dropped. Sent only where the programmer did not
+// answer as expected, since a programmer between commands needs none of it.
+void FinishAnyCommand(Link &link);
+
+// ---- single-command operations (m = EntryMode; PIC18 always 0) ----
+std::string GetVersion(Link &link);
+void EnterProgramMode(Link &link, int entryMode);
+void ExitProgramMode(Link &link, int entryMode);
+void IncAddress(Link &link);
+void IncAddressBy(Link &link, int n);
+void LoadConfig(Link &link, uint16_t word);
+void LoadProgramWord(Link &link, uint16_t word);
+void LoadDataWord(Link &link, uint16_t word);
+uint16_t ReadProgramWord(Link &link);
+int32_t SendIcsp(Link &link, uint8_t command);
+int32_t SendIcspTimed(Link &link, uint8_t command, uint8_t time);
+int32_t SendIcspPair(Link &link, uint8_t command1, uint8_t command2, uint8_t time);
+void SetTablePointer(Link &link, uint32_t address);
+void Pic18Instruction(Link &link, uint8_t command, uint16_t operand, uint8_t mode, uint8_t time);
+void SetEepromAddress(Link &link, uint16_t address);
+int32_t WriteEepromByte(Link &link, uint8_t value);
+
+// 0x08 or 0x15: the row-write code the firmware accepts; 0: no row write
+// (write word by word); -1: the firmware echoed a code but failed the test
+// block ("プロトコルエラー！" was shown).
+int DetectRowWriteForm(Link &link);
+// 10 when the firmware answers the query command; 0 no echo; -1 no data.
+int CheckPic18Support(Link &link);
+
+// PIC18 core instructions and ICSP commands sent through Pic18Instruction.
+constexpr uint8_t Pic18CoreInstruction = 0x0;
+constexpr uint8_t Pic18TableWrite = 0xC;
+constexpr uint8_t Pic18TableWriteStart = 0xF;
+constexpr uint16_t Pic18Nop = 0x0000;
+constexpr uint16_t Pic18BsfEepgd = 0x8EA6;
+constexpr uint16_t Pic18BcfCfgs = 0x9CA6;
+constexpr uint16_t Pic18BsfCfgs = 0x8CA6;
+constexpr uint16_t Pic18IncfTblptrl = 0x2AF6;
+
+// ---- transfers ----
+// The receive loops read what the programmer is already streaming. Each
+// returns the number of units that did not arrive (also added to
+// link.missing); a unit that did not arrive keeps its old value. Units beyond
+// the destination's size are read from the wire but not stored.
+int ReceiveWords(Link &link, int n, std::span<uint16_t> destination, ProgressBar *progress);
+int ReceiveBytes(Link &link, int n, std::span<uint8_t> destination, ProgressBar *progress);
+
+// Streams n words with ICSP read command 4 (program memory) or 5 (data
+// EEPROM). Small-block mode (program memory only) reads 16-word blocks,
+// ⌊n/16⌋ + 1 of them, so up to 16 words past n are received.
+int ReadWords(Link &link, uint8_t readCommand, int n, std::span<uint16_t> destination, ProgressBar *progress);
+// Streams n PIC18 table bytes from address. Small-block mode (program memory
+// at address 0) reads whole 256-byte blocks; a remainder would not be read
+// and counts as missing.
+int ReadBytes(Link &link, uint32_t address, int n, std::span<uint8_t> destination, ProgressBar *progress);
+int ReadPic18Eeprom(Link &link, int n, std::span<uint8_t> destination, ProgressBar *progress);
+
+// Whole-device reads; they enter and leave programming mode themselves and
+// return the number of units that did not arrive.
+int ReadDeviceMemories(Link &link, const TDeviceSpec &device, std::span<uint16_t, WordImageSize> image,
+                       ProgressBar *progress);
+int ReadDeviceMemories18(Link &link, const TDeviceSpec18 &device, MemoryBuffer &buffer,
+                         ProgressBar *progress);
+
+uint16_t ReadDeviceId(Link &link, const TDeviceSpec &device);
+uint16_t ReadDeviceId18(Link &link);
+
+// The two calibration slots. An empty slot (address 0) leaves its output as
+// it was and writes nothing.
+void ReadConfigWords(Link &link, const TDeviceSpec &device, uint16_t &word1, uint16_t &word2);
+void WriteConfigWords(Link &link, const TDeviceSpec &device, uint16_t word1, uint16_t word2);
+
+// Begin (and end) programming of the loaded word(s). selector is the entry's
+// ProgramAlgorithm or ConfigAlgorithm (0..4); others send nothing.
+void ProgrammingCycle(Link &link, int selector, uint8_t wait);
+// The (begin, end) ICSP commands a row write carries for a selector.
+std::pair<uint8_t, uint8_t> RowWritePair(int selector);
+// Writes 8 words as two row-write blocks; returns the second block's Status.
+// form is the result of DetectRowWriteForm (0x15 or 0x08).
+int32_t WriteRow(Link &link, int form, int selector, uint8_t wait, int latchCount,
+                 const std::array<uint16_t, 8> &words);
+
+void SelectFlashAccess(Link &link);
+void SelectConfigAccess(Link &link);
+// Writes whole 8-byte chunks (a remainder is ignored); the time byte goes
+// with the last chunk only. Returns the last chunk's Status (0 when none).
+int32_t WritePic18Block(Link &link, std::span<const uint8_t> bytes, uint8_t time);
+int32_t WritePic18Config(Link &link, const std::array<uint8_t, 14> &bytes, uint8_t time);
+
+// Erase commands of a PIC10/12/16 device (its EraseAlgorithm, EraseWait and
+// ProgramSize), inside programming mode opened by the caller. calibChange
+// matters only to algorithm 2.
+void EraseSequence(Link &link, const TDeviceSpec &device, bool calibChange);
+// PIC18 bulk erase with the given key (0x0080 or 0x3F8F).
+void BulkErase18(Link &link, uint16_t key, uint8_t wait);

@@ -1,0 +1,112 @@
+#include "link/UsbAdapter.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <set>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string ReadAttribute(const fs::path &path)
+{
+    std::ifstream in(path);
+    std::string value;
+    if (!in || !std::getline(in, value)) return {};
+    while (!value.empty() && (value.back() == '\n' || value.back() == ' ' || value.back() == '\r'))
+        value.pop_back();
+    return value;
+}
+
+int ParseMs(const std::string &text)
+{
+    if (text.empty() || text.size() > 4) return -1;
+    int value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return -1;
+        value = value * 10 + (c - '0');
+    }
+    return value;
+}
+
+} // namespace
+
+std::string SysfsRoot()
+{
+    const char *root = std::getenv("TARNVIK_SYSFS_ROOT");
+    return root ? root : "";
+}
+
+std::optional<UsbAdapter> FindUsbAdapter(const std::string &devicePath)
+{
+    std::error_code ec;
+    fs::path node = fs::weakly_canonical(devicePath, ec);
+    if (ec) node = devicePath;
+    const std::string tty = node.filename().string();
+    if (tty.empty() || tty == "." || tty == "..") return std::nullopt;
+
+    const fs::path root = SysfsRoot().empty() ? fs::path("/") : fs::path(SysfsRoot());
+    const fs::path classDir = root / "sys/class/tty" / tty;
+    if (!fs::exists(classDir, ec)) return std::nullopt;
+    UsbAdapter adapter;
+    adapter.tty = tty;
+    const fs::path device = classDir / "device";
+    // ftdi_sio keeps the timer on the usb-serial port the tty's device is.
+    if (fs::exists(device / "latency_timer", ec)) {
+        adapter.latencyPath = (device / "latency_timer").string();
+        adapter.latencyMs = ParseMs(ReadAttribute(adapter.latencyPath));
+    }
+    // The USB device is the nearest folder above with the ids.
+    fs::path dir = fs::canonical(device, ec);
+    const fs::path top = fs::canonical(root, ec);
+    for (int depth = 0; !ec && depth < 16 && !dir.empty() && dir != top && dir != dir.root_path();
+         ++depth, dir = dir.parent_path()) {
+        if (!fs::exists(dir / "idVendor", ec)) continue;
+        adapter.vendorId = ReadAttribute(dir / "idVendor");
+        adapter.productId = ReadAttribute(dir / "idProduct");
+        adapter.serial = ReadAttribute(dir / "serial");
+        adapter.product = ReadAttribute(dir / "product");
+        break;
+    }
+    return adapter;
+}
+
+int ReadLatencyMs(const UsbAdapter &adapter)
+{
+    return adapter.latencyPath.empty() ? -1 : ParseMs(ReadAttribute(adapter.latencyPath));
+}
+
+LatencyOutcome LowerLatency(UsbAdapter &adapter)
+{
+    if (adapter.latencyPath.empty() || adapter.latencyMs <= 1) return LatencyOutcome::Fine;
+    {
+        std::ofstream out(adapter.latencyPath);
+        if (out) out << "1\n";
+    }
+    // The attribute may take the write and keep its value (a driver that
+    // refuses it): only a re-read tells.
+    adapter.latencyMs = ReadLatencyMs(adapter);
+    return adapter.latencyMs == 1 ? LatencyOutcome::Lowered : LatencyOutcome::TooHigh;
+}
+
+std::string LatencyAdvice(const std::string &devicePath, const UsbAdapter &adapter)
+{
+    const std::string ms = std::to_string(adapter.latencyMs);
+    return devicePath + " のUSBシリアル変換器の latency_timer は " + ms + " ms です。" +
+           "エコーのたびに最大 " + ms + " ms 待つため、書き込みと読み出しが数倍遅くなります。" +
+           "パッケージの udev ルール 70-tarnbox.rules に ATTR{latency_timer}=\"1\" を加えるか、" +
+           "sudo sh -c 'echo 1 > " + adapter.latencyPath + "' を実行してください。";
+}
+
+std::string LatencyNoticeOnOpen(const std::string &devicePath)
+{
+    std::optional<UsbAdapter> adapter = FindUsbAdapter(devicePath);
+    if (!adapter || LowerLatency(*adapter) != LatencyOutcome::TooHigh) return {};
+    static std::mutex mutex;
+    static std::set<std::string> told;
+    std::lock_guard<std::mutex> lock(mutex);
+    if (!told.insert(adapter->latencyPath).second) return {};
+    return LatencyAdvice(devicePath, *adapter);
+}

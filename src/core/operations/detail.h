@@ -1,0 +1,147 @@
+// Pieces the device operations share: the selected row, result reporting and
+// a checked path to the programmer. Not for use outside the operations.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "support/interrupt.h"
+#include "operations/operations.h"
+
+// The programmer stopped confirming commands or sending data.
+inline constexpr const char *LinkLostLog = "プログラマーからの応答が途切れました。";
+inline constexpr const char *ReadFailedStatus = " !! デバイスから読み込めませんでした。";
+inline constexpr const char *WriteFailedStatus = " !! デバイスに書き込めませんでした。";
+// The programmer may still hold part of a command, or the chip may still be
+// in programming mode, and nothing may be sent that could finish it.
+inline constexpr const char *PowerCycleLog = "プログラマーの電源を入れ直してください。";
+
+// Copies of the selected row of the live family's table. Without a usable
+// selection the refusal of the check is reported and nullopt returned.
+std::optional<TDeviceSpec> SelectedRow(OperationContext &ctx);
+std::optional<TDeviceSpec18> SelectedRow18(OperationContext &ctx);
+
+// Whether a progress target is the progress dialog's own bar.
+bool IsDialogBar(OperationContext &ctx, const ProgressBar *progress);
+// Status line, plus the dialog's status text when toDialog.
+void ReportStatus(OperationContext &ctx, const std::string &text, bool toDialog);
+// A link failure: the status text, the log line on the Message tab, and
+// when the programmer could not be brought back to a known state, the
+// request to power-cycle it.
+void ReportLinkLost(OperationContext &ctx, const std::string &status, bool toDialog, bool wedged = false);
+
+// Hexadecimal with at least width digits.
+std::string HexAtLeast(uint32_t value, int width);
+
+// Commands through the shared record, each one checked. The first command
+// the programmer does not confirm marks the link failed; every later command
+// is then skipped, so a write ends where the failure happened. With a
+// programmer that confirms everything the wire is exactly that of the plain
+// transfers.
+class Wire {
+public:
+    explicit Wire(OperationContext &ctx) : link_{ctx.port, ctx.cmd, ctx.ui} {}
+
+    Link &link() { return link_; }
+    bool Failed() const { return failed_; }
+
+    void Enter(int entryMode);
+    void Exit(int entryMode);
+    // After a failure: finish whatever command the programmer may still hold
+    // with bytes that write nothing, drop what it still sends, and leave
+    // programming mode if it was entered. Where no byte could finish the
+    // command harmlessly nothing more is sent. False when the programmer is
+    // not known to be back between commands with the chip switched off; it
+    // must then be power-cycled.
+    bool Abandon();
+    // Abandon has given up on the programmer.
+    bool Wedged() const { return wedged_; }
+
+    // The row-write form the firmware accepts (DetectRowWriteForm); a
+    // failed test block marks the link failed.
+    int RowWriteForm();
+
+    void Inc();
+    void IncBy(int n);
+    // Moves the address on by n: nothing for 0, one increment for 1, the
+    // repeated increment otherwise.
+    void Advance(int n);
+    void LoadConf(uint16_t word);
+    void LoadWord(uint16_t word);
+    void LoadData(uint16_t word);
+    uint16_t ReadWord();
+    void Cycle(int selector, uint8_t wait);
+    void Icsp(uint8_t command);
+    void IcspTimed(uint8_t command, uint8_t time);
+    // Eight words as two row-write blocks; both blocks must be confirmed.
+    void Row(int form, int selector, uint8_t wait, int latchCount, const std::array<uint16_t, 8> &words);
+    void EraseSequence(const TDeviceSpec &device, bool calibChange);
+
+    void Instr18(uint8_t command, uint16_t operand, uint8_t mode, uint8_t time);
+    void TablePointer(uint32_t address);
+    void FlashAccess18();
+    // Whole 8-byte chunks, the time byte with the last one.
+    void Block18(std::span<const uint8_t> bytes, uint8_t time);
+    void Config18(const std::array<uint8_t, 14> &bytes, uint8_t time);
+    // Whole-chip reads into an image, as the plain transfers read it, but
+    // every command checked and every unit counted: false unless the image
+    // now holds exactly what the chip sent.
+    bool ReadChip(const TDeviceSpec &device, std::span<uint16_t, WordImageSize> image, ProgressBar *progress);
+    bool ReadChip18(const TDeviceSpec18 &device, MemoryBuffer &image, ProgressBar *progress);
+    // Only the configuration words (PIC10/12/16: from 0x2000 up to the last
+    // one, or the 12-bit word) or the 14 PIC18 configuration bytes.
+    bool ReadConfig(const TDeviceSpec &device, std::span<uint16_t, WordImageSize> image);
+    bool ReadConfig18(MemoryBuffer &image);
+
+    void EeAddress(uint16_t address);
+    void EeByte(uint8_t value);
+    void BulkErase18(uint16_t key, uint8_t wait);
+
+private:
+    // Starts a stream of n words with ICSP read command c (0x07).
+    void Stream(uint8_t readCommand, int n);
+    // Receives words or bytes the programmer streams; counts what is missing.
+    void ReceiveStream(int n, std::span<uint16_t> destination, ProgressBar *progress);
+    void ReceiveStream(int n, std::span<uint8_t> destination, ProgressBar *progress);
+    // PIC18 table bytes from address (0x0C after the table pointer).
+    void TableRead(uint32_t address, int n, std::span<uint8_t> destination, ProgressBar *progress);
+
+    // False when the command was not sent: after a failure, or when an
+    // interrupt is pending (between two commands is where an operation may
+    // stop; the operation then ends as after a failure, leaving programming
+    // mode).
+    template <typename F> bool Send(F command)
+    {
+        if (failed_) return false;
+        if (InterruptPending()) {
+            // The last command went through whole: nothing to finish.
+            lastCommand_.clear();
+            Fail(false);
+            return false;
+        }
+        const uint64_t before = link_.port.BytesWritten();
+        command();
+        lastCommand_ = link_.port.LastWritten(static_cast<size_t>(link_.port.BytesWritten() - before));
+        if (link_.cmd.Status != StatusOk) Fail(link_.port.LastReadSilent());
+        return true;
+    }
+    // silent: the programmer sent nothing where it should have answered, so
+    // the last byte written may not have reached it.
+    void Fail(bool silent);
+    // Sends the bytes that finish the failed command harmlessly; false when
+    // there are none.
+    bool FinishFailedCommand();
+
+    Link link_;
+    bool failed_ = false;
+    bool wedged_ = false;
+    std::vector<uint8_t> lastCommand_; // bytes of the last command sent
+    bool failedSilent_ = false;
+    long missing_ = 0;
+    bool inProgramMode_ = false;
+    int entryMode_ = 0;
+};

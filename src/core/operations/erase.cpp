@@ -1,0 +1,291 @@
+// Erase: the device's bulk-erase sequence, keeping the chip's factory
+// calibration words (or replacing them with the CAL1/CAL2 values).
+#include "operations/CalibrationLog.h"
+#include "configbits/ConfigEdit.h"
+#include "operations/detail.h"
+#include "support/textutil.h"
+
+namespace {
+
+constexpr const char *EraseDoneText = "デバイスを消去しました。";
+constexpr const char *CalibUnreadableText =
+    " !! キャリブレーションデータを読み出せませんでした。消去を中止しました。";
+constexpr const char *CalibNotRestoredStatus = " !! キャリブレーションデータを書き戻せませんでした。";
+constexpr const char *CalibErasedStopText =
+    "キャリブレーションデータが消去されています。消去を中止しました。";
+
+struct CalibSlot {
+    uint16_t address;
+    uint16_t mask;
+    uint16_t value;
+};
+
+// Moves the chip's address to a calibration slot inside a fresh entry.
+void PositionAtSlot(Wire &wire, const TDeviceSpec &device, uint16_t address)
+{
+    if (address > ConfigAreaStart) {
+        wire.LoadConf(0);
+        wire.IncBy(address - ConfigAreaStart);
+    } else {
+        if (device.Is12Bit()) wire.Inc();
+        wire.IncBy(address);
+    }
+}
+
+// Each slot is read in a programming-mode entry of its own (also an empty
+// one). False when any command or word did not come back.
+bool ReadCalibration(Wire &wire, const TDeviceSpec &device, std::array<CalibSlot, 2> &slots)
+{
+    for (CalibSlot &slot : slots) {
+        wire.Enter(device.EntryMode);
+        if (slot.address != 0) {
+            PositionAtSlot(wire, device, slot.address);
+            slot.value = wire.ReadWord() & slot.mask;
+        }
+        wire.Exit(device.EntryMode);
+    }
+    return !wire.Failed();
+}
+
+void WriteCalibration(Wire &wire, const TDeviceSpec &device, const std::array<CalibSlot, 2> &slots)
+{
+    for (const CalibSlot &slot : slots) {
+        wire.Enter(device.EntryMode);
+        if (slot.address != 0) {
+            PositionAtSlot(wire, device, slot.address);
+            // In configuration space every bit outside the calibration bits
+            // is written as 1, so only the calibration bits are programmed.
+            const bool configSpace = slot.address > ConfigAreaStart;
+            wire.LoadWord(configSpace ? static_cast<uint16_t>(slot.value | ~slot.mask) : slot.value);
+            wire.Cycle(device.ProgramAlgorithm, device.ProgramWait);
+        }
+        wire.Exit(device.EntryMode);
+    }
+}
+
+std::string SlotLine(const CalibSlot &slot, const char *direction, const char *verb)
+{
+    return "アドレス " + Hex(slot.address, 4) + direction + "キャリブレーションデータ " + Hex(slot.value, 4) +
+           verb;
+}
+
+// A CAL field's four digits: the first two the high byte, the last two the low.
+uint16_t FieldValue(const std::string &text, uint16_t fallback)
+{
+    const auto value = text.size() == 4 ? ParseConfigField(text) : std::nullopt;
+    return value ? *value : fallback;
+}
+
+// Whether the device's erase sequence clears the word at a calibration slot.
+// Program memory (with a 12-bit core's backup word) and the configuration
+// word go with every sequence; the words from 0x2008 on only with the
+// sequence that starts its bulk erase past them, which only the
+// calibration change selects.
+bool EraseClears(const TDeviceSpec &device, uint16_t address, bool calibChange)
+{
+    return address < 0x2008 || (device.EraseAlgorithm == 2 && calibChange);
+}
+
+// Puts the values read into the calibration log, on the disk, before
+// anything is erased: the log is what keeps them when the write-back fails.
+// False when it could not and the erase is not to start.
+bool LogCalibration(OperationContext &ctx, const TDeviceSpec &device, const std::array<CalibSlot, 2> &slots)
+{
+    std::vector<CalibrationEntry> entries;
+    const std::string time = CalibrationTimeNow(), id = NotedDeviceId(device.Name);
+    for (const CalibSlot &slot : slots)
+        if (slot.address != 0) entries.push_back({time, device.Name, id, slot.address, slot.value});
+    const std::string reason = AppendCalibration(entries);
+    if (reason.empty()) return true;
+    if (ctx.ui.CalibrationLogOptional()) {
+        ctx.ui.AddLogShowingMessages(
+            "!キャリブレーションログに書き込めませんでした: " + CalibrationLogPath() + "（" + reason + "）");
+        return true;
+    }
+    ctx.ui.SetStatus(CalibLogRefusedStatus);
+    ctx.ui.CalibrationLogRefused("キャリブレーションログ " + CalibrationLogPath() +
+                                 " に書き込めないため消去を中止しました: " + reason);
+    return false;
+}
+
+// Calibration words with every calibration bit set were erased before this
+// erase; writing them back keeps them erased. The user is told, with what the
+// log last recorded for this kind of chip, and decides. False when the
+// erase is not to go on.
+bool ErasedCalibrationAccepted(OperationContext &ctx, const TDeviceSpec &device,
+                               const std::array<CalibSlot, 2> &slots)
+{
+    std::vector<std::string> lines;
+    for (const CalibSlot &slot : slots) {
+        if (slot.address == 0 || slot.value != slot.mask) continue;
+        lines.push_back("!アドレス " + Hex(slot.address, 4) + " のキャリブレーションデータ " +
+                        Hex(slot.value, 4) + " は消去された値です。");
+        if (const auto last = LastCalibration(device.Name, slot.address, slot.mask))
+            lines.push_back("  記録されている値: " + Hex(last->value, 4) + "（" + last->time +
+                            "、DEVICE-ID " + last->deviceId + "）");
+        else
+            lines.push_back("  記録されている値はありません。");
+    }
+    if (lines.empty()) return true;
+    std::string text;
+    for (const std::string &line : lines) {
+        ctx.ui.AddLogShowingMessages(line);
+        text += line + "\n";
+    }
+    if (ctx.ui.ConfirmErasedCalibration(text)) return true;
+    ctx.ui.SetStatus(std::string(" !! ") + CalibErasedStopText);
+    ctx.ui.AddLogShowingMessages(CalibErasedStopText);
+    return false;
+}
+
+int LinkLost(OperationContext &ctx, Wire &wire)
+{
+    const bool wedged = !wire.Abandon();
+    ReportLinkLost(ctx, WriteFailedStatus, false, wedged);
+    return 0;
+}
+
+// The calibration words may be gone from the chip: say so in the status
+// line, and log each value with the way to put it back.
+int CalibrationNotRestored(OperationContext &ctx, const std::array<CalibSlot, 2> &slots, bool wedged)
+{
+    FrontEnd &ui = ctx.ui;
+    ui.SetStatus(CalibNotRestoredStatus);
+    ui.AddLogShowingMessages(LinkLostLog);
+    if (wedged) ui.AddLogShowingMessages(PowerCycleLog);
+    for (const CalibSlot &slot : slots)
+        if (slot.address != 0)
+            ui.AddLogShowingMessages("アドレス " + Hex(slot.address, 4) + " のキャリブレーションデータ " +
+                                     Hex(slot.value, 4) + " を書き戻してください。");
+    ui.AddLogShowingMessages(
+        ui.CalibrationRestoreHint(Hex(slots[0].value, 4), slots[1].address ? Hex(slots[1].value, 4) : ""));
+    return 0;
+}
+
+int Erase16(OperationContext &ctx, const TDeviceSpec &device)
+{
+    FrontEnd &ui = ctx.ui;
+    const bool calibChange = ui.CalibChange();
+    std::array<CalibSlot, 2> slots = {CalibSlot{device.CalibAddress1, device.CalibMask1, 0},
+                                      CalibSlot{device.CalibAddress2, device.CalibMask2, 0}};
+    if (calibChange && device.CalibAddress1 != 0 && !CalibChangeHonoured(device)) {
+        ui.SetStatus(std::string(" !! ") + CalibChangeRefusedText);
+        ui.AddLogShowingMessages(CalibChangeRefusedText);
+        return 0;
+    }
+    Wire wire(ctx);
+
+    if (device.CalibAddress1 != 0) {
+        // Erasing without the calibration in hand would lose it for good.
+        if (!ReadCalibration(wire, device, slots)) {
+            const bool wedged = !wire.Abandon();
+            ui.SetStatus(CalibUnreadableText);
+            ui.AddLogShowingMessages(CalibUnreadableText);
+            if (wedged) ui.AddLogShowingMessages(PowerCycleLog);
+            return 0;
+        }
+        for (const CalibSlot &slot : slots)
+            if (slot.address != 0) ui.AddLog(SlotLine(slot, " から", " を読み出しました。"));
+        if (!LogCalibration(ctx, device, slots)) return 0;
+        if (!calibChange && !ErasedCalibrationAccepted(ctx, device, slots)) return 0;
+    }
+
+    wire.Enter(device.EntryMode);
+    wire.EraseSequence(device, calibChange);
+    wire.Exit(device.EntryMode);
+    const bool eraseFailed = wire.Failed();
+    if (!eraseFailed) {
+        ui.AddLog(EraseDoneText);
+        ui.SetStatus(EraseDoneText);
+    }
+
+    // After a failed erase only the values read before it go back: harmless
+    // whether or not the erase happened, where a typed value would be
+    // programmed over an unerased word.
+    if (calibChange && !eraseFailed) {
+        slots[0].value = FieldValue(ui.Cal1Text(), slots[0].value);
+        slots[1].value = FieldValue(ui.Cal2Text(), slots[1].value);
+    }
+    // A failed erase leaves the programmer wherever the failure caught it;
+    // nothing more is sent unless it is back between commands.
+    bool wedged = eraseFailed && !wire.Abandon();
+    // Rows with calibration at 0x2008 keep it through their erase sequence
+    // unless the user replaces it.
+    const bool writeBack = device.CalibAddress1 != 0 && (device.CalibAddress1 != 0x2008 || calibChange);
+    if (writeBack) {
+        // Even after a failed erase the chip may have lost its calibration;
+        // a fresh wire tries to put it back. A write-back that failed is
+        // tried once more from a new programming-mode entry, once the
+        // programmer is known to be back between commands; one that is not
+        // gets nothing more that could finish a command with a write.
+        bool restored = false;
+        for (int attempt = 0; attempt < 2 && !restored && !wedged; ++attempt) {
+            Wire restore(ctx);
+            WriteCalibration(restore, device, slots);
+            restored = !restore.Failed();
+            if (!restored) wedged = !restore.Abandon();
+        }
+        if (!restored) return CalibrationNotRestored(ctx, slots, wedged);
+        for (const CalibSlot &slot : slots)
+            if (slot.address != 0) ui.AddLog(SlotLine(slot, " へ", " を書き込みました。"));
+    }
+    if (eraseFailed) {
+        ReportLinkLost(ctx, WriteFailedStatus, false, wedged);
+        return 0;
+    }
+
+    if (calibChange) {
+        ui.AddLog("!キャリブレーションデータは入力値に置き換わりました。");
+        // Only the calibration bits: where a slot shares its word with the
+        // configuration (band-gap bits of 0x2007) the configuration bits of
+        // the buffer stay as they are.
+        for (const CalibSlot &slot : slots) {
+            if (slot.address == 0) continue;
+            uint16_t &word = ctx.buffer.Words[slot.address];
+            word = static_cast<uint16_t>((word & ~slot.mask) | (slot.value & slot.mask));
+        }
+        ui.SetCalibChange(false);
+        ui.BufferChanged();
+    }
+    return 1;
+}
+
+int Erase18(OperationContext &ctx, const TDeviceSpec18 &device)
+{
+    Wire wire(ctx);
+    wire.Enter(0);
+    if (device.EraseKind == 0)
+        wire.BulkErase18(0x0080, device.EraseWait);
+    else if (device.EraseKind == 1)
+        wire.BulkErase18(0x3F8F, device.EraseWait);
+    wire.Exit(0);
+    if (wire.Failed()) return LinkLost(ctx, wire);
+    ctx.ui.AddLog(EraseDoneText);
+    ctx.ui.SetStatus(EraseDoneText);
+    return 1;
+}
+
+} // namespace
+
+// A typed value over a word the erase keeps would be programmed onto the
+// factory value with a program-only cycle, leaving neither.
+bool CalibChangeHonoured(const TDeviceSpec &device)
+{
+    for (uint16_t address : {device.CalibAddress1, device.CalibAddress2})
+        if (address != 0 && !EraseClears(device, address, true)) return false;
+    return true;
+}
+
+int EraseDevice(OperationContext &ctx)
+{
+    // An erase is never cut between the erase and the calibration write-back:
+    // an interrupt waits until the erase has ended and been reported.
+    const InterruptHold hold;
+    if (!ctx.ui.Pic18Family()) {
+        const auto device = SelectedRow(ctx);
+        return device ? Erase16(ctx, *device) : 0;
+    }
+    if (!Pic18Gate(ctx)) return 0;
+    const auto device = SelectedRow18(ctx);
+    return device ? Erase18(ctx, *device) : 0;
+}

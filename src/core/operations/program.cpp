@@ -1,0 +1,275 @@
+// Program: writes the buffer's non-blank contents into the chip.
+#include <algorithm>
+#include <memory>
+
+#include "operations/detail.h"
+
+namespace {
+
+constexpr const char *ProgramDoneLog = "バッファの内容をデバイスに書き込みました。";
+constexpr const char *ProgramDoneStatus = "デバイスに書き込みました";
+
+// Collects the words of one write group and sends the group only when it
+// holds a non-blank word, moving the chip's address over everything skipped
+// with one repeated increment.
+class GroupWriter {
+public:
+    GroupWriter(Wire &wire, const TDeviceSpec &device, int rowForm, bool padReachesCalibration)
+        : wire_(wire), device_(device), rowForm_(rowForm), groupSize_(rowForm == 0 ? device.LatchCount : 8),
+          padReachesCalibration_(padReachesCalibration)
+    {
+        latch_.fill(device.BlankWord);
+    }
+
+    void Add(uint16_t word)
+    {
+        if ((word & device_.BlankWord) != device_.BlankWord) {
+            dirty_ = true;
+            latch_[static_cast<size_t>(index_)] = word; // the whole word, unmasked
+        }
+        ++pending_;
+        ++index_;
+        if (index_ == groupSize_) Flush();
+    }
+
+    // Sends what is left of a group that did not fill up.
+    void Finish()
+    {
+        if (index_ == 0) return;
+        if (rowForm_ != 0 && padReachesCalibration_)
+            FlushWordByWord();
+        else
+            Flush();
+    }
+
+private:
+    void Flush()
+    {
+        const int count = index_;
+        index_ = 0;
+        if (!dirty_) return; // its words stay counted in pending_
+        pending_ -= count;
+        wire_.Advance(pending_);
+        if (rowForm_ == 0) {
+            wire_.LoadWord(latch_[0]);
+            for (int j = 1; j < count; ++j) {
+                wire_.Inc();
+                wire_.LoadWord(latch_[static_cast<size_t>(j)]);
+            }
+            wire_.Cycle(device_.ProgramAlgorithm, device_.ProgramWait);
+            pending_ = 1; // the address stands on the group's last word
+        } else {
+            wire_.Row(rowForm_, device_.ProgramAlgorithm, device_.ProgramWait, device_.LatchCount, latch_);
+            pending_ = 0; // the programmer leaves it on the word after the group
+        }
+        wire_.link().ui.ProcessMessages();
+        latch_.fill(device_.BlankWord);
+        dirty_ = false;
+    }
+
+    // A short final row would carry blank padding onto the word after it,
+    // the oscillator calibration instruction; a 14-bit core erases a word
+    // before programming it, so the factory value would be lost for good.
+    // Such a group goes word by word instead, and the padding is never sent.
+    void FlushWordByWord()
+    {
+        const int count = index_;
+        index_ = 0;
+        if (!dirty_) return;
+        wire_.Advance(pending_ - count);
+        for (int j = 0; j < count && !wire_.Failed(); ++j) {
+            if (j > 0) wire_.Inc();
+            wire_.LoadWord(latch_[static_cast<size_t>(j)]);
+            wire_.Cycle(device_.ProgramAlgorithm, device_.ProgramWait);
+        }
+        wire_.link().ui.ProcessMessages();
+        pending_ = 1;
+        latch_.fill(device_.BlankWord);
+        dirty_ = false;
+    }
+
+    Wire &wire_;
+    const TDeviceSpec &device_;
+    const int rowForm_;
+    const int groupSize_;
+    const bool padReachesCalibration_;
+    std::array<uint16_t, 8> latch_{};
+    int index_ = 0;
+    int pending_ = 0;
+    bool dirty_ = false;
+};
+
+void WriteProgramMemory(Wire &wire, const TDeviceSpec &device, const WordImage &words, int rowForm,
+                        ProgressBar *progress)
+{
+    wire.Enter(device.EntryMode);
+    // The last word of such a device holds the oscillator calibration.
+    const bool calibInLastWord = device.CalibAddress1 != 0 && device.CalibAddress1 < 0x1000;
+    const uint32_t n = device.ProgramSize - (calibInLastWord ? 1 : 0);
+    // Entry leaves a 12-bit core's address on the configuration word; one
+    // increment wraps it to word 0.
+    if (device.ConfigAddress1 < 0x2000) wire.Inc();
+    if (progress) progress->SetRange(0, static_cast<int>(n) - 1);
+
+    // Only a 14-bit core erases before it programs; on a 12-bit core a blank
+    // pad programs no bit and leaves the calibration instruction as it is.
+    GroupWriter groups(wire, device, rowForm, calibInLastWord && !device.Is12Bit());
+    for (uint32_t k = 0; k < n && !wire.Failed(); ++k) {
+        groups.Add(words[k]);
+        if (progress) progress->StepIt();
+    }
+    groups.Finish();
+    if (progress) progress->SetPosition(0);
+    wire.Exit(device.EntryMode);
+}
+
+void WriteDataMemory(Wire &wire, const TDeviceSpec &device, const WordImage &words, ProgressBar *progress)
+{
+    if (device.EEDataSize == 0) return;
+    wire.Enter(device.EntryMode);
+    if (progress) progress->SetRange(0, static_cast<int>(device.EEDataSize) - 1);
+    for (uint32_t i = 0; i < device.EEDataSize && !wire.Failed(); ++i) {
+        const uint16_t word = words[EEDataAreaStart + i];
+        if ((word & 0xFF) != 0xFF) {
+            wire.LoadData(word);
+            wire.Cycle(device.ProgramAlgorithm, device.EEDataWait);
+        }
+        wire.Inc();
+        wire.link().ui.ProcessMessages();
+        if (progress) progress->StepIt();
+    }
+    if (progress) progress->SetPosition(0);
+    wire.Exit(device.EntryMode);
+}
+
+void WriteConfiguration(Wire &wire, const TDeviceSpec &device, const WordImage &words)
+{
+    wire.Enter(device.EntryMode);
+    const uint16_t idBase = device.UserIdAddress;
+    if (device.ConfigAddress1 < 0x2000) {
+        if (device.ProgramAlgorithm == 2) {
+            // Entry leaves the address on the configuration word.
+            const uint16_t c = words[Config12BitWord];
+            if ((c & device.ConfigMask1) != device.ConfigMask1) {
+                wire.LoadWord(c & device.ConfigMask1);
+                wire.Cycle(2, device.ProgramWait);
+            }
+            wire.IncBy(idBase);
+            wire.LoadWord(0x0FFF); // loaded, not programmed
+            wire.Inc();
+            // Only the four User-IDs: the backup calibration word after them stays.
+            for (uint32_t i = 0; i < 4; ++i) {
+                wire.LoadWord(words[idBase + i] & 0x000F);
+                wire.Cycle(2, device.ProgramWait);
+                wire.Inc();
+            }
+        }
+    } else {
+        wire.LoadConf(words[ConfigAreaStart]);
+        for (uint32_t i = 0; i < 4; ++i) {
+            wire.LoadWord(words[idBase + i] & 0x000F);
+            wire.Cycle(device.ProgramAlgorithm, device.ProgramWait);
+            wire.Inc();
+        }
+        wire.IncBy(3);
+        // Bits outside the mask (band-gap calibration) come from the chip.
+        const uint16_t chip = wire.ReadWord();
+        const uint16_t mask = device.ConfigMask1;
+        wire.LoadWord(static_cast<uint16_t>((words[0x2007] & mask) | (chip & ~mask)));
+        wire.Cycle(device.ConfigAlgorithm, device.ConfigWait);
+        if (device.ConfigAddress2 == 0x2008) {
+            wire.Inc();
+            wire.LoadWord(words[0x2008] & device.ConfigMask2);
+            wire.Cycle(device.ConfigAlgorithm, device.ConfigWait);
+        }
+    }
+    wire.Exit(device.EntryMode);
+}
+
+void WriteChip18(Wire &wire, const TDeviceSpec18 &device, const MemoryBuffer &image, ProgressBar *progress)
+{
+    wire.Enter(0);
+    const uint32_t size = device.WriteBufferSize;
+    const uint32_t blocks = size ? device.ProgramSize / size : 0;
+    if (progress) progress->SetRange(0, static_cast<int>(blocks) - 1);
+    wire.FlashAccess18();
+    const std::span<const uint8_t> program(image.Program18);
+    for (uint32_t i = 0; i < blocks && !wire.Failed(); ++i) {
+        const auto block = program.subspan(i * size, size);
+        if (std::any_of(block.begin(), block.end(), [](uint8_t b) { return b != 0xFF; })) {
+            wire.TablePointer(i * size);
+            wire.Block18(block, device.ProgramWait);
+        }
+        // Every block, not every 64th: 64 blocks of a large part take about a
+        // second on the wire, long enough for the window to look frozen.
+        wire.link().ui.ProcessMessages();
+        if (progress) progress->StepIt();
+    }
+    if (progress) progress->SetPosition(0);
+
+    const std::span<const uint8_t> id(image.Id18);
+    wire.TablePointer(0x200000);
+    wire.Block18(id.first(8), device.IdWait);
+    wire.TablePointer(0x200008);
+    wire.Block18(id.subspan(8, 8), device.IdWait);
+
+    wire.Config18(image.Config18, device.ConfigWait);
+
+    if (device.EEDataSize != 0) {
+        // Up to the last non-blank byte; blank bytes below it are written too.
+        uint32_t last = 0;
+        for (uint32_t i = 0; i < device.EEDataSize; ++i)
+            if (image.EEData18[i] != 0xFF) last = i;
+        if (progress) progress->SetRange(0, static_cast<int>(device.EEDataSize) - 1);
+        for (uint32_t i = 0; i <= last && !wire.Failed(); ++i) {
+            if (i % 256 == 0) wire.EeAddress(static_cast<uint16_t>(i));
+            wire.EeByte(image.EEData18[i]);
+            if (progress) progress->StepIt();
+        }
+        if (progress) progress->SetPosition(0);
+    }
+    wire.Exit(0);
+}
+
+int Finish(OperationContext &ctx, Wire &wire, ProgressBar *progress)
+{
+    const bool toDialog = IsDialogBar(ctx, progress);
+    if (wire.Failed()) {
+        const bool wedged = !wire.Abandon();
+        if (progress) progress->SetPosition(0);
+        ReportLinkLost(ctx, WriteFailedStatus, toDialog, wedged);
+        return 0;
+    }
+    ctx.ui.AddLog(ProgramDoneLog);
+    ReportStatus(ctx, ProgramDoneStatus, toDialog);
+    return 1;
+}
+
+} // namespace
+
+int ProgramDevice(OperationContext &ctx, ProgressBar *progress)
+{
+    if (!ctx.ui.Pic18Family()) {
+        const auto device = SelectedRow(ctx);
+        if (!device) return 0;
+        Wire wire(ctx);
+        const int rowForm = wire.RowWriteForm();
+        // The probe has shown its own message; the status line must not be
+        // left announcing a write that never started.
+        if (rowForm < 0) return Finish(ctx, wire, progress);
+        const WordImage &words = ctx.buffer.Words;
+        // Each area in a programming-mode entry of its own.
+        WriteProgramMemory(wire, *device, words, rowForm, progress);
+        if (!wire.Failed()) WriteDataMemory(wire, *device, words, progress);
+        if (!wire.Failed()) WriteConfiguration(wire, *device, words);
+        return Finish(ctx, wire, progress);
+    }
+    if (!Pic18Gate(ctx)) return 0;
+    const auto device = SelectedRow18(ctx);
+    if (!device) return 0;
+    auto image = std::make_unique<MemoryBuffer>(ctx.buffer);
+    image->Fit(*device);
+    Wire wire(ctx);
+    WriteChip18(wire, *device, *image, progress);
+    return Finish(ctx, wire, progress);
+}

@@ -1,0 +1,245 @@
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "link/discovery.h"
+#include "fakes.h"
+
+namespace {
+
+struct PortFixture {
+    ScriptedBackend *line = new ScriptedBackend;
+    SerialPort port{std::unique_ptr<SerialBackend>(line)};
+};
+
+TEST(SerialPort, OpenStepsWithCtrlOffAndOn)
+{
+    PortFixture f;
+    EXPECT_EQ(f.port.OpenPort("COM10"), 0);
+    EXPECT_EQ(f.port.PortNumber(), 10);
+    EXPECT_EQ(f.port.PortName(), "COM10");
+    EXPECT_EQ(f.line->events, (std::vector<std::string>{"open COM10", "purge out", "purge in", "clear",
+                                                        "line", "timeouts 200 200"}));
+
+    PortFixture g;
+    ModemOptions ctrl{true, true, true, false, 200};
+    EXPECT_EQ(g.port.OpenPort("COM3", ctrl), 0);
+    EXPECT_EQ(g.port.PortNumber(), 3);
+    std::vector<std::string> tail(g.line->events.begin() + 6, g.line->events.end());
+    EXPECT_EQ(tail,
+              (std::vector<std::string>{"rts on", "dtr off", "pause 200", "purge out", "purge in", "clear"}));
+
+    PortFixture h;
+    h.port.OpenPort("COM3", ModemOptions{true, true, false, true, 0});
+    EXPECT_EQ(h.line->events[6], "rts off");
+    EXPECT_EQ(h.line->events[8], "pause 0");
+}
+
+TEST(SerialPort, ReopenClosesFirstAndAFailedOpenLeavesNothingOpen)
+{
+    PortFixture f;
+    f.port.OpenPort("COM2");
+    f.line->events.clear();
+    f.line->openOk = false;
+    EXPECT_EQ(f.port.OpenPort("COM4"), -1);
+    EXPECT_EQ(f.line->events, (std::vector<std::string>{"close", "open COM4"}));
+    EXPECT_FALSE(f.port.IsOpen());
+    EXPECT_EQ(f.port.PortNumber(), 0);
+    EXPECT_EQ(f.port.LastError(), "COM4: refused");
+}
+
+// A port that exists but may not be opened is told apart from one that is
+// missing, in the probe too; a later open that fails for another reason, or
+// that reaches no device at all, does not keep the old reason.
+TEST(SerialPort, PermissionDeniedIsNotMissing)
+{
+    struct Case {
+        int error;
+        PortState state;
+    } cases[] = {{EACCES, PortState::Denied}, {EPERM, PortState::Denied}, {ENOENT, PortState::CannotOpen},
+                 {EBUSY, PortState::CannotOpen}};
+    for (const Case &c : cases) {
+        PortFixture f;
+        TCommand cmd;
+        RecordingFrontEnd ui;
+        Link link{f.port, cmd, ui};
+        f.line->openOk = false;
+        f.line->openErrno = c.error;
+        EXPECT_EQ(ProbePort(link, "COM2"), c.state) << c.error;
+        EXPECT_EQ(f.port.LastOpenErrno(), c.error);
+    }
+    auto *line = new ScriptedBackend;
+    SerialPort port(std::unique_ptr<SerialBackend>(line),
+                    [](const std::string &name) { return name == "COM2" ? std::string("dev2") : std::string(); });
+    line->openOk = false;
+    line->openErrno = EACCES;
+    EXPECT_EQ(port.OpenPort("COM2"), -1);
+    EXPECT_EQ(port.LastOpenErrno(), EACCES);
+    EXPECT_EQ(port.OpenPort("COM3"), -1); // no device assigned
+    EXPECT_EQ(port.LastOpenErrno(), 0);
+    line->openOk = true;
+    EXPECT_EQ(port.OpenPort("COM2"), 0);
+    EXPECT_EQ(port.LastOpenErrno(), 0);
+}
+
+TEST(SerialPort, NameWithoutNumberDoesNotStayOpen)
+{
+    PortFixture f;
+    EXPECT_EQ(f.port.OpenPort("COMx"), -1);
+    EXPECT_FALSE(f.port.IsOpen());
+    EXPECT_FALSE(f.line->valid);
+    EXPECT_EQ(f.port.OpenPort("COM"), -1);
+    EXPECT_FALSE(f.line->valid);
+}
+
+TEST(SerialPort, CloseResults)
+{
+    PortFixture f;
+    EXPECT_EQ(f.port.ClosePort(), -1);
+    f.port.OpenPort("COM1");
+    EXPECT_EQ(f.port.ClosePort(), 0);
+    EXPECT_EQ(f.port.ClosePort(), -1);
+
+    f.port.OpenPort("COM1");
+    f.line->closeOk = false;
+    EXPECT_EQ(f.port.ClosePort(), -1);
+    EXPECT_TRUE(f.port.IsOpen());
+    EXPECT_EQ(f.port.PortNumber(), 0);
+    f.line->valid = false;
+    EXPECT_EQ(f.port.ClosePort(), -2);
+    EXPECT_FALSE(f.port.IsOpen());
+}
+
+TEST(SerialPort, ModemLineOnlyOnAnOpenPort)
+{
+    PortFixture f;
+    f.port.ApplyModemLine(ModemLine::DTR, true);
+    EXPECT_TRUE(f.line->events.empty());
+    f.port.OpenPort("COM1");
+    f.line->events.clear();
+    f.port.ApplyModemLine(ModemLine::DTR, true);
+    EXPECT_EQ(f.line->events, (std::vector<std::string>{"dtr on", "purge out", "purge in", "clear"}));
+}
+
+TEST(SerialPort, ResolverMapsNamesAndAnUnknownNameFails)
+{
+    ScriptedBackend *line = new ScriptedBackend;
+    SerialPort port(std::unique_ptr<SerialBackend>(line), [](const std::string &name) {
+        return name == "COM5" ? std::string("/dev/ttyUSB0") : "";
+    });
+    EXPECT_EQ(port.OpenPort("COM5"), 0);
+    EXPECT_EQ(line->events.front(), "open /dev/ttyUSB0");
+    EXPECT_EQ(port.OpenPort("COM6"), -1);
+    EXPECT_NE(port.LastError().find("COM6"), std::string::npos);
+}
+
+// ---- the Linux backend on a pseudo-terminal pair ----
+
+class Pty : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        char name[256];
+        ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
+        path = name;
+        backend = MakePosixSerialBackend();
+        std::string error;
+        ASSERT_TRUE(backend->Open(path, error)) << error;
+        backend->ApplyLineSettings();
+        // Modem lines do not exist on a pty; these must simply be harmless.
+        backend->SetModemLine(ModemLine::RTS, true);
+        backend->SetModemLine(ModemLine::DTR, false);
+    }
+    void TearDown() override
+    {
+        backend.reset();
+        if (master >= 0) close(master);
+        if (slave >= 0) close(slave);
+    }
+    bool MasterReadable()
+    {
+        pollfd p{master, POLLIN, 0};
+        return poll(&p, 1, 0) == 1 && (p.revents & POLLIN);
+    }
+
+    int master = -1, slave = -1;
+    std::string path;
+    std::unique_ptr<SerialBackend> backend;
+};
+
+// A read long enough that, if it waited for the full time-out, the test
+// would run into its own time limit instead of passing.
+constexpr int Forever = 3600 * 1000;
+
+TEST_F(Pty, RawBytesPassUntranslatedAndUnechoed)
+{
+    Bytes all(256);
+    for (int i = 0; i < 256; ++i)
+        all[i] = uint8_t(i);
+    ASSERT_EQ(write(master, all.data(), all.size()), 256);
+    backend->SetTimeouts(Forever, 200);
+    Bytes in(256);
+    EXPECT_EQ(backend->Read(in.data(), in.size()), 256u);
+    EXPECT_EQ(in, all);
+    EXPECT_FALSE(MasterReadable()); // nothing echoed back
+
+    EXPECT_EQ(backend->Write(all.data(), all.size()), 256u);
+    Bytes out(256);
+    size_t got = 0;
+    while (got < out.size()) {
+        ssize_t rc = read(master, out.data() + got, out.size() - got);
+        ASSERT_GT(rc, 0);
+        got += size_t(rc);
+    }
+    EXPECT_EQ(out, all);
+}
+
+TEST_F(Pty, ReadReturnsWhatArrivedWhenTheTimeoutPasses)
+{
+    uint8_t five[5] = {1, 2, 3, 4, 5};
+    ASSERT_EQ(write(master, five, 5), 5);
+    backend->SetTimeouts(20, 200);
+    uint8_t in[32] = {};
+    EXPECT_EQ(backend->Read(in, 32), 5u);
+    EXPECT_EQ(in[4], 5);
+    EXPECT_EQ(backend->Read(in, 32), 0u);
+}
+
+TEST_F(Pty, SecondOpenOfTheSameDeviceIsRefused)
+{
+    auto other = MakePosixSerialBackend();
+    std::string error;
+    EXPECT_FALSE(other->Open(path, error));
+    EXPECT_NE(error.find(path), std::string::npos);
+    EXPECT_TRUE(backend->Close());
+    EXPECT_FALSE(backend->IsValid());
+    EXPECT_TRUE(other->Open(path, error)) << error;
+}
+
+TEST_F(Pty, HangUpEndsAReadAtOnce)
+{
+    backend->SetTimeouts(Forever, 200);
+    close(master);
+    master = -1;
+    uint8_t in[4];
+    EXPECT_EQ(backend->Read(in, 4), 0u);
+    EXPECT_EQ(backend->Read(in, 4), 0u);
+}
+
+TEST(PosixBackend, MissingDeviceAndNonTerminalFailWithAReason)
+{
+    auto backend = MakePosixSerialBackend();
+    std::string error;
+    EXPECT_FALSE(backend->Open("/dev/nonexistent-tty", error));
+    EXPECT_NE(error.find("/dev/nonexistent-tty: "), std::string::npos);
+    EXPECT_FALSE(backend->Open("/dev/null", error));
+    EXPECT_FALSE(backend->IsValid());
+}
+
+} // namespace
