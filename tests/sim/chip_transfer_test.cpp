@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "WireOracle.h"
 #include "sim_rig.h"
 #include "support/textutil.h"
 

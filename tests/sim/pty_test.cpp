@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "WireOracle.h"
 #include "SimProcess.h"
 #include "sim_rig.h"
 

@@ -7,6 +7,14 @@
 #include <cstdint>
 #include <string_view>
 
+// The PIC10/12/16 word address map every part is read and written in: program
+// memory from 0, the configuration area (User-IDs, configuration and
+// calibration words) from 0x2000, data EEPROM from 0x2100.
+constexpr uint32_t WordImageSize = 0x2400; // 9216 words
+constexpr uint32_t ConfigAreaStart = 0x2000;
+constexpr uint32_t EEDataAreaStart = 0x2100;
+constexpr uint32_t Config12BitWord = 0x0FFF; // where a 12-bit configuration word lives
+
 // One row of DeviceTable: a PIC10F/12F/16F part (12-bit or 14-bit core).
 // Addresses are word addresses as the device sees them in programming mode.
 struct TDeviceSpec {

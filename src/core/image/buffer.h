@@ -9,10 +9,6 @@
 
 #include "catalogue/DeviceSpec.h"
 
-constexpr uint32_t WordImageSize = 0x2400; // 9216 words
-constexpr uint32_t ConfigAreaStart = 0x2000;
-constexpr uint32_t EEDataAreaStart = 0x2100;
-constexpr uint32_t Config12BitWord = 0x0FFF; // where a 12-bit configuration word lives
 
 using WordImage = std::array<uint16_t, WordImageSize>;
 

@@ -1,5 +1,7 @@
 #include "link/PICCommand.h"
 
+#include "link/transfer.h"
+
 #include <numeric>
 
 namespace {
@@ -436,159 +438,8 @@ int CheckPic18Support(Link &link)
     return link.port.Read(&in, 1) == 1 ? 10 : -1;
 }
 
-// ---- receive loops ----
+// ---- DEVICE-ID ----
 
-namespace {
-
-// Reads one unit of size bytes; stores it only when it arrived whole and
-// fits the destination. Returns false when it did not arrive.
-// Result of receiving one unit: it arrived whole, part of it arrived, or the
-// programmer stayed silent for a whole read time-out.
-enum class Unit { Whole, Partial, Silent };
-
-template <typename T> Unit ReceiveOne(Link &link, std::span<T> destination, size_t index)
-{
-    uint8_t raw[sizeof(T)] = {};
-    size_t got = link.port.Read(raw, sizeof(T));
-    if (got == 0) return Unit::Silent;
-    if (got != sizeof(T)) return Unit::Partial;
-    if (index < destination.size()) {
-        if constexpr (sizeof(T) == 2)
-            destination[index] = static_cast<T>(raw[0] | (raw[1] << 8));
-        else
-            destination[index] = raw[0];
-    }
-    return Unit::Whole;
-}
-
-template <typename T> int ReceiveUnits(Link &link, int n, std::span<T> destination, ProgressBar *progress)
-{
-    int missing = 0;
-    if (progress) progress->SetRange(0, n);
-    for (int i = 0; i < n; ++i) {
-        Unit got = ReceiveOne(link, destination, static_cast<size_t>(i));
-        if (got == Unit::Silent) {
-            // A programmer that stays silent for a whole time-out is gone
-            // (unplugged, powered off): waiting a time-out for each of the
-            // remaining units would freeze the window for minutes.
-            missing += n - i;
-            break;
-        }
-        if (got == Unit::Partial) ++missing;
-        link.ui.ProcessMessages();
-        if (progress) progress->StepIt();
-    }
-    if (progress) progress->SetPosition(0);
-    link.missing += missing;
-    return missing;
-}
-
-template <typename T> std::span<T> Tail(std::span<T> s, size_t from)
-{
-    return from < s.size() ? s.subspan(from) : std::span<T>();
-}
-
-} // namespace
-
-int ReceiveWords(Link &link, int n, std::span<uint16_t> destination, ProgressBar *progress)
-{
-    return ReceiveUnits(link, n, destination, progress);
-}
-
-int ReceiveBytes(Link &link, int n, std::span<uint8_t> destination, ProgressBar *progress)
-{
-    return ReceiveUnits(link, n, destination, progress);
-}
-
-// ---- streaming reads ----
-
-int ReadWords(Link &link, uint8_t readCommand, int n, std::span<uint16_t> destination, ProgressBar *progress)
-{
-    if (!(link.ui.SmallBlock() && readCommand == 4)) {
-        link.cmd.Args[0] = readCommand;
-        link.cmd.Count = static_cast<uint16_t>(n);
-        Run(link, cmdIcspStream);
-        return ReceiveWords(link, n, destination, progress);
-    }
-    int missing = 0;
-    if (progress) progress->SetRange(0, n);
-    const int blocks = n / 16 + 1;
-    for (int k = 0; k < blocks; ++k) {
-        link.cmd.Args[0] = 4;
-        link.cmd.Count = 16;
-        Run(link, cmdIcspStream);
-        bool silent = false;
-        for (int i = 0; i < 16 && !silent; ++i) {
-            Unit got = ReceiveOne(link, destination, static_cast<size_t>(16 * k + i));
-            if (got == Unit::Silent) {
-                // The programmer is gone: count the rest of the stream as
-                // missing instead of waiting a time-out for every word.
-                missing += 16 * (blocks - k) - i;
-                silent = true;
-            } else if (got == Unit::Partial) {
-                ++missing;
-            }
-            if (!silent) {
-                link.ui.ProcessMessages();
-                if (progress) progress->StepIt();
-            }
-        }
-        if (silent) break;
-    }
-    if (progress) progress->SetPosition(0);
-    link.missing += missing;
-    return missing;
-}
-
-int ReadBytes(Link &link, uint32_t address, int n, std::span<uint8_t> destination, ProgressBar *progress)
-{
-    if (!(link.ui.SmallBlock() && address == 0)) {
-        SetTablePointer(link, address);
-        link.cmd.Count = static_cast<uint16_t>(n);
-        Run(link, cmdTableRead);
-        return ReceiveBytes(link, n, destination, progress);
-    }
-    int blocks = n / 256;
-    int missing = 0;
-    if (progress) progress->SetRange(0, blocks);
-    for (int k = 0; k < blocks; ++k) {
-        SetTablePointer(link, 256u * static_cast<uint32_t>(k));
-        link.cmd.Count = 256;
-        Run(link, cmdTableRead);
-        int lost = ReceiveBytes(link, 256, Tail(destination, 256u * static_cast<size_t>(k)), nullptr);
-        missing += lost;
-        if (lost == 256) {
-            // Nothing of the block arrived: the programmer is gone, so the
-            // remaining blocks are not asked for.
-            int rest = 256 * (blocks - k - 1);
-            missing += rest;
-            link.missing += rest;
-            break;
-        }
-        if (progress) progress->StepIt();
-    }
-    if (progress) progress->SetPosition(0);
-    // Block reads cover whole 256-byte blocks only; bytes past the last one
-    // are never asked for, so they count as not arrived.
-    int unread = n > 0 ? n % 256 : 0;
-    link.missing += unread;
-    return missing + unread;
-}
-
-int ReadPic18Eeprom(Link &link, int n, std::span<uint8_t> destination, ProgressBar *progress)
-{
-    SetEepromAddress(link, 0);
-    link.cmd.Count = static_cast<uint16_t>(n);
-    Run(link, cmdEeRead);
-    return ReceiveBytes(link, n, destination, progress);
-}
-
-// ---- whole-device reads ----
-
-namespace {
-
-// ReadProgramWord hands back the record's old Value when the read fails;
-// count it so the caller knows that word is not the chip's.
 uint16_t ReadWordCounted(Link &link, int &missing)
 {
     uint16_t word = ReadProgramWord(link);
@@ -597,61 +448,6 @@ uint16_t ReadWordCounted(Link &link, int &missing)
         ++link.missing;
     }
     return word;
-}
-
-} // namespace
-
-int ReadDeviceMemories(Link &link, const TDeviceSpec &device, std::span<uint16_t, WordImageSize> image,
-                       ProgressBar *progress)
-{
-    int missing = 0;
-    EnterProgramMode(link, device.EntryMode);
-    if (device.Is12Bit()) IncAddress(link);
-    int n = static_cast<int>(device.ProgramSize) + 8;
-    missing += ReadWords(link, 4, n, image, progress);
-    for (int i = 0; i < n && static_cast<size_t>(i) < image.size(); ++i)
-        image[i] &= device.BlankWord;
-    ExitProgramMode(link, device.EntryMode);
-
-    if (device.EEDataSize != 0) {
-        EnterProgramMode(link, device.EntryMode);
-        int m = static_cast<int>(device.EEDataSize);
-        std::span<uint16_t> ee = std::span<uint16_t>(image).subspan(EEDataAreaStart);
-        missing += ReadWords(link, 5, m, ee, progress);
-        for (int i = 0; i < m && static_cast<size_t>(i) < ee.size(); ++i)
-            ee[i] &= 0x00FF;
-        if (progress) progress->SetPosition(0);
-        ExitProgramMode(link, device.EntryMode);
-    }
-
-    EnterProgramMode(link, device.EntryMode);
-    if (device.Is12Bit()) {
-        image[Config12BitWord] = ReadWordCounted(link, missing) & 0x0FFF;
-    } else {
-        // The sixteen configuration words as one stream.
-        LoadConfig(link, 0);
-        link.cmd.Args[0] = 4;
-        link.cmd.Count = 16;
-        Run(link, cmdIcspStream);
-        missing += ReceiveWords(link, 16, std::span<uint16_t>(image).subspan(ConfigAreaStart, 16), nullptr);
-        for (uint32_t i = 0; i < 16; ++i)
-            image[ConfigAreaStart + i] &= 0x3FFF;
-    }
-    ExitProgramMode(link, device.EntryMode);
-    return missing;
-}
-
-int ReadDeviceMemories18(Link &link, const TDeviceSpec18 &device, MemoryBuffer &buffer, ProgressBar *progress)
-{
-    int missing = 0;
-    EnterProgramMode(link, 0);
-    missing += ReadBytes(link, 0, static_cast<int>(device.ProgramSize), buffer.Program18, progress);
-    if (device.EEDataSize != 0)
-        missing += ReadPic18Eeprom(link, static_cast<int>(device.EEDataSize), buffer.EEData18, progress);
-    missing += ReadBytes(link, 0x200000, 16, buffer.Id18, progress);
-    missing += ReadBytes(link, 0x300000, 14, buffer.Config18, progress);
-    ExitProgramMode(link, 0);
-    return missing;
 }
 
 uint16_t ReadDeviceId(Link &link, const TDeviceSpec &device)
@@ -770,41 +566,6 @@ void ProgrammingCycle(Link &link, int selector, uint8_t wait)
     }
 }
 
-int32_t WriteRow(Link &link, int form, int selector, uint8_t wait, int latchCount,
-                 const std::array<uint16_t, 8> &words)
-{
-    auto [begin, end] = RowWritePair(selector);
-    // An unknown form leaves a selector the executor refuses before sending.
-    uint16_t count = form == RowWriteCode15 ? 4 : form == RowWriteCode08 ? 5 : 0;
-    auto &a = link.cmd.Args;
-    for (int block = 0; block < 2; ++block) {
-        a[0] = 2;
-        a[1] = begin;
-        a[2] = end;
-        a[3] = wait;
-        a[4] = static_cast<uint8_t>(block == 1 && latchCount == 8 ? 3 : latchCount - 1);
-        for (int i = 0; i < 4; ++i) {
-            a[5 + 2 * i] = Lo(words[4 * block + i]);
-            a[6 + 2 * i] = Hi(words[4 * block + i]);
-        }
-        link.cmd.Count = count;
-        Run(link, cmdRowWrite);
-    }
-    return link.cmd.Status;
-}
-
-void SelectFlashAccess(Link &link)
-{
-    Pic18Instruction(link, Pic18CoreInstruction, Pic18BsfEepgd, 0, 0);
-    Pic18Instruction(link, Pic18CoreInstruction, Pic18BcfCfgs, 0, 0);
-}
-
-void SelectConfigAccess(Link &link)
-{
-    Pic18Instruction(link, Pic18CoreInstruction, Pic18BsfEepgd, 0, 0);
-    Pic18Instruction(link, Pic18CoreInstruction, Pic18BsfCfgs, 0, 0);
-}
-
 int32_t WritePic18Block(Link &link, std::span<const uint8_t> bytes, uint8_t time)
 {
     size_t chunks = bytes.size() / 8;
@@ -817,21 +578,6 @@ int32_t WritePic18Block(Link &link, std::span<const uint8_t> bytes, uint8_t time
         Run(link, cmdPic18Block);
     }
     return link.cmd.Status;
-}
-
-int32_t WritePic18Config(Link &link, const std::array<uint8_t, 14> &bytes, uint8_t time)
-{
-    SelectConfigAccess(link);
-    SetTablePointer(link, 0x300000);
-    for (int i = 0; i < 7; ++i) {
-        uint16_t v = static_cast<uint16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
-        for (int twice = 0; twice < 2; ++twice) {
-            Pic18Instruction(link, Pic18TableWriteStart, v, 0, 0);
-            Pic18Instruction(link, Pic18CoreInstruction, Pic18Nop, 2, time);
-            Pic18Instruction(link, Pic18CoreInstruction, Pic18IncfTblptrl, 0, 0);
-        }
-    }
-    return StatusOk;
 }
 
 // ---- erase ----

@@ -13,7 +13,6 @@
 
 #include "catalogue/DeviceSpec.h"
 #include "FrontEnd.h"
-#include "image/buffer.h"
 #include "link/serial.h"
 
 // Wire command codes.
@@ -133,30 +132,10 @@ constexpr uint16_t Pic18BcfCfgs = 0x9CA6;
 constexpr uint16_t Pic18BsfCfgs = 0x8CA6;
 constexpr uint16_t Pic18IncfTblptrl = 0x2AF6;
 
-// ---- transfers ----
-// The receive loops read what the programmer is already streaming. Each
-// returns the number of units that did not arrive (also added to
-// link.missing); a unit that did not arrive keeps its old value. Units beyond
-// the destination's size are read from the wire but not stored.
-int ReceiveWords(Link &link, int n, std::span<uint16_t> destination, ProgressBar *progress);
-int ReceiveBytes(Link &link, int n, std::span<uint8_t> destination, ProgressBar *progress);
-
-// Streams n words with ICSP read command 4 (program memory) or 5 (data
-// EEPROM). Small-block mode (program memory only) reads 16-word blocks,
-// ⌊n/16⌋ + 1 of them, so up to 16 words past n are received.
-int ReadWords(Link &link, uint8_t readCommand, int n, std::span<uint16_t> destination, ProgressBar *progress);
-// Streams n PIC18 table bytes from address. Small-block mode (program memory
-// at address 0) reads whole 256-byte blocks; a remainder would not be read
-// and counts as missing.
-int ReadBytes(Link &link, uint32_t address, int n, std::span<uint8_t> destination, ProgressBar *progress);
-int ReadPic18Eeprom(Link &link, int n, std::span<uint8_t> destination, ProgressBar *progress);
-
-// Whole-device reads; they enter and leave programming mode themselves and
-// return the number of units that did not arrive.
-int ReadDeviceMemories(Link &link, const TDeviceSpec &device, std::span<uint16_t, WordImageSize> image,
-                       ProgressBar *progress);
-int ReadDeviceMemories18(Link &link, const TDeviceSpec18 &device, MemoryBuffer &buffer,
-                         ProgressBar *progress);
+// ReadProgramWord hands back the record's old Value when the read fails;
+// this counts such a word in missing and link.missing, so the caller knows
+// it is not the chip's.
+uint16_t ReadWordCounted(Link &link, int &missing);
 
 uint16_t ReadDeviceId(Link &link, const TDeviceSpec &device);
 uint16_t ReadDeviceId18(Link &link);
@@ -171,17 +150,10 @@ void WriteConfigWords(Link &link, const TDeviceSpec &device, uint16_t word1, uin
 void ProgrammingCycle(Link &link, int selector, uint8_t wait);
 // The (begin, end) ICSP commands a row write carries for a selector.
 std::pair<uint8_t, uint8_t> RowWritePair(int selector);
-// Writes 8 words as two row-write blocks; returns the second block's Status.
-// form is the result of DetectRowWriteForm (0x15 or 0x08).
-int32_t WriteRow(Link &link, int form, int selector, uint8_t wait, int latchCount,
-                 const std::array<uint16_t, 8> &words);
 
-void SelectFlashAccess(Link &link);
-void SelectConfigAccess(Link &link);
 // Writes whole 8-byte chunks (a remainder is ignored); the time byte goes
 // with the last chunk only. Returns the last chunk's Status (0 when none).
 int32_t WritePic18Block(Link &link, std::span<const uint8_t> bytes, uint8_t time);
-int32_t WritePic18Config(Link &link, const std::array<uint8_t, 14> &bytes, uint8_t time);
 
 // Erase commands of a PIC10/12/16 device (its EraseAlgorithm, EraseWait and
 // ProgramSize), inside programming mode opened by the caller. calibChange

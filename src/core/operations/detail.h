@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "support/interrupt.h"
+#include "link/transfer.h"
 #include "operations/operations.h"
 
 // The programmer stopped confirming commands or sending data.

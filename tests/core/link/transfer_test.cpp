@@ -2,7 +2,9 @@
 
 #include <memory>
 
+#include "WireOracle.h"
 #include "fakes.h"
+#include "link/transfer.h"
 
 namespace {
 

@@ -3,6 +3,7 @@
 // the plain transfers.
 #include <gtest/gtest.h>
 
+#include "WireOracle.h"
 #include "operations/detail.h"
 #include "ops_rig.h"
 
