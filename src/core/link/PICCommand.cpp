@@ -504,7 +504,7 @@ int ReceiveBytes(Link &link, int n, std::span<uint8_t> destination, ProgressBar 
 
 int ReadWords(Link &link, uint8_t readCommand, int n, std::span<uint16_t> destination, ProgressBar *progress)
 {
-    if (!(link.ui.SmallBlock() && readCommand == 4)) {
+    if (!(link.smallBlock && readCommand == 4)) {
         link.cmd.Args[0] = readCommand;
         link.cmd.Count = static_cast<uint16_t>(n);
         Run(link, cmdIcspStream);
@@ -542,7 +542,7 @@ int ReadWords(Link &link, uint8_t readCommand, int n, std::span<uint16_t> destin
 
 int ReadBytes(Link &link, uint32_t address, int n, std::span<uint8_t> destination, ProgressBar *progress)
 {
-    if (!(link.ui.SmallBlock() && address == 0)) {
+    if (!(link.smallBlock && address == 0)) {
         SetTablePointer(link, address);
         link.cmd.Count = static_cast<uint16_t>(n);
         Run(link, cmdTableRead);
