@@ -194,7 +194,6 @@ Measured RealTimes(const Case &c, const SimLine &line, const QTemporaryDir &dir,
 // A front end that shows nothing: the gang's ports run silent.
 class SilentFrontEnd : public FrontEnd {
 public:
-    explicit SilentFrontEnd(int selected) : selected_(selected) {}
     void SetStatus(const std::string &) override {}
     void AddLog(const std::string &) override {}
     void AddLogShowingMessages(const std::string &) override {}
@@ -203,14 +202,6 @@ public:
     ProgressBar &DialogProgress() override { return bar_; }
     void ShowMessage(const std::string &) override {}
     void ProcessMessages() override {}
-    bool SmallBlock() const override { return false; }
-    bool VerifyUserId() const override { return false; }
-    bool CalibChange() const override { return false; }
-    void SetCalibChange(bool) override {}
-    std::string Cal1Text() const override { return "0000"; }
-    std::string Cal2Text() const override { return "0000"; }
-    bool Pic18Family() const override { return false; }
-    int SelectedIndex() const override { return selected_; }
 
 private:
     class : public ProgressBar {
@@ -218,7 +209,6 @@ private:
         void StepIt() override {}
         void SetPosition(int) override {}
     } bar_;
-    int selected_;
 };
 
 // Wall time of the program command on n paced boards at once, in ms; 0 when
@@ -255,9 +245,9 @@ double GangTime(int n, const QString &simPath)
             if (port.OpenPort("COM" + std::to_string(i + 1)) != 0) return 1;
             TCommand cmd;
             auto buffer = std::make_unique<MemoryBuffer>(image);
-            SilentFrontEnd ui(row);
-            OperationContext ctx{port, cmd, *buffer, ui};
-            const bool ok = CheckConnection(ctx) == CheckPassed && ProgramDevice(ctx, &ui.MainProgress());
+            SilentFrontEnd ui;
+            OperationContext ctx{port, cmd, *buffer, ui, {false, row}};
+            const bool ok = CheckConnection(ctx).Ok() && ProgramDevice(ctx, &ui.MainProgress());
             port.ClosePort();
             return ok ? 0 : 1;
         },

@@ -58,14 +58,14 @@ TConfigLayout PlainWords(bool pic18, int index)
 int CliSession::ApplyConfigSettings()
 {
     if (options_.configSettings.empty()) return ExitSuccess;
-    const int index = ui_.SelectedIndex();
+    const int index = device_.Index;
     auto usage = [&](const std::string &text) {
         ui_.DropStatus();
         ui_.Error(text);
         return int(ExitUsage);
     };
     if (index < 0) return usage("--config needs a device (-d)");
-    const bool pic18 = ui_.Pic18Family();
+    const bool pic18 = device_.Pic18;
     const std::string name = pic18 ? DeviceTable18[size_t(index)].Name : DeviceTable[size_t(index)].Name;
     std::string problem;
     const auto layout = ConfigLayoutFor(name, pic18, &problem);
@@ -91,13 +91,13 @@ int CliSession::Config()
     } else {
         OpenPortForCommand();
         if (const int refused = Check()) return refused;
-        OperationContext ctx{port_, cmd_, *buffer_, ui_};
+        OperationContext ctx = Context();
         if (!ReadConfigWords(ctx)) return ExitNegative;
         source = "chip";
     }
-    const int index = ui_.SelectedIndex();
+    const int index = device_.Index;
     if (index < 0) return RefuseNoDevice();
-    const bool pic18 = ui_.Pic18Family();
+    const bool pic18 = device_.Pic18;
     const std::string name = pic18 ? DeviceTable18[size_t(index)].Name : DeviceTable[size_t(index)].Name;
     std::string problem;
     const auto names = ConfigLayoutFor(name, pic18, &problem);

@@ -81,6 +81,7 @@ void AddOptions(CLI::App &app, CliOptions &options, bool &help, bool &version, C
     // -q and -v both set the verbosity: the one given last counts, which
     // the parse order tells after parsing.
     app.add_flag("--repeat", options.repeat);
+    app.add_flag("--fast-cycle", options.fastCycle);
     app.add_option("--log", options.log);
     app.add_option("--serial-state", options.serialState);
     app.add_flag("--serial-overwrite", options.serialLayout.overwrite);
@@ -343,6 +344,8 @@ const char *UsageText()
            "Production (program, verify, erase, blank, identify):\n"
            "  -p PORT -p PORT ...   a gang: every port at once, each on its own thread\n"
            "  --repeat              again after each Enter; q + Enter, end of input or Ctrl-C stops\n"
+           "  --fast-cycle          program --erase: no blank check before programming; the full\n"
+           "                        verify afterwards proves the erase (with --repeat or a gang)\n"
            "  --serial START[:STEP] program: a number per chip, used up only by a chip that verifies\n"
            "  --serial-at ADDR      program word address, or EEPROM offset for eeprom\n"
            "  --serial-format retlw|word|eeprom\n"

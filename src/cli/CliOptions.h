@@ -57,6 +57,9 @@ struct CliOptions {
     // port running the whole command on its own thread.
     std::vector<std::string> ports;
     bool repeat = false; // again after each Enter, until q, end of input or Ctrl-C
+    // program --erase in production: the closing verify stands in for the
+    // blank check before programming.
+    bool fastCycle = false;
     bool serial = false; // --serial or --serial-state: a number per chip
     bool serialStartGiven = false;
     uint64_t serialStart = 0, serialStep = 1;

@@ -11,6 +11,7 @@
 #include <optional>
 
 #include "catalogue/DeviceSpec.h"
+#include "configbits/ConfigEdit.h"
 #include "settings/PortDevicePath.h"
 #include "support/FileErrorText.h"
 #include "Json.h"
@@ -164,21 +165,21 @@ bool CliSession::SelectDevice(std::string &error)
             error = "unknown device '" + options_.device + "' (see tarnvik-cli devices)";
             return false;
         }
-        ui_.Select(found.Pic18, found.Index);
+        device_ = {found.Pic18, found.Index};
     } else {
         // The device the window would start with.
         const bool pic18 = settings_.ReadString("device", "group", "PIC16") != "PIC16";
         const DeviceSelection found = FindCatalogueDevice(settings_.ReadString("device", "name", ""));
-        ui_.Select(pic18, found.Pic18 == pic18 ? found.Index : -1);
+        device_ = {pic18, found.Pic18 == pic18 ? found.Index : -1};
     }
-    if (options_.command == CliCommand::Erase && ui_.CalibChange()) {
-        const int index = ui_.SelectedIndex();
+    if (options_.command == CliCommand::Erase && CalibChange()) {
+        const int index = device_.Index;
         if (index < 0) {
             error = "--cal1/--cal2 need a device (-d)";
             return false;
         }
-        if (ui_.Pic18Family() || DeviceTable[static_cast<size_t>(index)].CalibAddress1 == 0) {
-            error = DeviceName(ui_.Pic18Family(), index) + " has no calibration words to replace";
+        if (device_.Pic18 || DeviceTable[static_cast<size_t>(index)].CalibAddress1 == 0) {
+            error = DeviceName(device_.Pic18, index) + " has no calibration words to replace";
             return false;
         }
         if (!options_.cal2.empty() && DeviceTable[static_cast<size_t>(index)].CalibAddress2 == 0) {
@@ -308,28 +309,84 @@ void CliSession::OpenPort()
     }
 }
 
+OperationContext CliSession::Context()
+{
+    OperationContext ctx{port_, cmd_, *buffer_, ui_, device_};
+    ctx.options.smallBlock = options_.smallBlock;
+    ctx.options.verifyUserId = options_.verifyUserId;
+    ctx.options.calibChange = CalibChange();
+    // Four hex digits, the first two the high byte; anything else keeps the
+    // word read from the chip.
+    if (options_.cal1.size() == 4) ctx.options.cal1 = ParseConfigField(options_.cal1);
+    if (options_.cal2.size() == 4) ctx.options.cal2 = ParseConfigField(options_.cal2);
+    ctx.options.calibrationLogOptional = options_.noCalibrationLog;
+    ctx.deviceId = checkedId_;
+    return ctx;
+}
+
 int CliSession::Check()
 {
-    OperationContext ctx{port_, cmd_, *buffer_, ui_};
-    const int code = CheckConnection(ctx);
-    if (forChip_ && code != CheckNoPort && code != CheckNoProgrammer && code != CheckNoDevice &&
-        code != CheckLinkLost)
-        NoteDeviceId();
-    if (code == CheckWrongDevice) ExplainWrongChip();
-    if (code == CheckPassed) return ExitSuccess;
-    if (code == CheckLinkLost) {
+    OperationContext ctx = Context();
+    const OperationResult check = CheckConnection(ctx);
+    checkedId_ = ctx.deviceId;
+    const Refusal code = check.refusal;
+    const bool reachedChip = check.kind != Outcome::LinkLost && check.kind != Outcome::Interrupted &&
+                             code != Refusal::NoPort && code != Refusal::NoProgrammer &&
+                             code != Refusal::NoDevice;
+    if (forChip_ && reachedChip) NoteDeviceId();
+    if (code == Refusal::WrongDevice) ExplainWrongChip();
+    if (check.Ok()) return ExitSuccess;
+    outcome_ = check;
+    if (check.kind == Outcome::LinkLost || check.kind == Outcome::Interrupted) {
         result_ = "link lost";
         return ExitNegative;
     }
-    result_ = code == CheckNoPort ? "port not open" : code == CheckNoProgrammer ? "no programmer" : "refused";
+    result_ = code == Refusal::NoPort         ? "port not open"
+              : code == Refusal::NoProgrammer ? "no programmer"
+                                              : "refused";
     return ExitRefused;
+}
+
+int CliSession::Chained(Chain chain, ChainRun run)
+{
+    run.progress = &ui_.MainProgress();
+    OperationContext ctx = Context();
+    const ChainResult ran = RunChain(ctx, chain, run);
+    outcome_ = ran.outcome;
+    const OperationResult &o = ran.outcome;
+    if (o.Ok()) {
+        result_ = "ok";
+        return ExitSuccess;
+    }
+    switch (ran.ended) {
+    case Step::Erase:
+        result_ = "erase failed";
+        return o.kind == Outcome::Refused && o.refusal == Refusal::CalibrationLogUnwritable ? ExitFileError
+                                                                                            : ExitNegative;
+    case Step::BlankCheck:
+        // A blank check that could not read the chip after an erase says so;
+        // the blank command alone has always called any failure not blank.
+        result_ = o.kind == Outcome::NotBlank || ran.ran.front() == Step::BlankCheck ? "not blank"
+                                                                                     : "blank check failed";
+        return ExitNegative;
+    case Step::Program:
+        result_ = "program failed";
+        return ExitNegative;
+    case Step::Verify:
+        result_ = "verify failed";
+        return ExitNegative;
+    case Step::Read:
+        result_ = "failed";
+        return ExitNegative;
+    }
+    return ExitNegative;
 }
 
 std::optional<uint16_t> CliSession::ReadChipId()
 {
     Link link{port_, cmd_, ui_};
-    if (ui_.Pic18Family()) return ReadDeviceId18(link);
-    const TDeviceSpec &row = DeviceTable[static_cast<size_t>(ui_.SelectedIndex())];
+    if (device_.Pic18) return ReadDeviceId18(link);
+    const TDeviceSpec &row = DeviceTable[static_cast<size_t>(device_.Index)];
     if (row.DeviceId == 0) return std::nullopt; // the part has none
     return static_cast<uint16_t>(ReadDeviceId(link, row) & 0x3FFF);
 }
@@ -344,8 +401,8 @@ void CliSession::ExplainWrongChip()
 {
     const auto id = ReadChipId();
     if (!id) return;
-    const bool pic18 = ui_.Pic18Family();
-    const int index = ui_.SelectedIndex();
+    const bool pic18 = device_.Pic18;
+    const int index = device_.Index;
     const uint16_t expected = pic18 ? DeviceTable18[static_cast<size_t>(index)].DeviceId
                                     : DeviceTable[static_cast<size_t>(index)].DeviceId;
     const uint16_t masked = *id & (pic18 ? DeviceIdMask18 : DeviceIdMask16);
@@ -414,7 +471,7 @@ int CliSession::LoadFile(bool refuseDamaged)
     if (image_) {
         // The image was read and judged once, before the chips were started.
         *buffer_ = *image_;
-        ui_.Select(imageDevice_.Pic18, imageDevice_.Index);
+        device_ = {imageDevice_.Pic18, imageDevice_.Index};
         return ExitSuccess;
     }
     // Standard input the caller closed is /dev/null now: no file at all.
@@ -422,7 +479,7 @@ int CliSession::LoadFile(bool refuseDamaged)
         throw HexFileError(options_.file, EBADF, "standard input is closed");
     // Read once: the tag scan and the load see the same bytes, from a pipe too.
     const std::string text = ReadHexFile(options_.file);
-    DeviceSelection device{ui_.Pic18Family(), ui_.SelectedIndex()};
+    DeviceSelection device{device_.Pic18, device_.Index};
     if (options_.autoSelect) {
         const DeviceSelection named = DeviceForScannedName(ScanDeviceTagText(text));
         if (named.Index >= 0) device = named;
@@ -441,9 +498,9 @@ int CliSession::LoadFile(bool refuseDamaged)
     LoadOutcome outcome;
     outcome.Device = device;
     LoadNewText(text, *buffer_, options_.autoSelect, outcome);
-    if (outcome.Device.Pic18 != ui_.Pic18Family() || outcome.Device.Index != ui_.SelectedIndex())
+    if (outcome.Device.Pic18 != device_.Pic18 || outcome.Device.Index != device_.Index)
         ui_.Detail("DEVICE: " + DeviceName(outcome.Device.Pic18, outcome.Device.Index));
-    ui_.Select(outcome.Device.Pic18, outcome.Device.Index);
+    device_ = {outcome.Device.Pic18, outcome.Device.Index};
 
     const HexReadReport &read = outcome.Read;
     const std::string name = FileName(options_.file);
@@ -485,7 +542,7 @@ int CliSession::Run()
 
 JsonObject CliSession::ResultObject(int status) const
 {
-    const int index = ui_.SelectedIndex();
+    const int index = device_.Index;
     std::string port = port_.PortName();
     if (!pathOverride_.empty())
         port = pathOverride_;
@@ -493,7 +550,7 @@ JsonObject CliSession::ResultObject(int status) const
         port = options_.port;
     JsonObject out;
     out["command"] = CommandWord(options_.command);
-    out["device"] = index >= 0 ? JsonObject(DeviceName(ui_.Pic18Family(), index)) : JsonObject(nullptr);
+    out["device"] = index >= 0 ? JsonObject(DeviceName(device_.Pic18, index)) : JsonObject(nullptr);
     out["port"] = port.empty() ? JsonObject(nullptr) : JsonObject(port);
     out["result"] = result_.empty() || status > 128 ? ResultFor(status) : result_;
     if (idRead_) AddDeviceIdFields(out, *idRead_);
@@ -727,12 +784,6 @@ int CliSession::Identify()
     return named ? ExitSuccess : ExitNegative;
 }
 
-int CliSession::Verified(int verify)
-{
-    result_ = verify ? "ok" : "verify failed";
-    return verify ? ExitSuccess : ExitNegative;
-}
-
 int CliSession::Read()
 {
     // An output that cannot be written is found out before the chip is
@@ -743,10 +794,10 @@ int CliSession::Read()
         throw HexFileError(options_.file, EBADF, "standard output is closed");
     OpenPortForCommand();
     if (const int refused = Check()) return refused;
-    OperationContext ctx{port_, cmd_, *buffer_, ui_};
+    OperationContext ctx = Context();
     ui_.SetStatus("デバイスから読込み中…");
-    if (!ReadDevice(ctx, ui_.Progress("読み込み"))) return ExitNegative;
-    SaveBuffer(toStdout ? ScratchFile() : options_.file, *buffer_, {ui_.Pic18Family(), ui_.SelectedIndex()},
+    if (!ReadDevice(ctx, &ui_.MainProgress())) return ExitNegative;
+    SaveBuffer(toStdout ? ScratchFile() : options_.file, *buffer_, {device_.Pic18, device_.Index},
                options_.saveAll);
     if (toStdout) {
         std::ifstream saved(scratch_, std::ios::binary);
@@ -766,32 +817,13 @@ int CliSession::Program()
     if (const int bad = ApplyConfigSettings()) return bad;
     OpenPortForCommand();
     if (const int refused = Check()) return refused;
-    OperationContext ctx{port_, cmd_, *buffer_, ui_};
-    if (options_.erase) {
-        result_ = "erase failed";
-        // An erase once begun runs to its end; one not yet begun is not started.
-        if (InterruptRequested()) return ExitNegative;
-        if (!EraseDevice(ctx)) return ui_.CalibrationLogWasRefused() ? ExitFileError : ExitNegative;
-        ui_.SetStatus(" " + QuotedName() + " をロードしました。　ブランクチェック中…");
-        result_ = "not blank";
-        // A blank check that could not read the chip keeps its link-loss text.
-        if (const int blank = BlankCheckOutcome(ctx, ui_.Progress("ブランクチェック")); blank != 1) {
-            if (blank == 0) ui_.SetStatus("消去しましたが、デバイスはブランクではありません。");
-            if (blank == NotJudged) result_ = "blank check failed";
-            return ExitNegative;
-        }
-        ui_.SetStatus("消去OK。　書き込み中…");
-    } else {
-        ui_.SetStatus(" " + QuotedName() + " をロードしました。　書込み中…");
-    }
+    ChainRun run;
+    run.fileName = FileName(options_.file);
+    run.verify = options_.verify;
+    run.fastCycle = options_.fastCycle;
     // A chip the program could not finish is not verified: the program's
     // failure is the result, and a lost link fails at once.
-    result_ = "program failed";
-    if (!ProgramDevice(ctx, ui_.Progress("書き込み"))) return ExitNegative;
-    result_ = "ok";
-    if (!options_.verify) return ExitSuccess;
-    ui_.SetStatus("書込みました。　ベリファイ中…");
-    return Verified(VerifyDevice(ctx, ui_.Progress("ベリファイ")));
+    return Chained(options_.erase ? Chain::EraseBlankCheckProgramVerify : Chain::ProgramVerify, run);
 }
 
 int CliSession::Verify()
@@ -800,17 +832,15 @@ int CliSession::Verify()
     if (const int bad = ApplyConfigSettings()) return bad;
     OpenPortForCommand();
     if (const int refused = Check()) return refused;
-    OperationContext ctx{port_, cmd_, *buffer_, ui_};
-    ui_.SetStatus("ベリファイ中…");
-    return Verified(VerifyDevice(ctx, ui_.Progress("ベリファイ")));
+    return Chained(Chain::Verify, {});
 }
 
 int CliSession::Erase()
 {
     // A calibration change the part's erase cannot honour is refused before
     // the port is even opened.
-    const int index = ui_.SelectedIndex();
-    if (ui_.CalibChange() && !ui_.Pic18Family() && index >= 0 &&
+    const int index = device_.Index;
+    if (CalibChange() && !device_.Pic18 && index >= 0 &&
         !CalibChangeHonoured(DeviceTable[static_cast<size_t>(index)])) {
         ui_.AddLogShowingMessages(CalibChangeRefusedText);
         ui_.SetStatus(std::string(" !! ") + CalibChangeRefusedText);
@@ -819,34 +849,16 @@ int CliSession::Erase()
     }
     OpenPortForCommand();
     if (const int refused = Check()) return refused;
-    OperationContext ctx{port_, cmd_, *buffer_, ui_};
     // A failed erase keeps its own texts; the blank check after it would
     // only repeat the failure under a text that says the chip was erased.
-    result_ = "erase failed";
-    if (InterruptRequested()) return ExitNegative;
-    if (!EraseDevice(ctx)) return ui_.CalibrationLogWasRefused() ? ExitFileError : ExitNegative;
-    ui_.SetStatus("消去しました。　ブランクチェック中…");
-    result_ = "not blank";
-    const int blank = BlankCheckOutcome(ctx, ui_.Progress("ブランクチェック"));
-    if (blank == 1) {
-        ui_.SetStatus("消去OK。　デバイスはブランクです。");
-        result_ = "ok";
-        return ExitSuccess;
-    }
-    if (blank == 0) ui_.SetStatus("消去しましたが、デバイスはブランクではありません。");
-    if (blank == NotJudged) result_ = "blank check failed";
-    return ExitNegative;
+    return Chained(Chain::EraseBlankCheck, {});
 }
 
 int CliSession::Blank()
 {
     OpenPortForCommand();
     if (const int refused = Check()) return refused;
-    OperationContext ctx{port_, cmd_, *buffer_, ui_};
-    ui_.SetStatus("ブランクチェック中…");
-    const bool blank = BlankCheckDevice(ctx, ui_.Progress("ブランクチェック"));
-    result_ = blank ? "ok" : "not blank";
-    return blank ? ExitSuccess : ExitNegative;
+    return Chained(Chain::BlankCheck, {});
 }
 
 int CliSession::RefuseNoDevice()
@@ -859,9 +871,9 @@ int CliSession::RefuseNoDevice()
 int CliSession::Dump()
 {
     LoadFile(false);
-    const int index = ui_.SelectedIndex();
+    const int index = device_.Index;
     if (index < 0) return RefuseNoDevice();
-    const bool pic18 = ui_.Pic18Family();
+    const bool pic18 = device_.Pic18;
     std::string program, data, config;
     if (pic18) {
         const TDeviceSpec18 &d = DeviceTable18[static_cast<size_t>(index)];

@@ -17,6 +17,7 @@
 #include "catalogue/DeviceSelection.h"
 #include "link/serial.h"
 #include "settings/settings.h"
+#include "operations/chain.h"
 
 // Exit statuses.
 enum : int {
@@ -43,7 +44,7 @@ public:
     // refusal or a file error, 0 when the buffer is ready.
     int Prepare();
     const MemoryBuffer &Buffer() const { return *buffer_; }
-    DeviceSelection Selection() const { return {ui_.Pic18Family(), ui_.SelectedIndex()}; }
+    DeviceSelection Selection() const { return device_; }
     // One chip of a production run: Run takes image (when the command has a
     // file) and device instead of loading the file, and notes the chip's
     // DEVICE-ID and result.
@@ -53,6 +54,9 @@ public:
     // a word or two.
     const std::string &DeviceIdRead() const { return deviceIdRead_; }
     const std::string &Result() const { return result_; }
+    // How the device operation of the run ended, for the production table
+    // and log; empty when none ran.
+    const std::optional<OperationResult> &LastOutcome() const { return outcome_; }
 
 private:
     // Run without the --json result object.
@@ -74,8 +78,14 @@ private:
     // stderr; with refuseDamaged they end the command (ExitFileError),
     // otherwise they are a warning. ExitSuccess when the command may go on.
     int LoadFile(bool refuseDamaged);
+    // The operations' inputs: the selected device and the options given.
+    OperationContext Context();
+    bool CalibChange() const { return !options_.cal1.empty() || !options_.cal2.empty(); }
     // Check, with the exit status of a refusal; 0 when it passed.
     int Check();
+    // Runs a chain of device operations after a passed check; the exit
+    // status of its outcome, noted for the production table.
+    int Chained(Chain chain, ChainRun run);
     // The chip's DEVICE-ID as read, revision included, for the production
     // table; after the check, which has reached the chip.
     void NoteDeviceId();
@@ -85,8 +95,6 @@ private:
     // A chip refused for carrying another DEVICE-ID: the ID read, the one
     // expected, and the catalogue's parts that carry the one read.
     void ExplainWrongChip();
-    // The exit status of a verify's result, noted for the production table.
-    int Verified(int verify);
     std::string QuotedName() const;
     // read's FILE "-": a scratch file to be copied to standard output, since
     // the HEX writer works on paths.
@@ -125,6 +133,10 @@ private:
     std::string deviceIdRead_;
     std::optional<uint16_t> idRead_; // the same, as the word read
     std::string result_;
+    DeviceSelection device_{};
+    std::optional<OperationResult> outcome_;
+    // The DEVICE-ID the check noted, carried into the chain's context.
+    std::optional<uint16_t> checkedId_;
     // Fields the command adds to its --json object (or replaces in it), so
     // scripts get data rather than text lines.
     JsonObject fields_ = JsonObject::object();

@@ -15,7 +15,8 @@
 #include "StopSignals.h"
 #include "TerminalFrontEnd.h"
 #include "production/gang.h"
-#include "operations/detail.h"
+#include "operations/operations.h"
+#include "support/interrupt.h"
 #include "catalogue/DeviceSelection.h"
 
 namespace {
@@ -154,8 +155,8 @@ private:
     FILE *file_ = nullptr;
 };
 
-// The terminal front end of one port: its lines prefixed, its bar in the
-// shared progress line, and an eye on the operations' lost-link report.
+// The terminal front end of one port: its lines prefixed and its bar in the
+// shared progress line.
 class PortFrontEnd : public TerminalFrontEnd {
 public:
     PortFrontEnd(const CliOptions &options, FILE *out, Console &console, size_t port)
@@ -163,17 +164,18 @@ public:
     {
     }
     ProgressBar &MainProgress() override { return bar_; }
-    void AddLogShowingMessages(const std::string &line) override
-    {
-        if (line == LinkLostLog) linkLost_ = true;
-        TerminalFrontEnd::AddLogShowingMessages(line);
-    }
-    bool LinkLost() const { return linkLost_; }
 
 private:
     PortBar bar_;
-    bool linkLost_ = false;
 };
+
+// The programmer stopped answering somewhere in the chip's run: the table
+// and the log say so whichever step it was.
+bool LinkLost(const std::optional<OperationResult> &outcome)
+{
+    return outcome &&
+           (outcome->kind == Outcome::LinkLost || outcome->kind == Outcome::CalibrationNotRestored);
+}
 
 std::string DeviceName(DeviceSelection d)
 {
@@ -336,7 +338,7 @@ int RunProduction(const CliOptions &options)
                 if (numbers[i]) ui.Print("シリアル番号 " + std::to_string(*numbers[i]));
                 const int status = session.Run();
                 results[i].deviceId = session.DeviceIdRead();
-                results[i].result = ui.LinkLost() ? "link lost" : session.Result();
+                results[i].result = LinkLost(session.LastOutcome()) ? "link lost" : session.Result();
                 if (results[i].result.empty()) results[i].result = status ? "failed" : "ok";
                 results[i].status = status;
                 results[i].elapsedMs =

@@ -41,6 +41,27 @@ int TerminalProgress::Columns() const
     return 80;
 }
 
+void TerminalProgress::SetPhase(Phase phase)
+{
+    switch (phase) {
+    case Phase::Erase:
+        phase_ = "消去";
+        break;
+    case Phase::BlankCheck:
+        phase_ = "ブランクチェック";
+        break;
+    case Phase::Program:
+        phase_ = "書き込み";
+        break;
+    case Phase::Verify:
+        phase_ = "ベリファイ";
+        break;
+    case Phase::Read:
+        phase_ = "読み込み";
+        break;
+    }
+}
+
 std::string TerminalProgress::Text(const std::string &phase, int percent, int secondsLeft, int columns)
 {
     // The last column stays free: a line that fills it wraps on some terminals.
@@ -109,8 +130,7 @@ TerminalFrontEnd::TerminalFrontEnd(const CliOptions &options, FILE *out, FILE *p
     : options_(options), out_(out),
       logOut_(options.json || (options.command == CliCommand::Read && options.file == "-") ? progressOut
                                                                                            : out),
-      bar_(progressOut, progressIsTerminal && options.verbosity != Verbosity::Quiet),
-      calibChange_(!options.cal1.empty() || !options.cal2.empty())
+      bar_(progressOut, progressIsTerminal && options.verbosity != Verbosity::Quiet)
 {
 }
 
@@ -270,13 +290,13 @@ bool TerminalFrontEnd::ConfirmErasedCalibration(const std::string &)
     return false;
 }
 
-std::string TerminalFrontEnd::CalibrationRestoreHint(const std::string &cal1, const std::string &cal2) const
+std::string TerminalFrontEnd::CalibrationRestoreHint(const std::string &device, const std::string &cal1,
+                                                     const std::string &cal2) const
 {
     std::string line = "tarnvik-cli";
     if (!options_.settings.empty()) line += " --settings " + ShellQuoted(options_.settings);
     if (!options_.port.empty()) line += " -p " + ShellQuoted(options_.port);
-    if (!pic18_ && selected_ >= 0)
-        line += std::string(" -d ") + DeviceTable[static_cast<size_t>(selected_)].Name;
+    if (!device.empty()) line += " -d " + device;
     line += " erase --cal1 " + cal1;
     if (!cal2.empty()) line += " --cal2 " + cal2;
     return "書き戻すには: " + line;

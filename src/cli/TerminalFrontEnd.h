@@ -1,7 +1,7 @@
 // The front end of the command line: log lines and the status line go to
 // stdout as UTF-8 text (stderr with --json, which keeps them for the result
 // object), the progress bar to stderr when that is a terminal,
-// and the option states come from the command-line flags.
+// and the answers to its questions come from the command-line flags.
 #pragma once
 
 #include <chrono>
@@ -24,7 +24,7 @@ public:
     void StepIt() override;
     void SetPosition(int position) override;
     // The phase named at the line's start ("書き込み", "ベリファイ", ...).
-    void SetPhase(const std::string &phase) { phase_ = phase; }
+    void SetPhase(Phase phase) override;
     // Columns to fit into; 0 asks the terminal each time.
     void SetColumns(int columns) { columns_ = columns; }
     // Erases a drawn bar so that the next text starts on a clean line.
@@ -63,39 +63,17 @@ public:
     void AddLogShowingMessages(const std::string &line) override;
     void SetDialogStatus(const std::string &) override {}
     ProgressBar &MainProgress() override { return bar_; }
-    // The main bar, naming the phase it is about to show: the front end's
-    // own, so that a production run's port draws into its shared line.
-    ProgressBar *Progress(const char *phase)
-    {
-        bar_.SetPhase(phase);
-        return &MainProgress();
-    }
     ProgressBar &DialogProgress() override { return noBar_; }
     void ShowMessage(const std::string &text) override;
     // Without a typed value or --keep-erased-calibration an erase stops.
     bool ConfirmErasedCalibration(const std::string &text) override;
     // The exact command line that puts the values back.
-    std::string CalibrationRestoreHint(const std::string &cal1, const std::string &cal2) const override;
+    std::string CalibrationRestoreHint(const std::string &device, const std::string &cal1,
+                                       const std::string &cal2) const override;
     void ProcessMessages() override {}
-    bool CalibrationLogOptional() const override { return options_.noCalibrationLog; }
     // On stderr, and the command ends with the status of a file error.
     void CalibrationLogRefused(const std::string &text) override;
     bool CalibrationLogWasRefused() const { return calibrationLogRefused_; }
-
-    bool SmallBlock() const override { return options_.smallBlock; }
-    bool VerifyUserId() const override { return options_.verifyUserId; }
-    bool CalibChange() const override { return calibChange_; }
-    void SetCalibChange(bool on) override { calibChange_ = on; }
-    std::string Cal1Text() const override { return options_.cal1; }
-    std::string Cal2Text() const override { return options_.cal2; }
-    bool Pic18Family() const override { return pic18_; }
-    int SelectedIndex() const override { return selected_; }
-
-    void Select(bool pic18, int index)
-    {
-        pic18_ = pic18;
-        selected_ = index;
-    }
 
     // A line of the command's own result (catalogue, dumps, port states,
     // versions, IDs): printed even when quiet.
@@ -134,9 +112,6 @@ private:
     FILE *logOut_; // stdout, or stderr so that stdout holds the data alone (--json, read -)
     TerminalProgress bar_;
     NullProgress noBar_;
-    bool calibChange_;
-    bool pic18_ = false;
-    int selected_ = -1;
     std::string status_;
     std::string portName_, portPath_;
     bool statusShown_ = false; // verbose mode shows each status as it comes

@@ -36,6 +36,15 @@ int Run(const std::vector<std::string> &args, bool &answered)
         std::printf("%s\n", VersionLine("tarnvik-cli").c_str());
         return ExitSuccess;
     }
+    // Leaving out the blank check is for a production bench, where every
+    // chip is verified whole anyway.
+    if (options.fastCycle && !options.repeat && options.ports.size() < 2) {
+        const char *text = "--fast-cycle は --repeat か複数のポート (-p) と使ってください。";
+        std::fprintf(stderr, "tarnvik-cli: %s\n", text);
+        if (options.json)
+            WriteJsonLine(stdout, RunEndObject(CommandWord(options.command), "refused", {text}, ExitRefused));
+        return ExitRefused;
+    }
     // Before any port is opened, in every mode: from here on no signal can
     // end the program between an erase and its calibration write-back.
     CatchStopSignals(options.repeat);

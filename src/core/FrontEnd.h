@@ -1,9 +1,13 @@
 // The one seam through which the core reaches the user. The core never owns
 // output: the window and the command line each supply a FrontEnd, and tests
-// supply a recording one.
+// supply a recording one. It only reports: what an operation works on and
+// with which options is handed to the operation itself.
 #pragma once
 
 #include <string>
+
+// What a progress bar is showing: the phase of the operation driving it.
+enum class Phase { Erase, BlankCheck, Program, Verify, Read };
 
 // A progress bar an operation is handed: the main window's or the progress
 // dialog's. Minimum is always 0 and the step is always 1.
@@ -13,6 +17,9 @@ public:
     virtual void SetRange(int minimum, int maximum) = 0;
     virtual void StepIt() = 0;
     virtual void SetPosition(int position) = 0;
+    // The operation about to drive the bar; a bar that names no phase keeps
+    // the default.
+    virtual void SetPhase(Phase) {}
 };
 
 class FrontEnd {
@@ -48,28 +55,17 @@ public:
     // true to erase anyway, keeping the erased values. The text is in the
     // message log already.
     virtual bool ConfirmErasedCalibration(const std::string & /*text*/) { return true; }
-    // Whether an erase may go on when the calibration log cannot take the
-    // values it read: only when the user said so beforehand.
-    virtual bool CalibrationLogOptional() const { return false; }
     // An erase was refused before it began because the calibration log could
     // not be written; text names the log and why. The status line says so
     // already.
     virtual void CalibrationLogRefused(const std::string &text) { AddLogShowingMessages(text); }
     // How the user puts calibration words back that an erase could not
-    // restore: cal2 is empty for a part with one calibration word.
-    virtual std::string CalibrationRestoreHint(const std::string &cal1, const std::string &cal2) const
+    // restore on the device named: cal2 is empty for a part with one
+    // calibration word.
+    virtual std::string CalibrationRestoreHint(const std::string & /*device*/, const std::string &cal1,
+                                               const std::string &cal2) const
     {
         return "「CALIBデータを変更する」をチェックし、CAL1に " + cal1 +
                (cal2.empty() ? "" : "、CAL2に " + cal2) + " を入力して消去してください。";
     }
-
-    // Option states the operations read.
-    virtual bool SmallBlock() const = 0;      // "[READ] Small Block"
-    virtual bool VerifyUserId() const = 0;    // "[VERIFY] User-ID"
-    virtual bool CalibChange() const = 0;     // "CALIBデータを変更する"
-    virtual void SetCalibChange(bool on) = 0; // erase unticks it after use
-    virtual std::string Cal1Text() const = 0; // CAL1 field, 4 hex digits
-    virtual std::string Cal2Text() const = 0; // CAL2 field, 4 hex digits
-    virtual bool Pic18Family() const = 0;     // which table the device list shows
-    virtual int SelectedIndex() const = 0;    // device list index, -1 = none
 };

@@ -18,6 +18,7 @@
 #include "image/buffer.h"
 #include "image/hex.h"
 #include "image/hex_load.h"
+#include "operations/chain.h"
 #include "operations/operations.h"
 #include "link/serial.h"
 #include "settings/settings.h"
@@ -167,14 +168,9 @@ public:
     void ShowMessage(const std::string &text) override;
     bool ConfirmErasedCalibration(const std::string &text) override;
     void ProcessMessages() override;
-    bool SmallBlock() const override { return SmallBlockFlag; }
-    bool VerifyUserId() const override;
-    bool CalibChange() const override;
-    void SetCalibChange(bool on) override;
-    std::string Cal1Text() const override;
-    std::string Cal2Text() const override;
-    bool Pic18Family() const override { return Pic18; }
-    int SelectedIndex() const override { return Selected(); }
+    // Option states of the window's controls.
+    bool SmallBlock() const { return SmallBlockFlag; }
+    bool CalibChange() const;
 
     // ---- controls (component names as objectName) ----
     TForm3 *Form3 = nullptr;
@@ -259,12 +255,21 @@ public:
     static inline const QString CloseWaitNote = QStringLiteral("実行中のコマンドが終わると終了します…");
 
     // ---- commands and chains ----
-    // What the device operations work on.
+    // What the device operations work on: the selected device and the
+    // options as the controls show them.
     OperationContext Context();
+    OperationOptions Options() const;
     void BufferChanged() override;
     // The check of a main-window command (dialog false) or of a Small Box
     // command (its refusal also in the progress dialog); true when it passed.
-    bool DeviceCheck(bool dialog);
+    // The DEVICE-ID it read stays in ctx for the operations after it.
+    bool DeviceCheck(OperationContext &ctx, bool dialog);
+    // Runs a chain after a passed check, on the main window's status line
+    // and bar or (smallBox) in the progress dialog; file names the file the
+    // chain has just loaded. An erase that put typed calibration values in
+    // unticks the calibration change.
+    ChainResult RunDeviceChain(OperationContext &ctx, Chain chain, bool smallBox,
+                               const std::string &file = {});
     // The current file's name without its folder.
     std::string CurrentFileName() const;
     // Asks for a file to load; the chosen one becomes the current file.

@@ -9,15 +9,15 @@
 namespace {
 
 const std::string Quote = "\"";
-const std::string ProgrammedVerifying = "書込みました。　ベリファイ中…";
-const std::string ErasedChecking = "消去しました。　ブランクチェック中…";
-const std::string ErasedButNotBlank = "消去しましたが、デバイスはブランクではありません。";
 
 } // namespace
 
 OperationContext TForm1::Context()
 {
-    return OperationContext{session.Port, session.Command, session.Buffer, *this};
+    OperationContext ctx{session.Port, session.Command, session.Buffer, *this};
+    ctx.device = {Pic18, Selected()};
+    ctx.options = Options();
+    return ctx;
 }
 
 void TForm1::BufferChanged()
@@ -25,38 +25,52 @@ void TForm1::BufferChanged()
     RedrawBuffer();
 }
 
-bool TForm1::DeviceCheck(bool dialog)
+bool TForm1::DeviceCheck(OperationContext &ctx, bool dialog)
 {
-    OperationContext ctx = Context();
-    return CheckConnection(ctx, dialog) == ::CheckPassed;
+    return CheckConnection(ctx, dialog).Ok();
+}
+
+ChainResult TForm1::RunDeviceChain(OperationContext &ctx, Chain chain, bool smallBox, const std::string &file)
+{
+    ChainRun run;
+    run.surface = smallBox ? Surface::ProgressDialog : Surface::StatusLine;
+    run.progress = smallBox ? &DialogProgress() : &MainProgress();
+    run.fileName = file;
+    // The verify reports whatever a failed program step left behind.
+    run.verifyAfterFailedProgram = true;
+    const ChainResult result = RunChain(ctx, chain, run);
+    if (result.calibrationReplaced) CheckBox2->setChecked(false);
+    return result;
 }
 
 // ---- single device commands ----
 
+namespace {
+
+// A command of the main window: the check, then the chain.
+void MainCommand(TForm1 &form, Chain chain)
+{
+    CommandScope lock(form);
+    OperationContext ctx = form.Context();
+    if (!form.DeviceCheck(ctx, false)) return;
+    form.RunDeviceChain(ctx, chain, false);
+}
+
+} // namespace
+
 void TForm1::Button3Click()
 {
-    CommandScope lock(*this);
-    if (!DeviceCheck(false)) return;
-    SetStatus("デバイスから読込み中…");
-    OperationContext ctx = Context();
-    ReadDevice(ctx, &MainProgress());
+    MainCommand(*this, Chain::Read);
 }
 
 void TForm1::Button4Click()
 {
-    CommandScope lock(*this);
-    if (!DeviceCheck(false)) return;
-    SetStatus("デバイスに書込み中…");
-    OperationContext ctx = Context();
-    ProgramDevice(ctx, &MainProgress());
+    MainCommand(*this, Chain::Program);
 }
 
 void TForm1::Button5Click()
 {
-    CommandScope lock(*this);
-    if (!DeviceCheck(false)) return;
-    OperationContext ctx = Context();
-    EraseDevice(ctx);
+    MainCommand(*this, Chain::Erase);
 }
 
 // An erase that did not happen (calibration unreadable, link lost) keeps its
@@ -65,20 +79,12 @@ void TForm1::Button5Click()
 
 void TForm1::Button6Click()
 {
-    CommandScope lock(*this);
-    if (!DeviceCheck(false)) return;
-    SetStatus("ブランクチェック中…");
-    OperationContext ctx = Context();
-    BlankCheckDevice(ctx, &MainProgress());
+    MainCommand(*this, Chain::BlankCheck);
 }
 
 void TForm1::Button7Click()
 {
-    CommandScope lock(*this);
-    if (!DeviceCheck(false)) return;
-    SetStatus("ベリファイ中…");
-    OperationContext ctx = Context();
-    VerifyDevice(ctx, &MainProgress());
+    MainCommand(*this, Chain::Verify);
 }
 
 // ---- chains ----
@@ -109,72 +115,33 @@ bool ClearAndLoadCurrent(TForm1 &form)
 
 void TForm1::Program1Click()
 {
-    CommandScope lock(*this);
-    if (!DeviceCheck(false)) return;
-    OperationContext ctx = Context();
-    SetStatus("書込み中…");
-    ProgramDevice(ctx, &MainProgress());
-    // The verify reports whatever the program step left behind.
-    SetStatus(ProgrammedVerifying);
-    VerifyDevice(ctx, &MainProgress());
+    MainCommand(*this, Chain::ProgramVerify);
 }
 
 void TForm1::EraseBlankCheckProgramVerify1Click()
 {
-    CommandScope lock(*this);
-    if (!DeviceCheck(false)) return;
-    OperationContext ctx = Context();
-    if (!EraseDevice(ctx)) return;
-    SetStatus(ErasedChecking);
-    // A blank check that could not read the chip keeps its link-loss text.
-    if (const int blank = BlankCheckOutcome(ctx, &MainProgress()); blank != 1) {
-        if (blank == 0) SetStatus("消去できませんでした。デバイスはブランクではありません。");
-        return;
-    }
-    SetStatus("消去OK。　書込み中…");
-    ProgramDevice(ctx, &MainProgress());
-    SetStatus(ProgrammedVerifying);
-    VerifyDevice(ctx, &MainProgress());
+    MainCommand(*this, Chain::EraseBlankCheckProgramVerify);
 }
 
 void TForm1::BufferClearLoadProgramVerify1Click()
 {
     CommandScope lock(*this);
-    if (!ClearAndLoadCurrent(*this) || !DeviceCheck(false)) return;
+    if (!ClearAndLoadCurrent(*this)) return;
     OperationContext ctx = Context();
-    SetStatus(" " + Quote + CurrentFileName() + Quote + " をロードしました。　書込み中…");
-    ProgramDevice(ctx, &MainProgress());
-    SetStatus(ProgrammedVerifying);
-    VerifyDevice(ctx, &MainProgress());
+    if (!DeviceCheck(ctx, false)) return;
+    RunDeviceChain(ctx, Chain::ProgramVerify, false, CurrentFileName());
 }
 
 void TForm1::EraseBlankCheckBufferClearLoadProgramVerify1Click()
 {
     CommandScope lock(*this);
-    if (!ClearAndLoadCurrent(*this) || !DeviceCheck(false)) return;
+    if (!ClearAndLoadCurrent(*this)) return;
     OperationContext ctx = Context();
-    if (!EraseDevice(ctx)) return;
-    SetStatus(" " + Quote + CurrentFileName() + Quote + " をロードしました。　ブランクチェック中…");
-    if (const int blank = BlankCheckOutcome(ctx, &MainProgress()); blank != 1) {
-        if (blank == 0) SetStatus(ErasedButNotBlank);
-        return;
-    }
-    SetStatus("消去OK。　書き込み中…");
-    ProgramDevice(ctx, &MainProgress());
-    SetStatus(ProgrammedVerifying);
-    VerifyDevice(ctx, &MainProgress());
+    if (!DeviceCheck(ctx, false)) return;
+    RunDeviceChain(ctx, Chain::EraseBlankCheckProgramVerify, false, CurrentFileName());
 }
 
 void TForm1::EraseBlankCheck1Click()
 {
-    CommandScope lock(*this);
-    if (!DeviceCheck(false)) return;
-    OperationContext ctx = Context();
-    if (!EraseDevice(ctx)) return;
-    SetStatus(ErasedChecking);
-    const int blank = BlankCheckOutcome(ctx, &MainProgress());
-    if (blank == 1)
-        SetStatus("消去OK。　デバイスはブランクです。");
-    else if (blank == 0)
-        SetStatus(ErasedButNotBlank);
+    MainCommand(*this, Chain::EraseBlankCheck);
 }

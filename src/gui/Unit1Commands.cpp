@@ -16,6 +16,7 @@
 
 #include "MessageBox.h"
 #include "Unit1.h"
+#include "configbits/ConfigEdit.h"
 #include "Unit3.h"
 
 namespace {
@@ -185,29 +186,26 @@ void TForm1::ProcessMessages()
     QCoreApplication::processEvents();
 }
 
-bool TForm1::VerifyUserId() const
-{
-    return CheckBox3->isChecked();
-}
-
 bool TForm1::CalibChange() const
 {
     return CheckBox2->isChecked();
 }
 
-void TForm1::SetCalibChange(bool on)
+OperationOptions TForm1::Options() const
 {
-    CheckBox2->setChecked(on);
-}
-
-std::string TForm1::Cal1Text() const
-{
-    return MaskEdit1->text().toStdString();
-}
-
-std::string TForm1::Cal2Text() const
-{
-    return MaskEdit2->text().toStdString();
+    OperationOptions options;
+    options.smallBlock = SmallBlockFlag;
+    options.verifyUserId = CheckBox3->isChecked();
+    options.calibChange = CalibChange();
+    // A CAL field's four digits, the first two the high byte; a field not
+    // filled in keeps the word read from the chip.
+    auto field = [](const QString &text) -> std::optional<uint16_t> {
+        const std::string digits = text.toStdString();
+        return digits.size() == 4 ? ParseConfigField(digits) : std::nullopt;
+    };
+    options.cal1 = field(MaskEdit1->text());
+    options.cal2 = field(MaskEdit2->text());
+    return options;
 }
 
 // ---- commands of this window ----

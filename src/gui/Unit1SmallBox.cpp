@@ -303,15 +303,26 @@ void StopAfterFailedErase(TForm1 &form)
 
 } // namespace
 
+namespace {
+
+// A command of the Small Box menu, the dialog shown: the check, then the
+// chain. False when the check refused.
+bool SmallBoxCommand(TForm1 &form, OperationContext &ctx, Chain chain, const std::string &file = {})
+{
+    if (!form.DeviceCheck(ctx, true)) return false;
+    const ChainResult result = form.RunDeviceChain(ctx, chain, true, file);
+    if (!result.Ok() && result.ended == Step::Erase) StopAfterFailedErase(form);
+    return true;
+}
+
+} // namespace
+
 void TForm1::Read1Click()
 {
     CommandScope lock(*this);
     ShowDialog(*this);
-    if (!DeviceCheck(true)) return;
-    SetStatus("デバイスから読込み中…");
-    SetDialogStatus("デバイスから読込み中…");
     OperationContext ctx = Context();
-    ReadDevice(ctx, &DialogProgress());
+    if (!SmallBoxCommand(*this, ctx, Chain::Read)) return;
     activateWindow();
     if (Form3) Form3->raise();
 }
@@ -320,47 +331,32 @@ void TForm1::Program3Click()
 {
     CommandScope lock(*this);
     ShowDialog(*this);
-    if (!DeviceCheck(true)) return;
-    SetStatus("デバイスに書込み中…");
-    SetDialogStatus("デバイスに書込み中…");
     OperationContext ctx = Context();
-    ProgramDevice(ctx, &DialogProgress());
+    SmallBoxCommand(*this, ctx, Chain::Program);
 }
 
 void TForm1::BlankCheck1Click()
 {
     CommandScope lock(*this);
     ShowDialog(*this);
-    if (!DeviceCheck(true)) return;
-    SetDialogStatus("ブランクチェック中…");
     OperationContext ctx = Context();
-    BlankCheckDevice(ctx, &DialogProgress());
+    SmallBoxCommand(*this, ctx, Chain::BlankCheck);
 }
 
 void TForm1::Verify1Click()
 {
     CommandScope lock(*this);
     ShowDialog(*this);
-    if (!DeviceCheck(true)) return;
-    SetDialogStatus("ベリファイ中…");
     OperationContext ctx = Context();
-    VerifyDevice(ctx, &DialogProgress());
+    SmallBoxCommand(*this, ctx, Chain::Verify);
 }
 
 void TForm1::Erase1Click()
 {
     CommandScope lock(*this);
     ShowDialog(*this);
-    if (!DeviceCheck(true)) return;
     OperationContext ctx = Context();
-    if (!EraseDevice(ctx)) return StopAfterFailedErase(*this);
-    SetDialogStatus("消去しました。　ブランクチェック中…");
-    // A blank check that could not read the chip keeps its link-loss text.
-    const int blank = BlankCheckOutcome(ctx, &DialogProgress());
-    if (blank == 1)
-        SetDialogStatus("消去OK。　デバイスはブランクです。");
-    else if (blank == 0)
-        SetDialogStatus(" !!消去しましたがブランクではありません。");
+    SmallBoxCommand(*this, ctx, Chain::EraseBlankCheck);
 }
 
 void TForm1::LoadEraseprogramVerify1Click()
@@ -378,18 +374,7 @@ void TForm1::LoadEraseprogramVerify1Click()
     // A damaged file, or one without HEX data, never reaches the chip.
     const bool whole = ReportLoadFindings(true);
     if (!LastRead.NoData()) AddLog("ファイル " + Quote + CurrentFileName() + Quote + " をロードしました。");
-    if (!whole || !DeviceCheck(true)) return;
+    if (!whole) return;
     OperationContext ctx = Context();
-    if (!EraseDevice(ctx)) return StopAfterFailedErase(*this);
-    const std::string name = " " + Quote + CurrentFileName() + Quote + " ";
-    SetStatus(name + "をロードしました。　ブランクチェック中…");
-    SetDialogStatus(name + "をロード。ブランクチェック中…");
-    if (const int blank = BlankCheckOutcome(ctx, &DialogProgress()); blank != 1) {
-        if (blank == 0) SetDialogStatus(" !!消去しましたが、ブランクではありません。");
-        return;
-    }
-    SetDialogStatus("消去OK。　書き込み中…");
-    ProgramDevice(ctx, &DialogProgress());
-    SetDialogStatus("書込みました。　ベリファイ中…");
-    VerifyDevice(ctx, &DialogProgress());
+    SmallBoxCommand(*this, ctx, Chain::EraseBlankCheckProgramVerify, CurrentFileName());
 }

@@ -191,7 +191,7 @@ TEST(CliProgress, OneLineFittedToTheTerminal)
 }
 
 // A production run's port draws its progress into the shared line through
-// its front end's own bar; the operations get that bar from Progress().
+// its front end's own bar; the operations get that bar from MainProgress().
 TEST(TerminalFrontEnd, ProgressIsTheFrontEndsOwnBar)
 {
     struct PortLike : TerminalFrontEnd {
@@ -201,7 +201,7 @@ TEST(TerminalFrontEnd, ProgressIsTheFrontEndsOwnBar)
     };
     CliOptions options;
     PortLike ui(options, stdout, stderr, false);
-    EXPECT_EQ(ui.Progress("書き込み"), &ui.own);
+    EXPECT_EQ(&static_cast<FrontEnd &>(ui).MainProgress(), &ui.own);
 }
 
 // A failure inside the program with --json still ends in one result object,

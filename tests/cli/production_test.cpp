@@ -155,6 +155,45 @@ TEST(Production, AGangGoesOnWhenOneBoardIsLost)
     EXPECT_EQ(RunCli({"-p", c.Path(), "verify", Fixture}), 0);
 }
 
+// Each board's row says how its operations ended: a chip that differs from
+// the file, a chip of another kind, one that holds the file.
+TEST(Production, EachRowTellsHowItsChipEnded)
+{
+    SimProcess good({"--chip", Device, "--hex", Fixture}), blank({"--chip", Device}),
+        other({"--chip", "PIC16F84A"});
+    const std::string log = Temp("outcomes.csv");
+    Cli run({"-p", good.Path(), "-p", blank.Path(), "-p", other.Path(), "--log", log, "verify", Fixture});
+    EXPECT_EQ(run.Wait(), 2) << run.Out() << run.Err();
+    const auto rows = LogRows(log);
+    ASSERT_EQ(rows.size(), 3u) << run.Out();
+    const std::pair<std::string, std::string> expected[] = {
+        {good.Path(), "ok"}, {blank.Path(), "verify failed"}, {other.Path(), "refused"}};
+    for (size_t i = 0; i < 3; ++i) {
+        ASSERT_EQ(rows[i].size(), 8u);
+        EXPECT_EQ(rows[i][1], expected[i].first);
+        EXPECT_EQ(rows[i][5], expected[i].second);
+    }
+}
+
+// --fast-cycle: the full verify after programming stands in for the blank
+// check; only for production runs.
+TEST(Production, FastCycleLeavesOutTheBlankCheck)
+{
+    SimProcess a({"--chip", Device}), b({"--chip", Device});
+    Cli single({"-p", a.Path(), "--erase", "--fast-cycle", "program", Fixture});
+    EXPECT_EQ(single.Wait(), 2);
+    EXPECT_NE(single.Err().find("--fast-cycle は --repeat か複数のポート (-p) と使ってください。"),
+              std::string::npos)
+        << single.Err();
+    Cli gang({"-p", a.Path(), "-p", b.Path(), "--erase", "--fast-cycle", "program", Fixture});
+    EXPECT_EQ(gang.Wait(), 0) << gang.Out() << gang.Err();
+    const std::string out = gang.Out();
+    for (const std::string &port : {a.Path(), b.Path()})
+        EXPECT_NE(out.find("[" + port + "] ベリファイOK。一致しました。"), std::string::npos) << out;
+    EXPECT_EQ(out.find("デバイスはブランクです。"), std::string::npos) << out;
+    EXPECT_NE(out.find("デバイスを消去しました。"), std::string::npos) << out;
+}
+
 TEST(Production, ChipAfterChipEachWithItsOwnNumber)
 {
     const std::string link = Temp("board"), state = Temp("serial.state"), log = Temp("chips.csv");

@@ -294,7 +294,8 @@ void CommandsTest::failedEraseEndsTheChains()
         TForm1 &f = rig.StartWith("PIC12F675");
         const uint16_t first = rig.sim->Chip().Peek(0);
         const uint64_t before = rig.sim->Firmware().BytesReceived();
-        QVERIFY(f.DeviceCheck(false));
+        OperationContext probe = f.Context();
+        QVERIFY(f.DeviceCheck(probe, false));
         const uint64_t check = rig.sim->Firmware().BytesReceived() - before;
         rig.sim->Firmware().AddFault(
             {FaultKind::SilentAfter, rig.sim->Firmware().BytesReceived() + check + 4});

@@ -13,7 +13,8 @@ namespace {
 
 struct OpsRig : SimRig {
     MemoryBuffer buffer;
-    OperationContext ctx{port, cmd, buffer, ui};
+    // The sim rigs verify the User-IDs too.
+    OperationContext ctx{port, cmd, buffer, ui, {}, {.verifyUserId = true}};
     explicit OpsRig(SimOptions options) : SimRig(std::move(options)) {}
 };
 
@@ -74,16 +75,16 @@ TEST_P(Operations16, EraseBlankCheckProgramVerifyKeepCalibration)
 {
     const TDeviceSpec &d = DeviceTable[GetParam().index];
     OpsRig rig(SimOptions{.chip = d.Name, .firmware = GetParam().firmware});
-    rig.ui.selected = GetParam().index;
+    rig.ctx.device.Index = GetParam().index;
     const std::vector<uint16_t> factory = rig.sim.Chip().Calibration();
     Dirty(rig.sim.Chip(), d);
 
-    ASSERT_EQ(CheckConnection(rig.ctx), CheckPassed);
-    EXPECT_EQ(EraseDevice(rig.ctx), 1);
-    EXPECT_EQ(BlankCheckDevice(rig.ctx, nullptr), 1) << rig.ui.status;
+    ASSERT_TRUE(CheckConnection(rig.ctx));
+    EXPECT_TRUE(EraseDevice(rig.ctx));
+    EXPECT_TRUE(BlankCheckDevice(rig.ctx, nullptr)) << rig.ui.status;
     FillBuffer(rig.buffer, d);
-    EXPECT_EQ(ProgramDevice(rig.ctx, nullptr), 1) << rig.ui.status;
-    EXPECT_EQ(VerifyDevice(rig.ctx, nullptr), 1) << rig.ui.status;
+    EXPECT_TRUE(ProgramDevice(rig.ctx, nullptr)) << rig.ui.status;
+    EXPECT_TRUE(VerifyDevice(rig.ctx, nullptr)) << rig.ui.status;
     EXPECT_EQ(rig.sim.Chip().Calibration(), factory);
 
     // Reading the chip back into a fresh buffer gives the same program words.
@@ -107,8 +108,8 @@ TEST_P(Operations18, EraseBlankCheckProgramVerify)
 {
     const TDeviceSpec18 &d = DeviceTable18[GetParam()];
     OpsRig rig(SimOptions{.chip = d.Name});
-    rig.ui.pic18 = true;
-    rig.ui.selected = GetParam();
+    rig.ctx.device.Pic18 = true;
+    rig.ctx.device.Index = GetParam();
     for (uint32_t i = 0; i < d.ProgramSize; i += 5)
         rig.sim.Chip().Poke(i, 0);
     rig.sim.Chip().Poke(0x200000, 0);
@@ -116,9 +117,9 @@ TEST_P(Operations18, EraseBlankCheckProgramVerify)
     for (uint32_t i = 0; i < d.EEDataSize; ++i)
         rig.sim.Chip().SetEeprom(i, 0);
 
-    ASSERT_EQ(CheckConnection(rig.ctx), CheckPassed);
-    EXPECT_EQ(EraseDevice(rig.ctx), 1);
-    EXPECT_EQ(BlankCheckDevice(rig.ctx, nullptr), 1) << rig.ui.status;
+    ASSERT_TRUE(CheckConnection(rig.ctx));
+    EXPECT_TRUE(EraseDevice(rig.ctx));
+    EXPECT_TRUE(BlankCheckDevice(rig.ctx, nullptr)) << rig.ui.status;
     rig.buffer.Clear(d);
     for (uint32_t i : {0u, 1u, 7u, 8u, 40u, d.ProgramSize - 1})
         rig.buffer.Program18[i] = static_cast<uint8_t>(i * 3);
@@ -128,8 +129,8 @@ TEST_P(Operations18, EraseBlankCheckProgramVerify)
         rig.buffer.Id18[i] = static_cast<uint8_t>(0xF0 | i);
     for (int i = 0; i < 14; ++i)
         rig.buffer.Config18[i] = d.ConfigDefault[i] ^ (d.ConfigMask[i] & 0x01);
-    EXPECT_EQ(ProgramDevice(rig.ctx, nullptr), 1) << rig.ui.status;
-    EXPECT_EQ(VerifyDevice(rig.ctx, nullptr), 1) << rig.ui.status;
+    EXPECT_TRUE(ProgramDevice(rig.ctx, nullptr)) << rig.ui.status;
+    EXPECT_TRUE(VerifyDevice(rig.ctx, nullptr)) << rig.ui.status;
     EXPECT_EQ(rig.sim.Chip().Peek(0x200007), 0xF7);
 }
 
@@ -143,12 +144,12 @@ TEST(OperationsSim, WordByWordProgramUpToTheCalibrationWordKeepsIt)
     const int index = FindDevice("PIC12F629");
     const TDeviceSpec &d = DeviceTable[index];
     OpsRig rig(SimOptions{.chip = d.Name, .firmware = RowWriteForms::None, .calibration = {0x3450, 0x2000}});
-    rig.ui.selected = index;
-    EXPECT_EQ(EraseDevice(rig.ctx), 1);
+    rig.ctx.device.Index = index;
+    EXPECT_TRUE(EraseDevice(rig.ctx));
     rig.buffer.Clear(d);
     for (uint32_t k = 0x3F0; k < 0x3FF; ++k)
         rig.buffer.Words[k] = static_cast<uint16_t>(k);
-    EXPECT_EQ(ProgramDevice(rig.ctx, nullptr), 1);
+    EXPECT_TRUE(ProgramDevice(rig.ctx, nullptr));
     EXPECT_EQ(rig.sim.Chip().Peek(0x3FE), 0x3FE);
     EXPECT_EQ(rig.sim.Chip().Calibration(), (std::vector<uint16_t>{0x3450, 0x2000}));
 }
@@ -156,24 +157,24 @@ TEST(OperationsSim, WordByWordProgramUpToTheCalibrationWordKeepsIt)
 TEST(OperationsSim, Pic18RefusedByAFirmwareWithoutPic18)
 {
     OpsRig rig(SimOptions{.chip = "PIC18F4550", .pic18 = false});
-    rig.ui.pic18 = true;
-    rig.ui.selected = FindDevice("PIC18F4550");
+    rig.ctx.device.Pic18 = true;
+    rig.ctx.device.Index = FindDevice("PIC18F4550");
     EXPECT_FALSE(ReadDevice(rig.ctx, nullptr));
 }
 
 TEST(OperationsSim, WrongChipAndEmptySocketAreRefusedByTheCheck)
 {
     OpsRig wrong(SimOptions{.chip = "PIC16F628A"});
-    wrong.ui.selected = FindDevice("PIC16F877A");
-    EXPECT_EQ(CheckConnection(wrong.ctx), CheckWrongDevice);
+    wrong.ctx.device.Index = FindDevice("PIC16F877A");
+    EXPECT_EQ(CheckConnection(wrong.ctx).refusal, Refusal::WrongDevice);
 
     OpsRig empty(SimOptions{.chip = "none"});
-    empty.ui.selected = FindDevice("PIC16F877A");
-    EXPECT_EQ(CheckConnection(empty.ctx), CheckNoDeviceId);
+    empty.ctx.device.Index = FindDevice("PIC16F877A");
+    EXPECT_EQ(CheckConnection(empty.ctx).refusal, Refusal::NoDeviceId);
 
     OpsRig foreign(SimOptions{.versionText = "Other Ver.1"});
-    foreign.ui.selected = FindDevice("PIC16F877A");
-    EXPECT_EQ(CheckConnection(foreign.ctx), CheckNoProgrammer);
+    foreign.ctx.device.Index = FindDevice("PIC16F877A");
+    EXPECT_EQ(CheckConnection(foreign.ctx).refusal, Refusal::NoProgrammer);
 }
 
 TEST(OperationsSim, ConfigurationWordsAloneComeIntoTheBuffer)
@@ -183,7 +184,7 @@ TEST(OperationsSim, ConfigurationWordsAloneComeIntoTheBuffer)
         const TDeviceSpec &d = DeviceTable[index];
         const uint32_t config = d.Is12Bit() ? Config12BitWord : d.ConfigAddress1;
         OpsRig rig(SimOptions{.chip = name});
-        rig.ui.selected = index;
+        rig.ctx.device.Index = index;
         rig.sim.Chip().Poke(config, 0x0F6B);
         if (d.ConfigAddress2) rig.sim.Chip().Poke(d.ConfigAddress2, 0x3FFC);
         rig.sim.Chip().Poke(d.UserIdAddress, 0x0001);
@@ -199,20 +200,20 @@ TEST(OperationsSim, ConfigurationWordsAloneComeIntoTheBuffer)
     }
 
     OpsRig rig18(SimOptions{.chip = "PIC18F4550"});
-    rig18.ui.pic18 = true;
-    rig18.ui.selected = FindDevice("PIC18F4550");
+    rig18.ctx.device.Pic18 = true;
+    rig18.ctx.device.Index = FindDevice("PIC18F4550");
     rig18.sim.Chip().PokeHexByte(0x300000, 0x24);
     rig18.sim.Chip().PokeHexByte(0x300006, 0x81);
-    rig18.buffer.Clear(DeviceTable18[rig18.ui.selected]);
+    rig18.buffer.Clear(DeviceTable18[rig18.ctx.device.Index]);
     ASSERT_TRUE(ReadConfigWords(rig18.ctx));
     EXPECT_EQ(rig18.buffer.Config18[0], 0x24);
     EXPECT_EQ(rig18.buffer.Config18[6], 0x81);
 
     // A board that stops answering leaves the buffer as it was.
     OpsRig silent(SimOptions{.chip = "PIC16F877A", .faults = {{FaultKind::SilentAfter, 8}}});
-    silent.ui.selected = FindDevice("PIC16F877A");
+    silent.ctx.device.Index = FindDevice("PIC16F877A");
     silent.sim.Chip().Poke(0x2007, 0x3F72);
-    silent.buffer.Clear(DeviceTable[silent.ui.selected]);
+    silent.buffer.Clear(DeviceTable[silent.ctx.device.Index]);
     EXPECT_FALSE(ReadConfigWords(silent.ctx));
     EXPECT_EQ(silent.buffer.Words[0x2007], 0x3FFF);
 }

@@ -42,7 +42,8 @@ struct PtyOps {
     TCommand cmd;
     QuietFrontEnd ui;
     MemoryBuffer buffer;
-    OperationContext ctx{port, cmd, buffer, ui};
+    // The sim rigs verify the User-IDs too.
+    OperationContext ctx{port, cmd, buffer, ui, {}, {.verifyUserId = true}};
     explicit PtyOps(const std::string &path)
         : port(MakePosixSerialBackend(), [path](const std::string &) { return path; })
     {
@@ -89,18 +90,18 @@ TEST_P(PtyCatalogue, EraseBlankProgramVerifyReadBack)
     ASSERT_FALSE(sim.Path().empty());
     PtyOps rig(sim.Path());
     ASSERT_EQ(rig.port.OpenPort("COM1"), 0) << rig.port.LastError();
-    rig.ui.pic18 = row.pic18;
-    rig.ui.selected = row.index;
+    rig.ctx.device.Pic18 = row.pic18;
+    rig.ctx.device.Index = row.index;
 
-    EXPECT_EQ(EraseDevice(rig.ctx), 1) << rig.ui.status;
-    EXPECT_EQ(BlankCheckDevice(rig.ctx, nullptr), 1) << rig.ui.status;
+    EXPECT_TRUE(EraseDevice(rig.ctx)) << rig.ui.status;
+    EXPECT_TRUE(BlankCheckDevice(rig.ctx, nullptr)) << rig.ui.status;
     if (row.pic18)
         Fill(rig.buffer, DeviceTable18[row.index]);
     else
         Fill(rig.buffer, DeviceTable[row.index]);
     const MemoryBuffer written = rig.buffer;
-    EXPECT_EQ(ProgramDevice(rig.ctx, nullptr), 1) << rig.ui.status;
-    EXPECT_EQ(VerifyDevice(rig.ctx, nullptr), 1) << rig.ui.status;
+    EXPECT_TRUE(ProgramDevice(rig.ctx, nullptr)) << rig.ui.status;
+    EXPECT_TRUE(VerifyDevice(rig.ctx, nullptr)) << rig.ui.status;
 
     ASSERT_TRUE(ReadDevice(rig.ctx, nullptr)) << rig.ui.status;
     if (row.pic18) {
@@ -116,8 +117,8 @@ TEST_P(PtyCatalogue, EraseBlankProgramVerifyReadBack)
                       written.Words[EEDataAreaStart + i] & 0xFF);
     }
 
-    EXPECT_EQ(EraseDevice(rig.ctx), 1) << rig.ui.status;
-    EXPECT_EQ(BlankCheckDevice(rig.ctx, nullptr), 1) << rig.ui.status;
+    EXPECT_TRUE(EraseDevice(rig.ctx)) << rig.ui.status;
+    EXPECT_TRUE(BlankCheckDevice(rig.ctx, nullptr)) << rig.ui.status;
     rig.port.ClosePort();
     EXPECT_EQ(sim.Stop(), 0);
 }

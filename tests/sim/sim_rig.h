@@ -19,11 +19,6 @@ public:
 
 class QuietFrontEnd : public FrontEnd {
 public:
-    bool smallBlock = false;
-    bool pic18 = false;
-    int selected = -1;
-    bool calibChange = false;
-    bool verifyUserId = true;
     std::string status;
     std::vector<std::string> messages;
     QuietProgress bar;
@@ -36,14 +31,6 @@ public:
     ProgressBar &DialogProgress() override { return bar; }
     void ShowMessage(const std::string &text) override { messages.push_back(text); }
     void ProcessMessages() override {}
-    bool SmallBlock() const override { return smallBlock; }
-    bool VerifyUserId() const override { return verifyUserId; }
-    bool CalibChange() const override { return calibChange; }
-    void SetCalibChange(bool on) override { calibChange = on; }
-    std::string Cal1Text() const override { return "0000"; }
-    std::string Cal2Text() const override { return "0000"; }
-    bool Pic18Family() const override { return pic18; }
-    int SelectedIndex() const override { return selected; }
 };
 
 struct SimRig {

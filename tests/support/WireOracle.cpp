@@ -23,7 +23,7 @@ uint8_t Hi(uint16_t w)
 
 int ReadWords(Link &link, uint8_t readCommand, int n, std::span<uint16_t> destination, ProgressBar *progress)
 {
-    if (!(link.ui.SmallBlock() && readCommand == 4)) {
+    if (!(link.smallBlock && readCommand == 4)) {
         link.cmd.Args[0] = readCommand;
         link.cmd.Count = static_cast<uint16_t>(n);
         Run(link, cmdIcspStream);

@@ -73,6 +73,8 @@ struct Link {
     // wire stays in step; this is how a caller learns that what landed in the
     // image is not what the chip holds.
     long missing = 0;
+    // Read program memory in short blocks ("[READ] Small Block").
+    bool smallBlock = false;
 };
 
 // Runs the command in cmd over the port and sets cmd.Status. Never retries.

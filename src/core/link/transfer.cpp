@@ -44,7 +44,7 @@ int ReceiveBytes(Link &link, int n, std::span<uint8_t> destination, ProgressBar 
 
 int ReadBytes(Link &link, uint32_t address, int n, std::span<uint8_t> destination, ProgressBar *progress)
 {
-    if (!(link.ui.SmallBlock() && address == 0)) {
+    if (!(link.smallBlock && address == 0)) {
         SetTablePointer(link, address);
         link.cmd.Count = static_cast<uint16_t>(n);
         Run(link, cmdTableRead);

@@ -16,12 +16,6 @@
 
 namespace {
 
-struct NotedId {
-    std::string device;
-    uint16_t id = 0;
-};
-NotedId noted;
-
 bool ParseHex4(const std::string &text, uint16_t &value)
 {
     if (text.size() != 4) return false;
@@ -131,12 +125,7 @@ std::string CalibrationTimeNow()
     return text;
 }
 
-void NoteDeviceId(const std::string &device, uint16_t id)
+std::string CalibrationDeviceId(std::optional<uint16_t> id)
 {
-    noted = {device, id};
-}
-
-std::string NotedDeviceId(const std::string &device)
-{
-    return noted.device == device && !device.empty() ? Hex(noted.id, 4) : "----";
+    return id ? Hex(*id, 4) : "----";
 }

@@ -32,8 +32,6 @@ std::optional<CalibrationEntry> LastCalibration(const std::string &device, uint1
 // "YYYY-MM-DD HH:MM:SS" now, local time.
 std::string CalibrationTimeNow();
 
-// The DEVICE-ID the connection check last read from a chip of this kind, so
-// the log can name the chip's revision without reading it again; "----"
-// when none was read.
-void NoteDeviceId(const std::string &device, uint16_t id);
-std::string NotedDeviceId(const std::string &device);
+// The DEVICE-ID field of an entry: the ID the check read from this very
+// chip, 4 hex digits, or "----" when none was read.
+std::string CalibrationDeviceId(std::optional<uint16_t> id);

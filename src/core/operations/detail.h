@@ -1,6 +1,11 @@
 // Pieces the device operations share: the selected row, result reporting and
-// a checked path to the programmer. Not for use outside the operations.
+// a checked path to the programmer. Not for use outside the operations:
+// what callers learn of an operation is its OperationResult.
 #pragma once
+
+#ifndef TARNVIK_OPERATIONS_INTERNAL
+#error "operations/detail.h is private to the operations; callers branch on OperationResult"
+#endif
 
 #include <array>
 #include <cstdint>
@@ -21,7 +26,7 @@ inline constexpr const char *WriteFailedStatus = " !! デバイスに書き込�
 // in programming mode, and nothing may be sent that could finish it.
 inline constexpr const char *PowerCycleLog = "プログラマーの電源を入れ直してください。";
 
-// Copies of the selected row of the live family's table. Without a usable
+// Copies of the context's row of its family's table. Without a usable
 // selection the refusal of the check is reported and nullopt returned.
 std::optional<TDeviceSpec> SelectedRow(OperationContext &ctx);
 std::optional<TDeviceSpec18> SelectedRow18(OperationContext &ctx);
@@ -34,6 +39,11 @@ void ReportStatus(OperationContext &ctx, const std::string &text, bool toDialog)
 // when the programmer could not be brought back to a known state, the
 // request to power-cycle it.
 void ReportLinkLost(OperationContext &ctx, const std::string &status, bool toDialog, bool wedged = false);
+// The same, with the result it ends an operation with: interrupted when an
+// interrupt stopped the wire, else the lost link.
+OperationResult LinkLostResult(OperationContext &ctx, const std::string &status, bool toDialog,
+                               bool wedged = false);
+OperationResult RefusedResult(Refusal refusal);
 
 // Hexadecimal with at least width digits.
 std::string HexAtLeast(uint32_t value, int width);
@@ -45,7 +55,7 @@ std::string HexAtLeast(uint32_t value, int width);
 // transfers.
 class Wire {
 public:
-    explicit Wire(OperationContext &ctx) : link_{ctx.port, ctx.cmd, ctx.ui} {}
+    explicit Wire(OperationContext &ctx) : link_{ctx.port, ctx.cmd, ctx.ui, 0, ctx.options.smallBlock} {}
 
     Link &link() { return link_; }
     bool Failed() const { return failed_; }

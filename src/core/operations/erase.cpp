@@ -1,7 +1,7 @@
 // Erase: the device's bulk-erase sequence, keeping the chip's factory
-// calibration words (or replacing them with the CAL1/CAL2 values).
+// calibration words (or replacing them with the typed values).
+#define TARNVIK_OPERATIONS_INTERNAL
 #include "operations/CalibrationLog.h"
-#include "configbits/ConfigEdit.h"
 #include "operations/detail.h"
 #include "support/textutil.h"
 
@@ -69,13 +69,6 @@ std::string SlotLine(const CalibSlot &slot, const char *direction, const char *v
            verb;
 }
 
-// A CAL field's four digits: the first two the high byte, the last two the low.
-uint16_t FieldValue(const std::string &text, uint16_t fallback)
-{
-    const auto value = text.size() == 4 ? ParseConfigField(text) : std::nullopt;
-    return value ? *value : fallback;
-}
-
 // Whether the device's erase sequence clears the word at a calibration slot.
 // Program memory (with a 12-bit core's backup word) and the configuration
 // word go with every sequence; the words from 0x2008 on only with the
@@ -92,12 +85,12 @@ bool EraseClears(const TDeviceSpec &device, uint16_t address, bool calibChange)
 bool LogCalibration(OperationContext &ctx, const TDeviceSpec &device, const std::array<CalibSlot, 2> &slots)
 {
     std::vector<CalibrationEntry> entries;
-    const std::string time = CalibrationTimeNow(), id = NotedDeviceId(device.Name);
+    const std::string time = CalibrationTimeNow(), id = CalibrationDeviceId(ctx.deviceId);
     for (const CalibSlot &slot : slots)
         if (slot.address != 0) entries.push_back({time, device.Name, id, slot.address, slot.value});
     const std::string reason = AppendCalibration(entries);
     if (reason.empty()) return true;
-    if (ctx.ui.CalibrationLogOptional()) {
+    if (ctx.options.calibrationLogOptional) {
         ctx.ui.AddLogShowingMessages(
             "!キャリブレーションログに書き込めませんでした: " + CalibrationLogPath() + "（" + reason + "）");
         return true;
@@ -138,16 +131,24 @@ bool ErasedCalibrationAccepted(OperationContext &ctx, const TDeviceSpec &device,
     return false;
 }
 
-int LinkLost(OperationContext &ctx, Wire &wire)
+OperationResult LinkLost(OperationContext &ctx, Wire &wire)
 {
     const bool wedged = !wire.Abandon();
-    ReportLinkLost(ctx, WriteFailedStatus, false, wedged);
-    return 0;
+    return LinkLostResult(ctx, WriteFailedStatus, false, wedged);
+}
+
+OperationResult Failed(Outcome kind, bool wedged)
+{
+    OperationResult result;
+    result.kind = kind;
+    result.wedged = wedged;
+    return result;
 }
 
 // The calibration words may be gone from the chip: say so in the status
 // line, and log each value with the way to put it back.
-int CalibrationNotRestored(OperationContext &ctx, const std::array<CalibSlot, 2> &slots, bool wedged)
+OperationResult CalibrationNotRestored(OperationContext &ctx, const TDeviceSpec &device,
+                                       const std::array<CalibSlot, 2> &slots, bool wedged)
 {
     FrontEnd &ui = ctx.ui;
     ui.SetStatus(CalibNotRestoredStatus);
@@ -157,21 +158,21 @@ int CalibrationNotRestored(OperationContext &ctx, const std::array<CalibSlot, 2>
         if (slot.address != 0)
             ui.AddLogShowingMessages("アドレス " + Hex(slot.address, 4) + " のキャリブレーションデータ " +
                                      Hex(slot.value, 4) + " を書き戻してください。");
-    ui.AddLogShowingMessages(
-        ui.CalibrationRestoreHint(Hex(slots[0].value, 4), slots[1].address ? Hex(slots[1].value, 4) : ""));
-    return 0;
+    ui.AddLogShowingMessages(ui.CalibrationRestoreHint(device.Name, Hex(slots[0].value, 4),
+                                                       slots[1].address ? Hex(slots[1].value, 4) : ""));
+    return Failed(Outcome::CalibrationNotRestored, wedged);
 }
 
-int Erase16(OperationContext &ctx, const TDeviceSpec &device)
+OperationResult Erase16(OperationContext &ctx, const TDeviceSpec &device)
 {
     FrontEnd &ui = ctx.ui;
-    const bool calibChange = ui.CalibChange();
+    const bool calibChange = ctx.options.calibChange;
     std::array<CalibSlot, 2> slots = {CalibSlot{device.CalibAddress1, device.CalibMask1, 0},
                                       CalibSlot{device.CalibAddress2, device.CalibMask2, 0}};
     if (calibChange && device.CalibAddress1 != 0 && !CalibChangeHonoured(device)) {
         ui.SetStatus(std::string(" !! ") + CalibChangeRefusedText);
         ui.AddLogShowingMessages(CalibChangeRefusedText);
-        return 0;
+        return RefusedResult(Refusal::CalibChangeUnsupported);
     }
     Wire wire(ctx);
 
@@ -182,12 +183,14 @@ int Erase16(OperationContext &ctx, const TDeviceSpec &device)
             ui.SetStatus(CalibUnreadableText);
             ui.AddLogShowingMessages(CalibUnreadableText);
             if (wedged) ui.AddLogShowingMessages(PowerCycleLog);
-            return 0;
+            return Failed(InterruptRequested() ? Outcome::Interrupted : Outcome::CalibrationUnreadable,
+                          wedged);
         }
         for (const CalibSlot &slot : slots)
             if (slot.address != 0) ui.AddLog(SlotLine(slot, " から", " を読み出しました。"));
-        if (!LogCalibration(ctx, device, slots)) return 0;
-        if (!calibChange && !ErasedCalibrationAccepted(ctx, device, slots)) return 0;
+        if (!LogCalibration(ctx, device, slots)) return RefusedResult(Refusal::CalibrationLogUnwritable);
+        if (!calibChange && !ErasedCalibrationAccepted(ctx, device, slots))
+            return RefusedResult(Refusal::ErasedCalibration);
     }
 
     wire.Enter(device.EntryMode);
@@ -203,8 +206,8 @@ int Erase16(OperationContext &ctx, const TDeviceSpec &device)
     // whether or not the erase happened, where a typed value would be
     // programmed over an unerased word.
     if (calibChange && !eraseFailed) {
-        slots[0].value = FieldValue(ui.Cal1Text(), slots[0].value);
-        slots[1].value = FieldValue(ui.Cal2Text(), slots[1].value);
+        slots[0].value = ctx.options.cal1.value_or(slots[0].value);
+        slots[1].value = ctx.options.cal2.value_or(slots[1].value);
     }
     // A failed erase leaves the programmer wherever the failure caught it;
     // nothing more is sent unless it is back between commands.
@@ -225,14 +228,11 @@ int Erase16(OperationContext &ctx, const TDeviceSpec &device)
             restored = !restore.Failed();
             if (!restored) wedged = !restore.Abandon();
         }
-        if (!restored) return CalibrationNotRestored(ctx, slots, wedged);
+        if (!restored) return CalibrationNotRestored(ctx, device, slots, wedged);
         for (const CalibSlot &slot : slots)
             if (slot.address != 0) ui.AddLog(SlotLine(slot, " へ", " を書き込みました。"));
     }
-    if (eraseFailed) {
-        ReportLinkLost(ctx, WriteFailedStatus, false, wedged);
-        return 0;
-    }
+    if (eraseFailed) return LinkLostResult(ctx, WriteFailedStatus, false, wedged);
 
     if (calibChange) {
         ui.AddLog("!キャリブレーションデータは入力値に置き換わりました。");
@@ -244,13 +244,14 @@ int Erase16(OperationContext &ctx, const TDeviceSpec &device)
             uint16_t &word = ctx.buffer.Words[slot.address];
             word = static_cast<uint16_t>((word & ~slot.mask) | (slot.value & slot.mask));
         }
-        ui.SetCalibChange(false);
         ui.BufferChanged();
     }
-    return 1;
+    OperationResult done;
+    done.calibrationReplaced = calibChange;
+    return done;
 }
 
-int Erase18(OperationContext &ctx, const TDeviceSpec18 &device)
+OperationResult Erase18(OperationContext &ctx, const TDeviceSpec18 &device)
 {
     Wire wire(ctx);
     wire.Enter(0);
@@ -262,7 +263,7 @@ int Erase18(OperationContext &ctx, const TDeviceSpec18 &device)
     if (wire.Failed()) return LinkLost(ctx, wire);
     ctx.ui.AddLog(EraseDoneText);
     ctx.ui.SetStatus(EraseDoneText);
-    return 1;
+    return {};
 }
 
 } // namespace
@@ -276,16 +277,16 @@ bool CalibChangeHonoured(const TDeviceSpec &device)
     return true;
 }
 
-int EraseDevice(OperationContext &ctx)
+OperationResult EraseDevice(OperationContext &ctx)
 {
     // An erase is never cut between the erase and the calibration write-back:
     // an interrupt waits until the erase has ended and been reported.
     const InterruptHold hold;
-    if (!ctx.ui.Pic18Family()) {
+    if (!ctx.device.Pic18) {
         const auto device = SelectedRow(ctx);
-        return device ? Erase16(ctx, *device) : 0;
+        return device ? Erase16(ctx, *device) : RefusedResult(Refusal::NoDevice);
     }
-    if (!Pic18Gate(ctx)) return 0;
+    if (!Pic18Gate(ctx)) return RefusedResult(Refusal::Pic18Unsupported);
     const auto device = SelectedRow18(ctx);
-    return device ? Erase18(ctx, *device) : 0;
+    return device ? Erase18(ctx, *device) : RefusedResult(Refusal::NoDevice);
 }

@@ -1,6 +1,6 @@
+#define TARNVIK_OPERATIONS_INTERNAL
 #include "operations/operations.h"
 
-#include "operations/CalibrationLog.h"
 #include "link/discovery.h"
 #include "operations/detail.h"
 #include "support/textutil.h"
@@ -13,16 +13,16 @@ void RefuseNoDevice(OperationContext &ctx, bool dialogStatus)
     ReportStatus(ctx, " !! デバイスを選択してください。", dialogStatus);
 }
 
-int RefuseDeviceId(OperationContext &ctx, bool dialogStatus, int code)
+OperationResult RefuseDeviceId(OperationContext &ctx, bool dialogStatus, Refusal code)
 {
-    if (code == CheckNoDeviceId) {
+    if (code == Refusal::NoDeviceId) {
         ctx.ui.AddLogShowingMessages("DEVICEIDを確認できませんでした。");
         ReportStatus(ctx, " !! DEVICE-IDを確認できませんでした。", dialogStatus);
     } else {
         ctx.ui.AddLogShowingMessages("DEVICEIDが異なります。");
         ReportStatus(ctx, " !! DEVICE-IDが異なります。", dialogStatus);
     }
-    return code;
+    return RefusedResult(code);
 }
 
 // An ID read whose word did not arrive, or whose closing exit from
@@ -32,16 +32,14 @@ bool IdReadFailed(const Link &link)
     return link.missing != 0 || link.cmd.Status != StatusOk;
 }
 
-int RefuseLinkLost(OperationContext &ctx, bool dialogStatus)
+OperationResult RefuseLinkLost(OperationContext &ctx, bool dialogStatus)
 {
-    ReportLinkLost(ctx, ReadFailedStatus, dialogStatus);
-    return CheckLinkLost;
+    return LinkLostResult(ctx, ReadFailedStatus, dialogStatus);
 }
 
-bool SelectionValid(const FrontEnd &ui)
+bool SelectionValid(DeviceSelection device)
 {
-    const int index = ui.SelectedIndex();
-    return index >= 0 && index < (ui.Pic18Family() ? DeviceTable18Size : DeviceTableSize);
+    return device.Index >= 0 && device.Index < (device.Pic18 ? DeviceTable18Size : DeviceTableSize);
 }
 
 } // namespace
@@ -50,20 +48,20 @@ bool SelectionValid(const FrontEnd &ui)
 
 std::optional<TDeviceSpec> SelectedRow(OperationContext &ctx)
 {
-    if (!SelectionValid(ctx.ui)) {
+    if (!SelectionValid(ctx.device)) {
         RefuseNoDevice(ctx, false);
         return std::nullopt;
     }
-    return DeviceTable[static_cast<size_t>(ctx.ui.SelectedIndex())];
+    return DeviceTable[static_cast<size_t>(ctx.device.Index)];
 }
 
 std::optional<TDeviceSpec18> SelectedRow18(OperationContext &ctx)
 {
-    if (!SelectionValid(ctx.ui)) {
+    if (!SelectionValid(ctx.device)) {
         RefuseNoDevice(ctx, false);
         return std::nullopt;
     }
-    return DeviceTable18[static_cast<size_t>(ctx.ui.SelectedIndex())];
+    return DeviceTable18[static_cast<size_t>(ctx.device.Index)];
 }
 
 bool IsDialogBar(OperationContext &ctx, const ProgressBar *progress)
@@ -87,6 +85,23 @@ void ReportLinkLost(OperationContext &ctx, const std::string &status, bool toDia
     if (wedged) ctx.ui.AddLogShowingMessages(PowerCycleLog);
 }
 
+OperationResult LinkLostResult(OperationContext &ctx, const std::string &status, bool toDialog, bool wedged)
+{
+    OperationResult result;
+    result.kind = InterruptRequested() ? Outcome::Interrupted : Outcome::LinkLost;
+    result.wedged = wedged;
+    ReportLinkLost(ctx, status, toDialog, wedged);
+    return result;
+}
+
+OperationResult RefusedResult(Refusal refusal)
+{
+    OperationResult result;
+    result.kind = Outcome::Refused;
+    result.refusal = refusal;
+    return result;
+}
+
 std::string HexAtLeast(uint32_t value, int width)
 {
     int digits = 1;
@@ -97,16 +112,17 @@ std::string HexAtLeast(uint32_t value, int width)
 
 // ---- the check ----
 
-int CheckConnection(OperationContext &ctx, bool dialogStatus)
+OperationResult CheckConnection(OperationContext &ctx, bool dialogStatus)
 {
     FrontEnd &ui = ctx.ui;
+    ctx.deviceId.reset();
     if (!ctx.port.IsOpen()) {
         ui.AddLogShowingMessages("COMポートがオープンされていません。");
         ui.AddLog("他のアプリケーションがポートを使用していないかチェックしてOptionタブからポートをオープンし"
                   "てください");
         ui.SetStatus(" !! 接続を確認してポートをオープンしてください。");
         if (dialogStatus) ui.SetDialogStatus(" !! ポートをオープンしてください。");
-        return CheckNoPort;
+        return RefusedResult(Refusal::NoPort);
     }
 
     // What the programmer still sends from a command nobody waited for (an
@@ -123,42 +139,39 @@ int CheckConnection(OperationContext &ctx, bool dialogStatus)
         ui.AddLogShowingMessages(ctx.port.PortName() + "にプログラマーの接続を確認できませんでした。");
         ui.SetStatus(" !! 接続を確認してください");
         if (dialogStatus) ui.SetDialogStatus(" !! 接続を確認してください。");
-        return CheckNoProgrammer;
+        return RefusedResult(Refusal::NoProgrammer);
     }
 
-    if (!SelectionValid(ui)) {
+    if (!SelectionValid(ctx.device)) {
         RefuseNoDevice(ctx, dialogStatus);
-        return CheckNoDevice;
+        return RefusedResult(Refusal::NoDevice);
     }
 
     // The five low bits of an ID are the silicon revision and never compared.
     // The first read only proves that something answers; the second decides.
     // A read the programmer did not see through is a lost link, whatever
-    // bits it brought.
-    if (ui.Pic18Family()) {
-        const TDeviceSpec18 device = DeviceTable18[static_cast<size_t>(ui.SelectedIndex())];
-        link.missing = 0;
-        const uint16_t first = ReadDeviceId18(link);
-        if (IdReadFailed(link)) return RefuseLinkLost(ctx, dialogStatus);
-        if ((first & 0xFFE0) == 0) return RefuseDeviceId(ctx, dialogStatus, CheckNoDeviceId);
-        ui.ProcessMessages();
-        const uint16_t second = ReadDeviceId18(link);
-        if (IdReadFailed(link)) return RefuseLinkLost(ctx, dialogStatus);
-        if ((second & 0xFFE0) != device.DeviceId) return RefuseDeviceId(ctx, dialogStatus, CheckWrongDevice);
-        return CheckPassed;
-    }
-    const TDeviceSpec device = DeviceTable[static_cast<size_t>(ui.SelectedIndex())];
-    if (device.DeviceId == 0) return CheckPassed; // nothing to compare, nothing sent
+    // bits it brought. The ID read travels with the result, also when it
+    // refuses the chip.
+    const size_t row = static_cast<size_t>(ctx.device.Index);
+    const bool pic18 = ctx.device.Pic18;
+    const uint16_t expected = pic18 ? DeviceTable18[row].DeviceId : DeviceTable[row].DeviceId;
+    const uint16_t mask = pic18 ? 0xFFE0 : 0x3FE0;
+    if (!pic18 && expected == 0) return {}; // nothing to compare, nothing sent
+    auto readId = [&] {
+        return pic18 ? ReadDeviceId18(link) : static_cast<uint16_t>(ReadDeviceId(link, DeviceTable[row]));
+    };
     link.missing = 0;
-    const uint16_t first = ReadDeviceId(link, device);
+    const uint16_t first = readId();
     if (IdReadFailed(link)) return RefuseLinkLost(ctx, dialogStatus);
-    if ((first & 0x3FE0) == 0) return RefuseDeviceId(ctx, dialogStatus, CheckNoDeviceId);
+    if ((first & mask) == 0) return RefuseDeviceId(ctx, dialogStatus, Refusal::NoDeviceId);
     ui.ProcessMessages();
-    const uint16_t id = ReadDeviceId(link, device);
+    const uint16_t id = readId();
     if (IdReadFailed(link)) return RefuseLinkLost(ctx, dialogStatus);
-    if ((id & 0x3FE0) != device.DeviceId) return RefuseDeviceId(ctx, dialogStatus, CheckWrongDevice);
-    NoteDeviceId(device.Name, id);
-    return CheckPassed;
+    OperationResult result;
+    if ((id & mask) != expected) result = RefuseDeviceId(ctx, dialogStatus, Refusal::WrongDevice);
+    result.deviceId = pic18 ? id : static_cast<uint16_t>(id & 0x3FFF);
+    if (result.Ok()) ctx.deviceId = result.deviceId;
+    return result;
 }
 
 bool Pic18Gate(OperationContext &ctx)

@@ -1,39 +1,101 @@
 // The device operations: connection and DEVICE-ID check, read, program,
 // verify, blank check and erase, for both device families. Each one copies
-// the selected catalogue row at its start, talks to the programmer through
-// the transfers, and reports only through the front end.
+// the catalogue row it is handed at its start, talks to the programmer
+// through the transfers, reports through the front end, and returns how it
+// ended as data.
 #pragma once
 
+#include <cstdint>
+#include <optional>
+#include <vector>
+
 #include "FrontEnd.h"
-#include "link/PICCommand.h"
+#include "catalogue/DeviceSelection.h"
 #include "image/buffer.h"
+#include "link/PICCommand.h"
 #include "link/serial.h"
 
+// The choices an operation runs with, filled by each front end from its own
+// controls or options.
+struct OperationOptions {
+    bool smallBlock = false;   // read program memory in short blocks
+    bool verifyUserId = false; // verify compares the User-IDs too
+    // Erase puts these values in place of the chip's calibration words; an
+    // absent value keeps the word read from the chip.
+    bool calibChange = false;
+    std::optional<uint16_t> cal1{}, cal2{};
+    // An erase may go on when the calibration log cannot take the values it
+    // read (the user said so beforehand).
+    bool calibrationLogOptional = false;
+};
+
 // What an operation works on: the open port, the shared command record, the
-// buffer and the front end (which also tells the selected device, the family
-// and the option states).
+// buffer, the front end it reports through, the catalogue row and the
+// options.
 struct OperationContext {
     SerialPort &port;
     TCommand &cmd;
     MemoryBuffer &buffer;
     FrontEnd &ui;
+    DeviceSelection device{};
+    OperationOptions options{};
+    // The DEVICE-ID (revision included) the check last read from the chip
+    // in this context's socket; the calibration log names the chip by it.
+    std::optional<uint16_t> deviceId{};
 };
 
-// Results of CheckConnection.
-enum : int {
-    CheckPassed = 0,
-    CheckNoPort = 1,
-    CheckNoProgrammer = 2, // the reply does not begin with the model tag
-    CheckNoDevice = 3,     // nothing selected in the device list
-    CheckNoDeviceId = 4,   // the DEVICE-ID reads as zero after masking
-    CheckWrongDevice = 5,  // the chip carries another DEVICE-ID
-    CheckLinkLost = 6,     // the programmer stopped answering during a DEVICE-ID read
+// How an operation ended.
+enum class Outcome {
+    Done,
+    Refused,                // before anything was changed on the chip; refusal says why
+    LinkLost,               // the programmer stopped answering; wedged says whether it is stuck
+    VerifyMismatch,         // the chip differs from the buffer
+    NotBlank,               // the chip is not erased
+    Interrupted,            // stopped on request between two commands
+    CalibrationUnreadable,  // erase: the calibration words could not be read; nothing erased
+    CalibrationNotRestored, // erase: the calibration words may be gone from the chip
+};
+
+enum class Refusal {
+    None,
+    NoPort,
+    NoProgrammer,           // the reply does not begin with the model tag
+    NoDevice,               // no catalogue row selected
+    NoDeviceId,             // the DEVICE-ID reads as zero after masking
+    WrongDevice,            // the chip carries another DEVICE-ID
+    Pic18Unsupported,       // the firmware does not answer the PIC18 query
+    CalibChangeUnsupported, // the part's erase cannot take typed calibration values
+    CalibrationLogUnwritable,
+    ErasedCalibration, // the user would not erase with erased calibration words
+};
+
+// A memory of the chip, as verify and blank check name it.
+enum class Memory { Program, EEData, UserId, Configuration };
+
+// One place where the chip is not what it should be. Today only the first
+// address per memory is found; file and chip values are room for more.
+struct Difference {
+    Memory memory = Memory::Program;
+    uint32_t address = 0; // in the memory's own numbering (as the texts show it)
+    std::optional<uint32_t> file, chip;
+};
+
+struct OperationResult {
+    Outcome kind = Outcome::Done;
+    Refusal refusal = Refusal::None;
+    bool wedged = false;              // link lost: the programmer must be power-cycled
+    std::optional<uint16_t> deviceId; // read by the check, revision included
+    std::vector<Difference> differences;
+    bool calibrationReplaced = false; // erase put the typed calibration values in
+    bool Ok() const { return kind == Outcome::Done; }
+    explicit operator bool() const { return Ok(); }
 };
 
 // Port, programmer, selection and DEVICE-ID, in that order; the first refusal
 // writes its texts and ends the check. With dialogStatus the short refusal
 // text also goes to the progress dialog's status text (Small Box commands).
-int CheckConnection(OperationContext &ctx, bool dialogStatus = false);
+// The DEVICE-ID read is in the result and noted in the context.
+OperationResult CheckConnection(OperationContext &ctx, bool dialogStatus = false);
 
 // PIC18 operations run only on a firmware that answers the PIC18 query;
 // false (after reporting the refusal) otherwise.
@@ -44,24 +106,19 @@ bool Pic18Gate(OperationContext &ctx);
 // result into the dialog's status text.
 
 // Reads the whole chip into the buffer. The buffer changes only when every
-// word and byte arrived; false on a refused gate or an incomplete read.
-bool ReadDevice(OperationContext &ctx, ProgressBar *progress);
+// word and byte arrived.
+OperationResult ReadDevice(OperationContext &ctx, ProgressBar *progress);
 // Reads only the chip's configuration words (PIC18: the 14 configuration
 // bytes) into the buffer, for showing them by name without a full read. The
-// buffer changes only when they all arrived; false otherwise.
-bool ReadConfigWords(OperationContext &ctx);
-// Writes the buffer's non-blank contents into the chip: 1 done, 0 refused or
-// the programmer failed to confirm a command (the write stops there).
-int ProgramDevice(OperationContext &ctx, ProgressBar *progress);
-// 1 when the chip equals the buffer (through the device's masks), else 0.
-int VerifyDevice(OperationContext &ctx, ProgressBar *progress);
-// 1 when the chip is erased, else 0.
-int BlankCheckDevice(OperationContext &ctx, ProgressBar *progress);
-// The blank check for a chain that must tell a chip found not blank (0) from
-// one that could not be judged (NotJudged: no device, a PIC18 gate refusal
-// or a link failure, whose texts are written already).
-constexpr int NotJudged = -1;
-int BlankCheckOutcome(OperationContext &ctx, ProgressBar *progress);
+// buffer changes only when they all arrived.
+OperationResult ReadConfigWords(OperationContext &ctx);
+// Writes the buffer's non-blank contents into the chip; the write stops at
+// the first command the programmer fails to confirm.
+OperationResult ProgramDevice(OperationContext &ctx, ProgressBar *progress);
+// Done when the chip equals the buffer (through the device's masks).
+OperationResult VerifyDevice(OperationContext &ctx, ProgressBar *progress);
+// Done when the chip is erased.
+OperationResult BlankCheckDevice(OperationContext &ctx, ProgressBar *progress);
 // Whether an erase can replace the device's calibration words with typed
 // values: false where its erase sequence keeps a word, which a typed value
 // could only be ANDed onto. Erase refuses such a change before sending
@@ -75,6 +132,5 @@ inline constexpr const char *CalibChangeRefusedText =
 inline constexpr const char *CalibLogRefusedStatus =
     " !! キャリブレーションログに書き込めないため消去を中止しました。";
 // Bulk erase keeping the chip's calibration words (or replacing them with the
-// CAL1/CAL2 values when the calibration-change option is ticked): 1 done, 0
-// refused, calibration unreadable (nothing erased) or a link failure.
-int EraseDevice(OperationContext &ctx);
+// typed values when the calibration change is asked for).
+OperationResult EraseDevice(OperationContext &ctx);

@@ -1,4 +1,5 @@
 // Program: writes the buffer's non-blank contents into the chip.
+#define TARNVIK_OPERATIONS_INTERNAL
 #include <algorithm>
 #include <memory>
 
@@ -231,27 +232,27 @@ void WriteChip18(Wire &wire, const TDeviceSpec18 &device, const MemoryBuffer &im
     wire.Exit(0);
 }
 
-int Finish(OperationContext &ctx, Wire &wire, ProgressBar *progress)
+OperationResult Finish(OperationContext &ctx, Wire &wire, ProgressBar *progress)
 {
     const bool toDialog = IsDialogBar(ctx, progress);
     if (wire.Failed()) {
         const bool wedged = !wire.Abandon();
         if (progress) progress->SetPosition(0);
-        ReportLinkLost(ctx, WriteFailedStatus, toDialog, wedged);
-        return 0;
+        return LinkLostResult(ctx, WriteFailedStatus, toDialog, wedged);
     }
     ctx.ui.AddLog(ProgramDoneLog);
     ReportStatus(ctx, ProgramDoneStatus, toDialog);
-    return 1;
+    return {};
 }
 
 } // namespace
 
-int ProgramDevice(OperationContext &ctx, ProgressBar *progress)
+OperationResult ProgramDevice(OperationContext &ctx, ProgressBar *progress)
 {
-    if (!ctx.ui.Pic18Family()) {
+    if (progress) progress->SetPhase(Phase::Program);
+    if (!ctx.device.Pic18) {
         const auto device = SelectedRow(ctx);
-        if (!device) return 0;
+        if (!device) return RefusedResult(Refusal::NoDevice);
         Wire wire(ctx);
         const int rowForm = wire.RowWriteForm();
         // The probe has shown its own message; the status line must not be
@@ -264,9 +265,9 @@ int ProgramDevice(OperationContext &ctx, ProgressBar *progress)
         if (!wire.Failed()) WriteConfiguration(wire, *device, words);
         return Finish(ctx, wire, progress);
     }
-    if (!Pic18Gate(ctx)) return 0;
+    if (!Pic18Gate(ctx)) return RefusedResult(Refusal::Pic18Unsupported);
     const auto device = SelectedRow18(ctx);
-    if (!device) return 0;
+    if (!device) return RefusedResult(Refusal::NoDevice);
     auto image = std::make_unique<MemoryBuffer>(ctx.buffer);
     image->Fit(*device);
     Wire wire(ctx);

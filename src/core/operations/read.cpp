@@ -1,4 +1,5 @@
 // Read, verify and blank check: the three operations that read the whole chip.
+#define TARNVIK_OPERATIONS_INTERNAL
 #include <memory>
 
 #include "operations/CalibrationLog.h"
@@ -64,17 +65,16 @@ std::unique_ptr<MemoryBuffer> Fitted18(const MemoryBuffer &buffer, const TDevice
 
 // Ends a verify or blank check whose read came back incomplete: nothing was
 // compared, so nothing may be reported as equal or blank.
-int ReadIncomplete(OperationContext &ctx, ProgressBar *progress, ReadEnd end)
+OperationResult ReadIncomplete(OperationContext &ctx, ProgressBar *progress, ReadEnd end)
 {
-    ReportLinkLost(ctx, ReadFailedStatus, IsDialogBar(ctx, progress), end == ReadEnd::Wedged);
-    return NotJudged;
+    return LinkLostResult(ctx, ReadFailedStatus, IsDialogBar(ctx, progress), end == ReadEnd::Wedged);
 }
 
 // Every calibration value read from a chip goes into the calibration log.
 void LogReadCalibration(OperationContext &ctx, const TDeviceSpec &device)
 {
     std::vector<CalibrationEntry> entries;
-    const std::string time = CalibrationTimeNow(), id = NotedDeviceId(device.Name);
+    const std::string time = CalibrationTimeNow(), id = CalibrationDeviceId(ctx.deviceId);
     const std::pair<uint16_t, uint16_t> slots[2] = {{device.CalibAddress1, device.CalibMask1},
                                                     {device.CalibAddress2, device.CalibMask2}};
     for (const auto &[address, mask] : slots)
@@ -91,32 +91,29 @@ void LogReadCalibration(OperationContext &ctx, const TDeviceSpec &device)
 
 // ---- read ----
 
-bool ReadDevice(OperationContext &ctx, ProgressBar *progress)
+OperationResult ReadDevice(OperationContext &ctx, ProgressBar *progress)
 {
+    if (progress) progress->SetPhase(Phase::Read);
     // The chip is read into a scratch copy and taken over only when complete:
     // a programmer that stops answering leaves the buffer as it was.
-    if (!ctx.ui.Pic18Family()) {
+    if (!ctx.device.Pic18) {
         const auto device = SelectedRow(ctx);
-        if (!device) return false;
+        if (!device) return RefusedResult(Refusal::NoDevice);
         auto image = std::make_unique<WordImage>(ctx.buffer.Words);
-        if (const ReadEnd end = ReadWordImage(ctx, *device, *image, progress); end != ReadEnd::Complete) {
-            ReportLinkLost(ctx, ReadFailedStatus, progress != nullptr, end == ReadEnd::Wedged);
-            return false;
-        }
+        if (const ReadEnd end = ReadWordImage(ctx, *device, *image, progress); end != ReadEnd::Complete)
+            return LinkLostResult(ctx, ReadFailedStatus, progress != nullptr, end == ReadEnd::Wedged);
         ctx.buffer.Words = *image;
         LogReadCalibration(ctx, *device);
     } else {
         if (!Pic18Gate(ctx)) {
             if (progress) ctx.ui.SetDialogStatus(Pic18RefusedText);
-            return false;
+            return RefusedResult(Refusal::Pic18Unsupported);
         }
         const auto device = SelectedRow18(ctx);
-        if (!device) return false;
+        if (!device) return RefusedResult(Refusal::NoDevice);
         auto image = Fitted18(ctx.buffer, *device);
-        if (const ReadEnd end = ReadImage18(ctx, *device, *image, progress); end != ReadEnd::Complete) {
-            ReportLinkLost(ctx, ReadFailedStatus, progress != nullptr, end == ReadEnd::Wedged);
-            return false;
-        }
+        if (const ReadEnd end = ReadImage18(ctx, *device, *image, progress); end != ReadEnd::Complete)
+            return LinkLostResult(ctx, ReadFailedStatus, progress != nullptr, end == ReadEnd::Wedged);
         ctx.buffer.Program18 = std::move(image->Program18);
         ctx.buffer.EEData18 = std::move(image->EEData18);
         ctx.buffer.Id18 = image->Id18;
@@ -126,217 +123,225 @@ bool ReadDevice(OperationContext &ctx, ProgressBar *progress)
     ctx.ui.SetStatus(ReadDoneText);
     ctx.ui.AddLog(ReadDoneText);
     if (progress) ctx.ui.SetDialogStatus(ReadDoneText);
-    return true;
+    return {};
 }
 
 // ---- verify ----
 
 namespace {
 
-bool VerifyWords(OperationContext &ctx, const TDeviceSpec &device, const WordImage &chip)
+void VerifyWords(OperationContext &ctx, const TDeviceSpec &device, const WordImage &chip,
+                 std::vector<Difference> &found)
 {
     FrontEnd &ui = ctx.ui;
     const WordImage &buffer = ctx.buffer.Words;
-    bool differs = false;
 
     const uint16_t blank = device.BlankWord;
     for (uint32_t k = 0; k < ComparedWords(device); ++k) {
         if ((chip[k] & blank) != (buffer[k] & blank)) {
             ui.AddLogShowingMessages("Program Memory $" + Hex(k, 4) + " が一致しません。");
-            differs = true;
+            found.push_back({Memory::Program, k, buffer[k] & blank, chip[k] & blank});
             break;
         }
     }
     for (uint32_t i = 0; i < device.EEDataSize; ++i) {
-        if ((chip[EEDataAreaStart + i] & 0xFF) != (buffer[EEDataAreaStart + i] & 0xFF)) {
+        const uint32_t a = EEDataAreaStart + i;
+        if ((chip[a] & 0xFF) != (buffer[a] & 0xFF)) {
             ui.AddLogShowingMessages("EEData Memory " + Hex(i, 4) + "が一致しません。");
-            differs = true;
+            found.push_back({Memory::EEData, i, buffer[a] & 0xFFu, chip[a] & 0xFFu});
             break;
         }
     }
-    if (ui.VerifyUserId()) {
-        bool idDiffers = false;
-        for (uint32_t i = 0; i < 4; ++i)
+    if (ctx.options.verifyUserId) {
+        std::optional<uint32_t> idDiffers;
+        for (uint32_t i = 4; i-- > 0;)
             if ((chip[device.UserIdAddress + i] & 0xF) != (buffer[device.UserIdAddress + i] & 0xF))
-                idDiffers = true;
+                idDiffers = i;
         if (idDiffers) {
             ui.AddLogShowingMessages("User-ID が一致しません。");
-            differs = true;
+            const uint32_t a = device.UserIdAddress + *idDiffers;
+            found.push_back({Memory::UserId, *idDiffers, buffer[a] & 0xFu, chip[a] & 0xFu});
         }
     }
     const uint32_t a = ConfigWordAddress(device);
-    bool configDiffers = (chip[a] & device.ConfigMask1) != (buffer[a] & device.ConfigMask1);
-    if (device.ConfigAddress2 != 0) {
+    std::optional<Difference> config;
+    if ((chip[a] & device.ConfigMask1) != (buffer[a] & device.ConfigMask1))
+        config = Difference{Memory::Configuration, a, buffer[a] & device.ConfigMask1,
+                            chip[a] & device.ConfigMask1};
+    if (device.ConfigAddress2 != 0 && !config) {
         const uint32_t a2 = device.ConfigAddress2;
-        if ((chip[a2] & device.ConfigMask2) != (buffer[a2] & device.ConfigMask2)) configDiffers = true;
+        if ((chip[a2] & device.ConfigMask2) != (buffer[a2] & device.ConfigMask2))
+            config = Difference{Memory::Configuration, a2, buffer[a2] & device.ConfigMask2,
+                                chip[a2] & device.ConfigMask2};
     }
-    if (configDiffers) {
+    if (config) {
         ui.AddLogShowingMessages("Configurationが一致しません。");
-        differs = true;
+        found.push_back(*config);
     }
-    return !differs;
 }
 
-bool VerifyBytes18(OperationContext &ctx, const TDeviceSpec18 &device, const MemoryBuffer &chip)
+void VerifyBytes18(OperationContext &ctx, const TDeviceSpec18 &device, const MemoryBuffer &chip,
+                   std::vector<Difference> &found)
 {
     FrontEnd &ui = ctx.ui;
     const auto buffer = Fitted18(ctx.buffer, device);
-    bool differs = false;
 
     for (uint32_t i = 0; i < device.ProgramSize; ++i) {
         if (chip.Program18[i] != buffer->Program18[i]) {
             ui.AddLogShowingMessages("Program Memory $" + HexAtLeast(i, 6) + " が一致しません。");
-            differs = true;
+            found.push_back({Memory::Program, i, buffer->Program18[i], chip.Program18[i]});
             break;
         }
     }
     for (uint32_t i = 0; i < device.EEDataSize; ++i) {
         if (chip.EEData18[i] != buffer->EEData18[i]) {
             ui.AddLogShowingMessages("EEData Memory " + HexAtLeast(i, 4) + "が一致しません。");
-            differs = true;
+            found.push_back({Memory::EEData, i, buffer->EEData18[i], chip.EEData18[i]});
             break;
         }
     }
-    if (ui.VerifyUserId()) {
-        bool idDiffers = false;
-        for (size_t i = 0; i < 8; ++i)
-            if ((chip.Id18[i] & 0xF) != (buffer->Id18[i] & 0xF)) idDiffers = true;
+    if (ctx.options.verifyUserId) {
+        std::optional<uint32_t> idDiffers;
+        for (size_t i = 8; i-- > 0;)
+            if ((chip.Id18[i] & 0xF) != (buffer->Id18[i] & 0xF)) idDiffers = static_cast<uint32_t>(i);
         if (idDiffers) {
             ui.AddLogShowingMessages("User-ID が一致しません。");
-            differs = true;
+            found.push_back(
+                {Memory::UserId, *idDiffers, buffer->Id18[*idDiffers] & 0xFu, chip.Id18[*idDiffers] & 0xFu});
         }
     }
     // Only the buffer side is masked: unimplemented bits read 0 on the chip,
     // so a chip byte with bits outside the mask is reported.
     for (size_t i = 0; i < 14; ++i) {
         if ((buffer->Config18[i] & device.ConfigMask[i]) != chip.Config18[i]) {
-            ui.AddLogShowingMessages("Configuration Word $" +
-                                     HexAtLeast(0x300000 + static_cast<uint32_t>(i), 6) +
-                                     " が一致しません。");
-            differs = true;
+            const uint32_t address = 0x300000 + static_cast<uint32_t>(i);
+            ui.AddLogShowingMessages("Configuration Word $" + HexAtLeast(address, 6) + " が一致しません。");
+            found.push_back({Memory::Configuration, address, buffer->Config18[i] & device.ConfigMask[i],
+                             chip.Config18[i]});
             break;
         }
     }
-    return !differs;
 }
 
 // ---- blank check ----
 
-bool BlankWords(OperationContext &ctx, const TDeviceSpec &device, const WordImage &chip)
+void BlankWords(OperationContext &ctx, const TDeviceSpec &device, const WordImage &chip,
+                std::vector<Difference> &found)
 {
     FrontEnd &ui = ctx.ui;
-    bool blank = true;
     for (uint32_t k = 0; k < ComparedWords(device); ++k) {
         if ((chip[k] & device.BlankWord) != device.BlankWord) {
             ui.AddLogShowingMessages("Program Memory $" + Hex(k, 4) + " がブランクではありません。");
-            blank = false;
+            found.push_back({Memory::Program, k, device.BlankWord, chip[k] & device.BlankWord});
             break;
         }
     }
     for (uint32_t i = 0; i < device.EEDataSize; ++i) {
         if ((chip[EEDataAreaStart + i] & 0xFF) != 0xFF) {
             ui.AddLogShowingMessages("EEData Memory " + Hex(i, 4) + "がブランクではありません。");
-            blank = false;
+            found.push_back({Memory::EEData, i, 0xFFu, chip[EEDataAreaStart + i] & 0xFFu});
             break;
         }
     }
     // Bits outside the masks are calibration bits and stay programmed.
-    bool configBlank = (chip[ConfigWordAddress(device)] & device.ConfigMask1) == device.ConfigMask1;
-    if (device.ConfigAddress2 != 0 &&
-        (chip[device.ConfigAddress2] & device.ConfigMask2) != device.ConfigMask2)
-        configBlank = false;
-    if (!configBlank) {
+    const uint32_t a = ConfigWordAddress(device);
+    std::optional<Difference> config;
+    if ((chip[a] & device.ConfigMask1) != device.ConfigMask1)
+        config = Difference{Memory::Configuration, a, device.ConfigMask1, chip[a] & device.ConfigMask1};
+    else if (device.ConfigAddress2 != 0 &&
+             (chip[device.ConfigAddress2] & device.ConfigMask2) != device.ConfigMask2)
+        config = Difference{Memory::Configuration, device.ConfigAddress2, device.ConfigMask2,
+                            chip[device.ConfigAddress2] & device.ConfigMask2};
+    if (config) {
         ui.AddLogShowingMessages("Configurationがブランクではありません。");
-        blank = false;
+        found.push_back(*config);
     }
-    return blank;
 }
 
-bool BlankBytes18(OperationContext &ctx, const TDeviceSpec18 &device, const MemoryBuffer &chip)
+void BlankBytes18(OperationContext &ctx, const TDeviceSpec18 &device, const MemoryBuffer &chip,
+                  std::vector<Difference> &found)
 {
     FrontEnd &ui = ctx.ui;
-    bool blank = true;
     for (uint32_t i = 0; i < device.ProgramSize; ++i) {
         if (chip.Program18[i] != 0xFF) {
             ui.AddLogShowingMessages("Program Memory $" + HexAtLeast(i, 4) + " がブランクではありません。");
-            blank = false;
+            found.push_back({Memory::Program, i, 0xFFu, chip.Program18[i]});
             break;
         }
     }
     for (uint32_t i = 0; i < device.EEDataSize; ++i) {
         if (chip.EEData18[i] != 0xFF) {
             ui.AddLogShowingMessages("EEData Memory " + HexAtLeast(i, 4) + "がブランクではありません。");
-            blank = false;
+            found.push_back({Memory::EEData, i, 0xFFu, chip.EEData18[i]});
             break;
         }
     }
     for (size_t i = 0; i < 14; ++i) {
         if ((chip.Config18[i] & device.ConfigMask[i]) != device.ConfigDefault[i]) {
             ui.AddLogShowingMessages("Configurationがブランクではありません。");
-            blank = false;
+            found.push_back({Memory::Configuration, 0x300000 + static_cast<uint32_t>(i),
+                             device.ConfigDefault[i], chip.Config18[i] & device.ConfigMask[i]});
             break;
         }
     }
-    return blank;
 }
 
 // Verify and blank check read the chip into a scratch image the same way and
 // differ only in how they judge it and in their texts.
 struct Judgement {
-    bool (*words)(OperationContext &, const TDeviceSpec &, const WordImage &);
-    bool (*bytes18)(OperationContext &, const TDeviceSpec18 &, const MemoryBuffer &);
+    void (*words)(OperationContext &, const TDeviceSpec &, const WordImage &, std::vector<Difference> &);
+    void (*bytes18)(OperationContext &, const TDeviceSpec18 &, const MemoryBuffer &,
+                    std::vector<Difference> &);
+    Phase phase;
+    Outcome otherwise; // the outcome of a chip found wanting
     const char *failStatus;
     const char *okText;
 };
 
-// 1 good, 0 judged otherwise, NotJudged when nothing could be compared.
-int ReadAndJudge(OperationContext &ctx, ProgressBar *progress, const Judgement &judgement)
+OperationResult ReadAndJudge(OperationContext &ctx, ProgressBar *progress, const Judgement &judgement)
 {
-    bool good;
-    if (!ctx.ui.Pic18Family()) {
+    if (progress) progress->SetPhase(judgement.phase);
+    OperationResult result;
+    if (!ctx.device.Pic18) {
         const auto device = SelectedRow(ctx);
-        if (!device) return NotJudged;
+        if (!device) return RefusedResult(Refusal::NoDevice);
         auto chip = std::make_unique<WordImage>();
         chip->fill(device->BlankWord);
         if (const ReadEnd end = ReadWordImage(ctx, *device, *chip, progress); end != ReadEnd::Complete)
             return ReadIncomplete(ctx, progress, end);
-        good = judgement.words(ctx, *device, *chip);
+        judgement.words(ctx, *device, *chip, result.differences);
     } else {
-        if (!Pic18Gate(ctx)) return NotJudged;
+        if (!Pic18Gate(ctx)) return RefusedResult(Refusal::Pic18Unsupported);
         const auto device = SelectedRow18(ctx);
-        if (!device) return NotJudged;
+        if (!device) return RefusedResult(Refusal::NoDevice);
         auto chip = ReadBack18(*device);
         if (const ReadEnd end = ReadImage18(ctx, *device, *chip, progress); end != ReadEnd::Complete)
             return ReadIncomplete(ctx, progress, end);
-        good = judgement.bytes18(ctx, *device, *chip);
+        judgement.bytes18(ctx, *device, *chip, result.differences);
     }
     const bool toDialog = IsDialogBar(ctx, progress);
-    if (!good) {
+    if (!result.differences.empty()) {
         ReportStatus(ctx, judgement.failStatus, toDialog);
-        return 0;
+        result.kind = judgement.otherwise;
+        return result;
     }
     ctx.ui.AddLog(judgement.okText);
     ReportStatus(ctx, judgement.okText, toDialog);
-    return 1;
+    return result;
 }
 
 } // namespace
 
-int VerifyDevice(OperationContext &ctx, ProgressBar *progress)
+OperationResult VerifyDevice(OperationContext &ctx, ProgressBar *progress)
 {
     return ReadAndJudge(ctx, progress,
-                        {VerifyWords, VerifyBytes18, " !! 一致しません。", "ベリファイOK。一致しました。"}) ==
-           1;
+                        {VerifyWords, VerifyBytes18, Phase::Verify, Outcome::VerifyMismatch,
+                         " !! 一致しません。", "ベリファイOK。一致しました。"});
 }
 
-int BlankCheckOutcome(OperationContext &ctx, ProgressBar *progress)
+OperationResult BlankCheckDevice(OperationContext &ctx, ProgressBar *progress)
 {
-    return ReadAndJudge(
-        ctx, progress,
-        {BlankWords, BlankBytes18, " !! ブランクではありません。", "デバイスはブランクです。"});
-}
-
-int BlankCheckDevice(OperationContext &ctx, ProgressBar *progress)
-{
-    return BlankCheckOutcome(ctx, progress) == 1;
+    return ReadAndJudge(ctx, progress,
+                        {BlankWords, BlankBytes18, Phase::BlankCheck, Outcome::NotBlank,
+                         " !! ブランクではありません。", "デバイスはブランクです。"});
 }

@@ -1,5 +1,6 @@
 // Reading only the configuration words: what the chip is set to, in a moment,
 // without reading program memory.
+#define TARNVIK_OPERATIONS_INTERNAL
 #include <memory>
 
 #include "operations/detail.h"
@@ -8,36 +9,34 @@ namespace {
 constexpr const char *ConfigReadText = "デバイスからConfigワードを読み込みました。";
 }
 
-bool ReadConfigWords(OperationContext &ctx)
+OperationResult ReadConfigWords(OperationContext &ctx)
 {
-    if (!ctx.ui.Pic18Family()) {
+    if (!ctx.device.Pic18) {
         const auto device = SelectedRow(ctx);
-        if (!device) return false;
+        if (!device) return RefusedResult(Refusal::NoDevice);
         auto image = std::make_unique<WordImage>(ctx.buffer.Words);
         Wire wire(ctx);
         if (!wire.ReadConfig(*device, *image)) {
             wire.Abandon();
-            ReportLinkLost(ctx, ReadFailedStatus, false);
-            return false;
+            return LinkLostResult(ctx, ReadFailedStatus, false);
         }
         const uint32_t first = device->Is12Bit() ? Config12BitWord : device->ConfigAddress1;
         ctx.buffer.Words[first] = (*image)[first];
         if (device->ConfigAddress2 != 0)
             ctx.buffer.Words[device->ConfigAddress2] = (*image)[device->ConfigAddress2];
     } else {
-        if (!Pic18Gate(ctx)) return false;
-        if (!SelectedRow18(ctx)) return false;
+        if (!Pic18Gate(ctx)) return RefusedResult(Refusal::Pic18Unsupported);
+        if (!SelectedRow18(ctx)) return RefusedResult(Refusal::NoDevice);
         auto image = std::make_unique<MemoryBuffer>();
         Wire wire(ctx);
         if (!wire.ReadConfig18(*image)) {
             wire.Abandon();
-            ReportLinkLost(ctx, ReadFailedStatus, false);
-            return false;
+            return LinkLostResult(ctx, ReadFailedStatus, false);
         }
         ctx.buffer.Config18 = image->Config18;
     }
     ctx.ui.BufferChanged();
     ctx.ui.SetStatus(ConfigReadText);
     ctx.ui.AddLog(ConfigReadText);
-    return true;
+    return {};
 }

@@ -1,3 +1,4 @@
+#define TARNVIK_OPERATIONS_INTERNAL
 #include <algorithm>
 
 #include "operations/detail.h"
@@ -335,7 +336,7 @@ bool Wire::ReadChip(const TDeviceSpec &device, std::span<uint16_t, WordImageSize
     Enter(device.EntryMode);
     if (device.Is12Bit()) Inc();
     const int n = static_cast<int>(device.ProgramSize) + 8;
-    if (!link_.ui.SmallBlock()) {
+    if (!link_.smallBlock) {
         Stream(4, n);
         ReceiveStream(n, image, progress);
     } else {
@@ -437,7 +438,7 @@ bool Wire::ReadChip18(const TDeviceSpec18 &device, MemoryBuffer &image, Progress
     Enter(0);
     const int size = static_cast<int>(device.ProgramSize);
     const std::span<uint8_t> program(image.Program18);
-    if (!link_.ui.SmallBlock()) {
+    if (!link_.smallBlock) {
         TableRead(0, size, program, progress);
     } else {
         // As for the word blocks: nothing more is asked for after a block

@@ -87,7 +87,6 @@ class RecordingFrontEnd : public FrontEnd {
 public:
     std::vector<std::string> messages;
     int pumped = 0;
-    bool smallBlock = false;
     RecordingProgress main, dialog;
 
     void SetStatus(const std::string &) override {}
@@ -98,14 +97,6 @@ public:
     ProgressBar &DialogProgress() override { return dialog; }
     void ShowMessage(const std::string &text) override { messages.push_back(text); }
     void ProcessMessages() override { ++pumped; }
-    bool SmallBlock() const override { return smallBlock; }
-    bool VerifyUserId() const override { return false; }
-    bool CalibChange() const override { return false; }
-    void SetCalibChange(bool) override {}
-    std::string Cal1Text() const override { return "0000"; }
-    std::string Cal2Text() const override { return "0000"; }
-    bool Pic18Family() const override { return false; }
-    int SelectedIndex() const override { return -1; }
 };
 
 // Builds the expected writes and the scripted replies of a conversation side

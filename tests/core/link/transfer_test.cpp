@@ -62,7 +62,7 @@ TEST(StreamReads, NormalAndSmallBlockProgramMemory)
     EXPECT_EQ(dest[1032], 0);
 
     LinkFixture s;
-    s.ui.smallBlock = true;
+    s.link.smallBlock = true;
     Talk t;
     for (int k = 0; k < 65; ++k)
         t.stream(4, 16).words(16, Pattern);
@@ -79,14 +79,14 @@ TEST(StreamReads, NormalAndSmallBlockProgramMemory)
 TEST(StreamReads, SmallBlockAlwaysReadsOneBlockAndSkipsDataEeprom)
 {
     LinkFixture s;
-    s.ui.smallBlock = true;
+    s.link.smallBlock = true;
     std::vector<uint16_t> dest(16, 0);
     s.play(Talk().stream(4, 16).words(16, Pattern));
     EXPECT_EQ(ReadWords(s.link, 4, 0, dest, nullptr), 0);
     EXPECT_EQ(dest[15], Pattern(15));
 
     LinkFixture e;
-    e.ui.smallBlock = true;
+    e.link.smallBlock = true;
     e.play(Talk().stream(5, 20).words(20, Pattern));
     std::vector<uint16_t> ee(20, 0);
     EXPECT_EQ(ReadWords(e.link, 5, 20, ee, nullptr), 0);
@@ -96,7 +96,7 @@ TEST(StreamReads, SmallBlockAlwaysReadsOneBlockAndSkipsDataEeprom)
 TEST(StreamReads, Pic18TableBytesInBlocksOf256)
 {
     LinkFixture s;
-    s.ui.smallBlock = true;
+    s.link.smallBlock = true;
     Talk t;
     for (uint32_t k = 0; k < 64; ++k)
         t.tablePtr(256 * k).tableRead(256).reply(Bytes(256, uint8_t(k)));
@@ -110,14 +110,14 @@ TEST(StreamReads, Pic18TableBytesInBlocksOf256)
 
     // A tail shorter than a block is never asked for; the caller hears of it.
     LinkFixture r;
-    r.ui.smallBlock = true;
+    r.link.smallBlock = true;
     r.play(Talk().tablePtr(0).tableRead(256).reply(Bytes(256, 1)));
     dest.assign(300, 0);
     EXPECT_EQ(ReadBytes(r.link, 0, 300, dest, nullptr), 44);
 
     // Elsewhere than program memory the stream is always one command.
     LinkFixture n;
-    n.ui.smallBlock = true;
+    n.link.smallBlock = true;
     n.play(Talk().tablePtr(0x200000).tableRead(16).reply(Bytes(16, 9)));
     std::array<uint8_t, 16> id{};
     EXPECT_EQ(ReadBytes(n.link, 0x200000, 16, id, nullptr), 0);
@@ -157,7 +157,7 @@ TEST(DeviceReads, FourteenBitCoreWithEeprom)
 {
     const TDeviceSpec &d = Device("PIC12F629"); // 1024 words, 128 bytes, entry mode 1
     LinkFixture f;
-    f.ui.smallBlock = false;
+    f.link.smallBlock = false;
     Talk t = Talk().enter(1).stream(4, 1032).words(1032, Pattern).exit(1);
     t.enter(1).stream(5, 128).words(128, Pattern).exit(1);
     // The sixteen configuration words come as one stream.

@@ -27,13 +27,13 @@ TEST_P(Pic16Row, ProgramVerifyReadEraseBlank)
     const WordImage image = rig.buffer.Words;
     const std::vector<uint16_t> factory = rig.sim.Chip().Calibration();
 
-    ASSERT_EQ(ProgramDevice(rig.ctx, &rig.ui.main), 1) << rig.ui.status;
+    ASSERT_TRUE(ProgramDevice(rig.ctx, &rig.ui.main)) << rig.ui.status;
     EXPECT_EQ(rig.ui.status, "デバイスに書き込みました");
     EXPECT_TRUE(rig.ui.Logged("バッファの内容をデバイスに書き込みました。"));
     EXPECT_EQ(rig.buffer.Words, image) << "program only reads the buffer";
     EXPECT_EQ(rig.sim.Chip().Calibration(), factory);
 
-    ASSERT_EQ(VerifyDevice(rig.ctx, &rig.ui.main), 1) << testing::PrintToString(rig.ui.Texts());
+    ASSERT_TRUE(VerifyDevice(rig.ctx, &rig.ui.main)) << testing::PrintToString(rig.ui.Texts());
     EXPECT_EQ(rig.ui.status, "ベリファイOK。一致しました。");
 
     // Read into a cleared buffer gives back the image.
@@ -56,12 +56,12 @@ TEST_P(Pic16Row, ProgramVerifyReadEraseBlank)
     }
 
     const WordImage afterRead = rig.buffer.Words;
-    ASSERT_EQ(EraseDevice(rig.ctx), 1) << rig.ui.status;
+    ASSERT_TRUE(EraseDevice(rig.ctx)) << rig.ui.status;
     EXPECT_EQ(rig.ui.status, "デバイスを消去しました。");
     EXPECT_EQ(rig.sim.Chip().Calibration(), factory);
     EXPECT_EQ(rig.buffer.Words, afterRead);
 
-    ASSERT_EQ(BlankCheckDevice(rig.ctx, &rig.ui.main), 1) << testing::PrintToString(rig.ui.Texts());
+    ASSERT_TRUE(BlankCheckDevice(rig.ctx, &rig.ui.main)) << testing::PrintToString(rig.ui.Texts());
     EXPECT_EQ(rig.ui.status, "デバイスはブランクです。");
     EXPECT_EQ(rig.ui.main.position, 0);
 }
@@ -70,15 +70,15 @@ TEST_P(Pic18Row, ProgramVerifyReadEraseBlank)
 {
     const TDeviceSpec18 &d = DeviceTable18[GetParam()];
     Rig rig(d.Name);
-    rig.ui.verifyUserId = true;
+    rig.ctx.options.verifyUserId = true;
     std::mt19937 rng(GetParam());
     FillRandom(rig.buffer, d, rng);
     const std::vector<uint8_t> program = rig.buffer.Program18, eedata = rig.buffer.EEData18;
     const auto id = rig.buffer.Id18;
     const auto config = rig.buffer.Config18;
 
-    ASSERT_EQ(ProgramDevice(rig.ctx, &rig.ui.main), 1) << rig.ui.status;
-    ASSERT_EQ(VerifyDevice(rig.ctx, &rig.ui.main), 1) << testing::PrintToString(rig.ui.Texts());
+    ASSERT_TRUE(ProgramDevice(rig.ctx, &rig.ui.main)) << rig.ui.status;
+    ASSERT_TRUE(VerifyDevice(rig.ctx, &rig.ui.main)) << testing::PrintToString(rig.ui.Texts());
     EXPECT_EQ(rig.ui.status, "ベリファイOK。一致しました。");
 
     rig.buffer.Clear(d);
@@ -89,9 +89,9 @@ TEST_P(Pic18Row, ProgramVerifyReadEraseBlank)
         EXPECT_EQ(rig.buffer.Id18[i], id[i]);
     EXPECT_EQ(rig.buffer.Config18, config);
 
-    ASSERT_EQ(EraseDevice(rig.ctx), 1);
+    ASSERT_TRUE(EraseDevice(rig.ctx));
     EXPECT_EQ(rig.ui.status, "デバイスを消去しました。");
-    ASSERT_EQ(BlankCheckDevice(rig.ctx, &rig.ui.main), 1) << testing::PrintToString(rig.ui.Texts());
+    ASSERT_TRUE(BlankCheckDevice(rig.ctx, &rig.ui.main)) << testing::PrintToString(rig.ui.Texts());
     EXPECT_EQ(rig.ui.status, "デバイスはブランクです。");
 }
 
@@ -104,14 +104,15 @@ TEST(SmallBlock, ReadsTheSameImage)
     for (const char *name : {"PIC16F628A", "PIC10F206", "PIC18F2320"}) {
         Rig rig(name);
         std::mt19937 rng(7);
-        rig.ui.pic18 ? FillRandom(rig.buffer, rig.Row18(), rng) : FillRandom(rig.buffer, rig.Row(), rng);
-        ASSERT_EQ(ProgramDevice(rig.ctx, nullptr), 1) << name;
-        rig.ui.smallBlock = true;
-        ASSERT_EQ(VerifyDevice(rig.ctx, nullptr), 1) << name;
+        rig.ctx.device.Pic18 ? FillRandom(rig.buffer, rig.Row18(), rng)
+                             : FillRandom(rig.buffer, rig.Row(), rng);
+        ASSERT_TRUE(ProgramDevice(rig.ctx, nullptr)) << name;
+        rig.ctx.options.smallBlock = true;
+        ASSERT_TRUE(VerifyDevice(rig.ctx, nullptr)) << name;
         const MemoryBuffer written = rig.buffer;
         ASSERT_TRUE(ReadDevice(rig.ctx, nullptr)) << name;
         EXPECT_EQ(rig.buffer.Program18, written.Program18) << name;
-        for (uint32_t k = 0; !rig.ui.pic18 && k + 1 < rig.Row().ProgramSize; ++k)
+        for (uint32_t k = 0; !rig.ctx.device.Pic18 && k + 1 < rig.Row().ProgramSize; ++k)
             ASSERT_EQ(rig.buffer.Words[k], written.Words[k]) << name << " word " << k;
     }
 }

@@ -9,7 +9,7 @@ namespace {
 TEST(CheckConnection, NoPortSendsNothing)
 {
     Rig rig(Rig::Options("PIC16F628A"), {}, false);
-    EXPECT_EQ(CheckConnection(rig.ctx, true), CheckNoPort);
+    EXPECT_EQ(CheckConnection(rig.ctx, true).refusal, Refusal::NoPort);
     EXPECT_EQ(rig.ui.Texts(), (std::vector<std::string>{"COMポートがオープンされていません。",
                                                         "他のアプリケーションがポートを使用していないかチェッ"
                                                         "クしてOptionタブからポートをオープンしてください"}));
@@ -27,7 +27,7 @@ TEST(CheckConnection, ProgrammerOfAnotherModelOrSilent)
     for (const SimOptions &o : {other, silent}) {
         Rig rig(o, {}, false);
         rig.port.OpenPort("COM3");
-        EXPECT_EQ(CheckConnection(rig.ctx), CheckNoProgrammer);
+        EXPECT_EQ(CheckConnection(rig.ctx).refusal, Refusal::NoProgrammer);
         EXPECT_EQ(rig.ui.Texts(),
                   std::vector<std::string>{"COM3にプログラマーの接続を確認できませんでした。"});
         EXPECT_TRUE(rig.ui.log[0].showingMessages);
@@ -41,22 +41,22 @@ TEST(CheckConnection, RefusalsAfterTheProgrammerAnswered)
 {
     struct Case {
         const char *chip, *selected;
-        int code;
+        Refusal code;
         const char *log, *status;
     };
-    for (const Case &c : {Case{"PIC16F628A", "", CheckNoDevice, "DEVICE が選択されていません。",
+    for (const Case &c : {Case{"PIC16F628A", "", Refusal::NoDevice, "DEVICE が選択されていません。",
                                " !! デバイスを選択してください。"},
-                          Case{"none", "PIC16F628A", CheckNoDeviceId, "DEVICEIDを確認できませんでした。",
+                          Case{"none", "PIC16F628A", Refusal::NoDeviceId, "DEVICEIDを確認できませんでした。",
                                " !! DEVICE-IDを確認できませんでした。"},
-                          Case{"none", "PIC18F4550", CheckNoDeviceId, "DEVICEIDを確認できませんでした。",
+                          Case{"none", "PIC18F4550", Refusal::NoDeviceId, "DEVICEIDを確認できませんでした。",
                                " !! DEVICE-IDを確認できませんでした。"},
-                          Case{"PIC16F84A", "PIC16F628A", CheckWrongDevice, "DEVICEIDが異なります。",
+                          Case{"PIC16F84A", "PIC16F628A", Refusal::WrongDevice, "DEVICEIDが異なります。",
                                " !! DEVICE-IDが異なります。"},
-                          Case{"PIC18F452", "PIC18F4550", CheckWrongDevice, "DEVICEIDが異なります。",
+                          Case{"PIC18F452", "PIC18F4550", Refusal::WrongDevice, "DEVICEIDが異なります。",
                                " !! DEVICE-IDが異なります。"}}) {
         Rig rig(Rig::Options(c.chip), *c.selected ? c.selected : c.chip);
-        if (!*c.selected) rig.ui.selected = -1;
-        EXPECT_EQ(CheckConnection(rig.ctx, true), c.code) << c.chip << " as " << c.selected;
+        if (!*c.selected) rig.ctx.device.Index = -1;
+        EXPECT_EQ(CheckConnection(rig.ctx, true).refusal, c.code) << c.chip << " as " << c.selected;
         EXPECT_EQ(rig.ui.Texts(), std::vector<std::string>{c.log});
         EXPECT_TRUE(rig.ui.log[0].showingMessages);
         EXPECT_EQ(rig.ui.status, c.status);
@@ -70,12 +70,12 @@ TEST(CheckConnection, PassesIgnoringRevisionBitsOrWithoutAnId)
     o.revision = 6;      // the chip answers 0x1066
     o18.revision = 0x0A; // bytes 0x0A, 0x12
     Rig rig(o), rig18(o18), rig84("PIC16F84");
-    EXPECT_EQ(CheckConnection(rig.ctx), CheckPassed);
+    EXPECT_TRUE(CheckConnection(rig.ctx));
     EXPECT_EQ(Entries(Decode(rig.sim.HostBytes())).size(), 2u) << "each ID read is an entry of its own";
     EXPECT_TRUE(rig.ui.log.empty());
-    EXPECT_EQ(CheckConnection(rig18.ctx), CheckPassed);
+    EXPECT_TRUE(CheckConnection(rig18.ctx));
     // PIC16F84 has no DEVICE-ID: the version query is all that is sent.
-    EXPECT_EQ(CheckConnection(rig84.ctx), CheckPassed);
+    EXPECT_TRUE(CheckConnection(rig84.ctx));
     EXPECT_EQ(Decode(rig84.sim.HostBytes()).size(), 1u);
 }
 
@@ -85,13 +85,13 @@ TEST(CheckConnection, LinkLostDuringAnIdReadIsALostLink)
 {
     for (const char *chip : {"PIC16F628A", "PIC18F4550"}) {
         Rig clean(chip);
-        ASSERT_EQ(CheckConnection(clean.ctx), CheckPassed);
+        ASSERT_TRUE(CheckConnection(clean.ctx));
         const uint64_t n = clean.sim.HostBytes().size(), version = 2;
         for (uint64_t at : {version + 3, (version + n) / 2 + 2, n - 1}) {
             SimOptions o = Rig::Options(chip);
             o.faults = {{FaultKind::SilentAfter, at}};
             Rig rig(o);
-            EXPECT_EQ(CheckConnection(rig.ctx), CheckLinkLost) << chip << " silent after " << at;
+            EXPECT_EQ(CheckConnection(rig.ctx).kind, Outcome::LinkLost) << chip << " silent after " << at;
             EXPECT_TRUE(rig.ui.LoggedShowing("プログラマーからの応答が途切れました。")) << chip << " " << at;
             EXPECT_FALSE(rig.ui.Logged("DEVICEIDが異なります。")) << chip << " " << at;
             EXPECT_EQ(rig.ui.status, " !! デバイスから読み込めませんでした。") << chip << " " << at;
@@ -108,7 +108,7 @@ TEST(CheckConnection, BringsBackAProgrammerLeftInACommand)
         Rig rig("PIC16F628A");
         rig.port.Write(half.data(), half.size());
         rig.port.DrainInput();
-        EXPECT_EQ(CheckConnection(rig.ctx), CheckPassed) << half.size() << " bytes of a command";
+        EXPECT_TRUE(CheckConnection(rig.ctx)) << half.size() << " bytes of a command";
     }
 }
 
@@ -123,9 +123,8 @@ TEST(Pic18Gate, FirmwareWithoutPic18RefusesEveryOperation)
 
     EXPECT_FALSE(ReadDevice(rig.ctx, &rig.ui.dialog));
     EXPECT_EQ(rig.ui.dialogStatus, " PIC18をサポートしていません！");
-    EXPECT_EQ(ProgramDevice(rig.ctx, nullptr) + VerifyDevice(rig.ctx, nullptr) +
-                  BlankCheckDevice(rig.ctx, nullptr) + EraseDevice(rig.ctx),
-              0);
+    EXPECT_FALSE(ProgramDevice(rig.ctx, nullptr).Ok() || VerifyDevice(rig.ctx, nullptr).Ok() ||
+                 BlankCheckDevice(rig.ctx, nullptr).Ok() || EraseDevice(rig.ctx).Ok());
     EXPECT_EQ(rig.ui.status, " PIC18をサポートしていません！");
     ASSERT_EQ(rig.ui.log.size(), 5u);
     for (const LogLine &line : rig.ui.log) {
@@ -145,11 +144,11 @@ struct Programmed : Rig {
     explicit Programmed(const std::string &chip) : Rig(chip)
     {
         std::mt19937 rng(3);
-        if (ui.pic18)
+        if (ctx.device.Pic18)
             FillRandom(buffer, Row18(), rng);
         else
             FillRandom(buffer, Row(), rng);
-        EXPECT_EQ(ProgramDevice(ctx, nullptr), 1);
+        EXPECT_TRUE(ProgramDevice(ctx, nullptr));
         ui.log.clear();
     }
 };
@@ -159,7 +158,7 @@ TEST(Verify, FirstDifferenceOfEachAreaWithItsAddressWidth)
     Programmed rig("PIC16F877A");
     for (uint32_t a : {0x1A2u, 0x1A5u, EEDataAreaStart + 5, 0x2007u})
         rig.buffer.Words[a] ^= 0x0010;
-    EXPECT_EQ(VerifyDevice(rig.ctx, &rig.ui.dialog), 0);
+    EXPECT_FALSE(VerifyDevice(rig.ctx, &rig.ui.dialog));
     EXPECT_EQ(rig.ui.Texts(), (std::vector<std::string>{"Program Memory $01A2 が一致しません。",
                                                         "EEData Memory 0005が一致しません。",
                                                         "Configurationが一致しません。"}));
@@ -171,7 +170,7 @@ TEST(Verify, FirstDifferenceOfEachAreaWithItsAddressWidth)
     Programmed rig18("PIC18F452");
     rig18.buffer.Program18[0x1A2] ^= 1;
     rig18.buffer.Config18[6] ^= 0x80;
-    EXPECT_EQ(VerifyDevice(rig18.ctx, &rig18.ui.main), 0);
+    EXPECT_FALSE(VerifyDevice(rig18.ctx, &rig18.ui.main));
     EXPECT_EQ(rig18.ui.Texts(), (std::vector<std::string>{"Program Memory $0001A2 が一致しません。",
                                                           "Configuration Word $300006 が一致しません。"}));
     EXPECT_EQ(rig18.ui.dialogStatus, "") << "the main bar does not reach the dialog";
@@ -183,20 +182,20 @@ TEST(Verify, ComparesThroughTheMasks)
     Programmed rig("PIC12F675");
     rig.buffer.Words[0x03FF] = 0x3400;
     rig.buffer.Words[0x2007] ^= 0x3000;
-    EXPECT_EQ(VerifyDevice(rig.ctx, nullptr), 1) << testing::PrintToString(rig.ui.Texts());
+    EXPECT_TRUE(VerifyDevice(rig.ctx, nullptr)) << testing::PrintToString(rig.ui.Texts());
 
     // Without calibration every word counts, the last one included.
     Programmed rig84("PIC16F84");
     rig84.buffer.Words[0x03FF] ^= 1;
-    EXPECT_EQ(VerifyDevice(rig84.ctx, nullptr), 0);
+    EXPECT_FALSE(VerifyDevice(rig84.ctx, nullptr));
     EXPECT_TRUE(rig84.ui.Logged("Program Memory $03FF が一致しません。"));
 
     // PIC18F452 CONFIG2H implements 0x0F: other bits of the buffer byte do not count.
     Programmed rig18("PIC18F452");
     rig18.buffer.Config18[3] = 0x0F;
-    ASSERT_EQ(ProgramDevice(rig18.ctx, nullptr), 1);
+    ASSERT_TRUE(ProgramDevice(rig18.ctx, nullptr));
     rig18.buffer.Config18[3] = 0x1F;
-    EXPECT_EQ(VerifyDevice(rig18.ctx, nullptr), 1);
+    EXPECT_TRUE(VerifyDevice(rig18.ctx, nullptr));
 }
 
 // The simulated chip stores only implemented configuration bits; this line
@@ -233,13 +232,13 @@ TEST(Verify, ChipConfigurationByteIsNotMasked)
     MemoryBuffer buffer;
     RecordingUi ui;
     OperationContext ctx{port, cmd, buffer, ui};
-    ui.pic18 = true;
-    ui.selected = FindDevice("PIC18F452");
-    buffer.Clear(DeviceTable18[static_cast<size_t>(ui.selected)]);
+    ctx.device.Pic18 = true;
+    ctx.device.Index = FindDevice("PIC18F452");
+    buffer.Clear(DeviceTable18[static_cast<size_t>(ctx.device.Index)]);
     buffer.Config18[3] = 0x0F;
-    ASSERT_EQ(ProgramDevice(ctx, nullptr), 1);
+    ASSERT_TRUE(ProgramDevice(ctx, nullptr));
     tampering.tamper = true;
-    EXPECT_EQ(VerifyDevice(ctx, nullptr), 0) << "buffer 0x0F, chip 0x1F";
+    EXPECT_FALSE(VerifyDevice(ctx, nullptr)) << "buffer 0x0F, chip 0x1F";
     EXPECT_TRUE(ui.Logged("Configuration Word $300003 が一致しません。"));
 }
 
@@ -247,15 +246,15 @@ TEST(Verify, UserIdsOnlyWhenTicked)
 {
     for (const char *chip : {"PIC16F628A", "PIC10F200", "PIC18F2550"}) {
         Programmed rig(chip);
-        if (rig.ui.pic18)
+        if (rig.ctx.device.Pic18)
             rig.buffer.Id18[2] ^= 1;
         else
             rig.buffer.Words[rig.Row().UserIdAddress + 2] ^= 1;
-        EXPECT_EQ(VerifyDevice(rig.ctx, nullptr), 1) << chip;
+        EXPECT_TRUE(VerifyDevice(rig.ctx, nullptr)) << chip;
         EXPECT_EQ(rig.ui.log.back().text, "ベリファイOK。一致しました。");
         EXPECT_FALSE(rig.ui.log.back().showingMessages);
-        rig.ui.verifyUserId = true;
-        EXPECT_EQ(VerifyDevice(rig.ctx, nullptr), 0) << chip;
+        rig.ctx.options.verifyUserId = true;
+        EXPECT_FALSE(VerifyDevice(rig.ctx, nullptr)) << chip;
         EXPECT_EQ(rig.ui.log.back().text, "User-ID が一致しません。");
         EXPECT_TRUE(rig.ui.log.back().showingMessages);
     }
@@ -264,7 +263,7 @@ TEST(Verify, UserIdsOnlyWhenTicked)
 TEST(BlankCheck, ReportsTheFirstNonBlankPlaceOfEachArea)
 {
     Programmed rig("PIC16F877A");
-    EXPECT_EQ(BlankCheckDevice(rig.ctx, &rig.ui.dialog), 0);
+    EXPECT_FALSE(BlankCheckDevice(rig.ctx, &rig.ui.dialog));
     EXPECT_EQ(rig.ui.Texts(), (std::vector<std::string>{"Program Memory $0000 がブランクではありません。",
                                                         "EEData Memory 0000がブランクではありません。",
                                                         "Configurationがブランクではありません。"}));
@@ -273,13 +272,13 @@ TEST(BlankCheck, ReportsTheFirstNonBlankPlaceOfEachArea)
     // A programmed configuration word alone is enough.
     Rig rig200("PIC10F200");
     rig200.sim.Chip().Poke(Config12BitWord, 0x0FEB);
-    EXPECT_EQ(BlankCheckDevice(rig200.ctx, nullptr), 0);
+    EXPECT_FALSE(BlankCheckDevice(rig200.ctx, nullptr));
     EXPECT_EQ(rig200.ui.Texts(), std::vector<std::string>{"Configurationがブランクではありません。"});
     EXPECT_EQ(rig200.ui.status, " !! ブランクではありません。");
 
     Rig rig18("PIC18F1320");
     rig18.sim.Chip().Poke(0x123, 0x00);
-    EXPECT_EQ(BlankCheckDevice(rig18.ctx, nullptr), 0);
+    EXPECT_FALSE(BlankCheckDevice(rig18.ctx, nullptr));
     EXPECT_EQ(rig18.ui.Texts(), std::vector<std::string>{"Program Memory $0123 がブランクではありません。"});
 }
 

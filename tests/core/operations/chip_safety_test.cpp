@@ -7,6 +7,9 @@
 
 #include <filesystem>
 #include <fstream>
+#include <future>
+#include <map>
+#include <sstream>
 
 #include "operations/CalibrationLog.h"
 #include "ops_rig.h"
@@ -36,31 +39,31 @@ TEST(ChipSafety, CalibrationChangeIsRefusedWhereTheEraseKeepsTheWord)
         Rig rig(d.Name);
         rig.sim.Chip().Poke(0x0000, 0x0123);
         const std::vector<uint16_t> factory = rig.sim.Chip().Calibration();
-        rig.ui.calibChange = true;
-        rig.ui.cal1 = Hex(Typed(d, 0), 4);
-        rig.ui.cal2 = Hex(Typed(d, 1), 4);
+        rig.ctx.options.calibChange = true;
+        rig.ctx.options.cal1 = Typed(d, 0);
+        rig.ctx.options.cal2 = Typed(d, 1);
         const MemoryBuffer before = rig.buffer;
-        const int result = EraseDevice(rig.ctx);
+        const OperationResult result = EraseDevice(rig.ctx);
         const bool shouldRefuse = std::find(kept.begin(), kept.end(), d.Name) != kept.end();
         if (shouldRefuse) {
             ++refused;
-            EXPECT_EQ(result, 0) << d.Name;
+            EXPECT_FALSE(result) << d.Name;
             EXPECT_TRUE(rig.sim.HostBytes().empty()) << d.Name << ": nothing sent";
             EXPECT_EQ(rig.ui.status, CalibKeptStatus) << d.Name;
             EXPECT_EQ(rig.ui.log.size(), 1u) << d.Name;
             EXPECT_TRUE(rig.ui.LoggedShowing(CalibKeptLog)) << d.Name;
-            EXPECT_TRUE(rig.ui.calibChange) << d.Name;
+            EXPECT_FALSE(result.calibrationReplaced) << d.Name;
             EXPECT_EQ(rig.buffer.Words, before.Words) << d.Name;
             EXPECT_EQ(rig.sim.Chip().Calibration(), factory) << d.Name;
             EXPECT_EQ(rig.sim.Chip().Program(0x0000), 0x0123) << d.Name;
             continue;
         }
         // Every other calibration row erases the words it replaces.
-        EXPECT_EQ(result, 1) << d.Name;
+        EXPECT_TRUE(result) << d.Name;
         std::vector<uint16_t> typed = {Typed(d, 0)};
         if (d.CalibAddress2) typed.push_back(Typed(d, 1));
         EXPECT_EQ(rig.sim.Chip().Calibration(), typed) << d.Name;
-        EXPECT_FALSE(rig.ui.calibChange) << d.Name;
+        EXPECT_TRUE(result.calibrationReplaced) << d.Name;
     }
     EXPECT_EQ(refused, static_cast<int>(kept.size()));
 }
@@ -72,11 +75,12 @@ TEST(ChipSafety, FailedEraseWritesBackOnlyTheValuesReadBeforeIt)
     o.calibration = {0x0C1A, 0x0C1A};
     o.faults = {{FaultKind::Drop, 33}};
     Rig rig(o);
-    rig.ui.calibChange = true;
-    rig.ui.cal1 = rig.ui.cal2 = "0C25";
-    EXPECT_EQ(EraseDevice(rig.ctx), 0);
+    rig.ctx.options.calibChange = true;
+    rig.ctx.options.cal1 = rig.ctx.options.cal2 = 0x0C25;
+    const OperationResult result = EraseDevice(rig.ctx);
+    EXPECT_FALSE(result);
     EXPECT_EQ(rig.sim.Chip().Calibration(), (std::vector<uint16_t>{0x0C1A, 0x0C1A}));
-    EXPECT_TRUE(rig.ui.calibChange);
+    EXPECT_FALSE(result.calibrationReplaced);
     EXPECT_FALSE(rig.ui.Logged("!キャリブレーションデータは入力値に置き換わりました。"));
 }
 
@@ -85,10 +89,10 @@ TEST(ChipSafety, Pic18FileWithoutConfigurationProgramsTheErasedConfiguration)
     Rig rig("PIC18F4550");
     const TDeviceSpec18 &d = rig.Row18();
     rig.buffer.Program18[0] = 0x12; // a cleared buffer with program bytes only
-    ASSERT_EQ(ProgramDevice(rig.ctx, nullptr), 1);
+    ASSERT_TRUE(ProgramDevice(rig.ctx, nullptr));
     for (uint32_t i = 0; i < 14; ++i)
         EXPECT_EQ(rig.sim.Chip().Program(0x300000 + i), d.ConfigDefault[i]) << i;
-    EXPECT_EQ(VerifyDevice(rig.ctx, nullptr), 1);
+    EXPECT_TRUE(VerifyDevice(rig.ctx, nullptr));
 }
 
 // The calibration log in a folder of its own for one test.
@@ -117,6 +121,39 @@ private:
     std::string folder_, old_;
 };
 
+// Two sockets at once, one chip kind, two silicon revisions: every row of
+// the calibration log names the DEVICE-ID its own socket's check read.
+TEST(ChipSafety, EachSocketLogsTheDeviceIdOfItsOwnCheck)
+{
+    OwnCalibrationLog calibrationLog;
+    constexpr int Rounds = 20;
+    auto socket = [](uint8_t revision) {
+        SimOptions o = Rig::Options("PIC12F675");
+        o.revision = revision;
+        Rig rig(o);
+        for (int i = 0; i < Rounds; ++i)
+            if (!CheckConnection(rig.ctx) || !ReadDevice(rig.ctx, nullptr)) return false;
+        return true;
+    };
+    auto a = std::async(std::launch::async, socket, uint8_t{3});
+    auto b = std::async(std::launch::async, socket, uint8_t{9});
+    ASSERT_TRUE(a.get());
+    ASSERT_TRUE(b.get());
+    std::istringstream rows(calibrationLog.Text());
+    std::map<std::string, std::map<std::string, int>> idsByAddress;
+    for (std::string line; std::getline(rows, line);) {
+        std::vector<std::string> fields;
+        std::istringstream in(line);
+        for (std::string field; std::getline(in, field, '\t');)
+            fields.push_back(field);
+        ASSERT_EQ(fields.size(), 5u) << line;
+        ++idsByAddress[fields[3]][fields[2]];
+    }
+    ASSERT_EQ(idsByAddress.size(), 2u) << "both calibration slots";
+    for (const auto &[address, ids] : idsByAddress)
+        EXPECT_EQ(ids, (std::map<std::string, int>{{"0FC3", Rounds}, {"0FC9", Rounds}})) << address;
+}
+
 TEST(ChipSafety, CalibrationIsLoggedBeforeTheEraseAndOfferedWhenFoundErased)
 {
     OwnCalibrationLog calibrationLog;
@@ -126,10 +163,10 @@ TEST(ChipSafety, CalibrationIsLoggedBeforeTheEraseAndOfferedWhenFoundErased)
     size_t readEnd = 0;
     {
         Rig clean(o);
-        ASSERT_EQ(CheckConnection(clean.ctx), CheckPassed);
+        ASSERT_TRUE(CheckConnection(clean.ctx));
         const std::vector<uint8_t> checked = clean.sim.HostBytes();
         clean.sim.ClearTrace();
-        ASSERT_EQ(EraseDevice(clean.ctx), 1);
+        ASSERT_TRUE(EraseDevice(clean.ctx));
         int controls = 0;
         for (const HostCommand &c : Decode(clean.sim.HostBytes()))
             if (c.code == 0x00 && ++controls == 4) readEnd = checked.size() + c.end;
@@ -140,8 +177,8 @@ TEST(ChipSafety, CalibrationIsLoggedBeforeTheEraseAndOfferedWhenFoundErased)
     o.faults = {{FaultKind::SilentAfter, readEnd + 3}};
     {
         Rig rig(o);
-        ASSERT_EQ(CheckConnection(rig.ctx), CheckPassed);
-        EXPECT_EQ(EraseDevice(rig.ctx), 0);
+        ASSERT_TRUE(CheckConnection(rig.ctx));
+        EXPECT_FALSE(EraseDevice(rig.ctx));
         const std::string text = calibrationLog.Text();
         EXPECT_NE(text.find("\tPIC12F675\t0FC2\t03FF\t3468\n"), std::string::npos) << text;
         EXPECT_NE(text.find("\tPIC12F675\t0FC2\t2007\t1000\n"), std::string::npos) << text;
@@ -153,7 +190,7 @@ TEST(ChipSafety, CalibrationIsLoggedBeforeTheEraseAndOfferedWhenFoundErased)
     Rig rig(o);
     rig.sim.Chip().Poke(0x0000, 0x0123);
     rig.ui.eraseErasedCalibration = false;
-    EXPECT_EQ(EraseDevice(rig.ctx), 0);
+    EXPECT_FALSE(EraseDevice(rig.ctx));
     ASSERT_EQ(rig.ui.erasedCalibrationAsked.size(), 1u);
     const std::string &asked = rig.ui.erasedCalibrationAsked[0];
     EXPECT_NE(asked.find("3468"), std::string::npos) << asked;
@@ -162,7 +199,7 @@ TEST(ChipSafety, CalibrationIsLoggedBeforeTheEraseAndOfferedWhenFoundErased)
     EXPECT_EQ(rig.sim.Chip().Program(0x0000), 0x0123) << "not erased";
     // Told to go on, it erases and keeps the erased values.
     rig.ui.eraseErasedCalibration = true;
-    EXPECT_EQ(EraseDevice(rig.ctx), 1);
+    EXPECT_TRUE(EraseDevice(rig.ctx));
     EXPECT_EQ(rig.sim.Chip().Program(0x0000), 0x3FFF);
 }
 

@@ -22,10 +22,11 @@ TEST(Erase, CalibrationChangeOnPic16F684)
     const uint16_t factory = rig.sim.Chip().Program(0x2008);
     rig.sim.Chip().Poke(0x0000, 0x2805);
     rig.buffer.Words[0x0000] = 0x0123;
-    rig.ui.calibChange = true;
-    rig.ui.cal1 = "2A51";
+    rig.ctx.options.calibChange = true;
+    rig.ctx.options.cal1 = 0x2A51;
 
-    ASSERT_EQ(EraseDevice(rig.ctx), 1);
+    const OperationResult erased = EraseDevice(rig.ctx);
+    ASSERT_TRUE(erased);
     const auto erase = EraseEntry(rig);
     ASSERT_EQ(Codes(erase), (std::vector<uint8_t>{0x03, 0x04, 0x06, 0x03, 0x03}));
     EXPECT_EQ(erase[2].Word(1), 9) << "the erase starts on 0x2009, which takes the calibration too";
@@ -42,7 +43,7 @@ TEST(Erase, CalibrationChangeOnPic16F684)
     EXPECT_EQ(rig.ui.status, "デバイスを消去しました。");
     EXPECT_EQ(rig.buffer.Words[0x2008], 0x2A51);
     EXPECT_EQ(rig.buffer.Words[0x0000], 0x0123);
-    EXPECT_FALSE(rig.ui.calibChange);
+    EXPECT_TRUE(erased.calibrationReplaced);
     EXPECT_EQ(rig.ui.redraws, 1);
 }
 
@@ -51,7 +52,7 @@ TEST(Erase, CalibrationAt2008SurvivesWithoutWriteBack)
     Rig rig("PIC16F684");
     const uint16_t factory = rig.sim.Chip().Program(0x2008);
     const MemoryBuffer before = rig.buffer;
-    ASSERT_EQ(EraseDevice(rig.ctx), 1);
+    ASSERT_TRUE(EraseDevice(rig.ctx));
     EXPECT_EQ(rig.ui.Texts(), (std::vector<std::string>{"アドレス 2008 からキャリブレーションデータ " +
                                                             Hex(factory, 4) + " を読み出しました。",
                                                         "デバイスを消去しました。"}));
@@ -68,7 +69,7 @@ TEST(Erase, TwelveBitCalibrationAndBackupWrittenBack)
     Rig rig(o);
     rig.sim.Chip().Poke(0x0010, 0x0123);
     const MemoryBuffer before = rig.buffer;
-    ASSERT_EQ(EraseDevice(rig.ctx), 1);
+    ASSERT_TRUE(EraseDevice(rig.ctx));
     EXPECT_EQ(rig.ui.Texts(),
               (std::vector<std::string>{"アドレス 00FF からキャリブレーションデータ 0C1A を読み出しました。",
                                         "アドレス 0104 からキャリブレーションデータ 0C1A を読み出しました。",
@@ -84,7 +85,7 @@ TEST(Erase, TwelveBitCalibrationAndBackupWrittenBack)
 TEST(Erase, NoCalibrationNoExtraLines)
 {
     Rig rig("PIC16F877A");
-    ASSERT_EQ(EraseDevice(rig.ctx), 1);
+    ASSERT_TRUE(EraseDevice(rig.ctx));
     EXPECT_EQ(rig.ui.Texts(), std::vector<std::string>{"デバイスを消去しました。"});
     EXPECT_EQ(Entries(Decode(rig.sim.HostBytes())).size(), 1u);
 }
@@ -94,10 +95,10 @@ TEST(Erase, ReplacedBandGapBitsLeaveTheBufferConfigurationAlone)
     // PIC12F675 keeps band-gap bits (mask 0x3000) in its configuration word.
     Rig rig("PIC12F675");
     rig.buffer.Words[0x2007] = 0x01C4;
-    rig.ui.calibChange = true;
-    rig.ui.cal1 = "3480";
-    rig.ui.cal2 = "2000";
-    ASSERT_EQ(EraseDevice(rig.ctx), 1);
+    rig.ctx.options.calibChange = true;
+    rig.ctx.options.cal1 = 0x3480;
+    rig.ctx.options.cal2 = 0x2000;
+    ASSERT_TRUE(EraseDevice(rig.ctx));
     EXPECT_EQ(rig.sim.Chip().Program(0x03FF), 0x3480);
     EXPECT_EQ(rig.sim.Chip().Program(0x2007) & 0x3000, 0x2000);
     EXPECT_EQ(rig.buffer.Words[0x03FF], 0x3480);
@@ -110,7 +111,7 @@ TEST(Erase, Pic18BulkEraseKeys)
     for (auto [chip, key] : {std::pair{"PIC18F2550", 0x3F8F}, std::pair{"PIC18F452", 0x0080}}) {
         Rig rig(chip);
         rig.sim.Chip().Poke(0x10, 0x00);
-        ASSERT_EQ(EraseDevice(rig.ctx), 1);
+        ASSERT_TRUE(EraseDevice(rig.ctx));
         const auto entries = Entries(Decode(rig.sim.HostBytes()));
         ASSERT_EQ(entries.size(), 1u);
         const auto &e = entries[0];

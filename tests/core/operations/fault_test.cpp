@@ -93,7 +93,7 @@ void PokeRandom(Rig &rig, uint32_t seed)
 {
     std::mt19937 rng(seed);
     SimChip &chip = rig.sim.Chip();
-    if (rig.ui.pic18) {
+    if (rig.ctx.device.Pic18) {
         const TDeviceSpec18 &d = rig.Row18();
         for (uint32_t i = 0; i < d.ProgramSize; ++i)
             chip.Poke(i, static_cast<uint8_t>(rng()));
@@ -111,7 +111,7 @@ void PokeRandom(Rig &rig, uint32_t seed)
 void FillBuffer(Rig &rig, uint32_t seed)
 {
     std::mt19937 rng(seed);
-    if (rig.ui.pic18)
+    if (rig.ctx.device.Pic18)
         FillRandom(rig.buffer, rig.Row18(), rng);
     else
         FillRandom(rig.buffer, rig.Row(), rng);
@@ -127,7 +127,7 @@ bool SameBuffer(const MemoryBuffer &a, const MemoryBuffer &b)
 bool ChipHoldsBuffer(Rig &rig)
 {
     SimChip &chip = rig.sim.Chip();
-    if (rig.ui.pic18) {
+    if (rig.ctx.device.Pic18) {
         const TDeviceSpec18 &d = rig.Row18();
         for (uint32_t i = 0; i < d.ProgramSize; ++i)
             if (chip.Program(i) != rig.buffer.Program18[i]) return false;
@@ -195,7 +195,7 @@ TEST(Faults, ProgramReportsSuccessOnlyWhenTheChipHoldsTheBuffer)
         s.options = Rig::Options(c.chip);
         s.options.firmware = c.forms;
         s.setup = [](Rig &rig) { FillBuffer(rig, 9); };
-        s.run = [](Rig &rig) { return ProgramDevice(rig.ctx, &rig.ui.dialog); };
+        s.run = [](Rig &rig) { return ProgramDevice(rig.ctx, &rig.ui.dialog) ? 1 : 0; };
         s.check = [&](Rig &rig, int result, const std::string &where) {
             const bool said = rig.ui.Logged("バッファの内容をデバイスに書き込みました。");
             if (result) {
@@ -226,8 +226,8 @@ TEST(Faults, VerifyAndBlankCheckNeverConfirmWhatTheyDidNotRead)
         s.options = Rig::Options(name);
         s.setup = [](Rig &rig) {
             FillBuffer(rig, 12);
-            ASSERT_EQ(ProgramDevice(rig.ctx, nullptr), 1);
-            if (rig.ui.pic18)
+            ASSERT_TRUE(ProgramDevice(rig.ctx, nullptr));
+            if (rig.ctx.device.Pic18)
                 rig.sim.Chip().Poke(0x700, static_cast<uint8_t>(rig.buffer.Program18[0x700] ^ 0x01));
             else
                 rig.sim.Chip().Poke(0x300, static_cast<uint16_t>(rig.buffer.Words[0x300] ^ 0x01));
@@ -239,7 +239,7 @@ TEST(Faults, VerifyAndBlankCheckNeverConfirmWhatTheyDidNotRead)
         s.setup(probe);
         const size_t setupBytes = probe.sim.HostBytes().size();
         probe.sim.ClearTrace();
-        ASSERT_EQ(VerifyDevice(probe.ctx, nullptr), 0);
+        ASSERT_FALSE(VerifyDevice(probe.ctx, nullptr));
         const size_t n = probe.sim.HostBytes().size();
         std::vector<uint64_t> points;
         for (uint64_t p : Spread(n))
@@ -247,8 +247,10 @@ TEST(Faults, VerifyAndBlankCheckNeverConfirmWhatTheyDidNotRead)
 
         for (bool blankCheck : {false, true}) {
             s.run = [blankCheck](Rig &rig) {
-                const int r = blankCheck ? BlankCheckDevice(rig.ctx, &rig.ui.dialog)
-                                         : VerifyDevice(rig.ctx, &rig.ui.dialog);
+                const int r = (blankCheck ? BlankCheckDevice(rig.ctx, &rig.ui.dialog)
+                                          : VerifyDevice(rig.ctx, &rig.ui.dialog))
+                                  ? 1
+                                  : 0;
                 // A mismatch found is reported as 0 as well; tell the two apart.
                 return r;
             };
@@ -279,12 +281,12 @@ TEST(Faults, EraseStopsBeforeErasingWithoutTheCalibration)
         Scenario s;
         s.options = Rig::Options(name);
         s.setup = [](Rig &rig) { rig.sim.Chip().Poke(0x0000, 0x0123); };
-        s.run = [](Rig &rig) { return EraseDevice(rig.ctx); };
+        s.run = [](Rig &rig) { return EraseDevice(rig.ctx) ? 1 : 0; };
 
         Rig clean(s.options);
         s.setup(clean);
         const std::vector<uint16_t> factory = clean.sim.Chip().Calibration();
-        ASSERT_EQ(EraseDevice(clean.ctx), 1);
+        ASSERT_TRUE(EraseDevice(clean.ctx));
         const auto commands = Decode(clean.sim.HostBytes());
         // Calibration read: the first two entries; the erase: the third.
         std::vector<size_t> controlEnds;
@@ -392,13 +394,13 @@ TEST(Faults, ReadStopsWaitingOnceTheProgrammerFallsSilentMidStream)
                 MemoryBuffer buffer;
                 RecordingUi ui;
                 OperationContext ctx{port, cmd, buffer, ui};
-                ui.pic18 = IsPic18Name(name);
-                ui.selected = FindDevice(name);
-                ui.smallBlock = smallBlock;
-                if (ui.pic18)
-                    buffer.Clear(DeviceTable18[static_cast<size_t>(ui.selected)]);
+                ctx.device.Pic18 = IsPic18Name(name);
+                ctx.device.Index = FindDevice(name);
+                ctx.options.smallBlock = smallBlock;
+                if (ctx.device.Pic18)
+                    buffer.Clear(DeviceTable18[static_cast<size_t>(ctx.device.Index)]);
                 else
-                    buffer.Clear(DeviceTable[static_cast<size_t>(ui.selected)]);
+                    buffer.Clear(DeviceTable[static_cast<size_t>(ctx.device.Index)]);
                 ASSERT_EQ(port.OpenPort("COM1"), 0);
                 const MemoryBuffer before = buffer;
 
@@ -426,14 +428,14 @@ TEST(Faults, WriteBackIsTriedAgainAfterALostByte)
     SimOptions o = Rig::Options("PIC12F675");
     o.calibration = factory;
     Rig clean(o);
-    ASSERT_EQ(EraseDevice(clean.ctx), 1);
+    ASSERT_TRUE(EraseDevice(clean.ctx));
     const size_t n = clean.sim.HostBytes().size();
     int retried = 0;
     for (size_t at = n - 24; at <= n; ++at) {
         SimOptions faulty = o;
         faulty.faults = {{FaultKind::Drop, at}};
         Rig rig(faulty);
-        if (EraseDevice(rig.ctx) == 1) {
+        if (EraseDevice(rig.ctx)) {
             EXPECT_EQ(rig.sim.Chip().Calibration(), factory) << "byte " << at << " dropped";
             EXPECT_FALSE(rig.ui.Logged(LinkLost)) << "byte " << at << " dropped";
             retried += rig.sim.HostBytes().size() > n;
@@ -447,20 +449,21 @@ TEST(Faults, WriteBackIsTriedAgainAfterALostByte)
 TEST(Faults, CalibrationChangeIsNotRecordedWhenTheWriteBackFails)
 {
     Rig clean("PIC16F684");
-    clean.ui.calibChange = true;
-    clean.ui.cal1 = "2A51";
-    ASSERT_EQ(EraseDevice(clean.ctx), 1);
+    clean.ctx.options.calibChange = true;
+    clean.ctx.options.cal1 = 0x2A51;
+    ASSERT_TRUE(EraseDevice(clean.ctx));
     const size_t n = clean.sim.HostBytes().size();
 
     SimOptions o = Rig::Options("PIC16F684");
     o.faults = {{FaultKind::SilentAfter, n - 4}};
     Rig rig(o);
-    rig.ui.calibChange = true;
-    rig.ui.cal1 = "2A51";
+    rig.ctx.options.calibChange = true;
+    rig.ctx.options.cal1 = 0x2A51;
     const uint16_t before = rig.buffer.Words[0x2008];
-    EXPECT_EQ(EraseDevice(rig.ctx), 0);
+    const OperationResult result = EraseDevice(rig.ctx);
+    EXPECT_FALSE(result);
     EXPECT_EQ(rig.ui.status, CalibNotRestored);
-    EXPECT_TRUE(rig.ui.calibChange) << "still ticked for another try";
+    EXPECT_FALSE(result.calibrationReplaced) << "still ticked for another try";
     EXPECT_EQ(rig.buffer.Words[0x2008], before);
     EXPECT_FALSE(rig.ui.Logged("!キャリブレーションデータは入力値に置き換わりました。"));
 }

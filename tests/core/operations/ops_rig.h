@@ -41,9 +41,6 @@ public:
     int redraws = 0;
     CountingProgress main, dialog;
 
-    bool smallBlock = false, verifyUserId = false, calibChange = false, pic18 = false;
-    std::string cal1 = "0000", cal2 = "0000";
-    int selected = -1;
 
     void SetStatus(const std::string &text) override { status = text; }
     void AddLog(const std::string &line) override { log.push_back({line, false}); }
@@ -59,14 +56,6 @@ public:
         erasedCalibrationAsked.push_back(text);
         return eraseErasedCalibration;
     }
-    bool SmallBlock() const override { return smallBlock; }
-    bool VerifyUserId() const override { return verifyUserId; }
-    bool CalibChange() const override { return calibChange; }
-    void SetCalibChange(bool on) override { calibChange = on; }
-    std::string Cal1Text() const override { return cal1; }
-    std::string Cal2Text() const override { return cal2; }
-    bool Pic18Family() const override { return pic18; }
-    int SelectedIndex() const override { return selected; }
 
     std::vector<std::string> Texts() const
     {
@@ -120,15 +109,15 @@ struct Rig {
 
     void Select(const std::string &name)
     {
-        ui.pic18 = IsPic18Name(name);
-        ui.selected = FindDevice(name);
-        if (ui.pic18)
+        ctx.device.Pic18 = IsPic18Name(name);
+        ctx.device.Index = FindDevice(name);
+        if (ctx.device.Pic18)
             buffer.Clear(Row18());
         else
             buffer.Clear(Row());
     }
-    const TDeviceSpec &Row() const { return DeviceTable[static_cast<size_t>(ui.selected)]; }
-    const TDeviceSpec18 &Row18() const { return DeviceTable18[static_cast<size_t>(ui.selected)]; }
+    const TDeviceSpec &Row() const { return DeviceTable[static_cast<size_t>(ctx.device.Index)]; }
+    const TDeviceSpec18 &Row18() const { return DeviceTable18[static_cast<size_t>(ctx.device.Index)]; }
 };
 
 // One command as the host sent it: code and the bytes that belong to it.

@@ -37,7 +37,7 @@ TEST(ProgramPaths, RowWriteAndWordByWordForEveryLatchCount)
             ASSERT_EQ(rig.Row().LatchCount, c.latch);
             std::mt19937 rng(11);
             FillRandom(rig.buffer, rig.Row(), rng);
-            ASSERT_EQ(ProgramDevice(rig.ctx, nullptr), 1) << c.chip;
+            ASSERT_TRUE(ProgramDevice(rig.ctx, nullptr)) << c.chip;
             const auto program = Entries(Decode(rig.sim.HostBytes(), forms)).at(0);
             int rows = 0, loads = 0;
             for (size_t i = 0; i < program.size(); ++i) {
@@ -55,7 +55,7 @@ TEST(ProgramPaths, RowWriteAndWordByWordForEveryLatchCount)
                 EXPECT_EQ(loads, 0) << c.chip;
                 EXPECT_EQ(rows % 2, 0) << c.chip;
             }
-            EXPECT_EQ(VerifyDevice(rig.ctx, nullptr), 1) << c.chip << " " << static_cast<int>(forms);
+            EXPECT_TRUE(VerifyDevice(rig.ctx, nullptr)) << c.chip << " " << static_cast<int>(forms);
         }
     }
 }
@@ -65,7 +65,7 @@ TEST(ProgramPaths, BlankGroupsAreSkippedWithOneRepeatedIncrement)
     Rig rig(WithFirmware("PIC16F877A", RowWriteForms::Row15));
     for (uint32_t k : {0u, 7u, 16u, 23u, 0x1000u})
         rig.buffer.Words[k] = static_cast<uint16_t>(k);
-    ASSERT_EQ(ProgramDevice(rig.ctx, nullptr), 1);
+    ASSERT_TRUE(ProgramDevice(rig.ctx, nullptr));
     const auto program = Entries(Decode(rig.sim.HostBytes(), RowWriteForms::Row15)).at(0);
     ASSERT_EQ(Codes(program), (std::vector<uint8_t>{0x15, 0x15, 0x06, 0x15, 0x15, 0x06, 0x06, 0x15, 0x15}));
     EXPECT_EQ(Count(program[2]), 8);
@@ -82,7 +82,7 @@ TEST(ProgramPaths, WordByWordAdvancesOverSkippedWords)
     Rig rig(WithFirmware("PIC16F84A", RowWriteForms::None));
     for (uint32_t k : {5u, 6u, 9u})
         rig.buffer.Words[k] = static_cast<uint16_t>(0x100 + k);
-    ASSERT_EQ(ProgramDevice(rig.ctx, nullptr), 1);
+    ASSERT_TRUE(ProgramDevice(rig.ctx, nullptr));
     const auto program = Entries(Decode(rig.sim.HostBytes(), RowWriteForms::None)).at(0);
     ASSERT_EQ(Codes(program), (std::vector<uint8_t>{0x06, 0x04, 0x03, 0x01, 0x04, 0x03, 0x06, 0x04, 0x03}));
     EXPECT_EQ(Count(program[0]), 5);
@@ -99,7 +99,7 @@ TEST(ProgramPaths, FinalShortGroupStartsOnItsFirstWord)
     for (uint32_t k = 0xF8; k <= 0xFE; ++k)
         rig.buffer.Words[k] = static_cast<uint16_t>(0xA00 + k);
     rig.buffer.Words[0xFF] = 0x0000; // never written: the calibration instruction
-    ASSERT_EQ(ProgramDevice(rig.ctx, nullptr), 1);
+    ASSERT_TRUE(ProgramDevice(rig.ctx, nullptr));
     const auto program = Entries(Decode(rig.sim.HostBytes(), RowWriteForms::Row08)).at(0);
     // One increment onto word 0, the skip to 0xF8, then the group.
     ASSERT_EQ(Codes(program), (std::vector<uint8_t>{0x01, 0x06, 0x08, 0x08}));
@@ -120,7 +120,7 @@ TEST(ProgramPaths, FinalShortGroupNeverPadsOverTheCalibrationWordOfA14BitCore)
             const uint16_t calib = rig.sim.Chip().Program(0x3FF);
             for (uint32_t k = 0x3F8; k <= 0x3FE; ++k)
                 rig.buffer.Words[k] = static_cast<uint16_t>(0x3400 + (k & 0xFF));
-            ASSERT_EQ(ProgramDevice(rig.ctx, nullptr), 1) << chip;
+            ASSERT_TRUE(ProgramDevice(rig.ctx, nullptr)) << chip;
             for (uint32_t k = 0x3F8; k <= 0x3FE; ++k)
                 EXPECT_EQ(rig.sim.Chip().Program(k), 0x3400 + (k & 0xFF)) << chip;
             EXPECT_EQ(rig.sim.Chip().Program(0x3FF), calib) << chip;
@@ -134,7 +134,7 @@ TEST(ProgramConfiguration, ChipKeepsItsBitsOutsideTheMask)
     const uint16_t chipBits = rig.sim.Chip().Program(0x2007) & ~0x01FF & 0x3FFF;
     rig.buffer.Words[0x2007] = 0x0000;
     rig.buffer.Words[0x0000] = 0x2805;
-    ASSERT_EQ(ProgramDevice(rig.ctx, &rig.ui.main), 1);
+    ASSERT_TRUE(ProgramDevice(rig.ctx, &rig.ui.main));
     EXPECT_EQ(rig.sim.Chip().Program(0x2007), chipBits) << "buffer bits 8..0, chip bits 13..9";
     EXPECT_EQ(rig.ui.main.ranges.at(0), 1022) << "the calibration word at 0x03FF is left out";
     EXPECT_EQ(rig.ui.main.position, 0);
@@ -143,7 +143,7 @@ TEST(ProgramConfiguration, ChipKeepsItsBitsOutsideTheMask)
 TEST(ProgramConfiguration, BlankBufferWritesOnlyIdsAndConfiguration)
 {
     Rig rig("PIC16F877A");
-    ASSERT_EQ(ProgramDevice(rig.ctx, nullptr), 1);
+    ASSERT_TRUE(ProgramDevice(rig.ctx, nullptr));
     const auto entries = Entries(Decode(rig.sim.HostBytes()));
     ASSERT_EQ(entries.size(), 3u);
     EXPECT_TRUE(entries[0].empty());
@@ -166,7 +166,7 @@ TEST(ProgramPaths, ProtocolErrorOfTheProbeEndsWithTheWriteFailure)
     o.faults = {{FaultKind::BadSum, 1}};
     Rig rig(o);
     rig.buffer.Words[0] = 0;
-    EXPECT_EQ(ProgramDevice(rig.ctx, nullptr), 0);
+    EXPECT_FALSE(ProgramDevice(rig.ctx, nullptr));
     EXPECT_EQ(rig.ui.boxes, std::vector<std::string>{"プロトコルエラー！"});
     // Not a progress text a chain wrote before it.
     EXPECT_EQ(rig.ui.status, " !! デバイスに書き込めませんでした。");
@@ -181,7 +181,7 @@ TEST(ProgramPic18, BlankBlocksSkippedAndEepromUpToItsLastByte)
         rig.buffer.Program18[i] = static_cast<uint8_t>(i);
     rig.buffer.EEData18[0] = 0x11;
     rig.buffer.EEData18[5] = 0x55;
-    ASSERT_EQ(ProgramDevice(rig.ctx, &rig.ui.dialog), 1);
+    ASSERT_TRUE(ProgramDevice(rig.ctx, &rig.ui.dialog));
     EXPECT_EQ(rig.ui.dialogStatus, "デバイスに書き込みました");
     const auto commands = Decode(rig.sim.HostBytes());
     std::vector<uint32_t> pointers;
@@ -198,7 +198,7 @@ TEST(ProgramPic18, BlankBlocksSkippedAndEepromUpToItsLastByte)
     EXPECT_EQ(eeAddresses, 1);
     EXPECT_EQ(rig.sim.Chip().Eeprom(5), 0x55);
     EXPECT_EQ(rig.sim.Chip().Eeprom(3), 0xFF);
-    EXPECT_EQ(VerifyDevice(rig.ctx, nullptr), 1);
+    EXPECT_TRUE(VerifyDevice(rig.ctx, nullptr));
 }
 
 } // namespace

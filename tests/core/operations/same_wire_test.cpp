@@ -14,9 +14,9 @@ TEST(SameWire, WholeChipReads)
     for (const char *name : {"PIC16F877A", "PIC10F200", "PIC12F629", "PIC18F2550", "PIC18F2450"}) {
         for (bool small : {false, true}) {
             Rig plain(name), checked(name);
-            plain.ui.smallBlock = checked.ui.smallBlock = small;
-            Link link{plain.port, plain.cmd, plain.ui};
-            if (plain.ui.pic18) {
+            plain.ctx.options.smallBlock = checked.ctx.options.smallBlock = small;
+            Link link{plain.port, plain.cmd, plain.ui, 0, small};
+            if (plain.ctx.device.Pic18) {
                 EXPECT_EQ(CheckPic18Support(link), 10); // the gate comes first
                 EXPECT_EQ(ReadDeviceMemories18(link, plain.Row18(), plain.buffer, nullptr), 0);
             } else {

@@ -1,0 +1,160 @@
+#include "operations/chain.h"
+
+#include <algorithm>
+
+#include "support/interrupt.h"
+
+namespace {
+
+// A text for the status line and one for the progress dialog; an empty one
+// leaves its place as it is.
+struct Say {
+    std::string status, dialog;
+};
+
+// Where a text goes on a surface: the status line, or the progress dialog
+// (and the status line too when both).
+Say On(const ChainRun &run, const std::string &text, bool bothOnDialog = false)
+{
+    if (run.surface == Surface::StatusLine) return {text, ""};
+    return {bothOnDialog ? text : "", text};
+}
+
+std::string Loaded(const ChainRun &run)
+{
+    return " \"" + run.fileName + "\" をロードしました。";
+}
+
+// ---- the texts between the steps ----
+
+// Before a step, after the step before it (none for the first).
+Say Before(const ChainRun &run, Chain chain, Step step, const Step *previous)
+{
+    const bool file = !run.fileName.empty();
+    switch (step) {
+    case Step::Read:
+        return On(run, "デバイスから読込み中…", true);
+    case Step::Erase:
+        return {};
+    case Step::BlankCheck:
+        if (!previous) return On(run, "ブランクチェック中…");
+        if (!file) return On(run, "消去しました。　ブランクチェック中…");
+        if (run.surface == Surface::ProgressDialog)
+            return {Loaded(run) + "　ブランクチェック中…",
+                    " \"" + run.fileName + "\" をロード。ブランクチェック中…"};
+        return {Loaded(run) + "　ブランクチェック中…", ""};
+    case Step::Program:
+        if (!previous) {
+            if (chain == Chain::Program) return On(run, "デバイスに書込み中…", true);
+            return On(run, file ? Loaded(run) + "　書込み中…" : "書込み中…");
+        }
+        if (*previous == Step::Erase) return On(run, "消去しました。　書込み中…");
+        return On(run, file || run.surface == Surface::ProgressDialog ? "消去OK。　書き込み中…"
+                                                                      : "消去OK。　書込み中…");
+    case Step::Verify:
+        return On(run, previous ? "書込みました。　ベリファイ中…" : "ベリファイ中…");
+    }
+    return {};
+}
+
+// After a blank check that followed an erase.
+Say AfterErasedBlankCheck(const ChainRun &run, Chain chain, const OperationResult &result, bool last)
+{
+    const bool file = !run.fileName.empty();
+    if (result.Ok()) return last ? On(run, "消去OK。　デバイスはブランクです。") : Say{};
+    if (result.kind != Outcome::NotBlank) return {}; // a lost link keeps its own text
+    if (run.surface == Surface::ProgressDialog)
+        return {"", file ? " !!消去しましたが、ブランクではありません。"
+                         : " !!消去しましたがブランクではありません。"};
+    if (chain == Chain::EraseBlankCheckProgramVerify && !file)
+        return {"消去できませんでした。デバイスはブランクではありません。", ""};
+    return {"消去しましたが、デバイスはブランクではありません。", ""};
+}
+
+void Tell(FrontEnd &ui, const Say &say)
+{
+    if (!say.status.empty()) ui.SetStatus(say.status);
+    if (!say.dialog.empty()) ui.SetDialogStatus(say.dialog);
+}
+
+OperationResult RunStep(OperationContext &ctx, Step step, ProgressBar *progress)
+{
+    switch (step) {
+    case Step::Read:
+        return ReadDevice(ctx, progress);
+    case Step::Erase:
+        return EraseDevice(ctx);
+    case Step::BlankCheck:
+        return BlankCheckDevice(ctx, progress);
+    case Step::Program:
+        return ProgramDevice(ctx, progress);
+    case Step::Verify:
+        return VerifyDevice(ctx, progress);
+    }
+    return {};
+}
+
+} // namespace
+
+std::vector<Step> ChainSteps(Chain chain)
+{
+    switch (chain) {
+    case Chain::Read:
+        return {Step::Read};
+    case Chain::Erase:
+        return {Step::Erase};
+    case Chain::BlankCheck:
+        return {Step::BlankCheck};
+    case Chain::Program:
+        return {Step::Program};
+    case Chain::Verify:
+        return {Step::Verify};
+    case Chain::EraseBlankCheck:
+        return {Step::Erase, Step::BlankCheck};
+    case Chain::ProgramVerify:
+        return {Step::Program, Step::Verify};
+    case Chain::EraseBlankCheckProgramVerify:
+        return {Step::Erase, Step::BlankCheck, Step::Program, Step::Verify};
+    }
+    return {};
+}
+
+ChainResult RunChain(OperationContext &ctx, Chain chain, const ChainRun &run)
+{
+    std::vector<Step> steps = ChainSteps(chain);
+    if (!run.verify) std::erase(steps, Step::Verify);
+    // Only a closing verify can stand in for the blank check.
+    const bool verifies = std::find(steps.begin(), steps.end(), Step::Verify) != steps.end();
+    if (run.fastCycle && verifies && chain == Chain::EraseBlankCheckProgramVerify)
+        std::erase(steps, Step::BlankCheck);
+
+    ChainResult chainResult;
+    bool failed = false;
+    for (size_t i = 0; i < steps.size(); ++i) {
+        const Step step = steps[i];
+        const Step *previous = i ? &steps[i - 1] : nullptr;
+        // An erase once begun runs to its end; one not yet begun is not
+        // started.
+        if (step == Step::Erase && InterruptRequested()) {
+            chainResult.outcome = OperationResult{};
+            chainResult.outcome.kind = Outcome::Interrupted;
+            chainResult.ended = step;
+            return chainResult;
+        }
+        Tell(ctx.ui, Before(run, chain, step, previous));
+        const OperationResult result = RunStep(ctx, step, step == Step::Erase ? nullptr : run.progress);
+        chainResult.ran.push_back(step);
+        if (result.calibrationReplaced) chainResult.calibrationReplaced = true;
+        if (step == Step::BlankCheck && previous && *previous == Step::Erase)
+            Tell(ctx.ui, AfterErasedBlankCheck(run, chain, result, i + 1 == steps.size()));
+        if (!failed) {
+            chainResult.outcome = result;
+            chainResult.ended = step;
+        }
+        if (result.Ok()) continue;
+        failed = true;
+        const bool verifyNext = step == Step::Program && i + 1 < steps.size() && steps[i + 1] == Step::Verify;
+        if (!(verifyNext && run.verifyAfterFailedProgram)) break;
+    }
+    return chainResult;
+}
