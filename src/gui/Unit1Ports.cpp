@@ -13,8 +13,10 @@
 #include <cerrno>
 
 #include "Colours.h"
-#include "settings/PortDevicePath.h"
 #include "link/PortPermission.h"
+#include "link/discovery.h"
+#include "link/SerialDevices.h"
+#include "link/UsbAdapter.h"
 #include "Unit1.h"
 
 namespace {
@@ -27,18 +29,6 @@ QString Q(const std::string &s)
 std::string ComName(int n)
 {
     return "COM" + std::to_string(n);
-}
-
-// The programmer names itself by its model tag; Open asks for the whole
-// version prefix.
-bool IsProgrammer(const std::string &reply)
-{
-    return reply.compare(0, 4, "Vexa") == 0;
-}
-
-bool IsProgrammerVersion(const std::string &reply)
-{
-    return reply.compare(0, 9, "Vexa Ver.") == 0;
 }
 
 } // namespace
@@ -70,7 +60,7 @@ int TForm1::OpenPortNamed(const std::string &name)
     const int result = session.Port.OpenPort(name, CurrentModemOptions());
     if (result != 0) {
         const int error = session.Port.LastOpenErrno();
-        const std::string path = PortDevicePath(*Settings, name);
+        const std::string path = ComPortDevice(*Settings, name);
         if (!path.empty() && (error == EACCES || error == EPERM)) deniedDevice_ = path;
     }
     // A USB adapter whose latency could not be lowered: said once.
@@ -120,11 +110,21 @@ void TForm1::SetPortLook(int n, PortLook look)
 void TForm1::RefreshPortHints()
 {
     // A button's own hint would hide the frame's colour legend, so the
-    // legend comes first and the device follows it.
+    // legend comes first and the device follows it: the path the map
+    // gives, and for a stable name or a USB adapter what it leads to.
     for (int n = 1; n <= 10; ++n) {
-        const std::string path = PortDevicePath(*Settings, ComName(n));
-        RadioButton[n - 1]->setToolTip(GroupBox3->toolTip() + "\n" +
-                                       Q(ComName(n) + " → " + (path.empty() ? "（割り当てなし）" : path)));
+        const std::string path = ComPortDevice(*Settings, ComName(n));
+        std::string device = path.empty() ? "（割り当てなし）" : path;
+        if (!path.empty()) {
+            const std::string node = DeviceNode(path);
+            std::string about = node != path ? node : std::string();
+            if (const std::optional<UsbAdapter> adapter = FindUsbAdapter(path)) {
+                const std::string usb = UsbDescription(*adapter);
+                if (!usb.empty()) about += (about.empty() ? "" : "、") + usb;
+            }
+            if (!about.empty()) device += "（" + about + "）";
+        }
+        RadioButton[n - 1]->setToolTip(GroupBox3->toolTip() + "\n" + Q(ComName(n) + " → " + device));
     }
 }
 
@@ -137,34 +137,30 @@ int TForm1::ProbePorts(int &foundPort)
     RefreshPortHints();
     for (int n = 1; n <= 10; ++n)
         SetPortLook(n, PortLook::Probing);
-    foundPort = 0;
-    int opened = 0;
     // Devices refused for lack of permission.
     std::vector<std::string> denied;
-    for (int n = 1; n <= 10; ++n) {
+    ProbeListener listener;
+    listener.starting = [this](int n) {
         MarkPort(n);
         SetPortLook(n, PortLook::Probing);
         ProcessMessages();
-        if (OpenPortNamed(ComName(n)) != 0) {
-            SetPortLook(n, PortLook::Unusable);
-            if (!deniedDevice_.empty()) denied.push_back(deniedDevice_);
-            // Never opened, so nothing to let settle: on to the next port.
-            continue;
+    };
+    listener.done = [&](int n, PortState state) {
+        // A USB adapter whose latency could not be lowered: said once.
+        if (const std::string notice = session.Port.TakeNotice(); !notice.empty()) AddLog(notice);
+        if (state == PortState::Denied) {
+            const std::string path = ComPortDevice(*Settings, ComName(n));
+            if (!path.empty()) denied.push_back(path);
         }
-        ++opened;
-        Link link{session.Port, session.Command, *this};
-        if (IsProgrammer(GetVersion(link))) {
-            SetPortLook(n, PortLook::Programmer);
-            if (foundPort == 0) foundPort = n;
-            ExitProgramMode(link, 0);
-        } else {
-            SetPortLook(n, PortLook::NoProgrammer);
-        }
-        session.Port.ClosePort();
-    }
+        SetPortLook(n, state == PortState::Programmer     ? PortLook::Programmer
+                       : state == PortState::NoProgrammer ? PortLook::NoProgrammer
+                                                          : PortLook::Unusable);
+    };
+    Link link{session.Port, session.Command, *this};
+    const PortsProbe probe = ::ProbePorts(link, CurrentModemOptions(), listener);
     AdvisePermission(denied);
-    if (opened == 0) return -1;
-    return foundPort != 0 ? 0 : 1;
+    foundPort = probe.found;
+    return probe.result;
 }
 
 void TForm1::ReportProbe(int result, int foundPort, bool choosePage)
@@ -212,7 +208,7 @@ void TForm1::StartupPortChoice()
             return;
         }
         MarkPort(session.Port.PortNumber());
-        if (IsProgrammer(VersionReply())) {
+        if (IsProgrammerReply(VersionReply())) {
             AddLog(name + " をオープンしました。");
             AddLog("プログラマーの接続を確認しました。");
             SetStatus(name + " をオープンし、プログラマーの接続を確認しました。");
@@ -282,7 +278,7 @@ void TForm1::Button10Click()
         MarkPort(0);
         return;
     }
-    const std::string text = IsProgrammerVersion(VersionReply())
+    const std::string text = IsProgrammerVersionReply(VersionReply())
                                  ? name + " をオープンし、プログラマーの接続を確認しました。"
                                  : name + " をオープンしました。";
     AddLog(text);
@@ -302,7 +298,7 @@ void TForm1::Button12Click()
     PageControl1->setCurrentIndex(MessageTab);
     AddLog("ソフトウェアバージョン " + VersionCaption.toStdString());
     const std::string reply = VersionReply();
-    if (IsProgrammer(reply)) {
+    if (IsProgrammerReply(reply)) {
         AddLog("コントローラバージョン " + reply);
     } else {
         AddLog("コントローラバージョンが取得できません。");
