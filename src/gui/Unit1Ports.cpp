@@ -11,8 +11,10 @@
 #include <QTabWidget>
 #include <QTimer>
 #include <cerrno>
+#include <utility>
 
 #include "Colours.h"
+#include "DeviceWatch.h"
 #include "link/PortPermission.h"
 #include "link/discovery.h"
 #include "link/SerialDevices.h"
@@ -58,6 +60,8 @@ int TForm1::OpenPortNamed(const std::string &name)
 {
     deniedDevice_.clear();
     const int result = session.Port.OpenPort(name, CurrentModemOptions());
+    // Kept now: once the device is unplugged its by-id link is gone too.
+    openNode_ = result == 0 ? DeviceNode(ComPortDevice(*Settings, name)) : std::string();
     if (result != 0) {
         const int error = session.Port.LastOpenErrno();
         const std::string path = ComPortDevice(*Settings, name);
@@ -232,9 +236,23 @@ void TForm1::StartupPortChoice()
 void TForm1::Timer1Timer()
 {
     Timer1->stop();
+    RunPortChoice();
+    // Plugging in and out is followed from here on; the controls are the
+    // user's already.
+    if (!Watch) {
+        Watch = new DeviceWatch(this);
+        connect(Watch, &DeviceWatch::Added, this, [this](const QString &node) { DeviceAdded(node.toStdString()); });
+        connect(Watch, &DeviceWatch::Removed, this,
+                [this](const QString &node) { DeviceRemoved(node.toStdString()); });
+        Watch->Listen();
+    }
+}
+
+void TForm1::RunPortChoice()
+{
     // The probe lets the window process events once per port. Keep every
     // command control still meanwhile, so that nothing else uses the port
-    // half way through, and give each back the state it had: the start-up
+    // half way through, and give each back the state it had: the port
     // choice is no command and must not enable what device selection left
     // disabled.
     QList<QPair<QWidget *, bool>> before;
@@ -247,6 +265,67 @@ void TForm1::Timer1Timer()
         w->setEnabled(enabled);
     startupProbe_ = false;
     RestoreFocusAfterLock();
+}
+
+// ---- plugging in and out ----
+
+void TForm1::DeviceAdded(const std::string &node)
+{
+    // Nothing is probed while a command runs (nor under a question box).
+    if (CloseMustWait() || !pendingDevices_.empty()) {
+        pendingDevices_.push_back({true, node});
+        RetryPendingDevices();
+        return;
+    }
+    if (ClosePending || session.Port.IsOpen()) return;
+    // Only a device the port choice would try: the fixed port's, or one a
+    // COM name stands for.
+    std::vector<std::string> names;
+    if (Settings->ReadBool("port", "fixes", false))
+        names.push_back(Settings->ReadString("port", "name", ""));
+    else
+        for (int n = 1; n <= 10; ++n)
+            names.push_back(ComName(n));
+    for (const std::string &name : names) {
+        const std::string path = name.empty() ? name : ComPortDevice(*Settings, name);
+        if (!path.empty() && DeviceNode(path) == node) {
+            RunPortChoice();
+            return;
+        }
+    }
+}
+
+void TForm1::DeviceRemoved(const std::string &node)
+{
+    if (CloseMustWait() || !pendingDevices_.empty()) {
+        pendingDevices_.push_back({false, node});
+        RetryPendingDevices();
+        return;
+    }
+    if (!session.Port.IsOpen() || node != openNode_) return;
+    const int n = session.Port.PortNumber();
+    session.Port.ClosePort();
+    openNode_.clear();
+    AddLog("プログラマーからの応答が途切れました。");
+    AddLog("ポートをクローズしました");
+    SetStatus("ポートをクローズしました");
+    MarkPort(0);
+    SetPortLook(n, PortLook::Unusable);
+}
+
+void TForm1::RetryPendingDevices()
+{
+    // Looked at again after a short while, like a close that had to wait.
+    QTimer::singleShot(100, this, [this] {
+        if (pendingDevices_.empty()) return;
+        if (CloseMustWait()) {
+            RetryPendingDevices();
+            return;
+        }
+        const auto pending = std::exchange(pendingDevices_, {});
+        for (const auto &[added, node] : pending)
+            added ? DeviceAdded(node) : DeviceRemoved(node);
+    });
 }
 
 // ---- Option page handlers ----
