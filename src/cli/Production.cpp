@@ -9,6 +9,7 @@
 #include <mutex>
 #include <optional>
 
+#include "CliPorts.h"
 #include "CliSession.h"
 #include "production/ProductionLog.h"
 #include "production/SerialState.h"
@@ -375,6 +376,10 @@ int RunProduction(const CliOptions &options)
         // a --repeat round only after the round.
         if (!options.repeat || !more || InterruptRequested()) break;
         more = WaitForNextChips(n) == NextRound::Again;
+        // A board unplugged to change its chip may not be back yet.
+        if (more)
+            more = WaitForBoards(SettingsFile(options.settings.empty() ? WindowSettingsPath() : options.settings),
+                                 ports, [] { return StopAfterRound() || InterruptRequested(); });
     }
     if (options.repeat)
         for (const std::string &line : totals.Lines())
