@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <array>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <optional>
@@ -34,7 +36,7 @@ int ComNumber(const std::string &name)
 // by-id links and the like are followed.
 bool SameDevice(const std::string &a, const std::string &b)
 {
-    return !a.empty() && !b.empty() && (a == b || DeviceNode(a) == DeviceNode(b));
+    return !a.empty() && !b.empty() && (a == b || NodePath(a) == NodePath(b));
 }
 
 const char *StateText(PortState state)
@@ -98,29 +100,37 @@ std::string StateColumn(PortState state)
 
 } // namespace
 
-std::string PortArgumentPath(const SettingsFile &settings, const std::string &port, std::string &error)
+DeviceLookup PortArgumentDevice(const SettingsFile &settings, const std::string &port)
 {
-    if (const int n = ComNumber(port)) return ComPortDevice(settings, ComName(n));
-    const DeviceLookup found = LookUpSerialDevice(port);
-    error = found.error;
-    return found.path;
+    if (const int n = ComNumber(port)) return {ComPortDevice(settings, ComName(n)), {}};
+    return LookUpSerialDevice(port);
 }
 
-bool WaitForBoards(const SettingsFile &settings, const std::vector<std::string> &ports,
-                   const std::function<bool()> &stop, int pollMs)
+BoardReturn::BoardReturn(const std::string &settingsPath, std::vector<std::string> ports)
+    : settings_(std::make_unique<SettingsFile>(settingsPath)), ports_(std::move(ports))
 {
-    for (const std::string &port : ports) {
-        if (port.empty()) continue;
+    for (const std::string &port : ports_)
+        noted_.push_back(Present(port));
+}
+
+BoardReturn::~BoardReturn() = default;
+
+bool BoardReturn::Present(const std::string &port) const
+{
+    if (port.empty()) return false;
+    const DeviceLookup found = PortArgumentDevice(*settings_, port);
+    std::error_code ec;
+    return !found.path.empty() && std::filesystem::exists(found.path, ec);
+}
+
+bool BoardReturn::Wait(const std::function<bool()> &stop, int pollMs)
+{
+    for (size_t i = 0; i < ports_.size(); ++i) {
         bool told = false;
-        for (;;) {
-            std::string error;
-            const std::string path = PortArgumentPath(settings, port, error);
-            std::error_code ec;
-            // A path that never stood for anything is the round's to report.
-            if (path.empty() && error.empty()) break;
-            if (!path.empty() && std::filesystem::exists(path, ec)) break;
+        while (noted_[i] && !Present(ports_[i])) {
             if (!told) {
-                std::fprintf(stderr, "%s\n", (port + " が見つかりません。ボードの接続を待っています…").c_str());
+                std::fprintf(stderr, "%s\n",
+                             (ports_[i] + " が見つかりません。ボードの接続を待っています…（Ctrl-C で終了）").c_str());
                 std::fflush(stderr);
                 told = true;
             }
@@ -129,6 +139,8 @@ bool WaitForBoards(const SettingsFile &settings, const std::vector<std::string> 
             if (stop()) return false;
         }
     }
+    for (size_t i = 0; i < ports_.size(); ++i)
+        noted_[i] = Present(ports_[i]);
     return true;
 }
 
@@ -141,12 +153,12 @@ void CliSession::OpenPort()
             name = ComName(n);
             path = ComPortDevice(settings_, name);
         } else {
-            std::string error;
-            path = PortArgumentPath(settings_, options_.port, error);
+            const DeviceLookup found = PortArgumentDevice(settings_, options_.port);
+            path = found.path;
             if (path.empty()) {
                 // usb:SERIAL that no device (or more than one) answers to.
                 ui_.AddLogShowingMessages(options_.port + " がオープンできません！");
-                ui_.Error(error);
+                ui_.Error(found.error);
                 return;
             }
             // A path the settings assign to a COM port goes by that name;
@@ -229,7 +241,7 @@ int CliSession::Ports()
                          {"reason", Reason(state)},
                          {"path", TextOrNull(path)},
                          {"by_id", nullptr},
-                         {"node", TextOrNull(path.empty() ? path : DeviceNode(path))},
+                         {"node", TextOrNull(path.empty() ? path : NodePath(path))},
                          {"usb", adapter ? UsbFields(*adapter) : JsonObject(nullptr)},
                          {"latency_ms", latency >= 0 ? JsonObject(latency) : JsonObject(nullptr)}});
     };

@@ -307,6 +307,7 @@ int RunProduction(const CliOptions &options)
     Console console(labels, isatty(STDERR_FILENO) == 1 && options.verbosity != Verbosity::Quiet);
     RunTotals totals(labels);
     int worst = ExitSuccess;
+    BoardReturn boards(options.settings.empty() ? WindowSettingsPath() : options.settings, ports);
 
     for (bool more = true; more;) {
         std::vector<std::optional<uint64_t>> numbers(n);
@@ -377,9 +378,7 @@ int RunProduction(const CliOptions &options)
         if (!options.repeat || !more || InterruptRequested()) break;
         more = WaitForNextChips(n) == NextRound::Again;
         // A board unplugged to change its chip may not be back yet.
-        if (more)
-            more = WaitForBoards(SettingsFile(options.settings.empty() ? WindowSettingsPath() : options.settings),
-                                 ports, [] { return StopAfterRound() || InterruptRequested(); });
+        if (more) more = boards.Wait([] { return StopAfterRound() || InterruptRequested(); });
     }
     if (options.repeat)
         for (const std::string &line : totals.Lines())

@@ -61,7 +61,7 @@ int TForm1::OpenPortNamed(const std::string &name)
     deniedDevice_.clear();
     const int result = session.Port.OpenPort(name, CurrentModemOptions());
     // Kept now: once the device is unplugged its by-id link is gone too.
-    openNode_ = result == 0 ? DeviceNode(ComPortDevice(*Settings, name)) : std::string();
+    openNode_ = result == 0 ? NodePath(ComPortDevice(*Settings, name)) : std::string();
     if (result != 0) {
         const int error = session.Port.LastOpenErrno();
         const std::string path = ComPortDevice(*Settings, name);
@@ -120,7 +120,7 @@ void TForm1::RefreshPortHints()
         const std::string path = ComPortDevice(*Settings, ComName(n));
         std::string device = path.empty() ? "（割り当てなし）" : path;
         if (!path.empty()) {
-            const std::string node = DeviceNode(path);
+            const std::string node = NodePath(path);
             std::string about = node != path ? node : std::string();
             if (const std::optional<UsbAdapter> adapter = FindUsbAdapter(path)) {
                 const std::string usb = UsbDescription(*adapter);
@@ -288,7 +288,7 @@ void TForm1::DeviceAdded(const std::string &node)
             names.push_back(ComName(n));
     for (const std::string &name : names) {
         const std::string path = name.empty() ? name : ComPortDevice(*Settings, name);
-        if (!path.empty() && DeviceNode(path) == node) {
+        if (!path.empty() && NodePath(path) == node) {
             RunPortChoice();
             return;
         }

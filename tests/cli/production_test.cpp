@@ -235,7 +235,7 @@ TEST(Production, RepeatWaitsForAnUnpluggedBoard)
     auto board = std::make_unique<SimProcess>(std::vector<std::string>{"--chip", Device, "--link", link});
     Cli run({"-p", link, "--repeat", "blank", "--log", log});
     ASSERT_TRUE(WaitForRows(log, 1)) << run.Out() << run.Err();
-    const std::string waiting = link + " が見つかりません。ボードの接続を待っています…";
+    const std::string waiting = link + " が見つかりません。ボードの接続を待っています…（Ctrl-C で終了）";
     // Waits until the wait has been announced that many times.
     auto saysWaiting = [&](size_t times) {
         for (int i = 0; i < 600; ++i) {
@@ -263,6 +263,16 @@ TEST(Production, RepeatWaitsForAnUnpluggedBoard)
     EXPECT_EQ(run.Wait(), 0) << run.Out() << run.Err();
     EXPECT_NE(run.Out().find("passed 2, failed 0"), std::string::npos) << run.Out();
     EXPECT_EQ(LogRows(log).size(), 2u);
+
+    // A path that never led to a board is not waited for: each round says so.
+    const std::string never = Temp("never.csv");
+    Cli typo({"-p", Temp("no-such-board"), "--repeat", "blank", "--log", never});
+    ASSERT_TRUE(WaitForRows(never, 1)) << typo.Out() << typo.Err();
+    typo.Send("\n");
+    ASSERT_TRUE(WaitForRows(never, 2)) << typo.Out() << typo.Err();
+    typo.Send("q\n");
+    EXPECT_EQ(typo.Wait(), 2);
+    EXPECT_EQ(typo.Err().find("ボードの接続を待っています"), std::string::npos) << typo.Err();
 }
 
 TEST(Production, CtrlCBetweenChipsEndsTheRunWithItsTotals)

@@ -34,7 +34,7 @@ std::string ByIdFolder()
     return (DevFolder() / "serial/by-id").string();
 }
 
-std::string DeviceNode(const std::string &path)
+std::string NodePath(const std::string &path)
 {
     // udev's links are relative ("../../ttyUSB0"); they are followed by
     // hand so that a prepared tree's node stays inside the tree even where
@@ -62,7 +62,7 @@ std::vector<SerialDevice> ListSerialDevices()
     for (const fs::path &link : links) {
         SerialDevice device;
         device.byId = link.string();
-        device.node = DeviceNode(device.byId);
+        device.node = NodePath(device.byId);
         if (!seen.insert(device.node).second) continue;
         if (auto adapter = FindTtyAdapter(fs::path(device.node).filename().string())) device.adapter = *adapter;
         devices.push_back(std::move(device));
@@ -95,7 +95,7 @@ DeviceLookup LookUpSerialDevice(const std::string &name)
             for (const SerialDevice &device : ListSerialDevices())
                 if (device.adapter.serial == serial) found.push_back(device.Path());
         if (found.size() == 1) return {found.front(), {}};
-        if (found.empty()) return {{}, name + ": no serial device has this USB serial number"};
+        if (found.empty()) return {{}, name + ": no serial device has this USB serial number", true};
         // Adapters with two or more ports (FT2232, FT4232) give each the
         // same serial number: which one is meant only the by-id name says.
         std::string list;

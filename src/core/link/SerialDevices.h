@@ -36,7 +36,7 @@ std::vector<SerialDevice> ListSerialDevices();
 
 // The node a by-id link (or any device path) stands for, links followed
 // inside the /dev tree; the path itself when it is no link.
-std::string DeviceNode(const std::string &path);
+std::string NodePath(const std::string &path);
 
 // What -p or a [ports] value names: a path (taken as it is), a by-id name
 // without its folder when /dev/serial/by-id holds it, or "usb:SERIAL", the
@@ -44,6 +44,7 @@ std::string DeviceNode(const std::string &path);
 struct DeviceLookup {
     std::string path;  // the device to open; empty when error says why not
     std::string error; // in the system's terms, naming what was asked for
+    bool absent = false; // usb:SERIAL that no device answers to (it may be plugged in later)
 };
 DeviceLookup LookUpSerialDevice(const std::string &name);
 

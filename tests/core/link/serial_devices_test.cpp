@@ -52,7 +52,7 @@ TEST(SerialDevices, ListsByIdNamesFirstThenTheOtherTtys)
     EXPECT_EQ(UsbDescription(devices[2].adapter), "FTDI FT232R USB UART, 0403:6001, usb:A50285BI");
     EXPECT_EQ(UsbDescription(devices[3].adapter), "Microchip CDC RS-232, 04d8:000a");
     EXPECT_EQ(UsbDescription(devices[4].adapter), "");
-    EXPECT_EQ(DeviceNode(tree.ById(Ft232)), tree.Dev("ttyUSB3"));
+    EXPECT_EQ(NodePath(tree.ById(Ft232)), tree.Dev("ttyUSB3"));
 }
 
 TEST(SerialDevices, NamesAUserMayGive)
