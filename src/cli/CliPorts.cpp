@@ -1,7 +1,5 @@
 #include "CliPorts.h"
 
-#include <unistd.h>
-
 #include <array>
 #include <chrono>
 #include <cstdio>
@@ -14,7 +12,6 @@
 #include "link/SerialDevices.h"
 #include "link/UsbAdapter.h"
 #include "link/discovery.h"
-#include "support/StandardStreams.h"
 #include "support/textutil.h"
 
 namespace {
@@ -240,7 +237,7 @@ int CliSession::Ports()
                          {"state", StateWord(state)},
                          {"reason", Reason(state)},
                          {"path", TextOrNull(path)},
-                         {"by_id", nullptr},
+                         {"by_id", TextOrNull(path.rfind(ByIdFolder() + "/", 0) == 0 ? path : std::string())},
                          {"node", TextOrNull(path.empty() ? path : NodePath(path))},
                          {"usb", adapter ? UsbFields(*adapter) : JsonObject(nullptr)},
                          {"latency_ms", latency >= 0 ? JsonObject(latency) : JsonObject(nullptr)}});

@@ -488,6 +488,7 @@ TEST(Cli, PortsByStableName)
     ASSERT_EQ(lines.size(), 11u) << r.out;
     EXPECT_EQ(lines[4], "COM5  Tarnbox   " + tree.ById(byId)) << r.out;
     EXPECT_EQ(lines[10].rfind("COM5  Tarnbox   " + tree.ById(byId) + " → ", 0), 0u) << r.out;
+    EXPECT_EQ(Parsed(RunCli({"--json", "ports"}, absent + "com5=" + byId + "\n"))["ports"][4]["by_id"], tree.ById(byId));
 
     struct Case {
         std::string port;
