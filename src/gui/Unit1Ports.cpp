@@ -277,6 +277,8 @@ void TForm1::DeviceAdded(const std::string &node)
         RetryPendingDevices();
         return;
     }
+    // A stable name may lead to another node than before.
+    RefreshPortHints();
     if (ClosePending || session.Port.IsOpen()) return;
     // Only a device the port choice would try: the fixed port's, or one a
     // COM name stands for.
