@@ -126,8 +126,9 @@ bool BoardReturn::Wait(const std::function<bool()> &stop, int pollMs)
         bool told = false;
         while (noted_[i] && !Present(ports_[i])) {
             if (!told) {
-                std::fprintf(stderr, "%s\n",
-                             (ports_[i] + " が見つかりません。ボードの接続を待っています…（Ctrl-C で終了）").c_str());
+                std::fprintf(
+                    stderr, "%s\n",
+                    (ports_[i] + " が見つかりません。ボードの接続を待っています…（Ctrl-C で終了）").c_str());
                 std::fflush(stderr);
                 told = true;
             }
@@ -271,8 +272,9 @@ int CliSession::Ports()
         found = found || state == PortState::Programmer;
         const int latency = ReadLatencyMs(device.adapter);
         const std::string usb = UsbDescription(device.adapter);
-        ui_.Print((com ? ComName(com) + (com < 10 ? "  " : " ") : std::string("-     ")) + StateColumn(state) + "  " +
-                  device.Path() + (device.byId.empty() ? "" : " → " + device.node) + (usb.empty() ? "" : "  " + usb) +
+        ui_.Print((com ? ComName(com) + (com < 10 ? "  " : " ") : std::string("-     ")) +
+                  StateColumn(state) + "  " + device.Path() +
+                  (device.byId.empty() ? "" : " → " + device.node) + (usb.empty() ? "" : "  " + usb) +
                   (latency >= 0 ? "  latency " + std::to_string(latency) + " ms" : ""));
         ports.push_back({{"port", com ? JsonObject(ComName(com)) : JsonObject(nullptr)},
                          {"state", StateWord(state)},

@@ -64,7 +64,8 @@ std::vector<SerialDevice> ListSerialDevices()
         device.byId = link.string();
         device.node = NodePath(device.byId);
         if (!seen.insert(device.node).second) continue;
-        if (auto adapter = FindTtyAdapter(fs::path(device.node).filename().string())) device.adapter = *adapter;
+        if (auto adapter = FindTtyAdapter(fs::path(device.node).filename().string()))
+            device.adapter = *adapter;
         devices.push_back(std::move(device));
     }
 
@@ -101,8 +102,9 @@ DeviceLookup LookUpSerialDevice(const std::string &name)
         std::string list;
         for (const std::string &path : found)
             list += (list.empty() ? "" : ", ") + path;
-        return {{}, name + ": " + std::to_string(found.size()) + " serial devices have this USB serial number (" +
-                        list + "); name one by its path"};
+        return {{},
+                name + ": " + std::to_string(found.size()) + " serial devices have this USB serial number (" +
+                    list + "); name one by its path"};
     }
     if (!name.empty() && name.find('/') == std::string::npos) {
         const fs::path byId = fs::path(ByIdFolder()) / name;

@@ -42,8 +42,8 @@ std::string NodePath(const std::string &path);
 // without its folder when /dev/serial/by-id holds it, or "usb:SERIAL", the
 // one serial device whose USB serial number that is.
 struct DeviceLookup {
-    std::string path;  // the device to open; empty when error says why not
-    std::string error; // in the system's terms, naming what was asked for
+    std::string path;    // the device to open; empty when error says why not
+    std::string error;   // in the system's terms, naming what was asked for
     bool absent = false; // usb:SERIAL that no device answers to (it may be plugged in later)
 };
 DeviceLookup LookUpSerialDevice(const std::string &name);

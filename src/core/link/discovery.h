@@ -52,15 +52,15 @@ PortState ProbePort(Link &link, const std::string &name, const ModemOptions &mod
 
 // Hears a probe of COM1 ... COM10 as it goes; either may be empty.
 struct ProbeListener {
-    std::function<void(int n)> starting;               // port n is tried next
-    std::function<void(int n, PortState state)> done;  // port n's state is known
+    std::function<void(int n)> starting;              // port n is tried next
+    std::function<void(int n, PortState state)> done; // port n's state is known
 };
 
 struct PortsProbe {
     // -1 when no port opened at all, 0 when a programmer answered, 1 when
     // ports opened but none answered.
     int result = -1;
-    int found = 0; // the first port a programmer answered on, 0 for none
+    int found = 0;                      // the first port a programmer answered on, 0 for none
     std::array<PortState, 10> states{}; // COM1 first
 };
 

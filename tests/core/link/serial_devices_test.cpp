@@ -19,10 +19,16 @@ const std::string DualB = "usb-FTDI_Dual_RS232-HS_FT2X-if01-port0";
 void Populate(FakeDevTree &tree)
 {
     tree.AddUsbTty("ttyUSB3", {.serial = "A50285BI"}, Ft232);
-    FakeDevTree::Usb dual{.product = "6010", .serial = "FT2X", .name = "Dual RS232-HS", .maker = "FTDI", .bus = "1-3"};
+    FakeDevTree::Usb dual{
+        .product = "6010", .serial = "FT2X", .name = "Dual RS232-HS", .maker = "FTDI", .bus = "1-3"};
     tree.AddUsbTty("ttyUSB0", dual, DualA);
     tree.AddUsbTty("ttyUSB1", dual, DualB);
-    tree.AddUsbTty("ttyACM0", {.vendor = "04d8", .product = "000a", .serial = "", .name = "CDC RS-232", .maker = "Microchip", .bus = "1-4"});
+    tree.AddUsbTty("ttyACM0", {.vendor = "04d8",
+                               .product = "000a",
+                               .serial = "",
+                               .name = "CDC RS-232",
+                               .maker = "Microchip",
+                               .bus = "1-4"});
     tree.AddUart("ttyS0", false);
     tree.AddUart("ttyS5", true);
 }
@@ -37,10 +43,8 @@ TEST(SerialDevices, ListsByIdNamesFirstThenTheOtherTtys)
     struct Expected {
         std::string path, node, serial;
     } expected[] = {
-        {tree.ById(DualA), tree.Dev("ttyUSB0"), "FT2X"},
-        {tree.ById(DualB), tree.Dev("ttyUSB1"), "FT2X"},
-        {tree.ById(Ft232), tree.Dev("ttyUSB3"), "A50285BI"},
-        {tree.Dev("ttyACM0"), tree.Dev("ttyACM0"), ""},
+        {tree.ById(DualA), tree.Dev("ttyUSB0"), "FT2X"},     {tree.ById(DualB), tree.Dev("ttyUSB1"), "FT2X"},
+        {tree.ById(Ft232), tree.Dev("ttyUSB3"), "A50285BI"}, {tree.Dev("ttyACM0"), tree.Dev("ttyACM0"), ""},
         {tree.Dev("ttyS0"), tree.Dev("ttyS0"), ""},
     };
     ASSERT_EQ(devices.size(), std::size(expected));
