@@ -12,12 +12,11 @@
 
 #include "catalogue/DeviceSpec.h"
 #include "configbits/ConfigEdit.h"
-#include "settings/PortDevicePath.h"
 #include "support/FileErrorText.h"
 #include "Json.h"
 #include "link/PortPermission.h"
 #include "support/StandardStreams.h"
-#include "link/UsbAdapter.h"
+#include "link/SerialDevices.h"
 #include "support/atomic_file.h"
 #include "link/discovery.h"
 #include "image/dump.h"
@@ -48,14 +47,6 @@ std::string DeviceName(bool pic18, int index)
 {
     return pic18 ? DeviceTable18[static_cast<size_t>(index)].Name
                  : DeviceTable[static_cast<size_t>(index)].Name;
-}
-
-// "COM1" ... "COM10" in any letter case; 0 for anything else.
-int ComNumber(const std::string &name)
-{
-    for (int n = 1; n <= 10; ++n)
-        if (SameTextIgnoringCase(name, "COM" + std::to_string(n))) return n;
-    return 0;
 }
 
 std::string FileName(const std::string &path)
@@ -146,7 +137,7 @@ CliSession::CliSession(const CliOptions &options, TerminalFrontEnd &ui)
       port_(MakePosixSerialBackend(),
             [this](const std::string &name) {
                 if (!pathName_.empty() && name == pathName_) return pathOverride_;
-                return PortDevicePath(settings_, name);
+                return ComPortDevice(settings_, name);
             }),
       buffer_(std::make_unique<MemoryBuffer>())
 {
@@ -242,71 +233,6 @@ void CliSession::OpenPortForCommand()
 void CliSession::TellPortNotice()
 {
     if (const std::string notice = port_.TakeNotice(); !notice.empty()) ui_.Error(notice);
-}
-
-void CliSession::OpenPort()
-{
-    if (!options_.port.empty()) {
-        std::string name;
-        std::string path;
-        if (const int n = ComNumber(options_.port)) {
-            name = "COM" + std::to_string(n);
-            path = PortDevicePath(settings_, name);
-        } else {
-            path = options_.port;
-            // A path the settings assign to a COM port goes by that name;
-            // any other by COM0, the number of no port button.
-            name = "COM0";
-            for (int k = 1; k <= 10; ++k)
-                if (PortDevicePath(settings_, "COM" + std::to_string(k)) == path) {
-                    name = "COM" + std::to_string(k);
-                    break;
-                }
-            pathName_ = name;
-            pathOverride_ = path;
-            // The user gave a path: every message names the port by it.
-            ui_.NamePortByPath(name, path);
-        }
-        OpenNamedPort(name, path);
-        return;
-    }
-
-    if (settings_.ReadBool("port", "fixes", false)) {
-        const std::string name = settings_.ReadString("port", "name", "");
-        if (name.empty()) {
-            ui_.AddLog("使用するポートは固定ですが、ポート番号が指定されていません。");
-            ui_.AddLog("Tarnboxを接続したポートをオープンしてください。");
-            return;
-        }
-        if (port_.OpenPort(name, Modem()) != 0) {
-            ui_.AddLog(name + " はオープンできません。");
-            ui_.AddLog("Tarnboxを接続したポートをオープンしてください。");
-            ExplainOpenFailure(PortDevicePath(settings_, name));
-            return;
-        }
-        ui_.Detail(name + " をオープンしました。");
-        return;
-    }
-
-    ui_.Detail("ポートをチェックしています。");
-    Link link{port_, cmd_, ui_};
-    int found = 0;
-    std::vector<std::string> denied;
-    const int result = ProbePorts(link, found, Modem(), [&](int n, PortState state) {
-        if (state == PortState::Denied) denied.push_back(PortDevicePath(settings_, "COM" + std::to_string(n)));
-    });
-    // Nothing found: a port the user may not open may be the board's.
-    if (result != 0) AdvisePermission(denied);
-    if (result == -1) {
-        ui_.AddLogShowingMessages("使用できるポートがありません。");
-    } else if (result == 1) {
-        ui_.AddLogShowingMessages("プログラマーの接続を確認してください。");
-    } else {
-        const std::string name = "COM" + std::to_string(found);
-        port_.OpenPort(name, Modem());
-        ui_.Detail(name + "をオープンしました。");
-        ui_.Detail("プログラマーの接続を確認しました。");
-    }
 }
 
 OperationContext CliSession::Context()
@@ -631,56 +557,6 @@ int CliSession::RunCommand()
     ui_.FinishStatus();
     port_.ClosePort();
     return status;
-}
-
-int CliSession::Ports()
-{
-    ui_.Detail("ポートをチェックしています。");
-    Link link{port_, cmd_, ui_};
-    JsonObject ports = JsonObject::array();
-    std::vector<std::string> denied;
-    int found = 0;
-    const int result = ProbePorts(link, found, Modem(), [&](int n, PortState state) {
-        const std::string name = "COM" + std::to_string(n);
-        const char *text = state == PortState::Programmer     ? "Tarnbox"
-                           : state == PortState::NoProgrammer ? "未接続"
-                           : state == PortState::Denied       ? "権限なし"
-                                                              : "使用不可";
-        std::string path = PortDevicePath(settings_, name);
-        if (state == PortState::Denied) denied.push_back(path);
-        // Columns by display width: the Japanese texts take two columns a
-        // character, so byte counts would not line the paths up.
-        std::string stateColumn = text;
-        stateColumn.append(static_cast<size_t>(8 - DisplayWidth(text)), ' ');
-        // The adapter's latency timer as the open left it: what each echo
-        // may wait on this port.
-        const std::optional<UsbAdapter> adapter = path.empty() ? std::nullopt : FindUsbAdapter(path);
-        const int latency = adapter ? adapter->latencyMs : -1;
-        ui_.Print(name + (n < 10 ? "  " : " ") + stateColumn + "  " + (path.empty() ? "-" : path) +
-                  (latency >= 0 ? "  latency " + std::to_string(latency) + " ms" : ""));
-        const char *state_word = state == PortState::Programmer     ? "programmer"
-                                 : state == PortState::NoProgrammer ? "no programmer"
-                                 : state == PortState::Denied       ? "permission denied"
-                                                                    : "unavailable";
-        ports.push_back({{"port", name},
-                         {"state", state_word},
-                         {"path", path.empty() ? JsonObject(nullptr) : JsonObject(path)},
-                         {"latency_ms", latency >= 0 ? JsonObject(latency) : JsonObject(nullptr)}});
-    });
-    fields_["ports"] = ports;
-    TellPortNotice();
-    AdvisePermission(denied);
-    if (result == -1) {
-        ui_.AddLogShowingMessages("使用できるポートがありません。");
-        ui_.SetStatus("使用できるポートがありません。");
-        return ExitNegative;
-    }
-    if (result == 1) {
-        ui_.AddLogShowingMessages("プログラマーの接続を確認してください。");
-        ui_.SetStatus("プログラマーの接続を確認してください。");
-        return ExitNegative;
-    }
-    return ExitSuccess;
 }
 
 int CliSession::Version()

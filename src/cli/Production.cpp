@@ -9,6 +9,7 @@
 #include <mutex>
 #include <optional>
 
+#include "CliPorts.h"
 #include "CliSession.h"
 #include "production/ProductionLog.h"
 #include "production/SerialState.h"
@@ -308,6 +309,7 @@ int RunProduction(const CliOptions &options)
     Console console(labels, isatty(STDERR_FILENO) == 1 && options.verbosity != Verbosity::Quiet);
     RunTotals totals(labels);
     int worst = ExitSuccess;
+    BoardReturn boards(options.settings.empty() ? WindowSettingsPath() : options.settings, ports);
 
     for (bool more = true; more;) {
         std::vector<std::optional<uint64_t>> numbers(n);
@@ -377,6 +379,8 @@ int RunProduction(const CliOptions &options)
         // a --repeat round only after the round.
         if (!options.repeat || !more || InterruptRequested()) break;
         more = WaitForNextChips(n) == NextRound::Again;
+        // A board unplugged to change its chip may not be back yet.
+        if (more) more = boards.Wait([] { return StopAfterRound() || InterruptRequested(); });
     }
     if (options.repeat)
         for (const std::string &line : totals.Lines())

@@ -25,7 +25,7 @@
 #include <algorithm>
 
 #include "Colours.h"
-#include "settings/PortDevicePath.h"
+#include "link/SerialDevices.h"
 #include "StepColumns.h"
 #include "Unit3.h"
 #include "image/dump.h"
@@ -161,7 +161,7 @@ TForm1::TForm1(std::unique_ptr<SerialBackend> backend, const std::string &settin
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       session(backend ? std::move(backend) : MakePosixSerialBackend(),
               [this](const std::string &name) {
-                  return Settings ? PortDevicePath(*Settings, name) : std::string();
+                  return Settings ? ComPortDevice(*Settings, name) : std::string();
               }),
       Settings(std::make_unique<SettingsFile>(settingsPath.empty() ? DefaultSettingsPath() : settingsPath))
 {

@@ -25,6 +25,7 @@
 #include "support/version.h"
 
 class QButtonGroup;
+class DeviceWatch;
 class QCheckBox;
 class QComboBox;
 class QKeyEvent;
@@ -358,6 +359,19 @@ public:
     PortLook PortLookOf(int n) const { return portLooks_[n - 1]; }
     // Each port button's tooltip names the device its COM name stands for.
     void RefreshPortHints();
+    // The start-up port choice under the command lock, the controls given
+    // back the states they had.
+    void RunPortChoice();
+
+    // ---- serial devices plugged in and out ----
+    // udev's announcements once the start-up choice has run; the tests
+    // announce through it.
+    DeviceWatch *Watch = nullptr;
+    // A device a COM name stands for appeared while no port is open: the
+    // port choice runs as at start-up. The open port's device left: the
+    // port is closed. Both wait while a command runs.
+    void DeviceAdded(const std::string &node);
+    void DeviceRemoved(const std::string &node);
 
 public slots:
     void FormCreate();
@@ -460,6 +474,10 @@ private:
     bool refreshingColours_ = false;
     QPointer<QWidget> lockFocus_; // had the focus when the lock was taken
     std::string deniedDevice_;         // the last open was refused this device
+    std::string openNode_;             // the device node of the port last opened
+    // Announcements that came while a command ran: added or not, and the node.
+    std::vector<std::pair<bool, std::string>> pendingDevices_;
+    void RetryPendingDevices();
     QObject *smallBoxMouse_ = nullptr; // watches the strip's mouse moves
     bool startupProbe_ = false;
     std::shared_ptr<const TConfigLayout> configNames_;

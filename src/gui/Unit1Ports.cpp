@@ -11,10 +11,14 @@
 #include <QTabWidget>
 #include <QTimer>
 #include <cerrno>
+#include <utility>
 
 #include "Colours.h"
-#include "settings/PortDevicePath.h"
+#include "DeviceWatch.h"
 #include "link/PortPermission.h"
+#include "link/discovery.h"
+#include "link/SerialDevices.h"
+#include "link/UsbAdapter.h"
 #include "Unit1.h"
 
 namespace {
@@ -27,18 +31,6 @@ QString Q(const std::string &s)
 std::string ComName(int n)
 {
     return "COM" + std::to_string(n);
-}
-
-// The programmer names itself by its model tag; Open asks for the whole
-// version prefix.
-bool IsProgrammer(const std::string &reply)
-{
-    return reply.compare(0, 4, "Vexa") == 0;
-}
-
-bool IsProgrammerVersion(const std::string &reply)
-{
-    return reply.compare(0, 9, "Vexa Ver.") == 0;
 }
 
 } // namespace
@@ -68,9 +60,11 @@ int TForm1::OpenPortNamed(const std::string &name)
 {
     deniedDevice_.clear();
     const int result = session.Port.OpenPort(name, CurrentModemOptions());
+    // Kept now: once the device is unplugged its by-id link is gone too.
+    openNode_ = result == 0 ? NodePath(ComPortDevice(*Settings, name)) : std::string();
     if (result != 0) {
         const int error = session.Port.LastOpenErrno();
-        const std::string path = PortDevicePath(*Settings, name);
+        const std::string path = ComPortDevice(*Settings, name);
         if (!path.empty() && (error == EACCES || error == EPERM)) deniedDevice_ = path;
     }
     // A USB adapter whose latency could not be lowered: said once.
@@ -120,11 +114,21 @@ void TForm1::SetPortLook(int n, PortLook look)
 void TForm1::RefreshPortHints()
 {
     // A button's own hint would hide the frame's colour legend, so the
-    // legend comes first and the device follows it.
+    // legend comes first and the device follows it: the path the map
+    // gives, and for a stable name or a USB adapter what it leads to.
     for (int n = 1; n <= 10; ++n) {
-        const std::string path = PortDevicePath(*Settings, ComName(n));
-        RadioButton[n - 1]->setToolTip(GroupBox3->toolTip() + "\n" +
-                                       Q(ComName(n) + " → " + (path.empty() ? "（割り当てなし）" : path)));
+        const std::string path = ComPortDevice(*Settings, ComName(n));
+        std::string device = path.empty() ? "（割り当てなし）" : path;
+        if (!path.empty()) {
+            const std::string node = NodePath(path);
+            std::string about = node != path ? node : std::string();
+            if (const std::optional<UsbAdapter> adapter = FindUsbAdapter(path)) {
+                const std::string usb = UsbDescription(*adapter);
+                if (!usb.empty()) about += (about.empty() ? "" : "、") + usb;
+            }
+            if (!about.empty()) device += "（" + about + "）";
+        }
+        RadioButton[n - 1]->setToolTip(GroupBox3->toolTip() + "\n" + Q(ComName(n) + " → " + device));
     }
 }
 
@@ -137,34 +141,30 @@ int TForm1::ProbePorts(int &foundPort)
     RefreshPortHints();
     for (int n = 1; n <= 10; ++n)
         SetPortLook(n, PortLook::Probing);
-    foundPort = 0;
-    int opened = 0;
     // Devices refused for lack of permission.
     std::vector<std::string> denied;
-    for (int n = 1; n <= 10; ++n) {
+    ProbeListener listener;
+    listener.starting = [this](int n) {
         MarkPort(n);
         SetPortLook(n, PortLook::Probing);
         ProcessMessages();
-        if (OpenPortNamed(ComName(n)) != 0) {
-            SetPortLook(n, PortLook::Unusable);
-            if (!deniedDevice_.empty()) denied.push_back(deniedDevice_);
-            // Never opened, so nothing to let settle: on to the next port.
-            continue;
+    };
+    listener.done = [&](int n, PortState state) {
+        // A USB adapter whose latency could not be lowered: said once.
+        if (const std::string notice = session.Port.TakeNotice(); !notice.empty()) AddLog(notice);
+        if (state == PortState::Denied) {
+            const std::string path = ComPortDevice(*Settings, ComName(n));
+            if (!path.empty()) denied.push_back(path);
         }
-        ++opened;
-        Link link{session.Port, session.Command, *this};
-        if (IsProgrammer(GetVersion(link))) {
-            SetPortLook(n, PortLook::Programmer);
-            if (foundPort == 0) foundPort = n;
-            ExitProgramMode(link, 0);
-        } else {
-            SetPortLook(n, PortLook::NoProgrammer);
-        }
-        session.Port.ClosePort();
-    }
+        SetPortLook(n, state == PortState::Programmer     ? PortLook::Programmer
+                       : state == PortState::NoProgrammer ? PortLook::NoProgrammer
+                                                          : PortLook::Unusable);
+    };
+    Link link{session.Port, session.Command, *this};
+    const PortsProbe probe = ::ProbePorts(link, CurrentModemOptions(), listener);
     AdvisePermission(denied);
-    if (opened == 0) return -1;
-    return foundPort != 0 ? 0 : 1;
+    foundPort = probe.found;
+    return probe.result;
 }
 
 void TForm1::ReportProbe(int result, int foundPort, bool choosePage)
@@ -212,7 +212,7 @@ void TForm1::StartupPortChoice()
             return;
         }
         MarkPort(session.Port.PortNumber());
-        if (IsProgrammer(VersionReply())) {
+        if (IsProgrammerReply(VersionReply())) {
             AddLog(name + " をオープンしました。");
             AddLog("プログラマーの接続を確認しました。");
             SetStatus(name + " をオープンし、プログラマーの接続を確認しました。");
@@ -236,9 +236,23 @@ void TForm1::StartupPortChoice()
 void TForm1::Timer1Timer()
 {
     Timer1->stop();
+    RunPortChoice();
+    // Plugging in and out is followed from here on; the controls are the
+    // user's already.
+    if (!Watch) {
+        Watch = new DeviceWatch(this);
+        connect(Watch, &DeviceWatch::Added, this, [this](const QString &node) { DeviceAdded(node.toStdString()); });
+        connect(Watch, &DeviceWatch::Removed, this,
+                [this](const QString &node) { DeviceRemoved(node.toStdString()); });
+        Watch->Listen();
+    }
+}
+
+void TForm1::RunPortChoice()
+{
     // The probe lets the window process events once per port. Keep every
     // command control still meanwhile, so that nothing else uses the port
-    // half way through, and give each back the state it had: the start-up
+    // half way through, and give each back the state it had: the port
     // choice is no command and must not enable what device selection left
     // disabled.
     QList<QPair<QWidget *, bool>> before;
@@ -251,6 +265,69 @@ void TForm1::Timer1Timer()
         w->setEnabled(enabled);
     startupProbe_ = false;
     RestoreFocusAfterLock();
+}
+
+// ---- plugging in and out ----
+
+void TForm1::DeviceAdded(const std::string &node)
+{
+    // Nothing is probed while a command runs (nor under a question box).
+    if (CloseMustWait() || !pendingDevices_.empty()) {
+        pendingDevices_.push_back({true, node});
+        RetryPendingDevices();
+        return;
+    }
+    // A stable name may lead to another node than before.
+    RefreshPortHints();
+    if (ClosePending || session.Port.IsOpen()) return;
+    // Only a device the port choice would try: the fixed port's, or one a
+    // COM name stands for.
+    std::vector<std::string> names;
+    if (Settings->ReadBool("port", "fixes", false))
+        names.push_back(Settings->ReadString("port", "name", ""));
+    else
+        for (int n = 1; n <= 10; ++n)
+            names.push_back(ComName(n));
+    for (const std::string &name : names) {
+        const std::string path = name.empty() ? name : ComPortDevice(*Settings, name);
+        if (!path.empty() && NodePath(path) == node) {
+            RunPortChoice();
+            return;
+        }
+    }
+}
+
+void TForm1::DeviceRemoved(const std::string &node)
+{
+    if (CloseMustWait() || !pendingDevices_.empty()) {
+        pendingDevices_.push_back({false, node});
+        RetryPendingDevices();
+        return;
+    }
+    if (!session.Port.IsOpen() || node != openNode_) return;
+    const int n = session.Port.PortNumber();
+    session.Port.ClosePort();
+    openNode_.clear();
+    AddLog(LinkLostLog);
+    AddLog("ポートをクローズしました");
+    SetStatus("ポートをクローズしました");
+    MarkPort(0);
+    SetPortLook(n, PortLook::Unusable);
+}
+
+void TForm1::RetryPendingDevices()
+{
+    // Looked at again after a short while, like a close that had to wait.
+    QTimer::singleShot(100, this, [this] {
+        if (pendingDevices_.empty()) return;
+        if (CloseMustWait()) {
+            RetryPendingDevices();
+            return;
+        }
+        const auto pending = std::exchange(pendingDevices_, {});
+        for (const auto &[added, node] : pending)
+            added ? DeviceAdded(node) : DeviceRemoved(node);
+    });
 }
 
 // ---- Option page handlers ----
@@ -282,7 +359,7 @@ void TForm1::Button10Click()
         MarkPort(0);
         return;
     }
-    const std::string text = IsProgrammerVersion(VersionReply())
+    const std::string text = IsProgrammerVersionReply(VersionReply())
                                  ? name + " をオープンし、プログラマーの接続を確認しました。"
                                  : name + " をオープンしました。";
     AddLog(text);
@@ -302,7 +379,7 @@ void TForm1::Button12Click()
     PageControl1->setCurrentIndex(MessageTab);
     AddLog("ソフトウェアバージョン " + VersionCaption.toStdString());
     const std::string reply = VersionReply();
-    if (IsProgrammer(reply)) {
+    if (IsProgrammerReply(reply)) {
         AddLog("コントローラバージョン " + reply);
     } else {
         AddLog("コントローラバージョンが取得できません。");

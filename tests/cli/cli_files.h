@@ -6,6 +6,7 @@
 
 #include <unistd.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -25,9 +26,13 @@ inline std::string ReadText(const std::string &path)
 }
 
 // In a forked child whose standard streams are in place: becomes tarnvik-cli
-// with these arguments (exit 127 when it cannot be started).
+// with these arguments (exit 127 when it cannot be started). The machine's
+// own serial devices stay out of its sight unless the test has pointed /dev
+// and sysfs at a prepared tree.
 [[noreturn]] inline void ExecCli(std::vector<std::string> args)
 {
+    setenv("TARNVIK_DEV_ROOT", "/nonexistent", 0);
+    setenv("TARNVIK_SYSFS_ROOT", "/nonexistent", 0);
     std::vector<char *> argv{const_cast<char *>(TARNVIK_CLI_PROGRAM)};
     for (std::string &a : args)
         argv.push_back(a.data());

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "catalogue/DeviceSpec.h"
+#include "FakeDevTree.h"
 #include "SimProcess.h"
 #include "image/buffer.h"
 #include "cli_files.h"
@@ -424,7 +425,14 @@ TEST(Cli, PortsShowsEachPortsState)
     EXPECT_EQ(json.status, 0) << json.out;
     const nlohmann::json ports = Parsed(json)["ports"];
     ASSERT_EQ(ports.size(), 10u) << json.out;
-    EXPECT_EQ(ports[2], (nlohmann::json{{"port", "COM3"}, {"state", "programmer"}, {"path", board.Path()}, {"latency_ms", nullptr}}));
+    EXPECT_EQ(ports[2], (nlohmann::json{{"port", "COM3"},
+                                        {"state", "programmer"},
+                                        {"reason", nullptr},
+                                        {"path", board.Path()},
+                                        {"by_id", nullptr},
+                                        {"node", board.Path()},
+                                        {"usb", nullptr},
+                                        {"latency_ms", nullptr}}));
     EXPECT_EQ(ports[1]["state"], "no programmer");
     const CliResult r = RunCli({"ports"}, settings);
     EXPECT_EQ(r.status, 0) << r.out;
@@ -442,6 +450,63 @@ TEST(Cli, PortsShowsEachPortsState)
     const CliResult blank = RunCli({"-d", "PIC16F877A", "-v", "blank"}, settings);
     EXPECT_EQ(blank.status, 0) << blank.out;
     EXPECT_TRUE(blank.Says("COM3をオープンしました。")) << blank.out;
+}
+
+// A USB adapter udev named in /dev/serial/by-id, with the simulated board
+// behind it: listed with its stable name, node and USB ids, and reached
+// through -p by each name a user may give it.
+TEST(Cli, PortsByStableName)
+{
+    SimProcess board({"--chip", "PIC16F877A"});
+    FakeDevTree tree("cli-by-id");
+    const std::string byId = "usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0";
+    tree.AddUsbTty("ttyUSB4", {.serial = "A50285BI"}, byId, board.Path());
+    std::string absent = "[ports]\n";
+    for (int n = 1; n <= 10; ++n)
+        absent += "com" + std::to_string(n) + "=/nonexistent/tty" + std::to_string(n) + "\n";
+
+    CliResult r = RunCli({"ports"}, absent);
+    EXPECT_EQ(r.status, 0) << r.out;
+    auto lines = r.Lines();
+    ASSERT_EQ(lines.size(), 11u) << r.out;
+    EXPECT_EQ(lines[10], "-     Tarnbox   " + tree.ById(byId) + " → " + tree.Dev("ttyUSB4") +
+                             "  FTDI FT232R USB UART, 0403:6001, usb:A50285BI")
+        << r.out;
+    const nlohmann::json json = Parsed(RunCli({"--json", "ports"}, absent))["ports"];
+    ASSERT_EQ(json.size(), 11u);
+    EXPECT_EQ(json[10]["port"], nullptr);
+    EXPECT_EQ(json[10]["state"], "programmer");
+    EXPECT_EQ(json[10]["by_id"], tree.ById(byId));
+    EXPECT_EQ(json[10]["node"], tree.Dev("ttyUSB4"));
+    EXPECT_EQ(json[10]["usb"]["serial"], "A50285BI");
+    EXPECT_EQ(json[0]["reason"], "missing");
+
+    // A COM name the map gives the by-id name stands for the device; its
+    // line says so instead of probing the board twice.
+    r = RunCli({"ports"}, absent + "com5=" + byId + "\n");
+    lines = r.Lines();
+    ASSERT_EQ(lines.size(), 11u) << r.out;
+    EXPECT_EQ(lines[4], "COM5  Tarnbox   " + tree.ById(byId)) << r.out;
+    EXPECT_EQ(lines[10].rfind("COM5  Tarnbox   " + tree.ById(byId) + " → ", 0), 0u) << r.out;
+    EXPECT_EQ(Parsed(RunCli({"--json", "ports"}, absent + "com5=" + byId + "\n"))["ports"][4]["by_id"], tree.ById(byId));
+
+    struct Case {
+        std::string port;
+        int status;
+        std::string says; // on stdout, or stderr for a failure
+    } cases[] = {
+        {byId, 0, "Vexa"},
+        {tree.ById(byId), 0, "Vexa"},
+        {"usb:A50285BI", 0, "Vexa"},
+        {"usb:A50285BX", 2, "usb:A50285BX: no serial device has this USB serial number"},
+    };
+    for (const Case &c : cases) {
+        r = RunCli({"-p", c.port, "version"});
+        EXPECT_EQ(r.status, c.status) << c.port << r.out << r.err;
+        EXPECT_NE((c.status ? r.err : r.out).find(c.says), std::string::npos) << c.port << r.out << r.err;
+    }
+    // Messages and --json name the port by the device it led to.
+    EXPECT_EQ(Parsed(RunCli({"--json", "-p", "usb:A50285BI", "version"}))["port"], tree.ById(byId));
 }
 
 TEST(Cli, VersionAndIdentify)

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <set>
@@ -262,6 +263,55 @@ TEST(Production, OnlyEnterRunsTheNextChips)
     const size_t first = err.find(text);
     ASSERT_NE(first, std::string::npos) << err;
     EXPECT_NE(err.find(text, first + 1), std::string::npos) << "once per answer: " << err;
+}
+
+// A board unplugged while its chip is changed (its device path gone) is
+// waited for, and the next chip goes on once it is back; Ctrl-C ends the
+// wait with the run's totals.
+TEST(Production, RepeatWaitsForAnUnpluggedBoard)
+{
+    const std::string link = Temp("replugged"), log = Temp("replugged.csv");
+    auto board = std::make_unique<SimProcess>(std::vector<std::string>{"--chip", Device, "--link", link});
+    Cli run({"-p", link, "--repeat", "blank", "--log", log});
+    ASSERT_TRUE(WaitForRows(log, 1)) << run.Out() << run.Err();
+    const std::string waiting = link + " が見つかりません。ボードの接続を待っています…（Ctrl-C で終了）";
+    // Waits until the wait has been announced that many times.
+    auto saysWaiting = [&](size_t times) {
+        for (int i = 0; i < 600; ++i) {
+            const std::string err = run.Err();
+            size_t found = 0;
+            for (size_t at = err.find(waiting); at != std::string::npos; at = err.find(waiting, at + 1))
+                ++found;
+            if (found >= times) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        return false;
+    };
+    size_t round = 0;
+    for (bool back : {true, false}) {
+        board.reset();
+        std::filesystem::remove(link);
+        run.Send("\n");
+        ASSERT_TRUE(saysWaiting(++round)) << run.Err();
+        if (back) {
+            board = std::make_unique<SimProcess>(std::vector<std::string>{"--chip", Device, "--link", link});
+            ASSERT_TRUE(WaitForRows(log, 2)) << run.Out() << run.Err();
+        }
+    }
+    run.Signal(SIGINT);
+    EXPECT_EQ(run.Wait(), 0) << run.Out() << run.Err();
+    EXPECT_NE(run.Out().find("passed 2, failed 0"), std::string::npos) << run.Out();
+    EXPECT_EQ(LogRows(log).size(), 2u);
+
+    // A path that never led to a board is not waited for: each round says so.
+    const std::string never = Temp("never.csv");
+    Cli typo({"-p", Temp("no-such-board"), "--repeat", "blank", "--log", never});
+    ASSERT_TRUE(WaitForRows(never, 1)) << typo.Out() << typo.Err();
+    typo.Send("\n");
+    ASSERT_TRUE(WaitForRows(never, 2)) << typo.Out() << typo.Err();
+    typo.Send("q\n");
+    EXPECT_EQ(typo.Wait(), 2);
+    EXPECT_EQ(typo.Err().find("ボードの接続を待っています"), std::string::npos) << typo.Err();
 }
 
 TEST(Production, CtrlCBetweenChipsEndsTheRunWithItsTotals)

@@ -6,6 +6,8 @@
 #include <QRadioButton>
 #include <QTabWidget>
 
+#include "DeviceWatch.h"
+#include "FakeDevTree.h"
 #include "link/PortPermission.h"
 #include "portrig.h"
 
@@ -49,6 +51,7 @@ private slots:
     void modemLines();
     void waitFieldKeys();
     void searchLocksAndReopens();
+    void plugInAndOut();
 };
 
 void PortsTest::startupProbeFindsProgrammer()
@@ -372,6 +375,65 @@ void PortsTest::searchLocksAndReopens()
     QCOMPARE(f.Edit3->text(), QString("COM3 をオープンし、プログラマーの接続を確認しました。"));
     // Search chooses no page.
     QCOMPARE(f.PageControl1->currentIndex(), int(TForm1::OptionTab));
+}
+
+// A board behind a by-id name in the [ports] map, plugged in and out while
+// the window runs: udev's announcements come through the watch's seam.
+void PortsTest::plugInAndOut()
+{
+    FakeDevTree tree("gui-plug");
+    const std::string byId = "usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0";
+    const std::string node = tree.AddUsbTty("ttyUSB4", {.serial = "A50285BI"}, byId);
+    const QString nodeText = QString::fromStdString(node);
+    PortRig rig;
+    rig.Settings().WriteString("ports", "com5", byId);
+    TForm1 &f = rig.Start();
+    QVERIFY(!f.session.Port.IsOpen());
+    // The button's hint names the device behind the stable name.
+    QVERIFY2(f.RadioButton[4]->toolTip().endsWith(QString::fromStdString(
+                 "COM5 → " + tree.ById(byId) + "（" + node + "、FTDI FT232R USB UART, 0403:6001, usb:A50285BI）")),
+             qPrintable(f.RadioButton[4]->toolTip()));
+    SimBackend &board = rig.bank->AddProgrammer(tree.ById(byId));
+
+    struct Step {
+        const char *what;
+        bool added;
+        QString node;
+        bool locked;   // a command runs meanwhile
+        bool openAfter; // COM5 open once the window is idle again
+        int opens;     // the board's opens so far
+    } steps[] = {
+        {"another device", true, "/dev/ttyUSB9", false, false, 0},
+        {"the board", true, nodeText, false, true, 2}, // the probe's open and the port's
+        {"again while open", true, nodeText, false, true, 2},
+        {"another device leaves", false, "/dev/ttyUSB9", false, true, 2},
+        {"the board leaves", false, nodeText, false, false, 2},
+        {"the board during a command", true, nodeText, true, true, 4},
+        {"and leaves during one", false, nodeText, true, false, 4},
+    };
+    for (const Step &s : steps) {
+        f.Memo4->clear();
+        if (s.locked) f.CommandLock(true);
+        f.Watch->Announce(s.added, s.node);
+        if (s.locked) {
+            QTest::qWait(150);
+            QCOMPARE(board.Opens(), s.opens - (s.added ? 2 : 0)); // nothing probed meanwhile
+            f.CommandLock(false);
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(f.session.Port.IsOpen(), s.openAfter, 2000);
+        QCOMPARE(board.Opens(), s.opens);
+        if (s.openAfter) {
+            QCOMPARE(f.session.Port.PortName(), std::string("COM5"));
+            QCOMPARE(LookOf(f.RadioButton[4]), Look::Orange);
+        }
+        if (s.added && s.openAfter && s.opens != 2) QVERIFY(rig.Log().contains("COM5をオープンしました。"));
+        if (!s.added && !s.openAfter) {
+            QCOMPARE(rig.Log(), QStringList({"プログラマーからの応答が途切れました。", "ポートをクローズしました"}));
+            QCOMPARE(f.Edit3->text(), QString("ポートをクローズしました"));
+            QCOMPARE(LookOf(f.RadioButton[4]), Look::Grey);
+            QCOMPARE(f.MarkedPort(), 0);
+        }
+    }
 }
 
 QTEST_MAIN(PortsTest)

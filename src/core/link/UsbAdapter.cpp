@@ -44,20 +44,28 @@ std::optional<UsbAdapter> FindUsbAdapter(const std::string &devicePath)
     std::error_code ec;
     fs::path node = fs::weakly_canonical(devicePath, ec);
     if (ec) node = devicePath;
-    const std::string tty = node.filename().string();
-    if (tty.empty() || tty == "." || tty == "..") return std::nullopt;
+    return FindTtyAdapter(node.filename().string());
+}
 
+std::optional<UsbAdapter> FindTtyAdapter(const std::string &tty)
+{
+    if (tty.empty() || tty == "." || tty == ".." || tty.find('/') != std::string::npos) return std::nullopt;
+    std::error_code ec;
     const fs::path root = SysfsRoot().empty() ? fs::path("/") : fs::path(SysfsRoot());
     const fs::path classDir = root / "sys/class/tty" / tty;
     if (!fs::exists(classDir, ec)) return std::nullopt;
     UsbAdapter adapter;
     adapter.tty = tty;
     const fs::path device = classDir / "device";
+    adapter.hasDevice = fs::exists(device, ec);
     // ftdi_sio keeps the timer on the usb-serial port the tty's device is.
     if (fs::exists(device / "latency_timer", ec)) {
         adapter.latencyPath = (device / "latency_timer").string();
         adapter.latencyMs = ParseMs(ReadAttribute(adapter.latencyPath));
     }
+    // A built-in UART's driver registers ports whether or not the hardware
+    // is there; those hang off the platform bus, the real ones off their own.
+    adapter.platformDevice = fs::canonical(device / "subsystem", ec).filename() == "platform" && !ec;
     // The USB device is the nearest folder above with the ids.
     fs::path dir = fs::canonical(device, ec);
     const fs::path top = fs::canonical(root, ec);
@@ -68,6 +76,7 @@ std::optional<UsbAdapter> FindUsbAdapter(const std::string &devicePath)
         adapter.productId = ReadAttribute(dir / "idProduct");
         adapter.serial = ReadAttribute(dir / "serial");
         adapter.product = ReadAttribute(dir / "product");
+        adapter.manufacturer = ReadAttribute(dir / "manufacturer");
         break;
     }
     return adapter;

@@ -17,8 +17,11 @@ struct UsbAdapter {
     std::string productId;    // idProduct, "6001"
     std::string serial;       // the device's serial number, empty when it has none
     std::string product;      // the device's own product text
+    std::string manufacturer; // and its maker's
     std::string latencyPath;  // sysfs latency_timer; empty when the adapter has none
     int latencyMs = -1;       // its value, -1 when unknown
+    bool hasDevice = false;   // sysfs shows a device behind the tty (no console or pseudo-terminal)
+    bool platformDevice = false; // that device sits on the platform bus (a built-in UART's slot)
 };
 
 // The sysfs root in use: TARNVIK_SYSFS_ROOT or "" (the real /sys).
@@ -27,6 +30,9 @@ std::string SysfsRoot();
 // The adapter behind a device path (symbolic links such as /dev/tarnbox
 // followed); nothing when sysfs knows no tty of that name.
 std::optional<UsbAdapter> FindUsbAdapter(const std::string &devicePath);
+
+// The same for a tty by its kernel name ("ttyUSB0").
+std::optional<UsbAdapter> FindTtyAdapter(const std::string &tty);
 
 // Re-reads the adapter's latency timer; -1 when it cannot be read.
 int ReadLatencyMs(const UsbAdapter &adapter);

@@ -2,10 +2,27 @@
 
 #include <cerrno>
 
+PortState OpenFailureState(int error)
+{
+    switch (error) {
+    case EACCES:
+    case EPERM:
+        return PortState::Denied;
+    case EBUSY:
+        return PortState::Busy;
+    default:
+        return PortState::Missing;
+    }
+}
 
 bool IsProgrammerReply(const std::string &reply)
 {
     return reply.compare(0, 4, ProgrammerModelTag) == 0;
+}
+
+bool IsProgrammerVersionReply(const std::string &reply)
+{
+    return reply.compare(0, 9, std::string(ProgrammerModelTag) + " Ver.") == 0;
 }
 
 std::string AskProgrammerVersion(Link &link)
@@ -18,10 +35,7 @@ std::string AskProgrammerVersion(Link &link)
 
 PortState ProbePort(Link &link, const std::string &name, const ModemOptions &modem)
 {
-    if (link.port.OpenPort(name, modem) != 0) {
-        const int error = link.port.LastOpenErrno();
-        return error == EACCES || error == EPERM ? PortState::Denied : PortState::CannotOpen;
-    }
+    if (link.port.OpenPort(name, modem) != 0) return OpenFailureState(link.port.LastOpenErrno());
     PortState state = PortState::NoProgrammer;
     if (IsProgrammerReply(GetVersion(link))) {
         state = PortState::Programmer;
@@ -31,20 +45,21 @@ PortState ProbePort(Link &link, const std::string &name, const ModemOptions &mod
     return state;
 }
 
-int ProbePorts(Link &link, int &found, const ModemOptions &modem,
-               const std::function<void(int, PortState)> &onPort)
+PortsProbe ProbePorts(Link &link, const ModemOptions &modem, const ProbeListener &listener)
 {
     link.port.ClosePort();
-    found = 0;
+    PortsProbe probe;
     int opened = 0;
     for (int n = 1; n <= 10; ++n) {
+        if (listener.starting) listener.starting(n);
         const PortState state = ProbePort(link, "COM" + std::to_string(n), modem);
         // A port that cannot be opened was never touched: nothing on it
         // needs time to settle before the next one is tried.
-        if (state != PortState::CannotOpen && state != PortState::Denied) ++opened;
-        if (state == PortState::Programmer && found == 0) found = n;
-        if (onPort) onPort(n, state);
+        if (PortOpened(state)) ++opened;
+        if (state == PortState::Programmer && probe.found == 0) probe.found = n;
+        probe.states[static_cast<size_t>(n - 1)] = state;
+        if (listener.done) listener.done(n, state);
     }
-    if (opened == 0) return -1;
-    return found != 0 ? 0 : 1;
+    probe.result = opened == 0 ? -1 : probe.found != 0 ? 0 : 1;
+    return probe;
 }

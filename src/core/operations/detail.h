@@ -18,8 +18,6 @@
 #include "link/transfer.h"
 #include "operations/operations.h"
 
-// The programmer stopped confirming commands or sending data.
-inline constexpr const char *LinkLostLog = "プログラマーからの応答が途切れました。";
 inline constexpr const char *ReadFailedStatus = " !! デバイスから読み込めませんでした。";
 inline constexpr const char *WriteFailedStatus = " !! デバイスに書き込めませんでした。";
 // The programmer may still hold part of a command, or the chip may still be

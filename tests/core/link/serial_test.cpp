@@ -62,8 +62,8 @@ TEST(SerialPort, PermissionDeniedIsNotMissing)
     struct Case {
         int error;
         PortState state;
-    } cases[] = {{EACCES, PortState::Denied}, {EPERM, PortState::Denied}, {ENOENT, PortState::CannotOpen},
-                 {EBUSY, PortState::CannotOpen}};
+    } cases[] = {{EACCES, PortState::Denied}, {EPERM, PortState::Denied}, {ENOENT, PortState::Missing},
+                 {EBUSY, PortState::Busy}, {ENOTTY, PortState::Missing}};
     for (const Case &c : cases) {
         PortFixture f;
         TCommand cmd;
