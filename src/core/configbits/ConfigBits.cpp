@@ -473,3 +473,45 @@ std::vector<std::string> DescribeConfig(const TConfigLayout &layout, const TConf
             lines.push_back(DescribeField(f, values[i]));
     return lines;
 }
+
+std::string ConfigSummary(const TConfigLayout &layout, const TConfigValues &values)
+{
+    std::string line;
+    for (size_t i = 0; i < layout.Words.size() && i < values.size(); ++i)
+        for (const TConfigField &f : layout.Words[i].Fields) {
+            const TConfigSetting *s = DecodeField(f, values[i]);
+            line += (line.empty() ? "" : ", ") + f.Name + " = " +
+                    (s ? s->Name : Hex(values[i] & f.Mask, f.Mask > 0xFF ? 4 : 2));
+        }
+    return line;
+}
+
+namespace {
+
+enum class Guards { Nothing, Code, Data };
+
+Guards WhatFieldGuards(std::string_view name)
+{
+    const std::string n = UpperCase(name);
+    if (n == "CPD") return Guards::Data;
+    if (n == "CP" || n == "CPB") return Guards::Code;
+    if (n.size() == 3 && n.starts_with("CP") && n[2] >= '0' && n[2] <= '9') return Guards::Code;
+    return Guards::Nothing;
+}
+
+} // namespace
+
+TConfigProtection ConfigProtection(const TConfigLayout &layout, const TConfigValues &values)
+{
+    TConfigProtection p;
+    for (size_t i = 0; i < layout.Words.size() && i < values.size(); ++i)
+        for (const TConfigField &f : layout.Words[i].Fields) {
+            const Guards g = WhatFieldGuards(f.Name);
+            if (g == Guards::Nothing) continue;
+            uint16_t off = f.Mask;
+            if (const TConfigSetting *s = FindConfigSetting(f, "OFF")) off = s->Value;
+            if ((values[i] & f.Mask) == (off & f.Mask)) continue;
+            (g == Guards::Code ? p.Code : p.Data) = true;
+        }
+    return p;
+}

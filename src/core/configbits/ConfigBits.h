@@ -118,3 +118,18 @@ void ConfigValuesToSlots(const TConfigLayout &layout, const TConfigValues &value
 // a named setting shows its bits in hexadecimal.
 std::vector<std::string> DescribeConfig(const TConfigLayout &layout, const TConfigValues &values);
 std::string DescribeField(const TConfigField &field, uint16_t word);
+
+// The whole configuration on one line for a message: "FOSC = EXTRC, WDTE =
+// ON, …", every field of every word; a value without a name in hexadecimal.
+std::string ConfigSummary(const TConfigLayout &layout, const TConfigValues &values);
+
+// What a configuration keeps from being read back: program memory (the CP,
+// CP0…CP9 and CPB fields) and data EEPROM (CPD). A field protects when its
+// bits are not those of its OFF setting (the erased bits when it has none);
+// a part that protects only some blocks counts as protecting its program.
+struct TConfigProtection {
+    bool Code = false;
+    bool Data = false;
+    bool Any() const { return Code || Data; }
+};
+TConfigProtection ConfigProtection(const TConfigLayout &layout, const TConfigValues &values);
