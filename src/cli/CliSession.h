@@ -14,6 +14,7 @@
 #include "TerminalFrontEnd.h"
 #include "image/buffer.h"
 #include "image/hex.h"
+#include "image/load_check.h"
 #include "catalogue/DeviceSelection.h"
 #include "link/serial.h"
 #include "settings/settings.h"
@@ -74,6 +75,8 @@ private:
     // stderr; with refuseDamaged they end the command (ExitFileError),
     // otherwise they are a warning. ExitSuccess when the command may go on.
     int LoadFile(bool refuseDamaged);
+    // What the file gives that the part would not get as it says, on stderr.
+    void TellLoadFindings(const LoadFindings &findings);
     // Check, with the exit status of a refusal; 0 when it passed.
     int Check();
     // The chip's DEVICE-ID as read, revision included, for the production
@@ -96,6 +99,9 @@ private:
     int Version();
     int Devices();
     int Identify();
+    // -d auto: selects the device the chip's DEVICE-ID names; the exit
+    // status of a refusal, 0 when a device was picked.
+    int PickDeviceFromChip();
     int Read();
     int Program();
     int Verify();

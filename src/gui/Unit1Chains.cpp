@@ -39,7 +39,7 @@ void TForm1::Button3Click()
     if (!DeviceCheck(false)) return;
     SetStatus("デバイスから読込み中…");
     OperationContext ctx = Context();
-    ReadDevice(ctx, &MainProgress());
+    if (ReadDevice(ctx, &MainProgress())) LogChecksum();
 }
 
 void TForm1::Button4Click()

@@ -311,7 +311,7 @@ void TForm1::Read1Click()
     SetStatus("デバイスから読込み中…");
     SetDialogStatus("デバイスから読込み中…");
     OperationContext ctx = Context();
-    ReadDevice(ctx, &DialogProgress());
+    if (ReadDevice(ctx, &DialogProgress())) LogChecksum();
     activateWindow();
     if (Form3) Form3->raise();
 }

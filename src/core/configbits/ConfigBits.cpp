@@ -499,6 +499,12 @@ Guards WhatFieldGuards(std::string_view name)
     return Guards::Nothing;
 }
 
+uint16_t OffBits(const TConfigField &f)
+{
+    const TConfigSetting *s = FindConfigSetting(f, "OFF");
+    return (s ? s->Value : f.Mask) & f.Mask;
+}
+
 } // namespace
 
 TConfigProtection ConfigProtection(const TConfigLayout &layout, const TConfigValues &values)
@@ -507,11 +513,16 @@ TConfigProtection ConfigProtection(const TConfigLayout &layout, const TConfigVal
     for (size_t i = 0; i < layout.Words.size() && i < values.size(); ++i)
         for (const TConfigField &f : layout.Words[i].Fields) {
             const Guards g = WhatFieldGuards(f.Name);
-            if (g == Guards::Nothing) continue;
-            uint16_t off = f.Mask;
-            if (const TConfigSetting *s = FindConfigSetting(f, "OFF")) off = s->Value;
-            if ((values[i] & f.Mask) == (off & f.Mask)) continue;
+            if (g == Guards::Nothing || (values[i] & f.Mask) == OffBits(f)) continue;
             (g == Guards::Code ? p.Code : p.Data) = true;
         }
     return p;
+}
+
+void ClearProtection(const TConfigLayout &layout, TConfigValues &values)
+{
+    for (size_t i = 0; i < layout.Words.size() && i < values.size(); ++i)
+        for (const TConfigField &f : layout.Words[i].Fields)
+            if (WhatFieldGuards(f.Name) != Guards::Nothing)
+                values[i] = static_cast<uint16_t>((values[i] & ~f.Mask) | OffBits(f));
 }

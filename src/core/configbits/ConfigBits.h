@@ -133,3 +133,6 @@ struct TConfigProtection {
     bool Any() const { return Code || Data; }
 };
 TConfigProtection ConfigProtection(const TConfigLayout &layout, const TConfigValues &values);
+// Sets every protecting field to its OFF setting (its erased bits when it
+// has none); the other fields stay.
+void ClearProtection(const TConfigLayout &layout, TConfigValues &values);
