@@ -69,7 +69,9 @@ DevicePick PickDevice(const std::vector<ChipIdentity> &found)
     } else if (rows.size() > 1) {
         pick.Outcome = DevicePick::Several;
         pick.Candidates = rows;
-    } else if (pick.Outcome == DevicePick::NoId) {
+    } else {
+        // A part without a DEVICE-ID reads whatever its memory gives there
+        // (an erased word, a pulled-down line): any of them may be in the socket.
         for (int i = 1; i < DeviceTableSize; ++i)
             if (DeviceTable[static_cast<size_t>(i)].DeviceId == 0) pick.Candidates.push_back({false, i});
     }
@@ -99,7 +101,8 @@ std::string DevicePickText(const DevicePick &pick)
     case DevicePick::Several:
         return id + " のデバイスが複数あり、決められません（" + Names(pick.Candidates) + "）。";
     case DevicePick::Unknown:
-        return id + " のデバイスはカタログにありません。";
+        return id + " のデバイスはカタログにありません（DEVICE-ID のないデバイスかもしれません: " +
+               Names(pick.Candidates) + "）。";
     case DevicePick::NoId:
         return "DEVICE-ID が読めないため、デバイスを決められません（DEVICE-ID のないデバイス: " +
                Names(pick.Candidates) + "）。";

@@ -40,7 +40,7 @@ struct DevicePick {
     } Outcome = NoId;
     DeviceSelection Device;                  // Picked
     uint16_t Id = 0;                         // the ID behind Picked, Several and Unknown, as read
-    std::vector<DeviceSelection> Candidates; // Several: its rows; NoId: the rows without a DEVICE-ID
+    std::vector<DeviceSelection> Candidates; // Several: its rows; Unknown, NoId: the rows without a DEVICE-ID
 };
 
 // Judges IdentifyChip's readings. Rows that several readings name count once.
