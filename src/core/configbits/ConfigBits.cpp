@@ -526,3 +526,39 @@ void ClearProtection(const TConfigLayout &layout, TConfigValues &values)
             if (WhatFieldGuards(f.Name) != Guards::Nothing)
                 values[i] = static_cast<uint16_t>((values[i] & ~f.Mask) | OffBits(f));
 }
+
+namespace {
+
+const char *PartName(DeviceSelection device)
+{
+    return device.Pic18 ? DeviceTable18[static_cast<size_t>(device.Index)].Name
+                        : DeviceTable[static_cast<size_t>(device.Index)].Name;
+}
+
+} // namespace
+
+std::string BufferConfigSummary(DeviceSelection device, const MemoryBuffer &buffer)
+{
+    if (!IsDevice(device)) return {};
+    if (const auto layout = ConfigLayoutFor(PartName(device), device.Pic18))
+        return ConfigSummary(*layout, ReadConfigValues(*layout, buffer));
+    std::string line;
+    if (device.Pic18) {
+        for (size_t i = 0; i < buffer.Config18.size(); ++i)
+            line += (i ? ", CONFIG" : "CONFIG") + std::to_string(i / 2 + 1) + (i % 2 ? "H" : "L") + " = " +
+                    Hex(buffer.Config18[i], 2);
+        return line;
+    }
+    const TDeviceSpec &d = DeviceTable[static_cast<size_t>(device.Index)];
+    const uint32_t first = d.Is12Bit() ? Config12BitWord : d.ConfigAddress1;
+    line = std::string(d.ConfigAddress2 ? "CONFIG1" : "CONFIG") + " = " + Hex(buffer.Words[first], 4);
+    if (d.ConfigAddress2) line += ", CONFIG2 = " + Hex(buffer.Words[d.ConfigAddress2], 4);
+    return line;
+}
+
+TConfigProtection BufferProtection(DeviceSelection device, const MemoryBuffer &buffer)
+{
+    if (!IsDevice(device)) return {};
+    const auto layout = ConfigLayoutFor(PartName(device), device.Pic18);
+    return layout ? ConfigProtection(*layout, ReadConfigValues(*layout, buffer)) : TConfigProtection{};
+}

@@ -19,6 +19,7 @@
 #include <string_view>
 #include <vector>
 
+#include "catalogue/DeviceSelection.h"
 #include "catalogue/DeviceSpec.h"
 #include "image/buffer.h"
 
@@ -136,3 +137,11 @@ TConfigProtection ConfigProtection(const TConfigLayout &layout, const TConfigVal
 // Sets every protecting field to its OFF setting (its erased bits when it
 // has none); the other fields stay.
 void ClearProtection(const TConfigLayout &layout, TConfigValues &values);
+
+// The same for the buffer's configuration of the selected part: by name
+// where the part's header gives names, else its words in hexadecimal
+// ("CONFIG = 3FFF"; PIC18 "CONFIG1L = 00, …"). Empty without a device.
+std::string BufferConfigSummary(DeviceSelection device, const MemoryBuffer &buffer);
+// Whether the buffer's configuration protects the selected part; nothing
+// for a part without names.
+TConfigProtection BufferProtection(DeviceSelection device, const MemoryBuffer &buffer);

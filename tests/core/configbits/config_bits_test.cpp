@@ -257,3 +257,22 @@ TEST(ConfigBits, SummaryNamesEveryField)
               "CP = OFF");
     EXPECT_EQ(ConfigSummary(*layout, {0x3FFF}).substr(0, 27), "FOSC = EXTRC, WDTE = ON, PW");
 }
+
+TEST(ConfigBits, BufferSummaryAndProtectionOfTheSelectedPart)
+{
+    MemoryBuffer b;
+    const DeviceSelection p877a{false, FindDevice("PIC16F877A")};
+    b.Clear(DeviceTable[static_cast<size_t>(p877a.Index)]);
+    b.Words[0x2007] = 0x1F72; // HS, CP = ALL
+    EXPECT_TRUE(BufferConfigSummary(p877a, b).starts_with("FOSC = HS, "));
+    EXPECT_TRUE(BufferProtection(p877a, b).Code);
+    EXPECT_FALSE(BufferProtection(p877a, b).Data);
+    EXPECT_EQ(BufferConfigSummary({}, b), "");
+    // A part without a header: the words in hexadecimal, no protection known.
+    const DeviceSelection p610{false, FindDevice("PIC12F610")};
+    b.Clear(DeviceTable[static_cast<size_t>(p610.Index)]);
+    if (!ConfigLayoutFor("PIC12F610", false)) {
+        EXPECT_EQ(BufferConfigSummary(p610, b), "CONFIG = 3FFF");
+        EXPECT_FALSE(BufferProtection(p610, b).Any());
+    }
+}
