@@ -274,6 +274,11 @@ TEST(CodeProtection, ProtectedMemoriesReadAsZerosUntilErased)
                 const TDeviceSpec &d = DeviceTable[FindDevice(r.chip)];
                 ASSERT_EQ(ReadDeviceMemories(rig.link, d, b.Words, nullptr), 0);
                 program = b.Words[0], eeprom = b.Words[EEDataAreaStart], config = b.Words[r.configAt];
+                // A factory calibration word in program memory stays readable,
+                // so that an erase can keep it.
+                if (d.CalibAddress1 && d.CalibAddress1 < 0x1000) {
+                    EXPECT_EQ(b.Words[d.CalibAddress1], chip.Peek(d.CalibAddress1));
+                }
             }
         };
         uint16_t program = 0, eeprom = 0, config = 0;
