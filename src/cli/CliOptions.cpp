@@ -5,6 +5,7 @@
 #include <cctype>
 
 #include "support/FileErrorText.h"
+#include "support/textutil.h"
 #include "support/checked_file.h"
 
 namespace {
@@ -246,6 +247,18 @@ bool ParseCommandLine(const std::vector<std::string> &args, CliOptions &options,
         error = "--no-calibration-log belongs to erase and program --erase";
         return false;
     }
+    if (SameTextIgnoringCase(options.device, "auto")) {
+        // Only a command that reads the chip can ask it what it is.
+        const CliCommand c = options.command;
+        if (!(c == CliCommand::Read || c == CliCommand::Program || c == CliCommand::Verify ||
+              c == CliCommand::Erase || c == CliCommand::Blank ||
+              (c == CliCommand::Config && options.file.empty()))) {
+            error = "-d auto goes with read, program, verify, erase, blank and config without a file";
+            return false;
+        }
+        options.device.clear();
+        options.autoDevice = true;
+    }
     if ((options.erase || !options.verify) && options.command != CliCommand::Program) {
         error = "--erase and --no-verify belong to the program command";
         return false;
@@ -276,6 +289,11 @@ bool ParseCommandLine(const std::vector<std::string> &args, CliOptions &options,
     // A production run reports chip by chip in its table and log.
     if (options.json && options.Production()) {
         error = "--json goes with single runs, not with production runs";
+        return false;
+    }
+    // A production run loads the file for its device once, before any chip.
+    if (options.autoDevice && options.Production()) {
+        error = "-d auto goes with single runs, not with production runs";
         return false;
     }
     return true;
@@ -314,7 +332,8 @@ const char *UsageText()
            "                        a device path, a /dev/serial/by-id name or usb:SERIAL;\n"
            "                        default: the settings file's fixed port,\n"
            "                        else the first port where the programmer answers\n"
-           "  -d, --device NAME     catalogue name, case ignored; default: the settings file's device\n"
+           "  -d, --device NAME     catalogue name, case ignored; default: the settings file's device;\n"
+           "                        auto: the device the chip's DEVICE-ID names\n"
            "  --auto-select         the device named in the HEX file is chosen (read on load)\n"
            "  --erase               program: erase and blank-check first, stop when not blank\n"
            "  --no-verify           program: skip the verify\n"

@@ -33,6 +33,7 @@ struct CliOptions {
     std::string file;     // the HEX file of read, program, verify and dump; config's optional one
     std::string port;     // -p: "COM3" or a device path; empty = settings or probe
     std::string device;   // -d: catalogue name; empty = the settings file's device
+    bool autoDevice = false; // -d auto: the device the chip's DEVICE-ID names
     std::string settings; // --settings: empty = the window's settings file
     bool autoSelect = false;
     bool erase = false; // program: erase and blank-check first

@@ -19,6 +19,7 @@
 #include "link/SerialDevices.h"
 #include "support/atomic_file.h"
 #include "link/discovery.h"
+#include "image/checksum.h"
 #include "image/dump.h"
 #include "image/hex.h"
 #include "image/hex_load.h"
@@ -437,6 +438,7 @@ int CliSession::LoadFile(bool refuseDamaged)
         if (read.Skipped > static_cast<long>(SkippedLinesListed)) std::fprintf(stderr, "  …\n");
     }
     if (read.NoData()) ui_.Error(NoHexDataText(name));
+    TellLoadFindings(outcome.Findings);
     // A damaged file, or one that is no HEX file at all, must never reach a
     // chip and end as "ベリファイOK".
     if (refuseDamaged && (read.NoData() || read.Skipped > 0)) {
@@ -446,6 +448,16 @@ int CliSession::LoadFile(bool refuseDamaged)
     ui_.AddLog("ファイル " + QuotedName() + " をロードしました。");
     ui_.SetStatus(" " + QuotedName() + " をロードしました。");
     return ExitSuccess;
+}
+
+void CliSession::TellLoadFindings(const LoadFindings &findings)
+{
+    if (findings.Empty()) return;
+    ui_.Error(LoadFindingsText(FileName(options_.file), DeviceName(device_.Pic18, device_.Index),
+                               findings));
+    for (size_t i = 0; i < findings.List.size() && i < LoadFindingsListed; ++i)
+        std::fprintf(stderr, "  %s\n", LoadFindingText(findings.List[i]).c_str());
+    if (findings.Count > static_cast<long>(LoadFindingsListed)) std::fprintf(stderr, "  …\n");
 }
 
 int CliSession::Run()
@@ -497,7 +509,8 @@ int CliSession::RunCommand()
     }
     int status = ExitSuccess;
     try {
-        switch (options_.command) {
+        if (options_.autoDevice) status = PickDeviceFromChip();
+        switch (status == ExitSuccess ? options_.command : CliCommand::None) {
         case CliCommand::Ports:
             status = Ports();
             break;
@@ -660,6 +673,28 @@ int CliSession::Identify()
     return named ? ExitSuccess : ExitNegative;
 }
 
+int CliSession::PickDeviceFromChip()
+{
+    OpenPortForCommand();
+    Link link{port_, cmd_, ui_};
+    if (!port_.IsOpen() || !IsProgrammerReply(AskProgrammerVersion(link))) {
+        const int refused = Check();
+        return refused ? refused : ExitNegative;
+    }
+    const DevicePick pick = PickDevice(IdentifyChip(link));
+    // The command opens the port afresh, as it would with -d NAME.
+    port_.ClosePort();
+    if (pick.Outcome != DevicePick::Picked) {
+        ui_.AddLogShowingMessages(DevicePickText(pick));
+        ui_.SetStatus(" !! デバイスを選択してください。");
+        result_ = "refused";
+        return ExitRefused;
+    }
+    device_ = pick.Device;
+    ui_.AddLog(DevicePickText(pick));
+    return ExitSuccess;
+}
+
 int CliSession::Read()
 {
     // An output that cannot be written is found out before the chip is
@@ -772,5 +807,9 @@ int CliSession::Dump()
     ui_.Print("");
     ui_.Print(ConfigDumpHeader(pic18));
     ui_.Print(config);
+    const uint16_t checksum = ImageChecksum(*buffer_, DeviceSelection{pic18, index});
+    ui_.Print("");
+    ui_.Print(ChecksumText(checksum));
+    fields_["checksum"] = Hex(checksum, 4);
     return ExitSuccess;
 }

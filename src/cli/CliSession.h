@@ -14,6 +14,7 @@
 #include "TerminalFrontEnd.h"
 #include "image/buffer.h"
 #include "image/hex.h"
+#include "image/load_check.h"
 #include "catalogue/DeviceSelection.h"
 #include "link/serial.h"
 #include "settings/settings.h"
@@ -81,6 +82,8 @@ private:
     // The operations' inputs: the selected device and the options given.
     OperationContext Context();
     bool CalibChange() const { return !options_.cal1.empty() || !options_.cal2.empty(); }
+    // What the file gives that the part would not get as it says, on stderr.
+    void TellLoadFindings(const LoadFindings &findings);
     // Check, with the exit status of a refusal; 0 when it passed.
     int Check();
     // Runs a chain of device operations after a passed check; the exit
@@ -104,6 +107,9 @@ private:
     int Version();
     int Devices();
     int Identify();
+    // -d auto: selects the device the chip's DEVICE-ID names; the exit
+    // status of a refusal, 0 when a device was picked.
+    int PickDeviceFromChip();
     int Read();
     int Program();
     int Verify();

@@ -301,8 +301,14 @@ public:
     void LoadFailed(const HexFileError &error, const std::string &held);
     // What the last load skipped, and whether the file held any HEX at all.
     HexReadReport LastRead;
+    // What the last load's records give that the part would not get as the
+    // file says.
+    LoadFindings LastFindings;
+    // The buffer's checksum for the selected device, in the log.
+    void LogChecksum();
     // Tells the user what the last load skipped (a warning box and one log
-    // line per skipped line) or that the file held no HEX data (status line,
+    // line per skipped line), what its records would not give the part as
+    // they say (log lines), or that the file held no HEX data (status line,
     // the progress dialog's too with dialog, and log). True when the file
     // loaded whole, so a chain may go on to the device.
     bool ReportLoadFindings(bool dialog = false);

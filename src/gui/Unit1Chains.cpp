@@ -40,6 +40,7 @@ ChainResult TForm1::RunDeviceChain(OperationContext &ctx, Chain chain, bool smal
     run.verifyAfterFailedProgram = true;
     const ChainResult result = RunChain(ctx, chain, run);
     if (result.calibrationReplaced) CheckBox2->setChecked(false);
+    if (chain == Chain::Read && result.Ok()) LogChecksum();
     return result;
 }
 

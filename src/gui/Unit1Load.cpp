@@ -12,6 +12,7 @@
 #include "MessageBox.h"
 #include "Unit1.h"
 #include "Unit3.h"
+#include "image/checksum.h"
 #include "image/hex_load.h"
 #include "image/hex_write.h"
 
@@ -127,6 +128,7 @@ void TForm1::LoadNew()
     LoadOutcome outcome;
     outcome.Device = {Pic18, Selected()};
     LastRead = {};
+    LastFindings = {};
     try {
         ::LoadNewFile(CurrentFile, session.Buffer, CheckBox6->isChecked(), outcome);
     } catch (const HexFileError &) {
@@ -134,6 +136,7 @@ void TForm1::LoadNew()
         throw;
     }
     LastRead = outcome.Read;
+    LastFindings = outcome.Findings;
     AfterLoad(outcome);
 }
 
@@ -144,6 +147,7 @@ bool TForm1::LoadCurrent()
     LoadOutcome outcome;
     outcome.Device = {Pic18, Selected()};
     LastRead = {};
+    LastFindings = {};
     try {
         ::LoadCurrentFile(CurrentFile, session.Buffer, CheckBox6->isChecked(), outcome);
     } catch (const HexFileError &) {
@@ -151,6 +155,7 @@ bool TForm1::LoadCurrent()
         throw;
     }
     LastRead = outcome.Read;
+    LastFindings = outcome.Findings;
     AfterLoad(outcome);
     return true;
 }
@@ -173,7 +178,20 @@ bool TForm1::ReportLoadFindings(bool dialog)
         MessageBox::Show(this, QMessageBox::Warning, MessageBox::Title,
                          QString::fromStdString(SkippedLinesText(name, LastRead)), {QStringLiteral("OK")});
     }
+    if (!LastFindings.Empty()) {
+        const std::string device = Pic18 ? (SelectedDevice18() ? SelectedDevice18()->Name : "")
+                                         : (SelectedDevice() ? SelectedDevice()->Name : "");
+        AddLogShowingMessages(LoadFindingsText(name, device, LastFindings));
+        for (size_t i = 0; i < LastFindings.List.size() && i < LoadFindingsListed; ++i)
+            AddLog(LoadFindingText(LastFindings.List[i]));
+        if (LastFindings.Count > static_cast<long>(LoadFindingsListed)) AddLog("…");
+    }
     return !LastRead.NoData() && LastRead.Skipped == 0;
+}
+
+void TForm1::LogChecksum()
+{
+    if (Selected() >= 0) AddLog(ChecksumText(ImageChecksum(session.Buffer, DeviceSelection{Pic18, Selected()})));
 }
 
 std::string TForm1::SaveBufferAs()
@@ -214,6 +232,7 @@ void TForm1::Button1Click()
     if (!ReportLoadFindings() && LastRead.NoData()) return;
     const std::string name = CurrentFileName();
     AddLog(Loaded(name));
+    LogChecksum();
     SetStatus(" " + Quote + name + Quote + " をロードしました。");
 }
 
@@ -246,6 +265,7 @@ std::string ClearAndLoad(TForm1 &form, Reload which)
     if (!form.ReportLoadFindings() && form.LastRead.NoData()) return {};
     const std::string name = form.CurrentFileName();
     form.AddLog(which == Reload::NewFile ? Loaded(name) : ReloadedLog(name));
+    form.LogChecksum();
     return name;
 }
 

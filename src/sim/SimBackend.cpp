@@ -11,6 +11,7 @@ SimBackend::SimBackend(SimOptions options) : options_(std::move(options))
     if (!options_.hexFile.empty() && !LoadHexIntoChip(*chip_, options_.hexFile, error))
         throw std::invalid_argument(error);
     if (!options_.calibration.empty()) chip_->SetCalibration(options_.calibration);
+    chip_->ModelProtection(options_.codeProtection);
     FirmwareOptions fw;
     fw.rowWrite = options_.firmware;
     fw.pic18 = options_.pic18;

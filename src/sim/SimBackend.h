@@ -23,6 +23,9 @@ struct SimOptions {
     std::vector<uint16_t> calibration{}; // slot 1, slot 2; empty keeps the part's factory values
     uint8_t revision = 2;                // silicon revision in the DEVICE-ID
     std::string hexFile{};               // initial contents
+    // Protected memories read as zeros (SimChip::Protection); off by default
+    // here, where tests program configuration patterns of every kind.
+    bool codeProtection = false;
     bool openFails = false;              // the device node cannot be opened
     // Host bytes reach the board when they start on the wire, not a byte
     // time later, so that a byte and its echo overlap as they do under

@@ -17,6 +17,17 @@ void SimChip::ExitProgramMode()
     programMode_ = false;
 }
 
+TConfigProtection SimChip::Protection() const
+{
+    if (!modelProtection_ || Family() == ChipFamily::None) return {};
+    if (!layoutLooked_) {
+        layout_ = ConfigLayoutFor(Name(), Family() == ChipFamily::Pic18);
+        layoutLooked_ = true;
+    }
+    if (!layout_) return {};
+    return ConfigProtection(*layout_, ConfigCells(*layout_));
+}
+
 namespace {
 
 uint32_t NameHash(const char *name)
@@ -292,11 +303,25 @@ uint16_t Pic16Chip::IcspRead(uint8_t command)
     previous_[0] = previous_[1];
     previous_[1] = command;
     if (command == 4) {
+        // User-IDs and configuration stay readable under protection, and so
+        // does a factory calibration word at the top of program memory: an
+        // erase must be able to save it from a protected chip.
+        const bool calibration = (device_.CalibAddress1 && pc_ == device_.CalibAddress1) ||
+                                 (device_.CalibAddress2 && pc_ == device_.CalibAddress2);
+        if (InProgramSpace(pc_) && !calibration && Protection().Code) return 0;
         const uint16_t *cell = Cell(pc_);
         return cell ? *cell : device_.BlankWord;
     }
-    if (command == 5 && !eeprom_.empty()) return eeprom_[pc_ % eeprom_.size()];
+    if (command == 5 && !eeprom_.empty()) return Protection().Data ? 0 : eeprom_[pc_ % eeprom_.size()];
     return 0;
+}
+
+TConfigValues Pic16Chip::ConfigCells(const TConfigLayout &layout) const
+{
+    TConfigValues values;
+    for (const TConfigWord &w : layout.Words)
+        values.push_back(Peek(w.Address));
+    return values;
 }
 
 uint16_t Pic16Chip::Peek(uint32_t address) const
@@ -513,10 +538,20 @@ uint8_t Pic18Chip::ReadByte(uint32_t a) const
     return 0; // unimplemented locations read 0
 }
 
+TConfigValues Pic18Chip::ConfigCells(const TConfigLayout &layout) const
+{
+    TConfigValues values;
+    for (const TConfigWord &w : layout.Words)
+        values.push_back(ReadByte(w.Address));
+    return values;
+}
+
 uint8_t Pic18Chip::TableReadPostIncrement()
 {
     if (!programMode_) return 0;
-    const uint8_t b = ReadByte(tblptr_);
+    // Any protected block hides the whole program memory: the model does not
+    // know the parts' block boundaries.
+    const uint8_t b = tblptr_ < device_.ProgramSize && Protection().Code ? 0 : ReadByte(tblptr_);
     tblptr_ = (tblptr_ + 1) & 0x3FFFFF;
     return b;
 }
@@ -529,7 +564,7 @@ void Pic18Chip::SetEepromAddress(uint16_t address)
 uint8_t Pic18Chip::EepromReadPostIncrement()
 {
     if (!programMode_ || eeprom_.empty()) return 0;
-    const uint8_t b = eeprom_[eeAddress_ % eeprom_.size()];
+    const uint8_t b = Protection().Data ? 0 : eeprom_[eeAddress_ % eeprom_.size()];
     ++eeAddress_;
     return b;
 }
@@ -547,7 +582,7 @@ uint8_t Pic18Chip::EepromWritePostIncrement(uint8_t value)
     cell = value;
     ++eeAddress_;
     ++cycles_;
-    return cell;
+    return Protection().Data ? 0 : cell;
 }
 
 uint16_t Pic18Chip::Peek(uint32_t address) const

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "catalogue/DeviceSpec.h"
+#include "configbits/ConfigBits.h"
 
 enum class ChipFamily { None, Pic16, Pic18 };
 
@@ -59,9 +60,27 @@ public:
     // Programming and erase cycles the chip has carried out (for assertions).
     int Cycles() const { return cycles_; }
 
+    // What the configuration now in the chip keeps from being read over
+    // ICSP: protected memories read as zeros, while Peek and the --dump file
+    // still show the cells. The configuration-bit names of the part's header
+    // say which bits protect; a part without a header is never protected.
+    // Bulk erase clears the configuration and with it the protection.
+    TConfigProtection Protection() const;
+    // Off, the chip ignores its protection bits (the in-process tests that
+    // program configuration patterns); tarnbox-sim models them by default.
+    void ModelProtection(bool on) { modelProtection_ = on; }
+
 protected:
+    // The configuration words of the layout, as Peek sees them.
+    virtual TConfigValues ConfigCells(const TConfigLayout &) const { return {}; }
+
     bool programMode_ = false;
     int cycles_ = 0;
+
+private:
+    bool modelProtection_ = true;
+    mutable std::shared_ptr<const TConfigLayout> layout_;
+    mutable bool layoutLooked_ = false;
 };
 
 class Pic16Chip : public SimChip {
@@ -86,6 +105,9 @@ public:
     void PokeHexByte(uint32_t address, uint8_t value) override;
 
     uint32_t AddressCounter() const { return pc_; }
+
+protected:
+    TConfigValues ConfigCells(const TConfigLayout &layout) const override;
 
 private:
     bool TwelveBit() const { return device_.Is12Bit(); }
@@ -137,6 +159,9 @@ public:
     void PokeHexByte(uint32_t address, uint8_t value) override;
 
     uint32_t TablePointer() const { return tblptr_; }
+
+protected:
+    TConfigValues ConfigCells(const TConfigLayout &layout) const override;
 
 private:
     uint8_t ReadByte(uint32_t address) const;

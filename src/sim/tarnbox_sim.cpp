@@ -74,6 +74,9 @@ const char *Usage = "Usage: tarnbox-sim [OPTIONS]\n"
                     "                       drop=N, bad-echo=N, bad-sum=N or hangup-after=N\n"
                     "                       (may be repeated); after a hang-up the terminal is\n"
                     "                       closed and the program waits to be ended\n"
+                    "  --no-protection      ignore the configuration's code and data protection\n"
+                    "                       (default: protected memories read as zeros until a\n"
+                    "                       bulk erase; --dump always shows the cells)\n"
                     "  --dump FILE          on exit, write the chip's whole memory (program,\n"
                     "                       configuration and calibration words, EEPROM, PIC18\n"
                     "                       ID and configuration bytes) to FILE as Intel HEX,\n"
@@ -149,6 +152,7 @@ namespace {
 int RunSimulator(int argc, char **argv)
 {
     std::string chipName = "PIC16F877A", link, hexFile, traceFile, dumpFile, pidFile;
+    bool modelProtection = true;
     bool detach = false;
     std::vector<uint16_t> calibration;
     FirmwareOptions fw;
@@ -204,6 +208,8 @@ int RunSimulator(int argc, char **argv)
             pace = true;
         } else if (arg == "--trace") {
             traceFile = value();
+        } else if (arg == "--no-protection") {
+            modelProtection = false;
         } else if (arg == "--dump") {
             dumpFile = value();
         } else if (arg == "--fault") {
@@ -221,6 +227,7 @@ int RunSimulator(int argc, char **argv)
     if (!chip) Fail(error);
     if (!hexFile.empty() && !LoadHexIntoChip(*chip, hexFile, error)) Fail(error);
     if (!calibration.empty()) chip->SetCalibration(calibration);
+    chip->ModelProtection(modelProtection);
 
     FILE *trace = nullptr;
     if (!traceFile.empty() && !(trace = std::fopen(traceFile.c_str(), "w")))

@@ -22,6 +22,7 @@
 #include "SimProcess.h"
 #include "image/buffer.h"
 #include "cli_files.h"
+#include "test_files.h"
 #include "image/dump.h"
 #include "image/hex.h"
 #include "image/hex_load.h"
@@ -535,6 +536,78 @@ TEST(Cli, DumpPrintsTheWindowsViews)
     EXPECT_TRUE(r.Says(ProgramDumpHeader(false) + "\n" + ProgramDumpText(image, d) + "\n"));
     EXPECT_TRUE(r.Says(DataDumpText(image, d)));
     EXPECT_TRUE(r.Says(ConfigDumpText(image, d)));
+    EXPECT_TRUE(r.Says("\nチェックサム 0E3C\n")) << r.out; // worked out in the core's checksum test
+}
+
+// Data the part would not get as the file says: dump and config warn on
+// stderr and go on.
+TEST(Cli, DumpAndConfigWarnOfDataThePartWouldNotGet)
+{
+    const std::string file = Temp("too-big.hex");
+    std::ofstream(file, std::ios::trunc) << Lines({Record(0x0000, 0, {0x34, 0x12}), Record(0x3E00, 0, {0x34, 0x12}),
+                                                   Record(0x4200, 0, {0x12, 0x01}), ":00000001FF"});
+    const std::string heading =
+        "tarnvik-cli: ファイル \"too-big.hex\" の 2 件のレコードがデバイス PIC16F628A にそのとおりには入りません。\n";
+    for (const std::vector<std::string> &args : {std::vector<std::string>{"-d", "PIC16F628A", "dump", file},
+                                                 std::vector<std::string>{"-d", "PIC16F628A", "config", file}}) {
+        const CliResult r = RunCli(args);
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_NE(r.err.find(heading), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find("  2 行目 (0x1F00): デバイスのメモリの外にあるデータです（書き込まれません）。\n"),
+                  std::string::npos)
+            << r.err;
+        EXPECT_NE(r.err.find("  3 行目 (0x2100): EEPROMのデータの上位バイトが0ではありません"), std::string::npos)
+            << r.err;
+    }
+}
+
+// -d auto: the DEVICE-ID picks the part, or the refusal names the candidates.
+TEST(Cli, DeviceAutoPicksFromTheDeviceId)
+{
+    struct Row {
+        const char *chip;
+        int status;
+        const char *says;
+    };
+    const Row rows[] = {
+        {"PIC16F877A", 0, "DEVICE-ID 0E20 から PIC16F877A を選択しました。"},
+        {"PIC18F4550", 0, "DEVICE-ID 1200 から PIC18F4550 を選択しました。"},
+        {"PIC16F636", 2, "DEVICE-ID 10A0 のデバイスが複数あり、決められません（PIC16F636, PIC16F639）。"},
+        // A part without an ID reads as erased or empty, and may be any such part.
+        {"PIC10F200", 2, "のないデバイスかもしれません: PIC10F200,"},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.chip);
+        SimProcess sim({"--chip", row.chip});
+        const CliResult r = RunCli({"-p", sim.Path(), "-d", "auto", "blank"});
+        EXPECT_EQ(r.status, row.status) << r.out << r.err;
+        EXPECT_TRUE(r.Says(row.says)) << r.out;
+        if (row.status == 0) {
+            EXPECT_EQ(r.LastLine(), "デバイスはブランクです。") << r.out;
+        }
+    }
+}
+
+// A chip whose configuration protects it reads back zeros in the protected
+// memories; the simulator's dump still shows what the cells hold.
+TEST(Cli, ProtectedChipReadsAsZeros)
+{
+    const std::string image = Temp("protected.hex"), dump = Temp("protected.dump.hex"), out = Temp("read.hex");
+    // The assembled file's code and EEPROM with CP = ALL and CPD = ON.
+    std::ofstream(image, std::ios::trunc)
+        << Lines({Record(0x0000, 0, {0x8A, 0x01, 0x05, 0x28}), Record(0x4200, 0, {0x5A, 0x00}),
+                  Record(0x400E, 0, {0x72, 0x1E}), ":00000001FF"});
+    SimProcess sim({"--chip", "PIC16F877A", "--hex", image, "--dump", dump});
+    const CliResult r = RunCli({"-p", sim.Path(), "-d", "PIC16F877A", "read", out});
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    ASSERT_EQ(sim.Stop(), 0);
+    const int index = FindDevice("PIC16F877A");
+    const MemoryBuffer read = Image(out, false, index), cells = Image(dump, false, index);
+    EXPECT_EQ(read.Words[0], 0x0000);
+    EXPECT_EQ(read.Words[EEDataAreaStart], 0x0000);
+    EXPECT_EQ(read.Words[0x2007], 0x1E72);
+    EXPECT_EQ(cells.Words[0], 0x018A);
+    EXPECT_EQ(cells.Words[EEDataAreaStart], 0x005A);
 }
 
 TEST(Cli, HelpAndBadUsage)

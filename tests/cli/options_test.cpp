@@ -64,6 +64,11 @@ TEST(CliOptions, ParsesTheUsualForms)
         {{"-x", "blank"}, false, C::None, "", "", "", N},
         {{"--port"}, false, C::None, "", "", "", N},
         {{"blank", "--", "-v"}, false, C::None, "", "", "", N},
+        {{"-d", "Auto", "read", "x.hex"}, true, C::Read, "x.hex", "", "", N}, // the chip names the device
+        {{"-d", "auto", "config"}, true, C::Config, "", "", "", N},
+        {{"-d", "auto", "dump", "x.hex"}, false, C::None, "", "", "", N}, // no chip to ask
+        {{"-d", "auto", "config", "x.hex"}, false, C::None, "", "", "", N},
+        {{"-d", "auto", "-p", "COM1", "-p", "COM2", "blank"}, false, C::None, "", "", "", N},
     };
     for (const ParseCase &c : cases) {
         CliOptions o;
@@ -79,6 +84,8 @@ TEST(CliOptions, ParsesTheUsualForms)
         EXPECT_EQ(o.port, c.port) << Show(c.args);
         EXPECT_EQ(o.device, c.device) << Show(c.args);
         EXPECT_EQ(o.verbosity, c.verbosity) << Show(c.args);
+        EXPECT_EQ(o.autoDevice, Show(c.args).find("-d ") != std::string::npos && c.device.empty())
+            << Show(c.args);
     }
 }
 

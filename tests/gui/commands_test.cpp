@@ -13,6 +13,7 @@
 
 #include "MessageBox.h"
 #include "commandrig.h"
+#include "image/checksum.h"
 
 namespace {
 
@@ -157,6 +158,8 @@ void CommandsTest::singleCommands()
     f.Button3Click();
     QVERIFY(trail.texts.contains("デバイスから読込み中…"));
     QCOMPARE(rig.Status(), QString("デバイスからバッファに読み込みました。"));
+    QCOMPARE(rig.Log().last(), QString::fromStdString(ChecksumText(
+                                   ImageChecksum(f.session.Buffer, DeviceSelection{f.Pic18, f.Selected()}))));
     QVERIFY(ChipHoldsBuffer(f, *rig.sim));
     if (f.Pic18)
         QCOMPARE(f.session.Buffer.Program18, loaded.Program18);
@@ -461,13 +464,15 @@ void CommandsTest::loadMenuAndSaveTexts()
     FileDialog::PreAnswer(Fixture("p16f877a.hex"));
     f.BufferClearLoadNewFile1Click();
     QCOMPARE(rig.Status(), QString("バッファクリア後ファイル \"p16f877a.hex\" をロードしました。"));
-    QCOMPARE(rig.Log().mid(rig.Log().size() - 2),
-             QStringList({"バッファをクリアしました。", "ファイル \"p16f877a.hex\" をロードしました。"}));
+    QCOMPARE(rig.Log().mid(rig.Log().size() - 3),
+             QStringList({"バッファをクリアしました。", "ファイル \"p16f877a.hex\" をロードしました。",
+                          "チェックサム 0E3C"}));
 
     f.BufferClearLoadCurrentFile1Click();
     QCOMPARE(FileDialog::Shown(), 1);
     QCOMPARE(rig.Status(), QString("バッファクリア後ファイル \"p16f877a.hex\" をロードしました。"));
-    QCOMPARE(rig.Log().last(), QString("ファイル \"p16f877a.hex \"をロードしました。"));
+    QCOMPARE(rig.Log().mid(rig.Log().size() - 2),
+             QStringList({"ファイル \"p16f877a.hex \"をロードしました。", "チェックサム 0E3C"}));
 
     const QString out = rig.dir.filePath("out.hex");
     FileDialog::PreAnswer(out);
@@ -507,6 +512,15 @@ void CommandsTest::loadMenuAndSaveTexts()
     FileDialog::PreAnswer(QString());
     f.Button2Click();
     QCOMPARE(rig.Status(), QString(" \"out.hex\" をロードしました。"));
+
+    // What the part would not get as the file says is listed in the log.
+    FileDialog::PreAnswer(
+        rig.Write("beyond.hex", Lines({Record(0x4400, QByteArray("\x34\x12", 2)), ":00000001FF"})));
+    f.Button1Click();
+    QVERIFY(rig.Log().contains(
+        "ファイル \"beyond.hex\" の 1 件のレコードがデバイス PIC16F877A にそのとおりには入りません。"));
+    QVERIFY(rig.Log().contains("1 行目 (0x2200): デバイスのメモリの外にあるデータです（書き込まれません）。"));
+    QCOMPARE(rig.Status(), QString(" \"beyond.hex\" をロードしました。"));
 }
 
 void CommandsTest::autoSelectOnLoad()
@@ -887,7 +901,8 @@ void CommandsTest::smallBoxRefusalAndFiles()
     MessageBox::PreAnswer(0);
     FileDialog::PreAnswer(Fixture("p16f877a.hex"));
     f.LoadCurrentFile1Click();
-    QCOMPARE(rig.Log().last(), QString("ファイル \"p16f877a.hex \"をロードしました。"));
+    QCOMPARE(rig.Log().mid(rig.Log().size() - 2),
+             QStringList({"ファイル \"p16f877a.hex \"をロードしました。", "チェックサム 0E3C"}));
 
     MessageBox::PreAnswer(0);
     FileDialog::PreAnswer(rig.dir.filePath("small.hex"));

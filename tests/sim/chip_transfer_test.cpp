@@ -237,3 +237,74 @@ TEST(Hex, InitialContentsComeFromAnIntelHexFile)
     EXPECT_NE(error.find("missing"), std::string::npos);
     EXPECT_THROW(SimBackend(SimOptions{.chip = "PIC99X"}), std::invalid_argument);
 }
+
+// Protection by the configuration the chip holds: protected memories read as
+// zeros over the link while the cells keep their contents, and a bulk erase
+// takes protection and contents away together.
+TEST(CodeProtection, ProtectedMemoriesReadAsZerosUntilErased)
+{
+    struct Row {
+        const char *chip;
+        uint32_t configAt;
+        uint16_t config;
+        bool code, data;
+    };
+    const Row rows[] = {
+        {"PIC16F877A", 0x2007, 0x3F72, false, false}, // HS, nothing protected
+        {"PIC16F877A", 0x2007, 0x1FFF, true, false},  // CP = ALL
+        {"PIC16F877A", 0x2007, 0x3EFF, false, true},  // CPD = ON
+        {"PIC12F675", 0x2007, 0x3E7F, true, true},    // CP = ON, CPD = ON
+        {"PIC18F4550", 0x300008, 0x0E, true, false},  // CP0 = ON
+        {"PIC18F4550", 0x300009, 0x40, false, true},  // CPD = ON
+    };
+    for (const Row &r : rows) {
+        SCOPED_TRACE(std::string(r.chip) + " " + Hex(r.config, 4));
+        SimRig rig(SimOptions{.chip = r.chip, .codeProtection = true});
+        SimChip &chip = rig.sim.Chip();
+        chip.Poke(0, 0x12);
+        chip.SetEeprom(0, 0x5A);
+        chip.Poke(r.configAt, r.config);
+        auto read = [&](uint16_t &program, uint16_t &eeprom, uint16_t &config) {
+            MemoryBuffer b;
+            if (chip.Family() == ChipFamily::Pic18) {
+                const TDeviceSpec18 &d = DeviceTable18[FindDevice(r.chip)];
+                b.Clear(d);
+                ASSERT_EQ(ReadDeviceMemories18(rig.link, d, b, nullptr), 0);
+                program = b.Program18[0], eeprom = b.EEData18[0], config = b.Config18[r.configAt - 0x300000];
+            } else {
+                const TDeviceSpec &d = DeviceTable[FindDevice(r.chip)];
+                ASSERT_EQ(ReadDeviceMemories(rig.link, d, b.Words, nullptr), 0);
+                program = b.Words[0], eeprom = b.Words[EEDataAreaStart], config = b.Words[r.configAt];
+                // A factory calibration word in program memory stays readable,
+                // so that an erase can keep it.
+                if (d.CalibAddress1 && d.CalibAddress1 < 0x1000) {
+                    EXPECT_EQ(b.Words[d.CalibAddress1], chip.Peek(d.CalibAddress1));
+                }
+            }
+        };
+        uint16_t program = 0, eeprom = 0, config = 0;
+        read(program, eeprom, config);
+        EXPECT_EQ(program, r.code ? 0 : 0x12);
+        EXPECT_EQ(eeprom, r.data ? 0 : 0x5A);
+        EXPECT_EQ(config, r.config); // the configuration stays readable
+        EXPECT_EQ(chip.Peek(0), 0x12);
+        EXPECT_EQ(chip.Eeprom(0), 0x5A);
+
+        if (chip.Family() == ChipFamily::Pic18) {
+            EnterProgramMode(rig.link, 0);
+            BulkErase18(rig.link, 0x3F8F, DeviceTable18[FindDevice(r.chip)].EraseWait);
+            ExitProgramMode(rig.link, 0);
+        } else {
+            const TDeviceSpec &d = DeviceTable[FindDevice(r.chip)];
+            EnterProgramMode(rig.link, d.EntryMode);
+            EraseSequence(rig.link, d, false);
+            ExitProgramMode(rig.link, d.EntryMode);
+        }
+        EXPECT_FALSE(chip.Protection().Any());
+        chip.Poke(0, 0x12);
+        chip.SetEeprom(0, 0x5A);
+        read(program, eeprom, config);
+        EXPECT_EQ(program, 0x12);
+        EXPECT_EQ(eeprom, 0x5A);
+    }
+}

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "SimProcess.h"
+#include "unprotected.h"
 #include "operations/operations.h"
 #include "sim_rig.h"
 
@@ -64,6 +65,7 @@ void Fill(MemoryBuffer &b, const TDeviceSpec &d)
         b.Words[d.UserIdAddress + i] = static_cast<uint16_t>(i + 1);
     b.Words[d.Is12Bit() ? Config12BitWord : d.ConfigAddress1] = static_cast<uint16_t>(d.ConfigMask1 & 0x2AD5);
     if (d.ConfigAddress2) b.Words[d.ConfigAddress2] = static_cast<uint16_t>(d.ConfigMask2 & 0x3EFF);
+    ClearImageProtection(b, d.Name, false);
 }
 
 void Fill(MemoryBuffer &b, const TDeviceSpec18 &d)
@@ -77,6 +79,7 @@ void Fill(MemoryBuffer &b, const TDeviceSpec18 &d)
         b.Id18[static_cast<size_t>(i)] = static_cast<uint8_t>(0xF0 | i);
     for (size_t i = 0; i < 14; ++i)
         b.Config18[i] = d.ConfigDefault[i] ^ (d.ConfigMask[i] & 0x01);
+    ClearImageProtection(b, d.Name, true);
 }
 
 class PtyCatalogue : public testing::TestWithParam<Row> {};

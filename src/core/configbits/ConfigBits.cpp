@@ -473,3 +473,92 @@ std::vector<std::string> DescribeConfig(const TConfigLayout &layout, const TConf
             lines.push_back(DescribeField(f, values[i]));
     return lines;
 }
+
+std::string ConfigSummary(const TConfigLayout &layout, const TConfigValues &values)
+{
+    std::string line;
+    for (size_t i = 0; i < layout.Words.size() && i < values.size(); ++i)
+        for (const TConfigField &f : layout.Words[i].Fields) {
+            const TConfigSetting *s = DecodeField(f, values[i]);
+            line += (line.empty() ? "" : ", ") + f.Name + " = " +
+                    (s ? s->Name : Hex(values[i] & f.Mask, f.Mask > 0xFF ? 4 : 2));
+        }
+    return line;
+}
+
+namespace {
+
+enum class Guards { Nothing, Code, Data };
+
+Guards WhatFieldGuards(std::string_view name)
+{
+    const std::string n = UpperCase(name);
+    if (n == "CPD") return Guards::Data;
+    if (n == "CP" || n == "CPB") return Guards::Code;
+    if (n.size() == 3 && n.starts_with("CP") && n[2] >= '0' && n[2] <= '9') return Guards::Code;
+    return Guards::Nothing;
+}
+
+uint16_t OffBits(const TConfigField &f)
+{
+    const TConfigSetting *s = FindConfigSetting(f, "OFF");
+    return (s ? s->Value : f.Mask) & f.Mask;
+}
+
+} // namespace
+
+TConfigProtection ConfigProtection(const TConfigLayout &layout, const TConfigValues &values)
+{
+    TConfigProtection p;
+    for (size_t i = 0; i < layout.Words.size() && i < values.size(); ++i)
+        for (const TConfigField &f : layout.Words[i].Fields) {
+            const Guards g = WhatFieldGuards(f.Name);
+            if (g == Guards::Nothing || (values[i] & f.Mask) == OffBits(f)) continue;
+            (g == Guards::Code ? p.Code : p.Data) = true;
+        }
+    return p;
+}
+
+void ClearProtection(const TConfigLayout &layout, TConfigValues &values)
+{
+    for (size_t i = 0; i < layout.Words.size() && i < values.size(); ++i)
+        for (const TConfigField &f : layout.Words[i].Fields)
+            if (WhatFieldGuards(f.Name) != Guards::Nothing)
+                values[i] = static_cast<uint16_t>((values[i] & ~f.Mask) | OffBits(f));
+}
+
+namespace {
+
+const char *PartName(DeviceSelection device)
+{
+    return device.Pic18 ? DeviceTable18[static_cast<size_t>(device.Index)].Name
+                        : DeviceTable[static_cast<size_t>(device.Index)].Name;
+}
+
+} // namespace
+
+std::string BufferConfigSummary(DeviceSelection device, const MemoryBuffer &buffer)
+{
+    if (!IsDevice(device)) return {};
+    if (const auto layout = ConfigLayoutFor(PartName(device), device.Pic18))
+        return ConfigSummary(*layout, ReadConfigValues(*layout, buffer));
+    std::string line;
+    if (device.Pic18) {
+        for (size_t i = 0; i < buffer.Config18.size(); ++i)
+            line += (i ? ", CONFIG" : "CONFIG") + std::to_string(i / 2 + 1) + (i % 2 ? "H" : "L") + " = " +
+                    Hex(buffer.Config18[i], 2);
+        return line;
+    }
+    const TDeviceSpec &d = DeviceTable[static_cast<size_t>(device.Index)];
+    const uint32_t first = d.Is12Bit() ? Config12BitWord : d.ConfigAddress1;
+    line = std::string(d.ConfigAddress2 ? "CONFIG1" : "CONFIG") + " = " + Hex(buffer.Words[first], 4);
+    if (d.ConfigAddress2) line += ", CONFIG2 = " + Hex(buffer.Words[d.ConfigAddress2], 4);
+    return line;
+}
+
+TConfigProtection BufferProtection(DeviceSelection device, const MemoryBuffer &buffer)
+{
+    if (!IsDevice(device)) return {};
+    const auto layout = ConfigLayoutFor(PartName(device), device.Pic18);
+    return layout ? ConfigProtection(*layout, ReadConfigValues(*layout, buffer)) : TConfigProtection{};
+}

@@ -19,6 +19,7 @@
 #include <string_view>
 #include <vector>
 
+#include "catalogue/DeviceSelection.h"
 #include "catalogue/DeviceSpec.h"
 #include "image/buffer.h"
 
@@ -118,3 +119,29 @@ void ConfigValuesToSlots(const TConfigLayout &layout, const TConfigValues &value
 // a named setting shows its bits in hexadecimal.
 std::vector<std::string> DescribeConfig(const TConfigLayout &layout, const TConfigValues &values);
 std::string DescribeField(const TConfigField &field, uint16_t word);
+
+// The whole configuration on one line for a message: "FOSC = EXTRC, WDTE =
+// ON, …", every field of every word; a value without a name in hexadecimal.
+std::string ConfigSummary(const TConfigLayout &layout, const TConfigValues &values);
+
+// What a configuration keeps from being read back: program memory (the CP,
+// CP0…CP9 and CPB fields) and data EEPROM (CPD). A field protects when its
+// bits are not those of its OFF setting (the erased bits when it has none);
+// a part that protects only some blocks counts as protecting its program.
+struct TConfigProtection {
+    bool Code = false;
+    bool Data = false;
+    bool Any() const { return Code || Data; }
+};
+TConfigProtection ConfigProtection(const TConfigLayout &layout, const TConfigValues &values);
+// Sets every protecting field to its OFF setting (its erased bits when it
+// has none); the other fields stay.
+void ClearProtection(const TConfigLayout &layout, TConfigValues &values);
+
+// The same for the buffer's configuration of the selected part: by name
+// where the part's header gives names, else its words in hexadecimal
+// ("CONFIG = 3FFF"; PIC18 "CONFIG1L = 00, …"). Empty without a device.
+std::string BufferConfigSummary(DeviceSelection device, const MemoryBuffer &buffer);
+// Whether the buffer's configuration protects the selected part; nothing
+// for a part without names.
+TConfigProtection BufferProtection(DeviceSelection device, const MemoryBuffer &buffer);

@@ -72,6 +72,7 @@ void LoadNewText(std::string_view text, MemoryBuffer &buffer, bool autoSelect, L
     DeviceInformation info{};
     LoadLiveHalf(text, buffer, outcome, info);
     FinishLoad(buffer, outcome, info);
+    outcome.Findings = CheckHexText(text, outcome.Device);
 }
 
 void LoadCurrentFile(const std::string &path, MemoryBuffer &buffer, bool autoSelect, LoadOutcome &outcome)
@@ -104,4 +105,5 @@ void LoadCurrentFile(const std::string &path, MemoryBuffer &buffer, bool autoSel
         Hex18Loader loader(buffer.Program18, buffer.EEData18, buffer.Id18, buffer.Config18, tag);
         ForEachHexLine(text, [&](std::string_view line) { loader.Line(line); });
     }
+    outcome.Findings = CheckHexText(text, outcome.Device);
 }

@@ -7,6 +7,7 @@
 #include "catalogue/DeviceSelection.h"
 #include "image/buffer.h"
 #include "image/hex.h"
+#include "image/load_check.h"
 
 struct LoadOutcome {
     DeviceSelection Device;     // the selected device after the load
@@ -14,6 +15,9 @@ struct LoadOutcome {
     std::string Tag;            // the loader's tag out
     bool DeviceInformationApplied = false;
     HexReadReport Read; // what the file held besides its records
+    // What the records give that the part would not get as the file says,
+    // judged for Device after the load.
+    LoadFindings Findings;
 };
 
 // LOAD's core (the dialog, list refill, redraw and messages are the caller's).

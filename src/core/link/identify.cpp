@@ -1,5 +1,9 @@
 #include "link/identify.h"
 
+#include <algorithm>
+
+#include "support/textutil.h"
+
 std::vector<int> DevicesWithId(bool pic18, uint16_t id)
 {
     // Row 0 of each table is the family switch, not a device.
@@ -41,4 +45,67 @@ std::vector<ChipIdentity> IdentifyChip(Link &link)
         if ((id & DeviceIdMask18) != 0) found.push_back({true, id, DevicesWithId(true, id)});
     }
     return found;
+}
+
+DevicePick PickDevice(const std::vector<ChipIdentity> &found)
+{
+    DevicePick pick;
+    std::vector<DeviceSelection> rows;
+    for (const ChipIdentity &chip : found) {
+        if (pick.Outcome == DevicePick::NoId) {
+            pick.Outcome = DevicePick::Unknown;
+            pick.Id = chip.Id;
+        }
+        for (int row : chip.Rows) {
+            const DeviceSelection d{chip.Pic18, row};
+            if (std::find(rows.begin(), rows.end(), d) != rows.end()) continue;
+            if (rows.empty()) pick.Id = chip.Id;
+            rows.push_back(d);
+        }
+    }
+    if (rows.size() == 1) {
+        pick.Outcome = DevicePick::Picked;
+        pick.Device = rows.front();
+    } else if (rows.size() > 1) {
+        pick.Outcome = DevicePick::Several;
+        pick.Candidates = rows;
+    } else {
+        // A part without a DEVICE-ID reads whatever its memory gives there
+        // (an erased word, a pulled-down line): any of them may be in the socket.
+        for (int i = 1; i < DeviceTableSize; ++i)
+            if (DeviceTable[static_cast<size_t>(i)].DeviceId == 0) pick.Candidates.push_back({false, i});
+    }
+    return pick;
+}
+
+namespace {
+
+std::string Names(const std::vector<DeviceSelection> &rows)
+{
+    std::string names;
+    for (const DeviceSelection &d : rows)
+        names += (names.empty() ? "" : ", ") +
+                 std::string(d.Pic18 ? DeviceTable18[static_cast<size_t>(d.Index)].Name
+                                     : DeviceTable[static_cast<size_t>(d.Index)].Name);
+    return names;
+}
+
+} // namespace
+
+std::string DevicePickText(const DevicePick &pick)
+{
+    const std::string id = "DEVICE-ID " + Hex(pick.Id & ~0x1Fu, 4);
+    switch (pick.Outcome) {
+    case DevicePick::Picked:
+        return id + " から " + Names({pick.Device}) + " を選択しました。";
+    case DevicePick::Several:
+        return id + " のデバイスが複数あり、決められません（" + Names(pick.Candidates) + "）。";
+    case DevicePick::Unknown:
+        return id + " のデバイスはカタログにありません（DEVICE-ID のないデバイスかもしれません: " +
+               Names(pick.Candidates) + "）。";
+    case DevicePick::NoId:
+        return "DEVICE-ID が読めないため、デバイスを決められません（DEVICE-ID のないデバイス: " +
+               Names(pick.Candidates) + "）。";
+    }
+    return {};
 }

@@ -207,3 +207,72 @@ TEST(ConfigBits, MissingHeadersFallBackQuietly)
     EXPECT_EQ(ConfigLayoutFor("PIC16F84", false, folders), nullptr);
     EXPECT_EQ(ConfigLayoutFor("<PIC18F>", false, folders), nullptr);
 }
+
+TEST(ConfigBits, ProtectionByFieldNames)
+{
+    struct Row {
+        const char *device;
+        const char *settings; // applied to the erased configuration; "" = erased
+        bool code, data;
+    };
+    const Row rows[] = {
+        {"PIC16F877A", "", false, false},
+        {"PIC16F877A", "CP=OFF,CPD=OFF,FOSC=HS", false, false},
+        {"PIC16F877A", "CP=ALL", true, false},
+        {"PIC16F877A", "CPD=ON", false, true},
+        {"PIC16F877", "CP=HALF", true, false}, // some blocks protect the program too
+        {"PIC16F84A", "CP=ON", true, false},
+        {"PIC12F675", "CP=ON,CPD=ON", true, true},
+        {"PIC10F200", "CP=ON", true, false},
+        {"PIC18F4550", "", false, false},
+        {"PIC18F4550", "CP2=ON", true, false},
+        {"PIC18F4550", "CPB=ON", true, false},
+        {"PIC18F4550", "CPD=ON,WRTD=ON", false, true},
+        {"PIC18F4550", "WRT0=ON,EBTR0=ON", false, false}, // write and table-read guards are not read guards
+    };
+    for (const Row &r : rows) {
+        SCOPED_TRACE(std::string(r.device) + " " + r.settings);
+        const bool pic18 = std::string_view(r.device).starts_with("PIC18");
+        auto layout = Layout(r.device, pic18);
+        ASSERT_TRUE(layout);
+        TConfigValues values;
+        for (const TConfigWord &w : layout->Words)
+            values.push_back(w.Width);
+        std::string error;
+        if (*r.settings) {
+            ASSERT_TRUE(ApplyConfigAssignments(*layout, values, r.settings, error)) << error;
+        }
+        const TConfigProtection p = ConfigProtection(*layout, values);
+        EXPECT_EQ(p.Code, r.code);
+        EXPECT_EQ(p.Data, r.data);
+    }
+}
+
+TEST(ConfigBits, SummaryNamesEveryField)
+{
+    auto layout = Layout("PIC16F877A");
+    ASSERT_TRUE(layout);
+    EXPECT_EQ(ConfigSummary(*layout, {0x3F72}),
+              "FOSC = HS, WDTE = OFF, PWRTE = ON, BOREN = ON, LVP = OFF, CPD = OFF, WRT = OFF, DEBUG = OFF, "
+              "CP = OFF");
+    EXPECT_EQ(ConfigSummary(*layout, {0x3FFF}).substr(0, 27), "FOSC = EXTRC, WDTE = ON, PW");
+}
+
+TEST(ConfigBits, BufferSummaryAndProtectionOfTheSelectedPart)
+{
+    MemoryBuffer b;
+    const DeviceSelection p877a{false, FindDevice("PIC16F877A")};
+    b.Clear(DeviceTable[static_cast<size_t>(p877a.Index)]);
+    b.Words[0x2007] = 0x1F72; // HS, CP = ALL
+    EXPECT_TRUE(BufferConfigSummary(p877a, b).starts_with("FOSC = HS, "));
+    EXPECT_TRUE(BufferProtection(p877a, b).Code);
+    EXPECT_FALSE(BufferProtection(p877a, b).Data);
+    EXPECT_EQ(BufferConfigSummary({}, b), "");
+    // A part without a header: the words in hexadecimal, no protection known.
+    const DeviceSelection p610{false, FindDevice("PIC12F610")};
+    b.Clear(DeviceTable[static_cast<size_t>(p610.Index)]);
+    if (!ConfigLayoutFor("PIC12F610", false)) {
+        EXPECT_EQ(BufferConfigSummary(p610, b), "CONFIG = 3FFF");
+        EXPECT_FALSE(BufferProtection(p610, b).Any());
+    }
+}
