@@ -13,6 +13,8 @@
 #include <utility>
 #include <vector>
 
+class WireTrace;
+
 enum class ModemLine { RTS, DTR };
 
 // Platform operations a port needs. Results of the settings, time-out, purge
@@ -111,6 +113,9 @@ public:
     int LastOpenErrno() const { return lastOpenErrno_; }
 
     SerialBackend &Backend() { return *backend_; }
+    // Every byte written and read from here on, the drain's included, goes
+    // to trace as well (null: none), with each open and close of the port.
+    void SetTrace(std::shared_ptr<WireTrace> trace) { trace_ = std::move(trace); }
 
     // What went over the line last, for finding where a failed command left
     // the programmer: the bytes written so far, the last few of them, and
@@ -143,6 +148,7 @@ private:
     std::array<uint8_t, RecentSize> recent_{};
     bool lastReadSilent_ = false;
     bool drained_ = false; // drained, and nothing written since
+    std::shared_ptr<WireTrace> trace_;
 };
 
 // The platform backend of this system (termios on a tty device).
