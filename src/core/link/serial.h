@@ -4,6 +4,7 @@
 // steps, modem lines) that is the same whatever is behind it.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -51,6 +52,10 @@ public:
     // Something the user should hear about the port just opened (a USB
     // adapter that holds bytes back), once; empty when there is nothing.
     virtual std::string TakeNotice() { return {}; }
+    // How long the device behind the open port may hold a byte back in each
+    // direction, in ms (a USB adapter's latency timer); 0 for a line that
+    // hands bytes on at once or when nothing is known.
+    virtual int HeldBackMs() const { return 0; }
 };
 
 // The modem-line choices of the Option page at the moment a port opens.
@@ -113,6 +118,8 @@ public:
     int LastOpenErrno() const { return lastOpenErrno_; }
 
     SerialBackend &Backend() { return *backend_; }
+    // The backend's HeldBackMs while open, 0 while closed.
+    int HeldBackMs() const { return IsOpen() ? std::max(backend_->HeldBackMs(), 0) : 0; }
     // Every byte written and read from here on, the drain's included, goes
     // to trace as well (null: none), with each open and close of the port.
     void SetTrace(std::shared_ptr<WireTrace> trace) { trace_ = std::move(trace); }
