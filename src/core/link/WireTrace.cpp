@@ -1,8 +1,8 @@
 #include "link/WireTrace.h"
 
 #include <cerrno>
-#include <cstring>
 
+#include "support/FileErrorText.h"
 #include "support/version.h"
 
 std::shared_ptr<WireTrace> WireTrace::Create(const std::string &path, const std::string &header,
@@ -10,7 +10,7 @@ std::shared_ptr<WireTrace> WireTrace::Create(const std::string &path, const std:
 {
     FILE *file = std::fopen(path.c_str(), "we");
     if (!file) {
-        error = path + ": " + std::strerror(errno);
+        error = path + ": " + FileErrorReason(errno);
         return nullptr;
     }
     // A header is one line whatever the command line held.
