@@ -22,13 +22,17 @@
 // so the measured run adds only the host's own costs (system calls,
 // pseudo-terminal hand-over, the event loop) and the simulator's wake-up
 // lateness: 1.00 is a host that costs nothing. The round trips are the
-// exchanges in which the host had to wait for the board after writing.
+// exchanges in which the host had to wait for the board after writing. On
+// usb=MS the host is told the frame as it reads a real adapter's latency
+// timer from sysfs, so its short time-outs leave room for it.
 //
 // Then the gang: the command line's program command (check, then a full
 // PIC16F877A image) on one paced tarnbox-sim and on four at once, one thread
 // per port as tarnvik-cli runs them. The gang ratio is the four-board wall
 // time over the one-board wall time; 1.00 means the boards cost each other
-// nothing.
+// nothing. Last the production cycle (cycle: lines): a small program erased,
+// blank-checked, programmed and verified on one board and on four at once,
+// and the same cycle without the blank check.
 //
 //   tarnvik-bench [--sim PATH] [--line L,...] [--device D,...] [--runs N] [--no-gang]
 //     --line    lines to measure (default uart,usb=1,usb=16; usb=16 alone
@@ -53,6 +57,7 @@
 #include "Unit1.h"
 #include "Unit3.h"
 #include "production/gang.h"
+#include "operations/chain.h"
 #include "operations/operations.h"
 #include "settings/settings.h"
 
@@ -145,6 +150,36 @@ struct Measured {
     double longestPauseMs = 0;
 };
 
+// The pseudo-terminal hides the line model from the host; a real adapter's
+// latency timer is read from sysfs at open. This tells the host the frame of
+// a usb line the same way, and passes everything else on.
+class KnownLineBackend : public SerialBackend {
+public:
+    KnownLineBackend(std::unique_ptr<SerialBackend> inner, int heldBackMs)
+        : inner_(std::move(inner)), heldBackMs_(heldBackMs)
+    {
+    }
+    bool Open(const std::string &path, std::string &error) override { return inner_->Open(path, error); }
+    int LastOpenErrno() const override { return inner_->LastOpenErrno(); }
+    bool Close() override { return inner_->Close(); }
+    bool IsValid() const override { return inner_->IsValid(); }
+    void ApplyLineSettings() override { inner_->ApplyLineSettings(); }
+    void SetTimeouts(int readMs, int writeMs) override { inner_->SetTimeouts(readMs, writeMs); }
+    void SetModemLine(ModemLine line, bool on) override { inner_->SetModemLine(line, on); }
+    void PurgeOutput() override { inner_->PurgeOutput(); }
+    void PurgeInput() override { inner_->PurgeInput(); }
+    void ClearErrors() override { inner_->ClearErrors(); }
+    size_t Write(const uint8_t *data, size_t n) override { return inner_->Write(data, n); }
+    size_t Read(uint8_t *data, size_t n) override { return inner_->Read(data, n); }
+    void Pause(int ms) override { inner_->Pause(ms); }
+    std::string TakeNotice() override { return inner_->TakeNotice(); }
+    int HeldBackMs() const override { return heldBackMs_; }
+
+private:
+    std::unique_ptr<SerialBackend> inner_;
+    int heldBackMs_;
+};
+
 Measured RealTimes(const Case &c, const SimLine &line, const QTemporaryDir &dir, const QString &simPath)
 {
     Measured m;
@@ -158,7 +193,9 @@ Measured RealTimes(const Case &c, const SimLine &line, const QTemporaryDir &dir,
     const std::string ini = dir.filePath(QString("real-%1.ini").arg(c.device)).toStdString();
     WriteSettings(ini, c, pty);
     {
-        TForm1 f(nullptr, ini);
+        TForm1 f(std::make_unique<KnownLineBackend>(MakePosixSerialBackend(),
+                                                    static_cast<int>(line.frame / 1000000)),
+                 ini);
         WaitForStartup(f);
         if (!f.session.Port.IsOpen()) {
             std::fprintf(stderr, "tarnvik-bench: the window did not open %s\n", pty.c_str());
@@ -211,9 +248,12 @@ private:
     } bar_;
 };
 
-// Wall time of the program command on n paced boards at once, in ms; 0 when
-// a board failed.
-double GangTime(int n, const QString &simPath)
+// What one board of a gang runs: true when the chip came out right.
+using BoardJob = std::function<bool(OperationContext &ctx, SilentFrontEnd &ui)>;
+
+// Wall time of job on n paced PIC16F877A boards at once, each with its own
+// copy of image, in ms; 0 when a board failed.
+double GangTime(int n, const QString &simPath, const MemoryBuffer &image, const BoardJob &job)
 {
     std::vector<std::unique_ptr<QProcess>> sims;
     std::vector<std::string> ptys;
@@ -227,14 +267,6 @@ double GangTime(int n, const QString &simPath)
         ptys.push_back(QString::fromLocal8Bit(sims.back()->readLine()).trimmed().toStdString());
     }
     const int row = FindDevice("PIC16F877A");
-    const TDeviceSpec &device = DeviceTable[static_cast<size_t>(row)];
-    MemoryBuffer image;
-    image.Clear(device);
-    for (uint32_t i = 0; i < device.ProgramSize; ++i)
-        image.Words[i] = static_cast<uint16_t>((i * 0x9E37u + 0x1234u) % 0x3FFF);
-    for (uint32_t i = 0; i < device.EEDataSize; ++i)
-        image.Words[EEDataAreaStart + i] = static_cast<uint16_t>((i * 13 + 5) % 255);
-
     QElapsedTimer t;
     t.start();
     const std::vector<int> statuses = RunGang(
@@ -247,7 +279,7 @@ double GangTime(int n, const QString &simPath)
             auto buffer = std::make_unique<MemoryBuffer>(image);
             SilentFrontEnd ui;
             OperationContext ctx{port, cmd, *buffer, ui, {false, row}};
-            const bool ok = CheckConnection(ctx).Ok() && ProgramDevice(ctx, &ui.MainProgress());
+            const bool ok = CheckConnection(ctx).Ok() && job(ctx, ui);
             port.ClosePort();
             return ok ? 0 : 1;
         },
@@ -356,13 +388,50 @@ int main(int argc, char *argv[])
     std::printf("worst ratio: uart %.3f, usb %.3f\n", worstUart, worstUsb);
     if (!gang) return 0;
 
-    const double one = GangTime(1, simPath);
-    const double four = GangTime(4, simPath);
+    const TDeviceSpec &device = DeviceTable[static_cast<size_t>(FindDevice("PIC16F877A"))];
+    MemoryBuffer full;
+    full.Clear(device);
+    for (uint32_t i = 0; i < device.ProgramSize; ++i)
+        full.Words[i] = static_cast<uint16_t>((i * 0x9E37u + 0x1234u) % 0x3FFF);
+    for (uint32_t i = 0; i < device.EEDataSize; ++i)
+        full.Words[EEDataAreaStart + i] = static_cast<uint16_t>((i * 13 + 5) % 255);
+    const BoardJob program = [](OperationContext &ctx, SilentFrontEnd &ui) {
+        return ProgramDevice(ctx, &ui.MainProgress()).Ok();
+    };
+    const double one = GangTime(1, simPath, full, program);
+    const double four = GangTime(4, simPath, full, program);
     std::printf("gang PIC16F877A program: 1 board %.0f ms, 4 boards %.0f ms\n", one, four);
     if (one <= 0 || four <= 0) {
         std::printf("gang ratio: - (a board failed)\n");
         return 1;
     }
     std::printf("gang ratio: %.2f\n", four / one);
-    return 0;
+
+    // A production chip: a small program (64 words and the configuration
+    // word) on a PIC16F877A, erased, blank-checked, programmed and verified
+    // as program --erase does; and the same with --fast-cycle, the
+    // whole-chip verify after the program standing in for the blank check.
+    MemoryBuffer small;
+    small.Clear(device);
+    for (uint32_t i = 0; i < 64; ++i)
+        small.Words[i] = static_cast<uint16_t>((i * 0x9E37u + 0x1234u) % 0x3FFF);
+    small.Words[device.ConfigAddress1] = 0x3F32;
+    const auto cycle = [](bool blankCheck) -> BoardJob {
+        return [blankCheck](OperationContext &ctx, SilentFrontEnd &ui) {
+            ChainRun run;
+            run.progress = &ui.MainProgress();
+            run.fastCycle = !blankCheck;
+            return RunChain(ctx, Chain::EraseBlankCheckProgramVerify, run).Ok();
+        };
+    };
+    int status = 0;
+    for (const bool blankCheck : {true, false}) {
+        const double cycleOne = GangTime(1, simPath, small, cycle(blankCheck));
+        const double cycleFour = GangTime(4, simPath, small, cycle(blankCheck));
+        std::printf("cycle: PIC16F877A small program, erase%s, program, verify: 1 board %.0f ms a chip; "
+                    "4 boards %.0f ms, %.0f ms a chip\n",
+                    blankCheck ? ", blank check" : " (no blank check)", cycleOne, cycleFour, cycleFour / 4);
+        if (cycleOne <= 0 || cycleFour <= 0) status = 1;
+    }
+    return status;
 }

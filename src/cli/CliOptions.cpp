@@ -78,6 +78,7 @@ void AddOptions(CLI::App &app, CliOptions &options, bool &help, bool &version, C
         ->allow_extra_args(false)
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
     app.add_flag("--json", options.json);
+    app.add_option("--trace", options.trace);
     app.add_flag("--names", options.names);
     // -q and -v both set the verbosity: the one given last counts, which
     // the parse order tells after parsing.
@@ -116,6 +117,11 @@ bool ParseProductionOptions(const CLI::App &app, const SerialTexts &serial, CliO
                 error = "port " + options.ports[i] + " is given twice";
                 return false;
             }
+    if (options.ports.size() > 1 && Given(app, "--trace")) {
+        // The boards' bytes would be interleaved in one file.
+        error = "--trace goes with one port, not with a gang";
+        return false;
+    }
     if (options.ports.size() > 1 && !chipCommand) {
         error = "several ports (-p) go with program, verify, erase, blank and identify";
         return false;
@@ -284,6 +290,10 @@ bool ParseCommandLine(const std::vector<std::string> &args, CliOptions &options,
         error = "--json and read - both want standard output";
         return false;
     }
+    if (Given(app, "--trace") && options.trace.empty()) {
+        error = "--trace needs a file name";
+        return false;
+    }
     if (!options.ports.empty()) options.port = options.ports.back();
     if (!ParseProductionOptions(app, serial, options, error)) return false;
     // A production run reports chip by chip in its table and log.
@@ -356,6 +366,9 @@ const char *UsageText()
            "  --json                one JSON object on stdout whatever ends the run (command,\n"
            "                        device, port, result, messages, exit_status); texts go\n"
            "                        to stderr\n"
+           "  --trace FILE          write every byte to and from the programmer, time-stamped,\n"
+           "                        to FILE (a report for a board that misbehaves; its first\n"
+           "                        line names the version, device, port and command)\n"
            "  --settings FILE       the settings file to use (default: the window's)\n"
            "  -q, --quiet           print only the result and the final status line\n"
            "  -v, --verbose         also print every status text and the port being opened\n"

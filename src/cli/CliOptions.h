@@ -53,6 +53,7 @@ struct CliOptions {
     std::vector<std::string> configSettings;
     std::string configDevice; // devices --config DEV: the part whose names are listed
     bool json = false;        // the result as one JSON object on stdout
+    std::string trace;        // --trace: every byte on the port, time-stamped, to this file
 
     // Production runs. Every -p in order; more than one is a gang, each
     // port running the whole command on its own thread.

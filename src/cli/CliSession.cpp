@@ -17,6 +17,8 @@
 #include "link/PortPermission.h"
 #include "support/StandardStreams.h"
 #include "link/SerialDevices.h"
+#include "link/UsbAdapter.h"
+#include "link/WireTrace.h"
 #include "support/atomic_file.h"
 #include "link/discovery.h"
 #include "image/checksum.h"
@@ -91,7 +93,27 @@ const char *ResultFor(int status)
     }
 }
 
+// The run's wire trace (--trace), shared by the sessions of a --repeat run.
+std::shared_ptr<WireTrace> &CliTrace()
+{
+    static std::shared_ptr<WireTrace> trace;
+    return trace;
+}
+
 } // namespace
+
+bool StartCliTrace(const CliOptions &options, const std::vector<std::string> &args, std::string &error)
+{
+    const SettingsFile settings(options.settings.empty() ? WindowSettingsPath() : options.settings);
+    const std::string device =
+        options.device.empty() ? settings.ReadString("device", "name", "") : options.device;
+    std::string port = options.port;
+    if (port.empty())
+        port = settings.ReadBool("port", "fixes", false) ? settings.ReadString("port", "name", "") : "search";
+    CliTrace() = WireTrace::Create(options.trace,
+                                   TraceHeader("tarnvik-cli", device, port, TraceCommandText(args)), error);
+    return CliTrace() != nullptr;
+}
 
 const char *CommandWord(CliCommand command)
 {
@@ -142,6 +164,7 @@ CliSession::CliSession(const CliOptions &options, TerminalFrontEnd &ui)
             }),
       buffer_(std::make_unique<MemoryBuffer>())
 {
+    port_.SetTrace(CliTrace());
 }
 
 bool CliSession::SelectDevice(std::string &error)

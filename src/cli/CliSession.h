@@ -150,3 +150,7 @@ private:
 
 // The window's settings file for a program in the same folder as this one.
 std::string WindowSettingsPath();
+
+// --trace: starts the run's wire trace, which every session's port then
+// writes to; false with the reason in error when the file cannot be written.
+bool StartCliTrace(const CliOptions &options, const std::vector<std::string> &args, std::string &error);

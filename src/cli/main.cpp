@@ -48,6 +48,12 @@ int Run(const std::vector<std::string> &args, bool &answered)
     // Before any port is opened, in every mode: from here on no signal can
     // end the program between an erase and its calibration write-back.
     CatchStopSignals(options.repeat);
+    if (!options.trace.empty() && !StartCliTrace(options, args, error)) {
+        std::fprintf(stderr, "tarnvik-cli: %s\n", error.c_str());
+        if (options.json)
+            WriteJsonLine(stdout, RunEndObject(CommandWord(options.command), "file error", {error}, ExitFileError));
+        return ExitFileError;
+    }
     if (options.Production()) return RunProduction(options);
     TerminalFrontEnd ui(options, stdout, stderr, isatty(STDERR_FILENO) == 1);
     CliSession session(options, ui);

@@ -245,6 +245,9 @@ public:
     // ---- settings file ----
     // The options, modem lines, geometry and check boxes read at first show.
     void ReadStartupSettings();
+    // [trace] file: every byte on the port from start-up on, time-stamped,
+    // to that file for a user to send; the Option tab's hint says so.
+    void StartWireTrace(const std::string &path);
     // Every key written at exit, in order; false at the first refused write
     // (the rest are skipped).
     bool WriteExitSettings();

@@ -10,8 +10,11 @@
 #include <QScreen>
 #include <QTimer>
 
+#include <QTabWidget>
+
 #include "MessageBox.h"
 #include "Unit1.h"
+#include "link/WireTrace.h"
 
 namespace {
 
@@ -103,6 +106,24 @@ void TForm1::ReadStartupSettings()
     CheckBox5->setChecked(s.ReadBool("smallbox", "noborder", false));
     CheckBox6->setChecked(s.ReadBool("device", "autoselect", false));
     CheckBox3->setChecked(s.ReadBool("verify", "user-id", false));
+    // Before the start-up probe, so the trace holds it too.
+    if (const std::string trace = s.ReadString("trace", "file", ""); !trace.empty()) StartWireTrace(trace);
+}
+
+void TForm1::StartWireTrace(const std::string &path)
+{
+    const SettingsFile &s = *Settings;
+    const std::string port = s.ReadBool("port", "fixes", false) ? s.ReadString("port", "name", "") : "search";
+    std::string error;
+    auto trace = WireTrace::Create(
+        path, TraceHeader("tarnvik", s.ReadString("device", "name", ""), port, "window"), error);
+    if (!trace) {
+        AddLog("通信トレースを書き込めません: " + error);
+        PageControl1->setTabToolTip(OptionTab, QString::fromStdString("通信トレースを書き込めません: " + error));
+        return;
+    }
+    session.Port.SetTrace(std::move(trace));
+    PageControl1->setTabToolTip(OptionTab, QString::fromStdString("通信トレースを記録しています: " + path));
 }
 
 bool TForm1::WriteExitSettings()

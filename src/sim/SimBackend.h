@@ -58,6 +58,8 @@ public:
     size_t Write(const uint8_t *data, size_t n) override;
     size_t Read(uint8_t *data, size_t n) override;
     void Pause(int ms) override;
+    // A usb line holds bytes back for its frame, as the adapter's timer does.
+    int HeldBackMs() const override { return static_cast<int>(options_.line.frame / 1000000); }
 
     SimChip &Chip() { return *chip_; }
     Pic16Chip &Pic16();

@@ -21,12 +21,14 @@
 #include <deque>
 #include <exception>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "SimChip.h"
 #include "SimFirmware.h"
 #include "SimLine.h"
+#include "SimReplay.h"
 #include "support/StandardStreams.h"
 #include "support/textutil.h"
 #include "support/version.h"
@@ -70,6 +72,11 @@ const char *Usage = "Usage: tarnbox-sim [OPTIONS]\n"
                     "                       bytes crossing in MS millisecond frames each way\n"
                     "  --trace FILE         write every byte in both directions with a time stamp\n"
                     "                       (seconds since start; '>' host to board, '<' board to host)\n"
+                    "  --replay FILE        instead of a chip, play the board's side of a trace\n"
+                    "                       (tarnvik-cli --trace, or --trace above) back to the\n"
+                    "                       host, each byte as long after the host's bytes before\n"
+                    "                       it as it was then; the first byte the host sends\n"
+                    "                       otherwise than the trace is reported on stderr\n"
                     "  --fault KIND=N       counting bytes received from the host: silent-after=N,\n"
                     "                       drop=N, bad-echo=N, bad-sum=N or hangup-after=N\n"
                     "                       (may be repeated); after a hang-up the terminal is\n"
@@ -151,7 +158,7 @@ namespace {
 
 int RunSimulator(int argc, char **argv)
 {
-    std::string chipName = "PIC16F877A", link, hexFile, traceFile, dumpFile, pidFile;
+    std::string chipName = "PIC16F877A", link, hexFile, traceFile, dumpFile, pidFile, replayFile;
     bool modelProtection = true;
     bool detach = false;
     std::vector<uint16_t> calibration;
@@ -210,6 +217,8 @@ int RunSimulator(int argc, char **argv)
             traceFile = value();
         } else if (arg == "--no-protection") {
             modelProtection = false;
+        } else if (arg == "--replay") {
+            replayFile = value();
         } else if (arg == "--dump") {
             dumpFile = value();
         } else if (arg == "--fault") {
@@ -228,6 +237,13 @@ int RunSimulator(int argc, char **argv)
     if (!hexFile.empty() && !LoadHexIntoChip(*chip, hexFile, error)) Fail(error);
     if (!calibration.empty()) chip->SetCalibration(calibration);
     chip->ModelProtection(modelProtection);
+
+    std::unique_ptr<TraceReplay> replay;
+    if (!replayFile.empty()) {
+        std::vector<TraceEvent> events;
+        if (!ReadTraceForReplay(replayFile, events, error)) Fail(error);
+        replay = std::make_unique<TraceReplay>(std::move(events));
+    }
 
     FILE *trace = nullptr;
     if (!traceFile.empty() && !(trace = std::fopen(traceFile.c_str(), "w")))
@@ -304,14 +320,15 @@ int RunSimulator(int argc, char **argv)
     SimTime lineFree = 0;
     // The kernel's default timer slack (50 µs) would be added to every paced
     // reply, a fifth of a byte time.
-    if (pace) prctl(PR_SET_TIMERSLACK, 1UL, 0, 0, 0);
+    if (pace || replay) prctl(PR_SET_TIMERSLACK, 1UL, 0, 0, 0);
     std::vector<uint8_t> unsent;
     while (!stopRequested) {
         auto &out = firmware.Output();
         // Without pacing every reply goes out at once; with pacing when the
         // board's clock says it has left the wire.
         const SimTime t = now();
-        while (!out.empty() && (!pace || line.ToHost(out.front().time) <= t)) {
+        if (replay) replay->TakeDue(t, unsent);
+        while (!replay && !out.empty() && (!pace || line.ToHost(out.front().time) <= t)) {
             unsent.push_back(out.front().value);
             out.pop_front();
         }
@@ -334,6 +351,7 @@ int RunSimulator(int argc, char **argv)
         // millisecond poll would add up to a millisecond to every echo.
         SimTime wait = 50'000'000;
         if (pace && !out.empty()) wait = std::clamp<SimTime>(line.ToHost(out.front().time) - now(), 0, wait);
+        if (replay && replay->NextDue() >= 0) wait = std::clamp<SimTime>(replay->NextDue() - now(), 0, wait);
         const timespec timeout{static_cast<time_t>(wait / 1'000'000'000),
                                static_cast<long>(wait % 1'000'000'000)};
         pollfd p{fd, static_cast<short>(POLLIN | (unsent.empty() ? 0 : POLLOUT)), 0};
@@ -349,6 +367,13 @@ int RunSimulator(int argc, char **argv)
                 const SimTime arrived = now();
                 for (ssize_t k = 0; k < n; ++k) {
                     traceByte('>', buffer[k]);
+                    if (replay) {
+                        const bool wasOn = replay->Divergence().empty();
+                        replay->Receive(buffer[k], arrived);
+                        if (wasOn && !replay->Divergence().empty())
+                            std::fprintf(stderr, "tarnbox-sim: replay: %s\n", replay->Divergence().c_str());
+                        continue;
+                    }
                     // A run written at once still arrives a byte time apart on
                     // a real line.
                     if (line.kind != LineKind::Pty)

@@ -824,3 +824,78 @@ TEST(Cli, VerboseShowsEachLineOnceAndCommandLineAdvice)
     EXPECT_TRUE(r.Says("-p でポートを指定してください")) << r.out;
     EXPECT_TRUE(r.Says("tarnvik-cli ports")) << r.out;
 }
+
+// A session recorded with --trace on a board at the real speed, played back
+// by tarnbox-sim --replay, gives the host the same result: the same exit
+// status, the same texts and the same file read. A failing board's session
+// (a wrong echo in the middle) comes back as the same failure. The trace
+// names the user's file in its header and nowhere else.
+TEST(Cli, TracedSessionReplaysToTheSameResult)
+{
+    struct Case {
+        const char *name;
+        std::vector<std::string> board; // beside --line uart --chip PIC12F675
+        std::vector<std::string> command;
+        int status;
+    };
+    const std::string source = Fixtures + "/p12f675.hex";
+    const std::string readBack = Temp("traced_read.hex");
+    const Case cases[] = {
+        {"program --erase", {"--calib", "3450"}, {"program", "--erase", source}, 0},
+        {"read", {"--hex", source}, {"read", readBack}, 0},
+        {"failing echo", {"--fault", "bad-echo=300"}, {"program", source}, 1},
+    };
+    for (const Case &c : cases) {
+        const std::string trace = Temp("session.trace");
+        std::vector<std::string> board{"--line", "uart", "--chip", "PIC12F675"};
+        board.insert(board.end(), c.board.begin(), c.board.end());
+        auto run = [&](const std::string &port, std::vector<std::string> more) {
+            std::vector<std::string> args{"-p", port, "-d", "PIC12F675"};
+            args.insert(args.end(), more.begin(), more.end());
+            args.insert(args.end(), c.command.begin(), c.command.end());
+            CliResult r = RunCli(args);
+            // The two boards sit on different terminals.
+            for (size_t at; (at = r.out.find(port)) != std::string::npos;)
+                r.out.replace(at, port.size(), "PORT");
+            return r;
+        };
+        CliResult recorded, replayed;
+        std::string readFirst;
+        std::remove(readBack.c_str());
+        {
+            SimProcess sim(board);
+            ASSERT_FALSE(sim.Path().empty());
+            recorded = run(sim.Path(), {"--trace", trace});
+            readFirst = ReadText(readBack);
+        }
+        std::remove(readBack.c_str());
+        {
+            SimProcess replay({"--replay", trace});
+            ASSERT_FALSE(replay.Path().empty());
+            replayed = run(replay.Path(), {});
+        }
+        EXPECT_EQ(recorded.status, c.status) << c.name << "\n" << recorded.out << recorded.err;
+        EXPECT_EQ(replayed.status, recorded.status) << c.name << "\n" << replayed.out << replayed.err;
+        EXPECT_EQ(replayed.out, recorded.out) << c.name;
+        EXPECT_EQ(ReadText(readBack), readFirst) << c.name;
+
+        std::istringstream lines(ReadText(trace));
+        std::string header;
+        std::getline(lines, header);
+        EXPECT_EQ(header.rfind("# tarnvik-cli (", 0), 0u) << header;
+        EXPECT_NE(header.find("; device PIC12F675; port "), std::string::npos) << header;
+        // The file by its name alone.
+        const std::string file = c.command.back();
+        EXPECT_NE(header.find(" " + file.substr(file.rfind('/') + 1)), std::string::npos) << header;
+        EXPECT_EQ(header.find(file.substr(0, file.rfind('/'))), std::string::npos) << header;
+        size_t sent = 0, received = 0;
+        for (std::string line; std::getline(lines, line);) {
+            EXPECT_EQ(line.find(".hex"), std::string::npos) << c.name << ": " << line;
+            sent += line.find(" > ") != std::string::npos;
+            received += line.find(" < ") != std::string::npos;
+        }
+        EXPECT_GT(sent, 40u) << c.name;
+        EXPECT_GT(received, 100u) << c.name;
+    }
+    EXPECT_EQ(RunCli({"--trace", "/nonexistent/dir/t", "-p", "/dev/null", "version"}).status, 3);
+}

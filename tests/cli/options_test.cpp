@@ -169,6 +169,8 @@ TEST(CliOptions, ProductionOptions)
              {"program", "x.hex", "--serial", "1", "--serial-at", "0", "--serial-format", "bcd"},
              {"program", "x.hex", "--serial", "1", "--serial-at", "0", "--serial-bytes", "9"},
              {"program", "x.hex", "--serial", "1", "--serial-at", "0", "--no-verify"},
+             {"-p", "COM3", "-p", "COM4", "--trace", "t.trace", "program", "x.hex"},
+             {"--trace", "", "version"},
          }) {
         o = {};
         EXPECT_FALSE(ParseCommandLine(bad, o, error)) << Show(bad);

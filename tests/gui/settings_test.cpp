@@ -44,6 +44,7 @@ private slots:
     void unwritableAtExit();
     void retryAfterRepairWritesEverything();
     void closeWaitsForRunningCommand();
+    void wireTrace();
 };
 
 void SettingsTest::noSettingsFile()
@@ -315,6 +316,40 @@ void SettingsTest::closeWaitsForRunningCommand()
     QVERIFY(!rig.bank->At(PortRig::DevicePath(3))->IsValid());
     QCOMPARE(rig.Settings().ReadString("port", "name", ""), std::string("COM3"));
     QCOMPARE(rig.Settings().ReadString("device", "name", ""), std::string("PIC16F877A"));
+}
+
+// [trace] file records the start-up probe and every command from then on,
+// and the Option tab's hint names the file; the key stays in the file.
+void SettingsTest::wireTrace()
+{
+    PortRig rig;
+    const QString trace = rig.dir.filePath("session.trace");
+    {
+        auto s = rig.Settings();
+        s.WriteBool("port", "fixes", true);
+        s.WriteString("port", "name", "COM3");
+        s.WriteString("trace", "file", trace.toStdString());
+    }
+    TForm1 &f = rig.Start([](PortBank &bank) { bank.AddProgrammer(PortRig::DevicePath(3)); });
+    QVERIFY(f.session.Port.IsOpen());
+    QVERIFY(f.PageControl1->tabToolTip(TForm1::OptionTab).contains(trace));
+    QVERIFY(f.close());
+    QFile file(trace);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(file.readAll()).split('\n');
+    QVERIFY2(lines[0].startsWith("# tarnvik (") && lines[0].contains("; port COM3; command: window"),
+             qPrintable(lines[0]));
+    QVERIFY(lines.filter(QRegularExpression("^[0-9.]+ open COM3$")).size() >= 1);
+    QVERIFY(!lines.filter(QRegularExpression("^[0-9.]+ > [0-9A-F]{2}$")).isEmpty());
+    QVERIFY(!lines.filter(QRegularExpression("^[0-9.]+ < [0-9A-F]{2}$")).isEmpty());
+    QCOMPARE(rig.Settings().ReadString("trace", "file", ""), trace.toStdString());
+
+    // A file that cannot be written is said in the log and the hint.
+    PortRig other;
+    other.Settings().WriteString("trace", "file", "/nonexistent/dir/t");
+    TForm1 &g = other.Start();
+    QVERIFY(g.PageControl1->tabToolTip(TForm1::OptionTab).contains("書き込めません"));
+    QVERIFY(!other.Log().filter("通信トレースを書き込めません").isEmpty());
 }
 
 QTEST_MAIN(SettingsTest)

@@ -51,7 +51,7 @@ TEST(TarnboxSim, HelpListsEveryOption)
     EXPECT_EQ(pclose(p), 0);
     for (const char *option :
          {"--chip", "--link", "--hex", "--calib", "--firmware", "--no-pic18", "--version-text", "--silent",
-          "--pace", "--trace", "--fault", "--dump", "--help", "hangup-after"})
+          "--pace", "--trace", "--replay", "--fault", "--dump", "--help", "hangup-after"})
         EXPECT_NE(text.find(option), std::string::npos) << option;
 }
 

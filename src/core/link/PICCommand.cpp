@@ -299,7 +299,10 @@ void FinishAnyCommand(Link &link)
 std::string GetVersion(Link &link)
 {
     link.cmd.Reply.clear();
-    link.port.SetReadTimeout(20);
+    // Short, so a port without a programmer is passed quickly; a USB adapter
+    // that holds each byte back for its latency timer gets that long more
+    // each way, or no echo would ever be in time.
+    link.port.SetReadTimeout(VersionTimeoutMs + 2 * link.port.HeldBackMs());
     link.cmd.Args[0] = 0;
     Run(link, cmdControl);
     link.port.SetReadTimeout(SerialPort::DefaultTimeoutMs);

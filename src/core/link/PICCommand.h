@@ -105,6 +105,8 @@ void FinishAnyCommand(Link &link);
 
 // ---- single-command operations (m = EntryMode; PIC18 always 0) ----
 std::string GetVersion(Link &link);
+// The version query's read time-out on a line that holds nothing back.
+constexpr int VersionTimeoutMs = 20;
 void EnterProgramMode(Link &link, int entryMode);
 void ExitProgramMode(Link &link, int entryMode);
 void IncAddress(Link &link);

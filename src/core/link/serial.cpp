@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "link/WireTrace.h"
 #include "support/textutil.h"
 
 namespace {
@@ -70,6 +71,7 @@ int SerialPort::OpenPort(const std::string &name, const ModemOptions &modem)
     portName_ = name;
     portNumber_ = number;
     drained_ = false;
+    if (trace_) trace_->Opened(name);
     // Kept until read: a probe of every port must not lose what the first
     // open said to the next one.
     if (std::string notice = backend_->TakeNotice(); !notice.empty()) notice_ = std::move(notice);
@@ -94,10 +96,12 @@ int SerialPort::ClosePort()
     if (!IsOpen()) return -1;
     if (!backend_->IsValid()) {
         portName_.clear();
+        if (trace_) trace_->Closed();
         return -2;
     }
     if (!backend_->Close()) return -1;
     portName_.clear();
+    if (trace_) trace_->Closed();
     return 0;
 }
 
@@ -121,6 +125,7 @@ size_t SerialPort::Write(const uint8_t *data, size_t n)
         recent_[(written_ + i) % RecentSize] = data[i];
     written_ += done;
     if (done > 0) drained_ = false;
+    if (trace_) trace_->Sent(data, done);
     return done;
 }
 
@@ -129,6 +134,10 @@ size_t SerialPort::Read(uint8_t *data, size_t n)
     if (!IsOpen() || n == 0) return 0;
     const size_t got = backend_->Read(data, n);
     lastReadSilent_ = got == 0;
+    if (trace_) {
+        trace_->Received(data, got);
+        if (got < n) trace_->Flush();
+    }
     return got;
 }
 
@@ -153,6 +162,7 @@ size_t SerialPort::DrainInput()
     size_t total = 0;
     while (total < MaxDrainBytes) {
         const size_t got = backend_->Read(chunk, sizeof chunk);
+        if (trace_) trace_->Received(chunk, got);
         if (got == 0) break;
         total += got;
     }

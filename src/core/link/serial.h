@@ -4,6 +4,7 @@
 // steps, modem lines) that is the same whatever is behind it.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -12,6 +13,8 @@
 #include <string>
 #include <utility>
 #include <vector>
+
+class WireTrace;
 
 enum class ModemLine { RTS, DTR };
 
@@ -49,6 +52,10 @@ public:
     // Something the user should hear about the port just opened (a USB
     // adapter that holds bytes back), once; empty when there is nothing.
     virtual std::string TakeNotice() { return {}; }
+    // How long the device behind the open port may hold a byte back in each
+    // direction, in ms (a USB adapter's latency timer); 0 for a line that
+    // hands bytes on at once or when nothing is known.
+    virtual int HeldBackMs() const { return 0; }
 };
 
 // The modem-line choices of the Option page at the moment a port opens.
@@ -111,6 +118,11 @@ public:
     int LastOpenErrno() const { return lastOpenErrno_; }
 
     SerialBackend &Backend() { return *backend_; }
+    // The backend's HeldBackMs while open, 0 while closed.
+    int HeldBackMs() const { return IsOpen() ? std::max(backend_->HeldBackMs(), 0) : 0; }
+    // Every byte written and read from here on, the drain's included, goes
+    // to trace as well (null: none), with each open and close of the port.
+    void SetTrace(std::shared_ptr<WireTrace> trace) { trace_ = std::move(trace); }
 
     // What went over the line last, for finding where a failed command left
     // the programmer: the bytes written so far, the last few of them, and
@@ -143,6 +155,7 @@ private:
     std::array<uint8_t, RecentSize> recent_{};
     bool lastReadSilent_ = false;
     bool drained_ = false; // drained, and nothing written since
+    std::shared_ptr<WireTrace> trace_;
 };
 
 // The platform backend of this system (termios on a tty device).

@@ -68,6 +68,10 @@ public:
         // The flag does not reach an FTDI adapter's own timer: that is set
         // through sysfs, or the user is told how.
         notice_ = LatencyNoticeOnOpen(path);
+        // What the timer is left at, lowered or not: a short time-out must
+        // leave room for it.
+        const std::optional<UsbAdapter> adapter = FindUsbAdapter(path);
+        heldBackMs_ = adapter ? std::max(ReadLatencyMs(*adapter), 0) : 0;
         fd_ = fd;
         return true;
     }
@@ -85,6 +89,7 @@ public:
     bool IsValid() const override { return fd_ >= 0; }
     int LastOpenErrno() const override { return openErrno_; }
     std::string TakeNotice() override { return std::exchange(notice_, {}); }
+    int HeldBackMs() const override { return fd_ >= 0 ? heldBackMs_ : 0; }
     // Whether the kernel kept the low-latency flag at the last open.
     bool LowLatency() const { return lowLatency_; }
 
@@ -202,6 +207,7 @@ private:
     int openErrno_ = 0;
     bool lowLatency_ = false; // the kernel kept ASYNC_LOW_LATENCY
     std::string notice_;
+    int heldBackMs_ = 0;
     int readMs_ = SerialPort::DefaultTimeoutMs;
     int writeMs_ = SerialPort::DefaultTimeoutMs;
 };

@@ -22,6 +22,7 @@ public:
     std::vector<std::string> events;
     bool openOk = true, closeOk = true, valid = false;
     int openErrno = 0; // the system's reason a refused open gives
+    int heldBackMs = 0; // an adapter's latency timer
 
     bool Open(const std::string &path, std::string &error) override
     {
@@ -73,6 +74,7 @@ public:
     }
     void Pause(int ms) override { events.push_back("pause " + std::to_string(ms)); }
     int LastOpenErrno() const override { return openOk ? 0 : openErrno; }
+    int HeldBackMs() const override { return heldBackMs; }
 };
 
 class RecordingProgress : public ProgressBar {

@@ -8,6 +8,11 @@
 
 #include <cerrno>
 
+#include <fstream>
+#include <regex>
+#include <sstream>
+
+#include "link/WireTrace.h"
 #include "link/discovery.h"
 #include "fakes.h"
 
@@ -243,3 +248,37 @@ TEST(PosixBackend, MissingDeviceAndNonTerminalFailWithAReason)
 }
 
 } // namespace
+
+// The trace holds what crossed the port, drained bytes included, in the
+// byte-line form the simulator reads back, and the header keeps files to
+// their names.
+TEST(WireTrace, PortRecordsEveryByteAndTheHeaderCutsFolders)
+{
+    const std::string path = testing::TempDir() + "wire.trace";
+    std::string error;
+    {
+        PortFixture f;
+        f.port.SetTrace(WireTrace::Create(path, "tarnvik-cli; device X\nport Y", error));
+        ASSERT_TRUE(error.empty()) << error;
+        f.line->replies = {{0x41, 0x42}, {0x7F}, {}};
+        ASSERT_EQ(f.port.OpenPort("COM2"), 0);
+        const uint8_t out[] = {0x00, 0xA5};
+        f.port.Write(out, 2);
+        uint8_t in[4];
+        EXPECT_EQ(f.port.Read(in, 2), 2u);
+        EXPECT_EQ(f.port.DrainInput(), 1u);
+        f.port.ClosePort();
+    }
+    std::ifstream text(path);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(text, line);)
+        lines.push_back(std::regex_replace(line, std::regex("^[0-9]+\\.[0-9]{6} "), "T "));
+    EXPECT_EQ(lines, (std::vector<std::string>{"# tarnvik-cli; device X port Y", "T open COM2", "T > 00", "T > A5",
+                                               "T < 41", "T < 42", "T < 7F", "T close"}));
+    EXPECT_EQ(WireTrace::Create("/nonexistent/dir/t", "", error), nullptr);
+    EXPECT_NE(error.find("/nonexistent/dir/t"), std::string::npos);
+
+    EXPECT_EQ(TraceCommandText({"-p", "/dev/ttyUSB0", "--trace", "/home/u/t.txt", "program", "/home/u/fw/a.hex",
+                                "--settings=/home/u/s.ini", "--log", "logs/l.csv", "--trace=x/y"}),
+              "-p /dev/ttyUSB0 program a.hex --settings=s.ini --log l.csv");
+}

@@ -2,6 +2,7 @@
 // through the device links, its latency timer lowered where it may be
 // written and the advice given once where it may not.
 #include <gtest/gtest.h>
+#include <pty.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -9,6 +10,7 @@
 #include <fstream>
 
 #include "link/UsbAdapter.h"
+#include "link/serial.h"
 
 namespace fs = std::filesystem;
 
@@ -113,4 +115,32 @@ TEST_F(FakeSysfs, LowersTheTimerOrAdvisesOnce)
             EXPECT_EQ(LatencyNoticeOnOpen(device), "");
         }
     }
+}
+
+// The port says how long its adapter holds bytes back, as the timer stands
+// after the open: lowered to 1, left where it may not be written, nothing
+// for a tty sysfs knows no adapter of.
+TEST_F(FakeSysfs, OpenPortKnowsTheTimerLeft)
+{
+    int master = -1, slave = -1;
+    char name[64] = {};
+    ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
+    const std::string tty = fs::path(name).filename().string();
+    for (const char *latency : {"none", "16", "readonly"}) {
+        SCOPED_TRACE(latency);
+        fs::remove_all(root_);
+        int want = 0;
+        if (std::string(latency) != "none") {
+            AddUsbTty(tty, latency);
+            want = std::string(latency) == "16" ? 1 : ReadLatencyMs(*FindUsbAdapter(name));
+            ASSERT_GT(want, 0);
+        }
+        SerialPort port(MakePosixSerialBackend(), [&](const std::string &) { return std::string(name); });
+        ASSERT_EQ(port.OpenPort("COM1"), 0);
+        EXPECT_EQ(port.HeldBackMs(), want);
+        port.ClosePort();
+        EXPECT_EQ(port.HeldBackMs(), 0);
+    }
+    close(master);
+    close(slave);
 }

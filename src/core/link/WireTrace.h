@@ -1,0 +1,57 @@
+// A record of every byte a port exchanges with the programmer, for a user to
+// send when a board misbehaves. The file holds one header line, then a line
+// per byte,
+//   SECONDS DIR XX
+// seconds since the trace began (six decimals), '>' host to board, '<' board
+// to host, the byte in hexadecimal, as tarnbox-sim --trace writes it; and
+//   SECONDS open NAME      SECONDS close
+// each time a port is opened and closed, so that a probe of several ports
+// can be told apart from the board's own. Nothing but the header says which
+// files the run was given.
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+class WireTrace {
+public:
+    // Starts a trace in path (replaced) with header as its first line ("# "
+    // is put before it); null with the path and the reason in error.
+    static std::shared_ptr<WireTrace> Create(const std::string &path, const std::string &header,
+                                             std::string &error);
+    ~WireTrace();
+    WireTrace(const WireTrace &) = delete;
+    WireTrace &operator=(const WireTrace &) = delete;
+
+    void Sent(const uint8_t *data, size_t n);
+    void Received(const uint8_t *data, size_t n);
+    void Opened(const std::string &name);
+    void Closed();
+    // Writes out what is held back; a silent read is where a session that
+    // goes wrong stops, so the port calls this then.
+    void Flush();
+
+private:
+    WireTrace(FILE *file, std::chrono::steady_clock::time_point origin);
+    void Bytes(char direction, const uint8_t *data, size_t n);
+    double Seconds() const;
+
+    std::mutex mutex_; // the ports of a gang may share one trace
+    FILE *file_;
+    std::chrono::steady_clock::time_point origin_;
+};
+
+// The header's text: "PROGRAM (VERSION); device D; port P; command: C".
+std::string TraceHeader(const std::string &program, const std::string &device, const std::string &port,
+                        const std::string &command);
+
+// The command line as a header shows it: every argument in order, but the
+// trace's own option and file, and any path that is not a device node cut
+// to its last part, so the header names files without their folders.
+std::string TraceCommandText(const std::vector<std::string> &args);
