@@ -612,7 +612,15 @@ void TForm1::CreateMenus()
     add(PopupMenu4, "&Blank Check", &TForm1::BlankCheck1Click);
     add(PopupMenu4, "&Verify", &TForm1::Verify1Click);
     add(PopupMenu4, "Re&turn to Settings...", &TForm1::ReturntoSettings1Click);
-    for (QMenu *m : {PopupMenu1, PopupMenu2, PopupMenu3})
+    // The device list's context menu picks the part from the DEVICE-ID of the
+    // chip in the socket.
+    PopupMenu5 = new QMenu(this);
+    PopupMenu5->setObjectName("PopupMenu5");
+    add(PopupMenu5, "DEVICE-IDからデバイスを選択", &TForm1::PickDevice1Click)->setObjectName("PickDevice1");
+    ComboBox1->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(ComboBox1, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint &at) { PopupMenu5->popup(ComboBox1->mapToGlobal(at)); });
+    for (QMenu *m : {PopupMenu1, PopupMenu2, PopupMenu3, PopupMenu5})
         m->setFont(UiFont());
     PopupMenu1->setStyle(new StepColumnStyle(PopupMenu1->actions().back()->text(), this));
 }

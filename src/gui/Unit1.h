@@ -201,6 +201,7 @@ public:
     QProgressBar *ProgressBar1;
     QToolButton *SpeedButton1;
     QMenu *PopupMenu1, *PopupMenu2, *PopupMenu3, *PopupMenu4;
+    QMenu *PopupMenu5; // the device list's own: the device from the chip
     QTimer *Timer1;
 
     // Config1, Config2, CAL1, CAL2 slot widgets in that order.
@@ -434,6 +435,7 @@ public slots:
     void LoadNewFile1Click();
     void LoadCurrentFile1Click();
     void Save1Click();
+    void PickDevice1Click();
     void Read1Click();
     void Program3Click();
     void LoadEraseprogramVerify1Click();

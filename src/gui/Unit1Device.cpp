@@ -12,9 +12,12 @@
 #include <cstdlib>
 
 #include "Colours.h"
+#include "CommandScope.h"
 #include "configbits/ConfigEdit.h"
 #include "Unit1.h"
 #include "image/dump.h"
+#include "link/discovery.h"
+#include "link/identify.h"
 #include "support/textutil.h"
 
 namespace {
@@ -120,6 +123,36 @@ bool TForm1::SelectSavedDevice(const std::string &name)
     if (position < 0) return false;
     SelectDevice();
     return true;
+}
+
+void TForm1::PickDevice1Click()
+{
+    CommandScope lock(*this);
+    Link link{session.Port, session.Command, *this};
+    if (!session.Port.IsOpen() || !IsProgrammerReply(AskProgrammerVersion(link))) {
+        // The check tells what is missing in the words every command uses.
+        OperationContext ctx = Context();
+        DeviceCheck(ctx, false);
+        return;
+    }
+    const DevicePick pick = PickDevice(IdentifyChip(link));
+    if (pick.Outcome != DevicePick::Picked) {
+        AddLogShowingMessages(DevicePickText(pick));
+        SetStatus(" !! デバイスを選択してください。");
+        return;
+    }
+    AddLog(DevicePickText(pick));
+    // The part already selected keeps its buffer; another one is selected
+    // as from the list, which clears the buffer for it.
+    if (pick.Device.Pic18 != Pic18 || pick.Device.Index != Selected()) {
+        if (pick.Device.Pic18 != Pic18) FillDeviceList(pick.Device.Pic18);
+        {
+            const QSignalBlocker block(ComboBox1);
+            ComboBox1->setCurrentIndex(pick.Device.Index);
+        }
+        SelectDevice();
+    }
+    SetStatus(DevicePickText(pick));
 }
 
 void TForm1::ComboBox1Change()

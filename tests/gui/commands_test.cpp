@@ -107,6 +107,7 @@ private slots:
     void noDeviceRefusedWithBufferUntouched();
     void loadMenuAndSaveTexts();
     void autoSelectOnLoad();
+    void pickDeviceFromTheChip();
     void loadCurrentAutoSelect();
     void loadCurrentResizesPic18Arrays();
     void damagedFilesNeverReachTheChip();
@@ -521,6 +522,30 @@ void CommandsTest::loadMenuAndSaveTexts()
         "ファイル \"beyond.hex\" の 1 件のレコードがデバイス PIC16F877A にそのとおりには入りません。"));
     QVERIFY(rig.Log().contains("1 行目 (0x2200): デバイスのメモリの外にあるデータです（書き込まれません）。"));
     QCOMPARE(rig.Status(), QString(" \"beyond.hex\" をロードしました。"));
+}
+
+// The device list's menu item selects what the chip's DEVICE-ID names, across
+// the families; a chip it cannot name leaves the selection and the buffer.
+void CommandsTest::pickDeviceFromTheChip()
+{
+    struct Case {
+        const char *chip;
+        const char *selected; // afterwards
+        bool picked;
+    };
+    for (const Case &c : {Case{"PIC16F628A", "PIC16F628A", true}, Case{"PIC18F4550", "PIC18F4550", true},
+                          Case{"PIC16F877A", "PIC16F877A", true}, Case{"PIC10F200", "PIC16F877A", false}}) {
+        CommandRig rig;
+        TForm1 &f = rig.StartWith("PIC16F877A", c.chip);
+        f.session.Buffer.Words[0] = 0x1234;
+        f.PickDevice1Click();
+        QCOMPARE(f.ComboBox1->currentText(), QString(c.selected));
+        const bool same = QString(c.chip) == "PIC16F877A" || !c.picked;
+        // Only a change of device clears the buffer, as from the list.
+        if (!f.Pic18) QCOMPARE(f.session.Buffer.Words[0] == 0x1234, same);
+        QCOMPARE(f.Memo4->toPlainText().contains("を選択しました。"), c.picked);
+        QVERIFY(rig.Released());
+    }
 }
 
 void CommandsTest::autoSelectOnLoad()
