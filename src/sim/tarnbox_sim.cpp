@@ -321,6 +321,12 @@ int RunSimulator(int argc, char **argv)
     // The kernel's default timer slack (50 µs) would be added to every paced
     // reply, a fifth of a byte time.
     if (pace || replay) prctl(PR_SET_TIMERSLACK, 1UL, 0, 0, 0);
+    // How late a paced wake-up comes back on this machine, as a running
+    // average: the simulator wakes that much ahead of each reply, so that
+    // replies leave on the line model's time on average instead of always a
+    // scheduler wake-up late (about 100 µs on a virtual machine, a fifth of
+    // an echo), which no host could make up.
+    SimTime oversleep = 0;
     std::vector<uint8_t> unsent;
     while (!stopRequested) {
         auto &out = firmware.Output();
@@ -328,7 +334,7 @@ int RunSimulator(int argc, char **argv)
         // board's clock says it has left the wire.
         const SimTime t = now();
         if (replay) replay->TakeDue(t, unsent);
-        while (!replay && !out.empty() && (!pace || line.ToHost(out.front().time) <= t)) {
+        while (!replay && !out.empty() && (!pace || line.ToHost(out.front().time) <= t + oversleep)) {
             unsent.push_back(out.front().value);
             out.pop_front();
         }
@@ -350,7 +356,8 @@ int RunSimulator(int argc, char **argv)
         // Paced replies are due at byte-time resolution (about 260 µs): a
         // millisecond poll would add up to a millisecond to every echo.
         SimTime wait = 50'000'000;
-        if (pace && !out.empty()) wait = std::clamp<SimTime>(line.ToHost(out.front().time) - now(), 0, wait);
+        const bool pacedWait = pace && !out.empty();
+        if (pacedWait) wait = std::clamp<SimTime>(line.ToHost(out.front().time) - oversleep - now(), 0, wait);
         if (replay && replay->NextDue() >= 0) wait = std::clamp<SimTime>(replay->NextDue() - now(), 0, wait);
         const timespec timeout{static_cast<time_t>(wait / 1'000'000'000),
                                static_cast<long>(wait % 1'000'000'000)};
@@ -359,7 +366,13 @@ int RunSimulator(int argc, char **argv)
             ppoll(nullptr, 0, &timeout, nullptr);
             continue;
         }
-        if (ppoll(&p, 1, &timeout, nullptr) <= 0) continue;
+        const SimTime asleep = now();
+        const int ready = ppoll(&p, 1, &timeout, nullptr);
+        if (ready == 0 && pacedWait && wait > 0) {
+            const SimTime late = std::clamp<SimTime>(now() - asleep - wait, 0, 200'000);
+            oversleep += (late - oversleep) / 16;
+        }
+        if (ready <= 0) continue;
         if (p.revents & POLLIN) {
             uint8_t buffer[4096];
             const ssize_t n = read(fd, buffer, sizeof buffer);
