@@ -76,6 +76,7 @@ void AddOptions(CLI::App &app, CliOptions &options, bool &help, bool &version, C
     app.add_option("--config", options.configSettings)
         ->allow_extra_args(false)
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    app.add_flag("--keep-config", options.keepConfig);
     app.add_flag("--json", options.json);
     app.add_flag("--names", options.names);
     // -q and -v both set the verbosity: the one given last counts, which
@@ -263,6 +264,14 @@ bool ParseCommandLine(const std::vector<std::string> &args, CliOptions &options,
         error = "--config belongs to the program and verify commands (and devices --config DEV)";
         return false;
     }
+    if (options.keepConfig && options.command != CliCommand::Program) {
+        error = "--keep-config belongs to the program command";
+        return false;
+    }
+    if (options.keepConfig && !options.configSettings.empty()) {
+        error = "--keep-config and --config both say what the configuration becomes: give one";
+        return false;
+    }
     if (options.names && options.command != CliCommand::Devices) {
         error = "--names belongs to the devices command";
         return false;
@@ -329,6 +338,9 @@ const char *UsageText()
            "  --config NAME=SETTING[,NAME=SETTING...]\n"
            "                        program, verify: set configuration fields in the loaded file's\n"
            "                        image (repeatable); an unknown name is bad usage\n"
+           "  --keep-config         program: keep the chip's configuration (read before the erase\n"
+           "                        and the write, written back); a file without configuration\n"
+           "                        is refused unless --config or --keep-config says what to write\n"
            "  devices --config DEV  list DEV's configuration fields and their settings\n"
            "  --names               devices: the catalogue names alone, one a line (for shell\n"
            "                        completion and scripts)\n"

@@ -50,6 +50,9 @@ struct CliOptions {
     bool names = false; // devices: the catalogue names alone
     // program, verify: "NAME=SETTING[,NAME=SETTING...]", each --config in order.
     std::vector<std::string> configSettings;
+    // program: write the chip's own configuration back instead of the
+    // file's (read before anything is erased or written).
+    bool keepConfig = false;
     std::string configDevice; // devices --config DEV: the part whose names are listed
     bool json = false;        // the result as one JSON object on stdout
 

@@ -28,6 +28,7 @@
 #include "link/identify.h"
 #include "support/interrupt.h"
 #include "operations/operations.h"
+#include "operations/regions.h"
 #include "support/textutil.h"
 #include "support/version.h"
 
@@ -441,7 +442,18 @@ int CliSession::Prepare()
     }
     // The chips' copies carry the settings already; applied again to a copy
     // they change nothing and log nothing.
-    return ApplyConfigSettings();
+    if (const int bad = ApplyConfigSettings()) return bad;
+    return options_.command == CliCommand::Program ? RefuseMissingConfiguration() : ExitSuccess;
+}
+
+int CliSession::RefuseMissingConfiguration()
+{
+    if (configGiven_ || !options_.configSettings.empty() || options_.keepConfig) return ExitSuccess;
+    ui_.DropStatus();
+    ui_.Error(MissingConfigurationText(FileName(options_.file), device_, *buffer_));
+    ui_.Error("--config で値を指定するか、--keep-config でデバイスのConfigurationを残してください。");
+    result_ = "no configuration";
+    return ExitFileError;
 }
 
 std::string CliSession::QuotedName() const
@@ -498,6 +510,7 @@ int CliSession::LoadFile(bool refuseDamaged)
     LoadOutcome outcome;
     outcome.Device = device;
     LoadNewText(text, *buffer_, options_.autoSelect, outcome);
+    configGiven_ = outcome.ConfigurationSet;
     if (outcome.Device.Pic18 != device_.Pic18 || outcome.Device.Index != device_.Index)
         ui_.Detail("DEVICE: " + DeviceName(outcome.Device.Pic18, outcome.Device.Index));
     device_ = {outcome.Device.Pic18, outcome.Device.Index};
@@ -815,8 +828,15 @@ int CliSession::Program()
 {
     if (const int refused = LoadFile(true)) return refused;
     if (const int bad = ApplyConfigSettings()) return bad;
+    if (const int refused = RefuseMissingConfiguration()) return refused;
     OpenPortForCommand();
     if (const int refused = Check()) return refused;
+    if (options_.keepConfig) {
+        // Read before the chain erases anything: the chip's configuration
+        // takes the place of the file's and is written back with it.
+        OperationContext ctx = Context();
+        if (!ReadConfigWords(ctx)) return ExitNegative;
+    }
     ChainRun run;
     run.fileName = FileName(options_.file);
     run.verify = options_.verify;

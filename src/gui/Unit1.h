@@ -300,6 +300,13 @@ public:
     void LoadFailed(const HexFileError &error, const std::string &held);
     // What the last load skipped, and whether the file held any HEX at all.
     HexReadReport LastRead;
+    // The last file loaded set no configuration, and nothing has given the
+    // buffer one since (the Config fields, a read of the chip, a clear):
+    // programming asks first, since the chip would get the buffer's.
+    bool FileLacksConfiguration = false;
+    // Asks whether to program a configuration the file did not give; true
+    // to go on (also when there is nothing to ask).
+    bool ConfirmMissingConfiguration();
     // Tells the user what the last load skipped (a warning box and one log
     // line per skipped line) or that the file held no HEX data (status line,
     // the progress dialog's too with dialog, and log). True when the file

@@ -154,6 +154,7 @@ bool TForm1::BufferClear()
         const TDeviceSpec18 *dev = SelectedDevice18();
         if (!dev) return false;
         session.Buffer.Clear(*dev);
+        FileLacksConfiguration = false;
         RedrawBuffer();
         CheckBox1->setChecked(false);
         CheckBox2->setChecked(false);
@@ -161,6 +162,7 @@ bool TForm1::BufferClear()
         const TDeviceSpec *dev = SelectedDevice();
         if (!dev) return false;
         session.Buffer.Clear(*dev);
+        FileLacksConfiguration = false;
         RedrawBuffer();
         CheckBox1->setChecked(false);
         CheckBox2->setChecked(false);
@@ -322,6 +324,7 @@ void TForm1::Button18Click()
     } else {
         return;
     }
+    FileLacksConfiguration = false;
     DumpConfig();
     FillConfigFields();
 }

@@ -134,6 +134,7 @@ void TForm1::LoadNew()
         throw;
     }
     LastRead = outcome.Read;
+    FileLacksConfiguration = !outcome.ConfigurationSet;
     AfterLoad(outcome);
 }
 
@@ -151,6 +152,7 @@ bool TForm1::LoadCurrent()
         throw;
     }
     LastRead = outcome.Read;
+    FileLacksConfiguration = !outcome.ConfigurationSet;
     AfterLoad(outcome);
     return true;
 }

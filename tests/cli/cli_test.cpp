@@ -25,6 +25,7 @@
 #include "image/hex.h"
 #include "image/hex_load.h"
 #include "support/textutil.h"
+#include "test_files.h"
 
 namespace {
 
@@ -405,10 +406,11 @@ TEST(Cli, AutoSelectTakesTheDeviceFromTheFile)
     const std::string file = Temp("tagged.hex");
     std::ofstream(file) << ";PIC12F675\n:0400000001020304F2\n:00000001FF\n";
     SimProcess sim({"--chip", "PIC12F675"});
-    CliResult r = RunCli({"-p", sim.Path(), "--auto-select", "program", file});
+    // The file gives no configuration: the chip keeps its own.
+    CliResult r = RunCli({"-p", sim.Path(), "--auto-select", "--keep-config", "program", file});
     EXPECT_EQ(r.status, 0) << r.out;
     // Without the flag, the settings file's device is the one checked.
-    r = RunCli({"-p", sim.Path(), "program", file}, "[device]\ngroup=PIC16\nname=PIC16F877A\n");
+    r = RunCli({"-p", sim.Path(), "--keep-config", "program", file}, "[device]\ngroup=PIC16\nname=PIC16F877A\n");
     EXPECT_EQ(r.status, 2) << r.out;
     EXPECT_EQ(r.LastLine(), " !! DEVICE-IDが異なります。");
 }
@@ -685,4 +687,66 @@ TEST(Cli, VerboseShowsEachLineOnceAndCommandLineAdvice)
     EXPECT_FALSE(r.Says("Optionタブ")) << r.out;
     EXPECT_TRUE(r.Says("-p でポートを指定してください")) << r.out;
     EXPECT_TRUE(r.Says("tarnvik-cli ports")) << r.out;
+}
+
+namespace {
+
+// A PIC16F877A image: configuration 3F72 (HS oscillator), a word of code
+// and EEPROM bytes, as the chip starts in the tests below.
+std::string ChipImage(bool full = true)
+{
+    return (full ? Record(0x0000, 0, {0x85, 0x30}) + "\n" : "") + Record(0x400E, 0, {0x72, 0x3F}) + "\n" +
+           Record(0x4200, 0, full ? std::vector<uint8_t>{0x11, 0x00, 0x22, 0x00} : std::vector<uint8_t>{0x11, 0x00}) +
+           "\n:00000001FF\n";
+}
+
+MemoryBuffer Dumped(const std::string &dump)
+{
+    return Image(dump, false, FindDevice("PIC16F877A"));
+}
+
+} // namespace
+
+TEST(Cli, ConfigurationTheFileDoesNotGiveIsNeverInvented)
+{
+    const std::string chip = Temp("chip877.hex");
+    std::ofstream(chip) << ChipImage(false);
+    const std::string eeOnly = Temp("ee_only.hex");
+    std::ofstream(eeOnly) << Record(0x4200, 0, {0x5A, 0x00}) << "\n:00000001FF\n";
+    struct Case {
+        std::vector<std::string> options;
+        int status;
+        uint16_t config; // the chip's configuration word afterwards
+    } cases[] = {
+        {{}, 3, 0x3F72},                        // refused before the port is opened
+        {{"--keep-config"}, 0, 0x3F72},         // read and written back
+        {{"--keep-config", "--erase"}, 0, 0x3F72},
+        {{"--config", "FOSC=XT", "--erase"}, 0, 0x3FFD}, // the user says what it becomes
+    };
+    for (const Case &c : cases) {
+        const std::string dump = Temp("ee_only.dump.hex");
+        SimProcess sim({"--chip", "PIC16F877A", "--hex", chip, "--dump", dump});
+        std::vector<std::string> args{"-p", sim.Path(), "-d", "PIC16F877A", "program"};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        args.push_back(eeOnly);
+        const CliResult r = RunCli(args);
+        EXPECT_EQ(r.status, c.status) << r.out << r.err;
+        ASSERT_EQ(sim.Stop(), 0);
+        const MemoryBuffer after = Dumped(dump);
+        EXPECT_EQ(after.Words[0x2007] & 0x3FFF, c.config) << r.err;
+        if (c.status == 3) {
+            EXPECT_NE(r.err.find("ファイル \"ee_only.hex\" にConfigurationがありません。"
+                                 "デバイスには次の値が書き込まれます: "),
+                      std::string::npos)
+                << r.err;
+            EXPECT_NE(r.err.find("--keep-config"), std::string::npos) << r.err;
+            EXPECT_EQ(after.Words[EEDataAreaStart] & 0xFF, 0x11); // untouched
+        } else {
+            EXPECT_EQ(r.LastLine(), "ベリファイOK。一致しました。") << r.out;
+            EXPECT_EQ(after.Words[EEDataAreaStart] & 0xFF, 0x5A);
+        }
+    }
+    // --keep-config and --config both decide the configuration.
+    EXPECT_EQ(RunCli({"-d", "PIC16F877A", "program", "--keep-config", "--config", "FOSC=HS", eeOnly}).status,
+              64);
 }

@@ -14,6 +14,10 @@ struct LoadOutcome {
     std::string Tag;            // the loader's tag out
     bool DeviceInformationApplied = false;
     HexReadReport Read; // what the file held besides its records
+    // The file gave the selected part's configuration word(s) (PIC18: any
+    // configuration byte), by a record or by device information. Without it
+    // the buffer's configuration is only what it held before the load.
+    bool ConfigurationSet = false;
 };
 
 // LOAD's core (the dialog, list refill, redraw and messages are the caller's).
