@@ -53,6 +53,10 @@ struct CliOptions {
     // program: write the chip's own configuration back instead of the
     // file's (read before anything is erased or written).
     bool keepConfig = false;
+    // program, verify, read: the memories touched (--only; Region bits).
+    unsigned regions = 15;
+    // program --erase: the chip's EEPROM read before the erase and written back.
+    bool keepEeprom = false;
     std::string configDevice; // devices --config DEV: the part whose names are listed
     bool json = false;        // the result as one JSON object on stdout
 

@@ -100,6 +100,26 @@ const char *ResultFor(int status)
     }
 }
 
+// A verify's differences for --json: per memory the count and the first
+// ones with the file's and the chip's values.
+JsonObject DifferencesObject(const OperationResult &result)
+{
+    JsonObject memories = JsonObject::array();
+    for (const MemoryDifferences &m : result.differing) {
+        JsonObject first = JsonObject::array();
+        for (const Difference &d : result.differences)
+            if (d.memory == m.memory)
+                first.push_back({{"address", d.address},
+                                 {"file", d.file ? JsonObject(*d.file) : JsonObject(nullptr)},
+                                 {"chip", d.chip ? JsonObject(*d.chip) : JsonObject(nullptr)}});
+        memories.push_back({{"memory", MemoryName(m.memory)},
+                            {"count", m.count},
+                            {"unit", m.bytes ? "bytes" : "words"},
+                            {"first", first}});
+    }
+    return memories;
+}
+
 } // namespace
 
 const char *CommandWord(CliCommand command)
@@ -321,6 +341,7 @@ OperationContext CliSession::Context()
     if (options_.cal1.size() == 4) ctx.options.cal1 = ParseConfigField(options_.cal1);
     if (options_.cal2.size() == 4) ctx.options.cal2 = ParseConfigField(options_.cal2);
     ctx.options.calibrationLogOptional = options_.noCalibrationLog;
+    ctx.options.regions = options_.regions | (options_.keepEeprom ? RegionEEData : 0u);
     ctx.deviceId = checkedId_;
     return ctx;
 }
@@ -355,6 +376,7 @@ int CliSession::Chained(Chain chain, ChainRun run)
     const ChainResult ran = RunChain(ctx, chain, run);
     outcome_ = ran.outcome;
     const OperationResult &o = ran.outcome;
+    if (!o.differing.empty()) fields_["differences"] = DifferencesObject(o);
     if (o.Ok()) {
         result_ = "ok";
         return ExitSuccess;
@@ -448,7 +470,9 @@ int CliSession::Prepare()
 
 int CliSession::RefuseMissingConfiguration()
 {
-    if (configGiven_ || !options_.configSettings.empty() || options_.keepConfig) return ExitSuccess;
+    if (configGiven_ || !options_.configSettings.empty() || options_.keepConfig ||
+        !(options_.regions & RegionConfig))
+        return ExitSuccess;
     ui_.DropStatus();
     ui_.Error(MissingConfigurationText(FileName(options_.file), device_, *buffer_));
     ui_.Error("--config で値を指定するか、--keep-config でデバイスのConfigurationを残してください。");
@@ -807,6 +831,13 @@ int CliSession::Read()
         throw HexFileError(options_.file, EBADF, "standard output is closed");
     OpenPortForCommand();
     if (const int refused = Check()) return refused;
+    // Memories left out are saved blank, that is not at all.
+    if (options_.regions != RegionAll && device_.Index >= 0) {
+        if (device_.Pic18)
+            buffer_->Clear(DeviceTable18[static_cast<size_t>(device_.Index)]);
+        else
+            buffer_->Clear(DeviceTable[static_cast<size_t>(device_.Index)]);
+    }
     OperationContext ctx = Context();
     ui_.SetStatus("デバイスから読込み中…");
     if (!ReadDevice(ctx, &ui_.MainProgress())) return ExitNegative;
@@ -824,18 +855,38 @@ int CliSession::Read()
     return ExitSuccess;
 }
 
+int CliSession::RefuseRegionErase()
+{
+    if (!options_.erase || options_.regions == RegionAll || device_.Index < 0) return ExitSuccess;
+    const size_t row = static_cast<size_t>(device_.Index);
+    const bool hasEEData = device_.Pic18 ? DeviceTable18[row].EEDataSize != 0 : DeviceTable[row].EEDataSize != 0;
+    const unsigned kept = options_.regions | (options_.keepEeprom || !hasEEData ? RegionEEData : 0u);
+    if (kept == RegionAll) return ExitSuccess;
+    ui_.DropStatus();
+    ui_.Error(std::string("--erase: ") + DeviceName(device_.Pic18, device_.Index) +
+              " は一括消去で全メモリーを消去するため、--only には code,id,config" +
+              (hasEEData ? "（と eeprom、または --keep-eeprom）" : "") + " が必要です。");
+    result_ = "refused";
+    return ExitRefused;
+}
+
 int CliSession::Program()
 {
     if (const int refused = LoadFile(true)) return refused;
     if (const int bad = ApplyConfigSettings()) return bad;
     if (const int refused = RefuseMissingConfiguration()) return refused;
+    if (const int refused = RefuseRegionErase()) return refused;
     OpenPortForCommand();
     if (const int refused = Check()) return refused;
+    // Read before the chain erases anything: what the chip holds takes the
+    // place of the file's and is written back with it.
     if (options_.keepConfig) {
-        // Read before the chain erases anything: the chip's configuration
-        // takes the place of the file's and is written back with it.
         OperationContext ctx = Context();
         if (!ReadConfigWords(ctx)) return ExitNegative;
+    }
+    if (options_.keepEeprom) {
+        OperationContext ctx = Context();
+        if (!ReadEEData(ctx)) return ExitNegative;
     }
     ChainRun run;
     run.fileName = FileName(options_.file);

@@ -120,6 +120,9 @@ private:
     // program: a file that sets no configuration is refused (the texts say
     // what the chip would get) unless --config or --keep-config decides.
     int RefuseMissingConfiguration();
+    // program --erase: refused (ExitRefused, saying why) when the memories
+    // asked for cannot be written without the bulk erase clearing others.
+    int RefuseRegionErase();
 
     const CliOptions &options_;
     TerminalFrontEnd &ui_;

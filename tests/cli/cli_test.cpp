@@ -26,6 +26,7 @@
 #include "image/hex_load.h"
 #include "support/textutil.h"
 #include "test_files.h"
+#include "operations/regions.h"
 
 namespace {
 
@@ -749,4 +750,112 @@ TEST(Cli, ConfigurationTheFileDoesNotGiveIsNeverInvented)
     // --keep-config and --config both decide the configuration.
     EXPECT_EQ(RunCli({"-d", "PIC16F877A", "program", "--keep-config", "--config", "FOSC=HS", eeOnly}).status,
               64);
+}
+
+TEST(Cli, VerifyReportsCountsAndTheFirstDifferencesWithBothValues)
+{
+    const std::string chip = Temp("report_chip.hex");
+    std::ofstream(chip) << ChipImage();
+    // Twenty program words where the chip holds one word and blanks, one
+    // EEPROM byte off, the configuration equal.
+    std::vector<uint8_t> code;
+    for (int k = 0; k < 20; ++k)
+        code.insert(code.end(), {static_cast<uint8_t>(k), 0x34});
+    const std::string file = Temp("report.hex");
+    std::ofstream(file) << Record(0x0000, 0, code) << "\n"
+                        << Record(0x400E, 0, {0x72, 0x3F}) << "\n"
+                        << Record(0x4200, 0, {0x11, 0x00, 0x23, 0x00}) << "\n:00000001FF\n";
+    SimProcess sim({"--chip", "PIC16F877A", "--hex", chip});
+    const CliResult r = RunCli({"-p", sim.Path(), "-d", "PIC16F877A", "verify", file});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.LastLine(), " !! 一致しません。");
+    const std::string report = "Program Memory $0000 が一致しません。\n"
+                               "EEData Memory 0001が一致しません。\n"
+                               "Program Memory: 20 ワードが一致しません。\n"
+                               "  0x0000: file 3400, chip 3085\n"
+                               "  0x0001: file 3401, chip 3FFF\n";
+    EXPECT_TRUE(r.Says(report)) << r.out;
+    EXPECT_TRUE(r.Says("  0x000F: file 340F, chip 3FFF\n  …\nEEData Memory: 1 バイトが一致しません。\n"
+                       "  0x0001: file 23, chip 22\n"))
+        << r.out;
+    EXPECT_FALSE(r.Says("0x0010:")) << r.out;
+
+    const nlohmann::json j = Parsed(RunCli({"-p", sim.Path(), "-d", "PIC16F877A", "--json", "verify", file}));
+    ASSERT_TRUE(j.contains("differences")) << j.dump();
+    const nlohmann::json &d = j["differences"];
+    ASSERT_EQ(d.size(), 2u);
+    EXPECT_EQ(d[0]["memory"], "Program Memory");
+    EXPECT_EQ(d[0]["count"], 20);
+    EXPECT_EQ(d[0]["unit"], "words");
+    EXPECT_EQ(d[0]["first"].size(), 16u);
+    EXPECT_EQ(d[0]["first"][0], (nlohmann::json{{"address", 0}, {"file", 0x3400}, {"chip", 0x3085}}));
+    EXPECT_EQ(d[1]["first"][0], (nlohmann::json{{"address", 1}, {"file", 0x23}, {"chip", 0x22}}));
+}
+
+TEST(Cli, RegionsTouchOnlyTheMemoriesNamed)
+{
+    const std::string chip = Temp("regions_chip.hex");
+    std::ofstream(chip) << ChipImage();
+    // Every memory differs from the chip's.
+    const std::string file = Temp("regions.hex");
+    std::ofstream(file) << Record(0x0000, 0, {0x86, 0x30}) << "\n"
+                        << Record(0x4000, 0, {0x01, 0x00, 0x02, 0x00, 0x03, 0x00, 0x04, 0x00}) << "\n"
+                        << Record(0x400E, 0, {0x71, 0x3F}) << "\n"
+                        << Record(0x4200, 0, {0x5A, 0x00, 0x5B, 0x00}) << "\n:00000001FF\n";
+    const MemoryBuffer before = Dumped(chip), given = Dumped(file);
+    struct Case {
+        std::vector<std::string> options;
+        unsigned fromFile; // the memories that must end as the file has them; the rest as before
+        int status;
+    } cases[] = {
+        {{"--only", "eeprom"}, RegionEEData, 0},
+        {{"--only", "id,eeprom"}, RegionEEData | RegionUserId, 0},
+        {{"--only", "code,id,config", "--erase", "--keep-eeprom"}, RegionCode | RegionUserId | RegionConfig, 0},
+        // The bulk erase would clear the EEPROM the command leaves out.
+        {{"--only", "code,id,config", "--erase"}, 0, 2},
+    };
+    for (const Case &c : cases) {
+        const std::string dump = Temp("regions.dump.hex");
+        SimProcess sim({"--chip", "PIC16F877A", "--hex", chip, "--dump", dump});
+        std::vector<std::string> args{"-p", sim.Path(), "-d", "PIC16F877A", "program"};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        args.push_back(file);
+        const CliResult r = RunCli(args);
+        EXPECT_EQ(r.status, c.status) << r.out << r.err;
+        if (c.status == 2) {
+            EXPECT_NE(r.err.find("一括消去"), std::string::npos) << r.err;
+        }
+        ASSERT_EQ(sim.Stop(), 0);
+        const MemoryBuffer after = Dumped(dump);
+        auto expect = [&](unsigned region, uint32_t from, uint32_t to, uint16_t mask) {
+            const MemoryBuffer &want = (c.fromFile & region) ? given : before;
+            for (uint32_t a = from; a < to; ++a)
+                EXPECT_EQ(after.Words[a] & mask, want.Words[a] & mask) << "word " << std::hex << a << " "
+                                                                       << c.options.back();
+        };
+        expect(RegionCode, 0, 0x2000, 0x3FFF);
+        expect(RegionUserId, 0x2000, 0x2004, 0x000F);
+        expect(RegionConfig, 0x2007, 0x2008, 0x3FFF);
+        expect(RegionEEData, EEDataAreaStart, EEDataAreaStart + 256, 0x00FF);
+    }
+
+    // verify and read take the same memories.
+    SimProcess sim({"--chip", "PIC16F877A", "--hex", chip});
+    const std::vector<std::string> base{"-p", sim.Path(), "-d", "PIC16F877A"};
+    auto run = [&](std::vector<std::string> more) {
+        std::vector<std::string> args = base;
+        args.insert(args.end(), more.begin(), more.end());
+        return RunCli(args);
+    };
+    EXPECT_EQ(run({"verify", "--only", "config", file}).status, 1);
+    EXPECT_EQ(run({"verify", "--only", "config", chip}).status, 0);
+    ASSERT_EQ(run({"program", "--only", "eeprom", file}).status, 0);
+    EXPECT_EQ(run({"verify", "--only", "eeprom", file}).status, 0);
+    EXPECT_EQ(run({"verify", "--only", "code,config", chip}).status, 0);
+    const std::string back = Temp("regions_back.hex");
+    ASSERT_EQ(run({"read", "--only", "eeprom", back}).status, 0);
+    const MemoryBuffer read = Dumped(back);
+    EXPECT_EQ(read.Words[0], 0x3FFF); // code left out
+    EXPECT_EQ(read.Words[EEDataAreaStart] & 0xFF, 0x5A);
+    EXPECT_EQ(run({"read", "--only", "flash", back}).status, 64);
 }
