@@ -840,7 +840,8 @@ int CliSession::Read()
     }
     OperationContext ctx = Context();
     ui_.SetStatus("デバイスから読込み中…");
-    if (!ReadDevice(ctx, &ui_.MainProgress())) return ExitNegative;
+    const OperationResult read = ReadDevice(ctx, &ui_.MainProgress());
+    if (!read) return ExitNegative;
     SaveBuffer(toStdout ? ScratchFile() : options_.file, *buffer_, {device_.Pic18, device_.Index},
                options_.saveAll);
     if (toStdout) {
@@ -852,6 +853,13 @@ int CliSession::Read()
     }
     ui_.AddLog("ファイル " + QuotedName() + " にセーブしました。");
     ui_.SetStatus(" " + QuotedName() + " にセーブしました。");
+    // Saved as the chip gave it, but what its protection hides is zeros:
+    // no script may take the file for the chip's contents.
+    fields_["protected"] = read.readProtected;
+    if (read.readProtected) {
+        result_ = "protected";
+        return ExitNegative;
+    }
     return ExitSuccess;
 }
 

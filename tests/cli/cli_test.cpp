@@ -859,3 +859,29 @@ TEST(Cli, RegionsTouchOnlyTheMemoriesNamed)
     EXPECT_EQ(read.Words[EEDataAreaStart] & 0xFF, 0x5A);
     EXPECT_EQ(run({"read", "--only", "flash", back}).status, 64);
 }
+
+TEST(Cli, ProtectedChipsProgramWithTheConfigurationLastAndReadWithAWarning)
+{
+    // Code protection on (CP bits 0), HS oscillator.
+    const std::string file = Temp("protected.hex");
+    std::ofstream(file) << Record(0x0000, 0, {0x86, 0x30}) << "\n"
+                        << Record(0x400E, 0, {0x72, 0x1F}) << "\n:00000001FF\n";
+    SimProcess sim({"--chip", "PIC16F877A"});
+    const std::vector<std::string> base{"-p", sim.Path(), "-d", "PIC16F877A"};
+    auto run = [&](std::vector<std::string> more) {
+        std::vector<std::string> args = base;
+        args.insert(args.end(), more.begin(), more.end());
+        return RunCli(args);
+    };
+    CliResult r = run({"program", file});
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_TRUE(r.Says("コードプロテクトが有効なため、Configurationは他のメモリーのベリファイ後に書き込みます。")) << r.out;
+    EXPECT_EQ(r.LastLine(), "ベリファイOK。一致しました。");
+
+    const std::string back = Temp("protected_back.hex");
+    const nlohmann::json j = Parsed(run({"--json", "read", back}));
+    EXPECT_EQ(j["exit_status"], 1);
+    EXPECT_EQ(j["result"], "protected");
+    EXPECT_EQ(j["protected"], true);
+    EXPECT_EQ(Dumped(back).Words[0x2007] & 0x3FFF, 0x1F72) << "saved all the same";
+}

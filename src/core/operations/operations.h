@@ -32,6 +32,9 @@ struct OperationOptions {
     // buffer. User-IDs given here on purpose are verified without
     // verifyUserId.
     unsigned regions = RegionAll;
+    // Whether a configuration turns on code or data protection: then program
+    // writes the configuration last, and a read warns.
+    ProtectionTest protects = ConfigurationProtects;
 };
 
 // What an operation works on: the open port, the shared command record, the
@@ -104,6 +107,9 @@ struct OperationResult {
     std::vector<Difference> differences;
     std::vector<MemoryDifferences> differing; // verify: one per memory that differs, in order
     bool calibrationReplaced = false; // erase put the typed calibration values in
+    // read: the chip's configuration says protected; what it protects was
+    // read as the chip gives it (zeros), not as it is.
+    bool readProtected = false;
     bool Ok() const { return kind == Outcome::Done; }
     explicit operator bool() const { return Ok(); }
 };

@@ -9,6 +9,8 @@
 namespace {
 
 constexpr const char *ReadDoneText = "デバイスからバッファに読み込みました。";
+constexpr const char *ReadProtectedText =
+    "!コードプロテクトが有効です。保護されたメモリーは 0 として読み出されています。";
 constexpr const char *EEDataReadText = "デバイスからEEDataを読み込みました。";
 constexpr const char *Pic18RefusedText = " PIC18をサポートしていません！";
 
@@ -138,6 +140,7 @@ const char *MemoryName(Memory memory)
 OperationResult ReadDevice(OperationContext &ctx, ProgressBar *progress)
 {
     if (progress) progress->SetPhase(Phase::Read);
+    bool readProtected = false;
     // The chip is read into a scratch copy and taken over only when complete:
     // a programmer that stops answering leaves the buffer as it was.
     if (!ctx.device.Pic18) {
@@ -146,6 +149,9 @@ OperationResult ReadDevice(OperationContext &ctx, ProgressBar *progress)
         auto image = std::make_unique<WordImage>(ctx.buffer.Words);
         if (const ReadEnd end = ReadWordImage(ctx, *device, *image, progress); end != ReadEnd::Complete)
             return LinkLostResult(ctx, ReadFailedStatus, progress != nullptr, end == ReadEnd::Wedged);
+        auto chip = std::make_unique<MemoryBuffer>();
+        chip->Words = *image;
+        readProtected = ctx.options.protects && ctx.options.protects(ctx.device, *chip);
         TakeRegions(*device, ctx.options.regions, *image, ctx.buffer.Words);
         LogReadCalibration(ctx, *device);
     } else {
@@ -158,6 +164,7 @@ OperationResult ReadDevice(OperationContext &ctx, ProgressBar *progress)
         auto image = Fitted18(ctx.buffer, *device);
         if (const ReadEnd end = ReadImage18(ctx, *device, *image, progress); end != ReadEnd::Complete)
             return LinkLostResult(ctx, ReadFailedStatus, progress != nullptr, end == ReadEnd::Wedged);
+        readProtected = ctx.options.protects && ctx.options.protects(ctx.device, *image);
         const unsigned regions = ctx.options.regions;
         if (regions & RegionCode) ctx.buffer.Program18 = std::move(image->Program18);
         if (regions & RegionEEData) ctx.buffer.EEData18 = std::move(image->EEData18);
@@ -169,7 +176,12 @@ OperationResult ReadDevice(OperationContext &ctx, ProgressBar *progress)
     ctx.ui.SetStatus(ReadDoneText);
     ctx.ui.AddLog(ReadDoneText);
     if (progress) ctx.ui.SetDialogStatus(ReadDoneText);
-    return {};
+    OperationResult result;
+    if (readProtected) {
+        ctx.ui.AddLogShowingMessages(ReadProtectedText);
+        result.readProtected = true;
+    }
+    return result;
 }
 
 OperationResult ReadEEData(OperationContext &ctx)

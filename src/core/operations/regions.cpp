@@ -1,5 +1,7 @@
 #include "operations/regions.h"
 
+#include <algorithm>
+
 #include "configbits/ConfigBits.h"
 #include "support/textutil.h"
 
@@ -59,4 +61,33 @@ std::string MissingConfigurationText(const std::string &fileName, DeviceSelectio
 {
     return "ファイル \"" + fileName + "\" にConfigurationがありません。デバイスには次の値が書き込まれます: " +
            ConfigurationInBuffer(device, buffer);
+}
+
+namespace {
+
+// CP, CPD, CPB, CPC and CP0, CP1 ...: not CPUDIV and the like.
+bool IsProtectionField(const std::string &name)
+{
+    if (name.size() < 2 || name[0] != 'C' || name[1] != 'P') return false;
+    const std::string rest = name.substr(2);
+    if (rest.empty() || rest == "D" || rest == "B" || rest == "C") return true;
+    return std::all_of(rest.begin(), rest.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+} // namespace
+
+bool ConfigurationProtects(DeviceSelection device, const MemoryBuffer &buffer)
+{
+    if (!IsDevice(device)) return false;
+    const size_t row = static_cast<size_t>(device.Index);
+    const auto layout =
+        ConfigLayoutFor(device.Pic18 ? DeviceTable18[row].Name : DeviceTable[row].Name, device.Pic18);
+    if (!layout) return false;
+    const TConfigValues values = ReadConfigValues(*layout, buffer);
+    for (size_t w = 0; w < layout->Words.size() && w < values.size(); ++w)
+        for (const TConfigField &field : layout->Words[w].Fields) {
+            const bool protection = IsProtectionField(field.Name);
+            if (protection && (values[w] & field.Mask) != field.Mask) return true;
+        }
+    return false;
 }

@@ -31,3 +31,10 @@ std::string ConfigurationInBuffer(DeviceSelection device, const MemoryBuffer &bu
 // on the command line and in the window.
 std::string MissingConfigurationText(const std::string &fileName, DeviceSelection device,
                                      const MemoryBuffer &buffer);
+
+// Whether the buffer's configuration turns on code or data protection: a
+// protection field of the part's configuration names (CP, CPD, CPB, CPC,
+// CP0 ...) with any of its bits programmed, as every such field is on
+// when 0. False for a part whose names are not at hand.
+bool ConfigurationProtects(DeviceSelection device, const MemoryBuffer &buffer);
+using ProtectionTest = bool (*)(DeviceSelection device, const MemoryBuffer &buffer);
