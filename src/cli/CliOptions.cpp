@@ -4,6 +4,7 @@
 
 #include <cctype>
 
+#include "operations/regions.h"
 #include "support/FileErrorText.h"
 #include "support/textutil.h"
 #include "support/checked_file.h"
@@ -77,6 +78,14 @@ void AddOptions(CLI::App &app, CliOptions &options, bool &help, bool &version, C
     app.add_option("--config", options.configSettings)
         ->allow_extra_args(false)
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    app.add_flag("--keep-config", options.keepConfig);
+    app.add_flag("--keep-eeprom", options.keepEeprom);
+    app.add_option("--only")->check([&options](const std::string &text) {
+        const auto regions = ParseRegions(text);
+        if (!regions) return "takes code, eeprom, id and config, separated by commas, not '" + text + "'";
+        options.regions = *regions;
+        return std::string();
+    });
     app.add_flag("--json", options.json);
     app.add_option("--trace", options.trace);
     app.add_flag("--names", options.names);
@@ -282,6 +291,27 @@ bool ParseCommandLine(const std::vector<std::string> &args, CliOptions &options,
         error = "--config belongs to the program and verify commands (and devices --config DEV)";
         return false;
     }
+    if (options.keepConfig && options.command != CliCommand::Program) {
+        error = "--keep-config belongs to the program command";
+        return false;
+    }
+    if (options.keepConfig && !options.configSettings.empty()) {
+        error = "--keep-config and --config both say what the configuration becomes: give one";
+        return false;
+    }
+    if (options.regions != RegionAll && options.command != CliCommand::Program &&
+        options.command != CliCommand::Verify && options.command != CliCommand::Read) {
+        error = "--only belongs to the program, verify and read commands";
+        return false;
+    }
+    if (options.keepEeprom && !(options.command == CliCommand::Program && options.erase)) {
+        error = "--keep-eeprom belongs to program --erase";
+        return false;
+    }
+    if (options.keepEeprom && options.regions != RegionAll && (options.regions & RegionEEData)) {
+        error = "--keep-eeprom and --only eeprom both say what the EEPROM gets: give one";
+        return false;
+    }
     if (options.names && options.command != CliCommand::Devices) {
         error = "--names belongs to the devices command";
         return false;
@@ -360,6 +390,13 @@ const char *UsageText()
            "  --config NAME=SETTING[,NAME=SETTING...]\n"
            "                        program, verify: set configuration fields in the loaded file's\n"
            "                        image (repeatable); an unknown name is bad usage\n"
+           "  --keep-config         program: keep the chip's configuration (read before the erase\n"
+           "                        and the write, written back); a file without configuration\n"
+           "                        is refused unless --config or --keep-config says what to write\n"
+           "  --only LIST           program, verify, read: only these memories, any of\n"
+           "                        code,eeprom,id,config (program --only eeprom erases nothing)\n"
+           "  --keep-eeprom         program --erase: keep the chip's EEPROM (read before the erase,\n"
+           "                        written back)\n"
            "  devices --config DEV  list DEV's configuration fields and their settings\n"
            "  --names               devices: the catalogue names alone, one a line (for shell\n"
            "                        completion and scripts)\n"

@@ -51,6 +51,13 @@ struct CliOptions {
     bool names = false; // devices: the catalogue names alone
     // program, verify: "NAME=SETTING[,NAME=SETTING...]", each --config in order.
     std::vector<std::string> configSettings;
+    // program: write the chip's own configuration back instead of the
+    // file's (read before anything is erased or written).
+    bool keepConfig = false;
+    // program, verify, read: the memories touched (--only; Region bits).
+    unsigned regions = 15;
+    // program --erase: the chip's EEPROM read before the erase and written back.
+    bool keepEeprom = false;
     std::string configDevice; // devices --config DEV: the part whose names are listed
     bool json = false;        // the result as one JSON object on stdout
     std::string trace;        // --trace: every byte on the port, time-stamped, to this file

@@ -30,6 +30,7 @@
 #include "link/identify.h"
 #include "support/interrupt.h"
 #include "operations/operations.h"
+#include "operations/regions.h"
 #include "support/textutil.h"
 #include "support/version.h"
 
@@ -98,6 +99,26 @@ std::shared_ptr<WireTrace> &CliTrace()
 {
     static std::shared_ptr<WireTrace> trace;
     return trace;
+}
+
+// A verify's differences for --json: per memory the count and the first
+// ones with the file's and the chip's values.
+JsonObject DifferencesObject(const OperationResult &result)
+{
+    JsonObject memories = JsonObject::array();
+    for (const MemoryDifferences &m : result.differing) {
+        JsonObject first = JsonObject::array();
+        for (const Difference &d : result.differences)
+            if (d.memory == m.memory)
+                first.push_back({{"address", d.address},
+                                 {"file", d.file ? JsonObject(*d.file) : JsonObject(nullptr)},
+                                 {"chip", d.chip ? JsonObject(*d.chip) : JsonObject(nullptr)}});
+        memories.push_back({{"memory", MemoryName(m.memory)},
+                            {"count", m.count},
+                            {"unit", m.bytes ? "bytes" : "words"},
+                            {"first", first}});
+    }
+    return memories;
 }
 
 } // namespace
@@ -270,6 +291,7 @@ OperationContext CliSession::Context()
     if (options_.cal1.size() == 4) ctx.options.cal1 = ParseConfigField(options_.cal1);
     if (options_.cal2.size() == 4) ctx.options.cal2 = ParseConfigField(options_.cal2);
     ctx.options.calibrationLogOptional = options_.noCalibrationLog;
+    ctx.options.regions = options_.regions | (options_.keepEeprom ? RegionEEData : 0u);
     ctx.deviceId = checkedId_;
     return ctx;
 }
@@ -304,6 +326,7 @@ int CliSession::Chained(Chain chain, ChainRun run)
     const ChainResult ran = RunChain(ctx, chain, run);
     outcome_ = ran.outcome;
     const OperationResult &o = ran.outcome;
+    if (!o.differing.empty()) fields_["differences"] = DifferencesObject(o);
     if (o.Ok()) {
         result_ = "ok";
         return ExitSuccess;
@@ -391,7 +414,20 @@ int CliSession::Prepare()
     }
     // The chips' copies carry the settings already; applied again to a copy
     // they change nothing and log nothing.
-    return ApplyConfigSettings();
+    if (const int bad = ApplyConfigSettings()) return bad;
+    return options_.command == CliCommand::Program ? RefuseMissingConfiguration() : ExitSuccess;
+}
+
+int CliSession::RefuseMissingConfiguration()
+{
+    if (configGiven_ || !options_.configSettings.empty() || options_.keepConfig ||
+        !(options_.regions & RegionConfig))
+        return ExitSuccess;
+    ui_.DropStatus();
+    ui_.Error(MissingConfigurationText(FileName(options_.file), device_, *buffer_));
+    ui_.Error("--config で値を指定するか、--keep-config でデバイスのConfigurationを残してください。");
+    result_ = "no configuration";
+    return ExitFileError;
 }
 
 std::string CliSession::QuotedName() const
@@ -448,6 +484,7 @@ int CliSession::LoadFile(bool refuseDamaged)
     LoadOutcome outcome;
     outcome.Device = device;
     LoadNewText(text, *buffer_, options_.autoSelect, outcome);
+    configGiven_ = outcome.ConfigurationSet;
     if (outcome.Device.Pic18 != device_.Pic18 || outcome.Device.Index != device_.Index)
         ui_.Detail("DEVICE: " + DeviceName(outcome.Device.Pic18, outcome.Device.Index));
     device_ = {outcome.Device.Pic18, outcome.Device.Index};
@@ -728,9 +765,17 @@ int CliSession::Read()
         throw HexFileError(options_.file, EBADF, "standard output is closed");
     OpenPortForCommand();
     if (const int refused = Check()) return refused;
+    // Memories left out are saved blank, that is not at all.
+    if (options_.regions != RegionAll && device_.Index >= 0) {
+        if (device_.Pic18)
+            buffer_->Clear(DeviceTable18[static_cast<size_t>(device_.Index)]);
+        else
+            buffer_->Clear(DeviceTable[static_cast<size_t>(device_.Index)]);
+    }
     OperationContext ctx = Context();
     ui_.SetStatus("デバイスから読込み中…");
-    if (!ReadDevice(ctx, &ui_.MainProgress())) return ExitNegative;
+    const OperationResult read = ReadDevice(ctx, &ui_.MainProgress());
+    if (!read) return ExitNegative;
     SaveBuffer(toStdout ? ScratchFile() : options_.file, *buffer_, {device_.Pic18, device_.Index},
                options_.saveAll);
     if (toStdout) {
@@ -742,15 +787,49 @@ int CliSession::Read()
     }
     ui_.AddLog("ファイル " + QuotedName() + " にセーブしました。");
     ui_.SetStatus(" " + QuotedName() + " にセーブしました。");
+    // Saved as the chip gave it, but what its protection hides is zeros:
+    // no script may take the file for the chip's contents.
+    fields_["protected"] = read.readProtected;
+    if (read.readProtected) {
+        result_ = "protected";
+        return ExitNegative;
+    }
     return ExitSuccess;
+}
+
+int CliSession::RefuseRegionErase()
+{
+    if (!options_.erase || options_.regions == RegionAll || device_.Index < 0) return ExitSuccess;
+    const size_t row = static_cast<size_t>(device_.Index);
+    const bool hasEEData = device_.Pic18 ? DeviceTable18[row].EEDataSize != 0 : DeviceTable[row].EEDataSize != 0;
+    const unsigned kept = options_.regions | (options_.keepEeprom || !hasEEData ? RegionEEData : 0u);
+    if (kept == RegionAll) return ExitSuccess;
+    ui_.DropStatus();
+    ui_.Error(std::string("--erase: ") + DeviceName(device_.Pic18, device_.Index) +
+              " は一括消去で全メモリーを消去するため、--only には code,id,config" +
+              (hasEEData ? "（と eeprom、または --keep-eeprom）" : "") + " が必要です。");
+    result_ = "refused";
+    return ExitRefused;
 }
 
 int CliSession::Program()
 {
     if (const int refused = LoadFile(true)) return refused;
     if (const int bad = ApplyConfigSettings()) return bad;
+    if (const int refused = RefuseMissingConfiguration()) return refused;
+    if (const int refused = RefuseRegionErase()) return refused;
     OpenPortForCommand();
     if (const int refused = Check()) return refused;
+    // Read before the chain erases anything: what the chip holds takes the
+    // place of the file's and is written back with it.
+    if (options_.keepConfig) {
+        OperationContext ctx = Context();
+        if (!ReadConfigWords(ctx)) return ExitNegative;
+    }
+    if (options_.keepEeprom) {
+        OperationContext ctx = Context();
+        if (!ReadEEData(ctx)) return ExitNegative;
+    }
     ChainRun run;
     run.fileName = FileName(options_.file);
     run.verify = options_.verify;

@@ -123,6 +123,12 @@ private:
     int Config();
     int ConfigList();
     int ApplyConfigSettings();
+    // program: a file that sets no configuration is refused (the texts say
+    // what the chip would get) unless --config or --keep-config decides.
+    int RefuseMissingConfiguration();
+    // program --erase: refused (ExitRefused, saying why) when the memories
+    // asked for cannot be written without the bulk erase clearing others.
+    int RefuseRegionErase();
 
     const CliOptions &options_;
     TerminalFrontEnd &ui_;
@@ -141,6 +147,8 @@ private:
     std::string result_;
     DeviceSelection device_{};
     std::optional<OperationResult> outcome_;
+    // The loaded file set the configuration (true without a file).
+    bool configGiven_ = true;
     // The DEVICE-ID the check noted, carried into the chain's context.
     std::optional<uint16_t> checkedId_;
     // Fields the command adds to its --json object (or replaces in it), so

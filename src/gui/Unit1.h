@@ -310,6 +310,13 @@ public:
     LoadFindings LastFindings;
     // The buffer's checksum for the selected device, in the log.
     void LogChecksum();
+    // The last file loaded set no configuration, and nothing has given the
+    // buffer one since (the Config fields, a read of the chip, a clear):
+    // programming asks first, since the chip would get the buffer's.
+    bool FileLacksConfiguration = false;
+    // Asks whether to program a configuration the file did not give; true
+    // to go on (also when there is nothing to ask).
+    bool ConfirmMissingConfiguration();
     // Tells the user what the last load skipped (a warning box and one log
     // line per skipped line), what its records would not give the part as
     // they say (log lines), or that the file held no HEX data (status line,

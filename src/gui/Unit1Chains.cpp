@@ -2,9 +2,12 @@
 // menus: single operations and the chains that run several in a row inside
 // one command lock.
 #include <QCheckBox>
+#include <algorithm>
 
 #include "CommandScope.h"
+#include "MessageBox.h"
 #include "Unit1.h"
+#include "operations/regions.h"
 
 namespace {
 
@@ -38,10 +41,34 @@ ChainResult TForm1::RunDeviceChain(OperationContext &ctx, Chain chain, bool smal
     run.fileName = file;
     // The verify reports whatever a failed program step left behind.
     run.verifyAfterFailedProgram = true;
+    const std::vector<Step> steps = ChainSteps(chain);
+    if (std::find(steps.begin(), steps.end(), Step::Program) != steps.end() && !ConfirmMissingConfiguration()) {
+        ChainResult stopped;
+        stopped.ended = Step::Program;
+        stopped.outcome.kind = Outcome::Refused;
+        return stopped;
+    }
     const ChainResult result = RunChain(ctx, chain, run);
     if (result.calibrationReplaced) CheckBox2->setChecked(false);
-    if (chain == Chain::Read && result.Ok()) LogChecksum();
+    if (chain == Chain::Read && result.Ok()) {
+        LogChecksum();
+        FileLacksConfiguration = false;
+    }
     return result;
+}
+
+bool TForm1::ConfirmMissingConfiguration()
+{
+    if (!FileLacksConfiguration) return true;
+    const std::string text = MissingConfigurationText(CurrentFileName(), {Pic18, Selected()}, session.Buffer);
+    // "いいえ" first and the default: an accidental Enter must not give the
+    // chip a configuration nobody chose.
+    if (MessageBox::Show(this, QMessageBox::Warning, MessageBox::Title, QString::fromStdString(text + "\nこのまま書き込みますか？"),
+                         {QStringLiteral("いいえ(&N)"), QStringLiteral("はい(&Y)")}, 0) == 1)
+        return true;
+    AddLog(text);
+    SetStatus(" !! 書込みを中止しました。");
+    return false;
 }
 
 // ---- single device commands ----

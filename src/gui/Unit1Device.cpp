@@ -187,6 +187,7 @@ bool TForm1::BufferClear()
         const TDeviceSpec18 *dev = SelectedDevice18();
         if (!dev) return false;
         session.Buffer.Clear(*dev);
+        FileLacksConfiguration = false;
         RedrawBuffer();
         CheckBox1->setChecked(false);
         CheckBox2->setChecked(false);
@@ -194,6 +195,7 @@ bool TForm1::BufferClear()
         const TDeviceSpec *dev = SelectedDevice();
         if (!dev) return false;
         session.Buffer.Clear(*dev);
+        FileLacksConfiguration = false;
         RedrawBuffer();
         CheckBox1->setChecked(false);
         CheckBox2->setChecked(false);
@@ -355,6 +357,7 @@ void TForm1::Button18Click()
     } else {
         return;
     }
+    FileLacksConfiguration = false;
     DumpConfig();
     FillConfigFields();
 }

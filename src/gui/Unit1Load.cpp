@@ -137,6 +137,7 @@ void TForm1::LoadNew()
     }
     LastRead = outcome.Read;
     LastFindings = outcome.Findings;
+    FileLacksConfiguration = !outcome.ConfigurationSet;
     AfterLoad(outcome);
 }
 
@@ -156,6 +157,7 @@ bool TForm1::LoadCurrent()
     }
     LastRead = outcome.Read;
     LastFindings = outcome.Findings;
+    FileLacksConfiguration = !outcome.ConfigurationSet;
     AfterLoad(outcome);
     return true;
 }

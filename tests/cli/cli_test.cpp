@@ -27,6 +27,8 @@
 #include "image/hex.h"
 #include "image/hex_load.h"
 #include "support/textutil.h"
+#include "test_files.h"
+#include "operations/regions.h"
 
 namespace {
 
@@ -407,10 +409,11 @@ TEST(Cli, AutoSelectTakesTheDeviceFromTheFile)
     const std::string file = Temp("tagged.hex");
     std::ofstream(file) << ";PIC12F675\n:0400000001020304F2\n:00000001FF\n";
     SimProcess sim({"--chip", "PIC12F675"});
-    CliResult r = RunCli({"-p", sim.Path(), "--auto-select", "program", file});
+    // The file gives no configuration: the chip keeps its own.
+    CliResult r = RunCli({"-p", sim.Path(), "--auto-select", "--keep-config", "program", file});
     EXPECT_EQ(r.status, 0) << r.out;
     // Without the flag, the settings file's device is the one checked.
-    r = RunCli({"-p", sim.Path(), "program", file}, "[device]\ngroup=PIC16\nname=PIC16F877A\n");
+    r = RunCli({"-p", sim.Path(), "--keep-config", "program", file}, "[device]\ngroup=PIC16\nname=PIC16F877A\n");
     EXPECT_EQ(r.status, 2) << r.out;
     EXPECT_EQ(r.LastLine(), " !! DEVICE-IDが異なります。");
 }
@@ -599,7 +602,9 @@ TEST(Cli, ProtectedChipReadsAsZeros)
                   Record(0x400E, 0, {0x72, 0x1E}), ":00000001FF"});
     SimProcess sim({"--chip", "PIC16F877A", "--hex", image, "--dump", dump});
     const CliResult r = RunCli({"-p", sim.Path(), "-d", "PIC16F877A", "read", out});
-    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    // Saved, but marked by the warning and exit status 1.
+    ASSERT_EQ(r.status, 1) << r.out << r.err;
+    EXPECT_NE(r.out.find("保護されたメモリーは 0 として読み出されています。"), std::string::npos) << r.out;
     ASSERT_EQ(sim.Stop(), 0);
     const int index = FindDevice("PIC16F877A");
     const MemoryBuffer read = Image(out, false, index), cells = Image(dump, false, index);
@@ -898,4 +903,200 @@ TEST(Cli, TracedSessionReplaysToTheSameResult)
         EXPECT_GT(received, 100u) << c.name;
     }
     EXPECT_EQ(RunCli({"--trace", "/nonexistent/dir/t", "-p", "/dev/null", "version"}).status, 3);
+}
+
+namespace {
+
+// A PIC16F877A image: configuration 3F72 (HS oscillator), a word of code
+// and EEPROM bytes, as the chip starts in the tests below.
+std::string ChipImage(bool full = true)
+{
+    return (full ? Record(0x0000, 0, {0x85, 0x30}) + "\n" : "") + Record(0x400E, 0, {0x72, 0x3F}) + "\n" +
+           Record(0x4200, 0, full ? std::vector<uint8_t>{0x11, 0x00, 0x22, 0x00} : std::vector<uint8_t>{0x11, 0x00}) +
+           "\n:00000001FF\n";
+}
+
+MemoryBuffer Dumped(const std::string &dump)
+{
+    return Image(dump, false, FindDevice("PIC16F877A"));
+}
+
+} // namespace
+
+TEST(Cli, ConfigurationTheFileDoesNotGiveIsNeverInvented)
+{
+    const std::string chip = Temp("chip877.hex");
+    std::ofstream(chip) << ChipImage(false);
+    const std::string eeOnly = Temp("ee_only.hex");
+    std::ofstream(eeOnly) << Record(0x4200, 0, {0x5A, 0x00}) << "\n:00000001FF\n";
+    struct Case {
+        std::vector<std::string> options;
+        int status;
+        uint16_t config; // the chip's configuration word afterwards
+    } cases[] = {
+        {{}, 3, 0x3F72},                        // refused before the port is opened
+        {{"--keep-config"}, 0, 0x3F72},         // read and written back
+        {{"--keep-config", "--erase"}, 0, 0x3F72},
+        {{"--config", "FOSC=XT", "--erase"}, 0, 0x3FFD}, // the user says what it becomes
+    };
+    for (const Case &c : cases) {
+        const std::string dump = Temp("ee_only.dump.hex");
+        SimProcess sim({"--chip", "PIC16F877A", "--hex", chip, "--dump", dump});
+        std::vector<std::string> args{"-p", sim.Path(), "-d", "PIC16F877A", "program"};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        args.push_back(eeOnly);
+        const CliResult r = RunCli(args);
+        EXPECT_EQ(r.status, c.status) << r.out << r.err;
+        ASSERT_EQ(sim.Stop(), 0);
+        const MemoryBuffer after = Dumped(dump);
+        EXPECT_EQ(after.Words[0x2007] & 0x3FFF, c.config) << r.err;
+        if (c.status == 3) {
+            EXPECT_NE(r.err.find("ファイル \"ee_only.hex\" にConfigurationがありません。"
+                                 "デバイスには次の値が書き込まれます: "),
+                      std::string::npos)
+                << r.err;
+            EXPECT_NE(r.err.find("--keep-config"), std::string::npos) << r.err;
+            EXPECT_EQ(after.Words[EEDataAreaStart] & 0xFF, 0x11); // untouched
+        } else {
+            EXPECT_EQ(r.LastLine(), "ベリファイOK。一致しました。") << r.out;
+            EXPECT_EQ(after.Words[EEDataAreaStart] & 0xFF, 0x5A);
+        }
+    }
+    // --keep-config and --config both decide the configuration.
+    EXPECT_EQ(RunCli({"-d", "PIC16F877A", "program", "--keep-config", "--config", "FOSC=HS", eeOnly}).status,
+              64);
+}
+
+TEST(Cli, VerifyReportsCountsAndTheFirstDifferencesWithBothValues)
+{
+    const std::string chip = Temp("report_chip.hex");
+    std::ofstream(chip) << ChipImage();
+    // Twenty program words where the chip holds one word and blanks, one
+    // EEPROM byte off, the configuration equal.
+    std::vector<uint8_t> code;
+    for (int k = 0; k < 20; ++k)
+        code.insert(code.end(), {static_cast<uint8_t>(k), 0x34});
+    const std::string file = Temp("report.hex");
+    std::ofstream(file) << Record(0x0000, 0, code) << "\n"
+                        << Record(0x400E, 0, {0x72, 0x3F}) << "\n"
+                        << Record(0x4200, 0, {0x11, 0x00, 0x23, 0x00}) << "\n:00000001FF\n";
+    SimProcess sim({"--chip", "PIC16F877A", "--hex", chip});
+    const CliResult r = RunCli({"-p", sim.Path(), "-d", "PIC16F877A", "verify", file});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.LastLine(), " !! 一致しません。");
+    const std::string report = "Program Memory $0000 が一致しません。\n"
+                               "EEData Memory 0001が一致しません。\n"
+                               "Program Memory: 20 ワードが一致しません。\n"
+                               "  0x0000: file 3400, chip 3085\n"
+                               "  0x0001: file 3401, chip 3FFF\n";
+    EXPECT_TRUE(r.Says(report)) << r.out;
+    EXPECT_TRUE(r.Says("  0x000F: file 340F, chip 3FFF\n  …\nEEData Memory: 1 バイトが一致しません。\n"
+                       "  0x0001: file 23, chip 22\n"))
+        << r.out;
+    EXPECT_FALSE(r.Says("0x0010:")) << r.out;
+
+    const nlohmann::json j = Parsed(RunCli({"-p", sim.Path(), "-d", "PIC16F877A", "--json", "verify", file}));
+    ASSERT_TRUE(j.contains("differences")) << j.dump();
+    const nlohmann::json &d = j["differences"];
+    ASSERT_EQ(d.size(), 2u);
+    EXPECT_EQ(d[0]["memory"], "Program Memory");
+    EXPECT_EQ(d[0]["count"], 20);
+    EXPECT_EQ(d[0]["unit"], "words");
+    EXPECT_EQ(d[0]["first"].size(), 16u);
+    EXPECT_EQ(d[0]["first"][0], (nlohmann::json{{"address", 0}, {"file", 0x3400}, {"chip", 0x3085}}));
+    EXPECT_EQ(d[1]["first"][0], (nlohmann::json{{"address", 1}, {"file", 0x23}, {"chip", 0x22}}));
+}
+
+TEST(Cli, RegionsTouchOnlyTheMemoriesNamed)
+{
+    const std::string chip = Temp("regions_chip.hex");
+    std::ofstream(chip) << ChipImage();
+    // Every memory differs from the chip's.
+    const std::string file = Temp("regions.hex");
+    std::ofstream(file) << Record(0x0000, 0, {0x86, 0x30}) << "\n"
+                        << Record(0x4000, 0, {0x01, 0x00, 0x02, 0x00, 0x03, 0x00, 0x04, 0x00}) << "\n"
+                        << Record(0x400E, 0, {0x71, 0x3F}) << "\n"
+                        << Record(0x4200, 0, {0x5A, 0x00, 0x5B, 0x00}) << "\n:00000001FF\n";
+    const MemoryBuffer before = Dumped(chip), given = Dumped(file);
+    struct Case {
+        std::vector<std::string> options;
+        unsigned fromFile; // the memories that must end as the file has them; the rest as before
+        int status;
+    } cases[] = {
+        {{"--only", "eeprom"}, RegionEEData, 0},
+        {{"--only", "id,eeprom"}, RegionEEData | RegionUserId, 0},
+        {{"--only", "code,id,config", "--erase", "--keep-eeprom"}, RegionCode | RegionUserId | RegionConfig, 0},
+        // The bulk erase would clear the EEPROM the command leaves out.
+        {{"--only", "code,id,config", "--erase"}, 0, 2},
+    };
+    for (const Case &c : cases) {
+        const std::string dump = Temp("regions.dump.hex");
+        SimProcess sim({"--chip", "PIC16F877A", "--hex", chip, "--dump", dump});
+        std::vector<std::string> args{"-p", sim.Path(), "-d", "PIC16F877A", "program"};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        args.push_back(file);
+        const CliResult r = RunCli(args);
+        EXPECT_EQ(r.status, c.status) << r.out << r.err;
+        if (c.status == 2) {
+            EXPECT_NE(r.err.find("一括消去"), std::string::npos) << r.err;
+        }
+        ASSERT_EQ(sim.Stop(), 0);
+        const MemoryBuffer after = Dumped(dump);
+        auto expect = [&](unsigned region, uint32_t from, uint32_t to, uint16_t mask) {
+            const MemoryBuffer &want = (c.fromFile & region) ? given : before;
+            for (uint32_t a = from; a < to; ++a)
+                EXPECT_EQ(after.Words[a] & mask, want.Words[a] & mask) << "word " << std::hex << a << " "
+                                                                       << c.options.back();
+        };
+        expect(RegionCode, 0, 0x2000, 0x3FFF);
+        expect(RegionUserId, 0x2000, 0x2004, 0x000F);
+        expect(RegionConfig, 0x2007, 0x2008, 0x3FFF);
+        expect(RegionEEData, EEDataAreaStart, EEDataAreaStart + 256, 0x00FF);
+    }
+
+    // verify and read take the same memories.
+    SimProcess sim({"--chip", "PIC16F877A", "--hex", chip});
+    const std::vector<std::string> base{"-p", sim.Path(), "-d", "PIC16F877A"};
+    auto run = [&](std::vector<std::string> more) {
+        std::vector<std::string> args = base;
+        args.insert(args.end(), more.begin(), more.end());
+        return RunCli(args);
+    };
+    EXPECT_EQ(run({"verify", "--only", "config", file}).status, 1);
+    EXPECT_EQ(run({"verify", "--only", "config", chip}).status, 0);
+    ASSERT_EQ(run({"program", "--only", "eeprom", file}).status, 0);
+    EXPECT_EQ(run({"verify", "--only", "eeprom", file}).status, 0);
+    EXPECT_EQ(run({"verify", "--only", "code,config", chip}).status, 0);
+    const std::string back = Temp("regions_back.hex");
+    ASSERT_EQ(run({"read", "--only", "eeprom", back}).status, 0);
+    const MemoryBuffer read = Dumped(back);
+    EXPECT_EQ(read.Words[0], 0x3FFF); // code left out
+    EXPECT_EQ(read.Words[EEDataAreaStart] & 0xFF, 0x5A);
+    EXPECT_EQ(run({"read", "--only", "flash", back}).status, 64);
+}
+
+TEST(Cli, ProtectedChipsProgramWithTheConfigurationLastAndReadWithAWarning)
+{
+    // Code protection on (CP bits 0), HS oscillator.
+    const std::string file = Temp("protected.hex");
+    std::ofstream(file) << Record(0x0000, 0, {0x86, 0x30}) << "\n"
+                        << Record(0x400E, 0, {0x72, 0x1F}) << "\n:00000001FF\n";
+    SimProcess sim({"--chip", "PIC16F877A"});
+    const std::vector<std::string> base{"-p", sim.Path(), "-d", "PIC16F877A"};
+    auto run = [&](std::vector<std::string> more) {
+        std::vector<std::string> args = base;
+        args.insert(args.end(), more.begin(), more.end());
+        return RunCli(args);
+    };
+    CliResult r = run({"program", file});
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_TRUE(r.Says("コードプロテクトが有効なため、Configurationは他のメモリーのベリファイ後に書き込みます。")) << r.out;
+    EXPECT_EQ(r.LastLine(), "ベリファイOK。一致しました。");
+
+    const std::string back = Temp("protected_back.hex");
+    const nlohmann::json j = Parsed(run({"--json", "read", back}));
+    EXPECT_EQ(j["exit_status"], 1);
+    EXPECT_EQ(j["result"], "protected");
+    EXPECT_EQ(j["protected"], true);
+    EXPECT_EQ(Dumped(back).Words[0x2007] & 0x3FFF, 0x1F72) << "saved all the same";
 }

@@ -111,6 +111,7 @@ private slots:
     void loadCurrentAutoSelect();
     void loadCurrentResizesPic18Arrays();
     void damagedFilesNeverReachTheChip();
+    void fileWithoutConfigurationAsksFirst();
     void smallBoxEnterAndLeave_data();
     void smallBoxEnterAndLeave();
     void smallBoxDragAndMenu();
@@ -962,3 +963,30 @@ void CommandsTest::smallBoxFileItemsRefusedVisibly()
 QTEST_MAIN(CommandsTest)
 #include "commands_test.moc"
 #include "image/hex_load.h"
+
+void CommandsTest::fileWithoutConfigurationAsksFirst()
+{
+    CommandRig rig;
+    TForm1 &f = rig.StartWith("PIC16F877A");
+    rig.sim->Chip().Poke(0x2007, 0x3F72);
+    FileDialog::PreAnswer(rig.Write("code_only.hex", Lines({Record(0, QByteArray("\x85\x30", 2)), ":00000001FF"})));
+    f.Button1Click();
+    // "いいえ" (the default) keeps the chip as it was; "はい" programs.
+    for (int answer : {0, 1}) {
+        MessageBox::Reset();
+        MessageBox::PreAnswer(answer);
+        f.Button4Click();
+        QCOMPARE(MessageBox::Answered().size(), 1);
+        QVERIFY(MessageBox::Answered()[0].startsWith(
+            "ファイル \"code_only.hex\" にConfigurationがありません。デバイスには次の値が書き込まれます: "));
+        QCOMPARE(rig.sim->Chip().Peek(0) == 0x3085, answer == 1);
+        if (answer == 0) QCOMPARE(rig.Status(), QString(" !! 書込みを中止しました。"));
+        QVERIFY(rig.Released());
+    }
+    // A file that carries its configuration is not asked about.
+    MessageBox::Reset();
+    FileDialog::PreAnswer(Fixture("p16f877a.hex"));
+    f.Button1Click();
+    f.Button4Click();
+    QCOMPARE(MessageBox::Answered().size(), 0);
+}

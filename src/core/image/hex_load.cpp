@@ -15,26 +15,75 @@
 
 namespace {
 
-void LoadLiveHalf(std::string_view text, MemoryBuffer &buffer, LoadOutcome &outcome, DeviceInformation &info)
+// Which configuration places the records of a file wrote, found the way the
+// loaders place data, so that a load can tell a file that sets the
+// configuration from one that leaves it as the buffer held it.
+struct ConfigurationSeen {
+    bool word0FFF = false;           // a 12-bit part's configuration word
+    std::array<bool, 16> area{};     // words 0x2000..0x200F
+    bool bytes18 = false;            // any PIC18 configuration byte
+    uint16_t extended = 0;
+
+    void Record16(const TIntelHex &r)
+    {
+        if (r.LineStatus != HexLineOk || r.RecordType != HexDataRecord || !r.Tag.empty()) return;
+        const uint32_t first = static_cast<uint32_t>(r.Address()) / 2;
+        for (uint32_t i = 0; i < r.Count / 2u; ++i) {
+            const uint32_t word = first + i;
+            if (word == Config12BitWord) word0FFF = true;
+            if (word >= ConfigAreaStart && word < ConfigAreaStart + area.size())
+                area[word - ConfigAreaStart] = true;
+        }
+    }
+    void Record18(const TIntelHex &r)
+    {
+        if (r.LineStatus != HexLineOk || !r.Tag.empty()) return;
+        if (r.RecordType == HexExtendedLinearRecord && r.Count >= 2)
+            extended = static_cast<uint16_t>(r.Data[0] << 8 | r.Data[1]);
+        else if (r.RecordType == HexDataRecord && extended == 0x0030 && r.Address() < 14 && r.Count > 0)
+            bytes18 = true;
+    }
+    bool Sets(const TDeviceSpec &device) const
+    {
+        if (device.Is12Bit()) return word0FFF;
+        auto at = [&](uint32_t a) { return a >= ConfigAreaStart && a < ConfigAreaStart + area.size() &&
+                                           area[a - ConfigAreaStart]; };
+        return at(device.ConfigAddress1) || (device.ConfigAddress2 != 0 && at(device.ConfigAddress2));
+    }
+};
+
+void LoadLiveHalf(std::string_view text, MemoryBuffer &buffer, LoadOutcome &outcome, DeviceInformation &info,
+                  ConfigurationSeen &seen)
 {
     outcome.Read = HexReadReport{};
     if (outcome.Device.Pic18) {
         Hex18Loader loader(buffer.Program18, buffer.EEData18, buffer.Id18, buffer.Config18, outcome.Tag);
-        ReadHexText(text, outcome.Read, [&](const TIntelHex &r) { loader.Record(r); });
+        ReadHexText(text, outcome.Read, [&](const TIntelHex &r) {
+            loader.Record(r);
+            seen.Record18(r);
+        });
     } else {
         Hex16Loader loader(buffer.Words, outcome.Tag, info);
-        ReadHexText(text, outcome.Read, [&](const TIntelHex &r) { loader.Record(r); });
+        ReadHexText(text, outcome.Read, [&](const TIntelHex &r) {
+            loader.Record(r);
+            if (r.AddressHigh != 0xFF) seen.Record16(r);
+        });
     }
 }
 
-void FinishLoad(MemoryBuffer &buffer, LoadOutcome &outcome, const DeviceInformation &info)
+void FinishLoad(MemoryBuffer &buffer, LoadOutcome &outcome, const DeviceInformation &info,
+                const ConfigurationSeen &seen)
 {
+    outcome.ConfigurationSet = false;
     if (!IsDevice(outcome.Device)) return;
-    if (outcome.Device.Pic18)
+    if (outcome.Device.Pic18) {
         buffer.Fit(DeviceTable18[static_cast<size_t>(outcome.Device.Index)]);
-    else
-        outcome.DeviceInformationApplied = ApplyDeviceInformation(
-            info, DeviceTable[static_cast<size_t>(outcome.Device.Index)], buffer.Words);
+        outcome.ConfigurationSet = seen.bytes18;
+    } else {
+        const TDeviceSpec &device = DeviceTable[static_cast<size_t>(outcome.Device.Index)];
+        outcome.DeviceInformationApplied = ApplyDeviceInformation(info, device, buffer.Words);
+        outcome.ConfigurationSet = outcome.DeviceInformationApplied || seen.Sets(device);
+    }
 }
 
 } // namespace
@@ -70,8 +119,9 @@ void LoadNewText(std::string_view text, MemoryBuffer &buffer, bool autoSelect, L
     }
 
     DeviceInformation info{};
-    LoadLiveHalf(text, buffer, outcome, info);
-    FinishLoad(buffer, outcome, info);
+    ConfigurationSeen seen;
+    LoadLiveHalf(text, buffer, outcome, info, seen);
+    FinishLoad(buffer, outcome, info, seen);
     outcome.Findings = CheckHexText(text, outcome.Device);
 }
 
@@ -88,13 +138,14 @@ void LoadCurrentFile(const std::string &path, MemoryBuffer &buffer, bool autoSel
     const size_t eedataBefore = buffer.EEData18.size();
 
     DeviceInformation info{};
-    LoadLiveHalf(text, buffer, outcome, info);
+    ConfigurationSeen seen;
+    LoadLiveHalf(text, buffer, outcome, info, seen);
     if (autoSelect) {
         int index = DeviceForLoaderTag(outcome.Tag, outcome.Device.Pic18);
         if (index >= 0) outcome.Device.Index = index;
     }
     outcome.DeviceChanged = !(outcome.Device == before);
-    FinishLoad(buffer, outcome, info);
+    FinishLoad(buffer, outcome, info, seen);
     // A tag naming a larger PIC18 part was read with the arrays of the part
     // selected before, which dropped what lies beyond them. Now that the
     // arrays have the new part's sizes the same bytes are read once more, so

@@ -18,6 +18,10 @@ struct LoadOutcome {
     // What the records give that the part would not get as the file says,
     // judged for Device after the load.
     LoadFindings Findings;
+    // The file gave the selected part's configuration word(s) (PIC18: any
+    // configuration byte), by a record or by device information. Without it
+    // the buffer's configuration is only what it held before the load.
+    bool ConfigurationSet = false;
 };
 
 // LOAD's core (the dialog, list refill, redraw and messages are the caller's).

@@ -49,6 +49,7 @@ Say Before(const ChainRun &run, Chain chain, Step step, const Step *previous)
             return On(run, file ? Loaded(run) + "　書込み中…" : "書込み中…");
         }
         if (*previous == Step::Erase) return On(run, "消去しました。　書込み中…");
+        if (*previous == Step::Verify) return On(run, "ベリファイOK。　Configurationを書込み中…");
         return On(run, file || run.surface == Surface::ProgressDialog ? "消去OK。　書き込み中…"
                                                                       : "消去OK。　書込み中…");
     case Step::Verify:
@@ -119,6 +120,38 @@ std::vector<Step> ChainSteps(Chain chain)
     return {};
 }
 
+namespace {
+
+constexpr const char *ProtectedOrderLog =
+    "コードプロテクトが有効なため、Configurationは他のメモリーのベリファイ後に書き込みます。";
+
+// A configuration that protects the chip would make every protected
+// memory read back as zeros before it was verified: program memory, EEPROM
+// and User-IDs are written and verified first, then the configuration alone.
+// The memories each step works on, beside the steps.
+std::vector<unsigned> ProtectedOrder(OperationContext &ctx, std::vector<Step> &steps)
+{
+    const unsigned regions = ctx.options.regions;
+    std::vector<unsigned> perStep(steps.size(), regions);
+    const auto program = std::find(steps.begin(), steps.end(), Step::Program);
+    const unsigned rest = regions & ~static_cast<unsigned>(RegionConfig);
+    if (program == steps.end() || !(regions & RegionConfig) || rest == 0 || !ctx.options.protects ||
+        !ctx.options.protects(ctx.device, ctx.buffer))
+        return perStep;
+    ctx.ui.AddLog(ProtectedOrderLog);
+    const size_t p = static_cast<size_t>(program - steps.begin());
+    const bool verifies = p + 1 < steps.size() && steps[p + 1] == Step::Verify;
+    steps.resize(p);
+    perStep.resize(p);
+    for (Step step : verifies ? std::vector<Step>{Step::Program, Step::Verify} : std::vector<Step>{Step::Program})
+        steps.push_back(step), perStep.push_back(rest);
+    for (Step step : verifies ? std::vector<Step>{Step::Program, Step::Verify} : std::vector<Step>{Step::Program})
+        steps.push_back(step), perStep.push_back(RegionConfig);
+    return perStep;
+}
+
+} // namespace
+
 ChainResult RunChain(OperationContext &ctx, Chain chain, const ChainRun &run)
 {
     std::vector<Step> steps = ChainSteps(chain);
@@ -127,10 +160,13 @@ ChainResult RunChain(OperationContext &ctx, Chain chain, const ChainRun &run)
     const bool verifies = std::find(steps.begin(), steps.end(), Step::Verify) != steps.end();
     if (run.fastCycle && verifies && chain == Chain::EraseBlankCheckProgramVerify)
         std::erase(steps, Step::BlankCheck);
+    const std::vector<unsigned> regions = ProtectedOrder(ctx, steps);
+    const unsigned asked = ctx.options.regions;
 
     ChainResult chainResult;
     bool failed = false;
-    for (size_t i = 0; i < steps.size(); ++i) {
+    size_t last = steps.size(); // after a failure: the verify that still reports
+    for (size_t i = 0; i < steps.size() && i < last; ++i) {
         const Step step = steps[i];
         const Step *previous = i ? &steps[i - 1] : nullptr;
         // An erase once begun runs to its end; one not yet begun is not
@@ -142,7 +178,9 @@ ChainResult RunChain(OperationContext &ctx, Chain chain, const ChainRun &run)
             return chainResult;
         }
         Tell(ctx.ui, Before(run, chain, step, previous));
+        ctx.options.regions = regions[i];
         const OperationResult result = RunStep(ctx, step, step == Step::Erase ? nullptr : run.progress);
+        ctx.options.regions = asked;
         chainResult.ran.push_back(step);
         if (result.calibrationReplaced) chainResult.calibrationReplaced = true;
         if (step == Step::BlankCheck && previous && *previous == Step::Erase)
@@ -155,6 +193,7 @@ ChainResult RunChain(OperationContext &ctx, Chain chain, const ChainRun &run)
         failed = true;
         const bool verifyNext = step == Step::Program && i + 1 < steps.size() && steps[i + 1] == Step::Verify;
         if (!(verifyNext && run.verifyAfterFailedProgram)) break;
+        last = i + 2;
     }
     return chainResult;
 }

@@ -14,6 +14,7 @@
 #include "image/buffer.h"
 #include "link/PICCommand.h"
 #include "link/serial.h"
+#include "operations/regions.h"
 
 // The choices an operation runs with, filled by each front end from its own
 // controls or options.
@@ -27,6 +28,13 @@ struct OperationOptions {
     // An erase may go on when the calibration log cannot take the values it
     // read (the user said so beforehand).
     bool calibrationLogOptional = false;
+    // The memories program writes, verify compares and read takes into the
+    // buffer. User-IDs given here on purpose are verified without
+    // verifyUserId.
+    unsigned regions = RegionAll;
+    // Whether a configuration turns on code or data protection: then program
+    // writes the configuration last, and a read warns.
+    ProtectionTest protects = ConfigurationProtects;
 };
 
 // What an operation works on: the open port, the shared command record, the
@@ -72,13 +80,24 @@ enum class Refusal {
 // A memory of the chip, as verify and blank check name it.
 enum class Memory { Program, EEData, UserId, Configuration };
 
-// One place where the chip is not what it should be. Today only the first
-// address per memory is found; file and chip values are room for more.
+// One place where the chip is not what it should be. Verify lists the first
+// VerifyListed of each memory; blank check only the first.
 struct Difference {
     Memory memory = Memory::Program;
     uint32_t address = 0; // in the memory's own numbering (as the texts show it)
     std::optional<uint32_t> file, chip;
 };
+
+// How many words or bytes of one memory differ, all of them counted.
+struct MemoryDifferences {
+    Memory memory = Memory::Program;
+    uint32_t count = 0;
+    bool bytes = false; // the memory is counted in bytes (EEPROM, PIC18)
+};
+inline constexpr size_t VerifyListed = 16;
+
+// The memory's name as the texts give it.
+const char *MemoryName(Memory memory);
 
 struct OperationResult {
     Outcome kind = Outcome::Done;
@@ -86,7 +105,11 @@ struct OperationResult {
     bool wedged = false;              // link lost: the programmer must be power-cycled
     std::optional<uint16_t> deviceId; // read by the check, revision included
     std::vector<Difference> differences;
+    std::vector<MemoryDifferences> differing; // verify: one per memory that differs, in order
     bool calibrationReplaced = false; // erase put the typed calibration values in
+    // read: the chip's configuration says protected; what it protects was
+    // read as the chip gives it (zeros), not as it is.
+    bool readProtected = false;
     bool Ok() const { return kind == Outcome::Done; }
     explicit operator bool() const { return Ok(); }
 };
@@ -112,6 +135,9 @@ OperationResult ReadDevice(OperationContext &ctx, ProgressBar *progress);
 // bytes) into the buffer, for showing them by name without a full read. The
 // buffer changes only when they all arrived.
 OperationResult ReadConfigWords(OperationContext &ctx);
+// Only the chip's EEPROM into the buffer (the rest of the buffer stays as
+// it is), to be written back after an erase.
+OperationResult ReadEEData(OperationContext &ctx);
 // Writes the buffer's non-blank contents into the chip; the write stops at
 // the first command the programmer fails to confirm.
 OperationResult ProgramDevice(OperationContext &ctx, ProgressBar *progress);

@@ -143,34 +143,48 @@ void WriteDataMemory(Wire &wire, const TDeviceSpec &device, const WordImage &wor
     wire.Exit(device.EntryMode);
 }
 
-void WriteConfiguration(Wire &wire, const TDeviceSpec &device, const WordImage &words)
+// The User-IDs and the configuration word(s), each only when its region is
+// asked for.
+void WriteConfiguration(Wire &wire, const TDeviceSpec &device, const WordImage &words, unsigned regions)
 {
+    const bool ids = regions & RegionUserId, config = regions & RegionConfig;
+    if (!ids && !config) return;
     wire.Enter(device.EntryMode);
     const uint16_t idBase = device.UserIdAddress;
     if (device.ConfigAddress1 < 0x2000) {
         if (device.ProgramAlgorithm == 2) {
             // Entry leaves the address on the configuration word.
             const uint16_t c = words[Config12BitWord];
-            if ((c & device.ConfigMask1) != device.ConfigMask1) {
+            if (config && (c & device.ConfigMask1) != device.ConfigMask1) {
                 wire.LoadWord(c & device.ConfigMask1);
                 wire.Cycle(2, device.ProgramWait);
             }
-            wire.IncBy(idBase);
-            wire.LoadWord(0x0FFF); // loaded, not programmed
-            wire.Inc();
-            // Only the four User-IDs: the backup calibration word after them stays.
-            for (uint32_t i = 0; i < 4; ++i) {
-                wire.LoadWord(words[idBase + i] & 0x000F);
-                wire.Cycle(2, device.ProgramWait);
+            if (ids) {
+                wire.IncBy(idBase);
+                wire.LoadWord(0x0FFF); // loaded, not programmed
                 wire.Inc();
+                // Only the four User-IDs: the backup calibration word after them stays.
+                for (uint32_t i = 0; i < 4; ++i) {
+                    wire.LoadWord(words[idBase + i] & 0x000F);
+                    wire.Cycle(2, device.ProgramWait);
+                    wire.Inc();
+                }
             }
         }
     } else {
         wire.LoadConf(words[ConfigAreaStart]);
-        for (uint32_t i = 0; i < 4; ++i) {
-            wire.LoadWord(words[idBase + i] & 0x000F);
-            wire.Cycle(device.ProgramAlgorithm, device.ProgramWait);
-            wire.Inc();
+        if (ids) {
+            for (uint32_t i = 0; i < 4; ++i) {
+                wire.LoadWord(words[idBase + i] & 0x000F);
+                wire.Cycle(device.ProgramAlgorithm, device.ProgramWait);
+                wire.Inc();
+            }
+        } else {
+            wire.IncBy(4);
+        }
+        if (!config) {
+            wire.Exit(device.EntryMode);
+            return;
         }
         wire.IncBy(3);
         // Bits outside the mask (band-gap calibration) come from the chip.
@@ -187,11 +201,12 @@ void WriteConfiguration(Wire &wire, const TDeviceSpec &device, const WordImage &
     wire.Exit(device.EntryMode);
 }
 
-void WriteChip18(Wire &wire, const TDeviceSpec18 &device, const MemoryBuffer &image, ProgressBar *progress)
+void WriteChip18(Wire &wire, const TDeviceSpec18 &device, const MemoryBuffer &image, unsigned regions,
+                 ProgressBar *progress)
 {
     wire.Enter(0);
     const uint32_t size = device.WriteBufferSize;
-    const uint32_t blocks = size ? device.ProgramSize / size : 0;
+    const uint32_t blocks = size && (regions & RegionCode) ? device.ProgramSize / size : 0;
     if (progress) progress->SetRange(0, static_cast<int>(blocks) - 1);
     wire.FlashAccess18();
     const std::span<const uint8_t> program(image.Program18);
@@ -208,15 +223,17 @@ void WriteChip18(Wire &wire, const TDeviceSpec18 &device, const MemoryBuffer &im
     }
     if (progress) progress->SetPosition(0);
 
-    const std::span<const uint8_t> id(image.Id18);
-    wire.TablePointer(0x200000);
-    wire.Block18(id.first(8), device.IdWait);
-    wire.TablePointer(0x200008);
-    wire.Block18(id.subspan(8, 8), device.IdWait);
+    if (regions & RegionUserId) {
+        const std::span<const uint8_t> id(image.Id18);
+        wire.TablePointer(0x200000);
+        wire.Block18(id.first(8), device.IdWait);
+        wire.TablePointer(0x200008);
+        wire.Block18(id.subspan(8, 8), device.IdWait);
+    }
 
-    wire.Config18(image.Config18, device.ConfigWait);
+    if (regions & RegionConfig) wire.Config18(image.Config18, device.ConfigWait);
 
-    if (device.EEDataSize != 0) {
+    if (device.EEDataSize != 0 && (regions & RegionEEData)) {
         // Up to the last non-blank byte; blank bytes below it are written too.
         uint32_t last = 0;
         for (uint32_t i = 0; i < device.EEDataSize; ++i)
@@ -259,10 +276,11 @@ OperationResult ProgramDevice(OperationContext &ctx, ProgressBar *progress)
         // left announcing a write that never started.
         if (rowForm < 0) return Finish(ctx, wire, progress);
         const WordImage &words = ctx.buffer.Words;
+        const unsigned regions = ctx.options.regions;
         // Each area in a programming-mode entry of its own.
-        WriteProgramMemory(wire, *device, words, rowForm, progress);
-        if (!wire.Failed()) WriteDataMemory(wire, *device, words, progress);
-        if (!wire.Failed()) WriteConfiguration(wire, *device, words);
+        if (regions & RegionCode) WriteProgramMemory(wire, *device, words, rowForm, progress);
+        if (!wire.Failed() && (regions & RegionEEData)) WriteDataMemory(wire, *device, words, progress);
+        if (!wire.Failed()) WriteConfiguration(wire, *device, words, regions);
         return Finish(ctx, wire, progress);
     }
     if (!Pic18Gate(ctx)) return RefusedResult(Refusal::Pic18Unsupported);
@@ -271,6 +289,6 @@ OperationResult ProgramDevice(OperationContext &ctx, ProgressBar *progress)
     auto image = std::make_unique<MemoryBuffer>(ctx.buffer);
     image->Fit(*device);
     Wire wire(ctx);
-    WriteChip18(wire, *device, *image, progress);
+    WriteChip18(wire, *device, *image, ctx.options.regions, progress);
     return Finish(ctx, wire, progress);
 }

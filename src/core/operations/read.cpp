@@ -9,6 +9,9 @@
 namespace {
 
 constexpr const char *ReadDoneText = "デバイスからバッファに読み込みました。";
+constexpr const char *ReadProtectedText =
+    "!コードプロテクトが有効です。保護されたメモリーは 0 として読み出されています。";
+constexpr const char *EEDataReadText = "デバイスからEEDataを読み込みました。";
 constexpr const char *Pic18RefusedText = " PIC18をサポートしていません！";
 
 // Program words compared by verify and blank check: the last one is left out
@@ -87,13 +90,57 @@ void LogReadCalibration(OperationContext &ctx, const TDeviceSpec &device)
             "!キャリブレーションログに書き込めませんでした: " + CalibrationLogPath() + "（" + reason + "）");
 }
 
+// The memories asked for, from a whole-chip read into the buffer. Program
+// memory carries the calibration words that live in it; the configuration
+// area from 0x2000 holds the User-IDs, the configuration words and the
+// calibration words beside them.
+void TakeRegions(const TDeviceSpec &device, unsigned regions, const WordImage &chip, WordImage &buffer)
+{
+    if (regions == RegionAll) {
+        buffer = chip;
+        return;
+    }
+    auto take = [&](uint32_t from, uint32_t to) {
+        for (uint32_t a = from; a < to && a < WordImageSize; ++a)
+            buffer[a] = chip[a];
+    };
+    if (regions & RegionCode) take(0, device.ProgramSize);
+    if (regions & RegionEEData) take(EEDataAreaStart, EEDataAreaStart + device.EEDataSize);
+    if (regions & RegionUserId) take(device.UserIdAddress, device.UserIdAddress + 4u);
+    if (regions & RegionConfig) {
+        const uint32_t first = ConfigWordAddress(device);
+        buffer[first] = chip[first];
+        if (device.ConfigAddress2 != 0) buffer[device.ConfigAddress2] = chip[device.ConfigAddress2];
+    }
+    // The calibration words go with the buffer so that the read's log and
+    // a later save carry them.
+    for (uint16_t a : {device.CalibAddress1, device.CalibAddress2})
+        if (a != 0) buffer[a] = chip[a];
+}
+
 } // namespace
+
+const char *MemoryName(Memory memory)
+{
+    switch (memory) {
+    case Memory::Program:
+        return "Program Memory";
+    case Memory::EEData:
+        return "EEData Memory";
+    case Memory::UserId:
+        return "User-ID";
+    case Memory::Configuration:
+        return "Configuration";
+    }
+    return "";
+}
 
 // ---- read ----
 
 OperationResult ReadDevice(OperationContext &ctx, ProgressBar *progress)
 {
     if (progress) progress->SetPhase(Phase::Read);
+    bool readProtected = false;
     // The chip is read into a scratch copy and taken over only when complete:
     // a programmer that stops answering leaves the buffer as it was.
     if (!ctx.device.Pic18) {
@@ -102,7 +149,10 @@ OperationResult ReadDevice(OperationContext &ctx, ProgressBar *progress)
         auto image = std::make_unique<WordImage>(ctx.buffer.Words);
         if (const ReadEnd end = ReadWordImage(ctx, *device, *image, progress); end != ReadEnd::Complete)
             return LinkLostResult(ctx, ReadFailedStatus, progress != nullptr, end == ReadEnd::Wedged);
-        ctx.buffer.Words = *image;
+        auto chip = std::make_unique<MemoryBuffer>();
+        chip->Words = *image;
+        readProtected = ctx.options.protects && ctx.options.protects(ctx.device, *chip);
+        TakeRegions(*device, ctx.options.regions, *image, ctx.buffer.Words);
         LogReadCalibration(ctx, *device);
     } else {
         if (!Pic18Gate(ctx)) {
@@ -114,15 +164,48 @@ OperationResult ReadDevice(OperationContext &ctx, ProgressBar *progress)
         auto image = Fitted18(ctx.buffer, *device);
         if (const ReadEnd end = ReadImage18(ctx, *device, *image, progress); end != ReadEnd::Complete)
             return LinkLostResult(ctx, ReadFailedStatus, progress != nullptr, end == ReadEnd::Wedged);
-        ctx.buffer.Program18 = std::move(image->Program18);
-        ctx.buffer.EEData18 = std::move(image->EEData18);
-        ctx.buffer.Id18 = image->Id18;
-        ctx.buffer.Config18 = image->Config18;
+        readProtected = ctx.options.protects && ctx.options.protects(ctx.device, *image);
+        const unsigned regions = ctx.options.regions;
+        if (regions & RegionCode) ctx.buffer.Program18 = std::move(image->Program18);
+        if (regions & RegionEEData) ctx.buffer.EEData18 = std::move(image->EEData18);
+        if (regions & RegionUserId) ctx.buffer.Id18 = image->Id18;
+        if (regions & RegionConfig) ctx.buffer.Config18 = image->Config18;
+        ctx.buffer.Fit(*device);
     }
     ctx.ui.BufferChanged();
     ctx.ui.SetStatus(ReadDoneText);
     ctx.ui.AddLog(ReadDoneText);
     if (progress) ctx.ui.SetDialogStatus(ReadDoneText);
+    OperationResult result;
+    if (readProtected) {
+        ctx.ui.AddLogShowingMessages(ReadProtectedText);
+        result.readProtected = true;
+    }
+    return result;
+}
+
+OperationResult ReadEEData(OperationContext &ctx)
+{
+    if (!ctx.device.Pic18) {
+        const auto device = SelectedRow(ctx);
+        if (!device) return RefusedResult(Refusal::NoDevice);
+        auto image = std::make_unique<WordImage>(ctx.buffer.Words);
+        if (const ReadEnd end = ReadWordImage(ctx, *device, *image, nullptr); end != ReadEnd::Complete)
+            return LinkLostResult(ctx, ReadFailedStatus, false, end == ReadEnd::Wedged);
+        for (uint32_t i = 0; i < device->EEDataSize; ++i)
+            ctx.buffer.Words[EEDataAreaStart + i] = (*image)[EEDataAreaStart + i];
+    } else {
+        if (!Pic18Gate(ctx)) return RefusedResult(Refusal::Pic18Unsupported);
+        const auto device = SelectedRow18(ctx);
+        if (!device) return RefusedResult(Refusal::NoDevice);
+        auto image = Fitted18(ctx.buffer, *device);
+        if (const ReadEnd end = ReadImage18(ctx, *device, *image, nullptr); end != ReadEnd::Complete)
+            return LinkLostResult(ctx, ReadFailedStatus, false, end == ReadEnd::Wedged);
+        ctx.buffer.Fit(*device);
+        ctx.buffer.EEData18 = std::move(image->EEData18);
+    }
+    ctx.ui.BufferChanged();
+    ctx.ui.AddLog(EEDataReadText);
     return {};
 }
 
@@ -130,104 +213,124 @@ OperationResult ReadDevice(OperationContext &ctx, ProgressBar *progress)
 
 namespace {
 
-void VerifyWords(OperationContext &ctx, const TDeviceSpec &device, const WordImage &chip,
-                 std::vector<Difference> &found)
+// The User-IDs are compared when asked for, or when named among the
+// memories of a command that does not take them all.
+bool ComparesUserIds(const OperationOptions &options)
 {
-    FrontEnd &ui = ctx.ui;
+    return (options.regions & RegionUserId) && (options.verifyUserId || options.regions != RegionAll);
+}
+
+// Collects a verify's differences: every one counted, the first
+// VerifyListed of each memory kept, the first of each also logged as the
+// window has always named it.
+class DifferenceList {
+public:
+    DifferenceList(OperationContext &ctx, OperationResult &result) : ctx_(ctx), result_(result) {}
+
+    // firstText: the log line for the first difference of the memory.
+    void Add(Memory memory, bool bytes, uint32_t address, uint32_t file, uint32_t chip,
+             const std::string &firstText)
+    {
+        if (result_.differing.empty() || result_.differing.back().memory != memory) {
+            result_.differing.push_back({memory, 0, bytes});
+            ctx_.ui.AddLogShowingMessages(firstText);
+        }
+        MemoryDifferences &counted = result_.differing.back();
+        if (++counted.count <= VerifyListed) result_.differences.push_back({memory, address, file, chip});
+    }
+
+private:
+    OperationContext &ctx_;
+    OperationResult &result_;
+};
+
+void VerifyWords(OperationContext &ctx, const TDeviceSpec &device, const WordImage &chip,
+                 OperationResult &result)
+{
+    DifferenceList found(ctx, result);
     const WordImage &buffer = ctx.buffer.Words;
+    const unsigned regions = ctx.options.regions;
 
     const uint16_t blank = device.BlankWord;
-    for (uint32_t k = 0; k < ComparedWords(device); ++k) {
-        if ((chip[k] & blank) != (buffer[k] & blank)) {
-            ui.AddLogShowingMessages("Program Memory $" + Hex(k, 4) + " が一致しません。");
-            found.push_back({Memory::Program, k, buffer[k] & blank, chip[k] & blank});
-            break;
-        }
-    }
-    for (uint32_t i = 0; i < device.EEDataSize; ++i) {
+    for (uint32_t k = 0; k < ((regions & RegionCode) ? ComparedWords(device) : 0); ++k)
+        if ((chip[k] & blank) != (buffer[k] & blank))
+            found.Add(Memory::Program, false, k, buffer[k] & blank, chip[k] & blank,
+                      "Program Memory $" + Hex(k, 4) + " が一致しません。");
+    for (uint32_t i = 0; i < ((regions & RegionEEData) ? device.EEDataSize : 0); ++i) {
         const uint32_t a = EEDataAreaStart + i;
-        if ((chip[a] & 0xFF) != (buffer[a] & 0xFF)) {
-            ui.AddLogShowingMessages("EEData Memory " + Hex(i, 4) + "が一致しません。");
-            found.push_back({Memory::EEData, i, buffer[a] & 0xFFu, chip[a] & 0xFFu});
-            break;
+        if ((chip[a] & 0xFF) != (buffer[a] & 0xFF))
+            found.Add(Memory::EEData, true, i, buffer[a] & 0xFFu, chip[a] & 0xFFu,
+                      "EEData Memory " + Hex(i, 4) + "が一致しません。");
+    }
+    if (ComparesUserIds(ctx.options))
+        for (uint32_t i = 0; i < 4; ++i) {
+            const uint32_t a = device.UserIdAddress + i;
+            if ((chip[a] & 0xF) != (buffer[a] & 0xF))
+                found.Add(Memory::UserId, false, i, buffer[a] & 0xFu, chip[a] & 0xFu, "User-ID が一致しません。");
         }
-    }
-    if (ctx.options.verifyUserId) {
-        std::optional<uint32_t> idDiffers;
-        for (uint32_t i = 4; i-- > 0;)
-            if ((chip[device.UserIdAddress + i] & 0xF) != (buffer[device.UserIdAddress + i] & 0xF))
-                idDiffers = i;
-        if (idDiffers) {
-            ui.AddLogShowingMessages("User-ID が一致しません。");
-            const uint32_t a = device.UserIdAddress + *idDiffers;
-            found.push_back({Memory::UserId, *idDiffers, buffer[a] & 0xFu, chip[a] & 0xFu});
-        }
-    }
-    const uint32_t a = ConfigWordAddress(device);
-    std::optional<Difference> config;
-    if ((chip[a] & device.ConfigMask1) != (buffer[a] & device.ConfigMask1))
-        config = Difference{Memory::Configuration, a, buffer[a] & device.ConfigMask1,
-                            chip[a] & device.ConfigMask1};
-    if (device.ConfigAddress2 != 0 && !config) {
-        const uint32_t a2 = device.ConfigAddress2;
-        if ((chip[a2] & device.ConfigMask2) != (buffer[a2] & device.ConfigMask2))
-            config = Difference{Memory::Configuration, a2, buffer[a2] & device.ConfigMask2,
-                                chip[a2] & device.ConfigMask2};
-    }
-    if (config) {
-        ui.AddLogShowingMessages("Configurationが一致しません。");
-        found.push_back(*config);
-    }
+    const std::pair<uint32_t, uint16_t> words[2] = {{ConfigWordAddress(device), device.ConfigMask1},
+                                                    {device.ConfigAddress2, device.ConfigMask2}};
+    for (const auto &[a, mask] : words)
+        if ((regions & RegionConfig) && a != 0 && (chip[a] & mask) != (buffer[a] & mask))
+            found.Add(Memory::Configuration, false, a, buffer[a] & mask, chip[a] & mask,
+                      "Configurationが一致しません。");
 }
 
 void VerifyBytes18(OperationContext &ctx, const TDeviceSpec18 &device, const MemoryBuffer &chip,
-                   std::vector<Difference> &found)
+                   OperationResult &result)
 {
-    FrontEnd &ui = ctx.ui;
+    DifferenceList found(ctx, result);
     const auto buffer = Fitted18(ctx.buffer, device);
+    const unsigned regions = ctx.options.regions;
 
-    for (uint32_t i = 0; i < device.ProgramSize; ++i) {
-        if (chip.Program18[i] != buffer->Program18[i]) {
-            ui.AddLogShowingMessages("Program Memory $" + HexAtLeast(i, 6) + " が一致しません。");
-            found.push_back({Memory::Program, i, buffer->Program18[i], chip.Program18[i]});
-            break;
-        }
-    }
-    for (uint32_t i = 0; i < device.EEDataSize; ++i) {
-        if (chip.EEData18[i] != buffer->EEData18[i]) {
-            ui.AddLogShowingMessages("EEData Memory " + HexAtLeast(i, 4) + "が一致しません。");
-            found.push_back({Memory::EEData, i, buffer->EEData18[i], chip.EEData18[i]});
-            break;
-        }
-    }
-    if (ctx.options.verifyUserId) {
-        std::optional<uint32_t> idDiffers;
-        for (size_t i = 8; i-- > 0;)
-            if ((chip.Id18[i] & 0xF) != (buffer->Id18[i] & 0xF)) idDiffers = static_cast<uint32_t>(i);
-        if (idDiffers) {
-            ui.AddLogShowingMessages("User-ID が一致しません。");
-            found.push_back(
-                {Memory::UserId, *idDiffers, buffer->Id18[*idDiffers] & 0xFu, chip.Id18[*idDiffers] & 0xFu});
-        }
-    }
+    for (uint32_t i = 0; i < ((regions & RegionCode) ? device.ProgramSize : 0); ++i)
+        if (chip.Program18[i] != buffer->Program18[i])
+            found.Add(Memory::Program, true, i, buffer->Program18[i], chip.Program18[i],
+                      "Program Memory $" + HexAtLeast(i, 6) + " が一致しません。");
+    for (uint32_t i = 0; i < ((regions & RegionEEData) ? device.EEDataSize : 0); ++i)
+        if (chip.EEData18[i] != buffer->EEData18[i])
+            found.Add(Memory::EEData, true, i, buffer->EEData18[i], chip.EEData18[i],
+                      "EEData Memory " + HexAtLeast(i, 4) + "が一致しません。");
+    if (ComparesUserIds(ctx.options))
+        for (uint32_t i = 0; i < 8; ++i)
+            if ((chip.Id18[i] & 0xF) != (buffer->Id18[i] & 0xF))
+                found.Add(Memory::UserId, true, i, buffer->Id18[i] & 0xFu, chip.Id18[i] & 0xFu,
+                          "User-ID が一致しません。");
     // Only the buffer side is masked: unimplemented bits read 0 on the chip,
     // so a chip byte with bits outside the mask is reported.
-    for (size_t i = 0; i < 14; ++i) {
+    for (size_t i = 0; i < ((regions & RegionConfig) ? 14u : 0u); ++i) {
         if ((buffer->Config18[i] & device.ConfigMask[i]) != chip.Config18[i]) {
             const uint32_t address = 0x300000 + static_cast<uint32_t>(i);
-            ui.AddLogShowingMessages("Configuration Word $" + HexAtLeast(address, 6) + " が一致しません。");
-            found.push_back({Memory::Configuration, address, buffer->Config18[i] & device.ConfigMask[i],
-                             chip.Config18[i]});
-            break;
+            found.Add(Memory::Configuration, true, address, buffer->Config18[i] & device.ConfigMask[i],
+                      chip.Config18[i], "Configuration Word $" + HexAtLeast(address, 6) + " が一致しません。");
         }
+    }
+}
+
+// The report after a verify found differences: per memory the count, then
+// the first ones with the file's and the chip's values.
+void ReportDifferences(OperationContext &ctx, const OperationResult &result, bool pic18)
+{
+    for (const MemoryDifferences &m : result.differing) {
+        ctx.ui.AddLogShowingMessages(std::string(MemoryName(m.memory)) + ": " + std::to_string(m.count) +
+                      (m.bytes ? " バイトが一致しません。" : " ワードが一致しません。"));
+        const int digits = m.bytes ? 2 : 4;
+        for (const Difference &d : result.differences) {
+            if (d.memory != m.memory) continue;
+            const int width = pic18 && d.memory == Memory::Program ? 6 : 4;
+            ctx.ui.AddLogShowingMessages("  0x" + HexAtLeast(d.address, width) + ": file " + Hex(d.file.value_or(0), digits) +
+                          ", chip " + Hex(d.chip.value_or(0), digits));
+        }
+        if (m.count > VerifyListed) ctx.ui.AddLogShowingMessages("  …");
     }
 }
 
 // ---- blank check ----
 
 void BlankWords(OperationContext &ctx, const TDeviceSpec &device, const WordImage &chip,
-                std::vector<Difference> &found)
+                OperationResult &result)
 {
+    std::vector<Difference> &found = result.differences;
     FrontEnd &ui = ctx.ui;
     for (uint32_t k = 0; k < ComparedWords(device); ++k) {
         if ((chip[k] & device.BlankWord) != device.BlankWord) {
@@ -259,8 +362,9 @@ void BlankWords(OperationContext &ctx, const TDeviceSpec &device, const WordImag
 }
 
 void BlankBytes18(OperationContext &ctx, const TDeviceSpec18 &device, const MemoryBuffer &chip,
-                  std::vector<Difference> &found)
+                  OperationResult &result)
 {
+    std::vector<Difference> &found = result.differences;
     FrontEnd &ui = ctx.ui;
     for (uint32_t i = 0; i < device.ProgramSize; ++i) {
         if (chip.Program18[i] != 0xFF) {
@@ -289,9 +393,8 @@ void BlankBytes18(OperationContext &ctx, const TDeviceSpec18 &device, const Memo
 // Verify and blank check read the chip into a scratch image the same way and
 // differ only in how they judge it and in their texts.
 struct Judgement {
-    void (*words)(OperationContext &, const TDeviceSpec &, const WordImage &, std::vector<Difference> &);
-    void (*bytes18)(OperationContext &, const TDeviceSpec18 &, const MemoryBuffer &,
-                    std::vector<Difference> &);
+    void (*words)(OperationContext &, const TDeviceSpec &, const WordImage &, OperationResult &);
+    void (*bytes18)(OperationContext &, const TDeviceSpec18 &, const MemoryBuffer &, OperationResult &);
     Phase phase;
     Outcome otherwise; // the outcome of a chip found wanting
     const char *failStatus;
@@ -309,7 +412,7 @@ OperationResult ReadAndJudge(OperationContext &ctx, ProgressBar *progress, const
         chip->fill(device->BlankWord);
         if (const ReadEnd end = ReadWordImage(ctx, *device, *chip, progress); end != ReadEnd::Complete)
             return ReadIncomplete(ctx, progress, end);
-        judgement.words(ctx, *device, *chip, result.differences);
+        judgement.words(ctx, *device, *chip, result);
     } else {
         if (!Pic18Gate(ctx)) return RefusedResult(Refusal::Pic18Unsupported);
         const auto device = SelectedRow18(ctx);
@@ -317,10 +420,11 @@ OperationResult ReadAndJudge(OperationContext &ctx, ProgressBar *progress, const
         auto chip = ReadBack18(*device);
         if (const ReadEnd end = ReadImage18(ctx, *device, *chip, progress); end != ReadEnd::Complete)
             return ReadIncomplete(ctx, progress, end);
-        judgement.bytes18(ctx, *device, *chip, result.differences);
+        judgement.bytes18(ctx, *device, *chip, result);
     }
     const bool toDialog = IsDialogBar(ctx, progress);
     if (!result.differences.empty()) {
+        ReportDifferences(ctx, result, ctx.device.Pic18);
         ReportStatus(ctx, judgement.failStatus, toDialog);
         result.kind = judgement.otherwise;
         return result;

@@ -2,6 +2,8 @@
 // blank check report.
 #include <gtest/gtest.h>
 
+#include "support/textutil.h"
+
 #include "ops_rig.h"
 
 namespace {
@@ -158,10 +160,21 @@ TEST(Verify, FirstDifferenceOfEachAreaWithItsAddressWidth)
     Programmed rig("PIC16F877A");
     for (uint32_t a : {0x1A2u, 0x1A5u, EEDataAreaStart + 5, 0x2007u})
         rig.buffer.Words[a] ^= 0x0010;
+    const uint16_t mask = rig.Row().ConfigMask1, file = rig.buffer.Words[0x2007] & mask;
     EXPECT_FALSE(VerifyDevice(rig.ctx, &rig.ui.dialog));
+    // The first difference of each memory as it has always been named, then
+    // per memory the count and the differences with both values.
     EXPECT_EQ(rig.ui.Texts(), (std::vector<std::string>{"Program Memory $01A2 が一致しません。",
                                                         "EEData Memory 0005が一致しません。",
-                                                        "Configurationが一致しません。"}));
+                                                        "Configurationが一致しません。",
+                                                        "Program Memory: 2 ワードが一致しません。",
+                                                        "  0x01A2: file 3FEF, chip 3FFF",
+                                                        "  0x01A5: file 3FEF, chip 3FFF",
+                                                        "EEData Memory: 1 バイトが一致しません。",
+                                                        "  0x0005: file 22, chip 32",
+                                                        "Configuration: 1 ワードが一致しません。",
+                                                        "  0x2007: file " + Hex(file, 4) + ", chip " +
+                                                            Hex(file ^ 0x0010, 4)}));
     for (const LogLine &line : rig.ui.log)
         EXPECT_TRUE(line.showingMessages);
     EXPECT_EQ(rig.ui.status, " !! 一致しません。");
@@ -171,8 +184,16 @@ TEST(Verify, FirstDifferenceOfEachAreaWithItsAddressWidth)
     rig18.buffer.Program18[0x1A2] ^= 1;
     rig18.buffer.Config18[6] ^= 0x80;
     EXPECT_FALSE(VerifyDevice(rig18.ctx, &rig18.ui.main));
+    const uint8_t code = rig18.buffer.Program18[0x1A2];
+    const uint8_t config = rig18.buffer.Config18[6] & rig18.Row18().ConfigMask[6];
     EXPECT_EQ(rig18.ui.Texts(), (std::vector<std::string>{"Program Memory $0001A2 が一致しません。",
-                                                          "Configuration Word $300006 が一致しません。"}));
+                                                          "Configuration Word $300006 が一致しません。",
+                                                          "Program Memory: 1 バイトが一致しません。",
+                                                          "  0x0001A2: file " + Hex(code, 2) + ", chip " +
+                                                              Hex(code ^ 1, 2),
+                                                          "Configuration: 1 バイトが一致しません。",
+                                                          "  0x300006: file " + Hex(config, 2) + ", chip " +
+                                                              Hex(config ^ 0x80, 2)}));
     EXPECT_EQ(rig18.ui.dialogStatus, "") << "the main bar does not reach the dialog";
 }
 
@@ -255,7 +276,12 @@ TEST(Verify, UserIdsOnlyWhenTicked)
         EXPECT_FALSE(rig.ui.log.back().showingMessages);
         rig.ctx.options.verifyUserId = true;
         EXPECT_FALSE(VerifyDevice(rig.ctx, nullptr)) << chip;
-        EXPECT_EQ(rig.ui.log.back().text, "User-ID が一致しません。");
+        EXPECT_TRUE(rig.ui.Logged("User-ID が一致しません。")) << chip;
+        const bool pic18 = rig.ctx.device.Pic18;
+        const unsigned id = (pic18 ? rig.buffer.Id18[2] : rig.buffer.Words[rig.Row().UserIdAddress + 2]) & 0xF;
+        EXPECT_EQ(rig.ui.log.back().text,
+                  "  0x0002: file " + Hex(id, pic18 ? 2 : 4) + ", chip " + Hex(id ^ 1, pic18 ? 2 : 4))
+            << chip;
         EXPECT_TRUE(rig.ui.log.back().showingMessages);
     }
 }
