@@ -170,9 +170,11 @@ TEST(Production, EachRowTellsHowItsChipEnded)
     const std::pair<std::string, std::string> expected[] = {
         {good.Path(), "ok"}, {blank.Path(), "verify failed"}, {other.Path(), "refused"}};
     for (size_t i = 0; i < 3; ++i) {
-        ASSERT_EQ(rows[i].size(), 8u);
+        ASSERT_EQ(rows[i].size(), 9u);
         EXPECT_EQ(rows[i][1], expected[i].first);
         EXPECT_EQ(rows[i][5], expected[i].second);
+        // The file's checksum beside its CRC-32, as the dump prints it.
+        EXPECT_EQ(rows[i][8], "0E3C");
     }
 }
 
@@ -226,7 +228,7 @@ TEST(Production, ChipAfterChipEachWithItsOwnNumber)
     const char *results[] = {"ok", "link lost", "ok", "ok"};
     const char *serials[] = {"500", "502", "502", "504"};
     for (size_t i = 0; i < 4; ++i) {
-        ASSERT_EQ(rows[i].size(), 8u);
+        ASSERT_EQ(rows[i].size(), 9u);
         EXPECT_EQ(rows[i][1], link);
         EXPECT_EQ(rows[i][2], Device);
         EXPECT_EQ(rows[i][3], "0E20 rev 2");
@@ -362,6 +364,6 @@ TEST(Production, TwoRunsSharingStateAndLogNeverRepeatANumber)
     EXPECT_EQ(second->Wait(), 0) << second->Err();
     std::set<std::string> serials;
     for (const auto &row : LogRows(log))
-        if (row.size() == 8) serials.insert(row[4]);
+        if (row.size() == 9) serials.insert(row[4]);
     EXPECT_EQ(serials.size(), 6u) << ReadText(log);
 }
