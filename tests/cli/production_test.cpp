@@ -16,13 +16,14 @@
 #include <sstream>
 #include <thread>
 
-#include "catalogue/DeviceSpec.h"
-#include "production/SerialNumber.h"
 #include "SimProcess.h"
-#include "image/buffer.h"
+#include "catalogue/DeviceSpec.h"
 #include "cli_files.h"
+#include "image/buffer.h"
 #include "image/hex.h"
 #include "image/hex_load.h"
+#include "production/SerialNumber.h"
+#include "test_files.h"
 
 namespace {
 
@@ -343,6 +344,12 @@ TEST(Production, RefusedNumbersProgramNothing)
         EXPECT_EQ(run.Wait(), 2) << serial[1] << " " << serial.back() << "\n" << run.Out() << run.Err();
         EXPECT_EQ(run.Out().find("シリアル番号 "), std::string::npos) << run.Out();
     }
+    // A file the part would not get as written stops the run before any chip.
+    const std::string beyond = Temp("beyond.hex");
+    std::ofstream(beyond, std::ios::trunc) << Lines({Record(0x4400, 0, {0x34, 0x12}), ":00000001FF"});
+    SimProcess second({"--chip", Device});
+    Cli run({"-p", board.Path(), "-p", second.Path(), "program", beyond, "--log", log});
+    EXPECT_EQ(run.Wait(), 3) << run.Out() << run.Err();
     EXPECT_TRUE(LogRows(log).empty());
     EXPECT_EQ(RunCli({"-p", board.Path(), "blank"}), 0);
 }
