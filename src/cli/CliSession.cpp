@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -92,6 +93,28 @@ const char *ResultFor(int status)
     default:
         return status > 128 ? "interrupted" : "failed";
     }
+}
+
+// A finding's kind as --json names it.
+const char *LoadFindingKindWord(LoadFindingKind kind)
+{
+    switch (kind) {
+    case LoadFindingKind::OutsidePart:
+        return "outside_part";
+    case LoadFindingKind::EepromHighByte:
+        return "eeprom_high_byte";
+    case LoadFindingKind::Pic18Image:
+        return "pic18_image";
+    case LoadFindingKind::ExtendedWraps:
+        return "extended_wraps";
+    case LoadFindingKind::SegmentIgnored:
+        return "segment_ignored";
+    case LoadFindingKind::OddBytes:
+        return "odd_bytes";
+    case LoadFindingKind::Overlap:
+        return "overlap";
+    }
+    return "";
 }
 
 // The run's wire trace (--trace), shared by the sessions of a --repeat run.
@@ -505,13 +528,46 @@ int CliSession::LoadFile(bool refuseDamaged)
         ui_.DropStatus();
         return ExitFileError;
     }
+    // Nor may a file whose data the part would not get as written: a
+    // program would leave it out and the verify then compare what is left.
+    if (refuseDamaged && outcome.Findings.ChangesWhatIsWritten()) {
+        ui_.Error(LoadFindingsRefusedText);
+        ui_.DropStatus();
+        return ExitFileError;
+    }
     ui_.AddLog("ファイル " + QuotedName() + " をロードしました。");
     ui_.SetStatus(" " + QuotedName() + " をロードしました。");
+    // What is to go into the chip, in the number the build tools print.
+    if (refuseDamaged) TellChecksum();
     return ExitSuccess;
+}
+
+void CliSession::TellChecksum()
+{
+    if (device_.Index < 0) return;
+    const uint16_t checksum = ImageChecksum(*buffer_, DeviceSelection{device_.Pic18, device_.Index});
+    ui_.AddLog(ChecksumText(checksum));
+    fields_["checksum"] = Hex(checksum, 4);
 }
 
 void CliSession::TellLoadFindings(const LoadFindings &findings)
 {
+    // Scripts get every finding kept as data, an empty list for a clean file.
+    JsonObject list = JsonObject::array();
+    for (const LoadFinding &f : findings.List) {
+        // The digits the texts show: six for a file address above 64 KB.
+        const int digits = std::max(f.First, f.Last) > 0xFFFF ? 6 : 4;
+        JsonObject entry{{"line", f.Line},
+                         {"first", Hex(f.First, digits)},
+                         {"last", Hex(f.Last, digits)},
+                         {"kind", LoadFindingKindWord(f.Kind)},
+                         {"addresses", f.FileBytes ? "file bytes" : "buffer"},
+                         {"changes_what_is_written", ChangesWhatIsWritten(f.Kind)}};
+        if (f.Kind == LoadFindingKind::Overlap) entry["earlier_line"] = f.EarlierLine;
+        list.push_back(entry);
+    }
+    fields_["findings"] = list;
+    fields_["findings_count"] = findings.Count;
     if (findings.Empty()) return;
     ui_.Error(LoadFindingsText(FileName(options_.file), DeviceName(device_.Pic18, device_.Index),
                                findings));
@@ -776,6 +832,7 @@ int CliSession::Read()
     ui_.SetStatus("デバイスから読込み中…");
     const OperationResult read = ReadDevice(ctx, &ui_.MainProgress());
     if (!read) return ExitNegative;
+    TellChecksum();
     SaveBuffer(toStdout ? ScratchFile() : options_.file, *buffer_, {device_.Pic18, device_.Index},
                options_.saveAll);
     if (toStdout) {

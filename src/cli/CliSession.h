@@ -75,15 +75,20 @@ private:
     void AdvisePermission(const std::vector<std::string> &paths);
     ModemOptions Modem() const;
     // Buffer clear, then the file (the file's device first with auto-select),
-    // read once. Skipped lines and a file without HEX data are reported on
-    // stderr; with refuseDamaged they end the command (ExitFileError),
+    // read once. Skipped lines, a file without HEX data and data the part
+    // would not get as the file says are reported on stderr; with
+    // refuseDamaged (program, verify) they end the command (ExitFileError),
     // otherwise they are a warning. ExitSuccess when the command may go on.
     int LoadFile(bool refuseDamaged);
     // The operations' inputs: the selected device and the options given.
     OperationContext Context();
     bool CalibChange() const { return !options_.cal1.empty() || !options_.cal2.empty(); }
-    // What the file gives that the part would not get as it says, on stderr.
+    // What the file gives that the part would not get as it says, on stderr,
+    // and as data for --json.
     void TellLoadFindings(const LoadFindings &findings);
+    // The buffer's checksum for the selected device: a log line and the
+    // --json field.
+    void TellChecksum();
     // Check, with the exit status of a refusal; 0 when it passed.
     int Check();
     // Runs a chain of device operations after a passed check; the exit

@@ -11,14 +11,15 @@
 
 #include "CliPorts.h"
 #include "CliSession.h"
-#include "production/ProductionLog.h"
-#include "production/SerialState.h"
 #include "StopSignals.h"
 #include "TerminalFrontEnd.h"
-#include "production/gang.h"
-#include "operations/operations.h"
-#include "support/interrupt.h"
 #include "catalogue/DeviceSelection.h"
+#include "image/checksum.h"
+#include "operations/operations.h"
+#include "production/ProductionLog.h"
+#include "production/SerialState.h"
+#include "production/gang.h"
+#include "support/interrupt.h"
 
 namespace {
 
@@ -299,6 +300,8 @@ int RunProduction(const CliOptions &options)
     }
     const std::optional<uint32_t> crc =
         hasImage ? std::optional<uint32_t>(ImageCrc32(image, device.Pic18)) : std::nullopt;
+    const std::optional<uint16_t> checksum =
+        hasImage && device.Index >= 0 ? std::optional<uint16_t>(ImageChecksum(image, device)) : std::nullopt;
 
     std::vector<std::string> ports = options.ports;
     if (ports.empty()) ports.push_back(""); // the settings file's port, or the probe's
@@ -364,7 +367,7 @@ int RunProduction(const CliOptions &options)
             }
             if (log.IsOpen() &&
                 !log.Append({std::time(nullptr), labels[i], DeviceName(device), results[i].deviceId,
-                             results[i].serial, results[i].result, crc, results[i].elapsedMs},
+                             results[i].serial, results[i].result, crc, results[i].elapsedMs, checksum},
                             error)) {
                 Error(error);
                 worst = std::max(worst, static_cast<int>(ExitFileError));

@@ -319,10 +319,20 @@ public:
     bool ConfirmMissingConfiguration();
     // Tells the user what the last load skipped (a warning box and one log
     // line per skipped line), what its records would not give the part as
-    // they say (log lines), or that the file held no HEX data (status line,
-    // the progress dialog's too with dialog, and log). True when the file
-    // loaded whole, so a chain may go on to the device.
-    bool ReportLoadFindings(bool dialog = false);
+    // they say (log lines, and a box when that changes what reaches the
+    // chip), or that the file held no HEX data (status line, the progress
+    // dialog's too with dialog, and log). True when the file loaded whole,
+    // so a chain may go on to the device; forChip (a chain that loads to
+    // program or verify) also stops at findings that change what is written.
+    bool ReportLoadFindings(bool dialog = false, bool forChip = false);
+    // The box listing the last load's findings that change what reaches the
+    // chip, closed by the refusal (refused: also in the status line, the
+    // dialog's with dialog, and the log) or by the note that the buffer
+    // cannot be programmed. False when there are none.
+    bool ShowChangingFindings(bool refused, bool dialog);
+    // Program and verify of a buffer that holds such a file are refused
+    // before the check, with the same box: true when chain was refused.
+    bool RefuseChangedBuffer(Chain chain, bool dialog);
     // Asks for a file and writes the live half of the buffer into it; the
     // file name without folder when saved, empty when cancelled or failed.
     std::string SaveBufferAs();

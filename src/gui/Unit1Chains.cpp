@@ -51,6 +51,8 @@ ChainResult TForm1::RunDeviceChain(OperationContext &ctx, Chain chain, bool smal
     const ChainResult result = RunChain(ctx, chain, run);
     if (result.calibrationReplaced) CheckBox2->setChecked(false);
     if (chain == Chain::Read && result.Ok()) {
+        // The buffer holds the chip's contents now, no longer the file's.
+        LastFindings = {};
         LogChecksum();
         FileLacksConfiguration = false;
     }
@@ -79,6 +81,7 @@ namespace {
 void MainCommand(TForm1 &form, Chain chain)
 {
     CommandScope lock(form);
+    if (form.RefuseChangedBuffer(chain, false)) return;
     OperationContext ctx = form.Context();
     if (!form.DeviceCheck(ctx, false)) return;
     form.RunDeviceChain(ctx, chain, false);
@@ -133,7 +136,7 @@ bool ClearAndLoadCurrent(TForm1 &form)
         form.LoadFailed(error, {}); // the buffer was cleared before
         return false;
     }
-    const bool whole = form.ReportLoadFindings();
+    const bool whole = form.ReportLoadFindings(false, true);
     if (!form.LastRead.NoData())
         form.AddLog("ファイル " + Quote + form.CurrentFileName() + Quote + " をロードしました。");
     return whole;

@@ -183,6 +183,8 @@ void TForm1::SelectDevice()
 
 bool TForm1::BufferClear()
 {
+    // A cleared buffer holds nothing of the last file.
+    LastFindings = {};
     if (Pic18) {
         const TDeviceSpec18 *dev = SelectedDevice18();
         if (!dev) return false;

@@ -1,6 +1,8 @@
 // The load and save commands of the main window and the Small Box menu: the
 // current file, device auto-selection from a file, and the error box of a
 // file that cannot be read or written.
+#include <algorithm>
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -162,7 +164,7 @@ bool TForm1::LoadCurrent()
     return true;
 }
 
-bool TForm1::ReportLoadFindings(bool dialog)
+bool TForm1::ReportLoadFindings(bool dialog, bool forChip)
 {
     const std::string name = CurrentFileName();
     if (LastRead.NoData()) {
@@ -188,7 +190,38 @@ bool TForm1::ReportLoadFindings(bool dialog)
             AddLog(LoadFindingText(LastFindings.List[i]));
         if (LastFindings.Count > static_cast<long>(LoadFindingsListed)) AddLog("…");
     }
-    return !LastRead.NoData() && LastRead.Skipped == 0;
+    // A plain load keeps the buffer so that the user can look at it; a
+    // chain that loads for the chip ends here.
+    const bool refused = ShowChangingFindings(forChip, dialog);
+    return !LastRead.NoData() && LastRead.Skipped == 0 && !refused;
+}
+
+bool TForm1::ShowChangingFindings(bool refused, bool dialog)
+{
+    if (!LastFindings.ChangesWhatIsWritten()) return false;
+    const std::string device = Pic18 ? (SelectedDevice18() ? SelectedDevice18()->Name : "")
+                                     : (SelectedDevice() ? SelectedDevice()->Name : "");
+    std::string text = LoadFindingsText(CurrentFileName(), device, LastFindings) + "\n";
+    for (size_t i = 0; i < LastFindings.List.size() && i < LoadFindingsListed; ++i)
+        text += "\n" + LoadFindingText(LastFindings.List[i]);
+    if (LastFindings.Count > static_cast<long>(LoadFindingsListed)) text += "\n…";
+    text += std::string("\n\n") + (refused ? LoadFindingsRefusedText : LoadFindingsHeldText);
+    if (refused) {
+        SetStatus(std::string(" !! ") + LoadFindingsRefusedText);
+        if (dialog) SetDialogStatus(std::string(" !! ") + LoadFindingsRefusedText);
+        AddLogShowingMessages(LoadFindingsRefusedText);
+    }
+    MessageBox::Show(this, QMessageBox::Warning, MessageBox::Title, QString::fromStdString(text),
+                     {QStringLiteral("OK")});
+    return true;
+}
+
+bool TForm1::RefuseChangedBuffer(Chain chain, bool dialog)
+{
+    const std::vector<Step> steps = ChainSteps(chain);
+    const bool writesOrCompares = std::find(steps.begin(), steps.end(), Step::Program) != steps.end() ||
+                                  std::find(steps.begin(), steps.end(), Step::Verify) != steps.end();
+    return writesOrCompares && ShowChangingFindings(true, dialog);
 }
 
 void TForm1::LogChecksum()

@@ -309,6 +309,7 @@ namespace {
 // chain. False when the check refused.
 bool SmallBoxCommand(TForm1 &form, OperationContext &ctx, Chain chain, const std::string &file = {})
 {
+    if (form.RefuseChangedBuffer(chain, true)) return false;
     if (!form.DeviceCheck(ctx, true)) return false;
     const ChainResult result = form.RunDeviceChain(ctx, chain, true, file);
     if (!result.Ok() && result.ended == Step::Erase) StopAfterFailedErase(form);
@@ -372,7 +373,7 @@ void TForm1::LoadEraseprogramVerify1Click()
         return;
     }
     // A damaged file, or one without HEX data, never reaches the chip.
-    const bool whole = ReportLoadFindings(true);
+    const bool whole = ReportLoadFindings(true, true);
     if (!LastRead.NoData()) AddLog("ファイル " + Quote + CurrentFileName() + Quote + " をロードしました。");
     if (!whole) return;
     OperationContext ctx = Context();

@@ -564,6 +564,54 @@ TEST(Cli, DumpAndConfigWarnOfDataThePartWouldNotGet)
     }
 }
 
+// Program and verify refuse a file the part would not get as written, before
+// the port is opened: the chip keeps what it held, and a port that does not
+// exist is never reached (exit 3, not the check's 2).
+TEST(Cli, ProgramAndVerifyRefuseDataThePartWouldNotGet)
+{
+    struct Row {
+        const char *name;
+        std::string text;
+        const char *says;
+    };
+    const std::vector<Row> rows{
+        {"beyond-program.hex",
+         Lines({Record(0x0000, 0, {0x34, 0x12}), Record(0x3E00, 0, {0x34, 0x12}), ":00000001FF"}),
+         "  2 行目 (0x1F00): デバイスのメモリの外にあるデータです"},
+        {"eeprom-high.hex",
+         Lines({Record(0x0000, 0, {0x34, 0x12}), Record(0x4200, 0, {0x12, 0x01}), ":00000001FF"}),
+         "  2 行目 (0x2100): EEPROMのデータの上位バイトが0ではありません"},
+        {"pic18.hex",
+         Lines({Record(0x0000, 0, {0x34, 0x12}), Record(0x0000, 4, {0x00, 0x30}),
+                Record(0x0000, 0, {0x12, 0x01}), ":00000001FF"}),
+         "  2 行目 (0x300000-0x300001): PIC18用の拡張アドレスです"},
+    };
+    const std::string before = Temp("held.hex");
+    std::ofstream(before, std::ios::trunc) << Lines({Record(0x0000, 0, {0x05, 0x28}), ":00000001FF"});
+    const int index = FindDevice("PIC16F628A");
+    for (const Row &row : rows) {
+        const std::string file = Temp(row.name);
+        std::ofstream(file, std::ios::trunc) << row.text;
+        for (const char *command : {"program", "verify"}) {
+            SCOPED_TRACE(std::string(row.name) + " " + command);
+            const std::string dump = Temp("held.dump.hex");
+            SimProcess sim({"--chip", "PIC16F628A", "--hex", before, "--dump", dump});
+            for (const std::string &port : {sim.Path(), std::string("/nonexistent/tty")}) {
+                const CliResult r = RunCli({"-p", port, "-d", "PIC16F628A", command, file});
+                EXPECT_EQ(r.status, 3) << r.out << r.err;
+                EXPECT_NE(r.err.find(row.says), std::string::npos) << r.err;
+                EXPECT_NE(
+                    r.err.find("tarnvik-cli: "
+                               "ファイルの内容がそのとおりにはデバイスに入らないため、中止しました。\n"),
+                    std::string::npos)
+                    << r.err;
+            }
+            ASSERT_EQ(sim.Stop(), 0);
+            EXPECT_EQ(Image(dump, false, index).Words[0], 0x2805);
+        }
+    }
+}
+
 // -d auto: the DEVICE-ID picks the part, or the refusal names the candidates.
 TEST(Cli, DeviceAutoPicksFromTheDeviceId)
 {
@@ -709,6 +757,10 @@ TEST(Cli, JsonIsOneResultObjectOnStdout)
     mkdir(headers.c_str(), 0700);
     std::ofstream(headers + "/p16f877a.inc") << "_CONFIG EQU H'2007'\n;----- CONFIG Options ---\n"
                                                 "_FOO_A EQU H'3FFE' ; caf\xe9\n_FOO_B EQU H'3FFF' ; second\n";
+    SimProcess loaded({"--chip", "PIC16F877A", "--hex", hex});
+    const std::string beyond = Temp("json-beyond.hex");
+    std::ofstream(beyond, std::ios::trunc)
+        << Lines({Record(0x0000, 0, {0x34, 0x12}), Record(0x3E00, 0, {0x34, 0x12}), ":00000001FF"});
     using J = nlohmann::json;
     struct Case {
         std::vector<std::string> args;
@@ -753,6 +805,27 @@ TEST(Cli, JsonIsOneResultObjectOnStdout)
         {{"-d", "PIC16F628A", "dump", "/nonexistent/x.hex"}, 3, "file error", {{"/port", nullptr}}},
         {{"--config", "PIC16F88", "devices"}, 0, "ok", {{"/device", "PIC16F88"}, {"/names", true}}},
         {{"-d", "PIC16F877A", "config", hex}, 0, "ok", {{"/command", "config"}, {"/words/0/value", "3F72"}}},
+        // What the file would not give the part, as data; the checksum of
+        // the file and of the chip read back (the dump test's figure).
+        {{"-d", "PIC16F628A", "dump", beyond},
+         0,
+         "ok",
+         {{"/findings",
+           {{{"line", 2},
+             {"first", "1F00"},
+             {"last", "1F00"},
+             {"kind", "outside_part"},
+             {"addresses", "buffer"},
+             {"changes_what_is_written", true}}}},
+          {"/findings_count", 1}}},
+        {{"-p", loaded.Path(), "-d", "PIC16F877A", "verify", hex},
+         0,
+         "ok",
+         {{"/checksum", "0E3C"}, {"/findings", J::array()}}},
+        {{"-p", loaded.Path(), "-d", "PIC16F877A", "read", Temp("json-read.hex")},
+         0,
+         "ok",
+         {{"/checksum", "0E3C"}}},
         // Every way a run can end.
         {{"--bogus", "devices"}, 64, "usage", {{"/command", nullptr}}},
         {{"--settings", "/nonexistent/tarnvik.ini", "devices"}, 64, "usage", {}},

@@ -16,13 +16,14 @@
 #include <sstream>
 #include <thread>
 
-#include "catalogue/DeviceSpec.h"
-#include "production/SerialNumber.h"
 #include "SimProcess.h"
-#include "image/buffer.h"
+#include "catalogue/DeviceSpec.h"
 #include "cli_files.h"
+#include "image/buffer.h"
 #include "image/hex.h"
 #include "image/hex_load.h"
+#include "production/SerialNumber.h"
+#include "test_files.h"
 
 namespace {
 
@@ -170,9 +171,11 @@ TEST(Production, EachRowTellsHowItsChipEnded)
     const std::pair<std::string, std::string> expected[] = {
         {good.Path(), "ok"}, {blank.Path(), "verify failed"}, {other.Path(), "refused"}};
     for (size_t i = 0; i < 3; ++i) {
-        ASSERT_EQ(rows[i].size(), 8u);
+        ASSERT_EQ(rows[i].size(), 9u);
         EXPECT_EQ(rows[i][1], expected[i].first);
         EXPECT_EQ(rows[i][5], expected[i].second);
+        // The file's checksum beside its CRC-32, as the dump prints it.
+        EXPECT_EQ(rows[i][8], "0E3C");
     }
 }
 
@@ -226,7 +229,7 @@ TEST(Production, ChipAfterChipEachWithItsOwnNumber)
     const char *results[] = {"ok", "link lost", "ok", "ok"};
     const char *serials[] = {"500", "502", "502", "504"};
     for (size_t i = 0; i < 4; ++i) {
-        ASSERT_EQ(rows[i].size(), 8u);
+        ASSERT_EQ(rows[i].size(), 9u);
         EXPECT_EQ(rows[i][1], link);
         EXPECT_EQ(rows[i][2], Device);
         EXPECT_EQ(rows[i][3], "0E20 rev 2");
@@ -341,6 +344,12 @@ TEST(Production, RefusedNumbersProgramNothing)
         EXPECT_EQ(run.Wait(), 2) << serial[1] << " " << serial.back() << "\n" << run.Out() << run.Err();
         EXPECT_EQ(run.Out().find("シリアル番号 "), std::string::npos) << run.Out();
     }
+    // A file the part would not get as written stops the run before any chip.
+    const std::string beyond = Temp("beyond.hex");
+    std::ofstream(beyond, std::ios::trunc) << Lines({Record(0x4400, 0, {0x34, 0x12}), ":00000001FF"});
+    SimProcess second({"--chip", Device});
+    Cli run({"-p", board.Path(), "-p", second.Path(), "program", beyond, "--log", log});
+    EXPECT_EQ(run.Wait(), 3) << run.Out() << run.Err();
     EXPECT_TRUE(LogRows(log).empty());
     EXPECT_EQ(RunCli({"-p", board.Path(), "blank"}), 0);
 }
@@ -362,6 +371,6 @@ TEST(Production, TwoRunsSharingStateAndLogNeverRepeatANumber)
     EXPECT_EQ(second->Wait(), 0) << second->Err();
     std::set<std::string> serials;
     for (const auto &row : LogRows(log))
-        if (row.size() == 8) serials.insert(row[4]);
+        if (row.size() == 9) serials.insert(row[4]);
     EXPECT_EQ(serials.size(), 6u) << ReadText(log);
 }

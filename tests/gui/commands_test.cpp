@@ -14,6 +14,7 @@
 #include "MessageBox.h"
 #include "commandrig.h"
 #include "image/checksum.h"
+#include "image/load_check.h"
 
 namespace {
 
@@ -112,6 +113,7 @@ private slots:
     void loadCurrentResizesPic18Arrays();
     void damagedFilesNeverReachTheChip();
     void fileWithoutConfigurationAsksFirst();
+    void findingsKeepTheBufferButNeverReachTheChip();
     void smallBoxEnterAndLeave_data();
     void smallBoxEnterAndLeave();
     void smallBoxDragAndMenu();
@@ -516,6 +518,7 @@ void CommandsTest::loadMenuAndSaveTexts()
     QCOMPARE(rig.Status(), QString(" \"out.hex\" をロードしました。"));
 
     // What the part would not get as the file says is listed in the log.
+    MessageBox::PreAnswer(0);
     FileDialog::PreAnswer(
         rig.Write("beyond.hex", Lines({Record(0x4400, QByteArray("\x34\x12", 2)), ":00000001FF"})));
     f.Button1Click();
@@ -653,6 +656,57 @@ void CommandsTest::damagedFilesNeverReachTheChip()
     QCOMPARE(f.ComboBox1->currentText(), QString("PIC18F4550"));
     QCOMPARE(f.session.Buffer.Id18[0], uint8_t(0xFF));
     QVERIFY(f.session.Buffer.Config18[0] != 0x12);
+}
+
+// A file the part would not get as written: LOAD keeps it for the user to
+// look at, and every command that would program or verify it, with a load
+// of its own or over the buffer, refuses before the check in one box.
+void CommandsTest::findingsKeepTheBufferButNeverReachTheChip()
+{
+    CommandRig rig;
+    TForm1 &f = rig.StartWith("PIC16F877A");
+    const QString refused = QString::fromUtf8(LoadFindingsRefusedText);
+    const QString finding = "2 行目 (0x2200): デバイスのメモリの外にあるデータです（書き込まれません）。";
+    MessageBox::PreAnswer(0);
+    FileDialog::PreAnswer(
+        rig.Write("beyond.hex", Lines({Record(0, QByteArray("\x34\x12", 2)),
+                                       Record(0x4400, QByteArray("\x34\x12", 2)), ":00000001FF"})));
+    f.Button1Click();
+    QCOMPARE(MessageBox::Answered().size(), 1);
+    QVERIFY(MessageBox::Answered()[0].contains(finding));
+    QVERIFY(MessageBox::Answered()[0].endsWith(QString::fromUtf8(LoadFindingsHeldText)));
+    QCOMPARE(f.session.Buffer.Words[0], uint16_t(0x1234));
+    QCOMPARE(rig.Status(), QString(" \"beyond.hex\" をロードしました。"));
+
+    const uint64_t before = rig.sim->Firmware().BytesReceived();
+    using Handler = void (TForm1::*)();
+    const Handler refusing[] = {&TForm1::Button4Click,
+                                &TForm1::Button7Click,
+                                &TForm1::Program1Click,
+                                &TForm1::EraseBlankCheckProgramVerify1Click,
+                                &TForm1::BufferClearLoadProgramVerify1Click,
+                                &TForm1::EraseBlankCheckBufferClearLoadProgramVerify1Click,
+                                &TForm1::Program3Click,
+                                &TForm1::Verify1Click,
+                                &TForm1::LoadEraseprogramVerify1Click};
+    for (size_t i = 0; i < std::size(refusing); ++i) {
+        if (i == 6) f.Button17Click(); // the Small Box menu's own
+        MessageBox::PreAnswer(0);
+        (f.*refusing[i])();
+        QCOMPARE(MessageBox::Answered().size(), qsizetype(i + 2));
+        QVERIFY2(MessageBox::Answered().last().contains(finding), qPrintable(QString::number(i)));
+        QVERIFY(MessageBox::Answered().last().endsWith(refused));
+        QCOMPARE(rig.Status(), " !! " + refused);
+        if (i >= 6) QCOMPARE(f.Form3->StaticText1->text(), " !! " + refused);
+        QVERIFY(rig.Released());
+    }
+    QCOMPARE(rig.sim->Firmware().BytesReceived(), before);
+
+    // A read replaces the file in the buffer: program goes to the chip again.
+    f.Read1Click();
+    f.Program3Click();
+    QCOMPARE(f.Form3->StaticText1->text(), QString("デバイスに書き込みました"));
+    QCOMPARE(MessageBox::Answered().size(), qsizetype(std::size(refusing) + 1));
 }
 
 void CommandsTest::loadCurrentAutoSelect()

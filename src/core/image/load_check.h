@@ -66,5 +66,8 @@ std::string LoadFindingsText(const std::string &name, const std::string &device,
 // What program and verify say when they refuse such a file.
 inline constexpr const char *LoadFindingsRefusedText =
     "ファイルの内容がそのとおりにはデバイスに入らないため、中止しました。";
+// What the window says when a plain load keeps such a file in the buffer.
+inline constexpr const char *LoadFindingsHeldText =
+    "このバッファでは書き込みとベリファイはできません（ファイルを直して再ロードしてください）。";
 // At most this many findings are listed one by one.
 constexpr size_t LoadFindingsListed = 20;

@@ -22,9 +22,13 @@ struct ChipRecord {
     std::string result;          // ok, verify failed, refused, link lost, ...
     std::optional<uint32_t> crc; // of the image programmed; none without a file
     long elapsedMs = 0;
+    // The image's checksum as the build tools print it; none without a
+    // file. Last, so that rows of older logs keep their columns.
+    std::optional<uint16_t> checksum;
 };
 
-constexpr const char *ProductionLogHeader = "time,port,device,device_id,serial,result,image_crc32,elapsed_ms";
+constexpr const char *ProductionLogHeader =
+    "time,port,device,device_id,serial,result,image_crc32,elapsed_ms,image_checksum";
 
 class ProductionLog {
 public:

@@ -226,7 +226,7 @@ TEST(ProductionLog, HeaderOnceWholeRowsFromTwoWriters)
             if (!log.Open(path, error)) return;
             for (int i = 0; i < 50; ++i)
                 log.Append({0, "COM" + std::to_string(r), "PIC16F877A", "0E22", std::to_string(i), "ok",
-                            0x1234ABCD, 1500},
+                            0x1234ABCD, 1500, std::nullopt},
                            error);
         });
     for (std::thread &t : runs)
@@ -237,9 +237,14 @@ TEST(ProductionLog, HeaderOnceWholeRowsFromTwoWriters)
     for (size_t i = 1; i < lines.size(); ++i)
         EXPECT_NE(lines[i].find(",PIC16F877A,0E22,"), std::string::npos) << lines[i];
 
-    ChipRecord odd{0, "/dev/tty,\"x\"", "PIC10F200", "", "", "link lost", 0, 7};
+    ChipRecord odd{0, "/dev/tty,\"x\"", "PIC10F200", "", "", "link lost", 0, 7, std::nullopt};
     const std::string row = ChipRecordRow(odd);
     EXPECT_NE(row.find(",\"/dev/tty,\"\"x\"\"\",PIC10F200,,,link lost,00000000,7"), std::string::npos) << row;
+    // The checksum is the last column, empty without one, so that the rows
+    // of a log begun before it keep their first eight columns.
+    EXPECT_EQ(row.substr(row.size() - 3), ",7,") << row;
+    odd.checksum = 0x0E3C;
+    EXPECT_EQ(ChipRecordRow(odd).substr(row.size()), "0E3C");
 
     const std::string check = "123456789";
     EXPECT_EQ(Crc32(reinterpret_cast<const uint8_t *>(check.data()), check.size()), 0xCBF43926u);
