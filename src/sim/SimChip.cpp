@@ -25,7 +25,12 @@ TConfigProtection SimChip::Protection() const
         layoutLooked_ = true;
     }
     if (!layout_) return {};
-    return ConfigProtection(*layout_, ConfigCells(*layout_));
+    TConfigValues cells = ConfigCells(*layout_);
+    if (cells != protectionCells_) {
+        protection_ = ConfigProtection(*layout_, cells);
+        protectionCells_ = std::move(cells);
+    }
+    return protection_;
 }
 
 namespace {

@@ -81,6 +81,11 @@ private:
     bool modelProtection_ = true;
     mutable std::shared_ptr<const TConfigLayout> layout_;
     mutable bool layoutLooked_ = false;
+    // The protection last worked out, and the configuration cells it was
+    // worked out from: every byte a read streams asks again, and the cells
+    // change only when the configuration is written or erased.
+    mutable TConfigValues protectionCells_;
+    mutable TConfigProtection protection_;
 };
 
 class Pic16Chip : public SimChip {

@@ -689,16 +689,18 @@ void CommandsTest::findingsKeepTheBufferButNeverReachTheChip()
                                 &TForm1::Program3Click,
                                 &TForm1::Verify1Click,
                                 &TForm1::LoadEraseprogramVerify1Click};
-    for (size_t i = 0; i < std::size(refusing); ++i) {
+    size_t i = 0;
+    for (const Handler handler : refusing) {
         if (i == 6) f.Button17Click(); // the Small Box menu's own
         MessageBox::PreAnswer(0);
-        (f.*refusing[i])();
+        (f.*handler)();
         QCOMPARE(MessageBox::Answered().size(), qsizetype(i + 2));
         QVERIFY2(MessageBox::Answered().last().contains(finding), qPrintable(QString::number(i)));
         QVERIFY(MessageBox::Answered().last().endsWith(refused));
         QCOMPARE(rig.Status(), " !! " + refused);
         if (i >= 6) QCOMPARE(f.Form3->StaticText1->text(), " !! " + refused);
         QVERIFY(rig.Released());
+        ++i;
     }
     QCOMPARE(rig.sim->Firmware().BytesReceived(), before);
 
