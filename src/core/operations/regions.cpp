@@ -1,7 +1,5 @@
 #include "operations/regions.h"
 
-#include <algorithm>
-
 #include "configbits/ConfigBits.h"
 #include "support/textutil.h"
 
@@ -26,41 +24,11 @@ std::optional<unsigned> ParseRegions(std::string_view text)
     return regions;
 }
 
-std::string ConfigurationInBuffer(DeviceSelection device, const MemoryBuffer &buffer)
-{
-    if (!IsDevice(device)) return {};
-    const size_t row = static_cast<size_t>(device.Index);
-    const std::string name = device.Pic18 ? DeviceTable18[row].Name : DeviceTable[row].Name;
-    std::string text;
-    auto add = [&](const std::string &part) { text += (text.empty() ? "" : ", ") + part; };
-    if (const auto layout = ConfigLayoutFor(name, device.Pic18)) {
-        const TConfigValues values = ReadConfigValues(*layout, buffer);
-        for (size_t w = 0; w < layout->Words.size() && w < values.size(); ++w)
-            for (const TConfigField &field : layout->Words[w].Fields) {
-                const TConfigSetting *setting = DecodeField(field, values[w]);
-                add(field.Name + " = " +
-                    (setting ? setting->Name : Hex(values[w] & field.Mask, field.Mask > 0xFF ? 4 : 2)));
-            }
-        if (!text.empty()) return text;
-    }
-    if (device.Pic18) {
-        for (size_t i = 0; i < buffer.Config18.size(); ++i)
-            add(Hex(0x300000 + static_cast<uint32_t>(i), 6) + " = " + Hex(buffer.Config18[i], 2));
-        return text;
-    }
-    const TDeviceSpec &d = DeviceTable[row];
-    const uint32_t first = d.Is12Bit() ? Config12BitWord : d.ConfigAddress1;
-    add(Hex(first, 4) + " = " + Hex(buffer.Words[first] & d.ConfigMask1, 4));
-    if (d.ConfigAddress2 != 0)
-        add(Hex(d.ConfigAddress2, 4) + " = " + Hex(buffer.Words[d.ConfigAddress2] & d.ConfigMask2, 4));
-    return text;
-}
-
 std::string MissingConfigurationText(const std::string &fileName, DeviceSelection device,
                                      const MemoryBuffer &buffer)
 {
     return "ファイル \"" + fileName + "\" にConfigurationがありません。デバイスには次の値が書き込まれます: " +
-           ConfigurationInBuffer(device, buffer);
+           BufferConfigSummary(device, buffer);
 }
 
 

@@ -23,18 +23,13 @@ enum Region : unsigned {
 // empty name.
 std::optional<unsigned> ParseRegions(std::string_view text);
 
-// The configuration the buffer would give the chip, by field and setting
-// name where the part's names are known ("FOSC = EXTRC, WDTE = ON, ..."),
-// otherwise as words ("2007 = 3FFF").
-std::string ConfigurationInBuffer(DeviceSelection device, const MemoryBuffer &buffer);
 // The warning before a file without configuration is programmed, the same
 // on the command line and in the window.
 std::string MissingConfigurationText(const std::string &fileName, DeviceSelection device,
                                      const MemoryBuffer &buffer);
 
 // Whether the buffer's configuration turns on code or data protection: a
-// protection field of the part's configuration names (CP, CPD, CPB, CPC,
-// CP0 ...) with any of its bits programmed, as every such field is on
-// when 0. False for a part whose names are not at hand.
+// protection field of the part's configuration names (CP, CPn, CPB, CPD)
+// away from its OFF setting. False for a part whose names are not at hand.
 bool ConfigurationProtects(DeviceSelection device, const MemoryBuffer &buffer);
 using ProtectionTest = bool (*)(DeviceSelection device, const MemoryBuffer &buffer);
