@@ -107,6 +107,15 @@ void FinishAnyCommand(Link &link);
 std::string GetVersion(Link &link);
 // The version query's read time-out on a line that holds nothing back.
 constexpr int VersionTimeoutMs = 20;
+// The most the version reply takes, its zero byte and any padding included.
+constexpr size_t VersionReplyBytes = 32;
+// How long the query waits after the text's zero byte for padding, on a
+// line that holds nothing back: a few byte times and a scheduler's delay.
+constexpr int VersionPadGapMs = 8;
+// A programmer whose version reply came late or in part on a line that does
+// not say how long it holds bytes back is asked again as if behind this
+// latency (an FTDI adapter's default timer), and the port keeps it.
+constexpr int AssumedAdapterHoldMs = 16;
 void EnterProgramMode(Link &link, int entryMode);
 void ExitProgramMode(Link &link, int entryMode);
 void IncAddress(Link &link);

@@ -70,6 +70,7 @@ int SerialPort::OpenPort(const std::string &name, const ModemOptions &modem)
     }
     portName_ = name;
     portNumber_ = number;
+    path_ = path;
     drained_ = false;
     if (trace_) trace_->Opened(name);
     // Kept until read: a probe of every port must not lose what the first
@@ -103,6 +104,20 @@ int SerialPort::ClosePort()
     portName_.clear();
     if (trace_) trace_->Closed();
     return 0;
+}
+
+int SerialPort::HeldBackMs() const
+{
+    if (!IsOpen()) return 0;
+    const auto assumed = assumedHeldBack_.find(path_);
+    return std::max({backend_->HeldBackMs(), assumed == assumedHeldBack_.end() ? 0 : assumed->second, 0});
+}
+
+bool SerialPort::AssumeHeldBack(int ms)
+{
+    if (!IsOpen() || ms <= HeldBackMs()) return false;
+    assumedHeldBack_[path_] = ms;
+    return true;
 }
 
 void SerialPort::SetReadTimeout(int ms)

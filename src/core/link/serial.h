@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <utility>
@@ -118,8 +119,15 @@ public:
     int LastOpenErrno() const { return lastOpenErrno_; }
 
     SerialBackend &Backend() { return *backend_; }
-    // The backend's HeldBackMs while open, 0 while closed.
-    int HeldBackMs() const { return IsOpen() ? std::max(backend_->HeldBackMs(), 0) : 0; }
+    // How long the device behind the open port may hold a byte back: what
+    // the backend knows, or what the programmer's late answers showed when
+    // that is more; 0 while closed.
+    int HeldBackMs() const;
+    // Remembers that the device behind the open port holds bytes back about
+    // ms although the backend could not tell (an adapter without a latency
+    // timer in sysfs, a bridge, a network server), for this open and every
+    // later one of the same device. True when that widens what was assumed.
+    bool AssumeHeldBack(int ms);
     // Every byte written and read from here on, the drain's included, goes
     // to trace as well (null: none), with each open and close of the port.
     void SetTrace(std::shared_ptr<WireTrace> trace) { trace_ = std::move(trace); }
@@ -155,6 +163,8 @@ private:
     std::array<uint8_t, RecentSize> recent_{};
     bool lastReadSilent_ = false;
     bool drained_ = false; // drained, and nothing written since
+    std::string path_;     // the device path of the open port
+    std::map<std::string, int> assumedHeldBack_; // by device path, kept across opens
     std::shared_ptr<WireTrace> trace_;
 };
 

@@ -187,14 +187,16 @@ public:
 private:
     // Waits until the descriptor is ready for events or the deadline passes.
     // False on time-out, hang-up or error, so a vanished device ends the
-    // transfer at once instead of spinning.
+    // transfer at once instead of spinning. A deadline that passed while this
+    // process was not running still gets one look: bytes the board sent in
+    // time and that wait in the terminal's buffer are not thrown away
+    // because the host was late to collect them.
     bool WaitFor(short events, Clock::time_point deadline)
     {
         for (;;) {
             auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
-            if (left <= 0) return false;
             pollfd p{fd_, events, 0};
-            int rc = ::poll(&p, 1, static_cast<int>(left));
+            int rc = ::poll(&p, 1, static_cast<int>(std::max<decltype(left)>(left, 0)));
             if (rc < 0 && errno == EINTR) continue;
             if (rc <= 0) return false;
             if (p.revents & (POLLERR | POLLNVAL)) return false;

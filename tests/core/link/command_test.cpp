@@ -217,16 +217,36 @@ TEST(ReadCommands, EepromWriteEchoesTheDataByte)
 TEST(Version, SilentCodeStillReadsReplyCutAtNul)
 {
     // An adapter that holds bytes back for 16 ms each way widens the short
-    // time-out by as much.
-    for (const auto &[heldBack, timeouts] : {std::pair{0, "timeouts 20 200"}, std::pair{16, "timeouts 52 200"}}) {
+    // time-out by as much. Whatever follows the zero byte, up to 32 bytes in
+    // all, belongs to the reply: none of it may be left for the next echo.
+    const Bytes text = {'V', 'e', 'x', 'a', ' ', 'V', 'e', 'r', '.', '1', 0};
+    const struct {
+        int heldBack;
+        std::vector<Bytes> after; // what arrives after the zero byte, read by read
+        std::vector<std::string> timeouts;
+    } cases[] = {
+        {0, {}, {"timeouts 20 200", "timeouts 8 200", "timeouts 200 200"}},
+        {16, {}, {"timeouts 52 200", "timeouts 40 200", "timeouts 200 200"}},
+        {0, {Bytes(21, 0x00)}, {"timeouts 20 200", "timeouts 8 200", "timeouts 200 200"}},
+        {0, {Bytes(21, ' ')}, {"timeouts 20 200", "timeouts 8 200", "timeouts 200 200"}},
+        {0, {{'x', 'y'}}, {"timeouts 20 200", "timeouts 8 200", "timeouts 20 200", "timeouts 200 200"}},
+    };
+    for (const auto &c : cases) {
         LinkFixture f;
-        f.line->heldBackMs = heldBack;
-        Bytes text = {'V', 'e', 'x', 'a', ' ', 'V', 'e', 'r', '.', '1', 0, 'x', 'y'};
-        f.play(Talk().reply({}).echo({0x00}).reply(text));
+        f.line->heldBackMs = c.heldBack;
+        Talk talk = Talk().reply({}).echo({0x00}).reply(text);
+        for (const Bytes &part : c.after)
+            talk.reply(part);
+        talk.reply({}).reply({0x01}); // a quiet line, then the next command's echo
+        f.play(talk);
         EXPECT_EQ(GetVersion(f.link), "Vexa Ver.1");
         EXPECT_EQ(f.cmd.Status, 0);
         EXPECT_EQ(f.line->writes, (std::vector<Bytes>{{0x00}, {0x00}}));
-        EXPECT_EQ(f.line->events, (std::vector<std::string>{timeouts, "timeouts 200 200"}));
+        EXPECT_EQ(f.line->events, c.timeouts);
+        Bytes left;
+        for (const Bytes &part : f.line->replies)
+            left.insert(left.end(), part.begin(), part.end());
+        EXPECT_EQ(left, Bytes{0x01});
     }
 }
 
