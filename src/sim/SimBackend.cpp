@@ -16,6 +16,7 @@ SimBackend::SimBackend(SimOptions options) : options_(std::move(options))
     fw.rowWrite = options_.firmware;
     fw.pic18 = options_.pic18;
     fw.versionText = options_.versionText;
+    fw.versionPad = options_.versionPad;
     fw.silent = options_.silent;
     fw.faults = options_.faults;
     firmware_ = std::make_unique<TarnboxFirmware>(*chip_, fw);

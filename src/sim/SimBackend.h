@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,8 @@ struct SimOptions {
     bool echoOverlap = false;
     // The line between host and board; pty keeps the timing above.
     SimLine line{};
+    // The version reply filled up to 32 bytes with this byte after its NUL.
+    std::optional<uint8_t> versionPad{};
 };
 
 struct TraceEntry {

@@ -17,6 +17,8 @@ using SimTime = int64_t; // nanoseconds
 constexpr SimTime SimByteTime = 260417; // one byte, 10 bits at 38400 baud
 constexpr SimTime SimWaitUnit = 100000; // wait bytes count tenths of a millisecond
 constexpr const char *DefaultVersionText = "Vexa Ver.1.30 Tarnbox";
+// The host reads the version reply into 32 bytes; a board sends no more.
+constexpr size_t VersionReplySize = 32;
 
 // Which row-write codes the firmware accepts: a firmware generation either
 // knows both, only one of them or neither.
@@ -46,6 +48,9 @@ struct FirmwareOptions {
     RowWriteForms rowWrite = RowWriteForms::Both;
     bool pic18 = true;
     std::string versionText = DefaultVersionText;
+    // Set: the version reply is filled up to 32 bytes with this byte after
+    // the text's NUL, as firmware that sends a fixed-size buffer does.
+    std::optional<uint8_t> versionPad{};
     bool silent = false; // a board that answers nothing
     std::vector<SimFault> faults{};
 };

@@ -63,6 +63,8 @@ const char *Usage = "Usage: tarnbox-sim [OPTIONS]\n"
                     "                       0x15, or neither (default: both)\n"
                     "  --no-pic18           firmware without the PIC18 commands (0x09-0x10)\n"
                     "  --version-text TEXT  version reply (default \"\")\n"
+                    "  --version-pad HH     fill the version reply up to 32 bytes with byte HH\n"
+                    "                       (hexadecimal; 00 NULs, 20 spaces) after the text's NUL\n"
                     "  --silent             a board that answers nothing\n"
                     "  --pace               real-time pacing: 38400 baud on the wire and the\n"
                     "                       programming waits (off: answers at once)\n"
@@ -122,6 +124,16 @@ bool ParseCalibration(const std::string &text, std::vector<uint16_t> &values)
         start = comma + 1;
     }
     return !values.empty() && values.size() <= 2;
+}
+
+// One byte as one or two hexadecimal digits.
+bool ParseHexByte(const std::string &text, uint8_t &value)
+{
+    if (text.empty() || text.size() > 2) return false;
+    for (char c : text)
+        if (!std::isxdigit(static_cast<unsigned char>(c))) return false;
+    value = static_cast<uint8_t>(std::stoul(text, nullptr, 16));
+    return true;
 }
 
 // The serving process's id as one line; false when it cannot be written.
@@ -205,6 +217,11 @@ int RunSimulator(int argc, char **argv)
             fw.pic18 = false;
         } else if (arg == "--version-text") {
             fw.versionText = value();
+        } else if (arg == "--version-pad") {
+            const std::string text = value();
+            uint8_t pad = 0;
+            if (!ParseHexByte(text, pad)) Fail("bad --version-pad '" + text + "' (hexadecimal 00 to FF)");
+            fw.versionPad = pad;
         } else if (arg == "--silent") {
             fw.silent = true;
         } else if (arg == "--pace") {

@@ -49,9 +49,9 @@ TEST(TarnboxSim, HelpListsEveryOption)
     while (std::fgets(buffer, sizeof buffer, p))
         text += buffer;
     EXPECT_EQ(pclose(p), 0);
-    for (const char *option :
-         {"--chip", "--link", "--hex", "--calib", "--firmware", "--no-pic18", "--version-text", "--silent",
-          "--pace", "--trace", "--replay", "--fault", "--dump", "--help", "hangup-after"})
+    for (const char *option : {"--chip", "--link", "--hex", "--calib", "--firmware", "--no-pic18",
+                               "--version-text", "--version-pad", "--silent", "--pace", "--trace", "--replay",
+                               "--fault", "--dump", "--help", "hangup-after"})
         EXPECT_NE(text.find(option), std::string::npos) << option;
 }
 
