@@ -108,6 +108,7 @@ bool TarnboxFirmware::FaultDue(FaultKind kind, bool &used) const
 void TarnboxFirmware::Receive(uint8_t byte, SimTime arrival)
 {
     ++received_;
+    versionQuery_ = false;
     if (hungUp_) return;
     for (const SimFault &f : options_.faults) {
         if (f.kind == FaultKind::HangupAfter && received_ > f.count) {
@@ -170,11 +171,13 @@ void TarnboxFirmware::Process(uint8_t byte)
         if (!Knows(byte)) return;
         code_ = byte;
         codeAt_ = received_;
+        versionQuery_ = byte == 0x00;
         args_.clear();
         Echo(byte);
         return;
     }
     args_.push_back(byte);
+    versionQuery_ = code_ == 0x00 && byte == 0;
     if (EchoesArguments(static_cast<uint8_t>(code_))) Echo(byte);
     if (static_cast<int>(args_.size()) == CommandArgumentCount(static_cast<uint8_t>(code_))) {
         if (journal_) journal_->push_back({codeAt_, received_, static_cast<uint8_t>(code_), args_});

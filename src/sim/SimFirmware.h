@@ -92,6 +92,10 @@ public:
     // dropped, or the one whose echo or checksum was corrupted; 0 while none
     // has.
     uint64_t FaultByte() const { return faultByte_; }
+    // Whether the last host byte belongs to a version query: a command code
+    // 0x00 (which control command follows is not known yet) or the
+    // sub-code 0 after it, whose answer is the version text.
+    bool InVersionQuery() const { return versionQuery_; }
 
 private:
     bool Knows(uint8_t code) const;
@@ -114,6 +118,7 @@ private:
     SimTime busyUntil_ = 0; // programming cycles keep the firmware busy
     SimTime lineFree_ = 0;  // when the transmitter can start the next byte
     bool hungUp_ = false;
+    bool versionQuery_ = false;
     bool badEchoUsed_ = false;
     bool badSumUsed_ = false;
     uint64_t faultByte_ = 0;
