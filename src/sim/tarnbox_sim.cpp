@@ -14,6 +14,7 @@
 #include <cctype>
 #include <cerrno>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -22,6 +23,7 @@
 #include <exception>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,6 +31,7 @@
 #include "SimFirmware.h"
 #include "SimLine.h"
 #include "SimReplay.h"
+#include "SimShaping.h"
 #include "support/StandardStreams.h"
 #include "support/textutil.h"
 #include "support/version.h"
@@ -72,6 +75,15 @@ const char *Usage = "Usage: tarnbox-sim [OPTIONS]\n"
                     "                       the line's timing, paced: pty as --pace; uart receives\n"
                     "                       each byte whole before echoing it; usb=MS as uart with\n"
                     "                       bytes crossing in MS millisecond frames each way\n"
+                    "  --chunk N            replies reach the host in packets of 1 to N bytes\n"
+                    "                       (N 1 to 64), each whole once its last byte has crossed,\n"
+                    "                       as a USB adapter delivers them; one write each\n"
+                    "  --jitter MS          every reply leaves 0 to MS ms late at random (MS up to 100)\n"
+                    "  --slow-reply N       every N-th reply is held 150 ms, never the version query's\n"
+                    "  --seed N             seed of the packet sizes and delays (default 1): a run\n"
+                    "                       repeats exactly. With --chunk, --jitter or --slow-reply\n"
+                    "                       replies leave when due even without --pace (a fast line\n"
+                    "                       then, not 38400 baud)\n"
                     "  --trace FILE         write every byte in both directions with a time stamp\n"
                     "                       (seconds since start; '>' host to board, '<' board to host)\n"
                     "  --replay FILE        instead of a chip, play the board's side of a trace\n"
@@ -136,6 +148,23 @@ bool ParseHexByte(const std::string &text, uint8_t &value)
     return true;
 }
 
+// A decimal number from least to most; fails the run otherwise.
+uint64_t Number(const std::string &option, const std::string &text, uint64_t least, uint64_t most)
+{
+    uint64_t n = 0;
+    bool ok = !text.empty() && text.size() <= 20;
+    for (char c : text) {
+        if (c < '0' || c > '9' || n > (UINT64_MAX - static_cast<uint64_t>(c - '0')) / 10) {
+            ok = false;
+            break;
+        }
+        n = n * 10 + static_cast<uint64_t>(c - '0');
+    }
+    const std::string range = std::to_string(least) + " to " + std::to_string(most);
+    if (!ok || n < least || n > most) Fail("bad " + option + " '" + text + "' (" + range + ")");
+    return n;
+}
+
 // The serving process's id as one line; false when it cannot be written.
 bool WritePidFile(const std::string &path, pid_t pid)
 {
@@ -177,6 +206,7 @@ int RunSimulator(int argc, char **argv)
     FirmwareOptions fw;
     bool pace = false;
     SimLine line;
+    SimShaping shaping;
 
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -230,6 +260,14 @@ int RunSimulator(int argc, char **argv)
             const std::string text = value();
             if (!ParseSimLine(text, line)) Fail("bad --line '" + text + "' (pty, uart or usb=MS, MS 1 to 255)");
             pace = true;
+        } else if (arg == "--chunk") {
+            shaping.chunkMax = static_cast<int>(Number(arg, value(), 1, MaxSimChunk));
+        } else if (arg == "--jitter") {
+            shaping.jitterMs = static_cast<int>(Number(arg, value(), 0, MaxSimJitterMs));
+        } else if (arg == "--slow-reply") {
+            shaping.slowReplyEvery = static_cast<int>(Number(arg, value(), 0, 1'000'000));
+        } else if (arg == "--seed") {
+            shaping.seed = Number(arg, value(), 0, UINT64_MAX);
         } else if (arg == "--trace") {
             traceFile = value();
         } else if (arg == "--no-protection") {
@@ -247,6 +285,9 @@ int RunSimulator(int argc, char **argv)
             Fail("unknown option '" + arg + "' (see --help)");
         }
     }
+
+    if (!replayFile.empty() && shaping.Any())
+        Fail("--replay plays the trace's own timing; --chunk, --jitter and --slow-reply do not apply");
 
     std::string error;
     auto chip = MakeSimChip(chipName, error);
@@ -335,33 +376,58 @@ int RunSimulator(int argc, char **argv)
     int fd = master;
     SimTime lastArrival = 0;
     SimTime lineFree = 0;
+    // Unpaced, shaped replies cross a fast line instead of 38400 baud, so a
+    // long read stays quick while its packets still come one after another.
+    constexpr SimTime UnpacedByteTime = 10'000;
+    std::optional<ReplyShaper> shaper;
+    if (shaping.Any()) shaper.emplace(shaping, pace ? SimByteTime : UnpacedByteTime);
+    // Replies leave when due: on the line model's time when paced, on the
+    // shaping's when shaped, otherwise at once.
+    const bool timed = pace || shaper.has_value();
     // The kernel's default timer slack (50 µs) would be added to every paced
     // reply, a fifth of a byte time.
-    if (pace || replay) prctl(PR_SET_TIMERSLACK, 1UL, 0, 0, 0);
+    if (timed || replay) prctl(PR_SET_TIMERSLACK, 1UL, 0, 0, 0);
     // How late a paced wake-up comes back on this machine, as a running
     // average: the simulator wakes that much ahead of each reply, so that
     // replies leave on the line model's time on average instead of always a
     // scheduler wake-up late (about 100 µs on a virtual machine, a fifth of
     // an echo), which no host could make up.
     SimTime oversleep = 0;
-    std::vector<uint8_t> unsent;
+    // What is due and not yet written, one write() for each: one run of bytes
+    // as they come, or with --chunk each packet (whose bytes share a time) on
+    // its own.
+    std::deque<std::vector<uint8_t>> unsent;
+    SimTime packetTime = -1;
+    auto queue = [&](uint8_t value, bool newWrite) {
+        if (unsent.empty() || newWrite) unsent.emplace_back();
+        unsent.back().push_back(value);
+    };
+    std::vector<uint8_t> replayed;
     while (!stopRequested) {
         auto &out = firmware.Output();
-        // Without pacing every reply goes out at once; with pacing when the
-        // board's clock says it has left the wire.
         const SimTime t = now();
-        if (replay) replay->TakeDue(t, unsent);
-        while (!replay && !out.empty() && (!pace || line.ToHost(out.front().time) <= t + oversleep)) {
-            unsent.push_back(out.front().value);
+        if (replay) {
+            replayed.clear();
+            replay->TakeDue(t, replayed);
+            for (uint8_t b : replayed)
+                queue(b, false);
+        }
+        while (!replay && !out.empty() && (!timed || line.ToHost(out.front().time) <= t + oversleep)) {
+            queue(out.front().value, shaping.chunkMax > 0 && out.front().time != packetTime);
+            packetTime = out.front().time;
             out.pop_front();
         }
-        if (fd >= 0 && !unsent.empty()) {
-            const ssize_t n = write(fd, unsent.data(), unsent.size());
-            if (n > 0) {
-                for (ssize_t k = 0; k < n; ++k)
-                    traceByte('<', unsent[k]);
-                unsent.erase(unsent.begin(), unsent.begin() + n);
+        while (fd >= 0 && !unsent.empty()) {
+            std::vector<uint8_t> &next = unsent.front();
+            const ssize_t n = write(fd, next.data(), next.size());
+            if (n <= 0) break;
+            for (ssize_t k = 0; k < n; ++k)
+                traceByte('<', next[k]);
+            if (static_cast<size_t>(n) < next.size()) {
+                next.erase(next.begin(), next.begin() + n);
+                break;
             }
+            unsent.pop_front();
         }
         if (fd >= 0 && firmware.HungUp() && unsent.empty() && out.empty()) {
             // The board is gone: the host's next read ends at once.
@@ -373,7 +439,7 @@ int RunSimulator(int argc, char **argv)
         // Paced replies are due at byte-time resolution (about 260 µs): a
         // millisecond poll would add up to a millisecond to every echo.
         SimTime wait = 50'000'000;
-        const bool pacedWait = pace && !out.empty();
+        const bool pacedWait = timed && !out.empty();
         if (pacedWait) wait = std::clamp<SimTime>(line.ToHost(out.front().time) - oversleep - now(), 0, wait);
         if (replay && replay->NextDue() >= 0) wait = std::clamp<SimTime>(replay->NextDue() - now(), 0, wait);
         const timespec timeout{static_cast<time_t>(wait / 1'000'000'000),
@@ -410,7 +476,11 @@ int RunSimulator(int argc, char **argv)
                         lastArrival = line.ToBoard(arrived, lineFree);
                     else
                         lastArrival = pace ? std::max(arrived, lastArrival + SimByteTime) : arrived;
+                    const size_t before = out.size();
                     firmware.Receive(buffer[k], lastArrival);
+                    if (shaper)
+                        shaper->Shape(out, before, firmware.InVersionQuery(),
+                                      pace ? std::nullopt : std::optional<SimTime>(arrived));
                 }
             }
         }

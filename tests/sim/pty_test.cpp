@@ -50,8 +50,9 @@ TEST(TarnboxSim, HelpListsEveryOption)
         text += buffer;
     EXPECT_EQ(pclose(p), 0);
     for (const char *option : {"--chip", "--link", "--hex", "--calib", "--firmware", "--no-pic18",
-                               "--version-text", "--version-pad", "--silent", "--pace", "--trace", "--replay",
-                               "--fault", "--dump", "--help", "hangup-after"})
+                               "--version-text", "--version-pad", "--silent", "--pace", "--chunk", "--jitter",
+                               "--slow-reply", "--seed", "--trace", "--replay", "--fault", "--dump", "--help",
+                               "hangup-after"})
         EXPECT_NE(text.find(option), std::string::npos) << option;
 }
 
@@ -107,6 +108,29 @@ TEST(TarnboxSim, WholeDeviceReadOfPic18F4550OverThePty)
     EXPECT_EQ(image.Id18[0], 0x11);
     EXPECT_EQ(image.EEData18[1], 0x22);
     EXPECT_EQ(image.Config18[1], d.ConfigDefault[1]);
+}
+
+TEST(TarnboxSim, ChunkedJitteredRepliesStillAnswerTheHost)
+{
+    // Words 0 and 1 = 0x1234, 0x000F; the jitter stays inside the version
+    // query's 20 ms.
+    const std::string hex = WriteHex("chunked.hex", ":0400000034120F00A7\n:00000001FF\n");
+    SimProcess sim({"--hex", hex, "--chunk", "7", "--jitter", "4", "--slow-reply", "50", "--seed", "3"});
+    ASSERT_FALSE(sim.Path().empty());
+    PtyRig rig(sim.Path());
+    ASSERT_EQ(rig.port.OpenPort("COM1"), 0) << rig.port.LastError();
+    EXPECT_EQ(GetVersion(rig.link), DefaultVersionText);
+    const TDeviceSpec &d = DeviceTable[FindDevice("PIC16F877A")];
+    EXPECT_EQ(ReadDeviceId(rig.link, d) & 0x3FE0, d.DeviceId);
+    EnterProgramMode(rig.link, 0);
+    std::vector<uint16_t> words(300);
+    EXPECT_EQ(ReadWords(rig.link, 4, 300, words, nullptr), 0);
+    ExitProgramMode(rig.link, 0);
+    EXPECT_EQ(words[0], 0x1234);
+    EXPECT_EQ(words[1], 0x000F);
+    EXPECT_EQ(words[299], 0x3FFF);
+    rig.port.ClosePort();
+    EXPECT_EQ(sim.Stop(), 0);
 }
 
 TEST(TarnboxSim, HangupEndsTheHostsReadAsAFailure)
