@@ -78,8 +78,10 @@ const char *Usage = "Usage: tarnbox-sim [OPTIONS]\n"
                     "  --chunk N            replies reach the host in packets of 1 to N bytes\n"
                     "                       (N 1 to 64), each whole once its last byte has crossed,\n"
                     "                       as a USB adapter delivers them; one write each\n"
-                    "  --jitter MS          every reply leaves 0 to MS ms late at random (MS up to 100)\n"
-                    "  --slow-reply N       every N-th reply is held 150 ms, never the version query's\n"
+                    "  --jitter MS          every reply leaves 0 to MS ms late at random\n"
+                    "                       (MS up to 100)\n"
+                    "  --slow-reply N       every N-th reply is held 150 ms, never those of the\n"
+                    "                       version query\n"
                     "  --seed N             seed of the packet sizes and delays (default 1): a run\n"
                     "                       repeats exactly. With --chunk, --jitter or --slow-reply\n"
                     "                       replies leave when due even without --pace (a fast line\n"
@@ -91,6 +93,10 @@ const char *Usage = "Usage: tarnbox-sim [OPTIONS]\n"
                     "                       host, each byte as long after the host's bytes before\n"
                     "                       it as it was then; the first byte the host sends\n"
                     "                       otherwise than the trace is reported on stderr\n"
+                    "                       (kept open by --detach for it)\n"
+                    "  --report FILE        with --replay: write that report to FILE instead, as\n"
+                    "                       soon as it is known, or on exit how many of the\n"
+                    "                       trace's host bytes came, all as in it\n"
                     "  --fault KIND=N       counting bytes received from the host: silent-after=N,\n"
                     "                       drop=N, bad-echo=N, bad-sum=N or hangup-after=N\n"
                     "                       (may be repeated); after a hang-up the terminal is\n"
@@ -176,15 +182,16 @@ bool WritePidFile(const std::string &path, pid_t pid)
 
 // The background process leaves the caller's terminal and pipes: a caller
 // that reads the path from a pipe sees its end when the foreground part
-// returns. Error texts still reach a terminal.
-void LeaveCallersStreams()
+// returns. Error texts still reach a terminal; keepErrors keeps standard
+// error wherever it leads, for a report that has nowhere else to go.
+void LeaveCallersStreams(bool keepErrors)
 {
     setsid();
     const int null = open("/dev/null", O_RDWR);
     if (null < 0) return;
     dup2(null, STDIN_FILENO);
     dup2(null, STDOUT_FILENO);
-    if (!isatty(STDERR_FILENO)) dup2(null, STDERR_FILENO);
+    if (!keepErrors && !isatty(STDERR_FILENO)) dup2(null, STDERR_FILENO);
     if (null > STDERR_FILENO) close(null);
 }
 
@@ -199,7 +206,7 @@ namespace {
 
 int RunSimulator(int argc, char **argv)
 {
-    std::string chipName = "PIC16F877A", link, hexFile, traceFile, dumpFile, pidFile, replayFile;
+    std::string chipName = "PIC16F877A", link, hexFile, traceFile, dumpFile, pidFile, replayFile, reportFile;
     bool modelProtection = true;
     bool detach = false;
     std::vector<uint16_t> calibration;
@@ -274,6 +281,8 @@ int RunSimulator(int argc, char **argv)
             modelProtection = false;
         } else if (arg == "--replay") {
             replayFile = value();
+        } else if (arg == "--report") {
+            reportFile = value();
         } else if (arg == "--dump") {
             dumpFile = value();
         } else if (arg == "--fault") {
@@ -286,6 +295,8 @@ int RunSimulator(int argc, char **argv)
         }
     }
 
+    if (!reportFile.empty() && replayFile.empty())
+        Fail("--report needs --replay: it reports how the host kept to the trace");
     if (!replayFile.empty() && shaping.Any())
         Fail("--replay plays the trace's own timing; --chunk, --jitter and --slow-reply do not apply");
 
@@ -302,6 +313,11 @@ int RunSimulator(int argc, char **argv)
         if (!ReadTraceForReplay(replayFile, events, error)) Fail(error);
         replay = std::make_unique<TraceReplay>(std::move(events));
     }
+
+    // Made now, so that a report from an earlier run is never taken for this one's.
+    FILE *report = nullptr;
+    if (!reportFile.empty() && !(report = std::fopen(reportFile.c_str(), "w")))
+        Fail("cannot write " + reportFile + ": " + std::strerror(errno));
 
     FILE *trace = nullptr;
     if (!traceFile.empty() && !(trace = std::fopen(traceFile.c_str(), "w")))
@@ -355,7 +371,7 @@ int RunSimulator(int argc, char **argv)
             std::fflush(stdout);
             _exit(0);
         }
-        LeaveCallersStreams();
+        LeaveCallersStreams(replay && !report);
     } else {
         if (!pidFile.empty() && !WritePidFile(pidFile, getpid()))
             Fail("cannot write " + pidFile + ": " + std::strerror(errno));
@@ -466,8 +482,16 @@ int RunSimulator(int argc, char **argv)
                     if (replay) {
                         const bool wasOn = replay->Divergence().empty();
                         replay->Receive(buffer[k], arrived);
-                        if (wasOn && !replay->Divergence().empty())
-                            std::fprintf(stderr, "tarnbox-sim: replay: %s\n", replay->Divergence().c_str());
+                        if (wasOn && !replay->Divergence().empty()) {
+                            // Out at once: the run is often ended by a signal next.
+                            if (report) {
+                                std::fprintf(report, "%s\n", replay->Divergence().c_str());
+                                std::fflush(report);
+                            } else {
+                                std::fprintf(stderr, "tarnbox-sim: replay: %s\n",
+                                             replay->Divergence().c_str());
+                            }
+                        }
                         continue;
                     }
                     // A run written at once still arrives a byte time apart on
@@ -488,9 +512,22 @@ int RunSimulator(int argc, char **argv)
 
     if (fd >= 0) close(fd);
     if (fd >= 0) close(slave);
+    // The report is complete before the process-id file goes, which a
+    // script may wait for.
+    bool reported = true;
+    if (report) {
+        if (replay->Divergence().empty())
+            std::fprintf(report, "the host sent %zu of the trace's %zu host bytes, each as in the trace\n",
+                         replay->HostBytesReceived(), replay->HostBytesInTrace());
+        reported = std::fclose(report) == 0;
+    }
     if (!link.empty()) unlink(link.c_str());
     if (!pidFile.empty()) unlink(pidFile.c_str());
     if (trace) std::fclose(trace);
+    if (!reported) {
+        std::fprintf(stderr, "tarnbox-sim: cannot write %s\n", reportFile.c_str());
+        return 1;
+    }
     if (!dumpFile.empty() && !SaveChipAsHex(*chip, dumpFile, error)) {
         std::fprintf(stderr, "tarnbox-sim: %s\n", error.c_str());
         return 1;
