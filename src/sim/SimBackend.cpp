@@ -16,9 +16,13 @@ SimBackend::SimBackend(SimOptions options) : options_(std::move(options))
     fw.rowWrite = options_.firmware;
     fw.pic18 = options_.pic18;
     fw.versionText = options_.versionText;
+    fw.versionPad = options_.versionPad;
     fw.silent = options_.silent;
     fw.faults = options_.faults;
     firmware_ = std::make_unique<TarnboxFirmware>(*chip_, fw);
+    const SimShaping shaping{options_.chunkMax, options_.jitterMs, options_.slowReplyEvery, options_.seed};
+    if (!CheckSimShaping(shaping, error)) throw std::invalid_argument(error);
+    if (shaping.Any()) shaper_.emplace(shaping, SimByteTime);
 }
 
 bool SimBackend::Open(const std::string &path, std::string &error)
@@ -80,7 +84,8 @@ size_t SimBackend::Write(const uint8_t *data, size_t n)
         trace_.push_back({start, true, data[i]});
         const size_t before = firmware_->Output().size();
         firmware_->Receive(data[i], arrival);
-        const auto &out = firmware_->Output();
+        auto &out = firmware_->Output();
+        if (shaper_) shaper_->Shape(out, before, firmware_->InVersionQuery());
         for (size_t k = before; k < out.size(); ++k)
             trace_.push_back({out[k].time, false, out[k].value});
     }

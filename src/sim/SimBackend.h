@@ -5,12 +5,14 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "SimChip.h"
 #include "SimFirmware.h"
 #include "SimLine.h"
+#include "SimShaping.h"
 #include "link/serial.h"
 
 struct SimOptions {
@@ -33,6 +35,20 @@ struct SimOptions {
     bool echoOverlap = false;
     // The line between host and board; pty keeps the timing above.
     SimLine line{};
+    // The version reply filled up to 32 bytes with this byte after its NUL.
+    std::optional<uint8_t> versionPad{};
+    // How replies reach the host beyond their wire time (SimShaping.h):
+    // packets of 1..chunkMax bytes (0 = off, at most 64), each burst up to
+    // jitterMs late (at most 100), every slowReplyEvery-th burst held 150 ms
+    // (0 = off), all drawn from seed.
+    int chunkMax = 0;
+    int jitterMs = 0;
+    int slowReplyEvery = 0;
+    uint64_t seed = DefaultSimSeed;
+    // Whether HeldBackMs tells the host a usb line's frame. false: an
+    // adapter that holds bytes back without saying so (CH340, PL2303, a
+    // pty bridge, a network serial server).
+    bool reportsLatency = true;
 };
 
 struct TraceEntry {
@@ -43,7 +59,8 @@ struct TraceEntry {
 
 class SimBackend : public SerialBackend {
 public:
-    // Throws std::invalid_argument for an unknown chip or an unreadable HEX file.
+    // Throws std::invalid_argument for an unknown chip, an unreadable HEX
+    // file or shaping out of its ranges.
     explicit SimBackend(SimOptions options = {});
 
     bool Open(const std::string &path, std::string &error) override;
@@ -59,7 +76,10 @@ public:
     size_t Read(uint8_t *data, size_t n) override;
     void Pause(int ms) override;
     // A usb line holds bytes back for its frame, as the adapter's timer does.
-    int HeldBackMs() const override { return static_cast<int>(options_.line.frame / 1000000); }
+    int HeldBackMs() const override
+    {
+        return options_.reportsLatency ? static_cast<int>(options_.line.frame / 1000000) : 0;
+    }
 
     SimChip &Chip() { return *chip_; }
     Pic16Chip &Pic16();
@@ -89,6 +109,7 @@ private:
     SimOptions options_;
     std::unique_ptr<SimChip> chip_;
     std::unique_ptr<TarnboxFirmware> firmware_;
+    std::optional<ReplyShaper> shaper_; // only while some shaping is asked for
     bool open_ = false;
     std::string path_;
     int opens_ = 0;

@@ -108,6 +108,7 @@ bool TarnboxFirmware::FaultDue(FaultKind kind, bool &used) const
 void TarnboxFirmware::Receive(uint8_t byte, SimTime arrival)
 {
     ++received_;
+    versionQuery_ = false;
     if (hungUp_) return;
     for (const SimFault &f : options_.faults) {
         if (f.kind == FaultKind::HangupAfter && received_ > f.count) {
@@ -170,11 +171,13 @@ void TarnboxFirmware::Process(uint8_t byte)
         if (!Knows(byte)) return;
         code_ = byte;
         codeAt_ = received_;
+        versionQuery_ = byte == 0x00;
         args_.clear();
         Echo(byte);
         return;
     }
     args_.push_back(byte);
+    versionQuery_ = code_ == 0x00 && byte == 0;
     if (EchoesArguments(static_cast<uint8_t>(code_))) Echo(byte);
     if (static_cast<int>(args_.size()) == CommandArgumentCount(static_cast<uint8_t>(code_))) {
         if (journal_) journal_->push_back({codeAt_, received_, static_cast<uint8_t>(code_), args_});
@@ -190,11 +193,20 @@ void TarnboxFirmware::Execute()
     switch (code_) {
     case 0x00:
         switch (a[0]) {
-        case 0:
-            for (char c : options_.versionText)
-                Emit(static_cast<uint8_t>(c));
-            if (options_.versionText.size() < 32) Emit(0);
+        case 0: {
+            // Never more than the host reads: a byte past the 32 would be
+            // taken for the echo of its next command.
+            const std::string &text = options_.versionText;
+            const size_t shown = std::min(text.size(), VersionReplySize);
+            for (size_t i = 0; i < shown; ++i)
+                Emit(static_cast<uint8_t>(text[i]));
+            if (shown == VersionReplySize) break;
+            Emit(0);
+            if (options_.versionPad)
+                for (size_t n = shown + 1; n < VersionReplySize; ++n)
+                    Emit(*options_.versionPad);
             break;
+        }
         case 1: // VDD then VPP
         case 3: // VPP before VDD, for parts whose pins may be configured away
             chip_.EnterProgramMode(a[0]);

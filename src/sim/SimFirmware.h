@@ -17,6 +17,8 @@ using SimTime = int64_t; // nanoseconds
 constexpr SimTime SimByteTime = 260417; // one byte, 10 bits at 38400 baud
 constexpr SimTime SimWaitUnit = 100000; // wait bytes count tenths of a millisecond
 constexpr const char *DefaultVersionText = "Vexa Ver.1.30 Tarnbox";
+// The host reads the version reply into 32 bytes; a board sends no more.
+constexpr size_t VersionReplySize = 32;
 
 // Which row-write codes the firmware accepts: a firmware generation either
 // knows both, only one of them or neither.
@@ -46,6 +48,9 @@ struct FirmwareOptions {
     RowWriteForms rowWrite = RowWriteForms::Both;
     bool pic18 = true;
     std::string versionText = DefaultVersionText;
+    // Set: the version reply is filled up to 32 bytes with this byte after
+    // the text's NUL, as firmware that sends a fixed-size buffer does.
+    std::optional<uint8_t> versionPad{};
     bool silent = false; // a board that answers nothing
     std::vector<SimFault> faults{};
 };
@@ -87,6 +92,10 @@ public:
     // dropped, or the one whose echo or checksum was corrupted; 0 while none
     // has.
     uint64_t FaultByte() const { return faultByte_; }
+    // Whether the last host byte belongs to a version query: a command code
+    // 0x00 (which control command follows is not known yet) or the
+    // sub-code 0 after it, whose answer is the version text.
+    bool InVersionQuery() const { return versionQuery_; }
 
 private:
     bool Knows(uint8_t code) const;
@@ -109,6 +118,7 @@ private:
     SimTime busyUntil_ = 0; // programming cycles keep the firmware busy
     SimTime lineFree_ = 0;  // when the transmitter can start the next byte
     bool hungUp_ = false;
+    bool versionQuery_ = false;
     bool badEchoUsed_ = false;
     bool badSumUsed_ = false;
     uint64_t faultByte_ = 0;

@@ -106,6 +106,12 @@ void TraceReplay::Receive(uint8_t value, SimTime now)
     SkipToNext(nextHost_, true);
 }
 
+size_t TraceReplay::HostBytesInTrace() const
+{
+    return static_cast<size_t>(
+        std::count_if(events_.begin(), events_.end(), [](const TraceEvent &e) { return e.fromHost; }));
+}
+
 SimTime TraceReplay::NextDue() const
 {
     if (nextBoard_ >= events_.size()) return -1;

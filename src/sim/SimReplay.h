@@ -38,6 +38,8 @@ public:
     SimTime NextDue() const;
     // Empty while the host has sent what the trace holds.
     const std::string &Divergence() const { return divergence_; }
+    size_t HostBytesReceived() const { return hostCount_; }
+    size_t HostBytesInTrace() const;
 
 private:
     std::vector<TraceEvent> events_;

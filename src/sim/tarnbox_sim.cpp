@@ -14,6 +14,7 @@
 #include <cctype>
 #include <cerrno>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -22,6 +23,7 @@
 #include <exception>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,6 +31,7 @@
 #include "SimFirmware.h"
 #include "SimLine.h"
 #include "SimReplay.h"
+#include "SimShaping.h"
 #include "support/StandardStreams.h"
 #include "support/textutil.h"
 #include "support/version.h"
@@ -63,6 +66,8 @@ const char *Usage = "Usage: tarnbox-sim [OPTIONS]\n"
                     "                       0x15, or neither (default: both)\n"
                     "  --no-pic18           firmware without the PIC18 commands (0x09-0x10)\n"
                     "  --version-text TEXT  version reply (default \"\")\n"
+                    "  --version-pad HH     fill the version reply up to 32 bytes with byte HH\n"
+                    "                       (hexadecimal; 00 NULs, 20 spaces) after the text's NUL\n"
                     "  --silent             a board that answers nothing\n"
                     "  --pace               real-time pacing: 38400 baud on the wire and the\n"
                     "                       programming waits (off: answers at once)\n"
@@ -70,6 +75,17 @@ const char *Usage = "Usage: tarnbox-sim [OPTIONS]\n"
                     "                       the line's timing, paced: pty as --pace; uart receives\n"
                     "                       each byte whole before echoing it; usb=MS as uart with\n"
                     "                       bytes crossing in MS millisecond frames each way\n"
+                    "  --chunk N            replies reach the host in packets of 1 to N bytes\n"
+                    "                       (N 1 to 64), each whole once its last byte has crossed,\n"
+                    "                       as a USB adapter delivers them; one write each\n"
+                    "  --jitter MS          every reply leaves 0 to MS ms late at random\n"
+                    "                       (MS up to 100)\n"
+                    "  --slow-reply N       every N-th reply is held 150 ms, never those of the\n"
+                    "                       version query\n"
+                    "  --seed N             seed of the packet sizes and delays (default 1): a run\n"
+                    "                       repeats exactly. With --chunk, --jitter or --slow-reply\n"
+                    "                       replies leave when due even without --pace (a fast line\n"
+                    "                       then, not 38400 baud)\n"
                     "  --trace FILE         write every byte in both directions with a time stamp\n"
                     "                       (seconds since start; '>' host to board, '<' board to host)\n"
                     "  --replay FILE        instead of a chip, play the board's side of a trace\n"
@@ -77,6 +93,10 @@ const char *Usage = "Usage: tarnbox-sim [OPTIONS]\n"
                     "                       host, each byte as long after the host's bytes before\n"
                     "                       it as it was then; the first byte the host sends\n"
                     "                       otherwise than the trace is reported on stderr\n"
+                    "                       (kept open by --detach for it)\n"
+                    "  --report FILE        with --replay: write that report to FILE instead, as\n"
+                    "                       soon as it is known, or on exit how many of the\n"
+                    "                       trace's host bytes came, all as in it\n"
                     "  --fault KIND=N       counting bytes received from the host: silent-after=N,\n"
                     "                       drop=N, bad-echo=N, bad-sum=N or hangup-after=N\n"
                     "                       (may be repeated); after a hang-up the terminal is\n"
@@ -124,6 +144,33 @@ bool ParseCalibration(const std::string &text, std::vector<uint16_t> &values)
     return !values.empty() && values.size() <= 2;
 }
 
+// One byte as one or two hexadecimal digits.
+bool ParseHexByte(const std::string &text, uint8_t &value)
+{
+    if (text.empty() || text.size() > 2) return false;
+    for (char c : text)
+        if (!std::isxdigit(static_cast<unsigned char>(c))) return false;
+    value = static_cast<uint8_t>(std::stoul(text, nullptr, 16));
+    return true;
+}
+
+// A decimal number from least to most; fails the run otherwise.
+uint64_t Number(const std::string &option, const std::string &text, uint64_t least, uint64_t most)
+{
+    uint64_t n = 0;
+    bool ok = !text.empty() && text.size() <= 20;
+    for (char c : text) {
+        if (c < '0' || c > '9' || n > (UINT64_MAX - static_cast<uint64_t>(c - '0')) / 10) {
+            ok = false;
+            break;
+        }
+        n = n * 10 + static_cast<uint64_t>(c - '0');
+    }
+    const std::string range = std::to_string(least) + " to " + std::to_string(most);
+    if (!ok || n < least || n > most) Fail("bad " + option + " '" + text + "' (" + range + ")");
+    return n;
+}
+
 // The serving process's id as one line; false when it cannot be written.
 bool WritePidFile(const std::string &path, pid_t pid)
 {
@@ -135,15 +182,16 @@ bool WritePidFile(const std::string &path, pid_t pid)
 
 // The background process leaves the caller's terminal and pipes: a caller
 // that reads the path from a pipe sees its end when the foreground part
-// returns. Error texts still reach a terminal.
-void LeaveCallersStreams()
+// returns. Error texts still reach a terminal; keepErrors keeps standard
+// error wherever it leads, for a report that has nowhere else to go.
+void LeaveCallersStreams(bool keepErrors)
 {
     setsid();
     const int null = open("/dev/null", O_RDWR);
     if (null < 0) return;
     dup2(null, STDIN_FILENO);
     dup2(null, STDOUT_FILENO);
-    if (!isatty(STDERR_FILENO)) dup2(null, STDERR_FILENO);
+    if (!keepErrors && !isatty(STDERR_FILENO)) dup2(null, STDERR_FILENO);
     if (null > STDERR_FILENO) close(null);
 }
 
@@ -158,13 +206,14 @@ namespace {
 
 int RunSimulator(int argc, char **argv)
 {
-    std::string chipName = "PIC16F877A", link, hexFile, traceFile, dumpFile, pidFile, replayFile;
+    std::string chipName = "PIC16F877A", link, hexFile, traceFile, dumpFile, pidFile, replayFile, reportFile;
     bool modelProtection = true;
     bool detach = false;
     std::vector<uint16_t> calibration;
     FirmwareOptions fw;
     bool pace = false;
     SimLine line;
+    SimShaping shaping;
 
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -205,6 +254,11 @@ int RunSimulator(int argc, char **argv)
             fw.pic18 = false;
         } else if (arg == "--version-text") {
             fw.versionText = value();
+        } else if (arg == "--version-pad") {
+            const std::string text = value();
+            uint8_t pad = 0;
+            if (!ParseHexByte(text, pad)) Fail("bad --version-pad '" + text + "' (hexadecimal 00 to FF)");
+            fw.versionPad = pad;
         } else if (arg == "--silent") {
             fw.silent = true;
         } else if (arg == "--pace") {
@@ -213,12 +267,22 @@ int RunSimulator(int argc, char **argv)
             const std::string text = value();
             if (!ParseSimLine(text, line)) Fail("bad --line '" + text + "' (pty, uart or usb=MS, MS 1 to 255)");
             pace = true;
+        } else if (arg == "--chunk") {
+            shaping.chunkMax = static_cast<int>(Number(arg, value(), 1, MaxSimChunk));
+        } else if (arg == "--jitter") {
+            shaping.jitterMs = static_cast<int>(Number(arg, value(), 0, MaxSimJitterMs));
+        } else if (arg == "--slow-reply") {
+            shaping.slowReplyEvery = static_cast<int>(Number(arg, value(), 0, 1'000'000));
+        } else if (arg == "--seed") {
+            shaping.seed = Number(arg, value(), 0, UINT64_MAX);
         } else if (arg == "--trace") {
             traceFile = value();
         } else if (arg == "--no-protection") {
             modelProtection = false;
         } else if (arg == "--replay") {
             replayFile = value();
+        } else if (arg == "--report") {
+            reportFile = value();
         } else if (arg == "--dump") {
             dumpFile = value();
         } else if (arg == "--fault") {
@@ -230,6 +294,11 @@ int RunSimulator(int argc, char **argv)
             Fail("unknown option '" + arg + "' (see --help)");
         }
     }
+
+    if (!reportFile.empty() && replayFile.empty())
+        Fail("--report needs --replay: it reports how the host kept to the trace");
+    if (!replayFile.empty() && shaping.Any())
+        Fail("--replay plays the trace's own timing; --chunk, --jitter and --slow-reply do not apply");
 
     std::string error;
     auto chip = MakeSimChip(chipName, error);
@@ -244,6 +313,11 @@ int RunSimulator(int argc, char **argv)
         if (!ReadTraceForReplay(replayFile, events, error)) Fail(error);
         replay = std::make_unique<TraceReplay>(std::move(events));
     }
+
+    // Made now, so that a report from an earlier run is never taken for this one's.
+    FILE *report = nullptr;
+    if (!reportFile.empty() && !(report = std::fopen(reportFile.c_str(), "w")))
+        Fail("cannot write " + reportFile + ": " + std::strerror(errno));
 
     FILE *trace = nullptr;
     if (!traceFile.empty() && !(trace = std::fopen(traceFile.c_str(), "w")))
@@ -297,7 +371,7 @@ int RunSimulator(int argc, char **argv)
             std::fflush(stdout);
             _exit(0);
         }
-        LeaveCallersStreams();
+        LeaveCallersStreams(replay && !report);
     } else {
         if (!pidFile.empty() && !WritePidFile(pidFile, getpid()))
             Fail("cannot write " + pidFile + ": " + std::strerror(errno));
@@ -318,33 +392,58 @@ int RunSimulator(int argc, char **argv)
     int fd = master;
     SimTime lastArrival = 0;
     SimTime lineFree = 0;
+    // Unpaced, shaped replies cross a fast line instead of 38400 baud, so a
+    // long read stays quick while its packets still come one after another.
+    constexpr SimTime UnpacedByteTime = 10'000;
+    std::optional<ReplyShaper> shaper;
+    if (shaping.Any()) shaper.emplace(shaping, pace ? SimByteTime : UnpacedByteTime);
+    // Replies leave when due: on the line model's time when paced, on the
+    // shaping's when shaped, otherwise at once.
+    const bool timed = pace || shaper.has_value();
     // The kernel's default timer slack (50 µs) would be added to every paced
     // reply, a fifth of a byte time.
-    if (pace || replay) prctl(PR_SET_TIMERSLACK, 1UL, 0, 0, 0);
+    if (timed || replay) prctl(PR_SET_TIMERSLACK, 1UL, 0, 0, 0);
     // How late a paced wake-up comes back on this machine, as a running
     // average: the simulator wakes that much ahead of each reply, so that
     // replies leave on the line model's time on average instead of always a
     // scheduler wake-up late (about 100 µs on a virtual machine, a fifth of
     // an echo), which no host could make up.
     SimTime oversleep = 0;
-    std::vector<uint8_t> unsent;
+    // What is due and not yet written, one write() for each: one run of bytes
+    // as they come, or with --chunk each packet (whose bytes share a time) on
+    // its own.
+    std::deque<std::vector<uint8_t>> unsent;
+    SimTime packetTime = -1;
+    auto queue = [&](uint8_t value, bool newWrite) {
+        if (unsent.empty() || newWrite) unsent.emplace_back();
+        unsent.back().push_back(value);
+    };
+    std::vector<uint8_t> replayed;
     while (!stopRequested) {
         auto &out = firmware.Output();
-        // Without pacing every reply goes out at once; with pacing when the
-        // board's clock says it has left the wire.
         const SimTime t = now();
-        if (replay) replay->TakeDue(t, unsent);
-        while (!replay && !out.empty() && (!pace || line.ToHost(out.front().time) <= t + oversleep)) {
-            unsent.push_back(out.front().value);
+        if (replay) {
+            replayed.clear();
+            replay->TakeDue(t, replayed);
+            for (uint8_t b : replayed)
+                queue(b, false);
+        }
+        while (!replay && !out.empty() && (!timed || line.ToHost(out.front().time) <= t + oversleep)) {
+            queue(out.front().value, shaping.chunkMax > 0 && out.front().time != packetTime);
+            packetTime = out.front().time;
             out.pop_front();
         }
-        if (fd >= 0 && !unsent.empty()) {
-            const ssize_t n = write(fd, unsent.data(), unsent.size());
-            if (n > 0) {
-                for (ssize_t k = 0; k < n; ++k)
-                    traceByte('<', unsent[k]);
-                unsent.erase(unsent.begin(), unsent.begin() + n);
+        while (fd >= 0 && !unsent.empty()) {
+            std::vector<uint8_t> &next = unsent.front();
+            const ssize_t n = write(fd, next.data(), next.size());
+            if (n <= 0) break;
+            for (ssize_t k = 0; k < n; ++k)
+                traceByte('<', next[k]);
+            if (static_cast<size_t>(n) < next.size()) {
+                next.erase(next.begin(), next.begin() + n);
+                break;
             }
+            unsent.pop_front();
         }
         if (fd >= 0 && firmware.HungUp() && unsent.empty() && out.empty()) {
             // The board is gone: the host's next read ends at once.
@@ -356,7 +455,7 @@ int RunSimulator(int argc, char **argv)
         // Paced replies are due at byte-time resolution (about 260 µs): a
         // millisecond poll would add up to a millisecond to every echo.
         SimTime wait = 50'000'000;
-        const bool pacedWait = pace && !out.empty();
+        const bool pacedWait = timed && !out.empty();
         if (pacedWait) wait = std::clamp<SimTime>(line.ToHost(out.front().time) - oversleep - now(), 0, wait);
         if (replay && replay->NextDue() >= 0) wait = std::clamp<SimTime>(replay->NextDue() - now(), 0, wait);
         const timespec timeout{static_cast<time_t>(wait / 1'000'000'000),
@@ -383,8 +482,16 @@ int RunSimulator(int argc, char **argv)
                     if (replay) {
                         const bool wasOn = replay->Divergence().empty();
                         replay->Receive(buffer[k], arrived);
-                        if (wasOn && !replay->Divergence().empty())
-                            std::fprintf(stderr, "tarnbox-sim: replay: %s\n", replay->Divergence().c_str());
+                        if (wasOn && !replay->Divergence().empty()) {
+                            // Out at once: the run is often ended by a signal next.
+                            if (report) {
+                                std::fprintf(report, "%s\n", replay->Divergence().c_str());
+                                std::fflush(report);
+                            } else {
+                                std::fprintf(stderr, "tarnbox-sim: replay: %s\n",
+                                             replay->Divergence().c_str());
+                            }
+                        }
                         continue;
                     }
                     // A run written at once still arrives a byte time apart on
@@ -393,7 +500,11 @@ int RunSimulator(int argc, char **argv)
                         lastArrival = line.ToBoard(arrived, lineFree);
                     else
                         lastArrival = pace ? std::max(arrived, lastArrival + SimByteTime) : arrived;
+                    const size_t before = out.size();
                     firmware.Receive(buffer[k], lastArrival);
+                    if (shaper)
+                        shaper->Shape(out, before, firmware.InVersionQuery(),
+                                      pace ? std::nullopt : std::optional<SimTime>(arrived));
                 }
             }
         }
@@ -401,9 +512,22 @@ int RunSimulator(int argc, char **argv)
 
     if (fd >= 0) close(fd);
     if (fd >= 0) close(slave);
+    // The report is complete before the process-id file goes, which a
+    // script may wait for.
+    bool reported = true;
+    if (report) {
+        if (replay->Divergence().empty())
+            std::fprintf(report, "the host sent %zu of the trace's %zu host bytes, each as in the trace\n",
+                         replay->HostBytesReceived(), replay->HostBytesInTrace());
+        reported = std::fclose(report) == 0;
+    }
     if (!link.empty()) unlink(link.c_str());
     if (!pidFile.empty()) unlink(pidFile.c_str());
     if (trace) std::fclose(trace);
+    if (!reported) {
+        std::fprintf(stderr, "tarnbox-sim: cannot write %s\n", reportFile.c_str());
+        return 1;
+    }
     if (!dumpFile.empty() && !SaveChipAsHex(*chip, dumpFile, error)) {
         std::fprintf(stderr, "tarnbox-sim: %s\n", error.c_str());
         return 1;

@@ -2,6 +2,7 @@
 // replies out, on the virtual clock.
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -48,6 +49,29 @@ TEST(Firmware, VersionQueryRepliesWithTextAndNul)
     const std::string text(reply.begin(), reply.end());
     EXPECT_EQ(text, std::string(DefaultVersionText) + '\0');
     EXPECT_EQ(text.rfind("Vexa Ver.", 0), 0u);
+}
+
+TEST(Firmware, VersionReplyPaddedToThirtyTwoBytesAndNeverLonger)
+{
+    const std::string text = DefaultVersionText, long40(40, 'L');
+    struct Case {
+        std::string text;
+        std::optional<uint8_t> pad;
+        std::string reply;
+    } cases[] = {
+        {text, 0x00, text + std::string(32 - text.size(), '\0')},
+        {text, 0x20, text + '\0' + std::string(31 - text.size(), ' ')},
+        {std::string(31, 'T'), 0xFF, std::string(31, 'T') + '\0'},
+        {long40, 0x20, long40.substr(0, 32)},
+        {long40, std::nullopt, long40.substr(0, 32)},
+    };
+    for (const Case &c : cases) {
+        Board b(SimOptions{.versionText = c.text, .versionPad = c.pad});
+        b.sim.SetTimeouts(20, 200);
+        ASSERT_TRUE(b.Handshake({0x00, 0x00}));
+        const Bytes reply = b.Talk({}, 64);
+        EXPECT_EQ(std::string(reply.begin(), reply.end()), c.reply) << c.text << " " << c.pad.value_or(0);
+    }
 }
 
 TEST(Firmware, ShortReplyCostsTheReadTimeoutOnlyInVirtualTime)

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -49,9 +50,10 @@ TEST(TarnboxSim, HelpListsEveryOption)
     while (std::fgets(buffer, sizeof buffer, p))
         text += buffer;
     EXPECT_EQ(pclose(p), 0);
-    for (const char *option :
-         {"--chip", "--link", "--hex", "--calib", "--firmware", "--no-pic18", "--version-text", "--silent",
-          "--pace", "--trace", "--replay", "--fault", "--dump", "--help", "hangup-after"})
+    for (const char *option : {"--chip", "--link", "--hex", "--calib", "--firmware", "--no-pic18",
+                               "--version-text", "--version-pad", "--silent", "--pace", "--chunk", "--jitter",
+                               "--slow-reply", "--seed", "--trace", "--replay", "--report", "--fault", "--dump",
+                               "--help", "hangup-after"})
         EXPECT_NE(text.find(option), std::string::npos) << option;
 }
 
@@ -107,6 +109,61 @@ TEST(TarnboxSim, WholeDeviceReadOfPic18F4550OverThePty)
     EXPECT_EQ(image.Id18[0], 0x11);
     EXPECT_EQ(image.EEData18[1], 0x22);
     EXPECT_EQ(image.Config18[1], d.ConfigDefault[1]);
+}
+
+TEST(TarnboxSim, ChunkedJitteredRepliesStillAnswerTheHost)
+{
+    // Words 0 and 1 = 0x1234, 0x000F; the jitter stays inside the version
+    // query's 20 ms.
+    const std::string hex = WriteHex("chunked.hex", ":0400000034120F00A7\n:00000001FF\n");
+    SimProcess sim({"--hex", hex, "--chunk", "7", "--jitter", "4", "--slow-reply", "50", "--seed", "3"});
+    ASSERT_FALSE(sim.Path().empty());
+    PtyRig rig(sim.Path());
+    ASSERT_EQ(rig.port.OpenPort("COM1"), 0) << rig.port.LastError();
+    EXPECT_EQ(GetVersion(rig.link), DefaultVersionText);
+    const TDeviceSpec &d = DeviceTable[FindDevice("PIC16F877A")];
+    EXPECT_EQ(ReadDeviceId(rig.link, d) & 0x3FE0, d.DeviceId);
+    EnterProgramMode(rig.link, 0);
+    std::vector<uint16_t> words(300);
+    EXPECT_EQ(ReadWords(rig.link, 4, 300, words, nullptr), 0);
+    ExitProgramMode(rig.link, 0);
+    EXPECT_EQ(words[0], 0x1234);
+    EXPECT_EQ(words[1], 0x000F);
+    EXPECT_EQ(words[299], 0x3FFF);
+    rig.port.ClosePort();
+    EXPECT_EQ(sim.Stop(), 0);
+}
+
+TEST(TarnboxSim, DetachedReplayReportsWhereTheHostLeavesTheTrace)
+{
+    const std::string dir = testing::TempDir();
+    const std::string trace = dir + "report.trace", link = dir + "replayed", pidFile = dir + "replayed.pid";
+    std::ofstream(trace) << "0.000000 > 01\n0.000100 < 01\n0.000200 > 06\n0.000300 < 06\n";
+    // To the report file, or to standard error, which the detached board
+    // keeps even where it is not a terminal.
+    for (bool toFile : {true, false}) {
+        const std::string out = dir + (toFile ? "replay.report" : "replay.stderr");
+        const std::string command = std::string(TARNBOX_SIM_PROGRAM) + " --replay " + trace + " --link " +
+                                    link + " --pid-file " + pidFile + " --detach >/dev/null" +
+                                    (toFile ? " --report " + out + " 2>/dev/null" : " 2>" + out);
+        ASSERT_EQ(std::system(command.c_str()), 0) << command;
+        {
+            PtyRig rig(link);
+            ASSERT_EQ(rig.port.OpenPort("COM1"), 0) << rig.port.LastError();
+            SendIcsp(rig.link, 0x07); // the trace has 0x06
+        }
+        long board = 0;
+        std::ifstream(pidFile) >> board;
+        ASSERT_GT(board, 0);
+        kill(static_cast<pid_t>(board), SIGTERM);
+        for (int i = 0; i < 500 && access(pidFile.c_str(), F_OK) == 0; ++i)
+            usleep(10000);
+        std::ifstream in(out);
+        std::string first, more;
+        std::getline(in, first);
+        EXPECT_NE(first.find("the host's byte 2 is 07 where the trace has 06"), std::string::npos) << first;
+        EXPECT_FALSE(std::getline(in, more)) << more;
+    }
 }
 
 TEST(TarnboxSim, HangupEndsTheHostsReadAsAFailure)
