@@ -1,6 +1,7 @@
 #include "SimFirmware.h"
 
 #include <algorithm>
+#include <cstdint>
 
 namespace {
 
@@ -105,8 +106,43 @@ bool TarnboxFirmware::FaultDue(FaultKind kind, bool &used) const
     return false;
 }
 
+void TarnboxFirmware::StartStream(uint8_t code, uint8_t readCommand, int units)
+{
+    streamCode_ = code;
+    streamRead_ = readCommand;
+    streamLeft_ = units;
+    if (!options_.piecewiseStreams)
+        while (Streaming())
+            ContinueStream(SIZE_MAX);
+}
+
+void TarnboxFirmware::ContinueStream(size_t maxBytes)
+{
+    const size_t unit = streamCode_ == 0x07 ? 2 : 1;
+    for (size_t made = 0; streamLeft_ > 0 && (made == 0 || made + unit <= maxBytes); made += unit, --streamLeft_) {
+        switch (streamCode_) {
+        case 0x07: {
+            // Read, send the word low byte first, increment.
+            const uint16_t v = chip_.IcspRead(streamRead_);
+            Emit(static_cast<uint8_t>(v));
+            Emit(static_cast<uint8_t>(v >> 8));
+            chip_.IcspCommand(6);
+            break;
+        }
+        case 0x0C:
+            Emit(chip_.TableReadPostIncrement());
+            break;
+        default:
+            Emit(chip_.EepromReadPostIncrement());
+            break;
+        }
+    }
+}
+
 void TarnboxFirmware::Receive(uint8_t byte, SimTime arrival)
 {
+    while (Streaming())
+        ContinueStream(SIZE_MAX);
     ++received_;
     versionQuery_ = false;
     if (hungUp_) return;
@@ -248,13 +284,7 @@ void TarnboxFirmware::Execute()
             chip_.IcspCommand(a[0]);
         break;
     case 0x07:
-        // Read, send the word low byte first, increment; count times.
-        for (uint16_t n = word(1); n > 0; --n) {
-            const uint16_t v = chip_.IcspRead(a[0]);
-            Emit(static_cast<uint8_t>(v));
-            Emit(static_cast<uint8_t>(v >> 8));
-            chip_.IcspCommand(6);
-        }
+        StartStream(0x07, a[0], word(1));
         break;
     case 0x08:
     case 0x15: {
@@ -296,8 +326,7 @@ void TarnboxFirmware::Execute()
         chip_.SetTablePointer(a[0] | (a[1] << 8) | (a[2] << 16));
         break;
     case 0x0C:
-        for (uint16_t n = word(0); n > 0; --n)
-            Emit(chip_.TableReadPostIncrement());
+        StartStream(0x0C, 0, word(0));
         break;
     case 0x0D: {
         Checksum();
@@ -321,8 +350,7 @@ void TarnboxFirmware::Execute()
         chip_.SetEepromAddress(word(0));
         break;
     case 0x0F:
-        for (int n = a[0] ? a[0] : 256; n > 0; --n)
-            Emit(chip_.EepromReadPostIncrement());
+        StartStream(0x0F, 0, a[0] ? a[0] : 256);
         break;
     case 0x10: {
         // The echo is the cell read back after the write, so a write that

@@ -53,6 +53,11 @@ struct FirmwareOptions {
     std::optional<uint8_t> versionPad{};
     bool silent = false; // a board that answers nothing
     std::vector<SimFault> faults{};
+    // Streams (0x07, 0x0C, 0x0F) are made a piece at a time as the caller
+    // asks for them (ContinueStream), as a board sends its first byte at
+    // once; otherwise the whole stream is in the output when its command
+    // completes.
+    bool piecewiseStreams = false;
 };
 
 // A command the firmware carried out, for tests that look at what a host
@@ -96,8 +101,16 @@ public:
     // 0x00 (which control command follows is not known yet) or the
     // sub-code 0 after it, whose answer is the version text.
     bool InVersionQuery() const { return versionQuery_; }
+    // A stream still to be sent (piecewise streams only).
+    bool Streaming() const { return streamLeft_ > 0; }
+    // Appends up to maxBytes more of the stream under way, whole units only
+    // (at least one), with the times they would have had had the stream
+    // been made at once. A host byte that arrives meanwhile is taken only
+    // after the stream, as before.
+    void ContinueStream(size_t maxBytes);
 
 private:
+    void StartStream(uint8_t code, uint8_t readCommand, int units);
     bool Knows(uint8_t code) const;
     void Process(uint8_t byte);
     void Execute();
@@ -119,6 +132,9 @@ private:
     SimTime lineFree_ = 0;  // when the transmitter can start the next byte
     bool hungUp_ = false;
     bool versionQuery_ = false;
+    uint8_t streamCode_ = 0;  // the stream command under way
+    uint8_t streamRead_ = 0;  // its ICSP read command (0x07)
+    int streamLeft_ = 0;      // units still to send
     bool badEchoUsed_ = false;
     bool badSumUsed_ = false;
     uint64_t faultByte_ = 0;

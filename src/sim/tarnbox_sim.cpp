@@ -379,6 +379,7 @@ int RunSimulator(int argc, char **argv)
         std::fflush(stdout);
     }
 
+    fw.piecewiseStreams = true;
     TarnboxFirmware firmware(*chip, fw);
     const auto origin = std::chrono::steady_clock::now();
     auto now = [&]() -> SimTime {
@@ -413,6 +414,8 @@ int RunSimulator(int argc, char **argv)
     // as they come, or with --chunk each packet (whose bytes share a time) on
     // its own.
     std::deque<std::vector<uint8_t>> unsent;
+    // How much of a stream is made at a time.
+    constexpr size_t StreamPiece = 256;
     SimTime packetTime = -1;
     auto queue = [&](uint8_t value, bool newWrite) {
         if (unsent.empty() || newWrite) unsent.emplace_back();
@@ -427,6 +430,15 @@ int RunSimulator(int argc, char **argv)
             replay->TakeDue(t, replayed);
             for (uint8_t b : replayed)
                 queue(b, false);
+        }
+        // A stream leaves as it is made, a piece at a time: its first byte
+        // goes out at once, however long the simulator takes to make all of
+        // it (a sanitizer build on a busy machine needs longer for a 32 KB
+        // table read than the host waits for its first byte).
+        while (!replay && firmware.Streaming() && out.size() < StreamPiece && (timed || unsent.empty())) {
+            const size_t before = out.size();
+            firmware.ContinueStream(StreamPiece);
+            if (shaper) shaper->Shape(out, before, false, pace ? std::nullopt : std::optional<SimTime>(t));
         }
         while (!replay && !out.empty() && (!timed || line.ToHost(out.front().time) <= t + oversleep)) {
             queue(out.front().value, shaping.chunkMax > 0 && out.front().time != packetTime);
@@ -458,6 +470,7 @@ int RunSimulator(int argc, char **argv)
         const bool pacedWait = timed && !out.empty();
         if (pacedWait) wait = std::clamp<SimTime>(line.ToHost(out.front().time) - oversleep - now(), 0, wait);
         if (replay && replay->NextDue() >= 0) wait = std::clamp<SimTime>(replay->NextDue() - now(), 0, wait);
+        if (firmware.Streaming() && out.size() < StreamPiece && (timed || unsent.empty())) wait = 0;
         const timespec timeout{static_cast<time_t>(wait / 1'000'000'000),
                                static_cast<long>(wait % 1'000'000'000)};
         pollfd p{fd, static_cast<short>(POLLIN | (unsent.empty() ? 0 : POLLOUT)), 0};
