@@ -113,14 +113,18 @@ MemoryBuffer Image(const std::string &path, bool pic18, int index)
     return buffer;
 }
 
+// A device and the kind of board it sits on: tarnbox-sim's options for
+// each way the protocol lets a firmware or an adapter answer.
 struct DeviceCase {
     const char *name;
     const char *fixture;
+    const char *board = "Plain";
+    std::vector<std::string> boardOptions{};
 };
 
 void PrintTo(const DeviceCase &c, std::ostream *os)
 {
-    *os << c.name;
+    *os << c.board << "_" << c.name;
 }
 
 class CliRoundTrip : public testing::TestWithParam<DeviceCase> {};
@@ -131,7 +135,9 @@ TEST_P(CliRoundTrip, ProgramVerifyReadEraseBlank)
 {
     const DeviceCase c = GetParam();
     const std::string source = Fixtures + "/" + c.fixture;
-    SimProcess sim({"--chip", c.name});
+    std::vector<std::string> board{"--chip", c.name};
+    board.insert(board.end(), c.boardOptions.begin(), c.boardOptions.end());
+    SimProcess sim(board);
     ASSERT_FALSE(sim.Path().empty());
     const std::vector<std::string> base{"-p", sim.Path(), "-d", c.name};
     auto run = [&](std::vector<std::string> more) {
@@ -199,11 +205,25 @@ TEST_P(CliRoundTrip, ProgramVerifyReadEraseBlank)
     EXPECT_EQ(r.LastLine(), " !! 一致しません。");
 }
 
+// Every board variant with both families; a board behind a 16 ms adapter
+// that the system knows nothing of (a pseudo-terminal has no latency timer)
+// with the smallest part, whose reads its paced line keeps short.
 INSTANTIATE_TEST_SUITE_P(
     BothFamilies, CliRoundTrip,
     testing::Values(DeviceCase{"PIC16F877A", "p16f877a.hex"}, DeviceCase{"PIC12F675", "p12f675.hex"},
-                    DeviceCase{"PIC10F200", "p10f200.hex"}, DeviceCase{"PIC18F4550", "p18f4550.hex"}),
-    [](const testing::TestParamInfo<DeviceCase> &info) { return std::string(info.param.name); });
+                    DeviceCase{"PIC10F200", "p10f200.hex"}, DeviceCase{"PIC18F4550", "p18f4550.hex"},
+                    DeviceCase{"PIC16F877A", "p16f877a.hex", "PaddedWithNul", {"--version-pad", "00"}},
+                    DeviceCase{"PIC18F4550", "p18f4550.hex", "PaddedWithSpaces", {"--version-pad", "20"}},
+                    DeviceCase{"PIC12F675", "p12f675.hex", "Packets", {"--chunk", "64", "--seed", "5"}},
+                    DeviceCase{"PIC18F4550", "p18f4550.hex", "Packets", {"--chunk", "64", "--seed", "9"}},
+                    DeviceCase{"PIC16F877A", "p16f877a.hex", "Jitter",
+                               {"--jitter", "5", "--slow-reply", "500", "--seed", "4"}},
+                    DeviceCase{"PIC18F4550", "p18f4550.hex", "Jitter",
+                               {"--jitter", "5", "--slow-reply", "500", "--seed", "6"}},
+                    DeviceCase{"PIC10F200", "p10f200.hex", "Usb16", {"--line", "usb=16"}}),
+    [](const testing::TestParamInfo<DeviceCase> &info) {
+        return std::string(info.param.board) + "_" + info.param.name;
+    });
 
 TEST(Cli, ProgramWithEraseFirstOverwritesAnOldImage)
 {

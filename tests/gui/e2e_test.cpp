@@ -70,6 +70,8 @@ private slots:
     void initTestCase();
     void cleanupTestCase();
     void programAndReadBack();
+    void boardVariants_data();
+    void boardVariants();
 
 private:
     QProcess sim_;
@@ -213,6 +215,89 @@ void EndToEnd::programAndReadBack()
     // The status line is no Tab stop: it does not take the focus either.
     QVERIFY(!f.Edit3->hasFocus());
     f.session.Port.ClosePort();
+}
+
+void EndToEnd::boardVariants_data()
+{
+    QTest::addColumn<QString>("device");
+    QTest::addColumn<QString>("fixture");
+    QTest::addColumn<QStringList>("board");
+    QTest::newRow("padded with NUL") << "PIC16F877A" << "p16f877a.hex" << QStringList{"--version-pad", "00"};
+    QTest::newRow("padded, PIC18") << "PIC18F4550" << "p18f4550.hex" << QStringList{"--version-pad", "20"};
+    QTest::newRow("packets") << "PIC16F877A" << "p16f877a.hex" << QStringList{"--chunk", "64", "--seed", "2"};
+    QTest::newRow("jitter") << "PIC16F877A" << "p16f877a.hex"
+                            << QStringList{"--jitter", "8", "--slow-reply", "300", "--seed", "3"};
+    // A pseudo-terminal shows no latency timer: the window learns the 16 ms
+    // from the late answers.
+    QTest::newRow("usb=16, not told") << "PIC10F200" << "p10f200.hex" << QStringList{"--line", "usb=16"};
+}
+
+// Start-up discovery, the full program chain and READ against each kind of
+// board the protocol allows.
+void EndToEnd::boardVariants()
+{
+    QFETCH(QString, device);
+    QFETCH(QString, fixture);
+    QFETCH(QStringList, board);
+    QProcess sim;
+    sim.start(TARNBOX_SIM, QStringList{"--chip", device} + board);
+    QVERIFY(sim.waitForStarted(5000));
+    QVERIFY(sim.waitForReadyRead(5000));
+    const QString pty = QString::fromLocal8Bit(sim.readLine()).trimmed();
+    const bool pic18 = device.startsWith("PIC18");
+    QTemporaryDir dir;
+    const std::string ini = dir.filePath("tarnvik.ini").toStdString();
+    {
+        SettingsFile s(ini);
+        for (int n = 1; n <= 10; ++n)
+            s.WriteString("ports", "com" + std::to_string(n), n == 3 ? pty.toStdString() : "");
+        s.WriteString("device", "group", pic18 ? "PIC18" : "PIC16");
+        s.Save();
+    }
+    FileDialog::Reset();
+    MessageBox::Reset();
+    TForm1 f(nullptr, ini);
+    f.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&f));
+    QTRY_VERIFY_WITH_TIMEOUT(f.session.Port.IsOpen() && !f.Timer1->isActive(), 15000);
+    QTRY_VERIFY_WITH_TIMEOUT(f.Button8->isEnabled(), 15000);
+    QCOMPARE(f.session.Port.PortName(), std::string("COM3"));
+
+    const int row = f.ComboBox1->findText(device);
+    QVERIFY(row > 0);
+    f.ComboBox1->setCurrentIndex(row);
+    emit f.ComboBox1->activated(row);
+    const QString file = QString(TARNVIK_HEX_FIXTURES) + "/" + fixture;
+    FileDialog::PreAnswer(file);
+    QTest::mouseClick(f.Button1, Qt::LeftButton);
+    QCOMPARE(f.Edit3->text(), " \"" + fixture + "\" をロードしました。");
+    const MemoryBuffer loaded = f.session.Buffer;
+
+    QTest::mouseClick(f.Button14, Qt::LeftButton);
+    ClickItem(f.PopupMenu1, ">BufferClear >Load >Erase >BlankCheck >Program >Verify");
+    QTRY_COMPARE_WITH_TIMEOUT(f.Edit3->text(), QString("ベリファイOK。一致しました。"), 120000);
+    QTRY_VERIFY(f.Button3->isEnabled());
+
+    // READ into a cleared buffer gives the file's memories back.
+    if (pic18)
+        f.session.Buffer.Clear(DeviceTable18[row]);
+    else
+        f.session.Buffer.Clear(DeviceTable[row]);
+    QTest::mouseClick(f.Button3, Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(f.Edit3->text(), QString("デバイスからバッファに読み込みました。"), 120000);
+    if (pic18) {
+        QVERIFY(f.session.Buffer.Program18 == loaded.Program18);
+        QVERIFY(f.session.Buffer.EEData18 == loaded.EEData18);
+    } else {
+        const TDeviceSpec &d = DeviceTable[row];
+        for (uint32_t i = 0; i < d.ProgramSize; ++i)
+            if (i != d.CalibAddress1) QCOMPARE(f.session.Buffer.Words[i], loaded.Words[i]);
+        for (uint32_t i = 0; i < d.EEDataSize; ++i)
+            QCOMPARE(f.session.Buffer.Words[EEDataAreaStart + i] & 0xFF, loaded.Words[EEDataAreaStart + i] & 0xFF);
+    }
+    f.session.Port.ClosePort();
+    sim.terminate();
+    QVERIFY(sim.waitForFinished(5000));
 }
 
 QTEST_MAIN(EndToEnd)
