@@ -253,9 +253,10 @@ OperationResult Finish(OperationContext &ctx, Wire &wire, ProgressBar *progress)
 {
     const bool toDialog = IsDialogBar(ctx, progress);
     if (wire.Failed()) {
+        const LinkFault fault = wire.Fault();
         const bool wedged = !wire.Abandon();
         if (progress) progress->SetPosition(0);
-        return LinkLostResult(ctx, WriteFailedStatus, toDialog, wedged);
+        return LinkLostResult(ctx, WriteFailedStatus, toDialog, fault, wedged);
     }
     ctx.ui.AddLog(ProgramDoneLog);
     ReportStatus(ctx, ProgramDoneStatus, toDialog);

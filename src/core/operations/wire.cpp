@@ -18,10 +18,11 @@ void Wire::Exit(int entryMode)
     if (!failed_) inProgramMode_ = false;
 }
 
-void Wire::Fail(bool silent)
+void Wire::Fail(LinkFault fault)
 {
     failed_ = true;
-    failedSilent_ = silent;
+    failedSilent_ = fault == LinkFault::Silent;
+    Note(fault);
 }
 
 bool Wire::FinishFailedCommand()
@@ -77,7 +78,8 @@ int Wire::RowWriteForm()
     if (form < 0) {
         // The test block and its code are the command the firmware may hold.
         lastCommand_ = link_.port.LastWritten(std::min<size_t>(written, 14));
-        Fail(link_.port.LastReadSilent());
+        // The code was echoed; the test block's checksum was missing or wrong.
+        Fail(FaultOf(StatusBadReply, link_.port.LastReadSilent()));
     }
     return form;
 }
@@ -316,9 +318,11 @@ void Wire::ReceiveStream(int n, std::span<uint16_t> destination, ProgressBar *pr
     if (failed_) return;
     const int lost = ReceiveWords(link_, n, destination, progress);
     missing_ += lost;
+    // Units missing from a stream: it stopped, whatever follows.
+    if (lost > 0) Note(LinkFault::Silent);
     // Nothing at all: the programmer may still be waiting for a count byte
     // that never reached it, and the next command would finish that one.
-    if (n > 0 && lost == n) Fail(true);
+    if (n > 0 && lost == n) Fail(LinkFault::Silent);
 }
 
 void Wire::ReceiveStream(int n, std::span<uint8_t> destination, ProgressBar *progress)
@@ -326,7 +330,8 @@ void Wire::ReceiveStream(int n, std::span<uint8_t> destination, ProgressBar *pro
     if (failed_) return;
     const int lost = ReceiveBytes(link_, n, destination, progress);
     missing_ += lost;
-    if (n > 0 && lost == n) Fail(true);
+    if (lost > 0) Note(LinkFault::Silent);
+    if (n > 0 && lost == n) Fail(LinkFault::Silent);
 }
 
 bool Wire::ReadChip(const TDeviceSpec &device, std::span<uint16_t, WordImageSize> image,

@@ -170,7 +170,10 @@ TEST(ProgramPaths, ProtocolErrorOfTheProbeEndsWithTheWriteFailure)
     EXPECT_EQ(rig.ui.boxes, std::vector<std::string>{"プロトコルエラー！"});
     // Not a progress text a chain wrote before it.
     EXPECT_EQ(rig.ui.status, " !! デバイスに書き込めませんでした。");
-    EXPECT_EQ(rig.ui.Texts(), std::vector<std::string>{"プログラマーからの応答が途切れました。"});
+    EXPECT_EQ(rig.ui.Texts(),
+              (std::vector<std::string>{
+                  "プログラマーからの応答が途切れました。",
+                  "チェックサムが一致しませんでした（ケーブルや接続の不良かもしれません）。"}));
     EXPECT_EQ(Decode(rig.sim.HostBytes(), RowWriteForms::Row08).size(), 1u) << "nothing sent after it";
 }
 
