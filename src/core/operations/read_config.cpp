@@ -18,8 +18,8 @@ OperationResult ReadConfigWords(OperationContext &ctx)
         Wire wire(ctx);
         if (!wire.ReadConfig(*device, *image)) {
             const LinkFault fault = wire.Fault();
-            wire.Abandon();
-            return LinkLostResult(ctx, ReadFailedStatus, false, fault);
+            const bool wedged = !wire.Abandon();
+            return LinkLostResult(ctx, ReadFailedStatus, false, fault, wedged);
         }
         const uint32_t first = device->Is12Bit() ? Config12BitWord : device->ConfigAddress1;
         ctx.buffer.Words[first] = (*image)[first];
@@ -32,8 +32,8 @@ OperationResult ReadConfigWords(OperationContext &ctx)
         Wire wire(ctx);
         if (!wire.ReadConfig18(*image)) {
             const LinkFault fault = wire.Fault();
-            wire.Abandon();
-            return LinkLostResult(ctx, ReadFailedStatus, false, fault);
+            const bool wedged = !wire.Abandon();
+            return LinkLostResult(ctx, ReadFailedStatus, false, fault, wedged);
         }
         ctx.buffer.Config18 = image->Config18;
     }

@@ -544,4 +544,21 @@ TEST(Faults, ALostLinkNamesWhatCameBackWrong)
     }
 }
 
+// A programmer gone quiet in the middle of a configuration read cannot be
+// taken out of programming mode: the user is told to power-cycle it.
+TEST(Faults, ConfigurationReadAsksForAPowerCycleWhenStuck)
+{
+    for (const char *name : {"PIC16F877A", "PIC18F452"}) {
+        Rig clean(name);
+        ASSERT_TRUE(ReadConfigWords(clean.ctx));
+        SimOptions o = Rig::Options(name);
+        o.faults = {{FaultKind::SilentAfter, clean.sim.HostBytes().size() / 2}};
+        Rig rig(o);
+        const OperationResult result = ReadConfigWords(rig.ctx);
+        EXPECT_EQ(result.kind, Outcome::LinkLost) << name;
+        EXPECT_TRUE(result.wedged) << name;
+        EXPECT_TRUE(rig.ui.LoggedShowing(PowerCycle)) << name;
+    }
+}
+
 } // namespace
