@@ -164,8 +164,9 @@ OperationResult ReadConfigWords(OperationContext &ctx);
 // Only the chip's EEPROM into the buffer (the rest of the buffer stays as
 // it is), to be written back after an erase.
 OperationResult ReadEEData(OperationContext &ctx);
-// Writes the buffer's non-blank contents into the chip; the write stops at
-// the first command the programmer fails to confirm.
+// Writes the buffer's non-blank contents into the chip, and all of its data
+// EEPROM unless options.erasedBefore; the write stops at the first command
+// the programmer fails to confirm.
 OperationResult ProgramDevice(OperationContext &ctx, ProgressBar *progress);
 // Done when the chip equals the buffer (through the device's masks).
 OperationResult VerifyDevice(OperationContext &ctx, ProgressBar *progress);
