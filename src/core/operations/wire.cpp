@@ -1,5 +1,6 @@
 #define TARNVIK_OPERATIONS_INTERNAL
 #include <algorithm>
+#include <chrono>
 
 #include "operations/detail.h"
 
@@ -44,11 +45,18 @@ bool Wire::FinishFailedCommand()
     if (!fill) return false;
     if (!fill->empty()) link_.port.Write(fill->data(), fill->size());
     // Drop what the programmer still sends: late echoes, a finished read's
-    // data, the rest of a stream. Bounded, so a babbling line cannot hold the
-    // command for ever.
-    uint8_t sink[64];
-    for (int reads = 0; reads < 2048 && link_.port.Read(sink, sizeof sink) > 0; ++reads) {
-    }
+    // data, the rest of a stream, until it has been quiet for a whole read
+    // time-out. Byte by byte, so each byte is taken when it comes: a read of
+    // many would wait out the time-out for the last few, and a wire trace
+    // would show them that late, too late for a replay of the session to
+    // answer in time. Bounded, so a babbling line cannot hold the command
+    // for ever.
+    constexpr size_t MaxDropped = 128 * 1024;
+    const auto until =
+        std::chrono::steady_clock::now() + 2048 * std::chrono::milliseconds(SerialPort::DefaultTimeoutMs);
+    uint8_t sink = 0;
+    for (size_t dropped = 0; dropped < MaxDropped && link_.port.Read(&sink, 1) == 1; ++dropped)
+        if (std::chrono::steady_clock::now() > until) break;
     return true;
 }
 
