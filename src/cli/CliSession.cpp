@@ -607,6 +607,9 @@ JsonObject CliSession::ResultObject(int status) const
     out["device"] = index >= 0 ? JsonObject(DeviceName(device_.Pic18, index)) : JsonObject(nullptr);
     out["port"] = port.empty() ? JsonObject(nullptr) : JsonObject(port);
     out["result"] = result_.empty() || status > 128 ? ResultFor(status) : result_;
+    // How the link was lost, for a script to tell a noisy cable from a board
+    // that is gone.
+    if (outcome_ && outcome_->LostLink()) out["link_error"] = LinkFaultWord(outcome_->linkFault);
     if (idRead_) AddDeviceIdFields(out, *idRead_);
     for (const auto &field : fields_.items())
         out[field.key()] = field.value();
@@ -831,6 +834,7 @@ int CliSession::Read()
     OperationContext ctx = Context();
     ui_.SetStatus("デバイスから読込み中…");
     const OperationResult read = ReadDevice(ctx, &ui_.MainProgress());
+    outcome_ = read;
     if (!read) return ExitNegative;
     TellChecksum();
     SaveBuffer(toStdout ? ScratchFile() : options_.file, *buffer_, {device_.Pic18, device_.Index},
@@ -879,13 +883,17 @@ int CliSession::Program()
     if (const int refused = Check()) return refused;
     // Read before the chain erases anything: what the chip holds takes the
     // place of the file's and is written back with it.
+    // A read that fails ends the command with its outcome, as a chain's step
+    // would.
     if (options_.keepConfig) {
         OperationContext ctx = Context();
-        if (!ReadConfigWords(ctx)) return ExitNegative;
+        outcome_ = ReadConfigWords(ctx);
+        if (!*outcome_) return ExitNegative;
     }
     if (options_.keepEeprom) {
         OperationContext ctx = Context();
-        if (!ReadEEData(ctx)) return ExitNegative;
+        outcome_ = ReadEEData(ctx);
+        if (!*outcome_) return ExitNegative;
     }
     ChainRun run;
     run.fileName = FileName(options_.file);

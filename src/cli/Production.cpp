@@ -175,8 +175,7 @@ private:
 // and the log say so whichever step it was.
 bool LinkLost(const std::optional<OperationResult> &outcome)
 {
-    return outcome &&
-           (outcome->kind == Outcome::LinkLost || outcome->kind == Outcome::CalibrationNotRestored);
+    return outcome && outcome->LostLink();
 }
 
 std::string DeviceName(DeviceSelection d)
@@ -328,8 +327,8 @@ int RunProduction(const CliOptions &options)
 
         std::vector<PortResult> results(n);
         for (size_t i = 0; i < n; ++i)
-            results[i] = {labels[i], "", numbers[i] ? std::to_string(*numbers[i]) : "",
-                          "failed",  0,  ExitSoftware};
+            results[i] = {labels[i],    "", numbers[i] ? std::to_string(*numbers[i]) : "", "failed", 0,
+                          ExitSoftware, {}};
         const std::vector<int> statuses = RunGang(
             n,
             [&](size_t i) {
@@ -343,7 +342,9 @@ int RunProduction(const CliOptions &options)
                 if (numbers[i]) ui.Print("シリアル番号 " + std::to_string(*numbers[i]));
                 const int status = session.Run();
                 results[i].deviceId = session.DeviceIdRead();
-                results[i].result = LinkLost(session.LastOutcome()) ? "link lost" : session.Result();
+                const bool lost = LinkLost(session.LastOutcome());
+                results[i].result = lost ? "link lost" : session.Result();
+                if (lost) results[i].linkError = LinkFaultWord(session.LastOutcome()->linkFault);
                 if (results[i].result.empty()) results[i].result = status ? "failed" : "ok";
                 results[i].status = status;
                 results[i].elapsedMs =
@@ -365,10 +366,10 @@ int RunProduction(const CliOptions &options)
                 worst = std::max(worst, static_cast<int>(ExitFileError));
                 more = false;
             }
-            if (log.IsOpen() &&
-                !log.Append({std::time(nullptr), labels[i], DeviceName(device), results[i].deviceId,
-                             results[i].serial, results[i].result, crc, results[i].elapsedMs, checksum},
-                            error)) {
+            if (log.IsOpen() && !log.Append({std::time(nullptr), labels[i], DeviceName(device),
+                                             results[i].deviceId, results[i].serial, results[i].result, crc,
+                                             results[i].elapsedMs, checksum, results[i].linkError},
+                                            error)) {
                 Error(error);
                 worst = std::max(worst, static_cast<int>(ExitFileError));
                 more = false;

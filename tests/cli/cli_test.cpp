@@ -341,6 +341,29 @@ TEST(Cli, HangupMidProgramIsALinkFailure)
     EXPECT_FALSE(r.Says("ベリファイOK")) << r.out;
 }
 
+// --json names how the link was lost, and only when it was. The first
+// checksum of a PIC16 program is that of the row-write probe.
+TEST(Cli, JsonSaysHowTheLinkWasLost)
+{
+    const std::pair<const char *, const char *> cases[] = {
+        {"hangup-after=400", "silent"}, {"bad-echo=400", "echo"}, {"bad-sum=1", "checksum"}, {"", nullptr}};
+    for (const auto &[fault, word] : cases) {
+        std::vector<std::string> board{"--chip", "PIC16F877A"};
+        if (*fault) board.insert(board.end(), {"--fault", fault});
+        SimProcess sim(board);
+        const CliResult r =
+            RunCli({"--json", "-p", sim.Path(), "-d", "PIC16F877A", "program", Fixtures + "/p16f877a.hex"});
+        const nlohmann::json j = Parsed(r);
+        if (!word) {
+            EXPECT_EQ(r.status, 0) << r.err;
+            EXPECT_FALSE(j.contains("link_error")) << r.out;
+            continue;
+        }
+        EXPECT_EQ(r.status, 1) << fault;
+        EXPECT_EQ(j.value("link_error", ""), word) << fault << " " << r.out;
+    }
+}
+
 // Stops asked for by signal on a board that talks at the real speed: the
 // command ends at its next command boundary, out of programming mode, says
 // so and exits 128 + the signal; a read leaves the old file as it was; the

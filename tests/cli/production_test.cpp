@@ -30,8 +30,8 @@ namespace {
 const std::string Fixture = std::string(TARNVIK_HEX_FIXTURES) + "/p16f877a.hex";
 const std::string Device = "PIC16F877A";
 
-// CSV rows after the header, split into fields (the tests' fields hold no
-// commas).
+// CSV rows after the header, split into fields, an empty last one included
+// (the tests' fields hold no commas).
 std::vector<std::vector<std::string>> LogRows(const std::string &path)
 {
     std::vector<std::vector<std::string>> rows;
@@ -43,6 +43,7 @@ std::vector<std::vector<std::string>> LogRows(const std::string &path)
         std::istringstream f(line);
         for (std::string field; std::getline(f, field, ',');)
             fields.push_back(field);
+        if (!line.empty() && line.back() == ',') fields.emplace_back();
         rows.push_back(fields);
     }
     return rows;
@@ -171,11 +172,33 @@ TEST(Production, EachRowTellsHowItsChipEnded)
     const std::pair<std::string, std::string> expected[] = {
         {good.Path(), "ok"}, {blank.Path(), "verify failed"}, {other.Path(), "refused"}};
     for (size_t i = 0; i < 3; ++i) {
-        ASSERT_EQ(rows[i].size(), 9u);
+        ASSERT_EQ(rows[i].size(), 10u);
         EXPECT_EQ(rows[i][1], expected[i].first);
         EXPECT_EQ(rows[i][5], expected[i].second);
         // The file's checksum beside its CRC-32, as the dump prints it.
         EXPECT_EQ(rows[i][8], "0E3C");
+    }
+}
+
+// A board on a noisy line is told apart from one that is gone: the row
+// keeps "link lost" and says in its last column what came back wrong (the
+// first checksum of a PIC16 program is that of the row-write probe).
+TEST(Production, ARowSaysHowTheLinkWasLost)
+{
+    SimProcess echo({"--chip", Device, "--fault", "bad-echo=400"}),
+        sum({"--chip", Device, "--fault", "bad-sum=1"}), good({"--chip", Device});
+    const std::string log = Temp("noisy.csv");
+    Cli run({"-p", echo.Path(), "-p", sum.Path(), "-p", good.Path(), "--log", log, "program", Fixture});
+    EXPECT_EQ(run.Wait(), 1) << run.Out() << run.Err();
+    EXPECT_NE(run.Out().find(" link lost (echo) "), std::string::npos) << run.Out();
+    const auto rows = LogRows(log);
+    ASSERT_EQ(rows.size(), 3u) << run.Out();
+    const std::pair<std::string, std::string> expected[] = {
+        {"link lost", "echo"}, {"link lost", "checksum"}, {"ok", ""}};
+    for (size_t i = 0; i < 3; ++i) {
+        ASSERT_EQ(rows[i].size(), 10u);
+        EXPECT_EQ(rows[i][5], expected[i].first) << i;
+        EXPECT_EQ(rows[i][9], expected[i].second) << i;
     }
 }
 
@@ -227,15 +250,17 @@ TEST(Production, ChipAfterChipEachWithItsOwnNumber)
     const auto rows = LogRows(log);
     ASSERT_EQ(rows.size(), 4u);
     const char *results[] = {"ok", "link lost", "ok", "ok"};
+    const char *linkErrors[] = {"", "silent", "", ""};
     const char *serials[] = {"500", "502", "502", "504"};
     for (size_t i = 0; i < 4; ++i) {
-        ASSERT_EQ(rows[i].size(), 9u);
+        ASSERT_EQ(rows[i].size(), 10u);
         EXPECT_EQ(rows[i][1], link);
         EXPECT_EQ(rows[i][2], Device);
         EXPECT_EQ(rows[i][3], "0E20 rev 2");
         EXPECT_EQ(rows[i][4], serials[i]);
         EXPECT_EQ(rows[i][5], results[i]);
         EXPECT_EQ(rows[i][6], rows[0][6]); // one image, one CRC
+        EXPECT_EQ(rows[i][9], linkErrors[i]);
     }
 
     // A restart continues from the state file, here into the EEPROM.
@@ -371,6 +396,6 @@ TEST(Production, TwoRunsSharingStateAndLogNeverRepeatANumber)
     EXPECT_EQ(second->Wait(), 0) << second->Err();
     std::set<std::string> serials;
     for (const auto &row : LogRows(log))
-        if (row.size() == 9) serials.insert(row[4]);
+        if (row.size() == 10) serials.insert(row[4]);
     EXPECT_EQ(serials.size(), 6u) << ReadText(log);
 }

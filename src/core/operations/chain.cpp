@@ -165,6 +165,7 @@ ChainResult RunChain(OperationContext &ctx, Chain chain, const ChainRun &run)
 
     ChainResult chainResult;
     bool failed = false;
+    bool erased = false;        // an erase of this chain went through
     size_t last = steps.size(); // after a failure: the verify that still reports
     for (size_t i = 0; i < steps.size() && i < last; ++i) {
         const Step step = steps[i];
@@ -179,8 +180,12 @@ ChainResult RunChain(OperationContext &ctx, Chain chain, const ChainRun &run)
         }
         Tell(ctx.ui, Before(run, chain, step, previous));
         ctx.options.regions = regions[i];
+        const bool erasedBefore = ctx.options.erasedBefore;
+        if (step == Step::Program && erased) ctx.options.erasedBefore = true;
         const OperationResult result = RunStep(ctx, step, step == Step::Erase ? nullptr : run.progress);
         ctx.options.regions = asked;
+        ctx.options.erasedBefore = erasedBefore;
+        if (step == Step::Erase && result.Ok()) erased = true;
         chainResult.ran.push_back(step);
         if (result.calibrationReplaced) chainResult.calibrationReplaced = true;
         if (step == Step::BlankCheck && previous && *previous == Step::Erase)

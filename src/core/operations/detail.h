@@ -33,14 +33,22 @@ std::optional<TDeviceSpec18> SelectedRow18(OperationContext &ctx);
 bool IsDialogBar(OperationContext &ctx, const ProgressBar *progress);
 // Status line, plus the dialog's status text when toDialog.
 void ReportStatus(OperationContext &ctx, const std::string &text, bool toDialog);
-// A link failure: the status text, the log line on the Message tab, and
-// when the programmer could not be brought back to a known state, the
-// request to power-cycle it.
-void ReportLinkLost(OperationContext &ctx, const std::string &status, bool toDialog, bool wedged = false);
+// The kind of link failure a command's Status shows; silent: its last read
+// got nothing at all.
+LinkFault FaultOf(int32_t status, bool silent);
+// The log lines of a lost link on the Message tab: the line every lost link
+// gets, then, where something came back wrong rather than nothing, which
+// kind of reply it was, since that points at the cable rather than a board
+// that is gone.
+void LogLinkLost(FrontEnd &ui, LinkFault fault);
+// A link failure: the status text, the log lines, and when the programmer
+// could not be brought back to a known state, the request to power-cycle it.
+void ReportLinkLost(OperationContext &ctx, const std::string &status, bool toDialog, LinkFault fault,
+                    bool wedged = false);
 // The same, with the result it ends an operation with: interrupted when an
-// interrupt stopped the wire, else the lost link.
+// interrupt stopped the wire, else the lost link with its fault.
 OperationResult LinkLostResult(OperationContext &ctx, const std::string &status, bool toDialog,
-                               bool wedged = false);
+                               LinkFault fault, bool wedged = false);
 OperationResult RefusedResult(Refusal refusal);
 
 // Hexadecimal with at least width digits.
@@ -57,6 +65,10 @@ public:
 
     Link &link() { return link_; }
     bool Failed() const { return failed_; }
+    // The first failure seen on this wire: a command not confirmed, or
+    // streamed units that did not all come. None while there was none, and
+    // for a stop on request.
+    LinkFault Fault() const { return fault_; }
 
     void Enter(int entryMode);
     void Exit(int entryMode);
@@ -129,18 +141,26 @@ private:
         if (InterruptPending()) {
             // The last command went through whole: nothing to finish.
             lastCommand_.clear();
-            Fail(false);
+            Fail(LinkFault::None);
             return false;
         }
         const uint64_t before = link_.port.BytesWritten();
         command();
         lastCommand_ = link_.port.LastWritten(static_cast<size_t>(link_.port.BytesWritten() - before));
-        if (link_.cmd.Status != StatusOk) Fail(link_.port.LastReadSilent());
+        // Judged here, where the failed read is the port's last one: the
+        // exchanges that bring the programmer back come later.
+        if (link_.cmd.Status != StatusOk) Fail(FaultOf(link_.cmd.Status, link_.port.LastReadSilent()));
         return true;
     }
-    // silent: the programmer sent nothing where it should have answered, so
-    // the last byte written may not have reached it.
-    void Fail(bool silent);
+    // Silent: the programmer sent nothing where it should have answered, so
+    // the last byte written may not have reached it. None: stopped on
+    // request.
+    void Fail(LinkFault fault);
+    // Keeps the first failure only.
+    void Note(LinkFault fault)
+    {
+        if (fault_ == LinkFault::None) fault_ = fault;
+    }
     // Sends the bytes that finish the failed command harmlessly; false when
     // there are none.
     bool FinishFailedCommand();
@@ -150,6 +170,7 @@ private:
     bool wedged_ = false;
     std::vector<uint8_t> lastCommand_; // bytes of the last command sent
     bool failedSilent_ = false;
+    LinkFault fault_ = LinkFault::None;
     long missing_ = 0;
     bool inProgramMode_ = false;
     int entryMode_ = 0;

@@ -133,26 +133,28 @@ bool ErasedCalibrationAccepted(OperationContext &ctx, const TDeviceSpec &device,
 
 OperationResult LinkLost(OperationContext &ctx, Wire &wire)
 {
+    const LinkFault fault = wire.Fault();
     const bool wedged = !wire.Abandon();
-    return LinkLostResult(ctx, WriteFailedStatus, false, wedged);
+    return LinkLostResult(ctx, WriteFailedStatus, false, fault, wedged);
 }
 
-OperationResult Failed(Outcome kind, bool wedged)
+OperationResult Failed(Outcome kind, bool wedged, LinkFault fault)
 {
     OperationResult result;
     result.kind = kind;
     result.wedged = wedged;
+    if (kind != Outcome::Interrupted) result.linkFault = fault == LinkFault::None ? LinkFault::Silent : fault;
     return result;
 }
 
 // The calibration words may be gone from the chip: say so in the status
 // line, and log each value with the way to put it back.
 OperationResult CalibrationNotRestored(OperationContext &ctx, const TDeviceSpec &device,
-                                       const std::array<CalibSlot, 2> &slots, bool wedged)
+                                       const std::array<CalibSlot, 2> &slots, bool wedged, LinkFault fault)
 {
     FrontEnd &ui = ctx.ui;
     ui.SetStatus(CalibNotRestoredStatus);
-    ui.AddLogShowingMessages(LinkLostLog);
+    LogLinkLost(ui, fault);
     if (wedged) ui.AddLogShowingMessages(PowerCycleLog);
     for (const CalibSlot &slot : slots)
         if (slot.address != 0)
@@ -160,7 +162,7 @@ OperationResult CalibrationNotRestored(OperationContext &ctx, const TDeviceSpec 
                                      Hex(slot.value, 4) + " を書き戻してください。");
     ui.AddLogShowingMessages(ui.CalibrationRestoreHint(device.Name, Hex(slots[0].value, 4),
                                                        slots[1].address ? Hex(slots[1].value, 4) : ""));
-    return Failed(Outcome::CalibrationNotRestored, wedged);
+    return Failed(Outcome::CalibrationNotRestored, wedged, fault);
 }
 
 OperationResult Erase16(OperationContext &ctx, const TDeviceSpec &device)
@@ -179,12 +181,13 @@ OperationResult Erase16(OperationContext &ctx, const TDeviceSpec &device)
     if (device.CalibAddress1 != 0) {
         // Erasing without the calibration in hand would lose it for good.
         if (!ReadCalibration(wire, device, slots)) {
+            const LinkFault fault = wire.Fault();
             const bool wedged = !wire.Abandon();
             ui.SetStatus(CalibUnreadableText);
             ui.AddLogShowingMessages(CalibUnreadableText);
             if (wedged) ui.AddLogShowingMessages(PowerCycleLog);
             return Failed(InterruptRequested() ? Outcome::Interrupted : Outcome::CalibrationUnreadable,
-                          wedged);
+                          wedged, fault);
         }
         for (const CalibSlot &slot : slots)
             if (slot.address != 0) ui.AddLog(SlotLine(slot, " から", " を読み出しました。"));
@@ -197,6 +200,9 @@ OperationResult Erase16(OperationContext &ctx, const TDeviceSpec &device)
     wire.EraseSequence(device, calibChange);
     wire.Exit(device.EntryMode);
     const bool eraseFailed = wire.Failed();
+    // The erase's own failure decides what the link did, not what a
+    // write-back after it ran into.
+    LinkFault fault = wire.Fault();
     if (!eraseFailed) {
         ui.AddLog(EraseDoneText);
         ui.SetStatus(EraseDoneText);
@@ -226,13 +232,16 @@ OperationResult Erase16(OperationContext &ctx, const TDeviceSpec &device)
             Wire restore(ctx);
             WriteCalibration(restore, device, slots);
             restored = !restore.Failed();
-            if (!restored) wedged = !restore.Abandon();
+            if (!restored) {
+                if (fault == LinkFault::None) fault = restore.Fault();
+                wedged = !restore.Abandon();
+            }
         }
-        if (!restored) return CalibrationNotRestored(ctx, device, slots, wedged);
+        if (!restored) return CalibrationNotRestored(ctx, device, slots, wedged, fault);
         for (const CalibSlot &slot : slots)
             if (slot.address != 0) ui.AddLog(SlotLine(slot, " へ", " を書き込みました。"));
     }
-    if (eraseFailed) return LinkLostResult(ctx, WriteFailedStatus, false, wedged);
+    if (eraseFailed) return LinkLostResult(ctx, WriteFailedStatus, false, fault, wedged);
 
     if (calibChange) {
         ui.AddLog("!キャリブレーションデータは入力値に置き換わりました。");

@@ -1,7 +1,10 @@
 #define TARNVIK_OPERATIONS_INTERNAL
 #include "operations/operations.h"
 
+#include <array>
+
 #include "link/discovery.h"
+#include "link/transfer.h"
 #include "operations/detail.h"
 #include "support/textutil.h"
 
@@ -25,16 +28,70 @@ OperationResult RefuseDeviceId(OperationContext &ctx, bool dialogStatus, Refusal
     return RefusedResult(code);
 }
 
-// An ID read whose word did not arrive, or whose closing exit from
-// programming mode was not confirmed.
-bool IdReadFailed(const Link &link)
-{
-    return link.missing != 0 || link.cmd.Status != StatusOk;
-}
+// The check's DEVICE-ID read, command by command as the link's ID reads
+// send them, each one's Status looked at as it ends: the first the
+// programmer did not see through names the failure, which the closing
+// commands' Status would no longer show. Every command is sent whatever
+// came before, as those reads do.
+class IdRead {
+public:
+    explicit IdRead(Link &link) : link_(link) {}
 
-OperationResult RefuseLinkLost(OperationContext &ctx, bool dialogStatus)
+    uint16_t Pic16(const TDeviceSpec &device)
+    {
+        EnterProgramMode(link_, device.EntryMode);
+        Judge();
+        LoadConfig(link_, 0);
+        Judge();
+        IncAddressBy(link_, 6);
+        Judge();
+        int unused = 0;
+        const uint16_t word = ReadWordCounted(link_, unused);
+        Judge();
+        ExitProgramMode(link_, device.EntryMode);
+        Judge();
+        return word;
+    }
+
+    uint16_t Pic18()
+    {
+        std::array<uint8_t, 2> id{};
+        EnterProgramMode(link_, 0);
+        Judge();
+        SetTablePointer(link_, 0x3FFFFE);
+        Judge();
+        // The table read writes Status only when its code is not echoed.
+        link_.cmd.Count = 2;
+        link_.cmd.Code = cmdTableRead;
+        ExecuteCommand(link_.port, link_.cmd);
+        Judge();
+        if (ReceiveBytes(link_, 2, id, nullptr) != 0) Note(LinkFault::Silent);
+        ExitProgramMode(link_, 0);
+        Judge();
+        return static_cast<uint16_t>(id[0] | (id[1] << 8));
+    }
+
+    // Since the read began; None while every command was confirmed and
+    // every byte came.
+    LinkFault Fault() const { return fault_; }
+
+private:
+    void Judge()
+    {
+        if (link_.cmd.Status != StatusOk) Note(FaultOf(link_.cmd.Status, link_.port.LastReadSilent()));
+    }
+    void Note(LinkFault fault)
+    {
+        if (fault_ == LinkFault::None) fault_ = fault;
+    }
+
+    Link &link_;
+    LinkFault fault_ = LinkFault::None;
+};
+
+OperationResult RefuseLinkLost(OperationContext &ctx, bool dialogStatus, LinkFault fault)
 {
-    return LinkLostResult(ctx, ReadFailedStatus, dialogStatus);
+    return LinkLostResult(ctx, ReadFailedStatus, dialogStatus, fault);
 }
 
 bool SelectionValid(DeviceSelection device)
@@ -75,22 +132,58 @@ void ReportStatus(OperationContext &ctx, const std::string &text, bool toDialog)
     if (toDialog) ctx.ui.SetDialogStatus(text);
 }
 
-void ReportLinkLost(OperationContext &ctx, const std::string &status, bool toDialog, bool wedged)
+const char *LinkFaultWord(LinkFault fault)
+{
+    switch (fault) {
+    case LinkFault::None:
+        return "";
+    case LinkFault::Silent:
+        return "silent";
+    case LinkFault::Echo:
+        return "echo";
+    case LinkFault::Checksum:
+        return "checksum";
+    }
+    return "";
+}
+
+LinkFault FaultOf(int32_t status, bool silent)
+{
+    if (silent) return LinkFault::Silent;
+    return status == StatusBadReply ? LinkFault::Checksum : LinkFault::Echo;
+}
+
+void LogLinkLost(FrontEnd &ui, LinkFault fault)
+{
+    ui.AddLogShowingMessages(LinkLostLog);
+    if (fault == LinkFault::Echo)
+        ui.AddLogShowingMessages("エコーが一致しませんでした（ケーブルや接続の不良かもしれません）。");
+    else if (fault == LinkFault::Checksum)
+        ui.AddLogShowingMessages("チェックサムが一致しませんでした（ケーブルや接続の不良かもしれません）。");
+}
+
+void ReportLinkLost(OperationContext &ctx, const std::string &status, bool toDialog, LinkFault fault,
+                    bool wedged)
 {
     // An operation stopped on request has lost nothing; the front end that
     // asked says so itself.
     if (InterruptRequested()) return;
     ReportStatus(ctx, status, toDialog);
-    ctx.ui.AddLogShowingMessages(LinkLostLog);
+    LogLinkLost(ctx.ui, fault);
     if (wedged) ctx.ui.AddLogShowingMessages(PowerCycleLog);
 }
 
-OperationResult LinkLostResult(OperationContext &ctx, const std::string &status, bool toDialog, bool wedged)
+OperationResult LinkLostResult(OperationContext &ctx, const std::string &status, bool toDialog,
+                               LinkFault fault, bool wedged)
 {
     OperationResult result;
     result.kind = InterruptRequested() ? Outcome::Interrupted : Outcome::LinkLost;
     result.wedged = wedged;
-    ReportLinkLost(ctx, status, toDialog, wedged);
+    // A lost link always names its fault; one that came without a failed
+    // exchange to show it (units never asked for) is taken for silence.
+    if (result.kind == Outcome::LinkLost)
+        result.linkFault = fault == LinkFault::None ? LinkFault::Silent : fault;
+    ReportLinkLost(ctx, status, toDialog, fault, wedged);
     return result;
 }
 
@@ -157,16 +250,14 @@ OperationResult CheckConnection(OperationContext &ctx, bool dialogStatus)
     const uint16_t expected = pic18 ? DeviceTable18[row].DeviceId : DeviceTable[row].DeviceId;
     const uint16_t mask = pic18 ? 0xFFE0 : 0x3FE0;
     if (!pic18 && expected == 0) return {}; // nothing to compare, nothing sent
-    auto readId = [&] {
-        return pic18 ? ReadDeviceId18(link) : static_cast<uint16_t>(ReadDeviceId(link, DeviceTable[row]));
-    };
-    link.missing = 0;
+    IdRead reads(link);
+    auto readId = [&] { return pic18 ? reads.Pic18() : reads.Pic16(DeviceTable[row]); };
     const uint16_t first = readId();
-    if (IdReadFailed(link)) return RefuseLinkLost(ctx, dialogStatus);
+    if (reads.Fault() != LinkFault::None) return RefuseLinkLost(ctx, dialogStatus, reads.Fault());
     if ((first & mask) == 0) return RefuseDeviceId(ctx, dialogStatus, Refusal::NoDeviceId);
     ui.ProcessMessages();
     const uint16_t id = readId();
-    if (IdReadFailed(link)) return RefuseLinkLost(ctx, dialogStatus);
+    if (reads.Fault() != LinkFault::None) return RefuseLinkLost(ctx, dialogStatus, reads.Fault());
     OperationResult result;
     if ((id & mask) != expected) result = RefuseDeviceId(ctx, dialogStatus, Refusal::WrongDevice);
     result.deviceId = pic18 ? id : static_cast<uint16_t>(id & 0x3FFF);

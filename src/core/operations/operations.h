@@ -35,6 +35,11 @@ struct OperationOptions {
     // Whether a configuration turns on code or data protection: then program
     // writes the configuration last, and a read warns.
     ProtectionTest protects = ConfigurationProtects;
+    // The chip was bulk-erased just before this program (an erase step of
+    // the same chain): data EEPROM bytes the buffer holds as blank are
+    // already blank and need not be written. Otherwise program writes them
+    // too, since an EEPROM byte keeps whatever it held until written.
+    bool erasedBefore = false;
 };
 
 // What an operation works on: the open port, the shared command record, the
@@ -50,6 +55,17 @@ struct OperationContext {
     // The DEVICE-ID (revision included) the check last read from the chip
     // in this context's socket; the calibration log names the chip by it.
     std::optional<uint16_t> deviceId{};
+};
+
+// What the first failed exchange of an operation showed of the link. Later
+// failures are consequences of the first and do not change it.
+enum class LinkFault {
+    None,
+    // Nothing came where the programmer should have answered: unplugged,
+    // powered off, hung up, or a stream that stopped.
+    Silent,
+    Echo,     // a byte came back but not the one sent, or a handshake reply fell short
+    Checksum, // a checksum or data reply byte came back wrong
 };
 
 // How an operation ended.
@@ -103,6 +119,9 @@ struct OperationResult {
     Outcome kind = Outcome::Done;
     Refusal refusal = Refusal::None;
     bool wedged = false;              // link lost: the programmer must be power-cycled
+    // The link's failure when the operation failed through it (a lost link,
+    // calibration words unread or not written back); None otherwise.
+    LinkFault linkFault = LinkFault::None;
     std::optional<uint16_t> deviceId; // read by the check, revision included
     std::vector<Difference> differences;
     std::vector<MemoryDifferences> differing; // verify: one per memory that differs, in order
@@ -112,7 +131,14 @@ struct OperationResult {
     bool readProtected = false;
     bool Ok() const { return kind == Outcome::Done; }
     explicit operator bool() const { return Ok(); }
+    // The programmer stopped answering as it should: the link was lost, or
+    // it was lost while the calibration words went back.
+    bool LostLink() const { return kind == Outcome::LinkLost || kind == Outcome::CalibrationNotRestored; }
 };
+
+// The word scripts and the production log name a link fault by: "silent",
+// "echo" or "checksum"; empty for None.
+const char *LinkFaultWord(LinkFault fault);
 
 // Port, programmer, selection and DEVICE-ID, in that order; the first refusal
 // writes its texts and ends the check. With dialogStatus the short refusal
@@ -138,8 +164,9 @@ OperationResult ReadConfigWords(OperationContext &ctx);
 // Only the chip's EEPROM into the buffer (the rest of the buffer stays as
 // it is), to be written back after an erase.
 OperationResult ReadEEData(OperationContext &ctx);
-// Writes the buffer's non-blank contents into the chip; the write stops at
-// the first command the programmer fails to confirm.
+// Writes the buffer's non-blank contents into the chip, and all of its data
+// EEPROM unless options.erasedBefore; the write stops at the first command
+// the programmer fails to confirm.
 OperationResult ProgramDevice(OperationContext &ctx, ProgressBar *progress);
 // Done when the chip equals the buffer (through the device's masks).
 OperationResult VerifyDevice(OperationContext &ctx, ProgressBar *progress);

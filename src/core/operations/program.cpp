@@ -124,14 +124,19 @@ void WriteProgramMemory(Wire &wire, const TDeviceSpec &device, const WordImage &
     wire.Exit(device.EntryMode);
 }
 
-void WriteDataMemory(Wire &wire, const TDeviceSpec &device, const WordImage &words, ProgressBar *progress)
+// Each data EEPROM byte is written in an erase-and-write cycle of its own,
+// so a byte the buffer holds as blank is written as blank too: only after a
+// bulk erase (skipBlank) is it blank already. Otherwise it would keep what
+// the chip held, and the verify would find it.
+void WriteDataMemory(Wire &wire, const TDeviceSpec &device, const WordImage &words, bool skipBlank,
+                     ProgressBar *progress)
 {
     if (device.EEDataSize == 0) return;
     wire.Enter(device.EntryMode);
     if (progress) progress->SetRange(0, static_cast<int>(device.EEDataSize) - 1);
     for (uint32_t i = 0; i < device.EEDataSize && !wire.Failed(); ++i) {
         const uint16_t word = words[EEDataAreaStart + i];
-        if ((word & 0xFF) != 0xFF) {
+        if (!skipBlank || (word & 0xFF) != 0xFF) {
             wire.LoadData(word);
             wire.Cycle(device.ProgramAlgorithm, device.EEDataWait);
         }
@@ -202,7 +207,7 @@ void WriteConfiguration(Wire &wire, const TDeviceSpec &device, const WordImage &
 }
 
 void WriteChip18(Wire &wire, const TDeviceSpec18 &device, const MemoryBuffer &image, unsigned regions,
-                 ProgressBar *progress)
+                 bool erasedBefore, ProgressBar *progress)
 {
     wire.Enter(0);
     const uint32_t size = device.WriteBufferSize;
@@ -234,10 +239,15 @@ void WriteChip18(Wire &wire, const TDeviceSpec18 &device, const MemoryBuffer &im
     if (regions & RegionConfig) wire.Config18(image.Config18, device.ConfigWait);
 
     if (device.EEDataSize != 0 && (regions & RegionEEData)) {
-        // Up to the last non-blank byte; blank bytes below it are written too.
-        uint32_t last = 0;
-        for (uint32_t i = 0; i < device.EEDataSize; ++i)
-            if (image.EEData18[i] != 0xFF) last = i;
+        // After a bulk erase up to the last non-blank byte (blank bytes below
+        // it are written too); otherwise every byte, since one not written
+        // keeps what the chip held.
+        uint32_t last = device.EEDataSize - 1;
+        if (erasedBefore) {
+            last = 0;
+            for (uint32_t i = 0; i < device.EEDataSize; ++i)
+                if (image.EEData18[i] != 0xFF) last = i;
+        }
         if (progress) progress->SetRange(0, static_cast<int>(device.EEDataSize) - 1);
         for (uint32_t i = 0; i <= last && !wire.Failed(); ++i) {
             if (i % 256 == 0) wire.EeAddress(static_cast<uint16_t>(i));
@@ -253,9 +263,10 @@ OperationResult Finish(OperationContext &ctx, Wire &wire, ProgressBar *progress)
 {
     const bool toDialog = IsDialogBar(ctx, progress);
     if (wire.Failed()) {
+        const LinkFault fault = wire.Fault();
         const bool wedged = !wire.Abandon();
         if (progress) progress->SetPosition(0);
-        return LinkLostResult(ctx, WriteFailedStatus, toDialog, wedged);
+        return LinkLostResult(ctx, WriteFailedStatus, toDialog, fault, wedged);
     }
     ctx.ui.AddLog(ProgramDoneLog);
     ReportStatus(ctx, ProgramDoneStatus, toDialog);
@@ -279,7 +290,8 @@ OperationResult ProgramDevice(OperationContext &ctx, ProgressBar *progress)
         const unsigned regions = ctx.options.regions;
         // Each area in a programming-mode entry of its own.
         if (regions & RegionCode) WriteProgramMemory(wire, *device, words, rowForm, progress);
-        if (!wire.Failed() && (regions & RegionEEData)) WriteDataMemory(wire, *device, words, progress);
+        if (!wire.Failed() && (regions & RegionEEData))
+            WriteDataMemory(wire, *device, words, ctx.options.erasedBefore, progress);
         if (!wire.Failed()) WriteConfiguration(wire, *device, words, regions);
         return Finish(ctx, wire, progress);
     }
@@ -289,6 +301,6 @@ OperationResult ProgramDevice(OperationContext &ctx, ProgressBar *progress)
     auto image = std::make_unique<MemoryBuffer>(ctx.buffer);
     image->Fit(*device);
     Wire wire(ctx);
-    WriteChip18(wire, *device, *image, ctx.options.regions, progress);
+    WriteChip18(wire, *device, *image, ctx.options.regions, ctx.options.erasedBefore, progress);
     return Finish(ctx, wire, progress);
 }

@@ -27,26 +27,42 @@ uint32_t ConfigWordAddress(const TDeviceSpec &device)
     return device.Is12Bit() ? Config12BitWord : device.ConfigAddress1;
 }
 
-// How a whole-chip read ended.
-enum class ReadEnd { Complete, Incomplete, Wedged };
+// How a whole-chip read ended, and the link's fault when it did not
+// complete.
+struct ReadEnd {
+    enum Kind { Complete, Incomplete, Wedged } kind = Complete;
+    LinkFault fault = LinkFault::None;
+};
 
-// Reads the whole chip into image; Incomplete when anything the programmer
-// should have confirmed or sent did not come, Wedged when it could not be
-// brought back to a known state afterwards.
+// Incomplete when anything the programmer should have confirmed or sent did
+// not come, Wedged when it could not be brought back to a known state
+// afterwards.
+ReadEnd Ended(Wire &wire, bool complete)
+{
+    if (complete) return {};
+    const LinkFault fault = wire.Fault();
+    return {wire.Abandon() ? ReadEnd::Incomplete : ReadEnd::Wedged, fault};
+}
+
+// Reads the whole chip into image.
 ReadEnd ReadWordImage(OperationContext &ctx, const TDeviceSpec &device, WordImage &image,
                       ProgressBar *progress)
 {
     Wire wire(ctx);
-    if (wire.ReadChip(device, image, progress)) return ReadEnd::Complete;
-    return wire.Abandon() ? ReadEnd::Incomplete : ReadEnd::Wedged;
+    return Ended(wire, wire.ReadChip(device, image, progress));
 }
 
 ReadEnd ReadImage18(OperationContext &ctx, const TDeviceSpec18 &device, MemoryBuffer &image,
                     ProgressBar *progress)
 {
     Wire wire(ctx);
-    if (wire.ReadChip18(device, image, progress)) return ReadEnd::Complete;
-    return wire.Abandon() ? ReadEnd::Incomplete : ReadEnd::Wedged;
+    return Ended(wire, wire.ReadChip18(device, image, progress));
+}
+
+// The lost link of a read that did not complete.
+OperationResult ReadLost(OperationContext &ctx, bool toDialog, const ReadEnd &end)
+{
+    return LinkLostResult(ctx, ReadFailedStatus, toDialog, end.fault, end.kind == ReadEnd::Wedged);
 }
 
 // A PIC18 image sized for the device and erased, for what the chip sends.
@@ -68,9 +84,9 @@ std::unique_ptr<MemoryBuffer> Fitted18(const MemoryBuffer &buffer, const TDevice
 
 // Ends a verify or blank check whose read came back incomplete: nothing was
 // compared, so nothing may be reported as equal or blank.
-OperationResult ReadIncomplete(OperationContext &ctx, ProgressBar *progress, ReadEnd end)
+OperationResult ReadIncomplete(OperationContext &ctx, ProgressBar *progress, const ReadEnd &end)
 {
-    return LinkLostResult(ctx, ReadFailedStatus, IsDialogBar(ctx, progress), end == ReadEnd::Wedged);
+    return ReadLost(ctx, IsDialogBar(ctx, progress), end);
 }
 
 // Every calibration value read from a chip goes into the calibration log.
@@ -147,8 +163,8 @@ OperationResult ReadDevice(OperationContext &ctx, ProgressBar *progress)
         const auto device = SelectedRow(ctx);
         if (!device) return RefusedResult(Refusal::NoDevice);
         auto image = std::make_unique<WordImage>(ctx.buffer.Words);
-        if (const ReadEnd end = ReadWordImage(ctx, *device, *image, progress); end != ReadEnd::Complete)
-            return LinkLostResult(ctx, ReadFailedStatus, progress != nullptr, end == ReadEnd::Wedged);
+        if (const ReadEnd end = ReadWordImage(ctx, *device, *image, progress); end.kind != ReadEnd::Complete)
+            return ReadLost(ctx, progress != nullptr, end);
         auto chip = std::make_unique<MemoryBuffer>();
         chip->Words = *image;
         readProtected = ctx.options.protects && ctx.options.protects(ctx.device, *chip);
@@ -162,8 +178,8 @@ OperationResult ReadDevice(OperationContext &ctx, ProgressBar *progress)
         const auto device = SelectedRow18(ctx);
         if (!device) return RefusedResult(Refusal::NoDevice);
         auto image = Fitted18(ctx.buffer, *device);
-        if (const ReadEnd end = ReadImage18(ctx, *device, *image, progress); end != ReadEnd::Complete)
-            return LinkLostResult(ctx, ReadFailedStatus, progress != nullptr, end == ReadEnd::Wedged);
+        if (const ReadEnd end = ReadImage18(ctx, *device, *image, progress); end.kind != ReadEnd::Complete)
+            return ReadLost(ctx, progress != nullptr, end);
         readProtected = ctx.options.protects && ctx.options.protects(ctx.device, *image);
         const unsigned regions = ctx.options.regions;
         if (regions & RegionCode) ctx.buffer.Program18 = std::move(image->Program18);
@@ -190,8 +206,8 @@ OperationResult ReadEEData(OperationContext &ctx)
         const auto device = SelectedRow(ctx);
         if (!device) return RefusedResult(Refusal::NoDevice);
         auto image = std::make_unique<WordImage>(ctx.buffer.Words);
-        if (const ReadEnd end = ReadWordImage(ctx, *device, *image, nullptr); end != ReadEnd::Complete)
-            return LinkLostResult(ctx, ReadFailedStatus, false, end == ReadEnd::Wedged);
+        if (const ReadEnd end = ReadWordImage(ctx, *device, *image, nullptr); end.kind != ReadEnd::Complete)
+            return ReadLost(ctx, false, end);
         for (uint32_t i = 0; i < device->EEDataSize; ++i)
             ctx.buffer.Words[EEDataAreaStart + i] = (*image)[EEDataAreaStart + i];
     } else {
@@ -199,8 +215,8 @@ OperationResult ReadEEData(OperationContext &ctx)
         const auto device = SelectedRow18(ctx);
         if (!device) return RefusedResult(Refusal::NoDevice);
         auto image = Fitted18(ctx.buffer, *device);
-        if (const ReadEnd end = ReadImage18(ctx, *device, *image, nullptr); end != ReadEnd::Complete)
-            return LinkLostResult(ctx, ReadFailedStatus, false, end == ReadEnd::Wedged);
+        if (const ReadEnd end = ReadImage18(ctx, *device, *image, nullptr); end.kind != ReadEnd::Complete)
+            return ReadLost(ctx, false, end);
         ctx.buffer.Fit(*device);
         ctx.buffer.EEData18 = std::move(image->EEData18);
     }
@@ -410,7 +426,7 @@ OperationResult ReadAndJudge(OperationContext &ctx, ProgressBar *progress, const
         if (!device) return RefusedResult(Refusal::NoDevice);
         auto chip = std::make_unique<WordImage>();
         chip->fill(device->BlankWord);
-        if (const ReadEnd end = ReadWordImage(ctx, *device, *chip, progress); end != ReadEnd::Complete)
+        if (const ReadEnd end = ReadWordImage(ctx, *device, *chip, progress); end.kind != ReadEnd::Complete)
             return ReadIncomplete(ctx, progress, end);
         judgement.words(ctx, *device, *chip, result);
     } else {
@@ -418,7 +434,7 @@ OperationResult ReadAndJudge(OperationContext &ctx, ProgressBar *progress, const
         const auto device = SelectedRow18(ctx);
         if (!device) return RefusedResult(Refusal::NoDevice);
         auto chip = ReadBack18(*device);
-        if (const ReadEnd end = ReadImage18(ctx, *device, *chip, progress); end != ReadEnd::Complete)
+        if (const ReadEnd end = ReadImage18(ctx, *device, *chip, progress); end.kind != ReadEnd::Complete)
             return ReadIncomplete(ctx, progress, end);
         judgement.bytes18(ctx, *device, *chip, result);
     }

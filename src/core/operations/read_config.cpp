@@ -17,8 +17,9 @@ OperationResult ReadConfigWords(OperationContext &ctx)
         auto image = std::make_unique<WordImage>(ctx.buffer.Words);
         Wire wire(ctx);
         if (!wire.ReadConfig(*device, *image)) {
-            wire.Abandon();
-            return LinkLostResult(ctx, ReadFailedStatus, false);
+            const LinkFault fault = wire.Fault();
+            const bool wedged = !wire.Abandon();
+            return LinkLostResult(ctx, ReadFailedStatus, false, fault, wedged);
         }
         const uint32_t first = device->Is12Bit() ? Config12BitWord : device->ConfigAddress1;
         ctx.buffer.Words[first] = (*image)[first];
@@ -30,8 +31,9 @@ OperationResult ReadConfigWords(OperationContext &ctx)
         auto image = std::make_unique<MemoryBuffer>();
         Wire wire(ctx);
         if (!wire.ReadConfig18(*image)) {
-            wire.Abandon();
-            return LinkLostResult(ctx, ReadFailedStatus, false);
+            const LinkFault fault = wire.Fault();
+            const bool wedged = !wire.Abandon();
+            return LinkLostResult(ctx, ReadFailedStatus, false, fault, wedged);
         }
         ctx.buffer.Config18 = image->Config18;
     }

@@ -1,5 +1,6 @@
 #define TARNVIK_OPERATIONS_INTERNAL
 #include <algorithm>
+#include <chrono>
 
 #include "operations/detail.h"
 
@@ -18,10 +19,11 @@ void Wire::Exit(int entryMode)
     if (!failed_) inProgramMode_ = false;
 }
 
-void Wire::Fail(bool silent)
+void Wire::Fail(LinkFault fault)
 {
     failed_ = true;
-    failedSilent_ = silent;
+    failedSilent_ = fault == LinkFault::Silent;
+    Note(fault);
 }
 
 bool Wire::FinishFailedCommand()
@@ -43,11 +45,18 @@ bool Wire::FinishFailedCommand()
     if (!fill) return false;
     if (!fill->empty()) link_.port.Write(fill->data(), fill->size());
     // Drop what the programmer still sends: late echoes, a finished read's
-    // data, the rest of a stream. Bounded, so a babbling line cannot hold the
-    // command for ever.
-    uint8_t sink[64];
-    for (int reads = 0; reads < 2048 && link_.port.Read(sink, sizeof sink) > 0; ++reads) {
-    }
+    // data, the rest of a stream, until it has been quiet for a whole read
+    // time-out. Byte by byte, so each byte is taken when it comes: a read of
+    // many would wait out the time-out for the last few, and a wire trace
+    // would show them that late, too late for a replay of the session to
+    // answer in time. Bounded, so a babbling line cannot hold the command
+    // for ever.
+    constexpr size_t MaxDropped = 128 * 1024;
+    const auto until =
+        std::chrono::steady_clock::now() + 2048 * std::chrono::milliseconds(SerialPort::DefaultTimeoutMs);
+    uint8_t sink = 0;
+    for (size_t dropped = 0; dropped < MaxDropped && link_.port.Read(&sink, 1) == 1; ++dropped)
+        if (std::chrono::steady_clock::now() > until) break;
     return true;
 }
 
@@ -77,7 +86,8 @@ int Wire::RowWriteForm()
     if (form < 0) {
         // The test block and its code are the command the firmware may hold.
         lastCommand_ = link_.port.LastWritten(std::min<size_t>(written, 14));
-        Fail(link_.port.LastReadSilent());
+        // The code was echoed; the test block's checksum was missing or wrong.
+        Fail(FaultOf(StatusBadReply, link_.port.LastReadSilent()));
     }
     return form;
 }
@@ -316,9 +326,11 @@ void Wire::ReceiveStream(int n, std::span<uint16_t> destination, ProgressBar *pr
     if (failed_) return;
     const int lost = ReceiveWords(link_, n, destination, progress);
     missing_ += lost;
+    // Units missing from a stream: it stopped, whatever follows.
+    if (lost > 0) Note(LinkFault::Silent);
     // Nothing at all: the programmer may still be waiting for a count byte
     // that never reached it, and the next command would finish that one.
-    if (n > 0 && lost == n) Fail(true);
+    if (n > 0 && lost == n) Fail(LinkFault::Silent);
 }
 
 void Wire::ReceiveStream(int n, std::span<uint8_t> destination, ProgressBar *progress)
@@ -326,7 +338,8 @@ void Wire::ReceiveStream(int n, std::span<uint8_t> destination, ProgressBar *pro
     if (failed_) return;
     const int lost = ReceiveBytes(link_, n, destination, progress);
     missing_ += lost;
-    if (n > 0 && lost == n) Fail(true);
+    if (lost > 0) Note(LinkFault::Silent);
+    if (n > 0 && lost == n) Fail(LinkFault::Silent);
 }
 
 bool Wire::ReadChip(const TDeviceSpec &device, std::span<uint16_t, WordImageSize> image,

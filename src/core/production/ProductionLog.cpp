@@ -77,7 +77,7 @@ std::string ChipRecordRow(const ChipRecord &r)
     return CsvField(IsoLocalTime(r.time)) + "," + CsvField(r.port) + "," + CsvField(r.device) + "," +
            CsvField(r.deviceId) + "," + CsvField(r.serial) + "," + CsvField(r.result) + "," +
            (r.crc ? Hex(*r.crc, 8) : std::string()) + "," + std::to_string(r.elapsedMs) + "," +
-           (r.checksum ? Hex(*r.checksum, 4) : std::string());
+           (r.checksum ? Hex(*r.checksum, 4) : std::string()) + "," + CsvField(r.linkError);
 }
 
 ProductionLog::~ProductionLog()

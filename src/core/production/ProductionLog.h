@@ -23,12 +23,17 @@ struct ChipRecord {
     std::optional<uint32_t> crc; // of the image programmed; none without a file
     long elapsedMs = 0;
     // The image's checksum as the build tools print it; none without a
-    // file. Last, so that rows of older logs keep their columns.
+    // file.
     std::optional<uint16_t> checksum;
+    // How the link was lost (silent, echo, checksum) when result says it
+    // was; empty otherwise.
+    std::string linkError;
 };
 
+// New columns go last: a log begun with an older header keeps it, and its
+// new rows have the older columns where they were, the new ones after them.
 constexpr const char *ProductionLogHeader =
-    "time,port,device,device_id,serial,result,image_crc32,elapsed_ms,image_checksum";
+    "time,port,device,device_id,serial,result,image_crc32,elapsed_ms,image_checksum,link_error";
 
 class ProductionLog {
 public:

@@ -36,12 +36,17 @@ int WorstStatus(const std::vector<int> &statuses)
 
 std::vector<std::string> ResultTable(const std::vector<PortResult> &results)
 {
+    // A lost link says how it was lost: a wrong echo or checksum points at
+    // the cable, silence at the board.
+    auto result = [](const PortResult &r) {
+        return r.linkError.empty() ? r.result : r.result + " (" + r.linkError + ")";
+    };
     size_t portWidth = 4, idWidth = 9, serialWidth = 0, resultWidth = 6;
     for (const PortResult &r : results) {
         portWidth = std::max(portWidth, r.port.size());
         idWidth = std::max(idWidth, r.deviceId.size());
         if (!r.serial.empty()) serialWidth = std::max<size_t>({serialWidth, 6, r.serial.size()});
-        resultWidth = std::max(resultWidth, r.result.size());
+        resultWidth = std::max(resultWidth, result(r).size());
     }
     auto pad = [](const std::string &s, size_t width) {
         return s + std::string(width > s.size() ? width - s.size() : 0, ' ');
@@ -56,8 +61,8 @@ std::vector<std::string> ResultTable(const std::vector<PortResult> &results)
         char time[32];
         std::snprintf(time, sizeof time, "%ld.%01ld s", r.elapsedMs / 1000, r.elapsedMs % 1000 / 100);
         lines.push_back(pad(r.port, portWidth) + "  " + pad(r.deviceId.empty() ? "-" : r.deviceId, idWidth) +
-                        "  " + serial(r.serial.empty() ? "-" : r.serial) + pad(r.result, resultWidth) + "  " +
-                        time);
+                        "  " + serial(r.serial.empty() ? "-" : r.serial) + pad(result(r), resultWidth) +
+                        "  " + time);
     }
     return lines;
 }

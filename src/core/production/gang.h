@@ -26,6 +26,7 @@ struct PortResult {
     std::string result;   // ok, verify failed, refused, link lost, ...
     long elapsedMs = 0;
     int status = 0;
+    std::string linkError; // link lost: silent, echo or checksum
 };
 // The table: a header line, then one line per port, columns aligned; a
 // serial column when any port has a number.

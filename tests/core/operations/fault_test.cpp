@@ -17,6 +17,8 @@ const char *const ReadFailed = " !! デバイスから読み込めませんで�
 const char *const WriteFailed = " !! デバイスに書き込めませんでした。";
 const char *const Pic18Refused = " PIC18をサポートしていません！";
 const char *const PowerCycle = "プログラマーの電源を入れ直してください。";
+const char *const EchoFault = "エコーが一致しませんでした（ケーブルや接続の不良かもしれません）。";
+const char *const ChecksumFault = "チェックサムが一致しませんでした（ケーブルや接続の不良かもしれません）。";
 const char *const CalibNotRestored = " !! キャリブレーションデータを書き戻せませんでした。";
 
 // A failed erase either says the write failed or, when the calibration words
@@ -260,8 +262,9 @@ TEST(Faults, VerifyAndBlankCheckNeverConfirmWhatTheyDidNotRead)
                 EXPECT_FALSE(rig.ui.Logged("デバイスはブランクです。")) << where;
                 if (rig.ui.status == Pic18Refused) return;
                 if (rig.ui.status == ReadFailed) {
-                    EXPECT_EQ(rig.ui.log.size() - (rig.ui.Logged(PowerCycle) ? 1 : 0), 1u)
-                        << "nothing compared " << where;
+                    const size_t said =
+                        rig.ui.Logged(PowerCycle) + rig.ui.Logged(EchoFault) + rig.ui.Logged(ChecksumFault);
+                    EXPECT_EQ(rig.ui.log.size() - said, 1u) << "nothing compared " << where;
                     EXPECT_TRUE(rig.ui.LoggedShowing(LinkLost)) << where;
                     EXPECT_EQ(rig.ui.dialogStatus, ReadFailed) << where;
                 } else {
@@ -466,6 +469,96 @@ TEST(Faults, CalibrationChangeIsNotRecordedWhenTheWriteBackFails)
     EXPECT_FALSE(result.calibrationReplaced) << "still ticked for another try";
     EXPECT_EQ(rig.buffer.Words[0x2008], before);
     EXPECT_FALSE(rig.ui.Logged("!キャリブレーションデータは入力値に置き換わりました。"));
+}
+
+// What came back wrong, told apart where the first failure was seen: the
+// later failures of the recovery (and the erase's write-back) do not change
+// it. Each fault lands at a fraction of the clean run's host bytes.
+TEST(Faults, ALostLinkNamesWhatCameBackWrong)
+{
+    using Run = std::function<OperationResult(Rig &)>;
+    const Run check = [](Rig &rig) { return CheckConnection(rig.ctx); };
+    const Run read = [](Rig &rig) { return ReadDevice(rig.ctx, nullptr); };
+    const Run config = [](Rig &rig) { return ReadConfigWords(rig.ctx); };
+    const Run program = [](Rig &rig) {
+        FillBuffer(rig, 3);
+        return ProgramDevice(rig.ctx, nullptr);
+    };
+    const Run erase = [](Rig &rig) { return EraseDevice(rig.ctx); };
+    struct Case {
+        const char *chip;
+        const char *what;
+        const Run &run;
+        FaultKind kind;
+        double at; // of the clean run's host bytes
+        Outcome outcome;
+        LinkFault fault;
+        const char *line; // after the lost-link line; none for silence
+    };
+    const Case cases[] = {
+        {"PIC18F4550", "check", check, FaultKind::BadEcho, 0.75, Outcome::LinkLost, LinkFault::Echo,
+         EchoFault},
+        {"PIC18F4550", "check", check, FaultKind::BadSum, 0.75, Outcome::LinkLost, LinkFault::Checksum,
+         ChecksumFault},
+        {"PIC16F628A", "check", check, FaultKind::SilentAfter, 0.75, Outcome::LinkLost, LinkFault::Silent,
+         nullptr},
+        {"PIC16F877A", "program", program, FaultKind::BadEcho, 0.5, Outcome::LinkLost, LinkFault::Echo,
+         EchoFault},
+        {"PIC16F877A", "program", program, FaultKind::BadSum, 0.5, Outcome::LinkLost, LinkFault::Checksum,
+         ChecksumFault},
+        {"PIC16F877A", "program", program, FaultKind::HangupAfter, 0.5, Outcome::LinkLost, LinkFault::Silent,
+         nullptr},
+        {"PIC18F452", "read", read, FaultKind::BadSum, 0.5, Outcome::LinkLost, LinkFault::Checksum,
+         ChecksumFault},
+        {"PIC16F877A", "read", read, FaultKind::SilentAfter, 0.5, Outcome::LinkLost, LinkFault::Silent,
+         nullptr},
+        {"PIC16F877A", "config", config, FaultKind::BadEcho, 0.5, Outcome::LinkLost, LinkFault::Echo,
+         EchoFault},
+        // The write-back after the erase falls silent; the erase itself went
+        // through.
+        {"PIC12F675", "erase", erase, FaultKind::SilentAfter, 0.97, Outcome::CalibrationNotRestored,
+         LinkFault::Silent, nullptr},
+        {"PIC12F675", "erase", erase, FaultKind::BadEcho, 0.97, Outcome::CalibrationNotRestored,
+         LinkFault::Echo, EchoFault},
+    };
+    for (const Case &c : cases) {
+        Rig clean(c.chip);
+        ASSERT_TRUE(c.run(clean)) << c.chip << " " << c.what;
+        SimOptions o = Rig::Options(c.chip);
+        const auto at = static_cast<uint64_t>(c.at * static_cast<double>(clean.sim.HostBytes().size()));
+        o.faults = {{c.kind, at}};
+        Rig rig(o);
+        const OperationResult result = c.run(rig);
+        const std::string where = std::string(c.chip) + " " + c.what + " " + Where(c.kind, at);
+        EXPECT_EQ(result.kind, c.outcome) << where;
+        EXPECT_EQ(result.linkFault, c.fault) << where;
+        const std::vector<std::string> texts = rig.ui.Texts();
+        const auto lost = std::find(texts.begin(), texts.end(), LinkLost);
+        ASSERT_NE(lost, texts.end()) << where;
+        if (c.line) {
+            ASSERT_NE(lost + 1, texts.end()) << where;
+            EXPECT_EQ(lost[1], c.line) << where;
+        }
+        EXPECT_EQ(rig.ui.Logged(EchoFault), c.line == EchoFault) << where;
+        EXPECT_EQ(rig.ui.Logged(ChecksumFault), c.line == ChecksumFault) << where;
+    }
+}
+
+// A programmer gone quiet in the middle of a configuration read cannot be
+// taken out of programming mode: the user is told to power-cycle it.
+TEST(Faults, ConfigurationReadAsksForAPowerCycleWhenStuck)
+{
+    for (const char *name : {"PIC16F877A", "PIC18F452"}) {
+        Rig clean(name);
+        ASSERT_TRUE(ReadConfigWords(clean.ctx));
+        SimOptions o = Rig::Options(name);
+        o.faults = {{FaultKind::SilentAfter, clean.sim.HostBytes().size() / 2}};
+        Rig rig(o);
+        const OperationResult result = ReadConfigWords(rig.ctx);
+        EXPECT_EQ(result.kind, Outcome::LinkLost) << name;
+        EXPECT_TRUE(result.wedged) << name;
+        EXPECT_TRUE(rig.ui.LoggedShowing(PowerCycle)) << name;
+    }
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 // paths, the configuration words, and the PIC18 blocks and EEPROM bytes.
 #include <gtest/gtest.h>
 
+#include "operations/chain.h"
 #include "ops_rig.h"
 
 namespace {
@@ -143,6 +144,7 @@ TEST(ProgramConfiguration, ChipKeepsItsBitsOutsideTheMask)
 TEST(ProgramConfiguration, BlankBufferWritesOnlyIdsAndConfiguration)
 {
     Rig rig("PIC16F877A");
+    rig.ctx.options.erasedBefore = true; // the chip is as erased
     ASSERT_TRUE(ProgramDevice(rig.ctx, nullptr));
     const auto entries = Entries(Decode(rig.sim.HostBytes()));
     ASSERT_EQ(entries.size(), 3u);
@@ -170,17 +172,21 @@ TEST(ProgramPaths, ProtocolErrorOfTheProbeEndsWithTheWriteFailure)
     EXPECT_EQ(rig.ui.boxes, std::vector<std::string>{"プロトコルエラー！"});
     // Not a progress text a chain wrote before it.
     EXPECT_EQ(rig.ui.status, " !! デバイスに書き込めませんでした。");
-    EXPECT_EQ(rig.ui.Texts(), std::vector<std::string>{"プログラマーからの応答が途切れました。"});
+    EXPECT_EQ(rig.ui.Texts(),
+              (std::vector<std::string>{
+                  "プログラマーからの応答が途切れました。",
+                  "チェックサムが一致しませんでした（ケーブルや接続の不良かもしれません）。"}));
     EXPECT_EQ(Decode(rig.sim.HostBytes(), RowWriteForms::Row08).size(), 1u) << "nothing sent after it";
 }
 
-TEST(ProgramPic18, BlankBlocksSkippedAndEepromUpToItsLastByte)
+TEST(ProgramPic18, BlankBlocksSkippedAndEepromUpToItsLastByteAfterAnErase)
 {
     Rig rig("PIC18F452");
     for (size_t i = 0; i < 8; ++i)
         rig.buffer.Program18[i] = static_cast<uint8_t>(i);
     rig.buffer.EEData18[0] = 0x11;
     rig.buffer.EEData18[5] = 0x55;
+    rig.ctx.options.erasedBefore = true; // the chip is as erased
     ASSERT_TRUE(ProgramDevice(rig.ctx, &rig.ui.dialog));
     EXPECT_EQ(rig.ui.dialogStatus, "デバイスに書き込みました");
     const auto commands = Decode(rig.sim.HostBytes());
@@ -199,6 +205,47 @@ TEST(ProgramPic18, BlankBlocksSkippedAndEepromUpToItsLastByte)
     EXPECT_EQ(rig.sim.Chip().Eeprom(5), 0x55);
     EXPECT_EQ(rig.sim.Chip().Eeprom(3), 0xFF);
     EXPECT_TRUE(VerifyDevice(rig.ctx, nullptr));
+}
+
+// A file giving only the first two EEPROM bytes, programmed into a chip whose
+// EEPROM holds data: without an erase before it every byte is written, so
+// the EEPROM ends as the file says and verifies; after the chain's erase the
+// blank bytes are left out.
+TEST(ProgramEeprom, BlankBytesAreWrittenUnlessTheChainErased)
+{
+    struct Case {
+        const char *chip;
+        Chain chain;
+        unsigned regions;
+        bool erases;
+    };
+    for (const Case &c : {Case{"PIC16F877A", Chain::ProgramVerify, RegionEEData, false},
+                          Case{"PIC16F877A", Chain::EraseBlankCheckProgramVerify, RegionAll, true},
+                          Case{"PIC18F452", Chain::ProgramVerify, RegionEEData, false},
+                          Case{"PIC18F452", Chain::EraseBlankCheckProgramVerify, RegionAll, true}}) {
+        Rig rig(c.chip);
+        const bool pic18 = rig.ctx.device.Pic18;
+        const uint32_t size = pic18 ? rig.Row18().EEDataSize : rig.Row().EEDataSize;
+        for (uint32_t i = 0; i < size; ++i)
+            rig.sim.Chip().SetEeprom(i, 0x5A);
+        const uint8_t file[2] = {0x11, 0x22};
+        for (uint32_t i = 0; i < 2; ++i) {
+            if (pic18)
+                rig.buffer.EEData18[i] = file[i];
+            else
+                rig.buffer.Words[EEDataAreaStart + i] = file[i];
+        }
+        rig.ctx.options.regions = c.regions;
+        const std::string where = std::string(c.chip) + (c.erases ? " after an erase" : "");
+        ASSERT_TRUE(RunChain(rig.ctx, c.chain, {}).Ok()) << where << ": " << rig.ui.status;
+        EXPECT_FALSE(rig.ctx.options.erasedBefore) << "the chain's own choice";
+        for (uint32_t i = 0; i < size; ++i)
+            ASSERT_EQ(rig.sim.Chip().Eeprom(i), i < 2 ? file[i] : 0xFF) << where << " byte " << i;
+        size_t writes = 0;
+        for (const HostCommand &h : Decode(rig.sim.HostBytes()))
+            writes += pic18 ? h.code == 0x10 : h.code == 0x04 && h.args.at(0) == 3;
+        EXPECT_EQ(writes, c.erases ? 2u : size) << where;
+    }
 }
 
 } // namespace

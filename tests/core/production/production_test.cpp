@@ -225,8 +225,16 @@ TEST(ProductionLog, HeaderOnceWholeRowsFromTwoWriters)
             std::string error;
             if (!log.Open(path, error)) return;
             for (int i = 0; i < 50; ++i)
-                log.Append({0, "COM" + std::to_string(r), "PIC16F877A", "0E22", std::to_string(i), "ok",
-                            0x1234ABCD, 1500, std::nullopt},
+                log.Append({0,
+                            "COM" + std::to_string(r),
+                            "PIC16F877A",
+                            "0E22",
+                            std::to_string(i),
+                            "ok",
+                            0x1234ABCD,
+                            1500,
+                            std::nullopt,
+                            {}},
                            error);
         });
     for (std::thread &t : runs)
@@ -237,17 +245,38 @@ TEST(ProductionLog, HeaderOnceWholeRowsFromTwoWriters)
     for (size_t i = 1; i < lines.size(); ++i)
         EXPECT_NE(lines[i].find(",PIC16F877A,0E22,"), std::string::npos) << lines[i];
 
-    ChipRecord odd{0, "/dev/tty,\"x\"", "PIC10F200", "", "", "link lost", 0, 7, std::nullopt};
+    ChipRecord odd{0, "/dev/tty,\"x\"", "PIC10F200", "", "", "link lost", 0, 7, std::nullopt, {}};
     const std::string row = ChipRecordRow(odd);
     EXPECT_NE(row.find(",\"/dev/tty,\"\"x\"\"\",PIC10F200,,,link lost,00000000,7"), std::string::npos) << row;
-    // The checksum is the last column, empty without one, so that the rows
-    // of a log begun before it keep their first eight columns.
-    EXPECT_EQ(row.substr(row.size() - 3), ",7,") << row;
+    // The checksum and the link error are the last columns, empty without
+    // them, so that the rows of a log begun before them keep their first
+    // eight columns.
+    EXPECT_EQ(row.substr(row.size() - 4), ",7,,") << row;
     odd.checksum = 0x0E3C;
-    EXPECT_EQ(ChipRecordRow(odd).substr(row.size()), "0E3C");
+    odd.linkError = "echo";
+    EXPECT_EQ(ChipRecordRow(odd).substr(row.size() - 1), "0E3C,echo");
 
     const std::string check = "123456789";
     EXPECT_EQ(Crc32(reinterpret_cast<const uint8_t *>(check.data()), check.size()), 0xCBF43926u);
+}
+
+// A log begun with an older header keeps it: its new rows have its columns
+// where they were, the newer ones after them.
+TEST(ProductionLog, AnOlderLogKeepsItsHeaderAndColumns)
+{
+    TempFolder dir;
+    const std::string path = dir.File("old.csv");
+    const std::string older = "time,port,device,device_id,serial,result,image_crc32,elapsed_ms";
+    std::ofstream(path) << older << "\n";
+    ProductionLog log;
+    std::string error;
+    ASSERT_TRUE(log.Open(path, error)) << error;
+    ASSERT_TRUE(log.Append({0, "COM1", "PIC16F877A", "", "", "link lost", 1, 7, 0x0E3C, "echo"}, error));
+    const auto lines = ReadLines(path);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0], older);
+    EXPECT_NE(lines[1].find(",COM1,PIC16F877A,,,link lost,00000001,7,0E3C,echo"), std::string::npos)
+        << lines[1];
 }
 
 TEST(Gang, PortsRunTogetherAndOneFailingPortStopsNoOther)

@@ -133,7 +133,7 @@ TEST(ProductionLogFile, ARowIsWrittenWholeOrNotAtAll)
 {
     TempDir dir;
     const std::string path = dir.File("log.csv");
-    ChipRecord chip{0, "COM3", "PIC16F877A", "0E20 rev 2", "1000", "ok", 0x1234ABCDu, 480, std::nullopt};
+    ChipRecord chip{0, "COM3", "PIC16F877A", "0E20 rev 2", "1000", "ok", 0x1234ABCDu, 480, std::nullopt, {}};
     std::string error;
     {
         ProductionLog log;
