@@ -1,10 +1,41 @@
-// A buffer for a catalogue round trip: words and bytes spread over every
-// memory of the part (the top of program memory included), within its masks
-// and with its protection off, so a read back must give each one again.
+// A catalogue round trip's rows, and its buffer: words and bytes spread over
+// every memory of the part (the top of program memory included), within its
+// masks and with its protection off, so a read back must give each one again.
 #pragma once
+
+#include <ostream>
+#include <vector>
 
 #include "image/buffer.h"
 #include "unprotected.h"
+
+// One row of either family's table.
+struct Row {
+    bool pic18;
+    int index;
+};
+
+inline std::vector<Row> AllRows()
+{
+    std::vector<Row> rows;
+    for (int i = 1; i < DeviceTableSize; ++i)
+        rows.push_back({false, i});
+    for (int i = 1; i < DeviceTable18Size; ++i)
+        rows.push_back({true, i});
+    return rows;
+}
+
+inline const char *NameOf(const Row &row)
+{
+    return row.pic18 ? DeviceTable18[row.index].Name : DeviceTable[row.index].Name;
+}
+
+inline void PrintTo(const Row &row, std::ostream *os)
+{
+    *os << NameOf(row);
+}
+
+
 
 // Words spread over program memory (the top run included), EEPROM, IDs and
 // the configuration words, within the device's masks.

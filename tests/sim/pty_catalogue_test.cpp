@@ -13,30 +13,6 @@
 
 namespace {
 
-struct Row {
-    bool pic18;
-    int index;
-};
-
-std::vector<Row> AllRows()
-{
-    std::vector<Row> rows;
-    for (int i = 1; i < DeviceTableSize; ++i)
-        rows.push_back({false, i});
-    for (int i = 1; i < DeviceTable18Size; ++i)
-        rows.push_back({true, i});
-    return rows;
-}
-
-const char *NameOf(const Row &row)
-{
-    return row.pic18 ? DeviceTable18[row.index].Name : DeviceTable[row.index].Name;
-}
-
-void PrintTo(const Row &row, std::ostream *os)
-{
-    *os << NameOf(row);
-}
 
 struct PtyOps {
     SerialPort port;

@@ -41,26 +41,6 @@ std::vector<Variant> Variants()
     };
 }
 
-struct Row {
-    bool pic18;
-    int index;
-};
-
-std::vector<Row> AllRows()
-{
-    std::vector<Row> rows;
-    for (int i = 1; i < DeviceTableSize; ++i)
-        rows.push_back({false, i});
-    for (int i = 1; i < DeviceTable18Size; ++i)
-        rows.push_back({true, i});
-    return rows;
-}
-
-const char *NameOf(const Row &r)
-{
-    return r.pic18 ? DeviceTable18[r.index].Name : DeviceTable[r.index].Name;
-}
-
 void PrintTo(const Variant &v, std::ostream *os)
 {
     *os << v.name;
