@@ -64,3 +64,33 @@ TEST(SimLine, VersionReplyEndsAtItsNulAndOneDrainWhileQuiet)
     rig.port.DrainInput();
     EXPECT_DOUBLE_EQ(rig.sim.NowMs() - after, SerialPort::DrainQuietMs);
 }
+
+TEST(SimLine, LateVersionAnswersWidenTheBoundsOnceWithoutAskingASilentPortTwice)
+{
+    struct Log : QuietFrontEnd {
+        std::vector<std::string> lines;
+        void AddLog(const std::string &text) override { lines.push_back(text); }
+    };
+    // A 16 ms adapter the system shows nothing of: the first query comes
+    // back late, the second is asked as behind such an adapter, and the
+    // port keeps that for the queries after it, which are said nothing of.
+    SimOptions untold = On("usb=16");
+    untold.reportsLatency = false;
+    SimRig rig(untold);
+    Log log;
+    Link link{rig.port, rig.cmd, log};
+    EXPECT_EQ(GetVersion(link), DefaultVersionText);
+    EXPECT_EQ(rig.port.HeldBackMs(), AssumedAdapterHoldMs);
+    EXPECT_EQ(GetVersion(link), DefaultVersionText);
+    rig.port.ClosePort();
+    ASSERT_EQ(rig.port.OpenPort("COM1"), 0);
+    EXPECT_EQ(GetVersion(link), DefaultVersionText);
+    ASSERT_EQ(log.lines.size(), 1u);
+    EXPECT_NE(log.lines[0].find("16 ms"), std::string::npos) << log.lines[0];
+
+    // Nothing answers: two short reads and no second query.
+    SimRig silent(SimOptions{.silent = true});
+    const double start = silent.sim.NowMs();
+    EXPECT_EQ(GetVersion(silent.link), "");
+    EXPECT_DOUBLE_EQ(silent.sim.NowMs() - start, 2.0 * VersionTimeoutMs);
+}
