@@ -45,8 +45,7 @@ uint8_t Hi(uint16_t w)
 
 void Run(Link &link, uint8_t code)
 {
-    link.cmd.Code = code;
-    ExecuteCommand(link.port, link.cmd);
+    RunCommand(link, code);
 }
 
 // The row-write test block; its checksum is 0x49.
@@ -131,6 +130,20 @@ VersionExchange VersionQuery(SerialPort &port, TCommand &cmd)
 }
 
 } // namespace
+
+LinkFault FaultOf(int32_t status, bool silent)
+{
+    if (silent) return LinkFault::Silent;
+    return status == StatusBadReply ? LinkFault::Checksum : LinkFault::Echo;
+}
+
+void RunCommand(Link &link, uint8_t code)
+{
+    link.cmd.Code = code;
+    ExecuteCommand(link.port, link.cmd);
+    if (link.cmd.Status != StatusOk && link.fault == LinkFault::None)
+        link.fault = FaultOf(link.cmd.Status, link.port.LastReadSilent());
+}
 
 void ExecuteCommand(SerialPort &port, TCommand &cmd)
 {

@@ -65,6 +65,21 @@ struct TCommand {
     int32_t Status = 0;
 };
 
+// What the first failed exchange of an operation showed of the link. Later
+// failures are consequences of the first and do not change it.
+enum class LinkFault {
+    None,
+    // Nothing came where the programmer should have answered: unplugged,
+    // powered off, hung up, or a stream that stopped.
+    Silent,
+    Echo,     // a byte came back but not the one sent, or a handshake reply fell short
+    Checksum, // a checksum or data reply byte came back wrong
+};
+
+// The fault a failed command shows: silence, or by its Status a wrong echo
+// (1) or a wrong checksum or data reply (2).
+LinkFault FaultOf(int32_t status, bool silent);
+
 // What every operation works through: the open port, the shared record and
 // the front end (event pump, message box, small-block option).
 struct Link {
@@ -79,7 +94,15 @@ struct Link {
     long missing = 0;
     // Read program memory in short blocks ("[READ] Small Block").
     bool smallBlock = false;
+    // The first command since the caller last set it to None that the
+    // programmer did not see through (a unit a receive loop waited for in
+    // vain counts as silence): later failures are its consequences.
+    LinkFault fault = LinkFault::None;
 };
+
+// Runs the command in link.cmd with the given code and notes a failure in
+// link.fault.
+void RunCommand(Link &link, uint8_t code);
 
 // Runs the command in cmd over the port and sets cmd.Status. Never retries.
 void ExecuteCommand(SerialPort &port, TCommand &cmd);

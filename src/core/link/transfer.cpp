@@ -2,12 +2,6 @@
 
 namespace {
 
-void Run(Link &link, uint8_t code)
-{
-    link.cmd.Code = code;
-    ExecuteCommand(link.port, link.cmd);
-}
-
 template <typename T> int ReceiveUnits(Link &link, int n, std::span<T> destination, ProgressBar *progress)
 {
     int missing = 0;
@@ -27,6 +21,7 @@ template <typename T> int ReceiveUnits(Link &link, int n, std::span<T> destinati
     }
     if (progress) progress->SetPosition(0);
     link.missing += missing;
+    if (missing > 0 && link.fault == LinkFault::None) link.fault = LinkFault::Silent;
     return missing;
 }
 
@@ -47,7 +42,7 @@ int ReadBytes(Link &link, uint32_t address, int n, std::span<uint8_t> destinatio
     if (!(link.smallBlock && address == 0)) {
         SetTablePointer(link, address);
         link.cmd.Count = static_cast<uint16_t>(n);
-        Run(link, cmdTableRead);
+        RunCommand(link, cmdTableRead);
         return ReceiveBytes(link, n, destination, progress);
     }
     int blocks = n / 256;
@@ -56,7 +51,7 @@ int ReadBytes(Link &link, uint32_t address, int n, std::span<uint8_t> destinatio
     for (int k = 0; k < blocks; ++k) {
         SetTablePointer(link, 256u * static_cast<uint32_t>(k));
         link.cmd.Count = 256;
-        Run(link, cmdTableRead);
+        RunCommand(link, cmdTableRead);
         int lost = ReceiveBytes(link, 256, Tail(destination, 256u * static_cast<size_t>(k)), nullptr);
         missing += lost;
         if (lost == 256) {

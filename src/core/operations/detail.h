@@ -35,7 +35,6 @@ bool IsDialogBar(OperationContext &ctx, const ProgressBar *progress);
 void ReportStatus(OperationContext &ctx, const std::string &text, bool toDialog);
 // The kind of link failure a command's Status shows; silent: its last read
 // got nothing at all.
-LinkFault FaultOf(int32_t status, bool silent);
 // The log lines of a lost link on the Message tab: the line every lost link
 // gets, then, where something came back wrong rather than nothing, which
 // kind of reply it was, since that points at the cable rather than a board

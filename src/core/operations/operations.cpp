@@ -1,10 +1,7 @@
 #define TARNVIK_OPERATIONS_INTERNAL
 #include "operations/operations.h"
 
-#include <array>
-
 #include "link/discovery.h"
-#include "link/transfer.h"
 #include "operations/detail.h"
 #include "support/textutil.h"
 
@@ -27,67 +24,6 @@ OperationResult RefuseDeviceId(OperationContext &ctx, bool dialogStatus, Refusal
     }
     return RefusedResult(code);
 }
-
-// The check's DEVICE-ID read, command by command as the link's ID reads
-// send them, each one's Status looked at as it ends: the first the
-// programmer did not see through names the failure, which the closing
-// commands' Status would no longer show. Every command is sent whatever
-// came before, as those reads do.
-class IdRead {
-public:
-    explicit IdRead(Link &link) : link_(link) {}
-
-    uint16_t Pic16(const TDeviceSpec &device)
-    {
-        EnterProgramMode(link_, device.EntryMode);
-        Judge();
-        LoadConfig(link_, 0);
-        Judge();
-        IncAddressBy(link_, 6);
-        Judge();
-        int unused = 0;
-        const uint16_t word = ReadWordCounted(link_, unused);
-        Judge();
-        ExitProgramMode(link_, device.EntryMode);
-        Judge();
-        return word;
-    }
-
-    uint16_t Pic18()
-    {
-        std::array<uint8_t, 2> id{};
-        EnterProgramMode(link_, 0);
-        Judge();
-        SetTablePointer(link_, 0x3FFFFE);
-        Judge();
-        // The table read writes Status only when its code is not echoed.
-        link_.cmd.Count = 2;
-        link_.cmd.Code = cmdTableRead;
-        ExecuteCommand(link_.port, link_.cmd);
-        Judge();
-        if (ReceiveBytes(link_, 2, id, nullptr) != 0) Note(LinkFault::Silent);
-        ExitProgramMode(link_, 0);
-        Judge();
-        return static_cast<uint16_t>(id[0] | (id[1] << 8));
-    }
-
-    // Since the read began; None while every command was confirmed and
-    // every byte came.
-    LinkFault Fault() const { return fault_; }
-
-private:
-    void Judge()
-    {
-        if (link_.cmd.Status != StatusOk) Note(FaultOf(link_.cmd.Status, link_.port.LastReadSilent()));
-    }
-    void Note(LinkFault fault)
-    {
-        if (fault_ == LinkFault::None) fault_ = fault;
-    }
-
-    Link &link_;
-    LinkFault fault_ = LinkFault::None;
-};
 
 OperationResult RefuseLinkLost(OperationContext &ctx, bool dialogStatus, LinkFault fault)
 {
@@ -145,12 +81,6 @@ const char *LinkFaultWord(LinkFault fault)
         return "checksum";
     }
     return "";
-}
-
-LinkFault FaultOf(int32_t status, bool silent)
-{
-    if (silent) return LinkFault::Silent;
-    return status == StatusBadReply ? LinkFault::Checksum : LinkFault::Echo;
 }
 
 void LogLinkLost(FrontEnd &ui, LinkFault fault)
@@ -250,14 +180,17 @@ OperationResult CheckConnection(OperationContext &ctx, bool dialogStatus)
     const uint16_t expected = pic18 ? DeviceTable18[row].DeviceId : DeviceTable[row].DeviceId;
     const uint16_t mask = pic18 ? 0xFFE0 : 0x3FE0;
     if (!pic18 && expected == 0) return {}; // nothing to compare, nothing sent
-    IdRead reads(link);
-    auto readId = [&] { return pic18 ? reads.Pic18() : reads.Pic16(DeviceTable[row]); };
+    // Every command of the read is looked at as it ends (link.fault): the
+    // first the programmer did not see through names the failure, which the
+    // closing commands' Status would no longer show.
+    link.fault = LinkFault::None;
+    auto readId = [&] { return pic18 ? ReadDeviceId18(link) : ReadDeviceId(link, DeviceTable[row]); };
     const uint16_t first = readId();
-    if (reads.Fault() != LinkFault::None) return RefuseLinkLost(ctx, dialogStatus, reads.Fault());
+    if (link.fault != LinkFault::None) return RefuseLinkLost(ctx, dialogStatus, link.fault);
     if ((first & mask) == 0) return RefuseDeviceId(ctx, dialogStatus, Refusal::NoDeviceId);
     ui.ProcessMessages();
     const uint16_t id = readId();
-    if (reads.Fault() != LinkFault::None) return RefuseLinkLost(ctx, dialogStatus, reads.Fault());
+    if (link.fault != LinkFault::None) return RefuseLinkLost(ctx, dialogStatus, link.fault);
     OperationResult result;
     if ((id & mask) != expected) result = RefuseDeviceId(ctx, dialogStatus, Refusal::WrongDevice);
     result.deviceId = pic18 ? id : static_cast<uint16_t>(id & 0x3FFF);

@@ -57,17 +57,6 @@ struct OperationContext {
     std::optional<uint16_t> deviceId{};
 };
 
-// What the first failed exchange of an operation showed of the link. Later
-// failures are consequences of the first and do not change it.
-enum class LinkFault {
-    None,
-    // Nothing came where the programmer should have answered: unplugged,
-    // powered off, hung up, or a stream that stopped.
-    Silent,
-    Echo,     // a byte came back but not the one sent, or a handshake reply fell short
-    Checksum, // a checksum or data reply byte came back wrong
-};
-
 // How an operation ended.
 enum class Outcome {
     Done,
