@@ -25,7 +25,7 @@ constexpr CommandName Commands[] = {
     {"read", CliCommand::Read, OneFile},          {"program", CliCommand::Program, OneFile},
     {"verify", CliCommand::Verify, OneFile},      {"erase", CliCommand::Erase, NoFile},
     {"blank", CliCommand::Blank, NoFile},         {"dump", CliCommand::Dump, OneFile},
-    {"config", CliCommand::Config, OptionalFile},
+    {"config", CliCommand::Config, OptionalFile}, {"kept", CliCommand::Kept, NoFile},
 };
 
 // A calibration word as the erase command writes it: four hex digits.
@@ -366,6 +366,8 @@ const char *UsageText()
            "  dump FILE.hex     load FILE.hex and print the three dumps as the window shows them\n"
            "  config [FILE.hex] the configuration by name, from FILE.hex or, without one, read from\n"
            "                    the chip (check, configuration words only): one line per field\n"
+           "  kept              the copies of EEPROM and configuration that --keep-eeprom and\n"
+           "                    --keep-config saved and could not write back, one a line\n"
            "\n"
            "Options:\n"
            "  -p, --port NAME|PATH  COM1 ... COM10 (mapped through the settings file's [ports])\n"

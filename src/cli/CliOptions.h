@@ -23,7 +23,8 @@ enum class CliCommand {
     Erase,
     Blank,
     Dump,
-    Config
+    Config,
+    Kept, // the copies of kept chip data still waiting for their write-back
 };
 
 enum class Verbosity { Quiet, Normal, Verbose };

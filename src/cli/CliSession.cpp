@@ -184,6 +184,8 @@ const char *CommandWord(CliCommand command)
         return "dump";
     case CliCommand::Config:
         return "config";
+    case CliCommand::Kept:
+        return "kept";
     default:
         return "";
     }
@@ -663,6 +665,9 @@ int CliSession::RunCommand()
         case CliCommand::Config:
             status = Config();
             break;
+        case CliCommand::Kept:
+            status = Kept();
+            break;
         case CliCommand::Help:
         case CliCommand::ProgramVersion:
         case CliCommand::None:
@@ -741,6 +746,24 @@ int CliSession::Devices()
         row(d.Name, "PIC18", d.ProgramSize, "bytes", d.EEDataSize, d.DeviceId);
     }
     fields_["devices"] = rows;
+    return ExitSuccess;
+}
+
+int CliSession::Kept()
+{
+    JsonObject rows = JsonObject::array();
+    const std::vector<KeptCopy> copies = ListKeptCopies();
+    for (const KeptCopy &copy : copies) {
+        ui_.Print(copy.time + "  " + copy.device + "  DEVICE-ID " + copy.deviceId + "  " +
+                  KeptRegionNames(copy.regions) + "  " + copy.path);
+        rows.push_back({{"time", copy.time},
+                        {"device", copy.device},
+                        {"device_id", copy.deviceId == "----" ? JsonObject(nullptr) : JsonObject(copy.deviceId)},
+                        {"memories", KeptRegionNames(copy.regions)},
+                        {"path", copy.path}});
+    }
+    if (copies.empty()) ui_.AddLog("書き戻しを待つ控えはありません（" + KeptFolder() + "）。");
+    fields_["kept"] = rows;
     return ExitSuccess;
 }
 
@@ -881,27 +904,44 @@ int CliSession::Program()
     if (const int refused = RefuseRegionErase()) return refused;
     OpenPortForCommand();
     if (const int refused = Check()) return refused;
-    // Read before the chain erases anything: what the chip holds takes the
-    // place of the file's and is written back with it.
-    // A read that fails ends the command with its outcome, as a chain's step
-    // would.
-    if (options_.keepConfig) {
+    // What the chip holds of the kept memories takes the place of the
+    // file's and is on the disk before the chain writes anything; a read or
+    // a copy that fails ends the command with its outcome.
+    const unsigned keep = (options_.keepConfig ? RegionConfig : 0u) | (options_.keepEeprom ? RegionEEData : 0u);
+    KeptCopy kept;
+    if (keep) {
         OperationContext ctx = Context();
-        outcome_ = ReadConfigWords(ctx);
-        if (!*outcome_) return ExitNegative;
-    }
-    if (options_.keepEeprom) {
-        OperationContext ctx = Context();
-        outcome_ = ReadEEData(ctx);
-        if (!*outcome_) return ExitNegative;
+        const uint16_t fileChecksum = ImageChecksum(*buffer_, ctx.device);
+        outcome_ = KeepFromChip(ctx, keep, kept);
+        if (!*outcome_) {
+            result_ = outcome_->kind == Outcome::Refused ? "refused" : "link lost";
+            return outcome_->refusal == Refusal::KeptCopyUnwritable ? ExitFileError
+                   : outcome_->kind == Outcome::Refused           ? ExitRefused
+                                                                  : ExitNegative;
+        }
+        fields_["kept_copy"] = kept.path;
+        // The checksum said at the load is the file's; the chip gets this.
+        if (const uint16_t checksum = ImageChecksum(*buffer_, ctx.device); checksum != fileChecksum) {
+            ui_.AddLog("書き込むデータの" + ChecksumText(checksum) + "（デバイスのConfigurationを残したため、ファイルの " +
+                       Hex(fileChecksum, 4) + " とは異なります）");
+            fields_["checksum"] = Hex(checksum, 4);
+            fields_["file_checksum"] = Hex(fileChecksum, 4);
+        }
     }
     ChainRun run;
     run.fileName = FileName(options_.file);
     run.verify = options_.verify;
     run.fastCycle = options_.fastCycle;
+    if (keep) run.kept = &kept;
+    // A copy programmed back by hand is done with once the chip has it.
+    const std::optional<KeptCopy> restoring = KeptCopyAt(options_.file);
     // A chip the program could not finish is not verified: the program's
     // failure is the result, and a lost link fails at once.
-    return Chained(options_.erase ? Chain::EraseBlankCheckProgramVerify : Chain::ProgramVerify, run);
+    const int status = Chained(options_.erase ? Chain::EraseBlankCheckProgramVerify : Chain::ProgramVerify, run);
+    if (keep && status == ExitSuccess) fields_.erase("kept_copy");
+    if (restoring && status == ExitSuccess && options_.verify && ForgetKeptCopy(*restoring).empty())
+        ui_.AddLog("控えのデータを書き戻しました。控えのファイルを削除しました: " + restoring->path);
+    return status;
 }
 
 int CliSession::Verify()

@@ -111,6 +111,7 @@ private:
     int Ports();
     int Version();
     int Devices();
+    int Kept();
     int Identify();
     // -d auto: selects the device the chip's DEVICE-ID names; the exit
     // status of a refusal, 0 when a device was picked.

@@ -264,24 +264,6 @@ void TerminalFrontEnd::DropStatus()
     statusShown_ = true;
 }
 
-namespace {
-
-// A word as a shell takes it back: as it is when it holds nothing the shell
-// would read otherwise, else in single quotes.
-std::string ShellQuoted(const std::string &text)
-{
-    const bool plain =
-        !text.empty() && text.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"
-                                                "0123456789_./:=+-,@%") == std::string::npos;
-    if (plain) return text;
-    std::string quoted = "'";
-    for (char c : text)
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
-
-} // namespace
-
 bool TerminalFrontEnd::ConfirmErasedCalibration(const std::string &)
 {
     if (options_.keepErasedCalibration) return true;
@@ -294,12 +276,21 @@ std::string TerminalFrontEnd::CalibrationRestoreHint(const std::string &device, 
                                                      const std::string &cal2) const
 {
     std::string line = "tarnvik-cli";
-    if (!options_.settings.empty()) line += " --settings " + ShellQuoted(options_.settings);
-    if (!options_.port.empty()) line += " -p " + ShellQuoted(options_.port);
+    if (!options_.settings.empty()) line += " --settings " + Quoted(options_.settings);
+    if (!options_.port.empty()) line += " -p " + Quoted(options_.port);
     if (!device.empty()) line += " -d " + device;
     line += " erase --cal1 " + cal1;
     if (!cal2.empty()) line += " --cal2 " + cal2;
     return "書き戻すには: " + line;
+}
+
+std::string TerminalFrontEnd::KeptRestoreHint(const std::string &port, const std::string &device,
+                                              const std::string &only, const std::string &path) const
+{
+    std::string line = "tarnvik-cli";
+    if (!options_.settings.empty()) line += " --settings " + Quoted(options_.settings);
+    line += " -p " + Quoted(options_.port.empty() ? port : options_.port);
+    return "書き戻すには: " + line + " -d " + device + " program --only " + only + " " + Quoted(path);
 }
 
 void TerminalFrontEnd::CalibrationLogRefused(const std::string &text)

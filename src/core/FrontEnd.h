@@ -68,4 +68,27 @@ public:
         return "「CALIBデータを変更する」をチェックし、CAL1に " + cal1 +
                (cal2.empty() ? "" : "、CAL2に " + cal2) + " を入力して消去してください。";
     }
+    // How the user puts back what a program kept of a chip (the data
+    // EEPROM, the configuration) from its copy on the disk: only names the
+    // memories as --only does ("eeprom", "config", "eeprom,config").
+    virtual std::string KeptRestoreHint(const std::string &port, const std::string &device,
+                                        const std::string &only, const std::string &path) const
+    {
+        return "書き戻すには: tarnvik-cli -p " + Quoted(port) + " -d " + device + " program --only " + only + " " +
+               Quoted(path);
+    }
+
+protected:
+    // A word the shell takes as it is, else in single quotes.
+    static std::string Quoted(const std::string &text)
+    {
+        const bool plain =
+            !text.empty() && text.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"
+                                                    "0123456789_./:=+-,@%") == std::string::npos;
+        if (plain) return text;
+        std::string quoted = "'";
+        for (char c : text)
+            quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+        return quoted + "'";
+    }
 };

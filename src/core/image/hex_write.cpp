@@ -84,7 +84,8 @@ const char *const EndLine = ":00000001FF";
 
 } // namespace
 
-std::vector<std::string> Hex16Lines(const WordImage &words, const TDeviceSpec &device, bool saveAll)
+std::vector<std::string> Hex16Lines(const WordImage &words, const TDeviceSpec &device, bool saveAll,
+                                    unsigned areas)
 {
     std::vector<std::string> lines;
     const uint16_t blank = device.BlankWord;
@@ -92,7 +93,8 @@ std::vector<std::string> Hex16Lines(const WordImage &words, const TDeviceSpec &d
         if (!IsBlankRecord16(r, key, saveAll)) lines.push_back(FormatHexRecord(r));
     };
 
-    const uint32_t blocks = std::min<uint32_t>(device.ProgramSize, ConfigAreaStart) / 16;
+    const uint32_t blocks =
+        areas & HexAreaProgram ? std::min<uint32_t>(device.ProgramSize, ConfigAreaStart) / 16 : 0;
     for (uint32_t b = 0; b < blocks; ++b) {
         TIntelHex r = DataRecord(32 * b, 32);
         for (uint32_t i = 0; i < 16; ++i)
@@ -100,7 +102,7 @@ std::vector<std::string> Hex16Lines(const WordImage &words, const TDeviceSpec &d
         emit(r, blank);
     }
 
-    if (device.ConfigAreaSize > 0 && 2 * device.ConfigAreaSize <= HexDataAreaSize &&
+    if ((areas & HexAreaConfig) && device.ConfigAreaSize > 0 && 2 * device.ConfigAreaSize <= HexDataAreaSize &&
         device.UserIdAddress + device.ConfigAreaSize <= WordImageSize) {
         TIntelHex r = DataRecord(2u * device.UserIdAddress, 2 * device.ConfigAreaSize);
         for (uint32_t i = 0; i < device.ConfigAreaSize; ++i)
@@ -108,13 +110,14 @@ std::vector<std::string> Hex16Lines(const WordImage &words, const TDeviceSpec &d
         emit(r, blank);
     }
 
-    if (device.Is12Bit()) {
+    if ((areas & HexAreaConfig) && device.Is12Bit()) {
         TIntelHex r = DataRecord(2 * Config12BitWord, 2);
         PutWord(r, 0, words[Config12BitWord]);
         emit(r, blank);
     }
 
-    const uint32_t eeBlocks = std::min<uint32_t>(device.EEDataSize, WordImageSize - EEDataAreaStart) / 16;
+    const uint32_t eeBlocks =
+        areas & HexAreaEEData ? std::min<uint32_t>(device.EEDataSize, WordImageSize - EEDataAreaStart) / 16 : 0;
     for (uint32_t b = 0; b < eeBlocks; ++b) {
         TIntelHex r = DataRecord(2 * EEDataAreaStart + 32 * b, 32);
         for (uint32_t i = 0; i < 16; ++i)
@@ -128,14 +131,14 @@ std::vector<std::string> Hex16Lines(const WordImage &words, const TDeviceSpec &d
 
 std::vector<std::string> Hex18Lines(const std::vector<uint8_t> &program, const std::vector<uint8_t> &eedata,
                                     const std::array<uint8_t, 16> &id, const std::array<uint8_t, 14> &config,
-                                    const TDeviceSpec18 &device, bool saveAll)
+                                    const TDeviceSpec18 &device, bool saveAll, unsigned areas)
 {
     std::vector<std::string> lines;
     auto emit = [&](const TIntelHex &r) {
         if (!IsBlankRecord18(r, saveAll)) lines.push_back(FormatHexRecord(r));
     };
 
-    const uint32_t blocks = device.ProgramSize / 32;
+    const uint32_t blocks = areas & HexAreaProgram ? device.ProgramSize / 32 : 0;
     for (uint32_t b = 0; b < blocks; ++b) {
         const uint32_t a = 32 * b;
         if (b == 0 || (a >> 16) != ((a - 32) >> 16))
@@ -146,20 +149,18 @@ std::vector<std::string> Hex18Lines(const std::vector<uint8_t> &program, const s
         emit(r);
     }
 
-    lines.push_back(FormatHexRecord(ExtendedLinearRecord(0x0020)));
-    {
+    if (areas & HexAreaConfig) {
+        lines.push_back(FormatHexRecord(ExtendedLinearRecord(0x0020)));
         TIntelHex r = DataRecord(0, 8);
         std::copy(id.begin(), id.begin() + 8, r.Data.begin());
         emit(r);
-    }
-    lines.push_back(FormatHexRecord(ExtendedLinearRecord(0x0030)));
-    {
-        TIntelHex r = DataRecord(0, config.size());
+        lines.push_back(FormatHexRecord(ExtendedLinearRecord(0x0030)));
+        r = DataRecord(0, config.size());
         std::copy(config.begin(), config.end(), r.Data.begin());
         emit(r);
     }
-    lines.push_back(FormatHexRecord(ExtendedLinearRecord(0x00F0)));
-    const uint32_t eeBlocks = device.EEDataSize / 32;
+    if (areas & HexAreaEEData) lines.push_back(FormatHexRecord(ExtendedLinearRecord(0x00F0)));
+    const uint32_t eeBlocks = areas & HexAreaEEData ? device.EEDataSize / 32 : 0;
     for (uint32_t b = 0; b < eeBlocks; ++b) {
         TIntelHex r = DataRecord(32 * b, 32);
         for (uint32_t i = 0; i < 32; ++i)

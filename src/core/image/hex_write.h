@@ -19,10 +19,20 @@ bool IsBlankRecord16(const TIntelHex &record, uint16_t key, bool saveAll);
 // Byte records: blank when every data byte is 0xFF.
 bool IsBlankRecord18(const TIntelHex &record, bool saveAll);
 
-std::vector<std::string> Hex16Lines(const WordImage &words, const TDeviceSpec &device, bool saveAll);
+// The memories a file is written with: all of them for SAVE; only some for a
+// copy of what a program keeps of a chip.
+enum HexArea : unsigned {
+    HexAreaProgram = 1,
+    HexAreaConfig = 2, // User-IDs and configuration words
+    HexAreaEEData = 4,
+    HexAreaAll = HexAreaProgram | HexAreaConfig | HexAreaEEData,
+};
+
+std::vector<std::string> Hex16Lines(const WordImage &words, const TDeviceSpec &device, bool saveAll,
+                                    unsigned areas = HexAreaAll);
 std::vector<std::string> Hex18Lines(const std::vector<uint8_t> &program, const std::vector<uint8_t> &eedata,
                                     const std::array<uint8_t, 16> &id, const std::array<uint8_t, 14> &config,
-                                    const TDeviceSpec18 &device, bool saveAll);
+                                    const TDeviceSpec18 &device, bool saveAll, unsigned areas = HexAreaAll);
 
 // Writes every line with CR LF to a temporary file and renames it over path
 // when complete: a failure leaves an existing file as it was. A pipe or a

@@ -1,6 +1,7 @@
 #include "operations/chain.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "support/interrupt.h"
 
@@ -150,6 +151,73 @@ std::vector<unsigned> ProtectedOrder(OperationContext &ctx, std::vector<Step> &s
     return perStep;
 }
 
+// The memories a program keeps of the chip, across the chain: interrupts
+// wait from the chain's first write until the last program step that puts
+// them back has ended, as they wait through an erase for the calibration
+// words; the copy on the disk goes once they are back, and stays, named
+// with the way to restore it, when they are not.
+class KeptWriteBack {
+public:
+    KeptWriteBack(OperationContext &ctx, const KeptCopy *kept, const std::vector<Step> &steps,
+                  const std::vector<unsigned> &regions)
+        : ctx_(ctx), kept_(kept)
+    {
+        if (!kept_) return;
+        for (size_t i = 0; i < steps.size(); ++i)
+            if (steps[i] == Step::Program && (regions[i] & kept_->regions)) last_ = i;
+        // Without a step that writes them back they could only be lost.
+        if (!last_) kept_ = nullptr;
+    }
+
+    void Starting(size_t i)
+    {
+        if (!kept_ || restored_ || i > *last_) return;
+        if (!hold_) hold_.emplace();
+        touched_ = true;
+    }
+
+    void Ended(size_t i, const OperationResult &result)
+    {
+        if (!kept_) return;
+        if (i == *last_ && result.Ok()) {
+            restored_ = true;
+            hold_.reset();
+        }
+        // A closing verify that finds a kept memory different says they are
+        // not back after all.
+        for (const MemoryDifferences &d : result.differing)
+            if ((d.memory == Memory::EEData && (kept_->regions & RegionEEData)) ||
+                (d.memory == Memory::Configuration && (kept_->regions & RegionConfig)))
+                restored_ = false;
+    }
+
+    // True when the copy stays because the kept memories may be gone from
+    // the chip.
+    bool Finish()
+    {
+        if (!kept_) return false;
+        hold_.reset();
+        // Nothing written yet: the chip still holds what the copy holds.
+        if (!touched_ || restored_) {
+            ForgetKeptCopy(*kept_);
+            return false;
+        }
+        FrontEnd &ui = ctx_.ui;
+        ui.AddLogShowingMessages("!デバイスから残した" + KeptMemoriesText(kept_->regions) +
+                                 "を書き戻せませんでした。控えのファイル: " + kept_->path);
+        ui.AddLogShowingMessages(ui.KeptRestoreHint(ctx_.port.PortName(), kept_->device,
+                                                    KeptRegionNames(kept_->regions), kept_->path));
+        return true;
+    }
+
+private:
+    OperationContext &ctx_;
+    const KeptCopy *kept_;
+    std::optional<size_t> last_;
+    bool touched_ = false, restored_ = false;
+    std::optional<InterruptHold> hold_;
+};
+
 } // namespace
 
 ChainResult RunChain(OperationContext &ctx, Chain chain, const ChainRun &run)
@@ -164,6 +232,7 @@ ChainResult RunChain(OperationContext &ctx, Chain chain, const ChainRun &run)
     const unsigned asked = ctx.options.regions;
 
     ChainResult chainResult;
+    KeptWriteBack keep(ctx, run.kept, steps, regions);
     bool failed = false;
     bool erased = false;        // an erase of this chain went through
     size_t last = steps.size(); // after a failure: the verify that still reports
@@ -176,9 +245,11 @@ ChainResult RunChain(OperationContext &ctx, Chain chain, const ChainRun &run)
             chainResult.outcome = OperationResult{};
             chainResult.outcome.kind = Outcome::Interrupted;
             chainResult.ended = step;
+            chainResult.keptPending = keep.Finish();
             return chainResult;
         }
         Tell(ctx.ui, Before(run, chain, step, previous));
+        keep.Starting(i);
         ctx.options.regions = regions[i];
         const bool erasedBefore = ctx.options.erasedBefore;
         if (step == Step::Program && erased) ctx.options.erasedBefore = true;
@@ -186,6 +257,7 @@ ChainResult RunChain(OperationContext &ctx, Chain chain, const ChainRun &run)
         ctx.options.regions = asked;
         ctx.options.erasedBefore = erasedBefore;
         if (step == Step::Erase && result.Ok()) erased = true;
+        keep.Ended(i, result);
         chainResult.ran.push_back(step);
         if (result.calibrationReplaced) chainResult.calibrationReplaced = true;
         if (step == Step::BlankCheck && previous && *previous == Step::Erase)
@@ -200,5 +272,6 @@ ChainResult RunChain(OperationContext &ctx, Chain chain, const ChainRun &run)
         if (!(verifyNext && run.verifyAfterFailedProgram)) break;
         last = i + 2;
     }
+    chainResult.keptPending = keep.Finish();
     return chainResult;
 }

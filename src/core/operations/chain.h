@@ -40,6 +40,11 @@ struct ChainRun {
     // programming. It compares every word against the buffer, whose unused
     // memory is blank, so it proves the erase as strictly.
     bool fastCycle = false;
+    // What the program keeps of the chip, its copy already on the disk
+    // (KeepFromChip): the chain holds interrupts from its first write until
+    // the kept memories are written back, then removes the copy; a chain
+    // that ends before names the copy and how to restore it.
+    const KeptCopy *kept = nullptr;
 };
 
 struct ChainResult {
@@ -49,6 +54,7 @@ struct ChainResult {
     // last one's.
     OperationResult outcome;
     bool calibrationReplaced = false; // an erase of the chain put typed values in
+    bool keptPending = false;         // the kept memories did not go back: their copy stays
     bool Ok() const { return outcome.Ok(); }
 };
 

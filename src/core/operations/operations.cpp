@@ -2,6 +2,7 @@
 #include "operations/operations.h"
 
 #include "link/discovery.h"
+#include "operations/CalibrationLog.h"
 #include "operations/detail.h"
 #include "support/textutil.h"
 
@@ -135,6 +136,27 @@ std::string HexAtLeast(uint32_t value, int width)
 
 // ---- the check ----
 
+namespace {
+
+// Copies of what an earlier program kept of a chip of this kind and
+// DEVICE-ID and could not put back: the chip in the socket may be the one
+// that lost it.
+void TellKeptCopies(OperationContext &ctx)
+{
+    const size_t row = static_cast<size_t>(ctx.device.Index);
+    const std::string device = ctx.device.Pic18 ? DeviceTable18[row].Name : DeviceTable[row].Name;
+    const std::string id = CalibrationDeviceId(ctx.deviceId);
+    for (const KeptCopy &copy : KeptCopiesFor(device, id)) {
+        ctx.ui.AddLogShowingMessages("!" + device + "（DEVICE-ID " + id + "）から残した" +
+                                     KeptMemoriesText(copy.regions) + "が書き戻されていません（" + copy.time +
+                                     " の控え: " + copy.path + "）。");
+        ctx.ui.AddLogShowingMessages(
+            ctx.ui.KeptRestoreHint(ctx.port.PortName(), device, KeptRegionNames(copy.regions), copy.path));
+    }
+}
+
+} // namespace
+
 OperationResult CheckConnection(OperationContext &ctx, bool dialogStatus)
 {
     FrontEnd &ui = ctx.ui;
@@ -179,7 +201,10 @@ OperationResult CheckConnection(OperationContext &ctx, bool dialogStatus)
     const bool pic18 = ctx.device.Pic18;
     const uint16_t expected = pic18 ? DeviceTable18[row].DeviceId : DeviceTable[row].DeviceId;
     const uint16_t mask = pic18 ? 0xFFE0 : 0x3FE0;
-    if (!pic18 && expected == 0) return {}; // nothing to compare, nothing sent
+    if (!pic18 && expected == 0) { // nothing to compare, nothing sent
+        TellKeptCopies(ctx);
+        return {};
+    }
     // Every command of the read is looked at as it ends (link.fault): the
     // first the programmer did not see through names the failure, which the
     // closing commands' Status would no longer show.
@@ -194,7 +219,10 @@ OperationResult CheckConnection(OperationContext &ctx, bool dialogStatus)
     OperationResult result;
     if ((id & mask) != expected) result = RefuseDeviceId(ctx, dialogStatus, Refusal::WrongDevice);
     result.deviceId = pic18 ? id : static_cast<uint16_t>(id & 0x3FFF);
-    if (result.Ok()) ctx.deviceId = result.deviceId;
+    if (result.Ok()) {
+        ctx.deviceId = result.deviceId;
+        TellKeptCopies(ctx);
+    }
     return result;
 }
 

@@ -14,6 +14,7 @@
 #include "image/buffer.h"
 #include "link/PICCommand.h"
 #include "link/serial.h"
+#include "operations/KeptCopy.h"
 #include "operations/regions.h"
 
 // The choices an operation runs with, filled by each front end from its own
@@ -80,6 +81,8 @@ enum class Refusal {
     CalibChangeUnsupported, // the part's erase cannot take typed calibration values
     CalibrationLogUnwritable,
     ErasedCalibration, // the user would not erase with erased calibration words
+    KeptDataProtected,  // the EEPROM to keep reads as zeros under data protection
+    KeptCopyUnwritable, // what is to be kept could not be saved to the disk first
 };
 
 // A memory of the chip, as verify and blank check name it.
@@ -153,6 +156,12 @@ OperationResult ReadConfigWords(OperationContext &ctx);
 // Only the chip's EEPROM into the buffer (the rest of the buffer stays as
 // it is), to be written back after an erase.
 OperationResult ReadEEData(OperationContext &ctx);
+// What a program is to keep of the chip (regions: RegionEEData and/or
+// RegionConfig) read into the buffer in place of the file's, and saved to
+// a copy on the disk (filled in copy) before anything is erased. Refused
+// when the chip's data protection hides the EEPROM, or the copy cannot be
+// written; the buffer is unchanged unless everything was read.
+OperationResult KeepFromChip(OperationContext &ctx, unsigned regions, KeptCopy &copy);
 // Writes the buffer's non-blank contents into the chip, and all of its data
 // EEPROM unless options.erasedBefore; the write stops at the first command
 // the programmer fails to confirm.
