@@ -381,3 +381,65 @@ TEST(KilledRun, LinkLostInTheIdReadIsLoggedAsSuch)
     EXPECT_FALSE(r.Says("DEVICEIDが異なります。")) << r.out;
     EXPECT_NE(ReadText(log).find("link lost"), std::string::npos) << ReadText(log);
 }
+
+// program --erase --keep-eeprom --keep-config under a signal at a random
+// moment, SIGKILL among them: the chip keeps its EEPROM and configuration,
+// or they are in a copy on the disk that the run, or else the next check of
+// the chip, names with the command that restores it. The signals the
+// program catches wait for the write-back, so only SIGKILL leaves a copy.
+// TARNVIK_KEEP_SWEEP_RUNS sets the runs per signal (2 by default).
+TEST(SignalSweep, KeptDataOnTheChipOrOnTheDisk)
+{
+    const char *env = std::getenv("TARNVIK_KEEP_SWEEP_RUNS");
+    const int perSignal = env && std::atoi(env) > 0 ? std::atoi(env) : 2;
+    const std::string folder = Folder("keepsweep");
+    const std::string chipImage = folder + "/used.hex";
+    // A used chip: EEPROM bytes and an oscillator setting of its own.
+    {
+        std::ofstream out(chipImage);
+        out << ":10420000A5005A00A5005A00A5005A00A5005A00B2\n:02400E00843FED\n:00000001FF\n";
+    }
+    const std::vector<int> signals{SIGINT, SIGTERM, SIGHUP, SIGKILL};
+    std::mt19937 random(35);
+    std::uniform_int_distribution<int> when(0, 2600);
+    for (int sig : signals) {
+        int lost = 0, restoreTexts = 0;
+        for (int run = 0; run < perSignal; ++run) {
+            std::filesystem::remove_all(folder + "/data");
+            const std::string dump = folder + "/chip.hex";
+            SimProcess sim({"--chip", "PIC12F675", "--calib", "3450,1000", "--hex", chipImage, "--dump", dump,
+                            "--pace"});
+            const int ms = when(random);
+            const Outcome r = RunCli(folder,
+                                     {"-p", sim.Path(), "-d", "PIC12F675", "program", "--erase", "--keep-eeprom",
+                                      "--keep-config", Fixtures + "/p12f675.hex"},
+                                     After({{ms, sig}}));
+            const Outcome next = RunCli(folder, {"-p", sim.Path(), "-d", "PIC12F675", "blank"});
+            sim.Stop();
+            MemoryBuffer chip;
+            const int index = FindDevice("PIC12F675");
+            chip.Clear(DeviceTable[static_cast<size_t>(index)]);
+            LoadOutcome outcome;
+            outcome.Device = {false, index};
+            LoadNewFile(dump, chip, false, outcome);
+            const bool kept = chip.Words[0x2100] == 0xA5 && chip.Words[0x2107] == 0x5A &&
+                              (chip.Words[0x2007] & 0x01FF) == (0x3F84 & 0x01FF);
+            const std::string where = std::string(strsignal(sig)) + " at " + std::to_string(ms) + " ms: ";
+            if (sig != SIGKILL) {
+                EXPECT_TRUE(kept) << where << r.out << r.err;
+            }
+            if (kept) continue;
+            ++lost;
+            std::vector<std::string> copies;
+            for (const auto &entry : std::filesystem::directory_iterator(folder + "/data/tarnvik/kept"))
+                copies.push_back(entry.path().string());
+            ASSERT_EQ(copies.size(), 1u) << where;
+            const std::string restore = "program --only eeprom,config " + copies[0];
+            const bool told = r.Says(restore) || (next.Says("が書き戻されていません") && next.Says(restore));
+            EXPECT_TRUE(told) << where << r.out << r.err << next.out << next.err;
+            restoreTexts += told;
+        }
+        std::printf("%-12s runs %3d  gone from the chip %3d  copy and restore text %3d\n", strsignal(sig),
+                    perSignal, lost, restoreTexts);
+    }
+}
