@@ -350,6 +350,8 @@ int CliSession::Chained(Chain chain, ChainRun run)
     OperationContext ctx = Context();
     const ChainResult ran = RunChain(ctx, chain, run);
     outcome_ = ran.outcome;
+    // The copy of what the chip was to keep, where it may be gone from the chip.
+    if (ran.keptPending) fields_["kept_copy"] = run.kept->path;
     const OperationResult &o = ran.outcome;
     if (!o.differing.empty()) fields_["differences"] = DifferencesObject(o);
     if (o.Ok()) {
@@ -919,7 +921,6 @@ int CliSession::Program()
                    : outcome_->kind == Outcome::Refused           ? ExitRefused
                                                                   : ExitNegative;
         }
-        fields_["kept_copy"] = kept.path;
         // The checksum said at the load is the file's; the chip gets this.
         if (const uint16_t checksum = ImageChecksum(*buffer_, ctx.device); checksum != fileChecksum) {
             ui_.AddLog("書き込むデータの" + ChecksumText(checksum) + "（デバイスのConfigurationを残したため、ファイルの " +
@@ -938,7 +939,6 @@ int CliSession::Program()
     // A chip the program could not finish is not verified: the program's
     // failure is the result, and a lost link fails at once.
     const int status = Chained(options_.erase ? Chain::EraseBlankCheckProgramVerify : Chain::ProgramVerify, run);
-    if (keep && status == ExitSuccess) fields_.erase("kept_copy");
     if (restoring && status == ExitSuccess && options_.verify && ForgetKeptCopy(*restoring).empty())
         ui_.AddLog("控えのデータを書き戻しました。控えのファイルを削除しました: " + restoring->path);
     return status;
