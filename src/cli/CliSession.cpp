@@ -298,7 +298,7 @@ void CliSession::ExplainOpenFailure(const std::string &path)
 void CliSession::AdvisePermission(const std::vector<std::string> &paths)
 {
     for (const std::string &text : PermissionAdviceFor(paths))
-        ui_.Error(text);
+        ui_.Error(EscapeControls(text));
 }
 
 void CliSession::OpenNamedPort(const std::string &name, const std::string &path)
