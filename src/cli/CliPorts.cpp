@@ -232,8 +232,9 @@ int CliSession::Ports()
         // may wait on this port.
         const std::optional<UsbAdapter> adapter = path.empty() ? std::nullopt : FindUsbAdapter(path);
         const int latency = adapter ? adapter->latencyMs : -1;
-        ui_.Print(name + (n < 10 ? "  " : " ") + StateColumn(state) + "  " + (path.empty() ? "-" : path) +
-                  (latency >= 0 ? "  latency " + std::to_string(latency) + " ms" : ""));
+        ui_.Print(EscapeControls(name + (n < 10 ? "  " : " ") + StateColumn(state) + "  " +
+                                 (path.empty() ? "-" : path) +
+                                 (latency >= 0 ? "  latency " + std::to_string(latency) + " ms" : "")));
         ports.push_back({{"port", name},
                          {"state", StateWord(state)},
                          {"reason", Reason(state)},
@@ -272,10 +273,12 @@ int CliSession::Ports()
         found = found || state == PortState::Programmer;
         const int latency = ReadLatencyMs(device.adapter);
         const std::string usb = UsbDescription(device.adapter);
-        ui_.Print((com ? ComName(com) + (com < 10 ? "  " : " ") : std::string("-     ")) +
-                  StateColumn(state) + "  " + device.Path() +
-                  (device.byId.empty() ? "" : " → " + device.node) + (usb.empty() ? "" : "  " + usb) +
-                  (latency >= 0 ? "  latency " + std::to_string(latency) + " ms" : ""));
+        // The by-id name and the adapter's strings come from the device
+        // itself: whatever control sequence they hold is shown, not obeyed.
+        ui_.Print(EscapeControls((com ? ComName(com) + (com < 10 ? "  " : " ") : std::string("-     ")) +
+                                 StateColumn(state) + "  " + device.Path() +
+                                 (device.byId.empty() ? "" : " → " + device.node) + (usb.empty() ? "" : "  " + usb) +
+                                 (latency >= 0 ? "  latency " + std::to_string(latency) + " ms" : "")));
         ports.push_back({{"port", com ? JsonObject(ComName(com)) : JsonObject(nullptr)},
                          {"state", StateWord(state)},
                          {"reason", Reason(state)},

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -30,6 +31,7 @@
 #include "catalogue/DeviceSelection.h"
 #include "link/identify.h"
 #include "support/interrupt.h"
+#include "operations/CalibrationLog.h"
 #include "operations/operations.h"
 #include "operations/regions.h"
 #include "support/textutil.h"
@@ -148,15 +150,36 @@ JsonObject DifferencesObject(const OperationResult &result)
 
 bool StartCliTrace(const CliOptions &options, const std::vector<std::string> &args, std::string &error)
 {
-    const SettingsFile settings(options.settings.empty() ? WindowSettingsPath() : options.settings);
+    const std::string settingsPath = options.settings.empty() ? WindowSettingsPath() : options.settings;
+    const SettingsFile settings(settingsPath);
     const std::string device =
         options.device.empty() ? settings.ReadString("device", "name", "") : options.device;
     std::string port = options.port;
     if (port.empty())
         port = settings.ReadBool("port", "fixes", false) ? settings.ReadString("port", "name", "") : "search";
+    // Every file the run reads or writes: a trace in the place of one would
+    // empty it (the HEX file to program) or be emptied by it.
+    std::vector<std::string> inUse{settingsPath, options.log, CalibrationLogPath()};
+    if (options.file != "-") inUse.push_back(options.file);
+    if (!options.serialState.empty()) {
+        inUse.push_back(options.serialState);
+        inUse.push_back(options.serialState + ".lock");
+    }
     CliTrace() = WireTrace::Create(options.trace,
-                                   TraceHeader("tarnvik-cli", device, port, TraceCommandText(args)), error);
+                                   TraceHeader("tarnvik-cli", device, port, TraceCommandText(args)), inUse,
+                                   error);
     return CliTrace() != nullptr;
+}
+
+void CliSession::TellTraceState()
+{
+    const std::shared_ptr<WireTrace> &trace = CliTrace();
+    if (!trace) return;
+    const int error = trace->Finish();
+    fields_["trace_incomplete"] = error != 0;
+    // Once a run: the sessions of a --repeat run share the trace.
+    static std::atomic<bool> told{false};
+    if (error != 0 && !told.exchange(true)) ui_.Error(TraceIncompleteText(trace->Path(), error));
 }
 
 const char *CommandWord(CliCommand command)
@@ -277,7 +300,7 @@ void CliSession::ExplainOpenFailure(const std::string &path)
 void CliSession::AdvisePermission(const std::vector<std::string> &paths)
 {
     for (const std::string &text : PermissionAdviceFor(paths))
-        ui_.Error(text);
+        ui_.Error(EscapeControls(text));
 }
 
 void CliSession::OpenNamedPort(const std::string &name, const std::string &path)
@@ -583,7 +606,11 @@ void CliSession::TellLoadFindings(const LoadFindings &findings)
 int CliSession::Run()
 {
     // Without --json an internal error is main's to report.
-    if (!options_.json) return RunCommand();
+    if (!options_.json) {
+        const int status = RunCommand();
+        TellTraceState();
+        return status;
+    }
     int status = ExitInternal;
     try {
         status = RunCommand();
@@ -594,6 +621,7 @@ int CliSession::Run()
         ui_.Error("internal error");
         result_ = "internal error";
     }
+    TellTraceState();
     ui_.Emit(ResultObject(status));
     return status;
 }

@@ -62,6 +62,10 @@ public:
 private:
     // Run without the --json result object.
     int RunCommand();
+    // With --trace: whether the trace holds the run whole, for --json, and
+    // on stderr (once a run) when a write to it failed. The exit status
+    // stays the chip's: the chip is as the operation left it either way.
+    void TellTraceState();
     // The --json result object of a run that ended with status.
     JsonObject ResultObject(int status) const;
     bool SelectDevice(std::string &error);

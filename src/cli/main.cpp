@@ -2,6 +2,7 @@
 // benches, through the same core as the window.
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <exception>
 
@@ -70,6 +71,10 @@ int main(int argc, char **argv)
     std::string what = "internal error";
     // First of all: a closed stdout must not become the serial port.
     OpenClosedStandardStreams();
+    // A file-size limit (ulimit -f) ends a write with EFBIG, which is
+    // reported, instead of the program, maybe between an erase and the
+    // write-back of what it kept.
+    std::signal(SIGXFSZ, SIG_IGN);
     try {
         return Run(args, answered);
     } catch (const std::exception &e) {

@@ -15,6 +15,7 @@
 #include "MessageBox.h"
 #include "Unit1.h"
 #include "link/WireTrace.h"
+#include "operations/CalibrationLog.h"
 
 namespace {
 
@@ -116,7 +117,8 @@ void TForm1::StartWireTrace(const std::string &path)
     const std::string port = s.ReadBool("port", "fixes", false) ? s.ReadString("port", "name", "") : "search";
     std::string error;
     auto trace = WireTrace::Create(
-        path, TraceHeader("tarnvik", s.ReadString("device", "name", ""), port, "window"), error);
+        path, TraceHeader("tarnvik", s.ReadString("device", "name", ""), port, "window"),
+        {s.Path(), CalibrationLogPath()}, error);
     if (!trace) {
         AddLog("通信トレースを書き込めません: " + error);
         PageControl1->setTabToolTip(OptionTab, QString::fromStdString("通信トレースを書き込めません: " + error));

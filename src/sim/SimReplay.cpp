@@ -2,10 +2,15 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
 #include <sstream>
 
+#include "support/checked_file.h"
+#include "support/textutil.h"
+
 namespace {
+
+// Far beyond the trace of any session, short of a file that never ends.
+constexpr size_t MaxTraceBytes = 512u << 20;
 
 struct Segment {
     std::string port;
@@ -25,18 +30,30 @@ bool ParseSeconds(const std::string &text, SimTime &time)
 
 } // namespace
 
-bool ReadTraceForReplay(const std::string &path, std::vector<TraceEvent> &events, std::string &error)
+bool ReadTraceForReplay(const std::string &path, std::vector<TraceEvent> &events, std::string &error,
+                        long &cutLine)
 {
-    std::ifstream in(path);
-    if (!in) {
-        error = "cannot read " + path;
+    cutLine = 0;
+    std::string text;
+    if (const int failed = ReadRegularFile(path, MaxTraceBytes, text); failed != 0) {
+        error = "cannot read " + path + ": " + ErrorText(failed);
         return false;
     }
     std::vector<Segment> segments(1);
     bool opened = false;
-    int number = 0;
-    for (std::string line; std::getline(in, line);) {
+    long number = 0;
+    for (size_t start = 0; start < text.size();) {
+        const size_t end = text.find('\n', start);
+        const std::string line = text.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        start = end == std::string::npos ? text.size() : end + 1;
         ++number;
+        // Every line is written with its line end: one without is where a
+        // crash or a full disk cut the trace, and what it holds is not to
+        // be trusted (a port name, a byte cut short).
+        if (end == std::string::npos) {
+            cutLine = number;
+            break;
+        }
         if (line.empty() || line[0] == '#') continue;
         std::istringstream fields(line);
         std::string when, what, value;

@@ -22,8 +22,11 @@ struct TraceEvent {
 };
 
 // Reads the byte lines of a trace for the played port; false with the
-// reason (path and line) in error.
-bool ReadTraceForReplay(const std::string &path, std::vector<TraceEvent> &events, std::string &error);
+// reason (path and line) in error. A last line without its line end (the
+// trace was cut by a crash or a full disk) is left out, the rest played;
+// cutLine is its number, 0 for a whole trace.
+bool ReadTraceForReplay(const std::string &path, std::vector<TraceEvent> &events, std::string &error,
+                        long &cutLine);
 
 class TraceReplay {
 public:

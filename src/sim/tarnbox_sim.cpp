@@ -32,6 +32,7 @@
 #include "SimLine.h"
 #include "SimReplay.h"
 #include "SimShaping.h"
+#include "link/WireTrace.h"
 #include "support/StandardStreams.h"
 #include "support/textutil.h"
 #include "support/version.h"
@@ -310,7 +311,13 @@ int RunSimulator(int argc, char **argv)
     std::unique_ptr<TraceReplay> replay;
     if (!replayFile.empty()) {
         std::vector<TraceEvent> events;
-        if (!ReadTraceForReplay(replayFile, events, error)) Fail(error);
+        long cut = 0;
+        if (!ReadTraceForReplay(replayFile, events, error, cut)) Fail(error);
+        if (cut != 0)
+            std::fprintf(stderr,
+                         "tarnbox-sim: replay: %s:%ld: the trace was cut in this line; "
+                         "it is played up to the line before\n",
+                         replayFile.c_str(), cut);
         replay = std::make_unique<TraceReplay>(std::move(events));
     }
 
@@ -319,9 +326,13 @@ int RunSimulator(int argc, char **argv)
     if (!reportFile.empty() && !(report = std::fopen(reportFile.c_str(), "w")))
         Fail("cannot write " + reportFile + ": " + std::strerror(errno));
 
-    FILE *trace = nullptr;
-    if (!traceFile.empty() && !(trace = std::fopen(traceFile.c_str(), "w")))
-        Fail("cannot write " + traceFile + ": " + std::strerror(errno));
+    // The trace keeps the rules of the host's own: never a file of this run,
+    // never through a link, never a FIFO to block on.
+    std::shared_ptr<WireTrace> trace;
+    if (!traceFile.empty() &&
+        !(trace = WireTrace::Create(traceFile, "", {hexFile, dumpFile, pidFile, replayFile, reportFile, link},
+                                    error)))
+        Fail("cannot write " + error);
 
     const int master = posix_openpt(O_RDWR | O_NOCTTY);
     if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0)
@@ -354,6 +365,8 @@ int RunSimulator(int argc, char **argv)
     sigaction(SIGTERM, &sa, nullptr);
     sigaction(SIGINT, &sa, nullptr);
     signal(SIGPIPE, SIG_IGN);
+    // A file-size limit ends a trace write with EFBIG, which is reported.
+    signal(SIGXFSZ, SIG_IGN);
 
     std::fflush(nullptr);
     if (detach) {
@@ -387,7 +400,11 @@ int RunSimulator(int argc, char **argv)
             .count();
     };
     auto traceByte = [&](char direction, uint8_t value) {
-        if (trace) std::fprintf(trace, "%.6f %c %02X\n", static_cast<double>(now()) / 1e9, direction, value);
+        if (!trace) return;
+        if (direction == '>')
+            trace->Sent(&value, 1);
+        else
+            trace->Received(&value, 1);
     };
 
     int fd = master;
@@ -534,9 +551,14 @@ int RunSimulator(int argc, char **argv)
                          replay->HostBytesReceived(), replay->HostBytesInTrace());
         reported = std::fclose(report) == 0;
     }
+    // So is the trace; one a write failed for ends where it was cut, and
+    // the run says so.
+    const int traceFailed = trace ? trace->Finish() : 0;
+    if (traceFailed != 0)
+        std::fprintf(stderr, "tarnbox-sim: the trace %s was cut: %s\n", traceFile.c_str(),
+                     ErrorText(traceFailed).c_str());
     if (!link.empty()) unlink(link.c_str());
     if (!pidFile.empty()) unlink(pidFile.c_str());
-    if (trace) std::fclose(trace);
     if (!reported) {
         std::fprintf(stderr, "tarnbox-sim: cannot write %s\n", reportFile.c_str());
         return 1;
@@ -545,7 +567,7 @@ int RunSimulator(int argc, char **argv)
         std::fprintf(stderr, "tarnbox-sim: %s\n", error.c_str());
         return 1;
     }
-    return 0;
+    return traceFailed != 0 ? 1 : 0;
 }
 
 } // namespace

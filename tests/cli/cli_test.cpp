@@ -6,6 +6,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -1019,6 +1020,75 @@ TEST(Cli, TracedSessionReplaysToTheSameResult)
         EXPECT_GT(received, 100u) << c.name;
     }
     EXPECT_EQ(RunCli({"--trace", "/nonexistent/dir/t", "-p", "/dev/null", "version"}).status, 3);
+}
+
+// A trace path that would destroy a file of the run, write through a link
+// or block is refused with the file-error status before any port is opened
+// (a refused trace never reaches /dev/null, which no board answers on), and
+// the files stay as they were.
+TEST(Cli, TracePathsThatWouldLoseAFileOrBlockAreRefused)
+{
+    const std::string hex = Temp("traced_app.hex"), target = Temp("trace_target.txt");
+    std::ofstream(hex) << ReadText(Fixtures + "/p12f675.hex");
+    std::ofstream(target) << "keep";
+    const std::string link = Temp("trace_link"), fifo = Temp("trace_fifo");
+    std::remove(link.c_str());
+    std::remove(fifo.c_str());
+    ASSERT_EQ(symlink(target.c_str(), link.c_str()), 0);
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    // A FIFO that blocked the open would be ended here: a bounded wait,
+    // whose end the status shows.
+    const auto bounded = [](pid_t pid) {
+        siginfo_t info{};
+        for (int i = 0; i < 1000; ++i) {
+            info.si_pid = 0;
+            if (waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) != 0 || info.si_pid != 0)
+                return;
+            usleep(10000);
+        }
+        kill(pid, SIGKILL);
+    };
+    for (const std::string &trace : {hex, link, fifo, Temp("settings.ini")}) {
+        SCOPED_TRACE(trace);
+        const CliResult r =
+            RunCli({"--json", "--trace", trace, "-p", "/dev/null", "-d", "PIC12F675", "program", hex}, "", bounded);
+        EXPECT_EQ(r.status, 3) << r.err;
+        const nlohmann::json result = Parsed(r);
+        EXPECT_EQ(result["result"], "file error") << r.out;
+    }
+    EXPECT_EQ(ReadText(hex), ReadText(Fixtures + "/p12f675.hex"));
+    EXPECT_EQ(ReadText(target), "keep");
+    std::remove(link.c_str());
+    std::remove(fifo.c_str());
+}
+
+// A trace a write fails for (here the file-size limit of ulimit -f) leaves
+// the chip's run as it went: programmed and verified, exit status 0, and
+// the run says the trace is cut, on stderr and in --json.
+TEST(Cli, ACutTraceIsSaidAndTheRunGoesOn)
+{
+    SimProcess sim({"--chip", "PIC12F675"});
+    ASSERT_FALSE(sim.Path().empty());
+    const std::string trace = Temp("limited.trace");
+    rlimit before{};
+    getrlimit(RLIMIT_FSIZE, &before);
+    const rlimit limited{8192, before.rlim_max};
+    const auto previous = signal(SIGXFSZ, SIG_IGN);
+    setrlimit(RLIMIT_FSIZE, &limited);
+    const CliResult r = RunCli(
+        {"--json", "--trace", trace, "-p", sim.Path(), "-d", "PIC12F675", "program", Fixtures + "/p12f675.hex"});
+    setrlimit(RLIMIT_FSIZE, &before);
+    signal(SIGXFSZ, previous);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("通信トレースを最後まで書き込めませんでした"), std::string::npos) << r.err;
+    const nlohmann::json result = Parsed(r);
+    EXPECT_EQ(result["trace_incomplete"], true) << r.out;
+    EXPECT_EQ(result["result"], "ok") << r.out;
+
+    const CliResult whole = RunCli(
+        {"--json", "--trace", trace, "-p", sim.Path(), "-d", "PIC12F675", "verify", Fixtures + "/p12f675.hex"});
+    EXPECT_EQ(whole.status, 0) << whole.err;
+    EXPECT_EQ(Parsed(whole)["trace_incomplete"], false) << whole.out;
 }
 
 namespace {

@@ -7,6 +7,7 @@
 
 #include "CliOptions.h"
 #include "CliSession.h"
+#include "Json.h"
 #include "TerminalFrontEnd.h"
 #include "support/textutil.h"
 
@@ -246,4 +247,29 @@ TEST(CliJson, AnInternalErrorStillWritesTheResultObject)
     EXPECT_EQ(result["result"], "internal error");
     EXPECT_EQ(result["exit_status"], 70);
     EXPECT_EQ(result["messages"].back(), "internal error: boom") << text;
+}
+
+// Names a device gives itself (USB strings, by-id links) are shown, never
+// obeyed: control characters and bytes that are no UTF-8 escaped, text in
+// any script as it is; --json carries them as data.
+TEST(PortsText, ControlCharactersAreShownEscaped)
+{
+    const struct {
+        std::string raw, shown;
+    } cases[] = {
+        {"FT232R USB UART", "FT232R USB UART"},
+        {"日本語のアダプター ü", "日本語のアダプター ü"},
+        {"A\x1b]0;owned\x07" "B", "A\\x1b]0;owned\\x07B"},
+        {"\x1b[2J\r\n\t", "\\x1b[2J\\x0d\\x0a\\x09"},
+        {"del\x7f", "del\\x7f"},
+        {"csi\xc2\x9b" "31m", "csi\\u009b31m"},
+        {"bad\xff\xc0\xaf", "bad\\xff\\xc0\\xaf"},        // no UTF-8, an overlong '/'
+        {"cut\xe3\x81", "cut\\xe3\\x81"},                    // a character cut short
+        {"sur\xed\xa0\x80", "sur\\xed\\xa0\\x80"},           // a surrogate
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(EscapeControls(c.raw), c.shown) << c.raw;
+    const std::string json = JsonText({{"serial", "A\x1b]0;x\x07\xff"}});
+    EXPECT_EQ(json.find('\x1b'), std::string::npos) << json;
+    EXPECT_NE(json.find("\\u001b]0;x\\u0007"), std::string::npos) << json;
 }

@@ -16,6 +16,7 @@
 
 #include "WireOracle.h"
 #include "SimProcess.h"
+#include "SimReplay.h"
 #include "sim_rig.h"
 
 namespace {
@@ -164,6 +165,57 @@ TEST(TarnboxSim, DetachedReplayReportsWhereTheHostLeavesTheTrace)
         EXPECT_NE(first.find("the host's byte 2 is 07 where the trace has 06"), std::string::npos) << first;
         EXPECT_FALSE(std::getline(in, more)) << more;
     }
+}
+
+// A trace cut by a crash or a full disk ends in a line without its line
+// end: everything before it is played, and the cut is named; a damaged line
+// anywhere else still refuses the trace.
+TEST(TarnboxSim, ReplayOfACutTracePlaysUpToTheCut)
+{
+    const std::string dir = testing::TempDir();
+    const std::string whole = "# header\n0.000000 open COM1\n0.000100 > 01\n0.000200 < 01\n";
+    struct Case {
+        const char *what;
+        std::string text;
+        bool read;
+        size_t events;
+        long cut;
+    };
+    const Case cases[] = {
+        {"whole", whole, true, 2, 0},
+        {"cut in a byte", whole + "0.000300 > 0", true, 2, 5},
+        {"cut after a whole byte line", whole + "0.000300 > 06", true, 2, 5},
+        {"cut in a port name", whole + "0.000300 close\n0.000400 open /dev/tty", true, 2, 6},
+        {"cut in the header", "# tarnvik-cli (", true, 0, 1},
+        {"a damaged line before the end", whole + "0.0003 > 0\n0.000400 > 06\n", false, 0, 0},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string path = dir + "cut.trace";
+        std::ofstream(path) << c.text;
+        std::vector<TraceEvent> events;
+        std::string error;
+        long cut = -1;
+        EXPECT_EQ(ReadTraceForReplay(path, events, error, cut), c.read) << error;
+        if (!c.read) continue;
+        EXPECT_EQ(events.size(), c.events);
+        EXPECT_EQ(cut, c.cut);
+    }
+
+    // The board says where it was cut.
+    const std::string trace = dir + "cut.trace", pidFile = dir + "cut.pid", err = dir + "cut.stderr";
+    std::ofstream(trace) << whole << "0.000300 > 0";
+    const std::string command = std::string(TARNBOX_SIM_PROGRAM) + " --replay " + trace + " --pid-file " +
+                                pidFile + " --detach >/dev/null 2>" + err;
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    long board = 0;
+    std::ifstream(pidFile) >> board;
+    ASSERT_GT(board, 0);
+    kill(static_cast<pid_t>(board), SIGTERM);
+    std::ifstream in(err);
+    std::string line;
+    std::getline(in, line);
+    EXPECT_NE(line.find("cut.trace:5: the trace was cut"), std::string::npos) << line;
 }
 
 TEST(TarnboxSim, HangupEndsTheHostsReadAsAFailure)

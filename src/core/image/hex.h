@@ -168,9 +168,12 @@ std::string ScanDeviceTagText(std::string_view text);
 using DeviceInformation = std::array<uint8_t, 16>;
 constexpr int DeviceInformationValid = 8;
 
-// PIC10/12/16 loader state: overlays records onto the word image. Byte
-// addresses 0x8000-0x81FF are read as the EEData area (0x4200-0x43FF); data
-// above 0x43FF is dropped. Extended address records are ignored.
+// PIC10/12/16 loader state: overlays records onto the word image byte by
+// byte, the low byte of a word at its even byte address and the high byte at
+// the odd one after it, so a word whose two bytes come in two records is one
+// word. Byte addresses 0x8000-0x81FF are read as the EEData area
+// (0x4200-0x43FF); data above 0x43FF is dropped. Extended address records
+// are ignored.
 class Hex16Loader {
 public:
     Hex16Loader(WordImage &words, std::string &tag, DeviceInformation &info);
@@ -202,8 +205,18 @@ private:
     uint16_t extended_ = 0;
 };
 
+// Where the PIC10/12/16 loader puts a data record: the image byte address
+// (twice the word address, plus one for the high byte) of its first byte,
+// 0x8000-0x81FF read as 0x4200-0x43FF; -1 for a record starting above
+// 0x43FF, which is dropped whole. Its bytes follow from there, up to the end
+// of the word image.
+long Hex16ImageByte(const TIntelHex &r);
+constexpr uint32_t Hex16ImageBytes = 2 * WordImageSize;
+
 // Calls onRecord with every line parsed, in order, and notes the lines it
-// skips in report (finished at the end).
+// skips in report (finished at the end). A DOS end-of-file mark (^Z) and
+// blanks or line ends after it end the text: editors and tools of that
+// heritage put one after the end record.
 void ReadHexText(std::string_view text, HexReadReport &report,
                  const std::function<void(const TIntelHex &)> &onRecord);
 

@@ -27,9 +27,10 @@ struct ConfigurationSeen {
     void Record16(const TIntelHex &r)
     {
         if (r.LineStatus != HexLineOk || r.RecordType != HexDataRecord || !r.Tag.empty()) return;
-        const uint32_t first = static_cast<uint32_t>(r.Address()) / 2;
-        for (uint32_t i = 0; i < r.Count / 2u; ++i) {
-            const uint32_t word = first + i;
+        const long start = Hex16ImageByte(r);
+        if (start < 0) return;
+        for (uint32_t i = 0; i < r.Count; ++i) {
+            const uint32_t word = (static_cast<uint32_t>(start) + i) / 2;
             if (word == Config12BitWord) word0FFF = true;
             if (word >= ConfigAreaStart && word < ConfigAreaStart + area.size())
                 area[word - ConfigAreaStart] = true;

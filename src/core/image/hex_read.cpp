@@ -277,9 +277,23 @@ std::string NoHexDataText(const std::string &name)
     return "ファイル \"" + name + "\" にHEXデータがありません。";
 }
 
+namespace {
+
+// The text without a closing ^Z and the blanks and line ends around it.
+std::string_view WithoutDosEnd(std::string_view text)
+{
+    const size_t tail = text.find_last_not_of(std::string_view("\x1A \t\r\n", 5));
+    const size_t from = tail == std::string_view::npos ? 0 : tail + 1;
+    if (text.find('\x1A', from) == std::string_view::npos) return text;
+    return text.substr(0, from);
+}
+
+} // namespace
+
 void ReadHexText(std::string_view text, HexReadReport &report,
                  const std::function<void(const TIntelHex &)> &onRecord)
 {
+    text = WithoutDosEnd(text);
     long number = 0;
     ForEachHexLine(text, [&](std::string_view line) {
         const TIntelHex record = ParseHexLine(line);
@@ -372,15 +386,26 @@ void Hex16Loader::Record(const TIntelHex &r)
     }
     if (r.LineStatus != HexLineOk || r.RecordType != HexDataRecord) return;
 
+    const long start = Hex16ImageByte(r);
+    if (start < 0) return;
+    for (uint32_t i = 0; i < r.Count; ++i) {
+        const uint32_t at = static_cast<uint32_t>(start) + i;
+        if (at >= Hex16ImageBytes) break;
+        uint16_t &word = words_[at / 2];
+        const uint8_t value = r.Data[i];
+        word = static_cast<uint16_t>(at % 2 ? (word & 0x00FF) | value << 8 : (word & 0xFF00) | value);
+    }
+}
+
+long Hex16ImageByte(const TIntelHex &r)
+{
     uint8_t high = r.AddressHigh;
     if (high == 0x80)
         high = 0x42;
     else if (high == 0x81)
         high = 0x43;
-    if (high > 0x43) return;
-    uint32_t first = (static_cast<uint32_t>(high) << 8 | r.AddressLow) / 2;
-    for (uint32_t i = 0; i < r.Count / 2u && first + i < WordImageSize; ++i)
-        words_[first + i] = static_cast<uint16_t>(r.Data[2 * i] | r.Data[2 * i + 1] << 8);
+    if (high > 0x43) return -1;
+    return static_cast<long>(high) << 8 | r.AddressLow;
 }
 
 Hex18Loader::Hex18Loader(std::vector<uint8_t> &program, std::vector<uint8_t> &eedata,

@@ -130,11 +130,28 @@ bool InPart16(const TDeviceSpec &d, uint32_t w)
            (d.Is12Bit() && w == Config12BitWord) || (w >= EEDataAreaStart && w < EEDataAreaStart + d.EEDataSize);
 }
 
+// The image bytes the records of a file give the PIC10/12/16 loader, so
+// that a word whose other byte comes in a later record is whole.
+std::vector<bool> GivenBytes16(std::string_view text)
+{
+    std::vector<bool> given(Hex16ImageBytes, false);
+    ForEachHexLine(text, [&](std::string_view lineText) {
+        const TIntelHex r = ParseHexLine(lineText);
+        if (!r.Tag.empty() || r.LineStatus != HexLineOk || r.RecordType != HexDataRecord) return;
+        if (r.AddressHigh == 0xFF) return;
+        const long start = Hex16ImageByte(r);
+        for (uint32_t i = 0; start >= 0 && i < r.Count && start + i < Hex16ImageBytes; ++i)
+            given[static_cast<size_t>(start) + i] = true;
+    });
+    return given;
+}
+
 // Mirrors Hex16Loader: the same records, the same places.
 void Check16(std::string_view text, const TDeviceSpec &d, LoadFindings &findings)
 {
+    const std::vector<bool> given = GivenBytes16(text);
     AddressRecords addresses(false);
-    Overlaps overlaps(2 * WordImageSize);
+    Overlaps overlaps(Hex16ImageBytes);
     long line = 0;
     ForEachHexLine(text, [&](std::string_view lineText) {
         const TIntelHex r = ParseHexLine(lineText);
@@ -145,34 +162,25 @@ void Check16(std::string_view text, const TDeviceSpec &d, LoadFindings &findings
         if (r.RecordType != HexDataRecord || r.Count == 0) return;
         if (addresses.Misplaced(r, findings)) return;
 
-        if (r.Count % 2 || r.AddressLow % 2) {
-            const uint32_t at = r.Address() / 2u;
-            findings.Add({LoadFindingKind::OddBytes, line, at, at + (r.Count - 1u) / 2u, false, 0});
-        }
-        uint8_t high = r.AddressHigh;
-        if (high == 0x80)
-            high = 0x42;
-        else if (high == 0x81)
-            high = 0x43;
-        const uint32_t first = (static_cast<uint32_t>(high) << 8 | r.AddressLow) / 2;
-        if (high > 0x43) {
+        const long start = Hex16ImageByte(r);
+        if (start < 0) {
             // Dropped whole; named by where the file puts it.
             findings.Add({LoadFindingKind::OutsidePart, line, r.Address() / 2u, (r.Address() + r.Count - 1u) / 2u,
                           false, 0});
             return;
         }
-        Span outside, eepromHigh, overlap;
-        for (uint32_t i = 0; i < r.Count / 2u && first + i < WordImageSize; ++i) {
-            const uint32_t w = first + i;
+        Span half, outside, eepromHigh, overlap;
+        for (uint32_t i = 0; i < r.Count && start + i < Hex16ImageBytes; ++i) {
+            const uint32_t at = static_cast<uint32_t>(start) + i, w = at / 2;
             if (!InPart16(d, w)) {
                 outside.Add(w);
                 continue;
             }
-            const uint8_t lo = r.Data[2 * i], hi = r.Data[2 * i + 1];
-            if (w >= EEDataAreaStart && hi != 0) eepromHigh.Add(w);
-            const long a = overlaps.Set(2 * w, lo, line), b = overlaps.Set(2 * w + 1, hi, line);
-            if (a || b) overlap.Add(w, a ? a : b);
+            if (!given[at ^ 1u]) half.Add(w);
+            if (at % 2 && w >= EEDataAreaStart && r.Data[i] != 0) eepromHigh.Add(w);
+            if (const long earlier = overlaps.Set(at, r.Data[i], line)) overlap.Add(w, earlier);
         }
+        half.Report(findings, LoadFindingKind::OddBytes, line, false);
         outside.Report(findings, LoadFindingKind::OutsidePart, line, false);
         eepromHigh.Report(findings, LoadFindingKind::EepromHighByte, line, false);
         overlap.Report(findings, LoadFindingKind::Overlap, line, false);
@@ -246,7 +254,7 @@ std::string LoadFindingReason(LoadFindingKind kind)
     case LoadFindingKind::SegmentIgnored:
         return "セグメントアドレス（タイプ02）が無視され、データが別の番地に置かれます。";
     case LoadFindingKind::OddBytes:
-        return "奇数番地か奇数バイトのレコードです（1バイトが失われるかずれます）。";
+        return "ワードの2バイトのうち1バイトしかファイルにありません（もう1バイトはバッファーの値のままです）。";
     case LoadFindingKind::Overlap:
         return "前のレコードと重なり、値が異なります（後の値が使われます）。";
     }

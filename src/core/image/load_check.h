@@ -17,7 +17,7 @@ enum class LoadFindingKind {
     Pic18Image,     // PIC18 extended address read by the PIC10/12/16 loader: data land near word 0
     ExtendedWraps,  // another extended address the PIC10/12/16 loader ignores: data land below 64 KB
     SegmentIgnored, // segment address (type 02) ignored: the data after it land in another window
-    OddBytes,       // PIC10/12/16 record at an odd address or with an odd count: a byte lost or shifted
+    OddBytes,       // PIC10/12/16 word of which the file gives one byte: the other stays as the buffer held it
     Overlap,        // a later record gives other values for bytes an earlier one set: the later wins
 };
 

@@ -1,32 +1,66 @@
 #include "link/WireTrace.h"
 
+#include <unistd.h>
+
 #include <cerrno>
+#include <cstdio>
 
 #include "support/FileErrorText.h"
+#include "support/checked_file.h"
 #include "support/version.h"
 
-std::shared_ptr<WireTrace> WireTrace::Create(const std::string &path, const std::string &header,
-                                             std::string &error)
+namespace {
+
+// Lines are written out in pieces of about this size, and at each close and
+// silent read.
+constexpr size_t TracePiece = 64 * 1024;
+
+std::string TraceFileReason(int error, const std::string &clash)
 {
-    FILE *file = std::fopen(path.c_str(), "we");
-    if (!file) {
-        error = path + ": " + FileErrorReason(errno);
-        return nullptr;
-    }
-    // A header is one line whatever the command line held.
-    std::string line = header;
-    for (char &c : line)
-        if (c == '\n' || c == '\r') c = ' ';
-    std::fprintf(file, "# %s\n", line.c_str());
-    std::fflush(file);
-    return std::shared_ptr<WireTrace>(new WireTrace(file, std::chrono::steady_clock::now()));
+    if (error == SameFileInUseError)
+        return "このコマンドが読み書きするファイル (" + clash + ") と同じファイルです。";
+    if (error == ELOOP) return "シンボリックリンクには書き込みません（リンク先を上書きしないため）。";
+    return FileErrorReason(error);
 }
 
-WireTrace::WireTrace(FILE *file, std::chrono::steady_clock::time_point origin) : file_(file), origin_(origin) {}
+} // namespace
+
+std::shared_ptr<WireTrace> WireTrace::Create(const std::string &path, const std::string &header,
+                                             const std::vector<std::string> &inUse, std::string &error)
+{
+    int failed = 0;
+    std::string clash;
+    const int fd = OpenRecordFile(path, inUse, 0600, failed, clash);
+    if (fd < 0) {
+        error = path + ": " + TraceFileReason(failed, clash);
+        return nullptr;
+    }
+    std::shared_ptr<WireTrace> trace(new WireTrace(fd, path, std::chrono::steady_clock::now()));
+    if (!header.empty()) {
+        // A header is one line whatever the command line held.
+        std::string line = "# " + header;
+        for (char &c : line)
+            if (c == '\n' || c == '\r') c = ' ';
+        line += '\n';
+        // A file that takes not even its header is refused before any port
+        // is opened.
+        if (const int written = WriteWhole(fd, line); written != 0) {
+            error = path + ": " + FileErrorReason(written);
+            return nullptr;
+        }
+    }
+    return trace;
+}
+
+WireTrace::WireTrace(int fd, std::string path, std::chrono::steady_clock::time_point origin)
+    : fd_(fd), path_(std::move(path)), origin_(origin)
+{
+}
 
 WireTrace::~WireTrace()
 {
-    std::fclose(file_);
+    WriteOut();
+    ::close(fd_);
 }
 
 double WireTrace::Seconds() const
@@ -34,13 +68,27 @@ double WireTrace::Seconds() const
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - origin_).count();
 }
 
+void WireTrace::Add(const char *line, int length)
+{
+    if (error_ != 0 || length <= 0) return;
+    pending_.append(line, static_cast<size_t>(length));
+    if (pending_.size() >= TracePiece) WriteOut();
+}
+
+void WireTrace::WriteOut()
+{
+    if (error_ == 0 && !pending_.empty()) error_ = WriteWhole(fd_, pending_);
+    pending_.clear();
+}
+
 void WireTrace::Bytes(char direction, const uint8_t *data, size_t n)
 {
     if (n == 0) return;
     std::lock_guard lock(mutex_);
     const double t = Seconds();
+    char line[48];
     for (size_t i = 0; i < n; ++i)
-        std::fprintf(file_, "%.6f %c %02X\n", t, direction, data[i]);
+        Add(line, std::snprintf(line, sizeof line, "%.6f %c %02X\n", t, direction, data[i]));
 }
 
 void WireTrace::Sent(const uint8_t *data, size_t n)
@@ -56,20 +104,38 @@ void WireTrace::Received(const uint8_t *data, size_t n)
 void WireTrace::Opened(const std::string &name)
 {
     std::lock_guard lock(mutex_);
-    std::fprintf(file_, "%.6f open %s\n", Seconds(), name.c_str());
+    char time[32];
+    const int length = std::snprintf(time, sizeof time, "%.6f open ", Seconds());
+    Add(time, length);
+    const std::string rest = name + "\n";
+    Add(rest.data(), static_cast<int>(rest.size()));
 }
 
 void WireTrace::Closed()
 {
     std::lock_guard lock(mutex_);
-    std::fprintf(file_, "%.6f close\n", Seconds());
-    std::fflush(file_);
+    char line[32];
+    Add(line, std::snprintf(line, sizeof line, "%.6f close\n", Seconds()));
+    WriteOut();
 }
 
 void WireTrace::Flush()
 {
     std::lock_guard lock(mutex_);
-    std::fflush(file_);
+    WriteOut();
+}
+
+int WireTrace::Finish()
+{
+    std::lock_guard lock(mutex_);
+    WriteOut();
+    return error_;
+}
+
+std::string TraceIncompleteText(const std::string &path, int error)
+{
+    return "通信トレースを最後まで書き込めませんでした（トレースは途中で切れています）: " + path + ": " +
+           FileErrorReason(error);
 }
 
 std::string TraceHeader(const std::string &program, const std::string &device, const std::string &port,

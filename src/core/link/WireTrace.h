@@ -13,7 +13,6 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -21,10 +20,15 @@
 
 class WireTrace {
 public:
-    // Starts a trace in path (replaced) with header as its first line ("# "
-    // is put before it); null with the path and the reason in error.
+    // Starts a trace in path with header as its first line ("# " is put
+    // before it; an empty header writes none). path must be a regular file
+    // or new (made 0600: it holds the firmware that crosses the wire), is
+    // not followed as a symbolic link and must be none of the files in
+    // inUse, the ones the run reads or writes; a file that was there is
+    // emptied only once all that holds. Null with the path and the reason
+    // in error, the file as it was.
     static std::shared_ptr<WireTrace> Create(const std::string &path, const std::string &header,
-                                             std::string &error);
+                                             const std::vector<std::string> &inUse, std::string &error);
     ~WireTrace();
     WireTrace(const WireTrace &) = delete;
     WireTrace &operator=(const WireTrace &) = delete;
@@ -36,16 +40,31 @@ public:
     // Writes out what is held back; a silent read is where a session that
     // goes wrong stops, so the port calls this then.
     void Flush();
+    // Writes out what is held back: 0 while every line reached the file,
+    // else the errno value of the first write that failed (ENOSPC, EFBIG),
+    // after which nothing more is written and the trace ends where it was
+    // cut.
+    int Finish();
+    const std::string &Path() const { return path_; }
 
 private:
-    WireTrace(FILE *file, std::chrono::steady_clock::time_point origin);
+    WireTrace(int fd, std::string path, std::chrono::steady_clock::time_point origin);
     void Bytes(char direction, const uint8_t *data, size_t n);
     double Seconds() const;
+    // Under the lock: the line held back, written out when enough is.
+    void Add(const char *line, int length);
+    void WriteOut();
 
     std::mutex mutex_; // the ports of a gang may share one trace
-    FILE *file_;
+    int fd_;
+    std::string path_;
+    std::string pending_;
+    int error_ = 0;
     std::chrono::steady_clock::time_point origin_;
 };
+
+// The text that says a trace could not be written whole, with the reason.
+std::string TraceIncompleteText(const std::string &path, int error);
 
 // The header's text: "PROGRAM (VERSION); device D; port P; command: C".
 std::string TraceHeader(const std::string &program, const std::string &device, const std::string &port,

@@ -89,7 +89,8 @@ bool ProductionLog::Open(const std::string &path, std::string &error)
 {
     // A FIFO in the log's place would hang the run before the first chip.
     int failed = 0;
-    fd_ = OpenRegularFile(path, O_WRONLY | O_APPEND | O_CREAT, failed);
+    // Read as well: a new row must see whether the file ends with a line end.
+    fd_ = OpenRegularFile(path, O_RDWR | O_APPEND | O_CREAT, failed);
     if (fd_ < 0) {
         error = path + ": " + FileErrorReason(failed);
         return false;
@@ -123,7 +124,11 @@ bool ProductionLog::WriteLocked(const std::string &text, bool onlyWhenEmpty, std
         // other run appends meanwhile. A row that cannot be written whole (a
         // full disk) is cut off again, so that the file ends with a whole
         // row and the next one is not glued to a part.
-        int failed = WriteWhole(fd_, text);
+        // A log that an editor or another program left without a line end
+        // after its last row: the new row starts a line of its own.
+        char last = '\n';
+        const bool unended = st.st_size > 0 && ::pread(fd_, &last, 1, st.st_size - 1) == 1 && last != '\n';
+        int failed = WriteWhole(fd_, unended ? "\n" + text : text);
         if (failed == 0 && fdatasync(fd_) != 0) failed = errno;
         if (failed != 0) {
             error = path_ + ": " + FileErrorReason(failed);

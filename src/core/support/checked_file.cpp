@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <filesystem>
 
 namespace {
 
@@ -25,7 +26,12 @@ int CheckRegularFile(const std::string &path, struct stat *st)
 
 int OpenRegularFile(const std::string &path, int flags, int &error, mode_t mode)
 {
-    error = CheckRegularFile(path);
+    if (flags & O_NOFOLLOW) {
+        struct stat link {};
+        error = ::lstat(path.c_str(), &link) != 0 ? errno : S_ISLNK(link.st_mode) ? ELOOP : KindError(link);
+    } else {
+        error = CheckRegularFile(path);
+    }
     if (error != 0 && !(error == ENOENT && (flags & O_CREAT))) return -1;
     const int fd = ::open(path.c_str(), flags | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, mode);
     if (fd < 0) {
@@ -42,6 +48,56 @@ int OpenRegularFile(const std::string &path, int flags, int &error, mode_t mode)
     }
     if (error != 0) {
         ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+namespace {
+
+bool SameFile(const struct stat &a, const struct stat &b)
+{
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+std::string Resolved(const std::string &path)
+{
+    std::error_code ec;
+    const std::filesystem::path resolved = std::filesystem::weakly_canonical(path, ec);
+    return ec ? std::string() : resolved.lexically_normal().string();
+}
+
+} // namespace
+
+int OpenRecordFile(const std::string &path, const std::vector<std::string> &inUse, mode_t mode, int &error,
+                   std::string &clash)
+{
+    clash.clear();
+    // Made new when nothing is there, so that a refusal can take it away again.
+    bool made = true;
+    int fd = OpenRegularFile(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, error, mode);
+    if (fd < 0 && error == EEXIST) {
+        made = false;
+        fd = OpenRegularFile(path, O_WRONLY | O_NOFOLLOW, error);
+    }
+    if (fd < 0) return -1;
+    struct stat opened {};
+    error = ::fstat(fd, &opened) == 0 ? 0 : errno;
+    const std::string resolved = Resolved(path);
+    for (const std::string &other : inUse) {
+        if (error != 0) break;
+        if (other.empty()) continue;
+        struct stat st {};
+        if ((::stat(other.c_str(), &st) == 0 && SameFile(st, opened)) ||
+            (!resolved.empty() && Resolved(other) == resolved)) {
+            error = SameFileInUseError;
+            clash = other;
+        }
+    }
+    if (error == 0 && !made && ::ftruncate(fd, 0) != 0) error = errno;
+    if (error != 0) {
+        ::close(fd);
+        if (made) ::unlink(path.c_str());
         return -1;
     }
     return fd;

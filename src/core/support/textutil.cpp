@@ -1,6 +1,7 @@
 #include "support/textutil.h"
 
 #include <cctype>
+#include <cstdio>
 #include <cstring>
 
 bool SameTextIgnoringCase(std::string_view a, std::string_view b)
@@ -98,4 +99,60 @@ std::string FitToWidth(std::string_view utf8, int columns)
         i = next;
     }
     return std::string(utf8.substr(0, i));
+}
+
+namespace {
+
+// The length of the well-formed UTF-8 sequence at s[i] (no overlong form,
+// no surrogate, nothing above U+10FFFF), 0 for none; its code point in cp.
+size_t Utf8Sequence(std::string_view s, size_t i, char32_t &cp)
+{
+    const auto byte = [&](size_t k) { return static_cast<unsigned char>(s[k]); };
+    const unsigned char b = byte(i);
+    const size_t length = b < 0x80                  ? 1
+                          : b >= 0xC2 && b <= 0xDF  ? 2
+                          : (b >> 4) == 0xE         ? 3
+                          : b >= 0xF0 && b <= 0xF4  ? 4
+                                                    : 0;
+    if (length == 0 || i + length > s.size()) return 0;
+    cp = length == 1 ? b : b & (0x7F >> length);
+    for (size_t k = 1; k < length; ++k) {
+        if ((byte(i + k) & 0xC0) != 0x80) return 0;
+        cp = (cp << 6) | (byte(i + k) & 0x3F);
+    }
+    if ((length == 3 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))) ||
+        (length == 4 && (cp < 0x10000 || cp > 0x10FFFF)))
+        return 0;
+    return length;
+}
+
+} // namespace
+
+std::string EscapeControls(std::string_view text)
+{
+    std::string shown;
+    shown.reserve(text.size());
+    char escape[8];
+    for (size_t i = 0; i < text.size();) {
+        char32_t cp = 0;
+        const size_t length = Utf8Sequence(text, i, cp);
+        if (length == 0) {
+            std::snprintf(escape, sizeof escape, "\\x%02x", static_cast<unsigned char>(text[i]));
+            shown += escape;
+            ++i;
+            continue;
+        }
+        if (cp < 0x20 || cp == 0x7F)
+            std::snprintf(escape, sizeof escape, "\\x%02x", static_cast<unsigned>(cp));
+        else if (cp >= 0x80 && cp < 0xA0)
+            std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(cp));
+        else
+            escape[0] = '\0';
+        if (escape[0] != '\0')
+            shown += escape;
+        else
+            shown.append(text.substr(i, length));
+        i += length;
+    }
+    return shown;
 }

@@ -20,3 +20,8 @@ std::string ErrorText(int error);
 int DisplayWidth(std::string_view utf8);
 // The longest start of a UTF-8 text that fits in the given columns.
 std::string FitToWidth(std::string_view utf8, int columns);
+// The text as a terminal may be shown it: control characters (C0, DEL,
+// C1) and bytes that are no UTF-8 become \xHH (C1 as \u0080..\u009f), so
+// that a name from a device (a USB serial number, a by-id link) cannot move
+// the cursor or retitle the window. Valid UTF-8 text stays as it is.
+std::string EscapeControls(std::string_view text);

@@ -2,8 +2,11 @@
 // configuration, ID and EEPROM data where the assembler placed them.
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "image/hex.h"
 #include "image/hex_load.h"
+#include "test_files.h"
 
 namespace {
 
@@ -90,6 +93,92 @@ TEST(AssembledFiles, Pic18FileReadAsAWordFilePutsIdAndConfigurationAtTheBottom)
 {
     MemoryBuffer b = Load("p18f4550", "PIC16F877A");
     // Each window restarts at offset 0; the last one (EEData) wins at word 0.
-    ExpectWords(b, 0, {0xADDE, 0xEFBE, 0x8181, 0x8877, 0xC00F, 0xE00F, 0x400F, 0xD7FE});
+    // The configuration record at the odd byte address 5 sets the high byte of
+    // word 2 and the low byte of word 3.
+    ExpectWords(b, 0, {0xADDE, 0xEFBE, 0x8155, 0x8881, 0xC00F, 0xE00F, 0x400F, 0xD7FE});
     EXPECT_EQ(b.Words[0x7F], 0xA55A);
+}
+
+namespace {
+
+// The data bytes of a PIC10/12/16 file by byte address.
+std::map<uint32_t, uint8_t> DataBytes(const std::string &text)
+{
+    std::map<uint32_t, uint8_t> bytes;
+    ForEachHexLine(text, [&](std::string_view line) {
+        const TIntelHex r = ParseHexLine(line);
+        if (r.LineStatus == HexLineOk && r.Tag.empty() && r.RecordType == HexDataRecord)
+            for (uint32_t i = 0; i < r.Count; ++i)
+                bytes[r.Address() + i] = r.Data[i];
+    });
+    return bytes;
+}
+
+// The same bytes in records of at most size bytes, cut wherever the size
+// falls (odd sizes split words) and at each gap.
+std::string Recut(const std::map<uint32_t, uint8_t> &bytes, size_t size)
+{
+    std::string text;
+    std::vector<uint8_t> run;
+    uint32_t start = 0;
+    const auto flush = [&] {
+        if (!run.empty()) text += Record(start, 0, run) + "\r\n";
+        run.clear();
+    };
+    for (const auto &[at, value] : bytes) {
+        if (!run.empty() && (at != start + run.size() || run.size() == size)) flush();
+        if (run.empty()) start = at;
+        run.push_back(value);
+    }
+    flush();
+    return text + ":00000001FF\r\n";
+}
+
+LoadOutcome LoadText(const std::string &text, const char *device, MemoryBuffer &b)
+{
+    LoadOutcome out;
+    out.Device = {false, FindDevice(device)};
+    b.Clear(DeviceTable[static_cast<size_t>(out.Device.Index)]);
+    LoadNewText(text, b, false, out);
+    return out;
+}
+
+} // namespace
+
+TEST(AssembledFiles, RecutIntoRecordsOfAnySizeLoadsTheSameWords)
+{
+    for (const auto &[file, device] : {std::pair{"p10f200", "PIC10F200"}, {"p12f675", "PIC12F675"},
+                                       {"p16f877a", "PIC16F877A"}}) {
+        SCOPED_TRACE(file);
+        const std::string original = ReadAll(Fixture(file));
+        MemoryBuffer want;
+        LoadText(original, device, want);
+        const auto bytes = DataBytes(original);
+        for (size_t size = 1; size <= 255; ++size) {
+            MemoryBuffer got;
+            const LoadOutcome out = LoadText(Recut(bytes, size), device, got);
+            ASSERT_EQ(got.Words, want.Words) << size << "-byte records";
+            EXPECT_TRUE(out.Findings.Empty()) << size << "-byte records";
+            EXPECT_TRUE(out.ConfigurationSet) << size << "-byte records";
+            EXPECT_EQ(out.Read.Skipped, 0) << size << "-byte records";
+        }
+    }
+}
+
+TEST(AssembledFiles, DosEndOfFileMarkAfterTheEndRecord)
+{
+    const std::string original = ReadAll(Fixture("p16f877a"));
+    MemoryBuffer want;
+    LoadText(original, "PIC16F877A", want);
+    const std::string cut = original.substr(0, original.find_last_not_of("\r\n") + 1);
+    for (const std::string &text : {original + "\x1A", original + "\x1A\r\n", original + "\x1A\x1A \n",
+                                    cut + "\x1A", cut + "\r\n\x1A\r\n"}) {
+        MemoryBuffer got;
+        const LoadOutcome out = LoadText(text, "PIC16F877A", got);
+        EXPECT_EQ(out.Read.Skipped, 0);
+        EXPECT_EQ(got.Words, want.Words);
+    }
+    // Records after the mark are no part of a DOS file's end: still reported.
+    MemoryBuffer got;
+    EXPECT_EQ(LoadText(original + "\x1A\r\n:00000001FF\r\n", "PIC16F877A", got).Read.Skipped, 1);
 }

@@ -154,7 +154,7 @@ TEST(HexRead, SkippedLinesAreCountedWithTheirReason)
     }
 }
 
-TEST(Hex16Loader, StoresWordsAtHalfTheByteAddressWithinTheImage)
+TEST(Hex16Loader, StoresBytesAtTheirByteAddressWithinTheImage)
 {
     std::string badSum = Record(0x0010, 0, {0x01, 0x02});
     badSum.back() = badSum.back() == '0' ? '1' : '0';
@@ -164,14 +164,15 @@ TEST(Hex16Loader, StoresWordsAtHalfTheByteAddressWithinTheImage)
                     Record(0x4400, 0, {0x22, 0x00}), Record(0x8200, 0, {0x33, 0x00}),
                     Record(0xF000, 0, {0x44, 0x00})}));
     EXPECT_EQ(l.words[0x2007], 0x1F3F);
-    EXPECT_EQ(l.words[1], 0x1234); // the odd last byte is lost
+    EXPECT_EQ(l.words[1], 0x1234);
+    EXPECT_EQ(l.words[2], 0x3F78); // an odd last byte is the next word's low byte
     EXPECT_EQ(l.words[0x2100], 0x00AB);
     EXPECT_EQ(l.words[0x21FF], 0x00CD);
     EXPECT_EQ(l.words[0x21FE], 0x0011);
     int changed = 0;
     for (uint16_t w : l.words)
         changed += w != 0x3FFF;
-    EXPECT_EQ(changed, 5); // bad lines and records above 0x43FF changed nothing
+    EXPECT_EQ(changed, 6); // bad lines and records above 0x43FF changed nothing
 
     // A PIC18 file: extended addresses are ignored, so ID bytes land at word 0.
     EXPECT_EQ(Load16(Lines({":020000040020DA", Record(0, 0, {1, 2, 3, 4})})).words[1], 0x0403);

@@ -3,10 +3,15 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
+#include <filesystem>
 
 #include <fstream>
 #include <regex>
@@ -15,6 +20,7 @@
 #include "link/WireTrace.h"
 #include "link/discovery.h"
 #include "fakes.h"
+#include "test_files.h"
 
 namespace {
 
@@ -258,7 +264,7 @@ TEST(WireTrace, PortRecordsEveryByteAndTheHeaderCutsFolders)
     std::string error;
     {
         PortFixture f;
-        f.port.SetTrace(WireTrace::Create(path, "tarnvik-cli; device X\nport Y", error));
+        f.port.SetTrace(WireTrace::Create(path, "tarnvik-cli; device X\nport Y", {}, error));
         ASSERT_TRUE(error.empty()) << error;
         f.line->replies = {{0x41, 0x42}, {0x7F}, {}};
         ASSERT_EQ(f.port.OpenPort("COM2"), 0);
@@ -275,10 +281,85 @@ TEST(WireTrace, PortRecordsEveryByteAndTheHeaderCutsFolders)
         lines.push_back(std::regex_replace(line, std::regex("^[0-9]+\\.[0-9]{6} "), "T "));
     EXPECT_EQ(lines, (std::vector<std::string>{"# tarnvik-cli; device X port Y", "T open COM2", "T > 00", "T > A5",
                                                "T < 41", "T < 42", "T < 7F", "T close"}));
-    EXPECT_EQ(WireTrace::Create("/nonexistent/dir/t", "", error), nullptr);
+    EXPECT_EQ(WireTrace::Create("/nonexistent/dir/t", "", {}, error), nullptr);
     EXPECT_NE(error.find("/nonexistent/dir/t"), std::string::npos);
 
     EXPECT_EQ(TraceCommandText({"-p", "/dev/ttyUSB0", "--trace", "/home/u/t.txt", "program", "/home/u/fw/a.hex",
                                 "--settings=/home/u/s.ini", "--log", "logs/l.csv", "--trace=x/y"}),
               "-p /dev/ttyUSB0 program a.hex --settings=s.ini --log l.csv");
+}
+
+// A trace goes only where nothing of the run is lost: a regular file or a
+// new one (0600), never through a link, never a file the run reads, never
+// anything that could block the open. A refusal leaves the file as it was.
+TEST(WireTrace, RefusesPlacesThatWouldLoseAFileOrBlock)
+{
+    TempDir dir;
+    const std::string hex = dir.Write("app.hex", ":00000001FF\n");
+    ASSERT_EQ(::link(hex.c_str(), dir.File("hard.hex").c_str()), 0);
+    ASSERT_EQ(::symlink(dir.Write("other.txt", "keep").c_str(), dir.File("link").c_str()), 0);
+    ASSERT_EQ(::symlink(dir.File("nothing").c_str(), dir.File("dangling").c_str()), 0);
+    ASSERT_EQ(::mkfifo(dir.File("fifo").c_str(), 0600), 0);
+    const std::vector<std::string> inUse{hex, dir.File("settings.ini"), dir.File("read.hex")};
+    struct Case {
+        std::string path;
+        bool made;
+        const char *says; // in the refusal
+    };
+    const Case cases[] = {
+        {hex, false, "このコマンドが読み書きするファイル"},
+        {dir.File("hard.hex"), false, "このコマンドが読み書きするファイル"},
+        {dir.File("./app.hex"), false, "このコマンドが読み書きするファイル"},
+        {dir.File("read.hex"), false, "このコマンドが読み書きするファイル"}, // the output read is to make
+        {dir.File("link"), false, "シンボリックリンク"},
+        {dir.File("dangling"), false, "シンボリックリンク"},
+        {dir.File("fifo"), false, "通常のファイルではありません"},
+        {"/dev/null", false, "通常のファイルではありません"},
+        {dir.File(""), false, "フォルダー"},
+        {dir.File("new.trace"), true, ""},
+        {dir.File("other.txt"), true, ""},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.path);
+        std::string error;
+        const auto trace = WireTrace::Create(c.path, "header", inUse, error);
+        EXPECT_EQ(trace != nullptr, c.made) << error;
+        if (!c.made) {
+            EXPECT_NE(error.find(c.says), std::string::npos) << error;
+        }
+    }
+    EXPECT_EQ(ReadAll(hex), ":00000001FF\n");
+    EXPECT_FALSE(std::filesystem::exists(dir.File("read.hex")));
+    EXPECT_FALSE(std::filesystem::exists(dir.File("nothing")));
+    EXPECT_EQ(ReadAll(dir.File("other.txt")), "# header\n"); // a file of its own is replaced
+    struct stat st {};
+    ASSERT_EQ(::stat(dir.File("new.trace").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+}
+
+// A write that fails (here the file-size limit, as ulimit -f sets it) ends
+// the trace where it was cut and is told by Finish; nothing kills the
+// program.
+TEST(WireTrace, AFailedWriteIsToldAndStopsTheTrace)
+{
+    TempDir dir;
+    const std::string path = dir.File("limited.trace");
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{4096, 4096};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        std::string error;
+        const auto trace = WireTrace::Create(path, "header", {}, error);
+        if (!trace) ::_exit(2);
+        const std::vector<uint8_t> bytes(100000, 0x55);
+        trace->Sent(bytes.data(), bytes.size());
+        ::_exit(trace->Finish() == EFBIG ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status)) << status;
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(std::filesystem::file_size(path), 4096u);
 }

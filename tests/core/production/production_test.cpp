@@ -279,6 +279,27 @@ TEST(ProductionLog, AnOlderLogKeepsItsHeaderAndColumns)
         << lines[1];
 }
 
+// A log whose last row lacks its line end (edited by hand, written by
+// another program): each new row still starts a line of its own.
+TEST(ProductionLog, ALogWithoutAFinalLineEndGetsRowsOnTheirOwnLines)
+{
+    TempFolder dir;
+    for (const std::string ending : {"", "\r"}) {
+        const std::string path = dir.File("unended" + std::to_string(ending.size()) + ".csv");
+        std::ofstream(path) << ProductionLogHeader << "\nlast,row" << ending;
+        ProductionLog log;
+        std::string error;
+        ASSERT_TRUE(log.Open(path, error)) << error;
+        ASSERT_TRUE(log.Append({0, "COM1", "PIC16F877A", "", "", "ok", 1, 7, std::nullopt, {}}, error));
+        ASSERT_TRUE(log.Append({0, "COM2", "PIC16F877A", "", "", "ok", 1, 7, std::nullopt, {}}, error));
+        const auto lines = ReadLines(path);
+        ASSERT_EQ(lines.size(), 4u);
+        EXPECT_EQ(lines[1], "last,row" + ending);
+        EXPECT_NE(lines[2].find(",COM1,"), std::string::npos) << lines[2];
+        EXPECT_NE(lines[3].find(",COM2,"), std::string::npos) << lines[3];
+    }
+}
+
 TEST(Gang, PortsRunTogetherAndOneFailingPortStopsNoOther)
 {
     // Port 0 waits for port 3: run one after the other they would never end.
