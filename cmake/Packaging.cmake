@@ -13,10 +13,48 @@ if(PkgConfig_FOUND)
 endif()
 set(doc_dir ${CMAKE_INSTALL_DATADIR}/doc/tarnvik)
 install(FILES data/tarnvik-cli.bash-completion DESTINATION ${completions_dir} RENAME tarnvik-cli)
-install(FILES data/tarnvik.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo
-        RENAME org.tarnvik.Tarnvik.metainfo.xml)
 install(FILES data/copyright DESTINATION ${doc_dir})
+install(FILES data/tarnvik.lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides
+        RENAME tarnvik)
+install(FILES README.md DESTINATION ${doc_dir})
 install(FILES data/70-tarnbox.rules DESTINATION ${doc_dir}/examples)
+# The rule that opens the Tarnbox's USB serial adapters to the seated user,
+# where udev reads the rules packages bring.
+install(FILES data/70-tarnvik.rules DESTINATION lib/udev/rules.d)
+
+# The package's maintainer; a build for distribution sets its own address.
+set(TARNVIK_PACKAGE_CONTACT "The Tarnvik developers <tarnvik@tarnvik.invalid>"
+    CACHE STRING "Maintainer field of the Debian package")
+
+# The AppStream release list and the changelog lead with the build's own
+# version when it is one between releases (GitVersion.cmake), dated by its
+# commit, so that both name what the package is.
+set(generated_dir ${CMAKE_BINARY_DIR}/generated)
+set(TARNVIK_RELEASE_ENTRY "")
+set(changelog ${PROJECT_SOURCE_DIR}/data/changelog)
+if(NOT TARNVIK_VERSION STREQUAL PROJECT_VERSION)
+  execute_process(COMMAND ${CMAKE_COMMAND} -E env TZ=UTC LC_ALL=C
+                          ${TARNVIK_GIT} -C ${PROJECT_SOURCE_DIR} log -1 --date=format-local:%Y-%m-%d --format=%cd
+                  OUTPUT_VARIABLE day OUTPUT_STRIP_TRAILING_WHITESPACE)
+  execute_process(COMMAND ${CMAKE_COMMAND} -E env TZ=UTC LC_ALL=C
+                          ${TARNVIK_GIT} -C ${PROJECT_SOURCE_DIR} log -1 "--date=format-local:%a, %d %b %Y %H:%M:%S +0000"
+                          --format=%cd
+                  OUTPUT_VARIABLE stamp OUTPUT_STRIP_TRAILING_WHITESPACE)
+  set(TARNVIK_RELEASE_ENTRY "<release version=\"${TARNVIK_VERSION}\" date=\"${day}\" type=\"development\"/>\n    ")
+  file(READ ${PROJECT_SOURCE_DIR}/data/changelog released)
+  set(changelog ${generated_dir}/changelog)
+  file(WRITE ${changelog}.new "tarnvik (${TARNVIK_VERSION}) unstable; urgency=medium
+
+  * Build between releases from git commit ${TARNVIK_GIT_REVISION}.
+
+ -- ${TARNVIK_PACKAGE_CONTACT}  ${stamp}
+
+${released}")
+  file(COPY_FILE ${changelog}.new ${changelog} ONLY_IF_DIFFERENT)
+  file(REMOVE ${changelog}.new)
+endif()
+configure_file(data/tarnvik.metainfo.xml ${generated_dir}/org.tarnvik.Tarnvik.metainfo.xml @ONLY)
+install(FILES ${generated_dir}/org.tarnvik.Tarnvik.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 
 # Manual pages and the changelog go into the package compressed, as Debian
 # has them; gzip -n keeps the name and time stamp out so that two builds of
@@ -39,16 +77,13 @@ tarnvik_install_gzipped(${PROJECT_SOURCE_DIR}/src/sim/tarnbox-sim.1 ${man1_dir} 
 if(TARNVIK_GUI)
   tarnvik_install_gzipped(${PROJECT_SOURCE_DIR}/data/tarnvik.1 ${man1_dir} tarnvik.1)
 endif()
-tarnvik_install_gzipped(${PROJECT_SOURCE_DIR}/data/changelog ${doc_dir} changelog)
+tarnvik_install_gzipped(${changelog} ${doc_dir} changelog)
 add_custom_target(compressed_docs ALL DEPENDS ${compressed_files})
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME tarnvik)
-set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_VERSION ${TARNVIK_VERSION})
 set(CPACK_PACKAGE_VENDOR "The Tarnvik developers")
-# The package's maintainer; a build for distribution sets its own address.
-set(TARNVIK_PACKAGE_CONTACT "The Tarnvik developers <tarnvik@tarnvik.invalid>"
-    CACHE STRING "Maintainer field of the Debian package")
 set(CPACK_PACKAGE_CONTACT ${TARNVIK_PACKAGE_CONTACT})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "PIC programmer software for the Tarnbox board")
 # The extended description as dpkg shows it: lines of at most 80 columns.
@@ -68,4 +103,29 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
     "gputils-common, fonts-ipafont-gothic, qt6-translations-l10n, bash-completion")
 set(CPACK_STRIP_FILES ON)
+# Every folder as Debian has them, whatever the builder's umask.
+set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
+    OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+
+# The header-only libraries compiled into the programs, by their Debian
+# source packages and the versions this build used: Static-Built-Using says
+# which sources the binaries contain (their licences are in copyright).
+# CPack has no field of its own for it; the line rides after Source, which
+# names the package's own source.
+set(static_sources)
+foreach(dev libcli11-dev nlohmann-json3-dev libsimpleini-dev)
+  execute_process(COMMAND dpkg-query -W "-f=\${source:Package} (= \${source:Version})" ${dev}
+                  OUTPUT_VARIABLE source RESULT_VARIABLE failed ERROR_QUIET)
+  if(failed OR source STREQUAL "")
+    message(WARNING "dpkg does not know ${dev}: the package names no Static-Built-Using")
+    set(static_sources)
+    break()
+  endif()
+  list(APPEND static_sources "${source}")
+endforeach()
+set(CPACK_DEBIAN_PACKAGE_SOURCE tarnvik)
+if(static_sources)
+  list(JOIN static_sources ", " static_sources)
+  set(CPACK_DEBIAN_PACKAGE_SOURCE "tarnvik\nStatic-Built-Using: ${static_sources}")
+endif()
 include(CPack)

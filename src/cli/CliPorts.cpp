@@ -178,6 +178,7 @@ void CliSession::OpenPort()
 
     if (settings_.ReadBool("port", "fixes", false)) {
         const std::string name = settings_.ReadString("port", "name", "");
+        chosenPort_ = name;
         if (name.empty()) {
             ui_.AddLog("使用するポートは固定ですが、ポート番号が指定されていません。");
             ui_.AddLog("Tarnboxを接続したポートをオープンしてください。");
@@ -209,6 +210,7 @@ void CliSession::OpenPort()
         ui_.AddLogShowingMessages("プログラマーの接続を確認してください。");
     } else {
         const std::string name = ComName(probe.found);
+        chosenPort_ = name;
         port_.OpenPort(name, Modem());
         ui_.Detail(name + "をオープンしました。");
         ui_.Detail("プログラマーの接続を確認しました。");

@@ -629,11 +629,13 @@ int CliSession::Run()
 JsonObject CliSession::ResultObject(int status) const
 {
     const int index = device_.Index;
+    // The port as the user named it (-p), as the settings or the search
+    // chose it, or as it is still open; the command has closed it by now.
     std::string port = port_.PortName();
     if (!pathOverride_.empty())
         port = pathOverride_;
     else if (port.empty())
-        port = options_.port;
+        port = options_.port.empty() ? chosenPort_ : options_.port;
     JsonObject out;
     out["command"] = CommandWord(options_.command);
     out["device"] = index >= 0 ? JsonObject(DeviceName(device_.Pic18, index)) : JsonObject(nullptr);

@@ -148,6 +148,9 @@ private:
     std::unique_ptr<MemoryBuffer> buffer_;
     // -p with a device path: the port name it is opened under.
     std::string pathName_, pathOverride_;
+    // The COM port the settings' fixed port or the search chose, kept for
+    // --json once the command has closed it.
+    std::string chosenPort_;
     std::string scratch_; // removed with the session
     bool forChip_ = false;
     const MemoryBuffer *image_ = nullptr;

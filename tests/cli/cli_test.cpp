@@ -11,7 +11,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <sstream>
@@ -498,6 +500,63 @@ TEST(Cli, PortsShowsEachPortsState)
     const CliResult blank = RunCli({"-d", "PIC16F877A", "-v", "blank"}, settings);
     EXPECT_EQ(blank.status, 0) << blank.out;
     EXPECT_TRUE(blank.Says("COM3をオープンしました。")) << blank.out;
+}
+
+// --json names the port the command ran on however it was chosen, though
+// the command has closed it before the object is written.
+TEST(Cli, JsonNamesThePortUsed)
+{
+    SimProcess board({"--chip", "PIC16F877A"});
+    std::string map = "[ports]\ncom3=" + board.Path() + "\n";
+    for (int n : {1, 2, 4, 5, 6, 7, 8, 9, 10})
+        map += "com" + std::to_string(n) + "=/nonexistent/tty" + std::to_string(n) + "\n";
+    struct Case {
+        const char *how;
+        std::vector<std::string> args;
+        std::string settings, port;
+    } cases[] = {
+        {"fixed in the settings", {}, map + "[port]\nfixes=1\nname=COM3\n", "COM3"},
+        {"found by the search", {}, map, "COM3"},
+        {"given as a COM name", {"-p", "COM3"}, map, "COM3"},
+        {"given as a path", {"-p", board.Path()}, "", board.Path()},
+    };
+    for (const Case &c : cases) {
+        std::vector<std::string> args{"--json"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        args.push_back("version");
+        const CliResult r = RunCli(args, c.settings);
+        EXPECT_EQ(r.status, 0) << c.how << r.out << r.err;
+        EXPECT_EQ(Parsed(r)["port"], c.port) << c.how;
+    }
+}
+
+// A built-in UART the user may not open gets advice for its kind: a rule by
+// its kernel name and the group dialout, never the USB rule's ids. Its node
+// stands in by a file that refuses even root's writes.
+TEST(Cli, PortsAdviseAUartByItsKind)
+{
+    const std::string refusing = "/proc/sys/kernel/osrelease";
+    const int fd = open(refusing.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (fd >= 0) close(fd);
+    if (fd >= 0 || errno != EACCES) GTEST_SKIP() << refusing << " does not refuse with EACCES here";
+    FakeDevTree tree("cli-uart");
+    tree.AddUart("ttyS0", false);
+    std::filesystem::remove(tree.Dev("ttyS0"));
+    std::filesystem::create_symlink(refusing, tree.Dev("ttyS0"));
+    std::string absent = "[ports]\n";
+    for (int n = 1; n <= 10; ++n)
+        absent += "com" + std::to_string(n) + "=/nonexistent/tty" + std::to_string(n) + "\n";
+
+    const CliResult r = RunCli({"ports"}, absent);
+    EXPECT_EQ(r.status, 1) << r.out << r.err;
+    EXPECT_TRUE(r.Says("-     権限なし  " + tree.Dev("ttyS0") + "\n")) << r.out;
+    const std::string all = r.out + r.err;
+    for (const std::string &says :
+         {tree.Dev("ttyS0") + " を開く権限がありません（-r--r--r-- root root）。内蔵のシリアルポート",
+          std::string("echo 'KERNEL==\"ttyS0\", GROUP=\"dialout\", MODE=\"0660\"' | sudo tee "),
+          std::string("sudo usermod -aG dialout $USER")})
+        EXPECT_NE(all.find(says), std::string::npos) << says << "\n" << all;
+    EXPECT_EQ(all.find("idVendor"), std::string::npos) << all;
 }
 
 // A USB adapter udev named in /dev/serial/by-id, with the simulated board

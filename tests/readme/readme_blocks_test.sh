@@ -60,7 +60,10 @@ apt-get)
   shift 2
   version=$(sed -n 's/^project(Tarnvik VERSION \([0-9.]*\).*/\1/p' "$src/CMakeLists.txt")
   if [ $# -eq 1 ] && [[ $1 == ./build-release/*.deb ]]; then
-    [[ $1 == ./build-release/tarnvik_${version}_$(dpkg --print-architecture).deb ]] ||
+    # The name CPack gives the release, or the pattern that also matches a
+    # build between releases.
+    arch=$(dpkg --print-architecture)
+    [[ $1 == "./build-release/tarnvik_${version}_$arch.deb" || $1 == "./build-release/tarnvik_*_$arch.deb" ]] ||
       no "$1 is not the package CPack names for version $version"
   else
     want=$(setup_packages | sort)

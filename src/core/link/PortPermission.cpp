@@ -1,5 +1,7 @@
 #include "link/PortPermission.h"
 
+#include "link/UsbAdapter.h"
+
 #include <grp.h>
 #include <pwd.h>
 #include <sys/stat.h>
@@ -7,6 +9,7 @@
 
 #include <cerrno>
 #include <filesystem>
+#include <optional>
 
 namespace {
 
@@ -42,12 +45,30 @@ std::string UserName(uid_t uid)
     }
 }
 
-// Devices share a text when they share the remedy and, for the udev rule,
-// the look of their nodes.
+// The tty behind a path: the path's own name first, since udev's links
+// (/dev/tarnbox) and a node standing in for a device may lead elsewhere;
+// then the node the links lead to (by-id names).
+std::optional<UsbAdapter> TtyBehind(const std::string &path)
+{
+    if (auto adapter = FindTtyAdapter(std::filesystem::path(path).filename().string())) return adapter;
+    return FindUsbAdapter(path);
+}
+
+// Devices share a text when they share the remedy and, for a udev rule,
+// the look of their nodes and the rule's own match: the adapter's ids, a
+// UART's kernel name.
 std::string Key(const DeviceNode &node)
 {
     if (GroupGrantsAccess(node)) return "group " + node.groupName;
-    return "rule " + (node.known ? NodeDescription(node) : std::string("?"));
+    const std::string look = node.known ? NodeDescription(node) : std::string("?");
+    switch (node.kind) {
+    case NodeKind::Usb:
+        return "usb " + node.vendorId + ":" + node.productId + " " + look;
+    case NodeKind::BuiltIn:
+        return "uart " + node.tty + " " + look;
+    default:
+        return "rule " + look;
+    }
 }
 
 } // namespace
@@ -64,6 +85,12 @@ DeviceNode LookAtDeviceNode(const std::string &path)
     node.group = st.st_gid;
     node.ownerName = UserName(st.st_uid);
     node.groupName = GroupName(st.st_gid);
+    if (const std::optional<UsbAdapter> adapter = TtyBehind(path); adapter && adapter->hasDevice) {
+        node.tty = adapter->tty;
+        node.vendorId = adapter->vendorId;
+        node.productId = adapter->productId;
+        node.kind = adapter->vendorId.empty() ? NodeKind::BuiltIn : NodeKind::Usb;
+    }
     return node;
 }
 
@@ -100,11 +127,24 @@ std::string PermissionAdvice(const std::string &devices, const DeviceNode &node)
     if (GroupGrantsAccess(node))
         return text + "このユーザーをグループ " + node.groupName + " に加えて（sudo usermod -aG " +
                node.groupName + " $USER）、ログインし直してください。";
+    if (node.kind == NodeKind::BuiltIn) {
+        // USB ids never match a UART on the board itself: a rule by its
+        // kernel name gives it to the group, as serial devices usually are.
+        const std::string line = "KERNEL==\"" + node.tty + "\", GROUP=\"dialout\", MODE=\"0660\"";
+        return text + "内蔵のシリアルポートのため、USB シリアル変換器用の udev ルールは使えません。" +
+               "グループ dialout に読み書きを許すルールを置き（echo '" + line +
+               "' | sudo tee /etc/udev/rules.d/70-tarnvik-" + node.tty +
+               ".rules）、sudo udevadm control --reload && sudo udevadm trigger を実行し、"
+               "このユーザーをグループ dialout に加えて（sudo usermod -aG dialout $USER）、"
+               "ログインし直してください。";
+    }
     const std::string rule = ExampleUdevRulePath();
+    const std::string ids = node.kind == NodeKind::Usb
+                                ? "この変換器の値 " + node.vendorId + " と " + node.productId + " "
+                                : std::string("USB シリアル変換器の値（lsusb で確認）");
     return text + "グループに加わっても開けないため、udev ルールの例 " + rule +
-           " を /etc/udev/rules.d/ にコピーし（sudo cp " + rule +
-           " /etc/udev/rules.d/）、その idVendor と idProduct を USB シリアル変換器の値（lsusb で確認）"
-           "に合わせ、sudo udevadm control --reload && sudo udevadm trigger を実行してから、"
+           " を /etc/udev/rules.d/ にコピーし（sudo cp " + rule + " /etc/udev/rules.d/）、その idVendor と idProduct を" +
+           ids + "に合わせ、sudo udevadm control --reload && sudo udevadm trigger を実行してから、"
            "ボードを接続し直してください。";
 }
 

@@ -1,8 +1,11 @@
 // What to tell a user who may not open a serial port's device node. Joining
 // the node's group helps only when that group may read and write it and is
 // not root's (no user should be told to join root's group); otherwise the
-// remedy is the example udev rule shipped with Tarnvik. The window and the
-// command line give the same advice from here.
+// remedy is a udev rule fitting the node's kind: for a USB serial adapter
+// the example rule shipped with Tarnvik, with the adapter's own ids; for a
+// built-in UART, which no USB ids match, a rule by its kernel name giving it
+// the group dialout. The window and the command line give the same advice
+// from here.
 #pragma once
 
 #include <sys/types.h>
@@ -10,7 +13,13 @@
 #include <string>
 #include <vector>
 
-// A device node as its mode bits and owner describe it.
+enum class NodeKind {
+    Unknown, // sysfs knows no tty behind the node
+    Usb,     // a USB serial adapter
+    BuiltIn, // a tty with a device that is no USB one: a built-in UART
+};
+
+// A device node as its mode bits, owner and sysfs describe it.
 struct DeviceNode {
     std::string path;
     bool known = false; // false: the node could not be looked at, nothing below is set
@@ -19,6 +28,10 @@ struct DeviceNode {
     gid_t group = 0;
     std::string ownerName; // the number as text when it has no name
     std::string groupName;
+    NodeKind kind = NodeKind::Unknown;
+    std::string tty;       // the kernel's name for it, "ttyS0"; empty for Unknown
+    std::string vendorId;  // a USB adapter's idVendor and idProduct
+    std::string productId;
 };
 
 // The node at path (following links, as opening it does).

@@ -4,6 +4,8 @@
 
 std::string VersionLine(const std::string &program)
 {
-    const std::string revision = TARNVIK_REVISION;
-    return program + " (" + SoftwareVersion + (revision.empty() ? "" : ", git " + revision) + ")";
+    // The package's version, which names the commit between releases; a
+    // build from a tree with changes of its own is not quite that commit.
+    return program + " (" + SoftwareVersion + ", " + TARNVIK_BUILD_VERSION +
+           (TARNVIK_BUILD_MODIFIED ? ", uncommitted changes" : "") + ")";
 }

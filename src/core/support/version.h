@@ -6,6 +6,7 @@
 
 constexpr const char *SoftwareVersion = "Tarnvik Ver.2.53+a";
 
-// The --version line of a program: its name, the version above and the git
-// revision it was built from when that is known.
+// The --version line of a program: its name, the version above and the
+// version of the build as its package has it ("2.53+git20261209.c6ee0c1"
+// between releases).
 std::string VersionLine(const std::string &program);

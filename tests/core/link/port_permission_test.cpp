@@ -5,7 +5,9 @@
 #include <sys/stat.h>
 
 #include <cstdio>
+#include <fstream>
 
+#include "FakeDevTree.h"
 #include "link/PortPermission.h"
 #include "test_files.h"
 
@@ -69,4 +71,46 @@ TEST(PortPermission, RefusedDevicesShareATextPerRemedy)
     // A node that cannot be looked at: no mode bits to judge a group by.
     EXPECT_EQ(texts[1].rfind(gone + " を開く権限がありません。グループに加わっても", 0), 0u) << texts[1];
     EXPECT_TRUE(PermissionAdviceFor({}).empty());
+}
+
+// A root-only node gets the rule of its kind: the example rule with the
+// adapter's own ids for USB, a rule by kernel name and the group dialout for
+// a built-in UART (no USB ids could match it), the example as it stands when
+// sysfs knows nothing.
+TEST(PortPermission, RuleFitsTheNodesKind)
+{
+    FakeDevTree tree("port-permission-kinds");
+    const std::string usb = tree.AddUsbTty("ttyUSB0", {.vendor = "1a86",
+                                                        .product = "7523",
+                                                        .serial = "",
+                                                        .name = "USB Serial",
+                                                        .maker = "QinHeng",
+                                                        .bus = "1-2"});
+    tree.AddUart("ttyS0", false);
+    const std::string uart = tree.Dev("ttyS0");
+    const std::string plain = tree.Dev("tarnbox-copy");
+    std::ofstream(plain) << "";
+    struct Case {
+        std::string path;
+        NodeKind kind;
+        std::string says, never;
+    } cases[] = {
+        {usb, NodeKind::Usb, "その idVendor と idProduct をこの変換器の値 1a86 と 7523 に合わせ", "KERNEL=="},
+        {uart, NodeKind::BuiltIn,
+         "echo 'KERNEL==\"ttyS0\", GROUP=\"dialout\", MODE=\"0660\"' | sudo tee "
+         "/etc/udev/rules.d/70-tarnvik-ttyS0.rules",
+         "idVendor"},
+        {plain, NodeKind::Unknown, "USB シリアル変換器の値（lsusb で確認）", "KERNEL=="},
+    };
+    for (const Case &c : cases) {
+        chmod(c.path.c_str(), 0600);
+        EXPECT_EQ(LookAtDeviceNode(c.path).kind, c.kind) << c.path;
+        const std::vector<std::string> texts = PermissionAdviceFor({c.path});
+        ASSERT_EQ(texts.size(), 1u);
+        EXPECT_NE(texts[0].find(c.says), std::string::npos) << texts[0];
+        EXPECT_EQ(texts[0].find(c.never), std::string::npos) << texts[0];
+    }
+    // Two UARTs need two rules, one for each name.
+    tree.AddUart("ttyS1", false);
+    EXPECT_EQ(PermissionAdviceFor({uart, tree.Dev("ttyS1")}).size(), 2u);
 }
