@@ -167,23 +167,48 @@ bool ExpectNothingLost(Rig &rig, const RecordingUi &ui, const Case &c, const std
     return true;
 }
 
+// A front end that is sent a stop request at its n-th chance to repaint.
+class InterruptingUi : public RecordingUi {
+public:
+    int at = -1, calls = 0;
+    void ProcessMessages() override
+    {
+        if (++calls == at) RequestInterrupt(SIGINT);
+    }
+};
+
+// An undisturbed run: what the chip keeps, and the host bytes and the
+// chances to repaint that the sweeps spread their points over.
+struct Clean {
+    std::vector<uint16_t> before;
+    uint64_t hostBytes = 0;
+    int moments = 0;
+};
+
+Clean CleanRun(const Case &c)
+{
+    ClearCopies();
+    Clean clean;
+    Rig rig(c.chip);
+    MakeUsed(rig, c);
+    clean.before = KeptOf(rig.sim.Chip(), c);
+    LoadFile(rig, c);
+    InterruptingUi ui;
+    OperationContext ctx{rig.port, rig.cmd, rig.buffer, ui, rig.ctx.device};
+    EXPECT_TRUE(Program(ctx, c).chain.Ok()) << Name(c);
+    EXPECT_EQ(KeptOf(rig.sim.Chip(), c), clean.before) << Name(c);
+    EXPECT_TRUE(ListKeptCopies().empty()) << Name(c);
+    clean.hostBytes = rig.sim.HostBytes().size();
+    clean.moments = ui.calls;
+    return clean;
+}
+
 TEST(KeepSweep, NoFaultAnywhereLosesTheKeptDataWithoutACopy)
 {
     for (const Case &c : Cases) {
-        uint64_t hostBytes = 0;
-        std::vector<uint16_t> before;
-        {
-            ClearCopies();
-            Rig clean(c.chip);
-            MakeUsed(clean, c);
-            before = KeptOf(clean.sim.Chip(), c);
-            LoadFile(clean, c);
-            const Ran r = Program(clean.ctx, c);
-            ASSERT_TRUE(r.chain.Ok()) << Name(c);
-            EXPECT_EQ(KeptOf(clean.sim.Chip(), c), before) << Name(c);
-            EXPECT_TRUE(ListKeptCopies().empty()) << Name(c);
-            hostBytes = clean.sim.HostBytes().size();
-        }
+        const Clean clean = CleanRun(c);
+        const std::vector<uint16_t> &before = clean.before;
+        const uint64_t hostBytes = clean.hostBytes;
         int runs = 0, lost = 0, copiesLeft = 0;
         for (FaultKind kind : {FaultKind::SilentAfter, FaultKind::Drop, FaultKind::BadEcho, FaultKind::BadSum,
                                FaultKind::HangupAfter})
@@ -197,8 +222,8 @@ TEST(KeepSweep, NoFaultAnywhereLosesTheKeptDataWithoutACopy)
                 LoadFile(rig, c);
                 const Ran r = Program(rig.ctx, c);
                 lost += ExpectNothingLost(rig, rig.ui, c, before, r,
-                                  Name(c) + " fault " + std::to_string(static_cast<int>(kind)) + "@" +
-                                      std::to_string(at));
+                                          Name(c) + " fault " + std::to_string(static_cast<int>(kind)) + "@" +
+                                              std::to_string(at));
                 ++runs;
                 copiesLeft += r.chain.keptPending;
             }
@@ -208,34 +233,14 @@ TEST(KeepSweep, NoFaultAnywhereLosesTheKeptDataWithoutACopy)
     ClearCopies();
 }
 
-// A front end that is sent a stop request at its n-th chance to repaint.
-class InterruptingUi : public RecordingUi {
-public:
-    int at = -1, calls = 0;
-    void ProcessMessages() override
-    {
-        if (++calls == at) RequestInterrupt(SIGINT);
-    }
-};
-
 // A stop request waits from the first write until the kept memories are
 // back: the chip always has them.
 TEST(KeepSweep, AnInterruptWaitsForTheWriteBack)
 {
     for (const Case &c : Cases) {
-        int moments = 0;
-        std::vector<uint16_t> before;
-        {
-            ClearCopies();
-            Rig clean(c.chip);
-            MakeUsed(clean, c);
-            before = KeptOf(clean.sim.Chip(), c);
-            LoadFile(clean, c);
-            InterruptingUi ui;
-            OperationContext ctx{clean.port, clean.cmd, clean.buffer, ui, clean.ctx.device};
-            ASSERT_TRUE(Program(ctx, c).chain.Ok()) << Name(c);
-            moments = ui.calls;
-        }
+        const Clean clean = CleanRun(c);
+        const std::vector<uint16_t> &before = clean.before;
+        const int moments = clean.moments;
         int runs = 0;
         for (int i = 0; i < 100; ++i) {
             ClearCopies();
