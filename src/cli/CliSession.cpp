@@ -353,8 +353,10 @@ int CliSession::Check()
     const bool reachedChip = check.kind != Outcome::LinkLost && check.kind != Outcome::Interrupted &&
                              code != Refusal::NoPort && code != Refusal::NoProgrammer &&
                              code != Refusal::NoDevice;
-    if (forChip_ && reachedChip) NoteDeviceId();
-    if (code == Refusal::WrongDevice) ExplainWrongChip();
+    // The check's own reads name the chip: reading again would only add a
+    // programming-mode entry per chip.
+    if (forChip_ && reachedChip) NoteDeviceId(check.deviceId);
+    if (code == Refusal::WrongDevice) ExplainWrongChip(check.deviceId);
     if (check.Ok()) return ExitSuccess;
     outcome_ = check;
     if (check.kind == Outcome::LinkLost || check.kind == Outcome::Interrupted) {
@@ -405,24 +407,14 @@ int CliSession::Chained(Chain chain, ChainRun run)
     return ExitNegative;
 }
 
-std::optional<uint16_t> CliSession::ReadChipId()
+void CliSession::NoteDeviceId(std::optional<uint16_t> id)
 {
-    Link link{port_, cmd_, ui_};
-    if (device_.Pic18) return ReadDeviceId18(link);
-    const TDeviceSpec &row = DeviceTable[static_cast<size_t>(device_.Index)];
-    if (row.DeviceId == 0) return std::nullopt; // the part has none
-    return static_cast<uint16_t>(ReadDeviceId(link, row) & 0x3FFF);
-}
-
-void CliSession::NoteDeviceId()
-{
-    idRead_ = ReadChipId();
+    idRead_ = id;
     if (idRead_) deviceIdRead_ = DeviceIdText(*idRead_);
 }
 
-void CliSession::ExplainWrongChip()
+void CliSession::ExplainWrongChip(std::optional<uint16_t> id)
 {
-    const auto id = ReadChipId();
     if (!id) return;
     const bool pic18 = device_.Pic18;
     const int index = device_.Index;

@@ -98,15 +98,12 @@ private:
     // Runs a chain of device operations after a passed check; the exit
     // status of its outcome, noted for the production table.
     int Chained(Chain chain, ChainRun run);
-    // The chip's DEVICE-ID as read, revision included, for the production
-    // table; after the check, which has reached the chip.
-    void NoteDeviceId();
-    // The DEVICE-ID as the check reads it for the selected part, revision
-    // included; none for a part without one.
-    std::optional<uint16_t> ReadChipId();
-    // A chip refused for carrying another DEVICE-ID: the ID read, the one
-    // expected, and the catalogue's parts that carry the one read.
-    void ExplainWrongChip();
+    // The chip's DEVICE-ID as the check read it, revision included, for the
+    // production table; none for a part without one.
+    void NoteDeviceId(std::optional<uint16_t> id);
+    // A chip refused for carrying another DEVICE-ID: the ID the check read,
+    // the one expected, and the catalogue's parts that carry the one read.
+    void ExplainWrongChip(std::optional<uint16_t> id);
     std::string QuotedName() const;
     // read's FILE "-": a scratch file to be copied to standard output, since
     // the HEX writer works on paths.

@@ -399,3 +399,31 @@ TEST(Production, TwoRunsSharingStateAndLogNeverRepeatANumber)
         if (row.size() == 10) serials.insert(row[4]);
     EXPECT_EQ(serials.size(), 6u) << ReadText(log);
 }
+
+// A logged chip is named by the DEVICE-ID its check read: the log adds no
+// exchange with the board, so a production chip costs what a plain one does.
+TEST(Production, TheLogNamesTheChipWithoutReadingItAgain)
+{
+    std::vector<size_t> hostBytes;
+    const std::string log = Temp("ids.csv");
+    std::filesystem::remove(log);
+    for (bool logged : {false, true}) {
+        const std::string trace = Temp(logged ? "logged.trace" : "plain.trace");
+        SimProcess sim({"--chip", Device, "--trace", trace});
+        std::vector<std::string> args{"-p", sim.Path()};
+        if (logged) args.insert(args.end(), {"--log", log});
+        args.push_back("blank");
+        EXPECT_EQ(RunCli(args), 0);
+        sim.Stop();
+        std::istringstream in(ReadText(trace));
+        size_t n = 0;
+        for (std::string line; std::getline(in, line);)
+            n += line.find(" > ") != std::string::npos;
+        hostBytes.push_back(n);
+    }
+    EXPECT_GT(hostBytes[0], 0u);
+    EXPECT_EQ(hostBytes[0], hostBytes[1]);
+    const auto rows = LogRows(log);
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_NE(ReadText(log).find(",0E2"), std::string::npos) << ReadText(log);
+}

@@ -212,7 +212,11 @@ OperationResult CheckConnection(OperationContext &ctx, bool dialogStatus)
     auto readId = [&] { return pic18 ? ReadDeviceId18(link) : ReadDeviceId(link, DeviceTable[row]); };
     const uint16_t first = readId();
     if (link.fault != LinkFault::None) return RefuseLinkLost(ctx, dialogStatus, link.fault);
-    if ((first & mask) == 0) return RefuseDeviceId(ctx, dialogStatus, Refusal::NoDeviceId);
+    if ((first & mask) == 0) {
+        OperationResult none = RefuseDeviceId(ctx, dialogStatus, Refusal::NoDeviceId);
+        none.deviceId = pic18 ? first : static_cast<uint16_t>(first & 0x3FFF);
+        return none;
+    }
     ui.ProcessMessages();
     const uint16_t id = readId();
     if (link.fault != LinkFault::None) return RefuseLinkLost(ctx, dialogStatus, link.fault);
