@@ -17,6 +17,7 @@
 #include "support/FileErrorText.h"
 #include "Json.h"
 #include "link/PortPermission.h"
+#include "settings/LineSettings.h"
 #include "support/StandardStreams.h"
 #include "link/SerialDevices.h"
 #include "link/UsbAdapter.h"
@@ -277,15 +278,13 @@ bool CliSession::SelectDevice(std::string &error)
 ModemOptions CliSession::Modem() const
 {
     ModemOptions modem;
-    if (settings_.ReadBool("rts-dtr", "enable", false)) {
+    const LineSettings line = ReadLineSettings(settings_);
+    if (line.enabled) {
         modem.ctrlChecked = true;
         modem.rtsGroupEnabled = true;
-        modem.rtsOn = settings_.ReadInteger("rts-dtr", "rts", 0) == 1;
-        modem.dtrOn = settings_.ReadInteger("rts-dtr", "dtr", 0) == 1;
-        int wait = 200;
-        if (ParseProfileInteger(TrimBlanks(settings_.ReadString("rts-dtr", "wait", " 200")), wait) &&
-            wait >= 0)
-            modem.waitMs = wait;
+        modem.rtsOn = line.rtsOn;
+        modem.dtrOn = line.dtrOn;
+        modem.waitMs = line.waitMs;
     }
     return modem;
 }

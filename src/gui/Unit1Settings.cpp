@@ -15,6 +15,7 @@
 #include "MessageBox.h"
 #include "Unit1.h"
 #include "link/WireTrace.h"
+#include "settings/LineSettings.h"
 #include "operations/CalibrationLog.h"
 
 namespace {
@@ -24,20 +25,6 @@ namespace {
 // is the size written; the window itself works with its client area.
 constexpr int FrameWidth = TForm1::DesignedFrameWidth;
 constexpr int FrameHeight = TForm1::DesignedFrameHeight;
-
-// The wait field always holds four characters, the value right-aligned.
-QString WaitFieldText(const std::string &value)
-{
-    // A hand-edited value that is not a plain number would leave the field
-    // with text the key table cannot edit and the port cannot read.
-    const QString text = QString::fromStdString(value).trimmed();
-    bool digits = !text.isEmpty();
-    for (QChar c : text)
-        digits = digits && c >= '0' && c <= '9';
-    if (!digits) return QStringLiteral(" 200");
-    // More than the field can hold waits as long as the field allows.
-    return text.size() > 4 ? QStringLiteral("9999") : (QStringLiteral("    ") + text).right(4);
-}
 
 } // namespace
 
@@ -69,16 +56,14 @@ void TForm1::ReadStartupSettings()
     SmallBlockFlag = s.ReadBool("read", "smallblock", false);
     CheckBox9->setChecked(SmallBlockFlag);
 
-    if (s.ReadBool("rts-dtr", "enable", false)) {
+    if (const LineSettings line = ReadLineSettings(s); line.enabled) {
         CheckBox7->setChecked(true);
         RadioGroup2->setEnabled(true);
         RadioGroup3->setEnabled(true);
         Edit6->setEnabled(true);
-        // Anything but 0 (including a hand-edited 2 or -1) means ON, so the
-        // group always shows one of its two items.
-        RadioGroup2->SetItemIndex(s.ReadInteger("rts-dtr", "rts", 0) != 0 ? 1 : 0);
-        RadioGroup3->SetItemIndex(s.ReadInteger("rts-dtr", "dtr", 0) != 0 ? 1 : 0);
-        Edit6->setText(WaitFieldText(s.ReadString("rts-dtr", "wait", " 200")));
+        RadioGroup2->SetItemIndex(line.rtsOn ? 1 : 0);
+        RadioGroup3->SetItemIndex(line.dtrOn ? 1 : 0);
+        Edit6->setText(QString::fromStdString(line.waitText));
     }
 
     const int top = s.ReadInteger("window", "top", y());

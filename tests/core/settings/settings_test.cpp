@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 
 #include "link/serial.h"
+#include "settings/LineSettings.h"
 #include "settings/PortDevicePath.h"
 #include "settings/settings.h"
 
@@ -192,6 +193,39 @@ TEST_F(Settings, PortPaths)
     EXPECT_EQ(PortDevicePath(s, "COM10"), "/dev/ttyACM1");
     for (const char *bad : {"COM0", "COM11", "COM01", "LPT1", "COM", "COMx"})
         EXPECT_EQ(PortDevicePath(s, bad), "") << bad;
+}
+
+} // namespace
+
+namespace {
+
+// Hand-edited [rts-dtr] keys mean one thing to both programs: the window's
+// controls and the command line's lines are made from this one reading.
+TEST_F(Settings, LineKeysReadOneWay)
+{
+    struct Case {
+        const char *keys;
+        bool enabled, rts, dtr;
+        const char *waitText;
+        int waitMs;
+    };
+    const Case cases[] = {
+        {"enable=1\nrts=2\ndtr=1\nwait=0x1388\n", true, true, true, " 200", 200},
+        {"enable=1\nrts=0\ndtr=-1\nwait=5000\n", true, false, true, "5000", 5000},
+        {"enable=1\nrts=1\ndtr=0\nwait=  50 \n", true, true, false, "  50", 50},
+        {"enable=1\nwait=123456\n", true, false, false, "9999", 9999},
+        {"enable=1\nwait=abc\n", true, false, false, " 200", 200},
+        {"enable=0\nrts=0\ndtr=1\nwait=5\n", false, true, false, " 200", 200},
+    };
+    for (const Case &c : cases) {
+        Put(std::string("[rts-dtr]\n") + c.keys);
+        const LineSettings line = ReadLineSettings(SettingsFile(path));
+        EXPECT_EQ(line.enabled, c.enabled) << c.keys;
+        EXPECT_EQ(line.rtsOn, c.rts) << c.keys;
+        EXPECT_EQ(line.dtrOn, c.dtr) << c.keys;
+        EXPECT_EQ(line.waitText, c.waitText) << c.keys;
+        EXPECT_EQ(line.waitMs, c.waitMs) << c.keys;
+    }
 }
 
 } // namespace
