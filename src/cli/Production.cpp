@@ -208,9 +208,9 @@ int PrepareSerials(const CliOptions &options, const MemoryBuffer &image, DeviceS
         s.target.device18 = &DeviceTable18[static_cast<size_t>(device.Index)];
     else
         s.target.device = &DeviceTable[static_cast<size_t>(device.Index)];
-    const std::string refused = CheckSerialPlace(options.serialLayout, s.target, image);
+    bool overlap = false;
+    const std::string refused = CheckSerialPlace(options.serialLayout, s.target, image, &overlap);
     if (!refused.empty()) {
-        const bool overlap = refused.find("overwrite") != std::string::npos;
         Error(refused + (overlap ? " (--serial-overwrite places it there anyway)" : ""));
         return ExitRefused;
     }

@@ -182,8 +182,9 @@ uint64_t SerialMaximum(int bytes)
 }
 
 std::string CheckSerialPlace(const SerialLayout &layout, const SerialTarget &target,
-                             const MemoryBuffer &image)
+                             const MemoryBuffer &image, bool *overlapsFile)
 {
+    if (overlapsFile) *overlapsFile = false;
     const bool pic18 = target.device18 != nullptr;
     const char *name = pic18 ? target.device18->Name : target.device->Name;
     if (layout.bytes < 1 || layout.bytes > 8) return "a serial number takes 1 to 8 bytes";
@@ -207,6 +208,7 @@ std::string CheckSerialPlace(const SerialLayout &layout, const SerialTarget &tar
     for (uint32_t i = 0; i < p.count; ++i)
         if (!CellBlank(p, target, image, i)) {
             const uint32_t at = p.first + i;
+            if (overlapsFile) *overlapsFile = true;
             return "the serial number would overwrite data of the file at " +
                    (layout.format == SerialFormat::Eeprom ? "EEPROM offset " + Address(at, false)
                                                           : Address(at, pic18));

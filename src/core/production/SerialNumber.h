@@ -50,9 +50,10 @@ struct SerialTarget {
 // Checks the layout against the device and the loaded image: the place lies
 // inside memory the program operation writes (not the calibration word), and
 // unless overwrite is set every cell it takes is blank in the image. Empty
-// when it may be used, else why not.
+// when it may be used, else why not; overlapsFile (when given) says whether
+// the refusal is data of the file, which overwrite would allow.
 std::string CheckSerialPlace(const SerialLayout &layout, const SerialTarget &target,
-                             const MemoryBuffer &image);
+                             const MemoryBuffer &image, bool *overlapsFile = nullptr);
 // Writes the number into image at the layout's place; the place must have
 // passed CheckSerialPlace and the number must fit.
 void PlaceSerial(const SerialLayout &layout, const SerialTarget &target, uint64_t number,
