@@ -168,13 +168,6 @@ bool Shown(const std::vector<std::string> &shown, const std::string &text)
     return false;
 }
 
-// The window's advice names its Option tab; a command-line user picks the
-// port with -p instead.
-const std::string WindowPortAdvice = "Optionタブからポートをオープン";
-const std::string CommandLinePortAdvice = "他のアプリケーションがポートを使用していないかチェックして、-p "
-                                          "でポートを指定してください（例: -p /dev/ttyUSB0、-p COM3）。"
-                                          "Tarnboxのあるポートは tarnvik-cli ports で確認できます。";
-
 } // namespace
 
 void TerminalFrontEnd::SetStatus(const std::string &text)
@@ -200,7 +193,14 @@ void TerminalFrontEnd::SetStatus(const std::string &text)
 void TerminalFrontEnd::AddLog(const std::string &line)
 {
     if (options_.verbosity == Verbosity::Quiet) return;
-    Line(line.find(WindowPortAdvice) != std::string::npos ? CommandLinePortAdvice : line);
+    Line(line);
+}
+
+// A command-line user picks the port with -p, not on the window's Option tab.
+std::string TerminalFrontEnd::OpenPortAdvice() const
+{
+    return "他のアプリケーションがポートを使用していないかチェックして、-p でポートを指定してください（例: -p "
+           "/dev/ttyUSB0、-p COM3）。Tarnboxのあるポートは tarnvik-cli ports で確認できます。";
 }
 
 void TerminalFrontEnd::AddLogShowingMessages(const std::string &line)

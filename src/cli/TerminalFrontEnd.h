@@ -70,6 +70,7 @@ public:
     // The exact command line that puts the values back.
     std::string CalibrationRestoreHint(const std::string &device, const std::string &cal1,
                                        const std::string &cal2) const override;
+    std::string OpenPortAdvice() const override;
     std::string KeptRestoreHint(const std::string &port, const std::string &device, const std::string &only,
                                 const std::string &path) const override;
     void ProcessMessages() override {}

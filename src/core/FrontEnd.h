@@ -68,6 +68,12 @@ public:
         return "「CALIBデータを変更する」をチェックし、CAL1に " + cal1 +
                (cal2.empty() ? "" : "、CAL2に " + cal2) + " を入力して消去してください。";
     }
+    // What the user does when no port is open: the window's Option tab opens
+    // one.
+    virtual std::string OpenPortAdvice() const
+    {
+        return "他のアプリケーションがポートを使用していないかチェックしてOptionタブからポートをオープンしてください";
+    }
     // How the user puts back what a program kept of a chip (the data
     // EEPROM, the configuration) from its copy on the disk: only names the
     // memories as --only does ("eeprom", "config", "eeprom,config").

@@ -163,8 +163,7 @@ OperationResult CheckConnection(OperationContext &ctx, bool dialogStatus)
     ctx.deviceId.reset();
     if (!ctx.port.IsOpen()) {
         ui.AddLogShowingMessages("COMポートがオープンされていません。");
-        ui.AddLog("他のアプリケーションがポートを使用していないかチェックしてOptionタブからポートをオープンし"
-                  "てください");
+        ui.AddLog(ui.OpenPortAdvice());
         ui.SetStatus(" !! 接続を確認してポートをオープンしてください。");
         if (dialogStatus) ui.SetDialogStatus(" !! ポートをオープンしてください。");
         return RefusedResult(Refusal::NoPort);
