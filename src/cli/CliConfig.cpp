@@ -66,7 +66,7 @@ int CliSession::ApplyConfigSettings()
     };
     if (index < 0) return usage("--config needs a device (-d)");
     const bool pic18 = device_.Pic18;
-    const std::string name = pic18 ? DeviceTable18[size_t(index)].Name : DeviceTable[size_t(index)].Name;
+    const std::string name = DeviceName(DeviceSelection{pic18, index});
     std::string problem;
     const auto layout = ConfigLayoutFor(name, pic18, &problem);
     if (!layout) return usage((problem.empty() ? "" : problem + "\n") + name + ": " + NoConfigNamesText);
@@ -98,7 +98,7 @@ int CliSession::Config()
     const int index = device_.Index;
     if (index < 0) return RefuseNoDevice();
     const bool pic18 = device_.Pic18;
-    const std::string name = pic18 ? DeviceTable18[size_t(index)].Name : DeviceTable[size_t(index)].Name;
+    const std::string name = DeviceName(DeviceSelection{pic18, index});
     std::string problem;
     const auto names = ConfigLayoutFor(name, pic18, &problem);
     if (!problem.empty()) ui_.Error(problem);
@@ -150,7 +150,7 @@ int CliSession::ConfigList()
         ui_.Error("unknown device '" + wanted + "' (see tarnvik-cli devices)");
         return ExitUsage;
     }
-    const std::string name = pic18 ? DeviceTable18[size_t(index)].Name : DeviceTable[size_t(index)].Name;
+    const std::string name = DeviceName(DeviceSelection{pic18, index});
     std::string problem;
     const auto layout = ConfigLayoutFor(name, pic18, &problem);
     // The part listed is the object's device.

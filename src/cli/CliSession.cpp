@@ -53,8 +53,7 @@ DeviceSelection FindCatalogueDevice(const std::string &name)
 
 std::string DeviceName(bool pic18, int index)
 {
-    return pic18 ? DeviceTable18[static_cast<size_t>(index)].Name
-                 : DeviceTable[static_cast<size_t>(index)].Name;
+    return DeviceName(DeviceSelection{pic18, index});
 }
 
 std::string FileName(const std::string &path)

@@ -178,12 +178,6 @@ bool LinkLost(const std::optional<OperationResult> &outcome)
     return outcome && outcome->LostLink();
 }
 
-std::string DeviceName(DeviceSelection d)
-{
-    if (d.Index < 0) return "";
-    return d.Pic18 ? DeviceTable18[static_cast<size_t>(d.Index)].Name
-                   : DeviceTable[static_cast<size_t>(d.Index)].Name;
-}
 
 void Error(const std::string &text)
 {

@@ -43,3 +43,11 @@ int DeviceForLoaderTag(std::string_view tag, bool pic18Family)
 {
     return FindInTable(tag.substr(0, tag.find('\0')), pic18Family);
 }
+
+const char *DeviceName(DeviceSelection device)
+{
+    if (device.Index < 0) return "";
+    const size_t row = static_cast<size_t>(device.Index);
+    if (device.Pic18) return row < static_cast<size_t>(DeviceTable18Size) ? DeviceTable18[row].Name : "";
+    return row < static_cast<size_t>(DeviceTableSize) ? DeviceTable[row].Name : "";
+}

@@ -14,6 +14,8 @@ struct DeviceSelection {
 bool IsDeviceRow16(int index);
 bool IsDeviceRow18(int index);
 bool IsDevice(DeviceSelection device);
+// The selected row's catalogue name; "" for none.
+const char *DeviceName(DeviceSelection device);
 
 // The row of a family's table with this name (case ignored), or -1.
 int FindInTable(std::string_view name, bool pic18);

@@ -146,8 +146,7 @@ std::string SaveKeptCopy(const MemoryBuffer &buffer, DeviceSelection device, con
     std::string text;
     for (const std::string &line : CopyLines(buffer, device, regions))
         text += line + "\r\n";
-    const size_t row = static_cast<size_t>(device.Index);
-    copy.device = device.Pic18 ? DeviceTable18[row].Name : DeviceTable[row].Name;
+    copy.device = DeviceName(device);
     copy.deviceId = deviceId;
     copy.time = CalibrationTimeNow();
     copy.regions = regions;

@@ -143,8 +143,7 @@ namespace {
 // that lost it.
 void TellKeptCopies(OperationContext &ctx)
 {
-    const size_t row = static_cast<size_t>(ctx.device.Index);
-    const std::string device = ctx.device.Pic18 ? DeviceTable18[row].Name : DeviceTable[row].Name;
+    const std::string device = DeviceName(ctx.device);
     const std::string id = CalibrationDeviceId(ctx.deviceId);
     for (const KeptCopy &copy : KeptCopiesFor(device, id)) {
         ctx.ui.AddLogShowingMessages("!" + device + "（DEVICE-ID " + id + "）から残した" +
