@@ -482,6 +482,8 @@ private:
     void CreateMessageTab();
     void CreateMenus();
     void LayoutAnchored();
+    // The device list's wheel and keys while it is closed; true when taken.
+    bool DeviceListEvent(QEvent *event);
     void ApplySlotState(int slot, int state);
     void SetNoIdColour(bool red);
     void PopupUnder(QPushButton *vButton, QPushButton *mainButton, QMenu *menu);
