@@ -242,8 +242,10 @@ void TForm1::Button19Click()
 
 void TForm1::PopupUnder(QPushButton *vButton, QPushButton *mainButton, QMenu *menu)
 {
-    vButton->setEnabled(false);
-    vButton->setEnabled(true);
+    // The "v" keeps the focus while its menu is open: disabling it, even for
+    // a moment, would hand the focus to the next command button, which an
+    // Enter after Esc would then run.
+    vButton->setDown(false);
     menu->popup(mainButton->mapToGlobal(QPoint(0, mainButton->height())));
 }
 
