@@ -62,7 +62,11 @@ protected:
                 return !form_.SpeedButton1->isEnabled();
             }
             if (type == QEvent::MouseButtonRelease) form_.SpeedButton1MouseUp();
-        } else if (watched == &form_ && type == QEvent::MouseMove) {
+        } else if (watched == &form_ && type == QEvent::MouseMove &&
+                   !(static_cast<QMouseEvent *>(event)->buttons() & Qt::LeftButton)) {
+            // With the button held the move belongs to a press on the strip's
+            // button: the button lets the moves that go past its edge on to
+            // the window, and a fast drag goes past it before it is a drag.
             form_.FormMouseMove();
         }
         return false;

@@ -117,6 +117,7 @@ private slots:
     void smallBoxEnterAndLeave_data();
     void smallBoxEnterAndLeave();
     void smallBoxDragAndMenu();
+    void smallBoxFastDrag();
     void smallBoxCommands();
     void smallBoxRefusalAndFiles();
     void smallBoxFileItemsRefusedVisibly();
@@ -897,6 +898,30 @@ void CommandsTest::smallBoxDragAndMenu()
     f.PopupMenu4->actions().last()->trigger();
     QVERIFY(!f.SmallBox.Active);
     QVERIFY(f.isVisible());
+}
+
+// A drag as fast as a hand makes it (8 to 12 pixels a move) leaves the
+// 16-pixel button at its first move and is still a drag, not a click.
+void CommandsTest::smallBoxFastDrag()
+{
+    CommandRig rig;
+    TForm1 &f = rig.StartWith("PIC16F877A");
+    f.CheckBox5->setChecked(true);
+    f.Button17Click();
+    QVERIFY(QTest::qWaitForWindowExposed(&f));
+    QToolButton *b = f.SpeedButton1;
+    QPoint at(10, 8);
+    QTest::mousePress(b, Qt::LeftButton, {}, at);
+    for (int step : {8, 12, 10, 9, 11}) {
+        at += QPoint(step / 2, step);
+        QTest::mouseMove(b, at);
+    }
+    QVERIFY(f.SmallBox.Dragging);
+    QVERIFY(!b->isEnabled());
+    QTest::mouseRelease(b, Qt::LeftButton, {}, at);
+    QVERIFY(!f.SmallBox.Dragging);
+    QVERIFY(b->isEnabled());
+    QVERIFY(!f.PopupMenu4->isVisible());
 }
 
 void CommandsTest::smallBoxCommands()
