@@ -253,6 +253,13 @@ public:
     // (the rest are skipped).
     bool WriteExitSettings();
     static const QString WriteFailureText;
+    // SIGHUP, SIGINT, SIGQUIT and SIGTERM (log-out, a closed terminal) end
+    // the window only after an erase's hold, having saved what a close
+    // saves; they reach the event loop through a pipe.
+    void ListenForEndingSignals();
+    // The settings a close writes, written once without asking; false when
+    // nothing was written (before the first show, or refused).
+    bool SaveBeforeSignalEnd();
     // A close that arrives while a command runs waits until it has ended.
     bool CloseMustWait() const;
     void DeferClose();
@@ -353,6 +360,8 @@ public:
     static constexpr int SmallBoxClientHeight = 18;
     void EnterSmallBox();
     void LeaveSmallBox();
+    // The strip's place, under the keys of its kind of frame.
+    void WriteStripPlace();
     // A file item of the strip's menu that is refused reports in the
     // progress dialog: the status line lies outside the strip.
     void ShowSmallBoxRefusal(const std::string &text);

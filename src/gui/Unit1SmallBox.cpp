@@ -170,11 +170,7 @@ void TForm1::LeaveSmallBox()
     SmallBox.DragCount = 0;
     SmallBox.Dragging = false;
     fitFramePending_ = false;
-    // Where the strip was is remembered for its kind of frame; a refused
-    // write skips the other, silently.
-    const bool noBorder = CheckBox5->isChecked();
-    if (Settings->WriteInteger("window", noBorder ? "minnbtop" : "mintop", y()))
-        Settings->WriteInteger("window", noBorder ? "minnbleft" : "minleft", x());
+    WriteStripPlace();
 
     setMinimumSize(SmallBox.SavedMinimum);
     setMaximumSize(SmallBox.SavedMaximum);
@@ -199,6 +195,15 @@ void TForm1::LeaveSmallBox()
     // The strip's button is gone; the focus goes where a click on the
     // window would put it.
     if (!focusWidget() || focusWidget() == SpeedButton1 || focusWidget() == Edit3) FocusAfterDeviceList();
+}
+
+void TForm1::WriteStripPlace()
+{
+    // Where the strip was is remembered for its kind of frame; a refused
+    // write skips the other, silently.
+    const bool noBorder = CheckBox5->isChecked();
+    if (Settings->WriteInteger("window", noBorder ? "minnbtop" : "mintop", y()))
+        Settings->WriteInteger("window", noBorder ? "minnbleft" : "minleft", x());
 }
 
 void TForm1::FitStripToFrame()
