@@ -168,6 +168,9 @@ public:
     ProgressBar &DialogProgress() override;
     void ShowMessage(const std::string &text) override;
     bool ConfirmErasedCalibration(const std::string &text) override;
+    // In Japanese like the rest of the log: "0x0000: ファイル 1683、デバイス 3FFF".
+    std::string DifferenceLine(const std::string &address, const std::string &file,
+                               const std::string &chip) const override;
     void ProcessMessages() override;
     // Option states of the window's controls.
     bool SmallBlock() const { return SmallBlockFlag; }

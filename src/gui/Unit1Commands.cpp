@@ -181,6 +181,12 @@ bool TForm1::ConfirmErasedCalibration(const std::string &text)
                             {QStringLiteral("いいえ(&N)"), QStringLiteral("はい(&Y)")}, 0) == 1;
 }
 
+std::string TForm1::DifferenceLine(const std::string &address, const std::string &file,
+                                   const std::string &chip) const
+{
+    return "0x" + address + ": ファイル " + file + "、デバイス " + chip;
+}
+
 void TForm1::ProcessMessages()
 {
     QCoreApplication::processEvents();

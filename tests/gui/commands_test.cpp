@@ -6,6 +6,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QProgressBar>
+#include <QRegularExpression>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTabWidget>
@@ -180,6 +181,9 @@ void CommandsTest::singleCommands()
     QCOMPARE(rig.Status(), QString("デバイスはブランクです。"));
     f.Button7Click();
     QCOMPARE(rig.Status(), QString(" !! 一致しません。"));
+    // The differences are listed in Japanese like the rest of the log.
+    QVERIFY2(rig.Log().filter(QRegularExpression("^  0x[0-9A-F]{4,6}: ファイル [0-9A-F]+、デバイス [0-9A-F]+$")).size() > 0,
+             qPrintable(rig.Log().join('\n')));
     QVERIFY(rig.Released());
 
     // CLEAR empties the log and nothing else.
