@@ -383,7 +383,7 @@ void TForm1::LoadEraseprogramVerify1Click()
     }
     // A damaged file, or one without HEX data, never reaches the chip.
     const bool whole = ReportLoadFindings(true, true);
-    if (!LastRead.NoData()) AddLog("ファイル " + Quote + CurrentFileName() + Quote + " をロードしました。");
+    if (LastRead.LoadedAny()) AddLog("ファイル " + Quote + CurrentFileName() + Quote + " をロードしました。");
     if (!whole) return;
     OperationContext ctx = Context();
     SmallBoxCommand(*this, ctx, Chain::EraseBlankCheckProgramVerify, CurrentFileName());

@@ -643,6 +643,26 @@ void CommandsTest::damagedFilesNeverReachTheChip()
     f.BufferClearLoadProgramVerify1Click();
     QCOMPARE(rig.sim->Firmware().BytesReceived(), before);
     QCOMPARE(rig.Status(), QString(" !! ファイル \"blink.asm\" にHEXデータがありません。"));
+    // A file whose only data line is damaged loads nothing, and no load
+    // says it did: the reload leaves the buffer cleared, LOAD as it was.
+    FileDialog::PreAnswer(rig.Write("reload.hex", Lines({word0, ":00000001FF"})));
+    f.Button1Click();
+    rig.Write("reload.hex", Lines({":020000003412B9", ":00000001FF"}));
+    const QString nothing = " !! ファイル \"reload.hex\" から何も読み込めませんでした。";
+    for (int reload = 0; reload < 2; ++reload) {
+        MessageBox::PreAnswer(0);
+        const qsizetype logged = rig.Log().size();
+        if (reload) {
+            f.BufferClearLoadCurrentFile1Click();
+        } else {
+            FileDialog::PreAnswer(rig.dir.filePath("reload.hex"));
+            f.Button1Click();
+        }
+        QCOMPARE(rig.Status(), nothing);
+        QVERIFY(rig.Log().mid(logged).filter("をロードしました").isEmpty());
+        QCOMPARE(f.session.Buffer.Words[0], uint16_t(reload ? 0x3FFF : 0x1234));
+        QVERIFY(rig.Released());
+    }
     FileDialog::PreAnswer(rig.Write("cut.hex", Lines({word0})));
     f.BufferClearLoadNewFile1Click();
     f.BufferClearLoadProgramVerify1Click();
