@@ -271,6 +271,7 @@ void DesktopTest::focusBackAfterMenuAndBox()
         }
     }
     QVERIFY(rig.Log().filter("消去しました").isEmpty());
+    rig.Shot(f, "menu-v-keeps-focus");
 
     // A real box, answered with Enter (No): the program step asks about the
     // configuration the file did not give.
