@@ -74,6 +74,14 @@ public:
     {
         return "他のアプリケーションがポートを使用していないかチェックしてOptionタブからポートをオープンしてください";
     }
+    // One difference a verify found: the address and the file's and the
+    // chip's values, as hexadecimal digits. The command line's form, which
+    // scripts read: "0x0000: file 1683, chip 3FFF".
+    virtual std::string DifferenceLine(const std::string &address, const std::string &file,
+                                       const std::string &chip) const
+    {
+        return "0x" + address + ": file " + file + ", chip " + chip;
+    }
     // How the user puts back what a program kept of a chip (the data
     // EEPROM, the configuration) from its copy on the disk: only names the
     // memories as --only does ("eeprom", "config", "eeprom,config").

@@ -8,6 +8,8 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QContextMenuEvent>
+#include <QAbstractItemView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -270,6 +272,7 @@ void TForm1::CreateTopRow()
     ComboBox1->setGeometry(6, 16, 116, 22);
     ComboBox1->setToolTip("デバイスを選択すると、バッファの内容がクリアされます。");
     connect(ComboBox1, &QComboBox::activated, this, [this](int) { ComboBox1Change(); });
+    ComboBox1->installEventFilter(this);
 
     StaticText1 = MakeLabel(GroupBox1, "StaticText1", "No ID!", QRect(126, 17, 64, 20));
     StaticText1->setAlignment(Qt::AlignCenter);
@@ -752,8 +755,52 @@ void TForm1::mousePressEvent(QMouseEvent *event)
     FormClick();
 }
 
+bool TForm1::DeviceListEvent(QEvent *event)
+{
+    // Choosing a part clears the buffer, so the closed list changes it only
+    // when the user confirms one in the open list: a wheel turned over it
+    // or a key that would step through it picks nothing.
+    if (event->type() == QEvent::Wheel) {
+        event->ignore();
+        return true;
+    }
+    if (event->type() != QEvent::KeyPress) return false;
+    auto *key = static_cast<QKeyEvent *>(event);
+    switch (key->key()) {
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+    case Qt::Key_Home:
+    case Qt::Key_End:
+        // The list opens at the selected part; Enter there confirms.
+        ComboBox1->showPopup();
+        return true;
+    case Qt::Key_F10:
+        // Shift+F10 opens the list's own menu as the Menu key does.
+        if (key->modifiers() != Qt::ShiftModifier) return false;
+        {
+            const QPoint at = ComboBox1->rect().center();
+            QContextMenuEvent menu(QContextMenuEvent::Keyboard, at, ComboBox1->mapToGlobal(at));
+            QApplication::sendEvent(ComboBox1, &menu);
+        }
+        return true;
+    default:
+        break;
+    }
+    // Typing a name looks it up in the open list instead.
+    const QString text = key->text();
+    if (text.isEmpty() || !text.at(0).isPrint() || text == QStringLiteral(" ") ||
+        (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)))
+        return false;
+    ComboBox1->showPopup();
+    ComboBox1->view()->keyboardSearch(text);
+    return true;
+}
+
 bool TForm1::eventFilter(QObject *watched, QEvent *event)
 {
+    if (watched == ComboBox1) return DeviceListEvent(event) || QWidget::eventFilter(watched, event);
     if (event->type() == QEvent::MouseButtonPress &&
         (watched == GroupBox1 || watched == GroupBox2 || watched == StaticText1 || watched == StaticText2 ||
          watched == Edit3)) {

@@ -168,6 +168,9 @@ public:
     ProgressBar &DialogProgress() override;
     void ShowMessage(const std::string &text) override;
     bool ConfirmErasedCalibration(const std::string &text) override;
+    // In Japanese like the rest of the log: "0x0000: ファイル 1683、デバイス 3FFF".
+    std::string DifferenceLine(const std::string &address, const std::string &file,
+                               const std::string &chip) const override;
     void ProcessMessages() override;
     // Option states of the window's controls.
     bool SmallBlock() const { return SmallBlockFlag; }
@@ -253,6 +256,13 @@ public:
     // (the rest are skipped).
     bool WriteExitSettings();
     static const QString WriteFailureText;
+    // SIGHUP, SIGINT, SIGQUIT and SIGTERM (log-out, a closed terminal) end
+    // the window only after an erase's hold, having saved what a close
+    // saves; they reach the event loop through a pipe.
+    void ListenForEndingSignals();
+    // The settings a close writes, written once without asking; false when
+    // nothing was written (before the first show, or refused).
+    bool SaveBeforeSignalEnd();
     // A close that arrives while a command runs waits until it has ended.
     bool CloseMustWait() const;
     void DeferClose();
@@ -353,6 +363,8 @@ public:
     static constexpr int SmallBoxClientHeight = 18;
     void EnterSmallBox();
     void LeaveSmallBox();
+    // The strip's place, under the keys of its kind of frame.
+    void WriteStripPlace();
     // A file item of the strip's menu that is refused reports in the
     // progress dialog: the status line lies outside the strip.
     void ShowSmallBoxRefusal(const std::string &text);
@@ -482,6 +494,8 @@ private:
     void CreateMessageTab();
     void CreateMenus();
     void LayoutAnchored();
+    // The device list's wheel and keys while it is closed; true when taken.
+    bool DeviceListEvent(QEvent *event);
     void ApplySlotState(int slot, int state);
     void SetNoIdColour(bool red);
     void PopupUnder(QPushButton *vButton, QPushButton *mainButton, QMenu *menu);

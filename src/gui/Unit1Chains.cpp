@@ -137,7 +137,7 @@ bool ClearAndLoadCurrent(TForm1 &form)
         return false;
     }
     const bool whole = form.ReportLoadFindings(false, true);
-    if (!form.LastRead.NoData())
+    if (form.LastRead.LoadedAny())
         form.AddLog("ファイル " + Quote + form.CurrentFileName() + Quote + " をロードしました。");
     return whole;
 }

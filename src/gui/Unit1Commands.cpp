@@ -181,6 +181,12 @@ bool TForm1::ConfirmErasedCalibration(const std::string &text)
                             {QStringLiteral("いいえ(&N)"), QStringLiteral("はい(&Y)")}, 0) == 1;
 }
 
+std::string TForm1::DifferenceLine(const std::string &address, const std::string &file,
+                                   const std::string &chip) const
+{
+    return "0x" + address + ": ファイル " + file + "、デバイス " + chip;
+}
+
 void TForm1::ProcessMessages()
 {
     QCoreApplication::processEvents();
@@ -242,8 +248,10 @@ void TForm1::Button19Click()
 
 void TForm1::PopupUnder(QPushButton *vButton, QPushButton *mainButton, QMenu *menu)
 {
-    vButton->setEnabled(false);
-    vButton->setEnabled(true);
+    // The "v" keeps the focus while its menu is open: disabling it, even for
+    // a moment, would hand the focus to the next command button, which an
+    // Enter after Esc would then run.
+    vButton->setDown(false);
     menu->popup(mainButton->mapToGlobal(QPoint(0, mainButton->height())));
 }
 

@@ -182,6 +182,14 @@ bool TForm1::ReportLoadFindings(bool dialog, bool forChip)
         MessageBox::Show(this, QMessageBox::Warning, MessageBox::Title,
                          QString::fromStdString(SkippedLinesText(name, LastRead)), {QStringLiteral("OK")});
     }
+    if (LastRead.LoadedNothing()) {
+        // Only the end record came through: no command may say the file
+        // was loaded.
+        const std::string text = NothingLoadedText(name);
+        SetStatus(" !! " + text);
+        if (dialog) SetDialogStatus(" !! " + text);
+        AddLogShowingMessages(text);
+    }
     if (!LastFindings.Empty()) {
         const std::string device = Pic18 ? (SelectedDevice18() ? SelectedDevice18()->Name : "")
                                          : (SelectedDevice() ? SelectedDevice()->Name : "");
@@ -264,7 +272,7 @@ void TForm1::Button1Click()
         LoadFailed(error, before);
         return;
     }
-    if (!ReportLoadFindings() && LastRead.NoData()) return;
+    if (!ReportLoadFindings() && !LastRead.LoadedAny()) return;
     const std::string name = CurrentFileName();
     AddLog(Loaded(name));
     LogChecksum();
@@ -297,7 +305,7 @@ std::string ClearAndLoad(TForm1 &form, Reload which)
         form.LoadFailed(error, {}); // the buffer was cleared before
         return {};
     }
-    if (!form.ReportLoadFindings() && form.LastRead.NoData()) return {};
+    if (!form.ReportLoadFindings() && !form.LastRead.LoadedAny()) return {};
     const std::string name = form.CurrentFileName();
     form.AddLog(which == Reload::NewFile ? Loaded(name) : ReloadedLog(name));
     form.LogChecksum();

@@ -8,7 +8,11 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QSocketNotifier>
 #include <QTimer>
+#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <QTabWidget>
 
@@ -17,6 +21,7 @@
 #include "link/WireTrace.h"
 #include "settings/LineSettings.h"
 #include "operations/CalibrationLog.h"
+#include "support/interrupt.h"
 
 namespace {
 
@@ -116,6 +121,13 @@ void TForm1::StartWireTrace(const std::string &path)
 bool TForm1::WriteExitSettings()
 {
     SettingsFile &s = *Settings;
+    // The strip stands where the window was: the file keeps the window's
+    // place and size, which the strip returns to.
+    const bool strip = SmallBox.Active;
+    const QPoint at = strip ? SmallBox.SavedPosition : pos();
+    const QSize client = strip ? SmallBox.SavedSize : size();
+    const QSize largest = strip ? SmallBox.SavedMaximum : maximumSize();
+    const QSize smallest = strip ? SmallBox.SavedMinimum : minimumSize();
     const int position = Selected();
     std::string name;
     if (Pic18 && position >= 0 && position < DeviceTable18Size)
@@ -124,12 +136,12 @@ bool TForm1::WriteExitSettings()
         name = DeviceTable[position].Name;
     // A window manager may stretch a maximised window past its limits; the
     // file keeps a size the window can take.
-    const QSize outer = (size() + QSize(FrameWidth, FrameHeight))
-                            .boundedTo(maximumSize() + QSize(FrameWidth, FrameHeight))
-                            .expandedTo(minimumSize() + QSize(FrameWidth, FrameHeight));
+    const QSize outer = (client + QSize(FrameWidth, FrameHeight))
+                            .boundedTo(largest + QSize(FrameWidth, FrameHeight))
+                            .expandedTo(smallest + QSize(FrameWidth, FrameHeight));
     // The keys go into the parsed settings; the file is then written once,
     // whole.
-    return s.WriteInteger("window", "top", y()) && s.WriteInteger("window", "left", x()) &&
+    return s.WriteInteger("window", "top", at.y()) && s.WriteInteger("window", "left", at.x()) &&
            s.WriteInteger("window", "height", outer.height()) &&
            s.WriteInteger("window", "width", outer.width()) &&
            s.WriteString("device", "group", Pic18 ? "PIC18" : "PIC16") &&
@@ -158,6 +170,34 @@ bool TForm1::FormClose()
     session.Port.ClosePort();
     ProcessMessages();
     return true;
+}
+
+void TForm1::ListenForEndingSignals()
+{
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0) return; // the signals keep ending the window at once
+    auto *notifier = new QSocketNotifier(fds[0], QSocketNotifier::Read, this);
+    connect(notifier, &QSocketNotifier::activated, this, [this, fd = fds[0]] {
+        unsigned char sig = 0;
+        if (::read(fd, &sig, 1) != 1) return;
+        SaveBeforeSignalEnd();
+        session.Port.ClosePort();
+        EndBySignal(sig);
+    });
+    SignalsToPipeAfterHolds(fds[1]);
+}
+
+bool TForm1::SaveBeforeSignalEnd()
+{
+    // Before the first show the settings have not been read: writing the
+    // controls' defaults would replace the user's.
+    if (FirstShowPending) return false;
+    // The keys a close writes, the strip's place as leaving it writes it,
+    // once: at log-out nobody is left to answer the box of a refused write.
+    if (SmallBox.Active) WriteStripPlace();
+    if (WriteExitSettings()) return true;
+    std::fprintf(stderr, "tarnvik: 設定を書き込めません: %s\n", Settings->Path().c_str());
+    return false;
 }
 
 // A command runs inside its click handler and lets the window process events

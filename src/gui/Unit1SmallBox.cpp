@@ -62,7 +62,11 @@ protected:
                 return !form_.SpeedButton1->isEnabled();
             }
             if (type == QEvent::MouseButtonRelease) form_.SpeedButton1MouseUp();
-        } else if (watched == &form_ && type == QEvent::MouseMove) {
+        } else if (watched == &form_ && type == QEvent::MouseMove &&
+                   !(static_cast<QMouseEvent *>(event)->buttons() & Qt::LeftButton)) {
+            // With the button held the move belongs to a press on the strip's
+            // button: the button lets the moves that go past its edge on to
+            // the window, and a fast drag goes past it before it is a drag.
             form_.FormMouseMove();
         }
         return false;
@@ -166,11 +170,7 @@ void TForm1::LeaveSmallBox()
     SmallBox.DragCount = 0;
     SmallBox.Dragging = false;
     fitFramePending_ = false;
-    // Where the strip was is remembered for its kind of frame; a refused
-    // write skips the other, silently.
-    const bool noBorder = CheckBox5->isChecked();
-    if (Settings->WriteInteger("window", noBorder ? "minnbtop" : "mintop", y()))
-        Settings->WriteInteger("window", noBorder ? "minnbleft" : "minleft", x());
+    WriteStripPlace();
 
     setMinimumSize(SmallBox.SavedMinimum);
     setMaximumSize(SmallBox.SavedMaximum);
@@ -195,6 +195,15 @@ void TForm1::LeaveSmallBox()
     // The strip's button is gone; the focus goes where a click on the
     // window would put it.
     if (!focusWidget() || focusWidget() == SpeedButton1 || focusWidget() == Edit3) FocusAfterDeviceList();
+}
+
+void TForm1::WriteStripPlace()
+{
+    // Where the strip was is remembered for its kind of frame; a refused
+    // write skips the other, silently.
+    const bool noBorder = CheckBox5->isChecked();
+    if (Settings->WriteInteger("window", noBorder ? "minnbtop" : "mintop", y()))
+        Settings->WriteInteger("window", noBorder ? "minnbleft" : "minleft", x());
 }
 
 void TForm1::FitStripToFrame()
@@ -374,7 +383,7 @@ void TForm1::LoadEraseprogramVerify1Click()
     }
     // A damaged file, or one without HEX data, never reaches the chip.
     const bool whole = ReportLoadFindings(true, true);
-    if (!LastRead.NoData()) AddLog("ファイル " + Quote + CurrentFileName() + Quote + " をロードしました。");
+    if (LastRead.LoadedAny()) AddLog("ファイル " + Quote + CurrentFileName() + Quote + " をロードしました。");
     if (!whole) return;
     OperationContext ctx = Context();
     SmallBoxCommand(*this, ctx, Chain::EraseBlankCheckProgramVerify, CurrentFileName());

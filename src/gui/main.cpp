@@ -61,6 +61,8 @@ int RunWindow(int argc, char *argv[])
     form1.SetProgressDialog(&form3);
     // The program ends with the main window, whatever else is still shown.
     form3.setAttribute(Qt::WA_QuitOnClose, false);
+    // From here on an ending signal saves the settings first.
+    form1.ListenForEndingSignals();
     QObject::connect(&instance, &SingleInstance::ActivationRequested, &form1,
                      [&form1] { BringMainWindowToFront(&form1, TForm1::VersionCaption); });
     form1.show();
@@ -73,7 +75,8 @@ int main(int argc, char *argv[])
 {
     OpenClosedStandardStreams();
     // Closing the terminal the window was started from, or a SIGTERM at
-    // log-out, waits for a running erase to write the calibration back.
+    // log-out, waits for a running erase to write the calibration back (and,
+    // once the window is there, saves its settings).
     EndOnSignalsAfterHolds();
     // What escapes is reported, with the status of a failure inside the
     // program itself (sysexits' EX_SOFTWARE), instead of an abort.

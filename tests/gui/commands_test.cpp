@@ -6,6 +6,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QProgressBar>
+#include <QRegularExpression>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTabWidget>
@@ -117,6 +118,7 @@ private slots:
     void smallBoxEnterAndLeave_data();
     void smallBoxEnterAndLeave();
     void smallBoxDragAndMenu();
+    void smallBoxFastDrag();
     void smallBoxCommands();
     void smallBoxRefusalAndFiles();
     void smallBoxFileItemsRefusedVisibly();
@@ -179,6 +181,9 @@ void CommandsTest::singleCommands()
     QCOMPARE(rig.Status(), QString("デバイスはブランクです。"));
     f.Button7Click();
     QCOMPARE(rig.Status(), QString(" !! 一致しません。"));
+    // The differences are listed in Japanese like the rest of the log.
+    QVERIFY2(rig.Log().filter(QRegularExpression("^  0x[0-9A-F]{4,6}: ファイル [0-9A-F]+、デバイス [0-9A-F]+$")).size() > 0,
+             qPrintable(rig.Log().join('\n')));
     QVERIFY(rig.Released());
 
     // CLEAR empties the log and nothing else.
@@ -638,6 +643,26 @@ void CommandsTest::damagedFilesNeverReachTheChip()
     f.BufferClearLoadProgramVerify1Click();
     QCOMPARE(rig.sim->Firmware().BytesReceived(), before);
     QCOMPARE(rig.Status(), QString(" !! ファイル \"blink.asm\" にHEXデータがありません。"));
+    // A file whose only data line is damaged loads nothing, and no load
+    // says it did: the reload leaves the buffer cleared, LOAD as it was.
+    FileDialog::PreAnswer(rig.Write("reload.hex", Lines({word0, ":00000001FF"})));
+    f.Button1Click();
+    rig.Write("reload.hex", Lines({":020000003412B9", ":00000001FF"}));
+    const QString nothing = " !! ファイル \"reload.hex\" から何も読み込めませんでした。";
+    for (int reload = 0; reload < 2; ++reload) {
+        MessageBox::PreAnswer(0);
+        const qsizetype logged = rig.Log().size();
+        if (reload) {
+            f.BufferClearLoadCurrentFile1Click();
+        } else {
+            FileDialog::PreAnswer(rig.dir.filePath("reload.hex"));
+            f.Button1Click();
+        }
+        QCOMPARE(rig.Status(), nothing);
+        QVERIFY(rig.Log().mid(logged).filter("をロードしました").isEmpty());
+        QCOMPARE(f.session.Buffer.Words[0], uint16_t(reload ? 0x3FFF : 0x1234));
+        QVERIFY(rig.Released());
+    }
     FileDialog::PreAnswer(rig.Write("cut.hex", Lines({word0})));
     f.BufferClearLoadNewFile1Click();
     f.BufferClearLoadProgramVerify1Click();
@@ -897,6 +922,30 @@ void CommandsTest::smallBoxDragAndMenu()
     f.PopupMenu4->actions().last()->trigger();
     QVERIFY(!f.SmallBox.Active);
     QVERIFY(f.isVisible());
+}
+
+// A drag as fast as a hand makes it (8 to 12 pixels a move) leaves the
+// 16-pixel button at its first move and is still a drag, not a click.
+void CommandsTest::smallBoxFastDrag()
+{
+    CommandRig rig;
+    TForm1 &f = rig.StartWith("PIC16F877A");
+    f.CheckBox5->setChecked(true);
+    f.Button17Click();
+    QVERIFY(QTest::qWaitForWindowExposed(&f));
+    QToolButton *b = f.SpeedButton1;
+    QPoint at(10, 8);
+    QTest::mousePress(b, Qt::LeftButton, {}, at);
+    for (int step : {8, 12, 10, 9, 11}) {
+        at += QPoint(step / 2, step);
+        QTest::mouseMove(b, at);
+    }
+    QVERIFY(f.SmallBox.Dragging);
+    QVERIFY(!b->isEnabled());
+    QTest::mouseRelease(b, Qt::LeftButton, {}, at);
+    QVERIFY(!f.SmallBox.Dragging);
+    QVERIFY(b->isEnabled());
+    QVERIFY(!f.PopupMenu4->isVisible());
 }
 
 void CommandsTest::smallBoxCommands()

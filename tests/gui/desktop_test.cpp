@@ -13,6 +13,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -99,6 +100,7 @@ private slots:
     void colouredTextsReadable();
     void captionsFitTheirControls();
     void focusStaysWithTheCommand();
+    void focusBackAfterMenuAndBox();
     void stripButtonWorksAfterDrag();
     void stripAndDialogApart();
     void failedReloadReported();
@@ -241,6 +243,50 @@ void DesktopTest::focusStaysWithTheCommand()
     QTest::qWait(50);
     QVERIFY(f.Memo1->grab().toImage() != unfocused);
     rig.Shot(f, "dump-focused");
+}
+
+// Enter, Esc, Enter on a "v" opens its menu twice and never runs the button
+// beside it (PROG.'s "v" then ERASE would erase the chip); a box under a
+// command hands the focus back to the button it was started from.
+void DesktopTest::focusBackAfterMenuAndBox()
+{
+    DesktopRig rig;
+    TForm1 &f = rig.Open();
+    const struct {
+        QPushButton *button, *v;
+        QMenu *menu;
+    } menus[] = {{f.Button1, f.Button16, f.PopupMenu3},
+                 {f.Button4, f.Button14, f.PopupMenu1},
+                 {f.Button5, f.Button15, f.PopupMenu2}};
+    for (const auto &m : menus) {
+        m.button->setFocus();
+        QTest::keyClick(m.button, Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), m.v);
+        for (int round = 0; round < 2; ++round) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+            QTRY_VERIFY2(m.menu->isVisible(), qPrintable(m.v->objectName()));
+            QTest::keyClick(m.menu, Qt::Key_Escape);
+            QTRY_VERIFY(!m.menu->isVisible());
+            QTRY_COMPARE(QApplication::focusWidget(), m.v);
+        }
+    }
+    QVERIFY(rig.Log().filter("消去しました").isEmpty());
+    rig.Shot(f, "menu-v-keeps-focus");
+
+    // A real box, answered with Enter (No): the program step asks about the
+    // configuration the file did not give.
+    f.FileLacksConfiguration = true;
+    f.Button4->setFocus();
+    QTimer closer;
+    connect(&closer, &QTimer::timeout, [] {
+        if (QWidget *box = QApplication::activeModalWidget()) QTest::keyClick(box, Qt::Key_Return);
+    });
+    closer.start(100);
+    QTest::keyClick(f.Button4, Qt::Key_Space);
+    closer.stop();
+    QTRY_VERIFY(rig.Released());
+    QCOMPARE(f.Edit3->text(), QString(" !! 書込みを中止しました。"));
+    QTRY_COMPARE(QApplication::focusWidget(), f.Button4);
 }
 
 // After a drag the frameless strip's button opens the menu again as soon as

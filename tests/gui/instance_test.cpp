@@ -8,6 +8,9 @@
 
 #include "SingleInstance.h"
 #include "Unit1.h"
+#include "savedsettings.h"
+
+#include <signal.h>
 
 class InstanceTest : public QObject {
     Q_OBJECT
@@ -16,6 +19,8 @@ private slots:
     void crashedCopyDoesNotBlock();
     void secondProcessEndsAndRaisesTheFirst();
     void smallBoxStripIsLeftAlone();
+    void endingSignalSavesTheSettings_data();
+    void endingSignalSavesTheSettings();
 };
 
 void InstanceTest::secondCopyAsksTheFirst()
@@ -109,6 +114,51 @@ void InstanceTest::smallBoxStripIsLeftAlone()
     window.setWindowTitle(TForm1::VersionCaption);
     QVERIFY(BringMainWindowToFront(&window, TForm1::VersionCaption));
     QTRY_VERIFY(!window.isMinimized());
+}
+
+void InstanceTest::endingSignalSavesTheSettings_data()
+{
+    QTest::addColumn<int>("sig");
+    QTest::newRow("SIGTERM at log-out") << int(SIGTERM);
+    QTest::newRow("SIGHUP, the terminal closed") << int(SIGHUP);
+}
+
+// The program ends by the signal, having written the settings as a close
+// writes them.
+void InstanceTest::endingSignalSavesTheSettings()
+{
+    QFETCH(int, sig);
+    const QString exe = TARNVIK_EXE;
+    if (QFileInfo::exists(exe + ".ini")) QSKIP("a settings file beside the program would be used");
+    QTemporaryDir dir;
+    QDir().mkpath(dir.filePath("tarnvik"));
+    const std::string ini = dir.filePath("tarnvik/tarnvik.ini").toStdString();
+    const QString trace = dir.filePath("started.trace");
+    {
+        SavedSettings s(ini);
+        s.WriteString("device", "name", "PIC16F84A");
+        s.WriteBool("read", "smallblock", true);
+        // Written once the window has read its settings: the sign it is up.
+        s.WriteString("trace", "file", trace.toStdString());
+    }
+    QProcess window;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("XDG_CONFIG_HOME", dir.path());
+    env.insert("XDG_RUNTIME_DIR", dir.path()); // a copy of its own
+    env.insert("TARNVIK_DEV_ROOT", dir.path()); // no serial ports
+    window.setProcessEnvironment(env);
+    window.start(exe);
+    QVERIFY(window.waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(trace), 10000);
+    QCOMPARE(::kill(pid_t(window.processId()), sig), 0);
+    QVERIFY(window.waitForFinished(10000));
+    QCOMPARE(window.exitStatus(), QProcess::CrashExit);
+    const SettingsFile saved(ini);
+    QCOMPARE(saved.ReadString("window", "width", ""), std::string("480"));
+    QCOMPARE(saved.ReadString("device", "name", ""), std::string("PIC16F84A"));
+    QVERIFY(saved.ReadBool("read", "smallblock", false));
+    QCOMPARE(saved.ReadString("rts-dtr", "wait", ""), std::string("200"));
 }
 
 QTEST_MAIN(InstanceTest)

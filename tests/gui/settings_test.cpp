@@ -2,6 +2,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
@@ -45,6 +46,7 @@ private slots:
     void retryAfterRepairWritesEverything();
     void closeWaitsForRunningCommand();
     void wireTrace();
+    void signalInSmallBoxSavesWindowAndStrip();
 };
 
 void SettingsTest::noSettingsFile()
@@ -350,6 +352,28 @@ void SettingsTest::wireTrace()
     TForm1 &g = other.Start();
     QVERIFY(g.PageControl1->tabToolTip(TForm1::OptionTab).contains("書き込めません"));
     QVERIFY(!other.Log().filter("通信トレースを書き込めません").isEmpty());
+}
+
+// An ending signal in Small Box mode saves the strip's place as leaving it
+// would, and the window's own place and size, not the strip's.
+void SettingsTest::signalInSmallBoxSavesWindowAndStrip()
+{
+    PortRig rig;
+    TForm1 &f = rig.Start();
+    QVERIFY(!TForm1(nullptr, rig.dir.filePath("unshown.ini").toStdString()).SaveBeforeSignalEnd());
+    f.move(300, 200);
+    f.CheckBox5->setChecked(true);
+    f.Button17Click();
+    f.move(111, 122);
+    QVERIFY(f.SaveBeforeSignalEnd());
+    QVERIFY(MessageBox::Answered().isEmpty());
+    const SettingsFile saved(rig.SettingsPath());
+    QCOMPARE(saved.ReadInteger("window", "minnbtop", 0), 122);
+    QCOMPARE(saved.ReadInteger("window", "minnbleft", 0), 111);
+    QCOMPARE(saved.ReadInteger("window", "top", 0), 200);
+    QCOMPARE(saved.ReadInteger("window", "left", 0), 300);
+    QCOMPARE(saved.ReadInteger("window", "width", 0), 480);
+    QVERIFY(!QFileInfo::exists(rig.dir.filePath("unshown.ini"))); // read before the first show: untouched
 }
 
 QTEST_MAIN(SettingsTest)

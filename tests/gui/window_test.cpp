@@ -1,4 +1,5 @@
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
@@ -11,6 +12,7 @@
 #include <QScrollBar>
 #include <QStyle>
 #include <QTabWidget>
+#include <QWheelEvent>
 
 #include "StepColumns.h"
 #include "guitestutil.h"
@@ -26,6 +28,7 @@ private slots:
     void savedDeviceAndGroup();
     void familySwitchBothWays();
     void selectionClearsBufferAndForgetsFile();
+    void closedDeviceListPicksNothing();
     void noIdColours();
     void configFieldStatesFollowTheRow();
     void familySwitchOfConfigFields();
@@ -243,6 +246,57 @@ void WindowTest::selectionClearsBufferAndForgetsFile()
     QVERIFY(!f.CheckBox1->isChecked());
     QVERIFY(f.CheckBox1->isEnabled());
     QVERIFY(f.findChild<QWidget *>("Button3")->isEnabled()); // the lock is released
+}
+
+// A wheel notch over the list or a key on it while it is closed keeps the
+// part and the buffer; the list opens instead, and Enter there confirms.
+void WindowTest::closedDeviceListPicksNothing()
+{
+    WindowUnderTest w;
+    w.Settings().WriteString("device", "name", "PIC16F877A");
+    TForm1 &f = w.Create();
+    QComboBox *list = f.ComboBox1;
+    auto wheel = [list](int notch) {
+        QWheelEvent e(QPointF(20, 10), list->mapToGlobal(QPointF(20, 10)), {}, QPoint(0, notch),
+                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(list, &e);
+    };
+    const struct {
+        const char *what;
+        Qt::Key key;
+        int notch; // a wheel turn instead of a key
+    } slips[] = {{"wheel down", Qt::Key_unknown, -120}, {"wheel up", Qt::Key_unknown, 120},
+                 {"Down", Qt::Key_Down, 0},            {"Up", Qt::Key_Up, 0},
+                 {"Home", Qt::Key_Home, 0},            {"End", Qt::Key_End, 0},
+                 {"PageDown", Qt::Key_PageDown, 0},    {"a letter", Qt::Key_P, 0}};
+    for (const auto &slip : slips) {
+        f.session.Buffer.Words[0] = 0x1234;
+        f.SetCurrentFile("/x/read.hex");
+        if (slip.notch) {
+            list->clearFocus();
+            wheel(slip.notch);
+        } else {
+            list->setFocus();
+            QTest::keyClick(list, slip.key);
+            QVERIFY2(list->view()->isVisible(), slip.what);
+            list->hidePopup();
+        }
+        QVERIFY2(list->currentText() == "PIC16F877A" && !f.Pic18, slip.what);
+        QVERIFY2(f.session.Buffer.Words[0] == 0x1234, slip.what);
+        QVERIFY2(f.StaticText2->text() == "read.hex", slip.what);
+    }
+    // Confirmed in the open list, the next part is chosen and clears.
+    QTest::keyClick(list, Qt::Key_Down);
+    QTest::keyClick(list->view(), Qt::Key_Down);
+    QTest::keyClick(list->view(), Qt::Key_Return);
+    QCOMPARE(list->currentIndex(), list->findText("PIC16F877A") + 1);
+    QCOMPARE(f.session.Buffer.Words[0], uint16_t(0x3FFF));
+    QCOMPARE(f.StaticText2->text(), QString());
+
+    // Shift+F10 opens the list's own menu, as the Menu key does.
+    QTest::keyClick(list, Qt::Key_F10, Qt::ShiftModifier);
+    QVERIFY(f.PopupMenu5->isVisible());
+    f.PopupMenu5->hide();
 }
 
 void WindowTest::noIdColours()

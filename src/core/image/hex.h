@@ -120,6 +120,7 @@ struct HexReadReport {
     std::vector<HexSkippedLine> Lines; // the first MaxRemembered of them, in order
     bool HasRecords = false;           // at least one well-formed record
     bool HasEndRecord = false;
+    bool HasDataRecords = false;       // at least one well-formed data record
 
     static constexpr size_t MaxRemembered = 1000;
 
@@ -129,6 +130,11 @@ struct HexReadReport {
     void Finish(long lines);
     // No well-formed record at all: nothing in the file is HEX.
     bool NoData() const { return !HasRecords; }
+    // Records, but every line that carried data was skipped: the load put
+    // nothing into the buffer.
+    bool LoadedNothing() const { return HasRecords && !HasDataRecords && Skipped > 0; }
+    // What a load may announce as loaded (an empty file's end record too).
+    bool LoadedAny() const { return !NoData() && !LoadedNothing(); }
 };
 
 // Japanese texts of a read's findings, the same for the window and the
@@ -140,6 +146,8 @@ std::string SkippedLineText(const HexSkippedLine &line);
 std::string SkippedLinesText(const std::string &name, const HexReadReport &report);
 // ファイル "NAME" にHEXデータがありません。
 std::string NoHexDataText(const std::string &name);
+// ファイル "NAME" から何も読み込めませんでした。
+std::string NothingLoadedText(const std::string &name);
 // At most this many skipped lines are listed one by one.
 constexpr size_t SkippedLinesListed = 20;
 

@@ -205,6 +205,7 @@ void HexReadReport::Note(long line, const TIntelHex &r)
         if (r.Tag.empty()) {
             HasRecords = true;
             if (r.RecordType == HexEndRecord) HasEndRecord = true;
+            if (r.RecordType == HexDataRecord && r.Count > 0) HasDataRecords = true;
         }
         return;
     case HexEmptyLine:
@@ -275,6 +276,11 @@ std::string SkippedLinesText(const std::string &name, const HexReadReport &repor
 std::string NoHexDataText(const std::string &name)
 {
     return "ファイル \"" + name + "\" にHEXデータがありません。";
+}
+
+std::string NothingLoadedText(const std::string &name)
+{
+    return "ファイル \"" + name + "\" から何も読み込めませんでした。";
 }
 
 namespace {

@@ -334,8 +334,9 @@ void ReportDifferences(OperationContext &ctx, const OperationResult &result, boo
         for (const Difference &d : result.differences) {
             if (d.memory != m.memory) continue;
             const int width = pic18 && d.memory == Memory::Program ? 6 : 4;
-            ctx.ui.AddLogShowingMessages("  0x" + HexAtLeast(d.address, width) + ": file " + Hex(d.file.value_or(0), digits) +
-                          ", chip " + Hex(d.chip.value_or(0), digits));
+            ctx.ui.AddLogShowingMessages("  " + ctx.ui.DifferenceLine(HexAtLeast(d.address, width),
+                                                                      Hex(d.file.value_or(0), digits),
+                                                                      Hex(d.chip.value_or(0), digits)));
         }
         if (m.count > VerifyListed) ctx.ui.AddLogShowingMessages("  …");
     }

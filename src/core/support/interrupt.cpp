@@ -1,6 +1,9 @@
 #include "support/interrupt.h"
 
 #include <signal.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 #include <atomic>
 #include <initializer_list>
@@ -13,10 +16,18 @@ std::atomic<int> requested{0};
 std::atomic<int> holds{0};
 std::atomic<int> endAfterHolds{0};
 
-void EndBySignal(int sig)
+std::atomic<int> signalPipe{-1};
+
+// Ends the process, or tells the front end watching the pipe to end it.
+void EndOrNotify(int sig)
 {
-    ::signal(sig, SIG_DFL);
-    ::raise(sig);
+    const int fd = signalPipe.load();
+    if (fd < 0) EndBySignal(sig);
+    const int saved = errno;
+    const unsigned char byte = static_cast<unsigned char>(sig);
+    // A full pipe already holds a request to end.
+    [[maybe_unused]] const ssize_t written = ::write(fd, &byte, 1);
+    errno = saved;
 }
 
 extern "C" void OnEndingSignal(int sig)
@@ -26,7 +37,7 @@ extern "C" void OnEndingSignal(int sig)
         // The last hold may have gone between the look and the request.
         if (holds.load() != 0) return;
     }
-    EndBySignal(sig);
+    EndOrNotify(sig);
 }
 
 } // namespace
@@ -71,7 +82,24 @@ InterruptHold::InterruptHold()
 InterruptHold::~InterruptHold()
 {
     if (holds.fetch_sub(1) == 1 && endAfterHolds.load() && requested.load())
-        EndBySignal(pendingSignal.load());
+        EndOrNotify(pendingSignal.load());
+}
+
+void EndBySignal(int sig)
+{
+    ::signal(sig, SIG_DFL);
+    ::raise(sig);
+    // A signal blocked in this thread arrives as soon as it is unblocked.
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, sig);
+    ::sigprocmask(SIG_UNBLOCK, &set, nullptr);
+    ::_exit(128 + sig);
+}
+
+void SignalsToPipeAfterHolds(int fd)
+{
+    signalPipe.store(fd);
 }
 
 void EndOnSignalsAfterHolds()

@@ -40,3 +40,13 @@ public:
 // end it as soon as the last hold is released, so an erase always gets its
 // calibration written back first.
 void EndOnSignalsAfterHolds();
+// For a front end with an event loop that must save its state before it ends
+// (the window): from now on such a signal ends nothing by itself. Its number
+// goes as one byte into fd (the write end of a non-blocking pipe the front
+// end watches), at once or, while an InterruptHold is in force, as soon as
+// the last hold is released; a signal that came during a hold also stops the
+// operation at its next command. The front end then ends with EndBySignal.
+// A negative fd goes back to ending the process itself.
+void SignalsToPipeAfterHolds(int fd);
+// Ends the process the way sig does by default (its exit status says so).
+[[noreturn]] void EndBySignal(int sig);
