@@ -25,6 +25,16 @@ inline std::string ReadText(const std::string &path)
     return s.str();
 }
 
+// The bytes the host sent, as a wire trace of tarnbox-sim lists them.
+inline size_t HostBytesInTrace(const std::string &path)
+{
+    std::istringstream in(ReadText(path));
+    size_t n = 0;
+    for (std::string line; std::getline(in, line);)
+        n += line.find(" > ") != std::string::npos;
+    return n;
+}
+
 // In a forked child whose standard streams are in place: becomes tarnvik-cli
 // with these arguments (exit 127 when it cannot be started). The machine's
 // own serial devices stay out of its sight unless the test has pointed /dev

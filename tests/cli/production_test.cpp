@@ -415,11 +415,7 @@ TEST(Production, TheLogNamesTheChipWithoutReadingItAgain)
         args.push_back("blank");
         EXPECT_EQ(RunCli(args), 0);
         sim.Stop();
-        std::istringstream in(ReadText(trace));
-        size_t n = 0;
-        for (std::string line; std::getline(in, line);)
-            n += line.find(" > ") != std::string::npos;
-        hostBytes.push_back(n);
+        hostBytes.push_back(HostBytesInTrace(trace));
     }
     EXPECT_GT(hostBytes[0], 0u);
     EXPECT_EQ(hostBytes[0], hostBytes[1]);

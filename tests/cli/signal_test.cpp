@@ -281,11 +281,7 @@ TEST(ClosedStreams, NoTextDownTheWireAndNoFalseSave)
         EXPECT_EQ(RunCli(folder, {"-v", "-p", sim.Path(), "-d", "PIC12F675", "identify"}, {}, output).status,
                   0);
         sim.Stop();
-        std::ifstream in(trace);
-        size_t n = 0;
-        for (std::string line; std::getline(in, line);)
-            n += line.find(" > ") != std::string::npos;
-        hostBytes.push_back(n);
+        hostBytes.push_back(HostBytesInTrace(trace));
     }
     EXPECT_GT(hostBytes[0], 0u);
     EXPECT_EQ(hostBytes[0], hostBytes[1]);
