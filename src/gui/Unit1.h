@@ -152,6 +152,8 @@ public:
     // The window's positions (the settings file's, the strip's) are those
     // of its frame's top-left corner, as the user sees the window.
     void PlaceFrameAt(QPoint at);
+    // Puts the frame where the settings file had it, onto the screen.
+    void PlaceAsSaved(int left, int top);
     // Width and height the frame adds to the client area: the window
     // manager's once it has framed the window, else the designed frame's.
     QSize FrameSize() const;

@@ -18,6 +18,7 @@
 
 #include "MessageBox.h"
 #include "Unit1.h"
+#include "WindowPlaces.h"
 #include "link/WireTrace.h"
 #include "settings/LineSettings.h"
 #include "operations/CalibrationLog.h"
@@ -71,12 +72,25 @@ void TForm1::ReadStartupSettings()
         Edit6->setText(QString::fromStdString(line.waitText));
     }
 
-    const int top = s.ReadInteger("window", "top", y());
-    const int left = s.ReadInteger("window", "left", x());
     const int height = s.ReadInteger("window", "height", this->height() + FrameHeight);
     const int width = s.ReadInteger("window", "width", this->width() + FrameWidth);
     // The size constraints clamp what the file asks for.
     resize(width - FrameWidth, height - FrameHeight);
+    if (WindowPlacesKnown()) PlaceAsSaved(s.ReadInteger("window", "left", x()), s.ReadInteger("window", "top", y()));
+    if (s.ReadBool("window", "maxmize", false))
+        setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowMaximized);
+    else
+        setWindowState(windowState() & ~(Qt::WindowMaximized | Qt::WindowMinimized));
+
+    CheckBox5->setChecked(s.ReadBool("smallbox", "noborder", false));
+    CheckBox6->setChecked(s.ReadBool("device", "autoselect", false));
+    CheckBox3->setChecked(s.ReadBool("verify", "user-id", false));
+    // Before the start-up probe, so the trace holds it too.
+    if (const std::string trace = s.ReadString("trace", "file", ""); !trace.empty()) StartWireTrace(trace);
+}
+
+void TForm1::PlaceAsSaved(int left, int top)
+{
     // A position from another screen layout would put the window where
     // nobody can see it; then it stays where it was designed. Either way the
     // whole frame, command row and status line included, goes onto the
@@ -89,16 +103,6 @@ void TForm1::ReadStartupSettings()
     fitTries_ = 40;
     QTimer::singleShot(50, this, &TForm1::FitOnceFramed);
     FitFrameOntoScreen();
-    if (s.ReadBool("window", "maxmize", false))
-        setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowMaximized);
-    else
-        setWindowState(windowState() & ~(Qt::WindowMaximized | Qt::WindowMinimized));
-
-    CheckBox5->setChecked(s.ReadBool("smallbox", "noborder", false));
-    CheckBox6->setChecked(s.ReadBool("device", "autoselect", false));
-    CheckBox3->setChecked(s.ReadBool("verify", "user-id", false));
-    // Before the start-up probe, so the trace holds it too.
-    if (const std::string trace = s.ReadString("trace", "file", ""); !trace.empty()) StartWireTrace(trace);
 }
 
 void TForm1::StartWireTrace(const std::string &path)
@@ -141,8 +145,11 @@ bool TForm1::WriteExitSettings()
                             .expandedTo(smallest + QSize(FrameWidth, FrameHeight));
     // The keys go into the parsed settings; the file is then written once,
     // whole.
-    return s.WriteInteger("window", "top", at.y()) && s.WriteInteger("window", "left", at.x()) &&
-           s.WriteInteger("window", "height", outer.height()) &&
+    // Where the window system invents the place, the file keeps the last
+    // real one.
+    const bool placed = !WindowPlacesKnown() ||
+                        (s.WriteInteger("window", "top", at.y()) && s.WriteInteger("window", "left", at.x()));
+    return placed && s.WriteInteger("window", "height", outer.height()) &&
            s.WriteInteger("window", "width", outer.width()) &&
            s.WriteString("device", "group", Pic18 ? "PIC18" : "PIC16") &&
            (name.empty() || s.WriteString("device", "name", name)) &&

@@ -21,6 +21,7 @@
 #include "CommandScope.h"
 #include "Unit1.h"
 #include "Unit3.h"
+#include "WindowPlaces.h"
 
 namespace {
 
@@ -113,7 +114,10 @@ void TForm1::EnterSmallBox()
     SmallBox.SavedFlags = windowFlags();
     Button17->setEnabled(false);
 
-    const bool noBorder = CheckBox5->isChecked();
+    // Where the client draws its own frame (Wayland) a framed strip would be
+    // all title bar buttons: the strip goes without, whatever the option.
+    const bool placesKnown = WindowPlacesKnown();
+    const bool noBorder = CheckBox5->isChecked() || !placesKnown;
     Qt::WindowFlags flags = Qt::Window | Qt::WindowStaysOnTopHint;
     if (noBorder)
         flags |= Qt::FramelessWindowHint;
@@ -149,16 +153,18 @@ void TForm1::EnterSmallBox()
     SmallBox.Framed = !noBorder;
     SmallBox.DragCount = 0;
 
-    const int top =
-        Settings->ReadInteger("window", noBorder ? "minnbtop" : "mintop", SmallBox.SavedPosition.y());
-    const int left =
-        Settings->ReadInteger("window", noBorder ? "minnbleft" : "minleft", SmallBox.SavedPosition.x());
-    const QSize outer = noBorder ? size() : size() + FrameSize();
-    fitAt_ = FitOntoScreen(QRect(QPoint(left, top), outer)).topLeft();
-    PlaceFrameAt(fitAt_);
-    fitFramePending_ = true;
-    fitTries_ = 40;
-    QTimer::singleShot(50, this, &TForm1::FitOnceFramed);
+    if (placesKnown) {
+        const int top =
+            Settings->ReadInteger("window", noBorder ? "minnbtop" : "mintop", SmallBox.SavedPosition.y());
+        const int left =
+            Settings->ReadInteger("window", noBorder ? "minnbleft" : "minleft", SmallBox.SavedPosition.x());
+        const QSize outer = noBorder ? size() : size() + FrameSize();
+        fitAt_ = FitOntoScreen(QRect(QPoint(left, top), outer)).topLeft();
+        PlaceFrameAt(fitAt_);
+        fitFramePending_ = true;
+        fitTries_ = 40;
+        QTimer::singleShot(50, this, &TForm1::FitOnceFramed);
+    }
     show();
     // Showing sets the normal caption; the strip has its own.
     setWindowTitle(QStringLiteral("Vexa"));
@@ -182,7 +188,7 @@ void TForm1::LeaveSmallBox()
     destroy();
     setWindowFlags(SmallBox.SavedFlags);
     resize(SmallBox.SavedSize);
-    PlaceFrameAt(SmallBox.SavedPosition);
+    if (WindowPlacesKnown()) PlaceFrameAt(SmallBox.SavedPosition);
     for (QWidget *w : SmallBoxHidden())
         w->show();
     SpeedButton1->hide();
@@ -201,6 +207,7 @@ void TForm1::WriteStripPlace()
 {
     // Where the strip was is remembered for its kind of frame; a refused
     // write skips the other, silently.
+    if (!WindowPlacesKnown()) return;
     const bool noBorder = CheckBox5->isChecked();
     if (Settings->WriteInteger("window", noBorder ? "minnbtop" : "mintop", y()))
         Settings->WriteInteger("window", noBorder ? "minnbleft" : "minleft", x());
@@ -218,7 +225,9 @@ void TForm1::FitStripToFrame()
 void TForm1::ShowProgressDialog()
 {
     if (!Form3) return;
-    if (SmallBox.Active) {
+    // Kept clear of the strip where places are known; elsewhere the
+    // window system places the dialog.
+    if (SmallBox.Active && WindowPlacesKnown()) {
         QRect strip = frameGeometry();
         if (SmallBox.Framed && strip.size() == size()) strip.setSize(size() + FrameSize());
         const QScreen *on = screen();

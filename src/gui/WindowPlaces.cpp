@@ -1,0 +1,8 @@
+#include "WindowPlaces.h"
+
+#include <QGuiApplication>
+
+bool WindowPlacesKnown()
+{
+    return !QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+}
