@@ -15,6 +15,7 @@
 #include <QTimer>
 
 #include "MessageBox.h"
+#include "AppSettings.h"
 #include "Unit1.h"
 #include "configbits/ConfigEdit.h"
 #include "Unit3.h"
@@ -48,8 +49,9 @@ void TForm1::FormShow()
     for (int slot = 0; slot < 4; ++slot)
         ApplySlotState(slot, slot == 0 ? 1 : 0);
     session.Buffer.FillStartup();
-    FillDeviceList(Settings->ReadString("device", "group", "PIC16") != "PIC16");
-    SelectSavedDevice(Settings->ReadString("device", "name", ""));
+    const AppSettings::Device saved = ReadAppSettings(*Settings).device;
+    FillDeviceList(saved.pic18);
+    SelectSavedDevice(saved.name);
     Timer1->start();
 }
 

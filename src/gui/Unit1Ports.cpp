@@ -19,6 +19,7 @@
 #include "link/discovery.h"
 #include "link/SerialDevices.h"
 #include "link/UsbAdapter.h"
+#include "AppSettings.h"
 #include "Unit1.h"
 
 namespace {
@@ -194,10 +195,10 @@ void TForm1::ReportProbe(int result, int foundPort, bool choosePage)
 void TForm1::StartupPortChoice()
 {
     RefreshPortHints();
-    if (Settings->ReadBool("port", "fixes", false)) {
+    if (const AppSettings::Port saved = ReadAppSettings(*Settings).port; saved.fixes) {
         MarkPort(0);
         CheckBox4->setChecked(true);
-        const std::string name = Settings->ReadString("port", "name", "");
+        const std::string &name = saved.name;
         if (name.empty()) {
             AddLog("使用するポートは固定ですが、ポート番号が指定されていません。");
             AddLog("Tarnboxを接続したポートをオープンしてください。");
@@ -283,8 +284,8 @@ void TForm1::DeviceAdded(const std::string &node)
     // Only a device the port choice would try: the fixed port's, or one a
     // COM name stands for.
     std::vector<std::string> names;
-    if (Settings->ReadBool("port", "fixes", false))
-        names.push_back(Settings->ReadString("port", "name", ""));
+    if (const AppSettings::Port saved = ReadAppSettings(*Settings).port; saved.fixes)
+        names.push_back(saved.name);
     else
         for (int n = 1; n <= 10; ++n)
             names.push_back(ComName(n));

@@ -17,10 +17,10 @@
 #include <QTabWidget>
 
 #include "MessageBox.h"
+#include "AppSettings.h"
 #include "Unit1.h"
 #include "WindowPlaces.h"
 #include "link/WireTrace.h"
-#include "settings/LineSettings.h"
 #include "operations/CalibrationLog.h"
 #include "support/interrupt.h"
 
@@ -58,11 +58,11 @@ void TForm1::ReadStartupSettings()
         Edit6->setCursorPosition(4);
     });
 
-    SettingsFile &s = *Settings;
-    SmallBlockFlag = s.ReadBool("read", "smallblock", false);
+    const AppSettings saved = ReadAppSettings(*Settings);
+    SmallBlockFlag = saved.smallBlock;
     CheckBox9->setChecked(SmallBlockFlag);
 
-    if (const LineSettings line = ReadLineSettings(s); line.enabled) {
+    if (const LineSettings &line = saved.line; line.enabled) {
         CheckBox7->setChecked(true);
         RadioGroup2->setEnabled(true);
         RadioGroup3->setEnabled(true);
@@ -72,21 +72,21 @@ void TForm1::ReadStartupSettings()
         Edit6->setText(QString::fromStdString(line.waitText));
     }
 
-    const int height = s.ReadInteger("window", "height", this->height() + FrameHeight);
-    const int width = s.ReadInteger("window", "width", this->width() + FrameWidth);
+    const AppSettings::Window &window = saved.window;
     // The size constraints clamp what the file asks for.
-    resize(width - FrameWidth, height - FrameHeight);
-    if (WindowPlacesKnown()) PlaceAsSaved(s.ReadInteger("window", "left", x()), s.ReadInteger("window", "top", y()));
-    if (s.ReadBool("window", "maxmize", false))
+    resize(window.width.value_or(width() + FrameWidth) - FrameWidth,
+           window.height.value_or(height() + FrameHeight) - FrameHeight);
+    if (WindowPlacesKnown()) PlaceAsSaved(window.place.left.value_or(x()), window.place.top.value_or(y()));
+    if (window.maximized)
         setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowMaximized);
     else
         setWindowState(windowState() & ~(Qt::WindowMaximized | Qt::WindowMinimized));
 
-    CheckBox5->setChecked(s.ReadBool("smallbox", "noborder", false));
-    CheckBox6->setChecked(s.ReadBool("device", "autoselect", false));
-    CheckBox3->setChecked(s.ReadBool("verify", "user-id", false));
+    CheckBox5->setChecked(saved.smallBoxNoBorder);
+    CheckBox6->setChecked(saved.device.autoselect);
+    CheckBox3->setChecked(saved.verifyUserId);
     // Before the start-up probe, so the trace holds it too.
-    if (const std::string trace = s.ReadString("trace", "file", ""); !trace.empty()) StartWireTrace(trace);
+    if (!saved.traceFile.empty()) StartWireTrace(saved.traceFile);
 }
 
 void TForm1::PlaceAsSaved(int left, int top)
@@ -107,12 +107,11 @@ void TForm1::PlaceAsSaved(int left, int top)
 
 void TForm1::StartWireTrace(const std::string &path)
 {
-    const SettingsFile &s = *Settings;
-    const std::string port = s.ReadBool("port", "fixes", false) ? s.ReadString("port", "name", "") : "search";
+    const AppSettings saved = ReadAppSettings(*Settings);
     std::string error;
     auto trace = WireTrace::Create(
-        path, TraceHeader("tarnvik", s.ReadString("device", "name", ""), port, "window"),
-        {s.Path(), CalibrationLogPath()}, error);
+        path, TraceHeader("tarnvik", saved.device.name, StartingPortChoice(saved), "window"),
+        {Settings->Path(), CalibrationLogPath()}, error);
     if (!trace) {
         AddLog("通信トレースを書き込めません: " + error);
         PageControl1->setTabToolTip(OptionTab, QString::fromStdString("通信トレースを書き込めません: " + error));
@@ -124,7 +123,6 @@ void TForm1::StartWireTrace(const std::string &path)
 
 bool TForm1::WriteExitSettings()
 {
-    SettingsFile &s = *Settings;
     // The strip stands where the window was: the file keeps the window's
     // place and size, which the strip returns to.
     const bool strip = SmallBox.Active;
@@ -132,37 +130,30 @@ bool TForm1::WriteExitSettings()
     const QSize client = strip ? SmallBox.SavedSize : size();
     const QSize largest = strip ? SmallBox.SavedMaximum : maximumSize();
     const QSize smallest = strip ? SmallBox.SavedMinimum : minimumSize();
-    const int position = Selected();
-    std::string name;
-    if (Pic18 && position >= 0 && position < DeviceTable18Size)
-        name = DeviceTable18[position].Name;
-    else if (!Pic18 && position >= 0 && position < DeviceTableSize)
-        name = DeviceTable[position].Name;
     // A window manager may stretch a maximised window past its limits; the
     // file keeps a size the window can take.
     const QSize outer = (client + QSize(FrameWidth, FrameHeight))
                             .boundedTo(largest + QSize(FrameWidth, FrameHeight))
                             .expandedTo(smallest + QSize(FrameWidth, FrameHeight));
-    // The keys go into the parsed settings; the file is then written once,
-    // whole.
+    AppSettings out;
+    out.window.place = {at.y(), at.x()};
+    out.window.width = outer.width();
+    out.window.height = outer.height();
+    out.device.pic18 = Pic18;
+    out.device.name = DeviceName({Pic18, Selected()});
+    out.device.autoselect = CheckBox6->isChecked();
+    out.port = {CheckBox4->isChecked(), session.Port.PortName()};
+    out.line.enabled = CheckBox7->isChecked();
+    out.line.rtsOn = RadioGroup2->ItemIndex() == 1;
+    out.line.dtrOn = RadioGroup3->ItemIndex() == 1;
+    out.line.waitText = Edit6->text().toStdString();
+    out.smallBlock = SmallBlockFlag;
+    out.smallBoxNoBorder = CheckBox5->isChecked();
+    out.verifyUserId = CheckBox3->isChecked();
     // Where the window system invents the place, the file keeps the last
-    // real one.
-    const bool placed = !WindowPlacesKnown() ||
-                        (s.WriteInteger("window", "top", at.y()) && s.WriteInteger("window", "left", at.x()));
-    return placed && s.WriteInteger("window", "height", outer.height()) &&
-           s.WriteInteger("window", "width", outer.width()) &&
-           s.WriteString("device", "group", Pic18 ? "PIC18" : "PIC16") &&
-           (name.empty() || s.WriteString("device", "name", name)) &&
-           s.WriteBool("read", "smallblock", SmallBlockFlag) &&
-           s.WriteBool("smallbox", "noborder", CheckBox5->isChecked()) &&
-           s.WriteBool("device", "autoselect", CheckBox6->isChecked()) &&
-           s.WriteBool("rts-dtr", "enable", CheckBox7->isChecked()) &&
-           s.WriteBool("verify", "user-id", CheckBox3->isChecked()) &&
-           s.WriteString("rts-dtr", "wait", Edit6->text().toStdString()) &&
-           s.WriteInteger("rts-dtr", "rts", RadioGroup2->ItemIndex()) &&
-           s.WriteInteger("rts-dtr", "dtr", RadioGroup3->ItemIndex()) &&
-           s.WriteString("port", "name", session.Port.PortName()) &&
-           s.WriteBool("port", "fixes", CheckBox4->isChecked()) && s.Save();
+    // real one. The keys go into the parsed settings; the file is then
+    // written once, whole.
+    return WriteAppSettings(*Settings, out, WindowPlacesKnown()) && Settings->Save();
 }
 
 bool TForm1::FormClose()

@@ -18,6 +18,7 @@
 #include <QTimer>
 #include <QWindow>
 
+#include "AppSettings.h"
 #include "CommandScope.h"
 #include "Unit1.h"
 #include "Unit3.h"
@@ -154,10 +155,10 @@ void TForm1::EnterSmallBox()
     SmallBox.DragCount = 0;
 
     if (placesKnown) {
-        const int top =
-            Settings->ReadInteger("window", noBorder ? "minnbtop" : "mintop", SmallBox.SavedPosition.y());
-        const int left =
-            Settings->ReadInteger("window", noBorder ? "minnbleft" : "minleft", SmallBox.SavedPosition.x());
+        const AppSettings::Window saved = ReadAppSettings(*Settings).window;
+        const SavedPlace &place = noBorder ? saved.stripNoBorder : saved.strip;
+        const int top = place.top.value_or(SmallBox.SavedPosition.y());
+        const int left = place.left.value_or(SmallBox.SavedPosition.x());
         const QSize outer = noBorder ? size() : size() + FrameSize();
         fitAt_ = FitOntoScreen(QRect(QPoint(left, top), outer)).topLeft();
         PlaceFrameAt(fitAt_);
@@ -207,10 +208,7 @@ void TForm1::WriteStripPlace()
 {
     // Where the strip was is remembered for its kind of frame; a refused
     // write skips the other, silently.
-    if (!WindowPlacesKnown()) return;
-    const bool noBorder = CheckBox5->isChecked();
-    if (Settings->WriteInteger("window", noBorder ? "minnbtop" : "mintop", y()))
-        Settings->WriteInteger("window", noBorder ? "minnbleft" : "minleft", x());
+    if (WindowPlacesKnown()) ::WriteStripPlace(*Settings, CheckBox5->isChecked(), y(), x());
 }
 
 void TForm1::FitStripToFrame()

@@ -11,6 +11,7 @@
 #include <QRegularExpression>
 #include <QTabWidget>
 
+#include "AppSettings.h"
 #include "portrig.h"
 
 namespace {
@@ -204,6 +205,23 @@ void SettingsTest::modemKeysOnlyWithCtrl()
         QCOMPARE(f.Edit6->text().size(), 4);
         QCOMPARE(f.CurrentModemOptions().waitMs,
                  QString(w[0]).remove(QRegularExpression("[^0-9]")).right(4).toInt());
+    }
+    // Hand-edited values open the port with the same lines and wait as the
+    // command line, which opens it with ModemFor of the file's keys.
+    const char *const odd[][4] = {{"1", "2", "1", "0x1388"}, {"2", "0", "-1", "5"}, {"-1", "1", "0", "x"}};
+    for (const auto &keys : odd) {
+        PortRig rig;
+        rig.Settings().WriteString("rts-dtr", "enable", keys[0]);
+        rig.Settings().WriteString("rts-dtr", "rts", keys[1]);
+        rig.Settings().WriteString("rts-dtr", "dtr", keys[2]);
+        rig.Settings().WriteString("rts-dtr", "wait", keys[3]);
+        const ModemOptions line = ModemFor(ReadAppSettings(rig.Settings()).line);
+        TForm1 &f = rig.Start();
+        const ModemOptions window = f.CurrentModemOptions();
+        QCOMPARE(window.ctrlChecked, line.ctrlChecked);
+        QCOMPARE(window.rtsOn, line.rtsOn);
+        QCOMPARE(window.dtrOn, line.dtrOn);
+        QCOMPARE(window.waitMs, line.waitMs);
     }
 }
 

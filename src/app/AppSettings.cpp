@@ -1,0 +1,85 @@
+#include "AppSettings.h"
+
+namespace {
+
+std::optional<int> Integer(const SettingsFile &file, const char *section, const char *key)
+{
+    // Two reads with different defaults tell a missing key from any value.
+    const int a = file.ReadInteger(section, key, 0);
+    if (a != 0) return a;
+    return file.ReadInteger(section, key, 1) == 0 ? std::optional<int>(0) : std::nullopt;
+}
+
+SavedPlace Place(const SettingsFile &file, const char *top, const char *left)
+{
+    return {Integer(file, "window", top), Integer(file, "window", left)};
+}
+
+} // namespace
+
+AppSettings ReadAppSettings(const SettingsFile &file)
+{
+    AppSettings s;
+    s.window.place = Place(file, "top", "left");
+    s.window.width = Integer(file, "window", "width");
+    s.window.height = Integer(file, "window", "height");
+    s.window.maximized = file.ReadBool("window", "maxmize", false);
+    s.window.strip = Place(file, "mintop", "minleft");
+    s.window.stripNoBorder = Place(file, "minnbtop", "minnbleft");
+    s.device.pic18 = file.ReadString("device", "group", "PIC16") != "PIC16";
+    s.device.name = file.ReadString("device", "name", "");
+    s.device.autoselect = file.ReadBool("device", "autoselect", false);
+    s.port.fixes = file.ReadBool("port", "fixes", false);
+    s.port.name = file.ReadString("port", "name", "");
+    s.line = ReadLineSettings(file);
+    s.smallBlock = file.ReadBool("read", "smallblock", false);
+    s.smallBoxNoBorder = file.ReadBool("smallbox", "noborder", false);
+    s.verifyUserId = file.ReadBool("verify", "user-id", false);
+    s.traceFile = file.ReadString("trace", "file", "");
+    return s;
+}
+
+bool WriteAppSettings(SettingsFile &file, const AppSettings &s, bool withPlaces)
+{
+    const auto &place = s.window.place;
+    const bool placed = !withPlaces || !place.top || !place.left ||
+                        (file.WriteInteger("window", "top", *place.top) &&
+                         file.WriteInteger("window", "left", *place.left));
+    return placed && (!s.window.height || file.WriteInteger("window", "height", *s.window.height)) &&
+           (!s.window.width || file.WriteInteger("window", "width", *s.window.width)) &&
+           file.WriteString("device", "group", s.device.pic18 ? "PIC18" : "PIC16") &&
+           (s.device.name.empty() || file.WriteString("device", "name", s.device.name)) &&
+           file.WriteBool("read", "smallblock", s.smallBlock) &&
+           file.WriteBool("smallbox", "noborder", s.smallBoxNoBorder) &&
+           file.WriteBool("device", "autoselect", s.device.autoselect) &&
+           file.WriteBool("rts-dtr", "enable", s.line.enabled) &&
+           file.WriteBool("verify", "user-id", s.verifyUserId) &&
+           file.WriteString("rts-dtr", "wait", s.line.waitText) &&
+           file.WriteInteger("rts-dtr", "rts", s.line.rtsOn ? 1 : 0) &&
+           file.WriteInteger("rts-dtr", "dtr", s.line.dtrOn ? 1 : 0) &&
+           file.WriteString("port", "name", s.port.name) && file.WriteBool("port", "fixes", s.port.fixes);
+}
+
+bool WriteStripPlace(SettingsFile &file, bool noBorder, int top, int left)
+{
+    return file.WriteInteger("window", noBorder ? "minnbtop" : "mintop", top) &&
+           file.WriteInteger("window", noBorder ? "minnbleft" : "minleft", left);
+}
+
+std::string StartingPortChoice(const AppSettings &s)
+{
+    return s.port.fixes ? s.port.name : "search";
+}
+
+ModemOptions ModemFor(const LineSettings &line)
+{
+    ModemOptions modem;
+    if (line.enabled) {
+        modem.ctrlChecked = true;
+        modem.rtsGroupEnabled = true;
+        modem.rtsOn = line.rtsOn;
+        modem.dtrOn = line.dtrOn;
+        modem.waitMs = line.waitMs;
+    }
+    return modem;
+}
