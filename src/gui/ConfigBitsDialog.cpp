@@ -7,6 +7,7 @@
 #include <QScrollArea>
 #include <QVBoxLayout>
 
+#include "Accessibility.h"
 #include "support/textutil.h"
 
 namespace {
@@ -50,6 +51,9 @@ TConfigBitsDialog::TConfigBitsDialog(std::shared_ptr<const TConfigLayout> layout
             name->setToolTip(Q("ビット " + Hex(field.Mask, word.Width > 0xFF ? 4 : 2)));
             auto *box = new QComboBox;
             box->setObjectName(Q(field.Name));
+            // Read out as the field it sets, the setting after it.
+            NameDropDown(box, Q(field.Name));
+            name->setBuddy(box);
             const TConfigSetting *current = DecodeField(field, values_[w]);
             if (!current) // bits no setting names: offered first, so that OK keeps them
                 box->addItem(Q(Hex(values_[w] & field.Mask, word.Width > 0xFF ? 4 : 2) + "  (名前のない値)"),
@@ -80,6 +84,7 @@ TConfigBitsDialog::TConfigBitsDialog(std::shared_ptr<const TConfigLayout> layout
     auto *outer = new QVBoxLayout(this);
     outer->addWidget(scroll);
     outer->addWidget(buttons);
+    HoldFocusRing(this);
 }
 
 QComboBox *TConfigBitsDialog::FieldBox(const QString &name) const

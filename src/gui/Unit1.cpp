@@ -26,6 +26,7 @@
 #include <QWindow>
 #include <algorithm>
 
+#include "Accessibility.h"
 #include "Colours.h"
 #include "link/SerialDevices.h"
 #include "StepColumns.h"
@@ -148,8 +149,9 @@ QPlainTextEdit *MakeDump(QWidget *parent, const char *name)
     m->setFont(FixedFont());
     m->setUndoRedoEnabled(false);
     m->document()->setDocumentMargin(2);
-    // A read-only view shows no cursor; its frame says when it has the
-    // focus (and the arrow keys scroll it).
+    // The caret moves with the arrow and page keys, so a screen reader
+    // reads the dump line by line; the frame says when it has the focus.
+    m->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     m->setStyleSheet(QStringLiteral("QPlainTextEdit:focus { border: 2px solid palette(highlight); }"));
     return m;
 }
@@ -168,6 +170,8 @@ TForm1::TForm1(std::unique_ptr<SerialBackend> backend, const std::string &settin
       Settings(std::make_unique<SettingsFile>(settingsPath.empty() ? DefaultSettingsPath() : settingsPath))
 {
     setObjectName("Form1");
+    // A window to screen readers, not a filler.
+    MarkAccessibleRole(this, QAccessible::Window);
     setWindowTitle(VersionCaption);
     setFont(UiFont());
     CreateControls();
@@ -254,6 +258,7 @@ void TForm1::CreateControls()
                        static_cast<QWidget *>(Edit3)})
         w->installEventFilter(this);
     HoldFonts(this);
+    HoldFocusRing(this);
     LayoutAnchored();
 }
 
@@ -264,6 +269,7 @@ void TForm1::CreateTopRow()
     GroupBox1->setGeometry(4, 0, 196, 44);
     ComboBox1 = new QComboBox(GroupBox1);
     ComboBox1->setObjectName("ComboBox1");
+    NameDropDown(ComboBox1, "DEVICE");
     ComboBox1->setEditable(false);
     // A list of 23 rows under the field; some styles would otherwise open a
     // popup over the whole screen and ignore the row count.
@@ -287,6 +293,7 @@ void TForm1::CreateTopRow()
     GroupBox2->setObjectName("GroupBox2");
     GroupBox2->setGeometry(204, 0, 208, 44);
     StaticText2 = MakeLabel(GroupBox2, "StaticText2", "", QRect(6, 18, 150, 18));
+    MarkStatusText(StaticText2, "Current File", QAccessible::StaticText);
     StaticText2->setFont(bold);
     SetTextColour(StaticText2, CurrentFileColour);
     StaticText2->setToolTip(
@@ -344,12 +351,19 @@ void TForm1::CreateCommandRow()
     vButton(Button16, "Button16", "ファイルロードメニュー", &TForm1::Button16Click);
     vButton(Button14, "Button14", "プログラミングメニュー", &TForm1::Button14Click);
     vButton(Button15, "Button15", "消去メニュー", &TForm1::Button15Click);
+    // Read out as what they open rather than as "v".
+    for (auto [main, v] : {std::pair{Button1, Button16}, {Button4, Button14}, {Button5, Button15}})
+        v->setAccessibleName(main->text() + "のメニュー");
     // Tab reaches each "v" right after the button it belongs to.
     for (auto [main, v] : {std::pair{Button1, Button16}, {Button4, Button14}, {Button5, Button15}})
         setTabOrder(main, v);
 
-    Edit3 = new QLineEdit("Message", this);
+    Edit3 = new QLineEdit(this);
     Edit3->setObjectName("Edit3");
+    // The window's status bar to screen readers, each new text announced.
+    MarkStatusText(Edit3, "ステータス");
+    connect(Edit3, &QLineEdit::textChanged, this, [this] { AnnounceStatus(Edit3); });
+    Edit3->setText("Message");
     Edit3->setReadOnly(true);
     Edit3->setFocusPolicy(Qt::ClickFocus);
     Edit3->setToolTip("Messageタブに詳細なメッセージがある場合もあります。");
@@ -360,6 +374,7 @@ void TForm1::CreateCommandRow()
     ProgressBar1->setValue(0);
     ProgressBar1->setTextVisible(false);
     ProgressBar1->setToolTip("Program Memory、Data Memoryの順に経過を表示します。");
+    ProgressBar1->setAccessibleName("進行状況");
     mainProgress_.Attach(ProgressBar1);
 
     spareBar_ = new QProgressBar(this);
@@ -376,6 +391,7 @@ void TForm1::CreateDumpTabs()
                            std::string("ADDRESS 0000 0001 0002 0003 0004 0005 0006 0007 ----- ASCII-----")),
                        QRect(4, 1, 450, 14));
     Memo1 = MakeDump(TabSheet1, "Memo1");
+    Memo1->setAccessibleName("Program Memory");
     PageControl1->addTab(TabSheet1, "Program Memory");
 
     TabSheet2 = new QWidget;
@@ -384,10 +400,14 @@ void TForm1::CreateDumpTabs()
                        "ADDR  00 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F ----- ASCII-----",
                        QRect(4, 1, 450, 14));
     Memo2 = MakeDump(TabSheet2, "Memo2");
+    Memo2->setAccessibleName("Data Memory");
     PageControl1->addTab(TabSheet2, "Data Memory");
 
-    for (QLabel *l : {Label1, Label3})
-        l->setFont(FixedFont());
+    // Each header names the columns of the dump under it.
+    for (auto [header, dump] : {std::pair{Label1, Memo1}, {Label3, Memo2}}) {
+        header->setFont(FixedFont());
+        header->setBuddy(dump);
+    }
     // Blank views until the first device is selected.
     Memo1->setPlainText(QString::fromStdString(InitialProgramDumpText()));
     Memo2->setPlainText(QString::fromStdString(InitialDataDumpText()));
@@ -402,6 +422,8 @@ void TForm1::CreateConfigTab()
                   QRect(4, 1, 450, 14));
     Label5->setFont(FixedFont());
     Memo3 = MakeDump(TabSheet3, "Memo3");
+    Memo3->setAccessibleName("Configuration Memory");
+    Label5->setBuddy(Memo3);
     Memo3->setGeometry(2, 16, 452, 38);
     Memo3->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     Memo3->setPlainText(QString::fromStdString(InitialConfigDumpText()));
@@ -449,6 +471,10 @@ void TForm1::CreateConfigTab()
         value->setGeometry(x + 90, y, 38, 18);
         value->installEventFilter(this);
         *s.value = value;
+        // Read out as the slot they belong to, not as a bare text.
+        (*s.label)->setBuddy(value);
+        value->setAccessibleName(s.caption);
+        address->setAccessibleName(QString(s.caption) + " のアドレス");
     }
 
     CheckBox1 = MakeCheckBox(TabSheet3, "CheckBox1", "Configデータを変更する",
@@ -532,6 +558,8 @@ void TForm1::CreateOptionTab()
     Edit6->setEnabled(false);
     Edit6->installEventFilter(this);
     Label7 = MakeLabel(TabSheet4, "Label7", "ms", QRect(300, 128, 20, 16));
+    Label7->setBuddy(Edit6);
+    Edit6->setAccessibleName("ポートオープン後の待ち時間 (ms)");
 
     CheckBox3 = MakeCheckBox(TabSheet4, "CheckBox3", "[VERIFY] User-ID", "User-IDもVERIFY対象とします",
                              QRect(274, 2, 170, 18));
@@ -556,6 +584,10 @@ void TForm1::CreateOptionTab()
     connect(Button17, &QPushButton::clicked, this, &TForm1::Button17Click);
     connect(CheckBox5, &QCheckBox::clicked, this, &TForm1::CheckBox5Click);
 
+    // Down the left column and then the right one: "COM Port is fixed"
+    // stands last in the right column.
+    setTabOrder(CheckBox5, CheckBox4);
+
     PageControl1->addTab(TabSheet4, "Option");
 }
 
@@ -569,6 +601,8 @@ void TForm1::CreateMessageTab()
     Memo4->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     Memo4->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Memo4->setUndoRedoEnabled(false);
+    Memo4->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    Memo4->setAccessibleName("Message");
     Button9 = MakeButton(TabSheet5, "Button9", "CLEAR", "メッセージをクリアします。", QRect(0, 0, 60, 22));
     connect(Button9, &QPushButton::clicked, this, &TForm1::Button9Click);
     PageControl1->addTab(TabSheet5, "Message");

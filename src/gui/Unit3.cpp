@@ -1,5 +1,6 @@
 #include "Unit3.h"
 
+#include "Accessibility.h"
 #include "Unit1.h"
 
 #include <QLabel>
@@ -22,6 +23,8 @@ TForm3::TForm3(QWidget *parent)
 
     StaticText1 = new QLabel(this);
     StaticText1->setObjectName("StaticText1");
+    // The dialog's status bar to screen readers, each result announced.
+    MarkStatusText(StaticText1, "ステータス");
     StaticText1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     StaticText1->move(4, 4);
     StaticText1->adjustSize();
@@ -32,6 +35,7 @@ TForm3::TForm3(QWidget *parent)
     ProgressBar1->setRange(0, 100);
     ProgressBar1->setValue(0);
     ProgressBar1->setTextVisible(false);
+    ProgressBar1->setAccessibleName("進行状況");
     progress_.Attach(ProgressBar1);
 
     Button1 = new QPushButton("OK", this);
@@ -44,6 +48,7 @@ TForm3::TForm3(QWidget *parent)
     // platform theme prefers.
     setFont(UiFont());
     HoldFonts(this);
+    HoldFocusRing(this);
 }
 
 void TForm3::ShowDialog()
@@ -71,6 +76,7 @@ void TForm3::SetStatusText(const QString &text)
 {
     StaticText1->setText(text);
     StaticText1->adjustSize();
+    AnnounceStatus(StaticText1);
 }
 
 void TForm3::Button1Click()

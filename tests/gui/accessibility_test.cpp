@@ -1,0 +1,263 @@
+// What a screen reader and a keyboard user find in the windows: every control
+// named and in a role that says what it is, labels leading to their fields,
+// the status texts announced when they change, the Option tab in page order,
+// the dump views read line by line and a focus ring that can be seen.
+#include <QAbstractButton>
+#include <QAbstractItemView>
+#include <QAccessible>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTextBlock>
+#include <QTest>
+
+#include "Accessibility.h"
+#include "Colours.h"
+#include "ConfigBitsDialog.h"
+#include "guitestutil.h"
+
+class AccessibilityTest : public QObject {
+    Q_OBJECT
+private slots:
+    void everyControlNamedInItsRole();
+    void labelsLeadToTheirFields();
+    void statusTextsAreAnnounced();
+    void optionTabInPageOrder();
+    void dumpCaretMovesLineByLine();
+    void focusRingStandsOutOnLightAndDark();
+};
+
+namespace {
+
+QAccessibleInterface *Access(QObject *o)
+{
+    return QAccessible::queryAccessibleInterface(o);
+}
+
+QString Name(QObject *o)
+{
+    return Access(o)->text(QAccessible::Name);
+}
+
+// The visible controls under root without a name, or reported only as a
+// filler, as "objectName (class)".
+QStringList Unnamed(QWidget *root)
+{
+    QStringList found;
+    for (QWidget *w : root->findChildren<QWidget *>()) {
+        if (!w->isVisible()) continue;
+        if (!(qobject_cast<QAbstractButton *>(w) || qobject_cast<QLineEdit *>(w) ||
+              qobject_cast<QComboBox *>(w) || qobject_cast<QPlainTextEdit *>(w) ||
+              qobject_cast<QProgressBar *>(w) || qobject_cast<QLabel *>(w) || qobject_cast<QGroupBox *>(w)))
+            continue;
+        QAccessibleInterface *a = Access(w);
+        if (a->text(QAccessible::Name).trimmed().isEmpty() || a->role() == QAccessible::Client)
+            found << w->objectName() + " (" + w->metaObject()->className() + ")";
+        if (auto *box = qobject_cast<QComboBox *>(w); box && Name(box->view()).isEmpty())
+            found << w->objectName() + "'s list";
+    }
+    return found;
+}
+
+bool LabelledBy(QWidget *field, QWidget *label)
+{
+    for (const auto &[other, relation] : Access(field)->relations(QAccessible::Label))
+        if (other->object() == label) return true;
+    return false;
+}
+
+// The config bits dialog the "ビット名…" button opens for a part with names.
+TConfigBitsDialog *OpenConfigBits(TForm1 &f)
+{
+    f.PageControl1->setCurrentIndex(TForm1::ConfigTab);
+    f.CheckBox1->setChecked(true);
+    QTest::mouseClick(f.ConfigBitsButton, Qt::LeftButton);
+    return f.findChild<TConfigBitsDialog *>();
+}
+
+std::vector<std::pair<QObject *, QAccessible::Event>> Events;
+
+void Record(QAccessibleEvent *event)
+{
+    Events.emplace_back(event->object(), event->type());
+}
+
+} // namespace
+
+void AccessibilityTest::everyControlNamedInItsRole()
+{
+    WindowUnderTest w;
+    w.Settings().WriteString("device", "name", "PIC16F877A");
+    TForm1 &f = w.Create();
+    QCOMPARE(Access(&f)->role(), QAccessible::Window);
+    QCOMPARE(Name(&f), TForm1::VersionCaption);
+    for (int tab = 0; tab < f.PageControl1->count(); ++tab) {
+        f.PageControl1->setCurrentIndex(tab);
+        QCoreApplication::processEvents();
+        const QStringList unnamed = Unnamed(&f);
+        QVERIFY2(unnamed.isEmpty(), qPrintable(f.PageControl1->tabText(tab) + ": " + unnamed.join(", ")));
+    }
+    // The "v" buttons say what they open, the drop-downs what they choose.
+    QCOMPARE(Name(f.Button14), QString("PROG.のメニュー"));
+    QCOMPARE(Name(f.ComboBox1), QString("DEVICE: PIC16F877A"));
+    QCOMPARE(Access(f.Edit3)->role(), QAccessible::StatusBar);
+
+    w.dialog->ShowDialog();
+    QCOMPARE(Access(w.dialog.get())->role(), QAccessible::Dialog);
+    QCOMPARE(Unnamed(w.dialog.get()), QStringList());
+    w.dialog->hide();
+
+    TConfigBitsDialog *bits = OpenConfigBits(f);
+    QVERIFY(bits);
+    QCOMPARE(Unnamed(bits), QStringList());
+    bits->reject();
+}
+
+void AccessibilityTest::labelsLeadToTheirFields()
+{
+    WindowUnderTest w;
+    w.Settings().WriteString("device", "name", "PIC16F877A");
+    TForm1 &f = w.Create();
+    std::vector<std::pair<QLabel *, QWidget *>> pairs{
+        {f.Label7, f.Edit6}, {f.Label1, f.Memo1}, {f.Label3, f.Memo2}, {f.Label5, f.Memo3}};
+    for (int slot = 0; slot < 4; ++slot)
+        pairs.emplace_back(f.SlotLabels()[slot], f.SlotValues()[slot]);
+    for (auto [label, field] : pairs) {
+        QCOMPARE(label->buddy(), field);
+        QVERIFY2(LabelledBy(field, label), qPrintable(field->objectName()));
+    }
+    // A value field says which slot it holds, its address field too.
+    QCOMPARE(Name(f.MaskEdit1), QString("CAL1"));
+    QVERIFY2(Name(f.Edit1).startsWith("CAL1"), qPrintable(Name(f.Edit1)));
+
+    TConfigBitsDialog *bits = OpenConfigBits(f);
+    QVERIFY(bits);
+    for (QComboBox *box : bits->findChildren<QComboBox *>()) {
+        QLabel *label = nullptr;
+        for (QLabel *l : bits->findChildren<QLabel *>())
+            if (l->buddy() == box) label = l;
+        QVERIFY2(label && label->text() == box->objectName(), qPrintable(box->objectName()));
+        QVERIFY(LabelledBy(box, label));
+        // Named by the field first, the setting after it.
+        QCOMPARE(Name(box), box->objectName() + ": " + box->currentText());
+    }
+    bits->reject();
+}
+
+void AccessibilityTest::statusTextsAreAnnounced()
+{
+    WindowUnderTest w;
+    TForm1 &f = w.Create();
+    Events.clear();
+    QAccessible::installUpdateHandler(Record);
+    // Qt hands events on only while a screen reader's bridge is active,
+    // which the offscreen platform never is; the events are then checked
+    // where the platform has one.
+    QAccessible::setActive(true);
+    const bool active = QAccessible::isActive();
+    const QString ok = "ベリファイOK。一致しました。";
+    f.SetStatus(ok.toStdString());
+    f.SetDialogStatus(ok.toStdString());
+    QAccessible::installUpdateHandler(nullptr);
+
+    // What the announcement makes a screen reader read: the status bar of
+    // each window, named by the result and reading it as its text.
+    for (QWidget *status : {static_cast<QWidget *>(f.Edit3), static_cast<QWidget *>(w.dialog->StaticText1)}) {
+        const auto announced = std::pair{static_cast<QObject *>(status), QAccessible::NameChanged};
+        if (active)
+            QVERIFY2(std::find(Events.begin(), Events.end(), announced) != Events.end(),
+                     qPrintable(status->objectName()));
+        QCOMPARE(Access(status)->role(), QAccessible::StatusBar);
+        QCOMPARE(Name(status), ok);
+        QCOMPARE(Access(status)->textInterface()->text(0, int(ok.size())), ok);
+    }
+    // An empty status line still says what it is.
+    f.Edit3->clear();
+    QVERIFY(!Name(f.Edit3).isEmpty());
+}
+
+void AccessibilityTest::optionTabInPageOrder()
+{
+    WindowUnderTest w;
+    TForm1 &f = w.Create();
+    QWidget *page = f.TabSheet4;
+    QList<QWidget *> stops;
+    for (QWidget *c : page->findChildren<QWidget *>())
+        if (c->focusPolicy() & Qt::TabFocus) stops << c;
+    // From the first stop on the page, the chain visits every stop of it
+    // down each column, left column first.
+    QWidget *at = f.RadioButton[0];
+    QList<QWidget *> order;
+    for (QWidget *c = at; order.size() < stops.size(); c = c->nextInFocusChain())
+        if (stops.contains(c) && !order.contains(c)) order << c;
+    const int rightColumn = f.CheckBox3->mapTo(page, QPoint()).x();
+    for (int i = 1; i < order.size(); ++i) {
+        const QRect a(order[i - 1]->mapTo(page, QPoint()), order[i - 1]->size());
+        const QRect b(order[i]->mapTo(page, QPoint()), order[i]->size());
+        const QString step = order[i - 1]->objectName() + " -> " + order[i]->objectName();
+        const bool aRight = a.x() >= rightColumn, bRight = b.x() >= rightColumn;
+        QVERIFY2(!aRight || bRight, qPrintable(step));
+        if (aRight != bRight) continue;
+        const int centre = b.center().y();
+        QVERIFY2(centre >= a.top(), qPrintable(step));
+        if (centre <= a.bottom()) QVERIFY2(b.x() > a.x(), qPrintable(step));
+    }
+    QCOMPARE(order.first(), f.RadioButton[0]);
+    QCOMPARE(order.last(), static_cast<QWidget *>(f.CheckBox4));
+}
+
+void AccessibilityTest::dumpCaretMovesLineByLine()
+{
+    WindowUnderTest w;
+    w.Settings().WriteString("device", "name", "PIC16F877A");
+    TForm1 &f = w.Create();
+    f.PageControl1->setCurrentIndex(TForm1::ProgramTab);
+    f.Memo1->setFocus();
+    QTest::keyClick(f.Memo1, Qt::Key_Down);
+    QCOMPARE(f.Memo1->textCursor().blockNumber(), 1);
+    QTest::keyClick(f.Memo1, Qt::Key_PageDown);
+    const int line = f.Memo1->textCursor().blockNumber();
+    QVERIFY(line > 2);
+    // What a screen reader reads there is that line of the dump.
+    QAccessibleTextInterface *text = Access(f.Memo1)->textInterface();
+    QVERIFY(text);
+    QCOMPARE(text->cursorPosition(), f.Memo1->textCursor().position());
+    int start = 0, end = 0;
+    const QString read = text->textAtOffset(text->cursorPosition(), QAccessible::LineBoundary, &start, &end);
+    QCOMPARE(read.trimmed(), f.Memo1->document()->findBlockByNumber(line).text().trimmed());
+}
+
+void AccessibilityTest::focusRingStandsOutOnLightAndDark()
+{
+    WindowUnderTest w;
+    TForm1 &f = w.Create();
+    QPalette dark;
+    dark.setColor(QPalette::Window, QColor(0x20, 0x20, 0x20));
+    dark.setColor(QPalette::Button, QColor(0x30, 0x30, 0x30));
+    dark.setColor(QPalette::Highlight, QColor(0x1E, 0x3A, 0x5F)); // barely off the window colour
+    f.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&f));
+    for (const QPalette &palette : {f.palette(), dark}) {
+        f.setPalette(palette);
+        for (QWidget *control : {static_cast<QWidget *>(f.Button10), static_cast<QWidget *>(f.CheckBox4),
+                                 static_cast<QWidget *>(f.RadioButton[0])}) {
+            control->setFocus();
+            QVERIFY(control->hasFocus());
+            const QColor ring = TFocusRingStyle::RingColour(control->palette());
+            QVERIFY(ContrastRatio(ring, control->palette().color(QPalette::Window)) >= MinimumContrast);
+            const QImage shot = control->grab().toImage();
+            const qreal dpr = shot.devicePixelRatio();
+            QCOMPARE(shot.pixelColor(QPoint(1, control->height() / 2) * dpr).rgb(), ring.rgb());
+        }
+    }
+}
+
+QTEST_MAIN(AccessibilityTest)
+#include "accessibility_test.moc"
