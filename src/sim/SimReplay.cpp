@@ -68,7 +68,8 @@ bool ReadTraceForReplay(const std::string &path, std::vector<TraceEvent> &events
             if (value.empty()) return bad();
             segments.push_back({value, {}});
             opened = true;
-        } else if (what == "close") {
+        } else if (what == "close" || what == "lines") {
+            // What the host did around the bytes; the replay plays the bytes.
         } else if (what == ">" || what == "<") {
             unsigned byte = 0;
             if (value.size() != 2 || std::sscanf(value.c_str(), "%2x", &byte) != 1) return bad();

@@ -1081,6 +1081,26 @@ TEST(Cli, TracedSessionReplaysToTheSameResult)
     EXPECT_EQ(RunCli({"--trace", "/nonexistent/dir/t", "-p", "/dev/null", "version"}).status, 3);
 }
 
+// Hand-edited [rts-dtr] keys set the lines and the wait the window sets for
+// the same file (its settings test reads the same record), and a trace that
+// holds them still replays.
+TEST(Cli, HandEditedLineKeysSetTheWindowsLines)
+{
+    const std::string odd = "[rts-dtr]\nenable=1\nrts=2\ndtr=1\nwait=0x1388\n";
+    const std::string trace = Temp("lines.trace");
+    {
+        SimProcess sim({"--chip", "PIC16F877A"});
+        ASSERT_FALSE(sim.Path().empty());
+        const CliResult r = RunCli({"--trace", trace, "-p", sim.Path(), "version"}, odd);
+        ASSERT_EQ(r.status, 0) << r.out << r.err;
+    }
+    const std::string text = ReadText(trace);
+    EXPECT_NE(text.find(" lines rts=1 dtr=1 wait=200\n"), std::string::npos) << text;
+    SimProcess replay({"--replay", trace});
+    ASSERT_FALSE(replay.Path().empty());
+    EXPECT_EQ(RunCli({"-p", replay.Path(), "version"}, odd).status, 0);
+}
+
 // A trace path that would destroy a file of the run, write through a link
 // or block is refused with the file-error status before any port is opened
 // (a refused trace never reaches /dev/null, which no board answers on), and

@@ -349,6 +349,10 @@ void SettingsTest::wireTrace()
         s.WriteBool("port", "fixes", true);
         s.WriteString("port", "name", "COM3");
         s.WriteString("trace", "file", trace.toStdString());
+        s.WriteString("rts-dtr", "enable", "1");
+        s.WriteString("rts-dtr", "rts", "2");
+        s.WriteString("rts-dtr", "dtr", "1");
+        s.WriteString("rts-dtr", "wait", "0x1388");
     }
     TForm1 &f = rig.Start([](PortBank &bank) { bank.AddProgrammer(PortRig::DevicePath(3)); });
     QVERIFY(f.session.Port.IsOpen());
@@ -363,6 +367,9 @@ void SettingsTest::wireTrace()
     QVERIFY(!lines.filter(QRegularExpression("^[0-9.]+ > [0-9A-F]{2}$")).isEmpty());
     QVERIFY(!lines.filter(QRegularExpression("^[0-9.]+ < [0-9A-F]{2}$")).isEmpty());
     QCOMPARE(rig.Settings().ReadString("trace", "file", ""), trace.toStdString());
+    // The hand-edited line keys of the command line's test give the same
+    // lines and wait here.
+    QCOMPARE(lines.filter(QRegularExpression("^[0-9.]+ lines rts=1 dtr=1 wait=200$")).size(), 1);
 
     // A file that cannot be written is said in the log and the hint.
     PortRig other;

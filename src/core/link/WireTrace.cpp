@@ -111,6 +111,14 @@ void WireTrace::Opened(const std::string &name)
     Add(rest.data(), static_cast<int>(rest.size()));
 }
 
+void WireTrace::LinesSet(bool rts, bool dtr, int waitMs)
+{
+    std::lock_guard lock(mutex_);
+    char line[80];
+    Add(line, std::snprintf(line, sizeof line, "%.6f lines rts=%d dtr=%d wait=%d\n", Seconds(), rts ? 1 : 0,
+                            dtr ? 1 : 0, waitMs));
+}
+
 void WireTrace::Closed()
 {
     std::lock_guard lock(mutex_);

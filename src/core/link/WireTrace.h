@@ -36,6 +36,10 @@ public:
     void Sent(const uint8_t *data, size_t n);
     void Received(const uint8_t *data, size_t n);
     void Opened(const std::string &name);
+    // The RTS and DTR lines as set after the open, and the wait that
+    // followed ("lines rts=1 dtr=0 wait=200"): a board that needs its reset
+    // line one way shows in the trace which way it got.
+    void LinesSet(bool rts, bool dtr, int waitMs);
     void Closed();
     // Writes out what is held back; a silent read is where a session that
     // goes wrong stops, so the port calls this then.

@@ -85,7 +85,9 @@ int SerialPort::OpenPort(const std::string &name, const ModemOptions &modem)
         backend_->SetModemLine(ModemLine::DTR, modem.dtrOn);
         // The window's field holds at most four digits; a hand-edited
         // settings file must not stall every command for minutes.
-        backend_->Pause(modem.ctrlChecked ? std::clamp(modem.waitMs, 0, MaxModemWaitMs) : 1);
+        const int wait = modem.ctrlChecked ? std::clamp(modem.waitMs, 0, MaxModemWaitMs) : 1;
+        if (trace_) trace_->LinesSet(modem.rtsOn, modem.dtrOn, wait);
+        backend_->Pause(wait);
         PurgeBoth();
     }
     return 0;
