@@ -7,6 +7,7 @@
 #include <optional>
 #include <thread>
 
+#include "AppSettings.h"
 #include "CliSession.h"
 #include "link/PortPermission.h"
 #include "link/SerialDevices.h"
@@ -176,8 +177,8 @@ void CliSession::OpenPort()
         return;
     }
 
-    if (settings_.ReadBool("port", "fixes", false)) {
-        const std::string name = settings_.ReadString("port", "name", "");
+    if (const AppSettings::Port saved = ReadAppSettings(settings_).port; saved.fixes) {
+        const std::string &name = saved.name;
         chosenPort_ = name;
         if (name.empty()) {
             ui_.AddLog("使用するポートは固定ですが、ポート番号が指定されていません。");

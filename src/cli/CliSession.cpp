@@ -17,7 +17,7 @@
 #include "support/FileErrorText.h"
 #include "Json.h"
 #include "link/PortPermission.h"
-#include "settings/LineSettings.h"
+#include "AppSettings.h"
 #include "support/StandardStreams.h"
 #include "link/SerialDevices.h"
 #include "link/UsbAdapter.h"
@@ -151,12 +151,9 @@ JsonObject DifferencesObject(const OperationResult &result)
 bool StartCliTrace(const CliOptions &options, const std::vector<std::string> &args, std::string &error)
 {
     const std::string settingsPath = options.settings.empty() ? WindowSettingsPath() : options.settings;
-    const SettingsFile settings(settingsPath);
-    const std::string device =
-        options.device.empty() ? settings.ReadString("device", "name", "") : options.device;
-    std::string port = options.port;
-    if (port.empty())
-        port = settings.ReadBool("port", "fixes", false) ? settings.ReadString("port", "name", "") : "search";
+    const AppSettings saved = ReadAppSettings(SettingsFile(settingsPath));
+    const std::string device = options.device.empty() ? saved.device.name : options.device;
+    const std::string port = options.port.empty() ? StartingPortChoice(saved) : options.port;
     // Every file the run reads or writes: a trace in the place of one would
     // empty it (the HEX file to program) or be emptied by it.
     std::vector<std::string> inUse{settingsPath, options.log, CalibrationLogPath()};
@@ -252,9 +249,9 @@ bool CliSession::SelectDevice(std::string &error)
         device_ = {found.Pic18, found.Index};
     } else {
         // The device the window would start with.
-        const bool pic18 = settings_.ReadString("device", "group", "PIC16") != "PIC16";
-        const DeviceSelection found = FindCatalogueDevice(settings_.ReadString("device", "name", ""));
-        device_ = {pic18, found.Pic18 == pic18 ? found.Index : -1};
+        const AppSettings::Device saved = ReadAppSettings(settings_).device;
+        const DeviceSelection found = FindCatalogueDevice(saved.name);
+        device_ = {saved.pic18, found.Pic18 == saved.pic18 ? found.Index : -1};
     }
     if (options_.command == CliCommand::Erase && CalibChange()) {
         const int index = device_.Index;
@@ -276,16 +273,7 @@ bool CliSession::SelectDevice(std::string &error)
 
 ModemOptions CliSession::Modem() const
 {
-    ModemOptions modem;
-    const LineSettings line = ReadLineSettings(settings_);
-    if (line.enabled) {
-        modem.ctrlChecked = true;
-        modem.rtsGroupEnabled = true;
-        modem.rtsOn = line.rtsOn;
-        modem.dtrOn = line.dtrOn;
-        modem.waitMs = line.waitMs;
-    }
-    return modem;
+    return ModemFor(ReadAppSettings(settings_).line);
 }
 
 void CliSession::ExplainOpenFailure(const std::string &path)
