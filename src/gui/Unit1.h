@@ -3,6 +3,8 @@
 // status line and progress bar, and the command lock.
 #pragma once
 
+#include <optional>
+
 #include <QGroupBox>
 #include <QPointer>
 #include <QWidget>
@@ -287,6 +289,9 @@ public:
     // unticks the calibration change.
     ChainResult RunDeviceChain(OperationContext &ctx, Chain chain, bool smallBox,
                                const std::string &file = {});
+    // How the chain of the running or last command ended; none while a
+    // command has not run one (a refusal of the check, a cancelled box).
+    const std::optional<ChainResult> &LastChain() const { return lastChain_; }
     // The current file's name without its folder.
     std::string CurrentFileName() const;
     // Asks for a file to load; the chosen one becomes the current file.
@@ -517,6 +522,7 @@ private:
     QPoint fitAt_; // where the frame was placed from the settings
     bool refreshingColours_ = false;
     QPointer<QWidget> lockFocus_; // had the focus when the lock was taken
+    std::optional<ChainResult> lastChain_;
     std::string deniedDevice_;         // the last open was refused this device
     std::string openNode_;             // the device node of the port last opened
     // Announcements that came while a command ran: added or not, and the node.

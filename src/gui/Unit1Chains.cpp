@@ -46,9 +46,11 @@ ChainResult TForm1::RunDeviceChain(OperationContext &ctx, Chain chain, bool smal
         ChainResult stopped;
         stopped.ended = Step::Program;
         stopped.outcome.kind = Outcome::Refused;
+        lastChain_ = stopped;
         return stopped;
     }
     const ChainResult result = RunChain(ctx, chain, run);
+    lastChain_ = result;
     if (result.calibrationReplaced) CheckBox2->setChecked(false);
     if (chain == Chain::Read && result.Ok()) {
         // The buffer holds the chip's contents now, no longer the file's.

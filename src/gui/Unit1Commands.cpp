@@ -83,6 +83,7 @@ QList<QWidget *> TForm1::LockedControls() const
 void TForm1::CommandLock(bool on)
 {
     const QList<QWidget *> locked = LockedControls();
+    if (on) lastChain_.reset();
     if (on && !lockFocus_) {
         // A focused control that is disabled hands the focus on to the next
         // one still enabled: Reset, which a Space meant to repeat the

@@ -75,5 +75,6 @@ int main(int argc, char *argv[])
         std::printf("demo: picture %s\n", qPrintable(path));
     }
     form.session.Port.ClosePort();
-    return saved && verified == QStringLiteral("ベリファイOK。一致しました。") ? 0 : 1;
+    const std::optional<ChainResult> &verify = form.LastChain();
+    return saved && verify && verify->ended == Step::Verify && verify->Ok() ? 0 : 1;
 }
