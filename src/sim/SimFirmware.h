@@ -83,6 +83,7 @@ public:
     // are appended to Output() with the time each has fully left the board.
     void Receive(uint8_t byte, SimTime arrival);
     std::deque<SimByte> &Output() { return output_; }
+    const std::deque<SimByte> &Output() const { return output_; }
     bool HungUp() const { return hungUp_; }
     uint64_t BytesReceived() const { return received_; }
     SimChip &Chip() { return chip_; }
