@@ -115,6 +115,13 @@ private:
     bool Knows(uint8_t code) const;
     void Process(uint8_t byte);
     void Execute();
+    void Control(uint8_t subCode);
+    void SendVersion();
+    uint8_t Capability(uint8_t query) const;
+    void RowWrite();
+    void Pic18TableWrite();
+    // The little-endian word of the arguments from index on.
+    uint16_t ArgumentWord(size_t index) const;
     void Emit(uint8_t value);
     void Echo(uint8_t value);
     void Checksum();
