@@ -44,13 +44,13 @@ TEST(SimCommandLine, GoodLinesFillTheirFields)
              EXPECT_EQ(o.pidFile, "p");
              EXPECT_FALSE(o.modelProtection);
          }},
-        {{"--calib", "3468,1000", "--firmware", "row15", "--no-pic18", "--version-text", "", "--version-pad",
-          "a5", "--silent"},
+        {{"--calib", "3468,1000", "--firmware", "row15", "--no-pic18", "--version-text", " V 1 ",
+          "--version-pad", "a5", "--silent"},
          [](const SimCommandLine &o) {
              EXPECT_EQ(o.calibration, (std::vector<uint16_t>{0x3468, 0x1000}));
              EXPECT_EQ(o.firmware.rowWrite, RowWriteForms::Row15);
              EXPECT_FALSE(o.firmware.pic18);
-             EXPECT_EQ(o.firmware.versionText, "");
+             EXPECT_EQ(o.firmware.versionText, " V 1 ");
              EXPECT_EQ(o.firmware.versionPad, 0xA5);
              EXPECT_TRUE(o.firmware.silent);
          }},
@@ -64,8 +64,10 @@ TEST(SimCommandLine, GoodLinesFillTheirFields)
              EXPECT_EQ(o.shaping.seed, UINT64_MAX);
          }},
         // --fault adds up in order; other options count with their last value.
-        {{"--fault", "drop=3", "--chip", "none", "--fault", "hangup-after=9", "--chip", "PIC10F200"},
+        {{"--fault", "drop=3", "--chip", "none", "--fault", "hangup-after=9", "--chip", "PIC10F200",
+          "--version-text", "x", "--version-text", ""},
          [](const SimCommandLine &o) {
+             EXPECT_EQ(o.firmware.versionText, "");
              ASSERT_EQ(o.firmware.faults.size(), 2u);
              EXPECT_EQ(o.firmware.faults[0].kind, FaultKind::Drop);
              EXPECT_EQ(o.firmware.faults[1].count, 9u);
