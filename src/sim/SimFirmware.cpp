@@ -222,40 +222,99 @@ void TarnboxFirmware::Process(uint8_t byte)
     }
 }
 
+// 0x00: the version query, or a change of the programming voltages.
+void TarnboxFirmware::Control(uint8_t subCode)
+{
+    switch (subCode) {
+    case 0:
+        SendVersion();
+        break;
+    case 1: // VDD then VPP
+    case 3: // VPP before VDD, for parts whose pins may be configured away
+        chip_.EnterProgramMode(subCode);
+        Wait(ModeSwitchWait);
+        break;
+    case 2:
+    case 4:
+        chip_.ExitProgramMode();
+        Wait(ModeSwitchWait);
+        break;
+    default:
+        break;
+    }
+}
+
+void TarnboxFirmware::SendVersion()
+{
+    // Never more than the host reads: a byte past the 32 would be taken for
+    // the echo of its next command.
+    const std::string &text = options_.versionText;
+    const size_t shown = std::min(text.size(), VersionReplySize);
+    for (size_t i = 0; i < shown; ++i)
+        Emit(static_cast<uint8_t>(text[i]));
+    if (shown == VersionReplySize) return;
+    Emit(0);
+    if (options_.versionPad)
+        for (size_t n = shown + 1; n < VersionReplySize; ++n)
+            Emit(*options_.versionPad);
+}
+
+// 0x0A: 0 the firmware generation, 1 the row-write codes known (bit 0 0x08,
+// bit 1 0x15), 2 PIC18 support. Anything else reads 0.
+uint8_t TarnboxFirmware::Capability(uint8_t query) const
+{
+    if (query == 0 || query == 2) return 1;
+    if (query == 1) return static_cast<uint8_t>((Knows(0x08) ? 1 : 0) | (Knows(0x15) ? 2 : 0));
+    return 0;
+}
+
+// 0x08 and 0x15: four words, each loaded, and when the word's index within
+// the block has all bits of the word-count byte set, a programming cycle;
+// then an increment. Count byte 0 programs each word, 1 pairs, 3 groups of
+// four, 7 all eight.
+void TarnboxFirmware::RowWrite()
+{
+    const std::vector<uint8_t> &a = args_;
+    const uint8_t load = a[0], begin = a[1], end = a[2], time = a[3], mask = a[4];
+    for (int i = 0; i < 4; ++i) {
+        chip_.IcspLoad(load, ArgumentWord(5 + 2 * i));
+        if ((i & mask) == mask) {
+            chip_.IcspCommand(begin);
+            Wait(time);
+            if (end) chip_.IcspCommand(end);
+        }
+        chip_.IcspCommand(6);
+    }
+}
+
+// 0x0D: three or four table writes with post-increment; a non-zero time
+// makes the last one start programming, held for that time.
+void TarnboxFirmware::Pic18TableWrite()
+{
+    const uint8_t time = args_[0];
+    for (int j = 0; j < 4; ++j) {
+        const uint16_t w = ArgumentWord(1 + 2 * j);
+        if (j == 3 && time != 0) {
+            chip_.Pic18Instruction(0xF, w, 0);
+            chip_.Pic18Instruction(0x0, 0x0000, 2);
+            Wait(time);
+        } else {
+            chip_.Pic18Instruction(0xD, w, 0);
+        }
+    }
+}
+
+uint16_t TarnboxFirmware::ArgumentWord(size_t index) const
+{
+    return static_cast<uint16_t>(args_[index] | (args_[index + 1] << 8));
+}
+
 void TarnboxFirmware::Execute()
 {
     const std::vector<uint8_t> &a = args_;
-    auto word = [&](size_t i) { return static_cast<uint16_t>(a[i] | (a[i + 1] << 8)); };
     switch (code_) {
     case 0x00:
-        switch (a[0]) {
-        case 0: {
-            // Never more than the host reads: a byte past the 32 would be
-            // taken for the echo of its next command.
-            const std::string &text = options_.versionText;
-            const size_t shown = std::min(text.size(), VersionReplySize);
-            for (size_t i = 0; i < shown; ++i)
-                Emit(static_cast<uint8_t>(text[i]));
-            if (shown == VersionReplySize) break;
-            Emit(0);
-            if (options_.versionPad)
-                for (size_t n = shown + 1; n < VersionReplySize; ++n)
-                    Emit(*options_.versionPad);
-            break;
-        }
-        case 1: // VDD then VPP
-        case 3: // VPP before VDD, for parts whose pins may be configured away
-            chip_.EnterProgramMode(a[0]);
-            Wait(ModeSwitchWait);
-            break;
-        case 2:
-        case 4:
-            chip_.ExitProgramMode();
-            Wait(ModeSwitchWait);
-            break;
-        default:
-            break;
-        }
+        Control(a[0]);
         break;
     case 0x01:
         chip_.IcspCommand(a[0]);
@@ -272,7 +331,7 @@ void TarnboxFirmware::Execute()
         Wait(a[1]);
         break;
     case 0x04:
-        chip_.IcspLoad(a[0], word(1));
+        chip_.IcspLoad(a[0], ArgumentWord(1));
         break;
     case 0x05:
         chip_.IcspCommand(a[0]);
@@ -280,74 +339,39 @@ void TarnboxFirmware::Execute()
         chip_.IcspCommand(a[1]);
         break;
     case 0x06:
-        for (uint16_t n = word(1); n > 0; --n)
+        for (uint16_t n = ArgumentWord(1); n > 0; --n)
             chip_.IcspCommand(a[0]);
         break;
     case 0x07:
-        StartStream(0x07, a[0], word(1));
+        StartStream(0x07, a[0], ArgumentWord(1));
         break;
     case 0x08:
-    case 0x15: {
+    case 0x15:
         Checksum();
-        // Four words: load, and when the word's index within the block has all
-        // bits of the word-count byte set, a programming cycle; then increment.
-        // Count byte 0 programs each word, 1 pairs, 3 groups of four, 7 all eight.
-        const uint8_t load = a[0], begin = a[1], end = a[2], time = a[3], mask = a[4];
-        for (int i = 0; i < 4; ++i) {
-            chip_.IcspLoad(load, word(5 + 2 * i));
-            if ((i & mask) == mask) {
-                chip_.IcspCommand(begin);
-                Wait(time);
-                if (end) chip_.IcspCommand(end);
-            }
-            chip_.IcspCommand(6);
-        }
+        RowWrite();
         break;
-    }
     case 0x09:
         Checksum();
-        chip_.Pic18Instruction(a[0] & 0x0F, word(1), a[4]);
+        chip_.Pic18Instruction(a[0] & 0x0F, ArgumentWord(1), a[4]);
         if (a[4] != 0) Wait(a[3]);
         break;
     case 0x0A:
-        // 0: firmware generation, 1: row-write codes known (bit 0 0x08,
-        // bit 1 0x15), 2: PIC18 support. Anything else reads 0.
-        if (a[0] == 0)
-            Emit(1);
-        else if (a[0] == 1)
-            Emit(static_cast<uint8_t>((Knows(0x08) ? 1 : 0) | (Knows(0x15) ? 2 : 0)));
-        else if (a[0] == 2)
-            Emit(1);
-        else
-            Emit(0);
+        Emit(Capability(a[0]));
         break;
     case 0x0B:
         Checksum();
         chip_.SetTablePointer(a[0] | (a[1] << 8) | (a[2] << 16));
         break;
     case 0x0C:
-        StartStream(0x0C, 0, word(0));
+        StartStream(0x0C, 0, ArgumentWord(0));
         break;
-    case 0x0D: {
+    case 0x0D:
         Checksum();
-        // Three or four table writes with post-increment; a non-zero time
-        // makes the last one start programming, held for that time.
-        const uint8_t time = a[0];
-        for (int j = 0; j < 4; ++j) {
-            const uint16_t w = word(1 + 2 * j);
-            if (j == 3 && time != 0) {
-                chip_.Pic18Instruction(0xF, w, 0);
-                chip_.Pic18Instruction(0x0, 0x0000, 2);
-                Wait(time);
-            } else {
-                chip_.Pic18Instruction(0xD, w, 0);
-            }
-        }
+        Pic18TableWrite();
         break;
-    }
     case 0x0E:
         Checksum();
-        chip_.SetEepromAddress(word(0));
+        chip_.SetEepromAddress(ArgumentWord(0));
         break;
     case 0x0F:
         StartStream(0x0F, 0, a[0] ? a[0] : 256);

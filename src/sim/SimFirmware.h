@@ -83,6 +83,7 @@ public:
     // are appended to Output() with the time each has fully left the board.
     void Receive(uint8_t byte, SimTime arrival);
     std::deque<SimByte> &Output() { return output_; }
+    const std::deque<SimByte> &Output() const { return output_; }
     bool HungUp() const { return hungUp_; }
     uint64_t BytesReceived() const { return received_; }
     SimChip &Chip() { return chip_; }
@@ -114,6 +115,13 @@ private:
     bool Knows(uint8_t code) const;
     void Process(uint8_t byte);
     void Execute();
+    void Control(uint8_t subCode);
+    void SendVersion();
+    uint8_t Capability(uint8_t query) const;
+    void RowWrite();
+    void Pic18TableWrite();
+    // The little-endian word of the arguments from index on.
+    uint16_t ArgumentWord(size_t index) const;
     void Emit(uint8_t value);
     void Echo(uint8_t value);
     void Checksum();
