@@ -10,7 +10,7 @@
 # skipped test).
 launcher=/usr/libexec/at-spi-bus-launcher
 if ! command -v dbus-daemon >/dev/null 2>&1 || [ ! -x "$launcher" ]; then
-  echo "SKIP: the screen reader test needs dbus-daemon and at-spi2-core (scripts/setup installs them)"
+  echo "SKIP: the screen reader test needs Debian's dbus-daemon and at-spi2-core"
   exit 77
 fi
 
