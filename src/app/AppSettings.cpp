@@ -2,12 +2,12 @@
 
 namespace {
 
+// A missing key, or a value that is no integer, is absent.
 std::optional<int> Integer(const SettingsFile &file, const char *section, const char *key)
 {
-    // Two reads with different defaults tell a missing key from any value.
-    const int a = file.ReadInteger(section, key, 0);
-    if (a != 0) return a;
-    return file.ReadInteger(section, key, 1) == 0 ? std::optional<int>(0) : std::nullopt;
+    int value = 0;
+    if (!ParseProfileInteger(file.ReadString(section, key, ""), value)) return std::nullopt;
+    return value;
 }
 
 SavedPlace Place(const SettingsFile &file, const char *top, const char *left)
