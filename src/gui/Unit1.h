@@ -165,6 +165,8 @@ public:
 
     // ---- FrontEnd ----
     void SetStatus(const std::string &text) override;
+    // The status text as last set, without the note of a close that waits.
+    const std::string &StatusText() const;
     void AddLog(const std::string &line) override;
     void AddLogShowingMessages(const std::string &line) override;
     void SetDialogStatus(const std::string &text) override;

@@ -149,6 +149,11 @@ void TForm1::SetStatus(const std::string &text)
     Edit3->setCursorPosition(0);
 }
 
+const std::string &TForm1::StatusText() const
+{
+    return statusText_;
+}
+
 void TForm1::AddLog(const std::string &line)
 {
     Memo4->appendPlainText(Q(line));

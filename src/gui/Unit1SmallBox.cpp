@@ -311,10 +311,12 @@ void ShowDialog(TForm1 &form)
 }
 
 // An erase that did not happen ends the chain with its own failure text,
-// which the strip's user only sees in the progress dialog.
+// which the strip's user only sees in the progress dialog: the text the
+// chain reported, not what the status line shows (a close that waits adds
+// its note there).
 void StopAfterFailedErase(TForm1 &form)
 {
-    form.SetDialogStatus(form.Edit3->text().toStdString());
+    form.SetDialogStatus(form.StatusText());
 }
 
 } // namespace
