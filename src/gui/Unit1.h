@@ -44,6 +44,14 @@ class QTabWidget;
 class QTimer;
 class QToolButton;
 class TForm3;
+class CommandRow;
+class ConfigPanel;
+class DevicePanel;
+class DumpTabs;
+class MessageLog;
+class OptionPanel;
+class Presenter;
+class SmallBoxStrip;
 
 // A titled group of radio buttons with one selected item, as the RTS and DTR
 // choices on the Option tab.
@@ -67,8 +75,8 @@ private:
 
 // What the process owns exactly once besides the window: the buffer, the
 // port and the shared command record.
-struct Session {
-    explicit Session(std::unique_ptr<SerialBackend> backend, PortPathResolver resolver);
+struct WindowLink {
+    explicit WindowLink(std::unique_ptr<SerialBackend> backend, PortPathResolver resolver);
     MemoryBuffer Buffer;
     SerialPort Port;
     TCommand Command;
@@ -93,7 +101,7 @@ public:
     void SetProgressDialog(TForm3 *dialog) { Form3 = dialog; }
 
     // ---- state ----
-    Session session;
+    WindowLink session;
     std::unique_ptr<SettingsFile> Settings;
     bool Pic18 = false;      // which family table the device list holds
     std::string CurrentFile; // full path; empty when there is none
@@ -165,10 +173,12 @@ public:
 
     // ---- FrontEnd ----
     void SetStatus(const std::string &text) override;
+    // The status text as last set, without the note of a close that waits.
+    const std::string &StatusText() const;
     void AddLog(const std::string &line) override;
     void AddLogShowingMessages(const std::string &line) override;
     void SetDialogStatus(const std::string &text) override;
-    ProgressBar &MainProgress() override { return mainProgress_; }
+    ProgressBar &MainProgress() override;
     ProgressBar &DialogProgress() override;
     void ShowMessage(const std::string &text) override;
     bool ConfirmErasedCalibration(const std::string &text) override;
@@ -180,53 +190,15 @@ public:
     bool SmallBlock() const { return SmallBlockFlag; }
     bool CalibChange() const;
 
-    // ---- controls (component names as objectName) ----
+    // ---- the window's parts ----
     TForm3 *Form3 = nullptr;
-    QGroupBox *GroupBox1, *GroupBox2, *GroupBox3;
-    QComboBox *ComboBox1;
-    QLabel *StaticText1, *StaticText2;
-    QPushButton *Button1, *Button2, *Button3, *Button4, *Button5, *Button6, *Button7, *Button8, *Button9,
-        *Button10, *Button11, *Button12, *Button13, *Button14, *Button15, *Button16, *Button17, *Button18,
-        *Button19, *Button20;
-    QTabWidget *PageControl1;
-    QWidget *TabSheet1, *TabSheet2, *TabSheet3, *TabSheet4, *TabSheet5;
-    QLabel *Label1, *Label3, *Label5; // dump headers
-    QPlainTextEdit *Memo1, *Memo2, *Memo3, *Memo4;
-    QCheckBox *CheckBox1, *CheckBox2, *CheckBox3, *CheckBox4, *CheckBox5, *CheckBox6, *CheckBox7, *CheckBox8,
-        *CheckBox9;
-    QLabel *Label9, *Label10;
-    QLabel *Label6, *Label8, *Label2, *Label4, *Label12, *Label13, *Label14, *Label15, *Label16;
-    QLineEdit *Edit1, *Edit2, *Edit4, *Edit5, *Edit7, *Edit8, *Edit9, *Edit10, *Edit11;
-    QLineEdit *MaskEdit1, *MaskEdit2, *MaskEdit3, *MaskEdit4, *MaskEdit5, *MaskEdit6, *MaskEdit7, *MaskEdit8,
-        *MaskEdit9;
-    std::array<QRadioButton *, 10> RadioButton{}; // RadioButton1 .. RadioButton10
-    QButtonGroup *PortButtons;
-    TRadioGroup *RadioGroup2, *RadioGroup3;
-    QLineEdit *Edit6;
-    QLabel *Label7;   // "ms"
-    QLineEdit *Edit3; // status line
-    QProgressBar *ProgressBar1;
-    QToolButton *SpeedButton1;
-    QMenu *PopupMenu1, *PopupMenu2, *PopupMenu3, *PopupMenu4;
-    QMenu *PopupMenu5; // the device list's own: the device from the chip
-    QTimer *Timer1;
-
-    // Config1, Config2, CAL1, CAL2 slot widgets in that order.
-    std::array<QLabel *, 4> SlotLabels() const { return {Label6, Label8, Label2, Label4}; }
-    std::array<QLineEdit *, 4> SlotAddresses() const { return {Edit4, Edit5, Edit1, Edit2}; }
-    std::array<QLineEdit *, 4> SlotValues() const { return {MaskEdit3, MaskEdit4, MaskEdit1, MaskEdit2}; }
-    // Config1 .. Config7 value fields of the PIC18 family.
-    std::array<QLineEdit *, 7> Config18Values() const
-    {
-        return {MaskEdit3, MaskEdit4, MaskEdit5, MaskEdit6, MaskEdit7, MaskEdit8, MaskEdit9};
-    }
-    std::array<QLineEdit *, 7> Config18Addresses() const
-    {
-        return {Edit4, Edit5, Edit7, Edit8, Edit9, Edit10, Edit11};
-    }
+    // The start-up port choice's timer and the presenter's status line, for
+    // the benchmark, which reads them directly; everything else finds the
+    // controls by their names.
+    QTimer *Timer1 = nullptr;
+    QLineEdit *Edit3 = nullptr;
 
     // ---- configuration bits by name ----
-    QPushButton *ConfigBitsButton = nullptr; // "ビット名…"
     // The names of the selected part's configuration bits; null when unknown.
     std::shared_ptr<const TConfigLayout> ConfigNames();
     // After a selection: the log note when the part has no names, the
@@ -402,7 +374,7 @@ public:
     ModemOptions CurrentModemOptions() const;
     std::string VersionReply();
     void SetPortLook(int n, PortLook look);
-    PortLook PortLookOf(int n) const { return portLooks_[n - 1]; }
+    PortLook PortLookOf(int n) const;
     // Each port button's tooltip names the device its COM name stands for.
     void RefreshPortHints();
     // The start-up port choice under the command lock, the controls given
@@ -492,31 +464,22 @@ protected:
 
 private:
     void CreateControls();
-    void CreateTopRow();
-    void CreateCommandRow();
-    void CreateDumpTabs();
-    void CreateConfigTab();
-    void CreateConfigBitsButton();
-    void CreateOptionTab();
-    void CreateMessageTab();
     void CreateMenus();
     void LayoutAnchored();
-    // The device list's wheel and keys while it is closed; true when taken.
-    bool DeviceListEvent(QEvent *event);
-    void ApplySlotState(int slot, int state);
-    void SetNoIdColour(bool red);
-    void PopupUnder(QPushButton *vButton, QPushButton *mainButton, QMenu *menu);
-    void ShowDump(QPlainTextEdit *memo, const std::string &text);
 
-    QtProgressBar mainProgress_;
-    QtProgressBar noDialogProgress_;
-    QProgressBar *spareBar_ = nullptr; // stands in while no dialog is attached
+    // The window's parts, made in this order (the order of the Tab key).
+    std::unique_ptr<DevicePanel> device_;
+    QTabWidget *PageControl1;
+    std::unique_ptr<DumpTabs> dumps_;
+    std::unique_ptr<ConfigPanel> config_;
+    std::unique_ptr<OptionPanel> options_;
+    std::unique_ptr<MessageLog> log_;
+    std::unique_ptr<CommandRow> commands_;
+    std::unique_ptr<Presenter> presenter_;
+    std::unique_ptr<SmallBoxStrip> strip_;
 
     void ReportProbe(int result, int foundPort, bool choosePage);
-    std::string statusText_; // the status line's text without the close note
     void RetryPendingClose();
-    std::array<PortLook, 10> portLooks_{};
-    bool noIdRed_ = false;
     bool fitFramePending_ = false;
     int fitTries_ = 0;
     QPoint fitAt_; // where the frame was placed from the settings
@@ -533,7 +496,6 @@ private:
     std::shared_ptr<const TConfigLayout> configNames_;
     std::string configNamesDevice_;
     std::string configNamesProblem_; // the header's path and why it could not be read
-    QString configHint_; // the value fields' own hint, before any decoded settings
 };
 
 // The read-only look of a value field (writable false) or the usual one.

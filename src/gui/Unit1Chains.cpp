@@ -7,6 +7,7 @@
 #include "CommandScope.h"
 #include "MessageBox.h"
 #include "Unit1.h"
+#include "Unit1Parts.h"
 #include "operations/regions.h"
 
 namespace {
@@ -51,7 +52,7 @@ ChainResult TForm1::RunDeviceChain(OperationContext &ctx, Chain chain, bool smal
     }
     const ChainResult result = RunChain(ctx, chain, run);
     lastChain_ = result;
-    if (result.calibrationReplaced) CheckBox2->setChecked(false);
+    if (result.calibrationReplaced) config_->CheckBox2->setChecked(false);
     if (chain == Chain::Read && result.Ok()) {
         // The buffer holds the chip's contents now, no longer the file's.
         LastFindings = {};

@@ -14,18 +14,12 @@
 #include <QTabWidget>
 #include <QTimer>
 
-#include "MessageBox.h"
 #include "AppSettings.h"
+#include "MessageBox.h"
 #include "Unit1.h"
-#include "configbits/ConfigEdit.h"
+#include "Unit1Parts.h"
 #include "Unit3.h"
-
-namespace {
-QString Q(const std::string &s)
-{
-    return QString::fromStdString(s);
-}
-} // namespace
+#include "configbits/ConfigEdit.h"
 
 // ---- window events ----
 
@@ -47,7 +41,7 @@ void TForm1::FormShow()
     // The port buttons were built with the window.
     ReadStartupSettings();
     for (int slot = 0; slot < 4; ++slot)
-        ApplySlotState(slot, slot == 0 ? 1 : 0);
+        config_->ApplySlotState(slot, slot == 0 ? 1 : 0);
     session.Buffer.FillStartup();
     const AppSettings::Device saved = ReadAppSettings(*Settings).device;
     FillDeviceList(saved.pic18);
@@ -64,7 +58,7 @@ void TForm1::PageControl1Change(int index)
 {
     LayoutAnchored();
     if (index == MessageTab)
-        Memo4->verticalScrollBar()->setValue(Memo4->verticalScrollBar()->maximum());
+        log_->ScrollToEnd();
     else if (index == OptionTab)
         MarkPort(session.Port.IsOpen() ? session.Port.PortNumber() : 0);
 }
@@ -73,9 +67,11 @@ void TForm1::PageControl1Change(int index)
 
 QList<QWidget *> TForm1::LockedControls() const
 {
-    QList<QWidget *> list{ComboBox1, Button1,  Button2,  Button3,  Button4,  Button5,  Button6,
-                          Button7,   Button8,  Button9,  Button10, Button11, Button12, Button13,
-                          Button14,  Button15, Button16, Button17, Button20};
+    QList<QWidget *> list{device_->ComboBox1,  commands_->Button1,  commands_->Button2,  commands_->Button3,
+                          commands_->Button4,  commands_->Button5,  commands_->Button6,  commands_->Button7,
+                          device_->Button8,    log_->Button9,       options_->Button10,  options_->Button11,
+                          options_->Button12,  commands_->Button13, commands_->Button14, commands_->Button15,
+                          commands_->Button16, options_->Button17,  options_->Button20};
     if (Form3) list.append(Form3->Button1);
     return list;
 }
@@ -110,49 +106,39 @@ void TForm1::RestoreFocusAfterLock()
     auto usable = [](QWidget *w) { return w && w->isVisible() && w->isEnabled(); };
     if (usable(starter))
         starter->setFocus(Qt::OtherFocusReason);
-    else if (usable(ComboBox1))
-        ComboBox1->setFocus(Qt::OtherFocusReason);
+    else if (usable(device_->ComboBox1))
+        device_->ComboBox1->setFocus(Qt::OtherFocusReason);
 }
 
 // ---- port buttons ----
 
 void TForm1::MarkPort(int n)
 {
-    if (n >= 1 && n <= 10) {
-        RadioButton[n - 1]->setChecked(true);
-        return;
-    }
-    PortButtons->setExclusive(false);
-    for (QRadioButton *r : RadioButton)
-        r->setChecked(false);
-    PortButtons->setExclusive(true);
+    options_->MarkPort(n);
 }
 
 int TForm1::MarkedPort() const
 {
-    for (int i = 0; i < 10; ++i)
-        if (RadioButton[i]->isChecked()) return i + 1;
-    return 0;
+    return options_->MarkedPort();
 }
 
 // ---- FrontEnd ----
 
 void TForm1::SetStatus(const std::string &text)
 {
-    statusText_ = text;
     // A close waiting for the command says so after whatever the command
     // reports, until the window closes.
-    Edit3->setText(ClosePending && !SmallBox.Active ? Q(text) + QStringLiteral("　") + CloseWaitNote
-                                                    : Q(text));
-    // A text wider than the line shows its beginning, where the " !! " of a
-    // failure stands.
-    Edit3->setCursorPosition(0);
+    presenter_->SetStatus(text, ClosePending && !SmallBox.Active ? CloseWaitNote : QString());
+}
+
+const std::string &TForm1::StatusText() const
+{
+    return presenter_->StatusText();
 }
 
 void TForm1::AddLog(const std::string &line)
 {
-    Memo4->appendPlainText(Q(line));
-    Memo4->verticalScrollBar()->setValue(Memo4->verticalScrollBar()->maximum());
+    presenter_->AddLog(line);
 }
 
 void TForm1::AddLogShowingMessages(const std::string &line)
@@ -163,25 +149,27 @@ void TForm1::AddLogShowingMessages(const std::string &line)
 
 void TForm1::SetDialogStatus(const std::string &text)
 {
-    if (Form3) Form3->SetStatusText(Q(text));
+    presenter_->SetDialogStatus(text);
+}
+
+ProgressBar &TForm1::MainProgress()
+{
+    return presenter_->MainProgress();
 }
 
 ProgressBar &TForm1::DialogProgress()
 {
-    return Form3 ? Form3->Progress() : noDialogProgress_;
+    return presenter_->DialogProgress();
 }
 
 void TForm1::ShowMessage(const std::string &text)
 {
-    MessageBox::Information(this, Q(text));
+    presenter_->ShowMessage(text);
 }
 
 bool TForm1::ConfirmErasedCalibration(const std::string &text)
 {
-    // "いいえ" first and the default: keeping the chip as it is must be the
-    // answer an accidental Enter gives.
-    return MessageBox::Show(this, QMessageBox::Warning, MessageBox::Title, Q(text + "このまま消去しますか？"),
-                            {QStringLiteral("いいえ(&N)"), QStringLiteral("はい(&Y)")}, 0) == 1;
+    return presenter_->ConfirmErasedCalibration(text);
 }
 
 std::string TForm1::DifferenceLine(const std::string &address, const std::string &file,
@@ -197,14 +185,14 @@ void TForm1::ProcessMessages()
 
 bool TForm1::CalibChange() const
 {
-    return CheckBox2->isChecked();
+    return config_->CheckBox2->isChecked();
 }
 
 OperationOptions TForm1::Options() const
 {
     OperationOptions options;
     options.smallBlock = SmallBlockFlag;
-    options.verifyUserId = CheckBox3->isChecked();
+    options.verifyUserId = options_->CheckBox3->isChecked();
     options.calibChange = CalibChange();
     // A CAL field's four digits, the first two the high byte; a field not
     // filled in keeps the word read from the chip.
@@ -212,8 +200,8 @@ OperationOptions TForm1::Options() const
         const std::string digits = text.toStdString();
         return digits.size() == 4 ? ParseConfigField(digits) : std::nullopt;
     };
-    options.cal1 = field(MaskEdit1->text());
-    options.cal2 = field(MaskEdit2->text());
+    options.cal1 = field(config_->MaskEdit1->text());
+    options.cal2 = field(config_->MaskEdit2->text());
     return options;
 }
 
@@ -226,7 +214,7 @@ void TForm1::Button8Click()
 
 void TForm1::Button9Click()
 {
-    Memo4->clear();
+    log_->Memo4->clear();
 }
 
 void TForm1::Button13Click()
@@ -249,46 +237,37 @@ void TForm1::Button19Click()
     FocusAfterDeviceList();
 }
 
-void TForm1::PopupUnder(QPushButton *vButton, QPushButton *mainButton, QMenu *menu)
-{
-    // The "v" keeps the focus while its menu is open: disabling it, even for
-    // a moment, would hand the focus to the next command button, which an
-    // Enter after Esc would then run.
-    vButton->setDown(false);
-    menu->popup(mainButton->mapToGlobal(QPoint(0, mainButton->height())));
-}
-
 void TForm1::Button14Click()
 {
-    PopupUnder(Button14, Button4, PopupMenu1);
+    CommandRow::PopupUnder(commands_->Button14, commands_->Button4, commands_->PopupMenu1);
 }
 
 void TForm1::Button15Click()
 {
-    PopupUnder(Button15, Button5, PopupMenu2);
+    CommandRow::PopupUnder(commands_->Button15, commands_->Button5, commands_->PopupMenu2);
 }
 
 void TForm1::Button16Click()
 {
-    PopupUnder(Button16, Button1, PopupMenu3);
+    CommandRow::PopupUnder(commands_->Button16, commands_->Button1, commands_->PopupMenu3);
 }
 
 void TForm1::CheckBox7Click()
 {
-    const bool on = CheckBox7->isChecked();
-    RadioGroup2->setEnabled(on);
-    RadioGroup3->setEnabled(on);
-    Edit6->setEnabled(on);
+    const bool on = options_->CheckBox7->isChecked();
+    options_->RadioGroup2->setEnabled(on);
+    options_->RadioGroup3->setEnabled(on);
+    options_->Edit6->setEnabled(on);
 }
 
 void TForm1::CheckBox8Click()
 {
-    SaveAllFlag = CheckBox8->isChecked();
+    SaveAllFlag = options_->CheckBox8->isChecked();
 }
 
 void TForm1::CheckBox9Click()
 {
-    SmallBlockFlag = CheckBox9->isChecked();
+    SmallBlockFlag = options_->CheckBox9->isChecked();
 }
 
 // ---- option boxes read where they are used ----

@@ -7,53 +7,10 @@
 #include <QPushButton>
 
 #include "ConfigBitsDialog.h"
-#include "configbits/ConfigEdit.h"
 #include "Unit1.h"
+#include "Unit1Parts.h"
+#include "configbits/ConfigEdit.h"
 #include "support/textutil.h"
-
-namespace {
-// Keeps a control added to a designed page hidden wherever it would leave the
-// page or cover one of the page's own controls, so the design stays as drawn.
-class FitWatcher : public QObject {
-public:
-    FitWatcher(QWidget *control) : QObject(control), control_(control)
-    {
-        control->parentWidget()->installEventFilter(this);
-    }
-    bool eventFilter(QObject *, QEvent *event) override
-    {
-        if (event->type() == QEvent::Resize || event->type() == QEvent::LayoutRequest) Check();
-        return false;
-    }
-    void Check()
-    {
-        QWidget *page = control_->parentWidget();
-        bool fits = page->rect().contains(control_->geometry());
-        for (QWidget *other : page->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
-            if (other != control_ && !other->isHidden() && other->geometry().intersects(control_->geometry()))
-                fits = false;
-        control_->setVisible(fits);
-    }
-
-private:
-    QWidget *control_;
-};
-} // namespace
-
-void TForm1::CreateConfigBitsButton()
-{
-    configHint_ = MaskEdit3->toolTip();
-    // In the free corner under the CALIB option, on the row of "Set".
-    ConfigBitsButton = new QPushButton("ビット名…", TabSheet3);
-    ConfigBitsButton->setObjectName("ConfigBitsButton");
-    ConfigBitsButton->setToolTip("コンフィグビットを名前で選びます");
-    ConfigBitsButton->setGeometry(264, 135, 84, 22);
-    ConfigBitsButton->setEnabled(false);
-    (new FitWatcher(ConfigBitsButton))->Check();
-    connect(ConfigBitsButton, &QPushButton::clicked, this, &TForm1::ConfigBitsButtonClick);
-    for (QLineEdit *field : Config18Values())
-        connect(field, &QLineEdit::textChanged, this, &TForm1::RefreshConfigHints);
-}
 
 std::shared_ptr<const TConfigLayout> TForm1::ConfigNames()
 {
@@ -83,13 +40,13 @@ void TForm1::NoteConfigNames()
 
 void TForm1::UpdateConfigBitsButton()
 {
-    ConfigBitsButton->setEnabled(CheckBox1->isChecked() && ConfigNames());
+    config_->ConfigBitsButton->setEnabled(config_->CheckBox1->isChecked() && ConfigNames());
 }
 
 TConfigSlots TForm1::ConfigFieldSlots() const
 {
     TConfigSlots held;
-    const auto fields = Config18Values();
+    const auto fields = config_->Config18Values();
     for (size_t k = 0; k < held.size(); ++k)
         held[k] = ParseConfigField(fields[k]->text().toStdString()).value_or(0xFFFF);
     return held;
@@ -99,7 +56,7 @@ void TForm1::RefreshConfigHints()
 {
     auto names = ConfigNames();
     std::array<QString, 7> hints;
-    hints.fill(configHint_);
+    hints.fill(config_->ValueHint);
     if (names) {
         const TConfigValues values = ConfigValuesFromSlots(*names, ConfigFieldSlots());
         for (size_t w = 0; w < names->Words.size(); ++w) {
@@ -109,7 +66,7 @@ void TForm1::RefreshConfigHints()
                 hints[size_t(slot)] += "\n" + QString::fromStdString(DescribeField(f, values[w]));
         }
     }
-    const auto fields = Config18Values();
+    const auto fields = config_->Config18Values();
     for (size_t k = 0; k < fields.size(); ++k)
         fields[k]->setToolTip(hints[k]);
 }
@@ -124,10 +81,10 @@ void TForm1::ConfigBitsButtonClick()
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(dialog, &QDialog::accepted, this, [this, names, dialog] {
         // Only while the fields still belong to the part the dialog was opened for.
-        if (ConfigNames() != names || !CheckBox1->isChecked()) return;
+        if (ConfigNames() != names || !config_->CheckBox1->isChecked()) return;
         TConfigSlots result = ConfigFieldSlots();
         ConfigValuesToSlots(*names, dialog->Values(), result);
-        const auto fields = Config18Values();
+        const auto fields = config_->Config18Values();
         for (const TConfigWord &word : names->Words) {
             const int slot = ConfigSlotOf(*names, word);
             if (slot >= 0 && fields[size_t(slot)]->isEnabled())

@@ -13,8 +13,9 @@
 
 #include "Colours.h"
 #include "CommandScope.h"
-#include "configbits/ConfigEdit.h"
 #include "Unit1.h"
+#include "Unit1Parts.h"
+#include "configbits/ConfigEdit.h"
 #include "image/dump.h"
 #include "link/discovery.h"
 #include "link/identify.h"
@@ -73,7 +74,7 @@ namespace {
 
 int TForm1::Selected() const
 {
-    return ComboBox1->currentIndex();
+    return device_->ComboBox1->currentIndex();
 }
 
 const TDeviceSpec *TForm1::SelectedDevice() const
@@ -98,10 +99,10 @@ void TForm1::FillDeviceList(bool pic18)
     else
         for (const TDeviceSpec &d : DeviceTable)
             names << d.Name;
-    const QSignalBlocker block(ComboBox1);
-    ComboBox1->clear();
-    ComboBox1->addItems(names);
-    ComboBox1->setCurrentIndex(-1);
+    const QSignalBlocker block(device_->ComboBox1);
+    device_->ComboBox1->clear();
+    device_->ComboBox1->addItems(names);
+    device_->ComboBox1->setCurrentIndex(-1);
 }
 
 bool TForm1::SelectSavedDevice(const std::string &name)
@@ -117,8 +118,8 @@ bool TForm1::SelectSavedDevice(const std::string &name)
             if (SameTextIgnoringCase(DeviceTable[i].Name, name)) position = i;
     }
     {
-        const QSignalBlocker block(ComboBox1);
-        ComboBox1->setCurrentIndex(position);
+        const QSignalBlocker block(device_->ComboBox1);
+        device_->ComboBox1->setCurrentIndex(position);
     }
     if (position < 0) return false;
     SelectDevice();
@@ -147,8 +148,8 @@ void TForm1::PickDevice1Click()
     if (pick.Device.Pic18 != Pic18 || pick.Device.Index != Selected()) {
         if (pick.Device.Pic18 != Pic18) FillDeviceList(pick.Device.Pic18);
         {
-            const QSignalBlocker block(ComboBox1);
-            ComboBox1->setCurrentIndex(pick.Device.Index);
+            const QSignalBlocker block(device_->ComboBox1);
+            device_->ComboBox1->setCurrentIndex(pick.Device.Index);
         }
         SelectDevice();
     }
@@ -163,21 +164,21 @@ void TForm1::ComboBox1Change()
 void TForm1::SelectDevice()
 {
     if (Selected() < 0) return;
-    const std::string text = ComboBox1->currentText().toStdString();
+    const std::string text = device_->ComboBox1->currentText().toStdString();
     if (text == Pic16SwitchName || text == Pic18SwitchName) {
         FillDeviceList(text == Pic18SwitchName);
-        const QSignalBlocker block(ComboBox1);
-        ComboBox1->setCurrentIndex(1);
+        const QSignalBlocker block(device_->ComboBox1);
+        device_->ComboBox1->setCurrentIndex(1);
     }
     SetConfigFamily(Pic18);
-    SetNoIdColour(!Pic18 && SelectedDevice() && SelectedDevice()->DeviceId == 0);
+    device_->SetNoIdColour(!Pic18 && SelectedDevice() && SelectedDevice()->DeviceId == 0);
     BufferClear();
-    Edit3->clear();
+    presenter_->Edit3->clear();
     CommandLock(false);
     ForgetCurrentFile();
-    CheckBox1->setChecked(false);
-    CheckBox2->setChecked(false);
-    CheckBox1->setEnabled(true);
+    config_->CheckBox1->setChecked(false);
+    config_->CheckBox2->setChecked(false);
+    config_->CheckBox1->setEnabled(true);
     NoteConfigNames();
 }
 
@@ -191,50 +192,31 @@ bool TForm1::BufferClear()
         session.Buffer.Clear(*dev);
         FileLacksConfiguration = false;
         RedrawBuffer();
-        CheckBox1->setChecked(false);
-        CheckBox2->setChecked(false);
+        config_->CheckBox1->setChecked(false);
+        config_->CheckBox2->setChecked(false);
     } else {
         const TDeviceSpec *dev = SelectedDevice();
         if (!dev) return false;
         session.Buffer.Clear(*dev);
         FileLacksConfiguration = false;
         RedrawBuffer();
-        CheckBox1->setChecked(false);
-        CheckBox2->setChecked(false);
-        CheckBox2->setEnabled(dev->CalibAddress1 != 0);
+        config_->CheckBox1->setChecked(false);
+        config_->CheckBox2->setChecked(false);
+        config_->CheckBox2->setEnabled(dev->CalibAddress1 != 0);
     }
     return true;
-}
-
-void TForm1::SetNoIdColour(bool red)
-{
-    noIdRed_ = red;
-    if (red) {
-        SetTextColour(StaticText1, Qt::red);
-        return;
-    }
-    // Silver as designed on a light palette: the palette's own grey for
-    // what does not apply, on any palette.
-    QPalette own;
-    own.setResolveMask(0);
-    const QColor grey = palette().color(QPalette::Disabled, QPalette::WindowText);
-    for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive})
-        own.setColor(group, QPalette::WindowText, grey);
-    StaticText1->setPalette(own);
 }
 
 void TForm1::RefreshColours()
 {
     if (refreshingColours_) return;
     refreshingColours_ = true;
-    SetNoIdColour(noIdRed_);
-    SetTextColour(StaticText2, CurrentFileColour);
-    for (QLabel *warning : {Label9, Label10})
+    device_->SetNoIdColour(device_->NoIdRed());
+    SetTextColour(device_->StaticText2, CurrentFileColour);
+    for (QLabel *warning : {config_->Label9, config_->Label10})
         SetTextColour(warning, Qt::red);
-    for (int n = 1; n <= 10; ++n)
-        if (RadioButton[n - 1]->testAttribute(Qt::WA_SetPalette)) SetPortLook(n, portLooks_[n - 1]);
-    for (QLineEdit *field : {MaskEdit1, MaskEdit2, MaskEdit3, MaskEdit4, MaskEdit5, MaskEdit6, MaskEdit7,
-                             MaskEdit8, MaskEdit9})
+    options_->RefreshPortLooks();
+    for (QLineEdit *field : config_->ValueFields())
         SetWritable(field, !field->isReadOnly());
     refreshingColours_ = false;
 }
@@ -247,21 +229,13 @@ void TForm1::RedrawBuffer()
     FillConfigFields();
 }
 
-void TForm1::ShowDump(QPlainTextEdit *memo, const std::string &text)
-{
-    // One assignment while hidden: the view lays out and repaints once.
-    memo->hide();
-    memo->setPlainText(Q(text));
-    memo->show();
-}
-
 void TForm1::DumpProgram()
 {
-    Label1->setText(Q(ProgramDumpHeader(Pic18)));
+    dumps_->Label1->setText(Q(ProgramDumpHeader(Pic18)));
     if (const TDeviceSpec18 *dev = SelectedDevice18())
-        ShowDump(Memo1, ProgramDumpText(session.Buffer, *dev));
+        ShowDump(dumps_->Memo1, ProgramDumpText(session.Buffer, *dev));
     else if (const TDeviceSpec *dev = SelectedDevice())
-        ShowDump(Memo1, ProgramDumpText(session.Buffer, *dev));
+        ShowDump(dumps_->Memo1, ProgramDumpText(session.Buffer, *dev));
 }
 
 void TForm1::DumpData()
@@ -277,27 +251,19 @@ void TForm1::DumpData()
     } else {
         return;
     }
-    Memo2->hide();
+    dumps_->Memo2->hide();
     if (size == 0) return; // no data EEPROM: the view stays hidden
-    Memo2->setPlainText(Q(text));
-    Memo2->show();
+    dumps_->Memo2->setPlainText(Q(text));
+    dumps_->Memo2->show();
 }
 
 void TForm1::DumpConfig()
 {
-    Label5->setText(Q(ConfigDumpHeader(Pic18)));
+    config_->Label5->setText(Q(ConfigDumpHeader(Pic18)));
     if (SelectedDevice18())
-        ShowDump(Memo3, ConfigDumpText18(session.Buffer));
+        ShowDump(config_->Memo3, ConfigDumpText18(session.Buffer));
     else if (const TDeviceSpec *dev = SelectedDevice())
-        ShowDump(Memo3, ConfigDumpText(session.Buffer, *dev));
-}
-
-void TForm1::ApplySlotState(int slot, int state)
-{
-    SlotAddresses()[slot]->setEnabled(state > 0);
-    QLineEdit *value = SlotValues()[slot];
-    value->setEnabled(state > 0);
-    SetWritable(value, state == 2);
+        ShowDump(config_->Memo3, ConfigDumpText(session.Buffer, *dev));
 }
 
 void TForm1::FillConfigFields()
@@ -306,43 +272,46 @@ void TForm1::FillConfigFields()
         const auto addresses = ConfigAddresses18();
         const auto values = ConfigValues18(session.Buffer);
         for (int n = 0; n < 7; ++n) {
-            Config18Addresses()[n]->setText(Q(addresses[n]));
-            SetValueText(Config18Values()[n], values[n]);
-            SetWritable(Config18Values()[n], CheckBox1->isChecked());
+            config_->Config18Addresses()[n]->setText(Q(addresses[n]));
+            SetValueText(config_->Config18Values()[n], values[n]);
+            SetWritable(config_->Config18Values()[n], config_->CheckBox1->isChecked());
         }
     } else if (const TDeviceSpec *dev = SelectedDevice()) {
-        const auto slotValues =
-            ConfigSlots(session.Buffer, *dev, CheckBox1->isChecked(), CheckBox2->isChecked());
+        const auto slotValues = ConfigSlots(session.Buffer, *dev, config_->CheckBox1->isChecked(),
+                                            config_->CheckBox2->isChecked());
         for (int i = 0; i < 4; ++i) {
-            SlotAddresses()[i]->setText(Q(slotValues[i].Address));
-            SetValueText(SlotValues()[i], slotValues[i].Value);
-            ApplySlotState(i, int(slotValues[i].State));
+            config_->SlotAddresses()[i]->setText(Q(slotValues[i].Address));
+            SetValueText(config_->SlotValues()[i], slotValues[i].Value);
+            config_->ApplySlotState(i, int(slotValues[i].State));
         }
     }
 }
 
 void TForm1::SetConfigFamily(bool pic18)
 {
-    for (QWidget *w : std::initializer_list<QWidget *>{Label12, Label13, Label14, Label15, Label16, Edit5,
-                                                       Edit7, Edit8, Edit9, Edit10, Edit11, MaskEdit4,
-                                                       MaskEdit5, MaskEdit6, MaskEdit7, MaskEdit8, MaskEdit9})
+    for (QWidget *w : std::initializer_list<QWidget *>{
+             config_->Label12, config_->Label13, config_->Label14, config_->Label15, config_->Label16,
+             config_->Edit5, config_->Edit7, config_->Edit8, config_->Edit9, config_->Edit10, config_->Edit11,
+             config_->MaskEdit4, config_->MaskEdit5, config_->MaskEdit6, config_->MaskEdit7,
+             config_->MaskEdit8, config_->MaskEdit9})
         w->setEnabled(pic18);
     for (QWidget *w :
-         std::initializer_list<QWidget *>{Label2, Label4, Edit1, Edit2, MaskEdit1, MaskEdit2, CheckBox2})
+         std::initializer_list<QWidget *>{config_->Label2, config_->Label4, config_->Edit1, config_->Edit2,
+                                          config_->MaskEdit1, config_->MaskEdit2, config_->CheckBox2})
         w->setEnabled(!pic18);
 }
 
 void TForm1::CheckBox1Click()
 {
-    Label9->setEnabled(CheckBox1->isChecked());
-    Button18->setEnabled(CheckBox1->isChecked());
+    config_->Label9->setEnabled(config_->CheckBox1->isChecked());
+    config_->Button18->setEnabled(config_->CheckBox1->isChecked());
     FillConfigFields();
     UpdateConfigBitsButton();
 }
 
 void TForm1::CheckBox2Click()
 {
-    Label10->setEnabled(CheckBox2->isChecked());
+    config_->Label10->setEnabled(config_->CheckBox2->isChecked());
     if (!Pic18) FillConfigFields();
 }
 
@@ -351,11 +320,11 @@ void TForm1::Button18Click()
     if (SelectedDevice18()) {
         std::array<std::string, 7> values;
         for (int k = 0; k < 7; ++k)
-            values[k] = Config18Values()[k]->text().toStdString();
+            values[k] = config_->Config18Values()[k]->text().toStdString();
         StoreConfigBytes18(session.Buffer, values);
     } else if (const TDeviceSpec *dev = SelectedDevice()) {
-        StoreConfigWords(session.Buffer, *dev, MaskEdit3->text().toStdString(),
-                         MaskEdit4->text().toStdString());
+        StoreConfigWords(session.Buffer, *dev, config_->MaskEdit3->text().toStdString(),
+                         config_->MaskEdit4->text().toStdString());
     } else {
         return;
     }
@@ -387,13 +356,13 @@ void TForm1::SetCurrentFile(const std::string &path)
 {
     CurrentFile = path;
     const auto slash = path.find_last_of('/');
-    StaticText2->setText(Q(slash == std::string::npos ? path : path.substr(slash + 1)));
+    device_->StaticText2->setText(Q(slash == std::string::npos ? path : path.substr(slash + 1)));
 }
 
 void TForm1::ForgetCurrentFile()
 {
     CurrentFile.clear();
-    StaticText2->clear();
+    device_->StaticText2->clear();
 }
 
 void TForm1::FocusAfterDeviceList()
@@ -401,8 +370,9 @@ void TForm1::FocusAfterDeviceList()
     // The status line is what a click moves the focus away from; it never
     // receives it this way, also not in Small Box mode where it is the one
     // visible field.
-    for (QWidget *w = ComboBox1->nextInFocusChain(); w && w != ComboBox1; w = w->nextInFocusChain()) {
-        if (w != Edit3 && w->focusPolicy() != Qt::NoFocus && w->isEnabled() && w->isVisible()) {
+    for (QWidget *w = device_->ComboBox1->nextInFocusChain(); w && w != device_->ComboBox1;
+         w = w->nextInFocusChain()) {
+        if (w != presenter_->Edit3 && w->focusPolicy() != Qt::NoFocus && w->isEnabled() && w->isVisible()) {
             w->setFocus(Qt::OtherFocusReason);
             return;
         }

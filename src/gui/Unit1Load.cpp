@@ -10,13 +10,14 @@
 
 #include "CommandScope.h"
 #include "FileDialog.h"
-#include "support/FileErrorText.h"
 #include "MessageBox.h"
 #include "Unit1.h"
+#include "Unit1Parts.h"
 #include "Unit3.h"
 #include "image/checksum.h"
 #include "image/hex_load.h"
 #include "image/hex_write.h"
+#include "support/FileErrorText.h"
 
 namespace {
 
@@ -108,18 +109,18 @@ void TForm1::AfterLoad(const LoadOutcome &outcome)
         SetConfigFamily(outcome.Device.Pic18);
     }
     if (outcome.Device.Index != Selected()) {
-        const QSignalBlocker block(ComboBox1);
-        ComboBox1->setCurrentIndex(outcome.Device.Index);
+        const QSignalBlocker block(device_->ComboBox1);
+        device_->ComboBox1->setCurrentIndex(outcome.Device.Index);
     }
     // The marker and the calibration box follow the device the buffer now
     // belongs to.
-    CheckBox2->setChecked(false);
+    config_->CheckBox2->setChecked(false);
     if (const TDeviceSpec *dev = SelectedDevice()) {
-        SetNoIdColour(dev->DeviceId == 0);
-        CheckBox2->setEnabled(dev->CalibAddress1 != 0);
+        device_->SetNoIdColour(dev->DeviceId == 0);
+        config_->CheckBox2->setEnabled(dev->CalibAddress1 != 0);
     } else if (SelectedDevice18()) {
-        SetNoIdColour(false);
-        CheckBox2->setEnabled(false);
+        device_->SetNoIdColour(false);
+        config_->CheckBox2->setEnabled(false);
     }
     RedrawBuffer();
     if (otherDevice) NoteConfigNames();
@@ -132,7 +133,7 @@ void TForm1::LoadNew()
     LastRead = {};
     LastFindings = {};
     try {
-        ::LoadNewFile(CurrentFile, session.Buffer, CheckBox6->isChecked(), outcome);
+        ::LoadNewFile(CurrentFile, session.Buffer, options_->CheckBox6->isChecked(), outcome);
     } catch (const HexFileError &) {
         AfterLoad(outcome);
         throw;
@@ -152,7 +153,7 @@ bool TForm1::LoadCurrent()
     LastRead = {};
     LastFindings = {};
     try {
-        ::LoadCurrentFile(CurrentFile, session.Buffer, CheckBox6->isChecked(), outcome);
+        ::LoadCurrentFile(CurrentFile, session.Buffer, options_->CheckBox6->isChecked(), outcome);
     } catch (const HexFileError &) {
         AfterLoad(outcome);
         throw;

@@ -13,14 +13,15 @@
 #include <cerrno>
 #include <utility>
 
+#include "AppSettings.h"
 #include "Colours.h"
 #include "DeviceWatch.h"
+#include "Unit1.h"
+#include "Unit1Parts.h"
 #include "link/PortPermission.h"
-#include "link/discovery.h"
 #include "link/SerialDevices.h"
 #include "link/UsbAdapter.h"
-#include "AppSettings.h"
-#include "Unit1.h"
+#include "link/discovery.h"
 
 namespace {
 
@@ -47,12 +48,12 @@ void TForm1::AdvisePermission(const std::vector<std::string> &devices)
 ModemOptions TForm1::CurrentModemOptions() const
 {
     ModemOptions options;
-    options.ctrlChecked = CheckBox7->isChecked();
-    options.rtsGroupEnabled = RadioGroup2->isEnabledTo(TabSheet4);
-    options.rtsOn = RadioGroup2->ItemIndex() == 1;
-    options.dtrOn = RadioGroup3->ItemIndex() == 1;
+    options.ctrlChecked = options_->CheckBox7->isChecked();
+    options.rtsGroupEnabled = options_->RadioGroup2->isEnabledTo(options_->TabSheet4);
+    options.rtsOn = options_->RadioGroup2->ItemIndex() == 1;
+    options.dtrOn = options_->RadioGroup3->ItemIndex() == 1;
     bool ok = false;
-    const int wait = Edit6->text().trimmed().toInt(&ok);
+    const int wait = options_->Edit6->text().trimmed().toInt(&ok);
     options.waitMs = ok ? wait : 0;
     return options;
 }
@@ -81,35 +82,12 @@ std::string TForm1::VersionReply()
 
 void TForm1::SetPortLook(int n, PortLook look)
 {
-    if (n < 1 || n > 10) return;
-    QRadioButton *button = RadioButton[n - 1];
-    // The whole font is the program's: a platform theme's font for radio
-    // buttons must not take over the parts not named here.
-    QFont font = UiFont();
-    QColor colour; // none: the palette's text colour ("黒"), grey when disabled
-    switch (look) {
-    case PortLook::Probing:
-        font.setBold(true);
-        colour = QColor(0, 0, 255);
-        break;
-    case PortLook::Programmer:
-        font.setBold(true);
-        colour = QColor(255, 127, 0);
-        break;
-    case PortLook::Unusable:
-    case PortLook::NoProgrammer:
-        break;
-    }
-    button->setFont(font);
-    SetTextColour(button, colour);
-    // "グレー：使用不可": a grey the user can read on any scheme.
-    QPalette own = button->palette();
-    const QColor grey = DisabledGrey(GroupBox3->palette());
-    for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::ButtonText, QPalette::Text})
-        own.setColor(QPalette::Disabled, role, grey);
-    button->setPalette(own);
-    button->setEnabled(look != PortLook::Unusable);
-    portLooks_[n - 1] = look;
+    options_->SetPortLook(n, look);
+}
+
+TForm1::PortLook TForm1::PortLookOf(int n) const
+{
+    return options_->PortLookOf(n);
 }
 
 void TForm1::RefreshPortHints()
@@ -129,7 +107,8 @@ void TForm1::RefreshPortHints()
             }
             if (!about.empty()) device += "（" + about + "）";
         }
-        RadioButton[n - 1]->setToolTip(GroupBox3->toolTip() + "\n" + Q(ComName(n) + " → " + device));
+        options_->RadioButton[n - 1]->setToolTip(options_->GroupBox3->toolTip() + "\n" +
+                                                 Q(ComName(n) + " → " + device));
     }
 }
 
@@ -197,7 +176,7 @@ void TForm1::StartupPortChoice()
     RefreshPortHints();
     if (const AppSettings::Port saved = ReadAppSettings(*Settings).port; saved.fixes) {
         MarkPort(0);
-        CheckBox4->setChecked(true);
+        options_->CheckBox4->setChecked(true);
         const std::string &name = saved.name;
         if (name.empty()) {
             AddLog("使用するポートは固定ですが、ポート番号が指定されていません。");
@@ -390,12 +369,12 @@ void TForm1::Button12Click()
 
 void TForm1::RadioGroup2Click()
 {
-    session.Port.ApplyModemLine(ModemLine::RTS, RadioGroup2->ItemIndex() == 1);
+    session.Port.ApplyModemLine(ModemLine::RTS, options_->RadioGroup2->ItemIndex() == 1);
 }
 
 void TForm1::RadioGroup3Click()
 {
-    session.Port.ApplyModemLine(ModemLine::DTR, RadioGroup3->ItemIndex() == 1);
+    session.Port.ApplyModemLine(ModemLine::DTR, options_->RadioGroup3->ItemIndex() == 1);
 }
 
 // ---- the wait field: always four characters, digits right-aligned ----
@@ -423,7 +402,7 @@ bool TForm1::Edit6KeyDown(QKeyEvent *event)
 {
     switch (event->key()) {
     case Qt::Key_Delete:
-        Edit6->setText(WaitAfterDelete(Edit6->text()));
+        options_->Edit6->setText(WaitAfterDelete(options_->Edit6->text()));
         break;
     case Qt::Key_Left:
     case Qt::Key_Up:
@@ -433,7 +412,7 @@ bool TForm1::Edit6KeyDown(QKeyEvent *event)
     default:
         return false;
     }
-    Edit6->setCursorPosition(Edit6->text().size());
+    options_->Edit6->setCursorPosition(options_->Edit6->text().size());
     return true;
 }
 
@@ -443,12 +422,12 @@ bool TForm1::Edit6KeyPress(QKeyEvent *event)
     if (event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab) return false;
     const QString typed = event->text();
     if (event->key() == Qt::Key_Backspace)
-        Edit6->setText(WaitAfterDelete(Edit6->text()));
+        options_->Edit6->setText(WaitAfterDelete(options_->Edit6->text()));
     else if (event->key() == Qt::Key_Escape)
-        Edit6->setText(NoWait);
+        options_->Edit6->setText(NoWait);
     else if (typed.size() == 1 && typed[0] >= '0' && typed[0] <= '9')
-        Edit6->setText(WaitAfterDigit(Edit6->text(), typed[0]));
+        options_->Edit6->setText(WaitAfterDigit(options_->Edit6->text(), typed[0]));
     // Everything else is discarded.
-    Edit6->setCursorPosition(Edit6->text().size());
+    options_->Edit6->setCursorPosition(options_->Edit6->text().size());
     return true;
 }

@@ -16,9 +16,10 @@
 
 #include <QTabWidget>
 
-#include "MessageBox.h"
 #include "AppSettings.h"
+#include "MessageBox.h"
 #include "Unit1.h"
+#include "Unit1Parts.h"
 #include "WindowPlaces.h"
 #include "link/WireTrace.h"
 #include "operations/CalibrationLog.h"
@@ -47,29 +48,29 @@ void TForm1::ReadStartupSettings()
     // The wait field is edited through its key table only. Text that arrives
     // another way (a paste, a drop, the X selection) is brought back to the
     // same four-character form, so the port always reads a number.
-    Edit6->setContextMenuPolicy(Qt::NoContextMenu);
-    Edit6->setAcceptDrops(false);
-    connect(Edit6, &QLineEdit::textEdited, this, [this](const QString &text) {
+    options_->Edit6->setContextMenuPolicy(Qt::NoContextMenu);
+    options_->Edit6->setAcceptDrops(false);
+    connect(options_->Edit6, &QLineEdit::textEdited, this, [this](const QString &text) {
         QString digits;
         for (QChar c : text)
             if (c >= '0' && c <= '9') digits += c;
-        Edit6->setText(digits.isEmpty() ? QStringLiteral("   0")
-                                        : (QStringLiteral("    ") + digits.right(4)).right(4));
-        Edit6->setCursorPosition(4);
+        options_->Edit6->setText(digits.isEmpty() ? QStringLiteral("   0")
+                                                  : (QStringLiteral("    ") + digits.right(4)).right(4));
+        options_->Edit6->setCursorPosition(4);
     });
 
     const AppSettings saved = ReadAppSettings(*Settings);
     SmallBlockFlag = saved.smallBlock;
-    CheckBox9->setChecked(SmallBlockFlag);
+    options_->CheckBox9->setChecked(SmallBlockFlag);
 
     if (const LineSettings &line = saved.line; line.enabled) {
-        CheckBox7->setChecked(true);
-        RadioGroup2->setEnabled(true);
-        RadioGroup3->setEnabled(true);
-        Edit6->setEnabled(true);
-        RadioGroup2->SetItemIndex(line.rtsOn ? 1 : 0);
-        RadioGroup3->SetItemIndex(line.dtrOn ? 1 : 0);
-        Edit6->setText(QString::fromStdString(line.waitText));
+        options_->CheckBox7->setChecked(true);
+        options_->RadioGroup2->setEnabled(true);
+        options_->RadioGroup3->setEnabled(true);
+        options_->Edit6->setEnabled(true);
+        options_->RadioGroup2->SetItemIndex(line.rtsOn ? 1 : 0);
+        options_->RadioGroup3->SetItemIndex(line.dtrOn ? 1 : 0);
+        options_->Edit6->setText(QString::fromStdString(line.waitText));
     }
 
     const AppSettings::Window &window = saved.window;
@@ -82,9 +83,9 @@ void TForm1::ReadStartupSettings()
     else
         setWindowState(windowState() & ~(Qt::WindowMaximized | Qt::WindowMinimized));
 
-    CheckBox5->setChecked(saved.smallBoxNoBorder);
-    CheckBox6->setChecked(saved.device.autoselect);
-    CheckBox3->setChecked(saved.verifyUserId);
+    options_->CheckBox5->setChecked(saved.smallBoxNoBorder);
+    options_->CheckBox6->setChecked(saved.device.autoselect);
+    options_->CheckBox3->setChecked(saved.verifyUserId);
     // Before the start-up probe, so the trace holds it too.
     if (!saved.traceFile.empty()) StartWireTrace(saved.traceFile);
 }
@@ -141,15 +142,15 @@ bool TForm1::WriteExitSettings()
     out.window.height = outer.height();
     out.device.pic18 = Pic18;
     out.device.name = DeviceName({Pic18, Selected()});
-    out.device.autoselect = CheckBox6->isChecked();
-    out.port = {CheckBox4->isChecked(), session.Port.PortName()};
-    out.line.enabled = CheckBox7->isChecked();
-    out.line.rtsOn = RadioGroup2->ItemIndex() == 1;
-    out.line.dtrOn = RadioGroup3->ItemIndex() == 1;
-    out.line.waitText = Edit6->text().toStdString();
+    out.device.autoselect = options_->CheckBox6->isChecked();
+    out.port = {options_->CheckBox4->isChecked(), session.Port.PortName()};
+    out.line.enabled = options_->CheckBox7->isChecked();
+    out.line.rtsOn = options_->RadioGroup2->ItemIndex() == 1;
+    out.line.dtrOn = options_->RadioGroup3->ItemIndex() == 1;
+    out.line.waitText = options_->Edit6->text().toStdString();
     out.smallBlock = SmallBlockFlag;
-    out.smallBoxNoBorder = CheckBox5->isChecked();
-    out.verifyUserId = CheckBox3->isChecked();
+    out.smallBoxNoBorder = options_->CheckBox5->isChecked();
+    out.verifyUserId = options_->CheckBox3->isChecked();
     // Where the window system invents the place, the file keeps the last
     // real one. The keys go into the parsed settings; the file is then
     // written once, whole.
@@ -206,14 +207,14 @@ bool TForm1::SaveBeforeSignalEnd()
 // the user.
 bool TForm1::CloseMustWait() const
 {
-    return startupProbe_ || !Button8->isEnabled() || QApplication::activeModalWidget() != nullptr;
+    return startupProbe_ || !device_->Button8->isEnabled() || QApplication::activeModalWidget() != nullptr;
 }
 
 void TForm1::DeferClose()
 {
     if (ClosePending) return;
     ClosePending = true;
-    SetStatus(Edit3->text().toStdString());
+    SetStatus(presenter_->Edit3->text().toStdString());
     RetryPendingClose();
 }
 
@@ -231,6 +232,6 @@ void TForm1::RetryPendingClose()
         ClosePending = false;
         // Kept open after all (the settings could not be written): the
         // note goes.
-        if (!close()) SetStatus(statusText_);
+        if (!close()) SetStatus(presenter_->StatusText());
     });
 }

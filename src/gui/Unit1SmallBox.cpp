@@ -21,6 +21,7 @@
 #include "AppSettings.h"
 #include "CommandScope.h"
 #include "Unit1.h"
+#include "Unit1Parts.h"
 #include "Unit3.h"
 #include "WindowPlaces.h"
 
@@ -32,7 +33,7 @@ const std::string Quote = "\"";
 // user lets go or leaves the button.
 class SmallBoxMouse : public QObject {
 public:
-    explicit SmallBoxMouse(TForm1 &form) : QObject(&form), form_(form) {}
+    SmallBoxMouse(TForm1 &form, QToolButton *button) : QObject(&form), form_(form), button_(button) {}
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override
@@ -51,17 +52,17 @@ protected:
             const bool held = type == QEvent::MouseMove &&
                               (static_cast<QMouseEvent *>(event)->buttons() & Qt::LeftButton);
             if (!held || form_.SmallBox.MovedWhileDragging) form_.EndStripDrag();
-            if (type == QEvent::MouseButtonRelease && watched == form_.SpeedButton1) form_.SpeedButton1MouseUp();
+            if (type == QEvent::MouseButtonRelease && watched == button_) form_.SpeedButton1MouseUp();
             return type != QEvent::Enter; // the move that ends the drag clicks nothing
         }
         if (type == QEvent::Enter) return false;
-        if (watched == form_.SpeedButton1) {
+        if (watched == button_) {
             // A disabled button hands its moves on to the window. The move
             // that starts the drag goes no further: it must not reach the
             // window, whose moves enable the button again.
-            if (type == QEvent::MouseMove && form_.SpeedButton1->isEnabled()) {
+            if (type == QEvent::MouseMove && button_->isEnabled()) {
                 form_.SpeedButton1MouseMove(static_cast<QMouseEvent *>(event)->buttons() & Qt::LeftButton);
-                return !form_.SpeedButton1->isEnabled();
+                return !button_->isEnabled();
             }
             if (type == QEvent::MouseButtonRelease) form_.SpeedButton1MouseUp();
         } else if (watched == &form_ && type == QEvent::MouseMove &&
@@ -76,15 +77,18 @@ protected:
 
 private:
     TForm1 &form_;
+    QToolButton *button_; // the strip's Programmer button
 };
 
 } // namespace
 
 QList<QWidget *> TForm1::SmallBoxHidden() const
 {
-    return {ComboBox1, StaticText1, StaticText2,  Button1,   Button2,  Button3,  Button4,
-            Button5,   Button6,     Button7,      Button8,   Button13, Button14, Button15,
-            Button16,  Button19,    ProgressBar1, GroupBox1, GroupBox2};
+    return {device_->ComboBox1,       device_->StaticText1, device_->StaticText2, commands_->Button1,
+            commands_->Button2,       commands_->Button3,   commands_->Button4,   commands_->Button5,
+            commands_->Button6,       commands_->Button7,   device_->Button8,     commands_->Button13,
+            commands_->Button14,      commands_->Button15,  commands_->Button16,  device_->Button19,
+            presenter_->ProgressBar1, device_->GroupBox1,   device_->GroupBox2};
 }
 
 void TForm1::Button17Click()
@@ -96,29 +100,30 @@ void TForm1::EnterSmallBox()
 {
     if (SmallBox.Active) return;
     if (!smallBoxMouse_) {
-        smallBoxMouse_ = new SmallBoxMouse(*this);
-        SpeedButton1->installEventFilter(smallBoxMouse_);
+        smallBoxMouse_ = new SmallBoxMouse(*this, strip_->SpeedButton1);
+        strip_->SpeedButton1->installEventFilter(smallBoxMouse_);
         installEventFilter(smallBoxMouse_);
-        connect(PopupMenu4, &QMenu::aboutToHide, this, [this] { SpeedButton1->setEnabled(true); });
+        connect(strip_->PopupMenu4, &QMenu::aboutToHide, this,
+                [this] { strip_->SpeedButton1->setEnabled(true); });
         // The caption must fit the 66-pixel button whatever font stands in
         // for the designed one; a wider font is made smaller until it does.
-        QFont font = SpeedButton1->font();
-        while (font.pixelSize() > 8 &&
-               QFontMetrics(font).horizontalAdvance(QStringLiteral("Programmer")) > SpeedButton1->width() - 6)
+        QFont font = strip_->SpeedButton1->font();
+        while (font.pixelSize() > 8 && QFontMetrics(font).horizontalAdvance(QStringLiteral("Programmer")) >
+                                           strip_->SpeedButton1->width() - 6)
             font.setPixelSize(font.pixelSize() - 1);
-        SpeedButton1->setFont(font);
+        strip_->SpeedButton1->setFont(font);
     }
     SmallBox.SavedPosition = pos();
     SmallBox.SavedSize = size();
     SmallBox.SavedMinimum = minimumSize();
     SmallBox.SavedMaximum = maximumSize();
     SmallBox.SavedFlags = windowFlags();
-    Button17->setEnabled(false);
+    options_->Button17->setEnabled(false);
 
     // Where the client draws its own frame (Wayland) a framed strip would be
     // all title bar buttons: the strip goes without, whatever the option.
     const bool placesKnown = WindowPlacesKnown();
-    const bool noBorder = CheckBox5->isChecked() || !placesKnown;
+    const bool noBorder = options_->CheckBox5->isChecked() || !placesKnown;
     Qt::WindowFlags flags = Qt::Window | Qt::WindowStaysOnTopHint;
     if (noBorder)
         flags |= Qt::FramelessWindowHint;
@@ -128,10 +133,10 @@ void TForm1::EnterSmallBox()
 
     for (QWidget *w : SmallBoxHidden())
         w->hide();
-    SpeedButton1->show();
-    SpeedButton1->raise();
-    SpeedButton1->setEnabled(true);
-    SpeedButton1->setMouseTracking(true);
+    strip_->SpeedButton1->show();
+    strip_->SpeedButton1->raise();
+    strip_->SpeedButton1->setEnabled(true);
+    strip_->SpeedButton1->setMouseTracking(true);
     setMouseTracking(true);
     PageControl1->setEnabled(false);
 
@@ -181,7 +186,7 @@ void TForm1::LeaveSmallBox()
 
     setMinimumSize(SmallBox.SavedMinimum);
     setMaximumSize(SmallBox.SavedMaximum);
-    Button17->setEnabled(true);
+    options_->Button17->setEnabled(true);
     // A new native window, framed from the start: a window manager that
     // re-decorates the strip in place may grow its title bar upwards and
     // leave the window higher than it was.
@@ -192,8 +197,8 @@ void TForm1::LeaveSmallBox()
     if (WindowPlacesKnown()) PlaceFrameAt(SmallBox.SavedPosition);
     for (QWidget *w : SmallBoxHidden())
         w->show();
-    SpeedButton1->hide();
-    SpeedButton1->setMouseTracking(false);
+    strip_->SpeedButton1->hide();
+    strip_->SpeedButton1->setMouseTracking(false);
     setMouseTracking(false);
     PageControl1->setEnabled(true);
     show();
@@ -201,14 +206,15 @@ void TForm1::LeaveSmallBox()
     PageControl1->setCurrentIndex(ProgramTab);
     // The strip's button is gone; the focus goes where a click on the
     // window would put it.
-    if (!focusWidget() || focusWidget() == SpeedButton1 || focusWidget() == Edit3) FocusAfterDeviceList();
+    if (!focusWidget() || focusWidget() == strip_->SpeedButton1 || focusWidget() == presenter_->Edit3)
+        FocusAfterDeviceList();
 }
 
 void TForm1::WriteStripPlace()
 {
     // Where the strip was is remembered for its kind of frame; a refused
     // write skips the other, silently.
-    if (WindowPlacesKnown()) ::WriteStripPlace(*Settings, CheckBox5->isChecked(), y(), x());
+    if (WindowPlacesKnown()) ::WriteStripPlace(*Settings, options_->CheckBox5->isChecked(), y(), x());
 }
 
 void TForm1::FitStripToFrame()
@@ -262,8 +268,8 @@ void TForm1::SpeedButton1Click()
     // A finished command's result stays up until OK; only then does the
     // menu open again.
     if (Form3 && Form3->isVisible()) return;
-    SpeedButton1->setEnabled(false);
-    PopupMenu4->popup(SpeedButton1->mapToGlobal(QPoint(0, SpeedButton1->height())));
+    strip_->SpeedButton1->setEnabled(false);
+    strip_->PopupMenu4->popup(strip_->SpeedButton1->mapToGlobal(QPoint(0, strip_->SpeedButton1->height())));
 }
 
 void TForm1::SpeedButton1MouseMove(bool leftHeld)
@@ -275,7 +281,7 @@ void TForm1::SpeedButton1MouseMove(bool leftHeld)
     // A click wobbles by a move or two; more than four is a drag. The
     // frameless strip has no caption to grab, so the window system moves it.
     if (++SmallBox.DragCount == 5) {
-        SpeedButton1->setEnabled(false);
+        strip_->SpeedButton1->setEnabled(false);
         SmallBox.Dragging = true;
         SmallBox.MovedWhileDragging = false;
         if (QWindow *window = windowHandle()) window->startSystemMove();
@@ -287,7 +293,7 @@ void TForm1::EndStripDrag()
     SmallBox.Dragging = false;
     SmallBox.MovedWhileDragging = false;
     SmallBox.DragCount = 0;
-    SpeedButton1->setEnabled(true);
+    strip_->SpeedButton1->setEnabled(true);
 }
 
 void TForm1::SpeedButton1MouseUp()
@@ -298,7 +304,7 @@ void TForm1::SpeedButton1MouseUp()
 void TForm1::FormMouseMove()
 {
     SmallBox.DragCount = 0;
-    SpeedButton1->setEnabled(true);
+    strip_->SpeedButton1->setEnabled(true);
 }
 
 // ---- device commands of the Small Box menu ----
@@ -311,10 +317,12 @@ void ShowDialog(TForm1 &form)
 }
 
 // An erase that did not happen ends the chain with its own failure text,
-// which the strip's user only sees in the progress dialog.
+// which the strip's user only sees in the progress dialog: the text the
+// chain reported, not what the status line shows (a close that waits adds
+// its note there).
 void StopAfterFailedErase(TForm1 &form)
 {
-    form.SetDialogStatus(form.Edit3->text().toStdString());
+    form.SetDialogStatus(form.StatusText());
 }
 
 } // namespace

@@ -22,6 +22,14 @@
 
 namespace {
 
+// The window's controls by their component names, as a user knows them.
+template <class T> T *Control(const TForm1 &form, const char *name)
+{
+    T *control = form.findChild<T *>(name);
+    if (!control) qFatal("the window has no control named %s", name);
+    return control;
+}
+
 bool SaveFramed(TForm1 &form, const QString &path)
 {
     const QRect r = form.frameGeometry().adjusted(-2, -2, 2, 2);
@@ -47,28 +55,32 @@ int main(int argc, char *argv[])
     form.SetProgressDialog(&dialog);
     dialog.setAttribute(Qt::WA_QuitOnClose, false);
     form.show();
+    auto *status = Control<QLineEdit>(form, "Edit3");
+    auto button = [&form](const char *name) { return Control<QPushButton>(form, name); };
     // The port search starts 50 ms after the first show and holds END
     // until it has ended.
-    if (!QTest::qWaitFor([&] { return !form.Timer1->isActive() && form.Button8->isEnabled(); }, 30000)) {
+    if (!QTest::qWaitFor(
+            [&] { return !Control<QTimer>(form, "Timer1")->isActive() && button("Button8")->isEnabled(); },
+            30000)) {
         std::fprintf(stderr, "demo: the window's port search did not end\n");
         return 1;
     }
     FileDialog::PreAnswer(hex);
-    form.Button1->click();
-    std::printf("demo: %s\n", qPrintable(form.Edit3->text()));
+    button("Button1")->click();
+    std::printf("demo: %s\n", qPrintable(status->text()));
     if (shots.isEmpty()) return app.exec();
 
-    form.Button4->click(); // PROG.
-    std::printf("demo: %s\n", qPrintable(form.Edit3->text()));
-    form.Button7->click(); // VERIFY
-    const QString verified = form.Edit3->text();
+    button("Button4")->click(); // PROG.
+    std::printf("demo: %s\n", qPrintable(status->text()));
+    button("Button7")->click(); // VERIFY
+    const QString verified = status->text();
     std::printf("demo: %s\n", qPrintable(verified));
     QDir().mkpath(shots);
     bool saved = true;
     const std::pair<int, const char *> pictures[] = {{TForm1::ProgramTab, "tarnvik-demo-verify.png"},
                                                      {TForm1::ConfigTab, "tarnvik-demo-configuration.png"}};
     for (const auto &[tab, name] : pictures) {
-        form.PageControl1->setCurrentIndex(tab);
+        Control<QTabWidget>(form, "PageControl1")->setCurrentIndex(tab);
         QTest::qWait(300); // repainted, the window manager's frame included
         const QString path = QDir(shots).filePath(name);
         saved = SaveFramed(form, path) && saved;

@@ -82,9 +82,9 @@ bool LabelledBy(QWidget *field, QWidget *label)
 // The config bits dialog the "ビット名…" button opens for a part with names.
 TConfigBitsDialog *OpenConfigBits(TForm1 &f)
 {
-    f.PageControl1->setCurrentIndex(TForm1::ConfigTab);
-    f.CheckBox1->setChecked(true);
-    QTest::mouseClick(f.ConfigBitsButton, Qt::LeftButton);
+    Ui(f).PageControl1()->setCurrentIndex(TForm1::ConfigTab);
+    Ui(f).CheckBox(1)->setChecked(true);
+    QTest::mouseClick(Ui(f).ConfigBitsButton(), Qt::LeftButton);
     return f.findChild<TConfigBitsDialog *>();
 }
 
@@ -143,16 +143,17 @@ void AccessibilityTest::everyControlNamedInItsRole()
     TForm1 &f = w.Create();
     QCOMPARE(Access(&f)->role(), QAccessible::Window);
     QCOMPARE(Name(&f), TForm1::VersionCaption);
-    for (int tab = 0; tab < f.PageControl1->count(); ++tab) {
-        f.PageControl1->setCurrentIndex(tab);
+    for (int tab = 0; tab < Ui(f).PageControl1()->count(); ++tab) {
+        Ui(f).PageControl1()->setCurrentIndex(tab);
         QCoreApplication::processEvents();
         const QStringList unnamed = Unnamed(&f);
-        QVERIFY2(unnamed.isEmpty(), qPrintable(f.PageControl1->tabText(tab) + ": " + unnamed.join(", ")));
+        QVERIFY2(unnamed.isEmpty(),
+                 qPrintable(Ui(f).PageControl1()->tabText(tab) + ": " + unnamed.join(", ")));
     }
     // The "v" buttons say what they open, the drop-downs what they choose.
-    QCOMPARE(Name(f.Button14), QString("PROG.のメニュー"));
-    QCOMPARE(Name(f.ComboBox1), QString("DEVICE: PIC16F877A"));
-    QCOMPARE(Access(f.Edit3)->role(), QAccessible::StatusBar);
+    QCOMPARE(Name(Ui(f).Button(14)), QString("PROG.のメニュー"));
+    QCOMPARE(Name(Ui(f).ComboBox1()), QString("DEVICE: PIC16F877A"));
+    QCOMPARE(Access(Ui(f).Edit(3))->role(), QAccessible::StatusBar);
 
     w.dialog->ShowDialog();
     QCOMPARE(Access(w.dialog.get())->role(), QAccessible::Dialog);
@@ -170,17 +171,19 @@ void AccessibilityTest::labelsLeadToTheirFields()
     WindowUnderTest w;
     w.Settings().WriteString("device", "name", "PIC16F877A");
     TForm1 &f = w.Create();
-    std::vector<std::pair<QLabel *, QWidget *>> pairs{
-        {f.Label7, f.Edit6}, {f.Label1, f.Memo1}, {f.Label3, f.Memo2}, {f.Label5, f.Memo3}};
+    std::vector<std::pair<QLabel *, QWidget *>> pairs{{Ui(f).Label(7), Ui(f).Edit(6)},
+                                                      {Ui(f).Label(1), Ui(f).Memo(1)},
+                                                      {Ui(f).Label(3), Ui(f).Memo(2)},
+                                                      {Ui(f).Label(5), Ui(f).Memo(3)}};
     for (int slot = 0; slot < 4; ++slot)
-        pairs.emplace_back(f.SlotLabels()[slot], f.SlotValues()[slot]);
+        pairs.emplace_back(Ui(f).SlotLabels()[slot], Ui(f).SlotValues()[slot]);
     for (auto [label, field] : pairs) {
         QCOMPARE(label->buddy(), field);
         QVERIFY2(LabelledBy(field, label), qPrintable(field->objectName()));
     }
     // A value field says which slot it holds, its address field too.
-    QCOMPARE(Name(f.MaskEdit1), QString("CAL1"));
-    QVERIFY2(Name(f.Edit1).startsWith("CAL1"), qPrintable(Name(f.Edit1)));
+    QCOMPARE(Name(Ui(f).MaskEdit(1)), QString("CAL1"));
+    QVERIFY2(Name(Ui(f).Edit(1)).startsWith("CAL1"), qPrintable(Name(Ui(f).Edit(1))));
 
     TConfigBitsDialog *bits = OpenConfigBits(f);
     QVERIFY(bits);
@@ -201,7 +204,7 @@ void AccessibilityTest::statusTextsAreAnnounced()
     WindowUnderTest w;
     TForm1 &f = w.Create();
     // No port probe at start-up, which would write its own status meanwhile.
-    f.Timer1->stop();
+    Ui(f).Timer1()->stop();
     // Qt tells screen readers only while its bridge is active. The offscreen
     // platform never has one, and there only what the announcement would be
     // read as is checked; the run on X11 in a session with accessibility on
@@ -233,7 +236,7 @@ void AccessibilityTest::statusTextsAreAnnounced()
     // each window, named by the result and reading it as its text.
     const QString ok = "ベリファイOK。一致しました。";
     const std::vector<std::pair<std::function<void()>, QWidget *>> windows{
-        {[&] { f.SetStatus(ok.toStdString()); }, f.Edit3},
+        {[&] { f.SetStatus(ok.toStdString()); }, Ui(f).Edit(3)},
         {[&] { f.SetDialogStatus(ok.toStdString()); }, w.dialog->StaticText1}};
     for (const auto &[set, status] : windows) {
         reader.Forget();
@@ -244,25 +247,25 @@ void AccessibilityTest::statusTextsAreAnnounced()
         QCOMPARE(Access(status)->textInterface()->text(0, int(ok.size())), ok);
     }
     // An empty status line still says what it is.
-    f.Edit3->clear();
-    QVERIFY(!Name(f.Edit3).isEmpty());
+    Ui(f).Edit(3)->clear();
+    QVERIFY(!Name(Ui(f).Edit(3)).isEmpty());
 }
 
 void AccessibilityTest::optionTabInPageOrder()
 {
     WindowUnderTest w;
     TForm1 &f = w.Create();
-    QWidget *page = f.TabSheet4;
+    QWidget *page = Ui(f).TabSheet(4);
     QList<QWidget *> stops;
     for (QWidget *c : page->findChildren<QWidget *>())
         if (c->focusPolicy() & Qt::TabFocus) stops << c;
     // From the first stop on the page, the chain visits every stop of it
     // down each column, left column first.
-    QWidget *at = f.RadioButton[0];
+    QWidget *at = Ui(f).RadioButtons()[0];
     QList<QWidget *> order;
     for (QWidget *c = at; order.size() < stops.size(); c = c->nextInFocusChain())
         if (stops.contains(c) && !order.contains(c)) order << c;
-    const int rightColumn = f.CheckBox3->mapTo(page, QPoint()).x();
+    const int rightColumn = Ui(f).CheckBox(3)->mapTo(page, QPoint()).x();
     for (int i = 1; i < order.size(); ++i) {
         const QRect a(order[i - 1]->mapTo(page, QPoint()), order[i - 1]->size());
         const QRect b(order[i]->mapTo(page, QPoint()), order[i]->size());
@@ -274,8 +277,8 @@ void AccessibilityTest::optionTabInPageOrder()
         QVERIFY2(centre >= a.top(), qPrintable(step));
         if (centre <= a.bottom()) QVERIFY2(b.x() > a.x(), qPrintable(step));
     }
-    QCOMPARE(order.first(), f.RadioButton[0]);
-    QCOMPARE(order.last(), static_cast<QWidget *>(f.CheckBox4));
+    QCOMPARE(order.first(), Ui(f).RadioButtons()[0]);
+    QCOMPARE(order.last(), static_cast<QWidget *>(Ui(f).CheckBox(4)));
 }
 
 void AccessibilityTest::dumpCaretMovesLineByLine()
@@ -283,20 +286,20 @@ void AccessibilityTest::dumpCaretMovesLineByLine()
     WindowUnderTest w;
     w.Settings().WriteString("device", "name", "PIC16F877A");
     TForm1 &f = w.Create();
-    f.PageControl1->setCurrentIndex(TForm1::ProgramTab);
-    f.Memo1->setFocus();
-    QTest::keyClick(f.Memo1, Qt::Key_Down);
-    QCOMPARE(f.Memo1->textCursor().blockNumber(), 1);
-    QTest::keyClick(f.Memo1, Qt::Key_PageDown);
-    const int line = f.Memo1->textCursor().blockNumber();
+    Ui(f).PageControl1()->setCurrentIndex(TForm1::ProgramTab);
+    Ui(f).Memo(1)->setFocus();
+    QTest::keyClick(Ui(f).Memo(1), Qt::Key_Down);
+    QCOMPARE(Ui(f).Memo(1)->textCursor().blockNumber(), 1);
+    QTest::keyClick(Ui(f).Memo(1), Qt::Key_PageDown);
+    const int line = Ui(f).Memo(1)->textCursor().blockNumber();
     QVERIFY(line > 2);
     // What a screen reader reads there is that line of the dump.
-    QAccessibleTextInterface *text = Access(f.Memo1)->textInterface();
+    QAccessibleTextInterface *text = Access(Ui(f).Memo(1))->textInterface();
     QVERIFY(text);
-    QCOMPARE(text->cursorPosition(), f.Memo1->textCursor().position());
+    QCOMPARE(text->cursorPosition(), Ui(f).Memo(1)->textCursor().position());
     int start = 0, end = 0;
     const QString read = text->textAtOffset(text->cursorPosition(), QAccessible::LineBoundary, &start, &end);
-    QCOMPARE(read.trimmed(), f.Memo1->document()->findBlockByNumber(line).text().trimmed());
+    QCOMPARE(read.trimmed(), Ui(f).Memo(1)->document()->findBlockByNumber(line).text().trimmed());
 }
 
 void AccessibilityTest::focusRingStandsOutOnLightAndDark()
@@ -311,8 +314,9 @@ void AccessibilityTest::focusRingStandsOutOnLightAndDark()
     QVERIFY(QTest::qWaitForWindowActive(&f));
     for (const QPalette &palette : {f.palette(), dark}) {
         f.setPalette(palette);
-        for (QWidget *control : {static_cast<QWidget *>(f.Button10), static_cast<QWidget *>(f.CheckBox4),
-                                 static_cast<QWidget *>(f.RadioButton[0])}) {
+        for (QWidget *control :
+             {static_cast<QWidget *>(Ui(f).Button(10)), static_cast<QWidget *>(Ui(f).CheckBox(4)),
+              static_cast<QWidget *>(Ui(f).RadioButtons()[0])}) {
             control->setFocus();
             QVERIFY(control->hasFocus());
             const QColor ring = TFocusRingStyle::RingColour(control->palette());

@@ -36,7 +36,7 @@ struct CommandRig : PortRig {
         return dir.filePath(name);
     }
 
-    QString Status() const { return form->Edit3->text(); }
+    QString Status() const { return Ui(*form).Status(); }
     // Every command ends with all command controls enabled (in Small Box
     // mode some sit on the disabled tab control, which greys them all).
     bool Released() const

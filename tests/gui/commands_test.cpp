@@ -24,7 +24,8 @@ struct StatusTrail {
     QStringList texts;
     explicit StatusTrail(TForm1 &f)
     {
-        QObject::connect(f.Edit3, &QLineEdit::textChanged, f.Edit3, [this](const QString &t) { texts << t; });
+        QObject::connect(Ui(f).Edit(3), &QLineEdit::textChanged, Ui(f).Edit(3),
+                         [this](const QString &t) { texts << t; });
     }
 };
 
@@ -73,9 +74,10 @@ QByteArray Lines(const QStringList &lines)
 // The erase leaves a programmed word behind: a chip that stays non-blank.
 void KeepNonBlankAfterErase(CommandRig &rig)
 {
-    QObject::connect(rig.form->Edit3, &QLineEdit::textChanged, rig.form->Edit3, [&rig](const QString &t) {
-        if (t == "デバイスを消去しました。") rig.sim->Chip().Poke(0x10, 0x0000);
-    });
+    QObject::connect(Ui(*rig.form).Edit(3), &QLineEdit::textChanged, Ui(*rig.form).Edit(3),
+                     [&rig](const QString &t) {
+                         if (t == "デバイスを消去しました。") rig.sim->Chip().Poke(0x10, 0x0000);
+                     });
 }
 
 const QString VerifyOk = "ベリファイOK。一致しました。";
@@ -136,12 +138,12 @@ void CommandsTest::singleCommands()
     f.Button1Click();
     QCOMPARE(rig.Status(), " \"" + file + "\" をロードしました。");
     QVERIFY(rig.Log().contains("ファイル \"" + file + "\" をロードしました。"));
-    QCOMPARE(f.StaticText2->text(), file);
+    QCOMPARE(Ui(f).StaticText(2)->text(), file);
     QVERIFY(rig.Released());
     const MemoryBuffer loaded = f.session.Buffer;
-    const QString loadedDump = f.Memo1->toPlainText().section('\n', 0, 0);
+    const QString loadedDump = Ui(f).Memo(1)->toPlainText().section('\n', 0, 0);
 
-    f.PageControl1->setCurrentIndex(TForm1::ProgramTab);
+    Ui(f).PageControl1()->setCurrentIndex(TForm1::ProgramTab);
     f.Button4Click();
     QVERIFY(trail.texts.contains("デバイスに書込み中…"));
     QCOMPARE(rig.Status(), QString("デバイスに書き込みました"));
@@ -151,13 +153,13 @@ void CommandsTest::singleCommands()
     f.Button7Click();
     QVERIFY(trail.texts.contains("ベリファイ中…"));
     QCOMPARE(rig.Status(), VerifyOk);
-    QCOMPARE(f.PageControl1->currentIndex(), int(TForm1::ProgramTab));
+    QCOMPARE(Ui(f).PageControl1()->currentIndex(), int(TForm1::ProgramTab));
 
     // A programmed chip is not blank; the report shows the Message tab.
     f.Button6Click();
     QVERIFY(trail.texts.contains("ブランクチェック中…"));
     QCOMPARE(rig.Status(), QString(" !! ブランクではありません。"));
-    QCOMPARE(f.PageControl1->currentIndex(), int(TForm1::MessageTab));
+    QCOMPARE(Ui(f).PageControl1()->currentIndex(), int(TForm1::MessageTab));
 
     // READ brings back what was programmed.
     f.Button13Click();
@@ -173,7 +175,7 @@ void CommandsTest::singleCommands()
         for (uint32_t i = 0; i < f.SelectedDevice()->ProgramSize; ++i)
             if (loaded.Words[i] != f.SelectedDevice()->BlankWord)
                 QCOMPARE(f.session.Buffer.Words[i], loaded.Words[i]);
-    QCOMPARE(f.Memo1->toPlainText().section('\n', 0, 0), loadedDump); // the views were redrawn
+    QCOMPARE(Ui(f).Memo(1)->toPlainText().section('\n', 0, 0), loadedDump); // the views were redrawn
 
     f.Button5Click();
     QCOMPARE(rig.Status(), QString("デバイスを消去しました。"));
@@ -188,7 +190,7 @@ void CommandsTest::singleCommands()
 
     // CLEAR empties the log and nothing else.
     f.Button9Click();
-    QVERIFY(f.Memo4->toPlainText().isEmpty());
+    QVERIFY(Ui(f).Memo(4)->toPlainText().isEmpty());
     QCOMPARE(rig.Status(), QString(" !! 一致しません。"));
 }
 
@@ -255,13 +257,13 @@ void CommandsTest::menuCaptions()
         return list;
     };
     // The blanks line the step names up in columns.
-    QCOMPARE(captions(f.PopupMenu1),
+    QCOMPARE(captions(Ui(f).PopupMenu(1)),
              QStringList({QString(53, ' ') + ">Program >Verify",
                           QString(25, ' ') + ">Erase >BlankCheck >Program >Verify",
                           ">BufferClear >Load" + QString(28, ' ') + ">Program >Verify",
                           ">BufferClear >Load >Erase >BlankCheck >Program >Verify"}));
-    QCOMPARE(captions(f.PopupMenu2), QStringList({">Erase >BlankCheck"}));
-    QCOMPARE(captions(f.PopupMenu3),
+    QCOMPARE(captions(Ui(f).PopupMenu(2)), QStringList({">Erase >BlankCheck"}));
+    QCOMPARE(captions(Ui(f).PopupMenu(3)),
              QStringList({">BufferClear >LoadNewFile", ">BufferClear >LoadCurrentFile"}));
 }
 
@@ -328,14 +330,14 @@ void CommandsTest::eraseRefusalAndErasedCalibration()
         CommandRig rig;
         TForm1 &f = rig.StartWith("PIC12F615");
         rig.sim->SetCalibration({0x2A51});
-        f.CheckBox2->setChecked(true);
-        f.MaskEdit1->setText("1234");
+        Ui(f).CheckBox(2)->setChecked(true);
+        Ui(f).MaskEdit(1)->setText("1234");
         f.EraseBlankCheck1Click();
         QCOMPARE(rig.Status(),
                  QString(" !! このデバイスではCALIBデータを変更できません。消去を中止しました。"));
-        QCOMPARE(f.PageControl1->currentIndex(), int(TForm1::MessageTab));
-        QVERIFY(f.Memo4->toPlainText().contains("このデバイスではCALIBデータを変更できません。"));
-        QVERIFY(f.CheckBox2->isChecked());
+        QCOMPARE(Ui(f).PageControl1()->currentIndex(), int(TForm1::MessageTab));
+        QVERIFY(Ui(f).Memo(4)->toPlainText().contains("このデバイスではCALIBデータを変更できません。"));
+        QVERIFY(Ui(f).CheckBox(2)->isChecked());
         QCOMPARE(rig.sim->Chip().Calibration(), std::vector<uint16_t>{0x2A51});
         QVERIFY(rig.Released());
     }
@@ -423,7 +425,7 @@ void CommandsTest::cancelledDialogAndMissingFile()
         QCOMPARE(rig.Log().mid(logLines),
                  QStringList({"バッファをクリアしました。",
                               "ファイル \"gone.hex\" をロードできません。ファイルまたはフォルダーが見つかりません。"}));
-        QVERIFY(f.CurrentFile.empty() && f.StaticText2->text().isEmpty());
+        QVERIFY(f.CurrentFile.empty() && Ui(f).StaticText(2)->text().isEmpty());
         QVERIFY(rig.Released());
     }
     // LOAD reads over the buffer: after a failure it still holds the file
@@ -436,7 +438,7 @@ void CommandsTest::cancelledDialogAndMissingFile()
     MessageBox::PreAnswer(0);
     f.Button1Click();
     QVERIFY(rig.Status().startsWith(" !! \"gone.hex\" をロードできません。"));
-    QCOMPARE(f.StaticText2->text(), QString("kept.hex"));
+    QCOMPARE(Ui(f).StaticText(2)->text(), QString("kept.hex"));
     QCOMPARE(f.session.Buffer.Words[0], uint16_t(0x1234));
     QVERIFY(rig.sim->HostBytes().empty());
 }
@@ -453,12 +455,12 @@ void CommandsTest::noDeviceRefusedWithBufferUntouched()
           &TForm1::Button7Click, &TForm1::Program1Click, &TForm1::EraseBlankCheckProgramVerify1Click,
           &TForm1::EraseBlankCheck1Click, &TForm1::BufferClearLoadCurrentFile1Click}) {
         FileDialog::PreAnswer(Fixture("p16f877a.hex"));
-        f.PageControl1->setCurrentIndex(TForm1::ProgramTab);
+        Ui(f).PageControl1()->setCurrentIndex(TForm1::ProgramTab);
         (f.*h)();
         FileDialog::Reset();
         QCOMPARE(rig.Status(), QString(" !! デバイスを選択してください。"));
         QCOMPARE(rig.Log().last(), QString("DEVICE が選択されていません。"));
-        QCOMPARE(f.PageControl1->currentIndex(), int(TForm1::MessageTab));
+        QCOMPARE(Ui(f).PageControl1()->currentIndex(), int(TForm1::MessageTab));
         QVERIFY(rig.Released());
     }
     for (uint32_t i = 0; i < WordImageSize; ++i)
@@ -501,7 +503,7 @@ void CommandsTest::loadMenuAndSaveTexts()
         return true;
     };
     QVERIFY(sameImage(f.session.Buffer.Words, saved));
-    QCOMPARE(f.StaticText2->text(), QString("out.hex"));
+    QCOMPARE(Ui(f).StaticText(2)->text(), QString("out.hex"));
 
     // A folder that does not exist: the box names the file, the buffer and
     // the texts stay, the lock is released.
@@ -548,11 +550,11 @@ void CommandsTest::pickDeviceFromTheChip()
         TForm1 &f = rig.StartWith("PIC16F877A", c.chip);
         f.session.Buffer.Words[0] = 0x1234;
         f.PickDevice1Click();
-        QCOMPARE(f.ComboBox1->currentText(), QString(c.selected));
+        QCOMPARE(Ui(f).ComboBox1()->currentText(), QString(c.selected));
         const bool same = QString(c.chip) == "PIC16F877A" || !c.picked;
         // Only a change of device clears the buffer, as from the list.
         if (!f.Pic18) QCOMPARE(f.session.Buffer.Words[0] == 0x1234, same);
-        QCOMPARE(f.Memo4->toPlainText().contains("を選択しました。"), c.picked);
+        QCOMPARE(Ui(f).Memo(4)->toPlainText().contains("を選択しました。"), c.picked);
         QVERIFY(rig.Released());
     }
 }
@@ -561,7 +563,7 @@ void CommandsTest::autoSelectOnLoad()
 {
     CommandRig rig;
     TForm1 &f = rig.StartWith("PIC16F877A");
-    f.CheckBox6->setChecked(true);
+    Ui(f).CheckBox(6)->setChecked(true);
     const QString word0 = Record(0, QByteArray("\x34\x12", 2));
     const QString word1 = Record(2, QByteArray("\x78\x06", 2));
 
@@ -576,7 +578,7 @@ void CommandsTest::autoSelectOnLoad()
     // A lower-case tag line is no tag: nothing switches, nothing is cleared.
     FileDialog::PreAnswer(rig.Write("lower.hex", Lines({";pic16f628a", ":00000001FF"})));
     f.Button1Click();
-    QCOMPARE(f.ComboBox1->currentText(), QString("PIC16F877A"));
+    QCOMPARE(Ui(f).ComboBox1()->currentText(), QString("PIC16F877A"));
     QCOMPARE(f.session.Buffer.Words[0], uint16_t(0x1234));
 
     // A device-information record naming a PIC12H part is passed over.
@@ -584,33 +586,33 @@ void CommandsTest::autoSelectOnLoad()
     info.replace(1, 7, "12HV615");
     FileDialog::PreAnswer(rig.Write("info.hex", Lines({Record(0xFF00, info), ":00000001FF"})));
     f.Button1Click();
-    QCOMPARE(f.ComboBox1->currentText(), QString("PIC16F877A"));
+    QCOMPARE(Ui(f).ComboBox1()->currentText(), QString("PIC16F877A"));
 
     // The tag scan cuts at the first blank; a changed device clears first.
     FileDialog::PreAnswer(rig.Write("blanks.hex", Lines({";PIC16F628A   ", word1, ":00000001FF"})));
     f.Button1Click();
-    QCOMPARE(f.ComboBox1->currentText(), QString("PIC16F628A"));
+    QCOMPARE(Ui(f).ComboBox1()->currentText(), QString("PIC16F628A"));
     QCOMPARE(f.session.Buffer.Words[0], uint16_t(0x3FFF));
     QCOMPARE(f.session.Buffer.Words[1], uint16_t(0x0678));
-    QCOMPARE(f.StaticText2->text(), QString("blanks.hex"));
+    QCOMPARE(Ui(f).StaticText(2)->text(), QString("blanks.hex"));
 
     // The tag line ;PIC12HV615 is taken.
     FileDialog::PreAnswer(rig.Write("hv.hex", Lines({";PIC12HV615", ":00000001FF"})));
     f.Button1Click();
-    QCOMPARE(f.ComboBox1->currentText(), QString("PIC12HV615"));
+    QCOMPARE(Ui(f).ComboBox1()->currentText(), QString("PIC12HV615"));
 
     // A PIC18 tag switches the family and sizes the arrays before loading.
     FileDialog::PreAnswer(rig.Write("p18.hex", Lines({";PIC18F4550", Record(0, QByteArray("\0\0", 2), 4),
                                                       Record(0x7FF0, "\x01\x02\x03\x04"), ":00000001FF"})));
     f.Button1Click();
     QVERIFY(f.Pic18);
-    QCOMPARE(f.ComboBox1->count(), DeviceTable18Size);
-    QCOMPARE(f.ComboBox1->currentText(), QString("PIC18F4550"));
+    QCOMPARE(Ui(f).ComboBox1()->count(), DeviceTable18Size);
+    QCOMPARE(Ui(f).ComboBox1()->currentText(), QString("PIC18F4550"));
     QCOMPARE(f.session.Buffer.Program18.size(), size_t(32768));
     QCOMPARE(f.session.Buffer.Program18[0x7FF3], uint8_t(4));
-    QVERIFY(!f.CheckBox2->isEnabled());
-    QVERIFY(f.MaskEdit9->isEnabled()); // the PIC18 configuration fields
-    QCOMPARE(f.StaticText2->text(), QString("p18.hex"));
+    QVERIFY(!Ui(f).CheckBox(2)->isEnabled());
+    QVERIFY(Ui(f).MaskEdit(9)->isEnabled()); // the PIC18 configuration fields
+    QCOMPARE(Ui(f).StaticText(2)->text(), QString("p18.hex"));
     QVERIFY(rig.Released());
 }
 
@@ -627,7 +629,7 @@ void CommandsTest::damagedFilesNeverReachTheChip()
     QCOMPARE(f.session.Buffer.Words[0], uint16_t(0x1234));
     QCOMPARE(MessageBox::Answered(),
              QStringList{"ファイル \"d.hex\" の 1 行を読み込めませんでした（最初は 2 行目）。"});
-    QVERIFY(f.Memo4->toPlainText().contains("2 行目: チェックサムが一致しません。"));
+    QVERIFY(Ui(f).Memo(4)->toPlainText().contains("2 行目: チェックサムが一致しません。"));
 
     // A file without any HEX says so and is not announced as loaded.
     MessageBox::PreAnswer(0);
@@ -671,14 +673,14 @@ void CommandsTest::damagedFilesNeverReachTheChip()
     QVERIFY(rig.Released());
 
     // A PIC18 LOAD that selects another part starts from that part's blank image.
-    f.CheckBox6->setChecked(true);
+    Ui(f).CheckBox(6)->setChecked(true);
     FileDialog::PreAnswer(rig.Write("p452.hex", Lines({";PIC18F452", ":00000001FF"})));
     f.Button1Click();
     f.session.Buffer.Id18[0] = 0x77;
     f.session.Buffer.Config18[0] = 0x12;
     FileDialog::PreAnswer(rig.Write("p4550.hex", Lines({";PIC18F4550", word0, ":00000001FF"})));
     f.Button1Click();
-    QCOMPARE(f.ComboBox1->currentText(), QString("PIC18F4550"));
+    QCOMPARE(Ui(f).ComboBox1()->currentText(), QString("PIC18F4550"));
     QCOMPARE(f.session.Buffer.Id18[0], uint8_t(0xFF));
     QVERIFY(f.session.Buffer.Config18[0] != 0x12);
 }
@@ -740,12 +742,12 @@ void CommandsTest::loadCurrentAutoSelect()
 {
     CommandRig rig;
     TForm1 &f = rig.StartWith("PIC16F877A");
-    f.CheckBox6->setChecked(true);
+    Ui(f).CheckBox(6)->setChecked(true);
 
     // Load-current compares the tag whole: trailing blanks select nothing.
     FileDialog::PreAnswer(rig.Write("blanks.hex", Lines({";PIC16F628A   ", ":00000001FF"})));
     f.BufferClearLoadCurrentFile1Click();
-    QCOMPARE(f.ComboBox1->currentText(), QString("PIC16F877A"));
+    QCOMPARE(Ui(f).ComboBox1()->currentText(), QString("PIC16F877A"));
 
     // The information record's name (up to its NUL) is looked up whole, and
     // the record's configuration and User-ID bytes are applied.
@@ -756,7 +758,7 @@ void CommandsTest::loadCurrentAutoSelect()
     f.Button19Click();
     FileDialog::PreAnswer(rig.Write("info.hex", Lines({Record(0xFF00, info), ":00000001FF"})));
     f.BufferClearLoadCurrentFile1Click();
-    QCOMPARE(f.ComboBox1->currentText(), QString("PIC12HV615"));
+    QCOMPARE(Ui(f).ComboBox1()->currentText(), QString("PIC12HV615"));
     QCOMPARE(f.session.Buffer.Words[0x2000], uint16_t(0xFFFA));
     QCOMPARE(f.session.Buffer.Words[0x2001], uint16_t(0xFFFB));
 
@@ -774,21 +776,21 @@ void CommandsTest::loadCurrentResizesPic18Arrays()
 {
     CommandRig rig;
     TForm1 &f = rig.StartWith("PIC18F242");
-    f.CheckBox6->setChecked(true);
+    Ui(f).CheckBox(6)->setChecked(true);
     QCOMPARE(f.session.Buffer.Program18.size(), size_t(16384));
     const QString file =
         rig.Write("big.hex", Lines({";PIC18F4550", Record(0, QByteArray("\0\0", 2), 4), Record(0, "\x11\x22"),
                                     Record(0x6000, "\xAB\xCD"), ":00000001FF"}));
     FileDialog::PreAnswer(file);
     f.BufferClearLoadCurrentFile1Click();
-    QCOMPARE(f.ComboBox1->currentText(), QString("PIC18F4550"));
+    QCOMPARE(Ui(f).ComboBox1()->currentText(), QString("PIC18F4550"));
     QCOMPARE(f.session.Buffer.Program18.size(), size_t(32768));
     QCOMPARE(f.session.Buffer.EEData18.size(), size_t(256));
     // The bytes past the old part's end are there, as after LOAD.
     QCOMPARE(f.session.Buffer.Program18[0], uint8_t(0x11));
     QCOMPARE(f.session.Buffer.Program18[0x6001], uint8_t(0xCD));
     QCOMPARE(f.session.Buffer.Program18[0x6002], uint8_t(0xFF));
-    QVERIFY(f.Memo1->toPlainText().contains("006000: CDAB FFFF"));
+    QVERIFY(Ui(f).Memo(1)->toPlainText().contains("006000: CDAB FFFF"));
 }
 
 void CommandsTest::smallBoxEnterAndLeave_data()
@@ -810,7 +812,7 @@ void CommandsTest::smallBoxEnterAndLeave()
         s.WriteInteger("window", "minleft", 80);
     }
     TForm1 &f = rig.StartWith("PIC16F877A");
-    f.CheckBox5->setChecked(noBorder);
+    Ui(f).CheckBox(5)->setChecked(noBorder);
     f.resize(472, 400);
     f.move(300, 200);
     const QSize minimum = f.minimumSize(), maximum = f.maximumSize();
@@ -827,10 +829,10 @@ void CommandsTest::smallBoxEnterAndLeave()
     if (noBorder) QCOMPARE(f.minimumSize(), QSize(0, 0));
     for (QWidget *w : f.SmallBoxHidden())
         QVERIFY2(!w->isVisible(), qPrintable(w->objectName()));
-    QVERIFY(f.SpeedButton1->isVisible());
-    QCOMPARE(f.SpeedButton1->text(), QString("&Programmer"));
-    QVERIFY(!f.PageControl1->isEnabled());
-    QVERIFY(!f.Button17->isEnabled());
+    QVERIFY(Ui(f).SpeedButton1()->isVisible());
+    QCOMPARE(Ui(f).SpeedButton1()->text(), QString("&Programmer"));
+    QVERIFY(!Ui(f).PageControl1()->isEnabled());
+    QVERIFY(!Ui(f).Button(17)->isEnabled());
 
     // A close request returns to the window as it was.
     f.move(111, 122);
@@ -843,11 +845,11 @@ void CommandsTest::smallBoxEnterAndLeave()
     QCOMPARE(f.maximumSize(), maximum);
     QCOMPARE(f.windowTitle(), TForm1::VersionCaption);
     QVERIFY(!(f.windowFlags() & (Qt::WindowStaysOnTopHint | Qt::FramelessWindowHint)));
-    QCOMPARE(f.PageControl1->currentIndex(), int(TForm1::ProgramTab));
+    QCOMPARE(Ui(f).PageControl1()->currentIndex(), int(TForm1::ProgramTab));
     for (QWidget *w : f.SmallBoxHidden())
         QVERIFY2(w->isVisible(), qPrintable(w->objectName()));
-    QVERIFY(!f.SpeedButton1->isVisible());
-    QVERIFY(f.PageControl1->isEnabled() && f.Button17->isEnabled());
+    QVERIFY(!Ui(f).SpeedButton1()->isVisible());
+    QVERIFY(Ui(f).PageControl1()->isEnabled() && Ui(f).Button(17)->isEnabled());
     // Each kind of strip remembers its own place (in the settings the window
     // writes at exit).
     const SettingsFile &s = *f.Settings;
@@ -860,9 +862,9 @@ void CommandsTest::smallBoxDragAndMenu()
 {
     CommandRig rig;
     TForm1 &f = rig.StartWith("PIC16F877A");
-    f.CheckBox5->setChecked(true);
+    Ui(f).CheckBox(5)->setChecked(true);
     f.Button17Click();
-    QToolButton *b = f.SpeedButton1;
+    QToolButton *b = Ui(f).SpeedButton1();
     auto press = [b] {
         QMouseEvent e(QEvent::MouseButtonPress, QPointF(10, 8), b->mapToGlobal(QPointF(10, 8)),
                       Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
@@ -881,7 +883,7 @@ void CommandsTest::smallBoxDragAndMenu()
     QMouseEvent up(QEvent::MouseButtonRelease, QPointF(200, 80), b->mapToGlobal(QPointF(200, 80)),
                    Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
     QCoreApplication::sendEvent(b, &up);
-    QVERIFY(!f.PopupMenu4->isVisible());
+    QVERIFY(!Ui(f).PopupMenu(4)->isVisible());
     press();
     for (int i = 0; i < 4; ++i)
         move(Qt::LeftButton);
@@ -899,27 +901,28 @@ void CommandsTest::smallBoxDragAndMenu()
     // The menu: every item in order, opened under the button, not while the
     // progress dialog shows.
     QStringList captions;
-    for (QAction *a : f.PopupMenu4->actions())
+    for (QAction *a : Ui(f).PopupMenu(4)->actions())
         captions << a->text();
     QCOMPARE(captions, QStringList({"Reset Current &File", "&Load", "&Save", "&Read", "&Program", "&Erase",
                                     "&Blank Check", "&Verify", "Re&turn to Settings..."}));
-    QCOMPARE(f.PopupMenu4->actions()[1]->menu()->actions()[1]->text(), QString("Load &Current File"));
-    QCOMPARE(f.PopupMenu4->actions()[4]->menu()->actions()[1]->text(), QString("Program &Current File"));
+    QCOMPARE(Ui(f).PopupMenu(4)->actions()[1]->menu()->actions()[1]->text(), QString("Load &Current File"));
+    QCOMPARE(Ui(f).PopupMenu(4)->actions()[4]->menu()->actions()[1]->text(),
+             QString("Program &Current File"));
 
     f.Form3->ShowDialog();
     f.SpeedButton1Click();
-    QVERIFY(!f.PopupMenu4->isVisible());
+    QVERIFY(!Ui(f).PopupMenu(4)->isVisible());
     f.Form3->Button1->click();
     QVERIFY(!f.Form3->isVisible());
     f.SpeedButton1Click();
-    QVERIFY(f.PopupMenu4->isVisible());
+    QVERIFY(Ui(f).PopupMenu(4)->isVisible());
     QVERIFY(!b->isEnabled());
-    QCOMPARE(f.PopupMenu4->pos(), b->mapToGlobal(QPoint(0, b->height())));
-    f.PopupMenu4->hide();
+    QCOMPARE(Ui(f).PopupMenu(4)->pos(), b->mapToGlobal(QPoint(0, b->height())));
+    Ui(f).PopupMenu(4)->hide();
     QVERIFY(b->isEnabled());
 
     // "Re&turn to Settings..." is a close request.
-    f.PopupMenu4->actions().last()->trigger();
+    Ui(f).PopupMenu(4)->actions().last()->trigger();
     QVERIFY(!f.SmallBox.Active);
     QVERIFY(f.isVisible());
 }
@@ -930,10 +933,10 @@ void CommandsTest::smallBoxFastDrag()
 {
     CommandRig rig;
     TForm1 &f = rig.StartWith("PIC16F877A");
-    f.CheckBox5->setChecked(true);
+    Ui(f).CheckBox(5)->setChecked(true);
     f.Button17Click();
     QVERIFY(QTest::qWaitForWindowExposed(&f));
-    QToolButton *b = f.SpeedButton1;
+    QToolButton *b = Ui(f).SpeedButton1();
     QPoint at(10, 8);
     QTest::mousePress(b, Qt::LeftButton, {}, at);
     for (int step : {8, 12, 10, 9, 11}) {
@@ -945,7 +948,7 @@ void CommandsTest::smallBoxFastDrag()
     QTest::mouseRelease(b, Qt::LeftButton, {}, at);
     QVERIFY(!f.SmallBox.Dragging);
     QVERIFY(b->isEnabled());
-    QVERIFY(!f.PopupMenu4->isVisible());
+    QVERIFY(!Ui(f).PopupMenu(4)->isVisible());
 }
 
 void CommandsTest::smallBoxCommands()
@@ -1018,16 +1021,16 @@ void CommandsTest::smallBoxRefusalAndFiles()
     QVERIFY(d.isVisible());
     QCOMPARE(d.StaticText1->text(), QString(" !! ポートをオープンしてください。"));
     QCOMPARE(rig.Status(), QString(" !! 接続を確認してポートをオープンしてください。"));
-    QCOMPARE(f.PageControl1->currentIndex(), int(TForm1::MessageTab));
+    QCOMPARE(Ui(f).PageControl1()->currentIndex(), int(TForm1::MessageTab));
     QVERIFY(d.Button1->isEnabled());
     d.Button1->click();
 
     MessageBox::PreAnswer(0);
-    f.StaticText2->setText("x");
+    Ui(f).StaticText(2)->setText("x");
     f.CurrentFile = "/tmp/x.hex";
     f.ResetCurrentFile1Click();
     QCOMPARE(MessageBox::Answered().last(), QString("カレントファイルをリセットしました。"));
-    QVERIFY(f.CurrentFile.empty() && f.StaticText2->text().isEmpty());
+    QVERIFY(f.CurrentFile.empty() && Ui(f).StaticText(2)->text().isEmpty());
 
     MessageBox::PreAnswer(0);
     FileDialog::PreAnswer(Fixture("p16f877a.hex"));

@@ -22,10 +22,10 @@ private:
     // Ticks the option, opens the dialog, picks the setting and confirms.
     static void ChooseByName(TForm1 &f, const char *field, const char *setting)
     {
-        f.PageControl1->setCurrentIndex(TForm1::ConfigTab);
-        f.CheckBox1->setChecked(true);
-        QVERIFY(f.ConfigBitsButton->isVisible() && f.ConfigBitsButton->isEnabled());
-        QTest::mouseClick(f.ConfigBitsButton, Qt::LeftButton);
+        Ui(f).PageControl1()->setCurrentIndex(TForm1::ConfigTab);
+        Ui(f).CheckBox(1)->setChecked(true);
+        QVERIFY(Ui(f).ConfigBitsButton()->isVisible() && Ui(f).ConfigBitsButton()->isEnabled());
+        QTest::mouseClick(Ui(f).ConfigBitsButton(), Qt::LeftButton);
         auto *dialog = f.findChild<TConfigBitsDialog *>();
         QVERIFY(dialog);
         QComboBox *box = dialog->FieldBox(field);
@@ -44,14 +44,14 @@ private slots:
         TForm1 &f = w.Create();
         f.session.Buffer.Words[0x2007] = 0x3F72;
         f.FillConfigFields();
-        QVERIFY(f.MaskEdit3->toolTip().contains("FOSC = HS  (HS oscillator)"));
-        QVERIFY(f.MaskEdit3->toolTip().startsWith("書き換える場合には"));
+        QVERIFY(Ui(f).MaskEdit(3)->toolTip().contains("FOSC = HS  (HS oscillator)"));
+        QVERIFY(Ui(f).MaskEdit(3)->toolTip().startsWith("書き換える場合には"));
 
         ChooseByName(f, "WDTE", "ON");
-        QCOMPARE(f.MaskEdit3->text(), QString("3F76"));
-        QVERIFY(f.MaskEdit3->toolTip().contains("WDTE = ON"));
+        QCOMPARE(Ui(f).MaskEdit(3)->text(), QString("3F76"));
+        QVERIFY(Ui(f).MaskEdit(3)->toolTip().contains("WDTE = ON"));
         QCOMPARE(f.session.Buffer.Words[0x2007], 0x3F72); // only Set stores
-        QTest::mouseClick(f.Button18, Qt::LeftButton);
+        QTest::mouseClick(Ui(f).Button(18), Qt::LeftButton);
         QCOMPARE(f.session.Buffer.Words[0x2007], 0x3F76);
     }
 
@@ -61,14 +61,14 @@ private slots:
         w.Settings().WriteString("device", "group", "PIC18");
         w.Settings().WriteString("device", "name", "PIC18F4550");
         TForm1 &f = w.Create();
-        QCOMPARE(f.ComboBox1->currentText(), QString("PIC18F4550"));
-        const QString config3 = f.MaskEdit5->text();
+        QCOMPARE(Ui(f).ComboBox1()->currentText(), QString("PIC18F4550"));
+        const QString config3 = Ui(f).MaskEdit(5)->text();
         ChooseByName(f, "LVP", "OFF");
         // CONFIG4L is the low byte of Config4; CONFIG4H and the other fields stay.
-        const uint16_t config4 = f.MaskEdit6->text().toUShort(nullptr, 16);
+        const uint16_t config4 = Ui(f).MaskEdit(6)->text().toUShort(nullptr, 16);
         QCOMPARE(config4 & 0x04, 0);
-        QCOMPARE(f.MaskEdit5->text(), config3);
-        QTest::mouseClick(f.Button18, Qt::LeftButton);
+        QCOMPARE(Ui(f).MaskEdit(5)->text(), config3);
+        QTest::mouseClick(Ui(f).Button(18), Qt::LeftButton);
         QCOMPARE(f.session.Buffer.Config18[6] & 0x04, 0);
         QCOMPARE(f.session.Buffer.Config18[7], uint8_t(config4 >> 8));
     }
@@ -79,10 +79,11 @@ private slots:
         w.Settings().WriteString("device", "name", "PIC16F877A");
         TForm1 &f = w.Create();
         w.Choose("PIC12F610");
-        QVERIFY(f.Memo4->toPlainText().endsWith(NoConfigNamesText));
-        f.CheckBox1->setChecked(true);
-        QVERIFY(!f.ConfigBitsButton->isEnabled());
-        QCOMPARE(f.MaskEdit3->toolTip(), QString("書き換える場合には、Data Sheetなどで確認してください。"));
+        QVERIFY(Ui(f).Memo(4)->toPlainText().endsWith(NoConfigNamesText));
+        Ui(f).CheckBox(1)->setChecked(true);
+        QVERIFY(!Ui(f).ConfigBitsButton()->isEnabled());
+        QCOMPARE(Ui(f).MaskEdit(3)->toolTip(),
+                 QString("書き換える場合には、Data Sheetなどで確認してください。"));
     }
 
     // A header that is a folder or a FIFO: the window names it and goes on
@@ -98,11 +99,12 @@ private slots:
         w.Settings().WriteString("device", "name", "PIC16F877A");
         TForm1 &f = w.Create();
         w.Choose("PIC12F675");
-        QVERIFY(f.Memo4->toPlainText().contains(headers.path() +
-                                                "/p12f675.inc: ファイルではなくフォルダーです。"));
-        QVERIFY(f.Memo4->toPlainText().endsWith(NoConfigNamesText));
+        QVERIFY(Ui(f).Memo(4)->toPlainText().contains(headers.path() +
+                                                      "/p12f675.inc: ファイルではなくフォルダーです。"));
+        QVERIFY(Ui(f).Memo(4)->toPlainText().endsWith(NoConfigNamesText));
         w.Choose("PIC16F88");
-        QVERIFY(f.Memo4->toPlainText().contains(QString::fromUtf8(fifo) + ": 通常のファイルではありません"));
+        QVERIFY(Ui(f).Memo(4)->toPlainText().contains(QString::fromUtf8(fifo) +
+                                                      ": 通常のファイルではありません"));
         qunsetenv("TARNVIK_GPUTILS_HEADERS");
     }
 };

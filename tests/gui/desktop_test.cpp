@@ -122,21 +122,21 @@ void DesktopTest::colouredTextsReadable()
 {
     DesktopRig rig;
     TForm1 &f = rig.Open("PIC10F200"); // no DEVICE-ID: "No ID!" is red
-    f.PageControl1->setCurrentIndex(TForm1::OptionTab);
+    Ui(f).PageControl1()->setCurrentIndex(TForm1::OptionTab);
     f.SetPortLook(1, TForm1::PortLook::Probing);
     f.SetCurrentFile("/nowhere/blink.hex");
-    f.CheckBox1->setChecked(true);
-    f.CheckBox2->setEnabled(true);
-    f.CheckBox2->setChecked(true);
-    f.PageControl1->setCurrentIndex(TForm1::ConfigTab);
+    Ui(f).CheckBox(1)->setChecked(true);
+    Ui(f).CheckBox(2)->setEnabled(true);
+    Ui(f).CheckBox(2)->setChecked(true);
+    Ui(f).PageControl1()->setCurrentIndex(TForm1::ConfigTab);
     const QColor window = f.palette().color(QPalette::Window);
     auto text = [](QWidget *w) { return w->palette().color(QPalette::Active, w->foregroundRole()); };
     const struct {
         const char *what;
         QWidget *widget;
-    } coloured[] = {{"probing port", f.RadioButton[0]}, {"programmer port", f.RadioButton[2]},
-                    {"No ID!", f.StaticText1},          {"current file", f.StaticText2},
-                    {"config warning", f.Label9},       {"calibration warning", f.Label10}};
+    } coloured[] = {{"probing port", Ui(f).RadioButtons()[0]}, {"programmer port", Ui(f).RadioButtons()[2]},
+                    {"No ID!", Ui(f).StaticText(1)},           {"current file", Ui(f).StaticText(2)},
+                    {"config warning", Ui(f).Label(9)},        {"calibration warning", Ui(f).Label(10)}};
     QCOMPARE(f.PortLookOf(3), TForm1::PortLook::Programmer);
     for (const auto &c : coloured) {
         const double ratio = ContrastRatio(text(c.widget), window);
@@ -146,32 +146,32 @@ void DesktopTest::colouredTextsReadable()
     // Config1 writable, then read-only (and looking so), and a disabled field.
     QColor writableBase;
     for (bool writable : {true, false}) {
-        f.CheckBox1->setChecked(writable);
-        const QPalette p = f.MaskEdit3->palette();
+        Ui(f).CheckBox(1)->setChecked(writable);
+        const QPalette p = Ui(f).MaskEdit(3)->palette();
         if (writable) writableBase = p.color(QPalette::Active, QPalette::Base);
         if (!writable)
             QVERIFY(std::abs(p.color(QPalette::Active, QPalette::Base).lightness() - writableBase.lightness()) >= 10);
-        QCOMPARE(f.MaskEdit3->isReadOnly(), !writable);
+        QCOMPARE(Ui(f).MaskEdit(3)->isReadOnly(), !writable);
         const double ratio = ContrastRatio(p.color(QPalette::Active, QPalette::Text),
                                            p.color(QPalette::Active, QPalette::Base));
         QVERIFY2(ratio >= MinimumContrast, qPrintable(QString::number(ratio)));
         if (!writable) rig.Shot(f, "config-read-only");
     }
-    f.CheckBox1->setChecked(true);
+    Ui(f).CheckBox(1)->setChecked(true);
     rig.Shot(f, "config-writable");
-    QVERIFY(!f.MaskEdit5->isEnabled()); // Config3 belongs to the PIC18 family
+    QVERIFY(!Ui(f).MaskEdit(5)->isEnabled()); // Config3 belongs to the PIC18 family
     auto look = [](QWidget *w, QPalette::ColorGroup g) {
         return std::pair{w->palette().color(g, QPalette::Base), w->palette().color(g, QPalette::Text)};
     };
-    QVERIFY(look(f.MaskEdit5, QPalette::Disabled) != look(f.MaskEdit3, QPalette::Active));
+    QVERIFY(look(Ui(f).MaskEdit(5), QPalette::Disabled) != look(Ui(f).MaskEdit(3), QPalette::Active));
     // An absent port is greyed as the frame's hint promises.
-    QRadioButton *absent = f.RadioButton[4];
+    QRadioButton *absent = Ui(f).RadioButtons()[4];
     QVERIFY(!absent->isEnabled());
     const QColor grey = absent->palette().color(QPalette::Disabled, QPalette::WindowText);
     const double greyRatio = ContrastRatio(grey, window);
     QVERIFY2(greyRatio >= 2.0, qPrintable(QString::number(greyRatio)));
     QVERIFY(greyRatio < ContrastRatio(f.palette().color(QPalette::WindowText), window));
-    f.PageControl1->setCurrentIndex(TForm1::OptionTab);
+    Ui(f).PageControl1()->setCurrentIndex(TForm1::OptionTab);
     QTest::qWait(50);
     rig.Shot(f, "option-ports");
 }
@@ -182,13 +182,13 @@ void DesktopTest::captionsFitTheirControls()
 {
     DesktopRig rig;
     TForm1 &f = rig.Open();
-    for (QRadioButton *port : f.RadioButton)
+    for (QRadioButton *port : Ui(f).RadioButtons())
         QCOMPARE(port->font().pixelSize(), UiFont().pixelSize());
-    for (int tab = 0; tab < f.PageControl1->count(); ++tab) {
-        f.PageControl1->setCurrentIndex(tab);
+    for (int tab = 0; tab < Ui(f).PageControl1()->count(); ++tab) {
+        Ui(f).PageControl1()->setCurrentIndex(tab);
         QTest::qWait(20);
         for (QWidget *w : f.findChildren<QWidget *>()) {
-            if (!w->isVisible() || w == f.SpeedButton1) continue;
+            if (!w->isVisible() || w == Ui(f).SpeedButton1()) continue;
             const int room = CaptionRoom(w);
             QVERIFY2(room <= w->width(),
                      qPrintable(QString("%1 (%2): needs %3, has %4")
@@ -197,7 +197,7 @@ void DesktopTest::captionsFitTheirControls()
                                     .arg(w->width())));
         }
     }
-    f.PageControl1->setCurrentIndex(TForm1::OptionTab);
+    Ui(f).PageControl1()->setCurrentIndex(TForm1::OptionTab);
 }
 
 // A command started from a button gives the focus back to it, so Space or
@@ -212,36 +212,38 @@ void DesktopTest::focusStaysWithTheCommand()
         QPushButton *button;
         Qt::Key key;
         const char *status; // what the command leaves in the status line
-    } commands[] = {{f.Button3, Qt::Key_Space, "読み込みました"},
-                    {f.Button7, Qt::Key_Return, ""},
-                    {f.Button13, Qt::Key_Enter, "バッファをクリアしました。"}};
+    } commands[] = {{Ui(f).Button(3), Qt::Key_Space, "読み込みました"},
+                    {Ui(f).Button(7), Qt::Key_Return, ""},
+                    {Ui(f).Button(13), Qt::Key_Enter, "バッファをクリアしました。"}};
     for (const auto &c : commands) {
         for (int run = 0; run < 2; ++run) {
             c.button->setFocus();
             QVERIFY(c.button->hasFocus());
-            f.Edit3->clear();
+            Ui(f).Edit(3)->clear();
             QWidget *during = c.button;
             // The look-up dies with this round, so a late one never writes
             // into a round that has ended.
             QObject round;
             QTimer::singleShot(0, &round, [&] { during = QApplication::focusWidget(); });
             QTest::keyClick(c.button, c.key);
-            QTRY_VERIFY(!f.Edit3->text().isEmpty());
+            QTRY_VERIFY(!Ui(f).Edit(3)->text().isEmpty());
             QTRY_VERIFY(rig.Released());
-            QVERIFY2(f.Edit3->text().contains(QString::fromUtf8(c.status)), qPrintable(f.Edit3->text()));
+            QVERIFY2(Ui(f).Edit(3)->text().contains(QString::fromUtf8(c.status)),
+                     qPrintable(Ui(f).Edit(3)->text()));
             QCOMPARE(QApplication::focusWidget(), c.button);
-            QVERIFY(during != f.Button19 && (during != f.Button13 || c.button == f.Button13));
-            QCOMPARE(f.StaticText2->text(), QString("kept.hex"));
+            QVERIFY(during != Ui(f).Button(19) &&
+                    (during != Ui(f).Button(13) || c.button == Ui(f).Button(13)));
+            QCOMPARE(Ui(f).StaticText(2)->text(), QString("kept.hex"));
         }
     }
-    f.PageControl1->setCurrentIndex(TForm1::ProgramTab);
-    f.Button3->setFocus();
+    Ui(f).PageControl1()->setCurrentIndex(TForm1::ProgramTab);
+    Ui(f).Button(3)->setFocus();
     QTest::qWait(50);
-    const QImage unfocused = f.Memo1->grab().toImage();
-    f.Memo1->setFocus();
-    QTRY_VERIFY(f.Memo1->hasFocus());
+    const QImage unfocused = Ui(f).Memo(1)->grab().toImage();
+    Ui(f).Memo(1)->setFocus();
+    QTRY_VERIFY(Ui(f).Memo(1)->hasFocus());
     QTest::qWait(50);
-    QVERIFY(f.Memo1->grab().toImage() != unfocused);
+    QVERIFY(Ui(f).Memo(1)->grab().toImage() != unfocused);
     rig.Shot(f, "dump-focused");
 }
 
@@ -255,9 +257,9 @@ void DesktopTest::focusBackAfterMenuAndBox()
     const struct {
         QPushButton *button, *v;
         QMenu *menu;
-    } menus[] = {{f.Button1, f.Button16, f.PopupMenu3},
-                 {f.Button4, f.Button14, f.PopupMenu1},
-                 {f.Button5, f.Button15, f.PopupMenu2}};
+    } menus[] = {{Ui(f).Button(1), Ui(f).Button(16), Ui(f).PopupMenu(3)},
+                 {Ui(f).Button(4), Ui(f).Button(14), Ui(f).PopupMenu(1)},
+                 {Ui(f).Button(5), Ui(f).Button(15), Ui(f).PopupMenu(2)}};
     for (const auto &m : menus) {
         m.button->setFocus();
         QTest::keyClick(m.button, Qt::Key_Tab);
@@ -276,17 +278,17 @@ void DesktopTest::focusBackAfterMenuAndBox()
     // A real box, answered with Enter (No): the program step asks about the
     // configuration the file did not give.
     f.FileLacksConfiguration = true;
-    f.Button4->setFocus();
+    Ui(f).Button(4)->setFocus();
     QTimer closer;
     connect(&closer, &QTimer::timeout, [] {
         if (QWidget *box = QApplication::activeModalWidget()) QTest::keyClick(box, Qt::Key_Return);
     });
     closer.start(100);
-    QTest::keyClick(f.Button4, Qt::Key_Space);
+    QTest::keyClick(Ui(f).Button(4), Qt::Key_Space);
     closer.stop();
     QTRY_VERIFY(rig.Released());
-    QCOMPARE(f.Edit3->text(), QString(" !! 書込みを中止しました。"));
-    QTRY_COMPARE(QApplication::focusWidget(), f.Button4);
+    QCOMPARE(Ui(f).Edit(3)->text(), QString(" !! 書込みを中止しました。"));
+    QTRY_COMPARE(QApplication::focusWidget(), Ui(f).Button(4));
 }
 
 // After a drag the frameless strip's button opens the menu again as soon as
@@ -295,25 +297,25 @@ void DesktopTest::stripButtonWorksAfterDrag()
 {
     DesktopRig rig;
     TForm1 &f = rig.Open();
-    f.CheckBox5->setChecked(true);
+    Ui(f).CheckBox(5)->setChecked(true);
     f.Button17Click();
     QVERIFY(QTest::qWaitForWindowExposed(&f));
     for (QEvent::Type back : {QEvent::MouseMove, QEvent::Enter}) {
         const QPointF at(5, 5);
-        QMouseEvent press(QEvent::MouseButtonPress, at, f.SpeedButton1->mapToGlobal(at), Qt::LeftButton,
+        QMouseEvent press(QEvent::MouseButtonPress, at, Ui(f).SpeedButton1()->mapToGlobal(at), Qt::LeftButton,
                           Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(f.SpeedButton1, &press);
+        QApplication::sendEvent(Ui(f).SpeedButton1(), &press);
         for (int i = 0; i < 5; ++i)
-            SendMove(f.SpeedButton1, Qt::LeftButton);
-        QVERIFY(!f.SpeedButton1->isEnabled());
+            SendMove(Ui(f).SpeedButton1(), Qt::LeftButton);
+        QVERIFY(!Ui(f).SpeedButton1()->isEnabled());
         QTest::qWait(100);
         if (back == QEvent::Enter) {
-            QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), f.SpeedButton1->mapToGlobal(QPointF(5, 5)));
-            QApplication::sendEvent(f.SpeedButton1, &enter);
+            QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), Ui(f).SpeedButton1()->mapToGlobal(QPointF(5, 5)));
+            QApplication::sendEvent(Ui(f).SpeedButton1(), &enter);
         } else {
-            SendMove(f.SpeedButton1, Qt::NoButton);
+            SendMove(Ui(f).SpeedButton1(), Qt::NoButton);
         }
-        QVERIFY(f.SpeedButton1->isEnabled());
+        QVERIFY(Ui(f).SpeedButton1()->isEnabled());
         QVERIFY(!f.SmallBox.Dragging);
     }
     QVERIFY(!f.close());
@@ -359,12 +361,12 @@ void DesktopTest::failedReloadReported()
     const QString gone = rig.Write("gone.hex", ":020000003412B8\n:00000001FF\n");
     FileDialog::PreAnswer(gone);
     f.Button1Click();
-    QCOMPARE(f.StaticText2->text(), QString("gone.hex"));
+    QCOMPARE(Ui(f).StaticText(2)->text(), QString("gone.hex"));
     QFile::remove(gone);
     MessageBox::PreAnswer(0);
     f.BufferClearLoadCurrentFile1Click();
-    QVERIFY2(f.Edit3->text().startsWith(" !! \"gone.hex\" "), qPrintable(f.Edit3->text()));
-    QCOMPARE(f.StaticText2->text(), QString());
+    QVERIFY2(Ui(f).Edit(3)->text().startsWith(" !! \"gone.hex\" "), qPrintable(Ui(f).Edit(3)->text()));
+    QCOMPARE(Ui(f).StaticText(2)->text(), QString());
     QCOMPARE(f.session.Buffer.Words[0], uint16_t(0x3FFF));
     rig.Shot(f, "failed-reload");
 }
@@ -394,7 +396,7 @@ void DesktopTest::savedPlacesFittedOntoScreen()
     }
     TForm1 &f = rig.Open();
     if (!key.isEmpty()) {
-        f.CheckBox5->setChecked(key == "minnb");
+        Ui(f).CheckBox(5)->setChecked(key == "minnb");
         f.Button17Click();
         QVERIFY(QTest::qWaitForWindowExposed(&f));
         if (key == "min") QTRY_VERIFY(Framed(f));
@@ -406,8 +408,8 @@ void DesktopTest::savedPlacesFittedOntoScreen()
                                              .arg(f.frameGeometry().height())));
     if (key.isEmpty()) {
         // The command row and the status line stay inside the window.
-        QVERIFY(f.Edit3->geometry().bottom() < f.height());
-        QVERIFY(f.Button3->geometry().bottom() < f.Edit3->y());
+        QVERIFY(Ui(f).Edit(3)->geometry().bottom() < f.height());
+        QVERIFY(Ui(f).Button(3)->geometry().bottom() < Ui(f).Edit(3)->y());
     } else {
         QVERIFY(!f.close());
     }

@@ -26,6 +26,7 @@
 #include "MessageBox.h"
 #include "Unit1.h"
 #include "Unit3.h"
+#include "WindowDriver.h"
 #include "image/hex.h"
 #include "settings/settings.h"
 
@@ -121,25 +122,25 @@ void EndToEnd::programAndReadBack()
     QVERIFY(QTest::qWaitForWindowExposed(&f));
 
     // Start-up discovery finds the programmer on COM3.
-    QTRY_VERIFY_WITH_TIMEOUT(f.session.Port.IsOpen() && !f.Timer1->isActive(), 15000);
-    QTRY_VERIFY_WITH_TIMEOUT(f.Button8->isEnabled(), 15000);
+    QTRY_VERIFY_WITH_TIMEOUT(f.session.Port.IsOpen() && !Ui(f).Timer1()->isActive(), 15000);
+    QTRY_VERIFY_WITH_TIMEOUT(Ui(f).Button(8)->isEnabled(), 15000);
     QCOMPARE(f.session.Port.PortName(), std::string("COM3"));
-    QVERIFY(f.Memo4->toPlainText().contains("プログラマーの接続を確認しました。"));
-    QCOMPARE(f.Edit3->text(), QString(" デバイスを選択してください。"));
+    QVERIFY(Ui(f).Memo(4)->toPlainText().contains("プログラマーの接続を確認しました。"));
+    QCOMPARE(Ui(f).Edit(3)->text(), QString(" デバイスを選択してください。"));
 
     // Device selection from the list.
-    const int row = f.ComboBox1->findText("PIC16F877A");
+    const int row = Ui(f).ComboBox1()->findText("PIC16F877A");
     QVERIFY(row > 0);
-    f.ComboBox1->setCurrentIndex(row);
-    emit f.ComboBox1->activated(row);
-    QVERIFY(f.Button1->isEnabled());
+    Ui(f).ComboBox1()->setCurrentIndex(row);
+    emit Ui(f).ComboBox1()->activated(row);
+    QVERIFY(Ui(f).Button(1)->isEnabled());
 
     // LOAD a file gpasm made.
     const QString file = QString(TARNVIK_HEX_FIXTURES) + "/p16f877a.hex";
     FileDialog::PreAnswer(file);
-    QTest::mouseClick(f.Button1, Qt::LeftButton);
-    QCOMPARE(f.Edit3->text(), QString(" \"p16f877a.hex\" をロードしました。"));
-    QCOMPARE(f.StaticText2->text(), QString("p16f877a.hex"));
+    QTest::mouseClick(Ui(f).Button(1), Qt::LeftButton);
+    QCOMPARE(Ui(f).Edit(3)->text(), QString(" \"p16f877a.hex\" をロードしました。"));
+    QCOMPARE(Ui(f).StaticText(2)->text(), QString("p16f877a.hex"));
     MemoryBuffer expected;
     {
         std::string tag;
@@ -148,32 +149,32 @@ void EndToEnd::programAndReadBack()
         LoadHex16(file.toStdString(), expected.Words, tag, info);
     }
     QCOMPARE(f.session.Buffer.Words, expected.Words);
-    f.PageControl1->setCurrentIndex(TForm1::ProgramTab);
+    Ui(f).PageControl1()->setCurrentIndex(TForm1::ProgramTab);
     QTest::qWait(100);
     SaveScreenArea(f, f.frameGeometry(), "e2e-main-window.png");
 
     // The full chain from the programming menu.
-    QTest::mouseClick(f.Button14, Qt::LeftButton);
-    QTRY_VERIFY(f.PopupMenu1->isVisible());
+    QTest::mouseClick(Ui(f).Button(14), Qt::LeftButton);
+    QTRY_VERIFY(Ui(f).PopupMenu(1)->isVisible());
     QTest::qWait(100);
-    SaveScreenArea(f, f.PopupMenu1->geometry(), "e2e-programming-menu.png");
-    ClickItem(f.PopupMenu1, ">BufferClear >Load >Erase >BlankCheck >Program >Verify");
-    QTRY_COMPARE_WITH_TIMEOUT(f.Edit3->text(), QString("ベリファイOK。一致しました。"), 60000);
-    QTRY_VERIFY(f.Button4->isEnabled());
-    const QString log = f.Memo4->toPlainText();
+    SaveScreenArea(f, Ui(f).PopupMenu(1)->geometry(), "e2e-programming-menu.png");
+    ClickItem(Ui(f).PopupMenu(1), ">BufferClear >Load >Erase >BlankCheck >Program >Verify");
+    QTRY_COMPARE_WITH_TIMEOUT(Ui(f).Edit(3)->text(), QString("ベリファイOK。一致しました。"), 60000);
+    QTRY_VERIFY(Ui(f).Button(4)->isEnabled());
+    const QString log = Ui(f).Memo(4)->toPlainText();
     QVERIFY(log.contains("バッファをクリアしました。"));
     QVERIFY(log.contains("ファイル \"p16f877a.hex\" をロードしました。"));
     QVERIFY(log.contains("デバイスはブランクです。"));
     QVERIFY(log.contains("ベリファイOK。一致しました。"));
 
-    f.PageControl1->setCurrentIndex(TForm1::ConfigTab);
+    Ui(f).PageControl1()->setCurrentIndex(TForm1::ConfigTab);
     QTest::qWait(100);
     SaveScreenArea(f, f.frameGeometry(), "e2e-configuration-tab.png");
 
     // Small Box: the strip, its menu, "&Read" with the progress dialog.
-    f.PageControl1->setCurrentIndex(TForm1::OptionTab);
-    f.CheckBox5->setChecked(true);
-    QTest::mouseClick(f.Button17, Qt::LeftButton);
+    Ui(f).PageControl1()->setCurrentIndex(TForm1::OptionTab);
+    Ui(f).CheckBox(5)->setChecked(true);
+    QTest::mouseClick(Ui(f).Button(17), Qt::LeftButton);
     QVERIFY(f.SmallBox.Active);
     QTRY_VERIFY(QTest::qWaitForWindowExposed(&f));
     QCOMPARE(f.windowTitle(), QString("Vexa"));
@@ -181,16 +182,16 @@ void EndToEnd::programAndReadBack()
     f.session.Buffer.Clear(DeviceTable[row]);
     QTest::qWait(100);
     Save(f.grab().scaled(f.size() * 4), "e2e-small-box-strip-x4.png");
-    QTest::mouseClick(f.SpeedButton1, Qt::LeftButton);
-    QTRY_VERIFY(f.PopupMenu4->isVisible());
+    QTest::mouseClick(Ui(f).SpeedButton1(), Qt::LeftButton);
+    QTRY_VERIFY(Ui(f).PopupMenu(4)->isVisible());
     QTest::qWait(200);
-    SaveScreenArea(f, f.frameGeometry().united(f.PopupMenu4->geometry()), "e2e-small-box-menu.png");
-    ClickItem(f.PopupMenu4, "&Read");
+    SaveScreenArea(f, f.frameGeometry().united(Ui(f).PopupMenu(4)->geometry()), "e2e-small-box-menu.png");
+    ClickItem(Ui(f).PopupMenu(4), "&Read");
     QTRY_COMPARE_WITH_TIMEOUT(dialog.StaticText1->text(), QString("デバイスからバッファに読み込みました。"),
                               60000);
     QVERIFY(dialog.isVisible());
     QTRY_VERIFY(dialog.Button1->isEnabled());
-    QCOMPARE(f.Edit3->text(), QString("デバイスからバッファに読み込みました。"));
+    QCOMPARE(Ui(f).Edit(3)->text(), QString("デバイスからバッファに読み込みました。"));
     // The chip holds the file.
     for (uint32_t i = 0; i < DeviceTable[row].ProgramSize; ++i)
         if (expected.Words[i] != 0x3FFF) QCOMPARE(f.session.Buffer.Words[i], expected.Words[i]);
@@ -201,19 +202,19 @@ void EndToEnd::programAndReadBack()
     SaveScreenArea(f, f.frameGeometry().united(dialog.frameGeometry()), "e2e-small-box-read.png");
 
     // The menu stays shut until OK; then "Re&turn to Settings..." goes back.
-    QTest::mouseClick(f.SpeedButton1, Qt::LeftButton);
-    QVERIFY(!f.PopupMenu4->isVisible());
+    QTest::mouseClick(Ui(f).SpeedButton1(), Qt::LeftButton);
+    QVERIFY(!Ui(f).PopupMenu(4)->isVisible());
     QTest::mouseClick(dialog.Button1, Qt::LeftButton);
     QVERIFY(!dialog.isVisible());
-    QTest::mouseClick(f.SpeedButton1, Qt::LeftButton);
-    ClickItem(f.PopupMenu4, "Re&turn to Settings...");
+    QTest::mouseClick(Ui(f).SpeedButton1(), Qt::LeftButton);
+    ClickItem(Ui(f).PopupMenu(4), "Re&turn to Settings...");
     QTRY_VERIFY(!f.SmallBox.Active);
     QCOMPARE(f.windowTitle(), TForm1::VersionCaption);
-    QCOMPARE(f.PageControl1->currentIndex(), int(TForm1::ProgramTab));
-    QVERIFY(f.Button4->isVisible());
+    QCOMPARE(Ui(f).PageControl1()->currentIndex(), int(TForm1::ProgramTab));
+    QVERIFY(Ui(f).Button(4)->isVisible());
     QVERIFY(QTest::qWaitForWindowActive(&f));
     // The status line is no Tab stop: it does not take the focus either.
-    QVERIFY(!f.Edit3->hasFocus());
+    QVERIFY(!Ui(f).Edit(3)->hasFocus());
     f.session.Port.ClosePort();
 }
 
@@ -259,32 +260,33 @@ void EndToEnd::boardVariants()
     TForm1 f(nullptr, ini);
     f.show();
     QVERIFY(QTest::qWaitForWindowExposed(&f));
-    QTRY_VERIFY_WITH_TIMEOUT(f.session.Port.IsOpen() && !f.Timer1->isActive(), 15000);
-    QTRY_VERIFY_WITH_TIMEOUT(f.Button8->isEnabled(), 15000);
+    QTRY_VERIFY_WITH_TIMEOUT(f.session.Port.IsOpen() && !Ui(f).Timer1()->isActive(), 15000);
+    QTRY_VERIFY_WITH_TIMEOUT(Ui(f).Button(8)->isEnabled(), 15000);
     QCOMPARE(f.session.Port.PortName(), std::string("COM3"));
 
-    const int row = f.ComboBox1->findText(device);
+    const int row = Ui(f).ComboBox1()->findText(device);
     QVERIFY(row > 0);
-    f.ComboBox1->setCurrentIndex(row);
-    emit f.ComboBox1->activated(row);
+    Ui(f).ComboBox1()->setCurrentIndex(row);
+    emit Ui(f).ComboBox1()->activated(row);
     const QString file = QString(TARNVIK_HEX_FIXTURES) + "/" + fixture;
     FileDialog::PreAnswer(file);
-    QTest::mouseClick(f.Button1, Qt::LeftButton);
-    QCOMPARE(f.Edit3->text(), " \"" + fixture + "\" をロードしました。");
+    QTest::mouseClick(Ui(f).Button(1), Qt::LeftButton);
+    QCOMPARE(Ui(f).Edit(3)->text(), " \"" + fixture + "\" をロードしました。");
     const MemoryBuffer loaded = f.session.Buffer;
 
-    QTest::mouseClick(f.Button14, Qt::LeftButton);
-    ClickItem(f.PopupMenu1, ">BufferClear >Load >Erase >BlankCheck >Program >Verify");
-    QTRY_COMPARE_WITH_TIMEOUT(f.Edit3->text(), QString("ベリファイOK。一致しました。"), 120000);
-    QTRY_VERIFY(f.Button3->isEnabled());
+    QTest::mouseClick(Ui(f).Button(14), Qt::LeftButton);
+    ClickItem(Ui(f).PopupMenu(1), ">BufferClear >Load >Erase >BlankCheck >Program >Verify");
+    QTRY_COMPARE_WITH_TIMEOUT(Ui(f).Edit(3)->text(), QString("ベリファイOK。一致しました。"), 120000);
+    QTRY_VERIFY(Ui(f).Button(3)->isEnabled());
 
     // READ into a cleared buffer gives the file's memories back.
     if (pic18)
         f.session.Buffer.Clear(DeviceTable18[row]);
     else
         f.session.Buffer.Clear(DeviceTable[row]);
-    QTest::mouseClick(f.Button3, Qt::LeftButton);
-    QTRY_COMPARE_WITH_TIMEOUT(f.Edit3->text(), QString("デバイスからバッファに読み込みました。"), 120000);
+    QTest::mouseClick(Ui(f).Button(3), Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(Ui(f).Edit(3)->text(), QString("デバイスからバッファに読み込みました。"),
+                              120000);
     if (pic18) {
         QVERIFY(f.session.Buffer.Program18 == loaded.Program18);
         QVERIFY(f.session.Buffer.EEData18 == loaded.EEData18);

@@ -23,6 +23,7 @@
 #include "Translations.h"
 #include "Unit1.h"
 #include "Unit3.h"
+#include "WindowDriver.h"
 #include "settings/settings.h"
 
 namespace {
@@ -76,7 +77,7 @@ std::unique_ptr<TForm1> FrameTest::Start()
     auto f = std::make_unique<TForm1>(nullptr, ini_.toStdString());
     f->show();
     if (!QTest::qWaitForWindowExposed(f.get())) return nullptr;
-    if (!QTest::qWaitFor([&] { return Framed(*f) && f->Button8->isEnabled(); }, 10000)) return nullptr;
+    if (!QTest::qWaitFor([&] { return Framed(*f) && Ui(*f).Button(8)->isEnabled(); }, 10000)) return nullptr;
     QTest::qWait(50);
     return f;
 }
@@ -94,7 +95,7 @@ void FrameTest::positionStaysOverStarts()
         auto f = Start();
         QVERIFY(f);
         QCOMPARE(f->frameGeometry().topLeft(), QPoint(200, 92));
-        QTest::mouseClick(f->Button8, Qt::LeftButton); // END
+        QTest::mouseClick(Ui(*f).Button(8), Qt::LeftButton); // END
         QTRY_VERIFY(!f->isVisible());
         if (start > 1) QCOMPARE(Contents(ini_), written);
         written = Contents(ini_);
@@ -124,8 +125,8 @@ void FrameTest::smallBoxRoundTrip()
     const QPoint before = f->frameGeometry().topLeft();
     const QSize client = f->size();
     const QByteArray saved = Contents(ini_);
-    f->CheckBox5->setChecked(noBorder);
-    QTest::mouseClick(f->Button17, Qt::LeftButton);
+    Ui(*f).CheckBox(5)->setChecked(noBorder);
+    QTest::mouseClick(Ui(*f).Button(17), Qt::LeftButton);
     QVERIFY(f->SmallBox.Active);
     QVERIFY(QTest::qWaitForWindowExposed(f.get()));
     if (!noBorder) QTRY_VERIFY(Framed(*f));
@@ -157,7 +158,7 @@ void FrameTest::smallBoxRoundTrip()
     // A strip that was not moved keeps its place in the file.
     QCOMPARE(Contents(ini_), saved);
     // The status line is no Tab stop and is not left with the focus.
-    QVERIFY(f->focusWidget() != f->Edit3);
+    QVERIFY(f->focusWidget() != Ui(*f).Edit(3));
     f->close();
 }
 
@@ -165,13 +166,13 @@ void FrameTest::deviceListShows23Rows()
 {
     auto f = Start();
     QVERIFY(f);
-    f->ComboBox1->showPopup();
-    QAbstractItemView *list = f->ComboBox1->view();
+    Ui(*f).ComboBox1()->showPopup();
+    QAbstractItemView *list = Ui(*f).ComboBox1()->view();
     QTRY_VERIFY(list->isVisible());
     const int row = list->sizeHintForRow(0);
     QVERIFY(row > 0);
     const int rows = (list->viewport()->height() + row / 2) / row;
-    f->ComboBox1->hidePopup();
+    Ui(*f).ComboBox1()->hidePopup();
     QCOMPARE(rows, 23);
     f->close();
 }
@@ -189,7 +190,7 @@ void FrameTest::stripFileDialog()
     FileDialog::Reset();
     auto f = Start();
     QVERIFY(f);
-    f->CheckBox5->setChecked(true);
+    Ui(*f).CheckBox(5)->setChecked(true);
     f->Button17Click();
     QVERIFY(QTest::qWaitForWindowExposed(f.get()));
     const QPoint strip = f->frameGeometry().center();

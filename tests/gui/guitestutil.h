@@ -10,6 +10,7 @@
 #include "MessageBox.h"
 #include "Unit1.h"
 #include "Unit3.h"
+#include "WindowDriver.h"
 #include "savedsettings.h"
 
 struct WindowUnderTest {
@@ -36,11 +37,5 @@ struct WindowUnderTest {
     SavedSettings Settings() const { return SavedSettings(SettingsPath()); }
 
     // Picks a device the way the user does: choose the entry in the list.
-    void Choose(const QString &name)
-    {
-        const int i = form->ComboBox1->findText(name);
-        QVERIFY2(i >= 0, qPrintable(name));
-        form->ComboBox1->setCurrentIndex(i);
-        emit form->ComboBox1->activated(i);
-    }
+    void Choose(const QString &name) { Ui(*form).ChooseDevice(name); }
 };

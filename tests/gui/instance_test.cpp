@@ -8,6 +8,7 @@
 
 #include "SingleInstance.h"
 #include "Unit1.h"
+#include "WindowDriver.h"
 #include "savedsettings.h"
 
 #include <signal.h>
@@ -69,7 +70,7 @@ void InstanceTest::secondProcessEndsAndRaisesTheFirst()
     if (!first.Acquire()) QSKIP("a copy of the program is running for this user");
     QTemporaryDir dir;
     TForm1 form(nullptr, dir.filePath("first.ini").toStdString());
-    form.Timer1->setInterval(3600 * 1000); // this window needs no ports
+    Ui(form).Timer1()->setInterval(3600 * 1000); // this window needs no ports
     connect(&first, &SingleInstance::ActivationRequested, &form,
             [&form] { BringMainWindowToFront(&form, TForm1::VersionCaption); });
     form.show();

@@ -14,6 +14,7 @@
 #include "MessageBox.h"
 #include "Unit1.h"
 #include "Unit3.h"
+#include "WindowDriver.h"
 #include "portbank.h"
 #include "savedsettings.h"
 
@@ -54,18 +55,12 @@ struct PortRig {
     {
         // The choice runs from the 50 ms timer and is over once the timer is
         // no longer pending and events have been processed after it.
-        QTRY_VERIFY_WITH_TIMEOUT(!form->FirstShowPending && !form->Timer1->isActive(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!form->FirstShowPending && !Ui(*form).Timer1()->isActive(), 5000);
         QCoreApplication::processEvents();
     }
 
     // Picks a device the way the user does.
-    void Choose(const QString &name)
-    {
-        const int i = form->ComboBox1->findText(name);
-        QVERIFY2(i >= 0, qPrintable(name));
-        form->ComboBox1->setCurrentIndex(i);
-        emit form->ComboBox1->activated(i);
-    }
+    void Choose(const QString &name) { Ui(*form).ChooseDevice(name); }
 
-    QStringList Log() const { return form->Memo4->toPlainText().split('\n'); }
+    QStringList Log() const { return Ui(*form).Log(); }
 };

@@ -59,11 +59,11 @@ void PortsTest::startupProbeFindsProgrammer()
     PortRig rig;
     TForm1 &f = rig.Start(TypicalBank);
 
-    QCOMPARE(LookOf(f.RadioButton[0]), Look::Black);
-    QCOMPARE(LookOf(f.RadioButton[1]), Look::Black);
-    QCOMPARE(LookOf(f.RadioButton[2]), Look::Orange);
+    QCOMPARE(LookOf(Ui(f).RadioButtons()[0]), Look::Black);
+    QCOMPARE(LookOf(Ui(f).RadioButtons()[1]), Look::Black);
+    QCOMPARE(LookOf(Ui(f).RadioButtons()[2]), Look::Orange);
     for (int i = 3; i < 10; ++i)
-        QCOMPARE(LookOf(f.RadioButton[i]), Look::Grey);
+        QCOMPARE(LookOf(Ui(f).RadioButtons()[i]), Look::Grey);
     QVERIFY(f.session.Port.IsOpen());
     QCOMPARE(f.session.Port.PortName(), std::string("COM3"));
     QCOMPARE(rig.bank->OpenPath(), PortRig::DevicePath(3));
@@ -73,20 +73,20 @@ void PortsTest::startupProbeFindsProgrammer()
     QVERIFY(log.contains("COM3をオープンしました。"));
     QVERIFY(log.contains("プログラマーの接続を確認しました。"));
     // No device was saved, so the status line asks for one.
-    QCOMPARE(f.Edit3->text(), QString(" デバイスを選択してください。"));
-    QCOMPARE(f.PageControl1->currentIndex(), int(TForm1::ProgramTab));
+    QCOMPARE(Ui(f).Edit(3)->text(), QString(" デバイスを選択してください。"));
+    QCOMPARE(Ui(f).PageControl1()->currentIndex(), int(TForm1::ProgramTab));
     // Absent ports are passed without a pause.
     QVERIFY2(rig.bank->PausedMs() < 200, qPrintable(QString::number(rig.bank->PausedMs())));
     // The tooltips keep the frame's colour legend in view and name the
     // device each COM name stands for.
-    QCOMPARE(f.RadioButton[2]->toolTip(),
+    QCOMPARE(Ui(f).RadioButtons()[2]->toolTip(),
              QString("オレンジ：Tarnbox、黒：未接続、グレー：使用不可\nCOM3 → /dev/ttyS2"));
-    QVERIFY(f.RadioButton[9]->toolTip().contains("/dev/ttyACM1"));
+    QVERIFY(Ui(f).RadioButtons()[9]->toolTip().contains("/dev/ttyACM1"));
     // The start-up choice is no command: with no device the buffer commands
     // stay disabled, while the port controls are usable.
-    QVERIFY(!f.Button3->isEnabled());
-    QVERIFY(f.Button20->isEnabled());
-    QVERIFY(f.Button8->isEnabled());
+    QVERIFY(!Ui(f).Button(3)->isEnabled());
+    QVERIFY(Ui(f).Button(20)->isEnabled());
+    QVERIFY(Ui(f).Button(8)->isEnabled());
 }
 
 void PortsTest::probeResults()
@@ -101,10 +101,10 @@ void PortsTest::probeResults()
     int found = -1;
     QCOMPARE(f.ProbePorts(found), 0);
     QCOMPARE(found, 2);
-    QCOMPARE(LookOf(f.RadioButton[1]), Look::Orange);
-    QCOMPARE(LookOf(f.RadioButton[4]), Look::Orange);
-    QCOMPARE(LookOf(f.RadioButton[6]), Look::Black);
-    QCOMPARE(LookOf(f.RadioButton[0]), Look::Grey);
+    QCOMPARE(LookOf(Ui(f).RadioButtons()[1]), Look::Orange);
+    QCOMPARE(LookOf(Ui(f).RadioButtons()[4]), Look::Orange);
+    QCOMPARE(LookOf(Ui(f).RadioButtons()[6]), Look::Black);
+    QCOMPARE(LookOf(Ui(f).RadioButtons()[0]), Look::Grey);
     // Every port is probed once, even after the first find, and none
     // stays open.
     QVERIFY(!f.session.Port.IsOpen());
@@ -117,17 +117,17 @@ void PortsTest::startupWithoutUsablePorts()
     {
         PortRig rig;
         TForm1 &f = rig.Start();
-        for (QRadioButton *b : f.RadioButton)
+        for (QRadioButton *b : Ui(f).RadioButtons())
             QCOMPARE(LookOf(b), Look::Grey);
         QCOMPARE(f.MarkedPort(), 10);
-        QCOMPARE(f.PageControl1->currentIndex(), int(TForm1::MessageTab));
-        QCOMPARE(f.Edit3->text(), QString("使用できるポートがありません。"));
+        QCOMPARE(Ui(f).PageControl1()->currentIndex(), int(TForm1::MessageTab));
+        QCOMPARE(Ui(f).Edit(3)->text(), QString("使用できるポートがありません。"));
         QVERIFY(rig.Log().contains("使用できるポートがありません。"));
     }
     {
         PortRig rig;
         TForm1 &f = rig.Start([](PortBank &bank) { bank.AddSilent(PortRig::DevicePath(1)); });
-        QCOMPARE(f.Edit3->text(), QString("プログラマーの接続を確認してください。"));
+        QCOMPARE(Ui(f).Edit(3)->text(), QString("プログラマーの接続を確認してください。"));
         QVERIFY(rig.Log().contains("プログラマーの接続を確認してください。"));
         QCOMPARE(f.MarkedPort(), 0);
         QVERIFY(!f.session.Port.IsOpen());
@@ -142,15 +142,15 @@ void PortsTest::fixedPortAtStartup()
         rig.Settings().WriteString("port", "name", "COM3");
         rig.Settings().WriteString("device", "name", "PIC16F877A");
         TForm1 &f = rig.Start(TypicalBank);
-        QVERIFY(f.CheckBox4->isChecked());
+        QVERIFY(Ui(f).CheckBox(4)->isChecked());
         QCOMPARE(f.session.Port.PortName(), std::string("COM3"));
         QCOMPARE(f.MarkedPort(), 3);
-        QCOMPARE(f.Edit3->text(), QString("COM3 をオープンし、プログラマーの接続を確認しました。"));
+        QCOMPARE(Ui(f).Edit(3)->text(), QString("COM3 をオープンし、プログラマーの接続を確認しました。"));
         QVERIFY(rig.Log().contains("COM3 をオープンしました。"));
-        QCOMPARE(f.PageControl1->currentIndex(), int(TForm1::ProgramTab));
+        QCOMPARE(Ui(f).PageControl1()->currentIndex(), int(TForm1::ProgramTab));
         // Nothing else was probed.
         QCOMPARE(rig.bank->At(PortRig::DevicePath(1))->Opens(), 0);
-        QCOMPARE(LookOf(f.RadioButton[0]), Look::Black);
+        QCOMPARE(LookOf(Ui(f).RadioButtons()[0]), Look::Black);
     }
     {
         PortRig rig;
@@ -158,8 +158,8 @@ void PortsTest::fixedPortAtStartup()
         rig.Settings().WriteString("port", "name", "COM7");
         TForm1 &f = rig.Start([](PortBank &bank) { bank.AddSilent(PortRig::DevicePath(7)); });
         QVERIFY(!f.session.Port.IsOpen());
-        QCOMPARE(f.PageControl1->currentIndex(), int(TForm1::OptionTab));
-        QCOMPARE(f.Edit3->text(), QString("COM7 にプログラマーを確認できませんでした。"));
+        QCOMPARE(Ui(f).PageControl1()->currentIndex(), int(TForm1::OptionTab));
+        QCOMPARE(Ui(f).Edit(3)->text(), QString("COM7 にプログラマーを確認できませんでした。"));
         QVERIFY(rig.Log().contains("COM7 にプログラマーを確認できませんでした。"));
     }
     {
@@ -168,7 +168,7 @@ void PortsTest::fixedPortAtStartup()
         rig.Settings().WriteString("port", "name", "COM9");
         TForm1 &f = rig.Start(TypicalBank);
         QVERIFY(!f.session.Port.IsOpen());
-        QCOMPARE(f.Edit3->text(), QString("ポートをオープンしてください。"));
+        QCOMPARE(Ui(f).Edit(3)->text(), QString("ポートをオープンしてください。"));
         QCOMPARE(rig.Log().mid(0, 2), QStringList({"COM9 はオープンできません。",
                                                    "Tarnboxを接続したポートをオープンしてください。"}));
     }
@@ -177,7 +177,7 @@ void PortsTest::fixedPortAtStartup()
         rig.Settings().WriteBool("port", "fixes", true);
         TForm1 &f = rig.Start(TypicalBank);
         QVERIFY(!f.session.Port.IsOpen());
-        QCOMPARE(f.Edit3->text(), QString("ポート番号が指定されていません。"));
+        QCOMPARE(Ui(f).Edit(3)->text(), QString("ポート番号が指定されていません。"));
         QVERIFY(rig.Log().contains("使用するポートは固定ですが、ポート番号が指定されていません。"));
     }
 }
@@ -194,48 +194,48 @@ void PortsTest::openCloseVersion()
     });
 
     f.MarkPort(0);
-    f.Button10->click();
-    QCOMPARE(f.Edit3->text(), QString("!!ポート番号を選択してください"));
+    Ui(f).Button(10)->click();
+    QCOMPARE(Ui(f).Edit(3)->text(), QString("!!ポート番号を選択してください"));
     QVERIFY(!f.session.Port.IsOpen());
 
     f.MarkPort(3);
-    f.Button10->click();
-    QCOMPARE(f.Edit3->text(), QString("COM3 をオープンし、プログラマーの接続を確認しました。"));
+    Ui(f).Button(10)->click();
+    QCOMPARE(Ui(f).Edit(3)->text(), QString("COM3 をオープンし、プログラマーの接続を確認しました。"));
     QCOMPARE(f.session.Port.PortName(), std::string("COM3"));
 
     // A reply with the model tag but not the version prefix still opens.
     f.MarkPort(5);
-    f.Button10->click();
-    QCOMPARE(f.Edit3->text(), QString("COM5 をオープンしました。"));
+    Ui(f).Button(10)->click();
+    QCOMPARE(Ui(f).Edit(3)->text(), QString("COM5 をオープンしました。"));
     QCOMPARE(f.session.Port.PortName(), std::string("COM5"));
 
-    f.PageControl1->setCurrentIndex(TForm1::OptionTab);
+    Ui(f).PageControl1()->setCurrentIndex(TForm1::OptionTab);
     f.MarkPort(4);
-    f.Button10->click();
-    QCOMPARE(f.Edit3->text(), QString("COM4 がオープンできません！"));
-    QCOMPARE(f.PageControl1->currentIndex(), int(TForm1::MessageTab));
+    Ui(f).Button(10)->click();
+    QCOMPARE(Ui(f).Edit(3)->text(), QString("COM4 がオープンできません！"));
+    QCOMPARE(Ui(f).PageControl1()->currentIndex(), int(TForm1::MessageTab));
     QCOMPARE(f.MarkedPort(), 0);
     QVERIFY(!f.session.Port.IsOpen());
 
     f.MarkPort(3);
-    f.Button10->click();
-    f.Memo4->clear();
-    f.PageControl1->setCurrentIndex(TForm1::OptionTab);
-    f.Button12->click();
-    QCOMPARE(f.PageControl1->currentIndex(), int(TForm1::MessageTab));
+    Ui(f).Button(10)->click();
+    Ui(f).Memo(4)->clear();
+    Ui(f).PageControl1()->setCurrentIndex(TForm1::OptionTab);
+    Ui(f).Button(12)->click();
+    QCOMPARE(Ui(f).PageControl1()->currentIndex(), int(TForm1::MessageTab));
     QCOMPARE(rig.Log(), QStringList({"ソフトウェアバージョン Tarnvik Ver.2.53+a",
                                      "コントローラバージョン Vexa Ver.1.30 Tarnbox"}));
 
-    f.Button11->click();
-    QCOMPARE(f.Edit3->text(), QString("ポートをクローズしました"));
+    Ui(f).Button(11)->click();
+    QCOMPARE(Ui(f).Edit(3)->text(), QString("ポートをクローズしました"));
     QVERIFY(!f.session.Port.IsOpen());
     QCOMPARE(f.MarkedPort(), 0);
 
-    f.Memo4->clear();
-    f.Button12->click();
+    Ui(f).Memo(4)->clear();
+    Ui(f).Button(12)->click();
     QCOMPARE(rig.Log(), QStringList({"ソフトウェアバージョン Tarnvik Ver.2.53+a",
                                      "コントローラバージョンが取得できません。"}));
-    QCOMPARE(f.Edit3->text(), QString("コントローラバージョンが取得できません。"));
+    QCOMPARE(Ui(f).Edit(3)->text(), QString("コントローラバージョンが取得できません。"));
 }
 
 void PortsTest::permissionRefusalExplained()
@@ -251,11 +251,11 @@ void PortsTest::permissionRefusalExplained()
         bank.Deny(node.toStdString());
         bank.Deny("/nonexistent/ttyGone");
     });
-    QVERIFY(f.RadioButton[1]->toolTip().contains(node));
+    QVERIFY(Ui(f).RadioButtons()[1]->toolTip().contains(node));
 
     f.MarkPort(2);
-    f.Button10->click();
-    QCOMPARE(f.Edit3->text(), QString("COM2 がオープンできません！"));
+    Ui(f).Button(10)->click();
+    QCOMPARE(Ui(f).Edit(3)->text(), QString("COM2 がオープンできません！"));
     // The command line's advice, from the node's mode bits and owner.
     const QString advice = rig.Log().last();
     QCOMPARE(advice, QString::fromStdString(PermissionAdviceFor({node.toStdString()}).front()));
@@ -263,7 +263,7 @@ void PortsTest::permissionRefusalExplained()
 
     // The probe names every refused device once; a node that cannot be
     // looked at gets the udev rule, never a group it cannot see.
-    f.Memo4->clear();
+    Ui(f).Memo(4)->clear();
     int found = 0;
     f.ProbePorts(found);
     const QStringList log = rig.Log();
@@ -272,9 +272,9 @@ void PortsTest::permissionRefusalExplained()
     QVERIFY2(gone.contains("70-tarnbox.rules") && !gone.contains("usermod"), qPrintable(gone));
 
     // An absent device is no permission problem.
-    f.Memo4->clear();
+    Ui(f).Memo(4)->clear();
     f.MarkPort(3);
-    f.Button10->click();
+    Ui(f).Button(10)->click();
     QCOMPARE(rig.Log(), QStringList({"COM3 がオープンできません！"}));
 }
 
@@ -285,29 +285,30 @@ void PortsTest::modemLines()
     TForm1 &f = rig.Start(TypicalBank);
     SimBackend &programmer = *rig.bank->At(PortRig::DevicePath(3));
 
-    QVERIFY(!f.RadioGroup2->isEnabled());
+    QVERIFY(!Ui(f).RadioGroup(2)->isEnabled());
     // Without CTRL both lines stay inactive.
     f.MarkPort(3);
-    f.Button10->click();
+    Ui(f).Button(10)->click();
     QVERIFY(!programmer.Rts() && !programmer.Dtr());
 
-    f.CheckBox7->click();
-    QVERIFY(f.RadioGroup2->isEnabled() && f.RadioGroup3->isEnabled() && f.Edit6->isEnabled());
+    Ui(f).CheckBox(7)->click();
+    QVERIFY(Ui(f).RadioGroup(2)->isEnabled() && Ui(f).RadioGroup(3)->isEnabled() &&
+            Ui(f).Edit(6)->isEnabled());
     // Nothing is sent until the next open.
     QVERIFY(!programmer.Rts());
     const int pausedBefore = rig.bank->PausedMs();
-    f.Button10->click();
+    Ui(f).Button(10)->click();
     QVERIFY(programmer.Rts() && !programmer.Dtr());
     QCOMPARE(rig.bank->PausedMs() - pausedBefore, 200);
 
     // The groups change the line of an open port at once.
-    f.RadioGroup3->Item(1)->click();
+    Ui(f).RadioGroup(3)->Item(1)->click();
     QVERIFY(programmer.Dtr());
-    f.RadioGroup2->Item(0)->click();
+    Ui(f).RadioGroup(2)->Item(0)->click();
     QVERIFY(!programmer.Rts());
 
-    f.CheckBox7->click();
-    QVERIFY(!f.RadioGroup2->isEnabled() && !f.Edit6->isEnabled());
+    Ui(f).CheckBox(7)->click();
+    QVERIFY(!Ui(f).RadioGroup(2)->isEnabled() && !Ui(f).Edit(6)->isEnabled());
 }
 
 void PortsTest::waitFieldKeys()
@@ -315,9 +316,9 @@ void PortsTest::waitFieldKeys()
     PortRig rig;
     rig.Settings().WriteBool("port", "fixes", true);
     TForm1 &f = rig.Start();
-    QLineEdit *e = f.Edit6;
+    QLineEdit *e = Ui(f).Edit(6);
     QVERIFY(e->alignment() & Qt::AlignRight);
-    f.CheckBox7->click();
+    Ui(f).CheckBox(7)->click();
     e->setFocus();
     QCOMPARE(e->text(), QString(" 200"));
 
@@ -351,7 +352,7 @@ void PortsTest::searchLocksAndReopens()
     PortRig rig;
     rig.Settings().WriteString("device", "name", "PIC16F877A");
     TForm1 &f = rig.Start(TypicalBank);
-    QCOMPARE(f.Edit3->text(), QString("COM3 をオープンし、プログラマーの接続を確認しました。"));
+    QCOMPARE(Ui(f).Edit(3)->text(), QString("COM3 をオープンし、プログラマーの接続を確認しました。"));
 
     // While the probe runs, every command control is locked.
     QStringList enabledDuringProbe;
@@ -361,10 +362,10 @@ void PortsTest::searchLocksAndReopens()
             if (w->isEnabled() && !enabledDuringProbe.contains(w->objectName()))
                 enabledDuringProbe << w->objectName();
     });
-    f.PageControl1->setCurrentIndex(TForm1::OptionTab);
-    f.Memo4->clear();
+    Ui(f).PageControl1()->setCurrentIndex(TForm1::OptionTab);
+    Ui(f).Memo(4)->clear();
     watch->start(0);
-    f.Button20->click();
+    Ui(f).Button(20)->click();
     watch->stop();
     QVERIFY2(enabledDuringProbe.isEmpty(), qPrintable(enabledDuringProbe.join(' ')));
     for (QWidget *w : f.LockedControls())
@@ -372,9 +373,9 @@ void PortsTest::searchLocksAndReopens()
     QCOMPARE(f.session.Port.PortName(), std::string("COM3"));
     QCOMPARE(f.MarkedPort(), 3);
     QVERIFY(rig.Log().contains("COM3をオープンしました。"));
-    QCOMPARE(f.Edit3->text(), QString("COM3 をオープンし、プログラマーの接続を確認しました。"));
+    QCOMPARE(Ui(f).Edit(3)->text(), QString("COM3 をオープンし、プログラマーの接続を確認しました。"));
     // Search chooses no page.
-    QCOMPARE(f.PageControl1->currentIndex(), int(TForm1::OptionTab));
+    QCOMPARE(Ui(f).PageControl1()->currentIndex(), int(TForm1::OptionTab));
 }
 
 // A board behind a by-id name in the [ports] map, plugged in and out while
@@ -390,9 +391,10 @@ void PortsTest::plugInAndOut()
     TForm1 &f = rig.Start();
     QVERIFY(!f.session.Port.IsOpen());
     // The button's hint names the device behind the stable name.
-    QVERIFY2(f.RadioButton[4]->toolTip().endsWith(QString::fromStdString(
-                 "COM5 → " + tree.ById(byId) + "（" + node + "、FTDI FT232R USB UART, 0403:6001, usb:A50285BI）")),
-             qPrintable(f.RadioButton[4]->toolTip()));
+    QVERIFY2(
+        Ui(f).RadioButtons()[4]->toolTip().endsWith(QString::fromStdString(
+            "COM5 → " + tree.ById(byId) + "（" + node + "、FTDI FT232R USB UART, 0403:6001, usb:A50285BI）")),
+        qPrintable(Ui(f).RadioButtons()[4]->toolTip()));
     SimBackend &board = rig.bank->AddProgrammer(tree.ById(byId));
 
     struct Step {
@@ -412,7 +414,7 @@ void PortsTest::plugInAndOut()
         {"and leaves during one", false, nodeText, true, false, 4},
     };
     for (const Step &s : steps) {
-        f.Memo4->clear();
+        Ui(f).Memo(4)->clear();
         if (s.locked) f.CommandLock(true);
         f.Watch->Announce(s.added, s.node);
         if (s.locked) {
@@ -424,13 +426,13 @@ void PortsTest::plugInAndOut()
         QCOMPARE(board.Opens(), s.opens);
         if (s.openAfter) {
             QCOMPARE(f.session.Port.PortName(), std::string("COM5"));
-            QCOMPARE(LookOf(f.RadioButton[4]), Look::Orange);
+            QCOMPARE(LookOf(Ui(f).RadioButtons()[4]), Look::Orange);
         }
         if (s.added && s.openAfter && s.opens != 2) QVERIFY(rig.Log().contains("COM5をオープンしました。"));
         if (!s.added && !s.openAfter) {
             QCOMPARE(rig.Log(), QStringList({"プログラマーからの応答が途切れました。", "ポートをクローズしました"}));
-            QCOMPARE(f.Edit3->text(), QString("ポートをクローズしました"));
-            QCOMPARE(LookOf(f.RadioButton[4]), Look::Grey);
+            QCOMPARE(Ui(f).Edit(3)->text(), QString("ポートをクローズしました"));
+            QCOMPARE(LookOf(Ui(f).RadioButtons()[4]), Look::Grey);
             QCOMPARE(f.MarkedPort(), 0);
         }
     }

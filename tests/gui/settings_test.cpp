@@ -55,15 +55,16 @@ void SettingsTest::noSettingsFile()
     PortRig rig;
     TForm1 &f = rig.Start();
     QVERIFY(!f.Pic18);
-    QCOMPARE(f.ComboBox1->count(), DeviceTableSize);
+    QCOMPARE(Ui(f).ComboBox1()->count(), DeviceTableSize);
     QCOMPARE(f.Selected(), -1);
-    for (QCheckBox *c :
-         {f.CheckBox3, f.CheckBox4, f.CheckBox5, f.CheckBox6, f.CheckBox7, f.CheckBox8, f.CheckBox9})
+    for (QCheckBox *c : {Ui(f).CheckBox(3), Ui(f).CheckBox(4), Ui(f).CheckBox(5), Ui(f).CheckBox(6),
+                         Ui(f).CheckBox(7), Ui(f).CheckBox(8), Ui(f).CheckBox(9)})
         QVERIFY2(!c->isChecked(), qPrintable(c->objectName()));
-    QCOMPARE(f.RadioGroup2->ItemIndex(), 1);
-    QCOMPARE(f.RadioGroup3->ItemIndex(), 0);
-    QVERIFY(!f.RadioGroup2->isEnabled() && !f.RadioGroup3->isEnabled() && !f.Edit6->isEnabled());
-    QCOMPARE(f.Edit6->text(), QString(" 200"));
+    QCOMPARE(Ui(f).RadioGroup(2)->ItemIndex(), 1);
+    QCOMPARE(Ui(f).RadioGroup(3)->ItemIndex(), 0);
+    QVERIFY(!Ui(f).RadioGroup(2)->isEnabled() && !Ui(f).RadioGroup(3)->isEnabled() &&
+            !Ui(f).Edit(6)->isEnabled());
+    QCOMPARE(Ui(f).Edit(6)->text(), QString(" 200"));
     const QPoint at = f.pos();
 
     QVERIFY(f.close());
@@ -112,15 +113,17 @@ void SettingsTest::fullSettingsFile()
         s.WriteString("port", "name", "COM3");
     }
     TForm1 &f = rig.Start([](PortBank &bank) { bank.AddProgrammer(PortRig::DevicePath(3)); });
-    QCOMPARE(f.ComboBox1->currentText(), QString("PIC16F84A"));
-    QVERIFY(f.CheckBox9->isChecked() && f.SmallBlock());
-    QVERIFY(f.CheckBox7->isChecked());
-    QVERIFY(f.RadioGroup2->isEnabled() && f.RadioGroup3->isEnabled() && f.Edit6->isEnabled());
-    QCOMPARE(f.RadioGroup2->ItemIndex(), 0);
-    QCOMPARE(f.RadioGroup3->ItemIndex(), 1);
-    QCOMPARE(f.Edit6->text(), QString("   5"));
-    QVERIFY(f.CheckBox5->isChecked() && f.CheckBox6->isChecked() && f.CheckBox3->isChecked());
-    QVERIFY(f.CheckBox4->isChecked());
+    QCOMPARE(Ui(f).ComboBox1()->currentText(), QString("PIC16F84A"));
+    QVERIFY(Ui(f).CheckBox(9)->isChecked() && f.SmallBlock());
+    QVERIFY(Ui(f).CheckBox(7)->isChecked());
+    QVERIFY(Ui(f).RadioGroup(2)->isEnabled() && Ui(f).RadioGroup(3)->isEnabled() &&
+            Ui(f).Edit(6)->isEnabled());
+    QCOMPARE(Ui(f).RadioGroup(2)->ItemIndex(), 0);
+    QCOMPARE(Ui(f).RadioGroup(3)->ItemIndex(), 1);
+    QCOMPARE(Ui(f).Edit(6)->text(), QString("   5"));
+    QVERIFY(Ui(f).CheckBox(5)->isChecked() && Ui(f).CheckBox(6)->isChecked() &&
+            Ui(f).CheckBox(3)->isChecked());
+    QVERIFY(Ui(f).CheckBox(4)->isChecked());
     QCOMPARE(f.session.Port.PortName(), std::string("COM3"));
     QCOMPARE(f.pos(), QPoint(60, 40));
     QCOMPARE(f.size(), QSize(490 - 8, 500 - 34));
@@ -165,8 +168,8 @@ void SettingsTest::familyAndDeviceNames()
         TForm1 &f = rig.Start();
         const QString what = QString("%1/%2").arg(c.group, c.name);
         QVERIFY2(f.Pic18 == c.pic18, qPrintable(what));
-        QCOMPARE(f.ComboBox1->count(), c.pic18 ? DeviceTable18Size : DeviceTableSize);
-        QCOMPARE(f.ComboBox1->currentText(), QString(c.selected));
+        QCOMPARE(Ui(f).ComboBox1()->count(), c.pic18 ? DeviceTable18Size : DeviceTableSize);
+        QCOMPARE(Ui(f).ComboBox1()->currentText(), QString(c.selected));
         QVERIFY(f.close());
         // The family goes back as either exact word.
         QCOMPARE(rig.Settings().ReadString("device", "group", ""), std::string(c.pic18 ? "PIC18" : "PIC16"));
@@ -184,9 +187,9 @@ void SettingsTest::modemKeysOnlyWithCtrl()
         rig.Settings().WriteInteger("rts-dtr", "rts", 0);
         rig.Settings().WriteString("rts-dtr", "wait", "77");
         TForm1 &f = rig.Start();
-        QCOMPARE(f.RadioGroup2->ItemIndex(), 1);
-        QVERIFY(!f.RadioGroup2->isEnabled());
-        QCOMPARE(f.Edit6->text(), QString(" 200"));
+        QCOMPARE(Ui(f).RadioGroup(2)->ItemIndex(), 1);
+        QVERIFY(!Ui(f).RadioGroup(2)->isEnabled());
+        QCOMPARE(Ui(f).Edit(6)->text(), QString(" 200"));
         QVERIFY(f.close());
         QCOMPARE(rig.Settings().ReadInteger("rts-dtr", "rts", -1), 1);
         QCOMPARE(rig.Settings().ReadBool("rts-dtr", "enable", true), false);
@@ -198,11 +201,11 @@ void SettingsTest::modemKeysOnlyWithCtrl()
         rig.Settings().WriteBool("rts-dtr", "enable", true);
         rig.Settings().WriteString("rts-dtr", "wait", w[0]);
         TForm1 &f = rig.Start();
-        QCOMPARE(f.Edit6->text(), QString(w[1]));
+        QCOMPARE(Ui(f).Edit(6)->text(), QString(w[1]));
         // Text that bypasses the keys (a paste) is brought back to form.
-        f.Edit6->selectAll();
-        f.Edit6->insert(QString("x%1y").arg(w[0]));
-        QCOMPARE(f.Edit6->text().size(), 4);
+        Ui(f).Edit(6)->selectAll();
+        Ui(f).Edit(6)->insert(QString("x%1y").arg(w[0]));
+        QCOMPARE(Ui(f).Edit(6)->text().size(), 4);
         QCOMPARE(f.CurrentModemOptions().waitMs,
                  QString(w[0]).remove(QRegularExpression("[^0-9]")).right(4).toInt());
     }
@@ -323,9 +326,9 @@ void SettingsTest::closeWaitsForRunningCommand()
     QString said;
     QTimer::singleShot(0, &f, [&] {
         closedDuringSearch = !f.close();
-        said = f.Edit3->text();
+        said = Ui(f).Edit(3)->text();
     });
-    f.Button20->click();
+    Ui(f).Button(20)->click();
     QVERIFY(closedDuringSearch);
     // The status line tells that the window will close.
     QVERIFY2(said.endsWith(TForm1::CloseWaitNote), qPrintable(said));
@@ -356,7 +359,7 @@ void SettingsTest::wireTrace()
     }
     TForm1 &f = rig.Start([](PortBank &bank) { bank.AddProgrammer(PortRig::DevicePath(3)); });
     QVERIFY(f.session.Port.IsOpen());
-    QVERIFY(f.PageControl1->tabToolTip(TForm1::OptionTab).contains(trace));
+    QVERIFY(Ui(f).PageControl1()->tabToolTip(TForm1::OptionTab).contains(trace));
     QVERIFY(f.close());
     QFile file(trace);
     QVERIFY(file.open(QIODevice::ReadOnly));
@@ -375,7 +378,7 @@ void SettingsTest::wireTrace()
     PortRig other;
     other.Settings().WriteString("trace", "file", "/nonexistent/dir/t");
     TForm1 &g = other.Start();
-    QVERIFY(g.PageControl1->tabToolTip(TForm1::OptionTab).contains("書き込めません"));
+    QVERIFY(Ui(g).PageControl1()->tabToolTip(TForm1::OptionTab).contains("書き込めません"));
     QVERIFY(!other.Log().filter("通信トレースを書き込めません").isEmpty());
 }
 
@@ -387,7 +390,7 @@ void SettingsTest::signalInSmallBoxSavesWindowAndStrip()
     TForm1 &f = rig.Start();
     QVERIFY(!TForm1(nullptr, rig.dir.filePath("unshown.ini").toStdString()).SaveBeforeSignalEnd());
     f.move(300, 200);
-    f.CheckBox5->setChecked(true);
+    Ui(f).CheckBox(5)->setChecked(true);
     f.Button17Click();
     f.move(111, 122);
     QVERIFY(f.SaveBeforeSignalEnd());

@@ -23,6 +23,7 @@
 #include "MessageBox.h"
 #include "Unit1.h"
 #include "Unit3.h"
+#include "WindowDriver.h"
 #include "settings/settings.h"
 
 namespace {
@@ -85,46 +86,47 @@ void OnWayland::programAndKeepThePlaces()
         f.SetProgressDialog(&dialog);
         f.show();
         QVERIFY(QTest::qWaitForWindowExposed(&f));
-        QTRY_VERIFY_WITH_TIMEOUT(f.session.Port.IsOpen() && !f.Timer1->isActive(), 15000);
-        QTRY_VERIFY_WITH_TIMEOUT(f.Button8->isEnabled(), 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(f.session.Port.IsOpen() && !Ui(f).Timer1()->isActive(), 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(Ui(f).Button(8)->isEnabled(), 15000);
         QCOMPARE(f.session.Port.PortName(), std::string("COM3"));
 
-        const int row = f.ComboBox1->findText("PIC16F877A");
-        f.ComboBox1->setCurrentIndex(row);
-        emit f.ComboBox1->activated(row);
+        const int row = Ui(f).ComboBox1()->findText("PIC16F877A");
+        Ui(f).ComboBox1()->setCurrentIndex(row);
+        emit Ui(f).ComboBox1()->activated(row);
         FileDialog::PreAnswer(QString(TARNVIK_HEX_FIXTURES) + "/p16f877a.hex");
-        QTest::mouseClick(f.Button1, Qt::LeftButton);
-        QCOMPARE(f.Edit3->text(), QString(" \"p16f877a.hex\" をロードしました。"));
-        Trigger(f.PopupMenu1, ">BufferClear >Load >Erase >BlankCheck >Program >Verify");
-        QTRY_COMPARE_WITH_TIMEOUT(f.Edit3->text(), QString("ベリファイOK。一致しました。"), 60000);
-        QTRY_VERIFY(f.Button4->isEnabled());
+        QTest::mouseClick(Ui(f).Button(1), Qt::LeftButton);
+        QCOMPARE(Ui(f).Edit(3)->text(), QString(" \"p16f877a.hex\" をロードしました。"));
+        Trigger(Ui(f).PopupMenu(1), ">BufferClear >Load >Erase >BlankCheck >Program >Verify");
+        QTRY_COMPARE_WITH_TIMEOUT(Ui(f).Edit(3)->text(), QString("ベリファイOK。一致しました。"), 60000);
+        QTRY_VERIFY(Ui(f).Button(4)->isEnabled());
         Save(f, "wayland-main-window.png");
 
         // A framed strip would be all the client's own title bar buttons:
         // it goes without a frame here whatever the option says.
-        f.CheckBox5->setChecked(false);
-        QTest::mouseClick(f.Button17, Qt::LeftButton);
+        Ui(f).CheckBox(5)->setChecked(false);
+        QTest::mouseClick(Ui(f).Button(17), Qt::LeftButton);
         QVERIFY(f.SmallBox.Active);
         QVERIFY(QTest::qWaitForWindowExposed(&f));
         QVERIFY(f.windowFlags() & Qt::FramelessWindowHint);
         QCOMPARE(f.size(), QSize(TForm1::SmallBoxWidth, TForm1::SmallBoxClientHeight));
         Save(f, "wayland-small-box-strip.png");
         // The strip's menu opens below it, on the screen.
-        QTest::mouseClick(f.SpeedButton1, Qt::LeftButton);
-        QTRY_VERIFY(f.PopupMenu4->isVisible());
-        QVERIFY(f.screen()->geometry().contains(f.PopupMenu4->geometry()));
-        QCOMPARE(f.PopupMenu4->geometry().top(), f.SpeedButton1->mapToGlobal(QPoint(0, 0)).y() + 16);
-        Save(*f.PopupMenu4, "wayland-small-box-menu.png");
-        f.PopupMenu4->close();
-        Trigger(f.PopupMenu4, "&Read");
+        QTest::mouseClick(Ui(f).SpeedButton1(), Qt::LeftButton);
+        QTRY_VERIFY(Ui(f).PopupMenu(4)->isVisible());
+        QVERIFY(f.screen()->geometry().contains(Ui(f).PopupMenu(4)->geometry()));
+        QCOMPARE(Ui(f).PopupMenu(4)->geometry().top(),
+                 Ui(f).SpeedButton1()->mapToGlobal(QPoint(0, 0)).y() + 16);
+        Save(*Ui(f).PopupMenu(4), "wayland-small-box-menu.png");
+        Ui(f).PopupMenu(4)->close();
+        Trigger(Ui(f).PopupMenu(4), "&Read");
         QTRY_COMPARE_WITH_TIMEOUT(dialog.StaticText1->text(), QString("デバイスからバッファに読み込みました。"),
                                   60000);
         QTRY_VERIFY(dialog.Button1->isEnabled());
         QTest::mouseClick(dialog.Button1, Qt::LeftButton);
-        Trigger(f.PopupMenu4, "Re&turn to Settings...");
+        Trigger(Ui(f).PopupMenu(4), "Re&turn to Settings...");
         QTRY_VERIFY(!f.SmallBox.Active);
         QVERIFY(QTest::qWaitForWindowExposed(&f));
-        QVERIFY(f.Button4->isVisible());
+        QVERIFY(Ui(f).Button(4)->isVisible());
         QVERIFY(f.close());
     }
     sim.terminate();

@@ -68,10 +68,10 @@ void WindowTest::controlsAtStart()
     QCOMPARE(f.pos(), QPoint(190, 112));
     QVERIFY(!(f.windowFlags() & Qt::WindowMaximizeButtonHint));
     const QStringList tabs{"Program Memory", "Data Memory", "Configuration Memory", "Option", "Message"};
-    QCOMPARE(f.PageControl1->count(), 5);
+    QCOMPARE(Ui(f).PageControl1()->count(), 5);
     for (int i = 0; i < 5; ++i)
-        QCOMPARE(f.PageControl1->tabText(i), tabs[i]);
-    QCOMPARE(f.PageControl1->currentIndex(), int(TForm1::OptionTab));
+        QCOMPARE(Ui(f).PageControl1()->tabText(i), tabs[i]);
+    QCOMPARE(Ui(f).PageControl1()->currentIndex(), int(TForm1::OptionTab));
 
     // Captions, hints and initial enabled states as the user first sees them.
     struct Expect {
@@ -127,9 +127,9 @@ void WindowTest::controlsAtStart()
     for (int i = 1; i <= 10; ++i)
         QCOMPARE(f.findChild<QRadioButton *>(QString("RadioButton%1").arg(i))->text(),
                  QString("COM%1").arg(i));
-    QCOMPARE(f.RadioGroup2->ItemIndex(), 1);
-    QCOMPARE(f.RadioGroup3->ItemIndex(), 0);
-    QVERIFY(!f.RadioGroup2->isEnabled() && !f.RadioGroup3->isEnabled());
+    QCOMPARE(Ui(f).RadioGroup(2)->ItemIndex(), 1);
+    QCOMPARE(Ui(f).RadioGroup(3)->ItemIndex(), 0);
+    QVERIFY(!Ui(f).RadioGroup(2)->isEnabled() && !Ui(f).RadioGroup(3)->isEnabled());
     auto *wait = f.findChild<QLineEdit *>("Edit6");
     QCOMPARE(wait->text(), QString(" 200"));
     QVERIFY(!wait->isEnabled());
@@ -145,9 +145,9 @@ void WindowTest::controlsAtStart()
                                   QString(25, ' ') + ">Erase >BlankCheck >Program >Verify",
                                   ">BufferClear >Load" + QString(28, ' ') + ">Program >Verify",
                                   ">BufferClear >Load >Erase >BlankCheck >Program >Verify"};
-    QCOMPARE(f.PopupMenu1->actions().size(), 4);
+    QCOMPARE(Ui(f).PopupMenu(1)->actions().size(), 4);
     for (int i = 0; i < 4; ++i)
-        QCOMPARE(f.PopupMenu1->actions()[i]->text(), programMenu[i]);
+        QCOMPARE(Ui(f).PopupMenu(1)->actions()[i]->text(), programMenu[i]);
 }
 
 void WindowTest::startWithoutSettingsSelectsNothing()
@@ -155,14 +155,14 @@ void WindowTest::startWithoutSettingsSelectsNothing()
     WindowUnderTest w;
     TForm1 &f = w.Create();
     QVERIFY(!f.Pic18);
-    QCOMPARE(f.ComboBox1->count(), 71);
-    QCOMPARE(f.ComboBox1->itemText(0), QString("<PIC18F>"));
+    QCOMPARE(Ui(f).ComboBox1()->count(), 71);
+    QCOMPARE(Ui(f).ComboBox1()->itemText(0), QString("<PIC18F>"));
     QCOMPARE(f.Selected(), -1);
     QVERIFY(!f.findChild<QWidget *>("Button3")->isEnabled());
     // The start-up fill stays until a device is chosen.
     QCOMPARE(f.session.Buffer.Words[0], 0x3FFF);
     QCOMPARE(f.session.Buffer.Words[0x23FF], 0x3FFF);
-    QVERIFY(f.Memo1->toPlainText().startsWith("000000: 3FFF"));
+    QVERIFY(Ui(f).Memo(1)->toPlainText().startsWith("000000: 3FFF"));
 }
 
 void WindowTest::savedDeviceAndGroup_data()
@@ -194,8 +194,8 @@ void WindowTest::savedDeviceAndGroup()
     w.Settings().WriteString("device", "name", name.toStdString());
     TForm1 &f = w.Create();
     QCOMPARE(f.Pic18, pic18);
-    QCOMPARE(f.ComboBox1->count(), pic18 ? 21 : 71);
-    QCOMPARE(f.ComboBox1->currentText(), selected);
+    QCOMPARE(Ui(f).ComboBox1()->count(), pic18 ? 21 : 71);
+    QCOMPARE(Ui(f).ComboBox1()->currentText(), selected);
     QCOMPARE(f.findChild<QWidget *>("Button4")->isEnabled(), !selected.isEmpty());
 }
 
@@ -208,20 +208,22 @@ void WindowTest::familySwitchBothWays()
 
     w.Choose("<PIC18F>");
     QVERIFY(f.Pic18);
-    QCOMPARE(f.ComboBox1->count(), 21);
-    QCOMPARE(f.ComboBox1->itemText(0), QString("<PIC16/12/10F>"));
-    QCOMPARE(f.ComboBox1->currentText(), QString("PIC18F242"));
+    QCOMPARE(Ui(f).ComboBox1()->count(), 21);
+    QCOMPARE(Ui(f).ComboBox1()->itemText(0), QString("<PIC16/12/10F>"));
+    QCOMPARE(Ui(f).ComboBox1()->currentText(), QString("PIC18F242"));
     QCOMPARE(f.session.Buffer.Program18.size(), size_t(16384));
     QCOMPARE(f.session.Buffer.Program18[0], uint8_t(0xFF));
-    QCOMPARE(f.Label1->text(), QString("ADDRESS 0000 0002 0004 0006 0008 000A 000C 000E ----- ASCII-----"));
+    QCOMPARE(Ui(f).Label(1)->text(),
+             QString("ADDRESS 0000 0002 0004 0006 0008 000A 000C 000E ----- ASCII-----"));
     QCOMPARE(f.session.Buffer.Words[5], 0x1234); // the other half is left alone
 
     w.Choose("<PIC16/12/10F>");
     QVERIFY(!f.Pic18);
-    QCOMPARE(f.ComboBox1->count(), 71);
-    QCOMPARE(f.ComboBox1->currentText(), QString("PIC10F200"));
+    QCOMPARE(Ui(f).ComboBox1()->count(), 71);
+    QCOMPARE(Ui(f).ComboBox1()->currentText(), QString("PIC10F200"));
     QCOMPARE(f.session.Buffer.Words[5], 0x0FFF);
-    QCOMPARE(f.Label1->text(), QString("ADDRESS 0000 0001 0002 0003 0004 0005 0006 0007 ----- ASCII-----"));
+    QCOMPARE(Ui(f).Label(1)->text(),
+             QString("ADDRESS 0000 0001 0002 0003 0004 0005 0006 0007 ----- ASCII-----"));
 }
 
 void WindowTest::selectionClearsBufferAndForgetsFile()
@@ -234,7 +236,7 @@ void WindowTest::selectionClearsBufferAndForgetsFile()
     f.SetCurrentFile("/tmp/some/dir/blink.hex");
     QCOMPARE(f.findChild<QLabel *>("StaticText2")->text(), QString("blink.hex"));
     f.SetStatus("something");
-    f.CheckBox1->setChecked(true);
+    Ui(f).CheckBox(1)->setChecked(true);
     f.CommandLock(true);
 
     w.Choose("PIC16F628A"); // the same device again still resets
@@ -243,8 +245,8 @@ void WindowTest::selectionClearsBufferAndForgetsFile()
     QVERIFY(f.CurrentFile.empty());
     QCOMPARE(f.findChild<QLabel *>("StaticText2")->text(), QString());
     QCOMPARE(f.findChild<QLineEdit *>("Edit3")->text(), QString());
-    QVERIFY(!f.CheckBox1->isChecked());
-    QVERIFY(f.CheckBox1->isEnabled());
+    QVERIFY(!Ui(f).CheckBox(1)->isChecked());
+    QVERIFY(Ui(f).CheckBox(1)->isEnabled());
     QVERIFY(f.findChild<QWidget *>("Button3")->isEnabled()); // the lock is released
 }
 
@@ -255,7 +257,7 @@ void WindowTest::closedDeviceListPicksNothing()
     WindowUnderTest w;
     w.Settings().WriteString("device", "name", "PIC16F877A");
     TForm1 &f = w.Create();
-    QComboBox *list = f.ComboBox1;
+    QComboBox *list = Ui(f).ComboBox1();
     auto wheel = [list](int notch) {
         QWheelEvent e(QPointF(20, 10), list->mapToGlobal(QPointF(20, 10)), {}, QPoint(0, notch),
                       Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
@@ -283,7 +285,7 @@ void WindowTest::closedDeviceListPicksNothing()
         }
         QVERIFY2(list->currentText() == "PIC16F877A" && !f.Pic18, slip.what);
         QVERIFY2(f.session.Buffer.Words[0] == 0x1234, slip.what);
-        QVERIFY2(f.StaticText2->text() == "read.hex", slip.what);
+        QVERIFY2(Ui(f).StaticText(2)->text() == "read.hex", slip.what);
     }
     // Confirmed in the open list, the next part is chosen and clears.
     QTest::keyClick(list, Qt::Key_Down);
@@ -291,12 +293,12 @@ void WindowTest::closedDeviceListPicksNothing()
     QTest::keyClick(list->view(), Qt::Key_Return);
     QCOMPARE(list->currentIndex(), list->findText("PIC16F877A") + 1);
     QCOMPARE(f.session.Buffer.Words[0], uint16_t(0x3FFF));
-    QCOMPARE(f.StaticText2->text(), QString());
+    QCOMPARE(Ui(f).StaticText(2)->text(), QString());
 
     // Shift+F10 opens the list's own menu, as the Menu key does.
     QTest::keyClick(list, Qt::Key_F10, Qt::ShiftModifier);
-    QVERIFY(f.PopupMenu5->isVisible());
-    f.PopupMenu5->hide();
+    QVERIFY(Ui(f).PopupMenu(5)->isVisible());
+    Ui(f).PopupMenu(5)->hide();
 }
 
 void WindowTest::noIdColours()
@@ -325,8 +327,8 @@ void WindowTest::configFieldStatesFollowTheRow()
 {
     WindowUnderTest w;
     TForm1 &f = w.Create();
-    const auto addresses = f.SlotAddresses();
-    const auto values = f.SlotValues();
+    const auto addresses = Ui(f).SlotAddresses();
+    const auto values = Ui(f).SlotValues();
 
     // Config1 only.
     w.Choose("PIC16F628A");
@@ -338,13 +340,13 @@ void WindowTest::configFieldStatesFollowTheRow()
         QCOMPARE(values[i]->displayText(), QString("----"));
         QVERIFY(!addresses[i]->isEnabled() && !values[i]->isEnabled());
     }
-    QVERIFY(!f.CheckBox2->isEnabled());
-    f.CheckBox1->setChecked(true);
+    QVERIFY(!Ui(f).CheckBox(2)->isEnabled());
+    Ui(f).CheckBox(1)->setChecked(true);
     QVERIFY(Writable(values[0]));
-    QVERIFY(f.Button18->isEnabled() && f.Label9->isEnabled());
+    QVERIFY(Ui(f).Button(18)->isEnabled() && Ui(f).Label(9)->isEnabled());
     QCOMPARE(values[0]->palette().color(QPalette::Base), f.palette().color(QPalette::Base));
-    f.CheckBox1->setChecked(false);
-    QVERIFY(!f.Button18->isEnabled() && !f.Label9->isEnabled());
+    Ui(f).CheckBox(1)->setChecked(false);
+    QVERIFY(!Ui(f).Button(18)->isEnabled() && !Ui(f).Label(9)->isEnabled());
     QCOMPARE(values[0]->palette().color(QPalette::Base), f.palette().color(QPalette::Button));
 
     // Config2 and CAL1, no CAL2.
@@ -352,19 +354,19 @@ void WindowTest::configFieldStatesFollowTheRow()
     QCOMPARE(addresses[1]->text(), QString("2008:"));
     QVERIFY(values[1]->isEnabled() && values[1]->isReadOnly());
     QCOMPARE(addresses[2]->text(), QString("2009:"));
-    QVERIFY(f.CheckBox2->isEnabled());
+    QVERIFY(Ui(f).CheckBox(2)->isEnabled());
     QVERIFY(!addresses[3]->isEnabled());
-    f.CheckBox2->setChecked(true);
-    QVERIFY(f.Label10->isEnabled());
+    Ui(f).CheckBox(2)->setChecked(true);
+    QVERIFY(Ui(f).Label(10)->isEnabled());
     QVERIFY(Writable(values[2]));
     QVERIFY(!Writable(values[1])); // Config2 follows the other box
     QVERIFY(f.CalibChange());
-    f.CheckBox1->setChecked(true);
+    Ui(f).CheckBox(1)->setChecked(true);
     QVERIFY(Writable(values[1]));
 
     // 12-bit with both calibration slots; selection unticks both boxes.
     w.Choose("PIC10F200");
-    QVERIFY(!f.CheckBox1->isChecked() && !f.CheckBox2->isChecked());
+    QVERIFY(!Ui(f).CheckBox(1)->isChecked() && !Ui(f).CheckBox(2)->isChecked());
     QCOMPARE(addresses[0]->text(), QString("01FF:"));
     QCOMPARE(values[0]->text(), QString("0FFF"));
     QCOMPARE(addresses[2]->text(), QString("00FF:"));
@@ -379,26 +381,28 @@ void WindowTest::familySwitchOfConfigFields()
     w.Settings().WriteString("device", "group", "PIC18");
     w.Settings().WriteString("device", "name", "PIC18F4550");
     TForm1 &f = w.Create();
-    QList<QWidget *> pic18Only{f.Label12, f.Label16, f.Edit7, f.Edit11, f.MaskEdit5, f.MaskEdit9};
-    QList<QWidget *> pic16Only{f.Label2, f.Label4, f.Edit1, f.Edit2, f.MaskEdit1, f.MaskEdit2, f.CheckBox2};
+    QList<QWidget *> pic18Only{Ui(f).Label(12), Ui(f).Label(16),   Ui(f).Edit(7),
+                               Ui(f).Edit(11),  Ui(f).MaskEdit(5), Ui(f).MaskEdit(9)};
+    QList<QWidget *> pic16Only{Ui(f).Label(2),    Ui(f).Label(4),    Ui(f).Edit(1),    Ui(f).Edit(2),
+                               Ui(f).MaskEdit(1), Ui(f).MaskEdit(2), Ui(f).CheckBox(2)};
     for (QWidget *c : pic18Only)
         QVERIFY2(c->isEnabled(), qPrintable(c->objectName()));
     for (QWidget *c : pic16Only)
         QVERIFY2(!c->isEnabled(), qPrintable(c->objectName()));
-    QCOMPARE(f.Edit11->text(), QString("000C:"));
-    QCOMPARE(f.MaskEdit4->text(), QString("FFDF")); // CONFIG2 of an erased part, unimplemented bits set
-    QVERIFY(!Writable(f.MaskEdit9));
-    f.CheckBox1->setChecked(true);
-    for (QLineEdit *v : f.Config18Values())
+    QCOMPARE(Ui(f).Edit(11)->text(), QString("000C:"));
+    QCOMPARE(Ui(f).MaskEdit(4)->text(), QString("FFDF")); // CONFIG2 of an erased part, unimplemented bits set
+    QVERIFY(!Writable(Ui(f).MaskEdit(9)));
+    Ui(f).CheckBox(1)->setChecked(true);
+    for (QLineEdit *v : Ui(f).Config18Values())
         QVERIFY2(Writable(v), qPrintable(v->objectName()));
 
     w.Choose("<PIC16/12/10F>");
     w.Choose("PIC16F877A");
     for (QWidget *c : pic18Only)
         QVERIFY2(!c->isEnabled(), qPrintable(c->objectName()));
-    for (QWidget *c : {f.Label2, f.Label4})
+    for (QWidget *c : {Ui(f).Label(2), Ui(f).Label(4)})
         QVERIFY(c->isEnabled());
-    QVERIFY(!f.CheckBox2->isEnabled()); // no calibration words on this device
+    QVERIFY(!Ui(f).CheckBox(2)->isEnabled()); // no calibration words on this device
 }
 
 void WindowTest::setStoresTypedValues()
@@ -406,31 +410,31 @@ void WindowTest::setStoresTypedValues()
     WindowUnderTest w;
     TForm1 &f = w.Create();
     w.Choose("PIC16F628A");
-    f.CheckBox1->setChecked(true);
-    f.MaskEdit3->setFocus();
-    f.MaskEdit3->setCursorPosition(0);
-    QTest::keyClicks(f.MaskEdit3, "3f10");
-    QCOMPARE(f.MaskEdit3->text(), QString("3F10"));
-    QTest::mouseClick(f.Button18, Qt::LeftButton);
+    Ui(f).CheckBox(1)->setChecked(true);
+    Ui(f).MaskEdit(3)->setFocus();
+    Ui(f).MaskEdit(3)->setCursorPosition(0);
+    QTest::keyClicks(Ui(f).MaskEdit(3), "3f10");
+    QCOMPARE(Ui(f).MaskEdit(3)->text(), QString("3F10"));
+    QTest::mouseClick(Ui(f).Button(18), Qt::LeftButton);
     QCOMPARE(f.session.Buffer.Words[0x2007], 0x3F10);
-    QVERIFY(f.Memo3->toPlainText().contains("3FFF 3F10 "));
+    QVERIFY(Ui(f).Memo(3)->toPlainText().contains("3FFF 3F10 "));
 
     w.Choose("PIC10F200");
-    f.CheckBox1->setChecked(true);
-    f.MaskEdit3->setText("0FEB");
-    QTest::mouseClick(f.Button18, Qt::LeftButton);
+    Ui(f).CheckBox(1)->setChecked(true);
+    Ui(f).MaskEdit(3)->setText("0FEB");
+    QTest::mouseClick(Ui(f).Button(18), Qt::LeftButton);
     QCOMPARE(f.session.Buffer.Words[0x0FFF], 0x0FEB);
-    QVERIFY(f.Memo3->toPlainText().contains("0001FF: 0FEB"));
+    QVERIFY(Ui(f).Memo(3)->toPlainText().contains("0001FF: 0FEB"));
 
     w.Choose("<PIC18F>");
     w.Choose("PIC18F452");
-    f.CheckBox1->setChecked(true);
-    f.MaskEdit4->setText("0E0F");
-    QTest::mouseClick(f.Button18, Qt::LeftButton);
+    Ui(f).CheckBox(1)->setChecked(true);
+    Ui(f).MaskEdit(4)->setText("0E0F");
+    QTest::mouseClick(Ui(f).Button(18), Qt::LeftButton);
     QCOMPARE(f.session.Buffer.Config18[2], uint8_t(0x0F));
     QCOMPARE(f.session.Buffer.Config18[3], uint8_t(0x0E));
     QCOMPARE(f.session.Buffer.Config18[0], uint8_t(0xFF));
-    QVERIFY(f.Memo3->toPlainText().contains("300000: FFFF 0E0F FFFF"));
+    QVERIFY(Ui(f).Memo(3)->toPlainText().contains("300000: FFFF 0E0F FFFF"));
 }
 
 void WindowTest::valueFieldsAcceptOnlyTypedOverHexDigits()
@@ -438,8 +442,8 @@ void WindowTest::valueFieldsAcceptOnlyTypedOverHexDigits()
     WindowUnderTest w;
     TForm1 &f = w.Create();
     w.Choose("PIC16F628A");
-    f.CheckBox1->setChecked(true);
-    QLineEdit *field = f.MaskEdit3;
+    Ui(f).CheckBox(1)->setChecked(true);
+    QLineEdit *field = Ui(f).MaskEdit(3);
     field->setFocus();
     field->setCursorPosition(2);
     QTest::keyClick(field, 'g');
@@ -494,45 +498,45 @@ void WindowTest::bufferClearButton()
     // Enabled by a released lock but nothing chosen: refused, buffer kept.
     f.CommandLock(false);
     f.session.Buffer.Words[0] = 0x0001;
-    QTest::mouseClick(f.Button13, Qt::LeftButton);
+    QTest::mouseClick(Ui(f).Button(13), Qt::LeftButton);
     QCOMPARE(f.session.Buffer.Words[0], 0x0001);
     QCOMPARE(f.findChild<QLineEdit *>("Edit3")->text(), QString(" !! デバイスを選択してください。"));
-    QCOMPARE(f.PageControl1->currentIndex(), int(TForm1::MessageTab));
+    QCOMPARE(Ui(f).PageControl1()->currentIndex(), int(TForm1::MessageTab));
 
     w.Choose("PIC12F675");
     f.SetCurrentFile("/x/y.hex");
     f.session.Buffer.Words[0] = 0x0001;
     f.session.Buffer.Words[0x2007] = 0x0002;
-    f.CheckBox2->setChecked(true);
-    QTest::mouseClick(f.Button13, Qt::LeftButton);
+    Ui(f).CheckBox(2)->setChecked(true);
+    QTest::mouseClick(Ui(f).Button(13), Qt::LeftButton);
     QCOMPARE(f.session.Buffer.Words[0], 0x3FFF);
     QCOMPARE(f.session.Buffer.Words[0x2007], 0x3FFF);
     QCOMPARE(f.findChild<QLineEdit *>("Edit3")->text(), QString("バッファをクリアしました。"));
-    QVERIFY(f.Memo4->toPlainText().endsWith("バッファをクリアしました。"));
+    QVERIFY(Ui(f).Memo(4)->toPlainText().endsWith("バッファをクリアしました。"));
     QCOMPARE(f.CurrentFile, std::string("/x/y.hex")); // only selection forgets the file
-    QVERIFY(!f.CheckBox2->isChecked());
-    QVERIFY(f.CheckBox2->isEnabled());
-    QVERIFY(f.Button13->isEnabled());
+    QVERIFY(!Ui(f).CheckBox(2)->isChecked());
+    QVERIFY(Ui(f).CheckBox(2)->isEnabled());
+    QVERIFY(Ui(f).Button(13)->isEnabled());
 }
 
 void WindowTest::messageLogAndStatus()
 {
     WindowUnderTest w;
     TForm1 &f = w.Create();
-    f.PageControl1->setCurrentIndex(TForm1::ProgramTab);
+    Ui(f).PageControl1()->setCurrentIndex(TForm1::ProgramTab);
     f.AddLog("routine");
-    QCOMPARE(f.PageControl1->currentIndex(), int(TForm1::ProgramTab));
+    QCOMPARE(Ui(f).PageControl1()->currentIndex(), int(TForm1::ProgramTab));
     for (int i = 0; i < 200; ++i)
         f.AddLog("line " + std::to_string(i));
     f.AddLogShowingMessages("problem");
-    QCOMPARE(f.PageControl1->currentIndex(), int(TForm1::MessageTab));
+    QCOMPARE(Ui(f).PageControl1()->currentIndex(), int(TForm1::MessageTab));
     QCoreApplication::processEvents();
-    QScrollBar *bar = f.Memo4->verticalScrollBar();
+    QScrollBar *bar = Ui(f).Memo(4)->verticalScrollBar();
     QVERIFY(bar->maximum() > 0);
     QCOMPARE(bar->value(), bar->maximum());
     bar->setValue(0);
-    f.PageControl1->setCurrentIndex(TForm1::ProgramTab);
-    f.PageControl1->setCurrentIndex(TForm1::MessageTab);
+    Ui(f).PageControl1()->setCurrentIndex(TForm1::ProgramTab);
+    Ui(f).PageControl1()->setCurrentIndex(TForm1::MessageTab);
     QCOMPARE(bar->value(), bar->maximum());
 
     f.SetStatus("a");
@@ -541,13 +545,13 @@ void WindowTest::messageLogAndStatus()
     // A failure wider than the line still shows its marks.
     const std::string longFailure = " !! " + std::string(120, 'x');
     f.SetStatus(longFailure);
-    QCOMPARE(f.Edit3->cursorPosition(), 0);
-    QVERIFY(f.Edit3->inputMethodQuery(Qt::ImCursorRectangle).toRect().left() < 10);
+    QCOMPARE(Ui(f).Edit(3)->cursorPosition(), 0);
+    QVERIFY(Ui(f).Edit(3)->inputMethodQuery(Qt::ImCursorRectangle).toRect().left() < 10);
     f.SetStatus("keep");
-    f.CheckBox9->click();
+    Ui(f).CheckBox(9)->click();
     QVERIFY(f.SmallBlock());
-    QTest::mouseClick(f.Button9, Qt::LeftButton);
-    QCOMPARE(f.Memo4->toPlainText(), QString());
+    QTest::mouseClick(Ui(f).Button(9), Qt::LeftButton);
+    QCOMPARE(Ui(f).Memo(4)->toPlainText(), QString());
     QCOMPARE(f.findChild<QLineEdit *>("Edit3")->text(), QString("keep"));
 
     f.SetDialogStatus("ベリファイOK。一致しました。");
@@ -556,9 +560,9 @@ void WindowTest::messageLogAndStatus()
     main.SetRange(0, 3);
     for (int i = 0; i < 3; ++i)
         main.StepIt();
-    QCOMPARE(f.ProgressBar1->value(), 3);
+    QCOMPARE(Ui(f).ProgressBar1()->value(), 3);
     main.SetPosition(0);
-    QCOMPARE(f.ProgressBar1->value(), 0);
+    QCOMPARE(Ui(f).ProgressBar1()->value(), 0);
     f.DialogProgress().SetRange(0, 10);
     f.DialogProgress().StepIt();
     QCOMPARE(w.dialog->ProgressBar1->value(), 1);
@@ -596,26 +600,26 @@ void WindowTest::resetForgetsCurrentFile()
     w.Settings().WriteString("device", "name", "PIC16F877A");
     TForm1 &f = w.Create();
     f.SetCurrentFile("/a/b/c.hex");
-    QTest::mouseClick(f.Button19, Qt::LeftButton);
+    QTest::mouseClick(Ui(f).Button(19), Qt::LeftButton);
     QVERIFY(f.CurrentFile.empty());
     QCOMPARE(f.findChild<QLabel *>("StaticText2")->text(), QString());
     QCOMPARE(f.session.Buffer.Words[0], 0x3FFF);
     // The focus moves on to the control after the device list.
-    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(f.Button19));
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(Ui(f).Button(19)));
 }
 
 void WindowTest::tallerWindowGrowsOnlyTheTabs()
 {
     WindowUnderTest w;
     TForm1 &f = w.Create();
-    const int tabs = f.PageControl1->height();
-    const int fromBottom = f.height() - f.Button4->y();
+    const int tabs = Ui(f).PageControl1()->height();
+    const int fromBottom = f.height() - Ui(f).Button(4)->y();
     const int statusFromBottom = f.height() - f.findChild<QWidget *>("Edit3")->y();
     f.resize(f.width(), f.height() + 200);
-    QCOMPARE(f.PageControl1->height(), tabs + 200);
-    QCOMPARE(f.height() - f.Button4->y(), fromBottom);
+    QCOMPARE(Ui(f).PageControl1()->height(), tabs + 200);
+    QCOMPARE(f.height() - Ui(f).Button(4)->y(), fromBottom);
     QCOMPARE(f.height() - f.findChild<QWidget *>("Edit3")->y(), statusFromBottom);
-    QCOMPARE(f.PageControl1->y(), 45);
+    QCOMPARE(Ui(f).PageControl1()->y(), 45);
     QCOMPARE(f.maximumWidth() - f.minimumWidth(), 10);
 }
 
@@ -624,11 +628,11 @@ void WindowTest::menuOpensUnderItsButton()
     WindowUnderTest w;
     w.Settings().WriteString("device", "name", "PIC16F877A");
     TForm1 &f = w.Create();
-    QTest::mouseClick(f.Button14, Qt::LeftButton);
-    QTRY_VERIFY(f.PopupMenu1->isVisible());
-    QCOMPARE(f.PopupMenu1->pos(), f.Button4->mapToGlobal(QPoint(0, f.Button4->height())));
-    QVERIFY(f.Button14->isEnabled());
-    f.PopupMenu1->hide();
+    QTest::mouseClick(Ui(f).Button(14), Qt::LeftButton);
+    QTRY_VERIFY(Ui(f).PopupMenu(1)->isVisible());
+    QCOMPARE(Ui(f).PopupMenu(1)->pos(), Ui(f).Button(4)->mapToGlobal(QPoint(0, Ui(f).Button(4)->height())));
+    QVERIFY(Ui(f).Button(14)->isEnabled());
+    Ui(f).PopupMenu(1)->hide();
 }
 
 // Each step name starts where the other items show it, in the font the menu
@@ -637,11 +641,11 @@ void WindowTest::programmingMenuStepColumns()
 {
     WindowUnderTest w;
     TForm1 &f = w.Create();
-    auto *style = qobject_cast<StepColumnStyle *>(f.PopupMenu1->style());
+    auto *style = qobject_cast<StepColumnStyle *>(Ui(f).PopupMenu(1)->style());
     QVERIFY(style);
-    const QFontMetrics metrics(f.PopupMenu1->font());
+    const QFontMetrics metrics(Ui(f).PopupMenu(1)->font());
     QMap<QString, QList<int>> columns;
-    for (QAction *a : f.PopupMenu1->actions()) {
+    for (QAction *a : Ui(f).PopupMenu(1)->actions()) {
         const QString drawn = style->Drawn(a->text(), metrics);
         QCOMPARE(drawn.simplified(), a->text().simplified());
         for (const QString step : {">Erase", ">BlankCheck", ">Program", ">Verify"}) {
@@ -661,9 +665,9 @@ void WindowTest::modemLineItemsApart()
 {
     WindowUnderTest w;
     TForm1 &f = w.Create();
-    f.PageControl1->setCurrentIndex(TForm1::OptionTab);
+    Ui(f).PageControl1()->setCurrentIndex(TForm1::OptionTab);
     QCoreApplication::processEvents();
-    for (TRadioGroup *g : {f.RadioGroup2, f.RadioGroup3}) {
+    for (TRadioGroup *g : {Ui(f).RadioGroup(2), Ui(f).RadioGroup(3)}) {
         QRadioButton *off = g->Item(0), *on = g->Item(1);
         QCOMPARE(off->text(), QString("OFF"));
         QVERIFY(off->width() >= off->sizeHint().width() && on->width() >= on->sizeHint().width());
@@ -682,9 +686,10 @@ void WindowTest::tabReachesMenuButtonsBesideTheirButtons()
         while (!(w->focusPolicy() & Qt::TabFocus));
         return w;
     };
-    const std::pair<QWidget *, QWidget *> order[] = {{f.Button1, f.Button16}, {f.Button16, f.Button2},
-                                                     {f.Button4, f.Button14}, {f.Button14, f.Button5},
-                                                     {f.Button5, f.Button15}, {f.Button15, f.Button6}};
+    const std::pair<QWidget *, QWidget *> order[] = {
+        {Ui(f).Button(1), Ui(f).Button(16)}, {Ui(f).Button(16), Ui(f).Button(2)},
+        {Ui(f).Button(4), Ui(f).Button(14)}, {Ui(f).Button(14), Ui(f).Button(5)},
+        {Ui(f).Button(5), Ui(f).Button(15)}, {Ui(f).Button(15), Ui(f).Button(6)}};
     for (auto [before, after] : order)
         QCOMPARE(next(before)->objectName(), after->objectName());
 }
@@ -698,7 +703,7 @@ void WindowTest::nothingClippedAtDesignedSize()
     QCOMPARE(f.size(), QSize(TForm1::DesignedClientWidth, TForm1::DesignedClientHeight));
     QStringList clipped;
     for (int tab = 0; tab < 5; ++tab) {
-        f.PageControl1->setCurrentIndex(tab);
+        Ui(f).PageControl1()->setCurrentIndex(tab);
         QCoreApplication::processEvents();
         for (QWidget *c : f.findChildren<QWidget *>()) {
             if (!c->isVisible() || c->objectName().isEmpty()) continue;
@@ -734,9 +739,9 @@ void WindowTest::screenshot()
     const QByteArray dir = qgetenv("TARNVIK_SCREENSHOT_DIR");
     if (dir.isEmpty()) QSKIP("set TARNVIK_SCREENSHOT_DIR to save screenshots");
     for (int tab = 0; tab < 5; ++tab) {
-        f.PageControl1->setCurrentIndex(tab);
+        Ui(f).PageControl1()->setCurrentIndex(tab);
         QCoreApplication::processEvents();
-        qInfo("page %d x %d", f.TabSheet4->width(), f.TabSheet4->height());
+        qInfo("page %d x %d", Ui(f).TabSheet(4)->width(), Ui(f).TabSheet(4)->height());
         f.grab().save(QString("%1/window-tab%2.png").arg(QString::fromLocal8Bit(dir)).arg(tab));
     }
 }

@@ -1,0 +1,105 @@
+#include "CommandRow.h"
+
+#include <QMenu>
+#include <QPushButton>
+
+#include "Controls.h"
+#include "Unit1.h"
+
+CommandRow::CommandRow(TForm1 &form) : form_(form)
+{
+    struct ButtonLook {
+        QPushButton **button;
+        const char *name;
+        const char *caption;
+        const char *hint;
+        int width;
+        void (TForm1::*handler)();
+    };
+    const ButtonLook buttons[] = {
+        {&Button1, "Button1", "LOAD", "HEXファイルからバッファにプログラムやデータを読み込みます。", 44,
+         &TForm1::Button1Click},
+        {&Button2, "Button2", "SAVE", "バッファの内容をHEXファイルに書き込みます。", 40,
+         &TForm1::Button2Click},
+        {&Button3, "Button3", "READ", "PICからバッファにプログラムやデータを読み出します。", 42,
+         &TForm1::Button3Click},
+        {&Button4, "Button4", "PROG.", "PICにプログラムやデータを書き込みます。", 48, &TForm1::Button4Click},
+        {&Button5, "Button5", "ERASE", "PICのプログラムやデータを消去します。", 48, &TForm1::Button5Click},
+        {&Button6, "Button6", "BLANK?", "PICのメモリが消去されているか調べます。", 56, &TForm1::Button6Click},
+        {&Button7, "Button7", "VERIFY", "PICのメモリ内のプログラムやデータとバッファの内容を比較します。", 52,
+         &TForm1::Button7Click},
+        {&Button13, "Button13", "Buffer CLEAR", "バッファをクリアします。", 86, &TForm1::Button13Click},
+    };
+    int x = 3;
+    for (const ButtonLook &s : buttons) {
+        *s.button = MakeButton(&form, s.name, s.caption, s.hint, QRect(x, 0, s.width, 25));
+        (*s.button)->setEnabled(false);
+        QObject::connect(*s.button, &QPushButton::clicked, &form, s.handler);
+        // LOAD, PROG. and ERASE leave room for their "v" on the right.
+        const bool withMenu = *s.button == Button1 || *s.button == Button4 || *s.button == Button5;
+        x += s.width + (withMenu ? 12 : 0) + 2;
+    }
+    // The "v" buttons sit at the right edge of LOAD, PROG. and ERASE.
+    QFont bold = UiFont();
+    bold.setBold(true);
+    auto vButton = [&](QPushButton *&b, const char *name, const char *hint, void (TForm1::*handler)()) {
+        b = MakeButton(&form, name, "v", hint, QRect(0, 0, 12, 25));
+        b->setFont(bold);
+        b->setEnabled(false);
+        QObject::connect(b, &QPushButton::clicked, &form, handler);
+    };
+    vButton(Button16, "Button16", "ファイルロードメニュー", &TForm1::Button16Click);
+    vButton(Button14, "Button14", "プログラミングメニュー", &TForm1::Button14Click);
+    vButton(Button15, "Button15", "消去メニュー", &TForm1::Button15Click);
+    // Read out as what they open rather than as "v".
+    for (auto [main, v] : {std::pair{Button1, Button16}, {Button4, Button14}, {Button5, Button15}})
+        v->setAccessibleName(main->text() + "のメニュー");
+    // Tab reaches each "v" right after the button it belongs to.
+    for (auto [main, v] : {std::pair{Button1, Button16}, {Button4, Button14}, {Button5, Button15}})
+        QWidget::setTabOrder(main, v);
+}
+
+void CommandRow::CreateMenus()
+{
+    PopupMenu1 = new QMenu(&form_);
+    PopupMenu1->setObjectName("PopupMenu1");
+    AddMenuItem(PopupMenu1, QString(53, ' ') + ">Program >Verify", form_, &TForm1::Program1Click);
+    AddMenuItem(PopupMenu1, QString(25, ' ') + ">Erase >BlankCheck >Program >Verify", form_,
+                &TForm1::EraseBlankCheckProgramVerify1Click);
+    AddMenuItem(PopupMenu1, ">BufferClear >Load" + QString(28, ' ') + ">Program >Verify", form_,
+                &TForm1::BufferClearLoadProgramVerify1Click);
+    AddMenuItem(PopupMenu1, ">BufferClear >Load >Erase >BlankCheck >Program >Verify", form_,
+                &TForm1::EraseBlankCheckBufferClearLoadProgramVerify1Click);
+
+    PopupMenu2 = new QMenu(&form_);
+    PopupMenu2->setObjectName("PopupMenu2");
+    AddMenuItem(PopupMenu2, ">Erase >BlankCheck", form_, &TForm1::EraseBlankCheck1Click);
+
+    PopupMenu3 = new QMenu(&form_);
+    PopupMenu3->setObjectName("PopupMenu3");
+    AddMenuItem(PopupMenu3, ">BufferClear >LoadNewFile", form_, &TForm1::BufferClearLoadNewFile1Click);
+    AddMenuItem(PopupMenu3, ">BufferClear >LoadCurrentFile", form_,
+                &TForm1::BufferClearLoadCurrentFile1Click);
+}
+
+void CommandRow::Layout(int rowTop)
+{
+    for (QPushButton *b : {Button1, Button2, Button3, Button4, Button5, Button6, Button7, Button13})
+        b->move(b->x(), rowTop);
+    auto atRightEdge = [](QPushButton *v, QPushButton *main) {
+        v->move(main->x() + main->width(), main->y());
+        v->raise();
+    };
+    atRightEdge(Button16, Button1);
+    atRightEdge(Button14, Button4);
+    atRightEdge(Button15, Button5);
+}
+
+void CommandRow::PopupUnder(QPushButton *vButton, QPushButton *mainButton, QMenu *menu)
+{
+    // The "v" keeps the focus while its menu is open: disabling it, even for
+    // a moment, would hand the focus to the next command button, which an
+    // Enter after Esc would then run.
+    vButton->setDown(false);
+    menu->popup(mainButton->mapToGlobal(QPoint(0, mainButton->height())));
+}

@@ -1,0 +1,171 @@
+#include "OptionPanel.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+
+#include "Colours.h"
+#include "Controls.h"
+
+OptionPanel::OptionPanel(TForm1 &form, QTabWidget *pages)
+{
+    TabSheet4 = new QWidget;
+    TabSheet4->setObjectName("TabSheet4");
+    CreatePorts(form);
+    CreateModemLines(form);
+    CreateOptions(form);
+    // Down the left column and then the right one: "COM Port is fixed"
+    // stands last in the right column.
+    QWidget::setTabOrder(CheckBox5, CheckBox4);
+    pages->addTab(TabSheet4, "Option");
+}
+
+void OptionPanel::CreatePorts(TForm1 &form)
+{
+    GroupBox3 = new QGroupBox("Port No.", TabSheet4);
+    GroupBox3->setObjectName("GroupBox3");
+    GroupBox3->setToolTip("オレンジ：Tarnbox、黒：未接続、グレー：使用不可");
+    GroupBox3->setGeometry(4, 0, 264, 82);
+    PortButtons = new QButtonGroup(&form);
+    for (int i = 0; i < 10; ++i) {
+        auto *r = new QRadioButton(QString("COM%1").arg(i + 1), GroupBox3);
+        r->setObjectName(QString("RadioButton%1").arg(i + 1));
+        r->setGeometry(6 + (i % 4) * 62, 16 + (i / 4) * 21, i == 9 ? 72 : 62, 18);
+        PortButtons->addButton(r, i + 1);
+        RadioButton[i] = r;
+    }
+
+    Button10 =
+        MakeButton(TabSheet4, "Button10", "Open",
+                   "開いているポートを一旦クローズした後、ポートをオープンします。", QRect(4, 86, 50, 23));
+    Button11 = MakeButton(TabSheet4, "Button11", "Close", "ポートをクローズします。", QRect(56, 86, 50, 23));
+    Button20 = MakeButton(TabSheet4, "Button20", "Search", "ポートの状態を調べます", QRect(108, 86, 56, 23));
+    Button12 =
+        MakeButton(TabSheet4, "Button12", "Version", "バージョンを表示します。", QRect(166, 86, 60, 23));
+    CheckBox4 = MakeCheckBox(TabSheet4, "CheckBox4", "COM Port is fixed",
+                             "次回起動時のCOM Portを固定します。", QRect(274, 102, 150, 20));
+    QObject::connect(Button10, &QPushButton::clicked, &form, &TForm1::Button10Click);
+    QObject::connect(Button11, &QPushButton::clicked, &form, &TForm1::Button11Click);
+    QObject::connect(Button20, &QPushButton::clicked, &form, &TForm1::Button20Click);
+    QObject::connect(CheckBox4, &QCheckBox::clicked, &form, &TForm1::CheckBox4Click);
+}
+
+void OptionPanel::CreateModemLines(TForm1 &form)
+{
+    CheckBox7 = MakeCheckBox(TabSheet4, "CheckBox7", "CTRL", "制御線RTS-DTRの設定を有効にします",
+                             QRect(4, 126, 58, 20));
+    QObject::connect(CheckBox7, &QCheckBox::clicked, &form, &TForm1::CheckBox7Click);
+    RadioGroup2 = new TRadioGroup("RTS", {"OFF", "ON"}, TabSheet4);
+    RadioGroup2->setObjectName("RadioGroup2");
+    RadioGroup2->setToolTip("制御線RTSのON/OFFを設定します。");
+    RadioGroup2->setGeometry(62, 112, 98, 38);
+    RadioGroup2->SetItemIndex(1);
+    RadioGroup2->setEnabled(false);
+    RadioGroup3 = new TRadioGroup("DTR", {"OFF", "ON"}, TabSheet4);
+    RadioGroup3->setObjectName("RadioGroup3");
+    RadioGroup3->setToolTip("制御線DTRのON/OFFを設定します。");
+    RadioGroup3->setGeometry(162, 112, 98, 38);
+    RadioGroup3->SetItemIndex(0);
+    RadioGroup3->setEnabled(false);
+    QObject::connect(RadioGroup2, &TRadioGroup::Click, &form, &TForm1::RadioGroup2Click);
+    QObject::connect(RadioGroup3, &TRadioGroup::Click, &form, &TForm1::RadioGroup3Click);
+    Edit6 = new QLineEdit(" 200", TabSheet4);
+    Edit6->setObjectName("Edit6");
+    Edit6->setToolTip("ポートオープン後の待ち時間を指定します");
+    Edit6->setAlignment(Qt::AlignRight);
+    Edit6->setGeometry(264, 126, 34, 20);
+    Edit6->setEnabled(false);
+    Edit6->installEventFilter(&form);
+    Label7 = MakeLabel(TabSheet4, "Label7", "ms", QRect(300, 128, 20, 16));
+    Label7->setBuddy(Edit6);
+    Edit6->setAccessibleName("ポートオープン後の待ち時間 (ms)");
+}
+
+void OptionPanel::CreateOptions(TForm1 &form)
+{
+    CheckBox3 = MakeCheckBox(TabSheet4, "CheckBox3", "[VERIFY] User-ID", "User-IDもVERIFY対象とします",
+                             QRect(274, 2, 170, 18));
+    CheckBox9 = MakeCheckBox(TabSheet4, "CheckBox9", "[READ] Small Block",
+                             "データを小さいブロックサイズで受信します。", QRect(274, 20, 170, 18));
+    CheckBox8 = MakeCheckBox(TabSheet4, "CheckBox8", "[SAVE] All Memory",
+                             "データが'3FFF'（'FF'）のアドレスもHEXファイルに書き出します。",
+                             QRect(274, 38, 170, 18));
+    CheckBox6 =
+        MakeCheckBox(TabSheet4, "CheckBox6", "[DEVICE] Auto Select",
+                     "HEXファイル内の情報によって[DEVICE]を自動選択します。", QRect(274, 56, 170, 18));
+    QObject::connect(CheckBox3, &QCheckBox::clicked, &form, &TForm1::CheckBox3Click);
+    QObject::connect(CheckBox9, &QCheckBox::clicked, &form, &TForm1::CheckBox9Click);
+    QObject::connect(CheckBox8, &QCheckBox::clicked, &form, &TForm1::CheckBox8Click);
+    QObject::connect(CheckBox6, &QCheckBox::clicked, &form, &TForm1::CheckBox6Click);
+
+    Button17 = MakeButton(TabSheet4, "Button17", "Small Box",
+                          "MPLABのメニュー ”Programmer\" に重ねて使用します。", QRect(274, 77, 72, 23));
+    CheckBox5 = MakeCheckBox(TabSheet4, "CheckBox5", "NoBorder", "Small Box の枠を表示しないようにします。",
+                             QRect(352, 79, 90, 20));
+    QObject::connect(Button12, &QPushButton::clicked, &form, &TForm1::Button12Click);
+    QObject::connect(Button17, &QPushButton::clicked, &form, &TForm1::Button17Click);
+    QObject::connect(CheckBox5, &QCheckBox::clicked, &form, &TForm1::CheckBox5Click);
+}
+
+void OptionPanel::MarkPort(int n)
+{
+    if (n >= 1 && n <= 10) {
+        RadioButton[n - 1]->setChecked(true);
+        return;
+    }
+    PortButtons->setExclusive(false);
+    for (QRadioButton *r : RadioButton)
+        r->setChecked(false);
+    PortButtons->setExclusive(true);
+}
+
+int OptionPanel::MarkedPort() const
+{
+    for (int i = 0; i < 10; ++i)
+        if (RadioButton[i]->isChecked()) return i + 1;
+    return 0;
+}
+
+void OptionPanel::SetPortLook(int n, TForm1::PortLook look)
+{
+    if (n < 1 || n > 10) return;
+    QRadioButton *button = RadioButton[n - 1];
+    // The whole font is the program's: a platform theme's font for radio
+    // buttons must not take over the parts not named here.
+    QFont font = UiFont();
+    QColor colour; // none: the palette's text colour ("黒"), grey when disabled
+    switch (look) {
+    case TForm1::PortLook::Probing:
+        font.setBold(true);
+        colour = QColor(0, 0, 255);
+        break;
+    case TForm1::PortLook::Programmer:
+        font.setBold(true);
+        colour = QColor(255, 127, 0);
+        break;
+    case TForm1::PortLook::Unusable:
+    case TForm1::PortLook::NoProgrammer:
+        break;
+    }
+    button->setFont(font);
+    SetTextColour(button, colour);
+    // "グレー：使用不可": a grey the user can read on any scheme.
+    QPalette own = button->palette();
+    const QColor grey = DisabledGrey(GroupBox3->palette());
+    for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::ButtonText, QPalette::Text})
+        own.setColor(QPalette::Disabled, role, grey);
+    button->setPalette(own);
+    button->setEnabled(look != TForm1::PortLook::Unusable);
+    portLooks_[n - 1] = look;
+}
+
+void OptionPanel::RefreshPortLooks()
+{
+    for (int n = 1; n <= 10; ++n)
+        if (RadioButton[n - 1]->testAttribute(Qt::WA_SetPalette)) SetPortLook(n, portLooks_[n - 1]);
+}
