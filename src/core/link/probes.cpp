@@ -15,8 +15,7 @@ int ProbeRowWrite(Link &link, uint8_t code)
     uint8_t sum = 0;
     link.port.Write(RowWriteProbe.data(), RowWriteProbe.size());
     if (link.port.Read(&sum, 1) == 1 && sum == 0x49) return code;
-    link.ui.ShowMessage("プロトコルエラー！");
-    return -1;
+    return RowWriteProtocolError;
 }
 
 } // namespace

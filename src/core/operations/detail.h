@@ -82,7 +82,7 @@ public:
     bool Wedged() const { return wedged_; }
 
     // The row-write form the firmware accepts (DetectRowWriteForm); a
-    // failed test block marks the link failed.
+    // failed test block (RowWriteProtocolError) marks the link failed.
     int RowWriteForm();
 
     void Inc();

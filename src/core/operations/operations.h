@@ -118,6 +118,9 @@ struct OperationResult {
     std::vector<Difference> differences;
     std::vector<MemoryDifferences> differing; // verify: one per memory that differs, in order
     bool calibrationReplaced = false; // erase put the typed calibration values in
+    // program: the firmware failed the row-write test block (told through
+    // FrontEnd::ProtocolError); nothing was written.
+    bool protocolError = false;
     // read: the chip's configuration says protected; what it protects was
     // read as the chip gives it (zeros), not as it is.
     bool readProtected = false;

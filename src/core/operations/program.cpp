@@ -283,9 +283,15 @@ OperationResult ProgramDevice(OperationContext &ctx, ProgressBar *progress)
         if (!device) return RefusedResult(Refusal::NoDevice);
         Wire wire(ctx);
         const int rowForm = wire.RowWriteForm();
-        // The probe has shown its own message; the status line must not be
-        // left announcing a write that never started.
-        if (rowForm < 0) return Finish(ctx, wire, progress);
+        if (rowForm == RowWriteProtocolError) {
+            // The front end hears of it first, as the firmware's answer to
+            // the probe; the status line must not be left announcing a write
+            // that never started.
+            ctx.ui.ProtocolError();
+            OperationResult result = Finish(ctx, wire, progress);
+            result.protocolError = true;
+            return result;
+        }
         const WordImage &words = ctx.buffer.Words;
         const unsigned regions = ctx.options.regions;
         // Each area in a programming-mode entry of its own.
