@@ -261,15 +261,14 @@ void WriteChip18(Wire &wire, const TDeviceSpec18 &device, const MemoryBuffer &im
 
 OperationResult Finish(OperationContext &ctx, Wire &wire, ProgressBar *progress)
 {
-    const bool toDialog = IsDialogBar(ctx, progress);
     if (wire.Failed()) {
         const LinkFault fault = wire.Fault();
         const bool wedged = !wire.Abandon();
         if (progress) progress->SetPosition(0);
-        return LinkLostResult(ctx, WriteFailedStatus, toDialog, fault, wedged);
+        return LinkLostResult(ctx, WriteFailedStatus, ctx.surface, fault, wedged);
     }
     ctx.ui.AddLog(ProgramDoneLog);
-    ReportStatus(ctx, ProgramDoneStatus, toDialog);
+    ReportStatus(ctx, ProgramDoneStatus, ctx.surface);
     return {};
 }
 

@@ -189,6 +189,7 @@ TEST(ProgramPic18, BlankBlocksSkippedAndEepromUpToItsLastByteAfterAnErase)
     rig.buffer.EEData18[0] = 0x11;
     rig.buffer.EEData18[5] = 0x55;
     rig.ctx.options.erasedBefore = true; // the chip is as erased
+    rig.ctx.surface = Surface::ProgressDialog;
     ASSERT_TRUE(ProgramDevice(rig.ctx, &rig.ui.dialog));
     EXPECT_EQ(rig.ui.dialogStatus, "デバイスに書き込みました");
     const auto commands = Decode(rig.sim.HostBytes());
