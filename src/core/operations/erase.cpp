@@ -195,8 +195,8 @@ std::optional<OperationResult> CalibrationInHand(OperationContext &ctx, Wire &wi
 // between commands; one that is not gets nothing more that could finish a
 // command with a write. fault takes the write-back's failure when the erase
 // had none; wedged says whether the programmer is stuck.
-bool WriteCalibrationBack(OperationContext &ctx, const TDeviceSpec &device, const std::array<CalibSlot, 2> &slots,
-                          bool &wedged, LinkFault &fault)
+bool WriteCalibrationBack(OperationContext &ctx, const TDeviceSpec &device,
+                          const std::array<CalibSlot, 2> &slots, bool &wedged, LinkFault &fault)
 {
     for (int attempt = 0; attempt < 2 && !wedged; ++attempt) {
         Wire restore(ctx);
