@@ -1,7 +1,9 @@
 // The one seam through which the core reaches the user. The core never owns
 // output: the window and the command line each supply a FrontEnd, and tests
 // supply a recording one. It only reports: what an operation works on and
-// with which options is handed to the operation itself.
+// with which options is handed to the operation itself. What the core tells
+// is typed (a protocol error, erased calibration words); how it is shown, a
+// box or a line, is the front end's.
 #pragma once
 
 #include <string>
@@ -40,8 +42,6 @@ public:
     virtual ProgressBar &MainProgress() = 0;
     virtual ProgressBar &DialogProgress() = 0;
 
-    // Modal information box with an OK button.
-    virtual void ShowMessage(const std::string &text) = 0;
     // Lets the front end process pending events (repaint the bar and texts)
     // while a command runs.
     virtual void ProcessMessages() = 0;
@@ -50,6 +50,12 @@ public:
     // half with the current option states. A front end without views keeps
     // the default.
     virtual void BufferChanged() {}
+    // The firmware echoed a row-write code but failed the test block after
+    // it: a program stops before it writes anything. Told as soon as the
+    // probe has failed, before the write's failure is reported; the window
+    // shows its box, the command line a line.
+    virtual void ProtocolError() { ShowMessage(ProtocolErrorText); }
+    static constexpr const char *ProtocolErrorText = "プロトコルエラー！";
     // An erase found the chip's calibration words erased (the text says which
     // and what the calibration log last recorded for this kind of chip):
     // true to erase anyway, keeping the erased values. The text is in the
@@ -93,6 +99,9 @@ public:
     }
 
 protected:
+    // Modal information box with an OK button: how a front end presents
+    // what the core tells it. The core itself never opens one.
+    virtual void ShowMessage(const std::string &text) = 0;
     // A word the shell takes as it is, else in single quotes.
     static std::string Quoted(const std::string &text)
     {

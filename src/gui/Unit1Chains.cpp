@@ -31,13 +31,14 @@ void TForm1::BufferChanged()
 
 bool TForm1::DeviceCheck(OperationContext &ctx, bool dialog)
 {
-    return CheckConnection(ctx, dialog).Ok();
+    ctx.surface = dialog ? Surface::ProgressDialog : Surface::StatusLine;
+    return CheckConnection(ctx).Ok();
 }
 
 ChainResult TForm1::RunDeviceChain(OperationContext &ctx, Chain chain, bool smallBox, const std::string &file)
 {
     ChainRun run;
-    run.surface = smallBox ? Surface::ProgressDialog : Surface::StatusLine;
+    ctx.surface = smallBox ? Surface::ProgressDialog : Surface::StatusLine;
     run.progress = smallBox ? &DialogProgress() : &MainProgress();
     run.fileName = file;
     // The verify reports whatever a failed program step left behind.

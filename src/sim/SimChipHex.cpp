@@ -8,18 +8,6 @@
 #include "image/buffer.h"
 #include "support/textutil.h"
 
-namespace {
-
-int HexDigit(char c)
-{
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return -1;
-}
-
-} // namespace
-
 bool LoadHexIntoChip(SimChip &chip, const std::string &path, std::string &error)
 {
     std::ifstream in(path, std::ios::binary);

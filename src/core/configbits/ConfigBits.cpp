@@ -51,11 +51,7 @@ bool ParseEqu(std::string_view line, std::string &name, uint32_t &value, std::st
     uint32_t v = 0;
     size_t digits = 0;
     for (; digits < rest.size() && rest[digits] != '\''; ++digits) {
-        char c = rest[digits];
-        int d = c >= '0' && c <= '9'   ? c - '0'
-                : c >= 'A' && c <= 'F' ? c - 'A' + 10
-                : c >= 'a' && c <= 'f' ? c - 'a' + 10
-                                       : -1;
+        const int d = HexDigit(rest[digits]);
         if (d < 0 || digits >= 8) return false;
         v = v << 4 | uint32_t(d);
     }

@@ -1,19 +1,14 @@
 #include "configbits/ConfigEdit.h"
 
+#include "support/textutil.h"
+
 std::optional<uint16_t> ParseConfigField(std::string_view text)
 {
     if (text.empty() || text.size() > 4) return std::nullopt;
     uint16_t value = 0;
     for (char c : text) {
-        int digit;
-        if (c >= '0' && c <= '9')
-            digit = c - '0';
-        else if (c >= 'A' && c <= 'F')
-            digit = c - 'A' + 10;
-        else if (c >= 'a' && c <= 'f')
-            digit = c - 'a' + 10;
-        else
-            return std::nullopt;
+        const int digit = HexDigit(c);
+        if (digit < 0) return std::nullopt;
         value = uint16_t(value << 4 | digit);
     }
     return value;

@@ -29,14 +29,6 @@ std::string HexFileError::Reason() const
 
 namespace {
 
-int HexDigit(char c)
-{
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return -1;
-}
-
 bool IsDeviceTagLine(std::string_view line)
 {
     return line.starts_with(";PIC10") || line.starts_with(";PIC12") || line.starts_with(";PIC16") ||

@@ -155,9 +155,12 @@ void Pic18Instruction(Link &link, uint8_t command, uint16_t operand, uint8_t mod
 void SetEepromAddress(Link &link, uint16_t address);
 int32_t WriteEepromByte(Link &link, uint8_t value);
 
+// The firmware echoed a row-write code but failed the test block after it.
+// The probe only returns it: the operation that asked tells the front end
+// (FrontEnd::ProtocolError).
+constexpr int RowWriteProtocolError = -1;
 // 0x08 or 0x15: the row-write code the firmware accepts; 0: no row write
-// (write word by word); -1: the firmware echoed a code but failed the test
-// block ("プロトコルエラー！" was shown).
+// (write word by word); or RowWriteProtocolError.
 int DetectRowWriteForm(Link &link);
 // 10 when the firmware answers the query command; 0 no echo; -1 no data.
 int CheckPic18Support(Link &link);

@@ -15,9 +15,9 @@ struct Say {
 
 // Where a text goes on a surface: the status line, or the progress dialog
 // (and the status line too when both).
-Say On(const ChainRun &run, const std::string &text, bool bothOnDialog = false)
+Say On(Surface surface, const std::string &text, bool bothOnDialog = false)
 {
-    if (run.surface == Surface::StatusLine) return {text, ""};
+    if (surface == Surface::StatusLine) return {text, ""};
     return {bothOnDialog ? text : "", text};
 }
 
@@ -29,43 +29,44 @@ std::string Loaded(const ChainRun &run)
 // ---- the texts between the steps ----
 
 // Before a step, after the step before it (none for the first).
-Say Before(const ChainRun &run, Chain chain, Step step, const Step *previous)
+Say Before(const ChainRun &run, Surface surface, Chain chain, Step step, const Step *previous)
 {
     const bool file = !run.fileName.empty();
     switch (step) {
     case Step::Read:
-        return On(run, "デバイスから読込み中…", true);
+        return On(surface, "デバイスから読込み中…", true);
     case Step::Erase:
         return {};
     case Step::BlankCheck:
-        if (!previous) return On(run, "ブランクチェック中…");
-        if (!file) return On(run, "消去しました。　ブランクチェック中…");
-        if (run.surface == Surface::ProgressDialog)
+        if (!previous) return On(surface, "ブランクチェック中…");
+        if (!file) return On(surface, "消去しました。　ブランクチェック中…");
+        if (surface == Surface::ProgressDialog)
             return {Loaded(run) + "　ブランクチェック中…",
                     " \"" + run.fileName + "\" をロード。ブランクチェック中…"};
         return {Loaded(run) + "　ブランクチェック中…", ""};
     case Step::Program:
         if (!previous) {
-            if (chain == Chain::Program) return On(run, "デバイスに書込み中…", true);
-            return On(run, file ? Loaded(run) + "　書込み中…" : "書込み中…");
+            if (chain == Chain::Program) return On(surface, "デバイスに書込み中…", true);
+            return On(surface, file ? Loaded(run) + "　書込み中…" : "書込み中…");
         }
-        if (*previous == Step::Erase) return On(run, "消去しました。　書込み中…");
-        if (*previous == Step::Verify) return On(run, "ベリファイOK。　Configurationを書込み中…");
-        return On(run, file || run.surface == Surface::ProgressDialog ? "消去OK。　書き込み中…"
+        if (*previous == Step::Erase) return On(surface, "消去しました。　書込み中…");
+        if (*previous == Step::Verify) return On(surface, "ベリファイOK。　Configurationを書込み中…");
+        return On(surface, file || surface == Surface::ProgressDialog ? "消去OK。　書き込み中…"
                                                                       : "消去OK。　書込み中…");
     case Step::Verify:
-        return On(run, previous ? "書込みました。　ベリファイ中…" : "ベリファイ中…");
+        return On(surface, previous ? "書込みました。　ベリファイ中…" : "ベリファイ中…");
     }
     return {};
 }
 
 // After a blank check that followed an erase.
-Say AfterErasedBlankCheck(const ChainRun &run, Chain chain, const OperationResult &result, bool last)
+Say AfterErasedBlankCheck(const ChainRun &run, Surface surface, Chain chain, const OperationResult &result,
+                          bool last)
 {
     const bool file = !run.fileName.empty();
-    if (result.Ok()) return last ? On(run, "消去OK。　デバイスはブランクです。") : Say{};
+    if (result.Ok()) return last ? On(surface, "消去OK。　デバイスはブランクです。") : Say{};
     if (result.kind != Outcome::NotBlank) return {}; // a lost link keeps its own text
-    if (run.surface == Surface::ProgressDialog)
+    if (surface == Surface::ProgressDialog)
         return {"", file ? " !!消去しましたが、ブランクではありません。"
                          : " !!消去しましたがブランクではありません。"};
     if (chain == Chain::EraseBlankCheckProgramVerify && !file)
@@ -248,7 +249,7 @@ ChainResult RunChain(OperationContext &ctx, Chain chain, const ChainRun &run)
             chainResult.keptPending = keep.Finish();
             return chainResult;
         }
-        Tell(ctx.ui, Before(run, chain, step, previous));
+        Tell(ctx.ui, Before(run, ctx.surface, chain, step, previous));
         keep.Starting(i);
         ctx.options.regions = regions[i];
         const bool erasedBefore = ctx.options.erasedBefore;
@@ -261,7 +262,7 @@ ChainResult RunChain(OperationContext &ctx, Chain chain, const ChainRun &run)
         chainResult.ran.push_back(step);
         if (result.calibrationReplaced) chainResult.calibrationReplaced = true;
         if (step == Step::BlankCheck && previous && *previous == Step::Erase)
-            Tell(ctx.ui, AfterErasedBlankCheck(run, chain, result, i + 1 == steps.size()));
+            Tell(ctx.ui, AfterErasedBlankCheck(run, ctx.surface, chain, result, i + 1 == steps.size()));
         if (!failed) {
             chainResult.outcome = result;
             chainResult.ended = step;

@@ -21,12 +21,8 @@ enum class Chain {
     EraseBlankCheckProgramVerify, // the whole cycle for a used chip
 };
 
-// Where the texts between the steps go: the status line (the window, the
-// command line) or the progress dialog (the Small Box).
-enum class Surface { StatusLine, ProgressDialog };
-
+// The texts between the steps go where the context's surface says.
 struct ChainRun {
-    Surface surface = Surface::StatusLine;
     ProgressBar *progress = nullptr;
     // The file just loaded for the chain, named in its texts; empty for a
     // chain over the buffer as it is.

@@ -29,10 +29,10 @@ inline constexpr const char *PowerCycleLog = "プログラマーの電源を入�
 std::optional<TDeviceSpec> SelectedRow(OperationContext &ctx);
 std::optional<TDeviceSpec18> SelectedRow18(OperationContext &ctx);
 
-// Whether a progress target is the progress dialog's own bar.
-bool IsDialogBar(OperationContext &ctx, const ProgressBar *progress);
-// Status line, plus the dialog's status text when toDialog.
-void ReportStatus(OperationContext &ctx, const std::string &text, bool toDialog);
+// Status line, plus the dialog's status text on the progress dialog's
+// surface: the context's for most reports, the status line for those that
+// never reach the dialog, the dialog for those that always do.
+void ReportStatus(OperationContext &ctx, const std::string &text, Surface surface);
 // The kind of link failure a command's Status shows; silent: its last read
 // got nothing at all.
 // The log lines of a lost link on the Message tab: the line every lost link
@@ -42,11 +42,11 @@ void ReportStatus(OperationContext &ctx, const std::string &text, bool toDialog)
 void LogLinkLost(FrontEnd &ui, LinkFault fault);
 // A link failure: the status text, the log lines, and when the programmer
 // could not be brought back to a known state, the request to power-cycle it.
-void ReportLinkLost(OperationContext &ctx, const std::string &status, bool toDialog, LinkFault fault,
+void ReportLinkLost(OperationContext &ctx, const std::string &status, Surface surface, LinkFault fault,
                     bool wedged = false);
 // The same, with the result it ends an operation with: interrupted when an
 // interrupt stopped the wire, else the lost link with its fault.
-OperationResult LinkLostResult(OperationContext &ctx, const std::string &status, bool toDialog,
+OperationResult LinkLostResult(OperationContext &ctx, const std::string &status, Surface surface,
                                LinkFault fault, bool wedged = false);
 OperationResult RefusedResult(Refusal refusal);
 
@@ -82,7 +82,7 @@ public:
     bool Wedged() const { return wedged_; }
 
     // The row-write form the firmware accepts (DetectRowWriteForm); a
-    // failed test block marks the link failed.
+    // failed test block (RowWriteProtocolError) marks the link failed.
     int RowWriteForm();
 
     void Inc();

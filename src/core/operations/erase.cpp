@@ -135,7 +135,7 @@ OperationResult LinkLost(OperationContext &ctx, Wire &wire)
 {
     const LinkFault fault = wire.Fault();
     const bool wedged = !wire.Abandon();
-    return LinkLostResult(ctx, WriteFailedStatus, false, fault, wedged);
+    return LinkLostResult(ctx, WriteFailedStatus, Surface::StatusLine, fault, wedged);
 }
 
 OperationResult Failed(Outcome kind, bool wedged, LinkFault fault)
@@ -165,6 +165,64 @@ OperationResult CalibrationNotRestored(OperationContext &ctx, const TDeviceSpec 
     return Failed(Outcome::CalibrationNotRestored, wedged, fault);
 }
 
+// Reads the calibration words before an erase, logs them and asks what
+// must be asked; the result that ends the erase when it is not to go on.
+// Erasing without the calibration in hand would lose it for good.
+std::optional<OperationResult> CalibrationInHand(OperationContext &ctx, Wire &wire, const TDeviceSpec &device,
+                                                 std::array<CalibSlot, 2> &slots)
+{
+    FrontEnd &ui = ctx.ui;
+    if (!ReadCalibration(wire, device, slots)) {
+        const LinkFault fault = wire.Fault();
+        const bool wedged = !wire.Abandon();
+        ui.SetStatus(CalibUnreadableText);
+        ui.AddLogShowingMessages(CalibUnreadableText);
+        if (wedged) ui.AddLogShowingMessages(PowerCycleLog);
+        return Failed(InterruptRequested() ? Outcome::Interrupted : Outcome::CalibrationUnreadable, wedged,
+                      fault);
+    }
+    for (const CalibSlot &slot : slots)
+        if (slot.address != 0) ui.AddLog(SlotLine(slot, " から", " を読み出しました。"));
+    if (!LogCalibration(ctx, device, slots)) return RefusedResult(Refusal::CalibrationLogUnwritable);
+    if (!ctx.options.calibChange && !ErasedCalibrationAccepted(ctx, device, slots))
+        return RefusedResult(Refusal::ErasedCalibration);
+    return std::nullopt;
+}
+
+// Even after a failed erase the chip may have lost its calibration; a fresh
+// wire tries to put it back. A write-back that failed is tried once more
+// from a new programming-mode entry, once the programmer is known to be back
+// between commands; one that is not gets nothing more that could finish a
+// command with a write. fault takes the write-back's failure when the erase
+// had none; wedged says whether the programmer is stuck.
+bool WriteCalibrationBack(OperationContext &ctx, const TDeviceSpec &device,
+                          const std::array<CalibSlot, 2> &slots, bool &wedged, LinkFault &fault)
+{
+    for (int attempt = 0; attempt < 2 && !wedged; ++attempt) {
+        Wire restore(ctx);
+        WriteCalibration(restore, device, slots);
+        if (!restore.Failed()) return true;
+        if (fault == LinkFault::None) fault = restore.Fault();
+        wedged = !restore.Abandon();
+    }
+    return false;
+}
+
+// The typed calibration values, now on the chip, into the buffer: only the
+// calibration bits, so where a slot shares its word with the configuration
+// (band-gap bits of 0x2007) the configuration bits of the buffer stay as
+// they are.
+void TakeTypedCalibration(OperationContext &ctx, const std::array<CalibSlot, 2> &slots)
+{
+    ctx.ui.AddLog("!キャリブレーションデータは入力値に置き換わりました。");
+    for (const CalibSlot &slot : slots) {
+        if (slot.address == 0) continue;
+        uint16_t &word = ctx.buffer.Words[slot.address];
+        word = static_cast<uint16_t>((word & ~slot.mask) | (slot.value & slot.mask));
+    }
+    ctx.ui.BufferChanged();
+}
+
 OperationResult Erase16(OperationContext &ctx, const TDeviceSpec &device)
 {
     FrontEnd &ui = ctx.ui;
@@ -178,23 +236,8 @@ OperationResult Erase16(OperationContext &ctx, const TDeviceSpec &device)
     }
     Wire wire(ctx);
 
-    if (device.CalibAddress1 != 0) {
-        // Erasing without the calibration in hand would lose it for good.
-        if (!ReadCalibration(wire, device, slots)) {
-            const LinkFault fault = wire.Fault();
-            const bool wedged = !wire.Abandon();
-            ui.SetStatus(CalibUnreadableText);
-            ui.AddLogShowingMessages(CalibUnreadableText);
-            if (wedged) ui.AddLogShowingMessages(PowerCycleLog);
-            return Failed(InterruptRequested() ? Outcome::Interrupted : Outcome::CalibrationUnreadable,
-                          wedged, fault);
-        }
-        for (const CalibSlot &slot : slots)
-            if (slot.address != 0) ui.AddLog(SlotLine(slot, " から", " を読み出しました。"));
-        if (!LogCalibration(ctx, device, slots)) return RefusedResult(Refusal::CalibrationLogUnwritable);
-        if (!calibChange && !ErasedCalibrationAccepted(ctx, device, slots))
-            return RefusedResult(Refusal::ErasedCalibration);
-    }
+    if (device.CalibAddress1 != 0)
+        if (auto stopped = CalibrationInHand(ctx, wire, device, slots)) return *stopped;
 
     wire.Enter(device.EntryMode);
     wire.EraseSequence(device, calibChange);
@@ -222,39 +265,14 @@ OperationResult Erase16(OperationContext &ctx, const TDeviceSpec &device)
     // unless the user replaces it.
     const bool writeBack = device.CalibAddress1 != 0 && (device.CalibAddress1 != 0x2008 || calibChange);
     if (writeBack) {
-        // Even after a failed erase the chip may have lost its calibration;
-        // a fresh wire tries to put it back. A write-back that failed is
-        // tried once more from a new programming-mode entry, once the
-        // programmer is known to be back between commands; one that is not
-        // gets nothing more that could finish a command with a write.
-        bool restored = false;
-        for (int attempt = 0; attempt < 2 && !restored && !wedged; ++attempt) {
-            Wire restore(ctx);
-            WriteCalibration(restore, device, slots);
-            restored = !restore.Failed();
-            if (!restored) {
-                if (fault == LinkFault::None) fault = restore.Fault();
-                wedged = !restore.Abandon();
-            }
-        }
-        if (!restored) return CalibrationNotRestored(ctx, device, slots, wedged, fault);
+        if (!WriteCalibrationBack(ctx, device, slots, wedged, fault))
+            return CalibrationNotRestored(ctx, device, slots, wedged, fault);
         for (const CalibSlot &slot : slots)
             if (slot.address != 0) ui.AddLog(SlotLine(slot, " へ", " を書き込みました。"));
     }
-    if (eraseFailed) return LinkLostResult(ctx, WriteFailedStatus, false, fault, wedged);
+    if (eraseFailed) return LinkLostResult(ctx, WriteFailedStatus, Surface::StatusLine, fault, wedged);
 
-    if (calibChange) {
-        ui.AddLog("!キャリブレーションデータは入力値に置き換わりました。");
-        // Only the calibration bits: where a slot shares its word with the
-        // configuration (band-gap bits of 0x2007) the configuration bits of
-        // the buffer stay as they are.
-        for (const CalibSlot &slot : slots) {
-            if (slot.address == 0) continue;
-            uint16_t &word = ctx.buffer.Words[slot.address];
-            word = static_cast<uint16_t>((word & ~slot.mask) | (slot.value & slot.mask));
-        }
-        ui.BufferChanged();
-    }
+    if (calibChange) TakeTypedCalibration(ctx, slots);
     OperationResult done;
     done.calibrationReplaced = calibChange;
     return done;

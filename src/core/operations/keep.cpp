@@ -70,7 +70,7 @@ OperationResult KeepFromChip(OperationContext &ctx, unsigned regions, KeptCopy &
     // The chip's data goes to a copy of the buffer first: the file's stays
     // in place until everything has arrived.
     auto chip = std::make_unique<MemoryBuffer>(ctx.buffer);
-    OperationContext read{ctx.port, ctx.cmd, *chip, ui, ctx.device, ctx.options, ctx.deviceId};
+    OperationContext read{ctx.port, ctx.cmd, *chip, ui, ctx.device, ctx.options, ctx.deviceId, ctx.surface};
     // The configuration also says whether the EEPROM can be read at all.
     if (OperationResult r = ReadConfigWords(read); !r) return r;
     if ((regions & RegionEEData) && BufferProtection(ctx.device, *chip).Data) {

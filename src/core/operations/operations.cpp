@@ -8,27 +8,27 @@
 
 namespace {
 
-void RefuseNoDevice(OperationContext &ctx, bool dialogStatus)
+void RefuseNoDevice(OperationContext &ctx, Surface surface)
 {
     ctx.ui.AddLogShowingMessages("DEVICE が選択されていません。");
-    ReportStatus(ctx, " !! デバイスを選択してください。", dialogStatus);
+    ReportStatus(ctx, " !! デバイスを選択してください。", surface);
 }
 
-OperationResult RefuseDeviceId(OperationContext &ctx, bool dialogStatus, Refusal code)
+OperationResult RefuseDeviceId(OperationContext &ctx, Refusal code)
 {
     if (code == Refusal::NoDeviceId) {
         ctx.ui.AddLogShowingMessages("DEVICEIDを確認できませんでした。");
-        ReportStatus(ctx, " !! DEVICE-IDを確認できませんでした。", dialogStatus);
+        ReportStatus(ctx, " !! DEVICE-IDを確認できませんでした。", ctx.surface);
     } else {
         ctx.ui.AddLogShowingMessages("DEVICEIDが異なります。");
-        ReportStatus(ctx, " !! DEVICE-IDが異なります。", dialogStatus);
+        ReportStatus(ctx, " !! DEVICE-IDが異なります。", ctx.surface);
     }
     return RefusedResult(code);
 }
 
-OperationResult RefuseLinkLost(OperationContext &ctx, bool dialogStatus, LinkFault fault)
+OperationResult RefuseLinkLost(OperationContext &ctx, LinkFault fault)
 {
-    return LinkLostResult(ctx, ReadFailedStatus, dialogStatus, fault);
+    return LinkLostResult(ctx, ReadFailedStatus, ctx.surface, fault);
 }
 
 bool SelectionValid(DeviceSelection device)
@@ -43,7 +43,8 @@ bool SelectionValid(DeviceSelection device)
 std::optional<TDeviceSpec> SelectedRow(OperationContext &ctx)
 {
     if (!SelectionValid(ctx.device)) {
-        RefuseNoDevice(ctx, false);
+        // The check before it told the dialog already.
+        RefuseNoDevice(ctx, Surface::StatusLine);
         return std::nullopt;
     }
     return DeviceTable[static_cast<size_t>(ctx.device.Index)];
@@ -52,21 +53,17 @@ std::optional<TDeviceSpec> SelectedRow(OperationContext &ctx)
 std::optional<TDeviceSpec18> SelectedRow18(OperationContext &ctx)
 {
     if (!SelectionValid(ctx.device)) {
-        RefuseNoDevice(ctx, false);
+        // The check before it told the dialog already.
+        RefuseNoDevice(ctx, Surface::StatusLine);
         return std::nullopt;
     }
     return DeviceTable18[static_cast<size_t>(ctx.device.Index)];
 }
 
-bool IsDialogBar(OperationContext &ctx, const ProgressBar *progress)
-{
-    return progress && progress == &ctx.ui.DialogProgress();
-}
-
-void ReportStatus(OperationContext &ctx, const std::string &text, bool toDialog)
+void ReportStatus(OperationContext &ctx, const std::string &text, Surface surface)
 {
     ctx.ui.SetStatus(text);
-    if (toDialog) ctx.ui.SetDialogStatus(text);
+    if (surface == Surface::ProgressDialog) ctx.ui.SetDialogStatus(text);
 }
 
 const char *LinkFaultWord(LinkFault fault)
@@ -93,18 +90,18 @@ void LogLinkLost(FrontEnd &ui, LinkFault fault)
         ui.AddLogShowingMessages("チェックサムが一致しませんでした（ケーブルや接続の不良かもしれません）。");
 }
 
-void ReportLinkLost(OperationContext &ctx, const std::string &status, bool toDialog, LinkFault fault,
+void ReportLinkLost(OperationContext &ctx, const std::string &status, Surface surface, LinkFault fault,
                     bool wedged)
 {
     // An operation stopped on request has lost nothing; the front end that
     // asked says so itself.
     if (InterruptRequested()) return;
-    ReportStatus(ctx, status, toDialog);
+    ReportStatus(ctx, status, surface);
     LogLinkLost(ctx.ui, fault);
     if (wedged) ctx.ui.AddLogShowingMessages(PowerCycleLog);
 }
 
-OperationResult LinkLostResult(OperationContext &ctx, const std::string &status, bool toDialog,
+OperationResult LinkLostResult(OperationContext &ctx, const std::string &status, Surface surface,
                                LinkFault fault, bool wedged)
 {
     OperationResult result;
@@ -114,7 +111,7 @@ OperationResult LinkLostResult(OperationContext &ctx, const std::string &status,
     // exchange to show it (units never asked for) is taken for silence.
     if (result.kind == Outcome::LinkLost)
         result.linkFault = fault == LinkFault::None ? LinkFault::Silent : fault;
-    ReportLinkLost(ctx, status, toDialog, fault, wedged);
+    ReportLinkLost(ctx, status, surface, fault, wedged);
     return result;
 }
 
@@ -156,15 +153,16 @@ void TellKeptCopies(OperationContext &ctx)
 
 } // namespace
 
-OperationResult CheckConnection(OperationContext &ctx, bool dialogStatus)
+OperationResult CheckConnection(OperationContext &ctx)
 {
     FrontEnd &ui = ctx.ui;
+    const bool dialog = ctx.surface == Surface::ProgressDialog;
     ctx.deviceId.reset();
     if (!ctx.port.IsOpen()) {
         ui.AddLogShowingMessages("COMポートがオープンされていません。");
         ui.AddLog(ui.OpenPortAdvice());
         ui.SetStatus(" !! 接続を確認してポートをオープンしてください。");
-        if (dialogStatus) ui.SetDialogStatus(" !! ポートをオープンしてください。");
+        if (dialog) ui.SetDialogStatus(" !! ポートをオープンしてください。");
         return RefusedResult(Refusal::NoPort);
     }
 
@@ -181,12 +179,12 @@ OperationResult CheckConnection(OperationContext &ctx, bool dialogStatus)
     if (!IsProgrammerReply(reply)) {
         ui.AddLogShowingMessages(ctx.port.PortName() + "にプログラマーの接続を確認できませんでした。");
         ui.SetStatus(" !! 接続を確認してください");
-        if (dialogStatus) ui.SetDialogStatus(" !! 接続を確認してください。");
+        if (dialog) ui.SetDialogStatus(" !! 接続を確認してください。");
         return RefusedResult(Refusal::NoProgrammer);
     }
 
     if (!SelectionValid(ctx.device)) {
-        RefuseNoDevice(ctx, dialogStatus);
+        RefuseNoDevice(ctx, ctx.surface);
         return RefusedResult(Refusal::NoDevice);
     }
 
@@ -209,17 +207,17 @@ OperationResult CheckConnection(OperationContext &ctx, bool dialogStatus)
     link.fault = LinkFault::None;
     auto readId = [&] { return pic18 ? ReadDeviceId18(link) : ReadDeviceId(link, DeviceTable[row]); };
     const uint16_t first = readId();
-    if (link.fault != LinkFault::None) return RefuseLinkLost(ctx, dialogStatus, link.fault);
+    if (link.fault != LinkFault::None) return RefuseLinkLost(ctx, link.fault);
     if ((first & mask) == 0) {
-        OperationResult none = RefuseDeviceId(ctx, dialogStatus, Refusal::NoDeviceId);
+        OperationResult none = RefuseDeviceId(ctx, Refusal::NoDeviceId);
         none.deviceId = pic18 ? first : static_cast<uint16_t>(first & 0x3FFF);
         return none;
     }
     ui.ProcessMessages();
     const uint16_t id = readId();
-    if (link.fault != LinkFault::None) return RefuseLinkLost(ctx, dialogStatus, link.fault);
+    if (link.fault != LinkFault::None) return RefuseLinkLost(ctx, link.fault);
     OperationResult result;
-    if ((id & mask) != expected) result = RefuseDeviceId(ctx, dialogStatus, Refusal::WrongDevice);
+    if ((id & mask) != expected) result = RefuseDeviceId(ctx, Refusal::WrongDevice);
     result.deviceId = pic18 ? id : static_cast<uint16_t>(id & 0x3FFF);
     if (result.Ok()) {
         ctx.deviceId = result.deviceId;

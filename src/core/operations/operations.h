@@ -43,6 +43,11 @@ struct OperationOptions {
     bool erasedBefore = false;
 };
 
+// Where a command reports: the status line (the window, the command line),
+// or the progress dialog of the window's Small Box, whose status text then
+// takes each short text as well.
+enum class Surface { StatusLine, ProgressDialog };
+
 // What an operation works on: the open port, the shared command record, the
 // buffer, the front end it reports through, the catalogue row and the
 // options.
@@ -56,6 +61,9 @@ struct OperationContext {
     // The DEVICE-ID (revision included) the check last read from the chip
     // in this context's socket; the calibration log names the chip by it.
     std::optional<uint16_t> deviceId{};
+    // Where the check, the operations and a chain's texts between its steps
+    // report. A progress bar handed to an operation is only what it drives.
+    Surface surface = Surface::StatusLine;
 };
 
 // How an operation ended.
@@ -118,6 +126,9 @@ struct OperationResult {
     std::vector<Difference> differences;
     std::vector<MemoryDifferences> differing; // verify: one per memory that differs, in order
     bool calibrationReplaced = false; // erase put the typed calibration values in
+    // program: the firmware failed the row-write test block (told through
+    // FrontEnd::ProtocolError); nothing was written.
+    bool protocolError = false;
     // read: the chip's configuration says protected; what it protects was
     // read as the chip gives it (zeros), not as it is.
     bool readProtected = false;
@@ -133,18 +144,21 @@ struct OperationResult {
 const char *LinkFaultWord(LinkFault fault);
 
 // Port, programmer, selection and DEVICE-ID, in that order; the first refusal
-// writes its texts and ends the check. With dialogStatus the short refusal
-// text also goes to the progress dialog's status text (Small Box commands).
+// writes its texts and ends the check. On the progress dialog's surface the
+// short refusal text also goes to the dialog's status text.
 // The DEVICE-ID read is in the result and noted in the context.
-OperationResult CheckConnection(OperationContext &ctx, bool dialogStatus = false);
+OperationResult CheckConnection(OperationContext &ctx);
 
 // PIC18 operations run only on a firmware that answers the PIC18 query;
 // false (after reporting the refusal) otherwise.
 bool Pic18Gate(OperationContext &ctx);
 
-// The progress argument is the main window's bar, the progress dialog's bar,
-// or null for none. An operation handed the dialog's bar also writes its
-// result into the dialog's status text.
+// The progress argument is the bar the operation drives (the main window's,
+// the progress dialog's), or null for none. On the progress dialog's surface
+// program, verify and blank check also write their result into the dialog's
+// status text; a read writes it there on either surface, so that the Small
+// Box shows the last read whichever window ran it; an erase never does (a
+// chain's texts say what it did).
 
 // Reads the whole chip into the buffer. The buffer changes only when every
 // word and byte arrived.

@@ -261,15 +261,14 @@ void WriteChip18(Wire &wire, const TDeviceSpec18 &device, const MemoryBuffer &im
 
 OperationResult Finish(OperationContext &ctx, Wire &wire, ProgressBar *progress)
 {
-    const bool toDialog = IsDialogBar(ctx, progress);
     if (wire.Failed()) {
         const LinkFault fault = wire.Fault();
         const bool wedged = !wire.Abandon();
         if (progress) progress->SetPosition(0);
-        return LinkLostResult(ctx, WriteFailedStatus, toDialog, fault, wedged);
+        return LinkLostResult(ctx, WriteFailedStatus, ctx.surface, fault, wedged);
     }
     ctx.ui.AddLog(ProgramDoneLog);
-    ReportStatus(ctx, ProgramDoneStatus, toDialog);
+    ReportStatus(ctx, ProgramDoneStatus, ctx.surface);
     return {};
 }
 
@@ -283,9 +282,15 @@ OperationResult ProgramDevice(OperationContext &ctx, ProgressBar *progress)
         if (!device) return RefusedResult(Refusal::NoDevice);
         Wire wire(ctx);
         const int rowForm = wire.RowWriteForm();
-        // The probe has shown its own message; the status line must not be
-        // left announcing a write that never started.
-        if (rowForm < 0) return Finish(ctx, wire, progress);
+        if (rowForm == RowWriteProtocolError) {
+            // The front end hears of it first, as the firmware's answer to
+            // the probe; the status line must not be left announcing a write
+            // that never started.
+            ctx.ui.ProtocolError();
+            OperationResult result = Finish(ctx, wire, progress);
+            result.protocolError = true;
+            return result;
+        }
         const WordImage &words = ctx.buffer.Words;
         const unsigned regions = ctx.options.regions;
         // Each area in a programming-mode entry of its own.

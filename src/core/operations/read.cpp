@@ -60,9 +60,9 @@ ReadEnd ReadImage18(OperationContext &ctx, const TDeviceSpec18 &device, MemoryBu
 }
 
 // The lost link of a read that did not complete.
-OperationResult ReadLost(OperationContext &ctx, bool toDialog, const ReadEnd &end)
+OperationResult ReadLost(OperationContext &ctx, Surface surface, const ReadEnd &end)
 {
-    return LinkLostResult(ctx, ReadFailedStatus, toDialog, end.fault, end.kind == ReadEnd::Wedged);
+    return LinkLostResult(ctx, ReadFailedStatus, surface, end.fault, end.kind == ReadEnd::Wedged);
 }
 
 // A PIC18 image sized for the device and erased, for what the chip sends.
@@ -84,9 +84,9 @@ std::unique_ptr<MemoryBuffer> Fitted18(const MemoryBuffer &buffer, const TDevice
 
 // Ends a verify or blank check whose read came back incomplete: nothing was
 // compared, so nothing may be reported as equal or blank.
-OperationResult ReadIncomplete(OperationContext &ctx, ProgressBar *progress, const ReadEnd &end)
+OperationResult ReadIncomplete(OperationContext &ctx, const ReadEnd &end)
 {
-    return ReadLost(ctx, IsDialogBar(ctx, progress), end);
+    return ReadLost(ctx, ctx.surface, end);
 }
 
 // Every calibration value read from a chip goes into the calibration log.
@@ -153,6 +153,14 @@ const char *MemoryName(Memory memory)
 
 // ---- read ----
 
+namespace {
+
+// A read's texts reach the progress dialog on either surface: the Small Box
+// shows the last read whichever window ran it.
+constexpr Surface ReadSurface = Surface::ProgressDialog;
+
+} // namespace
+
 OperationResult ReadDevice(OperationContext &ctx, ProgressBar *progress)
 {
     if (progress) progress->SetPhase(Phase::Read);
@@ -164,7 +172,7 @@ OperationResult ReadDevice(OperationContext &ctx, ProgressBar *progress)
         if (!device) return RefusedResult(Refusal::NoDevice);
         auto image = std::make_unique<WordImage>(ctx.buffer.Words);
         if (const ReadEnd end = ReadWordImage(ctx, *device, *image, progress); end.kind != ReadEnd::Complete)
-            return ReadLost(ctx, progress != nullptr, end);
+            return ReadLost(ctx, ReadSurface, end);
         auto chip = std::make_unique<MemoryBuffer>();
         chip->Words = *image;
         readProtected = ctx.options.protects && ctx.options.protects(ctx.device, *chip);
@@ -172,14 +180,14 @@ OperationResult ReadDevice(OperationContext &ctx, ProgressBar *progress)
         LogReadCalibration(ctx, *device);
     } else {
         if (!Pic18Gate(ctx)) {
-            if (progress) ctx.ui.SetDialogStatus(Pic18RefusedText);
+            ctx.ui.SetDialogStatus(Pic18RefusedText);
             return RefusedResult(Refusal::Pic18Unsupported);
         }
         const auto device = SelectedRow18(ctx);
         if (!device) return RefusedResult(Refusal::NoDevice);
         auto image = Fitted18(ctx.buffer, *device);
         if (const ReadEnd end = ReadImage18(ctx, *device, *image, progress); end.kind != ReadEnd::Complete)
-            return ReadLost(ctx, progress != nullptr, end);
+            return ReadLost(ctx, ReadSurface, end);
         readProtected = ctx.options.protects && ctx.options.protects(ctx.device, *image);
         const unsigned regions = ctx.options.regions;
         if (regions & RegionCode) ctx.buffer.Program18 = std::move(image->Program18);
@@ -191,7 +199,7 @@ OperationResult ReadDevice(OperationContext &ctx, ProgressBar *progress)
     ctx.ui.BufferChanged();
     ctx.ui.SetStatus(ReadDoneText);
     ctx.ui.AddLog(ReadDoneText);
-    if (progress) ctx.ui.SetDialogStatus(ReadDoneText);
+    ctx.ui.SetDialogStatus(ReadDoneText);
     OperationResult result;
     if (readProtected) {
         ctx.ui.AddLogShowingMessages(ReadProtectedText);
@@ -207,7 +215,7 @@ OperationResult ReadEEData(OperationContext &ctx)
         if (!device) return RefusedResult(Refusal::NoDevice);
         auto image = std::make_unique<WordImage>(ctx.buffer.Words);
         if (const ReadEnd end = ReadWordImage(ctx, *device, *image, nullptr); end.kind != ReadEnd::Complete)
-            return ReadLost(ctx, false, end);
+            return ReadLost(ctx, Surface::StatusLine, end);
         for (uint32_t i = 0; i < device->EEDataSize; ++i)
             ctx.buffer.Words[EEDataAreaStart + i] = (*image)[EEDataAreaStart + i];
     } else {
@@ -216,7 +224,7 @@ OperationResult ReadEEData(OperationContext &ctx)
         if (!device) return RefusedResult(Refusal::NoDevice);
         auto image = Fitted18(ctx.buffer, *device);
         if (const ReadEnd end = ReadImage18(ctx, *device, *image, nullptr); end.kind != ReadEnd::Complete)
-            return ReadLost(ctx, false, end);
+            return ReadLost(ctx, Surface::StatusLine, end);
         ctx.buffer.Fit(*device);
         ctx.buffer.EEData18 = std::move(image->EEData18);
     }
@@ -428,7 +436,7 @@ OperationResult ReadAndJudge(OperationContext &ctx, ProgressBar *progress, const
         auto chip = std::make_unique<WordImage>();
         chip->fill(device->BlankWord);
         if (const ReadEnd end = ReadWordImage(ctx, *device, *chip, progress); end.kind != ReadEnd::Complete)
-            return ReadIncomplete(ctx, progress, end);
+            return ReadIncomplete(ctx, end);
         judgement.words(ctx, *device, *chip, result);
     } else {
         if (!Pic18Gate(ctx)) return RefusedResult(Refusal::Pic18Unsupported);
@@ -436,18 +444,17 @@ OperationResult ReadAndJudge(OperationContext &ctx, ProgressBar *progress, const
         if (!device) return RefusedResult(Refusal::NoDevice);
         auto chip = ReadBack18(*device);
         if (const ReadEnd end = ReadImage18(ctx, *device, *chip, progress); end.kind != ReadEnd::Complete)
-            return ReadIncomplete(ctx, progress, end);
+            return ReadIncomplete(ctx, end);
         judgement.bytes18(ctx, *device, *chip, result);
     }
-    const bool toDialog = IsDialogBar(ctx, progress);
     if (!result.differences.empty()) {
         ReportDifferences(ctx, result, ctx.device.Pic18);
-        ReportStatus(ctx, judgement.failStatus, toDialog);
+        ReportStatus(ctx, judgement.failStatus, ctx.surface);
         result.kind = judgement.otherwise;
         return result;
     }
     ctx.ui.AddLog(judgement.okText);
-    ReportStatus(ctx, judgement.okText, toDialog);
+    ReportStatus(ctx, judgement.okText, ctx.surface);
     return result;
 }
 

@@ -19,7 +19,7 @@ OperationResult ReadConfigWords(OperationContext &ctx)
         if (!wire.ReadConfig(*device, *image)) {
             const LinkFault fault = wire.Fault();
             const bool wedged = !wire.Abandon();
-            return LinkLostResult(ctx, ReadFailedStatus, false, fault, wedged);
+            return LinkLostResult(ctx, ReadFailedStatus, Surface::StatusLine, fault, wedged);
         }
         const uint32_t first = device->Is12Bit() ? Config12BitWord : device->ConfigAddress1;
         ctx.buffer.Words[first] = (*image)[first];
@@ -33,7 +33,7 @@ OperationResult ReadConfigWords(OperationContext &ctx)
         if (!wire.ReadConfig18(*image)) {
             const LinkFault fault = wire.Fault();
             const bool wedged = !wire.Abandon();
-            return LinkLostResult(ctx, ReadFailedStatus, false, fault, wedged);
+            return LinkLostResult(ctx, ReadFailedStatus, Surface::StatusLine, fault, wedged);
         }
         ctx.buffer.Config18 = image->Config18;
     }

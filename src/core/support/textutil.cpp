@@ -21,6 +21,14 @@ std::string UpperCase(std::string_view s)
     return r;
 }
 
+int HexDigit(char c)
+{
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+}
+
 std::string Hex(uint32_t value, int width)
 {
     static const char digits[] = "0123456789ABCDEF";

@@ -11,6 +11,8 @@ bool SameTextIgnoringCase(std::string_view a, std::string_view b);
 std::string UpperCase(std::string_view s);
 // Uppercase hexadecimal, zero-padded to width digits.
 std::string Hex(uint32_t value, int width);
+// The value of a hexadecimal digit of either case; -1 for any other byte.
+int HexDigit(char c);
 std::string TrimBlanks(std::string_view s);
 // The system's text for an errno value. Unlike strerror it shares no buffer
 // between threads, so every port of a gang can report its own failure.

@@ -325,7 +325,7 @@ TEST(Probes, RowWriteForm)
         if (first == 0x15) t.reply({0x00});
         f.play(t.echo({first}).reply({0x48}));
         EXPECT_EQ(DetectRowWriteForm(f.link), -1);
-        EXPECT_EQ(f.ui.messages, std::vector<std::string>{"プロトコルエラー！"});
+        EXPECT_TRUE(f.ui.messages.empty()) << "the program that probed tells the front end";
     }
 }
 

@@ -11,7 +11,8 @@ namespace {
 TEST(CheckConnection, NoPortSendsNothing)
 {
     Rig rig(Rig::Options("PIC16F628A"), {}, false);
-    EXPECT_EQ(CheckConnection(rig.ctx, true).refusal, Refusal::NoPort);
+    rig.ctx.surface = Surface::ProgressDialog;
+    EXPECT_EQ(CheckConnection(rig.ctx).refusal, Refusal::NoPort);
     EXPECT_EQ(rig.ui.Texts(), (std::vector<std::string>{"COMポートがオープンされていません。",
                                                         "他のアプリケーションがポートを使用していないかチェッ"
                                                         "クしてOptionタブからポートをオープンしてください"}));
@@ -58,7 +59,8 @@ TEST(CheckConnection, RefusalsAfterTheProgrammerAnswered)
                                " !! DEVICE-IDが異なります。"}}) {
         Rig rig(Rig::Options(c.chip), *c.selected ? c.selected : c.chip);
         if (!*c.selected) rig.ctx.device.Index = -1;
-        EXPECT_EQ(CheckConnection(rig.ctx, true).refusal, c.code) << c.chip << " as " << c.selected;
+        rig.ctx.surface = Surface::ProgressDialog;
+        EXPECT_EQ(CheckConnection(rig.ctx).refusal, c.code) << c.chip << " as " << c.selected;
         EXPECT_EQ(rig.ui.Texts(), std::vector<std::string>{c.log});
         EXPECT_TRUE(rig.ui.log[0].showingMessages);
         EXPECT_EQ(rig.ui.status, c.status);
@@ -161,6 +163,7 @@ TEST(Verify, FirstDifferenceOfEachAreaWithItsAddressWidth)
     for (uint32_t a : {0x1A2u, 0x1A5u, EEDataAreaStart + 5, 0x2007u})
         rig.buffer.Words[a] ^= 0x0010;
     const uint16_t mask = rig.Row().ConfigMask1, file = rig.buffer.Words[0x2007] & mask;
+    rig.ctx.surface = Surface::ProgressDialog;
     EXPECT_FALSE(VerifyDevice(rig.ctx, &rig.ui.dialog));
     // The first difference of each memory as it has always been named, then
     // per memory the count and the differences with both values.
@@ -289,6 +292,7 @@ TEST(Verify, UserIdsOnlyWhenTicked)
 TEST(BlankCheck, ReportsTheFirstNonBlankPlaceOfEachArea)
 {
     Programmed rig("PIC16F877A");
+    rig.ctx.surface = Surface::ProgressDialog;
     EXPECT_FALSE(BlankCheckDevice(rig.ctx, &rig.ui.dialog));
     EXPECT_EQ(rig.ui.Texts(), (std::vector<std::string>{"Program Memory $0000 がブランクではありません。",
                                                         "EEData Memory 0000がブランクではありません。",

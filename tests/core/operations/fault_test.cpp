@@ -197,7 +197,10 @@ TEST(Faults, ProgramReportsSuccessOnlyWhenTheChipHoldsTheBuffer)
         s.options = Rig::Options(c.chip);
         s.options.firmware = c.forms;
         s.setup = [](Rig &rig) { FillBuffer(rig, 9); };
-        s.run = [](Rig &rig) { return ProgramDevice(rig.ctx, &rig.ui.dialog) ? 1 : 0; };
+        s.run = [](Rig &rig) {
+            rig.ctx.surface = Surface::ProgressDialog;
+            return ProgramDevice(rig.ctx, &rig.ui.dialog) ? 1 : 0;
+        };
         s.check = [&](Rig &rig, int result, const std::string &where) {
             const bool said = rig.ui.Logged("バッファの内容をデバイスに書き込みました。");
             if (result) {
@@ -249,6 +252,7 @@ TEST(Faults, VerifyAndBlankCheckNeverConfirmWhatTheyDidNotRead)
 
         for (bool blankCheck : {false, true}) {
             s.run = [blankCheck](Rig &rig) {
+                rig.ctx.surface = Surface::ProgressDialog;
                 const int r = (blankCheck ? BlankCheckDevice(rig.ctx, &rig.ui.dialog)
                                           : VerifyDevice(rig.ctx, &rig.ui.dialog))
                                   ? 1

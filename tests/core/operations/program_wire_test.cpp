@@ -168,7 +168,9 @@ TEST(ProgramPaths, ProtocolErrorOfTheProbeEndsWithTheWriteFailure)
     o.faults = {{FaultKind::BadSum, 1}};
     Rig rig(o);
     rig.buffer.Words[0] = 0;
-    EXPECT_FALSE(ProgramDevice(rig.ctx, nullptr));
+    const OperationResult result = ProgramDevice(rig.ctx, nullptr);
+    EXPECT_FALSE(result);
+    EXPECT_TRUE(result.protocolError);
     EXPECT_EQ(rig.ui.boxes, std::vector<std::string>{"プロトコルエラー！"});
     // Not a progress text a chain wrote before it.
     EXPECT_EQ(rig.ui.status, " !! デバイスに書き込めませんでした。");
@@ -187,6 +189,7 @@ TEST(ProgramPic18, BlankBlocksSkippedAndEepromUpToItsLastByteAfterAnErase)
     rig.buffer.EEData18[0] = 0x11;
     rig.buffer.EEData18[5] = 0x55;
     rig.ctx.options.erasedBefore = true; // the chip is as erased
+    rig.ctx.surface = Surface::ProgressDialog;
     ASSERT_TRUE(ProgramDevice(rig.ctx, &rig.ui.dialog));
     EXPECT_EQ(rig.ui.dialogStatus, "デバイスに書き込みました");
     const auto commands = Decode(rig.sim.HostBytes());
