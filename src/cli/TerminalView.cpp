@@ -58,7 +58,7 @@ void ShowNamedPort(TerminalFrontEnd &ui, const PortChosen &chosen)
                       : choice.name + " (" + choice.path + ") をオープンしました。");
         return;
     }
-    ui.AddLogShowingMessages(choice.name + " がオープンできません！");
+    ui.AddLogShowingMessages(ui.PortLabel(choice.name) + " がオープンできません！");
     ExplainOpenFailure(ui, chosen, choice.path);
 }
 

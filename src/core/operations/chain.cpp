@@ -11,14 +11,28 @@ namespace {
 // leaves its place as it is.
 struct Say {
     std::string status, dialog;
+    // Not empty: the status follows this step done, the two joined as the
+    // window's status bar shows them.
+    std::string done;
 };
+
+// The status bar's joint between a step done and the next one.
+const std::string StatusJoint = "\u3000";
 
 // Where a text goes on a surface: the status line, or the progress dialog
 // (and the status line too when both).
 Say On(const ChainRun &run, const std::string &text, bool bothOnDialog = false)
 {
-    if (run.surface == Surface::StatusLine) return {text, ""};
-    return {bothOnDialog ? text : "", text};
+    if (run.surface == Surface::StatusLine) return {text, "", ""};
+    return {bothOnDialog ? text : "", text, ""};
+}
+
+// The same for a text that follows a step done.
+Say After(const ChainRun &run, const std::string &done, const std::string &next)
+{
+    Say say = On(run, done + StatusJoint + next);
+    if (!say.status.empty()) say = {next, say.dialog, done};
+    return say;
 }
 
 std::string Loaded(const ChainRun &run)
@@ -39,22 +53,21 @@ Say Before(const ChainRun &run, Chain chain, Step step, const Step *previous)
         return {};
     case Step::BlankCheck:
         if (!previous) return On(run, "ブランクチェック中…");
-        if (!file) return On(run, "消去しました。　ブランクチェック中…");
+        if (!file) return After(run, "消去しました。", "ブランクチェック中…");
         if (run.surface == Surface::ProgressDialog)
-            return {Loaded(run) + "　ブランクチェック中…",
-                    " \"" + run.fileName + "\" をロード。ブランクチェック中…"};
-        return {Loaded(run) + "　ブランクチェック中…", ""};
+            return {"ブランクチェック中…", " \"" + run.fileName + "\" をロード。ブランクチェック中…", Loaded(run)};
+        return {"ブランクチェック中…", "", Loaded(run)};
     case Step::Program:
         if (!previous) {
             if (chain == Chain::Program) return On(run, "デバイスに書込み中…", true);
-            return On(run, file ? Loaded(run) + "　書込み中…" : "書込み中…");
+            return file ? After(run, Loaded(run), "書込み中…") : On(run, "書込み中…");
         }
-        if (*previous == Step::Erase) return On(run, "消去しました。　書込み中…");
-        if (*previous == Step::Verify) return On(run, "ベリファイOK。　Configurationを書込み中…");
-        return On(run, file || run.surface == Surface::ProgressDialog ? "消去OK。　書き込み中…"
-                                                                      : "消去OK。　書込み中…");
+        if (*previous == Step::Erase) return After(run, "消去しました。", "書込み中…");
+        if (*previous == Step::Verify) return After(run, "ベリファイOK。", "Configurationを書込み中…");
+        return After(run, "消去OK。",
+                  file || run.surface == Surface::ProgressDialog ? "書き込み中…" : "書込み中…");
     case Step::Verify:
-        return On(run, previous ? "書込みました。　ベリファイ中…" : "ベリファイ中…");
+        return previous ? After(run, "書込みました。", "ベリファイ中…") : On(run, "ベリファイ中…");
     }
     return {};
 }
@@ -63,19 +76,22 @@ Say Before(const ChainRun &run, Chain chain, Step step, const Step *previous)
 Say AfterErasedBlankCheck(const ChainRun &run, Chain chain, const OperationResult &result, bool last)
 {
     const bool file = !run.fileName.empty();
-    if (result.Ok()) return last ? On(run, "消去OK。　デバイスはブランクです。") : Say{};
+    if (result.Ok()) return last ? After(run, "消去OK。", "デバイスはブランクです。") : Say{};
     if (result.kind != Outcome::NotBlank) return {}; // a lost link keeps its own text
     if (run.surface == Surface::ProgressDialog)
         return {"", file ? " !!消去しましたが、ブランクではありません。"
-                         : " !!消去しましたがブランクではありません。"};
+                         : " !!消去しましたがブランクではありません。", ""};
     if (chain == Chain::EraseBlankCheckProgramVerify && !file)
-        return {"消去できませんでした。デバイスはブランクではありません。", ""};
-    return {"消去しましたが、デバイスはブランクではありません。", ""};
+        return {"消去できませんでした。デバイスはブランクではありません。", "", ""};
+    return {"消去しましたが、デバイスはブランクではありません。", "", ""};
 }
 
 void Tell(FrontEnd &ui, const Say &say)
 {
-    if (!say.status.empty()) ui.SetStatus(say.status);
+    if (!say.done.empty())
+        ui.SetStatusAfter(say.done, say.status);
+    else if (!say.status.empty())
+        ui.SetStatus(say.status);
     if (!say.dialog.empty()) ui.SetDialogStatus(say.dialog);
 }
 
