@@ -185,6 +185,98 @@ bool ParseProductionOptions(const CLI::App &app, const SerialTexts &serial, CliO
     return true;
 }
 
+// What the chip's configuration and memories get: --config, --keep-config,
+// --only, --keep-eeprom.
+bool RefuseMisplacedMemoryOptions(CliOptions &options, std::string &error)
+{
+    if (options.command == CliCommand::Devices && !options.configSettings.empty()) {
+        // devices --config DEV names a part, not settings.
+        if (options.configSettings.size() != 1) {
+            error = "devices --config takes one device name";
+            return false;
+        }
+        options.configDevice = options.configSettings.front();
+        options.configSettings.clear();
+    } else if (!options.configSettings.empty() && options.command != CliCommand::Program &&
+               options.command != CliCommand::Verify) {
+        error = "--config belongs to the program and verify commands (and devices --config DEV)";
+        return false;
+    }
+    if (options.keepConfig && options.command != CliCommand::Program) {
+        error = "--keep-config belongs to the program command";
+        return false;
+    }
+    if (options.keepConfig && !options.configSettings.empty()) {
+        error = "--keep-config and --config both say what the configuration becomes: give one";
+        return false;
+    }
+    if (options.regions != RegionAll && options.command != CliCommand::Program &&
+        options.command != CliCommand::Verify && options.command != CliCommand::Read) {
+        error = "--only belongs to the program, verify and read commands";
+        return false;
+    }
+    if (options.keepEeprom && !(options.command == CliCommand::Program && options.erase)) {
+        error = "--keep-eeprom belongs to program --erase";
+        return false;
+    }
+    if (options.keepEeprom && options.regions != RegionAll && (options.regions & RegionEEData)) {
+        error = "--keep-eeprom and --only eeprom both say what the EEPROM gets: give one";
+        return false;
+    }
+    return true;
+}
+
+// Options that only mean something to one command are refused rather than
+// silently ignored: a script that believes it replaced the calibration
+// words must not pass. -d auto is taken apart here too.
+bool RefuseMisplacedOptions(const CLI::App &app, CliOptions &options, std::string &error)
+{
+    if ((!options.cal1.empty() || !options.cal2.empty()) && options.command != CliCommand::Erase) {
+        error = "--cal1 and --cal2 belong to the erase command";
+        return false;
+    }
+    if (options.keepErasedCalibration && !(options.command == CliCommand::Erase ||
+                                           (options.command == CliCommand::Program && options.erase))) {
+        error = "--keep-erased-calibration belongs to erase and program --erase";
+        return false;
+    }
+    if (options.noCalibrationLog && !(options.command == CliCommand::Erase ||
+                                      (options.command == CliCommand::Program && options.erase))) {
+        error = "--no-calibration-log belongs to erase and program --erase";
+        return false;
+    }
+    if (SameTextIgnoringCase(options.device, "auto")) {
+        // Only a command that reads the chip can ask it what it is.
+        const CliCommand c = options.command;
+        if (!(c == CliCommand::Read || c == CliCommand::Program || c == CliCommand::Verify ||
+              c == CliCommand::Erase || c == CliCommand::Blank ||
+              (c == CliCommand::Config && options.file.empty()))) {
+            error = "-d auto goes with read, program, verify, erase, blank and config without a file";
+            return false;
+        }
+        options.device.clear();
+        options.autoDevice = true;
+    }
+    if ((options.erase || !options.verify) && options.command != CliCommand::Program) {
+        error = "--erase and --no-verify belong to the program command";
+        return false;
+    }
+    if (!RefuseMisplacedMemoryOptions(options, error)) return false;
+    if (options.names && options.command != CliCommand::Devices) {
+        error = "--names belongs to the devices command";
+        return false;
+    }
+    if (options.json && options.command == CliCommand::Read && options.file == "-") {
+        error = "--json and read - both want standard output";
+        return false;
+    }
+    if (Given(app, "--trace") && options.trace.empty()) {
+        error = "--trace needs a file name";
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 bool ParseCommandLine(const std::vector<std::string> &args, CliOptions &options, std::string &error)
@@ -245,85 +337,7 @@ bool ParseCommandLine(const std::vector<std::string> &args, CliOptions &options,
     }
     if (operands.size() == 2) options.file = operands[1];
 
-    // Options that only mean something to one command are refused rather
-    // than silently ignored: a script that believes it replaced the
-    // calibration words must not pass.
-    if ((!options.cal1.empty() || !options.cal2.empty()) && options.command != CliCommand::Erase) {
-        error = "--cal1 and --cal2 belong to the erase command";
-        return false;
-    }
-    if (options.keepErasedCalibration && !(options.command == CliCommand::Erase ||
-                                           (options.command == CliCommand::Program && options.erase))) {
-        error = "--keep-erased-calibration belongs to erase and program --erase";
-        return false;
-    }
-    if (options.noCalibrationLog && !(options.command == CliCommand::Erase ||
-                                      (options.command == CliCommand::Program && options.erase))) {
-        error = "--no-calibration-log belongs to erase and program --erase";
-        return false;
-    }
-    if (SameTextIgnoringCase(options.device, "auto")) {
-        // Only a command that reads the chip can ask it what it is.
-        const CliCommand c = options.command;
-        if (!(c == CliCommand::Read || c == CliCommand::Program || c == CliCommand::Verify ||
-              c == CliCommand::Erase || c == CliCommand::Blank ||
-              (c == CliCommand::Config && options.file.empty()))) {
-            error = "-d auto goes with read, program, verify, erase, blank and config without a file";
-            return false;
-        }
-        options.device.clear();
-        options.autoDevice = true;
-    }
-    if ((options.erase || !options.verify) && options.command != CliCommand::Program) {
-        error = "--erase and --no-verify belong to the program command";
-        return false;
-    }
-    if (options.command == CliCommand::Devices && !options.configSettings.empty()) {
-        // devices --config DEV names a part, not settings.
-        if (options.configSettings.size() != 1) {
-            error = "devices --config takes one device name";
-            return false;
-        }
-        options.configDevice = options.configSettings.front();
-        options.configSettings.clear();
-    } else if (!options.configSettings.empty() && options.command != CliCommand::Program &&
-               options.command != CliCommand::Verify) {
-        error = "--config belongs to the program and verify commands (and devices --config DEV)";
-        return false;
-    }
-    if (options.keepConfig && options.command != CliCommand::Program) {
-        error = "--keep-config belongs to the program command";
-        return false;
-    }
-    if (options.keepConfig && !options.configSettings.empty()) {
-        error = "--keep-config and --config both say what the configuration becomes: give one";
-        return false;
-    }
-    if (options.regions != RegionAll && options.command != CliCommand::Program &&
-        options.command != CliCommand::Verify && options.command != CliCommand::Read) {
-        error = "--only belongs to the program, verify and read commands";
-        return false;
-    }
-    if (options.keepEeprom && !(options.command == CliCommand::Program && options.erase)) {
-        error = "--keep-eeprom belongs to program --erase";
-        return false;
-    }
-    if (options.keepEeprom && options.regions != RegionAll && (options.regions & RegionEEData)) {
-        error = "--keep-eeprom and --only eeprom both say what the EEPROM gets: give one";
-        return false;
-    }
-    if (options.names && options.command != CliCommand::Devices) {
-        error = "--names belongs to the devices command";
-        return false;
-    }
-    if (options.json && options.command == CliCommand::Read && options.file == "-") {
-        error = "--json and read - both want standard output";
-        return false;
-    }
-    if (Given(app, "--trace") && options.trace.empty()) {
-        error = "--trace needs a file name";
-        return false;
-    }
+    if (!RefuseMisplacedOptions(app, options, error)) return false;
     if (!options.ports.empty()) options.port = options.ports.back();
     if (!ParseProductionOptions(app, serial, options, error)) return false;
     // A production run reports chip by chip in its table and log.

@@ -4,7 +4,6 @@
 #include <csignal>
 
 #include "CommandRun.h"
-#include "Naming.h"
 #include "Session.h"
 #include "TerminalView.h"
 #include "commands/Commands.h"
@@ -13,27 +12,6 @@
 #include "support/interrupt.h"
 
 namespace {
-
-// The word or two a script matches on, for a command that noted none.
-const char *ResultFor(int status)
-{
-    switch (status) {
-    case ExitSuccess:
-        return "ok";
-    case ExitNegative:
-        return "failed";
-    case ExitRefused:
-        return "refused";
-    case ExitFileError:
-        return "file error";
-    case ExitUsage:
-        return "usage";
-    case ExitInternal:
-        return "internal error";
-    default:
-        return status > 128 ? "interrupted" : "failed";
-    }
-}
 
 struct CommandEntry {
     CliCommand command;
@@ -148,35 +126,8 @@ int CliSession::Run()
         run_->result = "internal error";
     }
     TellTraceState();
-    ui_.Emit(ResultObject(status));
+    ui_.Emit(ResultObject(*run_, ui_.Messages(), status));
     return status;
-}
-
-JsonObject CliSession::ResultObject(int status) const
-{
-    const CommandRun &run = *run_;
-    const DeviceSelection device = session_->Device();
-    // The port as the user named it (-p), as the settings or the search
-    // chose it, or as it is still open; the command has closed it by now.
-    std::string port = session_->Port().PortName();
-    if (!run.pathOverride.empty())
-        port = run.pathOverride;
-    else if (port.empty())
-        port = options_.port.empty() ? run.chosenPort : options_.port;
-    JsonObject out;
-    out["command"] = CommandWord(options_.command);
-    out["device"] = device.Index >= 0 ? JsonObject(SelectedDeviceName(device)) : JsonObject(nullptr);
-    out["port"] = port.empty() ? JsonObject(nullptr) : JsonObject(port);
-    out["result"] = run.result.empty() || status > 128 ? ResultFor(status) : run.result;
-    // How the link was lost, for a script to tell a noisy cable from a board
-    // that is gone.
-    if (run.outcome && run.outcome->LostLink()) out["link_error"] = LinkFaultWord(run.outcome->linkFault);
-    if (run.idRead) AddDeviceIdFields(out, *run.idRead);
-    for (const auto &field : run.fields.items())
-        out[field.key()] = field.value();
-    out["messages"] = ui_.Messages();
-    out["exit_status"] = status;
-    return out;
 }
 
 int CliSession::Dispatch()

@@ -56,8 +56,6 @@ private:
     // on stderr (once a run) when a write to it failed. The exit status
     // stays the chip's: the chip is as the operation left it either way.
     void TellTraceState();
-    // The --json result object of a run that ended with status.
-    JsonObject ResultObject(int status) const;
     bool SelectDevice(std::string &error);
 
     const CliOptions &options_;

@@ -34,3 +34,6 @@ void ShowChecksum(CommandRun &run, std::optional<uint16_t> checksum);
 // A chip refused for carrying another DEVICE-ID: the ID the check read, the
 // one expected, and the catalogue's parts that carry the one read.
 void ExplainWrongChip(TerminalFrontEnd &ui, DeviceSelection device, std::optional<uint16_t> id);
+// The --json result object of a run that ended with status: the command,
+// device, port and result, what the run noted, the messages shown.
+JsonObject ResultObject(const CommandRun &run, const std::vector<std::string> &messages, int status);
