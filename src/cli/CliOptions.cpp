@@ -185,6 +185,98 @@ bool ParseProductionOptions(const CLI::App &app, const SerialTexts &serial, CliO
     return true;
 }
 
+// What the chip's configuration and memories get: --config, --keep-config,
+// --only, --keep-eeprom.
+bool RefuseMisplacedMemoryOptions(CliOptions &options, std::string &error)
+{
+    if (options.command == CliCommand::Devices && !options.configSettings.empty()) {
+        // devices --config DEV names a part, not settings.
+        if (options.configSettings.size() != 1) {
+            error = "devices --config takes one device name";
+            return false;
+        }
+        options.configDevice = options.configSettings.front();
+        options.configSettings.clear();
+    } else if (!options.configSettings.empty() && options.command != CliCommand::Program &&
+               options.command != CliCommand::Verify) {
+        error = "--config belongs to the program and verify commands (and devices --config DEV)";
+        return false;
+    }
+    if (options.keepConfig && options.command != CliCommand::Program) {
+        error = "--keep-config belongs to the program command";
+        return false;
+    }
+    if (options.keepConfig && !options.configSettings.empty()) {
+        error = "--keep-config and --config both say what the configuration becomes: give one";
+        return false;
+    }
+    if (options.regions != RegionAll && options.command != CliCommand::Program &&
+        options.command != CliCommand::Verify && options.command != CliCommand::Read) {
+        error = "--only belongs to the program, verify and read commands";
+        return false;
+    }
+    if (options.keepEeprom && !(options.command == CliCommand::Program && options.erase)) {
+        error = "--keep-eeprom belongs to program --erase";
+        return false;
+    }
+    if (options.keepEeprom && options.regions != RegionAll && (options.regions & RegionEEData)) {
+        error = "--keep-eeprom and --only eeprom both say what the EEPROM gets: give one";
+        return false;
+    }
+    return true;
+}
+
+// Options that only mean something to one command are refused rather than
+// silently ignored: a script that believes it replaced the calibration
+// words must not pass. -d auto is taken apart here too.
+bool RefuseMisplacedOptions(const CLI::App &app, CliOptions &options, std::string &error)
+{
+    if ((!options.cal1.empty() || !options.cal2.empty()) && options.command != CliCommand::Erase) {
+        error = "--cal1 and --cal2 belong to the erase command";
+        return false;
+    }
+    if (options.keepErasedCalibration && !(options.command == CliCommand::Erase ||
+                                           (options.command == CliCommand::Program && options.erase))) {
+        error = "--keep-erased-calibration belongs to erase and program --erase";
+        return false;
+    }
+    if (options.noCalibrationLog && !(options.command == CliCommand::Erase ||
+                                      (options.command == CliCommand::Program && options.erase))) {
+        error = "--no-calibration-log belongs to erase and program --erase";
+        return false;
+    }
+    if (SameTextIgnoringCase(options.device, "auto")) {
+        // Only a command that reads the chip can ask it what it is.
+        const CliCommand c = options.command;
+        if (!(c == CliCommand::Read || c == CliCommand::Program || c == CliCommand::Verify ||
+              c == CliCommand::Erase || c == CliCommand::Blank ||
+              (c == CliCommand::Config && options.file.empty()))) {
+            error = "-d auto goes with read, program, verify, erase, blank and config without a file";
+            return false;
+        }
+        options.device.clear();
+        options.autoDevice = true;
+    }
+    if ((options.erase || !options.verify) && options.command != CliCommand::Program) {
+        error = "--erase and --no-verify belong to the program command";
+        return false;
+    }
+    if (!RefuseMisplacedMemoryOptions(options, error)) return false;
+    if (options.names && options.command != CliCommand::Devices) {
+        error = "--names belongs to the devices command";
+        return false;
+    }
+    if (options.json && options.command == CliCommand::Read && options.file == "-") {
+        error = "--json and read - both want standard output";
+        return false;
+    }
+    if (Given(app, "--trace") && options.trace.empty()) {
+        error = "--trace needs a file name";
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 bool ParseCommandLine(const std::vector<std::string> &args, CliOptions &options, std::string &error)
@@ -245,85 +337,7 @@ bool ParseCommandLine(const std::vector<std::string> &args, CliOptions &options,
     }
     if (operands.size() == 2) options.file = operands[1];
 
-    // Options that only mean something to one command are refused rather
-    // than silently ignored: a script that believes it replaced the
-    // calibration words must not pass.
-    if ((!options.cal1.empty() || !options.cal2.empty()) && options.command != CliCommand::Erase) {
-        error = "--cal1 and --cal2 belong to the erase command";
-        return false;
-    }
-    if (options.keepErasedCalibration && !(options.command == CliCommand::Erase ||
-                                           (options.command == CliCommand::Program && options.erase))) {
-        error = "--keep-erased-calibration belongs to erase and program --erase";
-        return false;
-    }
-    if (options.noCalibrationLog && !(options.command == CliCommand::Erase ||
-                                      (options.command == CliCommand::Program && options.erase))) {
-        error = "--no-calibration-log belongs to erase and program --erase";
-        return false;
-    }
-    if (SameTextIgnoringCase(options.device, "auto")) {
-        // Only a command that reads the chip can ask it what it is.
-        const CliCommand c = options.command;
-        if (!(c == CliCommand::Read || c == CliCommand::Program || c == CliCommand::Verify ||
-              c == CliCommand::Erase || c == CliCommand::Blank ||
-              (c == CliCommand::Config && options.file.empty()))) {
-            error = "-d auto goes with read, program, verify, erase, blank and config without a file";
-            return false;
-        }
-        options.device.clear();
-        options.autoDevice = true;
-    }
-    if ((options.erase || !options.verify) && options.command != CliCommand::Program) {
-        error = "--erase and --no-verify belong to the program command";
-        return false;
-    }
-    if (options.command == CliCommand::Devices && !options.configSettings.empty()) {
-        // devices --config DEV names a part, not settings.
-        if (options.configSettings.size() != 1) {
-            error = "devices --config takes one device name";
-            return false;
-        }
-        options.configDevice = options.configSettings.front();
-        options.configSettings.clear();
-    } else if (!options.configSettings.empty() && options.command != CliCommand::Program &&
-               options.command != CliCommand::Verify) {
-        error = "--config belongs to the program and verify commands (and devices --config DEV)";
-        return false;
-    }
-    if (options.keepConfig && options.command != CliCommand::Program) {
-        error = "--keep-config belongs to the program command";
-        return false;
-    }
-    if (options.keepConfig && !options.configSettings.empty()) {
-        error = "--keep-config and --config both say what the configuration becomes: give one";
-        return false;
-    }
-    if (options.regions != RegionAll && options.command != CliCommand::Program &&
-        options.command != CliCommand::Verify && options.command != CliCommand::Read) {
-        error = "--only belongs to the program, verify and read commands";
-        return false;
-    }
-    if (options.keepEeprom && !(options.command == CliCommand::Program && options.erase)) {
-        error = "--keep-eeprom belongs to program --erase";
-        return false;
-    }
-    if (options.keepEeprom && options.regions != RegionAll && (options.regions & RegionEEData)) {
-        error = "--keep-eeprom and --only eeprom both say what the EEPROM gets: give one";
-        return false;
-    }
-    if (options.names && options.command != CliCommand::Devices) {
-        error = "--names belongs to the devices command";
-        return false;
-    }
-    if (options.json && options.command == CliCommand::Read && options.file == "-") {
-        error = "--json and read - both want standard output";
-        return false;
-    }
-    if (Given(app, "--trace") && options.trace.empty()) {
-        error = "--trace needs a file name";
-        return false;
-    }
+    if (!RefuseMisplacedOptions(app, options, error)) return false;
     if (!options.ports.empty()) options.port = options.ports.back();
     if (!ParseProductionOptions(app, serial, options, error)) return false;
     // A production run reports chip by chip in its table and log.
@@ -345,104 +359,4 @@ bool AsksForJson(const std::vector<std::string> &args)
         if (arg == "--json") return true;
     }
     return false;
-}
-
-const char *UsageText()
-{
-    return "Usage: tarnvik-cli [OPTIONS] COMMAND [FILE.hex]\n"
-           "Drives the Tarnbox PIC programmer from the command line with the window's own core.\n"
-           "\n"
-           "Commands:\n"
-           "  ports             probe COM1 ... COM10 like the window's Search, then every serial\n"
-           "                    device by its /dev/serial/by-id name, and show each one's state\n"
-           "  version           the programmer's firmware version\n"
-           "  devices           list the catalogue (both families), with sizes and DEVICE-ID\n"
-           "  identify          read the DEVICE-ID and name the catalogue entries it matches\n"
-           "  read FILE.hex     check, read the chip, save the buffer as FILE.hex\n"
-           "  program FILE.hex  load FILE.hex, check, program, verify\n"
-           "  verify FILE.hex   load FILE.hex, check, verify\n"
-           "  erase             check, erase, blank check\n"
-           "  blank             check, blank check\n"
-           "  dump FILE.hex     load FILE.hex and print the three dumps as the window shows them\n"
-           "  config [FILE.hex] the configuration by name, from FILE.hex or, without one, read from\n"
-           "                    the chip (check, configuration words only): one line per field\n"
-           "  kept              the copies of EEPROM and configuration that --keep-eeprom and\n"
-           "                    --keep-config saved and could not write back, one a line\n"
-           "\n"
-           "Options:\n"
-           "  -p, --port NAME|PATH  COM1 ... COM10 (mapped through the settings file's [ports])\n"
-           "                        a device path, a /dev/serial/by-id name or usb:SERIAL;\n"
-           "                        default: the settings file's fixed port,\n"
-           "                        else the first port where the programmer answers\n"
-           "  -d, --device NAME     catalogue name, case ignored; default: the settings file's device;\n"
-           "                        auto: the device the chip's DEVICE-ID names\n"
-           "  --auto-select         the device named in the HEX file is chosen (read on load)\n"
-           "  --erase               program: erase and blank-check first, stop when not blank\n"
-           "  --no-verify           program: skip the verify\n"
-           "  --small-block         read in small blocks\n"
-           "  --verify-user-id      verify and blank check include the User-ID\n"
-           "  --save-all            read: write blank records too\n"
-           "  --cal1 XXXX, --cal2 XXXX\n"
-           "                        erase: replace the calibration words with these values\n"
-           "  --keep-erased-calibration\n"
-           "                        erase, program --erase: go on when the chip's calibration\n"
-           "                        words read as erased (refused otherwise)\n"
-           "  --no-calibration-log  erase, program --erase: go on when the calibration log\n"
-           "                        cannot be written (refused otherwise, exit status 3)\n"
-           "  --config NAME=SETTING[,NAME=SETTING...]\n"
-           "                        program, verify: set configuration fields in the loaded file's\n"
-           "                        image (repeatable); an unknown name is bad usage\n"
-           "  --keep-config         program: keep the chip's configuration (read before the erase\n"
-           "                        and the write, written back); a file without configuration\n"
-           "                        is refused unless --config or --keep-config says what to write\n"
-           "  --only LIST           program, verify, read: only these memories, any of\n"
-           "                        code,eeprom,id,config (program --only eeprom erases nothing)\n"
-           "  --keep-eeprom         program --erase: keep the chip's EEPROM (read before the erase,\n"
-           "                        written back)\n"
-           "  devices --config DEV  list DEV's configuration fields and their settings\n"
-           "  --names               devices: the catalogue names alone, one a line (for shell\n"
-           "                        completion and scripts)\n"
-           "  --json                one JSON object on stdout whatever ends the run (command,\n"
-           "                        device, port, result, messages, exit_status); texts go\n"
-           "                        to stderr\n"
-           "  --trace FILE          write every byte to and from the programmer, time-stamped,\n"
-           "                        to FILE (a report for a board that misbehaves; its first\n"
-           "                        line names the version, device, port and command)\n"
-           "  --settings FILE       the settings file to use (default: the window's)\n"
-           "  -q, --quiet           print only the result and the final status line\n"
-           "  -v, --verbose         also print every status text and the port being opened\n"
-           "  -h, --help            show this text\n"
-           "  --version             show this program's version\n"
-           "\n"
-           "Production (program, verify, erase, blank, identify):\n"
-           "  -p PORT -p PORT ...   a gang: every port at once, each on its own thread\n"
-           "  --repeat              again after each Enter; q + Enter, end of input or Ctrl-C stops\n"
-           "  --fast-cycle          program --erase: no blank check before programming; the full\n"
-           "                        verify afterwards proves the erase (with --repeat or a gang)\n"
-           "  --serial START[:STEP] program: a number per chip, used up only by a chip that verifies\n"
-           "  --serial-at ADDR      program word address, or EEPROM offset for eeprom\n"
-           "  --serial-format retlw|word|eeprom\n"
-           "                        RETLW per byte (default), raw words or EEPROM; low byte first\n"
-           "  --serial-bytes N      1 ... 8 bytes (default 4)\n"
-           "  --serial-overwrite    place the number even over the file's data\n"
-           "  --serial-state FILE   keep the next number across runs (locked, replaced whole)\n"
-           "  --log FILE.csv        append one row per chip\n"
-           "\n"
-           "Output: the window's log lines, then its final status line, in UTF-8 on stdout;\n"
-           "a one-line progress display on stderr when stderr is a terminal. FILE \"-\" is stdout for\n"
-           "read (the texts then go to stderr) and stdin for program, verify and dump.\n"
-           "\n"
-           "Options and their values may be joined (-dPIC16F877A, -qv, --device=NAME);\n"
-           "-- ends the options.\n"
-           "\n"
-           "Exit status: 0 success; 1 the result is negative (mismatch, not blank, link failure);\n"
-           "2 refused by the connection and device check, or a serial number refused;\n"
-           "3 a file could not be read or written (the calibration log included);\n"
-           "128+N ended by signal N, an erase first writing the calibration back;\n"
-           "64 bad usage (unknown option, command or device, a missing --settings file,\n"
-           "an unknown configuration field or setting);\n"
-           "70 an internal error.\n"
-           "\n"
-           "Configuration names come from the gputils assembler headers (gputils-common), searched in\n"
-           "$TARNVIK_GPUTILS_HEADERS, /usr/share/gputils/header, /usr/local/share/gputils/header.\n";
 }

@@ -264,6 +264,143 @@ NextRound WaitForNextChips(size_t ports)
     }
 }
 
+// What every round of a run shares: the image and its device, the ports,
+// the serial numbers, the log, the console and the totals.
+struct Bench {
+    Bench(const CliOptions &options, const MemoryBuffer &image, DeviceSelection device)
+        : options(options), image(image), device(device), hasImage(!options.file.empty()),
+          ports(options.ports.empty() ? std::vector<std::string>{""} : options.ports),
+          labels(Labels(ports)), n(ports.size()),
+          console(labels, isatty(STDERR_FILENO) == 1 && options.verbosity != Verbosity::Quiet), totals(labels)
+    {
+    }
+    // An empty port is the settings file's port, or the probe's.
+    static std::vector<std::string> Labels(const std::vector<std::string> &ports)
+    {
+        std::vector<std::string> labels;
+        for (const std::string &p : ports)
+            labels.push_back(p.empty() ? "default" : p);
+        return labels;
+    }
+
+    const CliOptions &options;
+    const MemoryBuffer &image;
+    const DeviceSelection device;
+    const bool hasImage;
+    const std::vector<std::string> ports, labels;
+    const size_t n;
+    Console console;
+    RunTotals totals;
+    Serials serials;
+    ProductionLog log;
+    std::optional<uint32_t> crc;
+    std::optional<uint16_t> checksum;
+};
+
+// The serial numbers' stock and the log, before the first chip; the exit
+// status of a refusal, 0 when the run may start.
+int OpenBench(Bench &bench)
+{
+    const CliOptions &options = bench.options;
+    if (options.serial) {
+        if (const int refused = PrepareSerials(options, bench.image, bench.device, bench.serials)) return refused;
+        const SerialStock stock = bench.serials.stock->Stock();
+        if (bench.serials.stock->FromFile() && options.serialStartGiven && stock.next != options.serialStart)
+            Error("serial numbers continue from " + options.serialState + " at " +
+                  std::to_string(stock.givenBack.empty() ? stock.next : *stock.givenBack.begin()));
+    }
+    std::string error;
+    if (!options.log.empty() && !bench.log.Open(options.log, error)) {
+        Error(error);
+        return ExitFileError;
+    }
+    if (bench.hasImage) bench.crc = ImageCrc32(bench.image, bench.device.Pic18);
+    if (bench.hasImage && bench.device.Index >= 0) bench.checksum = ImageChecksum(bench.image, bench.device);
+    return ExitSuccess;
+}
+
+// One port's chip of a round, on the port's own thread: its session over
+// its copy of the image; the table's row is filled in.
+int RunChip(Bench &bench, size_t i, const MemoryBuffer *image, std::optional<uint64_t> number, PortResult &row)
+{
+    const auto start = std::chrono::steady_clock::now();
+    CliOptions own = bench.options;
+    own.port = bench.ports[i];
+    PrefixStream out(bench.console, "[" + bench.labels[i] + "] ");
+    PortFrontEnd ui(own, out.File(), bench.console, i);
+    CliSession session(own, ui);
+    session.ForChip(image, bench.device);
+    if (number) ui.Print("シリアル番号 " + std::to_string(*number));
+    const int status = session.Run();
+    row.deviceId = session.DeviceIdRead();
+    const bool lost = LinkLost(session.LastOutcome());
+    row.result = lost ? "link lost" : session.Result();
+    if (lost) row.linkError = LinkFaultWord(session.LastOutcome()->linkFault);
+    if (row.result.empty()) row.result = status ? "failed" : "ok";
+    row.status = status;
+    row.elapsedMs = static_cast<long>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count());
+    return status;
+}
+
+// After a round: the numbers kept or given back, the log's rows and the
+// table; false when the stock or the log failed, which ends the run.
+bool RecordRound(Bench &bench, const std::vector<std::optional<uint64_t>> &numbers,
+                 const std::vector<PortResult> &results, const std::vector<int> &statuses, int &worst)
+{
+    bool fine = true;
+    std::string error;
+    for (size_t i = 0; i < bench.n; ++i) {
+        const bool passed = statuses[i] == ExitSuccess;
+        bench.totals.Add(i, passed);
+        // Only a chip that programmed and verified keeps its number.
+        if (numbers[i] && !(passed ? bench.serials.stock->Consume(*numbers[i], error)
+                                   : bench.serials.stock->GiveBack(*numbers[i], error))) {
+            Error(error);
+            worst = std::max(worst, static_cast<int>(ExitFileError));
+            fine = false;
+        }
+        const PortResult &r = results[i];
+        if (bench.log.IsOpen() && !bench.log.Append({std::time(nullptr), bench.labels[i], DeviceName(bench.device),
+                                                     r.deviceId, r.serial, r.result, bench.crc, r.elapsedMs,
+                                                     bench.checksum, r.linkError},
+                                                    error)) {
+            Error(error);
+            worst = std::max(worst, static_cast<int>(ExitFileError));
+            fine = false;
+        }
+    }
+    for (const std::string &line : ResultTable(results))
+        bench.console.Line(line);
+    worst = std::max(worst, WorstStatus(statuses));
+    return fine;
+}
+
+// One round: a number per port, each chip on its port's thread, then the
+// record; false when the run is to end after it.
+bool RunRound(Bench &bench, int &worst)
+{
+    const size_t n = bench.n;
+    std::vector<std::optional<uint64_t>> numbers(n);
+    if (bench.options.serial && !DrawNumbers(bench.options, bench.serials, numbers)) {
+        worst = std::max(worst, static_cast<int>(ExitRefused));
+        return false;
+    }
+    std::vector<std::unique_ptr<MemoryBuffer>> images(n);
+    for (size_t i = 0; i < n && bench.hasImage; ++i) {
+        images[i] = std::make_unique<MemoryBuffer>(bench.image);
+        if (numbers[i]) PlaceSerial(bench.options.serialLayout, bench.serials.target, *numbers[i], *images[i]);
+    }
+    std::vector<PortResult> results(n);
+    for (size_t i = 0; i < n; ++i)
+        results[i] = {bench.labels[i], "", numbers[i] ? std::to_string(*numbers[i]) : "", "failed", 0,
+                      ExitSoftware,    {}};
+    const std::vector<int> statuses = RunGang(
+        n, [&](size_t i) { return RunChip(bench, i, images[i].get(), numbers[i], results[i]); }, ExitSoftware);
+    bench.console.EndProgress();
+    return RecordRound(bench, numbers, results, statuses, worst);
+}
+
 } // namespace
 
 int RunProduction(const CliOptions &options)
@@ -273,115 +410,21 @@ int RunProduction(const CliOptions &options)
     CliSession loader(options, loaderUi);
     if (const int refused = loader.Prepare()) return refused;
     loaderUi.DropStatus();
-    const bool hasImage = !options.file.empty();
-    const MemoryBuffer &image = loader.Buffer();
-    const DeviceSelection device = loader.Selection();
-
-    Serials serials;
-    if (options.serial) {
-        if (const int refused = PrepareSerials(options, image, device, serials)) return refused;
-        const SerialStock stock = serials.stock->Stock();
-        if (serials.stock->FromFile() && options.serialStartGiven && stock.next != options.serialStart)
-            Error("serial numbers continue from " + options.serialState + " at " +
-                  std::to_string(stock.givenBack.empty() ? stock.next : *stock.givenBack.begin()));
-    }
-    ProductionLog log;
-    std::string error;
-    if (!options.log.empty() && !log.Open(options.log, error)) {
-        Error(error);
-        return ExitFileError;
-    }
-    const std::optional<uint32_t> crc =
-        hasImage ? std::optional<uint32_t>(ImageCrc32(image, device.Pic18)) : std::nullopt;
-    const std::optional<uint16_t> checksum =
-        hasImage && device.Index >= 0 ? std::optional<uint16_t>(ImageChecksum(image, device)) : std::nullopt;
-
-    std::vector<std::string> ports = options.ports;
-    if (ports.empty()) ports.push_back(""); // the settings file's port, or the probe's
-    std::vector<std::string> labels;
-    for (const std::string &p : ports)
-        labels.push_back(p.empty() ? "default" : p);
-    const size_t n = ports.size();
-    Console console(labels, isatty(STDERR_FILENO) == 1 && options.verbosity != Verbosity::Quiet);
-    RunTotals totals(labels);
+    Bench bench(options, loader.Buffer(), loader.Selection());
+    if (const int refused = OpenBench(bench)) return refused;
     int worst = ExitSuccess;
-    BoardReturn boards(options.settings.empty() ? WindowSettingsPath() : options.settings, ports);
-
+    BoardReturn boards(CliSettingsPath(options), bench.ports);
     for (bool more = true; more;) {
-        std::vector<std::optional<uint64_t>> numbers(n);
-        if (options.serial && !DrawNumbers(options, serials, numbers)) {
-            worst = std::max(worst, static_cast<int>(ExitRefused));
-            break;
-        }
-        std::vector<std::unique_ptr<MemoryBuffer>> images(n);
-        for (size_t i = 0; i < n && hasImage; ++i) {
-            images[i] = std::make_unique<MemoryBuffer>(image);
-            if (numbers[i]) PlaceSerial(options.serialLayout, serials.target, *numbers[i], *images[i]);
-        }
-
-        std::vector<PortResult> results(n);
-        for (size_t i = 0; i < n; ++i)
-            results[i] = {labels[i],    "", numbers[i] ? std::to_string(*numbers[i]) : "", "failed", 0,
-                          ExitSoftware, {}};
-        const std::vector<int> statuses = RunGang(
-            n,
-            [&](size_t i) {
-                const auto start = std::chrono::steady_clock::now();
-                CliOptions own = options;
-                own.port = ports[i];
-                PrefixStream out(console, "[" + labels[i] + "] ");
-                PortFrontEnd ui(own, out.File(), console, i);
-                CliSession session(own, ui);
-                session.ForChip(images[i].get(), device);
-                if (numbers[i]) ui.Print("シリアル番号 " + std::to_string(*numbers[i]));
-                const int status = session.Run();
-                results[i].deviceId = session.DeviceIdRead();
-                const bool lost = LinkLost(session.LastOutcome());
-                results[i].result = lost ? "link lost" : session.Result();
-                if (lost) results[i].linkError = LinkFaultWord(session.LastOutcome()->linkFault);
-                if (results[i].result.empty()) results[i].result = status ? "failed" : "ok";
-                results[i].status = status;
-                results[i].elapsedMs =
-                    static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                          std::chrono::steady_clock::now() - start)
-                                          .count());
-                return status;
-            },
-            ExitSoftware);
-        console.EndProgress();
-
-        for (size_t i = 0; i < n; ++i) {
-            const bool passed = statuses[i] == ExitSuccess;
-            totals.Add(i, passed);
-            // Only a chip that programmed and verified keeps its number.
-            if (numbers[i] && !(passed ? serials.stock->Consume(*numbers[i], error)
-                                       : serials.stock->GiveBack(*numbers[i], error))) {
-                Error(error);
-                worst = std::max(worst, static_cast<int>(ExitFileError));
-                more = false;
-            }
-            if (log.IsOpen() && !log.Append({std::time(nullptr), labels[i], DeviceName(device),
-                                             results[i].deviceId, results[i].serial, results[i].result, crc,
-                                             results[i].elapsedMs, checksum, results[i].linkError},
-                                            error)) {
-                Error(error);
-                worst = std::max(worst, static_cast<int>(ExitFileError));
-                more = false;
-            }
-        }
-        for (const std::string &line : ResultTable(results))
-            console.Line(line);
-        worst = std::max(worst, WorstStatus(statuses));
-
+        more = RunRound(bench, worst);
         // A signal that stopped the operations ends the run; one that came in
         // a --repeat round only after the round.
         if (!options.repeat || !more || InterruptRequested()) break;
-        more = WaitForNextChips(n) == NextRound::Again;
+        more = WaitForNextChips(bench.n) == NextRound::Again;
         // A board unplugged to change its chip may not be back yet.
         if (more) more = boards.Wait([] { return StopAfterRound() || InterruptRequested(); });
     }
     if (options.repeat)
-        for (const std::string &line : totals.Lines())
-            console.Line(line);
+        for (const std::string &line : bench.totals.Lines())
+            bench.console.Line(line);
     return worst;
 }

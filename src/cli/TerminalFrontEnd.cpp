@@ -134,19 +134,8 @@ TerminalFrontEnd::TerminalFrontEnd(const CliOptions &options, FILE *out, FILE *p
 {
 }
 
-void TerminalFrontEnd::Line(const std::string &text, FILE *to)
+void TerminalFrontEnd::Line(const std::string &line, FILE *to)
 {
-    std::string line = text;
-    // "COM1" is replaced, but not the start of "COM10".
-    for (size_t at = 0; !portName_.empty() && (at = line.find(portName_, at)) != std::string::npos;) {
-        const size_t end = at + portName_.size();
-        if (end < line.size() && line[end] >= '0' && line[end] <= '9') {
-            at = end;
-            continue;
-        }
-        line.replace(at, portName_.size(), portPath_);
-        at += portPath_.size();
-    }
     if (options_.json) messages_.push_back(line);
     shown_.push_back(TrimBlanks(line));
     bar_.Clear();
@@ -155,20 +144,13 @@ void TerminalFrontEnd::Line(const std::string &text, FILE *to)
     FlushOutput(to);
 }
 
-namespace {
-
-// The window's status bar joins a step done and the next one with a
-// full-width blank ("書込みました。　ベリファイ中…").
-const std::string StatusJoint = "\u3000";
-
-bool Shown(const std::vector<std::string> &shown, const std::string &text)
+bool TerminalFrontEnd::Shown(const std::string &text) const
 {
-    for (const std::string &s : shown)
-        if (s == text) return true;
+    const std::string trimmed = TrimBlanks(text);
+    for (const std::string &s : shown_)
+        if (s == trimmed) return true;
     return false;
 }
-
-} // namespace
 
 void TerminalFrontEnd::SetStatus(const std::string &text)
 {
@@ -176,18 +158,29 @@ void TerminalFrontEnd::SetStatus(const std::string &text)
     statusShown_ = false;
     if (options_.verbosity != Verbosity::Verbose || text.empty()) return;
     statusShown_ = true;
-    // Only the parts not shown yet: a joined status repeats the step before.
-    std::string fresh;
-    size_t from = 0;
-    while (from <= text.size()) {
-        size_t end = text.find(StatusJoint, from);
-        if (end == std::string::npos) end = text.size();
-        const std::string part = text.substr(from, end - from);
-        if (!TrimBlanks(part).empty() && !Shown(shown_, TrimBlanks(part)))
-            fresh += (fresh.empty() ? "" : StatusJoint) + part;
-        from = end + StatusJoint.size();
-    }
-    if (!fresh.empty()) Line(fresh == TrimBlanks(text) ? text : fresh);
+    if (!TrimBlanks(text).empty() && !Shown(text)) Line(text);
+}
+
+void TerminalFrontEnd::SetStatusAfter(const std::string &done, const std::string &next)
+{
+    // The window's status bar joins the two with a full-width blank.
+    const std::string joined = done + "\u3000" + next;
+    status_ = joined;
+    statusShown_ = false;
+    if (options_.verbosity != Verbosity::Verbose) return;
+    statusShown_ = true;
+    // Only the parts not shown yet: the step done was mostly shown before.
+    const bool freshDone = !TrimBlanks(done).empty() && !Shown(done);
+    const bool freshNext = !TrimBlanks(next).empty() && !Shown(next);
+    if (freshDone && freshNext)
+        Line(joined);
+    else if (freshDone || freshNext)
+        Line(freshDone ? done : next);
+}
+
+std::string TerminalFrontEnd::PortLabel(const std::string &name) const
+{
+    return !portName_.empty() && name == portName_ ? portPath_ : name;
 }
 
 void TerminalFrontEnd::AddLog(const std::string &line)

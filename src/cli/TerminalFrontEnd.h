@@ -59,6 +59,10 @@ public:
     TerminalFrontEnd(const CliOptions &options, FILE *out, FILE *progressOut, bool progressIsTerminal);
 
     void SetStatus(const std::string &text) override;
+    // Verbose mode shows only the parts not shown yet.
+    void SetStatusAfter(const std::string &done, const std::string &next) override;
+    // A port the user gave by its path is named by it.
+    std::string PortLabel(const std::string &name) const override;
     void AddLog(const std::string &line) override;
     void AddLogShowingMessages(const std::string &line) override;
     void SetDialogStatus(const std::string &) override {}
@@ -92,7 +96,7 @@ public:
     const std::vector<std::string> &Messages() const { return messages_; }
     // The port being opened and the like: verbose mode only.
     void Detail(const std::string &line);
-    // From now on every line names the port `name` by `path` instead.
+    // From now on the port `name` is named by `path` (PortLabel).
     void NamePortByPath(const std::string &name, const std::string &path)
     {
         portName_ = name;
@@ -109,6 +113,8 @@ public:
 private:
     void Line(const std::string &line, FILE *to);
     void Line(const std::string &line) { Line(line, logOut_); }
+    // Whether the text (blanks trimmed) was shown already.
+    bool Shown(const std::string &text) const;
 
     const CliOptions &options_;
     FILE *out_;

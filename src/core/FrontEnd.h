@@ -30,6 +30,13 @@ public:
 
     // Status line: one short text, each write replaces the last.
     virtual void SetStatus(const std::string &text) = 0;
+    // A status that follows a step done ("書込みました。" then "ベリファイ中…"):
+    // the window's status bar shows the two joined by a full-width blank; a
+    // front end that shows each text once may show only what is new.
+    virtual void SetStatusAfter(const std::string &done, const std::string &next)
+    {
+        SetStatus(done + "\u3000" + next);
+    }
     // Message log: append a routine line.
     virtual void AddLog(const std::string &line) = 0;
     // Message log: switch to the "Message" tab first, then append (problems
@@ -74,6 +81,9 @@ public:
         return "「CALIBデータを変更する」をチェックし、CAL1に " + cal1 +
                (cal2.empty() ? "" : "、CAL2に " + cal2) + " を入力して消去してください。";
     }
+    // The port as the texts name it: the window's COM name; the command line
+    // names a port the user gave by its path.
+    virtual std::string PortLabel(const std::string &name) const { return name; }
     // What the user does when no port is open: the window's Option tab opens
     // one.
     virtual std::string OpenPortAdvice() const

@@ -11,14 +11,28 @@ namespace {
 // leaves its place as it is.
 struct Say {
     std::string status, dialog;
+    // Not empty: the status follows this step done, the two joined as the
+    // window's status bar shows them.
+    std::string done;
 };
+
+// The status bar's joint between a step done and the next one.
+const std::string StatusJoint = "\u3000";
 
 // Where a text goes on a surface: the status line, or the progress dialog
 // (and the status line too when both).
 Say On(Surface surface, const std::string &text, bool bothOnDialog = false)
 {
-    if (surface == Surface::StatusLine) return {text, ""};
-    return {bothOnDialog ? text : "", text};
+    if (surface == Surface::StatusLine) return {text, "", ""};
+    return {bothOnDialog ? text : "", text, ""};
+}
+
+// The same for a text that follows a step done.
+Say After(Surface surface, const std::string &done, const std::string &next)
+{
+    Say say = On(surface, done + StatusJoint + next);
+    if (!say.status.empty()) say = {next, say.dialog, done};
+    return say;
 }
 
 std::string Loaded(const ChainRun &run)
@@ -39,22 +53,21 @@ Say Before(const ChainRun &run, Surface surface, Chain chain, Step step, const S
         return {};
     case Step::BlankCheck:
         if (!previous) return On(surface, "ブランクチェック中…");
-        if (!file) return On(surface, "消去しました。　ブランクチェック中…");
+        if (!file) return After(surface, "消去しました。", "ブランクチェック中…");
         if (surface == Surface::ProgressDialog)
-            return {Loaded(run) + "　ブランクチェック中…",
-                    " \"" + run.fileName + "\" をロード。ブランクチェック中…"};
-        return {Loaded(run) + "　ブランクチェック中…", ""};
+            return {"ブランクチェック中…", " \"" + run.fileName + "\" をロード。ブランクチェック中…", Loaded(run)};
+        return {"ブランクチェック中…", "", Loaded(run)};
     case Step::Program:
         if (!previous) {
             if (chain == Chain::Program) return On(surface, "デバイスに書込み中…", true);
-            return On(surface, file ? Loaded(run) + "　書込み中…" : "書込み中…");
+            return file ? After(surface, Loaded(run), "書込み中…") : On(surface, "書込み中…");
         }
-        if (*previous == Step::Erase) return On(surface, "消去しました。　書込み中…");
-        if (*previous == Step::Verify) return On(surface, "ベリファイOK。　Configurationを書込み中…");
-        return On(surface, file || surface == Surface::ProgressDialog ? "消去OK。　書き込み中…"
-                                                                      : "消去OK。　書込み中…");
+        if (*previous == Step::Erase) return After(surface, "消去しました。", "書込み中…");
+        if (*previous == Step::Verify) return After(surface, "ベリファイOK。", "Configurationを書込み中…");
+        return After(surface, "消去OK。",
+                  file || surface == Surface::ProgressDialog ? "書き込み中…" : "書込み中…");
     case Step::Verify:
-        return On(surface, previous ? "書込みました。　ベリファイ中…" : "ベリファイ中…");
+        return previous ? After(surface, "書込みました。", "ベリファイ中…") : On(surface, "ベリファイ中…");
     }
     return {};
 }
@@ -64,19 +77,22 @@ Say AfterErasedBlankCheck(const ChainRun &run, Surface surface, Chain chain, con
                           bool last)
 {
     const bool file = !run.fileName.empty();
-    if (result.Ok()) return last ? On(surface, "消去OK。　デバイスはブランクです。") : Say{};
+    if (result.Ok()) return last ? After(surface, "消去OK。", "デバイスはブランクです。") : Say{};
     if (result.kind != Outcome::NotBlank) return {}; // a lost link keeps its own text
     if (surface == Surface::ProgressDialog)
         return {"", file ? " !!消去しましたが、ブランクではありません。"
-                         : " !!消去しましたがブランクではありません。"};
+                         : " !!消去しましたがブランクではありません。", ""};
     if (chain == Chain::EraseBlankCheckProgramVerify && !file)
-        return {"消去できませんでした。デバイスはブランクではありません。", ""};
-    return {"消去しましたが、デバイスはブランクではありません。", ""};
+        return {"消去できませんでした。デバイスはブランクではありません。", "", ""};
+    return {"消去しましたが、デバイスはブランクではありません。", "", ""};
 }
 
 void Tell(FrontEnd &ui, const Say &say)
 {
-    if (!say.status.empty()) ui.SetStatus(say.status);
+    if (!say.done.empty())
+        ui.SetStatusAfter(say.done, say.status);
+    else if (!say.status.empty())
+        ui.SetStatus(say.status);
     if (!say.dialog.empty()) ui.SetDialogStatus(say.dialog);
 }
 

@@ -177,7 +177,7 @@ OperationResult CheckConnection(OperationContext &ctx)
     // repaint before the DEVICE-ID reads add their own exchanges.
     ui.ProcessMessages();
     if (!IsProgrammerReply(reply)) {
-        ui.AddLogShowingMessages(ctx.port.PortName() + "にプログラマーの接続を確認できませんでした。");
+        ui.AddLogShowingMessages(ui.PortLabel(ctx.port.PortName()) + "にプログラマーの接続を確認できませんでした。");
         ui.SetStatus(" !! 接続を確認してください");
         if (dialog) ui.SetDialogStatus(" !! 接続を確認してください。");
         return RefusedResult(Refusal::NoProgrammer);

@@ -1,0 +1,173 @@
+#include "CommandRun.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+
+#include "Naming.h"
+#include "TerminalView.h"
+#include "image/hex.h"
+#include "operations/regions.h"
+#include "support/StandardStreams.h"
+
+CommandRun::~CommandRun()
+{
+    if (!scratch.empty()) std::remove(scratch.c_str());
+}
+
+OperationOptions CommandRun::Options() const
+{
+    OperationChoices choices;
+    choices.smallBlock = options.smallBlock;
+    choices.verifyUserId = options.verifyUserId;
+    choices.calibChange = CalibChange();
+    choices.cal1 = options.cal1;
+    choices.cal2 = options.cal2;
+    choices.calibrationLogOptional = options.noCalibrationLog;
+    choices.regions = options.regions | (options.keepEeprom ? RegionEEData : 0u);
+    return OperationOptionsFor(choices);
+}
+
+std::string CommandRun::QuotedName() const
+{
+    return "\"" + FileBaseName(options.file) + "\"";
+}
+
+std::string CommandRun::ScratchFile()
+{
+    if (!scratch.empty()) return scratch;
+    const char *tmp = std::getenv("TMPDIR");
+    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/tarnvik-cli.XXXXXX";
+    const int fd = mkstemp(pattern.data());
+    if (fd < 0) throw HexFileError(pattern, errno);
+    close(fd);
+    scratch = pattern;
+    return scratch;
+}
+
+void CommandRun::NoteDeviceId(std::optional<uint16_t> id)
+{
+    idRead = id;
+    if (idRead) deviceIdRead = DeviceIdText(*idRead);
+}
+
+void OpenPortForCommand(CommandRun &run)
+{
+    Session &session = run.session;
+    const PortChoice choice =
+        run.options.port.empty() ? session.StartingChoice() : session.NamedChoice(run.options.port);
+    if (choice.how == PortHow::Path && choice.lookupError.empty()) {
+        run.pathOverride = choice.path;
+        // The user gave a path: every message names the port by it.
+        run.ui.NamePortByPath(choice.name, choice.path);
+    }
+    if (choice.how == PortHow::Searched) run.ui.Detail("ポートをチェックしています。");
+    const PortChosen chosen = session.OpenPort(choice);
+    if (choice.how == PortHow::Fixed || (choice.how == PortHow::Searched && chosen.searchResult == 0))
+        run.chosenPort = chosen.port;
+    ShowPortChosen(run.ui, chosen);
+}
+
+int LoadFile(CommandRun &run, bool refuseDamaged)
+{
+    if (run.image) {
+        // The image was read and judged once, before the chips were started.
+        run.session.UseImage(*run.image, run.imageDevice);
+        return ExitSuccess;
+    }
+    // Standard input the caller closed is /dev/null now: no file at all.
+    if (run.options.file == "-" && StandardStreamWasClosed(STDIN_FILENO))
+        throw HexFileError(run.options.file, EBADF, "standard input is closed");
+    const LoadReport report = run.session.Load(run.options.file, LoadMode::New, run.options.autoSelect);
+    run.configGiven = report.configurationSet;
+    return ShowLoad(run, report, refuseDamaged);
+}
+
+int Check(CommandRun &run)
+{
+    const CheckReport report = run.session.Check(run.Options());
+    const OperationResult &check = report.result;
+    // The check's own reads name the chip: reading again would only add a
+    // programming-mode entry per chip.
+    if (run.forChip && report.reachedChip) run.NoteDeviceId(check.deviceId);
+    if (check.refusal == Refusal::WrongDevice) ExplainWrongChip(run.ui, run.session.Device(), check.deviceId);
+    if (check.Ok()) return ExitSuccess;
+    run.outcome = check;
+    if (check.kind == Outcome::LinkLost || check.kind == Outcome::Interrupted) {
+        run.result = "link lost";
+        return ExitNegative;
+    }
+    run.result = check.refusal == Refusal::NoPort         ? "port not open"
+                 : check.refusal == Refusal::NoProgrammer ? "no programmer"
+                                                          : "refused";
+    return ExitRefused;
+}
+
+namespace {
+
+// The result word and exit status of a chain that did not end well.
+int ChainFailure(CommandRun &run, const StepEnded &ended)
+{
+    const OperationResult &o = ended.outcome;
+    switch (ended.step) {
+    case Step::Erase:
+        run.result = "erase failed";
+        return o.kind == Outcome::Refused && o.refusal == Refusal::CalibrationLogUnwritable ? ExitFileError
+                                                                                            : ExitNegative;
+    case Step::BlankCheck:
+        // A blank check that could not read the chip after an erase says so;
+        // the blank command alone has always called any failure not blank.
+        run.result = o.kind == Outcome::NotBlank || ended.ran.front() == Step::BlankCheck ? "not blank"
+                                                                                          : "blank check failed";
+        return ExitNegative;
+    case Step::Program:
+        run.result = "program failed";
+        return ExitNegative;
+    case Step::Verify:
+        run.result = "verify failed";
+        return ExitNegative;
+    case Step::Read:
+        run.result = "failed";
+        return ExitNegative;
+    }
+    return ExitNegative;
+}
+
+} // namespace
+
+int Chained(CommandRun &run, Chain chain, ChainRun chainRun)
+{
+    chainRun.progress = &run.ui.MainProgress();
+    const StepEnded ended = run.session.RunChain(chain, chainRun, run.Options());
+    run.outcome = ended.outcome;
+    // The copy of what the chip was to keep, where it may be gone from the chip.
+    if (ended.keptPending) run.fields["kept_copy"] = chainRun.kept->path;
+    if (!ended.outcome.differing.empty()) run.fields["differences"] = DifferencesObject(ended.outcome);
+    if (ended.Ok()) {
+        run.result = "ok";
+        return ExitSuccess;
+    }
+    return ChainFailure(run, ended);
+}
+
+int RefuseNoDevice(CommandRun &run)
+{
+    run.ui.AddLogShowingMessages("DEVICE が選択されていません。");
+    run.ui.SetStatus(" !! デバイスを選択してください。");
+    return ExitRefused;
+}
+
+int RefuseMissingConfiguration(CommandRun &run)
+{
+    const CliOptions &options = run.options;
+    if (run.configGiven || !options.configSettings.empty() || options.keepConfig ||
+        !(options.regions & RegionConfig))
+        return ExitSuccess;
+    run.ui.DropStatus();
+    run.ui.Error(MissingConfigurationText(FileBaseName(options.file), run.session.Device(), run.session.Buffer()));
+    run.ui.Error("--config で値を指定するか、--keep-config でデバイスのConfigurationを残してください。");
+    run.result = "no configuration";
+    return ExitFileError;
+}

@@ -1,0 +1,287 @@
+#include "TerminalView.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+
+#include "CliSession.h"
+#include "Naming.h"
+#include "catalogue/DeviceSpec.h"
+#include "image/checksum.h"
+#include "link/PortPermission.h"
+#include "link/identify.h"
+#include "support/textutil.h"
+
+namespace {
+
+// A finding's kind as --json names it.
+const char *LoadFindingKindWord(LoadFindingKind kind)
+{
+    switch (kind) {
+    case LoadFindingKind::OutsidePart:
+        return "outside_part";
+    case LoadFindingKind::EepromHighByte:
+        return "eeprom_high_byte";
+    case LoadFindingKind::Pic18Image:
+        return "pic18_image";
+    case LoadFindingKind::ExtendedWraps:
+        return "extended_wraps";
+    case LoadFindingKind::SegmentIgnored:
+        return "segment_ignored";
+    case LoadFindingKind::OddBytes:
+        return "odd_bytes";
+    case LoadFindingKind::Overlap:
+        return "overlap";
+    }
+    return "";
+}
+
+void ExplainOpenFailure(TerminalFrontEnd &ui, const PortChosen &chosen, const std::string &path)
+{
+    ui.Error(chosen.openError);
+    if (!path.empty() && (chosen.openErrno == EACCES || chosen.openErrno == EPERM)) AdvisePermission(ui, {path});
+}
+
+// -p: a COM name or a path.
+void ShowNamedPort(TerminalFrontEnd &ui, const PortChosen &chosen)
+{
+    const PortChoice &choice = chosen.choice;
+    if (!choice.lookupError.empty()) {
+        // usb:SERIAL that no device (or more than one) answers to.
+        ui.AddLogShowingMessages(choice.asked + " がオープンできません！");
+        ui.Error(choice.lookupError);
+        return;
+    }
+    if (chosen.opened) {
+        // The user gave a path: every message names the port by it.
+        ui.Detail(choice.name == choice.path || choice.how == PortHow::Path
+                      ? choice.path + " をオープンしました。"
+                      : choice.name + " (" + choice.path + ") をオープンしました。");
+        return;
+    }
+    ui.AddLogShowingMessages(ui.PortLabel(choice.name) + " がオープンできません！");
+    ExplainOpenFailure(ui, chosen, choice.path);
+}
+
+void ShowFixedPort(TerminalFrontEnd &ui, const PortChosen &chosen)
+{
+    const std::string &name = chosen.choice.name;
+    if (name.empty()) {
+        ui.AddLog("使用するポートは固定ですが、ポート番号が指定されていません。");
+        ui.AddLog("Tarnboxを接続したポートをオープンしてください。");
+        return;
+    }
+    if (!chosen.opened) {
+        ui.AddLog(name + " はオープンできません。");
+        ui.AddLog("Tarnboxを接続したポートをオープンしてください。");
+        ExplainOpenFailure(ui, chosen, chosen.choice.path);
+        return;
+    }
+    ui.Detail(name + " をオープンしました。");
+}
+
+void ShowSearch(TerminalFrontEnd &ui, const PortChosen &chosen)
+{
+    // Nothing found: a port the user may not open may be the board's.
+    if (chosen.searchResult != 0) AdvisePermission(ui, chosen.denied);
+    if (chosen.searchResult == -1) {
+        ui.AddLogShowingMessages("使用できるポートがありません。");
+    } else if (chosen.searchResult == 1) {
+        ui.AddLogShowingMessages("プログラマーの接続を確認してください。");
+    } else {
+        ui.Detail(chosen.port + "をオープンしました。");
+        ui.Detail("プログラマーの接続を確認しました。");
+    }
+}
+
+// Skipped lines, no data and the findings, on stderr.
+void ShowLoadProblems(CommandRun &run, const LoadReport &report)
+{
+    const HexReadReport &read = report.read;
+    const std::string name = FileBaseName(report.file);
+    if (read.Skipped > 0) {
+        run.ui.Error(SkippedLinesText(name, read));
+        for (size_t i = 0; i < read.Lines.size() && i < SkippedLinesListed; ++i)
+            std::fprintf(stderr, "  %s\n", SkippedLineText(read.Lines[i]).c_str());
+        if (read.Skipped > static_cast<long>(SkippedLinesListed)) std::fprintf(stderr, "  …\n");
+    }
+    if (read.NoData()) run.ui.Error(NoHexDataText(name));
+    // Scripts get every finding kept as data, an empty list for a clean file.
+    const LoadFindings &findings = report.findings;
+    JsonObject list = JsonObject::array();
+    for (const LoadFinding &f : findings.List) {
+        // The digits the texts show: six for a file address above 64 KB.
+        const int digits = std::max(f.First, f.Last) > 0xFFFF ? 6 : 4;
+        JsonObject entry{{"line", f.Line},
+                         {"first", Hex(f.First, digits)},
+                         {"last", Hex(f.Last, digits)},
+                         {"kind", LoadFindingKindWord(f.Kind)},
+                         {"addresses", f.FileBytes ? "file bytes" : "buffer"},
+                         {"changes_what_is_written", ChangesWhatIsWritten(f.Kind)}};
+        if (f.Kind == LoadFindingKind::Overlap) entry["earlier_line"] = f.EarlierLine;
+        list.push_back(entry);
+    }
+    run.fields["findings"] = list;
+    run.fields["findings_count"] = findings.Count;
+    if (findings.Empty()) return;
+    run.ui.Error(LoadFindingsText(name, SelectedDeviceName(report.device), findings));
+    for (size_t i = 0; i < findings.List.size() && i < LoadFindingsListed; ++i)
+        std::fprintf(stderr, "  %s\n", LoadFindingText(findings.List[i]).c_str());
+    if (findings.Count > static_cast<long>(LoadFindingsListed)) std::fprintf(stderr, "  …\n");
+}
+
+// The word or two a script matches on, for a command that noted none.
+const char *ResultFor(int status)
+{
+    switch (status) {
+    case ExitSuccess:
+        return "ok";
+    case ExitNegative:
+        return "failed";
+    case ExitRefused:
+        return "refused";
+    case ExitFileError:
+        return "file error";
+    case ExitUsage:
+        return "usage";
+    case ExitInternal:
+        return "internal error";
+    default:
+        return status > 128 ? "interrupted" : "failed";
+    }
+}
+
+} // namespace
+
+std::string DeviceIdText(uint16_t id)
+{
+    return Hex(id & ~0x1Fu, 4) + " rev " + std::to_string(id & 0x1F);
+}
+
+void AddDeviceIdFields(JsonObject &object, uint16_t id)
+{
+    object["device_id"] = DeviceIdText(id);
+    object["id"] = Hex(id & ~0x1Fu, 4);
+    object["revision"] = id & 0x1F;
+}
+
+JsonObject DifferencesObject(const OperationResult &result)
+{
+    JsonObject memories = JsonObject::array();
+    for (const MemoryDifferences &m : result.differing) {
+        JsonObject first = JsonObject::array();
+        for (const Difference &d : result.differences)
+            if (d.memory == m.memory)
+                first.push_back({{"address", d.address},
+                                 {"file", d.file ? JsonObject(*d.file) : JsonObject(nullptr)},
+                                 {"chip", d.chip ? JsonObject(*d.chip) : JsonObject(nullptr)}});
+        memories.push_back({{"memory", MemoryName(m.memory)},
+                            {"count", m.count},
+                            {"unit", m.bytes ? "bytes" : "words"},
+                            {"first", first}});
+    }
+    return memories;
+}
+
+void AdvisePermission(TerminalFrontEnd &ui, const std::vector<std::string> &paths)
+{
+    for (const std::string &text : PermissionAdviceFor(paths))
+        ui.Error(EscapeControls(text));
+}
+
+void ShowPortChosen(TerminalFrontEnd &ui, const PortChosen &chosen)
+{
+    switch (chosen.choice.how) {
+    case PortHow::Named:
+    case PortHow::Path:
+        ShowNamedPort(ui, chosen);
+        break;
+    case PortHow::Fixed:
+        ShowFixedPort(ui, chosen);
+        break;
+    case PortHow::Searched:
+        ShowSearch(ui, chosen);
+        break;
+    }
+    if (!chosen.notice.empty()) ui.Error(chosen.notice);
+}
+
+int ShowLoad(CommandRun &run, const LoadReport &report, bool refuseDamaged)
+{
+    TerminalFrontEnd &ui = run.ui;
+    if (report.cleared) {
+        ui.AddLog("バッファをクリアしました。");
+        ui.SetStatus("バッファをクリアしました。");
+    }
+    if (report.DeviceChanged()) ui.Detail("DEVICE: " + SelectedDeviceName(report.device));
+    ShowLoadProblems(run, report);
+    // A damaged file, or one that is no HEX file at all, must never reach a
+    // chip and end as "ベリファイOK".
+    if (refuseDamaged && report.Damaged()) {
+        ui.DropStatus();
+        return ExitFileError;
+    }
+    // Nor may a file whose data the part would not get as written: a
+    // program would leave it out and the verify then compare what is left.
+    if (refuseDamaged && report.findings.ChangesWhatIsWritten()) {
+        ui.Error(LoadFindingsRefusedText);
+        ui.DropStatus();
+        return ExitFileError;
+    }
+    ui.AddLog("ファイル " + run.QuotedName() + " をロードしました。");
+    ui.SetStatus(" " + run.QuotedName() + " をロードしました。");
+    // What is to go into the chip, in the number the build tools print.
+    if (refuseDamaged) ShowChecksum(run, report.checksum);
+    return ExitSuccess;
+}
+
+void ShowChecksum(CommandRun &run, std::optional<uint16_t> checksum)
+{
+    if (!checksum) return;
+    run.ui.AddLog(ChecksumText(*checksum));
+    run.fields["checksum"] = Hex(*checksum, 4);
+}
+
+void ExplainWrongChip(TerminalFrontEnd &ui, DeviceSelection device, std::optional<uint16_t> id)
+{
+    if (!id) return;
+    const bool pic18 = device.Pic18;
+    const size_t row = static_cast<size_t>(device.Index);
+    const uint16_t expected = pic18 ? DeviceTable18[row].DeviceId : DeviceTable[row].DeviceId;
+    const uint16_t masked = *id & (pic18 ? DeviceIdMask18 : DeviceIdMask16);
+    std::string names;
+    for (int other : DevicesWithId(pic18, *id))
+        names += (names.empty() ? "" : ", ") + SelectedDeviceName({pic18, other});
+    ui.Error("DEVICE-ID read " + Hex(masked, 4) + " (rev " + std::to_string(*id & 0x1F) + "), expected " +
+             Hex(expected, 4) + " for " + SelectedDeviceName(device) + "; " +
+             (names.empty() ? "no catalogue device has DEVICE-ID " + Hex(masked, 4)
+                            : "the chip in the socket looks like " + names + " (try -d " +
+                                  names.substr(0, names.find(',')) + ")"));
+}
+
+JsonObject ResultObject(const CommandRun &run, const std::vector<std::string> &messages, int status)
+{
+    const CliOptions &options = run.options;
+    const DeviceSelection device = run.session.Device();
+    // The port as the user named it (-p), as the settings or the search
+    // chose it, or as it is still open; the command has closed it by now.
+    std::string port = run.session.Port().PortName();
+    if (!run.pathOverride.empty())
+        port = run.pathOverride;
+    else if (port.empty())
+        port = options.port.empty() ? run.chosenPort : options.port;
+    JsonObject out;
+    out["command"] = CommandWord(options.command);
+    out["device"] = device.Index >= 0 ? JsonObject(SelectedDeviceName(device)) : JsonObject(nullptr);
+    out["port"] = port.empty() ? JsonObject(nullptr) : JsonObject(port);
+    out["result"] = run.result.empty() || status > 128 ? ResultFor(status) : run.result;
+    // How the link was lost, for a script to tell a noisy cable from a board
+    // that is gone.
+    if (run.outcome && run.outcome->LostLink()) out["link_error"] = LinkFaultWord(run.outcome->linkFault);
+    if (run.idRead) AddDeviceIdFields(out, *run.idRead);
+    for (const auto &field : run.fields.items())
+        out[field.key()] = field.value();
+    out["messages"] = messages;
+    out["exit_status"] = status;
+    return out;
+}

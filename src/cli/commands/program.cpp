@@ -1,0 +1,83 @@
+// program: the file into the chip and the verify after it; --erase erases
+// first, --keep-config/--keep-eeprom keep what the chip holds of those.
+#include "Commands.h"
+#include "Naming.h"
+#include "catalogue/DeviceSpec.h"
+#include "image/checksum.h"
+#include "operations/regions.h"
+
+namespace {
+
+// program --erase: refused (ExitRefused, saying why) when the memories
+// asked for cannot be written without the bulk erase clearing others.
+int RefuseRegionErase(CommandRun &run)
+{
+    const CliOptions &options = run.options;
+    const DeviceSelection device = run.session.Device();
+    if (!options.erase || options.regions == RegionAll || device.Index < 0) return ExitSuccess;
+    const size_t row = static_cast<size_t>(device.Index);
+    const bool hasEEData = device.Pic18 ? DeviceTable18[row].EEDataSize != 0 : DeviceTable[row].EEDataSize != 0;
+    const unsigned kept = options.regions | (options.keepEeprom || !hasEEData ? RegionEEData : 0u);
+    if (kept == RegionAll) return ExitSuccess;
+    run.ui.DropStatus();
+    run.ui.Error(std::string("--erase: ") + SelectedDeviceName(device) +
+                 " は一括消去で全メモリーを消去するため、--only には code,id,config" +
+                 (hasEEData ? "（と eeprom、または --keep-eeprom）" : "") + " が必要です。");
+    run.result = "refused";
+    return ExitRefused;
+}
+
+// What the chip holds of the kept memories takes the place of the file's
+// and is on the disk before the chain writes anything; a read or a copy
+// that fails ends the command with its outcome.
+int KeepChipMemories(CommandRun &run, unsigned keep, KeptCopy &kept)
+{
+    OperationContext ctx = run.session.Context(run.Options());
+    const uint16_t fileChecksum = ImageChecksum(run.session.Buffer(), ctx.device);
+    run.outcome = KeepFromChip(ctx, keep, kept);
+    if (!*run.outcome) {
+        run.result = run.outcome->kind == Outcome::Refused ? "refused" : "link lost";
+        return run.outcome->refusal == Refusal::KeptCopyUnwritable ? ExitFileError
+               : run.outcome->kind == Outcome::Refused            ? ExitRefused
+                                                                   : ExitNegative;
+    }
+    // The checksum said at the load is the file's; the chip gets this.
+    if (const uint16_t checksum = ImageChecksum(run.session.Buffer(), ctx.device); checksum != fileChecksum) {
+        run.ui.AddLog("書き込むデータの" + ChecksumText(checksum) + "（デバイスのConfigurationを残したため、ファイルの " +
+                      Hex(fileChecksum, 4) + " とは異なります）");
+        run.fields["checksum"] = Hex(checksum, 4);
+        run.fields["file_checksum"] = Hex(fileChecksum, 4);
+    }
+    return ExitSuccess;
+}
+
+} // namespace
+
+int ProgramCommand(CommandRun &run)
+{
+    const CliOptions &options = run.options;
+    if (const int refused = LoadFile(run, true)) return refused;
+    if (const int bad = ApplyConfigSettings(run)) return bad;
+    if (const int refused = RefuseMissingConfiguration(run)) return refused;
+    if (const int refused = RefuseRegionErase(run)) return refused;
+    OpenPortForCommand(run);
+    if (const int refused = Check(run)) return refused;
+    const unsigned keep = (options.keepConfig ? RegionConfig : 0u) | (options.keepEeprom ? RegionEEData : 0u);
+    KeptCopy kept;
+    if (keep)
+        if (const int failed = KeepChipMemories(run, keep, kept)) return failed;
+    ChainRun chainRun;
+    chainRun.fileName = FileBaseName(options.file);
+    chainRun.verify = options.verify;
+    chainRun.fastCycle = options.fastCycle;
+    if (keep) chainRun.kept = &kept;
+    // A copy programmed back by hand is done with once the chip has it.
+    const std::optional<KeptCopy> restoring = KeptCopyAt(options.file);
+    // A chip the program could not finish is not verified: the program's
+    // failure is the result, and a lost link fails at once.
+    const int status =
+        Chained(run, options.erase ? Chain::EraseBlankCheckProgramVerify : Chain::ProgramVerify, chainRun);
+    if (restoring && status == ExitSuccess && options.verify && ForgetKeptCopy(*restoring).empty())
+        run.ui.AddLog("控えのデータを書き戻しました。控えのファイルを削除しました: " + restoring->path);
+    return status;
+}
