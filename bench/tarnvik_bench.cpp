@@ -102,7 +102,7 @@ void WaitForStartup(TForm1 &f)
     f.show();
     QElapsedTimer t;
     t.start();
-    while ((f.FirstShowPending || f.Timer1->isActive()) && t.elapsed() < 10000)
+    while ((f.FirstShowPending || f.findChild<QTimer *>("Timer1")->isActive()) && t.elapsed() < 10000)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     QCoreApplication::processEvents();
 }
@@ -219,7 +219,7 @@ Measured RealTimes(const Case &c, const SimLine &line, const QTemporaryDir &dir,
             (f.*s.run)();
             ticker.stop();
             m.ms.push_back(double(t.nsecsElapsed()) / 1e6);
-            m.status.push_back(f.Edit3->text());
+            m.status.push_back(f.findChild<QLineEdit *>("Edit3")->text());
         }
         f.session.Port.ClosePort();
     }

@@ -192,11 +192,6 @@ public:
 
     // ---- the window's parts ----
     TForm3 *Form3 = nullptr;
-    // The start-up port choice's timer and the presenter's status line, for
-    // the benchmark, which reads them directly; everything else finds the
-    // controls by their names.
-    QTimer *Timer1 = nullptr;
-    QLineEdit *Edit3 = nullptr;
 
     // ---- configuration bits by name ----
     // The names of the selected part's configuration bits; null when unknown.
@@ -463,6 +458,9 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // The start-up port choice's timer and the presenter's status line.
+    QTimer *Timer1 = nullptr;
+    QLineEdit *Edit3 = nullptr;
     void CreateControls();
     void CreateMenus();
     void LayoutAnchored();
