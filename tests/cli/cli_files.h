@@ -50,3 +50,14 @@ inline size_t HostBytesInTrace(const std::string &path)
     execv(TARNVIK_CLI_PROGRAM, argv.data());
     _exit(127);
 }
+
+// The bytes the host sent, in order, from a wire trace.
+inline std::vector<unsigned char> HostByteValues(const std::string &path)
+{
+    std::istringstream in(ReadText(path));
+    std::vector<unsigned char> bytes;
+    for (std::string line; std::getline(in, line);)
+        if (const size_t at = line.find(" > "); at != std::string::npos)
+            bytes.push_back(static_cast<unsigned char>(std::stoul(line.substr(at + 3), nullptr, 16)));
+    return bytes;
+}

@@ -11,6 +11,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
@@ -1168,6 +1169,55 @@ TEST(Cli, ACutTraceIsSaidAndTheRunGoesOn)
         {"--json", "--trace", trace, "-p", sim.Path(), "-d", "PIC12F675", "verify", Fixtures + "/p12f675.hex"});
     EXPECT_EQ(whole.status, 0) << whole.err;
     EXPECT_EQ(Parsed(whole)["trace_incomplete"], false) << whole.out;
+}
+
+// A command reads the DEVICE-ID twice, in the check, and never again: each
+// read is a programming-mode entry more, which a production chip pays for.
+// The reads are found in the trace by their commands: on PIC10/12/16 the
+// configuration load, six increments and a word read; on PIC18 the table
+// pointer set to 0x3FFFFE.
+TEST(Cli, EachCommandReadsTheDeviceIdTwice)
+{
+    const std::vector<unsigned char> pic16Read{0x04, 0x00, 0x00, 0x00, 0x06, 0x06, 0x06, 0x00, 0x02, 0x04};
+    const std::vector<unsigned char> pic18Read{0x0B, 0xFE, 0xFF, 0x3F};
+    struct Case {
+        const char *chip;
+        const char *hex;    // the file the command is given
+        bool boardHolds;    // the chip holds the file already
+        std::vector<std::string> command;
+    };
+    const std::string readBack = Temp("id_reads.hex");
+    const Case cases[] = {
+        {"PIC12F675", "/p12f675.hex", false, {"program", "--erase"}},
+        {"PIC12F675", "/p12f675.hex", false, {"--log", Temp("id_reads.csv"), "program"}},
+        {"PIC12F675", "/p12f675.hex", true, {"verify"}},
+        {"PIC12F675", nullptr, false, {"read", readBack}},
+        {"PIC12F675", nullptr, false, {"erase"}},
+        {"PIC18F4550", "/p18f4550.hex", false, {"program"}},
+        {"PIC18F4550", nullptr, false, {"blank"}},
+    };
+    for (const Case &c : cases) {
+        const bool pic18 = std::string(c.chip).rfind("PIC18", 0) == 0;
+        const std::string trace = Temp("id_reads.trace");
+        std::vector<std::string> board{"--chip", c.chip};
+        if (!pic18) board.insert(board.end(), {"--calib", "3450"});
+        if (c.boardHolds) board.insert(board.end(), {"--hex", Fixtures + c.hex});
+        SimProcess sim(board);
+        ASSERT_FALSE(sim.Path().empty());
+        std::vector<std::string> args{"--trace", trace, "-p", sim.Path(), "-d", c.chip};
+        args.insert(args.end(), c.command.begin(), c.command.end());
+        if (c.hex) args.push_back(Fixtures + c.hex);
+        const CliResult r = RunCli(args);
+        const std::string name = std::string(c.chip) + " " + c.command.back();
+        ASSERT_EQ(r.status, 0) << name << "\n" << r.out << r.err;
+        const std::vector<unsigned char> sent = HostByteValues(trace);
+        const std::vector<unsigned char> &read = pic18 ? pic18Read : pic16Read;
+        int reads = 0;
+        for (auto at = sent.begin(); (at = std::search(at, sent.end(), read.begin(), read.end())) != sent.end();
+             ++at)
+            ++reads;
+        EXPECT_EQ(reads, 2) << name;
+    }
 }
 
 namespace {
