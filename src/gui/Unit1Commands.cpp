@@ -16,6 +16,7 @@
 
 #include "AppSettings.h"
 #include "MessageBox.h"
+#include "Session.h"
 #include "Unit1.h"
 #include "Unit1Parts.h"
 #include "Unit3.h"
@@ -190,19 +191,13 @@ bool TForm1::CalibChange() const
 
 OperationOptions TForm1::Options() const
 {
-    OperationOptions options;
-    options.smallBlock = SmallBlockFlag;
-    options.verifyUserId = options_->CheckBox3->isChecked();
-    options.calibChange = CalibChange();
-    // A CAL field's four digits, the first two the high byte; a field not
-    // filled in keeps the word read from the chip.
-    auto field = [](const QString &text) -> std::optional<uint16_t> {
-        const std::string digits = text.toStdString();
-        return digits.size() == 4 ? ParseConfigField(digits) : std::nullopt;
-    };
-    options.cal1 = field(config_->MaskEdit1->text());
-    options.cal2 = field(config_->MaskEdit2->text());
-    return options;
+    OperationChoices choices;
+    choices.smallBlock = SmallBlockFlag;
+    choices.verifyUserId = options_->CheckBox3->isChecked();
+    choices.calibChange = CalibChange();
+    choices.cal1 = config_->MaskEdit1->text().toStdString();
+    choices.cal2 = config_->MaskEdit2->text().toStdString();
+    return OperationOptionsFor(choices);
 }
 
 // ---- commands of this window ----
