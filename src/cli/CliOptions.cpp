@@ -95,6 +95,7 @@ void AddOptions(CLI::App &app, CliOptions &options, bool &help, bool &version, C
     app.add_flag("--fast-cycle", options.fastCycle);
     app.add_option("--log", options.log);
     app.add_option("--serial-state", options.serialState);
+    app.add_option("--serial-list", options.serialList);
     app.add_flag("--serial-overwrite", options.serialLayout.overwrite);
     app.add_option("--serial-bytes", options.serialLayout.bytes)->check(CLI::Range(1, 8));
     quiet = app.add_flag("-q,--quiet");
@@ -141,7 +142,8 @@ bool ParseProductionOptions(const CLI::App &app, const SerialTexts &serial, CliO
     }
     const bool anySerial = Given(app, "--serial") || Given(app, "--serial-at") ||
                            Given(app, "--serial-format") || Given(app, "--serial-bytes") ||
-                           Given(app, "--serial-state") || options.serialLayout.overwrite;
+                           Given(app, "--serial-state") || Given(app, "--serial-list") ||
+                           options.serialLayout.overwrite;
     if (!anySerial) return true;
     if (c != CliCommand::Program) {
         error = "serial numbers (--serial...) go with the program command";
@@ -151,10 +153,16 @@ bool ParseProductionOptions(const CLI::App &app, const SerialTexts &serial, CliO
         error = "serial numbers are only used up by chips that verify: --no-verify cannot go with them";
         return false;
     }
-    if (serial.start.empty() && options.serialState.empty()) {
-        error = "serial numbers need --serial START[:STEP] or --serial-state FILE";
+    if (!serial.start.empty() && !options.serialList.empty()) {
+        error = "--serial counts numbers and --serial-list takes them from a file: give one of them";
         return false;
     }
+    if (serial.start.empty() && options.serialState.empty() && options.serialList.empty()) {
+        error = "serial numbers need --serial START[:STEP], --serial-list FILE or --serial-state FILE";
+        return false;
+    }
+    // A list starts at its first number.
+    if (!options.serialList.empty()) options.serialStartGiven = true;
     if (!serial.start.empty()) {
         if (!ParseSerialStart(serial.start, options.serialStart, options.serialStep)) {
             error = "--serial needs START or START:STEP (decimal or 0x-hexadecimal, STEP at least 1), not '" +
@@ -176,7 +184,7 @@ bool ParseProductionOptions(const CLI::App &app, const SerialTexts &serial, CliO
     if (!serial.format.empty()) {
         const auto format = ParseSerialFormat(serial.format);
         if (!format) {
-            error = "--serial-format is retlw, word or eeprom, not '" + serial.format + "'";
+            error = "--serial-format is retlw, word, eeprom or ascii, not '" + serial.format + "'";
             return false;
         }
         options.serialLayout.format = *format;

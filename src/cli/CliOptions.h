@@ -75,6 +75,7 @@ struct CliOptions {
     uint64_t serialStart = 0, serialStep = 1;
     SerialLayout serialLayout;
     std::string serialState; // file keeping the next number across runs
+    std::string serialList;  // file of the numbers to hand out, one a line
     std::string log;         // CSV file, one row per chip
 
     // Whether the run goes through the production runner: several ports,

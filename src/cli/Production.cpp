@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -17,6 +18,7 @@
 #include "image/checksum.h"
 #include "operations/operations.h"
 #include "production/ProductionLog.h"
+#include "production/SerialList.h"
 #include "production/SerialState.h"
 #include "production/gang.h"
 #include "support/interrupt.h"
@@ -210,6 +212,14 @@ int PrepareSerials(const CliOptions &options, const MemoryBuffer &image, DeviceS
     }
     s.stock = std::make_unique<SerialAllocator>(options.serialStart, options.serialStep);
     std::string error;
+    if (!options.serialList.empty()) {
+        std::vector<uint64_t> list;
+        if (!ReadSerialList(options.serialList, list, error)) {
+            Error(error);
+            return ExitRefused;
+        }
+        s.stock->UseList(std::move(list), std::filesystem::path(options.serialList).filename().string());
+    }
     if (!options.serialState.empty() &&
         !s.stock->UseStateFile(options.serialState, options.serialStartGiven, error)) {
         Error(error);
@@ -225,9 +235,10 @@ bool DrawNumbers(const CliOptions &options, Serials &s, std::vector<std::optiona
     std::string error;
     for (auto &n : numbers) {
         n = s.stock->Take(error);
-        if (n && *n > SerialMaximum(options.serialLayout.bytes))
+        if (n && *n > SerialMaximum(options.serialLayout))
             error = "serial number " + std::to_string(*n) + " does not fit in " +
-                    std::to_string(options.serialLayout.bytes) + " bytes (--serial-bytes)";
+                    std::to_string(options.serialLayout.bytes) +
+                    (options.serialLayout.format == SerialFormat::Ascii ? " digits" : " bytes") + " (--serial-bytes)";
         else if (n)
             continue;
         Error(error);
@@ -305,7 +316,8 @@ int OpenBench(Bench &bench)
     if (options.serial) {
         if (const int refused = PrepareSerials(options, bench.image, bench.device, bench.serials)) return refused;
         const SerialStock stock = bench.serials.stock->Stock();
-        if (bench.serials.stock->FromFile() && options.serialStartGiven && stock.next != options.serialStart)
+        if (bench.serials.stock->FromFile() && options.serialList.empty() && options.serialStartGiven &&
+            stock.next != options.serialStart)
             Error("serial numbers continue from " + options.serialState + " at " +
                   std::to_string(stock.givenBack.empty() ? stock.next : *stock.givenBack.begin()));
     }

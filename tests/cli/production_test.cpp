@@ -273,6 +273,43 @@ TEST(Production, ChipAfterChipEachWithItsOwnNumber)
     EXPECT_EQ(LogRows(log).size(), 5u);
 }
 
+// Numbers from a list, as digits the chip returns: each is used up by one
+// chip that verifies, a failed chip's goes to the next, and the list's end
+// stops the run before a chip without a number.
+TEST(Production, AListsNumbersOnePerGoodChipUntilItEnds)
+{
+    const std::string link = Temp("listed"), list = Temp("labels.txt"), log = Temp("listed.csv");
+    std::ofstream(list) << "# roll 7\n1001\n1002\n";
+    const SerialLayout ascii{SerialFormat::Ascii, 0x1F00, 4, false};
+    auto board = std::make_unique<SimProcess>(std::vector<std::string>{"--chip", Device, "--link", link});
+    Cli run({"-p", link, "--repeat", "program", Fixture, "--serial-list", list, "--serial-at", "0x1F00",
+             "--serial-format", "ascii", "--log", log});
+    const std::vector<std::string> faults[] = {{}, {"--fault", "hangup-after=300"}, {}};
+    for (size_t chip = 0; chip < 3; ++chip) {
+        if (chip > 0) {
+            board.reset();
+            std::vector<std::string> args{"--chip", Device, "--link", link};
+            args.insert(args.end(), faults[chip].begin(), faults[chip].end());
+            board = std::make_unique<SimProcess>(args);
+            run.Send("\n");
+        }
+        ASSERT_TRUE(WaitForRows(log, chip + 1)) << run.Out() << run.Err();
+    }
+    EXPECT_EQ(ChipSerial(link, ascii), 1002u);
+    run.Send("\n");
+    EXPECT_EQ(run.Wait(), 2) << run.Out() << run.Err(); // no number: refused
+    EXPECT_NE(run.Err().find("the serial list labels.txt is used up: all 2 numbers are on chips"), std::string::npos)
+        << run.Err();
+    const auto rows = LogRows(log);
+    ASSERT_EQ(rows.size(), 3u);
+    const char *serials[] = {"1001", "1002", "1002"};
+    const char *results[] = {"ok", "link lost", "ok"};
+    for (size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(rows[i][4], serials[i]);
+        EXPECT_EQ(rows[i][5], results[i]);
+    }
+}
+
 // Between rounds only an empty line runs the next chips and q stops; any
 // other answer (quit, exit) is explained and asked again.
 TEST(Production, OnlyEnterRunsTheNextChips)

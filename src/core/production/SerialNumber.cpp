@@ -34,6 +34,7 @@ uint32_t CellsFor(const SerialLayout &l, const SerialTarget &t)
     const auto bytes = static_cast<uint32_t>(l.bytes);
     switch (l.format) {
     case SerialFormat::Retlw:
+    case SerialFormat::Ascii:
         return t.device18 ? bytes * 2 : bytes;
     case SerialFormat::Word:
         if (t.device18) return (bytes + 1) / 2 * 2;
@@ -65,14 +66,49 @@ Place PlaceOf(const SerialLayout &l, const SerialTarget &t)
     return {Area::Words, l.address, count, d.ProgramSize - (calibWord ? 1 : 0)};
 }
 
+bool ReturnsBytes(SerialFormat f)
+{
+    return f == SerialFormat::Retlw || f == SerialFormat::Ascii;
+}
+
+// The bytes a RETLW table returns for a number, in address order.
+std::vector<uint8_t> TableBytes(const SerialLayout &l, uint64_t number)
+{
+    std::vector<uint8_t> bytes(static_cast<size_t>(l.bytes));
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        if (l.format == SerialFormat::Ascii) {
+            bytes[bytes.size() - 1 - i] = static_cast<uint8_t>('0' + number % 10);
+            number /= 10;
+        } else {
+            bytes[i] = static_cast<uint8_t>(number >> (8 * i) & 0xFF);
+        }
+    }
+    return bytes;
+}
+
+// The number of a RETLW table's bytes; nullopt for a character that is no digit.
+std::optional<uint64_t> TableNumber(const SerialLayout &l, const std::vector<uint8_t> &bytes)
+{
+    uint64_t number = 0;
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        if (l.format != SerialFormat::Ascii) {
+            number |= uint64_t{bytes[i]} << (8 * i);
+        } else if (bytes[i] >= '0' && bytes[i] <= '9') {
+            number = number * 10 + static_cast<uint64_t>(bytes[i] - '0');
+        } else {
+            return std::nullopt;
+        }
+    }
+    return number;
+}
+
 // The cells' values for a number, in address order.
 std::vector<uint16_t> Encode(const SerialLayout &l, const SerialTarget &t, uint64_t number)
 {
     std::vector<uint16_t> cells;
     const uint32_t count = CellsFor(l, t);
-    if (l.format == SerialFormat::Retlw) {
-        for (int i = 0; i < l.bytes; ++i) {
-            const auto byte = static_cast<uint16_t>(number >> (8 * i) & 0xFF);
+    if (ReturnsBytes(l.format)) {
+        for (const uint8_t byte : TableBytes(l, number)) {
             if (t.device18) {
                 cells.push_back(byte);
                 cells.push_back(Retlw18High);
@@ -135,7 +171,7 @@ std::string Address(uint32_t value, bool pic18)
 
 std::optional<SerialFormat> ParseSerialFormat(const std::string &text)
 {
-    for (SerialFormat f : {SerialFormat::Retlw, SerialFormat::Word, SerialFormat::Eeprom})
+    for (SerialFormat f : {SerialFormat::Retlw, SerialFormat::Word, SerialFormat::Eeprom, SerialFormat::Ascii})
         if (SameTextIgnoringCase(text, SerialFormatName(f))) return f;
     return std::nullopt;
 }
@@ -149,6 +185,8 @@ const char *SerialFormatName(SerialFormat format)
         return "word";
     case SerialFormat::Eeprom:
         return "eeprom";
+    case SerialFormat::Ascii:
+        return "ascii";
     }
     return "";
 }
@@ -179,6 +217,15 @@ bool ParseSerialStart(const std::string &text, uint64_t &start, uint64_t &step)
 uint64_t SerialMaximum(int bytes)
 {
     return bytes >= 8 ? UINT64_MAX : (uint64_t{1} << (8 * bytes)) - 1;
+}
+
+uint64_t SerialMaximum(const SerialLayout &layout)
+{
+    if (layout.format != SerialFormat::Ascii) return SerialMaximum(layout.bytes);
+    uint64_t most = 0;
+    for (int i = 0; i < layout.bytes; ++i)
+        most = most * 10 + 9;
+    return most;
 }
 
 std::string CheckSerialPlace(const SerialLayout &layout, const SerialTarget &target,
@@ -229,7 +276,8 @@ std::optional<uint64_t> ReadSerial(const SerialLayout &layout, const SerialTarge
 {
     const Place p = PlaceOf(layout, target);
     uint64_t number = 0;
-    if (layout.format == SerialFormat::Retlw) {
+    if (ReturnsBytes(layout.format)) {
+        std::vector<uint8_t> bytes;
         for (int i = 0; i < layout.bytes; ++i) {
             uint16_t byte;
             if (target.device18) {
@@ -241,9 +289,9 @@ std::optional<uint64_t> ReadSerial(const SerialLayout &layout, const SerialTarge
                 if ((w & ~0xFF & target.device->BlankWord) != op) return std::nullopt;
                 byte = w & 0xFF;
             }
-            number |= uint64_t{byte} << (8 * i);
+            bytes.push_back(static_cast<uint8_t>(byte));
         }
-        return number;
+        return TableNumber(layout, bytes);
     }
     const int bits = layout.format == SerialFormat::Eeprom || target.device18 ? 8 : WordBits(*target.device);
     for (uint32_t i = 0; i < p.count; ++i) {

@@ -21,6 +21,10 @@ enum class SerialFormat {
     Word,
     // Bytes in data EEPROM, least significant byte first.
     Eeprom,
+    // The decimal digits as characters, one RETLW each as Retlw places its
+    // bytes, the most significant first and padded with '0' to the layout's
+    // bytes: the number as the label prints it, for firmware to show or send.
+    Ascii,
 };
 
 struct SerialLayout {
@@ -30,7 +34,7 @@ struct SerialLayout {
     bool overwrite = false;
 };
 
-// "retlw", "word" or "eeprom" (any letter case).
+// "retlw", "word", "eeprom" or "ascii" (any letter case).
 std::optional<SerialFormat> ParseSerialFormat(const std::string &text);
 const char *SerialFormatName(SerialFormat format);
 // "START" or "START:STEP", decimal or 0x-hexadecimal; STEP at least 1.
@@ -40,6 +44,8 @@ bool ParseNumber(const std::string &text, uint64_t &value);
 
 // The largest number that fits in the layout's bytes.
 uint64_t SerialMaximum(int bytes);
+// The largest number the layout holds: its bytes', or for Ascii its digits'.
+uint64_t SerialMaximum(const SerialLayout &layout);
 
 // The device a layout is placed for: one row of either table.
 struct SerialTarget {

@@ -80,6 +80,7 @@ std::string SerialStockText(const SerialStock &stock)
     for (uint64_t n : stock.givenBack)
         text += std::to_string(n) + (n == *stock.givenBack.rbegin() ? "" : " ");
     text += "\nused=" + std::to_string(stock.used) + "\n";
+    if (!stock.list.empty()) text += "# The numbers are positions in the list, its first number 0.\nlist=" + stock.list + "\n";
     return text;
 }
 
@@ -110,6 +111,9 @@ bool ParseSerialStock(const std::string &text, SerialStock &stock)
             }
         } else if (key == "used") {
             if (!ParseNumber(value, s.used)) return false;
+        } else if (key == "list") {
+            if (value.empty()) return false;
+            s.list = value;
         } else {
             return false;
         }
@@ -132,10 +136,19 @@ bool SerialAllocator::UseStateFile(const std::string &path, bool haveStart, std:
     bool exists = false;
     if (!ReadWhole(path, text, exists, error)) return false;
     if (exists) {
-        if (!ParseSerialStock(text, stock_)) {
+        SerialStock kept;
+        if (!ParseSerialStock(text, kept)) {
             error = path + ": not a serial-number state file";
             return false;
         }
+        if (kept.list != stock_.list) {
+            error = path + (kept.list.empty() ? " counts numbers; it does not go with --serial-list"
+                                              : " keeps the place in the serial list " + kept.list +
+                                                    (stock_.list.empty() ? ": give it with --serial-list"
+                                                                         : ", not " + stock_.list));
+            return false;
+        }
+        stock_ = kept;
         fromFile_ = true;
         return true;
     }
@@ -181,8 +194,10 @@ std::optional<uint64_t> SerialAllocator::Take(std::string &error)
                 s.givenBack.erase(s.givenBack.begin());
                 return true;
             }
-            if (s.spent) {
-                why = "no serial numbers are left";
+            if (s.spent || (!list_.empty() && s.next >= list_.size())) {
+                why = list_.empty() ? "no serial numbers are left"
+                                    : "the serial list " + s.list + " is used up: all " +
+                                          std::to_string(list_.size()) + " numbers are on chips";
                 return false;
             }
             taken = s.next;
@@ -194,7 +209,20 @@ std::optional<uint64_t> SerialAllocator::Take(std::string &error)
         },
         error);
     if (!ok) return std::nullopt;
+    if (!list_.empty()) return list_[taken];
     return taken;
+}
+
+void SerialAllocator::UseList(std::vector<uint64_t> numbers, const std::string &name)
+{
+    std::lock_guard guard(mutex_);
+    list_ = std::move(numbers);
+    positions_.clear();
+    for (uint64_t i = 0; i < list_.size(); ++i)
+        positions_[list_[i]] = i;
+    step_ = 1;
+    stock_.next = 0;
+    stock_.list = name;
 }
 
 bool SerialAllocator::Consume(uint64_t, std::string &error)
@@ -211,6 +239,8 @@ bool SerialAllocator::Consume(uint64_t, std::string &error)
 bool SerialAllocator::GiveBack(uint64_t number, std::string &error)
 {
     std::lock_guard guard(mutex_);
+    // A list's number goes back as its position, which the state file keeps.
+    if (const auto at = positions_.find(number); at != positions_.end()) number = at->second;
     return Change(
         [number](SerialStock &s, std::string &) {
             s.givenBack.insert(number);

@@ -12,14 +12,20 @@
 #include <functional>
 #include <mutex>
 #include <optional>
+#include <map>
 #include <set>
 #include <string>
+#include <vector>
 
 struct SerialStock {
     uint64_t next = 0;            // the next number never given to a chip
     bool spent = false;           // next + step passed the largest number
     std::set<uint64_t> givenBack; // numbers of failed chips, lowest first
     uint64_t used = 0;            // chips that kept their number
+    // A serial list's name: the numbers above are then positions in it
+    // (0 its first number), and a run of another list or of counted
+    // numbers may not continue them.
+    std::string list;
 };
 
 class SerialAllocator {
@@ -31,6 +37,10 @@ public:
     // created from the start number, which then must have been given. False
     // with a reason when the file cannot be read, understood or written.
     bool UseStateFile(const std::string &path, bool haveStart, std::string &error);
+    // Hands out the list's numbers in its order (positions from 0, step 1)
+    // instead of counting; name is what the state file and the texts call
+    // the list. Before UseStateFile.
+    void UseList(std::vector<uint64_t> numbers, const std::string &name);
     bool FromFile() const { return fromFile_; }
 
     // The number for the next chip: the lowest given back, else the next new
@@ -50,6 +60,8 @@ private:
     mutable std::mutex mutex_;
     uint64_t step_;
     SerialStock stock_;
+    std::vector<uint64_t> list_;
+    std::map<uint64_t, uint64_t> positions_; // number -> its position in list_
     std::string path_;
     bool fromFile_ = false;
 };

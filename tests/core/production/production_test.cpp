@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "production/ProductionLog.h"
+#include "production/SerialList.h"
 #include "production/SerialNumber.h"
 #include "production/SerialState.h"
 #include "production/gang.h"
@@ -80,6 +81,9 @@ TEST(SerialNumber, EncodingsLowByteFirstAndReadBack)
         {"PIC16F877A", SerialFormat::Eeprom, 0x2110, 2, 0xBEEF, {0x00EF, 0x00BE}},
         {"PIC18F452", SerialFormat::Retlw, 0x0200, 2, 0x1234, {0x34, 0x0C, 0x12, 0x0C}},
         {"PIC18F452", SerialFormat::Eeprom, 0x0004, 8, 0x0102030405060708, {8, 7, 6, 5, 4, 3, 2, 1}},
+        // Digits as characters, the first digit first, padded with '0'.
+        {"PIC16F877A", SerialFormat::Ascii, 0x1F00, 4, 42, {0x3430, 0x3430, 0x3434, 0x3432}},
+        {"PIC18F452", SerialFormat::Ascii, 0x0200, 2, 97, {'9', 0x0C, '7', 0x0C}},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(std::string(c.device) + " " + SerialFormatName(c.format));
@@ -181,6 +185,47 @@ TEST(SerialState, FailedChipsNumberGoesToTheNextChipAndARestartContinues)
     ASSERT_TRUE(ParseSerialStock(SerialStockText(stock), back));
     EXPECT_TRUE(back.spent);
     EXPECT_EQ(back.givenBack, stock.givenBack);
+}
+
+// A list's numbers go out in its order, a failed chip's number goes to the
+// next chip, the state file keeps the place, and the end is said plainly.
+TEST(SerialState, AListIsHandedOutOnceInItsOrder)
+{
+    std::vector<uint64_t> list;
+    std::string error;
+    EXPECT_FALSE(ParseSerialList("7\n0x10\n7\n", list, error));
+    EXPECT_EQ(error, "line 3 repeats 7 of line 1: a number goes to one chip only");
+    EXPECT_FALSE(ParseSerialList("7\nseven\n", list, error));
+    EXPECT_FALSE(ParseSerialList("# none yet\n\n", list, error));
+    ASSERT_TRUE(ParseSerialList("# batch 4\n1001\r\n 0x3EA \n\n1003\n", list, error)) << error;
+    EXPECT_EQ(list, (std::vector<uint64_t>{1001, 1002, 1003}));
+
+    TempFolder dir;
+    const std::string state = dir.File("serial.state");
+    {
+        SerialAllocator a(0, 1);
+        a.UseList(list, "batch4.txt");
+        ASSERT_TRUE(a.UseStateFile(state, true, error)) << error;
+        EXPECT_EQ(a.Take(error), 1001u);
+        EXPECT_EQ(a.Take(error), 1002u);
+        ASSERT_TRUE(a.GiveBack(1001, error));
+        ASSERT_TRUE(a.Consume(1002, error));
+    }
+    SerialAllocator b(0, 1);
+    b.UseList(list, "batch4.txt");
+    ASSERT_TRUE(b.UseStateFile(state, true, error)) << error;
+    EXPECT_EQ(b.Take(error), 1001u);
+    EXPECT_EQ(b.Take(error), 1003u);
+    EXPECT_EQ(b.Take(error), std::nullopt);
+    EXPECT_EQ(error, "the serial list batch4.txt is used up: all 3 numbers are on chips");
+
+    // The place belongs to its list: counted numbers or another list refuse it.
+    SerialAllocator counted(1, 1);
+    EXPECT_FALSE(counted.UseStateFile(state, true, error));
+    SerialAllocator other(0, 1);
+    other.UseList(list, "batch5.txt");
+    EXPECT_FALSE(other.UseStateFile(state, true, error));
+    EXPECT_EQ(error, state + " keeps the place in the serial list batch4.txt, not batch5.txt");
 }
 
 TEST(SerialState, RunsSharingOneFileNeverDrawTheSameNumber)
