@@ -127,21 +127,26 @@ void WriteProgramMemory(Wire &wire, const TDeviceSpec &device, const WordImage &
 // Each data EEPROM byte is written in an erase-and-write cycle of its own,
 // so a byte the buffer holds as blank is written as blank too: only after a
 // bulk erase (skipBlank) is it blank already. Otherwise it would keep what
-// the chip held, and the verify would find it.
+// the chip held, and the verify would find it. The bytes skipped are passed
+// with one repeated increment before the next byte written (the same ICSP
+// increments, one command instead of one each), and none after the last.
 void WriteDataMemory(Wire &wire, const TDeviceSpec &device, const WordImage &words, bool skipBlank,
                      ProgressBar *progress)
 {
     if (device.EEDataSize == 0) return;
     wire.Enter(device.EntryMode);
     if (progress) progress->SetRange(0, static_cast<int>(device.EEDataSize) - 1);
+    int pending = 0; // increments owed to reach byte i
     for (uint32_t i = 0; i < device.EEDataSize && !wire.Failed(); ++i) {
         const uint16_t word = words[EEDataAreaStart + i];
         if (!skipBlank || (word & 0xFF) != 0xFF) {
+            wire.Advance(pending);
+            pending = 0;
             wire.LoadData(word);
             wire.Cycle(device.ProgramAlgorithm, device.EEDataWait);
+            wire.link().ui.ProcessMessages();
         }
-        wire.Inc();
-        wire.link().ui.ProcessMessages();
+        ++pending;
         if (progress) progress->StepIt();
     }
     if (progress) progress->SetPosition(0);
