@@ -3,8 +3,10 @@
 #include <CLI/CLI.hpp>
 
 #include <cctype>
+#include <tuple>
 
 #include "operations/regions.h"
+#include "production/ChipHook.h"
 #include "support/FileErrorText.h"
 #include "support/textutil.h"
 #include "support/checked_file.h"
@@ -40,6 +42,7 @@ std::string FourHexDigits(const std::string &text)
 // The serial-number options whose text is parsed after CLI11.
 struct SerialTexts {
     std::string start, at, format;
+    std::string onPass, onFail; // the hooks' command lines
 };
 
 // Every option of the command line and the field it fills. The help text
@@ -96,6 +99,9 @@ void AddOptions(CLI::App &app, CliOptions &options, bool &help, bool &version, C
     app.add_option("--log", options.log);
     app.add_option("--serial-state", options.serialState);
     app.add_option("--serial-list", options.serialList);
+    app.add_option("--on-pass", serial.onPass);
+    app.add_option("--on-fail", serial.onFail);
+    app.add_option("--hook-timeout", options.hookSeconds)->check(CLI::Range(1, 3600));
     app.add_flag("--serial-overwrite", options.serialLayout.overwrite);
     app.add_option("--serial-bytes", options.serialLayout.bytes)->check(CLI::Range(1, 8));
     quiet = app.add_flag("-q,--quiet");
@@ -134,6 +140,19 @@ bool ParseProductionOptions(const CLI::App &app, const SerialTexts &serial, CliO
     }
     if (options.ports.size() > 1 && !chipCommand) {
         error = "several ports (-p) go with program, verify, erase, blank and identify";
+        return false;
+    }
+    for (auto [text, words, name] : {std::tuple{&serial.onPass, &options.onPass, "--on-pass"},
+                                     std::tuple{&serial.onFail, &options.onFail, "--on-fail"}}) {
+        if (!Given(app, name)) continue;
+        std::string why;
+        if (!SplitCommandWords(*text, *words, why)) {
+            error = std::string(name) + ": " + why;
+            return false;
+        }
+    }
+    if ((!options.onPass.empty() || !options.onFail.empty()) && !chipCommand) {
+        error = "--on-pass and --on-fail go with program, verify, erase, blank and identify";
         return false;
     }
     if ((options.repeat || !options.log.empty()) && !chipCommand) {

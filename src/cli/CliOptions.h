@@ -76,11 +76,17 @@ struct CliOptions {
     SerialLayout serialLayout;
     std::string serialState; // file keeping the next number across runs
     std::string serialList;  // file of the numbers to hand out, one a line
+    // --on-pass / --on-fail: a command run after each chip, as its words.
+    std::vector<std::string> onPass, onFail;
+    int hookSeconds = 30;
     std::string log;         // CSV file, one row per chip
 
     // Whether the run goes through the production runner: several ports,
     // or any production option.
-    bool Production() const { return ports.size() > 1 || repeat || serial || !log.empty(); }
+    bool Production() const
+    {
+        return ports.size() > 1 || repeat || serial || !log.empty() || !onPass.empty() || !onFail.empty();
+    }
 };
 
 // Fills options from argv[1..]; false with a one-line reason on bad usage.

@@ -9,6 +9,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <sstream>
 
 #include "CliPorts.h"
 #include "CliSession.h"
@@ -18,10 +19,12 @@
 #include "image/checksum.h"
 #include "operations/operations.h"
 #include "production/ProductionLog.h"
+#include "production/ChipHook.h"
 #include "production/SerialList.h"
 #include "production/SerialState.h"
 #include "production/gang.h"
 #include "support/interrupt.h"
+#include "support/textutil.h"
 
 namespace {
 
@@ -355,8 +358,34 @@ int RunChip(Bench &bench, size_t i, const MemoryBuffer *image, std::optional<uin
     return status;
 }
 
-// After a round: the numbers kept or given back, the log's rows and the
-// table; false when the stock or the log failed, which ends the run.
+// The chip's hook, after its row is in the log; false when it failed or ran
+// out of time, which ends the run after this round (nothing done is undone).
+bool RunChipHook(Bench &bench, size_t i, const PortResult &r, bool passed)
+{
+    const std::vector<std::string> &words = passed ? bench.options.onPass : bench.options.onFail;
+    if (words.empty()) return true;
+    const HookRun run = RunHook(words,
+                                {{"TARNVIK_PORT", bench.labels[i]},
+                                 {"TARNVIK_RESULT", passed ? "pass" : "fail"},
+                                 {"TARNVIK_REASON", passed ? std::string() : r.result},
+                                 {"TARNVIK_SERIAL", r.serial},
+                                 {"TARNVIK_DEVICE_ID", r.deviceId},
+                                 {"TARNVIK_CHECKSUM", bench.checksum ? Hex(*bench.checksum, 4) : std::string()},
+                                 {"TARNVIK_FILE", bench.options.file}},
+                                bench.options.hookSeconds * 1000);
+    const std::string name = passed ? "--on-pass" : "--on-fail";
+    std::istringstream output(run.output);
+    for (std::string line; std::getline(output, line);)
+        bench.console.Line("[" + bench.labels[i] + "] " + name + ": " + line);
+    const std::string failure = HookFailure(run);
+    if (failure.empty()) return true;
+    Error("[" + bench.labels[i] + "] " + name + " " + failure + "; the run stops after this round");
+    return false;
+}
+
+// After a round: the numbers kept or given back, the log's rows, the hooks
+// and the table; false when the stock, the log or a hook failed, which ends
+// the run.
 bool RecordRound(Bench &bench, const std::vector<std::optional<uint64_t>> &numbers,
                  const std::vector<PortResult> &results, const std::vector<int> &statuses, int &worst)
 {
@@ -379,6 +408,10 @@ bool RecordRound(Bench &bench, const std::vector<std::optional<uint64_t>> &numbe
                                                     error)) {
             Error(error);
             worst = std::max(worst, static_cast<int>(ExitFileError));
+            fine = false;
+        }
+        if (!RunChipHook(bench, i, r, passed)) {
+            worst = std::max(worst, static_cast<int>(ExitNegative));
             fine = false;
         }
     }

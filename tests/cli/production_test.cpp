@@ -158,6 +158,37 @@ TEST(Production, AGangGoesOnWhenOneBoardIsLost)
     EXPECT_EQ(RunCli({"-p", c.Path(), "verify", Fixture}), 0);
 }
 
+// Each chip's hook runs with its facts in the environment and its output in
+// the run's lines; a hook that fails ends a --repeat run after its round.
+TEST(Production, HooksRunPerChipWithItsFacts)
+{
+    const std::string record = Temp("hooks.txt");
+    const std::string hook = "sh -c 'echo \"$TARNVIK_RESULT $TARNVIK_PORT $TARNVIK_SERIAL $TARNVIK_DEVICE_ID "
+                             "$TARNVIK_CHECKSUM $TARNVIK_REASON\" >> " + record + "; echo said'";
+    {
+        SimProcess good({"--chip", Device}), lost({"--chip", Device, "--fault", "hangup-after=400"});
+        Cli run({"-p", good.Path(), "-p", lost.Path(), "--serial", "7", "--serial-at", "0x1F00", "--on-pass", hook,
+                 "--on-fail", hook, "program", Fixture});
+        EXPECT_EQ(run.Wait(), 1) << run.Out() << run.Err();
+        EXPECT_NE(run.Out().find("[" + good.Path() + "] --on-pass: said"), std::string::npos) << run.Out();
+        std::vector<std::string> lines;
+        std::istringstream in(ReadText(record));
+        for (std::string line; std::getline(in, line);)
+            lines.push_back(line);
+        std::sort(lines.begin(), lines.end());
+        EXPECT_EQ(lines, (std::vector<std::string>{"fail " + lost.Path() + " 8 0E20 rev 2 0E3C link lost",
+                                                   "pass " + good.Path() + " 7 0E20 rev 2 0E3C "}));
+    }
+    // A hook that fails: the chip stays programmed, the run ends before the next round.
+    SimProcess board({"--chip", Device});
+    Cli run({"-p", board.Path(), "--repeat", "--on-pass", "false", "program", Fixture});
+    EXPECT_EQ(run.Wait(), 1) << run.Out() << run.Err();
+    EXPECT_NE(run.Err().find("--on-pass failed with exit status 1; the run stops after this round"),
+              std::string::npos)
+        << run.Err();
+    EXPECT_EQ(RunCli({"-p", board.Path(), "verify", Fixture}), 0);
+}
+
 // Each board's row says how its operations ended: a chip that differs from
 // the file, a chip of another kind, one that holds the file.
 TEST(Production, EachRowTellsHowItsChipEnded)

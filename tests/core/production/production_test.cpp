@@ -12,6 +12,7 @@
 #include <sstream>
 #include <thread>
 
+#include "production/ChipHook.h"
 #include "production/ProductionLog.h"
 #include "production/SerialList.h"
 #include "production/SerialNumber.h"
@@ -403,4 +404,24 @@ TEST(Gang, NextRoundAnswers)
     EXPECT_EQ(WaitForNextRound(p[0], [] { return true; }), NextRound::Stop);
     close(p[1]);
     close(p[0]);
+}
+
+TEST(ChipHook, WordsWithoutAShellAndEveryWayToFail)
+{
+    std::vector<std::string> words;
+    std::string error;
+    ASSERT_TRUE(SplitCommandWords(R"(lp -d "label printer" 'it''s' a\ b $HOME)", words, error));
+    EXPECT_EQ(words, (std::vector<std::string>{"lp", "-d", "label printer", "its", "a b", "$HOME"}));
+    EXPECT_FALSE(SplitCommandWords("echo 'open", words, error));
+    EXPECT_FALSE(SplitCommandWords("  ", words, error));
+
+    HookRun run = RunHook({"sh", "-c", "echo $TARNVIK_SERIAL; exit 3"}, {{"TARNVIK_SERIAL", "42"}}, 5000);
+    EXPECT_EQ(run.output, "42\n");
+    EXPECT_EQ(HookFailure(run), "failed with exit status 3");
+    run = RunHook({"tarnvik-no-such-hook"}, {}, 5000);
+    EXPECT_EQ(HookFailure(run), "could not be started: tarnvik-no-such-hook: No such file or directory");
+    // Killed at the limit, with what it started in the background.
+    run = RunHook({"sh", "-c", "sleep 30 & sleep 30"}, {}, 200);
+    EXPECT_TRUE(run.timedOut);
+    EXPECT_EQ(HookFailure(run), "did not end in time and was stopped");
 }
