@@ -63,6 +63,9 @@ struct PortChosen {
     int searchResult = 0;
     std::vector<std::string> denied;
     std::string notice;     // what the port said at its open (an adapter's latency)
+    // Whether the programmer answered on a fixed port once it was open;
+    // none when nobody asked (the command line's check asks later).
+    std::optional<bool> programmer;
 };
 
 struct CheckReport {

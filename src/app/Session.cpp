@@ -2,6 +2,8 @@
 
 #include "Naming.h"
 #include "PortNames.h"
+#include "PortOpening.h"
+#include "Loading.h"
 #include "catalogue/DeviceSpec.h"
 #include "image/checksum.h"
 #include "image/hex_load.h"
@@ -53,44 +55,14 @@ DeviceSelected Session::SelectDevice(const std::string &name)
 
 bool Session::Clear()
 {
-    if (device_.Index < 0) return false;
-    if (device_.Pic18)
-        buffer_->Clear(DeviceTable18[static_cast<size_t>(device_.Index)]);
-    else
-        buffer_->Clear(DeviceTable[static_cast<size_t>(device_.Index)]);
-    return true;
+    return ClearFor(*buffer_, device_);
 }
 
 LoadReport Session::Load(const std::string &path, LoadMode mode, bool autoSelect)
 {
-    LoadReport report;
-    report.file = path;
-    report.before = device_;
-    // Read once: the tag scan and the load see the same bytes, from a pipe too.
-    const std::string text = ReadHexFile(path);
-    LoadOutcome outcome;
-    if (mode == LoadMode::New) {
-        if (autoSelect) {
-            const DeviceSelection named = DeviceForScannedName(ScanDeviceTagText(text));
-            if (named.Index >= 0) device_ = named;
-        }
-        // Cleared for the device the file ends up with, so that nothing of
-        // another device's image (PIC18 ID and configuration bytes included)
-        // is programmed with it.
-        report.cleared = Clear();
-        outcome.Device = device_;
-        LoadNewText(text, *buffer_, autoSelect, outcome);
-    } else {
-        outcome.Device = device_;
-        LoadCurrentFile(path, *buffer_, autoSelect, outcome);
-    }
-    device_ = outcome.Device;
+    LoadReport report = LoadHex(*buffer_, device_, path, mode, autoSelect);
+    device_ = report.device;
     file_ = path;
-    report.device = device_;
-    report.read = outcome.Read;
-    report.findings = outcome.Findings;
-    report.configurationSet = outcome.ConfigurationSet;
-    report.checksum = Checksum();
     return report;
 }
 
@@ -113,9 +85,7 @@ std::optional<uint16_t> Session::Checksum() const
 
 PortChoice Session::StartingChoice() const
 {
-    if (!saved_.port.fixes) return {PortHow::Searched, {}, {}, {}, {}};
-    const std::string &name = saved_.port.name;
-    return {PortHow::Fixed, name, name.empty() ? std::string() : ComPortDevice(settings_, name), {}, {}};
+    return StartingPortChoice(settings_, saved_.port);
 }
 
 PortChoice Session::NamedChoice(const std::string &asked)
@@ -150,28 +120,12 @@ PortChoice Session::NamedChoice(const std::string &asked)
 PortChosen Session::OpenPort(const PortChoice &choice)
 {
     PortChosen chosen;
-    chosen.choice = choice;
     if (choice.how == PortHow::Searched) {
         Link link{port_, cmd_, ui_};
-        ProbeListener listener;
-        listener.done = [&](int n, PortState state) {
-            if (state == PortState::Denied) chosen.denied.push_back(ComPortDevice(settings_, ComName(n)));
-        };
-        const PortsProbe probe = ProbePorts(link, Modem(), listener);
-        chosen.searchResult = probe.result;
-        if (probe.result == 0) {
-            chosen.port = ComName(probe.found);
-            chosen.opened = port_.OpenPort(chosen.port, Modem()) == 0;
-        }
+        const PortSearch search = SearchForProgrammer(link, settings_, Modem());
+        chosen = OpenChosenPort(port_, Modem(), choice, &search);
     } else {
-        chosen.port = choice.name;
-        if (!choice.name.empty() && choice.lookupError.empty()) {
-            chosen.opened = port_.OpenPort(choice.name, Modem()) == 0;
-            if (!chosen.opened) {
-                chosen.openError = port_.LastError();
-                chosen.openErrno = port_.LastOpenErrno();
-            }
-        }
+        chosen = OpenChosenPort(port_, Modem(), choice);
     }
     chosen.notice = port_.TakeNotice();
     // What the programmer still sends from a command nobody waited for (a

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "AppSettings.h"
+#include "Loading.h"
 #include "Reports.h"
 #include "image/buffer.h"
 #include "link/PICCommand.h"
@@ -30,11 +31,6 @@ struct OperationChoices {
     unsigned regions = RegionAll;
 };
 OperationOptions OperationOptionsFor(const OperationChoices &choices);
-
-enum class LoadMode {
-    New,     // the buffer cleared for the file's device, then the file
-    Current, // over the buffer as it is
-};
 
 class Session {
 public:

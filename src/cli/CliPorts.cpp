@@ -14,6 +14,7 @@
 #include "link/UsbAdapter.h"
 #include "link/discovery.h"
 #include "support/textutil.h"
+#include "texts/port_texts.h"
 
 BoardReturn::BoardReturn(const std::string &settingsPath, std::vector<std::string> ports)
     : settings_(std::make_unique<SettingsFile>(settingsPath)), ports_(std::move(ports))
@@ -38,9 +39,7 @@ bool BoardReturn::Wait(const std::function<bool()> &stop, int pollMs)
         bool told = false;
         while (noted_[i] && !Present(ports_[i])) {
             if (!told) {
-                std::fprintf(
-                    stderr, "%s\n",
-                    (ports_[i] + " が見つかりません。ボードの接続を待っています…（Ctrl-C で終了）").c_str());
+                std::fprintf(stderr, "%s\n", texts::WaitingForBoard(ports_[i]).c_str());
                 std::fflush(stderr);
                 told = true;
             }

@@ -11,6 +11,8 @@
 #include "image/hex.h"
 #include "operations/regions.h"
 #include "support/StandardStreams.h"
+#include "texts/load_texts.h"
+#include "texts/port_texts.h"
 
 CommandRun::~CommandRun()
 {
@@ -63,7 +65,7 @@ void OpenPortForCommand(CommandRun &run)
         // The user gave a path: every message names the port by it.
         run.ui.NamePortByPath(choice.name, choice.path);
     }
-    if (choice.how == PortHow::Searched) run.ui.Detail("ポートをチェックしています。");
+    if (choice.how == PortHow::Searched) run.ui.Detail(texts::CheckingPorts());
     const PortChosen chosen = session.OpenPort(choice);
     if (choice.how == PortHow::Fixed || (choice.how == PortHow::Searched && chosen.searchResult == 0))
         run.chosenPort = chosen.port;
@@ -154,8 +156,8 @@ int Chained(CommandRun &run, Chain chain, ChainRun chainRun)
 
 int RefuseNoDevice(CommandRun &run)
 {
-    run.ui.AddLogShowingMessages("DEVICE が選択されていません。");
-    run.ui.SetStatus(" !! デバイスを選択してください。");
+    run.ui.AddLogShowingMessages(texts::NoDeviceSelected());
+    run.ui.SetStatus(texts::SelectDeviceRefusal());
     return ExitRefused;
 }
 
@@ -167,7 +169,7 @@ int RefuseMissingConfiguration(CommandRun &run)
         return ExitSuccess;
     run.ui.DropStatus();
     run.ui.Error(MissingConfigurationText(FileBaseName(options.file), run.session.Device(), run.session.Buffer()));
-    run.ui.Error("--config で値を指定するか、--keep-config でデバイスのConfigurationを残してください。");
+    run.ui.Error(texts::ConfigurationNeeded());
     run.result = "no configuration";
     return ExitFileError;
 }

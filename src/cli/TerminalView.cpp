@@ -1,11 +1,12 @@
 #include "TerminalView.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 
 #include "CliSession.h"
 #include "Naming.h"
+#include "LoadReportLines.h"
+#include "PortReportLines.h"
 #include "catalogue/DeviceSpec.h"
 #include "image/checksum.h"
 #include "link/PortPermission.h"
@@ -34,64 +35,6 @@ const char *LoadFindingKindWord(LoadFindingKind kind)
         return "overlap";
     }
     return "";
-}
-
-void ExplainOpenFailure(TerminalFrontEnd &ui, const PortChosen &chosen, const std::string &path)
-{
-    ui.Error(chosen.openError);
-    if (!path.empty() && (chosen.openErrno == EACCES || chosen.openErrno == EPERM)) AdvisePermission(ui, {path});
-}
-
-// -p: a COM name or a path.
-void ShowNamedPort(TerminalFrontEnd &ui, const PortChosen &chosen)
-{
-    const PortChoice &choice = chosen.choice;
-    if (!choice.lookupError.empty()) {
-        // usb:SERIAL that no device (or more than one) answers to.
-        ui.AddLogShowingMessages(choice.asked + " がオープンできません！");
-        ui.Error(choice.lookupError);
-        return;
-    }
-    if (chosen.opened) {
-        // The user gave a path: every message names the port by it.
-        ui.Detail(choice.name == choice.path || choice.how == PortHow::Path
-                      ? choice.path + " をオープンしました。"
-                      : choice.name + " (" + choice.path + ") をオープンしました。");
-        return;
-    }
-    ui.AddLogShowingMessages(ui.PortLabel(choice.name) + " がオープンできません！");
-    ExplainOpenFailure(ui, chosen, choice.path);
-}
-
-void ShowFixedPort(TerminalFrontEnd &ui, const PortChosen &chosen)
-{
-    const std::string &name = chosen.choice.name;
-    if (name.empty()) {
-        ui.AddLog("使用するポートは固定ですが、ポート番号が指定されていません。");
-        ui.AddLog("Tarnboxを接続したポートをオープンしてください。");
-        return;
-    }
-    if (!chosen.opened) {
-        ui.AddLog(name + " はオープンできません。");
-        ui.AddLog("Tarnboxを接続したポートをオープンしてください。");
-        ExplainOpenFailure(ui, chosen, chosen.choice.path);
-        return;
-    }
-    ui.Detail(name + " をオープンしました。");
-}
-
-void ShowSearch(TerminalFrontEnd &ui, const PortChosen &chosen)
-{
-    // Nothing found: a port the user may not open may be the board's.
-    if (chosen.searchResult != 0) AdvisePermission(ui, chosen.denied);
-    if (chosen.searchResult == -1) {
-        ui.AddLogShowingMessages("使用できるポートがありません。");
-    } else if (chosen.searchResult == 1) {
-        ui.AddLogShowingMessages("プログラマーの接続を確認してください。");
-    } else {
-        ui.Detail(chosen.port + "をオープンしました。");
-        ui.Detail("プログラマーの接続を確認しました。");
-    }
 }
 
 // Skipped lines, no data and the findings, on stderr.
@@ -189,31 +132,39 @@ void AdvisePermission(TerminalFrontEnd &ui, const std::vector<std::string> &path
         ui.Error(EscapeControls(text));
 }
 
+void ShowLines(TerminalFrontEnd &ui, const ReportLines &report)
+{
+    for (const ReportLine &line : report.lines) switch (line.kind) {
+        case ReportLine::Kind::Log:
+            ui.AddLog(line.text);
+            break;
+        case ReportLine::Kind::LogShown:
+            ui.AddLogShowingMessages(line.text);
+            break;
+        case ReportLine::Kind::Detail:
+            ui.Detail(line.text);
+            break;
+        case ReportLine::Kind::Error:
+            ui.Error(line.text);
+            break;
+        case ReportLine::Kind::Advice:
+            AdvisePermission(ui, line.devices);
+            break;
+        case ReportLine::Kind::Status:
+            ui.SetStatus(line.text);
+            break;
+        }
+}
+
 void ShowPortChosen(TerminalFrontEnd &ui, const PortChosen &chosen)
 {
-    switch (chosen.choice.how) {
-    case PortHow::Named:
-    case PortHow::Path:
-        ShowNamedPort(ui, chosen);
-        break;
-    case PortHow::Fixed:
-        ShowFixedPort(ui, chosen);
-        break;
-    case PortHow::Searched:
-        ShowSearch(ui, chosen);
-        break;
-    }
-    if (!chosen.notice.empty()) ui.Error(chosen.notice);
+    ShowLines(ui, PortChosenLines(chosen, Audience::Terminal, ui.PortLabel(chosen.choice.name)));
 }
 
 int ShowLoad(CommandRun &run, const LoadReport &report, bool refuseDamaged)
 {
     TerminalFrontEnd &ui = run.ui;
-    if (report.cleared) {
-        ui.AddLog("バッファをクリアしました。");
-        ui.SetStatus("バッファをクリアしました。");
-    }
-    if (report.DeviceChanged()) ui.Detail("DEVICE: " + SelectedDeviceName(report.device));
+    ShowLines(ui, LoadStartLines(report, Audience::Terminal));
     ShowLoadProblems(run, report);
     // A damaged file, or one that is no HEX file at all, must never reach a
     // chip and end as "ベリファイOK".
@@ -228,8 +179,7 @@ int ShowLoad(CommandRun &run, const LoadReport &report, bool refuseDamaged)
         ui.DropStatus();
         return ExitFileError;
     }
-    ui.AddLog("ファイル " + run.QuotedName() + " をロードしました。");
-    ui.SetStatus(" " + run.QuotedName() + " をロードしました。");
+    ShowLines(ui, LoadedLines(report));
     // What is to go into the chip, in the number the build tools print.
     if (refuseDamaged) ShowChecksum(run, report.checksum);
     return ExitSuccess;

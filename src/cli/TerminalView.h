@@ -9,6 +9,7 @@
 
 #include "CommandRun.h"
 #include "Json.h"
+#include "ReportLines.h"
 #include "Reports.h"
 #include "TerminalFrontEnd.h"
 
@@ -23,6 +24,8 @@ JsonObject DifferencesObject(const OperationResult &result);
 
 // What to do about device nodes the user may not open, on stderr.
 void AdvisePermission(TerminalFrontEnd &ui, const std::vector<std::string> &paths);
+// A report's lines and status line, each on its channel.
+void ShowLines(TerminalFrontEnd &ui, const ReportLines &report);
 // The opening of the port (or the search) as it went.
 void ShowPortChosen(TerminalFrontEnd &ui, const PortChosen &chosen);
 // A load's texts and --json fields; the exit status with which a command

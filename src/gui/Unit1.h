@@ -15,6 +15,9 @@
 
 #include "configbits/ConfigBits.h"
 #include "FrontEnd.h"
+#include "Loading.h"
+#include "PortOpening.h"
+#include "ReportLines.h"
 #include "link/PICCommand.h"
 #include "QtProgressBar.h"
 #include "image/buffer.h"
@@ -279,7 +282,11 @@ public:
     bool LoadCurrent();
     // Brings the device list, the family's controls and the views in line
     // with the device a load ended on.
-    void AfterLoad(const LoadOutcome &outcome);
+    void AfterLoad(DeviceSelection device);
+    // The current file loaded through the app layer; LoadNew and
+    // LoadCurrent in one.
+    void LoadHexFile(LoadMode mode);
+    LoadReport lastLoad_; // what the last load that read its file reported
     // Shows a file that cannot be read or written in an error box.
     void ShowFileError(const HexFileError &error);
     // A load that failed: the failure in the status line (and the progress
@@ -364,6 +371,8 @@ public:
     void StartupPortChoice();
     // Opens a port with the Option page's modem-line choices.
     int OpenPortNamed(const std::string &name);
+    // A report's lines in the log and the status line.
+    void ShowLines(const ReportLines &report);
     // Logs what to do about device nodes the user may not open.
     void AdvisePermission(const std::vector<std::string> &devices);
     ModemOptions CurrentModemOptions() const;
@@ -476,7 +485,13 @@ private:
     std::unique_ptr<Presenter> presenter_;
     std::unique_ptr<SmallBoxStrip> strip_;
 
-    void ReportProbe(int result, int foundPort, bool choosePage);
+    // The search as the window runs it: every port's look kept up to date.
+    PortSearch SearchPorts();
+    // A port choice's lines and the page, port mark and device prompt that
+    // follow it.
+    void ReportPortChosen(const PortChosen &chosen, bool choosePage);
+    // A port just opened: its node kept for the device watch, its notice.
+    void NoteOpen(PortChosen &chosen);
     void RetryPendingClose();
     bool fitFramePending_ = false;
     int fitTries_ = 0;

@@ -9,12 +9,7 @@
 #include "Unit1.h"
 #include "Unit1Parts.h"
 #include "operations/regions.h"
-
-namespace {
-
-const std::string Quote = "\"";
-
-} // namespace
+#include "texts/load_texts.h"
 
 OperationContext TForm1::Context()
 {
@@ -69,11 +64,11 @@ bool TForm1::ConfirmMissingConfiguration()
     const std::string text = MissingConfigurationText(CurrentFileName(), {Pic18, Selected()}, session.Buffer);
     // "いいえ" first and the default: an accidental Enter must not give the
     // chip a configuration nobody chose.
-    if (MessageBox::Show(this, QMessageBox::Warning, MessageBox::Title, QString::fromStdString(text + "\nこのまま書き込みますか？"),
-                         {QStringLiteral("いいえ(&N)"), QStringLiteral("はい(&Y)")}, 0) == 1)
+    if (MessageBox::Show(this, QMessageBox::Warning, MessageBox::Title, QString::fromStdString(texts::WriteWithoutConfiguration(text)),
+                         {QString::fromStdString(texts::AnswerNo()), QString::fromStdString(texts::AnswerYes())}, 0) == 1)
         return true;
     AddLog(text);
-    SetStatus(" !! 書込みを中止しました。");
+    SetStatus(texts::WriteStopped());
     return false;
 }
 
@@ -142,7 +137,7 @@ bool ClearAndLoadCurrent(TForm1 &form)
     }
     const bool whole = form.ReportLoadFindings(false, true);
     if (form.LastRead.LoadedAny())
-        form.AddLog("ファイル " + Quote + form.CurrentFileName() + Quote + " をロードしました。");
+        form.AddLog(texts::FileLoaded(form.CurrentFileName()));
     return whole;
 }
 

@@ -18,25 +18,8 @@
 #include "image/hex_load.h"
 #include "image/hex_write.h"
 #include "support/FileErrorText.h"
-
-namespace {
-
-const std::string Quote = "\"";
-const std::string Cleared = "バッファをクリアしました。";
-
-std::string Loaded(const std::string &name)
-{
-    return "ファイル " + Quote + name + Quote + " をロードしました。";
-}
-
-// The reload commands of the load menu and the Small Box write the blank
-// inside the quotes.
-std::string ReloadedLog(const std::string &name)
-{
-    return "ファイル " + Quote + name + " " + Quote + "をロードしました。";
-}
-
-} // namespace
+#include "LoadReportLines.h"
+#include "texts/load_texts.h"
 
 std::string TForm1::CurrentFileName() const
 {
@@ -72,10 +55,9 @@ void TForm1::LoadFailed(const HexFileError &error, const std::string &held)
         ForgetCurrentFile();
     else
         SetCurrentFile(held);
-    const std::string status = " !! " + Quote + name + Quote + " をロードできません。";
-    SetStatus(status + "　" + reason);
-    if (SmallBox.Active) SetDialogStatus(status);
-    AddLogShowingMessages("ファイル " + Quote + name + Quote + " をロードできません。" + reason);
+    SetStatus(texts::CannotLoadStatus(name, reason));
+    if (SmallBox.Active) SetDialogStatus(texts::CannotLoadStatus(name));
+    AddLogShowingMessages(texts::CannotLoadLog(name, reason));
     ShowFileError(error);
 }
 
@@ -85,32 +67,32 @@ bool TForm1::ClearBeforeLoad(ClearNote note)
     if (!BufferClear()) {
         // Without a device there is no blank state to clear to, and a load
         // would fill a buffer no view or command belongs to.
-        SetStatus(" !! デバイスを選択してください。");
+        SetStatus(texts::SelectDeviceRefusal());
         if (dialog)
-            SetDialogStatus(" !! デバイスを選択してください。");
+            SetDialogStatus(texts::SelectDeviceRefusal());
         else
-            ShowSmallBoxRefusal(" !! デバイスを選択してください。");
-        AddLogShowingMessages("DEVICE が選択されていません。");
+            ShowSmallBoxRefusal(texts::SelectDeviceRefusal());
+        AddLogShowingMessages(texts::NoDeviceSelected());
         return false;
     }
     // The load menus only log the clear: their status line keeps the last
     // command's text until the load has succeeded.
-    if (note != ClearNote::Log) SetStatus(Cleared);
-    if (dialog) SetDialogStatus(Cleared);
-    AddLog(Cleared);
+    if (note != ClearNote::Log) SetStatus(texts::BufferCleared());
+    if (dialog) SetDialogStatus(texts::BufferCleared());
+    AddLog(texts::BufferCleared());
     return true;
 }
 
-void TForm1::AfterLoad(const LoadOutcome &outcome)
+void TForm1::AfterLoad(DeviceSelection device)
 {
-    const bool otherDevice = outcome.Device.Pic18 != Pic18 || outcome.Device.Index != Selected();
-    if (outcome.Device.Pic18 != Pic18) {
-        FillDeviceList(outcome.Device.Pic18);
-        SetConfigFamily(outcome.Device.Pic18);
+    const bool otherDevice = device.Pic18 != Pic18 || device.Index != Selected();
+    if (device.Pic18 != Pic18) {
+        FillDeviceList(device.Pic18);
+        SetConfigFamily(device.Pic18);
     }
-    if (outcome.Device.Index != Selected()) {
+    if (device.Index != Selected()) {
         const QSignalBlocker block(device_->ComboBox1);
-        device_->ComboBox1->setCurrentIndex(outcome.Device.Index);
+        device_->ComboBox1->setCurrentIndex(device.Index);
     }
     // The marker and the calibration box follow the device the buffer now
     // belongs to.
@@ -126,42 +108,33 @@ void TForm1::AfterLoad(const LoadOutcome &outcome)
     if (otherDevice) NoteConfigNames();
 }
 
-void TForm1::LoadNew()
+void TForm1::LoadHexFile(LoadMode mode)
 {
-    LoadOutcome outcome;
-    outcome.Device = {Pic18, Selected()};
+    const DeviceSelection before{Pic18, Selected()};
     LastRead = {};
     LastFindings = {};
     try {
-        ::LoadNewFile(CurrentFile, session.Buffer, options_->CheckBox6->isChecked(), outcome);
+        lastLoad_ = LoadHex(session.Buffer, before, CurrentFile, mode, options_->CheckBox6->isChecked());
     } catch (const HexFileError &) {
-        AfterLoad(outcome);
+        AfterLoad(before);
         throw;
     }
-    LastRead = outcome.Read;
-    LastFindings = outcome.Findings;
-    FileLacksConfiguration = !outcome.ConfigurationSet;
-    AfterLoad(outcome);
+    LastRead = lastLoad_.read;
+    LastFindings = lastLoad_.findings;
+    FileLacksConfiguration = !lastLoad_.configurationSet;
+    AfterLoad(lastLoad_.device);
+}
+
+void TForm1::LoadNew()
+{
+    LoadHexFile(LoadMode::Over);
 }
 
 bool TForm1::LoadCurrent()
 {
     if (CurrentFile.empty()) return false;
     SetCurrentFile(CurrentFile);
-    LoadOutcome outcome;
-    outcome.Device = {Pic18, Selected()};
-    LastRead = {};
-    LastFindings = {};
-    try {
-        ::LoadCurrentFile(CurrentFile, session.Buffer, options_->CheckBox6->isChecked(), outcome);
-    } catch (const HexFileError &) {
-        AfterLoad(outcome);
-        throw;
-    }
-    LastRead = outcome.Read;
-    LastFindings = outcome.Findings;
-    FileLacksConfiguration = !outcome.ConfigurationSet;
-    AfterLoad(outcome);
+    LoadHexFile(LoadMode::Current);
     return true;
 }
 
@@ -241,9 +214,9 @@ void TForm1::LogChecksum()
 std::string TForm1::SaveBufferAs()
 {
     if (Selected() < 0) {
-        SetStatus(" !! デバイスを選択してください。");
-        ShowSmallBoxRefusal(" !! デバイスを選択してください。");
-        AddLogShowingMessages("DEVICE が選択されていません。");
+        SetStatus(texts::SelectDeviceRefusal());
+        ShowSmallBoxRefusal(texts::SelectDeviceRefusal());
+        AddLogShowingMessages(texts::NoDeviceSelected());
         return {};
     }
     const QString path = FileDialog::Save(this);
@@ -274,10 +247,10 @@ void TForm1::Button1Click()
         return;
     }
     if (!ReportLoadFindings() && !LastRead.LoadedAny()) return;
-    const std::string name = CurrentFileName();
-    AddLog(Loaded(name));
+    const ReportLines loaded = LoadedLines(lastLoad_);
+    ShowLines({{loaded.lines.front()}});
     LogChecksum();
-    SetStatus(" " + Quote + name + Quote + " をロードしました。");
+    ShowLines({{loaded.lines.back()}});
 }
 
 void TForm1::Button2Click()
@@ -285,8 +258,8 @@ void TForm1::Button2Click()
     CommandScope lock(*this);
     const std::string name = SaveBufferAs();
     if (name.empty()) return;
-    AddLog("ファイル " + Quote + name + Quote + " にセーブしました。");
-    SetStatus(" " + Quote + name + Quote + " にセーブしました。");
+    AddLog(texts::FileSaved(name));
+    SetStatus(texts::SavedStatus(name));
 }
 
 namespace {
@@ -308,7 +281,7 @@ std::string ClearAndLoad(TForm1 &form, Reload which)
     }
     if (!form.ReportLoadFindings() && !form.LastRead.LoadedAny()) return {};
     const std::string name = form.CurrentFileName();
-    form.AddLog(which == Reload::NewFile ? Loaded(name) : ReloadedLog(name));
+    form.AddLog(which == Reload::NewFile ? texts::FileLoaded(name) : texts::FileReloaded(name));
     form.LogChecksum();
     return name;
 }
@@ -319,14 +292,14 @@ void TForm1::BufferClearLoadNewFile1Click()
 {
     CommandScope lock(*this);
     const std::string name = ClearAndLoad(*this, Reload::NewFile);
-    if (!name.empty()) SetStatus("バッファクリア後ファイル " + Quote + name + Quote + " をロードしました。");
+    if (!name.empty()) SetStatus(texts::ClearedAndLoaded(name, Audience::Window));
 }
 
 void TForm1::BufferClearLoadCurrentFile1Click()
 {
     CommandScope lock(*this);
     const std::string name = ClearAndLoad(*this, Reload::CurrentFile);
-    if (!name.empty()) SetStatus("バッファクリア後ファイル " + Quote + name + Quote + " をロードしました。");
+    if (!name.empty()) SetStatus(texts::ClearedAndLoaded(name, Audience::Window));
 }
 
 // ---- the file items of the Small Box menu ----
@@ -335,7 +308,7 @@ void TForm1::ResetCurrentFile1Click()
 {
     ForgetCurrentFile();
     FocusAfterDeviceList();
-    ShowMessage("カレントファイルをリセットしました。");
+    ShowMessage(texts::CurrentFileReset());
 }
 
 void TForm1::LoadNewFile1Click()
@@ -343,7 +316,7 @@ void TForm1::LoadNewFile1Click()
     CommandScope lock(*this);
     const std::string name = ClearAndLoad(*this, Reload::NewFile);
     if (name.empty()) return;
-    const std::string text = "バッファクリア後、ファイル " + Quote + name + Quote + " をロードしました。";
+    const std::string text = texts::ClearedAndLoaded(name, Audience::SmallBox);
     SetStatus(text);
     ShowMessage(text);
 }
@@ -353,7 +326,7 @@ void TForm1::LoadCurrentFile1Click()
     CommandScope lock(*this);
     const std::string name = ClearAndLoad(*this, Reload::CurrentFile);
     if (name.empty()) return;
-    const std::string text = "バッファクリア後、ファイル " + Quote + name + Quote + " をロードしました。";
+    const std::string text = texts::ClearedAndLoaded(name, Audience::SmallBox);
     SetStatus(text);
     ShowMessage(text);
 }
@@ -363,7 +336,7 @@ void TForm1::Save1Click()
     CommandScope lock(*this);
     const std::string name = SaveBufferAs();
     if (name.empty()) return;
-    AddLog("ファイル " + Quote + name + " " + Quote + "にセーブしました。");
-    SetStatus(" " + Quote + name + " " + Quote + "にセーブしました。");
-    ShowMessage("ファイル " + Quote + name + Quote + " にセーブしました。");
+    AddLog(texts::FileSaved(name, Audience::SmallBox));
+    SetStatus(texts::SavedStatus(name, Audience::SmallBox));
+    ShowMessage(texts::FileSaved(name));
 }

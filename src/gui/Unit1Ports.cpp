@@ -22,6 +22,9 @@
 #include "link/SerialDevices.h"
 #include "link/UsbAdapter.h"
 #include "link/discovery.h"
+#include "PortNames.h"
+#include "PortReportLines.h"
+#include "texts/port_texts.h"
 
 namespace {
 
@@ -30,12 +33,25 @@ QString Q(const std::string &s)
     return QString::fromStdString(s);
 }
 
-std::string ComName(int n)
-{
-    return "COM" + std::to_string(n);
-}
-
 } // namespace
+
+void TForm1::ShowLines(const ReportLines &report)
+{
+    for (const ReportLine &line : report.lines) switch (line.kind) {
+        case ReportLine::Kind::LogShown:
+            AddLogShowingMessages(line.text);
+            break;
+        case ReportLine::Kind::Advice:
+            AdvisePermission(line.devices);
+            break;
+        case ReportLine::Kind::Status:
+            SetStatus(line.text);
+            break;
+        default:
+            AddLog(line.text);
+            break;
+        }
+}
 
 void TForm1::AdvisePermission(const std::vector<std::string> &devices)
 {
@@ -97,120 +113,99 @@ void TForm1::RefreshPortHints()
     // gives, and for a stable name or a USB adapter what it leads to.
     for (int n = 1; n <= 10; ++n) {
         const std::string path = ComPortDevice(*Settings, ComName(n));
-        std::string device = path.empty() ? "（割り当てなし）" : path;
+        std::string node, usb;
         if (!path.empty()) {
-            const std::string node = NodePath(path);
-            std::string about = node != path ? node : std::string();
-            if (const std::optional<UsbAdapter> adapter = FindUsbAdapter(path)) {
-                const std::string usb = UsbDescription(*adapter);
-                if (!usb.empty()) about += (about.empty() ? "" : "、") + usb;
-            }
-            if (!about.empty()) device += "（" + about + "）";
+            node = NodePath(path);
+            if (const std::optional<UsbAdapter> adapter = FindUsbAdapter(path)) usb = UsbDescription(*adapter);
         }
         options_->RadioButton[n - 1]->setToolTip(options_->GroupBox3->toolTip() + "\n" +
-                                                 Q(ComName(n) + " → " + device));
+                                                 Q(texts::PortHint(ComName(n), path, node, usb)));
     }
 }
 
 // ---- probe and start-up choice ----
 
-int TForm1::ProbePorts(int &foundPort)
+PortSearch TForm1::SearchPorts()
 {
     session.Port.ClosePort();
     MarkPort(0);
     RefreshPortHints();
     for (int n = 1; n <= 10; ++n)
         SetPortLook(n, PortLook::Probing);
-    // Devices refused for lack of permission.
-    std::vector<std::string> denied;
     ProbeListener listener;
     listener.starting = [this](int n) {
         MarkPort(n);
         SetPortLook(n, PortLook::Probing);
         ProcessMessages();
     };
-    listener.done = [&](int n, PortState state) {
+    listener.done = [this](int n, PortState state) {
         // A USB adapter whose latency could not be lowered: said once.
         if (const std::string notice = session.Port.TakeNotice(); !notice.empty()) AddLog(notice);
-        if (state == PortState::Denied) {
-            const std::string path = ComPortDevice(*Settings, ComName(n));
-            if (!path.empty()) denied.push_back(path);
-        }
         SetPortLook(n, state == PortState::Programmer     ? PortLook::Programmer
                        : state == PortState::NoProgrammer ? PortLook::NoProgrammer
                                                           : PortLook::Unusable);
     };
     Link link{session.Port, session.Command, *this};
-    const PortsProbe probe = ::ProbePorts(link, CurrentModemOptions(), listener);
-    AdvisePermission(denied);
-    foundPort = probe.found;
-    return probe.result;
+    return SearchForProgrammer(link, *Settings, CurrentModemOptions(), listener);
 }
 
-void TForm1::ReportProbe(int result, int foundPort, bool choosePage)
+int TForm1::ProbePorts(int &foundPort)
 {
-    if (result < 0) {
-        if (choosePage) PageControl1->setCurrentIndex(MessageTab);
-        AddLog("使用できるポートがありません。");
-        SetStatus("使用できるポートがありません。");
-        return;
-    }
-    if (result > 0) {
-        AddLog("プログラマーの接続を確認してください。");
-        SetStatus("プログラマーの接続を確認してください。");
-        MarkPort(0);
-        return;
-    }
-    const std::string name = ComName(foundPort);
-    OpenPortNamed(name);
-    MarkPort(foundPort);
-    AddLog(name + "をオープンしました。");
-    AddLog("プログラマーの接続を確認しました。");
-    SetStatus(name + " をオープンし、プログラマーの接続を確認しました。");
-    if (Selected() < 0) SetStatus(" デバイスを選択してください。");
-    if (choosePage) PageControl1->setCurrentIndex(ProgramTab);
+    const PortSearch search = SearchPorts();
+    AdvisePermission(search.denied);
+    foundPort = search.probe.found;
+    return search.probe.result;
+}
+
+void TForm1::NoteOpen(PortChosen &chosen)
+{
+    deniedDevice_.clear();
+    // Kept now: once the device is unplugged its by-id link is gone too.
+    openNode_ = chosen.opened ? NodePath(ComPortDevice(*Settings, chosen.port)) : std::string();
+    chosen.notice = session.Port.TakeNotice();
+}
+
+void TForm1::ReportPortChosen(const PortChosen &chosen, bool choosePage)
+{
+    ShowLines(PortChosenLines(chosen, Audience::Window));
+    const bool programmer = chosen.choice.how == PortHow::Searched ? chosen.searchResult == 0
+                                                                   : chosen.programmer.value_or(false);
+    // A search that found no port at all leaves the mark where it ended.
+    if (chosen.choice.how == PortHow::Searched && chosen.searchResult >= 0)
+        MarkPort(programmer ? ComNumber(chosen.port) : 0);
+    if (programmer && Selected() < 0) SetStatus(texts::ChooseDevice());
+    if (!choosePage) return;
+    if (programmer)
+        PageControl1->setCurrentIndex(ProgramTab);
+    else if (chosen.choice.how == PortHow::Searched && chosen.searchResult < 0)
+        PageControl1->setCurrentIndex(MessageTab);
+    else if (chosen.choice.how == PortHow::Fixed && chosen.opened)
+        PageControl1->setCurrentIndex(OptionTab);
 }
 
 void TForm1::StartupPortChoice()
 {
     RefreshPortHints();
-    if (const AppSettings::Port saved = ReadAppSettings(*Settings).port; saved.fixes) {
+    const PortChoice choice = StartingPortChoice(*Settings, ReadAppSettings(*Settings).port);
+    if (choice.how == PortHow::Fixed) {
         MarkPort(0);
         options_->CheckBox4->setChecked(true);
-        const std::string &name = saved.name;
-        if (name.empty()) {
-            AddLog("使用するポートは固定ですが、ポート番号が指定されていません。");
-            AddLog("Tarnboxを接続したポートをオープンしてください。");
-            SetStatus("ポート番号が指定されていません。");
-            return;
+        PortChosen chosen = OpenChosenPort(session.Port, CurrentModemOptions(), choice);
+        NoteOpen(chosen);
+        if (chosen.opened) {
+            MarkPort(session.Port.PortNumber());
+            chosen.programmer = IsProgrammerReply(VersionReply());
+            if (!*chosen.programmer) session.Port.ClosePort();
         }
-        if (OpenPortNamed(name) != 0) {
-            AddLog(name + " はオープンできません。");
-            if (!deniedDevice_.empty()) AdvisePermission({deniedDevice_});
-            AddLog("Tarnboxを接続したポートをオープンしてください。");
-            SetStatus("ポートをオープンしてください。");
-            return;
-        }
-        MarkPort(session.Port.PortNumber());
-        if (IsProgrammerReply(VersionReply())) {
-            AddLog(name + " をオープンしました。");
-            AddLog("プログラマーの接続を確認しました。");
-            SetStatus(name + " をオープンし、プログラマーの接続を確認しました。");
-            PageControl1->setCurrentIndex(ProgramTab);
-            if (Selected() < 0) SetStatus(" デバイスを選択してください。");
-        } else {
-            session.Port.ClosePort();
-            PageControl1->setCurrentIndex(OptionTab);
-            AddLog(name + " にプログラマーを確認できませんでした。");
-            SetStatus(name + " にプログラマーを確認できませんでした。");
-        }
+        ReportPortChosen(chosen, true);
         return;
     }
-    AddLog("ポートをチェックしています。");
-    SetStatus("ポートをチェックしています…");
-    int found = 0;
-    const int result = ProbePorts(found);
-    ReportProbe(result, found, true);
+    AddLog(texts::CheckingPorts());
+    SetStatus(texts::CheckingPortsStatus());
+    const PortSearch search = SearchPorts();
+    PortChosen chosen = OpenChosenPort(session.Port, CurrentModemOptions(), choice, &search);
+    NoteOpen(chosen);
+    ReportPortChosen(chosen, true);
 }
 
 void TForm1::Timer1Timer()
@@ -289,8 +284,8 @@ void TForm1::DeviceRemoved(const std::string &node)
     session.Port.ClosePort();
     openNode_.clear();
     AddLog(LinkLostLog);
-    AddLog("ポートをクローズしました");
-    SetStatus("ポートをクローズしました");
+    AddLog(texts::PortClosed());
+    SetStatus(texts::PortClosed());
     MarkPort(0);
     SetPortLook(n, PortLook::Unusable);
 }
@@ -315,11 +310,12 @@ void TForm1::RetryPendingDevices()
 void TForm1::Button20Click()
 {
     CommandLock(true);
-    AddLog("ポートをチェックしています。");
-    SetStatus("ポートをチェックしています…");
-    int found = 0;
-    const int result = ProbePorts(found);
-    ReportProbe(result, found, false);
+    AddLog(texts::CheckingPorts());
+    SetStatus(texts::CheckingPortsStatus());
+    const PortSearch search = SearchPorts();
+    PortChosen chosen = OpenChosenPort(session.Port, CurrentModemOptions(), {}, &search);
+    NoteOpen(chosen);
+    ReportPortChosen(chosen, false);
     CommandLock(false);
 }
 
@@ -328,20 +324,20 @@ void TForm1::Button10Click()
     const int n = MarkedPort();
     const std::string name = ComName(n);
     if (n == 0) {
-        SetStatus("!!ポート番号を選択してください");
+        SetStatus(texts::ChoosePortNumber());
         return;
     }
     RefreshPortHints();
     if (OpenPortNamed(name) != 0) {
-        AddLogShowingMessages(name + " がオープンできません！");
-        SetStatus(name + " がオープンできません！");
+        AddLogShowingMessages(texts::PortCannotOpen(name));
+        SetStatus(texts::PortCannotOpen(name));
         if (!deniedDevice_.empty()) AdvisePermission({deniedDevice_});
         MarkPort(0);
         return;
     }
     const std::string text = IsProgrammerVersionReply(VersionReply())
-                                 ? name + " をオープンし、プログラマーの接続を確認しました。"
-                                 : name + " をオープンしました。";
+                                 ? texts::PortOpenedWithProgrammer(name)
+                                 : texts::PortOpened(name);
     AddLog(text);
     SetStatus(text);
 }
@@ -350,20 +346,20 @@ void TForm1::Button11Click()
 {
     session.Port.ClosePort();
     MarkPort(0);
-    AddLog("ポートをクローズしました");
-    SetStatus("ポートをクローズしました");
+    AddLog(texts::PortClosed());
+    SetStatus(texts::PortClosed());
 }
 
 void TForm1::Button12Click()
 {
     PageControl1->setCurrentIndex(MessageTab);
-    AddLog("ソフトウェアバージョン " + VersionCaption.toStdString());
+    AddLog(texts::SoftwareVersionLine(VersionCaption.toStdString()));
     const std::string reply = VersionReply();
     if (IsProgrammerReply(reply)) {
-        AddLog("コントローラバージョン " + reply);
+        AddLog(texts::ControllerVersionLine(reply));
     } else {
-        AddLog("コントローラバージョンが取得できません。");
-        SetStatus("コントローラバージョンが取得できません。");
+        AddLog(texts::NoControllerVersion());
+        SetStatus(texts::NoControllerVersion());
     }
 }
 

@@ -24,10 +24,9 @@
 #include "Unit1Parts.h"
 #include "Unit3.h"
 #include "WindowPlaces.h"
+#include "texts/load_texts.h"
 
 namespace {
-
-const std::string Quote = "\"";
 
 // Counts the strip's mouse moves for the drag and resets the count where the
 // user lets go or leaves the button.
@@ -398,7 +397,7 @@ void TForm1::LoadEraseprogramVerify1Click()
     }
     // A damaged file, or one without HEX data, never reaches the chip.
     const bool whole = ReportLoadFindings(true, true);
-    if (LastRead.LoadedAny()) AddLog("ファイル " + Quote + CurrentFileName() + Quote + " をロードしました。");
+    if (LastRead.LoadedAny()) AddLog(texts::FileLoaded(CurrentFileName()));
     if (!whole) return;
     OperationContext ctx = Context();
     SmallBoxCommand(*this, ctx, Chain::EraseBlankCheckProgramVerify, CurrentFileName());

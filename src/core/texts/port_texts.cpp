@@ -1,0 +1,55 @@
+#include "port_texts.h"
+
+namespace texts {
+
+std::string CheckingPorts() { return "ポートをチェックしています。"; }
+std::string CheckingPortsStatus() { return "ポートをチェックしています…"; }
+std::string NoUsablePort() { return "使用できるポートがありません。"; }
+std::string CheckProgrammerConnection() { return "プログラマーの接続を確認してください。"; }
+std::string SearchOpenedPort(const std::string &port) { return port + "をオープンしました。"; }
+std::string ProgrammerConfirmed() { return "プログラマーの接続を確認しました。"; }
+
+std::string PortOpenedWithProgrammer(const std::string &port)
+{
+    return port + " をオープンし、プログラマーの接続を確認しました。";
+}
+
+std::string PortOpened(const std::string &port) { return port + " をオープンしました。"; }
+
+std::string PortOpenedAt(const std::string &port, const std::string &path)
+{
+    return port + " (" + path + ") をオープンしました。";
+}
+
+std::string PortCannotOpen(const std::string &port) { return port + " がオープンできません！"; }
+std::string FixedPortUnnamed() { return "使用するポートは固定ですが、ポート番号が指定されていません。"; }
+std::string OpenTheBoardsPort() { return "Tarnboxを接続したポートをオープンしてください。"; }
+std::string PortNumberMissing() { return "ポート番号が指定されていません。"; }
+std::string FixedPortCannotOpen(const std::string &port) { return port + " はオープンできません。"; }
+std::string OpenAPort() { return "ポートをオープンしてください。"; }
+std::string NoProgrammerOn(const std::string &port) { return port + " にプログラマーを確認できませんでした。"; }
+std::string PortClosed() { return "ポートをクローズしました"; }
+std::string ChoosePortNumber() { return "!!ポート番号を選択してください"; }
+
+std::string PortHint(const std::string &com, const std::string &path, const std::string &node,
+                     const std::string &usb)
+{
+    std::string device = path.empty() ? "（割り当てなし）" : path;
+    std::string about = node != path ? node : std::string();
+    if (!usb.empty()) about += (about.empty() ? "" : "、") + usb;
+    if (!path.empty() && !about.empty()) device += "（" + about + "）";
+    return com + " → " + device;
+}
+
+std::string SoftwareVersionLine(const std::string &version) { return "ソフトウェアバージョン " + version; }
+std::string ControllerVersionLine(const std::string &reply) { return "コントローラバージョン " + reply; }
+std::string NoControllerVersion() { return "コントローラバージョンが取得できません。"; }
+
+std::string WaitingForBoard(const std::string &port)
+{
+    return port + " が見つかりません。ボードの接続を待っています…（Ctrl-C で終了）";
+}
+
+std::string ChooseDevice() { return " デバイスを選択してください。"; }
+
+} // namespace texts

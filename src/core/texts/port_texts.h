@@ -1,0 +1,39 @@
+// What the port choice, the port controls and the programmer search say.
+#pragma once
+
+#include <string>
+
+namespace texts {
+
+std::string CheckingPorts();       // the log line of a search starting
+std::string CheckingPortsStatus(); // and its status line
+std::string NoUsablePort();
+std::string CheckProgrammerConnection();
+std::string SearchOpenedPort(const std::string &port); // the search's: no blank before the verb
+std::string ProgrammerConfirmed();
+std::string PortOpenedWithProgrammer(const std::string &port);
+std::string PortOpened(const std::string &port);
+std::string PortOpenedAt(const std::string &port, const std::string &path);
+std::string PortCannotOpen(const std::string &port);
+std::string FixedPortUnnamed();
+std::string OpenTheBoardsPort();
+std::string PortNumberMissing();
+std::string FixedPortCannotOpen(const std::string &port);
+std::string OpenAPort();
+std::string NoProgrammerOn(const std::string &port);
+std::string PortClosed();
+std::string ChoosePortNumber();
+// A port button's hint: the COM name, the device the map gives (none when
+// empty) and what it leads to (its node, a USB adapter's description).
+std::string PortHint(const std::string &com, const std::string &path, const std::string &node,
+                     const std::string &usb);
+std::string SoftwareVersionLine(const std::string &version);
+std::string ControllerVersionLine(const std::string &reply);
+std::string NoControllerVersion();
+// The command line waiting for a board that was unplugged.
+std::string WaitingForBoard(const std::string &port);
+
+// also said by device
+std::string ChooseDevice();
+
+} // namespace texts
