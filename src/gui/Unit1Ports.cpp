@@ -22,6 +22,7 @@
 #include "link/SerialDevices.h"
 #include "link/UsbAdapter.h"
 #include "link/discovery.h"
+#include "texts/link_texts.h"
 
 namespace {
 
@@ -288,7 +289,7 @@ void TForm1::DeviceRemoved(const std::string &node)
     const int n = session.Port.PortNumber();
     session.Port.ClosePort();
     openNode_.clear();
-    AddLog(LinkLostLog);
+    AddLog(texts::LinkLost());
     AddLog("ポートをクローズしました");
     SetStatus("ポートをクローズしました");
     MarkPort(0);
