@@ -12,6 +12,7 @@
 #include "link/PortPermission.h"
 #include "link/identify.h"
 #include "support/textutil.h"
+#include "texts/image_texts.h"
 
 namespace {
 
@@ -48,7 +49,7 @@ void ShowLoadProblems(CommandRun &run, const LoadReport &report)
             std::fprintf(stderr, "  %s\n", SkippedLineText(read.Lines[i]).c_str());
         if (read.Skipped > static_cast<long>(SkippedLinesListed)) std::fprintf(stderr, "  …\n");
     }
-    if (read.NoData()) run.ui.Error(NoHexDataText(name));
+    if (read.NoData()) run.ui.Error(texts::NoHexData(name));
     // Scripts get every finding kept as data, an empty list for a clean file.
     const LoadFindings &findings = report.findings;
     JsonObject list = JsonObject::array();
@@ -175,7 +176,7 @@ int ShowLoad(CommandRun &run, const LoadReport &report, bool refuseDamaged)
     // Nor may a file whose data the part would not get as written: a
     // program would leave it out and the verify then compare what is left.
     if (refuseDamaged && report.findings.ChangesWhatIsWritten()) {
-        ui.Error(LoadFindingsRefusedText);
+        ui.Error(texts::LoadFindingsRefused());
         ui.DropStatus();
         return ExitFileError;
     }

@@ -8,6 +8,8 @@
 
 #include <string>
 
+#include "texts/frontend_texts.h"
+
 // What a progress bar is showing: the phase of the operation driving it.
 enum class Phase { Erase, BlankCheck, Program, Verify, Read };
 
@@ -35,7 +37,7 @@ public:
     // front end that shows each text once may show only what is new.
     virtual void SetStatusAfter(const std::string &done, const std::string &next)
     {
-        SetStatus(done + "\u3000" + next);
+        SetStatus(texts::DoneThenNext(done, next));
     }
     // Message log: append a routine line.
     virtual void AddLog(const std::string &line) = 0;
@@ -61,8 +63,7 @@ public:
     // it: a program stops before it writes anything. Told as soon as the
     // probe has failed, before the write's failure is reported; the window
     // shows its box, the command line a line.
-    virtual void ProtocolError() { ShowMessage(ProtocolErrorText); }
-    static constexpr const char *ProtocolErrorText = "プロトコルエラー！";
+    virtual void ProtocolError() { ShowMessage(texts::ProtocolError()); }
     // An erase found the chip's calibration words erased (the text says which
     // and what the calibration log last recorded for this kind of chip):
     // true to erase anyway, keeping the erased values. The text is in the
@@ -78,18 +79,14 @@ public:
     virtual std::string CalibrationRestoreHint(const std::string & /*device*/, const std::string &cal1,
                                                const std::string &cal2) const
     {
-        return "「CALIBデータを変更する」をチェックし、CAL1に " + cal1 +
-               (cal2.empty() ? "" : "、CAL2に " + cal2) + " を入力して消去してください。";
+        return texts::CalibrationRestoreHint(cal1, cal2);
     }
     // The port as the texts name it: the window's COM name; the command line
     // names a port the user gave by its path.
     virtual std::string PortLabel(const std::string &name) const { return name; }
     // What the user does when no port is open: the window's Option tab opens
     // one.
-    virtual std::string OpenPortAdvice() const
-    {
-        return "他のアプリケーションがポートを使用していないかチェックしてOptionタブからポートをオープンしてください";
-    }
+    virtual std::string OpenPortAdvice() const { return texts::OpenPortAdvice(); }
     // One difference a verify found: the address and the file's and the
     // chip's values, as hexadecimal digits. The command line's form, which
     // scripts read: "0x0000: file 1683, chip 3FFF".
@@ -104,8 +101,7 @@ public:
     virtual std::string KeptRestoreHint(const std::string &port, const std::string &device,
                                         const std::string &only, const std::string &path) const
     {
-        return "書き戻すには: tarnvik-cli -p " + Quoted(port) + " -d " + device + " program --only " + only + " " +
-               Quoted(path);
+        return texts::KeptRestoreHint(Quoted(port), device, only, Quoted(path));
     }
 
 protected:

@@ -11,6 +11,7 @@
 #include "Unit1Parts.h"
 #include "configbits/ConfigEdit.h"
 #include "support/textutil.h"
+#include "texts/configbits_texts.h"
 
 std::shared_ptr<const TConfigLayout> TForm1::ConfigNames()
 {
@@ -32,7 +33,7 @@ void TForm1::NoteConfigNames()
     if (!ConfigNames() && !configNamesDevice_.empty()) {
         // A header that is there but cannot be read is named, with why.
         if (!configNamesProblem_.empty()) AddLog(configNamesProblem_);
-        AddLog(NoConfigNamesText);
+        AddLog(texts::NoConfigNames());
     }
     UpdateConfigBitsButton();
     RefreshConfigHints();

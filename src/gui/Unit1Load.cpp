@@ -20,6 +20,7 @@
 #include "support/FileErrorText.h"
 #include "LoadReportLines.h"
 #include "texts/load_texts.h"
+#include "texts/image_texts.h"
 
 std::string TForm1::CurrentFileName() const
 {
@@ -142,7 +143,7 @@ bool TForm1::ReportLoadFindings(bool dialog, bool forChip)
 {
     const std::string name = CurrentFileName();
     if (LastRead.NoData()) {
-        const std::string text = NoHexDataText(name);
+        const std::string text = texts::NoHexData(name);
         SetStatus(" !! " + text);
         if (dialog) SetDialogStatus(" !! " + text);
         AddLogShowingMessages(text);
@@ -159,7 +160,7 @@ bool TForm1::ReportLoadFindings(bool dialog, bool forChip)
     if (LastRead.LoadedNothing()) {
         // Only the end record came through: no command may say the file
         // was loaded.
-        const std::string text = NothingLoadedText(name);
+        const std::string text = texts::NothingLoaded(name);
         SetStatus(" !! " + text);
         if (dialog) SetDialogStatus(" !! " + text);
         AddLogShowingMessages(text);
@@ -187,11 +188,11 @@ bool TForm1::ShowChangingFindings(bool refused, bool dialog)
     for (size_t i = 0; i < LastFindings.List.size() && i < LoadFindingsListed; ++i)
         text += "\n" + LoadFindingText(LastFindings.List[i]);
     if (LastFindings.Count > static_cast<long>(LoadFindingsListed)) text += "\n…";
-    text += std::string("\n\n") + (refused ? LoadFindingsRefusedText : LoadFindingsHeldText);
+    text += std::string("\n\n") + (refused ? texts::LoadFindingsRefused() : texts::LoadFindingsHeld());
     if (refused) {
-        SetStatus(std::string(" !! ") + LoadFindingsRefusedText);
-        if (dialog) SetDialogStatus(std::string(" !! ") + LoadFindingsRefusedText);
-        AddLogShowingMessages(LoadFindingsRefusedText);
+        SetStatus(std::string(" !! ") + texts::LoadFindingsRefused());
+        if (dialog) SetDialogStatus(std::string(" !! ") + texts::LoadFindingsRefused());
+        AddLogShowingMessages(texts::LoadFindingsRefused());
     }
     MessageBox::Show(this, QMessageBox::Warning, MessageBox::Title, QString::fromStdString(text),
                      {QStringLiteral("OK")});

@@ -25,6 +25,7 @@
 #include "PortNames.h"
 #include "PortReportLines.h"
 #include "texts/port_texts.h"
+#include "texts/link_texts.h"
 
 namespace {
 
@@ -283,7 +284,7 @@ void TForm1::DeviceRemoved(const std::string &node)
     const int n = session.Port.PortNumber();
     session.Port.ClosePort();
     openNode_.clear();
-    AddLog(LinkLostLog);
+    AddLog(texts::LinkLost());
     AddLog(texts::PortClosed());
     SetStatus(texts::PortClosed());
     MarkPort(0);

@@ -16,6 +16,7 @@
 #include "commandrig.h"
 #include "image/checksum.h"
 #include "image/load_check.h"
+#include "texts/image_texts.h"
 
 namespace {
 
@@ -692,7 +693,7 @@ void CommandsTest::findingsKeepTheBufferButNeverReachTheChip()
 {
     CommandRig rig;
     TForm1 &f = rig.StartWith("PIC16F877A");
-    const QString refused = QString::fromUtf8(LoadFindingsRefusedText);
+    const QString refused = QString::fromStdString(texts::LoadFindingsRefused());
     const QString finding = "2 行目 (0x2200): デバイスのメモリの外にあるデータです（書き込まれません）。";
     MessageBox::PreAnswer(0);
     FileDialog::PreAnswer(
@@ -701,7 +702,7 @@ void CommandsTest::findingsKeepTheBufferButNeverReachTheChip()
     f.Button1Click();
     QCOMPARE(MessageBox::Answered().size(), 1);
     QVERIFY(MessageBox::Answered()[0].contains(finding));
-    QVERIFY(MessageBox::Answered()[0].endsWith(QString::fromUtf8(LoadFindingsHeldText)));
+    QVERIFY(MessageBox::Answered()[0].endsWith(QString::fromStdString(texts::LoadFindingsHeld())));
     QCOMPARE(f.session.Buffer.Words[0], uint16_t(0x1234));
     QCOMPARE(rig.Status(), QString(" \"beyond.hex\" をロードしました。"));
 

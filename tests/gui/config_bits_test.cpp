@@ -15,6 +15,7 @@
 
 #include "ConfigBitsDialog.h"
 #include "guitestutil.h"
+#include "texts/configbits_texts.h"
 
 class ConfigBitsTest : public QObject {
     Q_OBJECT
@@ -79,7 +80,7 @@ private slots:
         w.Settings().WriteString("device", "name", "PIC16F877A");
         TForm1 &f = w.Create();
         w.Choose("PIC12F610");
-        QVERIFY(Ui(f).Memo(4)->toPlainText().endsWith(NoConfigNamesText));
+        QVERIFY(Ui(f).Memo(4)->toPlainText().endsWith(QString::fromStdString(texts::NoConfigNames())));
         Ui(f).CheckBox(1)->setChecked(true);
         QVERIFY(!Ui(f).ConfigBitsButton()->isEnabled());
         QCOMPARE(Ui(f).MaskEdit(3)->toolTip(),
@@ -101,7 +102,7 @@ private slots:
         w.Choose("PIC12F675");
         QVERIFY(Ui(f).Memo(4)->toPlainText().contains(headers.path() +
                                                       "/p12f675.inc: ファイルではなくフォルダーです。"));
-        QVERIFY(Ui(f).Memo(4)->toPlainText().endsWith(NoConfigNamesText));
+        QVERIFY(Ui(f).Memo(4)->toPlainText().endsWith(QString::fromStdString(texts::NoConfigNames())));
         w.Choose("PIC16F88");
         QVERIFY(Ui(f).Memo(4)->toPlainText().contains(QString::fromUtf8(fifo) +
                                                       ": 通常のファイルではありません"));

@@ -4,6 +4,7 @@
 #include "Naming.h"
 #include "catalogue/DeviceSpec.h"
 #include "operations/operations.h"
+#include "texts/configbits_texts.h"
 
 namespace {
 
@@ -70,7 +71,7 @@ int ApplyConfigSettings(CommandRun &run)
     const std::string name = SelectedDeviceName(device);
     std::string problem;
     const auto layout = ConfigLayoutFor(name, device.Pic18, &problem);
-    if (!layout) return usage((problem.empty() ? "" : problem + "\n") + name + ": " + NoConfigNamesText);
+    if (!layout) return usage((problem.empty() ? "" : problem + "\n") + name + ": " + texts::NoConfigNames());
     MemoryBuffer &buffer = run.session.Buffer();
     TConfigValues values = ReadConfigValues(*layout, buffer);
     const TConfigValues before = values;
@@ -103,7 +104,7 @@ int ConfigCommand(CommandRun &run)
     std::string problem;
     const auto names = ConfigLayoutFor(name, device.Pic18, &problem);
     if (!problem.empty()) run.ui.Error(problem);
-    if (!names) run.ui.AddLog(NoConfigNamesText);
+    if (!names) run.ui.AddLog(texts::NoConfigNames());
     const TConfigLayout &layout = names ? *names : PlainWords(device);
     const TConfigValues values = ReadConfigValues(layout, run.session.Buffer());
     if (!run.options.json) {

@@ -6,6 +6,7 @@
 #include "Commands.h"
 #include "Naming.h"
 #include "catalogue/DeviceSpec.h"
+#include "texts/configbits_texts.h"
 
 namespace {
 
@@ -61,7 +62,7 @@ int ConfigList(CommandRun &run)
     run.fields["words"] = JsonObject::array();
     if (!layout) {
         if (!problem.empty()) run.ui.Error(problem);
-        run.ui.AddLog(NoConfigNamesText);
+        run.ui.AddLog(texts::NoConfigNames());
         return ExitSuccess;
     }
     if (!run.options.json)

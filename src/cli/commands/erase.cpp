@@ -3,6 +3,7 @@
 #include "Commands.h"
 #include "Naming.h"
 #include "catalogue/DeviceSpec.h"
+#include "texts/erase_texts.h"
 
 std::string EraseCalibrationProblem(const CliOptions &options, DeviceSelection device)
 {
@@ -23,8 +24,8 @@ int EraseCommand(CommandRun &run)
     const DeviceSelection device = run.session.Device();
     if (run.CalibChange() && !device.Pic18 && device.Index >= 0 &&
         !CalibChangeHonoured(DeviceTable[static_cast<size_t>(device.Index)])) {
-        run.ui.AddLogShowingMessages(CalibChangeRefusedText);
-        run.ui.SetStatus(std::string(" !! ") + CalibChangeRefusedText);
+        run.ui.AddLogShowingMessages(texts::CalibChangeRefused());
+        run.ui.SetStatus(" !! " + texts::CalibChangeRefused());
         run.result = "refused";
         return ExitRefused;
     }

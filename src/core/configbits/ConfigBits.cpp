@@ -11,6 +11,7 @@
 #include "support/FileErrorText.h"
 #include "support/checked_file.h"
 #include "support/textutil.h"
+#include "texts/configbits_texts.h"
 
 namespace {
 
@@ -371,9 +372,8 @@ bool ApplyConfigAssignments(const TConfigLayout &layout, TConfigValues &values, 
             for (const TConfigWord &word : layout.Words)
                 for (const TConfigField &f : word.Fields)
                     names += (names.empty() ? "" : " ") + f.Name;
-            error = (field ? "\"" + pair + "\": NAME=SETTING の形で指定してください。"
-                           : "コンフィグビット名 \"" + fieldName + "\" はありません。") +
-                    " 有効な名前: " + names;
+            error = field ? texts::ConfigAssignmentMalformed(pair, names)
+                          : texts::ConfigFieldUnknown(fieldName, names);
             return false;
         }
         const TConfigSetting *setting = FindConfigSetting(*field, settingName);
@@ -381,7 +381,7 @@ bool ApplyConfigAssignments(const TConfigLayout &layout, TConfigValues &values, 
             std::string names;
             for (const TConfigSetting &s : field->Settings)
                 names += (names.empty() ? "" : " ") + s.Name;
-            error = field->Name + " に設定 \"" + settingName + "\" はありません。 有効な設定: " + names;
+            error = texts::ConfigSettingUnknown(field->Name, settingName, names);
             return false;
         }
         result[w] = EncodeField(result[w], *field, *setting);
@@ -458,7 +458,7 @@ std::string DescribeField(const TConfigField &field, uint16_t word)
     if (const TConfigSetting *s = DecodeField(field, word))
         return field.Name + " = " + s->Name + (s->Description.empty() ? "" : "  (" + s->Description + ")");
     int digits = field.Mask > 0xFF ? 4 : 2;
-    return field.Name + " = " + Hex(word & field.Mask, digits) + "  (名前のない値)";
+    return texts::ConfigFieldUnnamedValue(field.Name, Hex(word & field.Mask, digits));
 }
 
 std::vector<std::string> DescribeConfig(const TConfigLayout &layout, const TConfigValues &values)

@@ -82,9 +82,6 @@ std::shared_ptr<const TConfigLayout> ConfigLayoutFor(std::string_view deviceName
 // The largest gputils header is some 160 KB.
 constexpr size_t ConfigHeaderMaxSize = 4u << 20;
 
-// The log line shown where a part has no names.
-inline constexpr const char *NoConfigNamesText = "このデバイスのコンフィグビット名がありません。";
-
 // Decoding and encoding. A field's setting is the one whose value equals the
 // word's bits under the field's mask; null when no setting has those bits.
 const TConfigSetting *DecodeField(const TConfigField &field, uint16_t word);

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "support/textutil.h"
+#include "texts/image_texts.h"
 
 uint16_t ImageChecksum(const MemoryBuffer &buffer, const TDeviceSpec &device)
 {
@@ -38,5 +39,5 @@ uint16_t ImageChecksum(const MemoryBuffer &buffer, DeviceSelection device)
 
 std::string ChecksumText(uint16_t checksum)
 {
-    return "チェックサム " + Hex(checksum, 4);
+    return texts::Checksum(Hex(checksum, 4));
 }

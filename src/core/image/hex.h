@@ -144,10 +144,8 @@ std::string HexSkipReason(HexSkip why);
 std::string SkippedLineText(const HexSkippedLine &line);
 // ファイル "NAME" の N 行を読み込めませんでした（最初は M 行目）。
 std::string SkippedLinesText(const std::string &name, const HexReadReport &report);
-// ファイル "NAME" にHEXデータがありません。
-std::string NoHexDataText(const std::string &name);
-// ファイル "NAME" から何も読み込めませんでした。
-std::string NothingLoadedText(const std::string &name);
+// A file without HEX data and one nothing was read from are said by
+// texts::NoHexData() and texts::NothingLoaded().
 // At most this many skipped lines are listed one by one.
 constexpr size_t SkippedLinesListed = 20;
 

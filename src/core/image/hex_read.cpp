@@ -15,6 +15,7 @@
 #include "support/atomic_file.h"
 #include "support/checked_file.h"
 #include "support/textutil.h"
+#include "texts/image_texts.h"
 
 HexFileError::HexFileError(const std::string &path, int error, const std::string &reason)
     : std::runtime_error(path + ": " + (reason.empty() ? ErrorText(error) : reason)), path_(path),
@@ -236,43 +237,32 @@ std::string HexSkipReason(HexSkip why)
 {
     switch (why) {
     case HexSkip::NoColon:
-        return "レコードの始まり「:」がありません。";
+        return texts::HexLineNoColon();
     case HexSkip::BadDigit:
-        return "16進数でない文字があります。";
+        return texts::HexLineBadDigit();
     case HexSkip::CutShort:
-        return "レコードが途中で切れています。";
+        return texts::HexLineCutShort();
     case HexSkip::BadType:
-        return "レコードタイプが正しくありません。";
+        return texts::HexLineBadType();
     case HexSkip::BadChecksum:
-        return "チェックサムが一致しません。";
+        return texts::HexLineBadChecksum();
     case HexSkip::TooLong:
-        return "行が長すぎます。";
+        return texts::HexLineTooLong();
     case HexSkip::NoEndRecord:
-        return "終了レコードがありません（ファイルが途中で切れています）。";
+        return texts::HexNoEndRecord();
     }
     return {};
 }
 
 std::string SkippedLineText(const HexSkippedLine &line)
 {
-    return std::to_string(line.Line) + " 行目: " + HexSkipReason(line.Why);
+    return texts::HexSkippedLine(line.Line, HexSkipReason(line.Why));
 }
 
 std::string SkippedLinesText(const std::string &name, const HexReadReport &report)
 {
     const long first = report.Lines.empty() ? 0 : report.Lines.front().Line;
-    return "ファイル \"" + name + "\" の " + std::to_string(report.Skipped) +
-           " 行を読み込めませんでした（最初は " + std::to_string(first) + " 行目）。";
-}
-
-std::string NoHexDataText(const std::string &name)
-{
-    return "ファイル \"" + name + "\" にHEXデータがありません。";
-}
-
-std::string NothingLoadedText(const std::string &name)
-{
-    return "ファイル \"" + name + "\" から何も読み込めませんでした。";
+    return texts::HexLinesSkipped(name, report.Skipped, first);
 }
 
 namespace {

@@ -6,6 +6,7 @@
 #include "image/buffer.h"
 #include "image/hex.h"
 #include "support/textutil.h"
+#include "texts/image_texts.h"
 
 bool ChangesWhatIsWritten(LoadFindingKind kind)
 {
@@ -244,19 +245,19 @@ std::string LoadFindingReason(LoadFindingKind kind)
 {
     switch (kind) {
     case LoadFindingKind::OutsidePart:
-        return "デバイスのメモリの外にあるデータです（書き込まれません）。";
+        return texts::LoadOutsidePart();
     case LoadFindingKind::EepromHighByte:
-        return "EEPROMのデータの上位バイトが0ではありません（上位バイトは書き込まれません）。";
+        return texts::LoadEepromHighByte();
     case LoadFindingKind::Pic18Image:
-        return "PIC18用の拡張アドレスです（無視され、データが0番地付近に置かれます）。";
+        return texts::LoadPic18Image();
     case LoadFindingKind::ExtendedWraps:
-        return "拡張アドレスが無視され、データが下位64Kバイト内の別の番地に置かれます。";
+        return texts::LoadExtendedWraps();
     case LoadFindingKind::SegmentIgnored:
-        return "セグメントアドレス（タイプ02）が無視され、データが別の番地に置かれます。";
+        return texts::LoadSegmentIgnored();
     case LoadFindingKind::OddBytes:
-        return "ワードの2バイトのうち1バイトしかファイルにありません（もう1バイトはバッファーの値のままです）。";
+        return texts::LoadOddBytes();
     case LoadFindingKind::Overlap:
-        return "前のレコードと重なり、値が異なります（後の値が使われます）。";
+        return texts::LoadOverlap();
     }
     return {};
 }
@@ -268,12 +269,11 @@ std::string LoadFindingText(const LoadFinding &f)
     if (f.Last != f.First) range += "-0x" + Hex(f.Last, digits);
     std::string reason = LoadFindingReason(f.Kind);
     if (f.Kind == LoadFindingKind::Overlap && f.EarlierLine > 0)
-        reason = std::to_string(f.EarlierLine) + " 行目のレコードと重なり、値が異なります（後の値が使われます）。";
-    return std::to_string(f.Line) + " 行目 (" + range + "): " + reason;
+        reason = texts::LoadOverlapWithLine(f.EarlierLine);
+    return texts::LoadFindingLine(f.Line, range, reason);
 }
 
 std::string LoadFindingsText(const std::string &name, const std::string &device, const LoadFindings &findings)
 {
-    return "ファイル \"" + name + "\" の " + std::to_string(findings.Count) + " 件のレコードがデバイス " + device +
-           " にそのとおりには入りません。";
+    return texts::LoadFindingsHeading(name, findings.Count, device);
 }

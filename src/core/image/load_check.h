@@ -57,17 +57,14 @@ private:
 // no device is selected.
 LoadFindings CheckHexText(std::string_view text, DeviceSelection device);
 
-// Japanese texts, the same for the window and the command line.
+// The texts, the same for the window and the command line.
 std::string LoadFindingReason(LoadFindingKind kind);
 // "12 行目 (0x1F00-0x1F07): <reason>"
 std::string LoadFindingText(const LoadFinding &finding);
 // The heading: ファイル "NAME" の N 件のレコードがデバイス DEV にそのとおりには入りません。
 std::string LoadFindingsText(const std::string &name, const std::string &device, const LoadFindings &findings);
-// What program and verify say when they refuse such a file.
-inline constexpr const char *LoadFindingsRefusedText =
-    "ファイルの内容がそのとおりにはデバイスに入らないため、中止しました。";
-// What the window says when a plain load keeps such a file in the buffer.
-inline constexpr const char *LoadFindingsHeldText =
-    "このバッファでは書き込みとベリファイはできません（ファイルを直して再ロードしてください）。";
+// What program and verify say when they refuse such a file, and what the
+// window says when a plain load keeps one: texts::LoadFindingsRefused(),
+// texts::LoadFindingsHeld().
 // At most this many findings are listed one by one.
 constexpr size_t LoadFindingsListed = 20;

@@ -15,10 +15,6 @@
 #include "FrontEnd.h"
 #include "link/serial.h"
 
-// The log line for a programmer that stopped confirming commands or sending
-// data, the same from every operation and from the window's unplug watch.
-inline constexpr const char *LinkLostLog = "プログラマーからの応答が途切れました。";
-
 // Wire command codes.
 enum : uint8_t {
     cmdControl = 0x00,

@@ -1,6 +1,7 @@
 #include "link/PortPermission.h"
 
 #include "link/UsbAdapter.h"
+#include "texts/link_texts.h"
 
 #include <grp.h>
 #include <pwd.h>
@@ -123,29 +124,11 @@ std::string ExampleUdevRulePath()
 std::string PermissionAdvice(const std::string &devices, const DeviceNode &node)
 {
     const std::string text =
-        devices + " を開く権限がありません" + (node.known ? "（" + NodeDescription(node) + "）" : "") + "。";
-    if (GroupGrantsAccess(node))
-        return text + "このユーザーをグループ " + node.groupName + " に加えて（sudo usermod -aG " +
-               node.groupName + " $USER）、ログインし直してください。";
-    if (node.kind == NodeKind::BuiltIn) {
-        // USB ids never match a UART on the board itself: a rule by its
-        // kernel name gives it to the group, as serial devices usually are.
-        const std::string line = "KERNEL==\"" + node.tty + "\", GROUP=\"dialout\", MODE=\"0660\"";
-        return text + "内蔵のシリアルポートのため、USB シリアル変換器用の udev ルールは使えません。" +
-               "グループ dialout に読み書きを許すルールを置き（echo '" + line +
-               "' | sudo tee /etc/udev/rules.d/70-tarnvik-" + node.tty +
-               ".rules）、sudo udevadm control --reload && sudo udevadm trigger を実行し、"
-               "このユーザーをグループ dialout に加えて（sudo usermod -aG dialout $USER）、"
-               "ログインし直してください。";
-    }
-    const std::string rule = ExampleUdevRulePath();
-    const std::string ids = node.kind == NodeKind::Usb
-                                ? "この変換器の値 " + node.vendorId + " と " + node.productId + " "
-                                : std::string("USB シリアル変換器の値（lsusb で確認）");
-    return text + "グループに加わっても開けないため、udev ルールの例 " + rule +
-           " を /etc/udev/rules.d/ にコピーし（sudo cp " + rule + " /etc/udev/rules.d/）、その idVendor と idProduct を" +
-           ids + "に合わせ、sudo udevadm control --reload && sudo udevadm trigger を実行してから、"
-           "ボードを接続し直してください。";
+        texts::PortNotPermitted(devices, node.known, node.known ? NodeDescription(node) : std::string());
+    if (GroupGrantsAccess(node)) return text + texts::PermissionJoinGroup(node.groupName);
+    if (node.kind == NodeKind::BuiltIn) return text + texts::PermissionBuiltInRule(node.tty);
+    return text + texts::PermissionUdevRule(ExampleUdevRulePath(), node.kind == NodeKind::Usb, node.vendorId,
+                                            node.productId);
 }
 
 std::vector<std::string> PermissionAdviceFor(const std::vector<std::string> &paths)

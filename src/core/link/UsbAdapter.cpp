@@ -6,6 +6,8 @@
 #include <mutex>
 #include <set>
 
+#include "texts/link_texts.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -102,11 +104,7 @@ LatencyOutcome LowerLatency(UsbAdapter &adapter)
 
 std::string LatencyAdvice(const std::string &devicePath, const UsbAdapter &adapter)
 {
-    const std::string ms = std::to_string(adapter.latencyMs);
-    return devicePath + " のUSBシリアル変換器の latency_timer は " + ms + " ms です。" +
-           "エコーのたびに最大 " + ms + " ms 待つため、書き込みと読み出しが数倍遅くなります。" +
-           "パッケージの udev ルール 70-tarnbox.rules に ATTR{latency_timer}=\"1\" を加えるか、" +
-           "sudo sh -c 'echo 1 > " + adapter.latencyPath + "' を実行してください。";
+    return texts::LatencyTooHigh(devicePath, std::to_string(adapter.latencyMs), adapter.latencyPath);
 }
 
 std::string LatencyNoticeOnOpen(const std::string &devicePath)

@@ -8,6 +8,7 @@
 #include "support/FileErrorText.h"
 #include "support/checked_file.h"
 #include "support/version.h"
+#include "texts/link_texts.h"
 
 namespace {
 
@@ -17,9 +18,8 @@ constexpr size_t TracePiece = 64 * 1024;
 
 std::string TraceFileReason(int error, const std::string &clash)
 {
-    if (error == SameFileInUseError)
-        return "このコマンドが読み書きするファイル (" + clash + ") と同じファイルです。";
-    if (error == ELOOP) return "シンボリックリンクには書き込みません（リンク先を上書きしないため）。";
+    if (error == SameFileInUseError) return texts::TraceSameFile(clash);
+    if (error == ELOOP) return texts::TraceNoSymlink();
     return FileErrorReason(error);
 }
 
@@ -142,8 +142,7 @@ int WireTrace::Finish()
 
 std::string TraceIncompleteText(const std::string &path, int error)
 {
-    return "通信トレースを最後まで書き込めませんでした（トレースは途中で切れています）: " + path + ": " +
-           FileErrorReason(error);
+    return texts::TraceIncomplete(path, FileErrorReason(error));
 }
 
 std::string TraceHeader(const std::string &program, const std::string &device, const std::string &port,

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "support/textutil.h"
+#include "texts/link_texts.h"
 
 std::vector<int> DevicesWithId(bool pic18, uint16_t id)
 {
@@ -94,18 +95,16 @@ std::string Names(const std::vector<DeviceSelection> &rows)
 
 std::string DevicePickText(const DevicePick &pick)
 {
-    const std::string id = "DEVICE-ID " + Hex(pick.Id & ~0x1Fu, 4);
+    const std::string id = Hex(pick.Id & ~0x1Fu, 4);
     switch (pick.Outcome) {
     case DevicePick::Picked:
-        return id + " から " + Names({pick.Device}) + " を選択しました。";
+        return texts::DevicePicked(id, Names({pick.Device}));
     case DevicePick::Several:
-        return id + " のデバイスが複数あり、決められません（" + Names(pick.Candidates) + "）。";
+        return texts::DeviceIdAmbiguous(id, Names(pick.Candidates));
     case DevicePick::Unknown:
-        return id + " のデバイスはカタログにありません（DEVICE-ID のないデバイスかもしれません: " +
-               Names(pick.Candidates) + "）。";
+        return texts::DeviceIdUnknown(id, Names(pick.Candidates));
     case DevicePick::NoId:
-        return "DEVICE-ID が読めないため、デバイスを決められません（DEVICE-ID のないデバイス: " +
-               Names(pick.Candidates) + "）。";
+        return texts::DeviceIdUnreadable(Names(pick.Candidates));
     }
     return {};
 }

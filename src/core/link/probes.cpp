@@ -3,6 +3,7 @@
 #include "link/PICCommand.h"
 
 #include "link/exchange.h"
+#include "texts/link_texts.h"
 
 namespace {
 
@@ -110,8 +111,7 @@ std::string GetVersion(Link &link)
     if (!first.codeSilent && late == 0) return link.cmd.Reply;
     if (!whole(query(AssumedAdapterHoldMs))) return link.cmd.Reply;
     if (link.port.AssumeHeldBack(AssumedAdapterHoldMs))
-        link.ui.AddLog("プログラマーの応答が遅れて届くため、回線の遅延を " + std::to_string(AssumedAdapterHoldMs) +
-                       " ms と見なして待ち時間を広げました。");
+        link.ui.AddLog(texts::LinkHeldBack(AssumedAdapterHoldMs));
     return link.cmd.Reply;
 }
 

@@ -15,6 +15,7 @@
 #include "operations/regions.h"
 #include "support/FileErrorText.h"
 #include "support/checked_file.h"
+#include "texts/operation_texts.h"
 
 namespace {
 
@@ -133,7 +134,7 @@ std::string KeptRegionNames(unsigned regions)
 std::string KeptMemoriesText(unsigned regions)
 {
     const bool ee = regions & RegionEEData, config = regions & RegionConfig;
-    return ee && config ? "EEPROMとConfiguration" : ee ? "EEPROM" : "Configuration";
+    return texts::KeptMemories(ee, config);
 }
 
 std::string SaveKeptCopy(const MemoryBuffer &buffer, DeviceSelection device, const std::string &deviceId,

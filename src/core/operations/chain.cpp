@@ -4,6 +4,10 @@
 #include <optional>
 
 #include "support/interrupt.h"
+#include "texts/chain_texts.h"
+#include "texts/frontend_texts.h"
+#include "texts/operation_texts.h"
+#include "texts/read_texts.h"
 
 namespace {
 
@@ -16,9 +20,6 @@ struct Say {
     std::string done;
 };
 
-// The status bar's joint between a step done and the next one.
-const std::string StatusJoint = "\u3000";
-
 // Where a text goes on a surface: the status line, or the progress dialog
 // (and the status line too when both).
 Say On(Surface surface, const std::string &text, bool bothOnDialog = false)
@@ -30,14 +31,14 @@ Say On(Surface surface, const std::string &text, bool bothOnDialog = false)
 // The same for a text that follows a step done.
 Say After(Surface surface, const std::string &done, const std::string &next)
 {
-    Say say = On(surface, done + StatusJoint + next);
+    Say say = On(surface, texts::DoneThenNext(done, next));
     if (!say.status.empty()) say = {next, say.dialog, done};
     return say;
 }
 
 std::string Loaded(const ChainRun &run)
 {
-    return " \"" + run.fileName + "\" をロードしました。";
+    return texts::FileLoaded(run.fileName);
 }
 
 // ---- the texts between the steps ----
@@ -48,26 +49,29 @@ Say Before(const ChainRun &run, Surface surface, Chain chain, Step step, const S
     const bool file = !run.fileName.empty();
     switch (step) {
     case Step::Read:
-        return On(surface, "デバイスから読込み中…", true);
+        return On(surface, texts::ReadingDevice(), true);
     case Step::Erase:
         return {};
     case Step::BlankCheck:
-        if (!previous) return On(surface, "ブランクチェック中…");
-        if (!file) return After(surface, "消去しました。", "ブランクチェック中…");
+        if (!previous) return On(surface, texts::BlankChecking());
+        if (!file) return After(surface, texts::Erased(), texts::BlankChecking());
         if (surface == Surface::ProgressDialog)
-            return {"ブランクチェック中…", " \"" + run.fileName + "\" をロード。ブランクチェック中…", Loaded(run)};
-        return {"ブランクチェック中…", "", Loaded(run)};
+            return {texts::BlankChecking(), texts::FileLoadedBlankChecking(run.fileName), Loaded(run)};
+        return {texts::BlankChecking(), "", Loaded(run)};
     case Step::Program:
         if (!previous) {
-            if (chain == Chain::Program) return On(surface, "デバイスに書込み中…", true);
-            return file ? After(surface, Loaded(run), "書込み中…") : On(surface, "書込み中…");
+            if (chain == Chain::Program) return On(surface, texts::WritingDevice(), true);
+            return file ? After(surface, Loaded(run), texts::Writing()) : On(surface, texts::Writing());
         }
-        if (*previous == Step::Erase) return After(surface, "消去しました。", "書込み中…");
-        if (*previous == Step::Verify) return After(surface, "ベリファイOK。", "Configurationを書込み中…");
-        return After(surface, "消去OK。",
-                  file || surface == Surface::ProgressDialog ? "書き込み中…" : "書込み中…");
+        if (*previous == Step::Erase) return After(surface, texts::Erased(), texts::Writing());
+        if (*previous == Step::Verify)
+            return After(surface, texts::VerifiedOk(), texts::WritingConfiguration());
+        return After(surface, texts::EraseOk(),
+                     file || surface == Surface::ProgressDialog ? texts::WritingSpelledOut()
+                                                                : texts::Writing());
     case Step::Verify:
-        return previous ? After(surface, "書込みました。", "ベリファイ中…") : On(surface, "ベリファイ中…");
+        return previous ? After(surface, texts::Written(), texts::Verifying())
+                        : On(surface, texts::Verifying());
     }
     return {};
 }
@@ -77,14 +81,11 @@ Say AfterErasedBlankCheck(const ChainRun &run, Surface surface, Chain chain, con
                           bool last)
 {
     const bool file = !run.fileName.empty();
-    if (result.Ok()) return last ? After(surface, "消去OK。", "デバイスはブランクです。") : Say{};
+    if (result.Ok()) return last ? After(surface, texts::EraseOk(), texts::DeviceBlank()) : Say{};
     if (result.kind != Outcome::NotBlank) return {}; // a lost link keeps its own text
-    if (surface == Surface::ProgressDialog)
-        return {"", file ? " !!消去しましたが、ブランクではありません。"
-                         : " !!消去しましたがブランクではありません。", ""};
-    if (chain == Chain::EraseBlankCheckProgramVerify && !file)
-        return {"消去できませんでした。デバイスはブランクではありません。", "", ""};
-    return {"消去しましたが、デバイスはブランクではありません。", "", ""};
+    if (surface == Surface::ProgressDialog) return {"", texts::ErasedNotBlankMark(file), ""};
+    if (chain == Chain::EraseBlankCheckProgramVerify && !file) return {texts::EraseFailedNotBlank(), "", ""};
+    return {texts::ErasedDeviceNotBlank(), "", ""};
 }
 
 void Tell(FrontEnd &ui, const Say &say)
@@ -140,9 +141,6 @@ std::vector<Step> ChainSteps(Chain chain)
 
 namespace {
 
-constexpr const char *ProtectedOrderLog =
-    "コードプロテクトが有効なため、Configurationは他のメモリーのベリファイ後に書き込みます。";
-
 // A configuration that protects the chip would make every protected
 // memory read back as zeros before it was verified: program memory, EEPROM
 // and User-IDs are written and verified first, then the configuration alone.
@@ -156,7 +154,7 @@ std::vector<unsigned> ProtectedOrder(OperationContext &ctx, std::vector<Step> &s
     if (program == steps.end() || !(regions & RegionConfig) || rest == 0 || !ctx.options.protects ||
         !ctx.options.protects(ctx.device, ctx.buffer))
         return perStep;
-    ctx.ui.AddLog(ProtectedOrderLog);
+    ctx.ui.AddLog(texts::ConfigurationWrittenLast());
     const size_t p = static_cast<size_t>(program - steps.begin());
     const bool verifies = p + 1 < steps.size() && steps[p + 1] == Step::Verify;
     steps.resize(p);
@@ -220,8 +218,7 @@ public:
             return false;
         }
         FrontEnd &ui = ctx_.ui;
-        ui.AddLogShowingMessages("!デバイスから残した" + KeptMemoriesText(kept_->regions) +
-                                 "を書き戻せませんでした。控えのファイル: " + kept_->path);
+        ui.AddLogShowingMessages(texts::KeptNotWrittenBack(KeptMemoriesText(kept_->regions), kept_->path));
         ui.AddLogShowingMessages(ui.KeptRestoreHint(ctx_.port.PortName(), kept_->device,
                                                     KeptRegionNames(kept_->regions), kept_->path));
         return true;

@@ -14,15 +14,10 @@
 #include <string>
 #include <vector>
 
-#include "support/interrupt.h"
 #include "link/transfer.h"
 #include "operations/operations.h"
-
-inline constexpr const char *ReadFailedStatus = " !! デバイスから読み込めませんでした。";
-inline constexpr const char *WriteFailedStatus = " !! デバイスに書き込めませんでした。";
-// The programmer may still hold part of a command, or the chip may still be
-// in programming mode, and nothing may be sent that could finish it.
-inline constexpr const char *PowerCycleLog = "プログラマーの電源を入れ直してください。";
+#include "support/interrupt.h"
+#include "texts/operation_texts.h"
 
 // Copies of the context's row of its family's table. Without a usable
 // selection the refusal of the check is reported and nullopt returned.

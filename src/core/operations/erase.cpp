@@ -4,15 +4,9 @@
 #include "operations/CalibrationLog.h"
 #include "operations/detail.h"
 #include "support/textutil.h"
+#include "texts/erase_texts.h"
 
 namespace {
-
-constexpr const char *EraseDoneText = "デバイスを消去しました。";
-constexpr const char *CalibUnreadableText =
-    " !! キャリブレーションデータを読み出せませんでした。消去を中止しました。";
-constexpr const char *CalibNotRestoredStatus = " !! キャリブレーションデータを書き戻せませんでした。";
-constexpr const char *CalibErasedStopText =
-    "キャリブレーションデータが消去されています。消去を中止しました。";
 
 struct CalibSlot {
     uint16_t address;
@@ -63,10 +57,10 @@ void WriteCalibration(Wire &wire, const TDeviceSpec &device, const std::array<Ca
     }
 }
 
-std::string SlotLine(const CalibSlot &slot, const char *direction, const char *verb)
+// A slot's line in the message log, by the text that says what was done.
+std::string SlotLine(const CalibSlot &slot, std::string (*text)(const std::string &, const std::string &))
 {
-    return "アドレス " + Hex(slot.address, 4) + direction + "キャリブレーションデータ " + Hex(slot.value, 4) +
-           verb;
+    return text(Hex(slot.address, 4), Hex(slot.value, 4));
 }
 
 // Whether the device's erase sequence clears the word at a calibration slot.
@@ -91,13 +85,11 @@ bool LogCalibration(OperationContext &ctx, const TDeviceSpec &device, const std:
     const std::string reason = AppendCalibration(entries);
     if (reason.empty()) return true;
     if (ctx.options.calibrationLogOptional) {
-        ctx.ui.AddLogShowingMessages(
-            "!キャリブレーションログに書き込めませんでした: " + CalibrationLogPath() + "（" + reason + "）");
+        ctx.ui.AddLogShowingMessages(texts::CalibLogNotWritten(CalibrationLogPath(), reason));
         return true;
     }
-    ctx.ui.SetStatus(CalibLogRefusedStatus);
-    ctx.ui.CalibrationLogRefused("キャリブレーションログ " + CalibrationLogPath() +
-                                 " に書き込めないため消去を中止しました: " + reason);
+    ctx.ui.SetStatus(texts::CalibLogRefusedStatus());
+    ctx.ui.CalibrationLogRefused(texts::CalibLogRefused(CalibrationLogPath(), reason));
     return false;
 }
 
@@ -111,13 +103,11 @@ bool ErasedCalibrationAccepted(OperationContext &ctx, const TDeviceSpec &device,
     std::vector<std::string> lines;
     for (const CalibSlot &slot : slots) {
         if (slot.address == 0 || slot.value != slot.mask) continue;
-        lines.push_back("!アドレス " + Hex(slot.address, 4) + " のキャリブレーションデータ " +
-                        Hex(slot.value, 4) + " は消去された値です。");
+        lines.push_back(SlotLine(slot, texts::CalibValueErased));
         if (const auto last = LastCalibration(device.Name, slot.address, slot.mask))
-            lines.push_back("  記録されている値: " + Hex(last->value, 4) + "（" + last->time +
-                            "、DEVICE-ID " + last->deviceId + "）");
+            lines.push_back(texts::CalibLastRecorded(Hex(last->value, 4), last->time, last->deviceId));
         else
-            lines.push_back("  記録されている値はありません。");
+            lines.push_back(texts::CalibNoneRecorded());
     }
     if (lines.empty()) return true;
     std::string text;
@@ -126,8 +116,8 @@ bool ErasedCalibrationAccepted(OperationContext &ctx, const TDeviceSpec &device,
         text += line + "\n";
     }
     if (ctx.ui.ConfirmErasedCalibration(text)) return true;
-    ctx.ui.SetStatus(std::string(" !! ") + CalibErasedStopText);
-    ctx.ui.AddLogShowingMessages(CalibErasedStopText);
+    ctx.ui.SetStatus(" !! " + texts::CalibErasedStop());
+    ctx.ui.AddLogShowingMessages(texts::CalibErasedStop());
     return false;
 }
 
@@ -135,7 +125,7 @@ OperationResult LinkLost(OperationContext &ctx, Wire &wire)
 {
     const LinkFault fault = wire.Fault();
     const bool wedged = !wire.Abandon();
-    return LinkLostResult(ctx, WriteFailedStatus, Surface::StatusLine, fault, wedged);
+    return LinkLostResult(ctx, texts::WriteFailedStatus(), Surface::StatusLine, fault, wedged);
 }
 
 OperationResult Failed(Outcome kind, bool wedged, LinkFault fault)
@@ -153,13 +143,11 @@ OperationResult CalibrationNotRestored(OperationContext &ctx, const TDeviceSpec 
                                        const std::array<CalibSlot, 2> &slots, bool wedged, LinkFault fault)
 {
     FrontEnd &ui = ctx.ui;
-    ui.SetStatus(CalibNotRestoredStatus);
+    ui.SetStatus(texts::CalibNotRestoredStatus());
     LogLinkLost(ui, fault);
-    if (wedged) ui.AddLogShowingMessages(PowerCycleLog);
+    if (wedged) ui.AddLogShowingMessages(texts::PowerCycleProgrammer());
     for (const CalibSlot &slot : slots)
-        if (slot.address != 0)
-            ui.AddLogShowingMessages("アドレス " + Hex(slot.address, 4) + " のキャリブレーションデータ " +
-                                     Hex(slot.value, 4) + " を書き戻してください。");
+        if (slot.address != 0) ui.AddLogShowingMessages(SlotLine(slot, texts::CalibRestoreValue));
     ui.AddLogShowingMessages(ui.CalibrationRestoreHint(device.Name, Hex(slots[0].value, 4),
                                                        slots[1].address ? Hex(slots[1].value, 4) : ""));
     return Failed(Outcome::CalibrationNotRestored, wedged, fault);
@@ -175,14 +163,14 @@ std::optional<OperationResult> CalibrationInHand(OperationContext &ctx, Wire &wi
     if (!ReadCalibration(wire, device, slots)) {
         const LinkFault fault = wire.Fault();
         const bool wedged = !wire.Abandon();
-        ui.SetStatus(CalibUnreadableText);
-        ui.AddLogShowingMessages(CalibUnreadableText);
-        if (wedged) ui.AddLogShowingMessages(PowerCycleLog);
+        ui.SetStatus(texts::CalibUnreadable());
+        ui.AddLogShowingMessages(texts::CalibUnreadable());
+        if (wedged) ui.AddLogShowingMessages(texts::PowerCycleProgrammer());
         return Failed(InterruptRequested() ? Outcome::Interrupted : Outcome::CalibrationUnreadable, wedged,
                       fault);
     }
     for (const CalibSlot &slot : slots)
-        if (slot.address != 0) ui.AddLog(SlotLine(slot, " から", " を読み出しました。"));
+        if (slot.address != 0) ui.AddLog(SlotLine(slot, texts::CalibSlotRead));
     if (!LogCalibration(ctx, device, slots)) return RefusedResult(Refusal::CalibrationLogUnwritable);
     if (!ctx.options.calibChange && !ErasedCalibrationAccepted(ctx, device, slots))
         return RefusedResult(Refusal::ErasedCalibration);
@@ -214,7 +202,7 @@ bool WriteCalibrationBack(OperationContext &ctx, const TDeviceSpec &device,
 // they are.
 void TakeTypedCalibration(OperationContext &ctx, const std::array<CalibSlot, 2> &slots)
 {
-    ctx.ui.AddLog("!キャリブレーションデータは入力値に置き換わりました。");
+    ctx.ui.AddLog(texts::CalibReplacedByTyped());
     for (const CalibSlot &slot : slots) {
         if (slot.address == 0) continue;
         uint16_t &word = ctx.buffer.Words[slot.address];
@@ -230,8 +218,8 @@ OperationResult Erase16(OperationContext &ctx, const TDeviceSpec &device)
     std::array<CalibSlot, 2> slots = {CalibSlot{device.CalibAddress1, device.CalibMask1, 0},
                                       CalibSlot{device.CalibAddress2, device.CalibMask2, 0}};
     if (calibChange && device.CalibAddress1 != 0 && !CalibChangeHonoured(device)) {
-        ui.SetStatus(std::string(" !! ") + CalibChangeRefusedText);
-        ui.AddLogShowingMessages(CalibChangeRefusedText);
+        ui.SetStatus(" !! " + texts::CalibChangeRefused());
+        ui.AddLogShowingMessages(texts::CalibChangeRefused());
         return RefusedResult(Refusal::CalibChangeUnsupported);
     }
     Wire wire(ctx);
@@ -247,8 +235,8 @@ OperationResult Erase16(OperationContext &ctx, const TDeviceSpec &device)
     // write-back after it ran into.
     LinkFault fault = wire.Fault();
     if (!eraseFailed) {
-        ui.AddLog(EraseDoneText);
-        ui.SetStatus(EraseDoneText);
+        ui.AddLog(texts::DeviceErased());
+        ui.SetStatus(texts::DeviceErased());
     }
 
     // After a failed erase only the values read before it go back: harmless
@@ -268,9 +256,10 @@ OperationResult Erase16(OperationContext &ctx, const TDeviceSpec &device)
         if (!WriteCalibrationBack(ctx, device, slots, wedged, fault))
             return CalibrationNotRestored(ctx, device, slots, wedged, fault);
         for (const CalibSlot &slot : slots)
-            if (slot.address != 0) ui.AddLog(SlotLine(slot, " へ", " を書き込みました。"));
+            if (slot.address != 0) ui.AddLog(SlotLine(slot, texts::CalibSlotWritten));
     }
-    if (eraseFailed) return LinkLostResult(ctx, WriteFailedStatus, Surface::StatusLine, fault, wedged);
+    if (eraseFailed)
+        return LinkLostResult(ctx, texts::WriteFailedStatus(), Surface::StatusLine, fault, wedged);
 
     if (calibChange) TakeTypedCalibration(ctx, slots);
     OperationResult done;
@@ -288,8 +277,8 @@ OperationResult Erase18(OperationContext &ctx, const TDeviceSpec18 &device)
         wire.BulkErase18(0x3F8F, device.EraseWait);
     wire.Exit(0);
     if (wire.Failed()) return LinkLost(ctx, wire);
-    ctx.ui.AddLog(EraseDoneText);
-    ctx.ui.SetStatus(EraseDoneText);
+    ctx.ui.AddLog(texts::DeviceErased());
+    ctx.ui.SetStatus(texts::DeviceErased());
     return {};
 }
 

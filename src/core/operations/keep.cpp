@@ -8,14 +8,9 @@
 #include "configbits/ConfigBits.h"
 #include "operations/CalibrationLog.h"
 #include "operations/detail.h"
+#include "texts/operation_texts.h"
 
 namespace {
-
-constexpr const char *ProtectedText =
-    "デバイスのEEPROMはデータプロテクトが有効なため読み出せません（0 として読まれます）。"
-    "EEPROMを残す書込みを中止しました。";
-constexpr const char *ProtectedStatus = " !! EEPROMを残せないため書込みを中止しました。";
-constexpr const char *UnwritableStatus = " !! 残すデータの控えを保存できないため書込みを中止しました。";
 
 // The words or bytes of the kept memories that the file gave otherwise.
 bool FileDiffers(const MemoryBuffer &file, const MemoryBuffer &chip, DeviceSelection device, Region region)
@@ -76,8 +71,8 @@ OperationResult KeepFromChip(OperationContext &ctx, unsigned regions, KeptCopy &
     if ((regions & RegionEEData) && BufferProtection(ctx.device, *chip).Data) {
         // Zeros kept and written back would end as a verified success with
         // the chip's data gone.
-        ui.SetStatus(ProtectedStatus);
-        ui.AddLogShowingMessages(ProtectedText);
+        ui.SetStatus(texts::KeptEepromProtectedStatus());
+        ui.AddLogShowingMessages(texts::KeptEepromProtected());
         return RefusedResult(Refusal::KeptDataProtected);
     }
     if (regions & RegionEEData)
@@ -85,16 +80,14 @@ OperationResult KeepFromChip(OperationContext &ctx, unsigned regions, KeptCopy &
 
     if (const std::string reason = SaveKeptCopy(*chip, ctx.device, CalibrationDeviceId(ctx.deviceId), regions, copy);
         !reason.empty()) {
-        ui.SetStatus(UnwritableStatus);
-        ui.AddLogShowingMessages("残すデータの控えを " + KeptFolder() + " に保存できないため書込みを中止しました: " +
-                                 reason);
+        ui.SetStatus(texts::KeptCopyUnwritableStatus());
+        ui.AddLogShowingMessages(texts::KeptCopyUnwritable(KeptFolder(), reason));
         return RefusedResult(Refusal::KeptCopyUnwritable);
     }
-    ui.AddLog("デバイスの" + KeptMemoriesText(regions) + "の控えを保存しました: " + copy.path);
+    ui.AddLog(texts::KeptCopySaved(KeptMemoriesText(regions), copy.path));
     for (Region region : {RegionEEData, RegionConfig})
         if ((regions & region) && FileDiffers(ctx.buffer, *chip, ctx.device, region))
-            ui.AddLogShowingMessages("!ファイルの" + KeptMemoriesText(region) + "は書き込まず、デバイスの" +
-                                     KeptMemoriesText(region) + "を書き戻します。");
+            ui.AddLogShowingMessages(texts::KeptOverFile(KeptMemoriesText(region)));
     CopyKept(ctx.buffer, *chip, ctx.device, regions);
     ui.BufferChanged();
     return {};

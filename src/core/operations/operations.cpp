@@ -5,30 +5,32 @@
 #include "operations/CalibrationLog.h"
 #include "operations/detail.h"
 #include "support/textutil.h"
+#include "texts/link_texts.h"
+#include "texts/operation_texts.h"
 
 namespace {
 
 void RefuseNoDevice(OperationContext &ctx, Surface surface)
 {
-    ctx.ui.AddLogShowingMessages("DEVICE が選択されていません。");
-    ReportStatus(ctx, " !! デバイスを選択してください。", surface);
+    ctx.ui.AddLogShowingMessages(texts::NoDeviceSelected());
+    ReportStatus(ctx, texts::SelectDeviceStatus(), surface);
 }
 
 OperationResult RefuseDeviceId(OperationContext &ctx, Refusal code)
 {
     if (code == Refusal::NoDeviceId) {
-        ctx.ui.AddLogShowingMessages("DEVICEIDを確認できませんでした。");
-        ReportStatus(ctx, " !! DEVICE-IDを確認できませんでした。", ctx.surface);
+        ctx.ui.AddLogShowingMessages(texts::DeviceIdUnconfirmed());
+        ReportStatus(ctx, texts::DeviceIdUnconfirmedStatus(), ctx.surface);
     } else {
-        ctx.ui.AddLogShowingMessages("DEVICEIDが異なります。");
-        ReportStatus(ctx, " !! DEVICE-IDが異なります。", ctx.surface);
+        ctx.ui.AddLogShowingMessages(texts::DeviceIdDiffers());
+        ReportStatus(ctx, texts::DeviceIdDiffersStatus(), ctx.surface);
     }
     return RefusedResult(code);
 }
 
 OperationResult RefuseLinkLost(OperationContext &ctx, LinkFault fault)
 {
-    return LinkLostResult(ctx, ReadFailedStatus, ctx.surface, fault);
+    return LinkLostResult(ctx, texts::ReadFailedStatus(), ctx.surface, fault);
 }
 
 bool SelectionValid(DeviceSelection device)
@@ -83,11 +85,11 @@ const char *LinkFaultWord(LinkFault fault)
 
 void LogLinkLost(FrontEnd &ui, LinkFault fault)
 {
-    ui.AddLogShowingMessages(LinkLostLog);
+    ui.AddLogShowingMessages(texts::LinkLost());
     if (fault == LinkFault::Echo)
-        ui.AddLogShowingMessages("エコーが一致しませんでした（ケーブルや接続の不良かもしれません）。");
+        ui.AddLogShowingMessages(texts::EchoMismatch());
     else if (fault == LinkFault::Checksum)
-        ui.AddLogShowingMessages("チェックサムが一致しませんでした（ケーブルや接続の不良かもしれません）。");
+        ui.AddLogShowingMessages(texts::ChecksumMismatch());
 }
 
 void ReportLinkLost(OperationContext &ctx, const std::string &status, Surface surface, LinkFault fault,
@@ -98,7 +100,7 @@ void ReportLinkLost(OperationContext &ctx, const std::string &status, Surface su
     if (InterruptRequested()) return;
     ReportStatus(ctx, status, surface);
     LogLinkLost(ctx.ui, fault);
-    if (wedged) ctx.ui.AddLogShowingMessages(PowerCycleLog);
+    if (wedged) ctx.ui.AddLogShowingMessages(texts::PowerCycleProgrammer());
 }
 
 OperationResult LinkLostResult(OperationContext &ctx, const std::string &status, Surface surface,
@@ -143,9 +145,8 @@ void TellKeptCopies(OperationContext &ctx)
     const std::string device = DeviceName(ctx.device);
     const std::string id = CalibrationDeviceId(ctx.deviceId);
     for (const KeptCopy &copy : KeptCopiesFor(device, id)) {
-        ctx.ui.AddLogShowingMessages("!" + device + "（DEVICE-ID " + id + "）から残した" +
-                                     KeptMemoriesText(copy.regions) + "が書き戻されていません（" + copy.time +
-                                     " の控え: " + copy.path + "）。");
+        ctx.ui.AddLogShowingMessages(
+            texts::KeptCopyPending(device, id, KeptMemoriesText(copy.regions), copy.time, copy.path));
         ctx.ui.AddLogShowingMessages(
             ctx.ui.KeptRestoreHint(ctx.port.PortName(), device, KeptRegionNames(copy.regions), copy.path));
     }
@@ -159,10 +160,10 @@ OperationResult CheckConnection(OperationContext &ctx)
     const bool dialog = ctx.surface == Surface::ProgressDialog;
     ctx.deviceId.reset();
     if (!ctx.port.IsOpen()) {
-        ui.AddLogShowingMessages("COMポートがオープンされていません。");
+        ui.AddLogShowingMessages(texts::PortNotOpen());
         ui.AddLog(ui.OpenPortAdvice());
-        ui.SetStatus(" !! 接続を確認してポートをオープンしてください。");
-        if (dialog) ui.SetDialogStatus(" !! ポートをオープンしてください。");
+        ui.SetStatus(texts::OpenPortStatus(Audience::Window));
+        if (dialog) ui.SetDialogStatus(texts::OpenPortStatus(Audience::SmallBox));
         return RefusedResult(Refusal::NoPort);
     }
 
@@ -177,9 +178,9 @@ OperationResult CheckConnection(OperationContext &ctx)
     // repaint before the DEVICE-ID reads add their own exchanges.
     ui.ProcessMessages();
     if (!IsProgrammerReply(reply)) {
-        ui.AddLogShowingMessages(ui.PortLabel(ctx.port.PortName()) + "にプログラマーの接続を確認できませんでした。");
-        ui.SetStatus(" !! 接続を確認してください");
-        if (dialog) ui.SetDialogStatus(" !! 接続を確認してください。");
+        ui.AddLogShowingMessages(texts::ProgrammerNotFound(ui.PortLabel(ctx.port.PortName())));
+        ui.SetStatus(texts::CheckConnectionStatus(Audience::Window));
+        if (dialog) ui.SetDialogStatus(texts::CheckConnectionStatus(Audience::SmallBox));
         return RefusedResult(Refusal::NoProgrammer);
     }
 
@@ -230,7 +231,7 @@ bool Pic18Gate(OperationContext &ctx)
 {
     Link link{ctx.port, ctx.cmd, ctx.ui};
     if (CheckPic18Support(link) == 10) return true;
-    ctx.ui.AddLogShowingMessages("このファームウェアはPIC18をサポートしていません。！");
-    ctx.ui.SetStatus(" PIC18をサポートしていません！");
+    ctx.ui.AddLogShowingMessages(texts::Pic18UnsupportedLog());
+    ctx.ui.SetStatus(texts::Pic18Unsupported());
     return false;
 }

@@ -187,15 +187,9 @@ OperationResult BlankCheckDevice(OperationContext &ctx, ProgressBar *progress);
 // Whether an erase can replace the device's calibration words with typed
 // values: false where its erase sequence keeps a word, which a typed value
 // could only be ANDed onto. Erase refuses such a change before sending
-// anything, with this text (after " !! " in the status line).
+// anything, with texts::CalibChangeRefused() (after " !! " in the status
+// line).
 bool CalibChangeHonoured(const TDeviceSpec &device);
-inline constexpr const char *CalibChangeRefusedText =
-    "このデバイスではCALIBデータを変更できません。消去を中止しました。";
-// The status line of an erase refused because the calibration log could not
-// take the calibration words read; the front end is told why
-// (CalibrationLogRefused).
-inline constexpr const char *CalibLogRefusedStatus =
-    " !! キャリブレーションログに書き込めないため消去を中止しました。";
 // Bulk erase keeping the chip's calibration words (or replacing them with the
 // typed values when the calibration change is asked for).
 OperationResult EraseDevice(OperationContext &ctx);

@@ -4,11 +4,9 @@
 #include <memory>
 
 #include "operations/detail.h"
+#include "texts/operation_texts.h"
 
 namespace {
-
-constexpr const char *ProgramDoneLog = "バッファの内容をデバイスに書き込みました。";
-constexpr const char *ProgramDoneStatus = "デバイスに書き込みました";
 
 // Collects the words of one write group and sends the group only when it
 // holds a non-blank word, moving the chip's address over everything skipped
@@ -270,10 +268,10 @@ OperationResult Finish(OperationContext &ctx, Wire &wire, ProgressBar *progress)
         const LinkFault fault = wire.Fault();
         const bool wedged = !wire.Abandon();
         if (progress) progress->SetPosition(0);
-        return LinkLostResult(ctx, WriteFailedStatus, ctx.surface, fault, wedged);
+        return LinkLostResult(ctx, texts::WriteFailedStatus(), ctx.surface, fault, wedged);
     }
-    ctx.ui.AddLog(ProgramDoneLog);
-    ReportStatus(ctx, ProgramDoneStatus, ctx.surface);
+    ctx.ui.AddLog(texts::BufferWritten());
+    ReportStatus(ctx, texts::DeviceWritten(), ctx.surface);
     return {};
 }
 

@@ -5,14 +5,11 @@
 #include "operations/CalibrationLog.h"
 #include "operations/detail.h"
 #include "support/textutil.h"
+#include "texts/erase_texts.h"
+#include "texts/operation_texts.h"
+#include "texts/read_texts.h"
 
 namespace {
-
-constexpr const char *ReadDoneText = "デバイスからバッファに読み込みました。";
-constexpr const char *ReadProtectedText =
-    "!コードプロテクトが有効です。保護されたメモリーは 0 として読み出されています。";
-constexpr const char *EEDataReadText = "デバイスからEEDataを読み込みました。";
-constexpr const char *Pic18RefusedText = " PIC18をサポートしていません！";
 
 // Program words compared by verify and blank check: the last one is left out
 // when it holds the oscillator calibration instruction.
@@ -62,7 +59,7 @@ ReadEnd ReadImage18(OperationContext &ctx, const TDeviceSpec18 &device, MemoryBu
 // The lost link of a read that did not complete.
 OperationResult ReadLost(OperationContext &ctx, Surface surface, const ReadEnd &end)
 {
-    return LinkLostResult(ctx, ReadFailedStatus, surface, end.fault, end.kind == ReadEnd::Wedged);
+    return LinkLostResult(ctx, texts::ReadFailedStatus(), surface, end.fault, end.kind == ReadEnd::Wedged);
 }
 
 // A PIC18 image sized for the device and erased, for what the chip sends.
@@ -102,8 +99,7 @@ void LogReadCalibration(OperationContext &ctx, const TDeviceSpec &device)
                 {time, device.Name, id, address, static_cast<uint16_t>(ctx.buffer.Words[address] & mask)});
     if (entries.empty()) return;
     if (const std::string reason = AppendCalibration(entries); !reason.empty())
-        ctx.ui.AddLogShowingMessages(
-            "!キャリブレーションログに書き込めませんでした: " + CalibrationLogPath() + "（" + reason + "）");
+        ctx.ui.AddLogShowingMessages(texts::CalibLogNotWritten(CalibrationLogPath(), reason));
 }
 
 // The memories asked for, from a whole-chip read into the buffer. Program
@@ -180,7 +176,7 @@ OperationResult ReadDevice(OperationContext &ctx, ProgressBar *progress)
         LogReadCalibration(ctx, *device);
     } else {
         if (!Pic18Gate(ctx)) {
-            ctx.ui.SetDialogStatus(Pic18RefusedText);
+            ctx.ui.SetDialogStatus(texts::Pic18Unsupported());
             return RefusedResult(Refusal::Pic18Unsupported);
         }
         const auto device = SelectedRow18(ctx);
@@ -197,12 +193,12 @@ OperationResult ReadDevice(OperationContext &ctx, ProgressBar *progress)
         ctx.buffer.Fit(*device);
     }
     ctx.ui.BufferChanged();
-    ctx.ui.SetStatus(ReadDoneText);
-    ctx.ui.AddLog(ReadDoneText);
-    ctx.ui.SetDialogStatus(ReadDoneText);
+    ctx.ui.SetStatus(texts::ReadIntoBuffer());
+    ctx.ui.AddLog(texts::ReadIntoBuffer());
+    ctx.ui.SetDialogStatus(texts::ReadIntoBuffer());
     OperationResult result;
     if (readProtected) {
-        ctx.ui.AddLogShowingMessages(ReadProtectedText);
+        ctx.ui.AddLogShowingMessages(texts::ReadProtected());
         result.readProtected = true;
     }
     return result;
@@ -229,7 +225,7 @@ OperationResult ReadEEData(OperationContext &ctx)
         ctx.buffer.EEData18 = std::move(image->EEData18);
     }
     ctx.ui.BufferChanged();
-    ctx.ui.AddLog(EEDataReadText);
+    ctx.ui.AddLog(texts::EEDataRead());
     return {};
 }
 
@@ -279,25 +275,25 @@ void VerifyWords(OperationContext &ctx, const TDeviceSpec &device, const WordIma
     for (uint32_t k = 0; k < ((regions & RegionCode) ? ComparedWords(device) : 0); ++k)
         if ((chip[k] & blank) != (buffer[k] & blank))
             found.Add(Memory::Program, false, k, buffer[k] & blank, chip[k] & blank,
-                      "Program Memory $" + Hex(k, 4) + " が一致しません。");
+                      texts::ProgramWordDiffers(Hex(k, 4)));
     for (uint32_t i = 0; i < ((regions & RegionEEData) ? device.EEDataSize : 0); ++i) {
         const uint32_t a = EEDataAreaStart + i;
         if ((chip[a] & 0xFF) != (buffer[a] & 0xFF))
             found.Add(Memory::EEData, true, i, buffer[a] & 0xFFu, chip[a] & 0xFFu,
-                      "EEData Memory " + Hex(i, 4) + "が一致しません。");
+                      texts::EEDataDiffers(Hex(i, 4)));
     }
     if (ComparesUserIds(ctx.options))
         for (uint32_t i = 0; i < 4; ++i) {
             const uint32_t a = device.UserIdAddress + i;
             if ((chip[a] & 0xF) != (buffer[a] & 0xF))
-                found.Add(Memory::UserId, false, i, buffer[a] & 0xFu, chip[a] & 0xFu, "User-ID が一致しません。");
+                found.Add(Memory::UserId, false, i, buffer[a] & 0xFu, chip[a] & 0xFu, texts::UserIdDiffers());
         }
     const std::pair<uint32_t, uint16_t> words[2] = {{ConfigWordAddress(device), device.ConfigMask1},
                                                     {device.ConfigAddress2, device.ConfigMask2}};
     for (const auto &[a, mask] : words)
         if ((regions & RegionConfig) && a != 0 && (chip[a] & mask) != (buffer[a] & mask))
             found.Add(Memory::Configuration, false, a, buffer[a] & mask, chip[a] & mask,
-                      "Configurationが一致しません。");
+                      texts::ConfigurationDiffers());
 }
 
 void VerifyBytes18(OperationContext &ctx, const TDeviceSpec18 &device, const MemoryBuffer &chip,
@@ -310,23 +306,23 @@ void VerifyBytes18(OperationContext &ctx, const TDeviceSpec18 &device, const Mem
     for (uint32_t i = 0; i < ((regions & RegionCode) ? device.ProgramSize : 0); ++i)
         if (chip.Program18[i] != buffer->Program18[i])
             found.Add(Memory::Program, true, i, buffer->Program18[i], chip.Program18[i],
-                      "Program Memory $" + HexAtLeast(i, 6) + " が一致しません。");
+                      texts::ProgramWordDiffers(HexAtLeast(i, 6)));
     for (uint32_t i = 0; i < ((regions & RegionEEData) ? device.EEDataSize : 0); ++i)
         if (chip.EEData18[i] != buffer->EEData18[i])
             found.Add(Memory::EEData, true, i, buffer->EEData18[i], chip.EEData18[i],
-                      "EEData Memory " + HexAtLeast(i, 4) + "が一致しません。");
+                      texts::EEDataDiffers(HexAtLeast(i, 4)));
     if (ComparesUserIds(ctx.options))
         for (uint32_t i = 0; i < 8; ++i)
             if ((chip.Id18[i] & 0xF) != (buffer->Id18[i] & 0xF))
                 found.Add(Memory::UserId, true, i, buffer->Id18[i] & 0xFu, chip.Id18[i] & 0xFu,
-                          "User-ID が一致しません。");
+                          texts::UserIdDiffers());
     // Only the buffer side is masked: unimplemented bits read 0 on the chip,
     // so a chip byte with bits outside the mask is reported.
     for (size_t i = 0; i < ((regions & RegionConfig) ? 14u : 0u); ++i) {
         if ((buffer->Config18[i] & device.ConfigMask[i]) != chip.Config18[i]) {
             const uint32_t address = 0x300000 + static_cast<uint32_t>(i);
             found.Add(Memory::Configuration, true, address, buffer->Config18[i] & device.ConfigMask[i],
-                      chip.Config18[i], "Configuration Word $" + HexAtLeast(address, 6) + " が一致しません。");
+                      chip.Config18[i], texts::ConfigurationWordDiffers(HexAtLeast(address, 6)));
         }
     }
 }
@@ -336,8 +332,7 @@ void VerifyBytes18(OperationContext &ctx, const TDeviceSpec18 &device, const Mem
 void ReportDifferences(OperationContext &ctx, const OperationResult &result, bool pic18)
 {
     for (const MemoryDifferences &m : result.differing) {
-        ctx.ui.AddLogShowingMessages(std::string(MemoryName(m.memory)) + ": " + std::to_string(m.count) +
-                      (m.bytes ? " バイトが一致しません。" : " ワードが一致しません。"));
+        ctx.ui.AddLogShowingMessages(texts::MemoryDiffers(MemoryName(m.memory), m.count, m.bytes));
         const int digits = m.bytes ? 2 : 4;
         for (const Difference &d : result.differences) {
             if (d.memory != m.memory) continue;
@@ -359,14 +354,14 @@ void BlankWords(OperationContext &ctx, const TDeviceSpec &device, const WordImag
     FrontEnd &ui = ctx.ui;
     for (uint32_t k = 0; k < ComparedWords(device); ++k) {
         if ((chip[k] & device.BlankWord) != device.BlankWord) {
-            ui.AddLogShowingMessages("Program Memory $" + Hex(k, 4) + " がブランクではありません。");
+            ui.AddLogShowingMessages(texts::ProgramNotBlank(Hex(k, 4)));
             found.push_back({Memory::Program, k, device.BlankWord, chip[k] & device.BlankWord});
             break;
         }
     }
     for (uint32_t i = 0; i < device.EEDataSize; ++i) {
         if ((chip[EEDataAreaStart + i] & 0xFF) != 0xFF) {
-            ui.AddLogShowingMessages("EEData Memory " + Hex(i, 4) + "がブランクではありません。");
+            ui.AddLogShowingMessages(texts::EEDataNotBlank(Hex(i, 4)));
             found.push_back({Memory::EEData, i, 0xFFu, chip[EEDataAreaStart + i] & 0xFFu});
             break;
         }
@@ -381,7 +376,7 @@ void BlankWords(OperationContext &ctx, const TDeviceSpec &device, const WordImag
         config = Difference{Memory::Configuration, device.ConfigAddress2, device.ConfigMask2,
                             chip[device.ConfigAddress2] & device.ConfigMask2};
     if (config) {
-        ui.AddLogShowingMessages("Configurationがブランクではありません。");
+        ui.AddLogShowingMessages(texts::ConfigurationNotBlank());
         found.push_back(*config);
     }
 }
@@ -393,21 +388,21 @@ void BlankBytes18(OperationContext &ctx, const TDeviceSpec18 &device, const Memo
     FrontEnd &ui = ctx.ui;
     for (uint32_t i = 0; i < device.ProgramSize; ++i) {
         if (chip.Program18[i] != 0xFF) {
-            ui.AddLogShowingMessages("Program Memory $" + HexAtLeast(i, 4) + " がブランクではありません。");
+            ui.AddLogShowingMessages(texts::ProgramNotBlank(HexAtLeast(i, 4)));
             found.push_back({Memory::Program, i, 0xFFu, chip.Program18[i]});
             break;
         }
     }
     for (uint32_t i = 0; i < device.EEDataSize; ++i) {
         if (chip.EEData18[i] != 0xFF) {
-            ui.AddLogShowingMessages("EEData Memory " + HexAtLeast(i, 4) + "がブランクではありません。");
+            ui.AddLogShowingMessages(texts::EEDataNotBlank(HexAtLeast(i, 4)));
             found.push_back({Memory::EEData, i, 0xFFu, chip.EEData18[i]});
             break;
         }
     }
     for (size_t i = 0; i < 14; ++i) {
         if ((chip.Config18[i] & device.ConfigMask[i]) != device.ConfigDefault[i]) {
-            ui.AddLogShowingMessages("Configurationがブランクではありません。");
+            ui.AddLogShowingMessages(texts::ConfigurationNotBlank());
             found.push_back({Memory::Configuration, 0x300000 + static_cast<uint32_t>(i),
                              device.ConfigDefault[i], chip.Config18[i] & device.ConfigMask[i]});
             break;
@@ -422,8 +417,8 @@ struct Judgement {
     void (*bytes18)(OperationContext &, const TDeviceSpec18 &, const MemoryBuffer &, OperationResult &);
     Phase phase;
     Outcome otherwise; // the outcome of a chip found wanting
-    const char *failStatus;
-    const char *okText;
+    std::string (*failStatus)();
+    std::string (*okText)();
 };
 
 OperationResult ReadAndJudge(OperationContext &ctx, ProgressBar *progress, const Judgement &judgement)
@@ -449,12 +444,12 @@ OperationResult ReadAndJudge(OperationContext &ctx, ProgressBar *progress, const
     }
     if (!result.differences.empty()) {
         ReportDifferences(ctx, result, ctx.device.Pic18);
-        ReportStatus(ctx, judgement.failStatus, ctx.surface);
+        ReportStatus(ctx, judgement.failStatus(), ctx.surface);
         result.kind = judgement.otherwise;
         return result;
     }
-    ctx.ui.AddLog(judgement.okText);
-    ReportStatus(ctx, judgement.okText, ctx.surface);
+    ctx.ui.AddLog(judgement.okText());
+    ReportStatus(ctx, judgement.okText(), ctx.surface);
     return result;
 }
 
@@ -464,12 +459,12 @@ OperationResult VerifyDevice(OperationContext &ctx, ProgressBar *progress)
 {
     return ReadAndJudge(ctx, progress,
                         {VerifyWords, VerifyBytes18, Phase::Verify, Outcome::VerifyMismatch,
-                         " !! 一致しません。", "ベリファイOK。一致しました。"});
+                         texts::VerifyMismatchStatus, texts::VerifyOk});
 }
 
 OperationResult BlankCheckDevice(OperationContext &ctx, ProgressBar *progress)
 {
     return ReadAndJudge(ctx, progress,
                         {BlankWords, BlankBytes18, Phase::BlankCheck, Outcome::NotBlank,
-                         " !! ブランクではありません。", "デバイスはブランクです。"});
+                         texts::NotBlankStatus, texts::DeviceBlank});
 }

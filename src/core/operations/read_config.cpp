@@ -4,10 +4,7 @@
 #include <memory>
 
 #include "operations/detail.h"
-
-namespace {
-constexpr const char *ConfigReadText = "デバイスからConfigワードを読み込みました。";
-}
+#include "texts/read_texts.h"
 
 OperationResult ReadConfigWords(OperationContext &ctx)
 {
@@ -19,7 +16,7 @@ OperationResult ReadConfigWords(OperationContext &ctx)
         if (!wire.ReadConfig(*device, *image)) {
             const LinkFault fault = wire.Fault();
             const bool wedged = !wire.Abandon();
-            return LinkLostResult(ctx, ReadFailedStatus, Surface::StatusLine, fault, wedged);
+            return LinkLostResult(ctx, texts::ReadFailedStatus(), Surface::StatusLine, fault, wedged);
         }
         const uint32_t first = device->Is12Bit() ? Config12BitWord : device->ConfigAddress1;
         ctx.buffer.Words[first] = (*image)[first];
@@ -33,12 +30,12 @@ OperationResult ReadConfigWords(OperationContext &ctx)
         if (!wire.ReadConfig18(*image)) {
             const LinkFault fault = wire.Fault();
             const bool wedged = !wire.Abandon();
-            return LinkLostResult(ctx, ReadFailedStatus, Surface::StatusLine, fault, wedged);
+            return LinkLostResult(ctx, texts::ReadFailedStatus(), Surface::StatusLine, fault, wedged);
         }
         ctx.buffer.Config18 = image->Config18;
     }
     ctx.ui.BufferChanged();
-    ctx.ui.SetStatus(ConfigReadText);
-    ctx.ui.AddLog(ConfigReadText);
+    ctx.ui.SetStatus(texts::ConfigWordsRead());
+    ctx.ui.AddLog(texts::ConfigWordsRead());
     return {};
 }

@@ -2,6 +2,7 @@
 
 #include "configbits/ConfigBits.h"
 #include "support/textutil.h"
+#include "texts/operation_texts.h"
 
 std::optional<unsigned> ParseRegions(std::string_view text)
 {
@@ -27,8 +28,7 @@ std::optional<unsigned> ParseRegions(std::string_view text)
 std::string MissingConfigurationText(const std::string &fileName, DeviceSelection device,
                                      const MemoryBuffer &buffer)
 {
-    return "ファイル \"" + fileName + "\" にConfigurationがありません。デバイスには次の値が書き込まれます: " +
-           BufferConfigSummary(device, buffer);
+    return texts::MissingConfiguration(fileName, BufferConfigSummary(device, buffer));
 }
 
 

@@ -11,6 +11,7 @@
 #include "support/FileErrorText.h"
 #include "support/checked_file.h"
 #include "support/textutil.h"
+#include "texts/support_texts.h"
 
 namespace {
 
@@ -132,8 +133,7 @@ bool ProductionLog::WriteLocked(const std::string &text, bool onlyWhenEmpty, std
         if (failed == 0 && fdatasync(fd_) != 0) failed = errno;
         if (failed != 0) {
             error = path_ + ": " + FileErrorReason(failed);
-            if (ftruncate(fd_, st.st_size) != 0)
-                error += "（書きかけの行を取り除けませんでした: " + FileErrorReason(errno) + "）";
+            if (ftruncate(fd_, st.st_size) != 0) error += texts::FilePartRowLeft(FileErrorReason(errno));
             ok = false;
         }
     }

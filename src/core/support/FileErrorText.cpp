@@ -4,28 +4,29 @@
 
 #include "support/checked_file.h"
 #include "support/textutil.h"
+#include "texts/support_texts.h"
 
 std::string FileErrorReason(int error)
 {
     switch (error) {
     case ENOENT:
-        return "ファイルまたはフォルダーが見つかりません。";
+        return texts::FileNotFound();
     case EACCES:
     case EPERM:
-        return "アクセス権がありません。";
+        return texts::FileAccessDenied();
     case EISDIR:
-        return "ファイルではなくフォルダーです。";
+        return texts::FileIsFolder();
     case NotRegularFileError:
-        return "通常のファイルではありません（FIFO やデバイスなど）。";
+        return texts::FileNotRegular();
     case ENOTDIR:
-        return "パスの途中にフォルダーではないものがあります。";
+        return texts::FilePathNotFolder();
     case ENOSPC:
     case EDQUOT:
-        return "ディスクの空き容量が足りません。";
+        return texts::FileDiskFull();
     case EROFS:
-        return "読み取り専用のファイルシステムです。";
+        return texts::FileReadOnlySystem();
     case EFBIG:
-        return "ファイルが大きすぎます。";
+        return texts::FileTooLarge();
     default:
         return ErrorText(error);
     }
