@@ -10,6 +10,7 @@
 #include "link/WireTrace.h"
 #include "support/FileErrorText.h"
 #include "support/interrupt.h"
+#include "texts/terminal_texts.h"
 
 namespace {
 
@@ -165,7 +166,7 @@ int CliSession::RunCommand()
         ui_.DropStatus();
         port.ClosePort();
         const std::string what = ui_.Status();
-        ui_.Interrupted("中断しました。" + (what.empty() ? std::string() : "（" + what + "）"));
+        ui_.Interrupted(texts::InterruptedDuring(what));
         const int sig = InterruptSignal();
         return 128 + (sig ? sig : SIGINT);
     }

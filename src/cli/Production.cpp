@@ -25,6 +25,7 @@
 #include "production/gang.h"
 #include "support/interrupt.h"
 #include "support/textutil.h"
+#include "texts/terminal_texts.h"
 
 namespace {
 
@@ -253,10 +254,6 @@ bool DrawNumbers(const CliOptions &options, Serials &s, std::vector<std::optiona
     return true;
 }
 
-// What a line other than Enter or q is answered with, before the question
-// comes again.
-constexpr const char *UnclearAnswerText = "Enter で続行、q で終了します。";
-
 // The answer after a round: on a terminal after a prompt, else a line. Only
 // an empty line programs the next chips; a line that is neither (quit, exit,
 // stop) is asked again.
@@ -265,15 +262,16 @@ NextRound WaitForNextChips(size_t ports)
     for (;;) {
         if (StopAfterRound()) return NextRound::Stop;
         if (isatty(STDIN_FILENO)) {
-            std::fprintf(stderr, "%sチップを交換して Enter を押してください（終了は q と Enter）: ",
-                         ports > 1 ? "各ボードの" : "");
+            std::fputs(texts::NextChipsPrompt(ports > 1).c_str(), stderr);
             FlushOutput(stderr);
         }
         const NextRound next =
             WaitForNextRound(STDIN_FILENO, [] { return StopAfterRound() || InterruptRequested(); });
         if (StopAfterRound() && isatty(STDIN_FILENO)) std::fputc('\n', stderr);
         if (next != NextRound::Unclear) return next;
-        std::fprintf(stderr, "%s\n", UnclearAnswerText);
+        // A line other than Enter or q is answered before the question
+        // comes again.
+        std::fprintf(stderr, "%s\n", texts::UnclearNextChipsAnswer().c_str());
         FlushOutput(stderr);
     }
 }
@@ -345,7 +343,7 @@ int RunChip(Bench &bench, size_t i, const MemoryBuffer *image, std::optional<uin
     PortFrontEnd ui(own, out.File(), bench.console, i);
     CliSession session(own, ui);
     session.ForChip(image, bench.device);
-    if (number) ui.Print("シリアル番号 " + std::to_string(*number));
+    if (number) ui.Print(texts::SerialNumberLine(*number));
     const int status = session.Run();
     row.deviceId = session.DeviceIdRead();
     const bool lost = LinkLost(session.LastOutcome());

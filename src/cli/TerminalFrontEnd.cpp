@@ -6,6 +6,8 @@
 #include "catalogue/DeviceSpec.h"
 #include "StopSignals.h"
 #include "support/textutil.h"
+#include "texts/front_texts.h"
+#include "texts/terminal_texts.h"
 
 void TerminalProgress::SetRange(int minimum, int maximum)
 {
@@ -45,19 +47,19 @@ void TerminalProgress::SetPhase(Phase phase)
 {
     switch (phase) {
     case Phase::Erase:
-        phase_ = "消去";
+        phase_ = texts::ErasePhase();
         break;
     case Phase::BlankCheck:
-        phase_ = "ブランクチェック";
+        phase_ = texts::BlankCheckPhase();
         break;
     case Phase::Program:
-        phase_ = "書き込み";
+        phase_ = texts::ProgramPhase();
         break;
     case Phase::Verify:
-        phase_ = "ベリファイ";
+        phase_ = texts::VerifyPhase();
         break;
     case Phase::Read:
-        phase_ = "読み込み";
+        phase_ = texts::ReadPhase();
         break;
     }
 }
@@ -72,8 +74,7 @@ std::string TerminalProgress::Text(const std::string &phase, int percent, int se
     std::string left = phase.empty() ? percentText : phase + " " + percentText;
     std::string right;
     if (secondsLeft >= 0) {
-        std::snprintf(number, sizeof number, "残り %d:%02d", secondsLeft / 60, secondsLeft % 60);
-        right = number;
+        right = texts::TimeLeft(secondsLeft);
     }
     // What does not fit goes first: the bar shrinks, then the time left,
     // then the phase; the percent stays.
@@ -164,7 +165,7 @@ void TerminalFrontEnd::SetStatus(const std::string &text)
 void TerminalFrontEnd::SetStatusAfter(const std::string &done, const std::string &next)
 {
     // The window's status bar joins the two with a full-width blank.
-    const std::string joined = done + "\u3000" + next;
+    const std::string joined = texts::StatusThenNext(done, next);
     status_ = joined;
     statusShown_ = false;
     if (options_.verbosity != Verbosity::Verbose) return;
@@ -192,8 +193,7 @@ void TerminalFrontEnd::AddLog(const std::string &line)
 // A command-line user picks the port with -p, not on the window's Option tab.
 std::string TerminalFrontEnd::OpenPortAdvice() const
 {
-    return "他のアプリケーションがポートを使用していないかチェックして、-p でポートを指定してください（例: -p "
-           "/dev/ttyUSB0、-p COM3）。Tarnboxのあるポートは tarnvik-cli ports で確認できます。";
+    return texts::OpenPortAdviceForTerminal();
 }
 
 void TerminalFrontEnd::AddLogShowingMessages(const std::string &line)
@@ -260,8 +260,7 @@ void TerminalFrontEnd::DropStatus()
 bool TerminalFrontEnd::ConfirmErasedCalibration(const std::string &)
 {
     if (options_.keepErasedCalibration) return true;
-    AddLogShowingMessages(
-        "消去するには --cal1/--cal2 で値を与えるか、--keep-erased-calibration を付けてください。");
+    AddLogShowingMessages(texts::ErasedCalibrationNeedsValues());
     return false;
 }
 
@@ -274,7 +273,7 @@ std::string TerminalFrontEnd::CalibrationRestoreHint(const std::string &device, 
     if (!device.empty()) line += " -d " + device;
     line += " erase --cal1 " + cal1;
     if (!cal2.empty()) line += " --cal2 " + cal2;
-    return "書き戻すには: " + line;
+    return texts::RestoreWith(line);
 }
 
 std::string TerminalFrontEnd::KeptRestoreHint(const std::string &port, const std::string &device,
@@ -283,7 +282,7 @@ std::string TerminalFrontEnd::KeptRestoreHint(const std::string &port, const std
     std::string line = "tarnvik-cli";
     if (!options_.settings.empty()) line += " --settings " + Quoted(options_.settings);
     line += " -p " + Quoted(options_.port.empty() ? port : options_.port);
-    return "書き戻すには: " + line + " -d " + device + " program --only " + only + " " + Quoted(path);
+    return texts::RestoreWith(line + " -d " + device + " program --only " + only + " " + Quoted(path));
 }
 
 void TerminalFrontEnd::CalibrationLogRefused(const std::string &text)

@@ -14,6 +14,7 @@
 #include "StopSignals.h"
 #include "TerminalFrontEnd.h"
 #include "support/version.h"
+#include "texts/terminal_texts.h"
 
 namespace {
 
@@ -40,8 +41,8 @@ int Run(const std::vector<std::string> &args, bool &answered)
     // Leaving out the blank check is for a production bench, where every
     // chip is verified whole anyway.
     if (options.fastCycle && !options.repeat && options.ports.size() < 2) {
-        const char *text = "--fast-cycle は --repeat か複数のポート (-p) と使ってください。";
-        std::fprintf(stderr, "tarnvik-cli: %s\n", text);
+        const std::string text = texts::FastCycleNeedsRepeat();
+        std::fprintf(stderr, "tarnvik-cli: %s\n", text.c_str());
         if (options.json)
             WriteJsonLine(stdout, RunEndObject(CommandWord(options.command), "refused", {text}, ExitRefused));
         return ExitRefused;

@@ -12,6 +12,7 @@
 #include <QStyleOption>
 
 #include "Colours.h"
+#include "texts/window_texts.h"
 
 namespace {
 
@@ -182,7 +183,7 @@ void NameDropDown(QComboBox *box, const QString &caption)
     box->setProperty(CaptionProperty, caption);
     // The choice changing is told by the drop-down itself, as a change of
     // its value.
-    box->view()->setAccessibleName(caption + QStringLiteral(" の一覧"));
+    box->view()->setAccessibleName(QString::fromStdString(texts::ListOf(caption.toStdString())));
 }
 
 TFocusRingStyle::TFocusRingStyle(QStyle *base) : QProxyStyle(base) {}

@@ -5,6 +5,8 @@
 
 #include "Controls.h"
 #include "Unit1.h"
+#include "texts/window_control_texts.h"
+#include "texts/window_texts.h"
 
 CommandRow::CommandRow(TForm1 &form) : form_(form)
 {
@@ -12,27 +14,24 @@ CommandRow::CommandRow(TForm1 &form) : form_(form)
         QPushButton **button;
         const char *name;
         const char *caption;
-        const char *hint;
+        std::string hint;
         int width;
         void (TForm1::*handler)();
     };
     const ButtonLook buttons[] = {
-        {&Button1, "Button1", "LOAD", "HEXファイルからバッファにプログラムやデータを読み込みます。", 44,
-         &TForm1::Button1Click},
-        {&Button2, "Button2", "SAVE", "バッファの内容をHEXファイルに書き込みます。", 40,
-         &TForm1::Button2Click},
-        {&Button3, "Button3", "READ", "PICからバッファにプログラムやデータを読み出します。", 42,
-         &TForm1::Button3Click},
-        {&Button4, "Button4", "PROG.", "PICにプログラムやデータを書き込みます。", 48, &TForm1::Button4Click},
-        {&Button5, "Button5", "ERASE", "PICのプログラムやデータを消去します。", 48, &TForm1::Button5Click},
-        {&Button6, "Button6", "BLANK?", "PICのメモリが消去されているか調べます。", 56, &TForm1::Button6Click},
-        {&Button7, "Button7", "VERIFY", "PICのメモリ内のプログラムやデータとバッファの内容を比較します。", 52,
-         &TForm1::Button7Click},
-        {&Button13, "Button13", "Buffer CLEAR", "バッファをクリアします。", 86, &TForm1::Button13Click},
+        {&Button1, "Button1", "LOAD", texts::LoadHint(), 44, &TForm1::Button1Click},
+        {&Button2, "Button2", "SAVE", texts::SaveHint(), 40, &TForm1::Button2Click},
+        {&Button3, "Button3", "READ", texts::ReadHint(), 42, &TForm1::Button3Click},
+        {&Button4, "Button4", "PROG.", texts::ProgramHint(), 48, &TForm1::Button4Click},
+        {&Button5, "Button5", "ERASE", texts::EraseHint(), 48, &TForm1::Button5Click},
+        {&Button6, "Button6", "BLANK?", texts::BlankCheckHint(), 56, &TForm1::Button6Click},
+        {&Button7, "Button7", "VERIFY", texts::VerifyHint(), 52, &TForm1::Button7Click},
+        {&Button13, "Button13", "Buffer CLEAR", texts::BufferClearHint(), 86, &TForm1::Button13Click},
     };
     int x = 3;
     for (const ButtonLook &s : buttons) {
-        *s.button = MakeButton(&form, s.name, s.caption, s.hint, QRect(x, 0, s.width, 25));
+        *s.button =
+            MakeButton(&form, s.name, s.caption, QString::fromStdString(s.hint), QRect(x, 0, s.width, 25));
         (*s.button)->setEnabled(false);
         QObject::connect(*s.button, &QPushButton::clicked, &form, s.handler);
         // LOAD, PROG. and ERASE leave room for their "v" on the right.
@@ -42,18 +41,19 @@ CommandRow::CommandRow(TForm1 &form) : form_(form)
     // The "v" buttons sit at the right edge of LOAD, PROG. and ERASE.
     QFont bold = UiFont();
     bold.setBold(true);
-    auto vButton = [&](QPushButton *&b, const char *name, const char *hint, void (TForm1::*handler)()) {
-        b = MakeButton(&form, name, "v", hint, QRect(0, 0, 12, 25));
+    auto vButton = [&](QPushButton *&b, const char *name, const std::string &hint,
+                       void (TForm1::*handler)()) {
+        b = MakeButton(&form, name, "v", QString::fromStdString(hint), QRect(0, 0, 12, 25));
         b->setFont(bold);
         b->setEnabled(false);
         QObject::connect(b, &QPushButton::clicked, &form, handler);
     };
-    vButton(Button16, "Button16", "ファイルロードメニュー", &TForm1::Button16Click);
-    vButton(Button14, "Button14", "プログラミングメニュー", &TForm1::Button14Click);
-    vButton(Button15, "Button15", "消去メニュー", &TForm1::Button15Click);
+    vButton(Button16, "Button16", texts::LoadMenuHint(), &TForm1::Button16Click);
+    vButton(Button14, "Button14", texts::ProgramMenuHint(), &TForm1::Button14Click);
+    vButton(Button15, "Button15", texts::EraseMenuHint(), &TForm1::Button15Click);
     // Read out as what they open rather than as "v".
     for (auto [main, v] : {std::pair{Button1, Button16}, {Button4, Button14}, {Button5, Button15}})
-        v->setAccessibleName(main->text() + "のメニュー");
+        v->setAccessibleName(QString::fromStdString(texts::MenuOf(main->text().toStdString())));
     // Tab reaches each "v" right after the button it belongs to.
     for (auto [main, v] : {std::pair{Button1, Button16}, {Button4, Button14}, {Button5, Button15}})
         QWidget::setTabOrder(main, v);

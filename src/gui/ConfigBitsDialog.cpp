@@ -9,6 +9,7 @@
 
 #include "Accessibility.h"
 #include "support/textutil.h"
+#include "texts/window_texts.h"
 
 namespace {
 QString Q(const std::string &s)
@@ -29,7 +30,7 @@ TConfigBitsDialog::TConfigBitsDialog(std::shared_ptr<const TConfigLayout> layout
     : QDialog(parent), layout_(std::move(layout)), original_(values), values_(values)
 {
     setObjectName("ConfigBitsDialog");
-    setWindowTitle("コンフィグビット - " + device);
+    setWindowTitle(Q(texts::ConfigBitsTitle(device.toStdString())));
     values_.resize(layout_->Words.size(), 0xFFFF);
     original_ = values_;
 
@@ -48,7 +49,7 @@ TConfigBitsDialog::TConfigBitsDialog(std::shared_ptr<const TConfigLayout> layout
         wordLines_.push_back(line);
         for (const TConfigField &field : word.Fields) {
             auto *name = new QLabel(Q(field.Name));
-            name->setToolTip(Q("ビット " + Hex(field.Mask, word.Width > 0xFF ? 4 : 2)));
+            name->setToolTip(Q(texts::BitsOfMask(Hex(field.Mask, word.Width > 0xFF ? 4 : 2))));
             auto *box = new QComboBox;
             box->setObjectName(Q(field.Name));
             // Read out as the field it sets, the setting after it.
@@ -56,7 +57,7 @@ TConfigBitsDialog::TConfigBitsDialog(std::shared_ptr<const TConfigLayout> layout
             name->setBuddy(box);
             const TConfigSetting *current = DecodeField(field, values_[w]);
             if (!current) // bits no setting names: offered first, so that OK keeps them
-                box->addItem(Q(Hex(values_[w] & field.Mask, word.Width > 0xFF ? 4 : 2) + "  (名前のない値)"),
+                box->addItem(Q(texts::UnnamedValue(Hex(values_[w] & field.Mask, word.Width > 0xFF ? 4 : 2))),
                              -1);
             for (size_t i = 0; i < field.Settings.size(); ++i) {
                 const TConfigSetting &s = field.Settings[i];

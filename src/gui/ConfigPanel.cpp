@@ -12,6 +12,8 @@
 #include "Controls.h"
 #include "Unit1.h"
 #include "image/dump.h"
+#include "texts/window_control_texts.h"
+#include "texts/window_texts.h"
 
 namespace {
 // Keeps a control added to a designed page hidden wherever it would leave the
@@ -40,6 +42,10 @@ public:
 private:
     QWidget *control_;
 };
+QString Q(const std::string &s)
+{
+    return QString::fromStdString(s);
+}
 } // namespace
 
 ConfigPanel::ConfigPanel(TForm1 &form, QTabWidget *pages)
@@ -69,7 +75,7 @@ void ConfigPanel::CreateDump()
 
 void ConfigPanel::CreateSlots(TForm1 &form)
 {
-    const QString valueHint = "書き換える場合には、Data Sheetなどで確認してください。";
+    const QString valueHint = Q(texts::ConfigValueHint());
     struct Slot {
         QLabel **label;
         const char *labelName;
@@ -115,23 +121,23 @@ void ConfigPanel::CreateSlots(TForm1 &form)
         // Read out as the slot they belong to, not as a bare text.
         (*s.label)->setBuddy(value);
         value->setAccessibleName(s.caption);
-        address->setAccessibleName(QString(s.caption) + " のアドレス");
+        address->setAccessibleName(Q(texts::AddressOf(s.caption)));
     }
 }
 
 void ConfigPanel::CreateOptions(TForm1 &form)
 {
-    CheckBox1 = MakeCheckBox(TabSheet3, "CheckBox1", "Configデータを変更する",
-                             "バッファのConfigワードを書き換えます", QRect(264, 55, 194, 20));
+    CheckBox1 = MakeCheckBox(TabSheet3, "CheckBox1", Q(texts::ChangeConfigCaption()),
+                             Q(texts::ChangeConfigHint()), QRect(264, 55, 194, 20));
     CheckBox1->setEnabled(false);
     // Under the Config1/Config2 values it stores.
-    Button18 = MakeButton(TabSheet3, "Button18", "Set", "バッファ書き換え", QRect(52, 133, 78, 22));
+    Button18 = MakeButton(TabSheet3, "Button18", "Set", Q(texts::SetConfigHint()), QRect(52, 133, 78, 22));
     Button18->setEnabled(false);
-    Label9 = MakeLabel(TabSheet3, "Label9", "バッファのConfigワードを変更", QRect(268, 76, 190, 18));
-    CheckBox2 = MakeCheckBox(TabSheet3, "CheckBox2", "CALIBデータを変更する",
-                             "[ERASE]時にCalibrationDataを書き換えます。", QRect(264, 96, 194, 20));
+    Label9 = MakeLabel(TabSheet3, "Label9", Q(texts::ChangeConfigWarning()), QRect(268, 76, 190, 18));
+    CheckBox2 = MakeCheckBox(TabSheet3, "CheckBox2", Q(texts::ChangeCalibCaption()),
+                             Q(texts::ChangeCalibHint()), QRect(264, 96, 194, 20));
     CheckBox2->setEnabled(false);
-    Label10 = MakeLabel(TabSheet3, "Label10", "[ERASE]時にCALIBデータを変更。", QRect(264, 117, 194, 18));
+    Label10 = MakeLabel(TabSheet3, "Label10", Q(texts::ChangeCalibWarning()), QRect(264, 117, 194, 18));
     for (QLabel *warning : {Label9, Label10}) {
         // Red while enabled; a disabled label keeps the usual grey.
         SetTextColour(warning, Qt::red);
@@ -146,9 +152,9 @@ void ConfigPanel::CreateConfigBitsButton(TForm1 &form)
 {
     ValueHint = MaskEdit3->toolTip();
     // In the free corner under the CALIB option, on the row of "Set".
-    ConfigBitsButton = new QPushButton("ビット名…", TabSheet3);
+    ConfigBitsButton = new QPushButton(Q(texts::ConfigBitsCaption()), TabSheet3);
     ConfigBitsButton->setObjectName("ConfigBitsButton");
-    ConfigBitsButton->setToolTip("コンフィグビットを名前で選びます");
+    ConfigBitsButton->setToolTip(Q(texts::ConfigBitsHint()));
     ConfigBitsButton->setGeometry(264, 135, 84, 22);
     ConfigBitsButton->setEnabled(false);
     (new FitWatcher(ConfigBitsButton))->Check();

@@ -51,7 +51,7 @@ public:
     QCheckBox *CheckBox1, *CheckBox2;
     QPushButton *Button18;
     QLabel *Label9, *Label10;                // the change options' warnings
-    QPushButton *ConfigBitsButton = nullptr; // "ビット名…"
+    QPushButton *ConfigBitsButton = nullptr; // the configuration bits by name
     // The value fields' own hint, before any decoded settings.
     QString ValueHint;
 

@@ -14,6 +14,14 @@
 #include "Colours.h"
 #include "Controls.h"
 #include "Unit1.h"
+#include "texts/window_control_texts.h"
+
+namespace {
+QString Q(const std::string &s)
+{
+    return QString::fromStdString(s);
+}
+} // namespace
 
 DevicePanel::DevicePanel(TForm1 &form) : form_(form)
 {
@@ -29,7 +37,7 @@ DevicePanel::DevicePanel(TForm1 &form) : form_(form)
     ComboBox1->setStyleSheet(QStringLiteral("QComboBox { combobox-popup: 0; }"));
     ComboBox1->setMaxVisibleItems(23);
     ComboBox1->setGeometry(6, 16, 116, 22);
-    ComboBox1->setToolTip("デバイスを選択すると、バッファの内容がクリアされます。");
+    ComboBox1->setToolTip(Q(texts::DeviceListHint()));
     QObject::connect(ComboBox1, &QComboBox::activated, &form, [&form](int) { form.ComboBox1Change(); });
     ComboBox1->installEventFilter(&form);
 
@@ -39,7 +47,7 @@ DevicePanel::DevicePanel(TForm1 &form) : form_(form)
     QFont bold = UiFont();
     bold.setBold(true);
     StaticText1->setFont(bold);
-    StaticText1->setToolTip("\"No ID!\"が赤く出るデバイスはDEVICE-IDがチェックできません。");
+    StaticText1->setToolTip(Q(texts::NoIdHint()));
     SetNoIdColour(false);
 
     GroupBox2 = new QGroupBox("Current File", &form);
@@ -49,13 +57,11 @@ DevicePanel::DevicePanel(TForm1 &form) : form_(form)
     MarkStatusText(StaticText2, "Current File", QAccessible::StaticText);
     StaticText2->setFont(bold);
     SetTextColour(StaticText2, TForm1::CurrentFileColour);
-    StaticText2->setToolTip(
-        "[LOAD] ボタンと \"LoadNewFile\" 以外の全ての \"Load\" でカレントファイルがロードされます。");
-    Button19 = MakeButton(GroupBox2, "Button19", "Reset", "カレントファイルをリセットします。",
-                          QRect(160, 15, 44, 24));
+    StaticText2->setToolTip(Q(texts::CurrentFileHint()));
+    Button19 = MakeButton(GroupBox2, "Button19", "Reset", Q(texts::ResetFileHint()), QRect(160, 15, 44, 24));
     QObject::connect(Button19, &QPushButton::clicked, &form, &TForm1::Button19Click);
 
-    Button8 = MakeButton(&form, "Button8", "END", "Tarnvikを終了します。", QRect(416, 8, 52, 34));
+    Button8 = MakeButton(&form, "Button8", "END", Q(texts::EndHint()), QRect(416, 8, 52, 34));
     QObject::connect(Button8, &QPushButton::clicked, &form, &TForm1::Button8Click);
 }
 
@@ -65,7 +71,7 @@ void DevicePanel::CreateMenu()
     // chip in the socket.
     PopupMenu5 = new QMenu(&form_);
     PopupMenu5->setObjectName("PopupMenu5");
-    AddMenuItem(PopupMenu5, "DEVICE-IDからデバイスを選択", form_, &TForm1::PickDevice1Click)
+    AddMenuItem(PopupMenu5, Q(texts::PickDeviceFromIdCaption()), form_, &TForm1::PickDevice1Click)
         ->setObjectName("PickDevice1");
     ComboBox1->setContextMenuPolicy(Qt::CustomContextMenu);
     QObject::connect(ComboBox1, &QWidget::customContextMenuRequested, &form_,

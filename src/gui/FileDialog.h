@@ -8,10 +8,12 @@
 #include <deque>
 #include <optional>
 
+#include "texts/window_texts.h"
+
 class FileDialog {
 public:
     // Intel HEX files first, everything else second.
-    static inline const QString OpenFilter = QStringLiteral("Intel HEX ファイル (*.hex);;全てのファイル (*)");
+    static inline const QString OpenFilter = QString::fromStdString(texts::HexFileFilter());
     static inline const QString SaveFilter = OpenFilter;
 
     // The chosen path of an existing file; empty when the user cancelled.

@@ -7,6 +7,7 @@
 
 #include "Controls.h"
 #include "Unit1.h"
+#include "texts/window_control_texts.h"
 
 MessageLog::MessageLog(TForm1 &form, QTabWidget *pages)
 {
@@ -20,7 +21,8 @@ MessageLog::MessageLog(TForm1 &form, QTabWidget *pages)
     Memo4->setUndoRedoEnabled(false);
     Memo4->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     Memo4->setAccessibleName("Message");
-    Button9 = MakeButton(TabSheet5, "Button9", "CLEAR", "メッセージをクリアします。", QRect(0, 0, 60, 22));
+    Button9 = MakeButton(TabSheet5, "Button9", "CLEAR", QString::fromStdString(texts::ClearMessagesHint()),
+                         QRect(0, 0, 60, 22));
     QObject::connect(Button9, &QPushButton::clicked, &form, &TForm1::Button9Click);
     pages->addTab(TabSheet5, "Message");
 }

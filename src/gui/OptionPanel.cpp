@@ -11,6 +11,14 @@
 
 #include "Colours.h"
 #include "Controls.h"
+#include "texts/window_control_texts.h"
+
+namespace {
+QString Q(const std::string &s)
+{
+    return QString::fromStdString(s);
+}
+} // namespace
 
 OptionPanel::OptionPanel(TForm1 &form, QTabWidget *pages)
 {
@@ -29,7 +37,7 @@ void OptionPanel::CreatePorts(TForm1 &form)
 {
     GroupBox3 = new QGroupBox("Port No.", TabSheet4);
     GroupBox3->setObjectName("GroupBox3");
-    GroupBox3->setToolTip("オレンジ：Tarnbox、黒：未接続、グレー：使用不可");
+    GroupBox3->setToolTip(Q(texts::PortColoursHint()));
     GroupBox3->setGeometry(4, 0, 264, 82);
     PortButtons = new QButtonGroup(&form);
     for (int i = 0; i < 10; ++i) {
@@ -40,15 +48,13 @@ void OptionPanel::CreatePorts(TForm1 &form)
         RadioButton[i] = r;
     }
 
-    Button10 =
-        MakeButton(TabSheet4, "Button10", "Open",
-                   "開いているポートを一旦クローズした後、ポートをオープンします。", QRect(4, 86, 50, 23));
-    Button11 = MakeButton(TabSheet4, "Button11", "Close", "ポートをクローズします。", QRect(56, 86, 50, 23));
-    Button20 = MakeButton(TabSheet4, "Button20", "Search", "ポートの状態を調べます", QRect(108, 86, 56, 23));
-    Button12 =
-        MakeButton(TabSheet4, "Button12", "Version", "バージョンを表示します。", QRect(166, 86, 60, 23));
-    CheckBox4 = MakeCheckBox(TabSheet4, "CheckBox4", "COM Port is fixed",
-                             "次回起動時のCOM Portを固定します。", QRect(274, 102, 150, 20));
+    Button10 = MakeButton(TabSheet4, "Button10", "Open", Q(texts::OpenPortHint()), QRect(4, 86, 50, 23));
+    Button11 = MakeButton(TabSheet4, "Button11", "Close", Q(texts::ClosePortHint()), QRect(56, 86, 50, 23));
+    Button20 =
+        MakeButton(TabSheet4, "Button20", "Search", Q(texts::SearchPortsHint()), QRect(108, 86, 56, 23));
+    Button12 = MakeButton(TabSheet4, "Button12", "Version", Q(texts::VersionHint()), QRect(166, 86, 60, 23));
+    CheckBox4 = MakeCheckBox(TabSheet4, "CheckBox4", "COM Port is fixed", Q(texts::FixPortHint()),
+                             QRect(274, 102, 150, 20));
     QObject::connect(Button10, &QPushButton::clicked, &form, &TForm1::Button10Click);
     QObject::connect(Button11, &QPushButton::clicked, &form, &TForm1::Button11Click);
     QObject::connect(Button20, &QPushButton::clicked, &form, &TForm1::Button20Click);
@@ -57,18 +63,18 @@ void OptionPanel::CreatePorts(TForm1 &form)
 
 void OptionPanel::CreateModemLines(TForm1 &form)
 {
-    CheckBox7 = MakeCheckBox(TabSheet4, "CheckBox7", "CTRL", "制御線RTS-DTRの設定を有効にします",
-                             QRect(4, 126, 58, 20));
+    CheckBox7 =
+        MakeCheckBox(TabSheet4, "CheckBox7", "CTRL", Q(texts::ModemLinesHint()), QRect(4, 126, 58, 20));
     QObject::connect(CheckBox7, &QCheckBox::clicked, &form, &TForm1::CheckBox7Click);
     RadioGroup2 = new TRadioGroup("RTS", {"OFF", "ON"}, TabSheet4);
     RadioGroup2->setObjectName("RadioGroup2");
-    RadioGroup2->setToolTip("制御線RTSのON/OFFを設定します。");
+    RadioGroup2->setToolTip(Q(texts::RtsHint()));
     RadioGroup2->setGeometry(62, 112, 98, 38);
     RadioGroup2->SetItemIndex(1);
     RadioGroup2->setEnabled(false);
     RadioGroup3 = new TRadioGroup("DTR", {"OFF", "ON"}, TabSheet4);
     RadioGroup3->setObjectName("RadioGroup3");
-    RadioGroup3->setToolTip("制御線DTRのON/OFFを設定します。");
+    RadioGroup3->setToolTip(Q(texts::DtrHint()));
     RadioGroup3->setGeometry(162, 112, 98, 38);
     RadioGroup3->SetItemIndex(0);
     RadioGroup3->setEnabled(false);
@@ -76,37 +82,35 @@ void OptionPanel::CreateModemLines(TForm1 &form)
     QObject::connect(RadioGroup3, &TRadioGroup::Click, &form, &TForm1::RadioGroup3Click);
     Edit6 = new QLineEdit(" 200", TabSheet4);
     Edit6->setObjectName("Edit6");
-    Edit6->setToolTip("ポートオープン後の待ち時間を指定します");
+    Edit6->setToolTip(Q(texts::OpenWaitHint()));
     Edit6->setAlignment(Qt::AlignRight);
     Edit6->setGeometry(264, 126, 34, 20);
     Edit6->setEnabled(false);
     Edit6->installEventFilter(&form);
     Label7 = MakeLabel(TabSheet4, "Label7", "ms", QRect(300, 128, 20, 16));
     Label7->setBuddy(Edit6);
-    Edit6->setAccessibleName("ポートオープン後の待ち時間 (ms)");
+    Edit6->setAccessibleName(Q(texts::OpenWaitName()));
 }
 
 void OptionPanel::CreateOptions(TForm1 &form)
 {
-    CheckBox3 = MakeCheckBox(TabSheet4, "CheckBox3", "[VERIFY] User-ID", "User-IDもVERIFY対象とします",
+    CheckBox3 = MakeCheckBox(TabSheet4, "CheckBox3", "[VERIFY] User-ID", Q(texts::VerifyUserIdHint()),
                              QRect(274, 2, 170, 18));
-    CheckBox9 = MakeCheckBox(TabSheet4, "CheckBox9", "[READ] Small Block",
-                             "データを小さいブロックサイズで受信します。", QRect(274, 20, 170, 18));
-    CheckBox8 = MakeCheckBox(TabSheet4, "CheckBox8", "[SAVE] All Memory",
-                             "データが'3FFF'（'FF'）のアドレスもHEXファイルに書き出します。",
+    CheckBox9 = MakeCheckBox(TabSheet4, "CheckBox9", "[READ] Small Block", Q(texts::SmallBlockHint()),
+                             QRect(274, 20, 170, 18));
+    CheckBox8 = MakeCheckBox(TabSheet4, "CheckBox8", "[SAVE] All Memory", Q(texts::SaveAllHint()),
                              QRect(274, 38, 170, 18));
-    CheckBox6 =
-        MakeCheckBox(TabSheet4, "CheckBox6", "[DEVICE] Auto Select",
-                     "HEXファイル内の情報によって[DEVICE]を自動選択します。", QRect(274, 56, 170, 18));
+    CheckBox6 = MakeCheckBox(TabSheet4, "CheckBox6", "[DEVICE] Auto Select", Q(texts::AutoSelectHint()),
+                             QRect(274, 56, 170, 18));
     QObject::connect(CheckBox3, &QCheckBox::clicked, &form, &TForm1::CheckBox3Click);
     QObject::connect(CheckBox9, &QCheckBox::clicked, &form, &TForm1::CheckBox9Click);
     QObject::connect(CheckBox8, &QCheckBox::clicked, &form, &TForm1::CheckBox8Click);
     QObject::connect(CheckBox6, &QCheckBox::clicked, &form, &TForm1::CheckBox6Click);
 
-    Button17 = MakeButton(TabSheet4, "Button17", "Small Box",
-                          "MPLABのメニュー ”Programmer\" に重ねて使用します。", QRect(274, 77, 72, 23));
-    CheckBox5 = MakeCheckBox(TabSheet4, "CheckBox5", "NoBorder", "Small Box の枠を表示しないようにします。",
-                             QRect(352, 79, 90, 20));
+    Button17 =
+        MakeButton(TabSheet4, "Button17", "Small Box", Q(texts::SmallBoxHint()), QRect(274, 77, 72, 23));
+    CheckBox5 =
+        MakeCheckBox(TabSheet4, "CheckBox5", "NoBorder", Q(texts::NoBorderHint()), QRect(352, 79, 90, 20));
     QObject::connect(Button12, &QPushButton::clicked, &form, &TForm1::Button12Click);
     QObject::connect(Button17, &QPushButton::clicked, &form, &TForm1::Button17Click);
     QObject::connect(CheckBox5, &QCheckBox::clicked, &form, &TForm1::CheckBox5Click);
@@ -138,7 +142,7 @@ void OptionPanel::SetPortLook(int n, TForm1::PortLook look)
     // The whole font is the program's: a platform theme's font for radio
     // buttons must not take over the parts not named here.
     QFont font = UiFont();
-    QColor colour; // none: the palette's text colour ("黒"), grey when disabled
+    QColor colour; // none: the palette's text colour (black), grey when disabled
     switch (look) {
     case TForm1::PortLook::Probing:
         font.setBold(true);

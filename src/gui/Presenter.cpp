@@ -8,26 +8,36 @@
 #include "MessageLog.h"
 #include "Unit1.h"
 #include "Unit3.h"
+#include "texts/front_texts.h"
+#include "texts/window_control_texts.h"
+#include "texts/window_texts.h"
+
+namespace {
+QString Q(const std::string &s)
+{
+    return QString::fromStdString(s);
+}
+} // namespace
 
 Presenter::Presenter(TForm1 &form, MessageLog &log) : form_(form), log_(log)
 {
     Edit3 = new QLineEdit(&form);
     Edit3->setObjectName("Edit3");
     // The window's status bar to screen readers, each new text announced.
-    MarkStatusText(Edit3, "ステータス");
+    MarkStatusText(Edit3, Q(texts::StatusBarName()));
     QObject::connect(Edit3, &QLineEdit::textChanged, &form, [this] { AnnounceStatus(Edit3); });
     Edit3->setText("Message");
     Edit3->setReadOnly(true);
     Edit3->setFocusPolicy(Qt::ClickFocus);
-    Edit3->setToolTip("Messageタブに詳細なメッセージがある場合もあります。");
+    Edit3->setToolTip(Q(texts::StatusHint()));
 
     ProgressBar1 = new QProgressBar(&form);
     ProgressBar1->setObjectName("ProgressBar1");
     ProgressBar1->setRange(0, 100);
     ProgressBar1->setValue(0);
     ProgressBar1->setTextVisible(false);
-    ProgressBar1->setToolTip("Program Memory、Data Memoryの順に経過を表示します。");
-    ProgressBar1->setAccessibleName("進行状況");
+    ProgressBar1->setToolTip(Q(texts::ProgressHint()));
+    ProgressBar1->setAccessibleName(Q(texts::ProgressBarName()));
     mainProgress_.Attach(ProgressBar1);
 
     spareBar_ = new QProgressBar(&form);
@@ -38,8 +48,7 @@ Presenter::Presenter(TForm1 &form, MessageLog &log) : form_(form), log_(log)
 void Presenter::SetStatus(const std::string &text, const QString &note)
 {
     statusText_ = text;
-    Edit3->setText(note.isEmpty() ? QString::fromStdString(text)
-                                  : QString::fromStdString(text) + QStringLiteral("　") + note);
+    Edit3->setText(Q(note.isEmpty() ? text : texts::StatusThenNext(text, note.toStdString())));
     // A text wider than the line shows its beginning, where the " !! " of a
     // failure stands.
     Edit3->setCursorPosition(0);
@@ -67,11 +76,11 @@ void Presenter::ShowMessage(const std::string &text)
 
 bool Presenter::ConfirmErasedCalibration(const std::string &text)
 {
-    // "いいえ" first and the default: keeping the chip as it is must be the
+    // No first and the default: keeping the chip as it is must be the
     // answer an accidental Enter gives.
     return MessageBox::Show(&form_, QMessageBox::Warning, MessageBox::Title,
-                            QString::fromStdString(text + "このまま消去しますか？"),
-                            {QStringLiteral("いいえ(&N)"), QStringLiteral("はい(&Y)")}, 0) == 1;
+                            Q(texts::EraseAnywayQuestion(text)),
+                            {Q(texts::NoButton()), Q(texts::YesButton())}, 0) == 1;
 }
 
 void Presenter::Layout(int width, int height)

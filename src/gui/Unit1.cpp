@@ -34,11 +34,12 @@
 #include "image/dump.h"
 #include "image/hex_load.h"
 #include "link/SerialDevices.h"
+#include "texts/window_texts.h"
 
 QFont UiFont()
 {
     QFont font;
-    font.setFamilies({QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("IPAPGothic")});
+    font.setFamilies({QString::fromStdString(texts::WindowFontFamily()), QStringLiteral("IPAPGothic")});
     font.setPixelSize(12);
     return font;
 }
@@ -46,7 +47,7 @@ QFont UiFont()
 QFont FixedFont()
 {
     QFont font;
-    font.setFamilies({QStringLiteral("ＭＳ ゴシック"), QStringLiteral("IPAGothic")});
+    font.setFamilies({QString::fromStdString(texts::FixedFontFamily()), QStringLiteral("IPAGothic")});
     font.setStyleHint(QFont::Monospace);
     font.setFixedPitch(true);
     font.setPixelSize(12);

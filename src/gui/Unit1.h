@@ -28,6 +28,7 @@
 #include "link/serial.h"
 #include "settings/settings.h"
 #include "support/version.h"
+#include "texts/window_texts.h"
 
 class QButtonGroup;
 class DeviceWatch;
@@ -241,7 +242,7 @@ public:
     bool CloseMustWait() const;
     void DeferClose();
     bool ClosePending = false;
-    static inline const QString CloseWaitNote = QStringLiteral("実行中のコマンドが終わると終了します…");
+    static inline const QString CloseWaitNote = QString::fromStdString(texts::CloseAfterCommand());
 
     // ---- commands and chains ----
     // What the device operations work on: the selected device and the

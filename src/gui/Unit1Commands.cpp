@@ -21,6 +21,8 @@
 #include "Unit1Parts.h"
 #include "Unit3.h"
 #include "configbits/ConfigEdit.h"
+#include "texts/front_texts.h"
+#include "texts/window_texts.h"
 
 // ---- window events ----
 
@@ -176,7 +178,7 @@ bool TForm1::ConfirmErasedCalibration(const std::string &text)
 std::string TForm1::DifferenceLine(const std::string &address, const std::string &file,
                                    const std::string &chip) const
 {
-    return "0x" + address + ": ファイル " + file + "、デバイス " + chip;
+    return texts::DifferenceAt(address, file, chip);
 }
 
 void TForm1::ProcessMessages()
@@ -216,12 +218,12 @@ void TForm1::Button13Click()
 {
     CommandLock(true);
     if (BufferClear()) {
-        SetStatus("バッファをクリアしました。");
-        AddLog("バッファをクリアしました。");
+        SetStatus(texts::BufferCleared());
+        AddLog(texts::BufferCleared());
     } else {
         // Without a device there is no blank state to clear to.
-        SetStatus(" !! デバイスを選択してください。");
-        AddLogShowingMessages("DEVICE が選択されていません。");
+        SetStatus(texts::SelectDeviceStatus());
+        AddLogShowingMessages(texts::NoDeviceSelected());
     }
     CommandLock(false);
 }

@@ -20,6 +20,7 @@
 #include "link/discovery.h"
 #include "link/identify.h"
 #include "support/textutil.h"
+#include "texts/front_texts.h"
 
 namespace {
 
@@ -139,7 +140,7 @@ void TForm1::PickDevice1Click()
     const DevicePick pick = PickDevice(IdentifyChip(link));
     if (pick.Outcome != DevicePick::Picked) {
         AddLogShowingMessages(DevicePickText(pick));
-        SetStatus(" !! デバイスを選択してください。");
+        SetStatus(texts::SelectDeviceStatus());
         return;
     }
     AddLog(DevicePickText(pick));

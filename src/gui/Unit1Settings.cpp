@@ -24,6 +24,7 @@
 #include "link/WireTrace.h"
 #include "operations/CalibrationLog.h"
 #include "support/interrupt.h"
+#include "texts/window_texts.h"
 
 namespace {
 
@@ -35,13 +36,7 @@ constexpr int FrameHeight = TForm1::DesignedFrameHeight;
 
 } // namespace
 
-const QString TForm1::WriteFailureText = QStringLiteral("INIファイルに書込みできません。\n"
-                                                        "\n"
-                                                        "このまま終了しますか？\n"
-                                                        "\n"
-                                                        "[ はい ] INIファイルに書込まないで終了します。\n"
-                                                        "[いいえ] 終了しないでもとに戻ります。\n"
-                                                        "[再試行] 再度INIファイルに書込みを試みます。");
+const QString TForm1::WriteFailureText = QString::fromStdString(texts::SettingsUnwritableQuestion());
 
 void TForm1::ReadStartupSettings()
 {
@@ -114,12 +109,12 @@ void TForm1::StartWireTrace(const std::string &path)
         path, TraceHeader("tarnvik", saved.device.name, StartingPortChoice(saved), "window"),
         {Settings->Path(), CalibrationLogPath()}, error);
     if (!trace) {
-        AddLog("通信トレースを書き込めません: " + error);
-        PageControl1->setTabToolTip(OptionTab, QString::fromStdString("通信トレースを書き込めません: " + error));
+        AddLog(texts::TraceUnwritable(error));
+        PageControl1->setTabToolTip(OptionTab, QString::fromStdString(texts::TraceUnwritable(error)));
         return;
     }
     session.Port.SetTrace(std::move(trace));
-    PageControl1->setTabToolTip(OptionTab, QString::fromStdString("通信トレースを記録しています: " + path));
+    PageControl1->setTabToolTip(OptionTab, QString::fromStdString(texts::TraceRecording(path)));
 }
 
 bool TForm1::WriteExitSettings()
@@ -161,8 +156,10 @@ bool TForm1::FormClose()
 {
     while (!WriteExitSettings()) {
         const int answer = MessageBox::Show(
-            this, QMessageBox::Warning, QStringLiteral("警告"), WriteFailureText,
-            {QStringLiteral("はい(&Y)"), QStringLiteral("いいえ(&N)"), QStringLiteral("再試行(&R)")}, 1);
+            this, QMessageBox::Warning, QString::fromStdString(texts::WarningTitle()), WriteFailureText,
+            {QString::fromStdString(texts::YesButton()), QString::fromStdString(texts::NoButton()),
+             QString::fromStdString(texts::RetryButton())},
+            1);
         if (answer == 0) break;        // end without writing more
         if (answer != 2) return false; // No, or the box was closed: keep running
     }
@@ -195,7 +192,7 @@ bool TForm1::SaveBeforeSignalEnd()
     // once: at log-out nobody is left to answer the box of a refused write.
     if (SmallBox.Active) WriteStripPlace();
     if (WriteExitSettings()) return true;
-    std::fprintf(stderr, "tarnvik: 設定を書き込めません: %s\n", Settings->Path().c_str());
+    std::fputs(texts::SettingsUnwritableLine(Settings->Path()).c_str(), stderr);
     return false;
 }
 

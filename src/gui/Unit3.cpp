@@ -2,6 +2,7 @@
 
 #include "Accessibility.h"
 #include "Unit1.h"
+#include "texts/window_texts.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -24,7 +25,7 @@ TForm3::TForm3(QWidget *parent)
     StaticText1 = new QLabel(this);
     StaticText1->setObjectName("StaticText1");
     // The dialog's status bar to screen readers, each result announced.
-    MarkStatusText(StaticText1, "ステータス");
+    MarkStatusText(StaticText1, QString::fromStdString(texts::StatusBarName()));
     StaticText1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     StaticText1->move(4, 4);
     StaticText1->adjustSize();
@@ -35,7 +36,7 @@ TForm3::TForm3(QWidget *parent)
     ProgressBar1->setRange(0, 100);
     ProgressBar1->setValue(0);
     ProgressBar1->setTextVisible(false);
-    ProgressBar1->setAccessibleName("進行状況");
+    ProgressBar1->setAccessibleName(QString::fromStdString(texts::ProgressBarName()));
     progress_.Attach(ProgressBar1);
 
     Button1 = new QPushButton("OK", this);

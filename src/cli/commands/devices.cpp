@@ -7,6 +7,7 @@
 #include "Naming.h"
 #include "catalogue/DeviceSpec.h"
 #include "texts/configbits_texts.h"
+#include "texts/terminal_texts.h"
 
 namespace {
 
@@ -15,9 +16,7 @@ void PrintConfigFields(CommandRun &run, const TConfigLayout &layout)
     for (const TConfigWord &w : layout.Words) {
         run.ui.Print(w.Name + " (" + ConfigAddressText(w.DeviceAddress) + ")");
         for (const TConfigField &f : w.Fields) {
-            std::string aliases;
-            for (const std::string &a : f.Aliases)
-                aliases += (aliases.empty() ? "  別名: " : ", ") + a;
+            const std::string aliases = texts::ConfigAliases(f.Aliases);
             run.ui.Print("  " + f.Name + "  [" + Hex(f.Mask, ConfigDigits(w)) + "]" + aliases);
             for (const TConfigSetting &s : f.Settings) {
                 std::string line = "    " + f.Name + "=" + s.Name;

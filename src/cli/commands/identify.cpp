@@ -3,6 +3,8 @@
 #include "Commands.h"
 #include "Naming.h"
 #include "TerminalView.h"
+#include "texts/front_texts.h"
+#include "texts/terminal_texts.h"
 
 namespace {
 
@@ -24,8 +26,8 @@ int IdentifyCommand(CommandRun &run)
     const std::vector<ChipIdentity> &found = report.chips;
     run.result = found.empty() ? "no DEVICE-ID" : "ok";
     if (found.empty()) {
-        run.ui.AddLogShowingMessages("DEVICEIDを確認できませんでした。");
-        run.ui.SetStatus(" !! DEVICE-IDを確認できませんでした。");
+        run.ui.AddLogShowingMessages(texts::DeviceIdUnconfirmedLog());
+        run.ui.SetStatus(texts::DeviceIdUnconfirmedStatus());
         return ExitNegative;
     }
     run.NoteDeviceId(found.front().Id);
@@ -64,7 +66,7 @@ int PickDeviceFromChip(CommandRun &run)
     if (!picked.programmer) return RefuseWithoutProgrammer(run);
     if (!picked.Picked()) {
         run.ui.AddLogShowingMessages(DevicePickText(picked.pick));
-        run.ui.SetStatus(" !! デバイスを選択してください。");
+        run.ui.SetStatus(texts::SelectDeviceStatus());
         run.result = "refused";
         return ExitRefused;
     }

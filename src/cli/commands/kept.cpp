@@ -1,6 +1,7 @@
 // kept: the copies of chips' memories that wait to be programmed back.
 #include "Commands.h"
 #include "operations/operations.h"
+#include "texts/terminal_texts.h"
 
 int KeptCommand(CommandRun &run)
 {
@@ -15,7 +16,7 @@ int KeptCommand(CommandRun &run)
                         {"memories", KeptRegionNames(copy.regions)},
                         {"path", copy.path}});
     }
-    if (copies.empty()) run.ui.AddLog("書き戻しを待つ控えはありません（" + KeptFolder() + "）。");
+    if (copies.empty()) run.ui.AddLog(texts::NoKeptCopies(KeptFolder()));
     run.fields["kept"] = rows;
     return ExitSuccess;
 }

@@ -9,20 +9,21 @@
 #include "link/UsbAdapter.h"
 #include "link/discovery.h"
 #include "support/textutil.h"
+#include "texts/terminal_texts.h"
 
 namespace {
 
-const char *StateText(PortState state)
+std::string StateText(PortState state)
 {
     switch (state) {
     case PortState::Programmer:
         return "Tarnbox";
     case PortState::NoProgrammer:
-        return "未接続";
+        return texts::PortNoProgrammer();
     case PortState::Denied:
-        return "権限なし";
+        return texts::PortDenied();
     default:
-        return "使用不可";
+        return texts::PortUnusable();
     }
 }
 
@@ -162,16 +163,14 @@ void ProbeSerialDevices(CommandRun &run, PortsSeen &seen)
 
 int PortsCommand(CommandRun &run)
 {
-    run.ui.Detail("ポートをチェックしています。");
+    run.ui.Detail(texts::CheckingPorts());
     PortsSeen seen;
     ProbeComPorts(run, seen);
     ProbeSerialDevices(run, seen);
     run.fields["ports"] = seen.ports;
     AdvisePermission(run.ui, seen.denied);
-    const char *problem = !seen.opened  ? "使用できるポートがありません。"
-                          : !seen.found ? "プログラマーの接続を確認してください。"
-                                        : nullptr;
-    if (!problem) return ExitSuccess;
+    if (seen.opened && seen.found) return ExitSuccess;
+    const std::string problem = !seen.opened ? texts::NoUsablePort() : texts::CheckProgrammerConnection();
     run.ui.AddLogShowingMessages(problem);
     run.ui.SetStatus(problem);
     return ExitNegative;

@@ -5,6 +5,7 @@
 #include "catalogue/DeviceSpec.h"
 #include "image/checksum.h"
 #include "operations/regions.h"
+#include "texts/terminal_texts.h"
 
 namespace {
 
@@ -20,9 +21,7 @@ int RefuseRegionErase(CommandRun &run)
     const unsigned kept = options.regions | (options.keepEeprom || !hasEEData ? RegionEEData : 0u);
     if (kept == RegionAll) return ExitSuccess;
     run.ui.DropStatus();
-    run.ui.Error(std::string("--erase: ") + SelectedDeviceName(device) +
-                 " は一括消去で全メモリーを消去するため、--only には code,id,config" +
-                 (hasEEData ? "（と eeprom、または --keep-eeprom）" : "") + " が必要です。");
+    run.ui.Error(texts::RegionEraseNeedsAll(SelectedDeviceName(device), hasEEData));
     run.result = "refused";
     return ExitRefused;
 }
@@ -43,8 +42,7 @@ int KeepChipMemories(CommandRun &run, unsigned keep, KeptCopy &kept)
     }
     // The checksum said at the load is the file's; the chip gets this.
     if (const uint16_t checksum = ImageChecksum(run.session.Buffer(), ctx.device); checksum != fileChecksum) {
-        run.ui.AddLog("書き込むデータの" + ChecksumText(checksum) + "（デバイスのConfigurationを残したため、ファイルの " +
-                      Hex(fileChecksum, 4) + " とは異なります）");
+        run.ui.AddLog(texts::ChecksumOfKeptConfiguration(ChecksumText(checksum), Hex(fileChecksum, 4)));
         run.fields["checksum"] = Hex(checksum, 4);
         run.fields["file_checksum"] = Hex(fileChecksum, 4);
     }
@@ -78,6 +76,6 @@ int ProgramCommand(CommandRun &run)
     const int status =
         Chained(run, options.erase ? Chain::EraseBlankCheckProgramVerify : Chain::ProgramVerify, chainRun);
     if (restoring && status == ExitSuccess && options.verify && ForgetKeptCopy(*restoring).empty())
-        run.ui.AddLog("控えのデータを書き戻しました。控えのファイルを削除しました: " + restoring->path);
+        run.ui.AddLog(texts::KeptCopyRestored(restoring->path));
     return status;
 }

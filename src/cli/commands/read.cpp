@@ -9,6 +9,7 @@
 #include "TerminalView.h"
 #include "support/StandardStreams.h"
 #include "support/atomic_file.h"
+#include "texts/terminal_texts.h"
 
 int ReadCommand(CommandRun &run)
 {
@@ -24,7 +25,7 @@ int ReadCommand(CommandRun &run)
     // Memories left out are saved blank, that is not at all.
     if (run.options.regions != RegionAll) run.session.Clear();
     OperationContext ctx = run.session.Context(run.Options());
-    run.ui.SetStatus("デバイスから読込み中…");
+    run.ui.SetStatus(texts::ReadingDevice());
     const OperationResult read = ReadDevice(ctx, &run.ui.MainProgress());
     run.outcome = read;
     if (!read) return ExitNegative;
@@ -37,8 +38,8 @@ int ReadCommand(CommandRun &run)
         // file was not saved.
         if (!std::cout) throw HexFileError(file, errno ? errno : EIO);
     }
-    run.ui.AddLog("ファイル " + run.QuotedName() + " にセーブしました。");
-    run.ui.SetStatus(" " + run.QuotedName() + " にセーブしました。");
+    run.ui.AddLog(texts::SavedFileLog(run.QuotedName()));
+    run.ui.SetStatus(texts::SavedFileStatus(run.QuotedName()));
     // Saved as the chip gave it, but what its protection hides is zeros:
     // no script may take the file for the chip's contents.
     run.fields["protected"] = read.readProtected;
