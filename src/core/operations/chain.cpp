@@ -5,6 +5,7 @@
 
 #include "support/interrupt.h"
 #include "texts/chain_texts.h"
+#include "texts/load_texts.h"
 #include "texts/frontend_texts.h"
 #include "texts/operation_texts.h"
 #include "texts/read_texts.h"
@@ -38,7 +39,7 @@ Say After(Surface surface, const std::string &done, const std::string &next)
 
 std::string Loaded(const ChainRun &run)
 {
-    return texts::FileLoaded(run.fileName);
+    return texts::LoadedStatus(run.fileName);
 }
 
 // ---- the texts between the steps ----

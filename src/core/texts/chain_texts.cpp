@@ -2,11 +2,6 @@
 
 namespace texts {
 
-std::string FileLoaded(const std::string &file)
-{
-    return " \"" + file + "\" をロードしました。";
-}
-
 std::string FileLoadedBlankChecking(const std::string &file)
 {
     return " \"" + file + "\" をロード。ブランクチェック中…";

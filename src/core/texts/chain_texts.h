@@ -6,8 +6,6 @@
 
 namespace texts {
 
-// also said by gui
-std::string FileLoaded(const std::string &file);
 // The dialog's text for a blank check after a load.
 std::string FileLoadedBlankChecking(const std::string &file);
 

@@ -57,7 +57,6 @@ std::string ConfigurationNeeded()
     return "--config で値を指定するか、--keep-config でデバイスのConfigurationを残してください。";
 }
 
-std::string NoDeviceSelected() { return "DEVICE が選択されていません。"; }
 std::string SelectDeviceRefusal() { return " !! デバイスを選択してください。"; }
 
 } // namespace texts

@@ -85,19 +85,6 @@ std::string PortUnusable()
 {
     return "使用不可";
 }
-std::string CheckingPorts()
-{
-    return "ポートをチェックしています。";
-}
-std::string NoUsablePort()
-{
-    return "使用できるポートがありません。";
-}
-std::string CheckProgrammerConnection()
-{
-    return "プログラマーの接続を確認してください。";
-}
-
 std::string ConfigAliases(const std::vector<std::string> &aliases)
 {
     std::string text;
@@ -110,11 +97,6 @@ std::string DeviceIdUnconfirmedLog()
 {
     return "DEVICEIDを確認できませんでした。";
 }
-std::string DeviceIdUnconfirmedStatus()
-{
-    return " !! DEVICE-IDを確認できませんでした。";
-}
-
 std::string RegionEraseNeedsAll(const std::string &device, bool hasEEData)
 {
     return "--erase: " + device + " は一括消去で全メモリーを消去するため、--only には code,id,config" +
@@ -137,10 +119,6 @@ std::string NoKeptCopies(const std::string &folder)
     return "書き戻しを待つ控えはありません（" + folder + "）。";
 }
 
-std::string ReadingDevice()
-{
-    return "デバイスから読込み中…";
-}
 std::string SavedFileLog(const std::string &quotedName)
 {
     return "ファイル " + quotedName + " にセーブしました。";
@@ -148,19 +126,6 @@ std::string SavedFileLog(const std::string &quotedName)
 std::string SavedFileStatus(const std::string &quotedName)
 {
     return " " + quotedName + " にセーブしました。";
-}
-
-std::string SoftwareVersionLine(const std::string &version)
-{
-    return "ソフトウェアバージョン " + version;
-}
-std::string ControllerVersionLine(const std::string &reply)
-{
-    return "コントローラバージョン " + reply;
-}
-std::string NoControllerVersion()
-{
-    return "コントローラバージョンが取得できません。";
 }
 
 } // namespace texts

@@ -32,11 +32,6 @@ std::string AddressOf(const std::string &caption)
     return caption + " のアドレス";
 }
 
-std::string BufferCleared()
-{
-    return "バッファをクリアしました。";
-}
-
 std::string DifferenceAt(const std::string &address, const std::string &file, const std::string &chip)
 {
     return "0x" + address + ": ファイル " + file + "、デバイス " + chip;
