@@ -6,7 +6,8 @@
 #include "catalogue/DeviceSpec.h"
 #include "StopSignals.h"
 #include "support/textutil.h"
-#include "texts/front_texts.h"
+#include "texts/frontend_texts.h"
+#include "texts/operation_texts.h"
 #include "texts/terminal_texts.h"
 
 void TerminalProgress::SetRange(int minimum, int maximum)
@@ -165,7 +166,7 @@ void TerminalFrontEnd::SetStatus(const std::string &text)
 void TerminalFrontEnd::SetStatusAfter(const std::string &done, const std::string &next)
 {
     // The window's status bar joins the two with a full-width blank.
-    const std::string joined = texts::StatusThenNext(done, next);
+    const std::string joined = texts::DoneThenNext(done, next);
     status_ = joined;
     statusShown_ = false;
     if (options_.verbosity != Verbosity::Verbose) return;

@@ -8,7 +8,8 @@
 #include "MessageLog.h"
 #include "Unit1.h"
 #include "Unit3.h"
-#include "texts/front_texts.h"
+#include "texts/frontend_texts.h"
+#include "texts/operation_texts.h"
 #include "texts/window_control_texts.h"
 #include "texts/window_texts.h"
 
@@ -48,7 +49,7 @@ Presenter::Presenter(TForm1 &form, MessageLog &log) : form_(form), log_(log)
 void Presenter::SetStatus(const std::string &text, const QString &note)
 {
     statusText_ = text;
-    Edit3->setText(Q(note.isEmpty() ? text : texts::StatusThenNext(text, note.toStdString())));
+    Edit3->setText(Q(note.isEmpty() ? text : texts::DoneThenNext(text, note.toStdString())));
     // A text wider than the line shows its beginning, where the " !! " of a
     // failure stands.
     Edit3->setCursorPosition(0);

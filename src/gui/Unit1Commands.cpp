@@ -21,7 +21,8 @@
 #include "Unit1Parts.h"
 #include "Unit3.h"
 #include "configbits/ConfigEdit.h"
-#include "texts/front_texts.h"
+#include "texts/frontend_texts.h"
+#include "texts/operation_texts.h"
 #include "texts/window_texts.h"
 
 // ---- window events ----

@@ -20,7 +20,8 @@
 #include "link/discovery.h"
 #include "link/identify.h"
 #include "support/textutil.h"
-#include "texts/front_texts.h"
+#include "texts/frontend_texts.h"
+#include "texts/operation_texts.h"
 
 namespace {
 

@@ -125,6 +125,18 @@ std::optional<uint64_t> ChipSerial(const std::string &port, const SerialLayout &
     return ReadSerial(layout, {&DeviceTable[static_cast<size_t>(row)], nullptr}, image);
 }
 
+// A --repeat run's next chip: a fresh board on the same link, with these
+// faults, and Enter.
+void NextChip(std::unique_ptr<SimProcess> &board, const std::string &link, const std::vector<std::string> &faults,
+              Cli &run)
+{
+    board.reset();
+    std::vector<std::string> args{"--chip", Device, "--link", link};
+    args.insert(args.end(), faults.begin(), faults.end());
+    board = std::make_unique<SimProcess>(args);
+    run.Send("\n");
+}
+
 // Waits (bounded) until the log holds rows rows.
 bool WaitForRows(const std::string &log, size_t rows)
 {
@@ -263,13 +275,7 @@ TEST(Production, ChipAfterChipEachWithItsOwnNumber)
     const std::vector<std::string> faults[] = {{}, {"--fault", "hangup-after=300"}, {}, {}};
     const std::optional<uint64_t> held[] = {500, std::nullopt, 502, 504};
     for (size_t chip = 0; chip < 4; ++chip) {
-        if (chip > 0) {
-            board.reset();
-            std::vector<std::string> args{"--chip", Device, "--link", link};
-            args.insert(args.end(), faults[chip].begin(), faults[chip].end());
-            board = std::make_unique<SimProcess>(args);
-            run.Send("\n");
-        }
+        if (chip > 0) NextChip(board, link, faults[chip], run);
         ASSERT_TRUE(WaitForRows(log, chip + 1)) << run.Out() << run.Err();
         if (held[chip]) {
             EXPECT_EQ(ChipSerial(link, retlw), held[chip]) << "chip " << chip;
@@ -317,13 +323,7 @@ TEST(Production, AListsNumbersOnePerGoodChipUntilItEnds)
              "--serial-format", "ascii", "--log", log});
     const std::vector<std::string> faults[] = {{}, {"--fault", "hangup-after=300"}, {}};
     for (size_t chip = 0; chip < 3; ++chip) {
-        if (chip > 0) {
-            board.reset();
-            std::vector<std::string> args{"--chip", Device, "--link", link};
-            args.insert(args.end(), faults[chip].begin(), faults[chip].end());
-            board = std::make_unique<SimProcess>(args);
-            run.Send("\n");
-        }
+        if (chip > 0) NextChip(board, link, faults[chip], run);
         ASSERT_TRUE(WaitForRows(log, chip + 1)) << run.Out() << run.Err();
     }
     EXPECT_EQ(ChipSerial(link, ascii), 1002u);

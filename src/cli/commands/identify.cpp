@@ -3,7 +3,8 @@
 #include "Commands.h"
 #include "Naming.h"
 #include "TerminalView.h"
-#include "texts/front_texts.h"
+#include "texts/frontend_texts.h"
+#include "texts/operation_texts.h"
 #include "texts/terminal_texts.h"
 
 namespace {

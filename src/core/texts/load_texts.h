@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "texts/operation_texts.h"
+
 #include "Audience.h"
 
 namespace texts {
@@ -29,8 +31,6 @@ std::string AnswerYes();
 std::string WriteStopped();
 std::string ConfigurationNeeded();
 
-// also said by device
-std::string NoDeviceSelected();
 std::string SelectDeviceRefusal();
 
 } // namespace texts

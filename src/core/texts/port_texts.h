@@ -33,7 +33,6 @@ std::string NoControllerVersion();
 // The command line waiting for a board that was unplugged.
 std::string WaitingForBoard(const std::string &port);
 
-// also said by device
 std::string ChooseDevice();
 
 } // namespace texts

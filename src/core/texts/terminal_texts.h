@@ -6,6 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "texts/chain_texts.h"
+#include "texts/operation_texts.h"
+#include "texts/port_texts.h"
+
 namespace texts {
 
 // ---- the progress line ----
@@ -37,16 +41,11 @@ std::string UnclearNextChipsAnswer();
 std::string PortNoProgrammer();
 std::string PortDenied();
 std::string PortUnusable();
-std::string CheckingPorts();
-std::string NoUsablePort();
-std::string CheckProgrammerConnection();
 
 // ---- devices and identify ----
 // A configuration field's other names, led by a blank; empty without any.
 std::string ConfigAliases(const std::vector<std::string> &aliases);
-// also said by the operations
 std::string DeviceIdUnconfirmedLog();
-std::string DeviceIdUnconfirmedStatus();
 
 // ---- program, read, kept, version ----
 // A bulk erase takes every memory, so --only must name them all.
@@ -56,13 +55,7 @@ std::string RegionEraseNeedsAll(const std::string &device, bool hasEEData);
 std::string ChecksumOfKeptConfiguration(const std::string &checksumText, const std::string &fileChecksum);
 std::string KeptCopyRestored(const std::string &path);
 std::string NoKeptCopies(const std::string &folder);
-// also said by the window's load and save
-std::string ReadingDevice();
 std::string SavedFileLog(const std::string &quotedName);
 std::string SavedFileStatus(const std::string &quotedName);
-// also said by the window's Version button
-std::string SoftwareVersionLine(const std::string &version);
-std::string ControllerVersionLine(const std::string &reply);
-std::string NoControllerVersion();
 
 } // namespace texts

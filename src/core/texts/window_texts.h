@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "texts/load_texts.h"
+
 namespace texts {
 
 // ---- fonts ----
@@ -22,8 +24,6 @@ std::string MenuOf(const std::string &caption);
 // The address field beside a Configuration slot.
 std::string AddressOf(const std::string &caption);
 
-// ---- statuses and log lines ----
-std::string BufferCleared();
 // A verify difference at one address: what the file and the device hold.
 std::string DifferenceAt(const std::string &address, const std::string &file, const std::string &chip);
 // Said after the status while a close waits for the running command.
