@@ -10,8 +10,7 @@ ReportLines LoadStartLines(const LoadReport &report, Audience who)
     ReportLines out;
     if (who != Audience::Terminal) return out;
     if (report.cleared) {
-        out.Add(Kind::Log, texts::BufferCleared());
-        out.Add(Kind::Status, texts::BufferCleared());
+        out.Add(Kind::LogAsStatus, texts::BufferCleared());
     }
     if (report.DeviceChanged()) out.Add(Kind::Detail, "DEVICE: " + SelectedDeviceName(report.device));
     return out;

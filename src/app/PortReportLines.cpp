@@ -69,8 +69,7 @@ void FixedPort(ReportLines &out, const PortChosen &chosen, Audience who)
         out.Add(Kind::Log, texts::ProgrammerConfirmed());
         out.Add(Kind::Status, texts::PortOpenedWithProgrammer(name));
     } else {
-        out.Add(Kind::Log, texts::NoProgrammerOn(name));
-        out.Add(Kind::Status, texts::NoProgrammerOn(name));
+        out.Add(Kind::LogAsStatus, texts::NoProgrammerOn(name));
     }
 }
 

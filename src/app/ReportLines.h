@@ -14,6 +14,7 @@ struct ReportLine {
         Error,    // a failure's own words (stderr on the terminal)
         Advice,   // what to do about the device nodes in devices
         Status,   // the status line from here on
+        LogAsStatus, // the log, and the status line from here on
     };
     Kind kind = Kind::Log;
     std::string text;

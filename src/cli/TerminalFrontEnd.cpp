@@ -139,41 +139,44 @@ TerminalFrontEnd::TerminalFrontEnd(const CliOptions &options, FILE *out, FILE *p
 void TerminalFrontEnd::Line(const std::string &line, FILE *to)
 {
     if (options_.json) messages_.push_back(line);
-    shown_.push_back(TrimBlanks(line));
+    ++lines_;
     bar_.Clear();
     std::fputs(line.c_str(), to);
     std::fputc('\n', to);
     FlushOutput(to);
 }
 
-bool TerminalFrontEnd::Shown(const std::string &text) const
-{
-    const std::string trimmed = TrimBlanks(text);
-    for (const std::string &s : shown_)
-        if (s == trimmed) return true;
-    return false;
-}
-
 void TerminalFrontEnd::SetStatus(const std::string &text)
 {
     status_ = text;
     statusShown_ = false;
+    statusLine_ = 0;
     if (options_.verbosity != Verbosity::Verbose || text.empty()) return;
     statusShown_ = true;
-    if (!TrimBlanks(text).empty() && !Shown(text)) Line(text);
+    if (!TrimBlanks(text).empty()) Line(text);
 }
 
-void TerminalFrontEnd::SetStatusAfter(const std::string &done, const std::string &next)
+void TerminalFrontEnd::StatusRepeatsLog(const std::string &text)
+{
+    status_ = text;
+    // The log line printed last is this status, unless quiet left it out.
+    const bool printed = loggedLine_ != 0 && loggedLine_ == lines_;
+    statusLine_ = printed ? lines_ : 0;
+    statusShown_ = printed && options_.verbosity == Verbosity::Verbose;
+}
+
+void TerminalFrontEnd::SetStatusAfter(const std::string &done, const std::string &next, bool doneSaid)
 {
     // The window's status bar joins the two with a full-width blank.
     const std::string joined = texts::DoneThenNext(done, next);
     status_ = joined;
     statusShown_ = false;
+    statusLine_ = 0;
     if (options_.verbosity != Verbosity::Verbose) return;
     statusShown_ = true;
-    // Only the parts not shown yet: the step done was mostly shown before.
-    const bool freshDone = !TrimBlanks(done).empty() && !Shown(done);
-    const bool freshNext = !TrimBlanks(next).empty() && !Shown(next);
+    // Only the parts not shown yet: a load said before is not said again.
+    const bool freshDone = !TrimBlanks(done).empty() && !doneSaid;
+    const bool freshNext = !TrimBlanks(next).empty();
     if (freshDone && freshNext)
         Line(joined);
     else if (freshDone || freshNext)
@@ -189,6 +192,7 @@ void TerminalFrontEnd::AddLog(const std::string &line)
 {
     if (options_.verbosity == Verbosity::Quiet) return;
     Line(line);
+    loggedLine_ = lines_;
 }
 
 // A command-line user picks the port with -p, not on the window's Option tab.
@@ -247,8 +251,7 @@ void TerminalFrontEnd::FinishStatus()
 {
     bar_.Clear();
     // A status that only repeats the line before it is not shown twice.
-    if (!status_.empty() && !statusShown_ && (shown_.empty() || shown_.back() != TrimBlanks(status_)))
-        Line(status_);
+    if (!status_.empty() && !statusShown_ && !(statusLine_ != 0 && statusLine_ == lines_)) Line(status_);
     statusShown_ = true;
 }
 

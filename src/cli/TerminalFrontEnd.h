@@ -60,7 +60,9 @@ public:
 
     void SetStatus(const std::string &text) override;
     // Verbose mode shows only the parts not shown yet.
-    void SetStatusAfter(const std::string &done, const std::string &next) override;
+    void SetStatusAfter(const std::string &done, const std::string &next, bool doneSaid) override;
+    // Printed with the log line already: not printed again.
+    void StatusRepeatsLog(const std::string &text) override;
     // A port the user gave by its path is named by it.
     std::string PortLabel(const std::string &name) const override;
     void AddLog(const std::string &line) override;
@@ -113,8 +115,6 @@ public:
 private:
     void Line(const std::string &line, FILE *to);
     void Line(const std::string &line) { Line(line, logOut_); }
-    // Whether the text (blanks trimmed) was shown already.
-    bool Shown(const std::string &text) const;
 
     const CliOptions &options_;
     FILE *out_;
@@ -125,8 +125,9 @@ private:
     std::string portName_, portPath_;
     bool statusShown_ = false; // verbose mode shows each status as it comes
     std::vector<std::string> messages_;
-    // -v: the texts shown so far (blanks trimmed), so that a status joining
-    // texts already shown adds only its new part.
-    std::vector<std::string> shown_;
+    // Lines printed so far; the number of the last log line, and of the
+    // line a status repeats (0 for none), so that the status is not printed
+    // again while that line is still the last.
+    size_t lines_ = 0, loggedLine_ = 0, statusLine_ = 0;
     bool calibrationLogRefused_ = false;
 };

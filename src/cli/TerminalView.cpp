@@ -154,6 +154,10 @@ void ShowLines(TerminalFrontEnd &ui, const ReportLines &report)
         case ReportLine::Kind::Status:
             ui.SetStatus(line.text);
             break;
+        case ReportLine::Kind::LogAsStatus:
+            ui.AddLog(line.text);
+            ui.StatusRepeatsLog(line.text);
+            break;
         }
 }
 

@@ -35,10 +35,17 @@ public:
     // A status that follows a step done ("書込みました。" then "ベリファイ中…"):
     // the window's status bar shows the two joined by a full-width blank; a
     // front end that shows each text once may show only what is new.
-    virtual void SetStatusAfter(const std::string &done, const std::string &next)
+    // doneSaid: the step done is one this front end was told of already
+    // (the load of the chain's file).
+    virtual void SetStatusAfter(const std::string &done, const std::string &next, bool doneSaid)
     {
+        (void)doneSaid;
         SetStatus(texts::DoneThenNext(done, next));
     }
+    // The line just given to the log is the status from here on: the window
+    // shows it in both places, a front end with one stream of lines has
+    // shown it already.
+    virtual void StatusRepeatsLog(const std::string &text) { SetStatus(text); }
     // Message log: append a routine line.
     virtual void AddLog(const std::string &line) = 0;
     // Message log: switch to the "Message" tab first, then append (problems

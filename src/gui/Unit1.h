@@ -370,8 +370,6 @@ public:
     // port), 1 ports opened but none answered. No port is open afterwards.
     int ProbePorts(int &foundPort);
     void StartupPortChoice();
-    // Opens a port with the Option page's modem-line choices.
-    int OpenPortNamed(const std::string &name);
     // A report's lines in the log and the status line.
     void ShowLines(const ReportLines &report);
     // Logs what to do about device nodes the user may not open.
@@ -500,7 +498,6 @@ private:
     bool refreshingColours_ = false;
     QPointer<QWidget> lockFocus_; // had the focus when the lock was taken
     std::optional<ChainResult> lastChain_;
-    std::string deniedDevice_;         // the last open was refused this device
     std::string openNode_;             // the device node of the port last opened
     // Announcements that came while a command ran: added or not, and the node.
     std::vector<std::pair<bool, std::string>> pendingDevices_;

@@ -48,6 +48,10 @@ void TForm1::ShowLines(const ReportLines &report)
         case ReportLine::Kind::Status:
             SetStatus(line.text);
             break;
+        case ReportLine::Kind::LogAsStatus:
+            AddLog(line.text);
+            SetStatus(line.text);
+            break;
         default:
             AddLog(line.text);
             break;
@@ -73,22 +77,6 @@ ModemOptions TForm1::CurrentModemOptions() const
     const int wait = options_->Edit6->text().trimmed().toInt(&ok);
     options.waitMs = ok ? wait : 0;
     return options;
-}
-
-int TForm1::OpenPortNamed(const std::string &name)
-{
-    deniedDevice_.clear();
-    const int result = session.Port.OpenPort(name, CurrentModemOptions());
-    // Kept now: once the device is unplugged its by-id link is gone too.
-    openNode_ = result == 0 ? NodePath(ComPortDevice(*Settings, name)) : std::string();
-    if (result != 0) {
-        const int error = session.Port.LastOpenErrno();
-        const std::string path = ComPortDevice(*Settings, name);
-        if (!path.empty() && (error == EACCES || error == EPERM)) deniedDevice_ = path;
-    }
-    // A USB adapter whose latency could not be lowered: said once.
-    if (const std::string notice = session.Port.TakeNotice(); !notice.empty()) AddLog(notice);
-    return result;
 }
 
 std::string TForm1::VersionReply()
@@ -160,7 +148,6 @@ int TForm1::ProbePorts(int &foundPort)
 
 void TForm1::NoteOpen(PortChosen &chosen)
 {
-    deniedDevice_.clear();
     // Kept now: once the device is unplugged its by-id link is gone too.
     openNode_ = chosen.opened ? NodePath(ComPortDevice(*Settings, chosen.port)) : std::string();
     chosen.notice = session.Port.TakeNotice();
@@ -329,10 +316,15 @@ void TForm1::Button10Click()
         return;
     }
     RefreshPortHints();
-    if (OpenPortNamed(name) != 0) {
+    const std::string path = ComPortDevice(*Settings, name);
+    PortChosen chosen = OpenChosenPort(session.Port, CurrentModemOptions(), {PortHow::Named, name, path, name, {}});
+    NoteOpen(chosen);
+    // A USB adapter whose latency could not be lowered: said once.
+    if (!chosen.notice.empty()) AddLog(chosen.notice);
+    if (!chosen.opened) {
         AddLogShowingMessages(texts::PortCannotOpen(name));
         SetStatus(texts::PortCannotOpen(name));
-        if (!deniedDevice_.empty()) AdvisePermission({deniedDevice_});
+        if (!path.empty() && (chosen.openErrno == EACCES || chosen.openErrno == EPERM)) AdvisePermission({path});
         MarkPort(0);
         return;
     }

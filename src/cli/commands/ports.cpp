@@ -172,6 +172,6 @@ int PortsCommand(CommandRun &run)
     if (seen.opened && seen.found) return ExitSuccess;
     const std::string problem = !seen.opened ? texts::NoUsablePort() : texts::CheckProgrammerConnection();
     run.ui.AddLogShowingMessages(problem);
-    run.ui.SetStatus(problem);
+    run.ui.StatusRepeatsLog(problem);
     return ExitNegative;
 }

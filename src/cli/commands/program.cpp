@@ -66,6 +66,8 @@ int ProgramCommand(CommandRun &run)
         if (const int failed = KeepChipMemories(run, keep, kept)) return failed;
     ChainRun chainRun;
     chainRun.fileName = FileBaseName(options.file);
+    // A production chip's image was loaded before, on the run's own lines.
+    chainRun.loadSaid = !run.image;
     chainRun.verify = options.verify;
     chainRun.fastCycle = options.fastCycle;
     if (keep) chainRun.kept = &kept;

@@ -17,6 +17,6 @@ int VersionCommand(CommandRun &run)
         return ExitSuccess;
     }
     run.ui.AddLogShowingMessages(texts::NoControllerVersion());
-    run.ui.SetStatus(texts::NoControllerVersion());
+    run.ui.StatusRepeatsLog(texts::NoControllerVersion());
     return ExitRefused;
 }

@@ -19,6 +19,8 @@ struct Say {
     // Not empty: the status follows this step done, the two joined as the
     // window's status bar shows them.
     std::string done;
+    // The step done is the load the front end has said already.
+    bool doneSaid = false;
 };
 
 // Where a text goes on a surface: the status line, or the progress dialog
@@ -42,6 +44,14 @@ std::string Loaded(const ChainRun &run)
     return texts::LoadedStatus(run.fileName);
 }
 
+// A text that follows the load of the chain's file.
+Say AfterLoad(const ChainRun &run, Surface surface, const std::string &next)
+{
+    Say say = After(surface, Loaded(run), next);
+    say.doneSaid = run.loadSaid;
+    return say;
+}
+
 // ---- the texts between the steps ----
 
 // Before a step, after the step before it (none for the first).
@@ -57,12 +67,12 @@ Say Before(const ChainRun &run, Surface surface, Chain chain, Step step, const S
         if (!previous) return On(surface, texts::BlankChecking());
         if (!file) return After(surface, texts::Erased(), texts::BlankChecking());
         if (surface == Surface::ProgressDialog)
-            return {texts::BlankChecking(), texts::FileLoadedBlankChecking(run.fileName), Loaded(run)};
-        return {texts::BlankChecking(), "", Loaded(run)};
+            return {texts::BlankChecking(), texts::FileLoadedBlankChecking(run.fileName), Loaded(run), run.loadSaid};
+        return {texts::BlankChecking(), "", Loaded(run), run.loadSaid};
     case Step::Program:
         if (!previous) {
             if (chain == Chain::Program) return On(surface, texts::WritingDevice(), true);
-            return file ? After(surface, Loaded(run), texts::Writing()) : On(surface, texts::Writing());
+            return file ? AfterLoad(run, surface, texts::Writing()) : On(surface, texts::Writing());
         }
         if (*previous == Step::Erase) return After(surface, texts::Erased(), texts::Writing());
         if (*previous == Step::Verify)
@@ -92,7 +102,7 @@ Say AfterErasedBlankCheck(const ChainRun &run, Surface surface, Chain chain, con
 void Tell(FrontEnd &ui, const Say &say)
 {
     if (!say.done.empty())
-        ui.SetStatusAfter(say.done, say.status);
+        ui.SetStatusAfter(say.done, say.status, say.doneSaid);
     else if (!say.status.empty())
         ui.SetStatus(say.status);
     if (!say.dialog.empty()) ui.SetDialogStatus(say.dialog);

@@ -27,6 +27,9 @@ struct ChainRun {
     // The file just loaded for the chain, named in its texts; empty for a
     // chain over the buffer as it is.
     std::string fileName;
+    // The front end has said that load already (its status among its
+    // lines): a text after it need not say it again.
+    bool loadSaid = false;
     // Leave out the closing verify (the command line's --no-verify).
     bool verify = true;
     // A verify still follows a program that failed, reporting what the

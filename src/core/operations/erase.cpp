@@ -236,7 +236,7 @@ OperationResult Erase16(OperationContext &ctx, const TDeviceSpec &device)
     LinkFault fault = wire.Fault();
     if (!eraseFailed) {
         ui.AddLog(texts::DeviceErased());
-        ui.SetStatus(texts::DeviceErased());
+        ui.StatusRepeatsLog(texts::DeviceErased());
     }
 
     // After a failed erase only the values read before it go back: harmless
@@ -278,7 +278,7 @@ OperationResult Erase18(OperationContext &ctx, const TDeviceSpec18 &device)
     wire.Exit(0);
     if (wire.Failed()) return LinkLost(ctx, wire);
     ctx.ui.AddLog(texts::DeviceErased());
-    ctx.ui.SetStatus(texts::DeviceErased());
+    ctx.ui.StatusRepeatsLog(texts::DeviceErased());
     return {};
 }
 

@@ -449,7 +449,8 @@ OperationResult ReadAndJudge(OperationContext &ctx, ProgressBar *progress, const
         return result;
     }
     ctx.ui.AddLog(judgement.okText());
-    ReportStatus(ctx, judgement.okText(), ctx.surface);
+    ctx.ui.StatusRepeatsLog(judgement.okText());
+    if (ctx.surface == Surface::ProgressDialog) ctx.ui.SetDialogStatus(judgement.okText());
     return result;
 }
 
