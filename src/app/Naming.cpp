@@ -29,3 +29,8 @@ std::optional<uint16_t> CalibrationWord(const std::string &digits)
 {
     return digits.size() == 4 ? ParseConfigField(digits) : std::nullopt;
 }
+
+std::string DeviceIdText(uint16_t id)
+{
+    return Hex(id & ~0x1Fu, 4) + " rev " + std::to_string(id & 0x1F);
+}

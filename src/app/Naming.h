@@ -18,3 +18,6 @@ std::string FileBaseName(const std::string &path);
 // Four hex digits, the first two the high byte; anything else is no word,
 // and the erase keeps the word read from the chip.
 std::optional<uint16_t> CalibrationWord(const std::string &digits);
+// A DEVICE-ID as read: the ID with its five revision bits apart, the ID as
+// the catalogue carries it ("0E20 rev 2").
+std::string DeviceIdText(uint16_t id);

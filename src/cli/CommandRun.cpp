@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "ChipVerdict.h"
 #include "Naming.h"
 #include "TerminalView.h"
 #include "image/hex.h"
@@ -19,17 +20,22 @@ CommandRun::~CommandRun()
     if (!scratch.empty()) std::remove(scratch.c_str());
 }
 
-OperationOptions CommandRun::Options() const
+OperationChoices OperationChoicesFor(const CliOptions &options)
 {
     OperationChoices choices;
     choices.smallBlock = options.smallBlock;
     choices.verifyUserId = options.verifyUserId;
-    choices.calibChange = CalibChange();
+    choices.calibChange = !options.cal1.empty() || !options.cal2.empty();
     choices.cal1 = options.cal1;
     choices.cal2 = options.cal2;
     choices.calibrationLogOptional = options.noCalibrationLog;
     choices.regions = options.regions | (options.keepEeprom ? RegionEEData : 0u);
-    return OperationOptionsFor(choices);
+    return choices;
+}
+
+OperationOptions CommandRun::Options() const
+{
+    return OperationOptionsFor(OperationChoicesFor(options));
 }
 
 std::string CommandRun::QuotedName() const
@@ -97,47 +103,10 @@ int Check(CommandRun &run)
     if (check.refusal == Refusal::WrongDevice) ExplainWrongChip(run.ui, run.session.Device(), check.deviceId);
     if (check.Ok()) return ExitSuccess;
     run.outcome = check;
-    if (check.kind == Outcome::LinkLost || check.kind == Outcome::Interrupted) {
-        run.result = "link lost";
-        return ExitNegative;
-    }
-    run.result = check.refusal == Refusal::NoPort         ? "port not open"
-                 : check.refusal == Refusal::NoProgrammer ? "no programmer"
-                                                          : "refused";
-    return ExitRefused;
+    const ChipVerdict verdict = CheckVerdict(check);
+    run.result = verdict.result;
+    return verdict.status;
 }
-
-namespace {
-
-// The result word and exit status of a chain that did not end well.
-int ChainFailure(CommandRun &run, const StepEnded &ended)
-{
-    const OperationResult &o = ended.outcome;
-    switch (ended.step) {
-    case Step::Erase:
-        run.result = "erase failed";
-        return o.kind == Outcome::Refused && o.refusal == Refusal::CalibrationLogUnwritable ? ExitFileError
-                                                                                            : ExitNegative;
-    case Step::BlankCheck:
-        // A blank check that could not read the chip after an erase says so;
-        // the blank command alone has always called any failure not blank.
-        run.result = o.kind == Outcome::NotBlank || ended.ran.front() == Step::BlankCheck ? "not blank"
-                                                                                          : "blank check failed";
-        return ExitNegative;
-    case Step::Program:
-        run.result = "program failed";
-        return ExitNegative;
-    case Step::Verify:
-        run.result = "verify failed";
-        return ExitNegative;
-    case Step::Read:
-        run.result = "failed";
-        return ExitNegative;
-    }
-    return ExitNegative;
-}
-
-} // namespace
 
 int Chained(CommandRun &run, Chain chain, ChainRun chainRun)
 {
@@ -147,11 +116,9 @@ int Chained(CommandRun &run, Chain chain, ChainRun chainRun)
     // The copy of what the chip was to keep, where it may be gone from the chip.
     if (ended.keptPending) run.fields["kept_copy"] = chainRun.kept->path;
     if (!ended.outcome.differing.empty()) run.fields["differences"] = DifferencesObject(ended.outcome);
-    if (ended.Ok()) {
-        run.result = "ok";
-        return ExitSuccess;
-    }
-    return ChainFailure(run, ended);
+    const ChipVerdict verdict = ChainVerdict(ended);
+    run.result = verdict.result;
+    return verdict.status;
 }
 
 int RefuseNoDevice(CommandRun &run)

@@ -59,6 +59,9 @@ struct CommandRun {
     void NoteDeviceId(std::optional<uint16_t> id);
 };
 
+// The operations' options as the command line gives them.
+OperationChoices OperationChoicesFor(const CliOptions &options);
+
 // The port -p names, else the settings' fixed port or the search, with its
 // texts; then what the port said at its open.
 void OpenPortForCommand(CommandRun &run);

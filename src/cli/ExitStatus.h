@@ -1,11 +1,5 @@
-// The exit statuses of tarnvik-cli, as the manual page lists them.
+// The exit statuses of tarnvik-cli, as the manual page lists them: the
+// statuses every run ends with, production chips of both front ends alike.
 #pragma once
 
-enum : int {
-    ExitSuccess = 0,
-    ExitNegative = 1, // mismatch, not blank, link failure
-    ExitRefused = 2,  // the connection and device check refused
-    ExitFileError = 3,
-    ExitUsage = 64,    // the command line asks for something that cannot be done
-    ExitInternal = 70, // a failure inside the program itself (sysexits' EX_SOFTWARE)
-};
+#include "RunStatus.h"

@@ -97,11 +97,6 @@ const char *ResultFor(int status)
 
 } // namespace
 
-std::string DeviceIdText(uint16_t id)
-{
-    return Hex(id & ~0x1Fu, 4) + " rev " + std::to_string(id & 0x1F);
-}
-
 void AddDeviceIdFields(JsonObject &object, uint16_t id)
 {
     object["device_id"] = DeviceIdText(id);

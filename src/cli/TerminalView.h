@@ -9,13 +9,11 @@
 
 #include "CommandRun.h"
 #include "Json.h"
+#include "Naming.h"
 #include "ReportLines.h"
 #include "Reports.h"
 #include "TerminalFrontEnd.h"
 
-// A DEVICE-ID as read: the ID with its five revision bits apart, the ID as
-// the catalogue carries it.
-std::string DeviceIdText(uint16_t id);
 // The same for --json: the text, and the ID and the revision apart.
 void AddDeviceIdFields(JsonObject &object, uint16_t id);
 // A verify's differences for --json: per memory the count and the first
