@@ -243,6 +243,17 @@ private:
     std::optional<InterruptHold> hold_;
 };
 
+// Whether a verify after step i compares the memory. A chain stopped
+// before it (a failure, an interrupt) ends failed, so no chip passes with
+// what that verify would have proven unproven.
+bool VerifiedLater(const std::vector<Step> &steps, const std::vector<unsigned> &regions, size_t i,
+                   unsigned memory)
+{
+    for (size_t j = i + 1; j < steps.size(); ++j)
+        if (steps[j] == Step::Verify && (regions[j] & memory)) return true;
+    return false;
+}
+
 } // namespace
 
 ChainResult RunChain(OperationContext &ctx, Chain chain, const ChainRun &run)
@@ -276,11 +287,13 @@ ChainResult RunChain(OperationContext &ctx, Chain chain, const ChainRun &run)
         Tell(ctx.ui, Before(run, ctx.surface, chain, step, previous));
         keep.Starting(i);
         ctx.options.regions = regions[i];
-        const bool erasedBefore = ctx.options.erasedBefore;
+        const bool erasedBefore = ctx.options.erasedBefore, verifiedAfter = ctx.options.verifiedAfter;
         if (step == Step::Program && erased) ctx.options.erasedBefore = true;
+        if (step == Step::Program) ctx.options.verifiedAfter = VerifiedLater(steps, regions, i, RegionEEData);
         const OperationResult result = RunStep(ctx, step, step == Step::Erase ? nullptr : run.progress);
         ctx.options.regions = asked;
         ctx.options.erasedBefore = erasedBefore;
+        ctx.options.verifiedAfter = verifiedAfter;
         if (step == Step::Erase && result.Ok()) erased = true;
         keep.Ended(i, result);
         chainResult.ran.push_back(step);

@@ -41,6 +41,11 @@ struct OperationOptions {
     // already blank and need not be written. Otherwise program writes them
     // too, since an EEPROM byte keeps whatever it held until written.
     bool erasedBefore = false;
+    // A verify of the same chain follows this program and compares the data
+    // EEPROM: a cell the erase should have blanked and did not is found
+    // there, so a PIC18 program after an erase need not write blank bytes
+    // at all. Without it they are written as the only proof.
+    bool verifiedAfter = false;
 };
 
 // Where a command reports: the status line (the window, the command line),

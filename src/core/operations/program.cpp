@@ -209,8 +209,40 @@ void WriteConfiguration(Wire &wire, const TDeviceSpec &device, const WordImage &
     wire.Exit(device.EntryMode);
 }
 
+// The data EEPROM. After a bulk erase up to the last non-blank byte;
+// otherwise every byte, since one not written keeps what the chip held.
+// Blank bytes below the last are written too unless a verify after this
+// program proves the erase blanked them: then the address jumps over them.
+// Each byte written moves the programmer's address on by one; the address
+// is set at each page of 256 and after each run of bytes left out.
+void WriteData18(Wire &wire, const TDeviceSpec18 &device, std::span<const uint8_t> data, bool erasedBefore,
+                 bool verifiedAfter, ProgressBar *progress)
+{
+    uint32_t last = device.EEDataSize - 1;
+    if (erasedBefore) {
+        last = 0;
+        for (uint32_t i = 0; i < device.EEDataSize; ++i)
+            if (data[i] != 0xFF) last = i;
+    }
+    const bool skipBlank = erasedBefore && verifiedAfter;
+    if (progress) progress->SetRange(0, static_cast<int>(device.EEDataSize) - 1);
+    bool addressed = false; // the programmer's address stands on byte i
+    for (uint32_t i = 0; i <= last && !wire.Failed(); ++i) {
+        if (i % 256 == 0) addressed = false;
+        if (skipBlank && data[i] == 0xFF) {
+            addressed = false;
+        } else {
+            if (!addressed) wire.EeAddress(static_cast<uint16_t>(i));
+            addressed = true;
+            wire.EeByte(data[i]);
+        }
+        if (progress) progress->StepIt();
+    }
+    if (progress) progress->SetPosition(0);
+}
+
 void WriteChip18(Wire &wire, const TDeviceSpec18 &device, const MemoryBuffer &image, unsigned regions,
-                 bool erasedBefore, ProgressBar *progress)
+                 bool erasedBefore, bool verifiedAfter, ProgressBar *progress)
 {
     wire.Enter(0);
     const uint32_t size = device.WriteBufferSize;
@@ -241,24 +273,8 @@ void WriteChip18(Wire &wire, const TDeviceSpec18 &device, const MemoryBuffer &im
 
     if (regions & RegionConfig) wire.Config18(image.Config18, device.ConfigWait);
 
-    if (device.EEDataSize != 0 && (regions & RegionEEData)) {
-        // After a bulk erase up to the last non-blank byte (blank bytes below
-        // it are written too); otherwise every byte, since one not written
-        // keeps what the chip held.
-        uint32_t last = device.EEDataSize - 1;
-        if (erasedBefore) {
-            last = 0;
-            for (uint32_t i = 0; i < device.EEDataSize; ++i)
-                if (image.EEData18[i] != 0xFF) last = i;
-        }
-        if (progress) progress->SetRange(0, static_cast<int>(device.EEDataSize) - 1);
-        for (uint32_t i = 0; i <= last && !wire.Failed(); ++i) {
-            if (i % 256 == 0) wire.EeAddress(static_cast<uint16_t>(i));
-            wire.EeByte(image.EEData18[i]);
-            if (progress) progress->StepIt();
-        }
-        if (progress) progress->SetPosition(0);
-    }
+    if (device.EEDataSize != 0 && (regions & RegionEEData))
+        WriteData18(wire, device, image.EEData18, erasedBefore, verifiedAfter, progress);
     wire.Exit(0);
 }
 
@@ -309,6 +325,7 @@ OperationResult ProgramDevice(OperationContext &ctx, ProgressBar *progress)
     auto image = std::make_unique<MemoryBuffer>(ctx.buffer);
     image->Fit(*device);
     Wire wire(ctx);
-    WriteChip18(wire, *device, *image, ctx.options.regions, ctx.options.erasedBefore, progress);
+    WriteChip18(wire, *device, *image, ctx.options.regions, ctx.options.erasedBefore, ctx.options.verifiedAfter,
+                progress);
     return Finish(ctx, wire, progress);
 }

@@ -267,4 +267,30 @@ TEST(ProgramEeprom, BlankBytesAreWrittenUnlessTheChainErased)
     }
 }
 
+// After the chain's erase, blank EEPROM bytes between the written ones are
+// left out only when the closing verify will prove them blank; the address
+// is set again after each gap.
+TEST(ProgramEeprom, Pic18BlankBytesBetweenAreLeftOutOnlyBeforeAVerify)
+{
+    for (const bool verify : {true, false}) {
+        Rig rig("PIC18F452");
+        rig.buffer.EEData18[0] = 0x11;
+        rig.buffer.EEData18[1] = 0x22;
+        rig.buffer.EEData18[200] = 0x55;
+        ChainRun run;
+        run.verify = verify;
+        ASSERT_TRUE(RunChain(rig.ctx, Chain::EraseBlankCheckProgramVerify, run).Ok()) << rig.ui.status;
+        std::vector<uint16_t> addresses;
+        size_t writes = 0;
+        for (const HostCommand &h : Decode(rig.sim.HostBytes())) {
+            if (h.code == 0x0E && h.Word(0) != 0) addresses.push_back(h.Word(0)); // reads start at 0
+            writes += h.code == 0x10;
+        }
+        EXPECT_EQ(writes, verify ? 3u : 201u) << "verify " << verify;
+        EXPECT_EQ(addresses, verify ? std::vector<uint16_t>{200} : std::vector<uint16_t>{});
+        EXPECT_EQ(rig.sim.Chip().Eeprom(200), 0x55);
+        EXPECT_EQ(rig.sim.Chip().Eeprom(100), 0xFF);
+    }
+}
+
 } // namespace
