@@ -121,6 +121,8 @@ public:
     // ---- operations other parts of the window build on ----
     // Disables (on) or enables (off) exactly the command controls.
     void CommandLock(bool on);
+    // Whether the port serves the window's events while a command waits.
+    void ServeEventsWhileWaiting(bool on);
     QList<QWidget *> LockedControls() const;
     // Fills the device list with the family's table and sets the flag.
     void FillDeviceList(bool pic18);

@@ -98,7 +98,20 @@ void TForm1::CommandLock(bool on)
     }
     for (QWidget *w : locked)
         w->setEnabled(!on);
+    ServeEventsWhileWaiting(on);
     if (!on) RestoreFocusAfterLock();
+}
+
+void TForm1::ServeEventsWhileWaiting(bool on)
+{
+    // A command waits for the programmer on the window's own thread; on a
+    // USB adapter the exchanges between two progress steps add up to most of
+    // a second. The port serves the events while it waits; the locked
+    // controls keep a second command from starting meanwhile.
+    if (on)
+        session.Port.SetWaitService([this] { ProcessMessages(); });
+    else
+        session.Port.SetWaitService({});
 }
 
 void TForm1::RestoreFocusAfterLock()

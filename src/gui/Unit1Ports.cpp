@@ -226,6 +226,7 @@ void TForm1::RunPortChoice()
     StartupPortChoice();
     for (const auto &[w, enabled] : before)
         w->setEnabled(enabled);
+    ServeEventsWhileWaiting(false);
     startupProbe_ = false;
     RestoreFocusAfterLock();
 }

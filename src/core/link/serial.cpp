@@ -1,6 +1,7 @@
 #include "link/serial.h"
 
 #include <algorithm>
+#include <chrono>
 
 #include "link/WireTrace.h"
 #include "support/textutil.h"
@@ -9,6 +10,13 @@ namespace {
 
 // The port number is the decimal value of the name's 4th and 5th
 // characters: "COM1" gives 1, "COM10" gives 10.
+int64_t SteadyNowNs()
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
 bool PortNumberOf(const std::string &name, int &number)
 {
     if (name.size() < 4) return false;
@@ -87,7 +95,7 @@ int SerialPort::OpenPort(const std::string &name, const ModemOptions &modem)
         // settings file must not stall every command for minutes.
         const int wait = modem.ctrlChecked ? std::clamp(modem.waitMs, 0, MaxModemWaitMs) : 1;
         if (trace_) trace_->LinesSet(modem.rtsOn, modem.dtrOn, wait);
-        backend_->Pause(wait);
+        Pause(wait);
         PurgeBoth();
     }
     return 0;
@@ -134,9 +142,33 @@ void SerialPort::ApplyModemLine(ModemLine line, bool on)
     PurgeBoth();
 }
 
+void SerialPort::SetWaitService(std::function<void()> service)
+{
+    service_ = std::move(service);
+    lastServiceNs_ = SteadyNowNs();
+    if (service_)
+        backend_->SetBetweenWaits([this] { ServiceIfDue(); });
+    else
+        backend_->SetBetweenWaits({});
+}
+
+void SerialPort::ServiceIfDue()
+{
+    if (!service_ || servicing_) return;
+    const int64_t now = SteadyNowNs();
+    if (now - lastServiceNs_ < int64_t{WaitSliceMs} * 1000000) return;
+    servicing_ = true;
+    // A copy: what the service runs may set another one.
+    const std::function<void()> service = service_;
+    service();
+    servicing_ = false;
+    lastServiceNs_ = SteadyNowNs();
+}
+
 size_t SerialPort::Write(const uint8_t *data, size_t n)
 {
     if (!IsOpen() || n == 0) return 0;
+    ServiceIfDue();
     const size_t done = backend_->Write(data, n);
     for (size_t i = 0; i < done; ++i)
         recent_[(written_ + i) % RecentSize] = data[i];
@@ -149,6 +181,7 @@ size_t SerialPort::Write(const uint8_t *data, size_t n)
 size_t SerialPort::Read(uint8_t *data, size_t n)
 {
     if (!IsOpen() || n == 0) return 0;
+    ServiceIfDue();
     const size_t got = backend_->Read(data, n);
     lastReadSilent_ = got == 0;
     if (trace_) {
@@ -189,6 +222,15 @@ size_t SerialPort::DrainInput()
 
 void SerialPort::Pause(int ms)
 {
-    backend_->Pause(ms);
+    if (!service_) {
+        backend_->Pause(ms);
+        return;
+    }
+    // In slices that add up to ms: a simulator's clock advances by the same
+    // total, and a long settle wait does not freeze the window.
+    for (int left = ms; left > 0; left -= WaitSliceMs) {
+        backend_->Pause(std::min(left, int{WaitSliceMs}));
+        ServiceIfDue();
+    }
 }
 

@@ -50,6 +50,12 @@ public:
     virtual size_t Read(uint8_t *data, size_t n) = 0;
     // Pauses for ms milliseconds (a simulator advances its clock instead).
     virtual void Pause(int ms) = 0;
+    // While between is set, a backend that really waits for the line waits
+    // at most SerialPort::WaitSliceMs at a time and runs between after each
+    // slice, and before each wait; the deadline of the time-out stays the
+    // one the transfer began with. Empty: no slices. A backend that never
+    // waits on a clock keeps the default.
+    virtual void SetBetweenWaits(std::function<void()> /*between*/) {}
     // Something the user should hear about the port just opened (a USB
     // adapter that holds bytes back), once; empty when there is nothing.
     virtual std::string TakeNotice() { return {}; }
@@ -93,6 +99,13 @@ public:
     // Sets or clears a line on an open port, then purges both directions and
     // clears the error state. Does nothing while closed.
     void ApplyModemLine(ModemLine line, bool on);
+
+    // While service is set, it runs during transfers, pauses and drains
+    // whenever WaitSliceMs have passed since it last ran, never inside
+    // itself: a front end with an event loop serves it there, so that a slow
+    // line does not freeze it. The bytes and the time-outs stay as they are.
+    // Empty: nothing runs.
+    void SetWaitService(std::function<void()> service);
 
     // Synchronous transfers; both do nothing (return 0) while closed.
     size_t Write(const uint8_t *data, size_t n);
@@ -143,6 +156,8 @@ public:
 
     static constexpr int DefaultTimeoutMs = 200;
     static constexpr int DrainQuietMs = 50;
+    // The longest a wait goes without the wait service while one is set.
+    static constexpr int WaitSliceMs = 20;
     // More than the longest stream any part sends in one command.
     static constexpr size_t MaxDrainBytes = 256 * 1024;
     // The CTRL wait after setting the modem lines: at most what the window's
@@ -151,6 +166,8 @@ public:
 
 private:
     void PurgeBoth();
+    // Runs the wait service when it is due.
+    void ServiceIfDue();
 
     std::unique_ptr<SerialBackend> backend_;
     PortPathResolver resolver_;
@@ -166,6 +183,9 @@ private:
     std::string path_;     // the device path of the open port
     std::map<std::string, int> assumedHeldBack_; // by device path, kept across opens
     std::shared_ptr<WireTrace> trace_;
+    std::function<void()> service_;
+    int64_t lastServiceNs_ = 0; // steady clock
+    bool servicing_ = false;
 };
 
 // The platform backend of this system (termios on a tty device).

@@ -184,6 +184,8 @@ public:
         if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
     }
 
+    void SetBetweenWaits(std::function<void()> between) override { between_ = std::move(between); }
+
 private:
     // Waits until the descriptor is ready for events or the deadline passes.
     // False on time-out, hang-up or error, so a vanished device ends the
@@ -191,13 +193,22 @@ private:
     // process was not running still gets one look: bytes the board sent in
     // time and that wait in the terminal's buffer are not thrown away
     // because the host was late to collect them.
+    // With a between set the wait goes in slices, the deadline unchanged:
+    // the time between runs in is waited for the line all the same.
     bool WaitFor(short events, Clock::time_point deadline)
     {
+        if (between_) between_();
         for (;;) {
             auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+            const bool sliced = between_ && left > SerialPort::WaitSliceMs;
+            const auto wait = sliced ? SerialPort::WaitSliceMs : std::max<decltype(left)>(left, 0);
             pollfd p{fd_, events, 0};
-            int rc = ::poll(&p, 1, static_cast<int>(std::max<decltype(left)>(left, 0)));
+            int rc = ::poll(&p, 1, static_cast<int>(wait));
             if (rc < 0 && errno == EINTR) continue;
+            if (rc == 0 && sliced) {
+                between_();
+                continue;
+            }
             if (rc <= 0) return false;
             if (p.revents & (POLLERR | POLLNVAL)) return false;
             if (p.revents & events) return true;
@@ -209,6 +220,7 @@ private:
     int openErrno_ = 0;
     bool lowLatency_ = false; // the kernel kept ASYNC_LOW_LATENCY
     std::string notice_;
+    std::function<void()> between_;
     int heldBackMs_ = 0;
     int readMs_ = SerialPort::DefaultTimeoutMs;
     int writeMs_ = SerialPort::DefaultTimeoutMs;

@@ -243,6 +243,49 @@ TEST_F(Pty, HangUpEndsAReadAtOnce)
     EXPECT_EQ(backend->Read(in, 4), 0u);
 }
 
+// A long wait for the programmer serves the front end all along, never
+// inside itself; what arrives meanwhile is read as before, and the time-out
+// still ends a wait that gets nothing.
+TEST_F(Pty, ALongWaitServesTheFrontEndInSlices)
+{
+    SerialPort port(std::move(backend), [this](const std::string &) { return path; });
+    ASSERT_EQ(port.OpenPort("COM1"), 0);
+    RecordingFrontEnd ui;
+    uint8_t in[2] = {};
+    port.SetWaitService([&] {
+        ui.ProcessMessages();
+        if (ui.pumped == 3) {
+            port.SetReadTimeout(50); // the outer read keeps its own deadline
+            EXPECT_EQ(port.Read(in, 2), 0u); // and this one waits unserved
+            const uint8_t reply[2] = {0x5A, 0xA5};
+            ASSERT_EQ(write(master, reply, 2), 2);
+        }
+    });
+    port.SetReadTimeout(Forever);
+    ASSERT_EQ(port.Read(in, 2), 2u);
+    EXPECT_EQ(in[0], 0x5A);
+    EXPECT_EQ(ui.pumped, 3);
+
+    port.SetReadTimeout(100);
+    EXPECT_EQ(port.Read(in, 2), 0u);
+    port.SetWaitService({});
+    const int before = ui.pumped;
+    EXPECT_EQ(port.Read(in, 2), 0u);
+    EXPECT_EQ(ui.pumped, before);
+}
+
+// A pause in slices adds up to the whole pause: a simulator's clock moves by
+// the same amount.
+TEST(SerialPort, ServedPauseKeepsItsLength)
+{
+    PortFixture f;
+    ASSERT_EQ(f.port.OpenPort("COM1"), 0);
+    f.port.SetWaitService([] {});
+    f.line->events.clear();
+    f.port.Pause(45);
+    EXPECT_EQ(f.line->events, (std::vector<std::string>{"pause 20", "pause 20", "pause 5"}));
+}
+
 TEST(PosixBackend, MissingDeviceAndNonTerminalFailWithAReason)
 {
     auto backend = MakePosixSerialBackend();
