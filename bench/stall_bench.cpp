@@ -23,40 +23,11 @@
 
 #include "SimLine.h"
 #include "Unit1.h"
+#include "window_rig.h"
 #include "settings/settings.h"
 
 namespace {
 
-// The pseudo-terminal hides the line model from the host; a real adapter's
-// latency timer is read from sysfs at open. This tells the host the frame of
-// a usb line the same way, and passes everything else on.
-class KnownLineBackend : public SerialBackend {
-public:
-    KnownLineBackend(std::unique_ptr<SerialBackend> inner, int heldBackMs)
-        : inner_(std::move(inner)), heldBackMs_(heldBackMs)
-    {
-    }
-    bool Open(const std::string &path, std::string &error) override { return inner_->Open(path, error); }
-    int LastOpenErrno() const override { return inner_->LastOpenErrno(); }
-    bool Close() override { return inner_->Close(); }
-    bool IsValid() const override { return inner_->IsValid(); }
-    void ApplyLineSettings() override { inner_->ApplyLineSettings(); }
-    void SetTimeouts(int readMs, int writeMs) override { inner_->SetTimeouts(readMs, writeMs); }
-    void SetModemLine(ModemLine line, bool on) override { inner_->SetModemLine(line, on); }
-    void PurgeOutput() override { inner_->PurgeOutput(); }
-    void PurgeInput() override { inner_->PurgeInput(); }
-    void ClearErrors() override { inner_->ClearErrors(); }
-    size_t Write(const uint8_t *data, size_t n) override { return inner_->Write(data, n); }
-    size_t Read(uint8_t *data, size_t n) override { return inner_->Read(data, n); }
-    void Pause(int ms) override { inner_->Pause(ms); }
-    void SetBetweenWaits(std::function<void()> between) override { inner_->SetBetweenWaits(std::move(between)); }
-    std::string TakeNotice() override { return inner_->TakeNotice(); }
-    int HeldBackMs() const override { return heldBackMs_; }
-
-private:
-    std::unique_ptr<SerialBackend> inner_;
-    int heldBackMs_;
-};
 
 // Every program word and data byte written, none of them erased values.
 void FillFullImage(TForm1 &f)
@@ -87,23 +58,6 @@ void WriteSettings(const std::string &path, const std::string &device, const std
     s.Save();
 }
 
-void WaitForStartup(TForm1 &f)
-{
-    f.show();
-    QElapsedTimer t;
-    t.start();
-    while ((f.FirstShowPending || f.findChild<QTimer *>("Timer1")->isActive()) && t.elapsed() < 10000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    QCoreApplication::processEvents();
-}
-
-using Command = void (TForm1::*)();
-struct Step {
-    const char *name;
-    Command run;
-};
-const Step Steps[] = {
-    {"PROG.", &TForm1::Button4Click}, {"VERIFY", &TForm1::Button7Click}, {"READ", &TForm1::Button3Click}};
 
 // Runs the steps on one device and line; false when the window could not
 // reach the simulator.
@@ -137,7 +91,7 @@ bool MeasureStalls(const std::string &device, const SimLine &line, const QTempor
             sinceTick.restart();
             ++ticks;
         });
-        for (const Step &s : Steps) {
+        for (const WindowStep &s : WindowSteps) {
             if (!ok) break;
             longest = 0;
             ticks = 0;

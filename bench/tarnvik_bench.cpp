@@ -70,6 +70,7 @@
 #include "image/hex_write.h"
 #include "SimLine.h"
 #include "Unit1.h"
+#include "window_rig.h"
 #include "Unit3.h"
 #include "production/gang.h"
 #include "operations/chain.h"
@@ -112,23 +113,6 @@ void WriteSettings(const std::string &path, const Case &c, const std::string &co
     s.Save();
 }
 
-void WaitForStartup(TForm1 &f)
-{
-    f.show();
-    QElapsedTimer t;
-    t.start();
-    while ((f.FirstShowPending || f.findChild<QTimer *>("Timer1")->isActive()) && t.elapsed() < 10000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    QCoreApplication::processEvents();
-}
-
-using Command = void (TForm1::*)();
-struct Step {
-    const char *name;
-    Command run;
-};
-const Step Steps[] = {
-    {"PROG.", &TForm1::Button4Click}, {"VERIFY", &TForm1::Button7Click}, {"READ", &TForm1::Button3Click}};
 
 struct Floor {
     std::vector<double> ms;
@@ -149,7 +133,7 @@ Floor FloorTimes(const Case &c, const SimLine &line, const QTemporaryDir &dir)
     WaitForStartup(f);
     FillFullImage(f);
     Floor floor;
-    for (const Step &s : Steps) {
+    for (const WindowStep &s : WindowSteps) {
         const double start = sim.NowMs();
         sim.ResetRoundTrips();
         (f.*s.run)();
@@ -165,35 +149,6 @@ struct Measured {
     double longestPauseMs = 0;
 };
 
-// The pseudo-terminal hides the line model from the host; a real adapter's
-// latency timer is read from sysfs at open. This tells the host the frame of
-// a usb line the same way, and passes everything else on.
-class KnownLineBackend : public SerialBackend {
-public:
-    KnownLineBackend(std::unique_ptr<SerialBackend> inner, int heldBackMs)
-        : inner_(std::move(inner)), heldBackMs_(heldBackMs)
-    {
-    }
-    bool Open(const std::string &path, std::string &error) override { return inner_->Open(path, error); }
-    int LastOpenErrno() const override { return inner_->LastOpenErrno(); }
-    bool Close() override { return inner_->Close(); }
-    bool IsValid() const override { return inner_->IsValid(); }
-    void ApplyLineSettings() override { inner_->ApplyLineSettings(); }
-    void SetTimeouts(int readMs, int writeMs) override { inner_->SetTimeouts(readMs, writeMs); }
-    void SetModemLine(ModemLine line, bool on) override { inner_->SetModemLine(line, on); }
-    void PurgeOutput() override { inner_->PurgeOutput(); }
-    void PurgeInput() override { inner_->PurgeInput(); }
-    void ClearErrors() override { inner_->ClearErrors(); }
-    size_t Write(const uint8_t *data, size_t n) override { return inner_->Write(data, n); }
-    size_t Read(uint8_t *data, size_t n) override { return inner_->Read(data, n); }
-    void Pause(int ms) override { inner_->Pause(ms); }
-    std::string TakeNotice() override { return inner_->TakeNotice(); }
-    int HeldBackMs() const override { return heldBackMs_; }
-
-private:
-    std::unique_ptr<SerialBackend> inner_;
-    int heldBackMs_;
-};
 
 Measured RealTimes(const Case &c, const SimLine &line, const QTemporaryDir &dir, const QString &simPath)
 {
@@ -226,7 +181,7 @@ Measured RealTimes(const Case &c, const SimLine &line, const QTemporaryDir &dir,
             m.longestPauseMs = std::max(m.longestPauseMs, double(sinceTick.nsecsElapsed()) / 1e6);
             sinceTick.restart();
         });
-        for (const Step &s : Steps) {
+        for (const WindowStep &s : WindowSteps) {
             QElapsedTimer t;
             t.start();
             sinceTick.start();
@@ -506,12 +461,12 @@ int main(int argc, char *argv[])
                     }
                 best.longestPauseMs = std::max(best.longestPauseMs, m.longestPauseMs);
             }
-            for (size_t i = 0; i < std::size(Steps); ++i) {
+            for (size_t i = 0; i < std::size(WindowSteps); ++i) {
                 const double ratio = best.ms[i] / floor.ms[i];
                 double &worst = line.kind == LineKind::Usb ? worstUsb : worstUart;
                 worst = std::max(worst, ratio);
                 std::printf("%-11s %-7s %-7s %8.0fms %8.0fms %6.3f %7llu  %s\n", c.device, line.Name().c_str(),
-                            Steps[i].name, best.ms[i], floor.ms[i], ratio,
+                            WindowSteps[i].name, best.ms[i], floor.ms[i], ratio,
                             static_cast<unsigned long long>(floor.roundTrips[i]),
                             best.status[i].toUtf8().constData());
             }
