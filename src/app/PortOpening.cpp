@@ -7,9 +7,9 @@
 
 PortChoice StartingPortChoice(const SettingsFile &settings, const AppSettings::Port &saved)
 {
-    if (!saved.fixes) return {PortHow::Searched, {}, {}, {}, {}};
+    if (!saved.fixes) return {PortHow::Searched, {}, {}, {}, {}, {}};
     const std::string &name = saved.name;
-    return {PortHow::Fixed, name, name.empty() ? std::string() : ComPortDevice(settings, name), {}, {}};
+    return {PortHow::Fixed, name, name.empty() ? std::string() : ComPortDevice(settings, name), {}, {}, {}};
 }
 
 PortSearch SearchForProgrammer(Link &link, const SettingsFile &settings, const ModemOptions &modem,

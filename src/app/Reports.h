@@ -50,6 +50,9 @@ struct PortChoice {
     std::string path;        // the device the name stands for
     std::string asked;       // the word the user gave (-p), for texts
     std::string lookupError; // a path asked for that leads to no device
+    // The device this process closed quiet just before (a production run's
+    // previous chip on this port): its open leaves out the drain.
+    std::string quietPath;
 };
 
 struct PortChosen {

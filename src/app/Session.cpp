@@ -90,7 +90,7 @@ PortChoice Session::StartingChoice() const
 
 PortChoice Session::NamedChoice(const std::string &asked)
 {
-    PortChoice choice{PortHow::Named, {}, {}, asked, {}};
+    PortChoice choice{PortHow::Named, {}, {}, asked, {}, {}};
     if (const int n = ComNumber(asked)) {
         choice.name = ComName(n);
         choice.path = ComPortDevice(settings_, choice.name);
@@ -130,6 +130,7 @@ PortChosen Session::OpenPort(const PortChoice &choice)
     chosen.notice = port_.TakeNotice();
     // What the programmer still sends from a command nobody waited for (a
     // run killed in the middle of a read) would spoil the first exchange.
+    if (!choice.quietPath.empty()) port_.TrustQuietLine(choice.quietPath);
     port_.DrainInput();
     return chosen;
 }

@@ -52,11 +52,17 @@ const std::string &CliSession::DeviceIdRead() const { return run_->deviceIdRead;
 const std::string &CliSession::Result() const { return run_->result; }
 const std::optional<OperationResult> &CliSession::LastOutcome() const { return run_->outcome; }
 
-void CliSession::ForChip(const MemoryBuffer *image, DeviceSelection device)
+void CliSession::ForChip(const MemoryBuffer *image, DeviceSelection device, const std::string &quietPath)
 {
     run_->forChip = true;
     run_->image = image;
     run_->imageDevice = device;
+    run_->quietPath = quietPath;
+}
+
+const std::string &CliSession::ClosedQuietPath()
+{
+    return session_->Port().ClosedQuietPath();
 }
 
 bool CliSession::SelectDevice(std::string &error)

@@ -37,8 +37,11 @@ public:
     DeviceSelection Selection() const;
     // One chip of a production run: Run takes image (when the command has a
     // file) and device instead of loading the file, and notes the chip's
-    // DEVICE-ID and result.
-    void ForChip(const MemoryBuffer *image, DeviceSelection device);
+    // DEVICE-ID and result. quietPath: the device the port's previous chip
+    // closed quiet (empty for none), whose open needs no drain.
+    void ForChip(const MemoryBuffer *image, DeviceSelection device, const std::string &quietPath = {});
+    // After Run: the device the port was closed quiet on, or empty.
+    const std::string &ClosedQuietPath();
     // For the production table and log, after Run: the DEVICE-ID the chip
     // gave (revision included; empty when none was read) and the result in
     // a word or two.

@@ -64,8 +64,8 @@ void CommandRun::NoteDeviceId(std::optional<uint16_t> id)
 void OpenPortForCommand(CommandRun &run)
 {
     Session &session = run.session;
-    const PortChoice choice =
-        run.options.port.empty() ? session.StartingChoice() : session.NamedChoice(run.options.port);
+    PortChoice choice = run.options.port.empty() ? session.StartingChoice() : session.NamedChoice(run.options.port);
+    choice.quietPath = run.quietPath;
     if (choice.how == PortHow::Path && choice.lookupError.empty()) {
         run.pathOverride = choice.path;
         // The user gave a path: every message names the port by it.

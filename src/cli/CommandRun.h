@@ -41,6 +41,7 @@ struct CommandRun {
     bool forChip = false;
     const MemoryBuffer *image = nullptr;
     DeviceSelection imageDevice{};
+    std::string quietPath; // the device the port's previous chip closed quiet
     // The loaded file set the configuration (true without a file).
     bool configGiven = true;
     // The COM port the settings' fixed port or the search chose, and a path

@@ -73,7 +73,7 @@ class CliChip : public ChipWork {
 public:
     CliChip(const CliOptions &options, const ProductionPlan &plan, const std::vector<std::string> &labels,
             Console &console)
-        : options_(options), plan_(plan), labels_(labels), console_(console)
+        : options_(options), plan_(plan), labels_(labels), console_(console), quietPaths_(plan.ports.size())
     {
     }
     ChipResult Run(size_t port, const MemoryBuffer *image, std::optional<uint64_t> number) override
@@ -83,9 +83,10 @@ public:
         PrefixStream out(console_, "[" + labels_[port] + "] ");
         PortFrontEnd ui(own, out.File(), console_, port);
         CliSession session(own, ui);
-        session.ForChip(image, plan_.device);
+        session.ForChip(image, plan_.device, quietPaths_[port]);
         if (number) ui.Print(texts::SerialNumberLine(*number));
         const int status = session.Run();
+        quietPaths_[port] = session.ClosedQuietPath();
         ChipResult row;
         row.deviceId = session.DeviceIdRead();
         SettleChipResult(row, session.Result(), status, session.LastOutcome());
@@ -97,6 +98,9 @@ private:
     const ProductionPlan &plan_;
     const std::vector<std::string> &labels_;
     Console &console_;
+    // The device each port's last chip closed quiet; each entry is touched
+    // only by its port's thread.
+    std::vector<std::string> quietPaths_;
 };
 
 const char *HookOption(bool passed) { return passed ? "--on-pass" : "--on-fail"; }

@@ -318,7 +318,7 @@ void TForm1::Button10Click()
     }
     RefreshPortHints();
     const std::string path = ComPortDevice(*Settings, name);
-    PortChosen chosen = OpenChosenPort(session.Port, CurrentModemOptions(), {PortHow::Named, name, path, name, {}});
+    PortChosen chosen = OpenChosenPort(session.Port, CurrentModemOptions(), {PortHow::Named, name, path, name, {}, {}});
     NoteOpen(chosen);
     // A USB adapter whose latency could not be lowered: said once.
     if (!chosen.notice.empty()) AddLog(chosen.notice);

@@ -22,7 +22,7 @@ std::vector<Kind> Kinds(const ReportLines &r)
 TEST(PortChosenLines, EachAudienceItsChannelsAndOrder)
 {
     PortChosen denied;
-    denied.choice = {PortHow::Fixed, "COM3", "/dev/ttyUSB0", {}, {}};
+    denied.choice = {PortHow::Fixed, "COM3", "/dev/ttyUSB0", {}, {}, {}};
     denied.openError = "refused";
     denied.openErrno = EACCES;
     denied.notice = "latency";
@@ -52,7 +52,7 @@ TEST(PortChosenLines, EachAudienceItsChannelsAndOrder)
 
     // A fixed port that opened: the window tells whether the programmer answered.
     PortChosen fixed;
-    fixed.choice = {PortHow::Fixed, "COM3", "/dev/ttyUSB0", {}, {}};
+    fixed.choice = {PortHow::Fixed, "COM3", "/dev/ttyUSB0", {}, {}, {}};
     fixed.opened = true;
     fixed.programmer = false;
     EXPECT_EQ(PortChosenLines(fixed, Audience::Window).lines.back().text, texts::NoProgrammerOn("COM3"));

@@ -65,6 +65,38 @@ TEST(SimLine, VersionReplyEndsAtItsNulAndOneDrainWhileQuiet)
     EXPECT_DOUBLE_EQ(rig.sim.NowMs() - after, SerialPort::DrainQuietMs);
 }
 
+// A production run's next chip on a port the last one closed quiet (its
+// programming-mode exit answered, nothing sent since) opens without the
+// drain's wait; a byte sent after the exit, or another device, keeps it.
+TEST(SimLine, OnlyALineClosedQuietIsTrustedWithoutADrain)
+{
+    SimRig rig(On("uart"));
+    // The next chip's open, as the production run makes it.
+    const auto reopenMs = [&](const std::string &opened) {
+        const std::string quiet = rig.port.ClosedQuietPath();
+        rig.port.OpenPort(opened);
+        rig.port.TrustQuietLine(quiet);
+        const double before = rig.sim.NowMs();
+        rig.port.DrainInput();
+        return rig.sim.NowMs() - before;
+    };
+    EnterProgramMode(rig.link, 0);
+    ExitProgramMode(rig.link, 0);
+    rig.port.ClosePort();
+    EXPECT_EQ(rig.port.ClosedQuietPath(), "COM1");
+    EXPECT_DOUBLE_EQ(reopenMs("COM1"), 0.0);
+
+    ExitProgramMode(rig.link, 0);
+    rig.port.ClosePort();
+    EXPECT_DOUBLE_EQ(reopenMs("COM2"), SerialPort::DrainQuietMs);
+
+    ExitProgramMode(rig.link, 0);
+    IncAddress(rig.link);
+    rig.port.ClosePort();
+    EXPECT_EQ(rig.port.ClosedQuietPath(), "");
+    EXPECT_DOUBLE_EQ(reopenMs("COM2"), SerialPort::DrainQuietMs);
+}
+
 TEST(SimLine, LateVersionAnswersWidenTheBoundsOnceWithoutAskingASilentPortTwice)
 {
     struct Log : QuietFrontEnd {

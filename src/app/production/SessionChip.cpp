@@ -20,7 +20,7 @@ Chain ChainFor(const ProductionPlan &plan)
 }
 
 SessionChip::SessionChip(const ProductionPlan &plan, std::function<FrontEnd &(size_t)> ui)
-    : plan_(plan), ui_(std::move(ui))
+    : plan_(plan), ui_(std::move(ui)), quietPaths_(plan.ports.size())
 {
 }
 
@@ -29,7 +29,9 @@ ChipResult SessionChip::Run(size_t port, const MemoryBuffer *image, std::optiona
     FrontEnd &ui = ui_(port);
     Session session(plan_.settingsPath, ui);
     const std::string &asked = plan_.ports[port];
-    session.OpenPort(asked.empty() ? session.StartingChoice() : session.NamedChoice(asked));
+    PortChoice choice = asked.empty() ? session.StartingChoice() : session.NamedChoice(asked);
+    choice.quietPath = QuietPath(port);
+    session.OpenPort(choice);
     if (image)
         session.UseImage(*image, plan_.device);
     else
@@ -52,6 +54,7 @@ ChipResult SessionChip::Run(size_t port, const MemoryBuffer *image, std::optiona
         verdict = ChainVerdict(ended);
     }
     session.Port().ClosePort();
+    QuietPath(port) = session.Port().ClosedQuietPath();
     SettleChipResult(row, verdict.result, verdict.status, outcome);
     return row;
 }

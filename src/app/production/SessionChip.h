@@ -4,6 +4,8 @@
 #pragma once
 
 #include <functional>
+#include <string>
+#include <vector>
 
 #include "FrontEnd.h"
 #include "ProductionEngine.h"
@@ -17,8 +19,13 @@ public:
     ChipResult Run(size_t port, const MemoryBuffer *image, std::optional<uint64_t> serial) override;
 
 private:
+    // Each port's entry is touched only by the port's own thread.
+    std::string &QuietPath(size_t port) { return quietPaths_[port]; }
+
     const ProductionPlan &plan_;
     std::function<FrontEnd &(size_t)> ui_;
+    // The device each port's last chip closed quiet, for the next chip's open.
+    std::vector<std::string> quietPaths_;
 };
 
 // The chain of operations the plan's command runs after the check.

@@ -28,6 +28,9 @@ void ExitProgramMode(Link &link, int entryMode)
 {
     link.cmd.Args[0] = entryMode == 0 ? 2 : 4;
     Run(link, cmdControl);
+    // Out of programming mode with its echo whole and nothing failed before
+    // it: the programmer has nothing left to send.
+    if (link.cmd.Status == StatusOk && link.fault == LinkFault::None) link.port.MarkQuiet();
     link.port.Pause(20);
 }
 

@@ -79,7 +79,8 @@ int SerialPort::OpenPort(const std::string &name, const ModemOptions &modem)
     portName_ = name;
     portNumber_ = number;
     path_ = path;
-    drained_ = false;
+    drained_ = quiet_ = false;
+    closedQuietPath_.clear();
     if (trace_) trace_->Opened(name);
     // Kept until read: a probe of every port must not lose what the first
     // open said to the next one.
@@ -111,6 +112,7 @@ int SerialPort::ClosePort()
         return -2;
     }
     if (!backend_->Close()) return -1;
+    if (quiet_) closedQuietPath_ = path_;
     portName_.clear();
     if (trace_) trace_->Closed();
     return 0;
@@ -173,7 +175,7 @@ size_t SerialPort::Write(const uint8_t *data, size_t n)
     for (size_t i = 0; i < done; ++i)
         recent_[(written_ + i) % RecentSize] = data[i];
     written_ += done;
-    if (done > 0) drained_ = false;
+    if (done > 0) drained_ = quiet_ = false;
     if (trace_) trace_->Sent(data, done);
     return done;
 }
@@ -198,6 +200,11 @@ std::vector<uint8_t> SerialPort::LastWritten(size_t n) const
     for (uint64_t i = written_ - n; i < written_; ++i)
         bytes.push_back(recent_[i % RecentSize]);
     return bytes;
+}
+
+void SerialPort::TrustQuietLine(const std::string &path)
+{
+    if (IsOpen() && path == path_) drained_ = true;
 }
 
 size_t SerialPort::DrainInput()

@@ -119,6 +119,19 @@ public:
     // quiet as that one left it, and returns at once.
     size_t DrainInput();
 
+    // The programmer has answered every byte it was sent and sends nothing
+    // until it is sent more (the command that left programming mode was
+    // answered whole); any write undoes it.
+    void MarkQuiet() { quiet_ = IsOpen(); }
+    // The device path of the last close when it came while that held; empty
+    // when not (or after an open).
+    const std::string &ClosedQuietPath() const { return closedQuietPath_; }
+    // Just after an open: the caller closed this same device quiet a moment
+    // ago (a production run's previous chip on the port) and nobody could
+    // have written to it since, so the drain finds nothing and is left out.
+    // Nothing happens for any other path.
+    void TrustQuietLine(const std::string &path);
+
     bool IsOpen() const { return !portName_.empty(); }
     const std::string &PortName() const { return portName_; }
     int PortNumber() const { return portNumber_; }
@@ -180,6 +193,8 @@ private:
     std::array<uint8_t, RecentSize> recent_{};
     bool lastReadSilent_ = false;
     bool drained_ = false; // drained, and nothing written since
+    bool quiet_ = false;   // the programmer owes nothing, and nothing written since
+    std::string closedQuietPath_;
     std::string path_;     // the device path of the open port
     std::map<std::string, int> assumedHeldBack_; // by device path, kept across opens
     std::shared_ptr<WireTrace> trace_;

@@ -132,15 +132,21 @@ void WriteDataMemory(Wire &wire, const TDeviceSpec &device, const WordImage &wor
                      ProgressBar *progress)
 {
     if (device.EEDataSize == 0) return;
+    // A bulk erase that left every byte as the buffer has it leaves nothing
+    // to write: no programming-mode entry and exit for it either.
+    const auto blank = [&](uint32_t i) { return (words[EEDataAreaStart + i] & 0xFF) == 0xFF; };
+    bool anyToWrite = !skipBlank;
+    for (uint32_t i = 0; i < device.EEDataSize && !anyToWrite; ++i)
+        anyToWrite = !blank(i);
+    if (!anyToWrite) return;
     wire.Enter(device.EntryMode);
     if (progress) progress->SetRange(0, static_cast<int>(device.EEDataSize) - 1);
     int pending = 0; // increments owed to reach byte i
     for (uint32_t i = 0; i < device.EEDataSize && !wire.Failed(); ++i) {
-        const uint16_t word = words[EEDataAreaStart + i];
-        if (!skipBlank || (word & 0xFF) != 0xFF) {
+        if (!skipBlank || !blank(i)) {
             wire.Advance(pending);
             pending = 0;
-            wire.LoadData(word);
+            wire.LoadData(words[EEDataAreaStart + i]);
             wire.Cycle(device.ProgramAlgorithm, device.EEDataWait);
             wire.link().ui.ProcessMessages();
         }
