@@ -388,7 +388,10 @@ void SettingsTest::signalInSmallBoxSavesWindowAndStrip()
 {
     PortRig rig;
     TForm1 &f = rig.Start();
-    QVERIFY(!TForm1(nullptr, rig.dir.filePath("unshown.ini").toStdString()).SaveBeforeSignalEnd());
+    {
+        TForm1 unshown(nullptr, rig.dir.filePath("unshown.ini").toStdString());
+        QVERIFY(!Ui(unshown).SaveBeforeSignalEnd());
+    }
     f.move(300, 200);
     Ui(f).CheckBox(5)->setChecked(true);
     f.Button17Click();
