@@ -80,6 +80,14 @@ public:
     }
 
     // ---- actions ----
+    // Presses the button ButtonN as a user does; one that is disabled ends
+    // the test run, since the press would do nothing.
+    void Press(int n) const
+    {
+        QPushButton *button = Button(n);
+        if (!button->isEnabled()) qFatal("Button%d is disabled", n);
+        button->click();
+    }
     // The status line's text.
     QString Status() const { return Edit(3)->text(); }
     // The Message tab's lines.

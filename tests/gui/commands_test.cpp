@@ -136,7 +136,7 @@ void CommandsTest::singleCommands()
     StatusTrail trail(f);
 
     FileDialog::PreAnswer(Fixture(file.toLatin1()));
-    f.Button1Click();
+    Ui(f).Press(1);
     QCOMPARE(rig.Status(), " \"" + file + "\" をロードしました。");
     QVERIFY(rig.Log().contains("ファイル \"" + file + "\" をロードしました。"));
     QCOMPARE(Ui(f).StaticText(2)->text(), file);
@@ -145,26 +145,26 @@ void CommandsTest::singleCommands()
     const QString loadedDump = Ui(f).Memo(1)->toPlainText().section('\n', 0, 0);
 
     Ui(f).PageControl1()->setCurrentIndex(TForm1::ProgramTab);
-    f.Button4Click();
+    Ui(f).Press(4);
     QVERIFY(trail.texts.contains("デバイスに書込み中…"));
     QCOMPARE(rig.Status(), QString("デバイスに書き込みました"));
     QVERIFY(ChipHoldsBuffer(f, *rig.sim));
     QVERIFY(rig.Released());
 
-    f.Button7Click();
+    Ui(f).Press(7);
     QVERIFY(trail.texts.contains("ベリファイ中…"));
     QCOMPARE(rig.Status(), VerifyOk);
     QCOMPARE(Ui(f).PageControl1()->currentIndex(), int(TForm1::ProgramTab));
 
     // A programmed chip is not blank; the report shows the Message tab.
-    f.Button6Click();
+    Ui(f).Press(6);
     QVERIFY(trail.texts.contains("ブランクチェック中…"));
     QCOMPARE(rig.Status(), QString(" !! ブランクではありません。"));
     QCOMPARE(Ui(f).PageControl1()->currentIndex(), int(TForm1::MessageTab));
 
     // READ brings back what was programmed.
-    f.Button13Click();
-    f.Button3Click();
+    Ui(f).Press(13);
+    Ui(f).Press(3);
     QVERIFY(trail.texts.contains("デバイスから読込み中…"));
     QCOMPARE(rig.Status(), QString("デバイスからバッファに読み込みました。"));
     QCOMPARE(rig.Log().last(), QString::fromStdString(ChecksumText(
@@ -178,11 +178,11 @@ void CommandsTest::singleCommands()
                 QCOMPARE(Ui(f).Buffer().Words[i], loaded.Words[i]);
     QCOMPARE(Ui(f).Memo(1)->toPlainText().section('\n', 0, 0), loadedDump); // the views were redrawn
 
-    f.Button5Click();
+    Ui(f).Press(5);
     QCOMPARE(rig.Status(), QString("デバイスを消去しました。"));
-    f.Button6Click();
+    Ui(f).Press(6);
     QCOMPARE(rig.Status(), QString("デバイスはブランクです。"));
-    f.Button7Click();
+    Ui(f).Press(7);
     QCOMPARE(rig.Status(), QString(" !! 一致しません。"));
     // The differences are listed in Japanese like the rest of the log.
     QVERIFY2(rig.Log().filter(QRegularExpression("^  0x[0-9A-F]{4,6}: ファイル [0-9A-F]+、デバイス [0-9A-F]+$")).size() > 0,
@@ -190,7 +190,7 @@ void CommandsTest::singleCommands()
     QVERIFY(rig.Released());
 
     // CLEAR empties the log and nothing else.
-    f.Button9Click();
+    Ui(f).Press(9);
     QVERIFY(Ui(f).Memo(4)->toPlainText().isEmpty());
     QCOMPARE(rig.Status(), QString(" !! 一致しません。"));
 }
@@ -236,7 +236,7 @@ void CommandsTest::chains()
                           "書込みました。　ベリファイ中…", VerifyOk}));
 
     // With a current file the chain reloads it without asking.
-    f.Button5Click();
+    Ui(f).Press(5);
     trail.texts.clear();
     f.BufferClearLoadProgramVerify1Click();
     QCOMPARE(FileDialog::Shown(), 1);
@@ -274,7 +274,7 @@ void CommandsTest::notBlankStopsTheEraseChains()
     TForm1 &f = rig.StartWith("PIC16F877A");
     KeepNonBlankAfterErase(rig);
     FileDialog::PreAnswer(Fixture("p16f877a.hex"));
-    f.Button1Click();
+    Ui(f).Press(1);
 
     f.EraseBlankCheckProgramVerify1Click();
     QCOMPARE(rig.Status(), QString("消去できませんでした。デバイスはブランクではありません。"));
@@ -348,7 +348,7 @@ void CommandsTest::eraseRefusalAndErasedCalibration()
     rig.sim->Chip().Poke(0, 0x0123);
     MessageBox::Reset();
     MessageBox::PreAnswer(0);
-    f.Button5Click();
+    Ui(f).Press(5);
     QCOMPARE(MessageBox::Answered().size(), 1);
     QVERIFY(MessageBox::Answered()[0].contains("消去された値"));
     QCOMPARE(rig.Status(), QString(" !! キャリブレーションデータが消去されています。消去を中止しました。"));
@@ -361,7 +361,7 @@ void CommandsTest::eraseRefusalAndErasedCalibration()
     TForm1 &g = lost.StartWith("PIC16F877A");
     TarnboxFirmware &board = lost.sim->Firmware();
     uint64_t mark = board.BytesReceived();
-    g.Button5Click();
+    Ui(g).Press(5);
     const uint64_t checkAndErase = board.BytesReceived() - mark;
     board.AddFault({FaultKind::SilentAfter, board.BytesReceived() + checkAndErase + 20});
     g.EraseBlankCheck1Click();
@@ -374,8 +374,8 @@ void CommandsTest::cancelledDialogAndMissingFile()
     CommandRig rig;
     TForm1 &f = rig.StartWith("PIC16F877A");
     FileDialog::PreAnswer(Fixture("p16f877a.hex"));
-    f.Button1Click();
-    f.Button19Click();
+    Ui(f).Press(1);
+    Ui(f).Press(19);
     const WordImage before = Ui(f).Buffer().Words;
     const QString status = rig.Status();
     rig.sim->ClearTrace();
@@ -402,7 +402,7 @@ void CommandsTest::cancelledDialogAndMissingFile()
     // reports the failure and the Current File is blank like the buffer.
     const QString gone = rig.Write("gone.hex", Lines({Record(0, QByteArray("\x34\x12", 2)), ":00000001FF"}));
     FileDialog::PreAnswer(gone);
-    f.Button1Click();
+    Ui(f).Press(1);
     QCOMPARE(Ui(f).Buffer().Words[0], uint16_t(0x1234));
     QFile::remove(gone);
     rig.sim->ClearTrace();
@@ -432,11 +432,11 @@ void CommandsTest::cancelledDialogAndMissingFile()
     // loaded before, and the Current File says so.
     const QString kept = rig.Write("kept.hex", Lines({Record(0, QByteArray("\x34\x12", 2)), ":00000001FF"}));
     FileDialog::PreAnswer(kept);
-    f.Button1Click();
+    Ui(f).Press(1);
     FileDialog::PreAnswer(gone);
     MessageBox::Reset();
     MessageBox::PreAnswer(0);
-    f.Button1Click();
+    Ui(f).Press(1);
     QVERIFY(rig.Status().startsWith(" !! \"gone.hex\" をロードできません。"));
     QCOMPARE(Ui(f).StaticText(2)->text(), QString("kept.hex"));
     QCOMPARE(Ui(f).Buffer().Words[0], uint16_t(0x1234));
@@ -487,14 +487,14 @@ void CommandsTest::loadMenuAndSaveTexts()
 
     const QString out = rig.dir.filePath("out.hex");
     FileDialog::PreAnswer(out);
-    f.Button2Click();
+    Ui(f).Press(2);
     QCOMPARE(rig.Status(), QString(" \"out.hex\" にセーブしました。"));
     QCOMPARE(rig.Log().last(), QString("ファイル \"out.hex\" にセーブしました。"));
     // The saved file loads back into a cleared buffer as it was.
     const WordImage saved = Ui(f).Buffer().Words;
-    f.Button13Click();
+    Ui(f).Press(13);
     FileDialog::PreAnswer(out);
-    f.Button1Click();
+    Ui(f).Press(1);
     auto sameImage = [&f](const WordImage &a, const WordImage &b) {
         for (uint32_t i = 0; i < 0x2008; ++i)
             if ((i < 0x2000 || i >= ConfigAreaStart) && a[i] != b[i]) return false;
@@ -511,7 +511,7 @@ void CommandsTest::loadMenuAndSaveTexts()
     MessageBox::Reset();
     MessageBox::PreAnswer(0);
     FileDialog::PreAnswer(bad);
-    f.Button2Click();
+    Ui(f).Press(2);
     QCOMPARE(MessageBox::Answered().size(), 1);
     QVERIFY(MessageBox::Answered()[0].contains(bad));
     QVERIFY(MessageBox::Answered()[0].contains("ファイルまたはフォルダーが見つかりません。"));
@@ -521,14 +521,14 @@ void CommandsTest::loadMenuAndSaveTexts()
 
     // A cancelled save writes nothing and says nothing.
     FileDialog::PreAnswer(QString());
-    f.Button2Click();
+    Ui(f).Press(2);
     QCOMPARE(rig.Status(), QString(" \"out.hex\" をロードしました。"));
 
     // What the part would not get as the file says is listed in the log.
     MessageBox::PreAnswer(0);
     FileDialog::PreAnswer(
         rig.Write("beyond.hex", Lines({Record(0x4400, QByteArray("\x34\x12", 2)), ":00000001FF"})));
-    f.Button1Click();
+    Ui(f).Press(1);
     QVERIFY(rig.Log().contains(
         "ファイル \"beyond.hex\" の 1 件のレコードがデバイス PIC16F877A にそのとおりには入りません。"));
     QVERIFY(rig.Log().contains("1 行目 (0x2200): デバイスのメモリの外にあるデータです（書き込まれません）。"));
@@ -569,15 +569,15 @@ void CommandsTest::autoSelectOnLoad()
 
     // Without a tag two loads merge over the same device.
     FileDialog::PreAnswer(rig.Write("a.hex", Lines({word0, ":00000001FF"})));
-    f.Button1Click();
+    Ui(f).Press(1);
     FileDialog::PreAnswer(rig.Write("b.hex", Lines({word1, ":00000001FF"})));
-    f.Button1Click();
+    Ui(f).Press(1);
     QCOMPARE(Ui(f).Buffer().Words[0], uint16_t(0x1234));
     QCOMPARE(Ui(f).Buffer().Words[1], uint16_t(0x0678));
 
     // A lower-case tag line is no tag: nothing switches, nothing is cleared.
     FileDialog::PreAnswer(rig.Write("lower.hex", Lines({";pic16f628a", ":00000001FF"})));
-    f.Button1Click();
+    Ui(f).Press(1);
     QCOMPARE(Ui(f).ComboBox1()->currentText(), QString("PIC16F877A"));
     QCOMPARE(Ui(f).Buffer().Words[0], uint16_t(0x1234));
 
@@ -585,12 +585,12 @@ void CommandsTest::autoSelectOnLoad()
     QByteArray info(16, '\0');
     info.replace(1, 7, "12HV615");
     FileDialog::PreAnswer(rig.Write("info.hex", Lines({Record(0xFF00, info), ":00000001FF"})));
-    f.Button1Click();
+    Ui(f).Press(1);
     QCOMPARE(Ui(f).ComboBox1()->currentText(), QString("PIC16F877A"));
 
     // The tag scan cuts at the first blank; a changed device clears first.
     FileDialog::PreAnswer(rig.Write("blanks.hex", Lines({";PIC16F628A   ", word1, ":00000001FF"})));
-    f.Button1Click();
+    Ui(f).Press(1);
     QCOMPARE(Ui(f).ComboBox1()->currentText(), QString("PIC16F628A"));
     QCOMPARE(Ui(f).Buffer().Words[0], uint16_t(0x3FFF));
     QCOMPARE(Ui(f).Buffer().Words[1], uint16_t(0x0678));
@@ -598,13 +598,13 @@ void CommandsTest::autoSelectOnLoad()
 
     // The tag line ;PIC12HV615 is taken.
     FileDialog::PreAnswer(rig.Write("hv.hex", Lines({";PIC12HV615", ":00000001FF"})));
-    f.Button1Click();
+    Ui(f).Press(1);
     QCOMPARE(Ui(f).ComboBox1()->currentText(), QString("PIC12HV615"));
 
     // A PIC18 tag switches the family and sizes the arrays before loading.
     FileDialog::PreAnswer(rig.Write("p18.hex", Lines({";PIC18F4550", Record(0, QByteArray("\0\0", 2), 4),
                                                       Record(0x7FF0, "\x01\x02\x03\x04"), ":00000001FF"})));
-    f.Button1Click();
+    Ui(f).Press(1);
     QVERIFY(Ui(f).Pic18());
     QCOMPARE(Ui(f).ComboBox1()->count(), DeviceTable18Size);
     QCOMPARE(Ui(f).ComboBox1()->currentText(), QString("PIC18F4550"));
@@ -625,7 +625,7 @@ void CommandsTest::damagedFilesNeverReachTheChip()
     // LOAD keeps what loaded and says, in a box and line by line, what did not.
     MessageBox::PreAnswer(0);
     FileDialog::PreAnswer(rig.Write("d.hex", Lines({word0, ":020002007806FF", ":00000001FF"})));
-    f.Button1Click();
+    Ui(f).Press(1);
     QCOMPARE(Ui(f).Buffer().Words[0], uint16_t(0x1234));
     QCOMPARE(MessageBox::Answered(),
              QStringList{"ファイル \"d.hex\" の 1 行を読み込めませんでした（最初は 2 行目）。"});
@@ -634,7 +634,7 @@ void CommandsTest::damagedFilesNeverReachTheChip()
     // A file without any HEX says so and is not announced as loaded.
     MessageBox::PreAnswer(0);
     FileDialog::PreAnswer(rig.Write("blink.asm", "\tlist p=16f877a\n\tgoto $\n"));
-    f.Button1Click();
+    Ui(f).Press(1);
     QCOMPARE(rig.Status(), QString(" !! ファイル \"blink.asm\" にHEXデータがありません。"));
 
     // The loading chains stop before the device: nothing is sent to it.
@@ -648,7 +648,7 @@ void CommandsTest::damagedFilesNeverReachTheChip()
     // A file whose only data line is damaged loads nothing, and no load
     // says it did: the reload leaves the buffer cleared, LOAD as it was.
     FileDialog::PreAnswer(rig.Write("reload.hex", Lines({word0, ":00000001FF"})));
-    f.Button1Click();
+    Ui(f).Press(1);
     rig.Write("reload.hex", Lines({":020000003412B9", ":00000001FF"}));
     const QString nothing = " !! ファイル \"reload.hex\" から何も読み込めませんでした。";
     for (int reload = 0; reload < 2; ++reload) {
@@ -658,7 +658,7 @@ void CommandsTest::damagedFilesNeverReachTheChip()
             f.BufferClearLoadCurrentFile1Click();
         } else {
             FileDialog::PreAnswer(rig.dir.filePath("reload.hex"));
-            f.Button1Click();
+            Ui(f).Press(1);
         }
         QCOMPARE(rig.Status(), nothing);
         QVERIFY(rig.Log().mid(logged).filter("をロードしました").isEmpty());
@@ -675,11 +675,11 @@ void CommandsTest::damagedFilesNeverReachTheChip()
     // A PIC18 LOAD that selects another part starts from that part's blank image.
     Ui(f).CheckBox(6)->setChecked(true);
     FileDialog::PreAnswer(rig.Write("p452.hex", Lines({";PIC18F452", ":00000001FF"})));
-    f.Button1Click();
+    Ui(f).Press(1);
     Ui(f).EditBuffer().Id18[0] = 0x77;
     Ui(f).EditBuffer().Config18[0] = 0x12;
     FileDialog::PreAnswer(rig.Write("p4550.hex", Lines({";PIC18F4550", word0, ":00000001FF"})));
-    f.Button1Click();
+    Ui(f).Press(1);
     QCOMPARE(Ui(f).ComboBox1()->currentText(), QString("PIC18F4550"));
     QCOMPARE(Ui(f).Buffer().Id18[0], uint8_t(0xFF));
     QVERIFY(Ui(f).Buffer().Config18[0] != 0x12);
@@ -698,7 +698,7 @@ void CommandsTest::findingsKeepTheBufferButNeverReachTheChip()
     FileDialog::PreAnswer(
         rig.Write("beyond.hex", Lines({Record(0, QByteArray("\x34\x12", 2)),
                                        Record(0x4400, QByteArray("\x34\x12", 2)), ":00000001FF"})));
-    f.Button1Click();
+    Ui(f).Press(1);
     QCOMPARE(MessageBox::Answered().size(), 1);
     QVERIFY(MessageBox::Answered()[0].contains(finding));
     QVERIFY(MessageBox::Answered()[0].endsWith(QString::fromStdString(texts::LoadFindingsHeld())));
@@ -718,7 +718,7 @@ void CommandsTest::findingsKeepTheBufferButNeverReachTheChip()
                                 &TForm1::LoadEraseprogramVerify1Click};
     size_t i = 0;
     for (const Handler handler : refusing) {
-        if (i == 6) f.Button17Click(); // the Small Box menu's own
+        if (i == 6) Ui(f).Press(17); // the Small Box menu's own
         MessageBox::PreAnswer(0);
         (f.*handler)();
         QCOMPARE(MessageBox::Answered().size(), qsizetype(i + 2));
@@ -755,7 +755,7 @@ void CommandsTest::loadCurrentAutoSelect()
     info.replace(1, 7, "12HV615");
     info[9] = 0x02;
     info[14] = char(0xAB);
-    f.Button19Click();
+    Ui(f).Press(19);
     FileDialog::PreAnswer(rig.Write("info.hex", Lines({Record(0xFF00, info), ":00000001FF"})));
     f.BufferClearLoadCurrentFile1Click();
     QCOMPARE(Ui(f).ComboBox1()->currentText(), QString("PIC12HV615"));
@@ -763,7 +763,7 @@ void CommandsTest::loadCurrentAutoSelect()
     QCOMPARE(Ui(f).Buffer().Words[0x2001], uint16_t(0xFFFB));
 
     // Load-current never switches the family.
-    f.Button19Click();
+    Ui(f).Press(19);
     FileDialog::PreAnswer(rig.Write("p18.hex", Lines({";PIC18F4550", ":00000001FF"})));
     MessageBox::PreAnswer(0);
     f.LoadCurrentFile1Click();
@@ -817,7 +817,7 @@ void CommandsTest::smallBoxEnterAndLeave()
     f.move(300, 200);
     const QSize minimum = f.minimumSize(), maximum = f.maximumSize();
 
-    f.Button17Click();
+    Ui(f).Press(17);
     QVERIFY(Ui(f).SmallBoxActive());
     QCOMPARE(f.windowTitle(), QString("Vexa"));
     QVERIFY(f.windowFlags() & Qt::WindowStaysOnTopHint);
@@ -863,7 +863,7 @@ void CommandsTest::smallBoxDragAndMenu()
     CommandRig rig;
     TForm1 &f = rig.StartWith("PIC16F877A");
     Ui(f).CheckBox(5)->setChecked(true);
-    f.Button17Click();
+    Ui(f).Press(17);
     QToolButton *b = Ui(f).SpeedButton1();
     auto press = [b] {
         QMouseEvent e(QEvent::MouseButtonPress, QPointF(10, 8), b->mapToGlobal(QPointF(10, 8)),
@@ -934,7 +934,7 @@ void CommandsTest::smallBoxFastDrag()
     CommandRig rig;
     TForm1 &f = rig.StartWith("PIC16F877A");
     Ui(f).CheckBox(5)->setChecked(true);
-    f.Button17Click();
+    Ui(f).Press(17);
     QVERIFY(QTest::qWaitForWindowExposed(&f));
     QToolButton *b = Ui(f).SpeedButton1();
     QPoint at(10, 8);
@@ -956,7 +956,7 @@ void CommandsTest::smallBoxCommands()
     CommandRig rig;
     TForm1 &f = rig.StartWith("PIC16F877A");
     StatusTrail trail(f);
-    f.Button17Click();
+    Ui(f).Press(17);
     TForm3 &d = *Ui(f).Dialog();
 
     MessageBox::PreAnswer(0);
@@ -983,7 +983,7 @@ void CommandsTest::smallBoxCommands()
     f.BlankCheck1Click();
     QCOMPARE(d.StaticText1->text(), QString(" !! ブランクではありません。"));
 
-    f.Button13Click();
+    Ui(f).Press(13);
     f.Read1Click();
     QVERIFY(trail.texts.contains("デバイスから読込み中…"));
     QCOMPARE(d.StaticText1->text(), QString("デバイスからバッファに読み込みました。"));
@@ -1012,11 +1012,11 @@ void CommandsTest::smallBoxRefusalAndFiles()
 {
     CommandRig rig;
     TForm1 &f = rig.StartWith("PIC16F877A");
-    f.Button17Click();
+    Ui(f).Press(17);
     TForm3 &d = *Ui(f).Dialog();
 
     // A refused check shows in the dialog and the status line; OK stays usable.
-    f.Button11Click(); // close the port
+    f.Button11Click(); // close the port (the strip greys the Option tab)
     f.Read1Click();
     QVERIFY(d.isVisible());
     QCOMPARE(d.StaticText1->text(), QString(" !! ポートをオープンしてください。"));
@@ -1055,7 +1055,7 @@ void CommandsTest::smallBoxFileItemsRefusedVisibly()
     CommandRig rig;
     TForm1 &f = rig.Start();
     QCOMPARE(Ui(f).Selected(), -1);
-    f.Button17Click();
+    Ui(f).Press(17);
     const std::function<void()> items[] = {[&] { f.LoadNewFile1Click(); }, [&] { f.Save1Click(); }};
     for (const auto &item : items) {
         FileDialog::PreAnswer(Fixture("p16f877a.hex"));
@@ -1078,12 +1078,12 @@ void CommandsTest::fileWithoutConfigurationAsksFirst()
     TForm1 &f = rig.StartWith("PIC16F877A");
     rig.sim->Chip().Poke(0x2007, 0x3F72);
     FileDialog::PreAnswer(rig.Write("code_only.hex", Lines({Record(0, QByteArray("\x85\x30", 2)), ":00000001FF"})));
-    f.Button1Click();
+    Ui(f).Press(1);
     // "いいえ" (the default) keeps the chip as it was; "はい" programs.
     for (int answer : {0, 1}) {
         MessageBox::Reset();
         MessageBox::PreAnswer(answer);
-        f.Button4Click();
+        Ui(f).Press(4);
         QCOMPARE(MessageBox::Answered().size(), 1);
         QVERIFY(MessageBox::Answered()[0].startsWith(
             "ファイル \"code_only.hex\" にConfigurationがありません。デバイスには次の値が書き込まれます: "));
@@ -1094,7 +1094,7 @@ void CommandsTest::fileWithoutConfigurationAsksFirst()
     // A file that carries its configuration is not asked about.
     MessageBox::Reset();
     FileDialog::PreAnswer(Fixture("p16f877a.hex"));
-    f.Button1Click();
-    f.Button4Click();
+    Ui(f).Press(1);
+    Ui(f).Press(4);
     QCOMPARE(MessageBox::Answered().size(), 0);
 }

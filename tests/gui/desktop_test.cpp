@@ -298,7 +298,7 @@ void DesktopTest::stripButtonWorksAfterDrag()
     DesktopRig rig;
     TForm1 &f = rig.Open();
     Ui(f).CheckBox(5)->setChecked(true);
-    f.Button17Click();
+    Ui(f).Press(17);
     QVERIFY(QTest::qWaitForWindowExposed(&f));
     for (QEvent::Type back : {QEvent::MouseMove, QEvent::Enter}) {
         const QPointF at(5, 5);
@@ -327,7 +327,7 @@ void DesktopTest::stripAndDialogApart()
 {
     DesktopRig rig;
     TForm1 &f = rig.Open();
-    f.Button17Click();
+    Ui(f).Press(17);
     QVERIFY(QTest::qWaitForWindowExposed(&f));
     QTRY_VERIFY(Framed(f));
     Ui(f).EditBuffer().Words[0] = 0x1234; // the blank chip differs
@@ -360,7 +360,7 @@ void DesktopTest::failedReloadReported()
     TForm1 &f = rig.Open();
     const QString gone = rig.Write("gone.hex", ":020000003412B8\n:00000001FF\n");
     FileDialog::PreAnswer(gone);
-    f.Button1Click();
+    Ui(f).Press(1);
     QCOMPARE(Ui(f).StaticText(2)->text(), QString("gone.hex"));
     QFile::remove(gone);
     MessageBox::PreAnswer(0);
@@ -397,7 +397,7 @@ void DesktopTest::savedPlacesFittedOntoScreen()
     TForm1 &f = rig.Open();
     if (!key.isEmpty()) {
         Ui(f).CheckBox(5)->setChecked(key == "minnb");
-        f.Button17Click();
+        Ui(f).Press(17);
         QVERIFY(QTest::qWaitForWindowExposed(&f));
         if (key == "min") QTRY_VERIFY(Framed(f));
     }

@@ -394,7 +394,7 @@ void SettingsTest::signalInSmallBoxSavesWindowAndStrip()
     }
     f.move(300, 200);
     Ui(f).CheckBox(5)->setChecked(true);
-    f.Button17Click();
+    Ui(f).Press(17);
     f.move(111, 122);
     QVERIFY(Ui(f).SaveBeforeSignalEnd());
     QVERIFY(MessageBox::Answered().isEmpty());
