@@ -29,24 +29,6 @@
 namespace {
 
 
-// Every program word and data byte written, none of them erased values.
-void FillFullImage(TForm1 &f)
-{
-    MemoryBuffer &b = f.session.Buffer;
-    if (const TDeviceSpec18 *dev = f.SelectedDevice18()) {
-        for (uint32_t i = 0; i < dev->ProgramSize; ++i)
-            b.Program18[i] = static_cast<uint8_t>((i * 37 + 11) % 255);
-        for (uint32_t i = 0; i < dev->EEDataSize; ++i)
-            b.EEData18[i] = static_cast<uint8_t>((i * 13 + 5) % 255);
-    } else if (const TDeviceSpec *dev = f.SelectedDevice()) {
-        for (uint32_t i = 0; i < dev->ProgramSize; ++i)
-            b.Words[i] = static_cast<uint16_t>((i * 0x9E37u + 0x1234u) % 0x3FFF);
-        for (uint32_t i = 0; i < dev->EEDataSize; ++i)
-            b.Words[EEDataAreaStart + i] = static_cast<uint16_t>((i * 13 + 5) % 255);
-    }
-    f.RedrawBuffer();
-}
-
 void WriteSettings(const std::string &path, const std::string &device, const std::string &com3)
 {
     SettingsFile s(path);
@@ -78,9 +60,9 @@ bool MeasureStalls(const std::string &device, const SimLine &line, const QTempor
                                                     static_cast<int>(line.frame / 1000000)),
                  ini);
         WaitForStartup(f);
-        ok = f.session.Port.IsOpen();
+        ok = WindowRig::PortOpen(f);
         if (!ok) std::fprintf(stderr, "stall-bench: the window did not open %s\n", pty.c_str());
-        if (ok) FillFullImage(f);
+        if (ok) WindowRig::FillFullImage(f);
         double longest = 0;
         int ticks = 0;
         QElapsedTimer sinceTick;
@@ -108,7 +90,7 @@ bool MeasureStalls(const std::string &device, const SimLine &line, const QTempor
                         f.findChild<QLineEdit *>("Edit3")->text().toUtf8().constData());
             std::fflush(stdout);
         }
-        f.session.Port.ClosePort();
+        WindowRig::ClosePort(f);
     }
     sim.terminate();
     sim.waitForFinished(3000);

@@ -87,24 +87,6 @@ struct Case {
     bool pic18;
 };
 
-// Every program word and data byte written, none of them erased values.
-void FillFullImage(TForm1 &f)
-{
-    MemoryBuffer &b = f.session.Buffer;
-    if (const TDeviceSpec18 *dev = f.SelectedDevice18()) {
-        for (uint32_t i = 0; i < dev->ProgramSize; ++i)
-            b.Program18[i] = static_cast<uint8_t>((i * 37 + 11) % 255);
-        for (uint32_t i = 0; i < dev->EEDataSize; ++i)
-            b.EEData18[i] = static_cast<uint8_t>((i * 13 + 5) % 255);
-    } else if (const TDeviceSpec *dev = f.SelectedDevice()) {
-        for (uint32_t i = 0; i < dev->ProgramSize; ++i)
-            b.Words[i] = static_cast<uint16_t>((i * 0x9E37u + 0x1234u) % 0x3FFF);
-        for (uint32_t i = 0; i < dev->EEDataSize; ++i)
-            b.Words[EEDataAreaStart + i] = static_cast<uint16_t>((i * 13 + 5) % 255);
-    }
-    f.RedrawBuffer();
-}
-
 void WriteSettings(const std::string &path, const Case &c, const std::string &com3)
 {
     SettingsFile s(path);
@@ -134,7 +116,7 @@ Floor FloorTimes(const Case &c, const SimLine &line, const QTemporaryDir &dir)
     SimBackend &sim = *backend;
     TForm1 f(std::move(backend), ini);
     WaitForStartup(f);
-    FillFullImage(f);
+    WindowRig::FillFullImage(f);
     Floor floor;
     for (const WindowStep &s : WindowSteps) {
         const double start = sim.NowMs();
@@ -170,11 +152,11 @@ Measured RealTimes(const Case &c, const SimLine &line, const QTemporaryDir &dir,
                                                     static_cast<int>(line.frame / 1000000)),
                  ini);
         WaitForStartup(f);
-        if (!f.session.Port.IsOpen()) {
+        if (!WindowRig::PortOpen(f)) {
             std::fprintf(stderr, "tarnvik-bench: the window did not open %s\n", pty.c_str());
             std::exit(2);
         }
-        FillFullImage(f);
+        WindowRig::FillFullImage(f);
         // A 10 ms timer stands for the window's repaints: the longest gap
         // between its ticks is the longest the event loop was not served.
         QElapsedTimer sinceTick;
@@ -194,7 +176,7 @@ Measured RealTimes(const Case &c, const SimLine &line, const QTemporaryDir &dir,
             m.ms.push_back(double(t.nsecsElapsed()) / 1e6);
             m.status.push_back(f.findChild<QLineEdit *>("Edit3")->text());
         }
-        f.session.Port.ClosePort();
+        WindowRig::ClosePort(f);
     }
     sim.terminate();
     sim.waitForFinished(3000);

@@ -1,6 +1,7 @@
 // What the benchmarks that drive the window share: the port wrapper that
 // tells the host a simulated line's frame, the wait for the window's start,
-// and the commands timed through the window's own handlers.
+// the commands timed through the window's own handlers, and the full image
+// they program.
 #pragma once
 
 #include <QCoreApplication>
@@ -44,12 +45,40 @@ private:
     int heldBackMs_;
 };
 
+// What the benchmarks reach in the window beyond its controls: whether it
+// has started and opened its port, the buffer they fill, and the port they
+// let go at the end.
+class WindowRig {
+public:
+    static bool StartupPending(const TForm1 &f) { return f.FirstShowPending; }
+    static bool PortOpen(const TForm1 &f) { return f.session.Port.IsOpen(); }
+    static void ClosePort(TForm1 &f) { f.session.Port.ClosePort(); }
+
+    // Every program word and data byte written, none of them erased values.
+    static void FillFullImage(TForm1 &f)
+    {
+        MemoryBuffer &b = f.session.Buffer;
+        if (const TDeviceSpec18 *dev = f.SelectedDevice18()) {
+            for (uint32_t i = 0; i < dev->ProgramSize; ++i)
+                b.Program18[i] = static_cast<uint8_t>((i * 37 + 11) % 255);
+            for (uint32_t i = 0; i < dev->EEDataSize; ++i)
+                b.EEData18[i] = static_cast<uint8_t>((i * 13 + 5) % 255);
+        } else if (const TDeviceSpec *dev = f.SelectedDevice()) {
+            for (uint32_t i = 0; i < dev->ProgramSize; ++i)
+                b.Words[i] = static_cast<uint16_t>((i * 0x9E37u + 0x1234u) % 0x3FFF);
+            for (uint32_t i = 0; i < dev->EEDataSize; ++i)
+                b.Words[EEDataAreaStart + i] = static_cast<uint16_t>((i * 13 + 5) % 255);
+        }
+        f.RedrawBuffer();
+    }
+};
+
 inline void WaitForStartup(TForm1 &f)
 {
     f.show();
     QElapsedTimer t;
     t.start();
-    while ((f.FirstShowPending || f.findChild<QTimer *>("Timer1")->isActive()) && t.elapsed() < 10000)
+    while ((WindowRig::StartupPending(f) || f.findChild<QTimer *>("Timer1")->isActive()) && t.elapsed() < 10000)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     QCoreApplication::processEvents();
 }

@@ -159,8 +159,6 @@ void ConfigPanel::CreateConfigBitsButton(TForm1 &form)
     ConfigBitsButton->setEnabled(false);
     (new FitWatcher(ConfigBitsButton))->Check();
     QObject::connect(ConfigBitsButton, &QPushButton::clicked, &form, &TForm1::ConfigBitsButtonClick);
-    for (QLineEdit *field : Config18Values())
-        QObject::connect(field, &QLineEdit::textChanged, &form, &TForm1::RefreshConfigHints);
 }
 
 void ConfigPanel::ApplySlotState(int slot, int state)

@@ -179,6 +179,9 @@ void TForm1::CreateControls()
     PageControl1->tabBar()->setStyleSheet("QTabBar::tab { padding: 3px 5px; }");
     dumps_ = std::make_unique<DumpTabs>(PageControl1);
     config_ = std::make_unique<ConfigPanel>(*this, PageControl1);
+    // The value fields' hints name the bits the typed values set.
+    for (QLineEdit *field : config_->Config18Values())
+        connect(field, &QLineEdit::textChanged, this, &TForm1::RefreshConfigHints);
     options_ = std::make_unique<OptionPanel>(*this, PageControl1);
     log_ = std::make_unique<MessageLog>(*this, PageControl1);
     commands_ = std::make_unique<CommandRow>(*this);

@@ -74,33 +74,28 @@ bool TForm1::ConfirmMissingConfiguration()
 
 // ---- single device commands ----
 
-namespace {
-
-// A command of the main window: the check, then the chain.
-void MainCommand(TForm1 &form, Chain chain)
+void TForm1::MainCommand(Chain chain)
 {
-    CommandScope lock(form);
-    if (form.RefuseChangedBuffer(chain, false)) return;
-    OperationContext ctx = form.Context();
-    if (!form.DeviceCheck(ctx, false)) return;
-    form.RunDeviceChain(ctx, chain, false);
+    CommandScope lock(*this);
+    if (RefuseChangedBuffer(chain, false)) return;
+    OperationContext ctx = Context();
+    if (!DeviceCheck(ctx, false)) return;
+    RunDeviceChain(ctx, chain, false);
 }
-
-} // namespace
 
 void TForm1::Button3Click()
 {
-    MainCommand(*this, Chain::Read);
+    MainCommand(Chain::Read);
 }
 
 void TForm1::Button4Click()
 {
-    MainCommand(*this, Chain::Program);
+    MainCommand(Chain::Program);
 }
 
 void TForm1::Button5Click()
 {
-    MainCommand(*this, Chain::Erase);
+    MainCommand(Chain::Erase);
 }
 
 // An erase that did not happen (calibration unreadable, link lost) keeps its
@@ -109,54 +104,48 @@ void TForm1::Button5Click()
 
 void TForm1::Button6Click()
 {
-    MainCommand(*this, Chain::BlankCheck);
+    MainCommand(Chain::BlankCheck);
 }
 
 void TForm1::Button7Click()
 {
-    MainCommand(*this, Chain::Verify);
+    MainCommand(Chain::Verify);
 }
 
 // ---- chains ----
 
-namespace {
-
-// Asks for a file when there is none, clears the buffer and loads the
-// current file; false when the chain must end here (cancelled dialog, no
-// device to clear for, a file that cannot be read, or one that did not load
-// whole: a damaged file must not reach the chip).
-bool ClearAndLoadCurrent(TForm1 &form)
+// False when the chain must end here: a cancelled dialog, no device to
+// clear for, a file that cannot be read, or one that did not load whole (a
+// damaged file must not reach the chip).
+bool TForm1::ClearAndLoadCurrent()
 {
-    if (form.CurrentFile.empty() && !form.ChooseCurrentFile()) return false;
-    if (form.CurrentFile.empty() || !form.ClearBeforeLoad(TForm1::ClearNote::StatusAndLog)) return false;
+    if (CurrentFile.empty() && !ChooseCurrentFile()) return false;
+    if (CurrentFile.empty() || !ClearBeforeLoad(ClearNote::StatusAndLog)) return false;
     try {
-        if (!form.LoadCurrent()) return true;
+        if (!LoadCurrent()) return true;
     } catch (const HexFileError &error) {
-        form.LoadFailed(error, {}); // the buffer was cleared before
+        LoadFailed(error, {}); // the buffer was cleared before
         return false;
     }
-    const bool whole = form.ReportLoadFindings(false, true);
-    if (form.LastRead.LoadedAny())
-        form.AddLog(texts::FileLoaded(form.CurrentFileName()));
+    const bool whole = ReportLoadFindings(false, true);
+    if (LastRead.LoadedAny()) AddLog(texts::FileLoaded(CurrentFileName()));
     return whole;
 }
 
-} // namespace
-
 void TForm1::Program1Click()
 {
-    MainCommand(*this, Chain::ProgramVerify);
+    MainCommand(Chain::ProgramVerify);
 }
 
 void TForm1::EraseBlankCheckProgramVerify1Click()
 {
-    MainCommand(*this, Chain::EraseBlankCheckProgramVerify);
+    MainCommand(Chain::EraseBlankCheckProgramVerify);
 }
 
 void TForm1::BufferClearLoadProgramVerify1Click()
 {
     CommandScope lock(*this);
-    if (!ClearAndLoadCurrent(*this)) return;
+    if (!ClearAndLoadCurrent()) return;
     OperationContext ctx = Context();
     if (!DeviceCheck(ctx, false)) return;
     RunDeviceChain(ctx, Chain::ProgramVerify, false, CurrentFileName());
@@ -165,7 +154,7 @@ void TForm1::BufferClearLoadProgramVerify1Click()
 void TForm1::EraseBlankCheckBufferClearLoadProgramVerify1Click()
 {
     CommandScope lock(*this);
-    if (!ClearAndLoadCurrent(*this)) return;
+    if (!ClearAndLoadCurrent()) return;
     OperationContext ctx = Context();
     if (!DeviceCheck(ctx, false)) return;
     RunDeviceChain(ctx, Chain::EraseBlankCheckProgramVerify, false, CurrentFileName());
@@ -173,5 +162,5 @@ void TForm1::EraseBlankCheckBufferClearLoadProgramVerify1Click()
 
 void TForm1::EraseBlankCheck1Click()
 {
-    MainCommand(*this, Chain::EraseBlankCheck);
+    MainCommand(Chain::EraseBlankCheck);
 }

@@ -263,43 +263,35 @@ void TForm1::Button2Click()
     SetStatus(texts::SavedStatus(name));
 }
 
-namespace {
-
-enum class Reload { NewFile, CurrentFile };
-
-// The clearing loads of the load menu and the Small Box menu; the file name
-// without folder when loaded, empty when nothing was loaded.
-std::string ClearAndLoad(TForm1 &form, Reload which)
+std::string TForm1::ClearAndLoad(Reload which)
 {
-    if (which == Reload::NewFile || form.CurrentFile.empty())
-        if (!form.ChooseCurrentFile()) return {};
-    if (form.CurrentFile.empty() || !form.ClearBeforeLoad(TForm1::ClearNote::Log)) return {};
+    if (which == Reload::NewFile || CurrentFile.empty())
+        if (!ChooseCurrentFile()) return {};
+    if (CurrentFile.empty() || !ClearBeforeLoad(ClearNote::Log)) return {};
     try {
-        form.LoadCurrent();
+        LoadCurrent();
     } catch (const HexFileError &error) {
-        form.LoadFailed(error, {}); // the buffer was cleared before
+        LoadFailed(error, {}); // the buffer was cleared before
         return {};
     }
-    if (!form.ReportLoadFindings() && !form.LastRead.LoadedAny()) return {};
-    const std::string name = form.CurrentFileName();
-    form.AddLog(which == Reload::NewFile ? texts::FileLoaded(name) : texts::FileReloaded(name));
-    form.LogChecksum();
+    if (!ReportLoadFindings() && !LastRead.LoadedAny()) return {};
+    const std::string name = CurrentFileName();
+    AddLog(which == Reload::NewFile ? texts::FileLoaded(name) : texts::FileReloaded(name));
+    LogChecksum();
     return name;
 }
-
-} // namespace
 
 void TForm1::BufferClearLoadNewFile1Click()
 {
     CommandScope lock(*this);
-    const std::string name = ClearAndLoad(*this, Reload::NewFile);
+    const std::string name = ClearAndLoad(Reload::NewFile);
     if (!name.empty()) SetStatus(texts::ClearedAndLoaded(name, Audience::Window));
 }
 
 void TForm1::BufferClearLoadCurrentFile1Click()
 {
     CommandScope lock(*this);
-    const std::string name = ClearAndLoad(*this, Reload::CurrentFile);
+    const std::string name = ClearAndLoad(Reload::CurrentFile);
     if (!name.empty()) SetStatus(texts::ClearedAndLoaded(name, Audience::Window));
 }
 
@@ -315,7 +307,7 @@ void TForm1::ResetCurrentFile1Click()
 void TForm1::LoadNewFile1Click()
 {
     CommandScope lock(*this);
-    const std::string name = ClearAndLoad(*this, Reload::NewFile);
+    const std::string name = ClearAndLoad(Reload::NewFile);
     if (name.empty()) return;
     const std::string text = texts::ClearedAndLoaded(name, Audience::SmallBox);
     SetStatus(text);
@@ -325,7 +317,7 @@ void TForm1::LoadNewFile1Click()
 void TForm1::LoadCurrentFile1Click()
 {
     CommandScope lock(*this);
-    const std::string name = ClearAndLoad(*this, Reload::CurrentFile);
+    const std::string name = ClearAndLoad(Reload::CurrentFile);
     if (name.empty()) return;
     const std::string text = texts::ClearedAndLoaded(name, Audience::SmallBox);
     SetStatus(text);

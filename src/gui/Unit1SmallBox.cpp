@@ -26,8 +26,6 @@
 #include "WindowPlaces.h"
 #include "texts/load_texts.h"
 
-namespace {
-
 // Counts the strip's mouse moves for the drag and resets the count where the
 // user lets go or leaves the button.
 class SmallBoxMouse : public QObject {
@@ -78,8 +76,6 @@ private:
     TForm1 &form_;
     QToolButton *button_; // the strip's Programmer button
 };
-
-} // namespace
 
 QList<QWidget *> TForm1::SmallBoxHidden() const
 {
@@ -308,45 +304,25 @@ void TForm1::FormMouseMove()
 
 // ---- device commands of the Small Box menu ----
 
-namespace {
-
-void ShowDialog(TForm1 &form)
+bool TForm1::SmallBoxCommand(OperationContext &ctx, Chain chain, const std::string &file)
 {
-    form.ShowProgressDialog();
-}
-
-// An erase that did not happen ends the chain with its own failure text,
-// which the strip's user only sees in the progress dialog: the text the
-// chain reported, not what the status line shows (a close that waits adds
-// its note there).
-void StopAfterFailedErase(TForm1 &form)
-{
-    form.SetDialogStatus(form.StatusText());
-}
-
-} // namespace
-
-namespace {
-
-// A command of the Small Box menu, the dialog shown: the check, then the
-// chain. False when the check refused.
-bool SmallBoxCommand(TForm1 &form, OperationContext &ctx, Chain chain, const std::string &file = {})
-{
-    if (form.RefuseChangedBuffer(chain, true)) return false;
-    if (!form.DeviceCheck(ctx, true)) return false;
-    const ChainResult result = form.RunDeviceChain(ctx, chain, true, file);
-    if (!result.Ok() && result.ended == Step::Erase) StopAfterFailedErase(form);
+    if (RefuseChangedBuffer(chain, true)) return false;
+    if (!DeviceCheck(ctx, true)) return false;
+    const ChainResult result = RunDeviceChain(ctx, chain, true, file);
+    // An erase that did not happen ends the chain with its own failure text,
+    // which the strip's user only sees in the progress dialog: the text the
+    // chain reported, not what the status line shows (a close that waits
+    // adds its note there).
+    if (!result.Ok() && result.ended == Step::Erase) SetDialogStatus(StatusText());
     return true;
 }
-
-} // namespace
 
 void TForm1::Read1Click()
 {
     CommandScope lock(*this);
-    ShowDialog(*this);
+    ShowProgressDialog();
     OperationContext ctx = Context();
-    if (!SmallBoxCommand(*this, ctx, Chain::Read)) return;
+    if (!SmallBoxCommand(ctx, Chain::Read)) return;
     activateWindow();
     if (Form3) Form3->raise();
 }
@@ -354,40 +330,40 @@ void TForm1::Read1Click()
 void TForm1::Program3Click()
 {
     CommandScope lock(*this);
-    ShowDialog(*this);
+    ShowProgressDialog();
     OperationContext ctx = Context();
-    SmallBoxCommand(*this, ctx, Chain::Program);
+    SmallBoxCommand(ctx, Chain::Program);
 }
 
 void TForm1::BlankCheck1Click()
 {
     CommandScope lock(*this);
-    ShowDialog(*this);
+    ShowProgressDialog();
     OperationContext ctx = Context();
-    SmallBoxCommand(*this, ctx, Chain::BlankCheck);
+    SmallBoxCommand(ctx, Chain::BlankCheck);
 }
 
 void TForm1::Verify1Click()
 {
     CommandScope lock(*this);
-    ShowDialog(*this);
+    ShowProgressDialog();
     OperationContext ctx = Context();
-    SmallBoxCommand(*this, ctx, Chain::Verify);
+    SmallBoxCommand(ctx, Chain::Verify);
 }
 
 void TForm1::Erase1Click()
 {
     CommandScope lock(*this);
-    ShowDialog(*this);
+    ShowProgressDialog();
     OperationContext ctx = Context();
-    SmallBoxCommand(*this, ctx, Chain::EraseBlankCheck);
+    SmallBoxCommand(ctx, Chain::EraseBlankCheck);
 }
 
 void TForm1::LoadEraseprogramVerify1Click()
 {
     CommandScope lock(*this);
     if (CurrentFile.empty() && !ChooseCurrentFile()) return;
-    ShowDialog(*this);
+    ShowProgressDialog();
     if (!ClearBeforeLoad(ClearNote::DialogStatusAndLog)) return;
     try {
         LoadCurrent();
@@ -400,5 +376,5 @@ void TForm1::LoadEraseprogramVerify1Click()
     if (LastRead.LoadedAny()) AddLog(texts::FileLoaded(CurrentFileName()));
     if (!whole) return;
     OperationContext ctx = Context();
-    SmallBoxCommand(*this, ctx, Chain::EraseBlankCheckProgramVerify, CurrentFileName());
+    SmallBoxCommand(ctx, Chain::EraseBlankCheckProgramVerify, CurrentFileName());
 }

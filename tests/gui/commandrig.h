@@ -41,7 +41,7 @@ struct CommandRig : PortRig {
     // mode some sit on the disabled tab control, which greys them all).
     bool Released() const
     {
-        for (QWidget *w : form->LockedControls())
+        for (QWidget *w : Ui(*form).LockedControls())
             if (w->testAttribute(Qt::WA_ForceDisabled)) return false;
         return true;
     }

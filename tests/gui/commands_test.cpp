@@ -34,14 +34,14 @@ struct StatusTrail {
 // ones) is in the chip.
 bool ChipHoldsBuffer(TForm1 &f, SimBackend &sim)
 {
-    const MemoryBuffer &b = f.session.Buffer;
+    const MemoryBuffer &b = Ui(f).Buffer();
     int compared = 0;
-    if (const TDeviceSpec18 *dev = f.SelectedDevice18()) {
+    if (const TDeviceSpec18 *dev = Ui(f).SelectedDevice18()) {
         for (uint32_t i = 0; i < dev->ProgramSize; ++i)
             if (b.Program18[i] != 0xFF && ++compared && sim.Chip().Peek(i) != b.Program18[i]) return false;
         for (uint32_t i = 0; i < dev->EEDataSize; ++i)
             if (b.EEData18[i] != 0xFF && ++compared && sim.Chip().Eeprom(i) != b.EEData18[i]) return false;
-    } else if (const TDeviceSpec *dev = f.SelectedDevice()) {
+    } else if (const TDeviceSpec *dev = Ui(f).SelectedDevice()) {
         for (uint32_t i = 0; i < dev->ProgramSize; ++i)
             if (b.Words[i] != dev->BlankWord && ++compared && sim.Chip().Peek(i) != b.Words[i]) return false;
         for (uint32_t i = 0; i < dev->EEDataSize; ++i)
@@ -136,53 +136,53 @@ void CommandsTest::singleCommands()
     StatusTrail trail(f);
 
     FileDialog::PreAnswer(Fixture(file.toLatin1()));
-    f.Button1Click();
+    Ui(f).Press(1);
     QCOMPARE(rig.Status(), " \"" + file + "\" をロードしました。");
     QVERIFY(rig.Log().contains("ファイル \"" + file + "\" をロードしました。"));
     QCOMPARE(Ui(f).StaticText(2)->text(), file);
     QVERIFY(rig.Released());
-    const MemoryBuffer loaded = f.session.Buffer;
+    const MemoryBuffer loaded = Ui(f).Buffer();
     const QString loadedDump = Ui(f).Memo(1)->toPlainText().section('\n', 0, 0);
 
     Ui(f).PageControl1()->setCurrentIndex(TForm1::ProgramTab);
-    f.Button4Click();
+    Ui(f).Press(4);
     QVERIFY(trail.texts.contains("デバイスに書込み中…"));
     QCOMPARE(rig.Status(), QString("デバイスに書き込みました"));
     QVERIFY(ChipHoldsBuffer(f, *rig.sim));
     QVERIFY(rig.Released());
 
-    f.Button7Click();
+    Ui(f).Press(7);
     QVERIFY(trail.texts.contains("ベリファイ中…"));
     QCOMPARE(rig.Status(), VerifyOk);
     QCOMPARE(Ui(f).PageControl1()->currentIndex(), int(TForm1::ProgramTab));
 
     // A programmed chip is not blank; the report shows the Message tab.
-    f.Button6Click();
+    Ui(f).Press(6);
     QVERIFY(trail.texts.contains("ブランクチェック中…"));
     QCOMPARE(rig.Status(), QString(" !! ブランクではありません。"));
     QCOMPARE(Ui(f).PageControl1()->currentIndex(), int(TForm1::MessageTab));
 
     // READ brings back what was programmed.
-    f.Button13Click();
-    f.Button3Click();
+    Ui(f).Press(13);
+    Ui(f).Press(3);
     QVERIFY(trail.texts.contains("デバイスから読込み中…"));
     QCOMPARE(rig.Status(), QString("デバイスからバッファに読み込みました。"));
     QCOMPARE(rig.Log().last(), QString::fromStdString(ChecksumText(
-                                   ImageChecksum(f.session.Buffer, DeviceSelection{f.Pic18, f.Selected()}))));
+                                   ImageChecksum(Ui(f).Buffer(), DeviceSelection{Ui(f).Pic18(), Ui(f).Selected()}))));
     QVERIFY(ChipHoldsBuffer(f, *rig.sim));
-    if (f.Pic18)
-        QCOMPARE(f.session.Buffer.Program18, loaded.Program18);
+    if (Ui(f).Pic18())
+        QCOMPARE(Ui(f).Buffer().Program18, loaded.Program18);
     else
-        for (uint32_t i = 0; i < f.SelectedDevice()->ProgramSize; ++i)
-            if (loaded.Words[i] != f.SelectedDevice()->BlankWord)
-                QCOMPARE(f.session.Buffer.Words[i], loaded.Words[i]);
+        for (uint32_t i = 0; i < Ui(f).SelectedDevice()->ProgramSize; ++i)
+            if (loaded.Words[i] != Ui(f).SelectedDevice()->BlankWord)
+                QCOMPARE(Ui(f).Buffer().Words[i], loaded.Words[i]);
     QCOMPARE(Ui(f).Memo(1)->toPlainText().section('\n', 0, 0), loadedDump); // the views were redrawn
 
-    f.Button5Click();
+    Ui(f).Press(5);
     QCOMPARE(rig.Status(), QString("デバイスを消去しました。"));
-    f.Button6Click();
+    Ui(f).Press(6);
     QCOMPARE(rig.Status(), QString("デバイスはブランクです。"));
-    f.Button7Click();
+    Ui(f).Press(7);
     QCOMPARE(rig.Status(), QString(" !! 一致しません。"));
     // The differences are listed in Japanese like the rest of the log.
     QVERIFY2(rig.Log().filter(QRegularExpression("^  0x[0-9A-F]{4,6}: ファイル [0-9A-F]+、デバイス [0-9A-F]+$")).size() > 0,
@@ -190,7 +190,7 @@ void CommandsTest::singleCommands()
     QVERIFY(rig.Released());
 
     // CLEAR empties the log and nothing else.
-    f.Button9Click();
+    Ui(f).Press(9);
     QVERIFY(Ui(f).Memo(4)->toPlainText().isEmpty());
     QCOMPARE(rig.Status(), QString(" !! 一致しません。"));
 }
@@ -236,7 +236,7 @@ void CommandsTest::chains()
                           "書込みました。　ベリファイ中…", VerifyOk}));
 
     // With a current file the chain reloads it without asking.
-    f.Button5Click();
+    Ui(f).Press(5);
     trail.texts.clear();
     f.BufferClearLoadProgramVerify1Click();
     QCOMPARE(FileDialog::Shown(), 1);
@@ -274,7 +274,7 @@ void CommandsTest::notBlankStopsTheEraseChains()
     TForm1 &f = rig.StartWith("PIC16F877A");
     KeepNonBlankAfterErase(rig);
     FileDialog::PreAnswer(Fixture("p16f877a.hex"));
-    f.Button1Click();
+    Ui(f).Press(1);
 
     f.EraseBlankCheckProgramVerify1Click();
     QCOMPARE(rig.Status(), QString("消去できませんでした。デバイスはブランクではありません。"));
@@ -289,10 +289,10 @@ void CommandsTest::notBlankStopsTheEraseChains()
     QCOMPARE(rig.Status(), QString("消去しましたが、デバイスはブランクではありません。"));
 
     f.Erase1Click();
-    QCOMPARE(f.Form3->StaticText1->text(), QString(" !!消去しましたがブランクではありません。"));
-    f.Form3->Button1Click();
+    QCOMPARE(Ui(f).Dialog()->StaticText1->text(), QString(" !!消去しましたがブランクではありません。"));
+    Ui(f).Dialog()->Button1Click();
     f.LoadEraseprogramVerify1Click();
-    QCOMPARE(f.Form3->StaticText1->text(), QString(" !!消去しましたが、ブランクではありません。"));
+    QCOMPARE(Ui(f).Dialog()->StaticText1->text(), QString(" !!消去しましたが、ブランクではありません。"));
     QCOMPARE(rig.sim->Chip().Peek(0), uint16_t(0x3FFF));
     QVERIFY(rig.Released());
 }
@@ -309,15 +309,14 @@ void CommandsTest::failedEraseEndsTheChains()
         TForm1 &f = rig.StartWith("PIC12F675");
         const uint16_t first = rig.sim->Chip().Peek(0);
         const uint64_t before = rig.sim->Firmware().BytesReceived();
-        OperationContext probe = f.Context();
-        QVERIFY(f.DeviceCheck(probe, false));
+        QVERIFY(Ui(f).CheckDevice());
         const uint64_t check = rig.sim->Firmware().BytesReceived() - before;
         rig.sim->Firmware().AddFault(
             {FaultKind::SilentAfter, rig.sim->Firmware().BytesReceived() + check + 4});
         (f.*chain)();
         QVERIFY2(rig.Status().startsWith(" !! "), qPrintable(rig.Status()));
-        QVERIFY(!f.Form3->StaticText1->text().contains("消去OK"));
-        QVERIFY(!f.Form3->StaticText1->text().contains("消去しました"));
+        QVERIFY(!Ui(f).Dialog()->StaticText1->text().contains("消去OK"));
+        QVERIFY(!Ui(f).Dialog()->StaticText1->text().contains("消去しました"));
         QCOMPARE(rig.sim->Chip().Peek(0), first);
         QVERIFY(rig.Released());
     }
@@ -349,7 +348,7 @@ void CommandsTest::eraseRefusalAndErasedCalibration()
     rig.sim->Chip().Poke(0, 0x0123);
     MessageBox::Reset();
     MessageBox::PreAnswer(0);
-    f.Button5Click();
+    Ui(f).Press(5);
     QCOMPARE(MessageBox::Answered().size(), 1);
     QVERIFY(MessageBox::Answered()[0].contains("消去された値"));
     QCOMPARE(rig.Status(), QString(" !! キャリブレーションデータが消去されています。消去を中止しました。"));
@@ -362,7 +361,7 @@ void CommandsTest::eraseRefusalAndErasedCalibration()
     TForm1 &g = lost.StartWith("PIC16F877A");
     TarnboxFirmware &board = lost.sim->Firmware();
     uint64_t mark = board.BytesReceived();
-    g.Button5Click();
+    Ui(g).Press(5);
     const uint64_t checkAndErase = board.BytesReceived() - mark;
     board.AddFault({FaultKind::SilentAfter, board.BytesReceived() + checkAndErase + 20});
     g.EraseBlankCheck1Click();
@@ -375,9 +374,9 @@ void CommandsTest::cancelledDialogAndMissingFile()
     CommandRig rig;
     TForm1 &f = rig.StartWith("PIC16F877A");
     FileDialog::PreAnswer(Fixture("p16f877a.hex"));
-    f.Button1Click();
-    f.Button19Click();
-    const WordImage before = f.session.Buffer.Words;
+    Ui(f).Press(1);
+    Ui(f).Press(19);
+    const WordImage before = Ui(f).Buffer().Words;
     const QString status = rig.Status();
     rig.sim->ClearTrace();
 
@@ -391,11 +390,11 @@ void CommandsTest::cancelledDialogAndMissingFile()
         FileDialog::PreAnswer(QString());
         (f.*h)();
         QCOMPARE(FileDialog::Pending(), 0);
-        QVERIFY(f.session.Buffer.Words == before);
+        QVERIFY(Ui(f).Buffer().Words == before);
         QCOMPARE(rig.Status(), status);
         QVERIFY(rig.Released());
     }
-    QVERIFY(!f.Form3->isVisible());
+    QVERIFY(!Ui(f).Dialog()->isVisible());
     QVERIFY(rig.sim->HostBytes().empty());
 
     // A current file that has gone: the error box names it and the reason,
@@ -403,8 +402,8 @@ void CommandsTest::cancelledDialogAndMissingFile()
     // reports the failure and the Current File is blank like the buffer.
     const QString gone = rig.Write("gone.hex", Lines({Record(0, QByteArray("\x34\x12", 2)), ":00000001FF"}));
     FileDialog::PreAnswer(gone);
-    f.Button1Click();
-    QCOMPARE(f.session.Buffer.Words[0], uint16_t(0x1234));
+    Ui(f).Press(1);
+    QCOMPARE(Ui(f).Buffer().Words[0], uint16_t(0x1234));
     QFile::remove(gone);
     rig.sim->ClearTrace();
     const Handler reloads[] = {&TForm1::BufferClearLoadProgramVerify1Click,
@@ -412,8 +411,8 @@ void CommandsTest::cancelledDialogAndMissingFile()
                                &TForm1::LoadEraseprogramVerify1Click, &TForm1::BufferClearLoadCurrentFile1Click,
                                &TForm1::LoadCurrentFile1Click};
     for (Handler reload : reloads) {
-        f.SetCurrentFile(gone.toStdString());
-        f.session.Buffer.Words[0] = 0x1234;
+        Ui(f).SetCurrentFile(gone.toStdString());
+        Ui(f).EditBuffer().Words[0] = 0x1234;
         MessageBox::Reset();
         MessageBox::PreAnswer(0);
         const int logLines = rig.Log().size();
@@ -421,26 +420,26 @@ void CommandsTest::cancelledDialogAndMissingFile()
         QCOMPARE(MessageBox::Answered().size(), 1);
         QVERIFY(MessageBox::Answered()[0].contains(gone));
         QVERIFY(MessageBox::Answered()[0].contains("ファイルまたはフォルダーが見つかりません。"));
-        QCOMPARE(f.session.Buffer.Words[0], uint16_t(0x3FFF));
+        QCOMPARE(Ui(f).Buffer().Words[0], uint16_t(0x3FFF));
         QCOMPARE(rig.Status(), QString(" !! \"gone.hex\" をロードできません。　ファイルまたはフォルダーが見つかりません。"));
         QCOMPARE(rig.Log().mid(logLines),
                  QStringList({"バッファをクリアしました。",
                               "ファイル \"gone.hex\" をロードできません。ファイルまたはフォルダーが見つかりません。"}));
-        QVERIFY(f.CurrentFile.empty() && Ui(f).StaticText(2)->text().isEmpty());
+        QVERIFY(Ui(f).CurrentFile().empty() && Ui(f).StaticText(2)->text().isEmpty());
         QVERIFY(rig.Released());
     }
     // LOAD reads over the buffer: after a failure it still holds the file
     // loaded before, and the Current File says so.
     const QString kept = rig.Write("kept.hex", Lines({Record(0, QByteArray("\x34\x12", 2)), ":00000001FF"}));
     FileDialog::PreAnswer(kept);
-    f.Button1Click();
+    Ui(f).Press(1);
     FileDialog::PreAnswer(gone);
     MessageBox::Reset();
     MessageBox::PreAnswer(0);
-    f.Button1Click();
+    Ui(f).Press(1);
     QVERIFY(rig.Status().startsWith(" !! \"gone.hex\" をロードできません。"));
     QCOMPARE(Ui(f).StaticText(2)->text(), QString("kept.hex"));
-    QCOMPARE(f.session.Buffer.Words[0], uint16_t(0x1234));
+    QCOMPARE(Ui(f).Buffer().Words[0], uint16_t(0x1234));
     QVERIFY(rig.sim->HostBytes().empty());
 }
 
@@ -448,8 +447,8 @@ void CommandsTest::noDeviceRefusedWithBufferUntouched()
 {
     CommandRig rig;
     TForm1 &f = rig.StartWith("PIC99X", "PIC16F877A"); // not in the catalogue: nothing selected
-    QCOMPARE(f.Selected(), -1);
-    QCOMPARE(f.session.Buffer.Words[0], uint16_t(0x3FFF));
+    QCOMPARE(Ui(f).Selected(), -1);
+    QCOMPARE(Ui(f).Buffer().Words[0], uint16_t(0x3FFF));
     using Handler = void (TForm1::*)();
     for (Handler h :
          {&TForm1::Button3Click, &TForm1::Button4Click, &TForm1::Button5Click, &TForm1::Button6Click,
@@ -465,7 +464,7 @@ void CommandsTest::noDeviceRefusedWithBufferUntouched()
         QVERIFY(rig.Released());
     }
     for (uint32_t i = 0; i < WordImageSize; ++i)
-        QCOMPARE(f.session.Buffer.Words[i], uint16_t(0x3FFF));
+        QCOMPARE(Ui(f).Buffer().Words[i], uint16_t(0x3FFF));
 }
 
 void CommandsTest::loadMenuAndSaveTexts()
@@ -488,14 +487,14 @@ void CommandsTest::loadMenuAndSaveTexts()
 
     const QString out = rig.dir.filePath("out.hex");
     FileDialog::PreAnswer(out);
-    f.Button2Click();
+    Ui(f).Press(2);
     QCOMPARE(rig.Status(), QString(" \"out.hex\" にセーブしました。"));
     QCOMPARE(rig.Log().last(), QString("ファイル \"out.hex\" にセーブしました。"));
     // The saved file loads back into a cleared buffer as it was.
-    const WordImage saved = f.session.Buffer.Words;
-    f.Button13Click();
+    const WordImage saved = Ui(f).Buffer().Words;
+    Ui(f).Press(13);
     FileDialog::PreAnswer(out);
-    f.Button1Click();
+    Ui(f).Press(1);
     auto sameImage = [&f](const WordImage &a, const WordImage &b) {
         for (uint32_t i = 0; i < 0x2008; ++i)
             if ((i < 0x2000 || i >= ConfigAreaStart) && a[i] != b[i]) return false;
@@ -503,7 +502,7 @@ void CommandsTest::loadMenuAndSaveTexts()
             if ((a[i] & 0xFF) != (b[i] & 0xFF)) return false;
         return true;
     };
-    QVERIFY(sameImage(f.session.Buffer.Words, saved));
+    QVERIFY(sameImage(Ui(f).Buffer().Words, saved));
     QCOMPARE(Ui(f).StaticText(2)->text(), QString("out.hex"));
 
     // A folder that does not exist: the box names the file, the buffer and
@@ -512,24 +511,24 @@ void CommandsTest::loadMenuAndSaveTexts()
     MessageBox::Reset();
     MessageBox::PreAnswer(0);
     FileDialog::PreAnswer(bad);
-    f.Button2Click();
+    Ui(f).Press(2);
     QCOMPARE(MessageBox::Answered().size(), 1);
     QVERIFY(MessageBox::Answered()[0].contains(bad));
     QVERIFY(MessageBox::Answered()[0].contains("ファイルまたはフォルダーが見つかりません。"));
     QCOMPARE(rig.Status(), QString(" \"out.hex\" をロードしました。"));
-    QVERIFY(sameImage(f.session.Buffer.Words, saved));
+    QVERIFY(sameImage(Ui(f).Buffer().Words, saved));
     QVERIFY(rig.Released());
 
     // A cancelled save writes nothing and says nothing.
     FileDialog::PreAnswer(QString());
-    f.Button2Click();
+    Ui(f).Press(2);
     QCOMPARE(rig.Status(), QString(" \"out.hex\" をロードしました。"));
 
     // What the part would not get as the file says is listed in the log.
     MessageBox::PreAnswer(0);
     FileDialog::PreAnswer(
         rig.Write("beyond.hex", Lines({Record(0x4400, QByteArray("\x34\x12", 2)), ":00000001FF"})));
-    f.Button1Click();
+    Ui(f).Press(1);
     QVERIFY(rig.Log().contains(
         "ファイル \"beyond.hex\" の 1 件のレコードがデバイス PIC16F877A にそのとおりには入りません。"));
     QVERIFY(rig.Log().contains("1 行目 (0x2200): デバイスのメモリの外にあるデータです（書き込まれません）。"));
@@ -549,12 +548,12 @@ void CommandsTest::pickDeviceFromTheChip()
                           Case{"PIC16F877A", "PIC16F877A", true}, Case{"PIC10F200", "PIC16F877A", false}}) {
         CommandRig rig;
         TForm1 &f = rig.StartWith("PIC16F877A", c.chip);
-        f.session.Buffer.Words[0] = 0x1234;
+        Ui(f).EditBuffer().Words[0] = 0x1234;
         f.PickDevice1Click();
         QCOMPARE(Ui(f).ComboBox1()->currentText(), QString(c.selected));
         const bool same = QString(c.chip) == "PIC16F877A" || !c.picked;
         // Only a change of device clears the buffer, as from the list.
-        if (!f.Pic18) QCOMPARE(f.session.Buffer.Words[0] == 0x1234, same);
+        if (!Ui(f).Pic18()) QCOMPARE(Ui(f).Buffer().Words[0] == 0x1234, same);
         QCOMPARE(Ui(f).Memo(4)->toPlainText().contains("を選択しました。"), c.picked);
         QVERIFY(rig.Released());
     }
@@ -570,47 +569,47 @@ void CommandsTest::autoSelectOnLoad()
 
     // Without a tag two loads merge over the same device.
     FileDialog::PreAnswer(rig.Write("a.hex", Lines({word0, ":00000001FF"})));
-    f.Button1Click();
+    Ui(f).Press(1);
     FileDialog::PreAnswer(rig.Write("b.hex", Lines({word1, ":00000001FF"})));
-    f.Button1Click();
-    QCOMPARE(f.session.Buffer.Words[0], uint16_t(0x1234));
-    QCOMPARE(f.session.Buffer.Words[1], uint16_t(0x0678));
+    Ui(f).Press(1);
+    QCOMPARE(Ui(f).Buffer().Words[0], uint16_t(0x1234));
+    QCOMPARE(Ui(f).Buffer().Words[1], uint16_t(0x0678));
 
     // A lower-case tag line is no tag: nothing switches, nothing is cleared.
     FileDialog::PreAnswer(rig.Write("lower.hex", Lines({";pic16f628a", ":00000001FF"})));
-    f.Button1Click();
+    Ui(f).Press(1);
     QCOMPARE(Ui(f).ComboBox1()->currentText(), QString("PIC16F877A"));
-    QCOMPARE(f.session.Buffer.Words[0], uint16_t(0x1234));
+    QCOMPARE(Ui(f).Buffer().Words[0], uint16_t(0x1234));
 
     // A device-information record naming a PIC12H part is passed over.
     QByteArray info(16, '\0');
     info.replace(1, 7, "12HV615");
     FileDialog::PreAnswer(rig.Write("info.hex", Lines({Record(0xFF00, info), ":00000001FF"})));
-    f.Button1Click();
+    Ui(f).Press(1);
     QCOMPARE(Ui(f).ComboBox1()->currentText(), QString("PIC16F877A"));
 
     // The tag scan cuts at the first blank; a changed device clears first.
     FileDialog::PreAnswer(rig.Write("blanks.hex", Lines({";PIC16F628A   ", word1, ":00000001FF"})));
-    f.Button1Click();
+    Ui(f).Press(1);
     QCOMPARE(Ui(f).ComboBox1()->currentText(), QString("PIC16F628A"));
-    QCOMPARE(f.session.Buffer.Words[0], uint16_t(0x3FFF));
-    QCOMPARE(f.session.Buffer.Words[1], uint16_t(0x0678));
+    QCOMPARE(Ui(f).Buffer().Words[0], uint16_t(0x3FFF));
+    QCOMPARE(Ui(f).Buffer().Words[1], uint16_t(0x0678));
     QCOMPARE(Ui(f).StaticText(2)->text(), QString("blanks.hex"));
 
     // The tag line ;PIC12HV615 is taken.
     FileDialog::PreAnswer(rig.Write("hv.hex", Lines({";PIC12HV615", ":00000001FF"})));
-    f.Button1Click();
+    Ui(f).Press(1);
     QCOMPARE(Ui(f).ComboBox1()->currentText(), QString("PIC12HV615"));
 
     // A PIC18 tag switches the family and sizes the arrays before loading.
     FileDialog::PreAnswer(rig.Write("p18.hex", Lines({";PIC18F4550", Record(0, QByteArray("\0\0", 2), 4),
                                                       Record(0x7FF0, "\x01\x02\x03\x04"), ":00000001FF"})));
-    f.Button1Click();
-    QVERIFY(f.Pic18);
+    Ui(f).Press(1);
+    QVERIFY(Ui(f).Pic18());
     QCOMPARE(Ui(f).ComboBox1()->count(), DeviceTable18Size);
     QCOMPARE(Ui(f).ComboBox1()->currentText(), QString("PIC18F4550"));
-    QCOMPARE(f.session.Buffer.Program18.size(), size_t(32768));
-    QCOMPARE(f.session.Buffer.Program18[0x7FF3], uint8_t(4));
+    QCOMPARE(Ui(f).Buffer().Program18.size(), size_t(32768));
+    QCOMPARE(Ui(f).Buffer().Program18[0x7FF3], uint8_t(4));
     QVERIFY(!Ui(f).CheckBox(2)->isEnabled());
     QVERIFY(Ui(f).MaskEdit(9)->isEnabled()); // the PIC18 configuration fields
     QCOMPARE(Ui(f).StaticText(2)->text(), QString("p18.hex"));
@@ -626,8 +625,8 @@ void CommandsTest::damagedFilesNeverReachTheChip()
     // LOAD keeps what loaded and says, in a box and line by line, what did not.
     MessageBox::PreAnswer(0);
     FileDialog::PreAnswer(rig.Write("d.hex", Lines({word0, ":020002007806FF", ":00000001FF"})));
-    f.Button1Click();
-    QCOMPARE(f.session.Buffer.Words[0], uint16_t(0x1234));
+    Ui(f).Press(1);
+    QCOMPARE(Ui(f).Buffer().Words[0], uint16_t(0x1234));
     QCOMPARE(MessageBox::Answered(),
              QStringList{"ファイル \"d.hex\" の 1 行を読み込めませんでした（最初は 2 行目）。"});
     QVERIFY(Ui(f).Memo(4)->toPlainText().contains("2 行目: チェックサムが一致しません。"));
@@ -635,7 +634,7 @@ void CommandsTest::damagedFilesNeverReachTheChip()
     // A file without any HEX says so and is not announced as loaded.
     MessageBox::PreAnswer(0);
     FileDialog::PreAnswer(rig.Write("blink.asm", "\tlist p=16f877a\n\tgoto $\n"));
-    f.Button1Click();
+    Ui(f).Press(1);
     QCOMPARE(rig.Status(), QString(" !! ファイル \"blink.asm\" にHEXデータがありません。"));
 
     // The loading chains stop before the device: nothing is sent to it.
@@ -649,7 +648,7 @@ void CommandsTest::damagedFilesNeverReachTheChip()
     // A file whose only data line is damaged loads nothing, and no load
     // says it did: the reload leaves the buffer cleared, LOAD as it was.
     FileDialog::PreAnswer(rig.Write("reload.hex", Lines({word0, ":00000001FF"})));
-    f.Button1Click();
+    Ui(f).Press(1);
     rig.Write("reload.hex", Lines({":020000003412B9", ":00000001FF"}));
     const QString nothing = " !! ファイル \"reload.hex\" から何も読み込めませんでした。";
     for (int reload = 0; reload < 2; ++reload) {
@@ -659,11 +658,11 @@ void CommandsTest::damagedFilesNeverReachTheChip()
             f.BufferClearLoadCurrentFile1Click();
         } else {
             FileDialog::PreAnswer(rig.dir.filePath("reload.hex"));
-            f.Button1Click();
+            Ui(f).Press(1);
         }
         QCOMPARE(rig.Status(), nothing);
         QVERIFY(rig.Log().mid(logged).filter("をロードしました").isEmpty());
-        QCOMPARE(f.session.Buffer.Words[0], uint16_t(reload ? 0x3FFF : 0x1234));
+        QCOMPARE(Ui(f).Buffer().Words[0], uint16_t(reload ? 0x3FFF : 0x1234));
         QVERIFY(rig.Released());
     }
     FileDialog::PreAnswer(rig.Write("cut.hex", Lines({word0})));
@@ -676,14 +675,14 @@ void CommandsTest::damagedFilesNeverReachTheChip()
     // A PIC18 LOAD that selects another part starts from that part's blank image.
     Ui(f).CheckBox(6)->setChecked(true);
     FileDialog::PreAnswer(rig.Write("p452.hex", Lines({";PIC18F452", ":00000001FF"})));
-    f.Button1Click();
-    f.session.Buffer.Id18[0] = 0x77;
-    f.session.Buffer.Config18[0] = 0x12;
+    Ui(f).Press(1);
+    Ui(f).EditBuffer().Id18[0] = 0x77;
+    Ui(f).EditBuffer().Config18[0] = 0x12;
     FileDialog::PreAnswer(rig.Write("p4550.hex", Lines({";PIC18F4550", word0, ":00000001FF"})));
-    f.Button1Click();
+    Ui(f).Press(1);
     QCOMPARE(Ui(f).ComboBox1()->currentText(), QString("PIC18F4550"));
-    QCOMPARE(f.session.Buffer.Id18[0], uint8_t(0xFF));
-    QVERIFY(f.session.Buffer.Config18[0] != 0x12);
+    QCOMPARE(Ui(f).Buffer().Id18[0], uint8_t(0xFF));
+    QVERIFY(Ui(f).Buffer().Config18[0] != 0x12);
 }
 
 // A file the part would not get as written: LOAD keeps it for the user to
@@ -699,11 +698,11 @@ void CommandsTest::findingsKeepTheBufferButNeverReachTheChip()
     FileDialog::PreAnswer(
         rig.Write("beyond.hex", Lines({Record(0, QByteArray("\x34\x12", 2)),
                                        Record(0x4400, QByteArray("\x34\x12", 2)), ":00000001FF"})));
-    f.Button1Click();
+    Ui(f).Press(1);
     QCOMPARE(MessageBox::Answered().size(), 1);
     QVERIFY(MessageBox::Answered()[0].contains(finding));
     QVERIFY(MessageBox::Answered()[0].endsWith(QString::fromStdString(texts::LoadFindingsHeld())));
-    QCOMPARE(f.session.Buffer.Words[0], uint16_t(0x1234));
+    QCOMPARE(Ui(f).Buffer().Words[0], uint16_t(0x1234));
     QCOMPARE(rig.Status(), QString(" \"beyond.hex\" をロードしました。"));
 
     const uint64_t before = rig.sim->Firmware().BytesReceived();
@@ -719,14 +718,14 @@ void CommandsTest::findingsKeepTheBufferButNeverReachTheChip()
                                 &TForm1::LoadEraseprogramVerify1Click};
     size_t i = 0;
     for (const Handler handler : refusing) {
-        if (i == 6) f.Button17Click(); // the Small Box menu's own
+        if (i == 6) Ui(f).Press(17); // the Small Box menu's own
         MessageBox::PreAnswer(0);
         (f.*handler)();
         QCOMPARE(MessageBox::Answered().size(), qsizetype(i + 2));
         QVERIFY2(MessageBox::Answered().last().contains(finding), qPrintable(QString::number(i)));
         QVERIFY(MessageBox::Answered().last().endsWith(refused));
         QCOMPARE(rig.Status(), " !! " + refused);
-        if (i >= 6) QCOMPARE(f.Form3->StaticText1->text(), " !! " + refused);
+        if (i >= 6) QCOMPARE(Ui(f).Dialog()->StaticText1->text(), " !! " + refused);
         QVERIFY(rig.Released());
         ++i;
     }
@@ -735,7 +734,7 @@ void CommandsTest::findingsKeepTheBufferButNeverReachTheChip()
     // A read replaces the file in the buffer: program goes to the chip again.
     f.Read1Click();
     f.Program3Click();
-    QCOMPARE(f.Form3->StaticText1->text(), QString("デバイスに書き込みました"));
+    QCOMPARE(Ui(f).Dialog()->StaticText1->text(), QString("デバイスに書き込みました"));
     QCOMPARE(MessageBox::Answered().size(), qsizetype(std::size(refusing) + 1));
 }
 
@@ -756,19 +755,19 @@ void CommandsTest::loadCurrentAutoSelect()
     info.replace(1, 7, "12HV615");
     info[9] = 0x02;
     info[14] = char(0xAB);
-    f.Button19Click();
+    Ui(f).Press(19);
     FileDialog::PreAnswer(rig.Write("info.hex", Lines({Record(0xFF00, info), ":00000001FF"})));
     f.BufferClearLoadCurrentFile1Click();
     QCOMPARE(Ui(f).ComboBox1()->currentText(), QString("PIC12HV615"));
-    QCOMPARE(f.session.Buffer.Words[0x2000], uint16_t(0xFFFA));
-    QCOMPARE(f.session.Buffer.Words[0x2001], uint16_t(0xFFFB));
+    QCOMPARE(Ui(f).Buffer().Words[0x2000], uint16_t(0xFFFA));
+    QCOMPARE(Ui(f).Buffer().Words[0x2001], uint16_t(0xFFFB));
 
     // Load-current never switches the family.
-    f.Button19Click();
+    Ui(f).Press(19);
     FileDialog::PreAnswer(rig.Write("p18.hex", Lines({";PIC18F4550", ":00000001FF"})));
     MessageBox::PreAnswer(0);
     f.LoadCurrentFile1Click();
-    QVERIFY(!f.Pic18);
+    QVERIFY(!Ui(f).Pic18());
     QCOMPARE(MessageBox::Answered().last(),
              QString("バッファクリア後、ファイル \"p18.hex\" をロードしました。"));
 }
@@ -778,19 +777,19 @@ void CommandsTest::loadCurrentResizesPic18Arrays()
     CommandRig rig;
     TForm1 &f = rig.StartWith("PIC18F242");
     Ui(f).CheckBox(6)->setChecked(true);
-    QCOMPARE(f.session.Buffer.Program18.size(), size_t(16384));
+    QCOMPARE(Ui(f).Buffer().Program18.size(), size_t(16384));
     const QString file =
         rig.Write("big.hex", Lines({";PIC18F4550", Record(0, QByteArray("\0\0", 2), 4), Record(0, "\x11\x22"),
                                     Record(0x6000, "\xAB\xCD"), ":00000001FF"}));
     FileDialog::PreAnswer(file);
     f.BufferClearLoadCurrentFile1Click();
     QCOMPARE(Ui(f).ComboBox1()->currentText(), QString("PIC18F4550"));
-    QCOMPARE(f.session.Buffer.Program18.size(), size_t(32768));
-    QCOMPARE(f.session.Buffer.EEData18.size(), size_t(256));
+    QCOMPARE(Ui(f).Buffer().Program18.size(), size_t(32768));
+    QCOMPARE(Ui(f).Buffer().EEData18.size(), size_t(256));
     // The bytes past the old part's end are there, as after LOAD.
-    QCOMPARE(f.session.Buffer.Program18[0], uint8_t(0x11));
-    QCOMPARE(f.session.Buffer.Program18[0x6001], uint8_t(0xCD));
-    QCOMPARE(f.session.Buffer.Program18[0x6002], uint8_t(0xFF));
+    QCOMPARE(Ui(f).Buffer().Program18[0], uint8_t(0x11));
+    QCOMPARE(Ui(f).Buffer().Program18[0x6001], uint8_t(0xCD));
+    QCOMPARE(Ui(f).Buffer().Program18[0x6002], uint8_t(0xFF));
     QVERIFY(Ui(f).Memo(1)->toPlainText().contains("006000: CDAB FFFF"));
 }
 
@@ -818,8 +817,8 @@ void CommandsTest::smallBoxEnterAndLeave()
     f.move(300, 200);
     const QSize minimum = f.minimumSize(), maximum = f.maximumSize();
 
-    f.Button17Click();
-    QVERIFY(f.SmallBox.Active);
+    Ui(f).Press(17);
+    QVERIFY(Ui(f).SmallBoxActive());
     QCOMPARE(f.windowTitle(), QString("Vexa"));
     QVERIFY(f.windowFlags() & Qt::WindowStaysOnTopHint);
     QCOMPARE(bool(f.windowFlags() & Qt::FramelessWindowHint), noBorder);
@@ -828,7 +827,7 @@ void CommandsTest::smallBoxEnterAndLeave()
     QCOMPARE(f.height(), 18);
     QCOMPARE(f.pos(), noBorder ? QPoint(60, 50) : QPoint(80, 70));
     if (noBorder) QCOMPARE(f.minimumSize(), QSize(0, 0));
-    for (QWidget *w : f.SmallBoxHidden())
+    for (QWidget *w : Ui(f).SmallBoxHidden())
         QVERIFY2(!w->isVisible(), qPrintable(w->objectName()));
     QVERIFY(Ui(f).SpeedButton1()->isVisible());
     QCOMPARE(Ui(f).SpeedButton1()->text(), QString("&Programmer"));
@@ -839,7 +838,7 @@ void CommandsTest::smallBoxEnterAndLeave()
     f.move(111, 122);
     QVERIFY(!f.close());
     QVERIFY(f.isVisible());
-    QVERIFY(!f.SmallBox.Active);
+    QVERIFY(!Ui(f).SmallBoxActive());
     QCOMPARE(f.size(), QSize(472, 400));
     QCOMPARE(f.pos(), QPoint(300, 200));
     QCOMPARE(f.minimumSize(), minimum);
@@ -847,13 +846,13 @@ void CommandsTest::smallBoxEnterAndLeave()
     QCOMPARE(f.windowTitle(), TForm1::VersionCaption);
     QVERIFY(!(f.windowFlags() & (Qt::WindowStaysOnTopHint | Qt::FramelessWindowHint)));
     QCOMPARE(Ui(f).PageControl1()->currentIndex(), int(TForm1::ProgramTab));
-    for (QWidget *w : f.SmallBoxHidden())
+    for (QWidget *w : Ui(f).SmallBoxHidden())
         QVERIFY2(w->isVisible(), qPrintable(w->objectName()));
     QVERIFY(!Ui(f).SpeedButton1()->isVisible());
     QVERIFY(Ui(f).PageControl1()->isEnabled() && Ui(f).Button(17)->isEnabled());
     // Each kind of strip remembers its own place (in the settings the window
     // writes at exit).
-    const SettingsFile &s = *f.Settings;
+    const SettingsFile &s = Ui(f).Settings();
     QCOMPARE(s.ReadInteger("window", noBorder ? "minnbtop" : "mintop", 0), 122);
     QCOMPARE(s.ReadInteger("window", noBorder ? "minnbleft" : "minleft", 0), 111);
     QCOMPARE(s.ReadInteger("window", noBorder ? "mintop" : "minnbtop", 0), noBorder ? 70 : 50);
@@ -864,7 +863,7 @@ void CommandsTest::smallBoxDragAndMenu()
     CommandRig rig;
     TForm1 &f = rig.StartWith("PIC16F877A");
     Ui(f).CheckBox(5)->setChecked(true);
-    f.Button17Click();
+    Ui(f).Press(17);
     QToolButton *b = Ui(f).SpeedButton1();
     auto press = [b] {
         QMouseEvent e(QEvent::MouseButtonPress, QPointF(10, 8), b->mapToGlobal(QPointF(10, 8)),
@@ -910,11 +909,11 @@ void CommandsTest::smallBoxDragAndMenu()
     QCOMPARE(Ui(f).PopupMenu(4)->actions()[4]->menu()->actions()[1]->text(),
              QString("Program &Current File"));
 
-    f.Form3->ShowDialog();
+    Ui(f).Dialog()->ShowDialog();
     f.SpeedButton1Click();
     QVERIFY(!Ui(f).PopupMenu(4)->isVisible());
-    f.Form3->Button1->click();
-    QVERIFY(!f.Form3->isVisible());
+    Ui(f).Dialog()->Button1->click();
+    QVERIFY(!Ui(f).Dialog()->isVisible());
     f.SpeedButton1Click();
     QVERIFY(Ui(f).PopupMenu(4)->isVisible());
     QVERIFY(!b->isEnabled());
@@ -924,7 +923,7 @@ void CommandsTest::smallBoxDragAndMenu()
 
     // "Re&turn to Settings..." is a close request.
     Ui(f).PopupMenu(4)->actions().last()->trigger();
-    QVERIFY(!f.SmallBox.Active);
+    QVERIFY(!Ui(f).SmallBoxActive());
     QVERIFY(f.isVisible());
 }
 
@@ -935,7 +934,7 @@ void CommandsTest::smallBoxFastDrag()
     CommandRig rig;
     TForm1 &f = rig.StartWith("PIC16F877A");
     Ui(f).CheckBox(5)->setChecked(true);
-    f.Button17Click();
+    Ui(f).Press(17);
     QVERIFY(QTest::qWaitForWindowExposed(&f));
     QToolButton *b = Ui(f).SpeedButton1();
     QPoint at(10, 8);
@@ -944,10 +943,10 @@ void CommandsTest::smallBoxFastDrag()
         at += QPoint(step / 2, step);
         QTest::mouseMove(b, at);
     }
-    QVERIFY(f.SmallBox.Dragging);
+    QVERIFY(Ui(f).StripDragging());
     QVERIFY(!b->isEnabled());
     QTest::mouseRelease(b, Qt::LeftButton, {}, at);
-    QVERIFY(!f.SmallBox.Dragging);
+    QVERIFY(!Ui(f).StripDragging());
     QVERIFY(b->isEnabled());
     QVERIFY(!Ui(f).PopupMenu(4)->isVisible());
 }
@@ -957,8 +956,8 @@ void CommandsTest::smallBoxCommands()
     CommandRig rig;
     TForm1 &f = rig.StartWith("PIC16F877A");
     StatusTrail trail(f);
-    f.Button17Click();
-    TForm3 &d = *f.Form3;
+    Ui(f).Press(17);
+    TForm3 &d = *Ui(f).Dialog();
 
     MessageBox::PreAnswer(0);
     FileDialog::PreAnswer(Fixture("p16f877a.hex"));
@@ -984,7 +983,7 @@ void CommandsTest::smallBoxCommands()
     f.BlankCheck1Click();
     QCOMPARE(d.StaticText1->text(), QString(" !! ブランクではありません。"));
 
-    f.Button13Click();
+    Ui(f).Press(13);
     f.Read1Click();
     QVERIFY(trail.texts.contains("デバイスから読込み中…"));
     QCOMPARE(d.StaticText1->text(), QString("デバイスからバッファに読み込みました。"));
@@ -1006,18 +1005,18 @@ void CommandsTest::smallBoxCommands()
     QVERIFY(rig.Log().contains("ファイル \"p16f877a.hex\" をロードしました。"));
     QVERIFY(ChipHoldsBuffer(f, *rig.sim));
     QVERIFY(rig.Released());
-    QVERIFY(f.SmallBox.Active);
+    QVERIFY(Ui(f).SmallBoxActive());
 }
 
 void CommandsTest::smallBoxRefusalAndFiles()
 {
     CommandRig rig;
     TForm1 &f = rig.StartWith("PIC16F877A");
-    f.Button17Click();
-    TForm3 &d = *f.Form3;
+    Ui(f).Press(17);
+    TForm3 &d = *Ui(f).Dialog();
 
     // A refused check shows in the dialog and the status line; OK stays usable.
-    f.Button11Click(); // close the port
+    f.Button11Click(); // close the port (the strip greys the Option tab)
     f.Read1Click();
     QVERIFY(d.isVisible());
     QCOMPARE(d.StaticText1->text(), QString(" !! ポートをオープンしてください。"));
@@ -1027,11 +1026,11 @@ void CommandsTest::smallBoxRefusalAndFiles()
     d.Button1->click();
 
     MessageBox::PreAnswer(0);
+    Ui(f).SetCurrentFile("/tmp/x.hex");
     Ui(f).StaticText(2)->setText("x");
-    f.CurrentFile = "/tmp/x.hex";
     f.ResetCurrentFile1Click();
     QCOMPARE(MessageBox::Answered().last(), QString("カレントファイルをリセットしました。"));
-    QVERIFY(f.CurrentFile.empty() && Ui(f).StaticText(2)->text().isEmpty());
+    QVERIFY(Ui(f).CurrentFile().empty() && Ui(f).StaticText(2)->text().isEmpty());
 
     MessageBox::PreAnswer(0);
     FileDialog::PreAnswer(Fixture("p16f877a.hex"));
@@ -1055,16 +1054,16 @@ void CommandsTest::smallBoxFileItemsRefusedVisibly()
 {
     CommandRig rig;
     TForm1 &f = rig.Start();
-    QCOMPARE(f.Selected(), -1);
-    f.Button17Click();
+    QCOMPARE(Ui(f).Selected(), -1);
+    Ui(f).Press(17);
     const std::function<void()> items[] = {[&] { f.LoadNewFile1Click(); }, [&] { f.Save1Click(); }};
     for (const auto &item : items) {
         FileDialog::PreAnswer(Fixture("p16f877a.hex"));
         item();
-        QVERIFY(f.Form3->isVisible());
-        QCOMPARE(f.Form3->StaticText1->text(), QString(" !! デバイスを選択してください。"));
-        QVERIFY(f.Form3->Button1->isEnabled());
-        f.Form3->Button1->click();
+        QVERIFY(Ui(f).Dialog()->isVisible());
+        QCOMPARE(Ui(f).Dialog()->StaticText1->text(), QString(" !! デバイスを選択してください。"));
+        QVERIFY(Ui(f).Dialog()->Button1->isEnabled());
+        Ui(f).Dialog()->Button1->click();
     }
     QVERIFY(MessageBox::Answered().isEmpty());
 }
@@ -1079,12 +1078,12 @@ void CommandsTest::fileWithoutConfigurationAsksFirst()
     TForm1 &f = rig.StartWith("PIC16F877A");
     rig.sim->Chip().Poke(0x2007, 0x3F72);
     FileDialog::PreAnswer(rig.Write("code_only.hex", Lines({Record(0, QByteArray("\x85\x30", 2)), ":00000001FF"})));
-    f.Button1Click();
+    Ui(f).Press(1);
     // "いいえ" (the default) keeps the chip as it was; "はい" programs.
     for (int answer : {0, 1}) {
         MessageBox::Reset();
         MessageBox::PreAnswer(answer);
-        f.Button4Click();
+        Ui(f).Press(4);
         QCOMPARE(MessageBox::Answered().size(), 1);
         QVERIFY(MessageBox::Answered()[0].startsWith(
             "ファイル \"code_only.hex\" にConfigurationがありません。デバイスには次の値が書き込まれます: "));
@@ -1095,7 +1094,7 @@ void CommandsTest::fileWithoutConfigurationAsksFirst()
     // A file that carries its configuration is not asked about.
     MessageBox::Reset();
     FileDialog::PreAnswer(Fixture("p16f877a.hex"));
-    f.Button1Click();
-    f.Button4Click();
+    Ui(f).Press(1);
+    Ui(f).Press(4);
     QCOMPARE(MessageBox::Answered().size(), 0);
 }

@@ -43,17 +43,17 @@ private slots:
         WindowUnderTest w;
         w.Settings().WriteString("device", "name", "PIC16F877A");
         TForm1 &f = w.Create();
-        f.session.Buffer.Words[0x2007] = 0x3F72;
-        f.FillConfigFields();
+        Ui(f).EditBuffer().Words[0x2007] = 0x3F72;
+        Ui(f).FillConfigFields();
         QVERIFY(Ui(f).MaskEdit(3)->toolTip().contains("FOSC = HS  (HS oscillator)"));
         QVERIFY(Ui(f).MaskEdit(3)->toolTip().startsWith("書き換える場合には"));
 
         ChooseByName(f, "WDTE", "ON");
         QCOMPARE(Ui(f).MaskEdit(3)->text(), QString("3F76"));
         QVERIFY(Ui(f).MaskEdit(3)->toolTip().contains("WDTE = ON"));
-        QCOMPARE(f.session.Buffer.Words[0x2007], 0x3F72); // only Set stores
+        QCOMPARE(Ui(f).Buffer().Words[0x2007], 0x3F72); // only Set stores
         QTest::mouseClick(Ui(f).Button(18), Qt::LeftButton);
-        QCOMPARE(f.session.Buffer.Words[0x2007], 0x3F76);
+        QCOMPARE(Ui(f).Buffer().Words[0x2007], 0x3F76);
     }
 
     void pic18BytesLandInTheirHalfOfTheField()
@@ -70,8 +70,8 @@ private slots:
         QCOMPARE(config4 & 0x04, 0);
         QCOMPARE(Ui(f).MaskEdit(5)->text(), config3);
         QTest::mouseClick(Ui(f).Button(18), Qt::LeftButton);
-        QCOMPARE(f.session.Buffer.Config18[6] & 0x04, 0);
-        QCOMPARE(f.session.Buffer.Config18[7], uint8_t(config4 >> 8));
+        QCOMPARE(Ui(f).Buffer().Config18[6] & 0x04, 0);
+        QCOMPARE(Ui(f).Buffer().Config18[7], uint8_t(config4 >> 8));
     }
 
     void aPartWithoutNamesKeepsTheHexFields()

@@ -123,8 +123,8 @@ void DesktopTest::colouredTextsReadable()
     DesktopRig rig;
     TForm1 &f = rig.Open("PIC10F200"); // no DEVICE-ID: "No ID!" is red
     Ui(f).PageControl1()->setCurrentIndex(TForm1::OptionTab);
-    f.SetPortLook(1, TForm1::PortLook::Probing);
-    f.SetCurrentFile("/nowhere/blink.hex");
+    Ui(f).SetPortLook(1, WindowDriver::PortLook::Probing);
+    Ui(f).SetCurrentFile("/nowhere/blink.hex");
     Ui(f).CheckBox(1)->setChecked(true);
     Ui(f).CheckBox(2)->setEnabled(true);
     Ui(f).CheckBox(2)->setChecked(true);
@@ -137,7 +137,7 @@ void DesktopTest::colouredTextsReadable()
     } coloured[] = {{"probing port", Ui(f).RadioButtons()[0]}, {"programmer port", Ui(f).RadioButtons()[2]},
                     {"No ID!", Ui(f).StaticText(1)},           {"current file", Ui(f).StaticText(2)},
                     {"config warning", Ui(f).Label(9)},        {"calibration warning", Ui(f).Label(10)}};
-    QCOMPARE(f.PortLookOf(3), TForm1::PortLook::Programmer);
+    QCOMPARE(Ui(f).PortLookOf(3), WindowDriver::PortLook::Programmer);
     for (const auto &c : coloured) {
         const double ratio = ContrastRatio(text(c.widget), window);
         QVERIFY2(ratio >= MinimumContrast, qPrintable(QString("%1: %2").arg(c.what).arg(ratio)));
@@ -207,7 +207,7 @@ void DesktopTest::focusStaysWithTheCommand()
 {
     DesktopRig rig;
     TForm1 &f = rig.Open();
-    f.SetCurrentFile(rig.dir.filePath("kept.hex").toStdString());
+    Ui(f).SetCurrentFile(rig.dir.filePath("kept.hex").toStdString());
     const struct {
         QPushButton *button;
         Qt::Key key;
@@ -277,7 +277,7 @@ void DesktopTest::focusBackAfterMenuAndBox()
 
     // A real box, answered with Enter (No): the program step asks about the
     // configuration the file did not give.
-    f.FileLacksConfiguration = true;
+    Ui(f).MarkFileWithoutConfiguration();
     Ui(f).Button(4)->setFocus();
     QTimer closer;
     connect(&closer, &QTimer::timeout, [] {
@@ -298,7 +298,7 @@ void DesktopTest::stripButtonWorksAfterDrag()
     DesktopRig rig;
     TForm1 &f = rig.Open();
     Ui(f).CheckBox(5)->setChecked(true);
-    f.Button17Click();
+    Ui(f).Press(17);
     QVERIFY(QTest::qWaitForWindowExposed(&f));
     for (QEvent::Type back : {QEvent::MouseMove, QEvent::Enter}) {
         const QPointF at(5, 5);
@@ -316,7 +316,7 @@ void DesktopTest::stripButtonWorksAfterDrag()
             SendMove(Ui(f).SpeedButton1(), Qt::NoButton);
         }
         QVERIFY(Ui(f).SpeedButton1()->isEnabled());
-        QVERIFY(!f.SmallBox.Dragging);
+        QVERIFY(!Ui(f).StripDragging());
     }
     QVERIFY(!f.close());
 }
@@ -327,28 +327,28 @@ void DesktopTest::stripAndDialogApart()
 {
     DesktopRig rig;
     TForm1 &f = rig.Open();
-    f.Button17Click();
+    Ui(f).Press(17);
     QVERIFY(QTest::qWaitForWindowExposed(&f));
     QTRY_VERIFY(Framed(f));
-    f.session.Buffer.Words[0] = 0x1234; // the blank chip differs
+    Ui(f).EditBuffer().Words[0] = 0x1234; // the blank chip differs
     f.Verify1Click();
-    QVERIFY(QTest::qWaitForWindowExposed(f.Form3));
-    QTRY_VERIFY(Framed(*f.Form3));
+    QVERIFY(QTest::qWaitForWindowExposed(Ui(f).Dialog()));
+    QTRY_VERIFY(Framed(*Ui(f).Dialog()));
     QTest::qWait(100);
-    QVERIFY(f.Form3->StaticText1->text().startsWith(" !! "));
-    QVERIFY2(!f.frameGeometry().intersects(f.Form3->frameGeometry()),
+    QVERIFY(Ui(f).Dialog()->StaticText1->text().startsWith(" !! "));
+    QVERIFY2(!f.frameGeometry().intersects(Ui(f).Dialog()->frameGeometry()),
              qPrintable(QString("strip %1,%2 dialog %3,%4")
                             .arg(f.frameGeometry().x())
                             .arg(f.frameGeometry().y())
-                            .arg(f.Form3->frameGeometry().x())
-                            .arg(f.Form3->frameGeometry().y())));
-    QVERIFY(OnScreen(*f.Form3));
-    const QRect both = f.frameGeometry().united(f.Form3->frameGeometry());
+                            .arg(Ui(f).Dialog()->frameGeometry().x())
+                            .arg(Ui(f).Dialog()->frameGeometry().y())));
+    QVERIFY(OnScreen(*Ui(f).Dialog()));
+    const QRect both = f.frameGeometry().united(Ui(f).Dialog()->frameGeometry());
     const QString folder = qEnvironmentVariable("TARNVIK_SHOT_DIR", rig.dir.path());
     f.screen()
         ->grabWindow(0, both.x() - 2, both.y() - 2, both.width() + 4, both.height() + 4)
         .save(folder + "/desktop-" + Desktop() + "-strip-dialog.png");
-    f.Form3->Button1Click();
+    Ui(f).Dialog()->Button1Click();
     QVERIFY(!f.close());
 }
 
@@ -360,14 +360,14 @@ void DesktopTest::failedReloadReported()
     TForm1 &f = rig.Open();
     const QString gone = rig.Write("gone.hex", ":020000003412B8\n:00000001FF\n");
     FileDialog::PreAnswer(gone);
-    f.Button1Click();
+    Ui(f).Press(1);
     QCOMPARE(Ui(f).StaticText(2)->text(), QString("gone.hex"));
     QFile::remove(gone);
     MessageBox::PreAnswer(0);
     f.BufferClearLoadCurrentFile1Click();
     QVERIFY2(Ui(f).Edit(3)->text().startsWith(" !! \"gone.hex\" "), qPrintable(Ui(f).Edit(3)->text()));
     QCOMPARE(Ui(f).StaticText(2)->text(), QString());
-    QCOMPARE(f.session.Buffer.Words[0], uint16_t(0x3FFF));
+    QCOMPARE(Ui(f).Buffer().Words[0], uint16_t(0x3FFF));
     rig.Shot(f, "failed-reload");
 }
 
@@ -397,7 +397,7 @@ void DesktopTest::savedPlacesFittedOntoScreen()
     TForm1 &f = rig.Open();
     if (!key.isEmpty()) {
         Ui(f).CheckBox(5)->setChecked(key == "minnb");
-        f.Button17Click();
+        Ui(f).Press(17);
         QVERIFY(QTest::qWaitForWindowExposed(&f));
         if (key == "min") QTRY_VERIFY(Framed(f));
     }

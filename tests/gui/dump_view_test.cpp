@@ -112,7 +112,7 @@ void DumpViewTest::dataViewHiddenWithoutEeprom()
     w.Choose("<PIC18F>");
     w.Choose("PIC18F2450");
     QVERIFY(Ui(f).Memo(2)->isHidden());
-    QCOMPARE(f.session.Buffer.EEData18.size(), size_t(0));
+    QCOMPARE(Ui(f).Buffer().EEData18.size(), size_t(0));
     w.Choose("PIC18F2455");
     QVERIFY(!Ui(f).Memo(2)->isHidden());
 }
@@ -122,10 +122,10 @@ void DumpViewTest::redrawShowsBufferChanges()
     WindowUnderTest w;
     TForm1 &f = w.Create();
     w.Choose("PIC16F628A");
-    f.session.Buffer.Words[0] = 0x4142;
-    f.session.Buffer.Words[0x2100] = 0x7F;
-    f.session.Buffer.Words[0x2007] = 0x3F10;
-    f.RedrawBuffer();
+    Ui(f).EditBuffer().Words[0] = 0x4142;
+    Ui(f).EditBuffer().Words[0x2100] = 0x7F;
+    Ui(f).EditBuffer().Words[0x2007] = 0x3F10;
+    Ui(f).RedrawBuffer();
     QCOMPARE(Lines(Ui(f).Memo(1))[0],
              "000000: 4142 3FFF 3FFF 3FFF 3FFF 3FFF 3FFF 3FFF BA" + QString(Dot + "?").repeated(7));
     QVERIFY(Lines(Ui(f).Memo(2))[0].startsWith("0000: 7F FF"));

@@ -122,9 +122,9 @@ void EndToEnd::programAndReadBack()
     QVERIFY(QTest::qWaitForWindowExposed(&f));
 
     // Start-up discovery finds the programmer on COM3.
-    QTRY_VERIFY_WITH_TIMEOUT(f.session.Port.IsOpen() && !Ui(f).Timer1()->isActive(), 15000);
+    QTRY_VERIFY_WITH_TIMEOUT(Ui(f).PortOpen() && !Ui(f).Timer1()->isActive(), 15000);
     QTRY_VERIFY_WITH_TIMEOUT(Ui(f).Button(8)->isEnabled(), 15000);
-    QCOMPARE(f.session.Port.PortName(), std::string("COM3"));
+    QCOMPARE(Ui(f).PortName(), std::string("COM3"));
     QVERIFY(Ui(f).Memo(4)->toPlainText().contains("プログラマーの接続を確認しました。"));
     QCOMPARE(Ui(f).Edit(3)->text(), QString(" デバイスを選択してください。"));
 
@@ -148,7 +148,7 @@ void EndToEnd::programAndReadBack()
         expected.Clear(DeviceTable[row]);
         LoadHex16(file.toStdString(), expected.Words, tag, info);
     }
-    QCOMPARE(f.session.Buffer.Words, expected.Words);
+    QCOMPARE(Ui(f).Buffer().Words, expected.Words);
     Ui(f).PageControl1()->setCurrentIndex(TForm1::ProgramTab);
     QTest::qWait(100);
     SaveScreenArea(f, f.frameGeometry(), "e2e-main-window.png");
@@ -175,11 +175,11 @@ void EndToEnd::programAndReadBack()
     Ui(f).PageControl1()->setCurrentIndex(TForm1::OptionTab);
     Ui(f).CheckBox(5)->setChecked(true);
     QTest::mouseClick(Ui(f).Button(17), Qt::LeftButton);
-    QVERIFY(f.SmallBox.Active);
+    QVERIFY(Ui(f).SmallBoxActive());
     QTRY_VERIFY(QTest::qWaitForWindowExposed(&f));
     QCOMPARE(f.windowTitle(), QString("Vexa"));
     QCOMPARE(f.size(), QSize(74, 18));
-    f.session.Buffer.Clear(DeviceTable[row]);
+    Ui(f).EditBuffer().Clear(DeviceTable[row]);
     QTest::qWait(100);
     Save(f.grab().scaled(f.size() * 4), "e2e-small-box-strip-x4.png");
     QTest::mouseClick(Ui(f).SpeedButton1(), Qt::LeftButton);
@@ -194,9 +194,9 @@ void EndToEnd::programAndReadBack()
     QCOMPARE(Ui(f).Edit(3)->text(), QString("デバイスからバッファに読み込みました。"));
     // The chip holds the file.
     for (uint32_t i = 0; i < DeviceTable[row].ProgramSize; ++i)
-        if (expected.Words[i] != 0x3FFF) QCOMPARE(f.session.Buffer.Words[i], expected.Words[i]);
+        if (expected.Words[i] != 0x3FFF) QCOMPARE(Ui(f).Buffer().Words[i], expected.Words[i]);
     for (uint32_t i = 0; i < DeviceTable[row].EEDataSize; ++i)
-        QCOMPARE(f.session.Buffer.Words[EEDataAreaStart + i] & 0xFF,
+        QCOMPARE(Ui(f).Buffer().Words[EEDataAreaStart + i] & 0xFF,
                  expected.Words[EEDataAreaStart + i] & 0xFF);
     QTest::qWait(100);
     SaveScreenArea(f, f.frameGeometry().united(dialog.frameGeometry()), "e2e-small-box-read.png");
@@ -208,14 +208,14 @@ void EndToEnd::programAndReadBack()
     QVERIFY(!dialog.isVisible());
     QTest::mouseClick(Ui(f).SpeedButton1(), Qt::LeftButton);
     ClickItem(Ui(f).PopupMenu(4), "Re&turn to Settings...");
-    QTRY_VERIFY(!f.SmallBox.Active);
+    QTRY_VERIFY(!Ui(f).SmallBoxActive());
     QCOMPARE(f.windowTitle(), TForm1::VersionCaption);
     QCOMPARE(Ui(f).PageControl1()->currentIndex(), int(TForm1::ProgramTab));
     QVERIFY(Ui(f).Button(4)->isVisible());
     QVERIFY(QTest::qWaitForWindowActive(&f));
     // The status line is no Tab stop: it does not take the focus either.
     QVERIFY(!Ui(f).Edit(3)->hasFocus());
-    f.session.Port.ClosePort();
+    Ui(f).ClosePort();
 }
 
 void EndToEnd::boardVariants_data()
@@ -260,9 +260,9 @@ void EndToEnd::boardVariants()
     TForm1 f(nullptr, ini);
     f.show();
     QVERIFY(QTest::qWaitForWindowExposed(&f));
-    QTRY_VERIFY_WITH_TIMEOUT(f.session.Port.IsOpen() && !Ui(f).Timer1()->isActive(), 15000);
+    QTRY_VERIFY_WITH_TIMEOUT(Ui(f).PortOpen() && !Ui(f).Timer1()->isActive(), 15000);
     QTRY_VERIFY_WITH_TIMEOUT(Ui(f).Button(8)->isEnabled(), 15000);
-    QCOMPARE(f.session.Port.PortName(), std::string("COM3"));
+    QCOMPARE(Ui(f).PortName(), std::string("COM3"));
 
     const int row = Ui(f).ComboBox1()->findText(device);
     QVERIFY(row > 0);
@@ -272,7 +272,7 @@ void EndToEnd::boardVariants()
     FileDialog::PreAnswer(file);
     QTest::mouseClick(Ui(f).Button(1), Qt::LeftButton);
     QCOMPARE(Ui(f).Edit(3)->text(), " \"" + fixture + "\" をロードしました。");
-    const MemoryBuffer loaded = f.session.Buffer;
+    const MemoryBuffer loaded = Ui(f).Buffer();
 
     QTest::mouseClick(Ui(f).Button(14), Qt::LeftButton);
     ClickItem(Ui(f).PopupMenu(1), ">BufferClear >Load >Erase >BlankCheck >Program >Verify");
@@ -281,23 +281,23 @@ void EndToEnd::boardVariants()
 
     // READ into a cleared buffer gives the file's memories back.
     if (pic18)
-        f.session.Buffer.Clear(DeviceTable18[row]);
+        Ui(f).EditBuffer().Clear(DeviceTable18[row]);
     else
-        f.session.Buffer.Clear(DeviceTable[row]);
+        Ui(f).EditBuffer().Clear(DeviceTable[row]);
     QTest::mouseClick(Ui(f).Button(3), Qt::LeftButton);
     QTRY_COMPARE_WITH_TIMEOUT(Ui(f).Edit(3)->text(), QString("デバイスからバッファに読み込みました。"),
                               120000);
     if (pic18) {
-        QVERIFY(f.session.Buffer.Program18 == loaded.Program18);
-        QVERIFY(f.session.Buffer.EEData18 == loaded.EEData18);
+        QVERIFY(Ui(f).Buffer().Program18 == loaded.Program18);
+        QVERIFY(Ui(f).Buffer().EEData18 == loaded.EEData18);
     } else {
         const TDeviceSpec &d = DeviceTable[row];
         for (uint32_t i = 0; i < d.ProgramSize; ++i)
-            if (i != d.CalibAddress1) QCOMPARE(f.session.Buffer.Words[i], loaded.Words[i]);
+            if (i != d.CalibAddress1) QCOMPARE(Ui(f).Buffer().Words[i], loaded.Words[i]);
         for (uint32_t i = 0; i < d.EEDataSize; ++i)
-            QCOMPARE(f.session.Buffer.Words[EEDataAreaStart + i] & 0xFF, loaded.Words[EEDataAreaStart + i] & 0xFF);
+            QCOMPARE(Ui(f).Buffer().Words[EEDataAreaStart + i] & 0xFF, loaded.Words[EEDataAreaStart + i] & 0xFF);
     }
-    f.session.Port.ClosePort();
+    Ui(f).ClosePort();
     sim.terminate();
     QVERIFY(sim.waitForFinished(5000));
 }

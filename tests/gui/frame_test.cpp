@@ -127,7 +127,7 @@ void FrameTest::smallBoxRoundTrip()
     const QByteArray saved = Contents(ini_);
     Ui(*f).CheckBox(5)->setChecked(noBorder);
     QTest::mouseClick(Ui(*f).Button(17), Qt::LeftButton);
-    QVERIFY(f->SmallBox.Active);
+    QVERIFY(Ui(*f).SmallBoxActive());
     QVERIFY(QTest::qWaitForWindowExposed(f.get()));
     if (!noBorder) QTRY_VERIFY(Framed(*f));
     // The framed strip is 74 pixels wide outside, the frameless one inside

@@ -74,7 +74,7 @@ void InstanceTest::secondProcessEndsAndRaisesTheFirst()
     connect(&first, &SingleInstance::ActivationRequested, &form,
             [&form] { BringMainWindowToFront(&form, TForm1::VersionCaption); });
     form.show();
-    QTRY_VERIFY(!form.FirstShowPending);
+    QTRY_VERIFY(!Ui(form).FirstShowPending());
     form.showMinimized();
     QTRY_VERIFY(form.isMinimized());
 

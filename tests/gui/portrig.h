@@ -55,7 +55,7 @@ struct PortRig {
     {
         // The choice runs from the 50 ms timer and is over once the timer is
         // no longer pending and events have been processed after it.
-        QTRY_VERIFY_WITH_TIMEOUT(!form->FirstShowPending && !Ui(*form).Timer1()->isActive(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!Ui(*form).FirstShowPending() && !Ui(*form).Timer1()->isActive(), 5000);
         QCoreApplication::processEvents();
     }
 

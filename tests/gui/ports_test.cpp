@@ -64,10 +64,10 @@ void PortsTest::startupProbeFindsProgrammer()
     QCOMPARE(LookOf(Ui(f).RadioButtons()[2]), Look::Orange);
     for (int i = 3; i < 10; ++i)
         QCOMPARE(LookOf(Ui(f).RadioButtons()[i]), Look::Grey);
-    QVERIFY(f.session.Port.IsOpen());
-    QCOMPARE(f.session.Port.PortName(), std::string("COM3"));
+    QVERIFY(Ui(f).PortOpen());
+    QCOMPARE(Ui(f).PortName(), std::string("COM3"));
     QCOMPARE(rig.bank->OpenPath(), PortRig::DevicePath(3));
-    QCOMPARE(f.MarkedPort(), 3);
+    QCOMPARE(Ui(f).MarkedPort(), 3);
     const QStringList log = rig.Log();
     QVERIFY(log.contains("ポートをチェックしています。"));
     QVERIFY(log.contains("COM3をオープンしました。"));
@@ -99,7 +99,7 @@ void PortsTest::probeResults()
         bank.AddSilent(PortRig::DevicePath(7));
     });
     int found = -1;
-    QCOMPARE(f.ProbePorts(found), 0);
+    QCOMPARE(Ui(f).ProbePorts(found), 0);
     QCOMPARE(found, 2);
     QCOMPARE(LookOf(Ui(f).RadioButtons()[1]), Look::Orange);
     QCOMPARE(LookOf(Ui(f).RadioButtons()[4]), Look::Orange);
@@ -107,8 +107,8 @@ void PortsTest::probeResults()
     QCOMPARE(LookOf(Ui(f).RadioButtons()[0]), Look::Grey);
     // Every port is probed once, even after the first find, and none
     // stays open.
-    QVERIFY(!f.session.Port.IsOpen());
-    QCOMPARE(f.MarkedPort(), 10);
+    QVERIFY(!Ui(f).PortOpen());
+    QCOMPARE(Ui(f).MarkedPort(), 10);
     QCOMPARE(rig.bank->At(PortRig::DevicePath(5))->Opens(), 1);
 }
 
@@ -119,7 +119,7 @@ void PortsTest::startupWithoutUsablePorts()
         TForm1 &f = rig.Start();
         for (QRadioButton *b : Ui(f).RadioButtons())
             QCOMPARE(LookOf(b), Look::Grey);
-        QCOMPARE(f.MarkedPort(), 10);
+        QCOMPARE(Ui(f).MarkedPort(), 10);
         QCOMPARE(Ui(f).PageControl1()->currentIndex(), int(TForm1::MessageTab));
         QCOMPARE(Ui(f).Edit(3)->text(), QString("使用できるポートがありません。"));
         QVERIFY(rig.Log().contains("使用できるポートがありません。"));
@@ -129,8 +129,8 @@ void PortsTest::startupWithoutUsablePorts()
         TForm1 &f = rig.Start([](PortBank &bank) { bank.AddSilent(PortRig::DevicePath(1)); });
         QCOMPARE(Ui(f).Edit(3)->text(), QString("プログラマーの接続を確認してください。"));
         QVERIFY(rig.Log().contains("プログラマーの接続を確認してください。"));
-        QCOMPARE(f.MarkedPort(), 0);
-        QVERIFY(!f.session.Port.IsOpen());
+        QCOMPARE(Ui(f).MarkedPort(), 0);
+        QVERIFY(!Ui(f).PortOpen());
     }
 }
 
@@ -143,8 +143,8 @@ void PortsTest::fixedPortAtStartup()
         rig.Settings().WriteString("device", "name", "PIC16F877A");
         TForm1 &f = rig.Start(TypicalBank);
         QVERIFY(Ui(f).CheckBox(4)->isChecked());
-        QCOMPARE(f.session.Port.PortName(), std::string("COM3"));
-        QCOMPARE(f.MarkedPort(), 3);
+        QCOMPARE(Ui(f).PortName(), std::string("COM3"));
+        QCOMPARE(Ui(f).MarkedPort(), 3);
         QCOMPARE(Ui(f).Edit(3)->text(), QString("COM3 をオープンし、プログラマーの接続を確認しました。"));
         QVERIFY(rig.Log().contains("COM3 をオープンしました。"));
         QCOMPARE(Ui(f).PageControl1()->currentIndex(), int(TForm1::ProgramTab));
@@ -157,7 +157,7 @@ void PortsTest::fixedPortAtStartup()
         rig.Settings().WriteBool("port", "fixes", true);
         rig.Settings().WriteString("port", "name", "COM7");
         TForm1 &f = rig.Start([](PortBank &bank) { bank.AddSilent(PortRig::DevicePath(7)); });
-        QVERIFY(!f.session.Port.IsOpen());
+        QVERIFY(!Ui(f).PortOpen());
         QCOMPARE(Ui(f).PageControl1()->currentIndex(), int(TForm1::OptionTab));
         QCOMPARE(Ui(f).Edit(3)->text(), QString("COM7 にプログラマーを確認できませんでした。"));
         QVERIFY(rig.Log().contains("COM7 にプログラマーを確認できませんでした。"));
@@ -167,7 +167,7 @@ void PortsTest::fixedPortAtStartup()
         rig.Settings().WriteBool("port", "fixes", true);
         rig.Settings().WriteString("port", "name", "COM9");
         TForm1 &f = rig.Start(TypicalBank);
-        QVERIFY(!f.session.Port.IsOpen());
+        QVERIFY(!Ui(f).PortOpen());
         QCOMPARE(Ui(f).Edit(3)->text(), QString("ポートをオープンしてください。"));
         QCOMPARE(rig.Log().mid(0, 2), QStringList({"COM9 はオープンできません。",
                                                    "Tarnboxを接続したポートをオープンしてください。"}));
@@ -176,7 +176,7 @@ void PortsTest::fixedPortAtStartup()
         PortRig rig;
         rig.Settings().WriteBool("port", "fixes", true);
         TForm1 &f = rig.Start(TypicalBank);
-        QVERIFY(!f.session.Port.IsOpen());
+        QVERIFY(!Ui(f).PortOpen());
         QCOMPARE(Ui(f).Edit(3)->text(), QString("ポート番号が指定されていません。"));
         QVERIFY(rig.Log().contains("使用するポートは固定ですが、ポート番号が指定されていません。"));
     }
@@ -193,31 +193,31 @@ void PortsTest::openCloseVersion()
         bank.AddProgrammer(PortRig::DevicePath(5), other);
     });
 
-    f.MarkPort(0);
+    Ui(f).MarkPort(0);
     Ui(f).Button(10)->click();
     QCOMPARE(Ui(f).Edit(3)->text(), QString("!!ポート番号を選択してください"));
-    QVERIFY(!f.session.Port.IsOpen());
+    QVERIFY(!Ui(f).PortOpen());
 
-    f.MarkPort(3);
+    Ui(f).MarkPort(3);
     Ui(f).Button(10)->click();
     QCOMPARE(Ui(f).Edit(3)->text(), QString("COM3 をオープンし、プログラマーの接続を確認しました。"));
-    QCOMPARE(f.session.Port.PortName(), std::string("COM3"));
+    QCOMPARE(Ui(f).PortName(), std::string("COM3"));
 
     // A reply with the model tag but not the version prefix still opens.
-    f.MarkPort(5);
+    Ui(f).MarkPort(5);
     Ui(f).Button(10)->click();
     QCOMPARE(Ui(f).Edit(3)->text(), QString("COM5 をオープンしました。"));
-    QCOMPARE(f.session.Port.PortName(), std::string("COM5"));
+    QCOMPARE(Ui(f).PortName(), std::string("COM5"));
 
     Ui(f).PageControl1()->setCurrentIndex(TForm1::OptionTab);
-    f.MarkPort(4);
+    Ui(f).MarkPort(4);
     Ui(f).Button(10)->click();
     QCOMPARE(Ui(f).Edit(3)->text(), QString("COM4 がオープンできません！"));
     QCOMPARE(Ui(f).PageControl1()->currentIndex(), int(TForm1::MessageTab));
-    QCOMPARE(f.MarkedPort(), 0);
-    QVERIFY(!f.session.Port.IsOpen());
+    QCOMPARE(Ui(f).MarkedPort(), 0);
+    QVERIFY(!Ui(f).PortOpen());
 
-    f.MarkPort(3);
+    Ui(f).MarkPort(3);
     Ui(f).Button(10)->click();
     Ui(f).Memo(4)->clear();
     Ui(f).PageControl1()->setCurrentIndex(TForm1::OptionTab);
@@ -228,8 +228,8 @@ void PortsTest::openCloseVersion()
 
     Ui(f).Button(11)->click();
     QCOMPARE(Ui(f).Edit(3)->text(), QString("ポートをクローズしました"));
-    QVERIFY(!f.session.Port.IsOpen());
-    QCOMPARE(f.MarkedPort(), 0);
+    QVERIFY(!Ui(f).PortOpen());
+    QCOMPARE(Ui(f).MarkedPort(), 0);
 
     Ui(f).Memo(4)->clear();
     Ui(f).Button(12)->click();
@@ -253,7 +253,7 @@ void PortsTest::permissionRefusalExplained()
     });
     QVERIFY(Ui(f).RadioButtons()[1]->toolTip().contains(node));
 
-    f.MarkPort(2);
+    Ui(f).MarkPort(2);
     Ui(f).Button(10)->click();
     QCOMPARE(Ui(f).Edit(3)->text(), QString("COM2 がオープンできません！"));
     // The command line's advice, from the node's mode bits and owner.
@@ -265,7 +265,7 @@ void PortsTest::permissionRefusalExplained()
     // looked at gets the udev rule, never a group it cannot see.
     Ui(f).Memo(4)->clear();
     int found = 0;
-    f.ProbePorts(found);
+    Ui(f).ProbePorts(found);
     const QStringList log = rig.Log();
     QCOMPARE(log.filter("権限").size(), 2);
     const QString gone = log.filter("/nonexistent/ttyGone").first();
@@ -273,7 +273,7 @@ void PortsTest::permissionRefusalExplained()
 
     // An absent device is no permission problem.
     Ui(f).Memo(4)->clear();
-    f.MarkPort(3);
+    Ui(f).MarkPort(3);
     Ui(f).Button(10)->click();
     QCOMPARE(rig.Log(), QStringList({"COM3 がオープンできません！"}));
 }
@@ -287,7 +287,7 @@ void PortsTest::modemLines()
 
     QVERIFY(!Ui(f).RadioGroup(2)->isEnabled());
     // Without CTRL both lines stay inactive.
-    f.MarkPort(3);
+    Ui(f).MarkPort(3);
     Ui(f).Button(10)->click();
     QVERIFY(!programmer.Rts() && !programmer.Dtr());
 
@@ -344,7 +344,7 @@ void PortsTest::waitFieldKeys()
         QCOMPARE(e->cursorPosition(), 4);
     }
     // Opening reads the field as milliseconds.
-    QCOMPARE(f.CurrentModemOptions().waitMs, 74);
+    QCOMPARE(Ui(f).CurrentModemOptions().waitMs, 74);
 }
 
 void PortsTest::searchLocksAndReopens()
@@ -358,7 +358,7 @@ void PortsTest::searchLocksAndReopens()
     QStringList enabledDuringProbe;
     auto *watch = new QTimer(&f);
     connect(watch, &QTimer::timeout, [&] {
-        for (QWidget *w : f.LockedControls())
+        for (QWidget *w : Ui(f).LockedControls())
             if (w->isEnabled() && !enabledDuringProbe.contains(w->objectName()))
                 enabledDuringProbe << w->objectName();
     });
@@ -368,10 +368,10 @@ void PortsTest::searchLocksAndReopens()
     Ui(f).Button(20)->click();
     watch->stop();
     QVERIFY2(enabledDuringProbe.isEmpty(), qPrintable(enabledDuringProbe.join(' ')));
-    for (QWidget *w : f.LockedControls())
+    for (QWidget *w : Ui(f).LockedControls())
         QVERIFY(w->isEnabled());
-    QCOMPARE(f.session.Port.PortName(), std::string("COM3"));
-    QCOMPARE(f.MarkedPort(), 3);
+    QCOMPARE(Ui(f).PortName(), std::string("COM3"));
+    QCOMPARE(Ui(f).MarkedPort(), 3);
     QVERIFY(rig.Log().contains("COM3をオープンしました。"));
     QCOMPARE(Ui(f).Edit(3)->text(), QString("COM3 をオープンし、プログラマーの接続を確認しました。"));
     // Search chooses no page.
@@ -389,7 +389,7 @@ void PortsTest::plugInAndOut()
     PortRig rig;
     rig.Settings().WriteString("ports", "com5", byId);
     TForm1 &f = rig.Start();
-    QVERIFY(!f.session.Port.IsOpen());
+    QVERIFY(!Ui(f).PortOpen());
     // The button's hint names the device behind the stable name.
     QVERIFY2(
         Ui(f).RadioButtons()[4]->toolTip().endsWith(QString::fromStdString(
@@ -415,17 +415,17 @@ void PortsTest::plugInAndOut()
     };
     for (const Step &s : steps) {
         Ui(f).Memo(4)->clear();
-        if (s.locked) f.CommandLock(true);
-        f.Watch->Announce(s.added, s.node);
+        if (s.locked) Ui(f).CommandLock(true);
+        Ui(f).Announce(s.added, s.node);
         if (s.locked) {
             QTest::qWait(150);
             QCOMPARE(board.Opens(), s.opens - (s.added ? 2 : 0)); // nothing probed meanwhile
-            f.CommandLock(false);
+            Ui(f).CommandLock(false);
         }
-        QTRY_COMPARE_WITH_TIMEOUT(f.session.Port.IsOpen(), s.openAfter, 2000);
+        QTRY_COMPARE_WITH_TIMEOUT(Ui(f).PortOpen(), s.openAfter, 2000);
         QCOMPARE(board.Opens(), s.opens);
         if (s.openAfter) {
-            QCOMPARE(f.session.Port.PortName(), std::string("COM5"));
+            QCOMPARE(Ui(f).PortName(), std::string("COM5"));
             QCOMPARE(LookOf(Ui(f).RadioButtons()[4]), Look::Orange);
         }
         if (s.added && s.openAfter && s.opens != 2) QVERIFY(rig.Log().contains("COM5をオープンしました。"));
@@ -433,7 +433,7 @@ void PortsTest::plugInAndOut()
             QCOMPARE(rig.Log(), QStringList({"プログラマーからの応答が途切れました。", "ポートをクローズしました"}));
             QCOMPARE(Ui(f).Edit(3)->text(), QString("ポートをクローズしました"));
             QCOMPARE(LookOf(Ui(f).RadioButtons()[4]), Look::Grey);
-            QCOMPARE(f.MarkedPort(), 0);
+            QCOMPARE(Ui(f).MarkedPort(), 0);
         }
     }
 }

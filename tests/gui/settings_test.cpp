@@ -54,9 +54,9 @@ void SettingsTest::noSettingsFile()
 {
     PortRig rig;
     TForm1 &f = rig.Start();
-    QVERIFY(!f.Pic18);
+    QVERIFY(!Ui(f).Pic18());
     QCOMPARE(Ui(f).ComboBox1()->count(), DeviceTableSize);
-    QCOMPARE(f.Selected(), -1);
+    QCOMPARE(Ui(f).Selected(), -1);
     for (QCheckBox *c : {Ui(f).CheckBox(3), Ui(f).CheckBox(4), Ui(f).CheckBox(5), Ui(f).CheckBox(6),
                          Ui(f).CheckBox(7), Ui(f).CheckBox(8), Ui(f).CheckBox(9)})
         QVERIFY2(!c->isChecked(), qPrintable(c->objectName()));
@@ -114,7 +114,7 @@ void SettingsTest::fullSettingsFile()
     }
     TForm1 &f = rig.Start([](PortBank &bank) { bank.AddProgrammer(PortRig::DevicePath(3)); });
     QCOMPARE(Ui(f).ComboBox1()->currentText(), QString("PIC16F84A"));
-    QVERIFY(Ui(f).CheckBox(9)->isChecked() && f.SmallBlock());
+    QVERIFY(Ui(f).CheckBox(9)->isChecked() && Ui(f).SmallBlockFlag());
     QVERIFY(Ui(f).CheckBox(7)->isChecked());
     QVERIFY(Ui(f).RadioGroup(2)->isEnabled() && Ui(f).RadioGroup(3)->isEnabled() &&
             Ui(f).Edit(6)->isEnabled());
@@ -124,7 +124,7 @@ void SettingsTest::fullSettingsFile()
     QVERIFY(Ui(f).CheckBox(5)->isChecked() && Ui(f).CheckBox(6)->isChecked() &&
             Ui(f).CheckBox(3)->isChecked());
     QVERIFY(Ui(f).CheckBox(4)->isChecked());
-    QCOMPARE(f.session.Port.PortName(), std::string("COM3"));
+    QCOMPARE(Ui(f).PortName(), std::string("COM3"));
     QCOMPARE(f.pos(), QPoint(60, 40));
     QCOMPARE(f.size(), QSize(490 - 8, 500 - 34));
 
@@ -140,7 +140,7 @@ void SettingsTest::fullSettingsFile()
     QCOMPARE(keys["port/name"], QString("COM3"));
     QCOMPARE(keys["port/fixes"], QString("1"));
     QCOMPARE(keys["read/smallblock"], QString("1"));
-    QVERIFY(!f.session.Port.IsOpen());
+    QVERIFY(!Ui(f).PortOpen());
 }
 
 void SettingsTest::familyAndDeviceNames()
@@ -167,7 +167,7 @@ void SettingsTest::familyAndDeviceNames()
         rig.Settings().WriteBool("port", "fixes", true);
         TForm1 &f = rig.Start();
         const QString what = QString("%1/%2").arg(c.group, c.name);
-        QVERIFY2(f.Pic18 == c.pic18, qPrintable(what));
+        QVERIFY2(Ui(f).Pic18() == c.pic18, qPrintable(what));
         QCOMPARE(Ui(f).ComboBox1()->count(), c.pic18 ? DeviceTable18Size : DeviceTableSize);
         QCOMPARE(Ui(f).ComboBox1()->currentText(), QString(c.selected));
         QVERIFY(f.close());
@@ -206,7 +206,7 @@ void SettingsTest::modemKeysOnlyWithCtrl()
         Ui(f).Edit(6)->selectAll();
         Ui(f).Edit(6)->insert(QString("x%1y").arg(w[0]));
         QCOMPARE(Ui(f).Edit(6)->text().size(), 4);
-        QCOMPARE(f.CurrentModemOptions().waitMs,
+        QCOMPARE(Ui(f).CurrentModemOptions().waitMs,
                  QString(w[0]).remove(QRegularExpression("[^0-9]")).right(4).toInt());
     }
     // Hand-edited values open the port with the same lines and wait as the
@@ -220,7 +220,7 @@ void SettingsTest::modemKeysOnlyWithCtrl()
         rig.Settings().WriteString("rts-dtr", "wait", keys[3]);
         const ModemOptions line = ModemFor(ReadAppSettings(rig.Settings()).line);
         TForm1 &f = rig.Start();
-        const ModemOptions window = f.CurrentModemOptions();
+        const ModemOptions window = Ui(f).CurrentModemOptions();
         QCOMPARE(window.ctrlChecked, line.ctrlChecked);
         QCOMPARE(window.rtsOn, line.rtsOn);
         QCOMPARE(window.dtrOn, line.dtrOn);
@@ -247,7 +247,7 @@ void SettingsTest::unwritableAtExit()
     rig.Settings().WriteBool("port", "fixes", true);
     rig.Settings().WriteString("port", "name", "COM3");
     TForm1 &f = rig.Start([](PortBank &bank) { bank.AddProgrammer(PortRig::DevicePath(3)); });
-    QVERIFY(f.session.Port.IsOpen());
+    QVERIFY(Ui(f).PortOpen());
 
     // A folder where the file should be refuses every write, even to root.
     const QString path = QString::fromStdString(rig.SettingsPath());
@@ -257,7 +257,7 @@ void SettingsTest::unwritableAtExit()
     MessageBox::PreAnswer(1); // No: keep running
     QVERIFY(!f.close());
     QVERIFY(f.isVisible());
-    QVERIFY(f.session.Port.IsOpen());
+    QVERIFY(Ui(f).PortOpen());
     QCOMPARE(MessageBox::Answered(), QStringList{TForm1::WriteFailureText});
     QCOMPARE(TForm1::WriteFailureText.split('\n'),
              QStringList({"INIファイルに書込みできません。", "", "このまま終了しますか？", "",
@@ -270,7 +270,7 @@ void SettingsTest::unwritableAtExit()
     QVERIFY(f.close());
     QCOMPARE(MessageBox::Answered().size(), 3);
     QVERIFY(!f.isVisible());
-    QVERIFY(!f.session.Port.IsOpen());
+    QVERIFY(!Ui(f).PortOpen());
     QVERIFY(QFileInfo(path).isDir());
 }
 
@@ -319,7 +319,7 @@ void SettingsTest::closeWaitsForRunningCommand()
         bank.AddSilent(PortRig::DevicePath(1));
         bank.AddProgrammer(PortRig::DevicePath(3));
     });
-    QCOMPARE(f.session.Port.PortName(), std::string("COM3"));
+    QCOMPARE(Ui(f).PortName(), std::string("COM3"));
 
     // The close arrives while Search probes the ports and lets events in.
     bool closedDuringSearch = false;
@@ -332,10 +332,10 @@ void SettingsTest::closeWaitsForRunningCommand()
     QVERIFY(closedDuringSearch);
     // The status line tells that the window will close.
     QVERIFY2(said.endsWith(TForm1::CloseWaitNote), qPrintable(said));
-    QVERIFY(f.ClosePending);
+    QVERIFY(Ui(f).ClosePending());
     // Search has ended with COM3 open again; the close then proceeds as usual.
     QTRY_VERIFY(!f.isVisible());
-    QVERIFY(!f.session.Port.IsOpen());
+    QVERIFY(!Ui(f).PortOpen());
     QVERIFY(!rig.bank->At(PortRig::DevicePath(3))->IsValid());
     QCOMPARE(rig.Settings().ReadString("port", "name", ""), std::string("COM3"));
     QCOMPARE(rig.Settings().ReadString("device", "name", ""), std::string("PIC16F877A"));
@@ -358,7 +358,7 @@ void SettingsTest::wireTrace()
         s.WriteString("rts-dtr", "wait", "0x1388");
     }
     TForm1 &f = rig.Start([](PortBank &bank) { bank.AddProgrammer(PortRig::DevicePath(3)); });
-    QVERIFY(f.session.Port.IsOpen());
+    QVERIFY(Ui(f).PortOpen());
     QVERIFY(Ui(f).PageControl1()->tabToolTip(TForm1::OptionTab).contains(trace));
     QVERIFY(f.close());
     QFile file(trace);
@@ -388,12 +388,15 @@ void SettingsTest::signalInSmallBoxSavesWindowAndStrip()
 {
     PortRig rig;
     TForm1 &f = rig.Start();
-    QVERIFY(!TForm1(nullptr, rig.dir.filePath("unshown.ini").toStdString()).SaveBeforeSignalEnd());
+    {
+        TForm1 unshown(nullptr, rig.dir.filePath("unshown.ini").toStdString());
+        QVERIFY(!Ui(unshown).SaveBeforeSignalEnd());
+    }
     f.move(300, 200);
     Ui(f).CheckBox(5)->setChecked(true);
-    f.Button17Click();
+    Ui(f).Press(17);
     f.move(111, 122);
-    QVERIFY(f.SaveBeforeSignalEnd());
+    QVERIFY(Ui(f).SaveBeforeSignalEnd());
     QVERIFY(MessageBox::Answered().isEmpty());
     const SettingsFile saved(rig.SettingsPath());
     QCOMPARE(saved.ReadInteger("window", "minnbtop", 0), 122);

@@ -41,14 +41,14 @@ void StopTest::stoppedProgramLeavesChipAndBufferSound()
     }
     TForm1 f(nullptr, ini);
     f.show();
-    QTRY_VERIFY_WITH_TIMEOUT(f.session.Port.IsOpen() && !Ui(f).Timer1()->isActive(), 15000);
+    QTRY_VERIFY_WITH_TIMEOUT(Ui(f).PortOpen() && !Ui(f).Timer1()->isActive(), 15000);
     QTRY_VERIFY_WITH_TIMEOUT(Ui(f).Button(8)->isEnabled(), 15000);
-    const TDeviceSpec *device = f.SelectedDevice();
+    const TDeviceSpec *device = Ui(f).SelectedDevice();
     QVERIFY(device);
     for (uint32_t i = 0; i < device->ProgramSize; ++i)
-        f.session.Buffer.Words[i] = static_cast<uint16_t>((i * 0x9E37u + 0x1234u) % 0x3FFF);
-    f.RedrawBuffer();
-    const MemoryBuffer image = f.session.Buffer;
+        Ui(f).EditBuffer().Words[i] = static_cast<uint16_t>((i * 0x9E37u + 0x1234u) % 0x3FFF);
+    Ui(f).RedrawBuffer();
+    const MemoryBuffer image = Ui(f).Buffer();
 
     // Served while PROG. waits for the programmer: the stop comes once some
     // words are written, and no second command can start meanwhile.
@@ -66,20 +66,20 @@ void StopTest::stoppedProgramLeavesChipAndBufferSound()
     stopper.stop();
     QVERIFY(asked);
     QVERIFY(locked);
-    QVERIFY(f.LastChain());
-    QCOMPARE(int(f.LastChain()->outcome.kind), int(Outcome::Interrupted));
+    QVERIFY(Ui(f).LastChain());
+    QCOMPARE(int(Ui(f).LastChain()->outcome.kind), int(Outcome::Interrupted));
     ClearInterrupt();
     QVERIFY(Ui(f).Button(3)->isEnabled());
-    QVERIFY(f.session.Buffer.Words == image.Words);
+    QVERIFY(Ui(f).Buffer().Words == image.Words);
 
     // The programmer is back between commands: READ goes through and finds
     // the words written before the stop, and none after it.
     QTest::mouseClick(Ui(f).Button(3), Qt::LeftButton);
-    QVERIFY(f.LastChain() && f.LastChain()->Ok());
+    QVERIFY(Ui(f).LastChain() && Ui(f).LastChain()->Ok());
     for (uint32_t i = 0; i < 32; ++i)
-        QCOMPARE(f.session.Buffer.Words[i], image.Words[i]);
-    QCOMPARE(f.session.Buffer.Words[device->ProgramSize - 1], uint16_t(0x3FFF));
-    f.session.Port.ClosePort();
+        QCOMPARE(Ui(f).Buffer().Words[i], image.Words[i]);
+    QCOMPARE(Ui(f).Buffer().Words[device->ProgramSize - 1], uint16_t(0x3FFF));
+    Ui(f).ClosePort();
     sim.terminate();
     sim.waitForFinished(3000);
 }

@@ -86,9 +86,9 @@ void OnWayland::programAndKeepThePlaces()
         f.SetProgressDialog(&dialog);
         f.show();
         QVERIFY(QTest::qWaitForWindowExposed(&f));
-        QTRY_VERIFY_WITH_TIMEOUT(f.session.Port.IsOpen() && !Ui(f).Timer1()->isActive(), 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(Ui(f).PortOpen() && !Ui(f).Timer1()->isActive(), 15000);
         QTRY_VERIFY_WITH_TIMEOUT(Ui(f).Button(8)->isEnabled(), 15000);
-        QCOMPARE(f.session.Port.PortName(), std::string("COM3"));
+        QCOMPARE(Ui(f).PortName(), std::string("COM3"));
 
         const int row = Ui(f).ComboBox1()->findText("PIC16F877A");
         Ui(f).ComboBox1()->setCurrentIndex(row);
@@ -105,7 +105,7 @@ void OnWayland::programAndKeepThePlaces()
         // it goes without a frame here whatever the option says.
         Ui(f).CheckBox(5)->setChecked(false);
         QTest::mouseClick(Ui(f).Button(17), Qt::LeftButton);
-        QVERIFY(f.SmallBox.Active);
+        QVERIFY(Ui(f).SmallBoxActive());
         QVERIFY(QTest::qWaitForWindowExposed(&f));
         QVERIFY(f.windowFlags() & Qt::FramelessWindowHint);
         QCOMPARE(f.size(), QSize(TForm1::SmallBoxWidth, TForm1::SmallBoxClientHeight));
@@ -124,7 +124,7 @@ void OnWayland::programAndKeepThePlaces()
         QTRY_VERIFY(dialog.Button1->isEnabled());
         QTest::mouseClick(dialog.Button1, Qt::LeftButton);
         Trigger(Ui(f).PopupMenu(4), "Re&turn to Settings...");
-        QTRY_VERIFY(!f.SmallBox.Active);
+        QTRY_VERIFY(!Ui(f).SmallBoxActive());
         QVERIFY(QTest::qWaitForWindowExposed(&f));
         QVERIFY(Ui(f).Button(4)->isVisible());
         QVERIFY(f.close());

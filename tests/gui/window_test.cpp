@@ -154,14 +154,14 @@ void WindowTest::startWithoutSettingsSelectsNothing()
 {
     WindowUnderTest w;
     TForm1 &f = w.Create();
-    QVERIFY(!f.Pic18);
+    QVERIFY(!Ui(f).Pic18());
     QCOMPARE(Ui(f).ComboBox1()->count(), 71);
     QCOMPARE(Ui(f).ComboBox1()->itemText(0), QString("<PIC18F>"));
-    QCOMPARE(f.Selected(), -1);
+    QCOMPARE(Ui(f).Selected(), -1);
     QVERIFY(!f.findChild<QWidget *>("Button3")->isEnabled());
     // The start-up fill stays until a device is chosen.
-    QCOMPARE(f.session.Buffer.Words[0], 0x3FFF);
-    QCOMPARE(f.session.Buffer.Words[0x23FF], 0x3FFF);
+    QCOMPARE(Ui(f).Buffer().Words[0], 0x3FFF);
+    QCOMPARE(Ui(f).Buffer().Words[0x23FF], 0x3FFF);
     QVERIFY(Ui(f).Memo(1)->toPlainText().startsWith("000000: 3FFF"));
 }
 
@@ -193,7 +193,7 @@ void WindowTest::savedDeviceAndGroup()
     w.Settings().WriteString("device", "group", group.toStdString());
     w.Settings().WriteString("device", "name", name.toStdString());
     TForm1 &f = w.Create();
-    QCOMPARE(f.Pic18, pic18);
+    QCOMPARE(Ui(f).Pic18(), pic18);
     QCOMPARE(Ui(f).ComboBox1()->count(), pic18 ? 21 : 71);
     QCOMPARE(Ui(f).ComboBox1()->currentText(), selected);
     QCOMPARE(f.findChild<QWidget *>("Button4")->isEnabled(), !selected.isEmpty());
@@ -204,24 +204,24 @@ void WindowTest::familySwitchBothWays()
     WindowUnderTest w;
     w.Settings().WriteString("device", "name", "PIC16F877A");
     TForm1 &f = w.Create();
-    f.session.Buffer.Words[5] = 0x1234;
+    Ui(f).EditBuffer().Words[5] = 0x1234;
 
     w.Choose("<PIC18F>");
-    QVERIFY(f.Pic18);
+    QVERIFY(Ui(f).Pic18());
     QCOMPARE(Ui(f).ComboBox1()->count(), 21);
     QCOMPARE(Ui(f).ComboBox1()->itemText(0), QString("<PIC16/12/10F>"));
     QCOMPARE(Ui(f).ComboBox1()->currentText(), QString("PIC18F242"));
-    QCOMPARE(f.session.Buffer.Program18.size(), size_t(16384));
-    QCOMPARE(f.session.Buffer.Program18[0], uint8_t(0xFF));
+    QCOMPARE(Ui(f).Buffer().Program18.size(), size_t(16384));
+    QCOMPARE(Ui(f).Buffer().Program18[0], uint8_t(0xFF));
     QCOMPARE(Ui(f).Label(1)->text(),
              QString("ADDRESS 0000 0002 0004 0006 0008 000A 000C 000E ----- ASCII-----"));
-    QCOMPARE(f.session.Buffer.Words[5], 0x1234); // the other half is left alone
+    QCOMPARE(Ui(f).Buffer().Words[5], 0x1234); // the other half is left alone
 
     w.Choose("<PIC16/12/10F>");
-    QVERIFY(!f.Pic18);
+    QVERIFY(!Ui(f).Pic18());
     QCOMPARE(Ui(f).ComboBox1()->count(), 71);
     QCOMPARE(Ui(f).ComboBox1()->currentText(), QString("PIC10F200"));
-    QCOMPARE(f.session.Buffer.Words[5], 0x0FFF);
+    QCOMPARE(Ui(f).Buffer().Words[5], 0x0FFF);
     QCOMPARE(Ui(f).Label(1)->text(),
              QString("ADDRESS 0000 0001 0002 0003 0004 0005 0006 0007 ----- ASCII-----"));
 }
@@ -231,18 +231,18 @@ void WindowTest::selectionClearsBufferAndForgetsFile()
     WindowUnderTest w;
     TForm1 &f = w.Create();
     w.Choose("PIC16F628A");
-    f.session.Buffer.Words[0x10] = 0x0123;
-    f.session.Buffer.Words[0x2100] = 0x0042;
-    f.SetCurrentFile("/tmp/some/dir/blink.hex");
+    Ui(f).EditBuffer().Words[0x10] = 0x0123;
+    Ui(f).EditBuffer().Words[0x2100] = 0x0042;
+    Ui(f).SetCurrentFile("/tmp/some/dir/blink.hex");
     QCOMPARE(f.findChild<QLabel *>("StaticText2")->text(), QString("blink.hex"));
     f.SetStatus("something");
     Ui(f).CheckBox(1)->setChecked(true);
-    f.CommandLock(true);
+    Ui(f).CommandLock(true);
 
     w.Choose("PIC16F628A"); // the same device again still resets
-    QCOMPARE(f.session.Buffer.Words[0x10], 0x3FFF);
-    QCOMPARE(f.session.Buffer.Words[0x2100], 0x3FFF);
-    QVERIFY(f.CurrentFile.empty());
+    QCOMPARE(Ui(f).Buffer().Words[0x10], 0x3FFF);
+    QCOMPARE(Ui(f).Buffer().Words[0x2100], 0x3FFF);
+    QVERIFY(Ui(f).CurrentFile().empty());
     QCOMPARE(f.findChild<QLabel *>("StaticText2")->text(), QString());
     QCOMPARE(f.findChild<QLineEdit *>("Edit3")->text(), QString());
     QVERIFY(!Ui(f).CheckBox(1)->isChecked());
@@ -272,8 +272,8 @@ void WindowTest::closedDeviceListPicksNothing()
                  {"Home", Qt::Key_Home, 0},            {"End", Qt::Key_End, 0},
                  {"PageDown", Qt::Key_PageDown, 0},    {"a letter", Qt::Key_P, 0}};
     for (const auto &slip : slips) {
-        f.session.Buffer.Words[0] = 0x1234;
-        f.SetCurrentFile("/x/read.hex");
+        Ui(f).EditBuffer().Words[0] = 0x1234;
+        Ui(f).SetCurrentFile("/x/read.hex");
         if (slip.notch) {
             list->clearFocus();
             wheel(slip.notch);
@@ -283,8 +283,8 @@ void WindowTest::closedDeviceListPicksNothing()
             QVERIFY2(list->view()->isVisible(), slip.what);
             list->hidePopup();
         }
-        QVERIFY2(list->currentText() == "PIC16F877A" && !f.Pic18, slip.what);
-        QVERIFY2(f.session.Buffer.Words[0] == 0x1234, slip.what);
+        QVERIFY2(list->currentText() == "PIC16F877A" && !Ui(f).Pic18(), slip.what);
+        QVERIFY2(Ui(f).Buffer().Words[0] == 0x1234, slip.what);
         QVERIFY2(Ui(f).StaticText(2)->text() == "read.hex", slip.what);
     }
     // Confirmed in the open list, the next part is chosen and clears.
@@ -292,7 +292,7 @@ void WindowTest::closedDeviceListPicksNothing()
     QTest::keyClick(list->view(), Qt::Key_Down);
     QTest::keyClick(list->view(), Qt::Key_Return);
     QCOMPARE(list->currentIndex(), list->findText("PIC16F877A") + 1);
-    QCOMPARE(f.session.Buffer.Words[0], uint16_t(0x3FFF));
+    QCOMPARE(Ui(f).Buffer().Words[0], uint16_t(0x3FFF));
     QCOMPARE(Ui(f).StaticText(2)->text(), QString());
 
     // Shift+F10 opens the list's own menu, as the Menu key does.
@@ -360,7 +360,7 @@ void WindowTest::configFieldStatesFollowTheRow()
     QVERIFY(Ui(f).Label(10)->isEnabled());
     QVERIFY(Writable(values[2]));
     QVERIFY(!Writable(values[1])); // Config2 follows the other box
-    QVERIFY(f.CalibChange());
+    QVERIFY(Ui(f).CheckBox(2)->isChecked());
     Ui(f).CheckBox(1)->setChecked(true);
     QVERIFY(Writable(values[1]));
 
@@ -416,14 +416,14 @@ void WindowTest::setStoresTypedValues()
     QTest::keyClicks(Ui(f).MaskEdit(3), "3f10");
     QCOMPARE(Ui(f).MaskEdit(3)->text(), QString("3F10"));
     QTest::mouseClick(Ui(f).Button(18), Qt::LeftButton);
-    QCOMPARE(f.session.Buffer.Words[0x2007], 0x3F10);
+    QCOMPARE(Ui(f).Buffer().Words[0x2007], 0x3F10);
     QVERIFY(Ui(f).Memo(3)->toPlainText().contains("3FFF 3F10 "));
 
     w.Choose("PIC10F200");
     Ui(f).CheckBox(1)->setChecked(true);
     Ui(f).MaskEdit(3)->setText("0FEB");
     QTest::mouseClick(Ui(f).Button(18), Qt::LeftButton);
-    QCOMPARE(f.session.Buffer.Words[0x0FFF], 0x0FEB);
+    QCOMPARE(Ui(f).Buffer().Words[0x0FFF], 0x0FEB);
     QVERIFY(Ui(f).Memo(3)->toPlainText().contains("0001FF: 0FEB"));
 
     w.Choose("<PIC18F>");
@@ -431,9 +431,9 @@ void WindowTest::setStoresTypedValues()
     Ui(f).CheckBox(1)->setChecked(true);
     Ui(f).MaskEdit(4)->setText("0E0F");
     QTest::mouseClick(Ui(f).Button(18), Qt::LeftButton);
-    QCOMPARE(f.session.Buffer.Config18[2], uint8_t(0x0F));
-    QCOMPARE(f.session.Buffer.Config18[3], uint8_t(0x0E));
-    QCOMPARE(f.session.Buffer.Config18[0], uint8_t(0xFF));
+    QCOMPARE(Ui(f).Buffer().Config18[2], uint8_t(0x0F));
+    QCOMPARE(Ui(f).Buffer().Config18[3], uint8_t(0x0E));
+    QCOMPARE(Ui(f).Buffer().Config18[0], uint8_t(0xFF));
     QVERIFY(Ui(f).Memo(3)->toPlainText().contains("300000: FFFF 0E0F FFFF"));
 }
 
@@ -476,14 +476,14 @@ void WindowTest::commandLock()
     for (const QString &name : unlisted)
         before[name] = f.findChild<QWidget *>(name)->isEnabled();
 
-    f.CommandLock(true);
+    Ui(f).CommandLock(true);
     for (const QString &name : listed)
         QVERIFY2(!f.findChild<QWidget *>(name)->isEnabled(), qPrintable(name));
     QVERIFY(!w.dialog->Button1->isEnabled());
     for (const QString &name : unlisted)
         QVERIFY2(f.findChild<QWidget *>(name)->isEnabled() == before[name], qPrintable(name));
 
-    f.CommandLock(false);
+    Ui(f).CommandLock(false);
     for (const QString &name : listed)
         QVERIFY2(f.findChild<QWidget *>(name)->isEnabled(), qPrintable(name));
     QVERIFY(w.dialog->Button1->isEnabled());
@@ -496,24 +496,24 @@ void WindowTest::bufferClearButton()
     WindowUnderTest w;
     TForm1 &f = w.Create();
     // Enabled by a released lock but nothing chosen: refused, buffer kept.
-    f.CommandLock(false);
-    f.session.Buffer.Words[0] = 0x0001;
+    Ui(f).CommandLock(false);
+    Ui(f).EditBuffer().Words[0] = 0x0001;
     QTest::mouseClick(Ui(f).Button(13), Qt::LeftButton);
-    QCOMPARE(f.session.Buffer.Words[0], 0x0001);
+    QCOMPARE(Ui(f).Buffer().Words[0], 0x0001);
     QCOMPARE(f.findChild<QLineEdit *>("Edit3")->text(), QString(" !! デバイスを選択してください。"));
     QCOMPARE(Ui(f).PageControl1()->currentIndex(), int(TForm1::MessageTab));
 
     w.Choose("PIC12F675");
-    f.SetCurrentFile("/x/y.hex");
-    f.session.Buffer.Words[0] = 0x0001;
-    f.session.Buffer.Words[0x2007] = 0x0002;
+    Ui(f).SetCurrentFile("/x/y.hex");
+    Ui(f).EditBuffer().Words[0] = 0x0001;
+    Ui(f).EditBuffer().Words[0x2007] = 0x0002;
     Ui(f).CheckBox(2)->setChecked(true);
     QTest::mouseClick(Ui(f).Button(13), Qt::LeftButton);
-    QCOMPARE(f.session.Buffer.Words[0], 0x3FFF);
-    QCOMPARE(f.session.Buffer.Words[0x2007], 0x3FFF);
+    QCOMPARE(Ui(f).Buffer().Words[0], 0x3FFF);
+    QCOMPARE(Ui(f).Buffer().Words[0x2007], 0x3FFF);
     QCOMPARE(f.findChild<QLineEdit *>("Edit3")->text(), QString("バッファをクリアしました。"));
     QVERIFY(Ui(f).Memo(4)->toPlainText().endsWith("バッファをクリアしました。"));
-    QCOMPARE(f.CurrentFile, std::string("/x/y.hex")); // only selection forgets the file
+    QCOMPARE(Ui(f).CurrentFile(), std::string("/x/y.hex")); // only selection forgets the file
     QVERIFY(!Ui(f).CheckBox(2)->isChecked());
     QVERIFY(Ui(f).CheckBox(2)->isEnabled());
     QVERIFY(Ui(f).Button(13)->isEnabled());
@@ -549,7 +549,7 @@ void WindowTest::messageLogAndStatus()
     QVERIFY(Ui(f).Edit(3)->inputMethodQuery(Qt::ImCursorRectangle).toRect().left() < 10);
     f.SetStatus("keep");
     Ui(f).CheckBox(9)->click();
-    QVERIFY(f.SmallBlock());
+    QVERIFY(Ui(f).SmallBlockFlag());
     QTest::mouseClick(Ui(f).Button(9), Qt::LeftButton);
     QCOMPARE(Ui(f).Memo(4)->toPlainText(), QString());
     QCOMPARE(f.findChild<QLineEdit *>("Edit3")->text(), QString("keep"));
@@ -599,11 +599,11 @@ void WindowTest::resetForgetsCurrentFile()
     WindowUnderTest w;
     w.Settings().WriteString("device", "name", "PIC16F877A");
     TForm1 &f = w.Create();
-    f.SetCurrentFile("/a/b/c.hex");
+    Ui(f).SetCurrentFile("/a/b/c.hex");
     QTest::mouseClick(Ui(f).Button(19), Qt::LeftButton);
-    QVERIFY(f.CurrentFile.empty());
+    QVERIFY(Ui(f).CurrentFile().empty());
     QCOMPARE(f.findChild<QLabel *>("StaticText2")->text(), QString());
-    QCOMPARE(f.session.Buffer.Words[0], 0x3FFF);
+    QCOMPARE(Ui(f).Buffer().Words[0], 0x3FFF);
     // The focus moves on to the control after the device list.
     QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(Ui(f).Button(19)));
 }
