@@ -158,3 +158,21 @@ TEST(Compare, SkipIdenticalWritesNothingOnlyWhenTheChipHoldsTheResult)
     }
     EXPECT_EQ(RunCli({"-d", Part, "verify", "--skip-identical", image}).status, 64);
 }
+
+TEST(Compare, SkipIdenticalLooksPastTheCalibrationWords)
+{
+    // The chip's own oscillator and band-gap calibration are no file's to match.
+    const std::string file = std::string(TARNVIK_HEX_FIXTURES) + "/p12f675.hex";
+    SimProcess sim({"--chip", "PIC12F675", "--calib", "3450"});
+    const std::vector<std::string> base{"--json", "-p", sim.Path(), "-d", "PIC12F675"};
+    auto run = [&](std::vector<std::string> more) {
+        std::vector<std::string> args = base;
+        args.insert(args.end(), more.begin(), more.end());
+        return Parsed(RunCli(args));
+    };
+    ASSERT_EQ(run({"program", file})["exit_status"], 0);
+    EXPECT_EQ(run({"program", "--erase", "--skip-identical", file})["skipped"], true);
+    const nlohmann::json j = run({"compare", "chip", file});
+    EXPECT_EQ(j["equal"], true);
+    EXPECT_NE(j["a"]["checksum"], j["b"]["checksum"]) << "the chip's checksum counts its calibration word";
+}
