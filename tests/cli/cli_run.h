@@ -46,7 +46,8 @@ struct CliResult {
 // of the machine's settings (its ports, its saved device) leaks in.
 // whileRunning, when given, is called with the program's process id while it runs.
 inline CliResult RunCli(std::vector<std::string> args, const std::string &settingsText = "",
-                 const std::function<void(pid_t)> &whileRunning = {}, const std::string &input = "/dev/null")
+                        const std::function<void(pid_t)> &whileRunning = {},
+                        const std::string &input = "/dev/null")
 {
     const std::string settings = Temp("settings.ini");
     std::ofstream(settings, std::ios::trunc) << settingsText;

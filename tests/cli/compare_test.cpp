@@ -13,6 +13,7 @@
 #include "cli_files.h"
 #include "cli_run.h"
 #include "test_files.h"
+#include "texts/terminal_texts.h"
 
 namespace {
 
@@ -20,7 +21,8 @@ const std::string Part = "PIC16F877A";
 
 // A small PIC16F877A image: three program words, the configuration word and
 // two EEPROM bytes, of which the tests change one each.
-std::string Image877(uint16_t word1 = 0x3086, uint8_t ee1 = 0x22, uint16_t config = 0x3F72, bool eeprom = true)
+std::string Image877(uint16_t word1 = 0x3086, uint8_t ee1 = 0x22, uint16_t config = 0x3F72,
+                     bool eeprom = true)
 {
     return Record(0x0000, 0, {0x85, 0x30, uint8_t(word1), uint8_t(word1 >> 8), 0x07, 0x28}) + "\n" +
            Record(0x400E, 0, {uint8_t(config), uint8_t(config >> 8)}) + "\n" +
@@ -58,7 +60,9 @@ TEST(Compare, FilesByTheirImagesNotTheirText)
          1,
          {"Program Memory: 1 word differs\n  0x0001: 3086 → 3087\n", "EEData Memory: equal\n",
           "A and B differ in 1 memory.\n"}},
-        {Written("cmp_ee.hex", Image877(0x3086, 0x23)), 1, {"EEData Memory: 1 byte differs\n  0x0001: 22 → 23\n"}},
+        {Written("cmp_ee.hex", Image877(0x3086, 0x23)),
+         1,
+         {"EEData Memory: 1 byte differs\n  0x0001: 22 → 23\n"}},
         {Written("cmp_fosc.hex", Image877(0x3086, 0x22, 0x3F71)),
          1,
          {"Configuration: 1 word differs\n  FOSC: HS → XT\n", "User-ID: equal\n"}},
@@ -77,7 +81,8 @@ TEST(Compare, FilesByTheirImagesNotTheirText)
     EXPECT_EQ(j["equal"], false);
     EXPECT_EQ(j["b"]["source"], cases[3].file);
     ASSERT_EQ(j["memories"].size(), 4u) << j.dump();
-    EXPECT_EQ(j["memories"][3]["first"][0], (nlohmann::json{{"address", 0x2007}, {"a", 0x3F72}, {"b", 0x3F71}}));
+    EXPECT_EQ(j["memories"][3]["first"][0],
+              (nlohmann::json{{"address", 0x2007}, {"a", 0x3F72}, {"b", 0x3F71}}));
     EXPECT_EQ(j["configuration_fields"][0]["name"], "FOSC");
     EXPECT_EQ(j["configuration_fields"][0]["b"], "XT");
     EXPECT_NE(j["a"]["checksum"], j["b"]["checksum"]);
@@ -103,7 +108,8 @@ TEST(Compare, FileAgainstTheChipEitherWay)
     EXPECT_TRUE(r.Says("  0x0001: 3086 → 3087\n")) << r.out; // the chip's first
     EXPECT_EQ(r.LastLine(), "A and B differ in 2 memories.");
 
-    const nlohmann::json j = Parsed(RunCli({"--json", "-p", sim.Path(), "-d", Part, "compare", "chip", other}));
+    const nlohmann::json j =
+        Parsed(RunCli({"--json", "-p", sim.Path(), "-d", Part, "compare", "chip", other}));
     EXPECT_EQ(j["a"]["source"], "chip");
     EXPECT_EQ(j["a"]["protected"], false);
     EXPECT_EQ(j["memories"][1]["first"][0], (nlohmann::json{{"address", 1}, {"a", 0x22}, {"b", 0x23}}));
@@ -115,7 +121,7 @@ TEST(Compare, SkipIdenticalWritesNothingOnlyWhenTheChipHoldsTheResult)
     const std::string noEeprom = Written("skip_noee.hex", Image877(0x3086, 0x22, 0x3F72, false));
     // Code protection on: the chip reads back zeros.
     const std::string protectedImage = Written("skip_cp.hex", Image877(0x3086, 0x22, 0x1F72));
-    const std::string skipLine = "デバイスは既に同じデータを保持しています。書き込みを省略しました。";
+    const std::string skipLine = texts::ChipAlreadyHoldsImage();
     struct Case {
         std::string chip, file;
         std::vector<std::string> options;
@@ -133,8 +139,8 @@ TEST(Compare, SkipIdenticalWritesNothingOnlyWhenTheChipHoldsTheResult)
     for (const Case &c : cases) {
         const std::string dump = Temp("skip.dump.hex"), trace = Temp("skip.trace");
         SimProcess sim({"--chip", Part, "--hex", c.chip, "--dump", dump});
-        std::vector<std::string> args{"--json", "--trace", trace, "-p", sim.Path(), "-d", Part, "program",
-                                      "--skip-identical"};
+        std::vector<std::string> args{"--json",  "--trace",         trace, "-p", sim.Path(), "-d", Part,
+                                      "program", "--skip-identical"};
         args.insert(args.end(), c.options.begin(), c.options.end());
         args.push_back(c.file);
         const CliResult r = RunCli(args);
@@ -154,7 +160,8 @@ TEST(Compare, SkipIdenticalWritesNothingOnlyWhenTheChipHoldsTheResult)
         ASSERT_EQ(sim.Stop(), 0);
         const MemoryBuffer after = Dumped(dump), want = Dumped(c.file);
         EXPECT_EQ(after.Words[1], want.Words[1]);
-        EXPECT_EQ(after.Words[EEDataAreaStart + 1] & 0xFF, (c.skipped ? Dumped(c.chip) : want).Words[EEDataAreaStart + 1] & 0xFF);
+        EXPECT_EQ(after.Words[EEDataAreaStart + 1] & 0xFF,
+                  (c.skipped ? Dumped(c.chip) : want).Words[EEDataAreaStart + 1] & 0xFF);
     }
     EXPECT_EQ(RunCli({"-d", Part, "verify", "--skip-identical", image}).status, 64);
 }

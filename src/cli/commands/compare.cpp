@@ -92,7 +92,8 @@ void PrintConfiguration(CommandRun &run, const ImageComparison &c, const MemoryC
         for (const ConfigFieldChange &f : c.fields)
             named = named || f.address == d.address;
         const int digits = m.bytes ? 2 : 4;
-        if (!named) run.ui.Print("  " + AddressText(d.address) + ": " + Hex(d.a, digits) + " → " + Hex(d.b, digits));
+        if (!named)
+            run.ui.Print("  " + AddressText(d.address) + ": " + Hex(d.a, digits) + " → " + Hex(d.b, digits));
     }
 }
 

@@ -79,7 +79,8 @@ std::optional<int> SkipIdentical(CommandRun &run, unsigned keep)
     // program keeps of the chip stays the chip's either way, and so do the
     // calibration words, which the comparison leaves out.
     const unsigned regions = (options.erase ? unsigned(RegionAll) : options.regions) & ~keep;
-    if (!CompareImages(run.session.Buffer(), *chip, run.session.Device(), regions).Equal()) return std::nullopt;
+    if (!CompareImages(run.session.Buffer(), *chip, run.session.Device(), regions).Equal())
+        return std::nullopt;
     run.fields["skipped"] = true;
     run.ui.AddLog(texts::ChipAlreadyHoldsImage());
     run.ui.StatusRepeatsLog(texts::ChipAlreadyHoldsImage());

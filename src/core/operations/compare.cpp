@@ -62,8 +62,8 @@ void CompareWords(const WordImage &a, const WordImage &b, const TDeviceSpec &dev
     }
 }
 
-void CompareBytes18(const MemoryBuffer &a, const MemoryBuffer &b, const TDeviceSpec18 &device, unsigned regions,
-                    ImageComparison &into)
+void CompareBytes18(const MemoryBuffer &a, const MemoryBuffer &b, const TDeviceSpec18 &device,
+                    unsigned regions, ImageComparison &into)
 {
     if (regions & RegionCode) {
         MemoryTally t(into, Memory::Program, true);

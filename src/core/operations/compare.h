@@ -27,8 +27,8 @@ struct ImageDifference {
 
 struct MemoryComparison {
     Memory memory = Memory::Program;
-    bool bytes = false;  // counted in bytes (EEPROM, PIC18)
-    uint32_t count = 0;  // every difference
+    bool bytes = false;                 // counted in bytes (EEPROM, PIC18)
+    uint32_t count = 0;                 // every difference
     std::vector<ImageDifference> first; // the first CompareListed
 };
 

@@ -43,9 +43,14 @@ TEST(CompareImages, LeavesOutWhatTheChipKeepsAndCountsTheRest)
         {"User-ID bits the chip does not keep", [](MemoryBuffer &b) { b.Words[0x2000] = 0x000F; },
          Memory::UserId, 0},
         {"an EEPROM byte", [](MemoryBuffer &b) { b.Words[EEDataAreaStart + 3] = 0x00; }, Memory::EEData, 1},
-        {"twenty program words", [](MemoryBuffer &b) { for (int k = 0; k < 20; ++k) b.Words[k] = 0; },
+        {"twenty program words",
+         [](MemoryBuffer &b) {
+             for (int k = 0; k < 20; ++k)
+                 b.Words[k] = 0;
+         },
          Memory::Program, 20},
-        {"a configuration field", [](MemoryBuffer &b) { b.Words[0x2007] = 0x3FFE; }, Memory::Configuration, 1},
+        {"a configuration field", [](MemoryBuffer &b) { b.Words[0x2007] = 0x3FFE; }, Memory::Configuration,
+         1},
     };
     const MemoryBuffer blank = Blank(p675);
     for (const Case &c : cases) {
@@ -66,7 +71,7 @@ TEST(CompareImages, Pic18BytesAndOnlyTheMemoriesAsked)
     const DeviceSelection p4550 = Part("PIC18F4550", true);
     MemoryBuffer a = Blank(p4550), b = a;
     b.Program18[0x7FFF] = 0x12;
-    b.Config18[4] = 0xFF; // CONFIG3L implements no bit
+    b.Config18[4] = 0xFF;  // CONFIG3L implements no bit
     b.EEData18.resize(16); // sized by another part's load: fitted before comparing
     const ImageComparison r = CompareImages(a, b, p4550);
     ASSERT_EQ(r.memories.size(), 4u);
