@@ -255,7 +255,8 @@ bool RefuseMisplacedMemoryOptions(CliOptions &options, std::string &error)
     return true;
 }
 
-// compare: at most one chip (the socket holds one), and what may go with it.
+// --skip-identical outside program; compare: at most one chip (the socket
+// holds one), and -d auto only with it.
 bool RefuseMisplacedCompareOptions(const CliOptions &options, std::string &error)
 {
     if (options.skipIdentical && options.command != CliCommand::Program) {
