@@ -156,6 +156,16 @@ CheckReport Session::Check(const OperationOptions &options)
     return report;
 }
 
+OperationResult Session::ReadChip(MemoryBuffer &image, const OperationOptions &options, ProgressBar *progress)
+{
+    ClearFor(image, device_);
+    OperationContext ctx{port_, cmd_, image, ui_, device_};
+    ctx.options = options;
+    ctx.options.regions = RegionAll;
+    ctx.deviceId = checkedId_;
+    return ReadDevice(ctx, progress);
+}
+
 StepEnded Session::RunChain(Chain chain, const ChainRun &run, const OperationOptions &options)
 {
     OperationContext ctx = Context(options);

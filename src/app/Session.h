@@ -75,6 +75,9 @@ public:
     // The context the operations run in, with the DEVICE-ID the last check read.
     OperationContext Context(const OperationOptions &options);
     CheckReport Check(const OperationOptions &options);
+    // After a passed check: the whole chip read into image (cleared for the
+    // part first), the buffer left as it is, for comparing the two.
+    OperationResult ReadChip(MemoryBuffer &image, const OperationOptions &options, ProgressBar *progress);
     // A chain of device operations after a passed check.
     StepEnded RunChain(Chain chain, const ChainRun &run, const OperationOptions &options);
     // The DEVICE-IDs the chip in the socket gives, of either family.

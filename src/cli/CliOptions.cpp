@@ -13,7 +13,7 @@
 
 namespace {
 
-enum FileOperand { NoFile, OneFile, OptionalFile };
+enum FileOperand { NoFile, OneFile, OptionalFile, TwoSources };
 
 struct CommandName {
     const char *name;
@@ -28,6 +28,7 @@ constexpr CommandName Commands[] = {
     {"verify", CliCommand::Verify, OneFile},      {"erase", CliCommand::Erase, NoFile},
     {"blank", CliCommand::Blank, NoFile},         {"dump", CliCommand::Dump, OneFile},
     {"config", CliCommand::Config, OptionalFile}, {"kept", CliCommand::Kept, NoFile},
+    {"compare", CliCommand::Compare, TwoSources},
 };
 
 // A calibration word as the erase command writes it: four hex digits.
@@ -70,6 +71,7 @@ void AddOptions(CLI::App &app, CliOptions &options, bool &help, bool &version, C
     app.add_flag("--auto-select", options.autoSelect);
     app.add_flag("--erase", options.erase);
     app.add_flag_callback("--no-verify", [&options] { options.verify = false; });
+    app.add_flag("--skip-identical", options.skipIdentical);
     app.add_flag("--small-block", options.smallBlock);
     app.add_flag("--verify-user-id", options.verifyUserId);
     app.add_flag("--save-all", options.saveAll);
@@ -253,6 +255,27 @@ bool RefuseMisplacedMemoryOptions(CliOptions &options, std::string &error)
     return true;
 }
 
+// --skip-identical outside program; compare: at most one chip (the socket
+// holds one), and -d auto only with it.
+bool RefuseMisplacedCompareOptions(const CliOptions &options, std::string &error)
+{
+    if (options.skipIdentical && options.command != CliCommand::Program) {
+        error = "--skip-identical belongs to the program command";
+        return false;
+    }
+    if (options.command != CliCommand::Compare) return true;
+    const bool chipA = options.file == ChipSource, chipB = options.compareWith == ChipSource;
+    if (chipA && chipB) {
+        error = "compare takes at most one chip (a file named chip is ./chip)";
+        return false;
+    }
+    if (SameTextIgnoringCase(options.device, "auto") && !chipA && !chipB) {
+        error = "-d auto goes with compare only when one side is the chip";
+        return false;
+    }
+    return true;
+}
+
 // Options that only mean something to one command are refused rather than
 // silently ignored: a script that believes it replaced the calibration
 // words must not pass. -d auto is taken apart here too.
@@ -276,7 +299,7 @@ bool RefuseMisplacedOptions(const CLI::App &app, CliOptions &options, std::strin
         // Only a command that reads the chip can ask it what it is.
         const CliCommand c = options.command;
         if (!(c == CliCommand::Read || c == CliCommand::Program || c == CliCommand::Verify ||
-              c == CliCommand::Erase || c == CliCommand::Blank ||
+              c == CliCommand::Erase || c == CliCommand::Blank || c == CliCommand::Compare ||
               (c == CliCommand::Config && options.file.empty()))) {
             error = "-d auto goes with read, program, verify, erase, blank and config without a file";
             return false;
@@ -353,20 +376,30 @@ bool ParseCommandLine(const std::vector<std::string> &args, CliOptions &options,
     }
     // Known from here on, for the --json object of a refusal.
     options.command = found->command;
-    const bool fileCountOk = found->file == NoFile    ? operands.size() == 1
-                             : found->file == OneFile ? operands.size() == 2
-                                                      : operands.size() <= 2;
+    const bool fileCountOk = found->file == NoFile       ? operands.size() == 1
+                             : found->file == OneFile    ? operands.size() == 2
+                             : found->file == TwoSources ? operands.size() == 3
+                                                         : operands.size() <= 2;
     if (!fileCountOk) {
-        error = std::string(found->name) + (found->file == NoFile    ? " takes no argument"
-                                            : found->file == OneFile ? " needs exactly one FILE.hex"
-                                                                     : " takes at most one FILE.hex");
+        error = std::string(found->name) + (found->file == NoFile       ? " takes no argument"
+                                            : found->file == OneFile    ? " needs exactly one FILE.hex"
+                                            : found->file == TwoSources ? " needs two of FILE.hex and chip"
+                                                                        : " takes at most one FILE.hex");
         return false;
     }
-    if (operands.size() == 2) options.file = operands[1];
+    if (operands.size() >= 2) options.file = operands[1];
+    if (operands.size() == 3) options.compareWith = operands[2];
+    if (!RefuseMisplacedCompareOptions(options, error)) return false;
 
     if (!RefuseMisplacedOptions(app, options, error)) return false;
     if (!options.ports.empty()) options.port = options.ports.back();
     if (!ParseProductionOptions(app, serial, options, error)) return false;
+    // Each chip of a production run gets the image as asked; one left as
+    // it was would also leave its serial number and log row in doubt.
+    if (options.skipIdentical && options.Production()) {
+        error = "--skip-identical goes with single runs, not with production runs";
+        return false;
+    }
     // A production run reports chip by chip in its table and log.
     if (options.json && options.Production()) {
         error = "--json goes with single runs, not with production runs";

@@ -25,13 +25,19 @@ enum class CliCommand {
     Dump,
     Config,
     Kept, // the copies of kept chip data still waiting for their write-back
+    Compare,
 };
+
+// compare's operand that stands for the chip in the socket rather than a file.
+inline constexpr const char *ChipSource = "chip";
 
 enum class Verbosity { Quiet, Normal, Verbose };
 
 struct CliOptions {
     CliCommand command = CliCommand::None;
     std::string file;     // the HEX file of read, program, verify and dump; config's optional one
+    // compare A B: file is A, compareWith B; either may be ChipSource.
+    std::string compareWith;
     std::string port;     // -p: "COM3" or a device path; empty = settings or probe
     std::string device;   // -d: catalogue name; empty = the settings file's device
     bool autoDevice = false; // -d auto: the device the chip's DEVICE-ID names
@@ -39,6 +45,9 @@ struct CliOptions {
     bool autoSelect = false;
     bool erase = false; // program: erase and blank-check first
     bool verify = true; // program: verify afterwards
+    // program: read the chip first and leave it as it is when it holds the
+    // image already.
+    bool skipIdentical = false;
     bool smallBlock = false;
     bool verifyUserId = false;
     bool saveAll = false;

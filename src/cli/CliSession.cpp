@@ -27,6 +27,7 @@ constexpr CommandEntry Commands[] = {
     {CliCommand::Verify, "verify", VerifyCommand},       {CliCommand::Erase, "erase", EraseCommand},
     {CliCommand::Blank, "blank", BlankCommand},          {CliCommand::Dump, "dump", DumpCommand},
     {CliCommand::Config, "config", ConfigCommand},       {CliCommand::Kept, "kept", KeptCommand},
+    {CliCommand::Compare, "compare", CompareCommand},
 };
 
 } // namespace

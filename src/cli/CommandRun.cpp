@@ -85,10 +85,15 @@ int LoadFile(CommandRun &run, bool refuseDamaged)
         run.session.UseImage(*run.image, run.imageDevice);
         return ExitSuccess;
     }
+    return LoadFile(run, run.options.file, refuseDamaged);
+}
+
+int LoadFile(CommandRun &run, const std::string &path, bool refuseDamaged)
+{
     // Standard input the caller closed is /dev/null now: no file at all.
-    if (run.options.file == "-" && StandardStreamWasClosed(STDIN_FILENO))
-        throw HexFileError(run.options.file, EBADF, "standard input is closed");
-    const LoadReport report = run.session.Load(run.options.file, LoadMode::New, run.options.autoSelect);
+    if (path == "-" && StandardStreamWasClosed(STDIN_FILENO))
+        throw HexFileError(path, EBADF, "standard input is closed");
+    const LoadReport report = run.session.Load(path, LoadMode::New, run.options.autoSelect);
     run.configGiven = report.configurationSet;
     return ShowLoad(run, report, refuseDamaged);
 }

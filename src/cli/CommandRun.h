@@ -72,6 +72,8 @@ void OpenPortForCommand(CommandRun &run);
 // (program, verify) they end the command (ExitFileError), otherwise they are
 // a warning. ExitSuccess when the command may go on.
 int LoadFile(CommandRun &run, bool refuseDamaged);
+// The same for a file other than the command's own (compare's two).
+int LoadFile(CommandRun &run, const std::string &path, bool refuseDamaged);
 // Check, with the exit status of a refusal; 0 when it passed.
 int Check(CommandRun &run);
 // Runs a chain of device operations after a passed check; the exit status

@@ -38,4 +38,5 @@ trap 'rm -rf "$dir"' EXIT
 touch "$dir/a.hex" "$dir/b.txt"
 expect "$dir/a.hex " "$(complete_line -d PIC16F877A program "$dir/")" "HEX files"
 expect "" "$(complete_line erase "$dir/")" "no file after erase"
+expect "chip " "$(complete_line -d PIC16F877A compare "$dir/a.hex" ch)" "compare's chip"
 exit $failed

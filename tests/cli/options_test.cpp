@@ -70,6 +70,11 @@ TEST(CliOptions, ParsesTheUsualForms)
         {{"-d", "auto", "dump", "x.hex"}, false, C::None, "", "", "", N}, // no chip to ask
         {{"-d", "auto", "config", "x.hex"}, false, C::None, "", "", "", N},
         {{"-d", "auto", "-p", "COM1", "-p", "COM2", "blank"}, false, C::None, "", "", "", N},
+        {{"compare", "a.hex", "chip"}, true, C::Compare, "a.hex", "", "", N},
+        {{"-d", "auto", "compare", "chip", "a.hex"}, true, C::Compare, "chip", "", "", N},
+        {{"compare", "a.hex"}, false, C::None, "", "", "", N},
+        {{"compare", "chip", "chip"}, false, C::None, "", "", "", N}, // one socket
+        {{"-d", "auto", "compare", "a.hex", "b.hex"}, false, C::None, "", "", "", N},
     };
     for (const ParseCase &c : cases) {
         CliOptions o;
@@ -114,6 +119,8 @@ TEST(CliOptions, CommandOptionsAndTheirValues)
              {"devices", "--config", "PIC16F88", "--config", "PIC16F877A"},
              {"--json", "read", "-"},
              {"--json", "-p", "COM1", "-p", "COM2", "blank"},
+             {"verify", "--skip-identical", "x.hex"},
+             {"-p", "COM1", "-p", "COM2", "program", "--skip-identical", "x.hex"},
          }) {
         o = {};
         EXPECT_FALSE(ParseCommandLine(bad, o, error)) << Show(bad);

@@ -22,6 +22,7 @@ int EraseCommand(CommandRun &run);
 int BlankCommand(CommandRun &run);
 int DumpCommand(CommandRun &run);
 int ConfigCommand(CommandRun &run);
+int CompareCommand(CommandRun &run);
 
 // -d auto: selects the device the chip's DEVICE-ID names; the exit status
 // of a refusal, 0 when a device was picked.

@@ -1,9 +1,14 @@
 // program: the file into the chip and the verify after it; --erase erases
-// first, --keep-config/--keep-eeprom keep what the chip holds of those.
+// first, --keep-config/--keep-eeprom keep what the chip holds of those,
+// --skip-identical leaves a chip that holds the image already as it is.
+#include <memory>
+#include <optional>
+
 #include "Commands.h"
 #include "Naming.h"
 #include "catalogue/DeviceSpec.h"
 #include "image/checksum.h"
+#include "operations/compare.h"
 #include "operations/regions.h"
 #include "texts/terminal_texts.h"
 
@@ -49,6 +54,39 @@ int KeepChipMemories(CommandRun &run, unsigned keep, KeptCopy &kept)
     return ExitSuccess;
 }
 
+// --skip-identical: the chip read whole and compared with what the program
+// would leave on it; ExitSuccess when it holds that already and is left as
+// it is, the status of a read that failed, nullopt to go on programming.
+std::optional<int> SkipIdentical(CommandRun &run, unsigned keep)
+{
+    const CliOptions &options = run.options;
+    if (!options.skipIdentical) return std::nullopt;
+    run.fields["skipped"] = false;
+    auto chip = std::make_unique<MemoryBuffer>();
+    const OperationResult read = run.session.ReadChip(*chip, run.Options(), &run.ui.MainProgress());
+    if (!read) {
+        run.outcome = read;
+        return ExitNegative;
+    }
+    // Protected memories read as zeros: nothing proves the chip equal.
+    if (read.readProtected) {
+        run.ui.AddLog(texts::ProtectedChipProgrammedAnyway());
+        return std::nullopt;
+    }
+    // A bulk erase leaves every memory as the file has it, blank where it
+    // gives nothing; without one the memories asked for are written, and
+    // the verify after it holds them to the whole of the file. What the
+    // program keeps of the chip stays the chip's either way, and so do the
+    // calibration words, which the comparison leaves out.
+    const unsigned regions = (options.erase ? unsigned(RegionAll) : options.regions) & ~keep;
+    if (!CompareImages(run.session.Buffer(), *chip, run.session.Device(), regions).Equal())
+        return std::nullopt;
+    run.fields["skipped"] = true;
+    run.ui.AddLog(texts::ChipAlreadyHoldsImage());
+    run.ui.StatusRepeatsLog(texts::ChipAlreadyHoldsImage());
+    return ExitSuccess;
+}
+
 } // namespace
 
 int ProgramCommand(CommandRun &run)
@@ -61,6 +99,7 @@ int ProgramCommand(CommandRun &run)
     OpenPortForCommand(run);
     if (const int refused = Check(run)) return refused;
     const unsigned keep = (options.keepConfig ? RegionConfig : 0u) | (options.keepEeprom ? RegionEEData : 0u);
+    if (const std::optional<int> skipped = SkipIdentical(run, keep)) return *skipped;
     KeptCopy kept;
     if (keep)
         if (const int failed = KeepChipMemories(run, keep, kept)) return failed;

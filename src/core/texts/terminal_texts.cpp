@@ -114,6 +114,16 @@ std::string KeptCopyRestored(const std::string &path)
     return "控えのデータを書き戻しました。控えのファイルを削除しました: " + path;
 }
 
+std::string ChipAlreadyHoldsImage()
+{
+    return "デバイスは既に同じデータを保持しています。書き込みを省略しました。";
+}
+
+std::string ProtectedChipProgrammedAnyway()
+{
+    return "プロテクトのためデバイスの内容を確認できません。書き込みます。";
+}
+
 std::string NoKeptCopies(const std::string &folder)
 {
     return "書き戻しを待つ控えはありません（" + folder + "）。";

@@ -54,6 +54,10 @@ std::string RegionEraseNeedsAll(const std::string &device, bool hasEEData);
 // was kept.
 std::string ChecksumOfKeptConfiguration(const std::string &checksumText, const std::string &fileChecksum);
 std::string KeptCopyRestored(const std::string &path);
+// program --skip-identical: the chip holds the image already and is left
+// as it is; or its protection hides what it holds, so it is programmed.
+std::string ChipAlreadyHoldsImage();
+std::string ProtectedChipProgrammedAnyway();
 std::string NoKeptCopies(const std::string &folder);
 std::string SavedFileLog(const std::string &quotedName);
 std::string SavedFileStatus(const std::string &quotedName);
