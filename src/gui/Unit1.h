@@ -13,6 +13,11 @@
 #include <string>
 #include <vector>
 
+#include "Colours.h"
+#include "Fonts.h"
+#include "PortLook.h"
+#include "RadioGroup.h"
+#include "WindowHandlers.h"
 #include "configbits/ConfigBits.h"
 #include "FrontEnd.h"
 #include "Loading.h"
@@ -57,26 +62,6 @@ class OptionPanel;
 class Presenter;
 class SmallBoxStrip;
 
-// A titled group of radio buttons with one selected item, as the RTS and DTR
-// choices on the Option tab.
-class TRadioGroup : public QGroupBox {
-    Q_OBJECT
-public:
-    TRadioGroup(const QString &title, const QStringList &items, QWidget *parent);
-    int ItemIndex() const;
-    void SetItemIndex(int index);
-    QRadioButton *Item(int index) const;
-
-signals:
-    void Click();
-
-protected:
-    void resizeEvent(QResizeEvent *event) override;
-
-private:
-    QButtonGroup *group_;
-};
-
 // What the process owns exactly once besides the window: the buffer, the
 // port and the shared command record.
 struct WindowLink {
@@ -86,7 +71,7 @@ struct WindowLink {
     TCommand Command;
 };
 
-class TForm1 : public QWidget, public FrontEnd {
+class TForm1 : public QWidget, public FrontEnd, public WindowHandlers {
     Q_OBJECT
 public:
     // A null backend means the platform's serial ports; an empty settings
@@ -175,7 +160,7 @@ public:
     QSize FrameSize() const;
     static constexpr int DesignedFrameWidth = 8;
     static constexpr int DesignedFrameHeight = 34;
-    static inline const QColor CurrentFileColour = QColor(128, 0, 0); // maroon
+    static inline const QColor CurrentFileColour = ::CurrentFileColour;
 
     // ---- FrontEnd ----
     void SetStatus(const std::string &text) override;
@@ -367,7 +352,7 @@ public:
     void ShowProgressDialog();
 
     // ---- programmer discovery ----
-    enum class PortLook { Probing, Unusable, Programmer, NoProgrammer };
+    using PortLook = ::PortLook;
     // -1 no port opened, 0 a programmer answered (foundPort: the first such
     // port), 1 ports opened but none answered. No port is open afterwards.
     int ProbePorts(int &foundPort);
@@ -511,16 +496,3 @@ private:
     std::string configNamesProblem_; // the header's path and why it could not be read
 };
 
-// The read-only look of a value field (writable false) or the usual one.
-class QLineEdit;
-void SetWritable(QLineEdit *field, bool writable);
-
-// Fonts of the window: proportional for the controls, fixed-pitch for the
-// dumps and the hexadecimal fields.
-QFont UiFont();
-QFont FixedFont();
-// A platform theme may give each kind of control a font of its own, which
-// then wins over the window's font inside a style sheet's reach: every
-// control below root without a font of its own gets its parent's, set on
-// it, so the program's fonts hold under any theme.
-void HoldFonts(QWidget *root);
