@@ -8,6 +8,9 @@
 
 class QWidget;
 
+// The Current File name's designed colour.
+inline const QColor CurrentFileColour = QColor(128, 0, 0); // maroon
+
 // Contrast ratio of two colours from their relative luminance (1 to 21).
 double ContrastRatio(const QColor &a, const QColor &b);
 

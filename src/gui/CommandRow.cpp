@@ -4,11 +4,12 @@
 #include <QPushButton>
 
 #include "Controls.h"
-#include "Unit1.h"
+#include "Fonts.h"
+#include "WindowHandlers.h"
 #include "texts/window_control_texts.h"
 #include "texts/window_texts.h"
 
-CommandRow::CommandRow(TForm1 &form) : form_(form)
+CommandRow::CommandRow(QWidget &form, WindowHandlers &handlers) : form_(form), handlers_(handlers)
 {
     struct ButtonLook {
         QPushButton **button;
@@ -16,24 +17,24 @@ CommandRow::CommandRow(TForm1 &form) : form_(form)
         const char *caption;
         std::string hint;
         int width;
-        void (TForm1::*handler)();
+        WindowHandler handler;
     };
     const ButtonLook buttons[] = {
-        {&Button1, "Button1", "LOAD", texts::LoadHint(), 44, &TForm1::Button1Click},
-        {&Button2, "Button2", "SAVE", texts::SaveHint(), 40, &TForm1::Button2Click},
-        {&Button3, "Button3", "READ", texts::ReadHint(), 42, &TForm1::Button3Click},
-        {&Button4, "Button4", "PROG.", texts::ProgramHint(), 48, &TForm1::Button4Click},
-        {&Button5, "Button5", "ERASE", texts::EraseHint(), 48, &TForm1::Button5Click},
-        {&Button6, "Button6", "BLANK?", texts::BlankCheckHint(), 56, &TForm1::Button6Click},
-        {&Button7, "Button7", "VERIFY", texts::VerifyHint(), 52, &TForm1::Button7Click},
-        {&Button13, "Button13", "Buffer CLEAR", texts::BufferClearHint(), 86, &TForm1::Button13Click},
+        {&Button1, "Button1", "LOAD", texts::LoadHint(), 44, &WindowHandlers::Button1Click},
+        {&Button2, "Button2", "SAVE", texts::SaveHint(), 40, &WindowHandlers::Button2Click},
+        {&Button3, "Button3", "READ", texts::ReadHint(), 42, &WindowHandlers::Button3Click},
+        {&Button4, "Button4", "PROG.", texts::ProgramHint(), 48, &WindowHandlers::Button4Click},
+        {&Button5, "Button5", "ERASE", texts::EraseHint(), 48, &WindowHandlers::Button5Click},
+        {&Button6, "Button6", "BLANK?", texts::BlankCheckHint(), 56, &WindowHandlers::Button6Click},
+        {&Button7, "Button7", "VERIFY", texts::VerifyHint(), 52, &WindowHandlers::Button7Click},
+        {&Button13, "Button13", "Buffer CLEAR", texts::BufferClearHint(), 86, &WindowHandlers::Button13Click},
     };
     int x = 3;
     for (const ButtonLook &s : buttons) {
         *s.button =
             MakeButton(&form, s.name, s.caption, QString::fromStdString(s.hint), QRect(x, 0, s.width, 25));
         (*s.button)->setEnabled(false);
-        QObject::connect(*s.button, &QPushButton::clicked, &form, s.handler);
+        Wire(*s.button, &QPushButton::clicked, form, handlers_, s.handler);
         // LOAD, PROG. and ERASE leave room for their "v" on the right.
         const bool withMenu = *s.button == Button1 || *s.button == Button4 || *s.button == Button5;
         x += s.width + (withMenu ? 12 : 0) + 2;
@@ -42,15 +43,15 @@ CommandRow::CommandRow(TForm1 &form) : form_(form)
     QFont bold = UiFont();
     bold.setBold(true);
     auto vButton = [&](QPushButton *&b, const char *name, const std::string &hint,
-                       void (TForm1::*handler)()) {
+                       WindowHandler handler) {
         b = MakeButton(&form, name, "v", QString::fromStdString(hint), QRect(0, 0, 12, 25));
         b->setFont(bold);
         b->setEnabled(false);
-        QObject::connect(b, &QPushButton::clicked, &form, handler);
+        Wire(b, &QPushButton::clicked, form, handlers_, handler);
     };
-    vButton(Button16, "Button16", texts::LoadMenuHint(), &TForm1::Button16Click);
-    vButton(Button14, "Button14", texts::ProgramMenuHint(), &TForm1::Button14Click);
-    vButton(Button15, "Button15", texts::EraseMenuHint(), &TForm1::Button15Click);
+    vButton(Button16, "Button16", texts::LoadMenuHint(), &WindowHandlers::Button16Click);
+    vButton(Button14, "Button14", texts::ProgramMenuHint(), &WindowHandlers::Button14Click);
+    vButton(Button15, "Button15", texts::EraseMenuHint(), &WindowHandlers::Button15Click);
     // Read out as what they open rather than as "v".
     for (auto [main, v] : {std::pair{Button1, Button16}, {Button4, Button14}, {Button5, Button15}})
         v->setAccessibleName(QString::fromStdString(texts::MenuOf(main->text().toStdString())));
@@ -63,23 +64,23 @@ void CommandRow::CreateMenus()
 {
     PopupMenu1 = new QMenu(&form_);
     PopupMenu1->setObjectName("PopupMenu1");
-    AddMenuItem(PopupMenu1, QString(53, ' ') + ">Program >Verify", form_, &TForm1::Program1Click);
-    AddMenuItem(PopupMenu1, QString(25, ' ') + ">Erase >BlankCheck >Program >Verify", form_,
-                &TForm1::EraseBlankCheckProgramVerify1Click);
-    AddMenuItem(PopupMenu1, ">BufferClear >Load" + QString(28, ' ') + ">Program >Verify", form_,
-                &TForm1::BufferClearLoadProgramVerify1Click);
-    AddMenuItem(PopupMenu1, ">BufferClear >Load >Erase >BlankCheck >Program >Verify", form_,
-                &TForm1::EraseBlankCheckBufferClearLoadProgramVerify1Click);
+    AddMenuItem(PopupMenu1, QString(53, ' ') + ">Program >Verify", form_, handlers_, &WindowHandlers::Program1Click);
+    AddMenuItem(PopupMenu1, QString(25, ' ') + ">Erase >BlankCheck >Program >Verify", form_, handlers_,
+                &WindowHandlers::EraseBlankCheckProgramVerify1Click);
+    AddMenuItem(PopupMenu1, ">BufferClear >Load" + QString(28, ' ') + ">Program >Verify", form_, handlers_,
+                &WindowHandlers::BufferClearLoadProgramVerify1Click);
+    AddMenuItem(PopupMenu1, ">BufferClear >Load >Erase >BlankCheck >Program >Verify", form_, handlers_,
+                &WindowHandlers::EraseBlankCheckBufferClearLoadProgramVerify1Click);
 
     PopupMenu2 = new QMenu(&form_);
     PopupMenu2->setObjectName("PopupMenu2");
-    AddMenuItem(PopupMenu2, ">Erase >BlankCheck", form_, &TForm1::EraseBlankCheck1Click);
+    AddMenuItem(PopupMenu2, ">Erase >BlankCheck", form_, handlers_, &WindowHandlers::EraseBlankCheck1Click);
 
     PopupMenu3 = new QMenu(&form_);
     PopupMenu3->setObjectName("PopupMenu3");
-    AddMenuItem(PopupMenu3, ">BufferClear >LoadNewFile", form_, &TForm1::BufferClearLoadNewFile1Click);
-    AddMenuItem(PopupMenu3, ">BufferClear >LoadCurrentFile", form_,
-                &TForm1::BufferClearLoadCurrentFile1Click);
+    AddMenuItem(PopupMenu3, ">BufferClear >LoadNewFile", form_, handlers_, &WindowHandlers::BufferClearLoadNewFile1Click);
+    AddMenuItem(PopupMenu3, ">BufferClear >LoadCurrentFile", form_, handlers_,
+                &WindowHandlers::BufferClearLoadCurrentFile1Click);
 }
 
 void CommandRow::Layout(int rowTop)

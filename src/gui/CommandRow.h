@@ -5,11 +5,12 @@
 
 class QMenu;
 class QPushButton;
-class TForm1;
+class QWidget;
+class WindowHandlers;
 
 class CommandRow {
 public:
-    explicit CommandRow(TForm1 &form);
+    CommandRow(QWidget &form, WindowHandlers &handlers);
     // The menus of the "v" buttons: programming, erase, file load.
     void CreateMenus();
     // The buttons keep their distance from the bottom edge.
@@ -22,5 +23,6 @@ public:
     QMenu *PopupMenu1 = nullptr, *PopupMenu2 = nullptr, *PopupMenu3 = nullptr;
 
 private:
-    TForm1 &form_;
+    QWidget &form_;
+    WindowHandlers &handlers_;
 };

@@ -10,7 +10,8 @@
 
 #include "Colours.h"
 #include "Controls.h"
-#include "Unit1.h"
+#include "Fonts.h"
+#include "WindowHandlers.h"
 #include "image/dump.h"
 #include "texts/window_control_texts.h"
 #include "texts/window_texts.h"
@@ -48,7 +49,7 @@ QString Q(const std::string &s)
 }
 } // namespace
 
-ConfigPanel::ConfigPanel(TForm1 &form, QTabWidget *pages)
+ConfigPanel::ConfigPanel(QWidget &form, WindowHandlers &handlers, QTabWidget *pages) : handlers_(handlers)
 {
     TabSheet3 = new QWidget;
     TabSheet3->setObjectName("TabSheet3");
@@ -73,7 +74,7 @@ void ConfigPanel::CreateDump()
     Memo3->setPlainText(QString::fromStdString(InitialConfigDumpText()));
 }
 
-void ConfigPanel::CreateSlots(TForm1 &form)
+void ConfigPanel::CreateSlots(QWidget &form)
 {
     const QString valueHint = Q(texts::ConfigValueHint());
     struct Slot {
@@ -125,7 +126,7 @@ void ConfigPanel::CreateSlots(TForm1 &form)
     }
 }
 
-void ConfigPanel::CreateOptions(TForm1 &form)
+void ConfigPanel::CreateOptions(QWidget &form)
 {
     CheckBox1 = MakeCheckBox(TabSheet3, "CheckBox1", Q(texts::ChangeConfigCaption()),
                              Q(texts::ChangeConfigHint()), QRect(264, 55, 194, 20));
@@ -143,12 +144,12 @@ void ConfigPanel::CreateOptions(TForm1 &form)
         SetTextColour(warning, Qt::red);
         warning->setEnabled(false);
     }
-    QObject::connect(CheckBox1, &QCheckBox::toggled, &form, &TForm1::CheckBox1Click);
-    QObject::connect(CheckBox2, &QCheckBox::toggled, &form, &TForm1::CheckBox2Click);
-    QObject::connect(Button18, &QPushButton::clicked, &form, &TForm1::Button18Click);
+    Wire(CheckBox1, &QCheckBox::toggled, form, handlers_, &WindowHandlers::CheckBox1Click);
+    Wire(CheckBox2, &QCheckBox::toggled, form, handlers_, &WindowHandlers::CheckBox2Click);
+    Wire(Button18, &QPushButton::clicked, form, handlers_, &WindowHandlers::Button18Click);
 }
 
-void ConfigPanel::CreateConfigBitsButton(TForm1 &form)
+void ConfigPanel::CreateConfigBitsButton(QWidget &form)
 {
     ValueHint = MaskEdit3->toolTip();
     // In the free corner under the CALIB option, on the row of "Set".
@@ -158,7 +159,7 @@ void ConfigPanel::CreateConfigBitsButton(TForm1 &form)
     ConfigBitsButton->setGeometry(264, 135, 84, 22);
     ConfigBitsButton->setEnabled(false);
     (new FitWatcher(ConfigBitsButton))->Check();
-    QObject::connect(ConfigBitsButton, &QPushButton::clicked, &form, &TForm1::ConfigBitsButtonClick);
+    Wire(ConfigBitsButton, &QPushButton::clicked, form, handlers_, &WindowHandlers::ConfigBitsButtonClick);
 }
 
 void ConfigPanel::ApplySlotState(int slot, int state)

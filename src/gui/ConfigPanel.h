@@ -13,11 +13,11 @@ class QPlainTextEdit;
 class QPushButton;
 class QTabWidget;
 class QWidget;
-class TForm1;
+class WindowHandlers;
 
 class ConfigPanel {
 public:
-    ConfigPanel(TForm1 &form, QTabWidget *pages);
+    ConfigPanel(QWidget &form, WindowHandlers &handlers, QTabWidget *pages);
 
     // Config1, Config2, CAL1, CAL2 slot widgets in that order.
     std::array<QLabel *, 4> SlotLabels() const { return {Label6, Label8, Label2, Label4}; }
@@ -57,7 +57,8 @@ public:
 
 private:
     void CreateDump();
-    void CreateSlots(TForm1 &form);
-    void CreateOptions(TForm1 &form);
-    void CreateConfigBitsButton(TForm1 &form);
+    void CreateSlots(QWidget &form);
+    void CreateOptions(QWidget &form);
+    void CreateConfigBitsButton(QWidget &form);
+    WindowHandlers &handlers_;
 };

@@ -3,12 +3,13 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTextDocument>
 
-#include "Unit1.h"
+#include "Fonts.h"
 
 QPushButton *MakeButton(QWidget *parent, const char *name, const QString &caption, const QString &hint,
                         QRect geometry)
@@ -54,9 +55,34 @@ QPlainTextEdit *MakeDump(QWidget *parent, const char *name)
     return m;
 }
 
-QAction *AddMenuItem(QMenu *menu, const QString &caption, TForm1 &form, void (TForm1::*handler)())
+QAction *AddMenuItem(QMenu *menu, const QString &caption, QObject &form, WindowHandlers &handlers,
+                     WindowHandler handler)
 {
     QAction *a = menu->addAction(caption);
-    QObject::connect(a, &QAction::triggered, &form, handler);
+    Wire(a, &QAction::triggered, form, handlers, handler);
     return a;
+}
+
+// A field the user may not type into has the button colour of the palette
+// in use behind the matching text colour; a disabled one keeps the palette's
+// disabled look.
+void SetWritable(QLineEdit *field, bool writable)
+{
+    field->setReadOnly(!writable);
+    QPalette own;
+    own.setResolveMask(0);
+    if (!writable) {
+        const QPalette &in = field->window()->palette();
+        for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+            // Where a scheme's button colour is close to its field colour
+            // the window colour shows the difference instead.
+            const bool likeField =
+                std::abs(in.color(group, QPalette::Button).lightness() - in.color(group, QPalette::Base).lightness()) <
+                24;
+            own.setColor(group, QPalette::Base, in.color(group, likeField ? QPalette::Window : QPalette::Button));
+            own.setColor(group, QPalette::Text,
+                         in.color(group, likeField ? QPalette::WindowText : QPalette::ButtonText));
+        }
+    }
+    field->setPalette(own);
 }

@@ -5,6 +5,8 @@
 #include <QRect>
 #include <QString>
 
+#include "WindowHandlers.h"
+
 class QAction;
 class QCheckBox;
 class QLabel;
@@ -12,7 +14,7 @@ class QMenu;
 class QPlainTextEdit;
 class QPushButton;
 class QWidget;
-class TForm1;
+class QLineEdit;
 
 QPushButton *MakeButton(QWidget *parent, const char *name, const QString &caption, const QString &hint,
                         QRect geometry);
@@ -22,4 +24,7 @@ QLabel *MakeLabel(QWidget *parent, const char *name, const QString &caption, QRe
 // A read-only dump view in the fixed-pitch font.
 QPlainTextEdit *MakeDump(QWidget *parent, const char *name);
 // A menu item that runs one of the window's handlers.
-QAction *AddMenuItem(QMenu *menu, const QString &caption, TForm1 &form, void (TForm1::*handler)());
+QAction *AddMenuItem(QMenu *menu, const QString &caption, QObject &form, WindowHandlers &handlers,
+                     WindowHandler handler);
+// The read-only look of a value field (writable false) or the usual one.
+void SetWritable(QLineEdit *field, bool writable);

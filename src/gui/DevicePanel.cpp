@@ -13,7 +13,8 @@
 #include "Accessibility.h"
 #include "Colours.h"
 #include "Controls.h"
-#include "Unit1.h"
+#include "Fonts.h"
+#include "WindowHandlers.h"
 #include "texts/window_control_texts.h"
 
 namespace {
@@ -23,7 +24,7 @@ QString Q(const std::string &s)
 }
 } // namespace
 
-DevicePanel::DevicePanel(TForm1 &form) : form_(form)
+DevicePanel::DevicePanel(QWidget &form, WindowHandlers &handlers) : form_(form), handlers_(handlers)
 {
     GroupBox1 = new QGroupBox("DEVICE", &form);
     GroupBox1->setObjectName("GroupBox1");
@@ -38,7 +39,7 @@ DevicePanel::DevicePanel(TForm1 &form) : form_(form)
     ComboBox1->setMaxVisibleItems(23);
     ComboBox1->setGeometry(6, 16, 116, 22);
     ComboBox1->setToolTip(Q(texts::DeviceListHint()));
-    QObject::connect(ComboBox1, &QComboBox::activated, &form, [&form](int) { form.ComboBox1Change(); });
+    Wire(ComboBox1, &QComboBox::activated, form, handlers_, &WindowHandlers::ComboBox1Change);
     ComboBox1->installEventFilter(&form);
 
     StaticText1 = MakeLabel(GroupBox1, "StaticText1", "No ID!", QRect(126, 17, 64, 20));
@@ -56,13 +57,13 @@ DevicePanel::DevicePanel(TForm1 &form) : form_(form)
     StaticText2 = MakeLabel(GroupBox2, "StaticText2", "", QRect(6, 18, 150, 18));
     MarkStatusText(StaticText2, "Current File", QAccessible::StaticText);
     StaticText2->setFont(bold);
-    SetTextColour(StaticText2, TForm1::CurrentFileColour);
+    SetTextColour(StaticText2, CurrentFileColour);
     StaticText2->setToolTip(Q(texts::CurrentFileHint()));
     Button19 = MakeButton(GroupBox2, "Button19", "Reset", Q(texts::ResetFileHint()), QRect(160, 15, 44, 24));
-    QObject::connect(Button19, &QPushButton::clicked, &form, &TForm1::Button19Click);
+    Wire(Button19, &QPushButton::clicked, form, handlers_, &WindowHandlers::Button19Click);
 
     Button8 = MakeButton(&form, "Button8", "END", Q(texts::EndHint()), QRect(416, 8, 52, 34));
-    QObject::connect(Button8, &QPushButton::clicked, &form, &TForm1::Button8Click);
+    Wire(Button8, &QPushButton::clicked, form, handlers_, &WindowHandlers::Button8Click);
 }
 
 void DevicePanel::CreateMenu()
@@ -71,7 +72,7 @@ void DevicePanel::CreateMenu()
     // chip in the socket.
     PopupMenu5 = new QMenu(&form_);
     PopupMenu5->setObjectName("PopupMenu5");
-    AddMenuItem(PopupMenu5, Q(texts::PickDeviceFromIdCaption()), form_, &TForm1::PickDevice1Click)
+    AddMenuItem(PopupMenu5, Q(texts::PickDeviceFromIdCaption()), form_, handlers_, &WindowHandlers::PickDevice1Click)
         ->setObjectName("PickDevice1");
     ComboBox1->setContextMenuPolicy(Qt::CustomContextMenu);
     QObject::connect(ComboBox1, &QWidget::customContextMenuRequested, &form_,

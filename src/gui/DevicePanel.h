@@ -8,11 +8,12 @@ class QGroupBox;
 class QLabel;
 class QMenu;
 class QPushButton;
-class TForm1;
+class QWidget;
+class WindowHandlers;
 
 class DevicePanel {
 public:
-    explicit DevicePanel(TForm1 &form);
+    DevicePanel(QWidget &form, WindowHandlers &handlers);
     // The device list's menu: the device from the chip's DEVICE-ID.
     void CreateMenu();
     // The device list's wheel and keys while it is closed; true when taken.
@@ -29,6 +30,7 @@ public:
     QMenu *PopupMenu5 = nullptr;
 
 private:
-    TForm1 &form_;
+    QWidget &form_;
+    WindowHandlers &handlers_;
     bool noIdRed_ = false;
 };

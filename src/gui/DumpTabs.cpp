@@ -5,7 +5,7 @@
 #include <QTabWidget>
 
 #include "Controls.h"
-#include "Unit1.h"
+#include "Fonts.h"
 #include "image/dump.h"
 
 DumpTabs::DumpTabs(QTabWidget *pages)

@@ -6,10 +6,11 @@
 #include <QTabWidget>
 
 #include "Controls.h"
-#include "Unit1.h"
+#include "Fonts.h"
+#include "WindowHandlers.h"
 #include "texts/window_control_texts.h"
 
-MessageLog::MessageLog(TForm1 &form, QTabWidget *pages)
+MessageLog::MessageLog(QWidget &form, WindowHandlers &handlers, QTabWidget *pages) : handlers_(handlers)
 {
     TabSheet5 = new QWidget;
     TabSheet5->setObjectName("TabSheet5");
@@ -23,7 +24,7 @@ MessageLog::MessageLog(TForm1 &form, QTabWidget *pages)
     Memo4->setAccessibleName("Message");
     Button9 = MakeButton(TabSheet5, "Button9", "CLEAR", QString::fromStdString(texts::ClearMessagesHint()),
                          QRect(0, 0, 60, 22));
-    QObject::connect(Button9, &QPushButton::clicked, &form, &TForm1::Button9Click);
+    Wire(Button9, &QPushButton::clicked, form, handlers_, &WindowHandlers::Button9Click);
     pages->addTab(TabSheet5, "Message");
 }
 

@@ -8,11 +8,11 @@ class QPlainTextEdit;
 class QPushButton;
 class QTabWidget;
 class QWidget;
-class TForm1;
+class WindowHandlers;
 
 class MessageLog {
 public:
-    MessageLog(TForm1 &form, QTabWidget *pages);
+    MessageLog(QWidget &form, WindowHandlers &handlers, QTabWidget *pages);
     // Appends a line and scrolls to it.
     void Add(const std::string &line);
     void ScrollToEnd();
@@ -21,4 +21,7 @@ public:
     QWidget *TabSheet5;
     QPlainTextEdit *Memo4;
     QPushButton *Button9; // CLEAR
+
+private:
+    WindowHandlers &handlers_;
 };

@@ -11,6 +11,8 @@
 
 #include "Colours.h"
 #include "Controls.h"
+#include "Fonts.h"
+#include "WindowHandlers.h"
 #include "texts/window_control_texts.h"
 
 namespace {
@@ -20,7 +22,7 @@ QString Q(const std::string &s)
 }
 } // namespace
 
-OptionPanel::OptionPanel(TForm1 &form, QTabWidget *pages)
+OptionPanel::OptionPanel(QWidget &form, WindowHandlers &handlers, QTabWidget *pages) : handlers_(handlers)
 {
     TabSheet4 = new QWidget;
     TabSheet4->setObjectName("TabSheet4");
@@ -33,7 +35,7 @@ OptionPanel::OptionPanel(TForm1 &form, QTabWidget *pages)
     pages->addTab(TabSheet4, "Option");
 }
 
-void OptionPanel::CreatePorts(TForm1 &form)
+void OptionPanel::CreatePorts(QWidget &form)
 {
     GroupBox3 = new QGroupBox("Port No.", TabSheet4);
     GroupBox3->setObjectName("GroupBox3");
@@ -55,17 +57,17 @@ void OptionPanel::CreatePorts(TForm1 &form)
     Button12 = MakeButton(TabSheet4, "Button12", "Version", Q(texts::VersionHint()), QRect(166, 86, 60, 23));
     CheckBox4 = MakeCheckBox(TabSheet4, "CheckBox4", "COM Port is fixed", Q(texts::FixPortHint()),
                              QRect(274, 102, 150, 20));
-    QObject::connect(Button10, &QPushButton::clicked, &form, &TForm1::Button10Click);
-    QObject::connect(Button11, &QPushButton::clicked, &form, &TForm1::Button11Click);
-    QObject::connect(Button20, &QPushButton::clicked, &form, &TForm1::Button20Click);
-    QObject::connect(CheckBox4, &QCheckBox::clicked, &form, &TForm1::CheckBox4Click);
+    Wire(Button10, &QPushButton::clicked, form, handlers_, &WindowHandlers::Button10Click);
+    Wire(Button11, &QPushButton::clicked, form, handlers_, &WindowHandlers::Button11Click);
+    Wire(Button20, &QPushButton::clicked, form, handlers_, &WindowHandlers::Button20Click);
+    Wire(CheckBox4, &QCheckBox::clicked, form, handlers_, &WindowHandlers::CheckBox4Click);
 }
 
-void OptionPanel::CreateModemLines(TForm1 &form)
+void OptionPanel::CreateModemLines(QWidget &form)
 {
     CheckBox7 =
         MakeCheckBox(TabSheet4, "CheckBox7", "CTRL", Q(texts::ModemLinesHint()), QRect(4, 126, 58, 20));
-    QObject::connect(CheckBox7, &QCheckBox::clicked, &form, &TForm1::CheckBox7Click);
+    Wire(CheckBox7, &QCheckBox::clicked, form, handlers_, &WindowHandlers::CheckBox7Click);
     RadioGroup2 = new TRadioGroup("RTS", {"OFF", "ON"}, TabSheet4);
     RadioGroup2->setObjectName("RadioGroup2");
     RadioGroup2->setToolTip(Q(texts::RtsHint()));
@@ -78,8 +80,8 @@ void OptionPanel::CreateModemLines(TForm1 &form)
     RadioGroup3->setGeometry(162, 112, 98, 38);
     RadioGroup3->SetItemIndex(0);
     RadioGroup3->setEnabled(false);
-    QObject::connect(RadioGroup2, &TRadioGroup::Click, &form, &TForm1::RadioGroup2Click);
-    QObject::connect(RadioGroup3, &TRadioGroup::Click, &form, &TForm1::RadioGroup3Click);
+    Wire(RadioGroup2, &TRadioGroup::Click, form, handlers_, &WindowHandlers::RadioGroup2Click);
+    Wire(RadioGroup3, &TRadioGroup::Click, form, handlers_, &WindowHandlers::RadioGroup3Click);
     Edit6 = new QLineEdit(" 200", TabSheet4);
     Edit6->setObjectName("Edit6");
     Edit6->setToolTip(Q(texts::OpenWaitHint()));
@@ -92,7 +94,7 @@ void OptionPanel::CreateModemLines(TForm1 &form)
     Edit6->setAccessibleName(Q(texts::OpenWaitName()));
 }
 
-void OptionPanel::CreateOptions(TForm1 &form)
+void OptionPanel::CreateOptions(QWidget &form)
 {
     CheckBox3 = MakeCheckBox(TabSheet4, "CheckBox3", "[VERIFY] User-ID", Q(texts::VerifyUserIdHint()),
                              QRect(274, 2, 170, 18));
@@ -102,18 +104,18 @@ void OptionPanel::CreateOptions(TForm1 &form)
                              QRect(274, 38, 170, 18));
     CheckBox6 = MakeCheckBox(TabSheet4, "CheckBox6", "[DEVICE] Auto Select", Q(texts::AutoSelectHint()),
                              QRect(274, 56, 170, 18));
-    QObject::connect(CheckBox3, &QCheckBox::clicked, &form, &TForm1::CheckBox3Click);
-    QObject::connect(CheckBox9, &QCheckBox::clicked, &form, &TForm1::CheckBox9Click);
-    QObject::connect(CheckBox8, &QCheckBox::clicked, &form, &TForm1::CheckBox8Click);
-    QObject::connect(CheckBox6, &QCheckBox::clicked, &form, &TForm1::CheckBox6Click);
+    Wire(CheckBox3, &QCheckBox::clicked, form, handlers_, &WindowHandlers::CheckBox3Click);
+    Wire(CheckBox9, &QCheckBox::clicked, form, handlers_, &WindowHandlers::CheckBox9Click);
+    Wire(CheckBox8, &QCheckBox::clicked, form, handlers_, &WindowHandlers::CheckBox8Click);
+    Wire(CheckBox6, &QCheckBox::clicked, form, handlers_, &WindowHandlers::CheckBox6Click);
 
     Button17 =
         MakeButton(TabSheet4, "Button17", "Small Box", Q(texts::SmallBoxHint()), QRect(274, 77, 72, 23));
     CheckBox5 =
         MakeCheckBox(TabSheet4, "CheckBox5", "NoBorder", Q(texts::NoBorderHint()), QRect(352, 79, 90, 20));
-    QObject::connect(Button12, &QPushButton::clicked, &form, &TForm1::Button12Click);
-    QObject::connect(Button17, &QPushButton::clicked, &form, &TForm1::Button17Click);
-    QObject::connect(CheckBox5, &QCheckBox::clicked, &form, &TForm1::CheckBox5Click);
+    Wire(Button12, &QPushButton::clicked, form, handlers_, &WindowHandlers::Button12Click);
+    Wire(Button17, &QPushButton::clicked, form, handlers_, &WindowHandlers::Button17Click);
+    Wire(CheckBox5, &QCheckBox::clicked, form, handlers_, &WindowHandlers::CheckBox5Click);
 }
 
 void OptionPanel::MarkPort(int n)
@@ -135,7 +137,7 @@ int OptionPanel::MarkedPort() const
     return 0;
 }
 
-void OptionPanel::SetPortLook(int n, TForm1::PortLook look)
+void OptionPanel::SetPortLook(int n, PortLook look)
 {
     if (n < 1 || n > 10) return;
     QRadioButton *button = RadioButton[n - 1];
@@ -144,16 +146,16 @@ void OptionPanel::SetPortLook(int n, TForm1::PortLook look)
     QFont font = UiFont();
     QColor colour; // none: the palette's text colour (black), grey when disabled
     switch (look) {
-    case TForm1::PortLook::Probing:
+    case PortLook::Probing:
         font.setBold(true);
         colour = QColor(0, 0, 255);
         break;
-    case TForm1::PortLook::Programmer:
+    case PortLook::Programmer:
         font.setBold(true);
         colour = QColor(255, 127, 0);
         break;
-    case TForm1::PortLook::Unusable:
-    case TForm1::PortLook::NoProgrammer:
+    case PortLook::Unusable:
+    case PortLook::NoProgrammer:
         break;
     }
     button->setFont(font);
@@ -164,7 +166,7 @@ void OptionPanel::SetPortLook(int n, TForm1::PortLook look)
     for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::ButtonText, QPalette::Text})
         own.setColor(QPalette::Disabled, role, grey);
     button->setPalette(own);
-    button->setEnabled(look != TForm1::PortLook::Unusable);
+    button->setEnabled(look != PortLook::Unusable);
     portLooks_[n - 1] = look;
 }
 

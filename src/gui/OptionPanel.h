@@ -5,7 +5,8 @@
 
 #include <array>
 
-#include "Unit1.h"
+#include "PortLook.h"
+#include "RadioGroup.h"
 
 class QButtonGroup;
 class QCheckBox;
@@ -16,10 +17,11 @@ class QPushButton;
 class QRadioButton;
 class QTabWidget;
 class QWidget;
+class WindowHandlers;
 
 class OptionPanel {
 public:
-    OptionPanel(TForm1 &form, QTabWidget *pages);
+    OptionPanel(QWidget &form, WindowHandlers &handlers, QTabWidget *pages);
 
     // Port buttons: n = 1..10 marks COM n, 0 clears all; MarkedPort gives
     // the marked number or 0.
@@ -27,8 +29,8 @@ public:
     int MarkedPort() const;
     // Port n's button drawn as that look: bold blue while probed, bold
     // orange for a programmer, disabled grey when unusable.
-    void SetPortLook(int n, TForm1::PortLook look);
-    TForm1::PortLook PortLookOf(int n) const { return portLooks_[n - 1]; }
+    void SetPortLook(int n, PortLook look);
+    PortLook PortLookOf(int n) const { return portLooks_[n - 1]; }
     // The looks drawn again for the palette in use.
     void RefreshPortLooks();
 
@@ -43,8 +45,9 @@ public:
     QLabel *Label7; // "ms"
 
 private:
-    void CreatePorts(TForm1 &form);
-    void CreateModemLines(TForm1 &form);
-    void CreateOptions(TForm1 &form);
-    std::array<TForm1::PortLook, 10> portLooks_{};
+    void CreatePorts(QWidget &form);
+    void CreateModemLines(QWidget &form);
+    void CreateOptions(QWidget &form);
+    std::array<PortLook, 10> portLooks_{};
+    WindowHandlers &handlers_;
 };

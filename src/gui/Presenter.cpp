@@ -6,7 +6,6 @@
 #include "Accessibility.h"
 #include "MessageBox.h"
 #include "MessageLog.h"
-#include "Unit1.h"
 #include "Unit3.h"
 #include "texts/frontend_texts.h"
 #include "texts/operation_texts.h"
@@ -20,7 +19,8 @@ QString Q(const std::string &s)
 }
 } // namespace
 
-Presenter::Presenter(TForm1 &form, MessageLog &log) : form_(form), log_(log)
+Presenter::Presenter(QWidget &form, MessageLog &log, TForm3 *const &dialog)
+    : form_(form), dialog_(dialog), log_(log)
 {
     Edit3 = new QLineEdit(&form);
     Edit3->setObjectName("Edit3");
@@ -62,12 +62,12 @@ void Presenter::AddLog(const std::string &line)
 
 void Presenter::SetDialogStatus(const std::string &text)
 {
-    if (form_.Form3) form_.Form3->SetStatusText(QString::fromStdString(text));
+    if (dialog_) dialog_->SetStatusText(QString::fromStdString(text));
 }
 
 ProgressBar &Presenter::DialogProgress()
 {
-    return form_.Form3 ? form_.Form3->Progress() : noDialogProgress_;
+    return dialog_ ? dialog_->Progress() : noDialogProgress_;
 }
 
 void Presenter::ShowMessage(const std::string &text)

@@ -11,11 +11,13 @@
 class MessageLog;
 class QLineEdit;
 class QProgressBar;
-class TForm1;
+class QWidget;
+class TForm3;
 
 class Presenter {
 public:
-    Presenter(TForm1 &form, MessageLog &log);
+    // dialog: the window's progress dialog as it stands (null while none).
+    Presenter(QWidget &form, MessageLog &log, TForm3 *const &dialog);
 
     // The status line shows text, followed by note when one is given.
     void SetStatus(const std::string &text, const QString &note = {});
@@ -34,7 +36,8 @@ public:
     QProgressBar *ProgressBar1;
 
 private:
-    TForm1 &form_;
+    QWidget &form_;
+    TForm3 *const &dialog_;
     MessageLog &log_;
     QtProgressBar mainProgress_;
     QtProgressBar noDialogProgress_;

@@ -4,11 +4,12 @@
 
 class QMenu;
 class QToolButton;
-class TForm1;
+class QWidget;
+class WindowHandlers;
 
 class SmallBoxStrip {
 public:
-    explicit SmallBoxStrip(TForm1 &form);
+    SmallBoxStrip(QWidget &form, WindowHandlers &handlers);
     // The button, made after the rest of the window.
     void CreateButton();
 
@@ -16,5 +17,6 @@ public:
     QToolButton *SpeedButton1 = nullptr;
 
 private:
-    TForm1 &form_;
+    QWidget &form_;
+    WindowHandlers &handlers_;
 };

@@ -36,77 +36,6 @@
 #include "link/SerialDevices.h"
 #include "texts/window_texts.h"
 
-QFont UiFont()
-{
-    QFont font;
-    font.setFamilies({QString::fromStdString(texts::WindowFontFamily()), QStringLiteral("IPAPGothic")});
-    font.setPixelSize(12);
-    return font;
-}
-
-QFont FixedFont()
-{
-    QFont font;
-    font.setFamilies({QString::fromStdString(texts::FixedFontFamily()), QStringLiteral("IPAGothic")});
-    font.setStyleHint(QFont::Monospace);
-    font.setFixedPitch(true);
-    font.setPixelSize(12);
-    return font;
-}
-
-void HoldFonts(QWidget *root)
-{
-    // Parents come before their children, so each takes its parent's font
-    // as already held.
-    for (QWidget *w : root->findChildren<QWidget *>())
-        if (!w->isWindow() && !w->testAttribute(Qt::WA_SetFont)) w->setFont(w->parentWidget()->font());
-}
-
-TRadioGroup::TRadioGroup(const QString &title, const QStringList &items, QWidget *parent)
-    : QGroupBox(title, parent), group_(new QButtonGroup(this))
-{
-    // Captions close to their circles, so that two items fit the designed
-    // width in fonts wider than the designed one.
-    setStyleSheet(QStringLiteral("QRadioButton { spacing: 2px; }"));
-    for (int i = 0; i < items.size(); ++i)
-        group_->addButton(new QRadioButton(items[i], this), i);
-    connect(group_, &QButtonGroup::idClicked, this, [this](int) { emit Click(); });
-}
-
-// The items stand in one row, each as wide as its caption needs in the font
-// in use, the space left over shared out between them.
-void TRadioGroup::resizeEvent(QResizeEvent *event)
-{
-    QGroupBox::resizeEvent(event);
-    const QList<QAbstractButton *> items = group_->buttons();
-    const int margin = 5;
-    int needed = 0;
-    for (QAbstractButton *b : items)
-        needed += b->sizeHint().width();
-    const int gap =
-        items.size() > 1 ? std::max(2, int((width() - 2 * margin - needed) / (items.size() - 1))) : 0;
-    int x = margin;
-    for (QAbstractButton *b : items) {
-        b->setGeometry(x, 16, b->sizeHint().width(), 16);
-        x += b->width() + gap;
-    }
-}
-
-int TRadioGroup::ItemIndex() const
-{
-    return group_->checkedId();
-}
-
-void TRadioGroup::SetItemIndex(int index)
-{
-    if (auto *button = group_->button(index)) button->setChecked(true);
-}
-
-QRadioButton *TRadioGroup::Item(int index) const
-{
-    return static_cast<QRadioButton *>(group_->button(index));
-}
-
 WindowLink::WindowLink(std::unique_ptr<SerialBackend> backend, PortPathResolver resolver)
     : Port(std::move(backend), std::move(resolver))
 {
@@ -171,21 +100,21 @@ void TForm1::changeEvent(QEvent *event)
 
 void TForm1::CreateControls()
 {
-    device_ = std::make_unique<DevicePanel>(*this);
+    device_ = std::make_unique<DevicePanel>(*this, *this);
     PageControl1 = new QTabWidget(this);
     PageControl1->setObjectName("PageControl1");
     // Five captions must fit the designed width without scroll arrows.
     PageControl1->setUsesScrollButtons(false);
     PageControl1->tabBar()->setStyleSheet("QTabBar::tab { padding: 3px 5px; }");
     dumps_ = std::make_unique<DumpTabs>(PageControl1);
-    config_ = std::make_unique<ConfigPanel>(*this, PageControl1);
+    config_ = std::make_unique<ConfigPanel>(*this, *this, PageControl1);
     // The value fields' hints name the bits the typed values set.
     for (QLineEdit *field : config_->Config18Values())
         connect(field, &QLineEdit::textChanged, this, &TForm1::RefreshConfigHints);
-    options_ = std::make_unique<OptionPanel>(*this, PageControl1);
-    log_ = std::make_unique<MessageLog>(*this, PageControl1);
-    commands_ = std::make_unique<CommandRow>(*this);
-    presenter_ = std::make_unique<Presenter>(*this, *log_);
+    options_ = std::make_unique<OptionPanel>(*this, *this, PageControl1);
+    log_ = std::make_unique<MessageLog>(*this, *this, PageControl1);
+    commands_ = std::make_unique<CommandRow>(*this, *this);
+    presenter_ = std::make_unique<Presenter>(*this, *log_, Form3);
     Edit3 = presenter_->Edit3;
     CreateMenus();
     strip_->CreateButton();
@@ -218,7 +147,7 @@ void TForm1::CreateControls()
 void TForm1::CreateMenus()
 {
     commands_->CreateMenus();
-    strip_ = std::make_unique<SmallBoxStrip>(*this);
+    strip_ = std::make_unique<SmallBoxStrip>(*this, *this);
     device_->CreateMenu();
     for (QMenu *m :
          {commands_->PopupMenu1, commands_->PopupMenu2, commands_->PopupMenu3, device_->PopupMenu5})

@@ -13,6 +13,11 @@
 #include <string>
 #include <vector>
 
+#include "Colours.h"
+#include "Fonts.h"
+#include "PortLook.h"
+#include "RadioGroup.h"
+#include "WindowHandlers.h"
 #include "configbits/ConfigBits.h"
 #include "FrontEnd.h"
 #include "Loading.h"
@@ -57,26 +62,6 @@ class OptionPanel;
 class Presenter;
 class SmallBoxStrip;
 
-// A titled group of radio buttons with one selected item, as the RTS and DTR
-// choices on the Option tab.
-class TRadioGroup : public QGroupBox {
-    Q_OBJECT
-public:
-    TRadioGroup(const QString &title, const QStringList &items, QWidget *parent);
-    int ItemIndex() const;
-    void SetItemIndex(int index);
-    QRadioButton *Item(int index) const;
-
-signals:
-    void Click();
-
-protected:
-    void resizeEvent(QResizeEvent *event) override;
-
-private:
-    QButtonGroup *group_;
-};
-
 // What the process owns exactly once besides the window: the buffer, the
 // port and the shared command record.
 struct WindowLink {
@@ -86,7 +71,7 @@ struct WindowLink {
     TCommand Command;
 };
 
-class TForm1 : public QWidget, public FrontEnd {
+class TForm1 : public QWidget, public FrontEnd, public WindowHandlers {
     Q_OBJECT
     // The tests look at what shows nowhere on screen (the buffer, the port,
     // the strip's state) through their driver, the benchmarks through their
@@ -95,7 +80,6 @@ class TForm1 : public QWidget, public FrontEnd {
     friend class WindowRig;
     // Parts of the window that work on its state.
     friend class CommandScope;
-    friend class Presenter;
     friend class SmallBoxMouse;
 
 public:
@@ -112,14 +96,14 @@ public:
     static constexpr int DesignedTop = 112;
     static constexpr int DesignedFrameWidth = 8;
     static constexpr int DesignedFrameHeight = 34;
-    static inline const QColor CurrentFileColour = QColor(128, 0, 0); // maroon
+    static inline const QColor CurrentFileColour = ::CurrentFileColour;
     static constexpr int SmallBoxWidth = 74; // outer width of the strip
     static constexpr int SmallBoxClientHeight = 18;
     static const QString WriteFailureText;
     static inline const QString CloseWaitNote = QString::fromStdString(texts::CloseAfterCommand());
     enum Tab { ProgramTab = 0, DataTab, ConfigTab, OptionTab, MessageTab };
     // How a port button shows what the search found behind its port.
-    enum class PortLook { Probing, Unusable, Programmer, NoProgrammer };
+    using PortLook = ::PortLook;
 
     void SetProgressDialog(TForm3 *dialog) { Form3 = dialog; }
     // SIGHUP, SIGINT, SIGQUIT and SIGTERM (log-out, a closed terminal) end
@@ -534,16 +518,3 @@ private:
     std::string configNamesProblem_; // the header's path and why it could not be read
 };
 
-// The read-only look of a value field (writable false) or the usual one.
-class QLineEdit;
-void SetWritable(QLineEdit *field, bool writable);
-
-// Fonts of the window: proportional for the controls, fixed-pitch for the
-// dumps and the hexadecimal fields.
-QFont UiFont();
-QFont FixedFont();
-// A platform theme may give each kind of control a font of its own, which
-// then wins over the window's font inside a style sheet's reach: every
-// control below root without a font of its own gets its parent's, set on
-// it, so the program's fonts hold under any theme.
-void HoldFonts(QWidget *root);

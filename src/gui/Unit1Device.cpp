@@ -12,6 +12,7 @@
 #include <cstdlib>
 
 #include "Colours.h"
+#include "Controls.h"
 #include "CommandScope.h"
 #include "Unit1.h"
 #include "Unit1Parts.h"
@@ -45,30 +46,6 @@ void SetValueText(QLineEdit *field, const std::string &text)
 }
 
 } // namespace
-
-// A field the user may not type into has the button colour of the palette
-// in use behind the matching text colour; a disabled one keeps the palette's
-// disabled look.
-void SetWritable(QLineEdit *field, bool writable)
-{
-    field->setReadOnly(!writable);
-    QPalette own;
-    own.setResolveMask(0);
-    if (!writable) {
-        const QPalette &in = field->window()->palette();
-        for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
-            // Where a scheme's button colour is close to its field colour
-            // the window colour shows the difference instead.
-            const bool likeField =
-                std::abs(in.color(group, QPalette::Button).lightness() - in.color(group, QPalette::Base).lightness()) <
-                24;
-            own.setColor(group, QPalette::Base, in.color(group, likeField ? QPalette::Window : QPalette::Button));
-            own.setColor(group, QPalette::Text,
-                         in.color(group, likeField ? QPalette::WindowText : QPalette::ButtonText));
-        }
-    }
-    field->setPalette(own);
-}
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include "Unit3.h"
 
 #include "Accessibility.h"
-#include "Unit1.h"
+#include "Fonts.h"
 #include "texts/window_texts.h"
 
 #include <QLabel>
