@@ -115,10 +115,8 @@ bool Given(const CLI::App &app, const char *name)
     return app.get_option(name)->count() > 0;
 }
 
-// The gang, --repeat, serial numbers and the log: which commands they go
-// with and what they need.
-bool ParseProductionOptions(const CLI::App &app, const SerialTexts &serial, CliOptions &options,
-                            std::string &error)
+// The gang, the hooks, --repeat and the log: which commands they go with.
+bool ParseGangOptions(const CLI::App &app, const SerialTexts &serial, CliOptions &options, std::string &error)
 {
     const CliCommand c = options.command;
     const bool chipCommand = c == CliCommand::Program || c == CliCommand::Verify || c == CliCommand::Erase ||
@@ -161,6 +159,14 @@ bool ParseProductionOptions(const CLI::App &app, const SerialTexts &serial, CliO
         error = "--repeat and --log go with program, verify, erase, blank and identify";
         return false;
     }
+    return true;
+}
+
+// Serial numbers: the command they go with, where they come from and where
+// they are placed.
+bool ParseSerialOptions(const CLI::App &app, const SerialTexts &serial, CliOptions &options, std::string &error)
+{
+    const CliCommand c = options.command;
     const bool anySerial = Given(app, "--serial") || Given(app, "--serial-at") ||
                            Given(app, "--serial-format") || Given(app, "--serial-bytes") ||
                            Given(app, "--serial-state") || Given(app, "--serial-list") ||
@@ -212,6 +218,14 @@ bool ParseProductionOptions(const CLI::App &app, const SerialTexts &serial, CliO
     }
     options.serial = true;
     return true;
+}
+
+// The gang, --repeat, serial numbers and the log: which commands they go
+// with and what they need.
+bool ParseProductionOptions(const CLI::App &app, const SerialTexts &serial, CliOptions &options,
+                            std::string &error)
+{
+    return ParseGangOptions(app, serial, options, error) && ParseSerialOptions(app, serial, options, error);
 }
 
 // What the chip's configuration and memories get: --config, --keep-config,

@@ -14,6 +14,60 @@
 
 namespace {
 
+// The word or two a script matches on, for a command that noted none.
+const char *ResultFor(int status)
+{
+    switch (status) {
+    case ExitSuccess:
+        return "ok";
+    case ExitNegative:
+        return "failed";
+    case ExitRefused:
+        return "refused";
+    case ExitFileError:
+        return "file error";
+    case ExitUsage:
+        return "usage";
+    case ExitInternal:
+        return "internal error";
+    default:
+        return status > 128 ? "interrupted" : "failed";
+    }
+}
+
+// The --json result object of a run that ended with status: the command,
+// device, port and result, what the run noted, the messages shown.
+JsonObject ResultObject(const CommandRun &run, const std::vector<std::string> &messages, int status)
+{
+    const CliOptions &options = run.options;
+    const DeviceSelection device = run.session.Device();
+    // The port as the user named it (-p), as the settings or the search
+    // chose it, or as it is still open; the command has closed it by now.
+    std::string port = run.session.Port().PortName();
+    if (!run.pathOverride.empty())
+        port = run.pathOverride;
+    else if (port.empty())
+        port = options.port.empty() ? run.chosenPort : options.port;
+    JsonObject out;
+    out["command"] = CommandWord(options.command);
+    out["device"] = device.Index >= 0 ? JsonObject(SelectedDeviceName(device)) : JsonObject(nullptr);
+    out["port"] = port.empty() ? JsonObject(nullptr) : JsonObject(port);
+    out["result"] = run.result.empty() || status > 128 ? ResultFor(status) : run.result;
+    // How the link was lost, for a script to tell a noisy cable from a board
+    // that is gone.
+    if (run.outcome && run.outcome->LostLink()) out["link_error"] = LinkFaultWord(run.outcome->linkFault);
+    if (run.idRead) AddDeviceIdFields(out, *run.idRead);
+    for (const auto &field : run.fields.items())
+        out[field.key()] = field.value();
+    out["messages"] = messages;
+    out["exit_status"] = status;
+    return out;
+}
+
+} // namespace
+
+namespace {
+
 struct CommandEntry {
     CliCommand command;
     const char *word;

@@ -95,7 +95,7 @@ int LoadFile(CommandRun &run, const std::string &path, bool refuseDamaged)
         throw HexFileError(path, EBADF, "standard input is closed");
     const LoadReport report = run.session.Load(path, LoadMode::New, run.options.autoSelect);
     run.configGiven = report.configurationSet;
-    return ShowLoad(run, report, refuseDamaged);
+    return ShowLoad(run.ui, run.fields, report, refuseDamaged);
 }
 
 int Check(CommandRun &run)

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "CliSession.h"
+#include "ExitStatus.h"
 #include "Naming.h"
 #include "LoadReportLines.h"
 #include "PortReportLines.h"
@@ -39,17 +39,17 @@ const char *LoadFindingKindWord(LoadFindingKind kind)
 }
 
 // Skipped lines, no data and the findings, on stderr.
-void ShowLoadProblems(CommandRun &run, const LoadReport &report)
+void ShowLoadProblems(TerminalFrontEnd &ui, JsonObject &fields, const LoadReport &report)
 {
     const HexReadReport &read = report.read;
     const std::string name = FileBaseName(report.file);
     if (read.Skipped > 0) {
-        run.ui.Error(SkippedLinesText(name, read));
+        ui.Error(SkippedLinesText(name, read));
         for (size_t i = 0; i < read.Lines.size() && i < SkippedLinesListed; ++i)
             std::fprintf(stderr, "  %s\n", SkippedLineText(read.Lines[i]).c_str());
         if (read.Skipped > static_cast<long>(SkippedLinesListed)) std::fprintf(stderr, "  …\n");
     }
-    if (read.NoData()) run.ui.Error(texts::NoHexData(name));
+    if (read.NoData()) ui.Error(texts::NoHexData(name));
     // Scripts get every finding kept as data, an empty list for a clean file.
     const LoadFindings &findings = report.findings;
     JsonObject list = JsonObject::array();
@@ -65,34 +65,13 @@ void ShowLoadProblems(CommandRun &run, const LoadReport &report)
         if (f.Kind == LoadFindingKind::Overlap) entry["earlier_line"] = f.EarlierLine;
         list.push_back(entry);
     }
-    run.fields["findings"] = list;
-    run.fields["findings_count"] = findings.Count;
+    fields["findings"] = list;
+    fields["findings_count"] = findings.Count;
     if (findings.Empty()) return;
-    run.ui.Error(LoadFindingsText(name, SelectedDeviceName(report.device), findings));
+    ui.Error(LoadFindingsText(name, SelectedDeviceName(report.device), findings));
     for (size_t i = 0; i < findings.List.size() && i < LoadFindingsListed; ++i)
         std::fprintf(stderr, "  %s\n", LoadFindingText(findings.List[i]).c_str());
     if (findings.Count > static_cast<long>(LoadFindingsListed)) std::fprintf(stderr, "  …\n");
-}
-
-// The word or two a script matches on, for a command that noted none.
-const char *ResultFor(int status)
-{
-    switch (status) {
-    case ExitSuccess:
-        return "ok";
-    case ExitNegative:
-        return "failed";
-    case ExitRefused:
-        return "refused";
-    case ExitFileError:
-        return "file error";
-    case ExitUsage:
-        return "usage";
-    case ExitInternal:
-        return "internal error";
-    default:
-        return status > 128 ? "interrupted" : "failed";
-    }
 }
 
 } // namespace
@@ -161,11 +140,10 @@ void ShowPortChosen(TerminalFrontEnd &ui, const PortChosen &chosen)
     ShowLines(ui, PortChosenLines(chosen, Audience::Terminal, ui.PortLabel(chosen.choice.name)));
 }
 
-int ShowLoad(CommandRun &run, const LoadReport &report, bool refuseDamaged)
+int ShowLoad(TerminalFrontEnd &ui, JsonObject &fields, const LoadReport &report, bool refuseDamaged)
 {
-    TerminalFrontEnd &ui = run.ui;
     ShowLines(ui, LoadStartLines(report, Audience::Terminal));
-    ShowLoadProblems(run, report);
+    ShowLoadProblems(ui, fields, report);
     // A damaged file, or one that is no HEX file at all, must never reach a
     // chip and end as "ベリファイOK".
     if (refuseDamaged && report.Damaged()) {
@@ -181,15 +159,15 @@ int ShowLoad(CommandRun &run, const LoadReport &report, bool refuseDamaged)
     }
     ShowLines(ui, LoadedLines(report));
     // What is to go into the chip, in the number the build tools print.
-    if (refuseDamaged) ShowChecksum(run, report.checksum);
+    if (refuseDamaged) ShowChecksum(ui, fields, report.checksum);
     return ExitSuccess;
 }
 
-void ShowChecksum(CommandRun &run, std::optional<uint16_t> checksum)
+void ShowChecksum(TerminalFrontEnd &ui, JsonObject &fields, std::optional<uint16_t> checksum)
 {
     if (!checksum) return;
-    run.ui.AddLog(ChecksumText(*checksum));
-    run.fields["checksum"] = Hex(*checksum, 4);
+    ui.AddLog(ChecksumText(*checksum));
+    fields["checksum"] = Hex(*checksum, 4);
 }
 
 void ExplainWrongChip(TerminalFrontEnd &ui, DeviceSelection device, std::optional<uint16_t> id)
@@ -207,31 +185,4 @@ void ExplainWrongChip(TerminalFrontEnd &ui, DeviceSelection device, std::optiona
              (names.empty() ? "no catalogue device has DEVICE-ID " + Hex(masked, 4)
                             : "the chip in the socket looks like " + names + " (try -d " +
                                   names.substr(0, names.find(',')) + ")"));
-}
-
-JsonObject ResultObject(const CommandRun &run, const std::vector<std::string> &messages, int status)
-{
-    const CliOptions &options = run.options;
-    const DeviceSelection device = run.session.Device();
-    // The port as the user named it (-p), as the settings or the search
-    // chose it, or as it is still open; the command has closed it by now.
-    std::string port = run.session.Port().PortName();
-    if (!run.pathOverride.empty())
-        port = run.pathOverride;
-    else if (port.empty())
-        port = options.port.empty() ? run.chosenPort : options.port;
-    JsonObject out;
-    out["command"] = CommandWord(options.command);
-    out["device"] = device.Index >= 0 ? JsonObject(SelectedDeviceName(device)) : JsonObject(nullptr);
-    out["port"] = port.empty() ? JsonObject(nullptr) : JsonObject(port);
-    out["result"] = run.result.empty() || status > 128 ? ResultFor(status) : run.result;
-    // How the link was lost, for a script to tell a noisy cable from a board
-    // that is gone.
-    if (run.outcome && run.outcome->LostLink()) out["link_error"] = LinkFaultWord(run.outcome->linkFault);
-    if (run.idRead) AddDeviceIdFields(out, *run.idRead);
-    for (const auto &field : run.fields.items())
-        out[field.key()] = field.value();
-    out["messages"] = messages;
-    out["exit_status"] = status;
-    return out;
 }

@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "CommandRun.h"
 #include "Json.h"
 #include "Naming.h"
 #include "ReportLines.h"
@@ -28,13 +27,10 @@ void ShowLines(TerminalFrontEnd &ui, const ReportLines &report);
 void ShowPortChosen(TerminalFrontEnd &ui, const PortChosen &chosen);
 // A load's texts and --json fields; the exit status with which a command
 // that refuses a damaged file (refuseDamaged) ends, else ExitSuccess.
-int ShowLoad(CommandRun &run, const LoadReport &report, bool refuseDamaged);
+int ShowLoad(TerminalFrontEnd &ui, JsonObject &fields, const LoadReport &report, bool refuseDamaged);
 // The buffer's checksum for the selected device: a log line and the --json
 // field; nothing without a device.
-void ShowChecksum(CommandRun &run, std::optional<uint16_t> checksum);
+void ShowChecksum(TerminalFrontEnd &ui, JsonObject &fields, std::optional<uint16_t> checksum);
 // A chip refused for carrying another DEVICE-ID: the ID the check read, the
 // one expected, and the catalogue's parts that carry the one read.
 void ExplainWrongChip(TerminalFrontEnd &ui, DeviceSelection device, std::optional<uint16_t> id);
-// The --json result object of a run that ended with status: the command,
-// device, port and result, what the run noted, the messages shown.
-JsonObject ResultObject(const CommandRun &run, const std::vector<std::string> &messages, int status);

@@ -29,7 +29,7 @@ int ReadCommand(CommandRun &run)
     const OperationResult read = ReadDevice(ctx, &run.ui.MainProgress());
     run.outcome = read;
     if (!read) return ExitNegative;
-    ShowChecksum(run, run.session.Checksum());
+    ShowChecksum(run.ui, run.fields, run.session.Checksum());
     run.session.Save(toStdout ? run.ScratchFile() : file, run.options.saveAll);
     if (toStdout) {
         std::ifstream saved(run.scratch, std::ios::binary);

@@ -88,6 +88,49 @@ std::vector<char *> Pointers(std::vector<std::string> &strings)
     return p;
 }
 
+// The hook's side of the fork: its own process group, the signals as a
+// fresh program has them, no input, both outputs into the pipe. A failed
+// exec tells its errno through the exec pipe. Only async-signal-safe calls.
+[[noreturn]] void ExecHook(char *const argv[], char *const envp[], int out, int exec)
+{
+    setpgid(0, 0);
+    sigset_t none;
+    sigemptyset(&none);
+    sigprocmask(SIG_SETMASK, &none, nullptr);
+    signal(SIGPIPE, SIG_DFL);
+    const int in = open("/dev/null", O_RDONLY);
+    if (in >= 0) dup2(in, STDIN_FILENO);
+    dup2(out, STDOUT_FILENO);
+    dup2(out, STDERR_FILENO);
+    execvpe(argv[0], argv, envp);
+    const int failed = errno;
+    (void)!write(exec, &failed, sizeof failed);
+    _exit(127);
+}
+
+// The output until it ends (the hook and whatever it left running closed
+// it) or the time is up (timedOut), the first OutputKept bytes kept.
+template <class Left> void CollectOutput(int fd, Left left, HookRun &run)
+{
+    for (bool open = true; open;) {
+        pollfd p{fd, POLLIN, 0};
+        const int ready = poll(&p, 1, left());
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready <= 0) {
+            run.timedOut = true;
+            break;
+        }
+        char chunk[4096];
+        const ssize_t n = read(fd, chunk, sizeof chunk);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            open = false;
+        } else if (run.output.size() < OutputKept) {
+            run.output.append(chunk, std::min(static_cast<size_t>(n), OutputKept - run.output.size()));
+        }
+    }
+}
+
 } // namespace
 
 HookRun RunHook(const std::vector<std::string> &words, const std::vector<std::pair<std::string, std::string>> &env,
@@ -109,22 +152,7 @@ HookRun RunHook(const std::vector<std::string> &words, const std::vector<std::pa
         return run;
     }
     const pid_t pid = fork();
-    if (pid == 0) {
-        // Only async-signal-safe calls until the exec.
-        setpgid(0, 0);
-        sigset_t none;
-        sigemptyset(&none);
-        sigprocmask(SIG_SETMASK, &none, nullptr);
-        signal(SIGPIPE, SIG_DFL);
-        const int in = open("/dev/null", O_RDONLY);
-        if (in >= 0) dup2(in, STDIN_FILENO);
-        dup2(out[1], STDOUT_FILENO);
-        dup2(out[1], STDERR_FILENO);
-        execvpe(argv[0], argv.data(), envp.data());
-        const int failed = errno;
-        (void)!write(exec[1], &failed, sizeof failed);
-        _exit(127);
-    }
+    if (pid == 0) ExecHook(argv.data(), envp.data(), out[1], exec[1]);
     if (pid > 0) setpgid(pid, pid); // the group exists before any kill below
     close(out[1]);
     close(exec[1]);
@@ -146,25 +174,7 @@ HookRun RunHook(const std::vector<std::string> &words, const std::vector<std::pa
             0, std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now())
                    .count()));
     };
-    // The output until it ends (the hook and whatever it left running closed
-    // it) or the time is up.
-    for (bool open = true; open;) {
-        pollfd p{out[0], POLLIN, 0};
-        const int ready = poll(&p, 1, left());
-        if (ready < 0 && errno == EINTR) continue;
-        if (ready <= 0) {
-            run.timedOut = true;
-            break;
-        }
-        char chunk[4096];
-        const ssize_t n = read(out[0], chunk, sizeof chunk);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            open = false;
-        } else if (run.output.size() < OutputKept) {
-            run.output.append(chunk, std::min(static_cast<size_t>(n), OutputKept - run.output.size()));
-        }
-    }
+    CollectOutput(out[0], left, run);
     close(out[0]);
     if (run.timedOut) kill(-pid, SIGKILL);
     int status = 0;
