@@ -5,10 +5,13 @@
 
 #include "Commands.h"
 #include "PortNames.h"
+#include "RoundTripLines.h"
 #include "TerminalView.h"
+#include "link/NetworkSerial.h"
 #include "link/UsbAdapter.h"
 #include "link/discovery.h"
 #include "support/textutil.h"
+#include "texts/port_texts.h"
 #include "texts/terminal_texts.h"
 
 namespace {
@@ -108,8 +111,15 @@ void ProbeComPorts(CommandRun &run, PortsSeen &seen)
         // may wait on this port.
         const std::optional<UsbAdapter> adapter = path.empty() ? std::nullopt : FindUsbAdapter(path);
         const int latency = adapter ? adapter->latencyMs : -1;
+        // A port on another machine: the round trip its open measured.
+        const std::optional<double> roundTrip =
+            IsNetworkPortPath(path) ? session.Port().LastRoundTripMs() : std::nullopt;
         run.ui.Print(EscapeControls(name + (n < 10 ? "  " : " ") + StateColumn(state) + "  " +
-                                    (path.empty() ? "-" : path) + LatencyText(latency)));
+                                    (path.empty() ? "-" : path) + LatencyText(latency) +
+                                    (roundTrip ? "  " + texts::RoundTrip(*roundTrip) : std::string())));
+        if (roundTrip)
+            if (const std::string slow = SlowRoundTripLine(*roundTrip, session.Device()); !slow.empty())
+                run.ui.Print(slow);
         const bool byId = path.rfind(ByIdFolder() + "/", 0) == 0;
         seen.ports.push_back(PortObject(name, state, path, TextOrNull(byId ? path : std::string()),
                                         TextOrNull(path.empty() ? path : NodePath(path)),

@@ -56,6 +56,7 @@ int SerialPort::OpenPort(const std::string &name, const ModemOptions &modem)
     portNumber_ = 0;
     lastError_.clear();
     lastOpenErrno_ = 0;
+    roundTripMs_.reset();
 
     std::string path = resolver_ ? resolver_(name) : name;
     if (path.empty()) {
@@ -80,6 +81,7 @@ int SerialPort::OpenPort(const std::string &name, const ModemOptions &modem)
     portNumber_ = number;
     path_ = path;
     drained_ = false;
+    roundTripMs_ = backend_->RoundTripMs();
     if (trace_) trace_->Opened(name);
     // Kept until read: a probe of every port must not lose what the first
     // open said to the next one.

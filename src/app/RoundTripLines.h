@@ -1,0 +1,17 @@
+// What a port on another machine's round trip means for the user: the
+// protocol echoes every byte, so each one waits for a whole round trip.
+#pragma once
+
+#include <string>
+
+#include "catalogue/DeviceSelection.h"
+
+// From here on a program is noticeably slower than on a local adapter.
+constexpr double SlowRoundTripMs = 5.0;
+
+// About how long a program (with its verify) of the part takes on a line
+// with this round trip, in whole minutes, at least 1; -1 for no part.
+int ProgramMinutesOver(double roundTripMs, DeviceSelection device);
+// The plain line for a round trip that slows a program, naming the part's
+// time when a part is chosen; empty when the round trip is short.
+std::string SlowRoundTripLine(double roundTripMs, DeviceSelection device);
