@@ -73,6 +73,13 @@ std::string LatencyText(int latency)
     return latency >= 0 ? "  latency " + std::to_string(latency) + " ms" : "";
 }
 
+// A port on another machine: the round trip its probe measured; -1 for
+// any other port, or one that did not open.
+double RoundTripOf(const std::string &path, const SerialPort &port)
+{
+    return IsNetworkPortPath(path) ? port.LastRoundTripMs().value_or(-1.0) : -1.0;
+}
+
 JsonObject PortObject(JsonObject port, PortState state, const std::string &path, JsonObject byId, JsonObject node,
                       JsonObject usb, int latency)
 {
@@ -111,14 +118,12 @@ void ProbeComPorts(CommandRun &run, PortsSeen &seen)
         // may wait on this port.
         const std::optional<UsbAdapter> adapter = path.empty() ? std::nullopt : FindUsbAdapter(path);
         const int latency = adapter ? adapter->latencyMs : -1;
-        // A port on another machine: the round trip its open measured.
-        const std::optional<double> roundTrip =
-            IsNetworkPortPath(path) ? session.Port().LastRoundTripMs() : std::nullopt;
+        const double roundTrip = RoundTripOf(path, session.Port());
         run.ui.Print(EscapeControls(name + (n < 10 ? "  " : " ") + StateColumn(state) + "  " +
                                     (path.empty() ? "-" : path) + LatencyText(latency) +
-                                    (roundTrip ? "  " + texts::RoundTrip(*roundTrip) : std::string())));
-        if (roundTrip)
-            if (const std::string slow = SlowRoundTripLine(*roundTrip, session.Device()); !slow.empty())
+                                    (roundTrip >= 0 ? "  " + texts::RoundTrip(roundTrip) : std::string())));
+        if (roundTrip >= 0)
+            if (const std::string slow = SlowRoundTripLine(roundTrip, session.Device()); !slow.empty())
                 run.ui.Print(slow);
         const bool byId = path.rfind(ByIdFolder() + "/", 0) == 0;
         seen.ports.push_back(PortObject(name, state, path, TextOrNull(byId ? path : std::string()),

@@ -39,6 +39,8 @@ public:
         if (fd_ >= 0) Close();
         openErrno_ = 0;
         roundTripMs_.reset();
+        echoMs_.clear();
+        timing_ = false;
         const std::optional<NetworkPortName> name = ParseNetworkPortName(path);
         if (!name) {
             openErrno_ = EINVAL;
@@ -77,12 +79,23 @@ public:
 
     bool IsValid() const override { return fd_ >= 0; }
     int LastOpenErrno() const override { return openErrno_; }
-    std::optional<double> RoundTripMs() const override { return fd_ >= 0 ? roundTripMs_ : std::nullopt; }
+    // What a byte to the programmer and its echo back took, once exchanges
+    // have been seen (the network, the server's own delays and the serial
+    // line together); until then the network's round trip alone.
+    std::optional<double> RoundTripMs() const override
+    {
+        if (fd_ < 0) return std::nullopt;
+        if (echoMs_.empty()) return roundTripMs_;
+        std::vector<double> sorted = echoMs_;
+        std::sort(sorted.begin(), sorted.end());
+        return sorted[sorted.size() / 2];
+    }
     // A byte may wait a whole round trip each way: the time-outs that count
     // on a line handing bytes on at once get that much more.
     int HeldBackMs() const override
     {
-        return fd_ >= 0 && roundTripMs_ ? static_cast<int>(std::ceil(*roundTripMs_)) : 0;
+        const std::optional<double> ms = RoundTripMs();
+        return ms ? static_cast<int>(std::ceil(*ms)) : 0;
     }
 
     void ApplyLineSettings() override
@@ -123,6 +136,7 @@ public:
         if (fd_ < 0) return;
         TakeArrived();
         input_.clear();
+        timing_ = false;
         if (telnet_) Send(TelnetStream::Request(ComPortRequest::PurgeData, {comport::PurgeReceived}));
     }
 
@@ -131,6 +145,12 @@ public:
     size_t Write(const uint8_t *data, size_t n) override
     {
         if (fd_ < 0 || n == 0) return 0;
+        // An exchange begins: timed until its first byte back, for the first
+        // few exchanges of the open.
+        if (!timing_ && input_.empty() && echoMs_.size() < EchoSamples) {
+            timing_ = true;
+            sentAt_ = Clock::now();
+        }
         if (!telnet_) return SendRaw(data, n);
         // The data bytes whose wire form went out whole are the ones written.
         std::vector<uint8_t> wire;
@@ -155,7 +175,10 @@ public:
             }
             if (done == n) break;
             const Arrival got = TakeArrived();
-            if (got == Arrival::Some) continue;
+            if (got == Arrival::Some) {
+                NoteEcho();
+                continue;
+            }
             // The server hung up or the connection broke: nothing more comes.
             if (got == Arrival::Ended) break;
             if (!WaitReady(fd_, POLLIN, deadline, between_, SerialPort::WaitSliceMs)) {
@@ -231,12 +254,26 @@ private:
 
     bool StartComPort(std::string &why);
 
+    void NoteEcho()
+    {
+        if (!timing_) return;
+        timing_ = false;
+        echoMs_.push_back(std::chrono::duration<double, std::milli>(Clock::now() - sentAt_).count());
+    }
+
+    // The exchanges timed at the start of an open; their median is the
+    // round trip.
+    static constexpr size_t EchoSamples = 16;
+
     int fd_ = -1;
     int openErrno_ = 0;
     bool telnet_ = false;
     TelnetStream stream_;
     std::deque<uint8_t> input_; // data bytes arrived and not yet read
-    std::optional<double> roundTripMs_;
+    std::optional<double> roundTripMs_; // the network's, measured at the open
+    std::vector<double> echoMs_;
+    bool timing_ = false;
+    Clock::time_point sentAt_;
     std::function<void()> between_;
     int readMs_ = SerialPort::DefaultTimeoutMs;
     int writeMs_ = SerialPort::DefaultTimeoutMs;

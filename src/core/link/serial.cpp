@@ -81,7 +81,6 @@ int SerialPort::OpenPort(const std::string &name, const ModemOptions &modem)
     portNumber_ = number;
     path_ = path;
     drained_ = false;
-    roundTripMs_ = backend_->RoundTripMs();
     if (trace_) trace_->Opened(name);
     // Kept until read: a probe of every port must not lose what the first
     // open said to the next one.
@@ -112,10 +111,16 @@ int SerialPort::ClosePort()
         if (trace_) trace_->Closed();
         return -2;
     }
+    roundTripMs_ = backend_->RoundTripMs();
     if (!backend_->Close()) return -1;
     portName_.clear();
     if (trace_) trace_->Closed();
     return 0;
+}
+
+std::optional<double> SerialPort::LastRoundTripMs() const
+{
+    return IsOpen() ? backend_->RoundTripMs() : roundTripMs_;
 }
 
 int SerialPort::HeldBackMs() const

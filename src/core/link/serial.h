@@ -145,11 +145,11 @@ public:
     // timer in sysfs, a bridge, a network server), for this open and every
     // later one of the same device. True when that widens what was assumed.
     bool AssumeHeldBack(int ms);
-    // The round trip to the server measured at the last open of a port on
-    // another machine, kept after the close (a listing shows it once the
-    // probe is done); nullopt when the last open was of a local device or
-    // failed.
-    std::optional<double> LastRoundTripMs() const { return roundTripMs_; }
+    // The round trip of a byte to the programmer and back on a port on
+    // another machine, as measured on the open port, or at its close (a
+    // listing shows it once the probe is done); nullopt when the last open
+    // was of a local device or failed.
+    std::optional<double> LastRoundTripMs() const;
     // Every byte written and read from here on, the drain's included, goes
     // to trace as well (null: none), with each open and close of the port.
     void SetTrace(std::shared_ptr<WireTrace> trace) { trace_ = std::move(trace); }
