@@ -9,16 +9,16 @@
 
 namespace {
 
-// Bytes that cross the line each way per word (PIC10/12/16) or byte (PIC18,
-// EEPROM) of a program and its verify, as wire traces of whole programs
-// show them; each is one round trip.
-constexpr double BytesPerWord16 = 8.0;
-constexpr double BytesPerByte18 = 2.5;
+// Bytes the host sends per word (PIC10/12/16) or byte (PIC18, EEPROM) of a
+// program and its verify, as wire traces of whole-memory programs show them
+// (PIC16F877A, PIC18F4550); each waits for its round trip.
+constexpr double BytesPerWord16 = 3.5;
+constexpr double BytesPerByte18 = 1.33;
 constexpr double BytesPerEepromByte = 8.0;
 
 } // namespace
 
-int ProgramMinutesOver(double roundTripMs, DeviceSelection device)
+int WholeProgramSeconds(double roundTripMs, DeviceSelection device)
 {
     if (!IsDevice(device)) return -1;
     const size_t row = static_cast<size_t>(device.Index);
@@ -26,14 +26,13 @@ int ProgramMinutesOver(double roundTripMs, DeviceSelection device)
                                             DeviceTable18[row].EEDataSize * BytesPerEepromByte
                                       : DeviceTable[row].ProgramSize * BytesPerWord16 +
                                             DeviceTable[row].EEDataSize * BytesPerEepromByte;
-    const double minutes = bytes * roundTripMs / 60000.0;
-    return std::max(1, static_cast<int>(std::lround(minutes)));
+    return std::max(1, static_cast<int>(std::lround(bytes * roundTripMs / 1000.0)));
 }
 
 std::string SlowRoundTripLine(double roundTripMs, DeviceSelection device)
 {
     if (roundTripMs < SlowRoundTripMs) return {};
-    const int minutes = ProgramMinutesOver(roundTripMs, device);
-    if (minutes < 0) return texts::SlowRoundTrip(roundTripMs);
-    return texts::SlowRoundTripProgram(roundTripMs, SelectedDeviceName(device), minutes);
+    const int seconds = WholeProgramSeconds(roundTripMs, device);
+    if (seconds < 0) return texts::SlowRoundTrip(roundTripMs);
+    return texts::SlowRoundTripProgram(roundTripMs, SelectedDeviceName(device), seconds);
 }

@@ -67,7 +67,8 @@ bool Listening(int port)
     return taken;
 }
 
-// ser2net in the foreground serving device as rfc2217:// and as tcp://.
+// ser2net in the foreground serving device as rfc2217:// (with the
+// server's default gathering of the device's bytes) and as tcp:// (without).
 // A port another program took between the choice and the start is met by
 // choosing again.
 class Ser2net {
@@ -83,7 +84,7 @@ public:
                 << "connection: &telnet\n  accepter: telnet(rfc2217),tcp,127.0.0.1," << telnet_
                 << "\n  connector: serialdev," << device << ",38400n81,local\n"
                 << "connection: &raw\n  accepter: tcp,127.0.0.1," << raw_ << "\n  connector: serialdev," << device
-                << ",38400n81,local\n";
+                << ",38400n81,local\n  options:\n    chardelay: false\n";
             pid_ = fork();
             if (pid_ == 0) {
                 const int out = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
@@ -196,12 +197,12 @@ TEST(NetworkPort, ServerKilledMidProgramLosesNoCalibration)
     ASSERT_TRUE(server.Running()) << ReadText(Temp("ser2net.log"));
     const CliRun r = RunCli({"-p", server.Telnet(), "-d", "PIC12F675", "program", Fixtures + "/p12f675.hex"}, "",
                          [&](pid_t) {
+                             // The paced program takes some 6 s once the file is loaded.
                              for (int polls = 0; polls < 5000; ++polls) {
-                                 if (ReadText(Temp("net-stdout")).find("を読み出しました。") != std::string::npos)
-                                     break;
+                                 if (ReadText(Temp("net-stdout")).find("チェックサム") != std::string::npos) break;
                                  usleep(1000);
                              }
-                             usleep(150000);
+                             usleep(2500000);
                              server.Kill(SIGKILL);
                          });
     EXPECT_EQ(r.status, 1) << r.out << r.err;

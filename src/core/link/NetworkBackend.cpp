@@ -90,12 +90,13 @@ public:
         std::sort(sorted.begin(), sorted.end());
         return sorted[sorted.size() / 2];
     }
-    // A byte may wait a whole round trip each way: the time-outs that count
-    // on a line handing bytes on at once get that much more.
+    // A byte may wait a whole round trip each way, and what streams in the
+    // server's gathering as well: the time-outs that count on a line handing
+    // bytes on at once get that much more.
     int HeldBackMs() const override
     {
-        const std::optional<double> ms = RoundTripMs();
-        return ms ? static_cast<int>(std::ceil(*ms)) : 0;
+        if (fd_ < 0) return 0;
+        return static_cast<int>(std::ceil(RoundTripMs().value_or(0.0))) + NetworkServerHoldMs;
     }
 
     void ApplyLineSettings() override

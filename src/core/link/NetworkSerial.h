@@ -31,3 +31,8 @@ std::unique_ptr<SerialBackend> MakeNetworkSerialBackend();
 // a telnet server to answer the COM-PORT-OPTION.
 constexpr int NetworkConnectTimeoutMs = 5000;
 constexpr int ComPortAnswerTimeoutMs = 3000;
+// How long a server may gather what the device sends before it passes it on
+// (ser2net's chardelay, at most 20 ms unless configured otherwise): a
+// version reply that streams in is held back that long on top of the
+// round trip.
+constexpr int NetworkServerHoldMs = 20;

@@ -72,10 +72,12 @@ std::string SlowRoundTrip(double ms)
     return "ネットワークの往復が " + Ms(ms) + " あります。1バイトごとに往復を待つため、書き込みには時間がかかります。";
 }
 
-std::string SlowRoundTripProgram(double ms, const std::string &device, int minutes)
+std::string SlowRoundTripProgram(double ms, const std::string &device, int seconds)
 {
+    const std::string time =
+        seconds < 90 ? std::to_string(seconds) + " 秒" : std::to_string((seconds + 30) / 60) + " 分";
     return "ネットワークの往復が " + Ms(ms) + " あります。1バイトごとに往復を待つため、" + device +
-           " の書き込みにはおよそ " + std::to_string(minutes) + " 分かかります。";
+           " の全領域の書き込みにはおよそ " + time + "かかります。";
 }
 
 } // namespace texts
