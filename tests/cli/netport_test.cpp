@@ -218,8 +218,9 @@ TEST(NetworkPort, ServerKilledMidProgramLosesNoCalibration)
     EXPECT_TRUE(kept || r.Says("を書き戻してください。")) << r.out << r.err;
 }
 
-// A server that is not there and a host that does not exist: the port
-// cannot be opened, and the reason names what was asked for.
+// A server that is not there, a host that does not exist and a server
+// without its device: the port cannot be opened, and the reason names what
+// was asked for.
 TEST(NetworkPort, RefusedAndUnresolvedNamesSayWhy)
 {
     const std::string refused = "rfc2217://127.0.0.1:" + std::to_string(FreePort());
@@ -233,4 +234,12 @@ TEST(NetworkPort, RefusedAndUnresolvedNamesSayWhy)
     EXPECT_EQ(r.status, 2) << r.out << r.err;
     EXPECT_NE(r.err.find("tcp://tarnbox.invalid:3333: cannot find the host tarnbox.invalid"), std::string::npos)
         << r.err;
+
+    // A server whose device is missing there hangs up with its reason.
+    if (Ser2netProgram().empty()) return;
+    Ser2net server("/nonexistent/tty");
+    ASSERT_TRUE(server.Running()) << ReadText(Temp("ser2net.log"));
+    r = RunCli({"-p", server.Telnet(), "-d", "PIC16F877A", "blank"});
+    EXPECT_EQ(r.status, 2) << r.out << r.err;
+    EXPECT_NE(r.err.find(server.Telnet() + ": the server closed the connection"), std::string::npos) << r.err;
 }

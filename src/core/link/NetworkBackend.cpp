@@ -8,6 +8,7 @@
 #include <cmath>
 #include <deque>
 #include <poll.h>
+#include <string>
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
@@ -25,6 +26,21 @@ std::vector<uint8_t> BigEndian32(uint32_t v)
 {
     return {static_cast<uint8_t>(v >> 24), static_cast<uint8_t>(v >> 16), static_cast<uint8_t>(v >> 8),
             static_cast<uint8_t>(v)};
+}
+
+// What a server that gives up on the connection says before it closes it
+// (ser2net: "Device open failure: ..."), as plain text on one line.
+std::string ServerWords(const std::deque<uint8_t> &data)
+{
+    std::string text;
+    for (uint8_t b : data) {
+        if (text.size() >= 120) break;
+        const bool plain = b >= 0x20 && b < 0x7F;
+        if (plain || (!text.empty() && text.back() != ' ')) text += plain ? static_cast<char>(b) : ' ';
+    }
+    while (!text.empty() && text.back() == ' ')
+        text.pop_back();
+    return text;
 }
 
 class NetworkSerialBackend : public SerialBackend {
@@ -301,7 +317,9 @@ bool NetworkSerialBackend::StartComPort(std::string &why)
             }
             const bool ready = WaitReady(fd_, POLLIN, deadline, between_, SerialPort::WaitSliceMs);
             if (TakeArrived() == Arrival::Ended && stream_.Answers(ComPortRequest::SetBaudRate) <= k) {
-                why = "the server closed the connection (is the device busy or missing there?)";
+                const std::string words = ServerWords(input_);
+                why = "the server closed the connection" +
+                      (words.empty() ? std::string(" (is the device busy or missing there?)") : ": " + words);
                 return false;
             }
             if (!ready && stream_.Answers(ComPortRequest::SetBaudRate) <= k) {
