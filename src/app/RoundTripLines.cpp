@@ -9,12 +9,14 @@
 
 namespace {
 
-// Bytes the host sends per word (PIC10/12/16) or byte (PIC18, EEPROM) of a
-// program and its verify, as wire traces of whole-memory programs show them
-// (PIC16F877A, PIC18F4550); each waits for its round trip.
-constexpr double BytesPerWord16 = 3.5;
-constexpr double BytesPerByte18 = 1.33;
-constexpr double BytesPerEepromByte = 8.0;
+// The exchanges in which the host waits for the programmer's answer, per
+// word (PIC10/12/16) or byte (PIC18, EEPROM) of a whole-memory program with
+// its verify, as wire traces of such programs show them (PIC16F877A,
+// PIC18F4550; the rows of a row write go out without waiting in between).
+// Each waits for one round trip.
+constexpr double WaitsPerWord16 = 0.75;
+constexpr double WaitsPerByte18 = 0.31;
+constexpr double WaitsPerEepromByte = 2.5;
 
 } // namespace
 
@@ -22,11 +24,11 @@ int WholeProgramSeconds(double roundTripMs, DeviceSelection device)
 {
     if (!IsDevice(device)) return -1;
     const size_t row = static_cast<size_t>(device.Index);
-    const double bytes = device.Pic18 ? DeviceTable18[row].ProgramSize * BytesPerByte18 +
-                                            DeviceTable18[row].EEDataSize * BytesPerEepromByte
-                                      : DeviceTable[row].ProgramSize * BytesPerWord16 +
-                                            DeviceTable[row].EEDataSize * BytesPerEepromByte;
-    return std::max(1, static_cast<int>(std::lround(bytes * roundTripMs / 1000.0)));
+    const double waits = device.Pic18 ? DeviceTable18[row].ProgramSize * WaitsPerByte18 +
+                                            DeviceTable18[row].EEDataSize * WaitsPerEepromByte
+                                      : DeviceTable[row].ProgramSize * WaitsPerWord16 +
+                                            DeviceTable[row].EEDataSize * WaitsPerEepromByte;
+    return std::max(1, static_cast<int>(std::lround(waits * roundTripMs / 1000.0)));
 }
 
 std::string SlowRoundTripLine(double roundTripMs, DeviceSelection device)
