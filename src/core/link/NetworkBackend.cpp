@@ -74,7 +74,7 @@ public:
         stream_ = TelnetStream();
         input_.clear();
         std::string why;
-        if (telnet_ ? !StartComPort(why) : false) {
+        if (telnet_ && !StartComPort(why)) {
             Close();
             openErrno_ = EPROTO;
             error = path + ": " + why;
