@@ -5,10 +5,13 @@
 
 #include "Commands.h"
 #include "PortNames.h"
+#include "RoundTripLines.h"
 #include "TerminalView.h"
+#include "link/NetworkSerial.h"
 #include "link/UsbAdapter.h"
 #include "link/discovery.h"
 #include "support/textutil.h"
+#include "texts/port_texts.h"
 #include "texts/terminal_texts.h"
 
 namespace {
@@ -70,6 +73,13 @@ std::string LatencyText(int latency)
     return latency >= 0 ? "  latency " + std::to_string(latency) + " ms" : "";
 }
 
+// A port on another machine: the round trip its probe measured; -1 for
+// any other port, or one that did not open.
+double RoundTripOf(const std::string &path, const SerialPort &port)
+{
+    return IsNetworkPortPath(path) ? port.LastRoundTripMs().value_or(-1.0) : -1.0;
+}
+
 JsonObject PortObject(JsonObject port, PortState state, const std::string &path, JsonObject byId, JsonObject node,
                       JsonObject usb, int latency)
 {
@@ -108,8 +118,13 @@ void ProbeComPorts(CommandRun &run, PortsSeen &seen)
         // may wait on this port.
         const std::optional<UsbAdapter> adapter = path.empty() ? std::nullopt : FindUsbAdapter(path);
         const int latency = adapter ? adapter->latencyMs : -1;
+        const double roundTrip = RoundTripOf(path, session.Port());
         run.ui.Print(EscapeControls(name + (n < 10 ? "  " : " ") + StateColumn(state) + "  " +
-                                    (path.empty() ? "-" : path) + LatencyText(latency)));
+                                    (path.empty() ? "-" : path) + LatencyText(latency) +
+                                    (roundTrip >= 0 ? "  " + texts::RoundTrip(roundTrip) : std::string())));
+        if (roundTrip >= 0)
+            if (const std::string slow = SlowRoundTripLine(roundTrip, session.Device()); !slow.empty())
+                run.ui.Print(slow);
         const bool byId = path.rfind(ByIdFolder() + "/", 0) == 0;
         seen.ports.push_back(PortObject(name, state, path, TextOrNull(byId ? path : std::string()),
                                         TextOrNull(path.empty() ? path : NodePath(path)),

@@ -56,6 +56,7 @@ int SerialPort::OpenPort(const std::string &name, const ModemOptions &modem)
     portNumber_ = 0;
     lastError_.clear();
     lastOpenErrno_ = 0;
+    roundTripMs_.reset();
 
     std::string path = resolver_ ? resolver_(name) : name;
     if (path.empty()) {
@@ -111,11 +112,17 @@ int SerialPort::ClosePort()
         if (trace_) trace_->Closed();
         return -2;
     }
+    roundTripMs_ = backend_->RoundTripMs();
     if (!backend_->Close()) return -1;
     if (quiet_) closedQuietPath_ = path_;
     portName_.clear();
     if (trace_) trace_->Closed();
     return 0;
+}
+
+std::optional<double> SerialPort::LastRoundTripMs() const
+{
+    return IsOpen() ? backend_->RoundTripMs() : roundTripMs_;
 }
 
 int SerialPort::HeldBackMs() const

@@ -11,6 +11,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -63,6 +64,9 @@ public:
     // direction, in ms (a USB adapter's latency timer); 0 for a line that
     // hands bytes on at once or when nothing is known.
     virtual int HeldBackMs() const { return 0; }
+    // The round trip to the server of a port on another machine, as measured
+    // at the open, in ms; nullopt for a local device or when nothing is open.
+    virtual std::optional<double> RoundTripMs() const { return std::nullopt; }
 };
 
 // The modem-line choices of the Option page at the moment a port opens.
@@ -154,6 +158,11 @@ public:
     // timer in sysfs, a bridge, a network server), for this open and every
     // later one of the same device. True when that widens what was assumed.
     bool AssumeHeldBack(int ms);
+    // The round trip of a byte to the programmer and back on a port on
+    // another machine, as measured on the open port, or at its close (a
+    // listing shows it once the probe is done); nullopt when the last open
+    // was of a local device or failed.
+    std::optional<double> LastRoundTripMs() const;
     // Every byte written and read from here on, the drain's included, goes
     // to trace as well (null: none), with each open and close of the port.
     void SetTrace(std::shared_ptr<WireTrace> trace) { trace_ = std::move(trace); }
@@ -196,6 +205,7 @@ private:
     bool quiet_ = false;   // the programmer owes nothing, and nothing written since
     std::string closedQuietPath_;
     std::string path_;     // the device path of the open port
+    std::optional<double> roundTripMs_;
     std::map<std::string, int> assumedHeldBack_; // by device path, kept across opens
     std::shared_ptr<WireTrace> trace_;
     std::function<void()> service_;
@@ -203,5 +213,9 @@ private:
     bool servicing_ = false;
 };
 
-// The platform backend of this system (termios on a tty device).
+// The platform backend of this system: a tty device through termios, or by
+// the path's scheme a port served over the network (link/NetworkSerial.h),
+// chosen afresh at each open.
 std::unique_ptr<SerialBackend> MakePosixSerialBackend();
+// The tty backend alone.
+std::unique_ptr<SerialBackend> MakeTtySerialBackend();

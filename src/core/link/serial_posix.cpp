@@ -16,12 +16,13 @@
 #include <unistd.h>
 #include <utility>
 
+#include "link/PollWait.h"
 #include "link/UsbAdapter.h"
 #include "support/textutil.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using Clock = PollClock;
 
 class PosixSerialBackend : public SerialBackend {
 public:
@@ -187,33 +188,9 @@ public:
     void SetBetweenWaits(std::function<void()> between) override { between_ = std::move(between); }
 
 private:
-    // Waits until the descriptor is ready for events or the deadline passes.
-    // False on time-out, hang-up or error, so a vanished device ends the
-    // transfer at once instead of spinning. A deadline that passed while this
-    // process was not running still gets one look: bytes the board sent in
-    // time and that wait in the terminal's buffer are not thrown away
-    // because the host was late to collect them.
-    // With a between set the wait goes in slices, the deadline unchanged:
-    // the time between runs in is waited for the line all the same.
     bool WaitFor(short events, Clock::time_point deadline)
     {
-        if (between_) between_();
-        for (;;) {
-            auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
-            const bool sliced = between_ && left > SerialPort::WaitSliceMs;
-            const auto wait = sliced ? SerialPort::WaitSliceMs : std::max<decltype(left)>(left, 0);
-            pollfd p{fd_, events, 0};
-            int rc = ::poll(&p, 1, static_cast<int>(wait));
-            if (rc < 0 && errno == EINTR) continue;
-            if (rc == 0 && sliced) {
-                between_();
-                continue;
-            }
-            if (rc <= 0) return false;
-            if (p.revents & (POLLERR | POLLNVAL)) return false;
-            if (p.revents & events) return true;
-            return false; // POLLHUP without data
-        }
+        return WaitReady(fd_, events, deadline, between_, SerialPort::WaitSliceMs);
     }
 
     int fd_ = -1;
@@ -228,7 +205,7 @@ private:
 
 } // namespace
 
-std::unique_ptr<SerialBackend> MakePosixSerialBackend()
+std::unique_ptr<SerialBackend> MakeTtySerialBackend()
 {
     return std::make_unique<PosixSerialBackend>();
 }

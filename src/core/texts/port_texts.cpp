@@ -1,5 +1,7 @@
 #include "port_texts.h"
 
+#include <cstdio>
+
 namespace texts {
 
 std::string CheckingPorts() { return "ポートをチェックしています。"; }
@@ -51,5 +53,31 @@ std::string WaitingForBoard(const std::string &port)
 }
 
 std::string ChooseDevice() { return " デバイスを選択してください。"; }
+
+namespace {
+
+std::string Ms(double ms)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f ms", ms);
+    return text;
+}
+
+} // namespace
+
+std::string RoundTrip(double ms) { return "往復 " + Ms(ms); }
+
+std::string SlowRoundTrip(double ms)
+{
+    return "ネットワークの往復が " + Ms(ms) + " あります。1バイトごとに往復を待つため、書き込みには時間がかかります。";
+}
+
+std::string SlowRoundTripProgram(double ms, const std::string &device, int seconds)
+{
+    const std::string time =
+        seconds < 90 ? std::to_string(seconds) + " 秒" : std::to_string((seconds + 30) / 60) + " 分";
+    return "ネットワークの往復が " + Ms(ms) + " あります。1バイトごとに往復を待つため、" + device +
+           " の全領域の書き込みにはおよそ " + time + "かかります。";
+}
 
 } // namespace texts

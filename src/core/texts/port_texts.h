@@ -35,4 +35,11 @@ std::string WaitingForBoard(const std::string &port);
 
 std::string ChooseDevice();
 
+// The round trip to the server of a port on another machine: "往復 0.4 ms".
+std::string RoundTrip(double ms);
+// A round trip long enough to slow every command: each byte waits for it;
+// with a part chosen, about how long a program of its whole memory takes.
+std::string SlowRoundTrip(double ms);
+std::string SlowRoundTripProgram(double ms, const std::string &device, int seconds);
+
 } // namespace texts
