@@ -1,0 +1,289 @@
+// The production window over a gang of tarnbox-sim boards: its rounds leave
+// the log rows, the serial state and the chips tarnvik-cli leaves with the
+// same options, a file changed on the disk is refused until it is loaded
+// again, and the window as a desktop shows it (openbox, TARNVIK_DESKTOP
+// light or dark; pictures into TARNVIK_SHOT_DIR).
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QPushButton>
+#include <QScreen>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <thread>
+
+#include "ProductionTile.h"
+#include "ProductionWindow.h"
+#include "SimProcess.h"
+#include "support/interrupt.h"
+#include "test_files.h"
+#include "texts/production_window_texts.h"
+
+namespace {
+
+const std::string Fixture = std::string(TARNVIK_HEX_FIXTURES) + "/p16f877a.hex";
+const std::string Device = "PIC16F877A";
+
+QString Q(const std::string &text) { return QString::fromStdString(text); }
+
+// tarnvik-cli with these arguments and this input, its status once it ends
+// (-1 after two minutes).
+int RunCli(std::vector<std::string> args, const std::string &input = {})
+{
+    int in[2];
+    if (pipe(in) != 0) return -1;
+    const pid_t pid = fork();
+    if (pid == 0) {
+        dup2(in[0], STDIN_FILENO);
+        close(in[0]);
+        close(in[1]);
+        const int null = open("/dev/null", O_WRONLY);
+        dup2(null, STDOUT_FILENO);
+        dup2(null, STDERR_FILENO);
+        setenv("TARNVIK_DEV_ROOT", "/nonexistent", 1);
+        setenv("TARNVIK_SYSFS_ROOT", "/nonexistent", 1);
+        std::vector<char *> argv{const_cast<char *>(TARNVIK_CLI_PROGRAM)};
+        for (std::string &a : args)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        execv(TARNVIK_CLI_PROGRAM, argv.data());
+        _exit(127);
+    }
+    close(in[0]);
+    if (!input.empty() && write(in[1], input.data(), input.size()) < 0) qWarning("the input was not taken");
+    close(in[1]);
+    int status = 0;
+    for (int i = 0; i < 1200; ++i) {
+        if (waitpid(pid, &status, WNOHANG) == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    kill(pid, SIGKILL);
+    waitpid(pid, &status, 0);
+    return -1;
+}
+
+// The log's rows without the time and elapsed columns, each board's port
+// named by its place in the gang.
+std::vector<std::string> Rows(const std::string &log, const std::vector<std::string> &ports)
+{
+    std::vector<std::string> rows;
+    std::istringstream in(ReadAll(log));
+    std::string line;
+    std::getline(in, line);
+    while (std::getline(in, line)) {
+        std::vector<std::string> f;
+        std::istringstream fields(line);
+        for (std::string field; std::getline(fields, field, ',');)
+            f.push_back(field);
+        f.resize(10);
+        for (size_t i = 0; i < ports.size(); ++i)
+            if (f[1] == ports[i]) f[1] = "board " + std::to_string(i);
+        std::string row;
+        for (size_t i : {1, 2, 3, 4, 5, 6, 8, 9})
+            row += f[i] + ",";
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+// What a board's chip holds, read back over its link.
+std::string ReadBack(const TempDir &dir, const std::string &port, const std::string &name)
+{
+    const std::string file = dir.File(name);
+    if (RunCli({"--settings", dir.File("empty.ini"), "-d", Device, "-p", port, "read", file}) != 0) return {};
+    return ReadAll(file);
+}
+
+// A gang of two: a board that programs, and one whose PIC16F628A is refused
+// each round.
+struct Gang {
+    SimProcess good{{"--chip", Device}}, refused{{"--chip", "PIC16F628A"}};
+    std::vector<std::string> Ports() const { return {good.Path(), refused.Path()}; }
+};
+
+std::string ProductionIni(const TempDir &dir, const std::vector<std::string> &ports, const std::string &tag)
+{
+    return dir.Write(tag + ".ini", "[production]\nports=" + ports[0] + (ports.size() > 1 ? ", " + ports[1] : "") +
+                                       "\nserial=1\nserial-at=0x1F00\nserial-start=7\nserial-state=" +
+                                       dir.File(tag + ".state") + "\nlog=" + dir.File(tag + ".csv") + "\n");
+}
+
+bool RunRoundByKey(ProductionWindow &w, QSignalSpy &ended, Qt::Key key = Qt::Key_Return)
+{
+    const qsizetype before = ended.count();
+    QTest::keyClick(&w, key);
+    return QTest::qWaitFor([&] { return ended.count() > before; }, 120000);
+}
+
+QString Desktop()
+{
+    const QString d = qEnvironmentVariable("TARNVIK_DESKTOP");
+    return d.isEmpty() ? QStringLiteral("light") : d;
+}
+
+} // namespace
+
+class ProductionTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { ClearInterrupt(); }
+    void WindowAndCommandLineLeaveTheSame();
+    void AChangedFileIsRefusedUntilReloaded();
+    void Screenshots();
+};
+
+// Three rounds through the window, three through tarnvik-cli --repeat, each
+// on fresh boards.
+void ProductionTest::WindowAndCommandLineLeaveTheSame()
+{
+    TempDir dir;
+    dir.Write("empty.ini", "");
+    Gang window, cli;
+    ProductionWindow w(ProductionIni(dir, window.Ports(), "window"), Fixture, Device);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QCOMPARE(w.TileCount(), size_t(2));
+    QSignalSpy ended(&w, &ProductionWindow::RoundEnded);
+    for (Qt::Key key : {Qt::Key_Return, Qt::Key_Space, Qt::Key_Enter}) {
+        QTest::keyClick(&w, key);
+        // The round runs on its worker: the window answers, and only Stop
+        // is to be pressed meanwhile.
+        QVERIFY(w.RoundRunning());
+        QVERIFY(!w.StartButton()->isEnabled() && !w.SettingsButton()->isEnabled() &&
+                !w.ReloadButton()->isEnabled() && w.StopButton()->isEnabled());
+        QTest::keyClick(&w, Qt::Key_Return); // no second round meanwhile
+        QVERIFY(QTest::qWaitFor([&] { return !w.RoundRunning(); }, 120000));
+    }
+    QCOMPARE(ended.count(), 3);
+    QCOMPARE(w.Tile(0)->CurrentLook(), ProductionTile::Look::Passed);
+    QCOMPARE(w.Tile(1)->CurrentLook(), ProductionTile::Look::Failed);
+    QCOMPARE(w.Tile(0)->VerdictText(), Q(texts::ChipPassed()));
+    QVERIFY2(w.Tile(0)->DetailText().contains(Q(texts::TileSerial(9))), qPrintable(w.Tile(0)->DetailText()));
+    QVERIFY(w.Tile(1)->DetailText().contains("refused"));
+    QCOMPARE(w.SessionCountsText(), Q(texts::SessionCounts(3, 3)));
+    QCOMPARE(w.LogCountsText(), Q(texts::LogCounts(3, 3)));
+
+    QCOMPARE(RunCli({"--settings", dir.File("empty.ini"), "-d", Device, "-p", cli.good.Path(), "-p",
+                     cli.refused.Path(), "--repeat", "--serial", "7", "--serial-at", "0x1F00", "--serial-state",
+                     dir.File("cli.state"), "--log", dir.File("cli.csv"), "program", Fixture},
+                    "\n\n"),
+             2);
+    const std::vector<std::string> rows = Rows(dir.File("window.csv"), window.Ports());
+    QCOMPARE(rows.size(), size_t(6));
+    QVERIFY(rows == Rows(dir.File("cli.csv"), cli.Ports()));
+    QCOMPARE(ReadAll(dir.File("window.state")), ReadAll(dir.File("cli.state")));
+    const std::string chip = ReadBack(dir, window.good.Path(), "window.hex");
+    QVERIFY(!chip.empty());
+    QVERIFY(chip == ReadBack(dir, cli.good.Path(), "cli.hex"));
+
+    // A window opened on the log later counts what it holds.
+    ProductionWindow again(dir.File("window.ini"), Fixture, Device);
+    QCOMPARE(again.LogCountsText(), Q(texts::LogCounts(3, 3)));
+    QCOMPARE(again.SessionCountsText(), Q(texts::SessionCounts(0, 0)));
+}
+
+// Any change of the file after its load (its bytes, even with its size and
+// time put back) refuses the next round until the file is loaded again.
+void ProductionTest::AChangedFileIsRefusedUntilReloaded()
+{
+    TempDir dir;
+    const std::string hex = dir.Write("image.hex", ReadAll(Fixture));
+    SimProcess board({"--chip", Device});
+    const std::string ini = dir.Write("p.ini", "[production]\nports=" + board.Path() + "\nlog=" + dir.File("p.csv"));
+    ProductionWindow w(ini, hex, Device);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QSignalSpy ended(&w, &ProductionWindow::RoundEnded);
+
+    struct stat before {};
+    QCOMPARE(stat(hex.c_str(), &before), 0);
+    std::string bytes = ReadAll(hex);
+    const size_t at = bytes.find(":10") + 9; // a data digit of the first record
+    bytes[at] = bytes[at] == '0' ? '1' : '0';
+    std::ofstream(hex, std::ios::binary | std::ios::trunc) << bytes;
+    const timespec times[2] = {before.st_atim, before.st_mtim};
+    QCOMPARE(utimensat(AT_FDCWD, hex.c_str(), times, 0), 0);
+
+    QTest::keyClick(&w, Qt::Key_Return);
+    QVERIFY(!w.RoundRunning());
+    QCOMPARE(w.StatusText(), Q(texts::ImageChangedOnDisk()));
+    QCOMPARE(w.Tile(0)->CurrentLook(), ProductionTile::Look::NotRun);
+    QCOMPARE(ended.count(), 0);
+
+    // The change put back is still no reload; Reload takes the file as it is.
+    std::ofstream(hex, std::ios::binary | std::ios::trunc) << ReadAll(Fixture);
+    QTest::keyClick(&w, Qt::Key_Return);
+    QCOMPARE(w.StatusText(), Q(texts::ImageChangedOnDisk()));
+    w.ReloadButton()->click();
+    QCOMPARE(w.StatusText(), Q(texts::ImageReloaded()));
+    QVERIFY(RunRoundByKey(w, ended));
+    QCOMPARE(w.Tile(0)->CurrentLook(), ProductionTile::Look::Passed);
+    QCOMPARE(w.LogCountsText(), Q(texts::LogCounts(1, 0)));
+}
+
+// A round's verdicts on the desktop: the captions whole, the tiles apart.
+void ProductionTest::Screenshots()
+{
+    if (QGuiApplication::platformName() != QLatin1String("xcb")) QSKIP("pictures are taken on a desktop");
+    TempDir dir;
+    Gang gang;
+    ProductionWindow w(ProductionIni(dir, gang.Ports(), "shot"), Fixture, Device);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    w.activateWindow();
+    QSignalSpy ended(&w, &ProductionWindow::RoundEnded);
+    QVERIFY(RunRoundByKey(w, ended));
+    QTest::qWait(200);
+    for (QLabel *label : w.findChildren<QLabel *>()) {
+        if (label->wordWrap() || label->text().isEmpty() || !label->isVisible()) continue;
+        QVERIFY2(label->sizeHint().width() <= label->width(), qPrintable(label->text()));
+    }
+    for (QPushButton *b : w.findChildren<QPushButton *>())
+        QVERIFY2(b->sizeHint().width() <= b->width(), qPrintable(b->text()));
+    QVERIFY(!w.Tile(0)->geometry().intersects(w.Tile(1)->geometry()));
+    const QString folder = qEnvironmentVariable("TARNVIK_SHOT_DIR", QString::fromStdString(dir.File("")));
+    QDir().mkpath(folder);
+    const QRect r = w.frameGeometry().adjusted(-2, -2, 2, 2);
+    QVERIFY(w.screen()
+                ->grabWindow(0, r.x(), r.y(), r.width(), r.height())
+                .save(folder + "/production-" + Desktop() + ".png"));
+}
+
+namespace {
+
+// The dark desktop: a platform theme's dark colour scheme, as the window's
+// desktop test has it.
+void UseThemeSettings(const QString &folder)
+{
+    if (Desktop() != QLatin1String("dark")) return;
+    QDir().mkpath(folder + "/qt6ct");
+    QFile conf(folder + "/qt6ct/qt6ct.conf");
+    if (!conf.open(QIODevice::WriteOnly)) return;
+    conf.write("[Appearance]\ncolor_scheme_path=/usr/share/qt6ct/colors/darker.conf\ncustom_palette=true\n"
+               "style=Fusion\nstandard_dialogs=default\n");
+    qputenv("XDG_CONFIG_HOME", folder.toLocal8Bit());
+    qputenv("QT_QPA_PLATFORMTHEME", "qt6ct");
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QTemporaryDir config;
+    UseThemeSettings(config.path());
+    QApplication app(argc, argv);
+    ProductionTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "production_test.moc"
