@@ -3,7 +3,7 @@
 // the production window's.
 #include "ProductionWindow.h"
 #include "Unit1.h"
-#include "catalogue/DeviceSpec.h"
+#include "catalogue/DeviceSelection.h"
 #include "support/interrupt.h"
 
 void TForm1::OpenProductionWindow()

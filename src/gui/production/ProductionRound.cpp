@@ -3,7 +3,9 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <QLabel>
 #include <QMetaObject>
+#include <QPushButton>
 #include <QSocketNotifier>
 
 #include "ProductionEngine.h"

@@ -13,9 +13,9 @@
 
 #include "AppSettings.h"
 #include "LockedImage.h"
+#include "ProductionEngine.h"
 #include "ProductionSettings.h"
 
-class ProductionEngine;
 class ProductionTile;
 class QGridLayout;
 class QLabel;
@@ -24,7 +24,6 @@ class RoundRelay;
 class SessionChip;
 class SettingsFile;
 class TileFrontEnd;
-struct ProductionError;
 
 class ProductionWindow : public QWidget {
     Q_OBJECT
