@@ -109,9 +109,10 @@ void ProductionTile::ShowResult(const ChipResult &r)
     const bool passed = r.status == ExitSuccess;
     SetLook(passed ? Look::Passed : Look::Failed);
     verdict_->setText(Q(passed ? texts::ChipPassed() : texts::ChipFailed()));
-    // The reason in the session's words, with the log's word for it.
+    // The reason in the session's words, with the log's word for it; a
+    // chip that passed shows how its last step ended.
     const QString reason = lastLine_.isEmpty() ? Q(r.result) : lastLine_ + " (" + Q(r.result) + ")";
-    step_->setText(passed ? QString() : reason);
+    step_->setText(passed ? lastLine_ : reason);
     QStringList lines{Q(texts::TileDeviceId(r.deviceId))};
     if (!r.serial.empty() && serial_) lines << Q(texts::TileSerial(*serial_));
     lines << Q(texts::TileSeconds(r.elapsedMs));

@@ -51,6 +51,8 @@ ProductionWindow::ProductionWindow(std::string settingsPath, const std::string &
     setWindowTitle(Q(texts::ProductionWindowTitle()));
     setFocusPolicy(Qt::StrongFocus);
     auto *imageRow = new QHBoxLayout;
+    // The file, its checksum and its part apart at a glance.
+    imageRow->setSpacing(18);
     imageRow->addWidget(file_, 2);
     imageRow->addWidget(checksum_, 1);
     imageRow->addWidget(device_, 1);
