@@ -242,6 +242,8 @@ public:
     bool SaveBeforeSignalEnd();
     // A close that arrives while a command runs waits until it has ended.
     bool CloseMustWait() const;
+    // The production window Ctrl+Shift+P opened, while it is open.
+    QWidget *ProductionWindowShown() const { return production_.data(); }
     void DeferClose();
     bool ClosePending = false;
     static inline const QString CloseWaitNote = QString::fromStdString(texts::CloseAfterCommand());

@@ -24,6 +24,7 @@
 #include <thread>
 
 #include "ProductionTile.h"
+#include "commandrig.h"
 #include "ProductionWindow.h"
 #include "SimProcess.h"
 #include "support/interrupt.h"
@@ -32,7 +33,7 @@
 
 namespace {
 
-const std::string Fixture = std::string(TARNVIK_HEX_FIXTURES) + "/p16f877a.hex";
+const std::string FixtureHex = std::string(TARNVIK_HEX_FIXTURES) + "/p16f877a.hex";
 const std::string Device = "PIC16F877A";
 
 QString Q(const std::string &text) { return QString::fromStdString(text); }
@@ -141,6 +142,7 @@ private slots:
     void WindowAndCommandLineLeaveTheSame();
     void AChangedFileIsRefusedUntilReloaded();
     void Screenshots();
+    void TheMainWindowStepsAside();
 };
 
 // Three rounds through the window, three through tarnvik-cli --repeat, each
@@ -150,7 +152,7 @@ void ProductionTest::WindowAndCommandLineLeaveTheSame()
     TempDir dir;
     dir.Write("empty.ini", "");
     Gang window, cli;
-    ProductionWindow w(ProductionIni(dir, window.Ports(), "window"), Fixture, Device);
+    ProductionWindow w(ProductionIni(dir, window.Ports(), "window"), FixtureHex, Device);
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     QCOMPARE(w.TileCount(), size_t(2));
@@ -176,7 +178,7 @@ void ProductionTest::WindowAndCommandLineLeaveTheSame()
 
     QCOMPARE(RunCli({"--settings", dir.File("empty.ini"), "-d", Device, "-p", cli.good.Path(), "-p",
                      cli.refused.Path(), "--repeat", "--erase", "--serial", "7", "--serial-at", "0x1F00", "--serial-state",
-                     dir.File("cli.state"), "--log", dir.File("cli.csv"), "program", Fixture},
+                     dir.File("cli.state"), "--log", dir.File("cli.csv"), "program", FixtureHex},
                     "\n\n"),
              2);
     const std::vector<std::string> rows = Rows(dir.File("window.csv"), window.Ports());
@@ -188,7 +190,7 @@ void ProductionTest::WindowAndCommandLineLeaveTheSame()
     QVERIFY(chip == ReadBack(dir, cli.good.Path(), "cli.hex"));
 
     // A window opened on the log later counts what it holds.
-    ProductionWindow again(dir.File("window.ini"), Fixture, Device);
+    ProductionWindow again(dir.File("window.ini"), FixtureHex, Device);
     QCOMPARE(again.LogCountsText(), Q(texts::LogCounts(3, 3)));
     QCOMPARE(again.SessionCountsText(), Q(texts::SessionCounts(0, 0)));
 }
@@ -198,7 +200,7 @@ void ProductionTest::WindowAndCommandLineLeaveTheSame()
 void ProductionTest::AChangedFileIsRefusedUntilReloaded()
 {
     TempDir dir;
-    const std::string hex = dir.Write("image.hex", ReadAll(Fixture));
+    const std::string hex = dir.Write("image.hex", ReadAll(FixtureHex));
     SimProcess board({"--chip", Device});
     const std::string ini = dir.Write("p.ini", "[production]\nports=" + board.Path() + "\nlog=" + dir.File("p.csv"));
     ProductionWindow w(ini, hex, Device);
@@ -222,7 +224,7 @@ void ProductionTest::AChangedFileIsRefusedUntilReloaded()
     QCOMPARE(ended.count(), 0);
 
     // The change put back is still no reload; Reload takes the file as it is.
-    std::ofstream(hex, std::ios::binary | std::ios::trunc) << ReadAll(Fixture);
+    std::ofstream(hex, std::ios::binary | std::ios::trunc) << ReadAll(FixtureHex);
     QTest::keyClick(&w, Qt::Key_Return);
     QCOMPARE(w.StatusText(), Q(texts::ImageChangedOnDisk()));
     w.ReloadButton()->click();
@@ -238,7 +240,7 @@ void ProductionTest::Screenshots()
     if (QGuiApplication::platformName() != QLatin1String("xcb")) QSKIP("pictures are taken on a desktop");
     TempDir dir;
     Gang gang;
-    ProductionWindow w(ProductionIni(dir, gang.Ports(), "shot"), Fixture, Device);
+    ProductionWindow w(ProductionIni(dir, gang.Ports(), "shot"), FixtureHex, Device);
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     w.activateWindow();
@@ -258,6 +260,29 @@ void ProductionTest::Screenshots()
     QVERIFY(w.screen()
                 ->grabWindow(0, r.x(), r.y(), r.width(), r.height())
                 .save(folder + "/production-" + Desktop() + ".png"));
+}
+
+// Ctrl+Shift+P: the production window with the main window's file and
+// device; the main window's port is the gang's meanwhile, and comes back
+// with the main window.
+void ProductionTest::TheMainWindowStepsAside()
+{
+    CommandRig rig;
+    TForm1 &f = rig.StartWith("PIC16F877A");
+    QVERIFY(f.session.Port.IsOpen());
+    f.SetCurrentFile(FixtureHex);
+    f.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&f));
+    QTest::keyClick(&f, Qt::Key_P, Qt::ControlModifier | Qt::ShiftModifier);
+    auto *w = qobject_cast<ProductionWindow *>(f.ProductionWindowShown());
+    QVERIFY(w);
+    QVERIFY(!f.session.Port.IsOpen());
+    QVERIFY(!f.isVisible());
+    QCOMPARE(w->Image().File(), FixtureHex);
+    QCOMPARE(std::string(DeviceName(w->Image().Device())), Device);
+    QVERIFY(w->close());
+    QTRY_VERIFY(f.isVisible());
+    QTRY_VERIFY(f.session.Port.IsOpen());
 }
 
 namespace {
