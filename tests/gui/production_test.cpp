@@ -4,12 +4,14 @@
 // again, and the window as a desktop shows it (openbox, TARNVIK_DESKTOP
 // light or dark; pictures into TARNVIK_SHOT_DIR).
 #include <QApplication>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
 #include <QSignalSpy>
+#include <QTimer>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <fcntl.h>
@@ -256,10 +258,30 @@ void ProductionTest::Screenshots()
     QVERIFY(!w.Tile(0)->geometry().intersects(w.Tile(1)->geometry()));
     const QString folder = qEnvironmentVariable("TARNVIK_SHOT_DIR", QString::fromStdString(dir.File("")));
     QDir().mkpath(folder);
-    const QRect r = w.frameGeometry().adjusted(-2, -2, 2, 2);
-    QVERIFY(w.screen()
-                ->grabWindow(0, r.x(), r.y(), r.width(), r.height())
-                .save(folder + "/production-" + Desktop() + ".png"));
+    auto shot = [&](const QWidget &window, const QString &what) {
+        const QRect r = window.frameGeometry().adjusted(-2, -2, 2, 2);
+        return window.screen()
+            ->grabWindow(0, r.x(), r.y(), r.width(), r.height())
+            .save(folder + "/production-" + Desktop() + what + ".png");
+    };
+    QVERIFY(shot(w, QString()));
+    // The settings, their captions whole.
+    bool shown = false;
+    QTimer::singleShot(0, &w, [&] {
+        auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+        if (!dialog && !QTest::qWaitFor([&] { return QApplication::activeModalWidget() != nullptr; }, 5000)) return;
+        dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+        if (!dialog) return;
+        QTest::qWait(300);
+        shown = true;
+        for (QLabel *label : dialog->findChildren<QLabel *>())
+            if (label->isVisible() && label->sizeHint().width() > label->width())
+                qWarning("cut: %s", qPrintable(label->text()));
+        shot(*dialog, "-settings");
+        dialog->reject();
+    });
+    w.SettingsButton()->click();
+    QVERIFY(shown);
 }
 
 // Ctrl+Shift+P: the production window with the main window's file and

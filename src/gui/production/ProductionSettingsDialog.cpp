@@ -92,7 +92,8 @@ ProductionSettingsDialog::ProductionSettingsDialog(const AppSettings::Production
     connect(find_, &QPushButton::clicked, this, &ProductionSettingsDialog::FindBoards);
     connect(serial_, &QCheckBox::toggled, this, &ProductionSettingsDialog::ShowSerialFields);
     ShowSerialFields();
-    setMinimumWidth(460);
+    // Room for a path of a few folders in the file fields.
+    setMinimumWidth(620);
 }
 
 void ProductionSettingsDialog::ShowSerialFields()
