@@ -145,6 +145,7 @@ private slots:
     void AChangedFileIsRefusedUntilReloaded();
     void Screenshots();
     void TheMainWindowStepsAside();
+    void StopEndsTheRoundsChips();
 };
 
 // Three rounds through the window, three through tarnvik-cli --repeat, each
@@ -282,6 +283,33 @@ void ProductionTest::Screenshots()
     });
     w.SettingsButton()->click();
     QVERIFY(shown);
+}
+
+// Stop during a round on a board at the wire's real pace: the chip ends at
+// its next command, the round is recorded with it failed.
+void ProductionTest::StopEndsTheRoundsChips()
+{
+    TempDir dir;
+    SimProcess board({"--chip", Device, "--pace"});
+    const std::string log = dir.File("s.csv");
+    ProductionWindow w(dir.Write("s.ini", "[production]\nports=" + board.Path() + "\nlog=" + log + "\n"),
+                       FixtureHex, Device);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QSignalSpy ended(&w, &ProductionWindow::RoundEnded);
+    const auto started = std::chrono::steady_clock::now();
+    QTest::keyClick(&w, Qt::Key_Space);
+    QVERIFY(QTest::qWaitFor([&] { return w.Tile(0)->CurrentLook() == ProductionTile::Look::Working; }, 30000));
+    QTest::qWait(1500);
+    QVERIFY(w.RoundRunning());
+    w.StopButton()->click();
+    QVERIFY(QTest::qWaitFor([&] { return ended.count() == 1; }, 60000));
+    QVERIFY(std::chrono::steady_clock::now() - started < std::chrono::seconds(20));
+    QCOMPARE(w.Tile(0)->CurrentLook(), ProductionTile::Look::Failed);
+    QVERIFY(w.Tile(0)->DetailText().startsWith(Q(texts::ChipStopped())));
+    QCOMPARE(w.SessionCountsText(), Q(texts::SessionCounts(0, 1)));
+    QCOMPARE(Rows(log, {board.Path()}).size(), size_t(1));
+    QVERIFY(w.StartButton()->isEnabled() && !w.StopButton()->isEnabled());
 }
 
 // Ctrl+Shift+P: the production window with the main window's file and

@@ -43,6 +43,7 @@ std::string TileStarting() { return "開始…"; }
 std::string ChipPassed() { return "合格"; }
 std::string ChipFailed() { return "不合格"; }
 std::string ChipNotRun() { return "実行せず"; }
+std::string ChipStopped() { return "停止しました。"; }
 std::string TileDeviceId(const std::string &id) { return "DEVICE-ID: " + (id.empty() ? std::string("―") : id); }
 std::string TileSerial(uint64_t serial) { return "シリアル番号: " + std::to_string(serial); }
 std::string TileSeconds(long milliseconds)

@@ -41,6 +41,7 @@ std::string TileStarting();
 std::string ChipPassed();
 std::string ChipFailed();
 std::string ChipNotRun();
+std::string ChipStopped();
 std::string TileDeviceId(const std::string &id);
 std::string TileSerial(uint64_t serial);
 std::string TileSeconds(long milliseconds);

@@ -112,6 +112,7 @@ void ProductionWindow::StartRound()
     if (RefuseStart()) return;
     if (!engine_ && !OpenEngine()) return;
     ClearInterrupt();
+    stopRequested_ = false;
     roundProblem_ = false;
     started_.assign(tiles_.size(), false);
     notRunReason_.clear();
@@ -136,13 +137,14 @@ void ProductionWindow::StopRound()
     // The chips stop at their next command; an erase writes its
     // calibration words back first.
     RequestInterrupt(0);
+    stopRequested_ = true;
     SetStatus(Q(texts::StopRequested()));
 }
 
 void ProductionWindow::ChipFinished(size_t port, const ChipResult &r)
 {
-    tiles_[port]->ShowResult(r);
     const bool passed = r.status == ExitSuccess;
+    tiles_[port]->ShowResult(r, stopRequested_ && !passed ? Q(texts::ChipStopped()) : QString());
     (passed ? passed_ : failed_) += 1;
     if (!settings_.log.empty()) (passed ? logPassed_ : logFailed_) += 1;
     ShowCounts();

@@ -80,6 +80,7 @@ void ProductionTile::ShowStarted(std::optional<uint64_t> serial)
     SetLook(Look::Working);
     serial_ = serial;
     lastLine_.clear();
+    lastStep_.clear();
     verdict_->setText(QStringLiteral("…"));
     step_->setText(Q(texts::TileStarting()));
     details_->setText(serial ? Q(texts::TileSerial(*serial)) : QString());
@@ -89,7 +90,9 @@ void ProductionTile::ShowStarted(std::optional<uint64_t> serial)
 
 void ProductionTile::ShowStep(const QString &step)
 {
-    if (look_ == Look::Working) step_->setText(step);
+    if (look_ != Look::Working) return;
+    step_->setText(step);
+    lastStep_ = step;
 }
 
 void ProductionTile::NoteLine(const QString &line)
@@ -104,14 +107,16 @@ void ProductionTile::ShowProgress(int position, int span)
     bar_->setValue(std::clamp(position, 0, bar_->maximum()));
 }
 
-void ProductionTile::ShowResult(const ChipResult &r)
+void ProductionTile::ShowResult(const ChipResult &r, const QString &stoppedBy)
 {
     const bool passed = r.status == ExitSuccess;
     SetLook(passed ? Look::Passed : Look::Failed);
     verdict_->setText(Q(passed ? texts::ChipPassed() : texts::ChipFailed()));
     // The reason in the session's words, with the log's word for it; a
     // chip that passed shows how its last step ended.
-    const QString reason = lastLine_.isEmpty() ? Q(r.result) : lastLine_ + " (" + Q(r.result) + ")";
+    // A run that logged nothing (stopped) gives its last status instead.
+    const QString said = !stoppedBy.isEmpty() ? stoppedBy : lastLine_.isEmpty() ? lastStep_ : lastLine_;
+    const QString reason = said.isEmpty() ? Q(r.result) : said + " (" + Q(r.result) + ")";
     step_->setText(passed ? lastLine_ : reason);
     QStringList lines{Q(texts::TileDeviceId(r.deviceId))};
     if (!r.serial.empty() && serial_) lines << Q(texts::TileSerial(*serial_));

@@ -26,7 +26,9 @@ public:
     // that failed shows.
     void NoteLine(const QString &line);
     void ShowProgress(int position, int span);
-    void ShowResult(const ChipResult &result);
+    // stoppedBy: the reason when the user stopped the round, instead of
+    // the session's last words.
+    void ShowResult(const ChipResult &result, const QString &stoppedBy = {});
     // The round did not reach this board's chip.
     void ShowNotRun(const QString &why);
 
@@ -40,7 +42,7 @@ private:
 
     QLabel *port_, *verdict_, *step_, *details_;
     QProgressBar *bar_;
-    QString lastLine_;
+    QString lastLine_, lastStep_;
     std::optional<uint64_t> serial_;
     Look look_ = Look::Waiting;
 };

@@ -102,6 +102,7 @@ private:
     int endSignal_ = 0; // an ending signal that came during a round
     bool closePending_ = false;
     bool roundProblem_ = false;
+    bool stopRequested_ = false;
     QString notRunReason_;
     std::function<void()> beforeEnd_;
 
