@@ -15,14 +15,16 @@
 
 namespace {
 
-const char *Usage = "Usage: tarnvik [Qt options] [--production [FILE.hex]]\n"
+const char *Usage = "Usage: tarnvik [Qt options]\n"
+                    "       tarnvik [Qt options] --production [FILE.hex]\n"
                     "The window of the Tarnbox PIC programmer. See tarnvik(1); tarnvik-cli drives the\n"
                     "programmer from the command line.\n"
                     "\n"
-                    "  --production [FILE.hex]  the production window: the file locked, one tile\n"
-                    "                           per board of the gang, a round per Enter\n"
-                    "  -h, --help               show this text\n"
-                    "  --version                show the program's version\n";
+                    "  -h, --help   show this text\n"
+                    "  --version    show the program's version\n"
+                    "  --production [FILE.hex]\n"
+                    "               the production window instead: the file locked, a tile per\n"
+                    "               board of the gang, a round of chips per Enter\n";
 
 // --help and --version answer before Qt starts, so they work without a
 // display and never touch the running copy or the settings.

@@ -50,7 +50,7 @@ bool ProductionWindow::RefuseStart()
 {
     QString why;
     if (!image_.Loaded())
-        why = status_->text();
+        why = ImageStateText(imageState_);
     else if (image_.ChangedOnDisk())
         why = Q(texts::ImageChangedOnDisk());
     else if (tiles_.empty())

@@ -123,25 +123,27 @@ void ProductionWindow::ShowImage()
     device_->setText(Q(texts::ProductionDeviceLabel(image_.Loaded() ? DeviceName(image_.Device()) : "-")));
 }
 
-void ProductionWindow::ShowImageState(ImageState state)
+QString ProductionWindow::ImageStateText(ImageState state) const
 {
     switch (state) {
     case ImageState::Loaded:
-        SetStatus(Q(texts::ProductionReady()));
-        return;
+        break;
     case ImageState::NoFile:
-        SetStatus(Q(texts::NoProductionFile()));
-        return;
+        return Q(texts::NoProductionFile());
     case ImageState::Unreadable:
-        SetStatus(Q(texts::ImageUnreadable(image_.Reason())));
-        return;
+        return Q(texts::ImageUnreadable(image_.Reason()));
     case ImageState::Damaged:
-        SetStatus(Q(texts::ImageDamaged()));
-        return;
+        return Q(texts::ImageDamaged());
     case ImageState::NoDevice:
-        SetStatus(Q(texts::NoProductionDevice()));
-        return;
+        return Q(texts::NoProductionDevice());
     }
+    return Q(texts::ProductionReady());
+}
+
+void ProductionWindow::ShowImageState(ImageState state)
+{
+    imageState_ = state;
+    SetStatus(ImageStateText(state));
 }
 
 void ProductionWindow::SetStatus(const QString &text) { status_->setText(text); }
@@ -178,10 +180,8 @@ void ProductionWindow::ReloadImage()
     DropEngine();
     const ImageState state = image_.Reload();
     ShowImage();
-    if (state == ImageState::Loaded)
-        SetStatus(Q(texts::ImageReloaded()));
-    else
-        ShowImageState(state);
+    ShowImageState(state);
+    if (state == ImageState::Loaded) SetStatus(Q(texts::ImageReloaded()));
 }
 
 bool ProductionWindow::SaveSettings()

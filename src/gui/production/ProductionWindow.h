@@ -71,6 +71,7 @@ private:
     void BuildTiles();
     void ShowImage();
     void ShowImageState(ImageState state);
+    QString ImageStateText(ImageState state) const;
     void SetStatus(const QString &text);
     void SetRunning(bool running);
     void ShowCounts();
@@ -88,6 +89,7 @@ private:
     SettingsFile *settingsFile_;
     AppSettings::Production settings_;
     LockedImage image_;
+    ImageState imageState_ = ImageState::NoFile;
     ProductionPlan plan_;
     std::vector<ProductionTile *> tiles_;
     std::vector<std::unique_ptr<TileFrontEnd>> uis_;
