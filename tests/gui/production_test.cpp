@@ -27,7 +27,9 @@
 
 #include "ProductionTile.h"
 #include "commandrig.h"
+#include "ProductionSettings.h"
 #include "ProductionWindow.h"
+#include "settings/settings.h"
 #include "SimProcess.h"
 #include "support/interrupt.h"
 #include "test_files.h"
@@ -146,6 +148,7 @@ private slots:
     void Screenshots();
     void TheMainWindowStepsAside();
     void StopEndsTheRoundsChips();
+    void SettingsKeptAndJudged();
 };
 
 // Three rounds through the window, three through tarnvik-cli --repeat, each
@@ -310,6 +313,46 @@ void ProductionTest::StopEndsTheRoundsChips()
     QCOMPARE(w.SessionCountsText(), Q(texts::SessionCounts(0, 1)));
     QCOMPARE(Rows(log, {board.Path()}).size(), size_t(1));
     QVERIFY(w.StartButton()->isEnabled() && !w.StopButton()->isEnabled());
+}
+
+// The [production] keys as written and read back, and the settings no run
+// can be planned from, each named.
+void ProductionTest::SettingsKeptAndJudged()
+{
+    TempDir dir;
+    AppSettings::Production s;
+    s.ports = "COM3, /dev/ttyUSB0";
+    s.serial = true;
+    s.serialAt = "0x1F00";
+    s.serialStart = "7:2";
+    s.onPass = "sh -c 'echo $TARNVIK_SERIAL'";
+    {
+        SettingsFile file(dir.File("t.ini"));
+        QVERIFY(WriteProductionSettings(file, s) && file.Save());
+    }
+    const AppSettings::Production read = ReadAppSettings(SettingsFile(dir.File("t.ini"))).production;
+    QCOMPARE(read.ports, s.ports);
+    QCOMPARE(read.onPass, s.onPass);
+    ProductionPlan plan;
+    QVERIFY(!PlanFromSettings(read, plan));
+    QCOMPARE(plan.ports, (std::vector<std::string>{"COM3", "/dev/ttyUSB0"}));
+    QVERIFY(plan.serial && plan.serialStartGiven && plan.serialStart == 7 && plan.serialStep == 2);
+    QCOMPARE(plan.onPass, (std::vector<std::string>{"sh", "-c", "echo $TARNVIK_SERIAL"}));
+
+    const std::pair<std::function<void(AppSettings::Production &)>, PlanSetting> wrong[] = {
+        {[](auto &p) { p.ports = "COM3, COM3"; }, PlanSetting::Ports},
+        {[](auto &p) { p.serialList = "labels.txt"; }, PlanSetting::SerialSource},
+        {[](auto &p) { p.serialAt = "top"; }, PlanSetting::SerialAt},
+        {[](auto &p) { p.serialBytes = 9; }, PlanSetting::SerialBytes},
+        {[](auto &p) { p.onFail = "sh -c 'unclosed"; }, PlanSetting::OnFail},
+    };
+    for (const auto &[change, setting] : wrong) {
+        AppSettings::Production p = s;
+        change(p);
+        ProductionPlan refusedPlan;
+        const auto refused = PlanFromSettings(p, refusedPlan);
+        QVERIFY(refused && refused->setting == setting);
+    }
 }
 
 // Ctrl+Shift+P: the production window with the main window's file and

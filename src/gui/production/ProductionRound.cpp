@@ -25,6 +25,8 @@ QString Q(const std::string &text) { return QString::fromStdString(text); }
 std::string SettingCaption(PlanSetting setting)
 {
     switch (setting) {
+    case PlanSetting::Ports:
+        return texts::BoardsCaption();
     case PlanSetting::SerialFormat:
         return texts::SerialFormatCaption();
     case PlanSetting::SerialAt:

@@ -46,6 +46,10 @@ std::optional<PlanRefusal> PlanFromSettings(const AppSettings::Production &s, Pr
     plan.erase = s.erase;
     plan.verify = true;
     plan.ports = SplitPorts(s.ports);
+    // Two sessions on one board would talk over each other.
+    for (size_t i = 0; i < plan.ports.size(); ++i)
+        for (size_t j = 0; j < i; ++j)
+            if (plan.ports[i] == plan.ports[j]) return PlanRefusal{PlanSetting::Ports, plan.ports[i]};
     plan.log = s.log;
     if (s.serial)
         if (auto refused = PlanSerials(s, plan)) return refused;

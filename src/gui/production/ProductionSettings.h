@@ -11,7 +11,7 @@
 #include "ProductionPlan.h"
 
 // The setting a plan could not be made from.
-enum class PlanSetting { SerialFormat, SerialAt, SerialBytes, SerialStart, SerialSource, OnPass, OnFail };
+enum class PlanSetting { Ports, SerialFormat, SerialAt, SerialBytes, SerialStart, SerialSource, OnPass, OnFail };
 
 struct PlanRefusal {
     PlanSetting setting;
