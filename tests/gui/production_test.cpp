@@ -238,6 +238,15 @@ void ProductionTest::AChangedFileIsRefusedUntilReloaded()
     QVERIFY(RunRoundByKey(w, ended));
     QCOMPARE(w.Tile(0)->CurrentLook(), ProductionTile::Look::Passed);
     QCOMPARE(w.LogCountsText(), Q(texts::LogCounts(1, 0)));
+
+    // Another file is locked in its place; a file that is no HEX file none.
+    FileDialog::Reset();
+    FileDialog::PreAnswer(Q(dir.Write("notes.hex", "no records here\n")));
+    w.ChooseButton()->click();
+    QCOMPARE(w.StatusText(), Q(texts::ImageDamaged()));
+    QTest::keyClick(&w, Qt::Key_Return);
+    QVERIFY(!w.RoundRunning());
+    QCOMPARE(w.Tile(0)->CurrentLook(), ProductionTile::Look::NotRun);
 }
 
 // A round's verdicts on the desktop: the captions whole, the tiles apart.

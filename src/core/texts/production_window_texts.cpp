@@ -8,6 +8,7 @@ std::string ProductionNoFile() { return "ファイル: （なし）"; }
 std::string ProductionChecksumLabel(const std::string &checksum) { return "チェックサム: " + checksum; }
 std::string ProductionDeviceLabel(const std::string &device) { return "デバイス: " + device; }
 std::string ReloadImageCaption() { return "再読込"; }
+std::string ChooseImageCaption() { return "ファイル…"; }
 std::string StartRoundCaption() { return "開始 (Enter)"; }
 std::string StopRoundCaption() { return "停止"; }
 std::string ProductionSettingsCaption() { return "設定…"; }

@@ -14,6 +14,7 @@ std::string ProductionNoFile();
 std::string ProductionChecksumLabel(const std::string &checksum);
 std::string ProductionDeviceLabel(const std::string &device);
 std::string ReloadImageCaption();
+std::string ChooseImageCaption();
 std::string StartRoundCaption();
 std::string StopRoundCaption();
 std::string ProductionSettingsCaption();

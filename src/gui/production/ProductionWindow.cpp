@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "FileDialog.h"
 #include "Naming.h"
 #include "ProductionEngine.h"
 #include "ProductionSettingsDialog.h"
@@ -44,7 +45,7 @@ ProductionWindow::ProductionWindow(std::string settingsPath, const std::string &
       settings_(ReadAppSettings(*settingsFile_).production), image_(settingsPath_), file_(new QLabel(this)),
       checksum_(new QLabel(this)), device_(new QLabel(this)), sessionCounts_(new QLabel(this)),
       logCounts_(new QLabel(this)), status_(new QLabel(this)),
-      reload_(Button(texts::ReloadImageCaption(), this)), start_(Button(texts::StartRoundCaption(), this)),
+      reload_(Button(texts::ReloadImageCaption(), this)), choose_(Button(texts::ChooseImageCaption(), this)), start_(Button(texts::StartRoundCaption(), this)),
       stop_(Button(texts::StopRoundCaption(), this)), settingsButton_(Button(texts::ProductionSettingsCaption(), this)),
       tileArea_(new QWidget(this)), tileGrid_(new QGridLayout(tileArea_))
 {
@@ -57,6 +58,7 @@ ProductionWindow::ProductionWindow(std::string settingsPath, const std::string &
     imageRow->addWidget(checksum_, 1);
     imageRow->addWidget(device_, 1);
     imageRow->addWidget(reload_);
+    imageRow->addWidget(choose_);
     auto *countRow = new QHBoxLayout;
     countRow->addWidget(sessionCounts_);
     countRow->addSpacing(24);
@@ -83,6 +85,7 @@ ProductionWindow::ProductionWindow(std::string settingsPath, const std::string &
     connect(start_, &QPushButton::clicked, this, &ProductionWindow::StartRound);
     connect(stop_, &QPushButton::clicked, this, &ProductionWindow::StopRound);
     connect(reload_, &QPushButton::clicked, this, &ProductionWindow::ReloadImage);
+    connect(choose_, &QPushButton::clicked, this, &ProductionWindow::ChooseImage);
     connect(settingsButton_, &QPushButton::clicked, this, &ProductionWindow::EditSettings);
 
     BuildTiles();
@@ -170,6 +173,7 @@ void ProductionWindow::SetRunning(bool running)
 {
     start_->setEnabled(!running);
     reload_->setEnabled(!running);
+    choose_->setEnabled(!running);
     settingsButton_->setEnabled(!running);
     stop_->setEnabled(running);
 }
@@ -182,6 +186,17 @@ void ProductionWindow::ReloadImage()
     ShowImage();
     ShowImageState(state);
     if (state == ImageState::Loaded) SetStatus(Q(texts::ImageReloaded()));
+}
+
+void ProductionWindow::ChooseImage()
+{
+    if (RoundRunning()) return;
+    const QString path = FileDialog::Open(this);
+    if (path.isEmpty()) return;
+    DropEngine();
+    const ImageState state = image_.Load(path.toStdString(), image_.Loaded() ? DeviceName(image_.Device()) : "");
+    ShowImage();
+    ShowImageState(state);
 }
 
 bool ProductionWindow::SaveSettings()

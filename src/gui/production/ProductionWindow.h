@@ -51,6 +51,7 @@ public:
     QPushButton *StartButton() const { return start_; }
     QPushButton *StopButton() const { return stop_; }
     QPushButton *ReloadButton() const { return reload_; }
+    QPushButton *ChooseButton() const { return choose_; }
     QPushButton *SettingsButton() const { return settingsButton_; }
     const LockedImage &Image() const { return image_; }
 
@@ -61,6 +62,8 @@ public slots:
     void StartRound();
     void StopRound();
     void ReloadImage();
+    // Another file, for the part of the image before (or the file's own).
+    void ChooseImage();
     void EditSettings();
 
 protected:
@@ -109,7 +112,7 @@ private:
     std::function<void()> beforeEnd_;
 
     QLabel *file_, *checksum_, *device_, *sessionCounts_, *logCounts_, *status_;
-    QPushButton *reload_, *start_, *stop_, *settingsButton_;
+    QPushButton *reload_, *choose_, *start_, *stop_, *settingsButton_;
     QWidget *tileArea_;
     QGridLayout *tileGrid_;
 };
