@@ -35,6 +35,8 @@ ProductionTile::ProductionTile(const QString &port, QWidget *parent)
       details_(new QLabel(this)), bar_(new QProgressBar(this))
 {
     setFrameShape(QFrame::StyledPanel);
+    // A screen reader names the tile by its board.
+    setAccessibleName(port);
     setMinimumWidth(220);
     QFont bold = port_->font();
     bold.setBold(true);
