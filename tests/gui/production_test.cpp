@@ -149,6 +149,7 @@ private slots:
     void TheMainWindowStepsAside();
     void StopEndsTheRoundsChips();
     void SettingsKeptAndJudged();
+    void AnEndingSignalWaitsForTheRound();
 };
 
 // Three rounds through the window, three through tarnvik-cli --repeat, each
@@ -368,6 +369,42 @@ void ProductionTest::SettingsKeptAndJudged()
     }
 }
 
+// SIGTERM during a round (a log-out) ends the window only once the round's
+// chip is done and recorded: the window runs in a child, which says when its
+// round has begun.
+void ProductionTest::AnEndingSignalWaitsForTheRound()
+{
+    TempDir dir;
+    SimProcess board({"--chip", "PIC12F675", "--pace"});
+    const std::string log = dir.File("e.csv");
+    const std::string ini = dir.Write("e.ini", "[production]\nports=" + board.Path() + "\nlog=" + log + "\n");
+    const std::string hex = std::string(TARNVIK_HEX_FIXTURES) + "/p12f675.hex";
+    int out[2];
+    QCOMPARE(pipe(out), 0);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        dup2(out[1], STDOUT_FILENO);
+        close(out[0]);
+        close(out[1]);
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        execl("/proc/self/exe", "gui_production", "--round-child", ini.c_str(), hex.c_str(), nullptr);
+        _exit(127);
+    }
+    close(out[1]);
+    char said = 0;
+    const bool begun = read(out[0], &said, 1) == 1;
+    close(out[0]);
+    if (begun) QTest::qWait(300);
+    kill(pid, SIGTERM);
+    int status = 0;
+    QVERIFY(QTest::qWaitFor([&] { return waitpid(pid, &status, WNOHANG) == pid; }, 120000));
+    QVERIFY(begun);
+    QVERIFY(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM);
+    const std::vector<std::string> rows = Rows(log, {board.Path()});
+    QCOMPARE(rows.size(), size_t(1));
+    QVERIFY2(rows[0].find(",ok,") != std::string::npos, rows[0].c_str());
+}
+
 // Ctrl+Shift+P: the production window with the main window's file and
 // device; the main window's port is the gang's meanwhile, and comes back
 // with the main window.
@@ -409,8 +446,30 @@ void UseThemeSettings(const QString &folder)
 
 } // namespace
 
+namespace {
+
+// The child of AnEndingSignalWaitsForTheRound: a window as tarnvik
+// --production runs it, one round begun at once; a byte on stdout once it is.
+int RoundChild(int argc, char **argv)
+{
+    EndOnSignalsAfterHolds();
+    QApplication app(argc, argv);
+    ProductionWindow w(argv[2], argv[3], "PIC12F675");
+    w.ListenForEndingSignals();
+    w.show();
+    QTimer::singleShot(0, &w, [&w] {
+        w.StartRound();
+        // A round that did not begin ends the child at once.
+        if (!w.RoundRunning() || write(STDOUT_FILENO, "r", 1) != 1) _exit(1);
+    });
+    return app.exec();
+}
+
+} // namespace
+
 int main(int argc, char **argv)
 {
+    if (argc == 4 && std::string(argv[1]) == "--round-child") return RoundChild(argc, argv);
     QTemporaryDir config;
     UseThemeSettings(config.path());
     QApplication app(argc, argv);
