@@ -15,6 +15,25 @@ SavedPlace Place(const SettingsFile &file, const char *top, const char *left)
     return {Integer(file, "window", top), Integer(file, "window", left)};
 }
 
+AppSettings::Production ReadProduction(const SettingsFile &file)
+{
+    AppSettings::Production p;
+    const char *section = "production";
+    p.log = file.ReadString(section, "log", "");
+    p.erase = file.ReadBool(section, "erase", false);
+    p.serial = file.ReadBool(section, "serial", false);
+    p.serialFormat = file.ReadString(section, "serial-format", p.serialFormat);
+    p.serialAt = file.ReadString(section, "serial-at", "");
+    p.serialBytes = file.ReadInteger(section, "serial-bytes", p.serialBytes);
+    p.serialStart = file.ReadString(section, "serial-start", "");
+    p.serialList = file.ReadString(section, "serial-list", "");
+    p.serialState = file.ReadString(section, "serial-state", "");
+    p.onPass = file.ReadString(section, "on-pass", "");
+    p.onFail = file.ReadString(section, "on-fail", "");
+    p.ports = file.ReadString(section, "ports", "");
+    return p;
+}
+
 } // namespace
 
 AppSettings ReadAppSettings(const SettingsFile &file)
@@ -36,6 +55,7 @@ AppSettings ReadAppSettings(const SettingsFile &file)
     s.smallBoxNoBorder = file.ReadBool("smallbox", "noborder", false);
     s.verifyUserId = file.ReadBool("verify", "user-id", false);
     s.traceFile = file.ReadString("trace", "file", "");
+    s.production = ReadProduction(file);
     return s;
 }
 
@@ -64,6 +84,21 @@ bool WriteStripPlace(SettingsFile &file, bool noBorder, int top, int left)
 {
     return file.WriteInteger("window", noBorder ? "minnbtop" : "mintop", top) &&
            file.WriteInteger("window", noBorder ? "minnbleft" : "minleft", left);
+}
+
+bool WriteProductionSettings(SettingsFile &file, const AppSettings::Production &p)
+{
+    const char *section = "production";
+    return file.WriteString(section, "log", p.log) && file.WriteBool(section, "erase", p.erase) &&
+           file.WriteBool(section, "serial", p.serial) &&
+           file.WriteString(section, "serial-format", p.serialFormat) &&
+           file.WriteString(section, "serial-at", p.serialAt) &&
+           file.WriteInteger(section, "serial-bytes", p.serialBytes) &&
+           file.WriteString(section, "serial-start", p.serialStart) &&
+           file.WriteString(section, "serial-list", p.serialList) &&
+           file.WriteString(section, "serial-state", p.serialState) &&
+           file.WriteString(section, "on-pass", p.onPass) && file.WriteString(section, "on-fail", p.onFail) &&
+           file.WriteString(section, "ports", p.ports);
 }
 
 std::string StartingPortChoice(const AppSettings &s)

@@ -36,6 +36,20 @@ struct AppSettings {
     bool smallBoxNoBorder = false;
     bool verifyUserId = false;
     std::string traceFile; // empty: no wire trace
+    // The production window's run, section [production]; the texts are
+    // kept as typed and judged when a run is planned from them.
+    struct Production {
+        std::string log;   // CSV file; empty for none
+        bool erase = false; // erase and blank-check before programming
+        bool serial = false;
+        std::string serialFormat = "retlw";
+        std::string serialAt;    // address, decimal or 0x-hexadecimal
+        int serialBytes = 4;
+        std::string serialStart; // START or START:STEP; empty with a list or a state file
+        std::string serialList, serialState;
+        std::string onPass, onFail; // the hooks' command lines
+        std::string ports;          // the gang, comma-separated
+    } production;
 };
 
 // 0/1 keys: 0 is off, any other integer on; a value that is no integer
@@ -48,6 +62,8 @@ AppSettings ReadAppSettings(const SettingsFile &file);
 // False when a key was refused.
 bool WriteAppSettings(SettingsFile &file, const AppSettings &settings, bool withPlaces);
 bool WriteStripPlace(SettingsFile &file, bool noBorder, int top, int left);
+// The [production] keys, written by the production window alone.
+bool WriteProductionSettings(SettingsFile &file, const AppSettings::Production &production);
 
 // The port a run starts with, as a wire trace's header names it: the fixed
 // port, or "search".

@@ -18,6 +18,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QRadioButton>
 #include <QTabBar>
 #include <QTabWidget>
@@ -65,6 +66,8 @@ TForm1::TForm1(std::unique_ptr<SerialBackend> backend, const std::string &settin
     resize(DesignedClientWidth, DesignedClientHeight);
     move(DesignedLeft, DesignedTop);
     FormCreate();
+    auto *production = new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_P), this);
+    connect(production, &QShortcut::activated, this, &TForm1::OpenProductionWindow);
 }
 
 TForm1::~TForm1()

@@ -113,6 +113,8 @@ public:
     // How the chain of the running or last command ended; none while a
     // command has not run one (a refusal of the check, a cancelled box).
     const std::optional<ChainResult> &LastChain() const { return lastChain_; }
+    // The production window Ctrl+Shift+P opened, while it is open.
+    QWidget *ProductionWindowShown() const { return production_.data(); }
 
     // ---- FrontEnd ----
     void SetStatus(const std::string &text) override;
@@ -513,6 +515,12 @@ private:
     void RetryPendingDevices();
     QObject *smallBoxMouse_ = nullptr; // watches the strip's mouse moves
     bool startupProbe_ = false;
+    // Ctrl+Shift+P: the production window over the current file and device,
+    // the main window's port closed and the window hidden meanwhile.
+    void OpenProductionWindow();
+    void ProductionWindowClosed(bool portWasOpen);
+    QPointer<QWidget> production_;
+    int endingSignalPipe_ = -1; // the write end ListenForEndingSignals made
     std::shared_ptr<const TConfigLayout> configNames_;
     std::string configNamesDevice_;
     std::string configNamesProblem_; // the header's path and why it could not be read

@@ -243,7 +243,8 @@ void TForm1::DeviceAdded(const std::string &node)
     }
     // A stable name may lead to another node than before.
     RefreshPortHints();
-    if (ClosePending || session.Port.IsOpen()) return;
+    // The boards are the production window's while it is open.
+    if (ClosePending || session.Port.IsOpen() || production_) return;
     // Only a device the port choice would try: the fixed port's, or one a
     // COM name stands for.
     std::vector<std::string> names;

@@ -181,6 +181,7 @@ void TForm1::ListenForEndingSignals()
         EndBySignal(sig);
     });
     SignalsToPipeAfterHolds(fds[1]);
+    endingSignalPipe_ = fds[1];
 }
 
 bool TForm1::SaveBeforeSignalEnd()

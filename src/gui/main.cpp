@@ -3,22 +3,28 @@
 #include <cstring>
 #include <exception>
 
+#include "ProductionWindow.h"
 #include "SingleInstance.h"
 #include "support/StandardStreams.h"
 #include "Translations.h"
 #include "Unit1.h"
 #include "Unit3.h"
 #include "support/interrupt.h"
+#include "settings/settings.h"
 #include "support/version.h"
 
 namespace {
 
 const char *Usage = "Usage: tarnvik [Qt options]\n"
+                    "       tarnvik [Qt options] --production [FILE.hex]\n"
                     "The window of the Tarnbox PIC programmer. See tarnvik(1); tarnvik-cli drives the\n"
                     "programmer from the command line.\n"
                     "\n"
                     "  -h, --help   show this text\n"
-                    "  --version    show the program's version\n";
+                    "  --version    show the program's version\n"
+                    "  --production [FILE.hex]\n"
+                    "               the production window instead: the file locked, a tile per\n"
+                    "               board of the gang, a round of chips per Enter\n";
 
 // --help and --version answer before Qt starts, so they work without a
 // display and never touch the running copy or the settings.
@@ -35,6 +41,33 @@ bool AnswerInformationOption(int argc, char *argv[])
         }
     }
     return false;
+}
+
+// --production and the file after it, among what Qt left of the arguments.
+struct ProductionStart {
+    bool asked = false;
+    std::string file;
+};
+
+ProductionStart ProductionAsked(const QStringList &args)
+{
+    ProductionStart start;
+    for (qsizetype i = 1; i < args.size(); ++i) {
+        if (args[i] != QLatin1String("--production")) continue;
+        start.asked = true;
+        if (i + 1 < args.size() && !args[i + 1].startsWith(QLatin1Char('-'))) start.file = args[i + 1].toStdString();
+    }
+    return start;
+}
+
+// The production window alone, with the settings both windows read; it
+// ends the program when it closes.
+int RunProduction(QApplication &app, const std::string &file)
+{
+    ProductionWindow window(DefaultSettingsPath(), file, {});
+    window.ListenForEndingSignals();
+    window.show();
+    return app.exec();
 }
 
 } // namespace
@@ -55,6 +88,8 @@ int RunWindow(int argc, char *argv[])
         instance.ActivateRunning();
         return 0;
     }
+    if (const ProductionStart production = ProductionAsked(app.arguments()); production.asked)
+        return RunProduction(app, production.file);
     // The main window first: it is the application's main form.
     TForm1 form1;
     TForm3 form3;
