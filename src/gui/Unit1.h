@@ -113,8 +113,6 @@ public:
     // How the chain of the running or last command ended; none while a
     // command has not run one (a refusal of the check, a cancelled box).
     const std::optional<ChainResult> &LastChain() const { return lastChain_; }
-    // The production window Ctrl+Shift+P opened, while it is open.
-    QWidget *ProductionWindowShown() const { return production_.data(); }
 
     // ---- FrontEnd ----
     void SetStatus(const std::string &text) override;

@@ -107,6 +107,8 @@ public:
     const MemoryBuffer &Buffer() const { return Form().session.Buffer; }
     bool PortOpen() const { return Form().session.Port.IsOpen(); }
     std::string PortName() const { return Form().session.Port.PortName(); }
+    // The production window Ctrl+Shift+P opened, while it is open.
+    QWidget *ProductionWindowShown() const { return Form().production_.data(); }
     // The port number whose button is marked, 0 when none is.
     int MarkedPort() const { return Form().MarkedPort(); }
     bool Pic18() const { return Form().Pic18; }

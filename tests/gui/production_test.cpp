@@ -412,20 +412,20 @@ void ProductionTest::TheMainWindowStepsAside()
 {
     CommandRig rig;
     TForm1 &f = rig.StartWith("PIC16F877A");
-    QVERIFY(f.session.Port.IsOpen());
-    f.SetCurrentFile(FixtureHex);
+    QVERIFY(Ui(f).PortOpen());
+    Ui(f).SetCurrentFile(FixtureHex);
     f.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&f));
     QTest::keyClick(&f, Qt::Key_P, Qt::ControlModifier | Qt::ShiftModifier);
-    auto *w = qobject_cast<ProductionWindow *>(f.ProductionWindowShown());
+    auto *w = qobject_cast<ProductionWindow *>(Ui(f).ProductionWindowShown());
     QVERIFY(w);
-    QVERIFY(!f.session.Port.IsOpen());
+    QVERIFY(!Ui(f).PortOpen());
     QVERIFY(!f.isVisible());
     QCOMPARE(w->Image().File(), FixtureHex);
     QCOMPARE(std::string(DeviceName(w->Image().Device())), Device);
     QVERIFY(w->close());
     QTRY_VERIFY(f.isVisible());
-    QTRY_VERIFY(f.session.Port.IsOpen());
+    QTRY_VERIFY(Ui(f).PortOpen());
 }
 
 namespace {
