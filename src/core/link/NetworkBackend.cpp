@@ -73,6 +73,7 @@ public:
         telnet_ = name->rfc2217;
         stream_ = TelnetStream();
         input_.clear();
+        peerEnded_ = false;
         std::string why;
         if (telnet_ && !StartComPort(why)) {
             Close();
@@ -241,6 +242,8 @@ private:
             }
             if (rc < 0 && errno == EINTR) continue;
             if (rc < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return some ? Arrival::Some : Arrival::None;
+            // The end may come with the last bytes (a server's farewell).
+            peerEnded_ = true;
             return some ? Arrival::Some : Arrival::Ended;
         }
     }
@@ -287,6 +290,7 @@ private:
     bool telnet_ = false;
     TelnetStream stream_;
     std::deque<uint8_t> input_; // data bytes arrived and not yet read
+    bool peerEnded_ = false;    // the server closed or reset the connection
     std::optional<double> roundTripMs_; // the network's, measured at the open
     std::vector<double> echoMs_;
     bool timing_ = false;
@@ -316,7 +320,8 @@ bool NetworkSerialBackend::StartComPort(std::string &why)
                 return false;
             }
             const bool ready = WaitReady(fd_, POLLIN, deadline, between_, SerialPort::WaitSliceMs);
-            if (TakeArrived() == Arrival::Ended && stream_.Answers(ComPortRequest::SetBaudRate) <= k) {
+            TakeArrived();
+            if (peerEnded_ && stream_.Answers(ComPortRequest::SetBaudRate) <= k) {
                 const std::string words = ServerWords(input_);
                 why = "the server closed the connection" +
                       (words.empty() ? std::string(" (is the device busy or missing there?)") : ": " + words);

@@ -11,6 +11,7 @@
 #include <QSpinBox>
 #include <QThread>
 #include <QVBoxLayout>
+#include <utility>
 #include <algorithm>
 
 #include "PortNames.h"
@@ -52,6 +53,14 @@ ProductionSettingsDialog::ProductionSettingsDialog(const AppSettings::Production
       find_(new QPushButton(Q(texts::FindBoardsCaption()))), found_(new QLabel)
 {
     setWindowTitle(Q(texts::ProductionSettingsTitle()));
+    setObjectName("ProductionSettingsDialog");
+    for (auto [widget, name] : {std::pair<QWidget *, const char *>{log_, "LogFile"}, {serialAt_, "SerialAt"},
+                                {serialStart_, "SerialStart"}, {serialList_, "SerialList"},
+                                {serialState_, "SerialState"}, {onPass_, "OnPass"}, {onFail_, "OnFail"},
+                                {erase_, "EraseFirst"}, {serial_, "SerialOn"}, {format_, "SerialFormat"},
+                                {bytes_, "SerialBytes"}, {ports_, "Boards"}, {find_, "FindBoards"},
+                                {found_, "BoardsFound"}})
+        widget->setObjectName(name);
     erase_->setChecked(s.erase);
     serial_->setChecked(s.serial);
     for (SerialFormat f : {SerialFormat::Retlw, SerialFormat::Word, SerialFormat::Eeprom, SerialFormat::Ascii})

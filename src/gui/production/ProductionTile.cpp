@@ -1,6 +1,7 @@
 #include "ProductionTile.h"
 
 #include <QLabel>
+#include <utility>
 #include <algorithm>
 #include <QProgressBar>
 #include <QVBoxLayout>
@@ -35,6 +36,10 @@ ProductionTile::ProductionTile(const QString &port, QWidget *parent)
       details_(new QLabel(this)), bar_(new QProgressBar(this))
 {
     setFrameShape(QFrame::StyledPanel);
+    setObjectName("ProductionTile");
+    for (auto [widget, name] : {std::pair<QWidget *, const char *>{port_, "TilePort"}, {verdict_, "TileVerdict"},
+                                {step_, "TileStep"}, {details_, "TileDetails"}, {bar_, "TileProgress"}})
+        widget->setObjectName(name);
     // A screen reader names the tile by its board.
     setAccessibleName(port);
     setMinimumWidth(220);

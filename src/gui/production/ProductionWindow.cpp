@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <utility>
 #include <algorithm>
 
 #include "FileDialog.h"
@@ -50,6 +51,13 @@ ProductionWindow::ProductionWindow(std::string settingsPath, const std::string &
       tileArea_(new QWidget(this)), tileGrid_(new QGridLayout(tileArea_))
 {
     setWindowTitle(Q(texts::ProductionWindowTitle()));
+    setObjectName("ProductionWindow");
+    for (auto [widget, name] : {std::pair<QWidget *, const char *>{file_, "ImageFile"}, {checksum_, "ImageChecksum"},
+                                {device_, "ImageDevice"}, {sessionCounts_, "SessionCounts"},
+                                {logCounts_, "LogCounts"}, {status_, "ProductionStatus"},
+                                {reload_, "ReloadButton"}, {choose_, "ChooseButton"}, {start_, "StartButton"},
+                                {stop_, "StopButton"}, {settingsButton_, "SettingsButton"}})
+        widget->setObjectName(name);
     setFocusPolicy(Qt::StrongFocus);
     auto *imageRow = new QHBoxLayout;
     // The file, its checksum and its part apart at a glance.
